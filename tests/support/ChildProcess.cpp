@@ -1,0 +1,206 @@
+#include "support/ChildProcess.h"
+
+#include "support/TempDir.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace testsupport
+{
+
+namespace
+{
+
+constexpr int kSliceMs = 20;
+
+sockaddr_in Loopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    return address;
+}
+
+int ConnectLoopback(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in address = Loopback(port);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& logPath,
+                           const std::vector<std::string>& environment)
+    : m_logPath(logPath)
+{
+    // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    std::vector<char*> env;
+    for (char** entry = environ; entry && *entry; ++entry)
+        env.push_back(*entry);
+    for (const std::string& entry : environment)
+        env.push_back(const_cast<char*>(entry.c_str()));
+    env.push_back(nullptr);
+
+    int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const pid_t parent = ::getpid();
+    m_pid = ::fork();
+    if (m_pid < 0)
+    {
+        ::close(log);
+        ::close(devNull);
+        throw std::runtime_error("ChildProcess: fork failed");
+    }
+    if (m_pid == 0)
+    {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(126);
+        if (devNull >= 0)
+            ::dup2(devNull, 0);
+        if (log >= 0)
+        {
+            ::dup2(log, 1);
+            ::dup2(log, 2);
+        }
+        ::execve(args[0], args.data(), env.data());
+        ::_exit(127);
+    }
+    ::close(log);
+    ::close(devNull);
+}
+
+ChildProcess::~ChildProcess()
+{
+    stop();
+}
+
+bool ChildProcess::running()
+{
+    if (m_pid <= 0)
+        return false;
+    pid_t done = ::waitpid(m_pid, &m_status, WNOHANG);
+    if (done == m_pid || (done < 0 && errno == ECHILD))
+    {
+        m_pid = -1;
+        return false;
+    }
+    return true;
+}
+
+int ChildProcess::waitForExit(int timeoutMs)
+{
+    for (int waited = 0; running() && waited < timeoutMs; waited += kSliceMs)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+    if (running() || !WIFEXITED(m_status))
+        return -1;
+    return WEXITSTATUS(m_status);
+}
+
+void ChildProcess::stop()
+{
+    if (!running())
+        return;
+    ::kill(m_pid, SIGTERM);
+    for (int waited = 0; waited < 2000; waited += kSliceMs)
+    {
+        if (!running())
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+    }
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, &m_status, 0);
+    m_pid = -1;
+}
+
+std::string ChildProcess::log() const
+{
+    return ReadFileBytes(m_logPath);
+}
+
+int RunProgram(const std::vector<std::string>& argv, const std::string& logPath, int timeoutMs)
+{
+    ChildProcess process(argv, logPath);
+    return process.waitForExit(timeoutMs);
+}
+
+int PickFreePort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    int port = -1;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool WaitForPort(int port, int timeoutMs, ChildProcess* process)
+{
+    for (int waited = 0; waited < timeoutMs; waited += kSliceMs)
+    {
+        int fd = ConnectLoopback(port);
+        if (fd >= 0)
+        {
+            ::close(fd);
+            return true;
+        }
+        if (process && !process->running())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+    }
+    return false;
+}
+
+std::string ReadGreeting(int port, int timeoutMs)
+{
+    int fd = ConnectLoopback(port);
+    if (fd < 0)
+        return {};
+    std::string line;
+    for (int waited = 0; waited < timeoutMs && line.find('\n') == std::string::npos; waited += kSliceMs)
+    {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, kSliceMs) <= 0)
+            continue;
+        char chunk[512];
+        ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+        if (got <= 0)
+            break;
+        line.append(chunk, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return line.substr(0, line.find('\n'));
+}
+
+} // namespace testsupport

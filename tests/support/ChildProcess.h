@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace testsupport
+{
+
+// A helper program started by a test (a Python server, openssl). Its stdout and stderr go to a
+// log file; the destructor ends it (SIGTERM, then SIGKILL after two seconds) and reaps it.
+// The child also gets SIGTERM when the thread that started it ends, so a crashed test leaves no
+// server behind: start children from the test's own thread, not from a short-lived one.
+class ChildProcess
+{
+public:
+    // argv[0] must be an absolute path; no shell is involved. `environment` adds "NAME=value"
+    // entries to the inherited environment. Throws std::runtime_error when fork fails.
+    ChildProcess(const std::vector<std::string>& argv, const std::string& logPath,
+                 const std::vector<std::string>& environment = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    bool running(); // reaps the child when it has ended
+    // Waits up to timeoutMs for the child to end by itself; its exit status, or -1 if it still runs
+    // (or died from a signal).
+    int waitForExit(int timeoutMs);
+    void stop(); // idempotent
+    std::string log() const;
+
+private:
+    pid_t m_pid = -1;
+    int m_status = 0;
+    std::string m_logPath;
+};
+
+// Runs a program to its end (at most timeoutMs, then it is killed); its exit status, or -1.
+int RunProgram(const std::vector<std::string>& argv, const std::string& logPath, int timeoutMs = 30000);
+
+// A TCP port on 127.0.0.1 that was free a moment ago (bound to port 0, then released).
+int PickFreePort();
+
+// Polls until a connection to 127.0.0.1:port succeeds; false after timeoutMs or when `process`
+// (if given) has ended.
+bool WaitForPort(int port, int timeoutMs, ChildProcess* process = nullptr);
+
+// Reads a greeting line from a fresh connection (FTP and SMTP servers greet first); empty on failure.
+std::string ReadGreeting(int port, int timeoutMs = 5000);
+
+} // namespace testsupport
