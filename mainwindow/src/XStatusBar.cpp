@@ -1,0 +1,99 @@
+#include "mainwindow/XStatusBar.h"
+
+#include "StringTable.h"
+#include "mainwindow/ResourceImages.h"
+
+#include <wx/dc.h>
+#include <wx/utils.h>
+
+namespace
+{
+// Three 16 by 16 images side by side, one per indicator state.
+constexpr int kIndicatorBitmapId = 248;
+constexpr int kIndicatorSize = 16;
+// Wide enough for the whole image plus the pane's border.
+constexpr int kIndicatorPaneWidth = kIndicatorSize + 6;
+
+struct LockKey
+{
+    wxKeyCode key;
+    int stringId;
+};
+constexpr LockKey kLockKeys[3] = {{WXK_CAPITAL, 59137}, {WXK_NUMLOCK, 59138}, {WXK_SCROLL, 59139}};
+
+wxString LockKeyText(int pane)
+{
+    std::string_view text = resources::FindString(kLockKeys[pane].stringId);
+    return wxString::FromUTF8(text.data(), text.size());
+}
+} // namespace
+
+XStatusBar::XStatusBar(wxWindow* parent, wxWindowID id) : wxStatusBar(parent, id)
+{
+    wxBitmap strip = ui::LoadResourceBitmap(kIndicatorBitmapId);
+    if (strip.IsOk() && strip.GetWidth() >= 3 * kIndicatorSize && strip.GetHeight() >= kIndicatorSize)
+    {
+        for (int i = 0; i < 3; ++i)
+            m_indicators[i] =
+                strip.GetSubBitmap(wxRect(i * kIndicatorSize, 0, kIndicatorSize, kIndicatorSize));
+    }
+
+    int widths[kPaneCount] = {-1, 0, 0, 0, kIndicatorPaneWidth};
+    for (int pane = 0; pane < 3; ++pane)
+        widths[pane + 1] = GetTextExtent(LockKeyText(pane)).GetWidth() + 2 * GetBorderX() + 12;
+    SetFieldsCount(kPaneCount, widths);
+    SetMinHeight(kIndicatorSize + 2 * GetBorderY());
+
+    // The lock-key panes follow the keyboard as the frame's idle time comes.
+    Bind(wxEVT_IDLE,
+         [this](wxIdleEvent& event)
+         {
+             UpdateLockKeys();
+             event.Skip();
+         });
+}
+
+void XStatusBar::SetIndicator(int state)
+{
+    if (state < kFeedsFound || state > kNoFeeds || state == m_indicatorState)
+        return;
+    m_indicatorState = state;
+    wxRect rect;
+    if (GetFieldRect(kIndicatorPane, rect))
+        RefreshRect(rect, /*eraseBackground=*/true);
+}
+
+void XStatusBar::SetLabel(const wxString& text)
+{
+    SetStatusText(text, 0);
+}
+
+wxString XStatusBar::GetLabel() const
+{
+    return GetStatusText(0);
+}
+
+void XStatusBar::DrawField(wxDC& dc, int i, int textHeight)
+{
+    wxStatusBar::DrawField(dc, i, textHeight);
+    if (i != kIndicatorPane)
+        return;
+    const wxBitmap& image = m_indicators[m_indicatorState];
+    wxRect rect;
+    if (!image.IsOk() || !GetFieldRect(i, rect))
+        return;
+    dc.DrawBitmap(image, rect.x + (rect.width - image.GetWidth()) / 2,
+                  rect.y + (rect.height - image.GetHeight()) / 2, /*useMask=*/true);
+}
+
+void XStatusBar::UpdateLockKeys()
+{
+    for (int pane = 0; pane < 3; ++pane)
+    {
+        bool on = wxGetKeyState(kLockKeys[pane].key);
+        if (on == m_lockKeyShown[pane])
+            continue;
+        m_lockKeyShown[pane] = on;
+        SetStatusText(on ? LockKeyText(pane) : wxString(), pane + 1);
+    }
+}

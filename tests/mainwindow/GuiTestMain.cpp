@@ -1,0 +1,39 @@
+// The window tests need a wx application and a display (Xvfb). Listing the
+// tests, as the build does to register them, needs neither.
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+
+namespace
+{
+class TestApp : public wxApp
+{
+public:
+    bool OnInit() override { return true; }
+};
+} // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+
+    wxApp::SetInstance(new TestApp);
+    if (!wxEntryStart(argc, argv))
+    {
+        std::fprintf(stderr, "cannot start wx: is DISPLAY set (run under xvfb-run)?\n");
+        return 1;
+    }
+    // Messages go to stderr: a modal log dialog would stall the run.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    wxTheApp->CallOnInit();
+
+    int result = RUN_ALL_TESTS();
+
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return result;
+}

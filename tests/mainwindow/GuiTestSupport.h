@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <wx/gdicmn.h>
+#include <wx/image.h>
+
+class wxWindow;
+
+namespace guitest
+{
+/// Runs the event loop (timers, paints, idle) until done() holds or maxMs
+/// have passed; returns done(). The bound only keeps a broken test from
+/// hanging: callers assert the state, never the time taken.
+bool RunEventsUntil(const std::function<bool()>& done, int maxMs = 5000);
+
+/// Runs the event loop for about ms milliseconds.
+void RunEventsFor(int ms);
+
+/// Destroys a top-level window and lets wx finish deleting it.
+void DestroyWindow(wxWindow* window);
+
+/// Grabs the whole X screen into <test binary folder>/screenshots/<name>.png
+/// and returns it; an invalid image when grabbing failed.
+wxImage TakeScreenshot(const std::string& name);
+
+/// The mean colour of a rectangle of an image.
+wxColour MeanColour(const wxImage& image, const wxRect& rect);
+
+/// Sorts the pixels of a rectangle into "orange", "green", "grey" (darker
+/// than a light background) and "other", and returns the class holding most
+/// of the non-"other" pixels; "other" when fewer than a sixth are classed.
+std::string DominantColourClass(const wxImage& image, const wxRect& rect);
+} // namespace guitest

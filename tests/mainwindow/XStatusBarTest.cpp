@@ -1,0 +1,91 @@
+#include "mainwindow/XStatusBar.h"
+
+#include "GuiTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <wx/frame.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+namespace
+{
+class XStatusBarTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_frame = new wxFrame(nullptr, wxID_ANY, "status bar", wxPoint(40, 40), wxSize(480, 240));
+        m_bar = new XStatusBar(m_frame);
+        m_frame->SetStatusBar(m_bar);
+        m_frame->Show();
+        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
+    }
+    void TearDown() override { guitest::DestroyWindow(m_frame); }
+
+    // What the indicator pane shows on the screen: the colour class most of
+    // its 16 by 16 pixels belong to.
+    std::string IndicatorLook(const std::string& shotName)
+    {
+        wxRect field;
+        EXPECT_TRUE(m_bar->GetFieldRect(XStatusBar::kIndicatorPane, field));
+        wxPoint centre =
+            m_bar->ClientToScreen(wxPoint(field.x + field.width / 2, field.y + field.height / 2));
+        wxImage shot = guitest::TakeScreenshot(shotName);
+        EXPECT_TRUE(shot.IsOk());
+        return guitest::DominantColourClass(shot, wxRect(centre.x - 8, centre.y - 8, 16, 16));
+    }
+
+    wxFrame* m_frame = nullptr;
+    XStatusBar* m_bar = nullptr;
+};
+
+} // namespace
+
+TEST_F(XStatusBarTest, HasFivePanesWithTheMessageFirstAndTheIndicatorLast)
+{
+    ASSERT_EQ(m_bar->GetFieldsCount(), XStatusBar::kPaneCount);
+    wxRect message, indicator;
+    ASSERT_TRUE(m_bar->GetFieldRect(0, message));
+    ASSERT_TRUE(m_bar->GetFieldRect(XStatusBar::kIndicatorPane, indicator));
+    EXPECT_GT(message.width, m_frame->GetClientSize().x / 2);
+    EXPECT_GE(indicator.width, 16) << "the whole 16-pixel image must fit";
+    EXPECT_GE(indicator.height, 16);
+
+    m_bar->SetLabel("Checking Feed http://127.0.0.1/feed.xml");
+    EXPECT_EQ(m_bar->GetStatusText(0), "Checking Feed http://127.0.0.1/feed.xml");
+    EXPECT_EQ(m_bar->GetLabel(), "Checking Feed http://127.0.0.1/feed.xml");
+}
+
+TEST_F(XStatusBarTest, IndicatorShowsEachStateAndIgnoresOthers)
+{
+    EXPECT_EQ(m_bar->GetIndicator(), XStatusBar::kIndicatorIdle);
+    EXPECT_EQ(IndicatorLook("statusbar-state1"), "green") << "initial state: green dot";
+
+    m_bar->SetIndicator(XStatusBar::kFeedsFound);
+    EXPECT_EQ(m_bar->GetIndicator(), 0);
+    EXPECT_EQ(IndicatorLook("statusbar-state0"), "orange") << "feeds found: orange symbol";
+
+    m_bar->SetIndicator(XStatusBar::kNoFeeds);
+    EXPECT_EQ(m_bar->GetIndicator(), 2);
+    EXPECT_EQ(IndicatorLook("statusbar-state2"), "grey") << "no feeds: grey dot";
+
+    m_bar->SetIndicator(3);
+    m_bar->SetIndicator(-1);
+    EXPECT_EQ(m_bar->GetIndicator(), 2);
+    EXPECT_EQ(IndicatorLook("statusbar-out-of-range"), "grey");
+}
+
+TEST_F(XStatusBarTest, LockKeyPanesFollowTheKeyboard)
+{
+    wxUIActionSimulator keyboard;
+    m_frame->Raise();
+    bool capsWasOn = wxGetKeyState(WXK_CAPITAL);
+    keyboard.Char(WXK_CAPITAL);
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return wxGetKeyState(WXK_CAPITAL) != capsWasOn; }))
+        << "the X server did not toggle Caps Lock";
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return m_bar->GetStatusText(1) == (capsWasOn ? "" : "CAP"); }));
+
+    keyboard.Char(WXK_CAPITAL);
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return m_bar->GetStatusText(1) == (capsWasOn ? "CAP" : ""); }));
+    EXPECT_EQ(m_bar->GetStatusText(3), wxGetKeyState(WXK_SCROLL) ? "SCRL" : "");
+}
