@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-namespace {
+namespace
+{
 
 std::string_view View(const uString& text)
 {
@@ -133,7 +134,8 @@ uString ExtractFilePath(uString url)
     std::string_view text = View(url);
     UrlLayout layout = Layout(text);
     std::size_t end = text.find_first_of("?#", layout.authorityEnd);
-    std::string_view path = text.substr(layout.authorityEnd, end == std::string_view::npos ? end : end - layout.authorityEnd);
+    std::string_view path =
+        text.substr(layout.authorityEnd, end == std::string_view::npos ? end : end - layout.authorityEnd);
     return path.empty() ? uString("/") : Make(path);
 }
 
@@ -158,8 +160,8 @@ int GetDefaultPort(uString url)
     {
         const char* prefix;
         int port;
-    } schemes[] = {{"http://", 80},   {"https://", 443}, {"ftp://", 21},   {"gopher://", 70},
-                   {"mailto:", 25},   {"news:", 119},    {"telnet://", 23}};
+    } schemes[] = {{"http://", 80}, {"https://", 443}, {"ftp://", 21},   {"gopher://", 70},
+                   {"mailto:", 25}, {"news:", 119},    {"telnet://", 23}};
     std::string_view text = View(url);
     for (const auto& scheme : schemes)
         if (StartsWithNoCase(text, scheme.prefix))
