@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Small helpers shared by the uString source files.
 namespace ustring_detail
 {
+
+inline constexpr uint32_t kInitialCapacity = 16; // the buffer of an empty text
+inline constexpr size_t kMaxCapacity = UINT32_MAX;
 
 inline char asciiLower(char c)
 {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "foundation/uString.h"
+
+#include <vector>
+
+// Splitting a C string at a delimiter byte into numbers or texts.
+//
+// The numeric forms empty the list, then take from each piece (leading white
+// space skipped) the run of digits (int, long) or of digits, signs, "." and
+// "E"/"e" (float, double) and append its value, read in the C locale. A piece
+// without such a run adds nothing, so "-5" gives no integer. Runs longer than
+// 63 bytes are cut to 63.
+void SplitToIntList(const char* text, char delimiter, std::vector<int>& list);
+void SplitToLongList(const char* text, char delimiter, std::vector<long>& list);
+void SplitToFloatList(const char* text, char delimiter, std::vector<float>& list);
+void SplitToDoubleList(const char* text, char delimiter, std::vector<double>& list);
+
+// The same as new[] arrays owned by the caller (free with delete[]), with the
+// element count through `count`; an empty array and 0 when nothing was found,
+// null when memory is short.
+int* SplitToArray(const char* text, char delimiter, int* count);
+long* SplitToLongArray(const char* text, char delimiter, int* count);
+float* SplitToFloatArray(const char* text, char delimiter, int* count);
+double* SplitToDoubleArray(const char* text, char delimiter, int* count);
+
+// Empties the list and appends every piece between delimiters, the last one
+// included ("a;b;" gives "a", "b" and ""). An empty or null text gives none.
+void SplitToList(const char* text, char delimiter, std::vector<uString>& list);
