@@ -1,0 +1,477 @@
+#include "foundation/uFile.h"
+#include "foundation/uProgramFolder.h"
+#include "support/TempDir.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using testsupport::FileExists;
+using testsupport::ReadFileBytes;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+
+namespace
+{
+
+std::string PathOf(const uFile& file)
+{
+    return file.getPath().c_str();
+}
+
+std::string DirectoryOf(const char* path)
+{
+    uString directory;
+    uFile(path).getDirectory(directory);
+    return directory.c_str();
+}
+
+std::string ReadAllOf(const std::string& path)
+{
+    uFile file(path.c_str());
+    EXPECT_TRUE(file.open());
+    uString text;
+    EXPECT_TRUE(file.readAll(text));
+    return std::string(text.c_str(), static_cast<size_t>(text.getLength()));
+}
+
+} // namespace
+
+TEST(FileTest, PathsJoinWithExactlyOneSeparatorAndSplitAtTheLast)
+{
+    EXPECT_EQ(PathOf(uFile("/dir/", "/a.txt")), "/dir/a.txt");
+    EXPECT_EQ(PathOf(uFile("/dir", "a.txt")), "/dir/a.txt");
+    EXPECT_EQ(PathOf(uFile("/d/", "/m/", "/n")), "/d/m/n");
+    EXPECT_EQ(PathOf(uFile("/d", "m", "n")), "/d/m/n");
+    // An empty directory must never turn the name into a path under the root.
+    EXPECT_EQ(PathOf(uFile("", "a.txt")), "a.txt");
+
+    uFile appended;
+    appended.append("x");
+    EXPECT_EQ(PathOf(appended), "x");
+    appended += "y";
+    EXPECT_EQ(PathOf(appended), "x/y");
+    uFile rooted("/d/");
+    rooted.append("x");
+    EXPECT_EQ(PathOf(rooted), "/d/x");
+
+    EXPECT_EQ(DirectoryOf("/data/a.xml"), "/data/");
+    EXPECT_EQ(DirectoryOf("/a.txt"), "/");
+    uString directory;
+    EXPECT_FALSE(uFile("a.txt").getDirectory(directory));
+    EXPECT_TRUE(directory.isEmpty());
+
+    EXPECT_STREQ(uFile("/data/a.xml").getFileName(), "a.xml");
+    EXPECT_STREQ(uFile("a.xml").getFileName(), "a.xml");
+    // "\" is an ordinary character.
+    EXPECT_STREQ(uFile("a\\b").getFileName(), "a\\b");
+    EXPECT_EQ(DirectoryOf("c:\\x\\y"), "");
+}
+
+TEST(FileTest, SetFileNameReplacesTheLastComponent)
+{
+    uFile file("/data/a.xml");
+    EXPECT_TRUE(file.setFileName("b.txt"));
+    EXPECT_EQ(PathOf(file), "/data/b.txt");
+
+    uFile underRoot("/x");
+    EXPECT_TRUE(underRoot.setFileName("y"));
+    EXPECT_EQ(PathOf(underRoot), "/y");
+
+    uFile trailing("dir/sub/");
+    EXPECT_TRUE(trailing.setFileName("other"));
+    EXPECT_EQ(PathOf(trailing), "dir/other");
+
+    uFile bare("a.txt");
+    EXPECT_TRUE(bare.setFileName("b.txt"));
+    EXPECT_EQ(PathOf(bare), "b.txt");
+
+    uFile root("/");
+    EXPECT_FALSE(root.setFileName("x"));
+    EXPECT_EQ(PathOf(root), "/");
+}
+
+TEST(FileTest, MakeValidFileNameKeepsFeedTitlesInsideTheirFolder)
+{
+    struct Case
+    {
+        const char* title;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a/b:c?.txt", "abc.txt"},
+        {"x\\y*<z>|", "xyz"},
+        {"..", "_"},
+        {".", "_"},
+        {"/../", "_"},
+        {"   ", "_"},
+        {"", "_"},
+        {"News: Today", "News Today"},
+        {"...", "..."},
+        {"a..b", "a..b"},
+    };
+    for (const Case& c : cases)
+    {
+        uString name(c.title);
+        MakeValidFileName(name);
+        EXPECT_STREQ(name.c_str(), c.expected) << "title: " << c.title;
+    }
+    char buffer[] = "a/b:c?.txt";
+    MakeValidFileName(buffer);
+    EXPECT_STREQ(buffer, "abc.txt");
+    char dots[] = "..";
+    MakeValidFileName(dots);
+    EXPECT_STREQ(dots, "_");
+}
+
+TEST(FileTest, QueriesAnswerForWhatLiesAtThePath)
+{
+    TempDir dir;
+    std::string file = dir.write("sub/f.txt", "0123456789");
+    dir.write(".hidden", "x");
+
+    EXPECT_TRUE(uFile(file.c_str()).isFile());
+    EXPECT_EQ(uFile(file.c_str()).getSize(), 10);
+    EXPECT_GT(uFile(file.c_str()).getModifiedTime(), 0);
+    EXPECT_TRUE(uFile((dir.path() + "/sub/").c_str()).isDirectory());
+    EXPECT_EQ(uFile((dir.path() + "/sub").c_str()).getSize(), 0);
+    EXPECT_EQ(uFile((dir.path() + "/sub").c_str()).getModifiedTime(), 0);
+    EXPECT_TRUE(uFile("/").isDirectory());
+    EXPECT_FALSE(uFile(dir.file(".hidden").c_str()).isVisible());
+    EXPECT_TRUE(uFile(file.c_str()).isVisible());
+    EXPECT_FALSE(uFile(dir.file("missing").c_str()).exists());
+    EXPECT_FALSE(PathExists(nullptr));
+    EXPECT_FALSE(IsRegularFile((file + "/x").c_str()));
+}
+
+TEST(FileTest, AbsolutePathsAreMadeLexicallyFromExistingPaths)
+{
+    TempDir dir;
+    dir.write("sub/f.txt", "x");
+    char* absolute = GetAbsolutePath((dir.path() + "/sub/../sub/./f.txt").c_str());
+    ASSERT_NE(absolute, nullptr);
+    EXPECT_EQ(std::string(absolute), dir.path() + "/sub/f.txt");
+    std::free(absolute);
+
+    EXPECT_EQ(GetAbsolutePath(dir.file("missing").c_str()), nullptr);
+
+    char* current = GetAbsolutePath(".");
+    ASSERT_NE(current, nullptr);
+    char* expected = ::getcwd(nullptr, 0);
+    EXPECT_STREQ(current, expected);
+    std::free(current);
+    std::free(expected);
+
+    uFile relative((dir.path() + "/sub/..").c_str(), uFile::kModeAppend);
+    uFile target;
+    EXPECT_TRUE(relative.getAbsolute(target));
+    EXPECT_EQ(PathOf(target), dir.path());
+    EXPECT_EQ(target.getMode(), uFile::kModeAppend);
+}
+
+TEST(FileTest, AnOpenFileIsHeldExclusively)
+{
+    TempDir dir;
+    std::string path = dir.write("held.txt", "keep me");
+    uFile holder(path.c_str(), uFile::kModeRead);
+    ASSERT_TRUE(holder.open());
+    EXPECT_FALSE(holder.open()) << "opening twice keeps the first handle";
+    EXPECT_TRUE(holder.isOpen());
+
+    uFile reader(path.c_str(), uFile::kModeRead);
+    EXPECT_FALSE(reader.open());
+    uFile writer(path.c_str(), uFile::kModeWrite);
+    EXPECT_FALSE(writer.open());
+    EXPECT_EQ(ReadFileBytes(path), "keep me") << "a refused write open must not empty the file";
+
+    uFile remover(path.c_str());
+    EXPECT_FALSE(remover.remove());
+    uFile mover(path.c_str());
+    EXPECT_FALSE(mover.moveTo(dir.file("moved.txt").c_str()));
+    EXPECT_TRUE(FileExists(path));
+    EXPECT_FALSE(FileExists(dir.file("moved.txt")));
+
+    EXPECT_TRUE(holder.close());
+    EXPECT_FALSE(holder.close());
+    EXPECT_TRUE(reader.open());
+}
+
+TEST(FileTest, OpenRefusesDirectoriesEmptyPathsAndUnknownModes)
+{
+    TempDir dir;
+    std::string path = dir.write("f.txt", "x");
+    EXPECT_FALSE(uFile(dir.path().c_str(), uFile::kModeRead).open());
+    EXPECT_FALSE(uFile().open());
+    EXPECT_FALSE(uFile(path.c_str(), uFile::kModeRead | uFile::kModeAppend).open());
+    // A missing parent folder (here a regular file) makes a write open fail.
+    EXPECT_FALSE(uFile((path + "/new.txt").c_str(), uFile::kModeWrite).open());
+}
+
+TEST(FileTest, ReadsReportTheEndOfTheFileAndKeepEveryByte)
+{
+    TempDir dir;
+    std::string path = dir.write("lines.txt", std::string("a\r\n\r\nb\nlast", 12));
+    uFile file(path.c_str());
+    ASSERT_TRUE(file.open());
+    uString line;
+    EXPECT_TRUE(file.readLine(line));
+    EXPECT_STREQ(line.c_str(), "a");
+    EXPECT_FALSE(file.readLine(line)) << "an empty line reads like the end";
+    EXPECT_TRUE(file.readLine(line));
+    EXPECT_STREQ(line.c_str(), "b");
+    char* last = file.readLine();
+    ASSERT_NE(last, nullptr);
+    EXPECT_STREQ(last, "last");
+    std::free(last);
+    EXPECT_EQ(file.readLine(), nullptr);
+
+    char buffer[8] = "zzzzzzz";
+    uint32_t count = sizeof buffer;
+    EXPECT_TRUE(file.read(buffer, &count));
+    EXPECT_EQ(count, uFile::kEndOfFile);
+    EXPECT_EQ(buffer[0], 0);
+
+    std::string binary("head\0tail\0\xff", 11);
+    EXPECT_EQ(ReadAllOf(dir.write("binary.bin", binary)), binary);
+    std::string big(200000, 'q');
+    big[100000] = '\0';
+    EXPECT_EQ(ReadAllOf(dir.write("big.bin", big)), big);
+}
+
+TEST(FileTest, WritesNumbersAndTextAndAppendsAtTheEnd)
+{
+    TempDir dir;
+    std::string path = dir.file("out.bin");
+    uFile file(path.c_str(), uFile::kModeWrite);
+    EXPECT_FALSE(file.writeInt64(1)) << "closed";
+    ASSERT_TRUE(file.open());
+    EXPECT_TRUE(file.writeByte(0x41));
+    EXPECT_TRUE(file.writeInt32(static_cast<int32_t>(0x04030201)));
+    EXPECT_TRUE(file.writeInt64(0x0807060504030201LL));
+    EXPECT_TRUE(file.writeText("hi"));
+    file.close();
+    EXPECT_EQ(ReadFileBytes(path),
+              std::string("A\x01\x02\x03\x04\x01\x02\x03\x04\x05\x06\x07\x08hi\r\n", 17));
+
+    uFile appender(path.c_str(), uFile::kModeAppend);
+    ASSERT_TRUE(appender.open());
+    EXPECT_TRUE(appender.writeText("more"));
+    appender.close();
+    EXPECT_EQ(ReadFileBytes(path).substr(13), "hi\r\nmore\r\n");
+
+    uFile reader(path.c_str());
+    ASSERT_TRUE(reader.open());
+    uint8_t first = 0;
+    int32_t second = 0;
+    EXPECT_TRUE(reader.readByte(first));
+    EXPECT_TRUE(reader.readInt32(second));
+    EXPECT_EQ(first, 0x41);
+    EXPECT_EQ(second, 0x04030201);
+
+    // Mode 2 empties an existing file once it is held.
+    uFile rewriter(path.c_str(), uFile::kModeWrite);
+    reader.close();
+    ASSERT_TRUE(rewriter.open());
+    rewriter.close();
+    EXPECT_EQ(ReadFileBytes(path), "");
+}
+
+TEST(FileTest, SeekClampsToTheEndAndSetLengthShrinksAndGrows)
+{
+    TempDir dir;
+    std::string path = dir.write("ten.txt", "0123456789");
+    uFile file(path.c_str(), uFile::kModeAppend);
+    EXPECT_EQ(file.seek(3, 0), 0) << "closed";
+    ASSERT_TRUE(file.open());
+    EXPECT_EQ(file.seek(100, 0), 10);
+    EXPECT_EQ(file.seek(4, 0), 4);
+    EXPECT_EQ(file.seek(2, 1), 6) << "from the position before the call";
+    EXPECT_EQ(file.seek(-1, 2), 9);
+    EXPECT_EQ(file.seek(0, 7), 0);
+
+    EXPECT_TRUE(file.setLength(4));
+    EXPECT_TRUE(file.writeText("x"));
+    file.close();
+    EXPECT_EQ(ReadFileBytes(path), "0123x\r\n");
+
+    uFile closed(path.c_str());
+    EXPECT_TRUE(closed.setLength(3));
+    EXPECT_EQ(ReadFileBytes(path), "012");
+    const int64_t beyondFourGiB = (int64_t{1} << 32) + 5;
+    ASSERT_TRUE(closed.setLength(beyondFourGiB));
+    EXPECT_EQ(closed.getSize(), beyondFourGiB);
+    ASSERT_TRUE(closed.open());
+    EXPECT_EQ(closed.seek(beyondFourGiB - 1, 0), beyondFourGiB - 1);
+    EXPECT_FALSE(closed.setLength(0)) << "a read-only open cannot change the length";
+    EXPECT_FALSE(uFile(dir.file("missing").c_str()).setLength(1));
+}
+
+TEST(FileTest, MapViewMapsTheWholeFileWithoutEmptyingIt)
+{
+    TempDir dir;
+    std::string path = dir.write("page.html", "<html>body</html>");
+    uFile file(path.c_str());
+    uint64_t size = 0;
+    const char* view = static_cast<const char*>(file.mapView(&size));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::string(view, size), "<html>body</html>");
+    EXPECT_TRUE(file.close());
+    EXPECT_TRUE(file.remove());
+    EXPECT_FALSE(FileExists(path));
+
+    std::string writable = dir.write("writable.bin", "abc");
+    uFile shared(writable.c_str());
+    char* bytes = static_cast<char*>(shared.mapView(&size, uFile::kModeWrite));
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(std::string(bytes, size), "abc");
+    bytes[0] = 'X';
+    shared.close();
+    EXPECT_EQ(ReadFileBytes(writable), "Xbc");
+
+    uFile empty(dir.write("empty.txt", "").c_str());
+    EXPECT_EQ(empty.mapView(&size), nullptr);
+}
+
+TEST(FileTest, RemoveIsTrueWhenNothingIsLeft)
+{
+    TempDir dir;
+    EXPECT_TRUE(uFile(dir.file("absent").c_str()).remove());
+    EXPECT_FALSE(uFile(dir.path().c_str()).remove());
+    EXPECT_FALSE(uFile().remove());
+    uFile file(dir.write("f", "x").c_str(), uFile::kModeAppend);
+    ASSERT_TRUE(file.open());
+    EXPECT_TRUE(file.remove()) << "the object's own open file is closed first";
+    EXPECT_FALSE(FileExists(dir.file("f")));
+}
+
+TEST(FileTest, EnsureDirectoryCreatesTheChainAndStopsOnTrailingSeparators)
+{
+    TempDir dir;
+    uFile chain((dir.path() + "/a/b/c/").c_str());
+    EXPECT_TRUE(chain.ensureDirectory());
+    EXPECT_TRUE(IsDirectory((dir.path() + "/a/b/c").c_str()));
+    EXPECT_FALSE(chain.ensureDirectory()) << "it already existed";
+    EXPECT_TRUE(chain.ensurePath());
+    EXPECT_FALSE(uFile("/").ensureDirectory());
+    EXPECT_TRUE(uFile("/").ensurePath());
+    EXPECT_FALSE(MakeDirectory(dir.path().c_str()));
+
+    std::string blocker = dir.write("file", "x");
+    EXPECT_FALSE(uFile((blocker + "/sub/deeper").c_str()).ensureDirectory());
+    EXPECT_FALSE(uFile((blocker + "/sub").c_str()).ensurePath());
+}
+
+TEST(FileTest, ConcurrentEnsurePathCallsAllSucceed)
+{
+    TempDir dir;
+    std::string target = dir.path() + "/x/y/z/w";
+    std::vector<std::thread> threads;
+    std::vector<int> results(8, 0);
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([&, i] { results[i] = uFile(target.c_str()).ensurePath() ? 1 : 0; });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(results[i], 1) << "thread " << i;
+    EXPECT_TRUE(IsDirectory(target.c_str()));
+}
+
+TEST(FileTest, MoveNeverReplacesAnExistingTarget)
+{
+    TempDir dir;
+    std::string source = dir.write("source.txt", "source");
+    std::string target = dir.write("target.txt", "target");
+    uFile file(source.c_str());
+    EXPECT_FALSE(file.moveTo(target.c_str()));
+    EXPECT_EQ(ReadFileBytes(source), "source");
+    EXPECT_EQ(ReadFileBytes(target), "target");
+    EXPECT_EQ(PathOf(file), source);
+
+    EXPECT_TRUE(file.moveTo(dir.file("renamed.txt").c_str()));
+    EXPECT_EQ(PathOf(file), dir.file("renamed.txt"));
+    EXPECT_EQ(ReadFileBytes(dir.file("renamed.txt")), "source");
+    EXPECT_FALSE(FileExists(source));
+
+    std::string folder = dir.path() + "/folder";
+    ASSERT_TRUE(MakeDirectory(folder.c_str()));
+    uFile directory(folder.c_str());
+    EXPECT_TRUE(directory.moveTo(dir.file("folder2").c_str()));
+    EXPECT_TRUE(IsDirectory(dir.file("folder2").c_str()));
+    EXPECT_FALSE(uFile(dir.file("absent").c_str()).moveTo(dir.file("elsewhere").c_str()));
+}
+
+TEST(FileTest, MoveCopiesAcrossFileSystems)
+{
+    TempDir dir;
+    struct stat here, shm;
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.path().c_str(), &here) != 0 || shm.st_dev == here.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    std::string source = dir.write("cross.bin", std::string(100000, 'c'));
+    std::string target = "/dev/shm/kestrova-move-" + std::to_string(::getpid());
+    uFile file(source.c_str());
+    EXPECT_TRUE(file.moveTo(target.c_str()));
+    EXPECT_FALSE(FileExists(source));
+    EXPECT_EQ(ReadFileBytes(target), std::string(100000, 'c'));
+    ::unlink(target.c_str());
+}
+
+TEST(FileTest, ReplaceContentsSwapsTheWholeFileAtOnce)
+{
+    TempDir dir;
+    std::string path = dir.write("download.xml", "old");
+    uFile file(path.c_str());
+    ASSERT_TRUE(file.replaceContents("new content", 11, 0600));
+    EXPECT_EQ(ReadFileBytes(path), "new content");
+    struct stat info;
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    std::string temporary = dir.write("download.tmp", "from temp");
+    uFile holder(path.c_str());
+    ASSERT_TRUE(holder.open());
+    EXPECT_FALSE(file.replaceWith(temporary.c_str())) << "the target is held open";
+    holder.close();
+    EXPECT_TRUE(file.replaceWith(temporary.c_str()));
+    EXPECT_EQ(ReadFileBytes(path), "from temp");
+    EXPECT_FALSE(FileExists(temporary));
+
+    std::string blocked = dir.write("plain", "x") + "/inside.xml";
+    EXPECT_FALSE(uFile(blocked.c_str()).replaceContents("y", 1));
+    EXPECT_EQ(ReadFileBytes(dir.file("plain")), "x");
+}
+
+TEST(FileTest, CopiesTakeThePathAndModeButNeverTheOpenFile)
+{
+    TempDir dir;
+    std::string first = dir.write("first", "1");
+    std::string second = dir.write("second", "2");
+    uFile held(first.c_str(), uFile::kModeAppend);
+    ASSERT_TRUE(held.open());
+    uFile copy(held);
+    EXPECT_FALSE(copy.isOpen());
+    EXPECT_EQ(copy.getMode(), uFile::kModeAppend);
+
+    held.copyFrom(uFile(second.c_str()));
+    EXPECT_FALSE(held.isOpen());
+    EXPECT_EQ(PathOf(held), second);
+    uFile other(first.c_str());
+    EXPECT_TRUE(other.open()) << "the first file was closed, not leaked";
+}
+
+TEST(FileTest, ProgramFolderComesFromTheEnvironmentOrTheExecutable)
+{
+    {
+        ScopedEnv program("KESTROVA_PROGRAM_DIR", "/opt/kestrova");
+        EXPECT_STREQ(GetModuleDirectory().c_str(), "/opt/kestrova");
+    }
+    ScopedEnv unset("KESTROVA_PROGRAM_DIR", "");
+    std::string folder = GetModuleDirectory().c_str();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '/');
+    EXPECT_TRUE(IsRegularFile((folder + "/foundation_tests").c_str()));
+}
