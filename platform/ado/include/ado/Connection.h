@@ -1,0 +1,91 @@
+#pragma once
+
+#include "ado/Error.h"
+#include "ado/Recordset.h"
+#include "ado/Schema.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace ado
+{
+
+// How statement text is read: Jet is what the program writes (translated, see
+// JetSql.h); Native is SQLite's own dialect, for the layer's internal statements.
+enum class Dialect
+{
+    Jet,
+    Native
+};
+
+// Busy timeout of every connection: concurrent writers wait instead of failing.
+inline constexpr int kDefaultBusyTimeoutMs = 30000;
+
+// One connection to a database file. Used by one thread at a time; several
+// connections (one per thread) may share a file, SQLite arbitrates.
+// Every operation returns false on failure and leaves the reason in lastError().
+class Connection
+{
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens an existing database named by a Jet connection string and checks
+    // its password. Never creates a missing file.
+    bool open(std::string_view connectionString);
+    bool openFile(const std::string& path, const std::string& password);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    const std::string& path() const { return m_path; }
+
+    // Runs one statement and discards its rows.
+    bool execute(std::string_view sql, Dialect dialect = Dialect::Jet);
+    // Runs one statement and counts its rows (0 for a statement without columns).
+    bool count(std::string_view sql, std::int64_t& rows, Dialect dialect = Dialect::Jet);
+    // Runs one statement and reads all its rows into `rows`.
+    bool query(std::string_view sql, Recordset& rows, Dialect dialect = Dialect::Jet);
+    // Native statement with text parameters bound to ?1, ?2, ...
+    bool query(std::string_view sql, const std::vector<std::string>& parameters, Recordset& rows);
+    bool execute(std::string_view sql, const std::vector<std::string>& parameters);
+
+    std::int64_t lastInsertRowId() const;
+
+    // Schema look-ups. Table names are compared without regard to ASCII case.
+    bool tableNames(std::vector<std::string>& names);
+    bool tableExists(std::string_view table, bool& exists);
+    bool columns(std::string_view table, std::vector<ColumnInfo>& columns);
+    bool foreignKeys(std::string_view table, std::vector<ForeignKeyInfo>& keys);
+    bool indexes(std::string_view table, std::vector<IndexInfo>& indexes);
+    // The stored CREATE TABLE text and the table's name as stored.
+    bool tableDefinition(std::string_view table, std::string& storedName, std::string& sql);
+
+    void setBusyTimeout(int milliseconds);
+
+    const Error& lastError() const { return m_error; }
+    // Reports a failure found by a caller of this connection (e.g. a field read).
+    void setError(Error error) { m_error = std::move(error); }
+
+private:
+    enum class Mode
+    {
+        Execute,
+        Count,
+        Query
+    };
+    bool run(std::string_view sql, Dialect dialect, const std::vector<std::string>* parameters, Mode mode,
+             std::int64_t* rowCount, Recordset* rows);
+    bool configure(const std::string& password);
+    void failFromEngine(int resultCode);
+
+    sqlite3* m_db = nullptr;
+    std::string m_path;
+    Error m_error;
+};
+
+} // namespace ado

@@ -1,0 +1,298 @@
+#include "ado/Connection.h"
+
+#include "EngineError.h"
+#include "FileHeader.h"
+#include "JetFunctions.h"
+#include "ado/Catalog.h"
+#include "ado/ConnectionString.h"
+#include "ado/JetSql.h"
+
+#include <sqlite3.h>
+
+namespace ado
+{
+
+namespace
+{
+
+// Finalizes a statement on every path out of a scope.
+struct StatementGuard
+{
+    sqlite3_stmt* statement = nullptr;
+    ~StatementGuard() { sqlite3_finalize(statement); }
+};
+
+Value readColumn(sqlite3_stmt* statement, int column)
+{
+    switch (sqlite3_column_type(statement, column))
+    {
+    case SQLITE_INTEGER:
+        return Value::fromInteger(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+        return Value::fromReal(sqlite3_column_double(statement, column));
+    case SQLITE_TEXT:
+    {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+        // The length, not strlen: a text may hold NUL bytes.
+        return Value::fromText(std::string(text ? text : "", sqlite3_column_bytes(statement, column)));
+    }
+    case SQLITE_BLOB:
+    {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, column));
+        return Value::fromBlob(std::string(data ? data : "", sqlite3_column_bytes(statement, column)));
+    }
+    default:
+        return Value::null();
+    }
+}
+
+bool readPragmaInt(sqlite3* db, const char* sql, std::int64_t& value, int& rc)
+{
+    StatementGuard guard;
+    rc = sqlite3_prepare_v2(db, sql, -1, &guard.statement, nullptr);
+    if (rc != SQLITE_OK)
+        return false;
+    rc = sqlite3_step(guard.statement);
+    if (rc != SQLITE_ROW)
+        return false;
+    value = sqlite3_column_int64(guard.statement, 0);
+    rc = SQLITE_OK;
+    return true;
+}
+
+} // namespace
+
+Connection::Connection() = default;
+
+Connection::~Connection()
+{
+    close();
+}
+
+bool Connection::open(std::string_view connectionString)
+{
+    close();
+    m_error.clear();
+    const ConnectionString parts = ConnectionString::parse(connectionString);
+    if (!parts.hasDataSource || parts.dataSource.empty())
+    {
+        m_error = Error::layer(kUnspecifiedError, "The connection string names no Data Source.");
+        return false;
+    }
+    return openFile(parts.dataSource, parts.password);
+}
+
+bool Connection::openFile(const std::string& path, const std::string& password)
+{
+    close();
+    m_error.clear();
+    // READWRITE without CREATE: a missing file is an error and stays missing.
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
+    if (rc != SQLITE_OK)
+    {
+        m_error =
+            m_db ? detail::engineError(m_db, rc) : Error::layer(kOutOfMemory, "No connection could be made.");
+        close();
+        return false;
+    }
+    m_path = path;
+    if (!configure(password))
+    {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool Connection::configure(const std::string& password)
+{
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, kDefaultBusyTimeoutMs);
+    // Double-quoted text is a name, never a string that happens to match no column.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    int rc = detail::registerJetFunctions(m_db);
+    if (rc != SQLITE_OK)
+    {
+        failFromEngine(rc);
+        return false;
+    }
+
+    // Reading the header now makes a file that is not a database fail at open,
+    // not at the first statement.
+    std::int64_t applicationId = 0;
+    std::int64_t verifier = 0;
+    if (!readPragmaInt(m_db, "PRAGMA application_id", applicationId, rc) ||
+        !readPragmaInt(m_db, "PRAGMA user_version", verifier, rc))
+    {
+        failFromEngine(rc);
+        return false;
+    }
+    // The password is compared, not used as a key: the file is not encrypted.
+    // A verifier of 0 means a file without password, which opens with any.
+    if (applicationId == detail::kApplicationId && verifier != 0 &&
+        static_cast<std::int32_t>(verifier) != passwordVerifier(password))
+    {
+        m_error = Error::layer(kAuthenticationFailed, "Not a valid password.");
+        return false;
+    }
+
+    // Many update tasks write one file at once: WAL lets readers go on while
+    // one writes. synchronous=NORMAL syncs at checkpoints, not at every commit
+    // (an fsync per stored item would make a large refresh take minutes); it
+    // survives a killed process, and a power loss can lose only the last commits.
+    Recordset mode;
+    if (run("PRAGMA journal_mode", Dialect::Native, nullptr, Mode::Query, nullptr, &mode) && mode.field(0) &&
+        mode.field(0)->toText() != "wal")
+    {
+        run("PRAGMA journal_mode=WAL", Dialect::Native, nullptr, Mode::Execute, nullptr, nullptr);
+    }
+    run("PRAGMA synchronous=NORMAL", Dialect::Native, nullptr, Mode::Execute, nullptr, nullptr);
+    m_error.clear(); // a file that cannot switch journal (read-only media) still opens
+    return true;
+}
+
+void Connection::close()
+{
+    if (m_db)
+    {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    m_path.clear();
+}
+
+void Connection::failFromEngine(int resultCode)
+{
+    m_error = detail::engineError(m_db, resultCode);
+}
+
+void Connection::setBusyTimeout(int milliseconds)
+{
+    if (m_db)
+        sqlite3_busy_timeout(m_db, milliseconds);
+}
+
+std::int64_t Connection::lastInsertRowId() const
+{
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+}
+
+bool Connection::execute(std::string_view sql, Dialect dialect)
+{
+    return run(sql, dialect, nullptr, Mode::Execute, nullptr, nullptr);
+}
+
+bool Connection::count(std::string_view sql, std::int64_t& rows, Dialect dialect)
+{
+    rows = 0;
+    return run(sql, dialect, nullptr, Mode::Count, &rows, nullptr);
+}
+
+bool Connection::query(std::string_view sql, Recordset& rows, Dialect dialect)
+{
+    return run(sql, dialect, nullptr, Mode::Query, nullptr, &rows);
+}
+
+bool Connection::query(std::string_view sql, const std::vector<std::string>& parameters, Recordset& rows)
+{
+    return run(sql, Dialect::Native, &parameters, Mode::Query, nullptr, &rows);
+}
+
+bool Connection::execute(std::string_view sql, const std::vector<std::string>& parameters)
+{
+    return run(sql, Dialect::Native, &parameters, Mode::Execute, nullptr, nullptr);
+}
+
+bool Connection::run(std::string_view sql, Dialect dialect, const std::vector<std::string>* parameters,
+                     Mode mode, std::int64_t* rowCount, Recordset* rows)
+{
+    m_error.clear();
+    if (rows)
+        rows->close();
+    if (!m_db)
+    {
+        m_error = Error::layer(kUnspecifiedError, "The connection is closed.");
+        return false;
+    }
+    JetTranslation translation;
+    if (dialect == Dialect::Jet)
+    {
+        translation = translateJetSql(sql);
+        if (!translation.error.empty())
+        {
+            m_error = Error::layer(kErrorsInCommand, translation.error);
+            return false;
+        }
+        sql = translation.sql;
+        parameters = &translation.parameters;
+    }
+
+    StatementGuard guard;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v3(m_db, sql.data(), static_cast<int>(sql.size()), 0, &guard.statement, &tail);
+    if (rc != SQLITE_OK)
+    {
+        failFromEngine(rc);
+        return false;
+    }
+    if (!guard.statement)
+    {
+        m_error = Error::layer(kErrorsInCommand, "The statement is empty.");
+        return false;
+    }
+    if (tail &&
+        !isBlankSqlTail(std::string_view(tail, static_cast<std::size_t>(sql.data() + sql.size() - tail))))
+    {
+        m_error = Error::layer(kErrorsInCommand, "Characters found after end of SQL statement.");
+        return false;
+    }
+    if (parameters)
+    {
+        for (std::size_t i = 0; i < parameters->size(); ++i)
+        {
+            const std::string& value = (*parameters)[i];
+            rc = sqlite3_bind_text64(guard.statement, static_cast<int>(i + 1), value.data(), value.size(),
+                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+            if (rc != SQLITE_OK)
+            {
+                failFromEngine(rc);
+                return false;
+            }
+        }
+    }
+
+    const int columns = sqlite3_column_count(guard.statement);
+    std::vector<Value> values;
+    std::int64_t counted = 0;
+    while ((rc = sqlite3_step(guard.statement)) == SQLITE_ROW)
+    {
+        ++counted;
+        if (mode == Mode::Query)
+        {
+            for (int c = 0; c < columns; ++c)
+                values.push_back(readColumn(guard.statement, c));
+        }
+    }
+    if (rc != SQLITE_DONE)
+    {
+        failFromEngine(rc);
+        return false;
+    }
+    if (rowCount)
+        *rowCount = columns > 0 ? counted : 0;
+    if (rows)
+    {
+        std::vector<std::string> names;
+        for (int c = 0; c < columns; ++c)
+        {
+            const char* name = sqlite3_column_name(guard.statement, c);
+            names.emplace_back(name ? name : "");
+        }
+        rows->assign(std::move(names), std::move(values));
+    }
+    return true;
+}
+
+} // namespace ado

@@ -1,0 +1,36 @@
+#include "Crc32.h"
+
+#include <array>
+
+namespace ado::detail
+{
+
+namespace
+{
+
+constexpr std::array<std::uint32_t, 256> makeTable()
+{
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n)
+    {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+
+constexpr auto kTable = makeTable();
+
+} // namespace
+
+std::uint32_t crc32(std::string_view bytes)
+{
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (const char ch : bytes)
+        c = kTable[(c ^ static_cast<unsigned char>(ch)) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+} // namespace ado::detail

@@ -1,0 +1,200 @@
+#include "SqlTokenizer.h"
+
+#include "Ascii.h"
+
+namespace ado::detail
+{
+
+namespace
+{
+
+bool isIdStart(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || u >= 0x80;
+}
+
+bool isIdChar(char c)
+{
+    return isIdStart(c) || (c >= '0' && c <= '9') || c == '$';
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool isHexDigit(char c)
+{
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Index just past a quoted run that starts at `i` with `quote`; doubled quotes
+// stand for one. npos when unterminated.
+std::size_t skipQuoted(std::string_view sql, std::size_t i, char quote)
+{
+    ++i;
+    while (i < sql.size())
+    {
+        if (sql[i] == quote)
+        {
+            if (i + 1 < sql.size() && sql[i + 1] == quote)
+            {
+                i += 2;
+                continue;
+            }
+            return i + 1;
+        }
+        ++i;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+bool Token::isKeyword(std::string_view word) const
+{
+    return kind == TokenKind::Word && equalsIgnoreCase(text, word);
+}
+
+bool Token::isName() const
+{
+    return kind == TokenKind::Word || kind == TokenKind::Bracketed || kind == TokenKind::Backquoted ||
+           kind == TokenKind::DoubleString;
+}
+
+bool tokenizeSql(std::string_view sql, std::vector<Token>& tokens, std::string& error)
+{
+    tokens.clear();
+    std::size_t i = 0;
+    while (i < sql.size())
+    {
+        const std::size_t start = i;
+        const char c = sql[i];
+        TokenKind kind = TokenKind::Operator;
+        if (isBlank(c))
+        {
+            while (i < sql.size() && isBlank(sql[i]))
+                ++i;
+            kind = TokenKind::Space;
+        }
+        else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-')
+        {
+            while (i < sql.size() && sql[i] != '\n')
+                ++i;
+            kind = TokenKind::Comment;
+        }
+        else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*')
+        {
+            const std::size_t end = sql.find("*/", i + 2);
+            i = end == std::string_view::npos ? sql.size() : end + 2;
+            kind = TokenKind::Comment;
+        }
+        else if (c == '\'' || c == '"' || c == '`')
+        {
+            i = skipQuoted(sql, i, c);
+            if (i == std::string_view::npos)
+            {
+                error = std::string("Unterminated ") + (c == '`' ? "quoted name" : "string") +
+                        " in the statement.";
+                return false;
+            }
+            kind = c == '\''  ? TokenKind::SingleString
+                   : c == '"' ? TokenKind::DoubleString
+                              : TokenKind::Backquoted;
+        }
+        else if (c == '[')
+        {
+            const std::size_t end = sql.find(']', i + 1);
+            if (end == std::string_view::npos)
+            {
+                error = "Unterminated bracketed name in the statement.";
+                return false;
+            }
+            i = end + 1;
+            kind = TokenKind::Bracketed;
+        }
+        else if (isDigit(c) || (c == '.' && i + 1 < sql.size() && isDigit(sql[i + 1])))
+        {
+            if (c == '0' && i + 2 < sql.size() && (sql[i + 1] == 'x' || sql[i + 1] == 'X') &&
+                isHexDigit(sql[i + 2]))
+            {
+                i += 2;
+                while (i < sql.size() && isHexDigit(sql[i]))
+                    ++i;
+                kind = TokenKind::HexText;
+            }
+            else
+            {
+                while (i < sql.size() && (isDigit(sql[i]) || sql[i] == '.'))
+                    ++i;
+                if (i < sql.size() && (sql[i] == 'e' || sql[i] == 'E'))
+                {
+                    std::size_t j = i + 1;
+                    if (j < sql.size() && (sql[j] == '+' || sql[j] == '-'))
+                        ++j;
+                    if (j < sql.size() && isDigit(sql[j]))
+                    {
+                        i = j;
+                        while (i < sql.size() && isDigit(sql[i]))
+                            ++i;
+                    }
+                }
+                kind = TokenKind::Number;
+            }
+            // Letters glued to a number make one malformed token, as in SQLite:
+            // it then fails there rather than being read as two tokens.
+            if (i < sql.size() && isIdChar(sql[i]))
+            {
+                while (i < sql.size() && isIdChar(sql[i]))
+                    ++i;
+                kind = TokenKind::Number;
+            }
+        }
+        else if (isIdStart(c))
+        {
+            while (i < sql.size() && isIdChar(sql[i]))
+                ++i;
+            kind = TokenKind::Word;
+        }
+        else if (c == '?')
+        {
+            ++i;
+            while (i < sql.size() && isDigit(sql[i]))
+                ++i;
+            kind = TokenKind::Parameter;
+        }
+        else if ((c == ':' || c == '@' || c == '$' || c == '#') && i + 1 < sql.size() && isIdChar(sql[i + 1]))
+        {
+            ++i;
+            while (i < sql.size() && isIdChar(sql[i]))
+                ++i;
+            kind = TokenKind::Parameter;
+        }
+        else if (c == ';')
+        {
+            ++i;
+            kind = TokenKind::Semicolon;
+        }
+        else
+        {
+            ++i;
+            kind = TokenKind::Operator;
+        }
+        tokens.push_back(Token{kind, sql.substr(start, i - start)});
+    }
+    return true;
+}
+
+std::vector<std::size_t> significantTokens(const std::vector<Token>& tokens)
+{
+    std::vector<std::size_t> indexes;
+    for (std::size_t i = 0; i < tokens.size(); ++i)
+    {
+        if (tokens[i].isSignificant())
+            indexes.push_back(i);
+    }
+    return indexes;
+}
+
+} // namespace ado::detail

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ado::detail
+{
+
+enum class TokenKind
+{
+    Space,
+    Comment,
+    Word,         // identifier or keyword
+    Bracketed,    // [name]
+    Backquoted,   // `name`
+    SingleString, // 'text'
+    DoubleString, // "text"
+    HexText,      // 0x0041...
+    Number,
+    Parameter, // ?, ?NNN, :name, @name, $name, #name
+    Semicolon,
+    Operator // any other single character
+};
+
+struct Token
+{
+    TokenKind kind;
+    std::string_view text;
+
+    bool isSignificant() const { return kind != TokenKind::Space && kind != TokenKind::Comment; }
+    bool isOperator(char c) const { return kind == TokenKind::Operator && text.size() == 1 && text[0] == c; }
+    bool isKeyword(std::string_view word) const;
+    // A name: word, bracketed, back-quoted or (in SQLite's own dialect) double-quoted.
+    bool isName() const;
+};
+
+// Splits SQL into tokens that cover the text exactly. False (with a reason)
+// for an unterminated quote, bracket or back-quote.
+bool tokenizeSql(std::string_view sql, std::vector<Token>& tokens, std::string& error);
+
+// Indexes of the significant tokens (no blanks or comments).
+std::vector<std::size_t> significantTokens(const std::vector<Token>& tokens);
+
+} // namespace ado::detail

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ado::detail
+{
+
+// Appends the UTF-8 form of a code point (U+FFFD for anything not a scalar value).
+void appendUtf8(std::string& out, char32_t codePoint);
+
+// Reads the code point at `index` and advances past it. A malformed byte is
+// read on its own as kInvalidBase + byte, a value no scalar value can equal,
+// so that malformed text still compares byte for byte.
+inline constexpr char32_t kInvalidBase = 0x110000;
+char32_t nextCodePoint(std::string_view text, std::size_t& index);
+
+} // namespace ado::detail

@@ -1,0 +1,289 @@
+#include "AdoTestSupport.h"
+#include "ado/ConnectionString.h"
+#include "support/TempDir.h"
+
+#include <clocale>
+#include <sqlite3.h>
+#include <thread>
+
+namespace
+{
+
+using adotest::connectionString;
+using adotest::createDatabaseWith;
+using adotest::scalar;
+using testsupport::FileExists;
+using testsupport::TempDir;
+
+TEST(ConnectionStringTest, ReadsTheJetKeysWhateverTheirCaseAndQuoting)
+{
+    const auto parts = ado::ConnectionString::parse(
+        " provider = Microsoft.Jet.OLEDB.4.0 ; DATA SOURCE=\"/tmp/a;b.mdb\";Extra=1;"
+        "Jet OLEDB:Database Password='it''s' ;");
+    EXPECT_EQ(parts.provider, "Microsoft.Jet.OLEDB.4.0");
+    EXPECT_TRUE(parts.hasDataSource);
+    EXPECT_EQ(parts.dataSource, "/tmp/a;b.mdb");
+    EXPECT_EQ(parts.password, "it's");
+    EXPECT_FALSE(ado::ConnectionString::parse("Provider=x;Jet OLEDB:Database Password=p").hasDataSource);
+}
+
+TEST(ConnectionTest, OpeningNeverCreatesAMissingDatabase)
+{
+    TempDir dir;
+    ado::Connection connection;
+    EXPECT_FALSE(connection.open(connectionString(dir.file("missing.mdb"))));
+    EXPECT_EQ(connection.lastError().code, ado::kUnspecifiedError);
+    EXPECT_EQ(connection.lastError().engineCode & 0xFF, SQLITE_CANTOPEN);
+    EXPECT_FALSE(connection.isOpen());
+    EXPECT_FALSE(FileExists(dir.file("missing.mdb")));
+    EXPECT_FALSE(FileExists(dir.file("missing.mdb-wal")));
+
+    EXPECT_FALSE(connection.open("Provider=Microsoft.Jet.OLEDB.4.0;Jet OLEDB:Database Password=vurtel;"));
+    EXPECT_NE(connection.lastError().code, 0u);
+}
+
+TEST(ConnectionTest, AFileThatIsNoDatabaseFailsAtOpen)
+{
+    TempDir dir;
+    const std::string path = dir.write("text.mdb", std::string(4096, 'x'));
+    ado::Connection connection;
+    EXPECT_FALSE(connection.open(connectionString(path)));
+    EXPECT_EQ(connection.lastError().engineCode & 0xFF, SQLITE_NOTADB);
+    EXPECT_EQ(connection.lastError().source, "SQLite");
+}
+
+TEST(ConnectionTest, ThePasswordIsChecked)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    createDatabaseWith(path, {"CREATE TABLE t (a)"}, "vurtel");
+    ado::Connection connection;
+    EXPECT_FALSE(connection.open(connectionString(path, "wrong")));
+    EXPECT_EQ(connection.lastError().code, ado::kAuthenticationFailed);
+    EXPECT_FALSE(connection.open(connectionString(path, "")));
+    EXPECT_TRUE(connection.open(connectionString(path, "vurtel")));
+
+    // A file made without a password opens with any.
+    const std::string open = dir.file("open.mdb");
+    createDatabaseWith(open, {}, "");
+    EXPECT_TRUE(connection.open(connectionString(open, "anything")));
+}
+
+TEST(ConnectionTest, ConnectionsUseWriteAheadLogging)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    createDatabaseWith(path, {});
+    ado::Connection connection;
+    ASSERT_TRUE(connection.open(connectionString(path)));
+    EXPECT_EQ(scalar(connection, "PRAGMA journal_mode"), "wal");
+    EXPECT_EQ(scalar(connection, "PRAGMA synchronous"), "1"); // NORMAL
+}
+
+TEST(ConnectionTest, QueryReadsAllRowsWithTheirTypes)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    createDatabaseWith(path, {"CREATE TABLE t (id INTEGER PRIMARY KEY, a INTEGER, b TEXT, c REAL, d BLOB)",
+                              "INSERT INTO t (a, b, c, d) VALUES (42, 'x', 2.5, x'0001')",
+                              "INSERT INTO t (a, b, c, d) VALUES (NULL, NULL, NULL, NULL)",
+                              "INSERT INTO t (a, b, c, d) VALUES (-7, 'z', 1e300, x'')"});
+    ado::Connection connection;
+    ASSERT_TRUE(connection.open(connectionString(path)));
+    ado::Recordset rows;
+    ASSERT_TRUE(connection.query("select a, b, c, d from t order by id", rows));
+    EXPECT_EQ(rows.recordCount(), 3u);
+    ASSERT_EQ(rows.fieldCount(), 4u);
+    EXPECT_EQ(rows.fieldIndex("B"), 1);
+    EXPECT_FALSE(rows.bof());
+
+    ASSERT_FALSE(rows.eof());
+    EXPECT_EQ(rows.field(0)->toText(), "42");
+    EXPECT_EQ(rows.field("b")->toText(), "x");
+    EXPECT_EQ(rows.field(3)->bytes, std::string("\0\1", 2));
+    EXPECT_EQ(rows.field(4), nullptr);
+    rows.moveNext();
+    EXPECT_TRUE(rows.field(0)->isNull());
+    EXPECT_EQ(rows.field(1)->toText(), "");
+    rows.moveNext();
+    EXPECT_EQ(rows.field(0)->toText(), "-7");
+    rows.moveNext();
+    EXPECT_TRUE(rows.eof());
+    EXPECT_EQ(rows.field(0), nullptr);
+
+    ASSERT_TRUE(connection.query("select a from t where a > 1000", rows));
+    EXPECT_TRUE(rows.eof());
+    EXPECT_TRUE(rows.bof());
+    EXPECT_EQ(rows.field(0), nullptr);
+}
+
+TEST(ConnectionTest, TextKeepsEmbeddedNulsAndRealsUseAPointInAnyLocale)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    createDatabaseWith(path, {"CREATE TABLE t (b TEXT, c REAL)"});
+    ado::Connection connection;
+    ASSERT_TRUE(connection.open(connectionString(path)));
+    ASSERT_TRUE(connection.execute("insert into t (b, c) values (0x410000004200, 2.5)"));
+    ado::Recordset rows;
+    ASSERT_TRUE(connection.query("select b, c from t", rows));
+    EXPECT_EQ(rows.field(0)->bytes, std::string("A\0B", 3));
+
+    const std::string old = std::setlocale(LC_NUMERIC, nullptr);
+    const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+    EXPECT_EQ(rows.field(1)->toText(), "2.5");
+    std::setlocale(LC_NUMERIC, old.c_str());
+    if (!comma)
+        GTEST_LOG_(INFO) << "no comma locale installed; checked in the C locale only";
+}
+
+TEST(ConnectionTest, CountIsExactForRowsAndZeroForChanges)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    createDatabaseWith(path, {"CREATE TABLE t (a INTEGER)", "INSERT INTO t VALUES (1), (2), (3)"});
+    ado::Connection connection;
+    ASSERT_TRUE(connection.open(connectionString(path)));
+    std::int64_t rows = -1;
+    ASSERT_TRUE(connection.count("select * from t where a >= 2", rows));
+    EXPECT_EQ(rows, 2);
+    ASSERT_TRUE(connection.count("update t set a = a + 1", rows));
+    EXPECT_EQ(rows, 0);
+    ASSERT_TRUE(connection.count("select * from t where a > 100", rows));
+    EXPECT_EQ(rows, 0);
+}
+
+TEST(ConnectionTest, FailuresCarryCodeSourceAndDescription)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    createDatabaseWith(path, {"CREATE TABLE t (a TEXT NOT NULL UNIQUE, b INTEGER NOT NULL DEFAULT 0)"});
+    ado::Connection connection;
+    ASSERT_TRUE(connection.open(connectionString(path)));
+
+    EXPECT_FALSE(connection.execute("selec * from t"));
+    EXPECT_EQ(connection.lastError().code, ado::kErrorsInCommand);
+    EXPECT_EQ(connection.lastError().engineCode, SQLITE_ERROR);
+    EXPECT_NE(connection.lastError().description.find("syntax error"), std::string::npos);
+    EXPECT_EQ(ado::formatError(connection.lastError()).rfind("Code = 80040e14\nCode meaning = ", 0), 0u);
+
+    ASSERT_TRUE(connection.execute("insert into t (a) values (0x6100)"));
+    EXPECT_FALSE(connection.execute("insert into t (a) values (0x6100)"));
+    EXPECT_TRUE(connection.lastError().isDuplicateKey());
+    EXPECT_FALSE(connection.lastError().isBusy());
+
+    EXPECT_FALSE(connection.execute("insert into t (b) values (1)"));
+    EXPECT_EQ(connection.lastError().engineCode, SQLITE_CONSTRAINT_NOTNULL);
+    EXPECT_FALSE(connection.lastError().isDuplicateKey());
+
+    EXPECT_FALSE(connection.execute("   "));
+    EXPECT_EQ(connection.lastError().code, ado::kErrorsInCommand);
+    EXPECT_FALSE(connection.execute("select 1; select 2"));
+    EXPECT_EQ(connection.lastError().description, "Characters found after end of SQL statement.");
+    // Native statements are held to one statement too.
+    EXPECT_FALSE(connection.execute("select 1; select 2", ado::Dialect::Native));
+
+    EXPECT_TRUE(connection.execute("select 1"));
+    EXPECT_FALSE(connection.lastError().isSet());
+}
+
+TEST(ConnectionTest, ValueIntegerReadsConvertInsteadOfReinterpreting)
+{
+    EXPECT_EQ(ado::Value::fromInteger(0x1'0000'0005).toInt32(), 5);
+    EXPECT_EQ(ado::Value::fromInteger(-3).toInt32(), -3);
+    EXPECT_EQ(ado::Value::fromReal(-2.9).toInt32(), -2);
+    EXPECT_EQ(ado::Value::fromReal(1e12).toInt32(), 2147483647);
+    EXPECT_EQ(ado::Value::fromText(" 60 minutes").toInt32(), 60);
+    EXPECT_EQ(ado::Value::fromText("-12").toInt32(), -12);
+    EXPECT_EQ(ado::Value::fromText("abc").toInt32(), 0);
+    EXPECT_EQ(ado::Value::null().toInt32(), 0);
+    EXPECT_EQ(ado::Value::fromReal(0.1).toText(), "0.1");
+}
+
+TEST(ConnectionTest, TwoConnectionsOnTwoThreadsLoseNoRow)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    createDatabaseWith(
+        path, {"CREATE TABLE item (id INTEGER PRIMARY KEY AUTOINCREMENT, link TEXT NOT NULL UNIQUE)"});
+    const auto writer = [&](int thread, int* failures)
+    {
+        ado::Connection connection;
+        if (!connection.open(connectionString(path)))
+        {
+            *failures = 1000;
+            return;
+        }
+        for (int i = 0; i < 1000; ++i)
+        {
+            const std::string link = "'http://" + std::to_string(thread) + "/" + std::to_string(i) + "'";
+            if (!connection.execute("insert into item (link) values (" + link + ")"))
+                ++*failures;
+        }
+    };
+    int failuresA = 0;
+    int failuresB = 0;
+    std::thread a(writer, 1, &failuresA);
+    std::thread b(writer, 2, &failuresB);
+    a.join();
+    b.join();
+    EXPECT_EQ(failuresA, 0);
+    EXPECT_EQ(failuresB, 0);
+    ado::Connection connection;
+    ASSERT_TRUE(connection.open(connectionString(path)));
+    EXPECT_EQ(scalar(connection, "select count(*) from item"), "2000");
+    EXPECT_EQ(scalar(connection, "pragma integrity_check"), "ok");
+}
+
+TEST(ConnectionTest, SchemaLookUps)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    createDatabaseWith(path, {"CREATE TABLE channel (feed TEXT NOT NULL PRIMARY KEY, title VARCHAR(80), "
+                              "ttl INTEGER NOT NULL DEFAULT 0, note TEXT DEFAULT 'it''s', flag BOOLEAN, "
+                              "lastupdate DATETIME)",
+                              "CREATE TABLE item (id INTEGER PRIMARY KEY, feed TEXT, a INT, b INT, "
+                              "FOREIGN KEY (feed) REFERENCES channel(feed) ON DELETE CASCADE, "
+                              "FOREIGN KEY (a, b) REFERENCES pair(x, y))",
+                              "CREATE INDEX item_feed ON item(feed)"});
+    ado::Connection connection;
+    ASSERT_TRUE(connection.open(connectionString(path)));
+    bool exists = false;
+    ASSERT_TRUE(connection.tableExists("CHANNEL", exists));
+    EXPECT_TRUE(exists);
+    ASSERT_TRUE(connection.tableExists("nothing", exists));
+    EXPECT_FALSE(exists);
+
+    std::vector<ado::ColumnInfo> columns;
+    ASSERT_TRUE(connection.columns("Channel", columns));
+    ASSERT_EQ(columns.size(), 6u);
+    EXPECT_EQ(columns[0].primaryKeyPosition, 1);
+    EXPECT_FALSE(columns[0].nullable);
+    EXPECT_FALSE(columns[0].autoIncrement); // a TEXT key is no rowid alias
+    EXPECT_EQ(columns[1].dataType, ado::kTypeVarWChar);
+    EXPECT_EQ(columns[1].maxLength, 80);
+    EXPECT_EQ(columns[2].dataType, ado::kTypeInteger);
+    EXPECT_EQ(columns[2].defaultValue, "0");
+    EXPECT_EQ(columns[3].defaultValue, "it's");
+    EXPECT_FALSE(columns[4].hasDefault);
+    EXPECT_EQ(columns[4].dataType, ado::kTypeBoolean);
+    EXPECT_EQ(columns[5].dataType, ado::kTypeDate);
+
+    ASSERT_TRUE(connection.columns("item", columns));
+    EXPECT_TRUE(columns[0].autoIncrement);
+
+    std::vector<ado::ForeignKeyInfo> keys;
+    ASSERT_TRUE(connection.foreignKeys("item", keys));
+    ASSERT_EQ(keys.size(), 3u);
+    int cascades = 0;
+    for (const auto& key : keys)
+        cascades += key.onDelete == "CASCADE" ? 1 : 0;
+    EXPECT_EQ(cascades, 1);
+
+    std::vector<ado::IndexInfo> indexes;
+    ASSERT_TRUE(connection.indexes("item", indexes));
+    ASSERT_EQ(indexes.size(), 1u);
+    EXPECT_EQ(indexes[0].name, "item_feed");
+}
+
+} // namespace

@@ -1,0 +1,113 @@
+#include "ado/JetSql.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+using ado::translateJetSql;
+
+TEST(JetSqlTest, HexTextLiteralsBecomeNumberedTextParameters)
+{
+    // "a" and "abcd": short literals SQLite would have read as integers.
+    const auto t = translateJetSql("select * from item where title = 0x6100 or link = 0x6100620063006400");
+    ASSERT_EQ(t.error, "");
+    EXPECT_EQ(t.sql, "select * from item where title = ?1 or link = ?2");
+    ASSERT_EQ(t.parameters.size(), 2u);
+    EXPECT_EQ(t.parameters[0], "a");
+    EXPECT_EQ(t.parameters[1], "abcd");
+}
+
+TEST(JetSqlTest, HexDecodingIsUtf16LittleEndianAndLenient)
+{
+    std::string text;
+    ASSERT_TRUE(ado::decodeUtf16Hex("E900", text));
+    EXPECT_EQ(text, "\xC3\xA9"); // é
+    ASSERT_TRUE(ado::decodeUtf16Hex("3DD800DE", text));
+    EXPECT_EQ(text, "\xF0\x9F\x98\x80"); // U+1F600 from its surrogate pair
+    ASSERT_TRUE(ado::decodeUtf16Hex("3DD84100", text));
+    EXPECT_EQ(text, "\xEF\xBF\xBD"
+                    "A"); // a lone high surrogate
+    ASSERT_TRUE(ado::decodeUtf16Hex("410000004200", text));
+    EXPECT_EQ(text, std::string("A\0B", 3)); // U+0000 kept
+    EXPECT_FALSE(ado::decodeUtf16Hex("410", text));
+    EXPECT_FALSE(ado::decodeUtf16Hex("41G0", text));
+
+    const auto odd = translateJetSql("select 0x410");
+    EXPECT_NE(odd.error, "");
+}
+
+TEST(JetSqlTest, QuotedTextAndBracketedNamesAreNotTouched)
+{
+    const auto t = translateJetSql(
+        "select [image], 'DELETE * FROM x; 0x4100 + ''y''' from [my + table] where a = 'it''s'");
+    ASSERT_EQ(t.error, "");
+    EXPECT_EQ(t.sql, "select [image], 'DELETE * FROM x; 0x4100 + ''y''' from [my + table] where a = 'it''s'");
+    EXPECT_TRUE(t.parameters.empty());
+}
+
+TEST(JetSqlTest, DoubleQuotedStringsAreTextParameters)
+{
+    const auto t = translateJetSql("update channel set title=\"say \"\"hi\"\"\" where feed = 'f'");
+    ASSERT_EQ(t.error, "");
+    EXPECT_EQ(t.sql, "update channel set title=?1 where feed = 'f'");
+    ASSERT_EQ(t.parameters.size(), 1u);
+    EXPECT_EQ(t.parameters[0], "say \"hi\"");
+}
+
+TEST(JetSqlTest, DeleteStarLosesTheStar)
+{
+    EXPECT_EQ(translateJetSql("delete * from icon where feed = 'x'").sql,
+              "delete  from icon where feed = 'x'");
+    EXPECT_EQ(translateJetSql("DELETE e.* FROM enclosure AS e").sql, "DELETE  FROM enclosure AS e");
+    // A star elsewhere is multiplication and stays.
+    EXPECT_EQ(translateJetSql("delete from t where a * 2 = 4").sql, "delete from t where a * 2 = 4");
+}
+
+TEST(JetSqlTest, QualifiedSetTargetsLoseTheirQualifierButConditionsKeepIt)
+{
+    EXPECT_EQ(translateJetSql("update channel set channel.feed='b' where channel.feed = 'a'").sql,
+              "update channel set feed='b' where channel.feed = 'a'");
+    EXPECT_EQ(
+        translateJetSql("UPDATE item SET item.link='l', item.description=(select x.y from x), "
+                        "[item].[pubdate]='d' WHERE item.title = 't'")
+            .sql,
+        "UPDATE item SET link='l', description=(select x.y from x), [pubdate]='d' WHERE item.title = 't'");
+}
+
+TEST(JetSqlTest, PlusNextToTextBecomesConcatenation)
+{
+    EXPECT_EQ(translateJetSql("select * from item where link LIKE '%'+0x6100+'%'").sql,
+              "select * from item where link LIKE '%'||?1||'%'");
+    EXPECT_EQ(translateJetSql("select 0x6100+'%', '%'+0x6100, title + 'x'").sql,
+              "select ?1||'%', '%'||?2, title || 'x'");
+    // Numbers still add, and a sign stays a sign.
+    EXPECT_EQ(translateJetSql("select ttl + 1, -1 + 2 from channel where ttl > +5").sql,
+              "select ttl + 1, -1 + 2 from channel where ttl > +5");
+    EXPECT_EQ(translateJetSql("select + 'a'").sql, "select + 'a'");
+}
+
+TEST(JetSqlTest, RefusesWhatWouldBeMisreadOrSmuggled)
+{
+    EXPECT_EQ(translateJetSql("select 1; select 2").error, "Characters found after end of SQL statement.");
+    EXPECT_EQ(translateJetSql("select 1; ; -- done").error, "");
+    EXPECT_NE(translateJetSql("select * from t where a = ?").error, "");
+    EXPECT_NE(translateJetSql("select * from t where a = :name").error, "");
+    EXPECT_NE(translateJetSql("select 'open").error, "");
+    EXPECT_NE(translateJetSql("select [open").error, "");
+}
+
+TEST(JetSqlTest, RenameCreateStatementReplacesOnlyTheDefinedNames)
+{
+    std::string out;
+    ASSERT_TRUE(ado::renameCreateStatement("CREATE TABLE item (id INTEGER, item TEXT)", "copy", "", out));
+    EXPECT_EQ(out, "CREATE TABLE \"copy\" (id INTEGER, item TEXT)");
+    ASSERT_TRUE(ado::renameCreateStatement("CREATE TABLE IF NOT EXISTS main.[item](a)", "n\"q", "", out));
+    EXPECT_EQ(out, "CREATE TABLE IF NOT EXISTS \"n\"\"q\"(a)");
+    ASSERT_TRUE(ado::renameCreateStatement("CREATE UNIQUE INDEX item_feed ON item(feed)", "copy_item_feed",
+                                           "copy", out));
+    EXPECT_EQ(out, "CREATE UNIQUE INDEX \"copy_item_feed\" ON \"copy\"(feed)");
+    EXPECT_FALSE(ado::renameCreateStatement("CREATE VIEW v AS SELECT 1", "w", "", out));
+}
+
+} // namespace
