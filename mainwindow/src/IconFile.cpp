@@ -1,0 +1,75 @@
+#include "mainwindow/IconFile.h"
+
+#include <cstring>
+#include <wx/bitmap.h>
+#include <wx/image.h>
+#include <wx/log.h>
+#include <wx/mstream.h>
+
+namespace
+{
+wxImage DecodePng(std::span<const std::uint8_t> data)
+{
+    if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr)
+        wxImage::AddHandler(new wxPNGHandler);
+    // A damaged image only means no icon: keep the failure out of the log window.
+    wxLogNull quiet;
+    wxMemoryInputStream stream(data.data(), data.size());
+    wxImage image;
+    image.LoadFile(stream, wxBITMAP_TYPE_PNG);
+    return image;
+}
+
+wxImage ToWxImage(const ico::RgbaImage& rgba)
+{
+    wxImage image(rgba.width, rgba.height, /*clear=*/false);
+    image.InitAlpha();
+    unsigned char* rgb = image.GetData();
+    unsigned char* alpha = image.GetAlpha();
+    const std::size_t count = static_cast<std::size_t>(rgba.width) * rgba.height;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        std::memcpy(rgb + i * 3, rgba.pixels.data() + i * 4, 3);
+        alpha[i] = rgba.pixels[i * 4 + 3];
+    }
+    return image;
+}
+} // namespace
+
+CIconFile::CIconFile(const std::string& path)
+{
+    std::string error;
+    m_icon = LoadIconFile(path, error);
+}
+
+CIconFile::~CIconFile() = default;
+
+std::unique_ptr<ico::IconResource> CIconFile::LoadIconFile(const std::string& path, std::string& error)
+{
+    return ico::ReadIconFile(path, error);
+}
+
+wxIcon CIconFile::GetIcon(int size) const
+{
+    if (!m_icon)
+        return wxIcon();
+    const ico::IconImage* found = ico::FindImage(*m_icon, size);
+    if (found == nullptr)
+        return wxIcon();
+
+    wxImage image;
+    if (found->png)
+    {
+        image = DecodePng(m_icon->Data(*found));
+    }
+    else if (std::optional<ico::RgbaImage> rgba = ico::DecodeBitmapImage(*m_icon, *found))
+    {
+        image = ToWxImage(*rgba);
+    }
+    // The PNG's own header said size by size; a body that disagrees is refused.
+    if (!image.IsOk() || image.GetWidth() != size || image.GetHeight() != size)
+        return wxIcon();
+    wxIcon icon;
+    icon.CopyFromBitmap(wxBitmap(image));
+    return icon;
+}

@@ -1,0 +1,324 @@
+#include "mainwindow/IconFile.h"
+
+#include "IcoFixture.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <wx/bitmap.h>
+#include <wx/image.h>
+#include <wx/mstream.h>
+
+using namespace icofixture;
+
+namespace
+{
+// A colour per (x, y) that differs between neighbours in both directions.
+Rgba PatternColour(int x, int y)
+{
+    return Rgba{static_cast<std::uint8_t>(x * 7 + 3), static_cast<std::uint8_t>(y * 11 + 5),
+                static_cast<std::uint8_t>((x + y) * 5), static_cast<std::uint8_t>(255 - x - y)};
+}
+
+BitmapSpec PatternSpec(int size, int bitCount)
+{
+    BitmapSpec spec;
+    spec.width = spec.height = size;
+    spec.bitCount = bitCount;
+    if (bitCount <= 8)
+    {
+        for (int i = 0; i < (1 << bitCount); ++i)
+            spec.palette.push_back(Rgba{static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 91),
+                                        static_cast<std::uint8_t>(i * 53 + 1), 255});
+        spec.index = [bitCount](int x, int y)
+        { return static_cast<std::uint32_t>(x + 3 * y) % (1u << bitCount); };
+    }
+    spec.colour = PatternColour;
+    spec.masked = [](int x, int y) { return (x + y) % 5 == 0; };
+    return spec;
+}
+
+// What a correct decoder makes of PatternSpec, pixel by pixel.
+Rgba Expected(const BitmapSpec& spec, int x, int y)
+{
+    Rgba c = spec.bitCount <= 8 ? spec.palette[spec.index(x, y)] : spec.colour(x, y);
+    if (spec.bitCount != 32)
+        c.alpha = spec.masked(x, y) ? 0 : 255;
+    return c;
+}
+
+Rgba Decoded(const ico::RgbaImage& image, int x, int y)
+{
+    const std::uint8_t* p = image.pixels.data() + (static_cast<std::size_t>(y) * image.width + x) * 4;
+    return Rgba{p[0], p[1], p[2], p[3]};
+}
+
+Bytes PngData(const wxImage& image)
+{
+    if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr)
+        wxImage::AddHandler(new wxPNGHandler);
+    wxMemoryOutputStream out;
+    EXPECT_TRUE(image.SaveFile(out, wxBITMAP_TYPE_PNG));
+    Bytes bytes(out.GetSize());
+    out.CopyTo(bytes.data(), bytes.size());
+    return bytes;
+}
+
+std::unique_ptr<ico::IconResource> Parse(const Bytes& file, std::string& error)
+{
+    return ico::ParseIconFile(file, error);
+}
+
+wxImage IconImage(const CIconFile& file, int size)
+{
+    wxIcon icon = file.GetIcon(size);
+    if (!icon.IsOk())
+        return wxImage();
+    wxBitmap bitmap;
+    bitmap.CopyFromIcon(icon);
+    return bitmap.ConvertToImage();
+}
+
+struct Format
+{
+    int size;
+    int bitCount;
+};
+
+class IconFileFormats : public testing::TestWithParam<Format>
+{
+};
+} // namespace
+
+TEST_P(IconFileFormats, DecodesEveryPixelAndTheMaskFromFileToIcon)
+{
+    const Format format = GetParam();
+    const BitmapSpec spec = PatternSpec(format.size, format.bitCount);
+    const Bytes file = IconFile({BitmapEntry(spec)});
+
+    std::string error;
+    auto icon = Parse(file, error);
+    ASSERT_TRUE(icon) << error;
+    const ico::IconImage* image = ico::FindImage(*icon, format.size);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->colours, format.bitCount);
+    auto decoded = ico::DecodeBitmapImage(*icon, *image);
+    ASSERT_TRUE(decoded);
+    ASSERT_EQ(decoded->width, format.size);
+    ASSERT_EQ(decoded->height, format.size);
+    int wrong = 0;
+    for (int y = 0; y < format.size; ++y)
+        for (int x = 0; x < format.size; ++x)
+            wrong += !(Decoded(*decoded, x, y) == Expected(spec, x, y));
+    EXPECT_EQ(wrong, 0) << "pixels decoded wrongly";
+
+    // The same file read from disk by the window layer.
+    testsupport::TempDir dir;
+    CIconFile iconFile(dir.write("favicon.ico", AsString(file)));
+    wxImage shown = IconImage(iconFile, format.size);
+    ASSERT_TRUE(shown.IsOk());
+    ASSERT_EQ(shown.GetWidth(), format.size);
+    ASSERT_TRUE(shown.HasAlpha());
+    wrong = 0;
+    for (int y = 0; y < format.size; ++y)
+    {
+        for (int x = 0; x < format.size; ++x)
+        {
+            Rgba want = Expected(spec, x, y);
+            wrong += shown.GetAlpha(x, y) != want.alpha;
+            if (want.alpha == 255)
+                wrong += shown.GetRed(x, y) != want.red || shown.GetGreen(x, y) != want.green ||
+                         shown.GetBlue(x, y) != want.blue;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "pixels of the icon differ from the file";
+}
+
+INSTANTIATE_TEST_SUITE_P(SizesAndDepths, IconFileFormats,
+                         testing::Values(Format{16, 1}, Format{16, 4}, Format{16, 8}, Format{16, 24},
+                                         Format{16, 32}, Format{32, 4}, Format{32, 8}, Format{32, 32}),
+                         [](const testing::TestParamInfo<Format>& info) {
+                             return std::to_string(info.param.size) + "px" +
+                                    std::to_string(info.param.bitCount) + "bit";
+                         });
+
+TEST(IconFile, ThirtyTwoBitImageWithoutAlphaFallsBackToTheMask)
+{
+    BitmapSpec spec = PatternSpec(16, 32);
+    spec.colour = [](int x, int y) { return Rgba{PatternColour(x, y).red, 10, 20, 0}; };
+    std::string error;
+    auto icon = Parse(IconFile({BitmapEntry(spec)}), error);
+    ASSERT_TRUE(icon) << error;
+    auto decoded = ico::DecodeBitmapImage(*icon, icon->images[0]);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(Decoded(*decoded, 0, 0).alpha, 0) << "masked";
+    EXPECT_EQ(Decoded(*decoded, 1, 0).alpha, 255) << "not masked";
+    EXPECT_EQ(Decoded(*decoded, 1, 0).red, PatternColour(1, 0).red);
+}
+
+TEST(IconFile, PicksTheFirstImageOfTheAskedSizeByItsBitmapHeader)
+{
+    BitmapSpec red = PatternSpec(16, 24), blue = PatternSpec(16, 24), big = PatternSpec(32, 24);
+    red.colour = [](int, int) { return Rgba{255, 0, 0, 255}; };
+    blue.colour = [](int, int) { return Rgba{0, 0, 255, 255}; };
+    red.masked = blue.masked = big.masked = [](int, int) { return false; };
+    Bytes file = IconFile({BitmapEntry(big), BitmapEntry(red), BitmapEntry(blue)});
+    // The directory's own size bytes are not what counts.
+    file[DirectoryEntry(1)] = 48;
+    file[DirectoryEntry(1) + 1] = 48;
+
+    testsupport::TempDir dir;
+    CIconFile icon(dir.write("three.ico", AsString(file)));
+    wxImage sixteen = IconImage(icon, 16);
+    ASSERT_TRUE(sixteen.IsOk());
+    EXPECT_EQ(sixteen.GetRed(5, 5), 255) << "the first 16 by 16 image in directory order";
+    EXPECT_EQ(sixteen.GetBlue(5, 5), 0);
+    EXPECT_EQ(IconImage(icon, 32).GetWidth(), 32);
+    EXPECT_FALSE(icon.GetIcon(24).IsOk());
+
+    CIconFile onlyBig(dir.write("big.ico", AsString(IconFile({BitmapEntry(big)}))));
+    EXPECT_FALSE(onlyBig.GetIcon(16).IsOk()) << "a 32 by 32 image is not scaled down";
+    EXPECT_TRUE(onlyBig.GetIcon(32).IsOk());
+}
+
+TEST(IconFile, ReadsPngImagesInsideTheIconFile)
+{
+    wxImage png(16, 16);
+    png.InitAlpha();
+    for (int y = 0; y < 16; ++y)
+    {
+        for (int x = 0; x < 16; ++x)
+        {
+            png.SetRGB(x, y, 10 * x, 200, 10 * y);
+            png.SetAlpha(x, y, x < 8 ? 255 : 0);
+        }
+    }
+    BitmapSpec big = PatternSpec(32, 8);
+    Bytes file = IconFile({BitmapEntry(big), PngData(png)});
+
+    std::string error;
+    auto parsed = Parse(file, error);
+    ASSERT_TRUE(parsed) << error;
+    EXPECT_TRUE(parsed->images[1].png);
+    EXPECT_EQ(parsed->images[1].width, 16);
+
+    testsupport::TempDir dir;
+    CIconFile icon(dir.write("png.ico", AsString(file)));
+    wxImage shown = IconImage(icon, 16);
+    ASSERT_TRUE(shown.IsOk());
+    EXPECT_EQ(shown.GetRed(3, 9), 30);
+    EXPECT_EQ(shown.GetGreen(3, 9), 200);
+    EXPECT_EQ(shown.GetBlue(3, 9), 90);
+    EXPECT_EQ(shown.GetAlpha(3, 9), 255);
+    EXPECT_EQ(shown.GetAlpha(12, 9), 0);
+
+    // A PNG body that is not the size its header claims gives no icon.
+    Bytes lying = IconFile({PngData(png.Scale(20, 20))});
+    Put32(lying, EntryData(lying, 0) + 16, 0x10000000); // IHDR width and height, big-endian 16
+    Put32(lying, EntryData(lying, 0) + 20, 0x10000000);
+    CIconFile lyingIcon(dir.write("lying.ico", AsString(lying)));
+    EXPECT_FALSE(lyingIcon.GetIcon(16).IsOk());
+}
+
+TEST(IconFile, SixteenBitImagesAndCompressedBitmapsGiveNoIcon)
+{
+    BitmapSpec spec = PatternSpec(16, 24);
+    Bytes entry = BitmapEntry(spec);
+    Put16(entry, 14, 16); // a 16-bit image has shorter rows
+    entry.resize(40 + 32 * 16 + 4 * 16);
+    Bytes compressed = BitmapEntry(PatternSpec(16, 8));
+    Put32(compressed, 16, 1); // run-length encoded
+
+    std::string error;
+    auto icon = Parse(IconFile({entry, compressed}), error);
+    ASSERT_TRUE(icon) << error;
+    EXPECT_FALSE(ico::DecodeBitmapImage(*icon, icon->images[0]));
+    EXPECT_FALSE(ico::DecodeBitmapImage(*icon, icon->images[1]));
+}
+
+TEST(IconFile, RefusesFilesThatAreNotIconsOrDoNotHoldTogether)
+{
+    const Bytes good = IconFile({BitmapEntry(PatternSpec(16, 8))});
+    const std::size_t data = EntryData(good, 0);
+    struct Case
+    {
+        const char* name;
+        std::function<void(Bytes&)> damage;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"empty file", [](Bytes& b) { b.clear(); }, ico::kErrorHeader},
+        {"header cut short", [](Bytes& b) { b.resize(5); }, ico::kErrorHeader},
+        {"cursor file", [](Bytes& b) { Put16(b, 2, 2); }, ico::kErrorHeader},
+        {"reserved word set", [](Bytes& b) { Put16(b, 0, 1); }, ico::kErrorHeader},
+        {"directory cut short", [](Bytes& b) { b.resize(6 + 10); }, ico::kErrorReading},
+        {"more entries than the directory holds", [](Bytes& b) { Put16(b, 4, 400); }, ico::kErrorReading},
+        {"offset beyond the end", [](Bytes& b) { Put32(b, DirectoryEntry(0) + 12, 100000); },
+         ico::kErrorReading},
+        {"size beyond the end", [](Bytes& b) { Put32(b, DirectoryEntry(0) + 8, b.size()); },
+         ico::kErrorReading},
+        {"size of 4 GiB", [](Bytes& b) { Put32(b, DirectoryEntry(0) + 8, 0xFFFFFFFF); }, ico::kErrorReading},
+        {"data cut short", [](Bytes& b) { b.resize(b.size() - 1); }, ico::kErrorReading},
+        {"entry too small for a header", [](Bytes& b) { Put32(b, DirectoryEntry(0) + 8, 20); },
+         ico::kErrorConverting},
+        {"mask missing", [](Bytes& b) { Put32(b, DirectoryEntry(0) + 8, b.size() - 22 - 64); },
+         ico::kErrorConverting},
+        {"oversized header size", [data](Bytes& b) { Put32(b, data, 0x7FFFFFFF); }, ico::kErrorConverting},
+        {"core header", [data](Bytes& b) { Put32(b, data, 12); }, ico::kErrorConverting},
+        {"zero width", [data](Bytes& b) { Put32(b, data + 4, 0); }, ico::kErrorConverting},
+        {"negative width", [data](Bytes& b) { Put32(b, data + 4, 0xFFFFFFF0); }, ico::kErrorConverting},
+        {"wider than 256", [data](Bytes& b) { Put32(b, data + 4, 257); }, ico::kErrorConverting},
+        {"width beyond the rows", [data](Bytes& b) { Put32(b, data + 4, 200); }, ico::kErrorConverting},
+        {"zero height", [data](Bytes& b) { Put32(b, data + 8, 1); }, ico::kErrorConverting},
+        {"top-down height", [data](Bytes& b) { Put32(b, data + 8, static_cast<std::uint32_t>(-32)); },
+         ico::kErrorConverting},
+        {"two planes", [data](Bytes& b) { Put16(b, data + 12, 2); }, ico::kErrorConverting},
+        {"seven bits per pixel", [data](Bytes& b) { Put16(b, data + 14, 7); }, ico::kErrorConverting},
+        {"palette beyond the data", [data](Bytes& b) { Put32(b, data + 32, 300); }, ico::kErrorConverting},
+        {"palette size overflowing", [data](Bytes& b) { Put32(b, data + 32, 0x40000001); },
+         ico::kErrorConverting},
+    };
+    for (const Case& c : cases)
+    {
+        Bytes file = good;
+        c.damage(file);
+        std::string error;
+        EXPECT_FALSE(Parse(file, error)) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+    }
+
+    wxImage png(16, 16);
+    Bytes pngFile = IconFile({PngData(png)});
+    Bytes badChunk = pngFile;
+    badChunk[EntryData(badChunk, 0) + 15] = 'X'; // "IHDX"
+    Bytes zeroWidth = pngFile;
+    Put32(zeroWidth, EntryData(zeroWidth, 0) + 16, 0);
+    for (const Bytes& file : {badChunk, zeroWidth})
+    {
+        std::string error;
+        EXPECT_FALSE(Parse(file, error));
+        EXPECT_EQ(error, ico::kErrorConverting);
+    }
+}
+
+TEST(IconFile, RefusesMissingAndOversizedFilesAndStaysEmpty)
+{
+    testsupport::TempDir dir;
+    std::string error;
+    EXPECT_FALSE(CIconFile::LoadIconFile(dir.file("missing.ico"), error));
+    EXPECT_EQ(error, ico::kErrorOpening);
+    EXPECT_FALSE(CIconFile::LoadIconFile(dir.path(), error)) << "a folder";
+    EXPECT_EQ(error, ico::kErrorOpening);
+
+    Bytes huge = IconFile({BitmapEntry(PatternSpec(16, 8))});
+    huge.resize(ico::kMaxFileSize + 1);
+    std::string hugePath = dir.write("huge.ico", AsString(huge));
+    EXPECT_FALSE(CIconFile::LoadIconFile(hugePath, error));
+    EXPECT_EQ(error, ico::kErrorAllocating);
+    EXPECT_FALSE(CIconFile(hugePath).GetIcon(16).IsOk());
+
+    auto loaded = CIconFile::LoadIconFile(dir.write("ok.ico", AsString(IconFile({}))), error);
+    ASSERT_TRUE(loaded) << "a file without images is an icon file";
+    EXPECT_EQ(loaded->path, dir.file("ok.ico"));
+    EXPECT_TRUE(loaded->images.empty());
+    EXPECT_FALSE(CIconFile(dir.file("missing.ico")).GetIcon(16).IsOk());
+}
