@@ -1,0 +1,348 @@
+// Real libcurl against the in-process server on 127.0.0.1: what the client sent is read from
+// the server's log, what it received from the files and strings it wrote.
+#include "foundation/uCurlTransfer.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempDir.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace testsupport;
+
+namespace
+{
+
+const std::string kContent = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+std::string S(const uString& text)
+{
+    return std::string(text.c_str(), static_cast<std::size_t>(text.getLength()));
+}
+
+uString U(const std::string& text)
+{
+    return uString(text.data(), 0, static_cast<int>(text.size()));
+}
+
+class CurlTransferTest : public ::testing::Test
+{
+protected:
+    // Drives one download into the named file and reports the transfer's outcome.
+    bool download(const std::string& path, const std::string& fileName, uint16_t* lastResult = nullptr)
+    {
+        uCurlTransfer transfer(U(server.url(path)));
+        uFile file(dir.file(fileName).c_str());
+        bool ok = transfer.downloadToFile(&file);
+        if (lastResult)
+            *lastResult = transfer.getLastResult();
+        return ok;
+    }
+
+    LocalHttpServer server;
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(CurlTransferTest, FollowsRedirectsIntoAStringAndKeepsEveryHeader)
+{
+    server.redirect("/start", "/middle", 301);
+    server.redirect("/middle", server.url("/final"));
+    server.serve("/final", TextResponse(200, "<rss/>", "application/rss+xml"));
+
+    uCurlTransfer transfer(U(server.url("/start")));
+    uString body;
+    ASSERT_TRUE(transfer.downloadToString(&body)) << transfer.getErrorText();
+    EXPECT_EQ(S(body), "<rss/>");
+    EXPECT_EQ(transfer.getResponseCode(), 200);
+    EXPECT_EQ(std::string(transfer.getEffectiveURL()), server.url("/final"));
+    EXPECT_EQ(std::string(transfer.getURL()), server.url("/start"));
+    std::string headers = transfer.getHeaders();
+    EXPECT_NE(headers.find("301 Moved Permanently"), std::string::npos) << headers;
+    EXPECT_NE(headers.find("302 Found"), std::string::npos);
+    EXPECT_NE(headers.find("Content-Type: application/rss+xml"), std::string::npos);
+
+    auto log = server.requests();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[2].header("User-Agent"),
+              "Mozilla/4.0 (compatible; Kestrova RSS reader/ruvivivod +https://kestrova.example/)");
+    EXPECT_FALSE(log[0].hasHeader("Accept-Encoding")) << "compressed bodies would break byte ranges";
+
+    // A header request, then the same object fetches a body again.
+    server.clearLog();
+    uString head;
+    ASSERT_TRUE(transfer.setURL(U(server.url("/final"))));
+    ASSERT_TRUE(transfer.getHead(&head));
+    EXPECT_NE(S(head).find("Content-Length: 6"), std::string::npos);
+    EXPECT_EQ(S(head), std::string(transfer.getHeaders()));
+    ASSERT_TRUE(transfer.downloadToString(&body));
+    EXPECT_EQ(S(body), "<rss/>");
+    log = server.requests();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].method, "HEAD");
+    EXPECT_EQ(log[1].method, "GET");
+}
+
+TEST_F(CurlTransferTest, ResumesAPartialFileOnlyWhereThatGivesTheRightBytes)
+{
+    server.serveContent("/file", kContent);
+    server.serveContent("/norange", kContent, "application/octet-stream", /*honourRange=*/false);
+    server.serve("/missing", TextResponse(404, "<html>not here</html>", "text/html"));
+
+    // 206: the rest is appended.
+    dir.write("partial", kContent.substr(0, 10));
+    ASSERT_TRUE(download("/file", "partial"));
+    EXPECT_EQ(ReadFileBytes(dir.file("partial")), kContent);
+    EXPECT_EQ(server.requests().back().header("Range"), "bytes=10-");
+
+    // 416 on a file that is already complete: success, nothing changed.
+    ASSERT_TRUE(download("/file", "partial"));
+    EXPECT_EQ(ReadFileBytes(dir.file("partial")), kContent);
+
+    // A longer local file is not "complete": the 416 is a failure and the file stays.
+    dir.write("longer", kContent + "extra");
+    EXPECT_FALSE(download("/file", "longer"));
+    EXPECT_EQ(ReadFileBytes(dir.file("longer")), kContent + "extra");
+
+    // The server ignores Range and answers 200: the file is replaced, not doubled.
+    dir.write("ignored", kContent.substr(0, 7));
+    ASSERT_TRUE(download("/norange", "ignored"));
+    EXPECT_EQ(ReadFileBytes(dir.file("ignored")), kContent);
+
+    // An error status during a resume keeps the partial file byte for byte.
+    dir.write("kept", kContent.substr(0, 12));
+    uint16_t result = 0;
+    EXPECT_FALSE(download("/missing", "kept", &result));
+    EXPECT_EQ(result, 22);
+    EXPECT_EQ(ReadFileBytes(dir.file("kept")), kContent.substr(0, 12));
+
+    // An existing empty file is written anew, without a Range header.
+    dir.write("empty", "");
+    ASSERT_TRUE(download("/file", "empty"));
+    EXPECT_EQ(ReadFileBytes(dir.file("empty")), kContent);
+    EXPECT_FALSE(server.requests().back().hasHeader("Range"));
+}
+
+TEST_F(CurlTransferTest, AnErrorPageNeverBecomesTheDownloadedFile)
+{
+    server.serve("/missing", TextResponse(404, "<html>not here</html>", "text/html"));
+    server.serve("/broken", TextResponse(500, "stack trace", "text/plain"));
+    server.serve("/gone", TextResponse(410, "", "text/plain"));
+
+    for (const char* path : {"/missing", "/broken", "/gone"})
+    {
+        uCurlTransfer transfer(U(server.url(path)));
+        uFile file(dir.file("episode.mp3").c_str());
+        EXPECT_FALSE(transfer.downloadToFile(&file)) << path;
+        EXPECT_EQ(transfer.getLastResult(), 22) << path;
+        EXPECT_FALSE(FileExists(dir.file("episode.mp3"))) << path << ": no empty or error file is left";
+    }
+
+    // A download that breaks off keeps what arrived; the next call completes it.
+    HttpResponse cut = TextResponse(200, kContent);
+    cut.breakAfter = 16;
+    server.serve("/flaky", cut);
+    uint16_t result = 0;
+    EXPECT_FALSE(download("/flaky", "flaky", &result));
+    EXPECT_EQ(result, 18);
+    EXPECT_EQ(ReadFileBytes(dir.file("flaky")), kContent.substr(0, 16));
+    server.serveContent("/flaky", kContent);
+    ASSERT_TRUE(download("/flaky", "flaky"));
+    EXPECT_EQ(ReadFileBytes(dir.file("flaky")), kContent);
+}
+
+TEST_F(CurlTransferTest, AsksForLoginOn401AndSendsTheCredentials)
+{
+    server.route("/private",
+                 [](const HttpRequest& request) {
+                     return HasBasicAuth(request, "reader", "pa:ss") ? TextResponse(200, "welcome")
+                                                                     : UnauthorizedResponse();
+                 });
+
+    uCurlTransfer transfer(U(server.url("/private")));
+    uString body;
+    ASSERT_TRUE(transfer.downloadToString(&body)) << "the 401 page itself is a successful transfer";
+    EXPECT_TRUE(transfer.needsLogin());
+    EXPECT_NE(S(body).find("login required"), std::string::npos);
+
+    transfer.setCredentials("reader", "pa:ss");
+    ASSERT_TRUE(transfer.downloadToString(&body));
+    EXPECT_FALSE(transfer.needsLogin());
+    EXPECT_EQ(S(body), "welcome");
+    EXPECT_TRUE(HasBasicAuth(server.requests().back(), "reader", "pa:ss"));
+}
+
+TEST_F(CurlTransferTest, CookiesPersistInTheJarAcrossObjects)
+{
+    HttpResponse login = TextResponse(200, "ok");
+    login.header("Set-Cookie", "session=abc123; Path=/");
+    server.serve("/login", login);
+    server.route("/feed", [](const HttpRequest& request)
+                 { return TextResponse(200, "session " + request.cookie("session")); });
+    const std::string jar = dir.file("site.cookie");
+
+    {
+        uCurlTransfer transfer(U(server.url("/login")));
+        ASSERT_TRUE(transfer.setCookieFile(uFile(jar.c_str())));
+        uString body;
+        ASSERT_TRUE(transfer.downloadToString(&body));
+        ASSERT_TRUE(transfer.setURL(U(server.url("/feed"))));
+        ASSERT_TRUE(transfer.downloadToString(&body));
+        EXPECT_EQ(S(body), "session abc123") << "the same object sends the cookie back";
+    }
+    ASSERT_TRUE(FileExists(jar)) << "the jar is written when the object goes away";
+
+    uCurlTransfer later(U(server.url("/feed")));
+    ASSERT_TRUE(later.setCookieFile(uFile(jar.c_str())));
+    uString body;
+    ASSERT_TRUE(later.downloadToString(&body));
+    EXPECT_EQ(S(body), "session abc123");
+
+    // Without a file the engine still keeps cookies within one object.
+    uCurlTransfer memoryOnly(U(server.url("/login")));
+    ASSERT_TRUE(memoryOnly.setCookieFile(uFile()));
+    ASSERT_TRUE(memoryOnly.downloadToString(&body));
+    ASSERT_TRUE(memoryOnly.setURL(U(server.url("/feed"))));
+    ASSERT_TRUE(memoryOnly.downloadToString(&body));
+    EXPECT_EQ(S(body), "session abc123");
+}
+
+TEST_F(CurlTransferTest, TimeOutAndAbortFlagEndASlowTransfer)
+{
+    HttpResponse drip = TextResponse(200, std::string(400, 'd'));
+    drip.dripMs = 250;
+    server.serve("/drip", drip);
+
+    uCurlTransfer timed(U(server.url("/drip")));
+    ASSERT_TRUE(timed.setTimeout(1));
+    uString body;
+    EXPECT_FALSE(timed.downloadToString(&body));
+    EXPECT_EQ(timed.getLastResult(), 28);
+
+    // The flag is set from another thread once the first bytes are on disk; the partial file
+    // stays for a later resume.
+    std::atomic<bool> abort{false};
+    uCurlTransfer download(U(server.url("/drip")));
+    download.setAbortFlag(&abort);
+    uFile file(dir.file("drip.bin").c_str());
+    std::thread stopper(
+        [&]
+        {
+            for (int i = 0; i < 2000 && GetFileSize(dir.file("drip.bin").c_str()) < 2; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            abort = true;
+        });
+    EXPECT_FALSE(download.downloadToFile(&file));
+    stopper.join();
+    EXPECT_EQ(download.getLastResult(), 42);
+    std::string kept = ReadFileBytes(dir.file("drip.bin"));
+    EXPECT_GE(kept.size(), 2u);
+    EXPECT_LT(kept.size(), 400u);
+}
+
+TEST_F(CurlTransferTest, AFailureBlocksTheObjectUntilTheNextSetUrl)
+{
+    server.serve("/ok", TextResponse(200, "fine"));
+    uCurlTransfer transfer(U("file:///etc/hostname"));
+    uString body;
+    EXPECT_FALSE(transfer.downloadToString(&body)) << "only http, https and ftp are spoken";
+    EXPECT_EQ(transfer.getLastResult(), 1);
+    EXPECT_STRNE(transfer.getErrorText(), "");
+
+    // Everything fails now, without reaching the network.
+    EXPECT_FALSE(transfer.setTimeout(5));
+    EXPECT_FALSE(transfer.setPort(server.port()));
+    EXPECT_FALSE(transfer.postToString("a=b", &body));
+    EXPECT_FALSE(transfer.setCookieFile(uFile(dir.file("jar").c_str()))) << "must not hide the failure";
+    EXPECT_EQ(transfer.getLastResult(), 1);
+    EXPECT_EQ(server.requestCount(), 0u);
+
+    ASSERT_TRUE(transfer.setURL(U(server.url("/ok"))));
+    EXPECT_EQ(transfer.getLastResult(), 0);
+    ASSERT_TRUE(transfer.downloadToString(&body));
+    EXPECT_EQ(S(body), "fine");
+}
+
+TEST_F(CurlTransferTest, RefusesOtherProtocolsAndEndlessRedirects)
+{
+    const std::string secret = dir.write("secret.txt", "local data");
+    server.redirect("/to-file", "file://" + secret);
+    server.redirect("/loop", "/loop");
+
+    uCurlTransfer transfer(U(server.url("/to-file")));
+    uFile target(dir.file("copy").c_str());
+    EXPECT_FALSE(transfer.downloadToFile(&target));
+    EXPECT_EQ(transfer.getLastResult(), 1);
+    EXPECT_FALSE(FileExists(dir.file("copy")));
+
+    ASSERT_TRUE(transfer.setURL(U(server.url("/loop"))));
+    uString body;
+    EXPECT_FALSE(transfer.downloadToString(&body));
+    EXPECT_EQ(transfer.getLastResult(), 47);
+    EXPECT_EQ(server.requestsFor("/loop").size(), 31u);
+}
+
+TEST_F(CurlTransferTest, UsesOnlyTheConfiguredProxyAndKeepsTheOriginsCode)
+{
+    // One server plays both parts: as a proxy it receives the absolute-form target.
+    server.route("http://origin.test/feed",
+                 [](const HttpRequest& request)
+                 {
+                     return HasBasicAuth(request, "proxyuser", "proxy:pass", "Proxy-Authorization")
+                                ? UnauthorizedResponse()
+                                : TextResponse(407, "proxy login", "text/plain");
+                 });
+    server.serve("/direct", TextResponse(200, "direct"));
+    LocalHttpServer deadEnd; // stands for whatever the environment names
+    deadEnd.setDefaultHandler([](const HttpRequest&) { return TextResponse(502, "environment proxy used"); });
+    ScopedEnv httpProxy("http_proxy", deadEnd.url());
+    ScopedEnv allProxy("ALL_PROXY", deadEnd.url());
+
+    uCurlTransfer viaProxy(U("http://origin.test/feed"));
+    ASSERT_TRUE(viaProxy.setProxy("127.0.0.1", server.port(), false, "proxyuser", "proxy:pass"));
+    uString body;
+    ASSERT_TRUE(viaProxy.downloadToString(&body)) << viaProxy.getErrorText();
+    EXPECT_EQ(viaProxy.getResponseCode(), 401);
+    EXPECT_TRUE(viaProxy.needsLogin()) << "the origin's 401, not the proxy's answer";
+    auto log = server.requests();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].target, "http://origin.test/feed");
+
+    uCurlTransfer direct(U(server.url("/direct")));
+    ASSERT_TRUE(direct.downloadToString(&body));
+    EXPECT_EQ(S(body), "direct");
+    EXPECT_EQ(deadEnd.requestCount(), 0u);
+}
+
+TEST_F(CurlTransferTest, SubmitsFormsByPostAndByGet)
+{
+    server.route("/login", [](const HttpRequest& request)
+                 { return TextResponse(200, request.method + ":" + request.body); });
+    server.route("/search", [](const HttpRequest& request) { return TextResponse(200, request.query); });
+
+    uCurlTransfer transfer(U(server.url("/login")));
+    uString body;
+    ASSERT_TRUE(
+        transfer.postForm(std::vector<uString>{"user", "pass"}, std::vector<uString>{"a b", "x&y"}, &body));
+    EXPECT_EQ(S(body), "POST:user=a%20b&pass=x%26y");
+    EXPECT_EQ(server.requests().back().header("Content-Type"), "application/x-www-form-urlencoded");
+    ASSERT_TRUE(transfer.downloadToString(&body));
+    EXPECT_EQ(S(body), "GET:") << "the next transfer is a plain GET again";
+
+    ASSERT_TRUE(transfer.postFormFields({uFormField{"k", "v"}}));
+    EXPECT_EQ(server.requests().back().body, "k=v");
+    uFile reply(dir.file("reply.html").c_str());
+    ASSERT_TRUE(transfer.postFormToFile({uFormField{"n", "1"}}, &reply));
+    reply.close();
+    EXPECT_EQ(ReadFileBytes(dir.file("reply.html")), "POST:n=1");
+
+    ASSERT_TRUE(transfer.setURL(U(server.url("/search?id=7#results"))));
+    ASSERT_TRUE(transfer.getForm({"q"}, {"feeds & more"}, &body));
+    EXPECT_EQ(S(body), "id=7&q=feeds%20%26%20more");
+    ASSERT_TRUE(transfer.setURL(U(server.url("/search"))));
+    ASSERT_TRUE(transfer.getForm({"q"}, {"x"}, &body));
+    EXPECT_EQ(S(body), "q=x");
+    ASSERT_TRUE(transfer.getForm({}, {}, &body));
+    EXPECT_EQ(server.requests().back().target, "/search?q=x") << "no fields: the URL as it stands";
+}
