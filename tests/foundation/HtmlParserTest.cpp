@@ -1,0 +1,227 @@
+#include "foundation/uFile.h"
+#include "foundation/uHtmlEntities.h"
+#include "foundation/uHtmlParser.h"
+#include "support/TempDir.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+// Turns callbacks into strings: "T:text", "S:name", "E:name", "C:comment",
+// "B" and "Z:stopped". Start tags also record their attributes as
+// " name=value" in key order.
+class RecordingHandler : public uHtmlHandler
+{
+public:
+    explicit RecordingHandler(std::vector<std::string>& events, const char* stopAt = nullptr)
+        : m_events(events), m_stopAt(stopAt)
+    {
+    }
+
+    void onBegin(uHtmlParser&, bool& stop) override { record("B", stop); }
+    void onStartTag(const uString& name, uHtmlParser& parser, bool& stop) override
+    {
+        std::string event = std::string("S:") + name.c_str();
+        for (const char* key : {"href", "title", "rel", "src", "a", "checked", "CHECKED", "accesskey", "x"})
+            if (const uString* value = parser.getAttributes().getValue(key))
+                event += std::string(" ") + key + "=" + value->c_str();
+        record(event, stop);
+    }
+    void onEndTag(const uString& name, uHtmlParser&, bool& stop) override
+    {
+        record(std::string("E:") + name.c_str(), stop);
+    }
+    void onText(const uString& text, uHtmlParser&, bool& stop) override
+    {
+        record(std::string("T:") + text.c_str(), stop);
+    }
+    void onComment(const uString& text, uHtmlParser&, bool& stop) override
+    {
+        record(std::string("C:") + text.c_str(), stop);
+    }
+    void onEnd(uHtmlParser&, bool stopped) override { m_events.push_back(stopped ? "Z:stopped" : "Z"); }
+
+private:
+    void record(const std::string& event, bool& stop)
+    {
+        // The parser clears the flag before every callback.
+        EXPECT_FALSE(stop) << event;
+        m_events.push_back(event);
+        stop = m_stopAt && event == m_stopAt;
+    }
+
+    std::vector<std::string>& m_events;
+    const char* m_stopAt;
+};
+
+std::string scan(const std::string& input, const char* stopAt = nullptr)
+{
+    std::vector<std::string> events;
+    uHtmlParser parser;
+    parser.setHandler(new RecordingHandler(events, stopAt));
+    parser.parseBuffer(input.data(), static_cast<int>(input.size()));
+    std::string joined;
+    for (const std::string& event : events)
+        joined += (joined.empty() ? "" : "|") + event;
+    return joined;
+}
+
+TEST(HtmlParserTest, ScansTextTagsAndComments)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"ab<p>cd</p>ef", "B|T:ab|S:p|T:cd|E:p|T:ef|Z"},
+        {"  x  <b>", "B|T:x|S:b|Z"},
+        {"<a href=\"u\" TITLE='T'>", "B|S:a href=u title=T|Z"},
+        {"<input checked>", "B|S:input checked=|Z"},
+        {"<input CHECKED>", "B|S:input CHECKED=|Z"},
+        {"<!-- c -->", "B|C: c |Z"},
+        {"<!---->after", "B|T:after|Z"},
+        {"x<!-- a -- b -->y", "B|T:x<!-- a -- b -->y|Z"},
+        {"<!-- open", "B|C: open|Z"},
+        {"<br/>", "B|S:br|E:br|Z"},
+        {"<img src=x/>", "B|S:img src=x|E:img|Z"},
+        {"a</b >c", "B|T:a</b >c|Z"},
+        {"a< b>c", "B|T:a< b>c|Z"},
+        {"a &amp; b", "B|T:a &amp; b|Z"},
+        {"<!DOCTYPE html><?xml x?>t", "B|T:<!DOCTYPE html><?xml x?>t|Z"},
+        {"x<>y</i>", "B|T:x>y|E:i|Z"},
+        // Short tags at the very end are still tags; a lone "<" or "</" is text.
+        {"ab</b>", "B|T:ab|E:b|Z"},
+        {"ab<b>", "B|T:ab|S:b|Z"},
+        {"ab<", "B|T:ab<|Z"},
+        {"ab</", "B|T:ab</|Z"},
+        {"ab<b", "B|T:ab<b|Z"},
+        {"<a x = \"v\">", "B|S:a x=|Z"},
+        // Blanks inside the quotes are trimmed; duplicates keep the last value.
+        {"<a href=\" p \" href=q>", "B|S:a href=q|Z"},
+        {"<a title=\" p \">", "B|S:a title=p|Z"},
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(scan(input), expected) << "input: " << input;
+}
+
+TEST(HtmlParserTest, EachTagGetsItsOwnAttributes)
+{
+    // A first attribute that begins with the tag name must still be parsed,
+    // never leaving the previous tag's values in place.
+    EXPECT_EQ(scan("<link href=z><a accesskey=x href=y>"), "B|S:link href=z|S:a href=y accesskey=x|Z");
+    EXPECT_EQ(scan("<a href=z><i>t</i>"), "B|S:a href=z|S:i|T:t|E:i|Z");
+}
+
+TEST(HtmlParserTest, QuotesProtectTheirOwnKindAndTheTagEnd)
+{
+    EXPECT_EQ(scan("<link rel=\"alternate\" title=\"Bob's > news\" href=\"/f.xml\">"),
+              "B|S:link href=/f.xml title=Bob's > news rel=alternate|Z");
+    EXPECT_EQ(scan("<a title='say \"hi\"' href=y>"), "B|S:a href=y title=say \"hi\"|Z");
+    // An apostrophe inside an unquoted word opens nothing.
+    EXPECT_EQ(scan("<a title=Bob's href=y>t"), "B|S:a href=y title=Bob's|T:t|Z");
+    // A quote left open to the end falls back to the first ">".
+    EXPECT_EQ(scan("<a href=\"y>text here"), "B|S:a href=\"y|T:text here|Z");
+    // A lone quote as the value is kept as it is.
+    EXPECT_EQ(scan("<a a=\" >x"), "B|S:a a=\"|T:x|Z");
+}
+
+TEST(HtmlParserTest, AttributeTextAndHasAttributes)
+{
+    struct Capture : uHtmlHandler
+    {
+        std::vector<std::string> texts;
+        std::vector<bool> has;
+        void onStartTag(const uString&, uHtmlParser& parser, bool&) override
+        {
+            texts.push_back(parser.getAttributeText().c_str());
+            has.push_back(parser.hasAttributes());
+        }
+    };
+    auto* capture = new Capture;
+    uHtmlParser parser;
+    parser.setHandler(capture);
+    std::string page = "<body><a alt=\"x\"><br /><meta http-equiv=refresh  >";
+    parser.parseBuffer(page.data(), static_cast<int>(page.size()));
+    ASSERT_EQ(capture->texts.size(), 4u);
+    EXPECT_EQ(capture->texts[0], "body>");
+    EXPECT_FALSE(capture->has[0]);
+    EXPECT_EQ(capture->texts[1], "alt=\"x\">");
+    EXPECT_TRUE(capture->has[1]);
+    EXPECT_EQ(capture->texts[2], "br>");
+    EXPECT_FALSE(capture->has[2]);
+    EXPECT_EQ(capture->texts[3], "http-equiv=refresh  >");
+    EXPECT_TRUE(capture->has[3]);
+}
+
+TEST(HtmlParserTest, StopEndsTheScanAndIsReported)
+{
+    EXPECT_EQ(scan("a<p>b<br/>c", "S:br"), "B|T:a|S:p|T:b|S:br|Z:stopped");
+    EXPECT_EQ(scan("a<p>b", "B"), "B|Z:stopped");
+    EXPECT_EQ(scan("tail", "T:tail"), "B|T:tail|Z:stopped");
+}
+
+TEST(HtmlParserTest, InputLimits)
+{
+    EXPECT_EQ(scan(std::string("ab<p>cd\0<i>d</i>", 16)), "B|T:ab|S:p|T:cd|Z");
+    EXPECT_EQ(scan(""), "");
+    std::vector<std::string> events;
+    uHtmlParser parser;
+    parser.setHandler(new RecordingHandler(events));
+    parser.parseBuffer(nullptr, 10);
+    EXPECT_TRUE(events.empty());
+    // Bytes past the NUL may be anything, even unterminated markup.
+    EXPECT_EQ(scan(std::string("x\0<!--", 6)), "B|T:x|Z");
+}
+
+TEST(HtmlParserTest, ParsesFiles)
+{
+    testsupport::TempDir dir;
+    uFile page(dir.write("page.html", "<title>Hi</title>").c_str(), uFile::kModeRead);
+    std::vector<std::string> events;
+    uHtmlParser parser;
+    parser.setHandler(new RecordingHandler(events));
+    EXPECT_TRUE(parser.parseFile(page));
+    EXPECT_EQ(events, (std::vector<std::string>{"B", "S:title", "T:Hi", "E:title", "Z"}));
+
+    events.clear();
+    uFile empty(dir.write("empty.html", "").c_str(), uFile::kModeRead);
+    parser.parseFile(empty);
+    EXPECT_TRUE(events.empty());
+
+    uFile missing(dir.file("missing.html").c_str(), uFile::kModeRead);
+    EXPECT_FALSE(parser.parseFile(missing));
+    EXPECT_TRUE(events.empty());
+}
+
+TEST(HtmlEntitiesTest, DecodesNamedAndNumericReferences)
+{
+    EXPECT_EQ(html::EntityCount(), 101u);
+    const std::pair<const char*, const char*> cases[] = {
+        {"&amp;", "&"},
+        {"&AMP;", "&"},
+        {"&nbsp;", "\xC2\xA0"},
+        {"&Eacute;", "\xC3\x89"},
+        {"&eACUTE;", "\xC3\xA9"},
+        {"&ETH;", "\xC3\x90"},
+        {"&eth;", "\xC3\xB0"},
+        {"&yuml;", "\xC3\xBF"},
+        {"&#65;", "A"},
+        {"&#x20AC;", "\xE2\x82\xAC"},
+        {"&#X1F600;", "\xF0\x9F\x98\x80"},
+    };
+    for (const auto& [reference, expected] : cases)
+    {
+        std::string out;
+        EXPECT_EQ(html::DecodeReference(reference, out), std::strlen(reference)) << reference;
+        EXPECT_EQ(out, expected) << reference;
+    }
+    for (const char* bad :
+         {"&bogus;", "&#0;", "&#xD800;", "&#x110000;", "&#12a;", "&#;x", "&amp", "&x;", "&#q1;"})
+    {
+        std::string out;
+        EXPECT_EQ(html::DecodeReference(bad, out), 0u) << bad;
+        EXPECT_TRUE(out.empty()) << bad;
+    }
+}
+
+} // namespace
