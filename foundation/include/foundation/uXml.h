@@ -1,0 +1,182 @@
+#pragma once
+
+#include "foundation/uString.h"
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+
+// The document layer over the Xerces-C DOM. XMLCh is char16_t, so u"..."
+// literals name elements and attributes directly.
+
+// Keeps the XML library initialised while any instance exists. The program
+// holds one for its whole run so the library is not set up per document;
+// every node and document wrapper is a guard too.
+class uXmlPlatform
+{
+public:
+    uXmlPlatform();
+    uXmlPlatform(const uXmlPlatform&);
+    uXmlPlatform& operator=(const uXmlPlatform&) { return *this; }
+    virtual ~uXmlPlatform();
+
+private:
+    bool m_counted = false; // false when initialisation failed
+};
+
+// Wraps one DOM node without owning it: nodes live as long as their document.
+// Wrappers handed out through out-parameters are new heap objects that the
+// caller deletes (or releases) before the document goes away.
+//
+// Operations with an int result return 0 when the wrapper has a node and the
+// call was made, 1 otherwise; out-parameters are cleared first.
+class uXmlNode : public uXmlPlatform
+{
+public:
+    explicit uXmlNode(xercesc::DOMNode* node = nullptr);
+    // A copy would hold a detached clone that nobody frees.
+    uXmlNode(const uXmlNode&) = delete;
+    uXmlNode& operator=(const uXmlNode&) = delete;
+    ~uXmlNode() override;
+
+    // Deletes the wrapper (never the node).
+    virtual void release();
+
+    // 1 also when there is no child or sibling.
+    int getFirstChild(uXmlNode*& child) const;
+    int getNextSibling(uXmlNode*& sibling) const;
+
+    // Null unless the node is an element; "" when the element lacks the attribute.
+    const XMLCh* getAttribute(const XMLCh* name) const;
+    const XMLCh* getTextContent() const;
+    const XMLCh* getNodeName() const;
+    int getNodeName(const XMLCh*& name) const;
+    int getNodeValue(const XMLCh*& value) const;
+    // The DOM node type minus 1 (element = 0); 0xFFFF without a node.
+    unsigned short getNodeTypeIndex() const;
+    int getNodeTypeIndex(unsigned short& index) const;
+    // "element", "attribute", "text", ... ; null without a node.
+    int getNodeTypeName(const char*& name) const;
+    int hasChildNodes(bool& hasChildren) const;
+
+    // Returns the appended node; null without a node or on failure.
+    xercesc::DOMNode* appendChild(xercesc::DOMNode* child);
+    // The wrapper arguments below are consumed (deleted) in every case; their
+    // nodes go into the tree. Wrappers received through out-parameters wrap
+    // the node that left the tree.
+    int appendChild(uXmlNode* child);
+    // Inserts before refChild (not consumed); a null refChild appends.
+    int insertBefore(uXmlNode* newChild, const uXmlNode* refChild);
+    int removeChild(uXmlNode* oldChild, uXmlNode*& removed);
+    int replaceChild(uXmlNode* newChild, uXmlNode* oldChild, uXmlNode*& replaced);
+    int cloneNode(bool deep, uXmlNode*& clone) const;
+
+    // Returns the node and leaves the wrapper empty.
+    xercesc::DOMNode* detach();
+    // The node of a wrapper; null for a null wrapper.
+    static xercesc::DOMNode* getDomNode(const uXmlNode* wrapper);
+
+protected:
+    xercesc::DOMNode* m_node;
+};
+
+// Owns one DOM document (or none). Loading parses from memory with external
+// entities, DTDs and schemas refused and entity expansion bounded, and keeps
+// the parser's own document; saving pretty-prints into memory and replaces
+// the file atomically.
+class uXmlDocument : public uXmlNode
+{
+public:
+    uXmlDocument();
+    // A new document with a root element of that name.
+    uXmlDocument(const XMLCh* rootName, const XMLCh* namespaceURI, xercesc::DOMDocumentType* doctype);
+    ~uXmlDocument() override;
+
+    void release() override;
+
+    // Null (with a message on standard error) when the document cannot be made.
+    static xercesc::DOMDocument* createDocument(const XMLCh* rootName, const XMLCh* namespaceURI,
+                                                xercesc::DOMDocumentType* doctype);
+
+    // Drops the held document, then parses the file. True unless the parser
+    // threw; errors it survives are printed and leave a partial tree (or no
+    // document when no root element was built). A missing or unreadable
+    // file gives false and no document.
+    bool load(const char* path, bool doNamespaces, bool doSchema, bool fullSchemaChecking,
+              bool createEntityReferenceNodes);
+    bool load(const char16_t* path, bool doNamespaces, bool doSchema, bool fullSchemaChecking,
+              bool createEntityReferenceNodes);
+    // The same from a NUL-terminated text in memory.
+    bool loadXml(const char* text, bool doNamespaces, bool doSchema, bool fullSchemaChecking,
+                 bool createEntityReferenceNodes);
+
+    // Writes the document pretty-printed, in its own encoding (UTF-8 for a new
+    // one), without a byte-order mark, through a temporary file that replaces
+    // the target; the file gets the given permission bits (0600 for files that
+    // hold passwords). False on any failure, and then the target is untouched.
+    bool save(const char* path, unsigned permissions = 0644);
+    bool save(const char16_t* path, unsigned permissions = 0644);
+
+    xercesc::DOMDocument* getDocument() const { return m_document; }
+    xercesc::DOMElement* getDocumentElement() const;
+    xercesc::DOMElement* createElement(const XMLCh* tagName);
+    xercesc::DOMText* createTextNode(const XMLCh* data);
+    xercesc::DOMComment* createComment(const XMLCh* data);
+    xercesc::DOMCDATASection* createCDATASection(const XMLCh* data);
+    xercesc::DOMProcessingInstruction* createProcessingInstruction(const XMLCh* target, const XMLCh* data);
+    xercesc::DOMAttr* createAttribute(const XMLCh* name);
+    xercesc::DOMEntityReference* createEntityReference(const XMLCh* name);
+    xercesc::DOMDocumentFragment* createDocumentFragment();
+    xercesc::DOMNodeList* getElementsByTagName(const XMLCh* tagName) const;
+    int setStandalone(bool standalone);
+
+    void releaseDocument();
+
+private:
+    bool parse(const char* bytes, std::size_t length, const uString& systemId, const char* reportName,
+               bool doNamespaces, bool doSchema, bool fullSchemaChecking, bool createEntityReferenceNodes);
+
+    xercesc::DOMDocument* m_document = nullptr;
+};
+
+// Prints parse errors and fatal errors to standard error with file, line,
+// column and message; warnings are ignored.
+class uXmlErrorHandler : public xercesc::ErrorHandler
+{
+public:
+    void warning(const xercesc::SAXParseException& exception) override;
+    void error(const xercesc::SAXParseException& exception) override;
+    void fatalError(const xercesc::SAXParseException& exception) override;
+    void resetErrors() override { m_sawErrors = false; }
+    bool sawErrors() const { return m_sawErrors; }
+
+private:
+    bool m_sawErrors = false;
+};
+
+// Prints serializer errors to standard error and lets the writer go on.
+class uDomErrorHandler : public xercesc::DOMErrorHandler
+{
+public:
+    bool handleError(const xercesc::DOMError& error) override;
+};
+
+// Converts names and texts between the program's UTF-8 and the DOM's UTF-16
+// with the program's own converters (never the locale).
+class uXmlString
+{
+public:
+    // From UTF-8: get() gives the UTF-16 form; null stays null.
+    explicit uXmlString(const char* text);
+    // From UTF-16: getText() gives the UTF-8 form; null stays null.
+    explicit uXmlString(const XMLCh* text);
+    uXmlString(const uXmlString&) = delete;
+    uXmlString& operator=(const uXmlString&) = delete;
+
+    const XMLCh* get() const { return m_wide; }
+    const char* getText() const;
+
+private:
+    uString m_text;
+    const XMLCh* m_wide = nullptr;
+    bool m_hasText = false;
+};
