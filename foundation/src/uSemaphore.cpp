@@ -66,14 +66,14 @@ bool uSemaphore::post(int* countAfter)
         return false;
     // Counted before the unit is visible, so that a waiter woken by this post
     // can never make the mirror drop below what the semaphore holds.
-    int after = m_count.fetch_add(1) + 1;
-    if (::sem_post(&m_semaphore) != 0)
+    int before = m_count.fetch_add(1);
+    if (before == kMaximumCount || ::sem_post(&m_semaphore) != 0)
     {
         m_count.fetch_sub(1);
         m_error = kErrorPost;
         return false;
     }
     if (countAfter)
-        *countAfter = after;
+        *countAfter = before + 1;
     return true;
 }
