@@ -611,11 +611,11 @@ uString uCurlTransfer::formString(const std::vector<uFormField>& fields)
     return form;
 }
 
-bool uCurlTransfer::postWithSinks(const uString& data)
+bool uCurlTransfer::postWithSinks(bool sinksInstalled, const uString& data)
 {
     CURL* curl = Handle(m_handle);
     // The body is copied: the caller's string may go away before a redirect resends it.
-    bool ok = prepareHttp(false) &&
+    bool ok = sinksInstalled && prepareHttp(false) &&
               record(curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
                                       static_cast<curl_off_t>(data.getLength()))) &&
               record(curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, data.c_str())) && perform() &&
@@ -630,27 +630,24 @@ bool uCurlTransfer::post(const uString& data)
     if (!ready())
         return false;
     m_headers.setEmpty();
-    if ((isHttp() && !installHeaderSink(&m_headers, false)) ||
-        !record(curl_easy_setopt(Handle(m_handle), CURLOPT_WRITEFUNCTION, &Discard)))
-        return false;
-    return postWithSinks(data);
+    bool installed = (!isHttp() || installHeaderSink(&m_headers, false)) &&
+                     record(curl_easy_setopt(Handle(m_handle), CURLOPT_WRITEFUNCTION, &Discard));
+    return postWithSinks(installed, data);
 }
 
 bool uCurlTransfer::postToFile(const uString& data, uFile* file)
 {
     if (!file || !ready())
         return false;
-    CURL* curl = Handle(m_handle);
-    m_headers.setEmpty();
-    if (isHttp() && !installHeaderSink(&m_headers, false))
-        return false;
     file->setMode(uFile::kModeWrite);
     if (!file->open())
         return fail(CURLE_WRITE_ERROR, uString("Cannot open ") + file->getPath() + " for writing");
-    if (!record(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &writeToFile)) ||
-        !record(curl_easy_setopt(curl, CURLOPT_WRITEDATA, file)))
-        return false;
-    return postWithSinks(data);
+    CURL* curl = Handle(m_handle);
+    m_headers.setEmpty();
+    bool installed = (!isHttp() || installHeaderSink(&m_headers, false)) &&
+                     record(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &writeToFile)) &&
+                     record(curl_easy_setopt(curl, CURLOPT_WRITEDATA, file));
+    return postWithSinks(installed, data);
 }
 
 bool uCurlTransfer::postToString(const uString& data, uString* body)
@@ -660,11 +657,10 @@ bool uCurlTransfer::postToString(const uString& data, uString* body)
     CURL* curl = Handle(m_handle);
     m_headers.setEmpty();
     body->setEmpty();
-    if ((isHttp() && !installHeaderSink(&m_headers, false)) ||
-        !record(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &writeToString)) ||
-        !record(curl_easy_setopt(curl, CURLOPT_WRITEDATA, body)))
-        return false;
-    return postWithSinks(data);
+    bool installed = (!isHttp() || installHeaderSink(&m_headers, false)) &&
+                     record(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &writeToString)) &&
+                     record(curl_easy_setopt(curl, CURLOPT_WRITEDATA, body));
+    return postWithSinks(installed, data);
 }
 
 bool uCurlTransfer::postFormFields(const std::vector<uString>& names, const std::vector<uString>& values)

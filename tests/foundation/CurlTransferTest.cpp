@@ -1,6 +1,7 @@
 // Real libcurl against the in-process server on 127.0.0.1: what the client sent is read from
 // the server's log, what it received from the files and strings it wrote.
 #include "foundation/uCurlTransfer.h"
+#include "foundation/uDownloadJob.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
@@ -345,4 +346,16 @@ TEST_F(CurlTransferTest, SubmitsFormsByPostAndByGet)
     EXPECT_EQ(S(body), "q=x");
     ASSERT_TRUE(transfer.getForm({}, {}, &body));
     EXPECT_EQ(server.requests().back().target, "/search?q=x") << "no fields: the URL as it stands";
+}
+
+TEST_F(CurlTransferTest, DownloadJobFetchesIntoItsTarget)
+{
+    server.serveContent("/episode", kContent);
+    uDownloadJob job(U(server.url("/episode")), uFile(dir.file("episode.bin").c_str()));
+    job.run();
+    EXPECT_EQ(ReadFileBytes(dir.file("episode.bin")), kContent);
+
+    uDownloadJob nothing("");
+    nothing.run();
+    EXPECT_EQ(server.requestCount(), 1u);
 }

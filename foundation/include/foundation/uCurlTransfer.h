@@ -140,7 +140,7 @@ private:
     void resetTransferOptions();
     long currentResponseCode() const;
     bool headRequest(void* sink, bool toFile);
-    bool postWithSinks(const uString& data);
+    bool postWithSinks(bool sinksInstalled, const uString& data);
     bool resumedFileIsComplete(int64_t size) const;
     static uString formString(const std::vector<uFormField>& fields);
     static std::vector<uFormField> zipFields(const std::vector<uString>& names,
