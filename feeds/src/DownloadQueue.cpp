@@ -1,0 +1,6 @@
+#include "feeds/DownloadQueue.h"
+
+bool IsITunesInstalled()
+{
+    return false;
+}
