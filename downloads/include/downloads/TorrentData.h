@@ -1,0 +1,17 @@
+#pragma once
+
+#include "foundation/uFile.h"
+#include "foundation/uString.h"
+
+namespace torrent
+{
+
+// Deletes a torrent's data: the file or folder dataName directly inside the
+// torrent folder (CTorrentEngine::GetDataName, CTorrentStatus::displayName).
+// A name that is empty, "." or "..", or holds a "/", deletes nothing and gives
+// false, so that a bad name can never take the torrent folder or anything
+// outside it. A symbolic link is removed itself, never what it points to.
+// True when nothing of that name is left.
+bool DeleteTorrentData(const uFile& torrentFolder, const uString& dataName);
+
+} // namespace torrent

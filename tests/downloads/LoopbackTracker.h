@@ -1,0 +1,34 @@
+#pragma once
+
+#include "support/LocalHttpServer.h"
+
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace torrenttest
+{
+
+// A BitTorrent tracker on 127.0.0.1: it remembers the listen port of every
+// peer that announces a torrent and answers each announce with the other
+// peers of that torrent in compact form. libtorrent only announces to a
+// tracker on the loopback address when its path is "/announce".
+class LoopbackTracker
+{
+public:
+    LoopbackTracker();
+
+    std::string announceUrl() const { return m_server.url("/announce"); }
+    // Listen ports that announced the torrent (info key in hex) and did not stop.
+    std::set<int> peers(const std::string& infoKey) const;
+
+private:
+    testsupport::HttpResponse Announce(const testsupport::HttpRequest& request);
+
+    testsupport::LocalHttpServer m_server;
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::set<int>> m_swarms; // info key -> listen ports
+};
+
+} // namespace torrenttest
