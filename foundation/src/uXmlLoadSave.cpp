@@ -45,7 +45,11 @@ bool uXmlDocument::parse(const char* bytes, std::size_t length, const uString& s
     security.setEntityExpansionLimit(kEntityExpansionLimit);
     uXmlErrorHandler errors;
     XercesDOMParser parser(nullptr, XMLPlatformUtils::fgMemoryManager, nullptr);
-    parser.setValidationScheme(XercesDOMParser::Val_Auto);
+    // No validation and no external DTD subset: with every DTD and schema
+    // refused, validating only printed noise, and this library version leaks
+    // memory on every load that validates against an external subset.
+    parser.setValidationScheme(XercesDOMParser::Val_Never);
+    parser.setLoadExternalDTD(false);
     parser.setDoNamespaces(doNamespaces);
     parser.setDoSchema(doSchema);
     parser.setValidationSchemaFullChecking(fullSchemaChecking);

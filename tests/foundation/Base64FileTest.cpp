@@ -54,15 +54,6 @@ TEST(Base64FileTest, FilesEncodeLikeTextAndDecodeBackToTheSameBytes)
     }
 }
 
-TEST(Base64FileTest, DecodingSkipsForeignCharactersAcrossTheFile)
-{
-    TempDir dir;
-    uFile source(dir.write("in.txt", "T*W F\r\nu\r\nTQ=").c_str());
-    uFile target(dir.file("out.bin").c_str());
-    ASSERT_TRUE(Base64DecodeFile(source, target));
-    EXPECT_EQ(ReadFileBytes(dir.file("out.bin")), "ManM");
-}
-
 TEST(Base64FileTest, AFailedOpenOrWriteIsReported)
 {
     TempDir dir;

@@ -1,13 +1,11 @@
 #include "foundation/uThread.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <stdexcept>
-#include <sys/resource.h>
 
 namespace
 {
@@ -199,23 +197,6 @@ TEST(ThreadTest, AJoinableThreadIsWaitedForByItsDestructor)
         ASSERT_TRUE(thread.start());
     }
     EXPECT_TRUE(finished.load());
-}
-
-TEST(ThreadTest, SetPriorityChangesTheThreadItself)
-{
-    const int before = ::getpriority(PRIO_PROCESS, 0);
-    Gate gate;
-    GatedJob job(gate);
-    uThread thread(&job);
-    EXPECT_FALSE(thread.setPriority(4)) << "not running";
-    ASSERT_TRUE(thread.start());
-    EXPECT_FALSE(thread.setPriority(uThread::kPriorityNormal));
-    EXPECT_FALSE(thread.setPriority(7));
-    EXPECT_TRUE(thread.setPriority(4));
-    EXPECT_EQ(::getpriority(PRIO_PROCESS, thread.getThreadId()), 5);
-    EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), before) << "the rest of the process keeps its priority";
-    gate.open();
-    EXPECT_TRUE(thread.join());
 }
 
 TEST(ThreadTest, TheLastPostSeesTheInitialCount)

@@ -115,10 +115,10 @@ TEST(XmlDocumentTest, KeepsDoctypeEntitiesAndRootAttributes)
     for (int round = 0; round < 2; ++round)
     {
         uXmlDocument document;
-        // The internal subset turns on validation, which reports the undeclared elements.
+        // A declaration without element declarations is no reason for complaints.
         testing::internal::CaptureStderr();
         bool loaded = loadFile(document, path);
-        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "round " << round;
         ASSERT_TRUE(loaded) << "round " << round;
         xercesc::DOMElement* root = document.getDocumentElement();
         ASSERT_NE(root, nullptr) << "round " << round;
