@@ -137,6 +137,21 @@ TEST(ConnectionTest, TextKeepsEmbeddedNulsAndRealsUseAPointInAnyLocale)
         GTEST_LOG_(INFO) << "no comma locale installed; checked in the C locale only";
 }
 
+TEST(ConnectionTest, ShortHexLiteralsAreStoredAsText)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    createDatabaseWith(path, {"CREATE TABLE t (n INTEGER, b TEXT)"});
+    ado::Connection connection;
+    ASSERT_TRUE(connection.open(connectionString(path)));
+    // Without translation SQLite reads up to 16 hex digits as an integer.
+    ASSERT_TRUE(connection.execute("insert into t (n, b) values (1, 0x6100)"));
+    ASSERT_TRUE(connection.execute("insert into t (n, b) values (2, 0x6100620063006400)"));
+    EXPECT_EQ(scalar(connection, "select group_concat(typeof(b) || ':' || b, ',') from t"),
+              "text:a,text:abcd");
+    EXPECT_EQ(scalar(connection, "select count(*) from t where b = 0x6100"), "1");
+}
+
 TEST(ConnectionTest, CountIsExactForRowsAndZeroForChanges)
 {
     TempDir dir;

@@ -3,6 +3,7 @@
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
 #include "foundation/uDatabaseObject.h"
+#include "foundation/uThread.h"
 
 // One connection to a list database through the database stand-in
 // (platform/ado, SQLite underneath), speaking the Jet SQL the program writes.
@@ -134,4 +135,5 @@ protected:
     uString m_lastInsertTable;
     uString m_schemaName; // nothing sets it; kept for callers that read it
     ado::Error m_lastEngineError;
+    uComInit m_comGuard; // nothing to initialise on this platform; keeps the owners' shape
 };
