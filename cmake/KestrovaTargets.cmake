@@ -25,8 +25,9 @@ function(kestrova_tests name dir label)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARGN} kestrova_test_support GTest::gtest GTest::gmock GTest::gtest_main)
   kestrova_warnings(${name})
+  # Any BitTorrent engine a test starts listens on 127.0.0.1 only.
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${label} TIMEOUT 300
-    ENVIRONMENT "KESTROVA_PROGRAM_DIR=${KESTROVA_PROGRAM_DIR};KESTROVA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    ENVIRONMENT "KESTROVA_PROGRAM_DIR=${KESTROVA_PROGRAM_DIR};KESTROVA_SOURCE_DIR=${CMAKE_SOURCE_DIR};VESSIMAR_LISTEN_ADDRESS=127.0.0.1")
 endfunction()
