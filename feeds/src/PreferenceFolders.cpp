@@ -1,0 +1,242 @@
+#include "feeds/DocumentsFolder.h"
+#include "feeds/Preference.h"
+#include "foundation/uDirectory.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace
+{
+
+// Folders holding what other users must not read (settings with passwords,
+// cookie files) are made 0700. An existing folder keeps its mode.
+bool makePrivateDirectory(const uFile& folder)
+{
+    const char* path = folder.getPath().c_str();
+    if (::mkdir(path, 0700) == 0 || errno == EEXIST)
+        return folder.isDirectory();
+    if (errno != ENOENT)
+        return false;
+    uString parent;
+    if (!folder.getDirectory(parent))
+        return false;
+    uFile(parent.c_str()).ensureDirectory();
+    return (::mkdir(path, 0700) == 0 || errno == EEXIST) && folder.isDirectory();
+}
+
+// base + name; the base is never empty here.
+uFile below(const uFile& base, const char* name)
+{
+    uFile folder(base);
+    folder.append(name);
+    return folder;
+}
+
+// Creates the folder when nothing exists at its path; true when something
+// exists there afterwards.
+bool createWhenAbsent(const uFile& folder)
+{
+    if (!folder.exists())
+        folder.ensureDirectory();
+    return folder.exists();
+}
+
+// A copy of a folder member, created again when it has gone missing. Empty
+// paths are handed out as they are: creating "" would mean the working folder.
+uFile ensuredCopy(std::mutex& lock, const uFile& member, bool privateFolder = false)
+{
+    uFile copy;
+    {
+        std::lock_guard hold(lock);
+        copy = member;
+    }
+    if (!copy.getPath().isEmpty() && !copy.exists())
+    {
+        if (privateFolder)
+            makePrivateDirectory(copy);
+        else
+            copy.ensureDirectory();
+    }
+    return copy;
+}
+
+} // namespace
+
+void CPreference::BuildFolders()
+{
+    uString documents;
+    if (!feeds::GetDocumentsDirectory(documents))
+    {
+        m_lastError = "Can't get user's document directory.";
+        return;
+    }
+    uFile data(documents.c_str());
+    if (!data.isDirectory())
+    {
+        m_lastError = "User's document directory does not exist.";
+        return;
+    }
+    data.append("Kestrova");
+    if (!data.isDirectory() && !makePrivateDirectory(data))
+        m_lastError = "Can't create Kestrova data directory.";
+    if (!data.isDirectory())
+        return;
+    data.makeAbsolute();
+    m_dataDir = data;
+    m_dataFolderReady = true;
+
+    m_tempDir = below(data, "temp");
+    if (!createWhenAbsent(m_tempDir))
+        m_lastError = "Can't create Kestrova temp directory.";
+    m_iconsDir = below(data, "icons");
+    if (!createWhenAbsent(m_iconsDir))
+        m_lastError = "Can't create Kestrova icons directory.";
+    m_libraryDir = below(data, "library");
+    if (!createWhenAbsent(m_libraryDir))
+        m_lastError = "Can't create Kestrova library directory.";
+
+    if (m_libraryDir.exists())
+    {
+        EnsureMediaDirLocked(m_musicDir, "My Music");
+        EnsureMediaDirLocked(m_movieDir, "My Movie");
+        EnsureMediaDirLocked(m_downloadDir, "My Download");
+        m_archiveDir = below(m_libraryDir, "My Archive");
+        if (!m_archiveDir.isDirectory())
+            m_archiveDir.ensureDirectory();
+        m_defaultLibraryDir = m_libraryDir;
+    }
+
+    m_subscriptionDir = below(data, "subscription");
+    m_subscriptionTreeFile = below(m_subscriptionDir, "config.xml");
+    SeedSubscriptionFolder();
+
+    m_cacheDir = below(data, "cache");
+    if (!m_cacheDir.isDirectory())
+        makePrivateDirectory(m_cacheDir);
+    m_torrentDir = below(data, "torrent");
+    if (!m_torrentDir.isDirectory())
+        m_torrentDir.ensureDirectory();
+}
+
+void CPreference::SeedSubscriptionFolder()
+{
+    if (m_programDir.isEmpty())
+        return;
+    const uFile seeds(m_programDir.c_str(), "subscription");
+    if (!m_subscriptionDir.exists() && IsDirectory(m_programDir.c_str()))
+        CopyDirectory(seeds.getPath().c_str(), m_subscriptionDir.getPath().c_str());
+    // Files the user deleted come back; files that exist are never replaced.
+    for (const char* name : {"config.xml", "directory.xml"})
+    {
+        const uFile target = below(m_subscriptionDir, name);
+        if (!target.exists())
+            CopyFile(below(seeds, name).getPath().c_str(), target.getPath().c_str(), uFile::kCopyUnlessNewer);
+    }
+}
+
+void CPreference::EnsureMediaDirLocked(uFile& member, const char* name)
+{
+    if (m_libraryDir.getPath().isEmpty() || !m_libraryDir.exists())
+        return;
+    member = below(m_libraryDir, name);
+    if (!createWhenAbsent(member))
+        member = m_libraryDir;
+}
+
+void CPreference::EnsureDownloadDir()
+{
+    std::lock_guard hold(m_lock);
+    EnsureMediaDirLocked(m_downloadDir, "My Download");
+}
+
+void CPreference::EnsureMusicDir()
+{
+    std::lock_guard hold(m_lock);
+    EnsureMediaDirLocked(m_musicDir, "My Music");
+}
+
+void CPreference::EnsureMovieDir()
+{
+    std::lock_guard hold(m_lock);
+    EnsureMediaDirLocked(m_movieDir, "My Movie");
+}
+
+void CPreference::SetLibraryDir(const uFile& folder)
+{
+    std::lock_guard hold(m_lock);
+    m_libraryDir = folder;
+}
+
+uFile CPreference::GetTempDir() const
+{
+    return ensuredCopy(m_lock, m_tempDir);
+}
+
+uFile CPreference::GetIconsDir() const
+{
+    return ensuredCopy(m_lock, m_iconsDir);
+}
+
+uFile CPreference::GetCacheDir() const
+{
+    return ensuredCopy(m_lock, m_cacheDir, /*privateFolder=*/true);
+}
+
+uFile CPreference::GetTorrentDir() const
+{
+    return ensuredCopy(m_lock, m_torrentDir);
+}
+
+uFile CPreference::GetLibraryDir() const
+{
+    return ensuredCopy(m_lock, m_libraryDir);
+}
+
+uFile CPreference::GetDefaultLibraryDir() const
+{
+    return ensuredCopy(m_lock, m_defaultLibraryDir);
+}
+
+uFile CPreference::GetArchiveDir() const
+{
+    return ensuredCopy(m_lock, m_archiveDir);
+}
+
+uFile CPreference::GetDownloadDir() const
+{
+    return ensuredCopy(m_lock, m_downloadDir);
+}
+
+uFile CPreference::GetMusicDir() const
+{
+    return ensuredCopy(m_lock, m_musicDir);
+}
+
+uFile CPreference::GetMovieDir() const
+{
+    return ensuredCopy(m_lock, m_movieDir);
+}
+
+uFile CPreference::GetDataDir() const
+{
+    std::lock_guard hold(m_lock);
+    return m_dataDir;
+}
+
+uFile CPreference::GetSubscriptionDir() const
+{
+    std::lock_guard hold(m_lock);
+    return m_subscriptionDir;
+}
+
+uFile CPreference::GetSubscriptionTreeFile() const
+{
+    std::lock_guard hold(m_lock);
+    return m_subscriptionTreeFile;
+}
+
+uFile CPreference::GetDownloadLogFile() const
+{
+    std::lock_guard hold(m_lock);
+    return m_downloadLog;
+}
