@@ -1,0 +1,181 @@
+#pragma once
+
+#include "feeds/FeedRecords.h"
+#include "foundation/uActiveXDataObjectExt.h"
+#include "foundation/uString.h"
+
+#include <cstdint>
+#include <list>
+#include <vector>
+
+class CDownloadQueue;
+
+// The connection string of one list database in the subscription folder. The
+// password is the one built into the program and shared by every list
+// database, the template included.
+class CConnectionString
+{
+public:
+    static constexpr const char* kDefaultDatabase = "default.mdb";
+    static constexpr const char* kPassword = "vurtel";
+
+    // "default.mdb" (or the given file name; "default.mdb" when it is empty)
+    // in the given subscription folder.
+    explicit CConnectionString(const uString& subscriptionFolder, const uString& fileName = uString());
+    virtual ~CConnectionString() = default;
+
+    // Re-formats the text for another file of the same folder.
+    void SetFile(const uString& fileName);
+    const char* c_str() const { return text.c_str(); }
+    // The database file's path.
+    const uString& GetPath() const { return m_path; }
+
+    uString text;
+
+private:
+    void Format(const uString& fileName);
+
+    uString m_folder;
+    uString m_path;
+};
+
+// One list database with one channel and its items, and all feed SQL. A store
+// and its connection belong to one thread; other threads use stores of their
+// own on the same file, and the database arbitrates.
+//
+// Text values enter statements as SqlHexLiteral; the few statements that put a
+// text between single quotes double its quotes with SqlQuote.
+class CFeedStore
+{
+public:
+    enum ErrorCode : uint16_t
+    {
+        kNoError = 0,
+        kDownloadFailed = 1,
+        kCannotOpen = 3,
+        kStatementFailed = 4
+    };
+
+    // The list databases live in `subscriptionFolder`. No connection is opened
+    // until the first operation needs one.
+    explicit CFeedStore(const uString& subscriptionFolder);
+    virtual ~CFeedStore();
+    CFeedStore(const CFeedStore&) = delete;
+    CFeedStore& operator=(const CFeedStore&) = delete;
+
+    // Ready for another channel: parse depth, the inserted flag and the error
+    // code back to 0, channel and items emptied. The connection, the database
+    // name and the error text stay.
+    void Reset();
+    // Points the store at another list database. A name that differs byte for
+    // byte closes the connection (the next operation opens the new file); an
+    // equal one keeps it.
+    void SetDatabase(const uString& fileName);
+    // Opens the connection when it is not open. On failure error 3 and the
+    // database's message, shown to the user when asked.
+    bool EnsureOpen(bool showMessage);
+    const uString& GetSubscriptionFolder() const { return m_subscriptionFolder; }
+
+    // ---- one statement each, reported through the caller's error text and
+    // (when not null) code: 0 and empty before, 4 and the message on failure.
+    // Keyed by the feed's address.
+    void DeleteIcons(const uString& feed, uString& error, uint16_t* code);
+    void DeleteImages(const uString& feed, uString& error, uint16_t* code);
+    void DeleteItems(const uString& feed, uString& error, uint16_t* code);
+    // Hides every item of the feed but keeps the rows, so a later refresh
+    // does not bring the items back.
+    void MarkItemsDeleted(const uString& feed, uString& error, uint16_t* code);
+    // Only the channel row: icons, images and items have their own calls.
+    void DeleteChannel(const uString& feed, uString& error, uint16_t* code);
+    // Keyed by the item's link.
+    void MarkItemRead(const uString& link, uString& error, uint16_t* code);
+
+    // ---- single values; a failed read gives 0, false or empty text.
+    bool TestChannelAttributes(const uString& feed, int16_t mask);
+    // Negative values read as 0, as does a feed without a row.
+    int GetChannelTtl(const uString& feed);
+    bool SetChannelTtl(const uString& feed, int minutes);
+    // True when the read worked and the content is not empty.
+    bool GetItemContent(const uString& link, uString& content);
+    // The downloaded file of the item's enclosure, in the named list database.
+    bool GetEnclosureFile(const uString& database, const uString& link, uString& file);
+    // Unread items of the feed. A failed count also sets error 4 and the
+    // message, so that callers can tell a broken list from an empty one.
+    int CountUnread(const uString& feed);
+
+    // ---- reads for display: on failure error 4, the message, and a message box.
+    // Title, description, date, author, category, subject and content.
+    void LoadItemText(CItemRecord& item);
+    // The enclosure fields; untouched when the item has none.
+    void LoadEnclosure(CItemRecord& item);
+    // The feed of an item; untouched when there is no such item.
+    void GetItemFeed(const uString& link, uString& feed);
+
+    // ---- properties, enclosure file, due test; failures set error 4 and the
+    // message and skip the remaining statements.
+    // A new address re-points the channel together with its items, image and
+    // icon (all or nothing), and `feed` becomes the new address. Then the
+    // title, and the flags 1 (auto-archive) and 2 (auto-download) of the
+    // channel's attributes; other flags are kept.
+    void UpdateChannelProperties(uString& feed, const uString& title, const uString& newFeed,
+                                 bool autoArchive, bool autoDownload);
+    // Records the downloaded file of every enclosure row of the item (an
+    // empty name records "not downloaded" with length 0), and the type when
+    // one is given.
+    void SetEnclosureFile(const uString& link, const uString& file, int64_t length, const char* type);
+    // True when more minutes than the channel's ttl have passed since its last
+    // update. A feed without a row or without a last update is not due. The
+    // channel's attributes go to `attributes` when it is not null, due or not.
+    bool IsUpdateDue(const uString& feed, int* attributes);
+    // For a news aggregator whose item links are redirects: a story it
+    // publishes again under a new redirect link replaces the stored item with
+    // the same title and target. Empties the link of an item that points to
+    // the dropped news site. True when a stored item was rewritten; the link
+    // then names that item, and the caller must not insert it again.
+    bool MergeAggregatorItem(const uString& title, uString& link, const uString& description,
+                             const uString& pubDate);
+    // The aggregator's redirect prefix and the host name of the news site
+    // whose items are dropped. Both empty (the rule does nothing) until set.
+    static void SetAggregatorAddresses(const uString& redirectPrefix, const uString& droppedHost);
+
+    CChannelRecord channel;
+    std::vector<CItemRecord> items;
+    int32_t channelInserted = 0;
+    uint16_t errorCode = kNoError;
+    uString errorText;
+    int32_t parseDepth = 0;
+    uString databaseName;
+    uActiveXDataObjectExt dataObject;
+    CDownloadQueue* downloadManager = nullptr; // not owned
+    std::list<uString> newTitles;
+
+private:
+    // Runs one statement for the single-statement family.
+    void ExecuteReported(const uString& statement, uString& error, uint16_t* code);
+    // Error 4 with the database's message.
+    void FailStatement();
+    // Error 4, the message, and the message box: the reads for display.
+    void FailDisplayRead();
+
+    uString m_subscriptionFolder;
+};
+
+// The SQL literal of a text: "0x" and the UTF-16 code units of the text in
+// hex, low byte first ("abc" is 0x610062006300); "''" for the empty text.
+// NULL when memory runs out, so that a statement fails rather than carrying
+// raw text.
+uString SqlHexLiteral(uString text);
+// The text with every "'" doubled, for the few places that write a text
+// between single quotes.
+uString SqlQuote(uString text);
+
+// Compacts a list database in the subscription folder where it is, so that
+// stores holding it open keep working. Skipped while the download queue is
+// starting downloads; a database that stays busy is left for the next time.
+void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileName, CDownloadQueue* queue);
+
+// The media type for an enclosure without one, from the extension of its
+// name: "video/mpeg" for mov, mp4 and wmv, "audio/mpeg" for mp3, else the
+// extension itself. A text without a "." after its first character comes
+// back as it is.
+uString GuessMediaType(uString text);

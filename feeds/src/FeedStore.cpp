@@ -1,0 +1,171 @@
+#include "feeds/FeedStore.h"
+
+#include "feeds/MessageBox.h"
+#include "foundation/uFile.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+
+// A Data Source value that the connection-string reader would cut or trim
+// travels in double quotes (a quote inside doubled).
+uString DataSourceValue(const uString& path)
+{
+    const char* text = path.c_str();
+    const int length = path.getLength();
+    const bool plain = length > 0 && !path.contains(";") && text[0] != '"' && text[0] != '\'' &&
+                       text[0] != ' ' && text[0] != '\t' && text[length - 1] != ' ' &&
+                       text[length - 1] != '\t';
+    if (plain)
+        return path;
+    uString quoted(path);
+    quoted.replace("\"", "\"\"");
+    return uString("\"") + quoted + "\"";
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+char* AppendUnit(char* out, char16_t unit)
+{
+    const unsigned low = unit & 0xFFu;
+    const unsigned high = (unit >> 8) & 0xFFu;
+    *out++ = kHexDigits[low >> 4];
+    *out++ = kHexDigits[low & 0xF];
+    *out++ = kHexDigits[high >> 4];
+    *out++ = kHexDigits[high & 0xF];
+    return out;
+}
+
+} // namespace
+
+// ---- connection string -------------------------------------------------------
+
+CConnectionString::CConnectionString(const uString& subscriptionFolder, const uString& fileName)
+    : m_folder(subscriptionFolder)
+{
+    Format(fileName);
+}
+
+void CConnectionString::SetFile(const uString& fileName)
+{
+    Format(fileName);
+}
+
+void CConnectionString::Format(const uString& fileName)
+{
+    const uFile path(m_folder.c_str(), fileName.isEmpty() ? kDefaultDatabase : fileName.c_str());
+    m_path = path.getPath();
+    text.format("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%s;Jet OLEDB:Database Password=%s;",
+                DataSourceValue(m_path).c_str(), kPassword);
+}
+
+// ---- store -------------------------------------------------------------------
+
+CFeedStore::CFeedStore(const uString& subscriptionFolder)
+    : databaseName(CConnectionString::kDefaultDatabase), m_subscriptionFolder(subscriptionFolder)
+{
+}
+
+CFeedStore::~CFeedStore()
+{
+    dataObject.close();
+}
+
+void CFeedStore::Reset()
+{
+    parseDepth = 0;
+    channelInserted = 0;
+    errorCode = kNoError;
+    channel.Clear();
+    items.clear();
+}
+
+void CFeedStore::SetDatabase(const uString& fileName)
+{
+    // Byte for byte: on Linux "User1.mdb" and "user1.mdb" are two files.
+    if (fileName == databaseName)
+        return;
+    databaseName = fileName;
+    dataObject.close();
+}
+
+bool CFeedStore::EnsureOpen(bool showMessage)
+{
+    if (dataObject.isConnected())
+        return true;
+    const CConnectionString connection(m_subscriptionFolder, databaseName);
+    if (dataObject.open(connection.c_str(), databaseName.c_str(), "", ""))
+        return true;
+    errorCode = kCannotOpen;
+    errorText = dataObject.getErrorText();
+    if (showMessage)
+        CMessageBox::Display(errorText);
+    return false;
+}
+
+void CFeedStore::FailStatement()
+{
+    errorCode = kStatementFailed;
+    errorText = dataObject.getErrorText();
+}
+
+void CFeedStore::FailDisplayRead()
+{
+    FailStatement();
+    CMessageBox::Display(errorText);
+}
+
+// ---- SQL values --------------------------------------------------------------
+
+uString SqlHexLiteral(uString text)
+{
+    if (text.isEmpty())
+        return uString("''");
+    const int length = text.getLength();
+    if (length > (INT32_MAX - 3) / 4)
+        return uString("NULL");
+    // One UTF-16 unit per byte at most, four digits per unit.
+    const size_t capacity = 2 + static_cast<size_t>(length) * 4 + 1;
+    char* buffer = static_cast<char*>(std::malloc(capacity));
+    if (!buffer)
+        return uString("NULL");
+    char* out = buffer;
+    *out++ = '0';
+    *out++ = 'x';
+    // The UTF-16 copy ends at its first NUL unit, so a text holding NUL bytes
+    // is converted piece by piece.
+    int start = 0;
+    while (start <= length)
+    {
+        const void* nul = std::memchr(text.c_str() + start, '\0', static_cast<size_t>(length - start));
+        const int end = nul ? static_cast<int>(static_cast<const char*>(nul) - text.c_str()) : length;
+        if (end > start)
+        {
+            uString piece(text.c_str(), start, end - start);
+            const char16_t* units = piece.getWide();
+            if (!units)
+            {
+                std::free(buffer);
+                return uString("NULL");
+            }
+            for (; *units; ++units)
+                out = AppendUnit(out, *units);
+        }
+        if (end < length)
+            out = AppendUnit(out, u'\0');
+        start = end + 1;
+    }
+    *out = '\0';
+    uString literal;
+    literal.attach(buffer, static_cast<int>(out - buffer), static_cast<int>(capacity));
+    return literal;
+}
+
+uString SqlQuote(uString text)
+{
+    text.replace("'", "''");
+    return text;
+}

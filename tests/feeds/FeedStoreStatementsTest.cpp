@@ -1,0 +1,180 @@
+// Every statement the feed store sends for channels, items and enclosures,
+// run against a copy of the template list database with texts that break
+// naive SQL: quotes in keys, non-ASCII, one-character titles.
+#include "ListDatabaseFixture.h"
+
+namespace
+{
+
+using namespace liststore;
+
+const uString kFeedA("http://example.test/feed?a=1&b='x'");
+const uString kFeedB("http://b.test/rss");
+const uString kItem1("http://example.test/1?q='x'");
+const uString kItem2("http://example.test/2");
+const uString kItemB("http://b.test/1");
+
+class FeedStoreStatementsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        InsertChannel(store, kFeedA, "Ü", 30, 2);
+        InsertChannel(store, kFeedB, "b", 0, 0);
+        InsertImageAndIcon(store, kFeedA);
+        InsertImageAndIcon(store, kFeedB);
+        InsertItem(store, kFeedA, kItem1, "é");
+        InsertItem(store, kFeedA, kItem2, "a");
+        InsertItem(store, kFeedB, kItemB, "b");
+        InsertEnclosure(store, kItem1, "http://example.test/1.mp3", "audio/mpeg");
+        InsertEnclosure(store, kItem1, "http://example.test/1b.mp3", "audio/x-b");
+        uString sql;
+        sql.format("update item set content=%s where link=%s", Hex(kContent).c_str(), Hex(kItem1).c_str());
+        Execute(store, sql);
+    }
+
+    void ExpectFamilyOk(const uString& error, uint16_t code)
+    {
+        EXPECT_TRUE(error.isEmpty()) << error.c_str();
+        EXPECT_EQ(code, 0);
+    }
+
+    ListFolder folder;
+    CFeedStore store{folder.Folder()};
+    const uString kContent{("Ça c'est \"mieux\" 😀 " + std::string(3000, 'x')).c_str()};
+};
+
+TEST_F(FeedStoreStatementsTest, ReadsForDisplayAndSingleValues)
+{
+    CItemRecord item;
+    item.link = kItem1;
+    store.LoadItemText(item);
+    EXPECT_EQ(Text(item.title), "é");
+    EXPECT_EQ(Text(item.author), "Zoë");
+    EXPECT_EQ(Text(item.description), "<p>It's</p>");
+    EXPECT_EQ(Text(item.pubDate), "2026-01-05 10:00:00");
+    EXPECT_EQ(item.content, kContent);
+
+    store.LoadEnclosure(item);
+    EXPECT_EQ(Text(item.enclosureLink), "http://example.test/1b.mp3") << "the last row read wins";
+    EXPECT_EQ(Text(item.enclosureLength), "1234");
+    EXPECT_EQ(Text(item.enclosureType), "audio/x-b");
+    EXPECT_EQ(Text(item.enclosureFile), "");
+
+    CItemRecord stranger;
+    stranger.link = "http://nowhere.test/";
+    stranger.enclosureLink = "kept";
+    store.LoadEnclosure(stranger);
+    store.LoadItemText(stranger);
+    EXPECT_EQ(Text(stranger.enclosureLink), "kept");
+
+    uString feed("kept");
+    store.GetItemFeed("http://nowhere.test/", feed);
+    EXPECT_EQ(Text(feed), "kept");
+    store.GetItemFeed(kItem1, feed);
+    EXPECT_EQ(feed, kFeedA);
+
+    uString content;
+    EXPECT_TRUE(store.GetItemContent(kItem1, content));
+    EXPECT_EQ(content, kContent);
+    EXPECT_FALSE(store.GetItemContent(kItem2, content)) << "no content is no success";
+
+    EXPECT_TRUE(store.TestChannelAttributes(kFeedA, 2));
+    EXPECT_FALSE(store.TestChannelAttributes(kFeedA, 1));
+    EXPECT_EQ(store.GetChannelTtl(kFeedA), 30);
+    EXPECT_TRUE(store.SetChannelTtl(kFeedA, -5));
+    EXPECT_EQ(store.GetChannelTtl(kFeedA), 0) << "a negative ttl reads as 0";
+    EXPECT_EQ(store.GetChannelTtl("http://nowhere.test/"), 0);
+    EXPECT_EQ(store.errorCode, 0) << store.errorText.c_str();
+}
+
+TEST_F(FeedStoreStatementsTest, MarkingReadAndRecordingDownloads)
+{
+    EXPECT_EQ(store.CountUnread(kFeedA), 2);
+    uString error("old");
+    uint16_t code = 9;
+    store.MarkItemRead(kItem1, error, &code);
+    ExpectFamilyOk(error, code);
+    store.MarkItemRead(kItem1, error, nullptr);
+    EXPECT_EQ(store.CountUnread(kFeedA), 1);
+    EXPECT_EQ(store.CountUnread(kFeedB), 1);
+
+    // Every enclosure row of the item; a length past 2 GiB stays intact.
+    store.SetEnclosureFile(kItem1, "Müsik/Ü's.mp3", 3000000000LL, "audio/x-it's");
+    uString sql;
+    sql.format(
+        "select count(*) from enclosure where feed = %s and localfile = %s and length = 3000000000 and "
+        "type = %s",
+        Hex(kItem1).c_str(), Hex("Müsik/Ü's.mp3").c_str(), Hex("audio/x-it's").c_str());
+    EXPECT_EQ(Scalar(store, sql), "2");
+    uString file;
+    EXPECT_TRUE(store.GetEnclosureFile("default.mdb", kItem1, file));
+    EXPECT_EQ(Text(file), "Müsik/Ü's.mp3");
+
+    store.SetEnclosureFile(kItem1, "", 77, nullptr);
+    sql.format(
+        "select count(*) from enclosure where feed = %s and localfile = '' and length = 0 and type = %s",
+        Hex(kItem1).c_str(), Hex("audio/x-it's").c_str());
+    EXPECT_EQ(Scalar(store, sql), "2") << "no type leaves the type alone";
+    EXPECT_EQ(store.errorCode, 0) << store.errorText.c_str();
+}
+
+TEST_F(FeedStoreStatementsTest, HidingAndUnsubscribingTouchOnlyThatFeed)
+{
+    uString error;
+    uint16_t code = 9;
+    store.MarkItemsDeleted(kFeedB, error, &code);
+    ExpectFamilyOk(error, code);
+    EXPECT_EQ(Scalar(store, "select attributes from item where link = 'http://b.test/1'"), "-1");
+    EXPECT_EQ(Scalar(store, "select attributes from item where link = 'http://example.test/2'"), "0");
+    // The hidden row keeps a later refresh from storing the item again.
+    uString insert;
+    insert.format("insert into item (feed, title, link, attributes, createdate) values(%s,%s,%s,0, Date())",
+                  Hex(kFeedB).c_str(), Hex("b").c_str(), Hex(kItemB).c_str());
+    EXPECT_FALSE(store.dataObject.execute(insert.c_str()));
+    EXPECT_TRUE(store.dataObject.isDuplicateKey());
+
+    store.DeleteItems(kFeedA, error, &code);
+    ExpectFamilyOk(error, code);
+    store.DeleteImages(kFeedA, error, &code);
+    ExpectFamilyOk(error, code);
+    store.DeleteIcons(kFeedA, error, &code);
+    ExpectFamilyOk(error, code);
+    store.DeleteChannel(kFeedA, error, &code);
+    ExpectFamilyOk(error, code);
+    for (const char* table : {"channel", "[image]", "icon", "item"})
+    {
+        EXPECT_EQ(CountWhere(store, table, "feed", kFeedA), "0") << table;
+        EXPECT_NE(CountWhere(store, table, "feed", kFeedB), "0") << table;
+    }
+}
+
+TEST_F(FeedStoreStatementsTest, NewAddressMovesTheWholeChannel)
+{
+    uString sql;
+    sql.format("update channel set attributes=6 where feed = %s", Hex(kFeedA).c_str());
+    Execute(store, sql);
+    uString feed(kFeedA);
+    const uString moved("http://example.test/feed?neu='1'");
+    store.UpdateChannelProperties(feed, "ñ", moved, true, false);
+    EXPECT_EQ(store.errorCode, 0) << store.errorText.c_str();
+    EXPECT_EQ(feed, moved);
+    for (const char* table : {"channel", "[image]", "icon", "item"})
+    {
+        EXPECT_EQ(CountWhere(store, table, "feed", kFeedA), "0") << table;
+        EXPECT_NE(CountWhere(store, table, "feed", moved), "0") << table;
+    }
+    sql.format("select title || '|' || attributes from channel where feed = %s", Hex(moved).c_str());
+    EXPECT_EQ(Scalar(store, sql), "ñ|5") << "flag 1 set, flag 2 cleared, flag 4 kept";
+    EXPECT_EQ(store.CountUnread(moved), 2);
+
+    // An address that is subscribed already: nothing moves, the error is kept.
+    store.UpdateChannelProperties(feed, "x", kFeedB, false, false);
+    EXPECT_EQ(store.errorCode, CFeedStore::kStatementFailed);
+    EXPECT_FALSE(store.errorText.isEmpty());
+    EXPECT_EQ(feed, moved);
+    EXPECT_EQ(CountWhere(store, "item", "feed", moved), "2");
+    EXPECT_EQ(CountWhere(store, "icon", "feed", moved), "1");
+}
+
+} // namespace
