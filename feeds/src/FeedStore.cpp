@@ -1,6 +1,7 @@
 #include "feeds/FeedStore.h"
 
 #include "feeds/MessageBox.h"
+#include "feeds/Preference.h"
 #include "foundation/uFile.h"
 
 #include <cstdint>
@@ -39,9 +40,21 @@ char* AppendUnit(char* out, char16_t unit)
     return out;
 }
 
+uString ConfiguredSubscriptionFolder()
+{
+    return CPreference::GetInstance()->GetSubscriptionDir().getPath();
+}
+
 } // namespace
 
 // ---- connection string -------------------------------------------------------
+
+CConnectionString::CConnectionString() : CConnectionString(ConfiguredSubscriptionFolder(), uString()) {}
+
+CConnectionString::CConnectionString(const uString& fileName)
+    : CConnectionString(ConfiguredSubscriptionFolder(), fileName)
+{
+}
 
 CConnectionString::CConnectionString(const uString& subscriptionFolder, const uString& fileName)
     : m_folder(subscriptionFolder)
@@ -63,6 +76,8 @@ void CConnectionString::Format(const uString& fileName)
 }
 
 // ---- store -------------------------------------------------------------------
+
+CFeedStore::CFeedStore() : CFeedStore(ConfiguredSubscriptionFolder()) {}
 
 CFeedStore::CFeedStore(const uString& subscriptionFolder)
     : databaseName(CConnectionString::kDefaultDatabase), m_subscriptionFolder(subscriptionFolder)

@@ -1,5 +1,6 @@
 #include "feeds/DownloadQueue.h"
 #include "feeds/FeedStore.h"
+#include "feeds/Preference.h"
 
 void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileName, CDownloadQueue* queue)
 {
@@ -11,6 +12,11 @@ void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileN
     // for the next pass, losing nothing.
     const CConnectionString connection(subscriptionFolder, fileName);
     uActiveXDataObjectExt::compactInPlace(connection.c_str(), 0.0);
+}
+
+void CompactFeedDatabase(const uString& fileName, CDownloadQueue* queue)
+{
+    CompactFeedDatabase(CPreference::GetInstance()->GetSubscriptionDir().getPath(), fileName, queue);
 }
 
 uString GuessMediaType(uString text)

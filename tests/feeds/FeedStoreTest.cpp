@@ -1,5 +1,6 @@
 #include "ListDatabaseFixture.h"
 #include "feeds/MessageBox.h"
+#include "support/ConfigHome.h"
 
 #include <memory>
 #include <vector>
@@ -51,8 +52,7 @@ TEST(SqlHexLiteralTest, TextsComeBackByteEqualThroughTheDatabase)
 {
     ListFolder folder;
     CFeedStore store(folder.Folder());
-    const uString texts[] = {"a'c", "é", "x😀y", WithNul("nul", "inside"), "''; drop table item; --",
-                             "Ω"};
+    const uString texts[] = {"a'c", "é", "x😀y", WithNul("nul", "inside"), "''; drop table item; --", "Ω"};
     int n = 0;
     for (const uString& text : texts)
     {
@@ -98,6 +98,18 @@ TEST(FeedStoreConnectionTest, OpenFailureKeepsTheProviderTextAndShowsItOnlyWhenA
     store.DeleteChannel("http://x.test/feed", error, &code);
     EXPECT_EQ(code, CFeedStore::kStatementFailed);
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(FeedStoreConnectionTest, ConfiguredStoreOpensTheListSeededFromTheProgramFolder)
+{
+    testsupport::ConfigHome config;
+    std::filesystem::copy_file(TemplatePath(), config.program().file("subscription/default.mdb"));
+    CFeedStore store;
+    ASSERT_TRUE(store.EnsureOpen(false)) << store.errorText.c_str();
+    InsertChannel(store, "http://seeded.test/", "s", 0, 0);
+    EXPECT_EQ(Text(CConnectionString().GetPath()), config.data("subscription/default.mdb"));
+    CompactFeedDatabase("default.mdb", nullptr);
+    EXPECT_EQ(CountWhere(store, "channel", "feed", "http://seeded.test/"), "1");
 }
 
 TEST(FeedStoreConnectionTest, DatabaseNamesAreComparedByteForByte)

@@ -19,9 +19,12 @@ public:
     static constexpr const char* kDefaultDatabase = "default.mdb";
     static constexpr const char* kPassword = "vurtel";
 
-    // "default.mdb" (or the given file name; "default.mdb" when it is empty)
-    // in the given subscription folder.
-    explicit CConnectionString(const uString& subscriptionFolder, const uString& fileName = uString());
+    // "default.mdb", or the given file name ("default.mdb" when it is empty),
+    // in the configured subscription folder.
+    CConnectionString();
+    explicit CConnectionString(const uString& fileName);
+    // The same in the given folder.
+    CConnectionString(const uString& subscriptionFolder, const uString& fileName);
     virtual ~CConnectionString() = default;
 
     // Re-formats the text for another file of the same folder.
@@ -56,8 +59,9 @@ public:
         kStatementFailed = 4
     };
 
-    // The list databases live in `subscriptionFolder`. No connection is opened
-    // until the first operation needs one.
+    // The list databases live in the configured subscription folder, or in
+    // the given one. No connection is opened until an operation needs one.
+    CFeedStore();
     explicit CFeedStore(const uString& subscriptionFolder);
     virtual ~CFeedStore();
     CFeedStore(const CFeedStore&) = delete;
@@ -172,6 +176,8 @@ uString SqlQuote(uString text);
 // Compacts a list database in the subscription folder where it is, so that
 // stores holding it open keep working. Skipped while the download queue is
 // starting downloads; a database that stays busy is left for the next time.
+void CompactFeedDatabase(const uString& fileName, CDownloadQueue* queue);
+// The same in the given folder.
 void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileName, CDownloadQueue* queue);
 
 // The media type for an enclosure without one, from the extension of its
