@@ -9,6 +9,7 @@
 #include <vector>
 
 class CDownloadQueue;
+class uXmlNode;
 
 // The connection string of one list database in the subscription folder. The
 // password is the one built into the program and shared by every list
@@ -141,6 +142,29 @@ public:
     // The aggregator's redirect prefix and the host name of the news site
     // whose items are dropped. Both empty (the rule does nothing) until set.
     static void SetAggregatorAddresses(const uString& redirectPrefix, const uString& droppedHost);
+
+    // ---- feed parsers: they fill `channel` and append to `items`. Nothing is
+    // validated or reported; the storing step skips what it cannot use.
+    // The entries take the root element's wrapper and delete it (never the
+    // node); the RDF entry first empties the channel's title, link and
+    // description.
+    void ParseRssFeed(uXmlNode* root);
+    void ParseRdfFeed(uXmlNode* root);
+    void ParseAtomFeed(uXmlNode* root);
+    // Walk the node's whole subtree in document order; parseDepth holds the
+    // depth of the element being looked at (the root is at 1).
+    void ParseRssChannel(const uXmlNode& node);
+    void ParseRdfChannel(const uXmlNode& node);
+    void ParseAtomChannel(const uXmlNode& node);
+    // One record from the element's direct children, appended to `items`.
+    void ParseRssItem(const uXmlNode& item);
+    void ParseRdfItem(const uXmlNode& item);
+    void ParseAtomEntry(const uXmlNode& entry);
+    // The channel's image fields from the element's direct children.
+    void ParseImage(const uXmlNode& image);
+    // A feed's date as "YYYY-MM-DD time" (the time may be empty), which sorts
+    // as text; empty when the text is not a readable date.
+    static uString NormalizeDate(uString text);
 
     CChannelRecord channel;
     std::vector<CItemRecord> items;
