@@ -357,6 +357,14 @@ bool uCurlTransfer::prepareHttp(bool noBody)
             !record(curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.c_str())))
             return false;
     }
+    else
+    {
+        // Cleared credentials must not linger on the handle for the next URL.
+        if (!record(curl_easy_setopt(curl, CURLOPT_USERNAME, nullptr)) ||
+            !record(curl_easy_setopt(curl, CURLOPT_PASSWORD, nullptr)) ||
+            !record(curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC))))
+            return false;
+    }
     if (m_protocol == kHttps)
     {
         // Verified: downloads run unattended and their files go on to a user command.

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "foundation/uString.h"
+
+// How links found in a page are made absolute, and what counts as one site.
+namespace pageurl
+{
+
+// A page URL taken apart for resolving its links: the site root (scheme, "://"
+// and authority, no trailing "/") and the page's directory (ending in "/").
+struct PageBase
+{
+    uString siteRoot;
+    uString directory;
+    uString document; // the page URL without its fragment
+};
+
+// False, with `base` emptied, when the URL has no "://" after its first byte.
+bool SplitPageUrl(const uString& url, PageBase& base);
+
+// A link as the link scan sees it: "//host/..." takes the page's scheme, "/..."
+// the site root; a link with ":" at index 4 or "/" at index 5 or 6
+// ("http://", "https://", "ftp://") is kept; anything else goes after the
+// directory. An empty base keeps relative links as written.
+uString ResolveLink(const PageBase& base, const uString& link);
+
+// The same for a form action: "/..." and "//..." as above, one containing "://"
+// is kept, an empty action is the page itself, "?..." replaces the page's
+// query, and anything else goes after the directory.
+uString ResolveAction(const PageBase& base, const uString& action);
+
+// Scheme, host (both case ignored) and port (the scheme's default when none
+// is written) are equal. A text without "://" belongs to no site.
+bool SameOrigin(const uString& a, const uString& b);
+
+} // namespace pageurl

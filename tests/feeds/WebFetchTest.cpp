@@ -1,0 +1,293 @@
+// The fetch functions against the in-process server on 127.0.0.1: what the
+// client sent is read from the server's log.
+#include "feeds/WebFetch.h"
+
+#include "FetchTestSupport.h"
+#include "feeds/Preference.h"
+#include "feeds/support/ConfigHome.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempDir.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace testsupport;
+using namespace fetchtest;
+
+namespace
+{
+
+unsigned ModeOf(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+std::vector<std::string> FileNames(const std::string& directory)
+{
+    std::vector<std::string> names;
+    if (DIR* listing = ::opendir(directory.c_str()))
+    {
+        while (dirent* entry = ::readdir(listing))
+        {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        ::closedir(listing);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A search form, then the login form: only the second may be submitted.
+const char kLoginPage[] = R"(<html><head><title>Sign in</title></head><body>
+<form action="/search" method="get"><input type="text" name="q"><input type="submit" value="Go"></form>
+<form method="POST" action="ACTION">
+<input type="text" name="user">
+<input type="password" name="pass">
+<input type="hidden" name="token" value="x">
+<input type="hidden" name="empty">
+<input type="checkbox" name="remember" value="1">
+<input inputmode="latin" type="hidden" name="mode" value="m">
+<input type="submit" name="go" value="Log in">
+</form></body></html>)";
+
+std::string LoginPage(const std::string& action)
+{
+    std::string page = kLoginPage;
+    page.replace(page.find("ACTION"), 6, action);
+    return page;
+}
+
+class WebFetchTest : public ::testing::Test
+{
+protected:
+    bool fetch(const std::string& url, std::string& body, bool login, bool prompt = false)
+    {
+        uString text;
+        bool ok = FetchUrlToString(U(url), text, 30, nullptr, login, prompt);
+        body = S(text);
+        return ok;
+    }
+
+    static CAuthList& credentials() { return CPreference::GetInstance()->GetAuthList(); }
+    static std::vector<std::string> storedUrls()
+    {
+        std::vector<uString> urls;
+        credentials().GetUrls(urls);
+        std::vector<std::string> texts;
+        for (const uString& url : urls)
+            texts.push_back(S(url));
+        return texts;
+    }
+
+    ConfigHome config;
+    TempDir dir;
+    PromptReset promptReset;
+    LocalHttpServer server;
+};
+
+} // namespace
+
+TEST_F(WebFetchTest, AFileFetchFailingWithAnHttpErrorLeavesNoFileAndNoHeaders)
+{
+    server.serveContent("/feed.xml", "<rss/>", "application/rss+xml");
+    const std::string target = dir.file("feed.xml");
+    uString headers("untouched");
+    ASSERT_TRUE(
+        FetchUrlToFile(U(server.url("/feed.xml")), uFile(target.c_str()), 30, &headers, false, false));
+    EXPECT_EQ(ReadFileBytes(target), "<rss/>");
+    EXPECT_NE(S(headers).find("Content-Type: application/rss+xml"), std::string::npos) << S(headers);
+
+    headers = "untouched";
+    const std::string missing = dir.file("missing.xml");
+    EXPECT_FALSE(
+        FetchUrlToFile(U(server.url("/missing.xml")), uFile(missing.c_str()), 30, &headers, false, false));
+    EXPECT_FALSE(FileExists(missing)) << "a 404 must not leave the error page or an empty file";
+    EXPECT_EQ(S(headers), "untouched");
+
+    // The string path hands an error page over: a login may depend on reading it.
+    std::string body;
+    EXPECT_TRUE(fetch(server.url("/missing.xml"), body, false));
+}
+
+TEST_F(WebFetchTest, CookiesLiveInAPrivateFilePerSiteAndReachTheNextFetch)
+{
+    server.route("/hello", [](const HttpRequest&)
+                 { return TextResponse(200, "hi").header("Set-Cookie", "session=abc; Path=/"); });
+    server.route("/other/page", [](const HttpRequest& request)
+                 { return TextResponse(200, "cookie=" + request.cookie("session")); });
+
+    std::string body;
+    ASSERT_TRUE(fetch(server.url("/hello"), body, false));
+    ASSERT_TRUE(fetch(server.url("/other/page"), body, false));
+    EXPECT_EQ(body, "cookie=abc");
+
+    const std::string cache = config.data("cache");
+    EXPECT_EQ(ModeOf(cache), 0700u) << "the cache folder is created private";
+    std::vector<std::string> files = FileNames(cache);
+    ASSERT_EQ(files.size(), 1u) << "one file per site, whatever the path";
+    EXPECT_EQ(files[0].size(), 32u + 7u);
+    EXPECT_EQ(files[0].substr(32), ".cookie");
+    EXPECT_EQ(files[0].find_first_not_of("0123456789abcdef"), 32u);
+    EXPECT_EQ(ModeOf(cache + "/" + files[0]), 0600u);
+
+    LocalHttpServer otherSite;
+    otherSite.serve("/", TextResponse(200, "other"));
+    ASSERT_TRUE(fetch(otherSite.url("/"), body, false));
+    EXPECT_EQ(FileNames(cache).size(), 2u) << "another port is another site";
+    EXPECT_EQ(otherSite.requests()[0].cookie("session"), "") << "cookies stay with their site";
+}
+
+TEST_F(WebFetchTest, LogsInThroughTheFormWithStoredCredentialsAndKeepsTheSession)
+{
+    const std::string feed = "<rss><channel><title>members</title></channel></rss>";
+    server.route("/members/feed.xml",
+                 [&](const HttpRequest& request)
+                 {
+                     if (request.cookie("sid") == "s1")
+                         return TextResponse(200, feed, "application/rss+xml");
+                     return RedirectResponse("/members/login.html");
+                 });
+    server.serve("/members/login.html", TextResponse(200, LoginPage("session"), "text/html"));
+    server.route("/members/session", [](const HttpRequest&)
+                 { return RedirectResponse("/members/feed.xml").header("Set-Cookie", "sid=s1; Path=/"); });
+    credentials().Add(server.url("/members/feed.xml").c_str(), "U", "p w");
+
+    std::string body;
+    ASSERT_TRUE(fetch(server.url("/members/feed.xml"), body, true));
+    EXPECT_EQ(body, feed);
+    std::vector<HttpRequest> posts = server.requestsFor("/members/session");
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].method, "POST");
+    EXPECT_EQ(posts[0].body, "user=U&pass=p%20w&token=x&empty=U&mode=m&go=Log%20in");
+    EXPECT_TRUE(server.requestsFor("/search").empty());
+
+    // The session cookie set at the login is sent by a later plain fetch.
+    server.clearLog();
+    ASSERT_TRUE(fetch(server.url("/members/feed.xml"), body, false));
+    EXPECT_EQ(body, feed);
+    EXPECT_EQ(server.requestCount(), 1u);
+}
+
+TEST_F(WebFetchTest, CredentialsAreNeverSubmittedToAnotherSite)
+{
+    LocalHttpServer otherPort;
+    otherPort.serve("/session", TextResponse(200, "stolen"));
+    const std::string foreignForm = LoginPage(otherPort.url("/session"));
+    server.serve("/login.html", TextResponse(200, foreignForm, "text/html"));
+    credentials().Add(server.url("/login.html").c_str(), "U", "secret");
+
+    std::string body;
+    ASSERT_TRUE(fetch(server.url("/login.html"), body, true));
+    EXPECT_EQ(body, foreignForm) << "the page comes back as fetched";
+    EXPECT_EQ(otherPort.requestCount(), 0u) << "the form's action is on another port";
+
+    // A redirect to another site's login: what was stored for the first site
+    // stays there; what the user types for the second goes to the second.
+    otherPort.serve("/login.html", TextResponse(200, LoginPage("/session"), "text/html"));
+    server.redirect("/feed.xml", otherPort.url("/login.html"));
+    credentials().Add(server.url("/feed.xml").c_str(), "U", "secret");
+    ASSERT_TRUE(fetch(server.url("/feed.xml"), body, true));
+    EXPECT_EQ(body, LoginPage("/session"));
+    EXPECT_TRUE(otherPort.requestsFor("/session").empty());
+
+    auto prompt = ScriptedPrompt::Install(true, "V", "typed");
+    ASSERT_TRUE(fetch(server.url("/feed.xml"), body, true, /*prompt=*/true));
+    EXPECT_EQ(body, "stolen");
+    ASSERT_EQ(prompt->questions.size(), 1u);
+    EXPECT_EQ(prompt->questions[0].caption, otherPort.url("/login.html"));
+    EXPECT_EQ(prompt->questions[0].initialUser, "") << "the first site's user name is not offered either";
+    std::vector<HttpRequest> posts = otherPort.requestsFor("/session");
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].body, "user=V&pass=typed&token=x&empty=V&mode=m&go=Log%20in");
+    uString user;
+    uString password;
+    ASSERT_TRUE(credentials().GetCredentials(otherPort.url("/login.html").c_str(), user, password));
+    EXPECT_EQ(S(user) + ":" + S(password), "V:typed");
+}
+
+TEST_F(WebFetchTest, AnswersHttpAuthenticationAtTheUrlReached)
+{
+    auto gate = [](const HttpRequest& request)
+    { return HasBasicAuth(request, "U", "p") ? TextResponse(200, "secret") : UnauthorizedResponse(); };
+    server.route("/secret", gate);
+    server.redirect("/go", "/secret");
+
+    // Stored for the URL the redirect reached.
+    credentials().Add(server.url("/secret").c_str(), "U", "p");
+    std::string body;
+    ASSERT_TRUE(fetch(server.url("/go"), body, true));
+    EXPECT_EQ(body, "secret");
+
+    // Typed at the prompt, whose caption names the URL reached.
+    LocalHttpServer site;
+    site.route("/secret", gate);
+    site.redirect("/go", "/secret");
+    auto prompt = ScriptedPrompt::Install(true, "U", "p");
+    ASSERT_TRUE(fetch(site.url("/go"), body, true, /*prompt=*/true));
+    EXPECT_EQ(body, "secret");
+    ASSERT_EQ(prompt->questions.size(), 1u);
+    EXPECT_EQ(prompt->questions[0].caption, site.url("/secret"));
+    EXPECT_EQ(prompt->questions[0].initialUser, "");
+    EXPECT_EQ(storedUrls().back(), site.url("/secret")) << "stored under the URL reached";
+
+    // Refused: the retry still runs and its 401 page is the result.
+    ScriptedPrompt::Install(false);
+    LocalHttpServer refused;
+    refused.route("/secret", gate);
+    ASSERT_TRUE(fetch(refused.url("/secret"), body, true, /*prompt=*/true));
+    EXPECT_NE(body.find("login required"), std::string::npos) << body;
+    EXPECT_EQ(refused.requestCount(), 2u);
+
+    // Credentials stored for one site are not retried at the site a redirect reached.
+    LocalHttpServer elsewhere;
+    elsewhere.route("/secret", gate);
+    server.redirect("/away", elsewhere.url("/secret"));
+    credentials().Add(server.url("/away").c_str(), "U", "p");
+    ASSERT_TRUE(fetch(server.url("/away"), body, true));
+    for (const HttpRequest& request : elsewhere.requests())
+        EXPECT_FALSE(request.hasHeader("Authorization"));
+}
+
+TEST_F(WebFetchTest, HeaderRequestsUseHeadUnlessLoggingIn)
+{
+    server.serveContent("/feed.xml", "<rss/>", "text/xml");
+    uString headers;
+    ASSERT_TRUE(FetchUrlHeader(U(server.url("/feed.xml")), headers, 30, false, false));
+    EXPECT_NE(S(headers).find("Content-Type: text/xml"), std::string::npos);
+    ASSERT_TRUE(FetchUrlHeader(U(server.url("/feed.xml")), headers, 30, true, false));
+    std::vector<HttpRequest> log = server.requests();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].method, "HEAD");
+    EXPECT_EQ(log[1].method, "GET");
+
+    headers = "untouched";
+    EXPECT_FALSE(FetchUrlHeader("ftp://127.0.0.1:1/x", headers, 5, false, false));
+    EXPECT_FALSE(FetchUrlHeader(U("file://" + dir.write("local.xml", "<rss/>")), headers, 5, false, false));
+    EXPECT_EQ(S(headers), "untouched");
+}
+
+TEST_F(WebFetchTest, FetchesThroughTheConfiguredProxy)
+{
+    server.serve("http://feeds.invalid/x.xml", TextResponse(200, "<rss/>"));
+    CPreference::ProxySection proxy;
+    proxy.strHostname = "127.0.0.1";
+    proxy.strPort = std::to_string(server.port()).c_str();
+    proxy.strUsername = "proxy-user";
+    proxy.strPassword = "proxy:secret";
+    CPreference::GetInstance()->SetProxySection(proxy);
+
+    std::string body;
+    ASSERT_TRUE(fetch("http://feeds.invalid/x.xml", body, false));
+    EXPECT_EQ(body, "<rss/>");
+    std::vector<HttpRequest> log = server.requests();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].target, "http://feeds.invalid/x.xml");
+    EXPECT_TRUE(HasBasicAuth(log[0], "proxy-user", "proxy:secret", "Proxy-Authorization"));
+}
