@@ -1,5 +1,7 @@
 #include "mainwindow/IconFile.h"
 
+#include "foundation/uFile.h"
+
 #include <cstring>
 #include <wx/bitmap.h>
 #include <wx/image.h>
@@ -36,17 +38,69 @@ wxImage ToWxImage(const ico::RgbaImage& rgba)
 }
 } // namespace
 
-CIconFile::CIconFile(const std::string& path)
+CIconFile::CIconFile(uFile& file)
 {
     std::string error;
-    m_icon = LoadIconFile(path, error);
+    m_icon = LoadIconFile(file, error);
 }
 
 CIconFile::~CIconFile() = default;
 
-std::unique_ptr<ico::IconResource> CIconFile::LoadIconFile(const std::string& path, std::string& error)
+std::unique_ptr<ico::IconResource> CIconFile::LoadIconFile(uFile& file, std::string& error)
 {
-    return ico::ReadIconFile(path, error);
+    bool openedHere = !file.isOpen();
+    if (openedHere)
+        file.setMode(uFile::kModeRead);
+    if (openedHere && (!file.isFile() || !file.open()))
+    {
+        error = ico::kErrorOpening;
+        return nullptr;
+    }
+    struct CloseOnReturn
+    {
+        uFile& file;
+        bool close;
+        ~CloseOnReturn()
+        {
+            if (close)
+                file.close();
+        }
+    } closer{file, openedHere};
+
+    // Icons are small: a larger file is refused before anything is allocated.
+    int64_t size = file.getSize();
+    if (size < 0 || static_cast<uint64_t>(size) > ico::kMaxFileSize)
+    {
+        error = ico::kErrorAllocating;
+        return nullptr;
+    }
+    file.seek(0, 0);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size) + 1);
+    std::size_t done = 0;
+    while (done < bytes.size())
+    {
+        uint32_t count = static_cast<uint32_t>(bytes.size() - done);
+        if (!file.read(bytes.data() + done, &count))
+        {
+            error = ico::kErrorReading;
+            return nullptr;
+        }
+        if (count == uFile::kEndOfFile)
+            break;
+        done += count;
+    }
+    // One byte more than the size was asked for: a file that grew meanwhile is
+    // refused rather than read in part.
+    if (done > static_cast<std::size_t>(size))
+    {
+        error = ico::kErrorAllocating;
+        return nullptr;
+    }
+    bytes.resize(done);
+    std::unique_ptr<ico::IconResource> icon = ico::ParseIconFile(std::move(bytes), error);
+    if (icon)
+        icon->path = file.getPath().c_str();
+    return icon;
 }
 
 wxIcon CIconFile::GetIcon(int size) const

@@ -1,11 +1,6 @@
 #include "mainwindow/IconFileFormat.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace ico
 {
@@ -158,47 +153,6 @@ std::unique_ptr<IconResource> ParseIconFile(std::vector<std::uint8_t> bytes, std
         }
     }
     icon->bytes = std::move(bytes);
-    return icon;
-}
-
-std::unique_ptr<IconResource> ReadIconFile(const std::string& path, std::string& error)
-{
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-    {
-        error = kErrorOpening;
-        return nullptr;
-    }
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
-    {
-        ::close(fd);
-        error = kErrorOpening;
-        return nullptr;
-    }
-    if (static_cast<std::uint64_t>(status.st_size) > kMaxFileSize)
-    {
-        ::close(fd);
-        error = kErrorAllocating;
-        return nullptr;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size())
-    {
-        ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    // A file that shrank while being read is parsed as far as it went.
-    bytes.resize(done);
-    std::unique_ptr<IconResource> icon = ParseIconFile(std::move(bytes), error);
-    if (icon)
-        icon->path = path;
     return icon;
 }
 

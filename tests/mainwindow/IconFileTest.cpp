@@ -1,6 +1,7 @@
 #include "mainwindow/IconFile.h"
 
 #include "IcoFixture.h"
+#include "foundation/uFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,13 @@ std::unique_ptr<ico::IconResource> Parse(const Bytes& file, std::string& error)
     return ico::ParseIconFile(file, error);
 }
 
+// The icon file as the tree's image list reads it: through a uFile.
+std::unique_ptr<CIconFile> ReadIcon(const std::string& path)
+{
+    uFile file(path.c_str());
+    return std::make_unique<CIconFile>(file);
+}
+
 wxImage IconImage(const CIconFile& file, int size)
 {
     wxIcon icon = file.GetIcon(size);
@@ -113,8 +121,7 @@ TEST_P(IconFileFormats, DecodesEveryPixelAndTheMaskFromFileToIcon)
 
     // The same file read from disk by the window layer.
     testsupport::TempDir dir;
-    CIconFile iconFile(dir.write("favicon.ico", AsString(file)));
-    wxImage shown = IconImage(iconFile, format.size);
+    wxImage shown = IconImage(*ReadIcon(dir.write("favicon.ico", AsString(file))), format.size);
     ASSERT_TRUE(shown.IsOk());
     ASSERT_EQ(shown.GetWidth(), format.size);
     ASSERT_TRUE(shown.HasAlpha());
@@ -167,17 +174,17 @@ TEST(IconFile, PicksTheFirstImageOfTheAskedSizeByItsBitmapHeader)
     file[DirectoryEntry(1) + 1] = 48;
 
     testsupport::TempDir dir;
-    CIconFile icon(dir.write("three.ico", AsString(file)));
-    wxImage sixteen = IconImage(icon, 16);
+    auto icon = ReadIcon(dir.write("three.ico", AsString(file)));
+    wxImage sixteen = IconImage(*icon, 16);
     ASSERT_TRUE(sixteen.IsOk());
     EXPECT_EQ(sixteen.GetRed(5, 5), 255) << "the first 16 by 16 image in directory order";
     EXPECT_EQ(sixteen.GetBlue(5, 5), 0);
-    EXPECT_EQ(IconImage(icon, 32).GetWidth(), 32);
-    EXPECT_FALSE(icon.GetIcon(24).IsOk());
+    EXPECT_EQ(IconImage(*icon, 32).GetWidth(), 32);
+    EXPECT_FALSE(icon->GetIcon(24).IsOk());
 
-    CIconFile onlyBig(dir.write("big.ico", AsString(IconFile({BitmapEntry(big)}))));
-    EXPECT_FALSE(onlyBig.GetIcon(16).IsOk()) << "a 32 by 32 image is not scaled down";
-    EXPECT_TRUE(onlyBig.GetIcon(32).IsOk());
+    auto onlyBig = ReadIcon(dir.write("big.ico", AsString(IconFile({BitmapEntry(big)}))));
+    EXPECT_FALSE(onlyBig->GetIcon(16).IsOk()) << "a 32 by 32 image is not scaled down";
+    EXPECT_TRUE(onlyBig->GetIcon(32).IsOk());
 }
 
 TEST(IconFile, ReadsPngImagesInsideTheIconFile)
@@ -202,8 +209,7 @@ TEST(IconFile, ReadsPngImagesInsideTheIconFile)
     EXPECT_EQ(parsed->images[1].width, 16);
 
     testsupport::TempDir dir;
-    CIconFile icon(dir.write("png.ico", AsString(file)));
-    wxImage shown = IconImage(icon, 16);
+    wxImage shown = IconImage(*ReadIcon(dir.write("png.ico", AsString(file))), 16);
     ASSERT_TRUE(shown.IsOk());
     EXPECT_EQ(shown.GetRed(3, 9), 30);
     EXPECT_EQ(shown.GetGreen(3, 9), 200);
@@ -215,8 +221,7 @@ TEST(IconFile, ReadsPngImagesInsideTheIconFile)
     Bytes lying = IconFile({PngData(png.Scale(20, 20))});
     Put32(lying, EntryData(lying, 0) + 16, 0x10000000); // IHDR width and height, big-endian 16
     Put32(lying, EntryData(lying, 0) + 20, 0x10000000);
-    CIconFile lyingIcon(dir.write("lying.ico", AsString(lying)));
-    EXPECT_FALSE(lyingIcon.GetIcon(16).IsOk());
+    EXPECT_FALSE(ReadIcon(dir.write("lying.ico", AsString(lying)))->GetIcon(16).IsOk());
 }
 
 TEST(IconFile, SixteenBitImagesAndCompressedBitmapsGiveNoIcon)
@@ -304,21 +309,25 @@ TEST(IconFile, RefusesMissingAndOversizedFilesAndStaysEmpty)
 {
     testsupport::TempDir dir;
     std::string error;
-    EXPECT_FALSE(CIconFile::LoadIconFile(dir.file("missing.ico"), error));
+    uFile missing(dir.file("missing.ico").c_str());
+    EXPECT_FALSE(CIconFile::LoadIconFile(missing, error));
     EXPECT_EQ(error, ico::kErrorOpening);
-    EXPECT_FALSE(CIconFile::LoadIconFile(dir.path(), error)) << "a folder";
+    uFile folder(dir.path().c_str());
+    EXPECT_FALSE(CIconFile::LoadIconFile(folder, error));
     EXPECT_EQ(error, ico::kErrorOpening);
+    EXPECT_FALSE(ReadIcon(dir.file("missing.ico"))->GetIcon(16).IsOk());
 
     Bytes huge = IconFile({BitmapEntry(PatternSpec(16, 8))});
     huge.resize(ico::kMaxFileSize + 1);
-    std::string hugePath = dir.write("huge.ico", AsString(huge));
-    EXPECT_FALSE(CIconFile::LoadIconFile(hugePath, error));
+    uFile hugeFile(dir.write("huge.ico", AsString(huge)).c_str());
+    EXPECT_FALSE(CIconFile::LoadIconFile(hugeFile, error));
     EXPECT_EQ(error, ico::kErrorAllocating);
-    EXPECT_FALSE(CIconFile(hugePath).GetIcon(16).IsOk());
+    EXPECT_FALSE(hugeFile.isOpen());
 
-    auto loaded = CIconFile::LoadIconFile(dir.write("ok.ico", AsString(IconFile({}))), error);
+    uFile ok(dir.write("ok.ico", AsString(IconFile({}))).c_str());
+    auto loaded = CIconFile::LoadIconFile(ok, error);
     ASSERT_TRUE(loaded) << "a file without images is an icon file";
     EXPECT_EQ(loaded->path, dir.file("ok.ico"));
     EXPECT_TRUE(loaded->images.empty());
-    EXPECT_FALSE(CIconFile(dir.file("missing.ico")).GetIcon(16).IsOk());
+    EXPECT_FALSE(ok.isOpen()) << "closed again, so that others may open it";
 }

@@ -70,9 +70,6 @@ struct RgbaImage
 /// above when the file is not an icon file or does not hold together.
 std::unique_ptr<IconResource> ParseIconFile(std::vector<std::uint8_t> bytes, std::string& error);
 
-/// Reads and parses the icon file at path.
-std::unique_ptr<IconResource> ReadIconFile(const std::string& path, std::string& error);
-
 /// The first image, in directory order, whose width and height both equal
 /// size; null when there is none.
 const IconImage* FindImage(const IconResource& icon, int size);
