@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/debug.h>
 #include <wx/init.h>
 #include <wx/log.h>
 
@@ -13,6 +14,15 @@ class TestApp : public wxApp
 public:
     bool OnInit() override { return true; }
 };
+
+// A failed wx assertion fails the running test instead of opening a dialog
+// that nobody answers.
+void FailTestOnAssert(const wxString& file, int line, const wxString& function, const wxString& condition,
+                      const wxString& message)
+{
+    ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion \"" << condition.utf8_str() << "\" failed in "
+                                          << function.utf8_str() << ": " << message.utf8_str();
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -21,6 +31,7 @@ int main(int argc, char** argv)
     if (testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
 
+    wxSetAssertHandler(FailTestOnAssert);
     wxApp::SetInstance(new TestApp);
     if (!wxEntryStart(argc, argv))
     {
