@@ -17,3 +17,9 @@ bool IsAudioFileName(uString name);
 bool IsMediaFileName(uString name); // audio or video
 // The MIME type for the name's extension; "application/unknown" when none fits.
 uString GetMimeTypeFromExtension(uString name);
+
+// Asks the server (a HEAD request, no login, no prompt) whether the link is a
+// .torrent file: true when the first Content-Type header the request saw is
+// "application/x-bittorrent". A link without ".torrent" past its first
+// character is refused without a request. Blocks the calling thread.
+bool IsTorrentLink(uString link);
