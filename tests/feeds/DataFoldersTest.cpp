@@ -162,10 +162,7 @@ void expectNothingWritten(const ConfigHome& config, const char* error)
     EXPECT_TRUE(preference->GetDataDir().getPath().isEmpty());
     EXPECT_TRUE(preference->GetTempDir().getPath().isEmpty());
     EXPECT_TRUE(preference->GetCacheDir().getPath().isEmpty());
-    EXPECT_TRUE(preference->GetTorrentDir().getPath().isEmpty());
     EXPECT_TRUE(preference->GetLibraryDir().getPath().isEmpty());
-    EXPECT_TRUE(preference->GetMusicDir().getPath().isEmpty());
-    EXPECT_TRUE(preference->GetArchiveDir().getPath().isEmpty());
     EXPECT_TRUE(preference->GetSubscriptionTreeFile().getPath().isEmpty());
     EXPECT_TRUE(preference->GetDownloadLogFile().getPath().isEmpty());
     EXPECT_EQ(preference->GetGeneralSection().nRefreshRate, 5);

