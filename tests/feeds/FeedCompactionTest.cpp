@@ -1,5 +1,5 @@
 #include "ListDatabaseFixture.h"
-#include "feeds/DownloadQueue.h"
+#include "support/RecordingDownloadQueue.h"
 
 #include <atomic>
 #include <thread>
@@ -9,18 +9,6 @@ namespace
 {
 
 using namespace liststore;
-
-class FakeQueue : public CDownloadQueue
-{
-public:
-    bool AddItem(const CTransferRequest&) override { return true; }
-    bool RemoveItem(const CTransferRequest&) override { return false; }
-    void RemoveByPath(const uFile&) override {}
-    bool IsBusy() const override { return busy; }
-    bool HasTorrentEngine() const override { return false; }
-    bool RemoveTorrent(const uFile&) override { return false; }
-    bool busy = false;
-};
 
 std::string FreePages(CFeedStore& store)
 {
@@ -48,7 +36,7 @@ TEST(FeedCompactionTest, CompactsInPlaceWithoutLosingWritesOfAnOpenStore)
     const auto sizeBefore = std::filesystem::file_size(folder.Path());
     ASSERT_NE(FreePages(writer), "0");
 
-    FakeQueue queue;
+    testsupport::RecordingDownloadQueue queue;
     queue.busy = true;
     CompactFeedDatabase(folder.Folder(), "default.mdb", &queue);
     EXPECT_NE(FreePages(writer), "0") << "left alone while downloads are being started";
