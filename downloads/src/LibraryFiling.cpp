@@ -1,0 +1,167 @@
+#include "LibraryFiling.h"
+
+#include "foundation/uDirectory.h"
+#include "foundation/uHash.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <list>
+#include <unistd.h>
+
+namespace library
+{
+
+namespace
+{
+
+constexpr int kMaxFolderNameBytes = 200;
+
+// Copies a folder with everything in it; false at the first failure.
+bool CopyTree(const uFile& source, const uFile& target)
+{
+    if (!target.isDirectory() && !MakeDirectory(target.getPath().c_str()))
+        return false;
+    std::list<uFile> entries;
+    if (!source.listDirectory(entries))
+        return false;
+    for (const uFile& entry : entries)
+    {
+        uFile destination(target);
+        destination.append(entry.getFileName());
+        if (entry.isDirectory())
+        {
+            if (!CopyTree(entry, destination))
+                return false;
+        }
+        else if (!destination.copyFrom(entry.getPath().c_str(), uFile::kCopyAlways) ||
+                 destination.getSize() != entry.getSize())
+            return false;
+    }
+    return true;
+}
+
+uFile RecordFolder(const CTransferItem& record, const uFile& tempDir)
+{
+    uFile folder(tempDir);
+    folder.append(Md5Hex(record.id).c_str());
+    return folder;
+}
+
+} // namespace
+
+uString SafeFolderName(const uString& label)
+{
+    uString name(label);
+    MakeValidFileName(name);
+    if (name.getLength() > kMaxFolderNameBytes)
+    {
+        // Cut on a character boundary: never inside a UTF-8 sequence.
+        int cut = kMaxFolderNameBytes;
+        while (cut > 0 && (static_cast<unsigned char>(name.getAt(cut)) & 0xC0) == 0x80)
+            --cut;
+        name.truncate(cut);
+        MakeValidFileName(name);
+    }
+    return name;
+}
+
+uString FolderName(const uFile& folder)
+{
+    uString path(folder.getPath());
+    while (path.getLength() > 1 && path.endsWith("/"))
+        path.truncate(path.getLength() - 1);
+    return uFile(path.c_str()).getFileName();
+}
+
+bool MovePath(const uFile& source, const uFile& target)
+{
+    uFile moving(source);
+    if (moving.moveTo(target))
+        return true;
+    if (!source.isDirectory() || target.exists())
+        return false;
+    // A folder on another file system: copy all of it, and only then let go
+    // of the source.
+    if (!CopyTree(source, target))
+    {
+        target.removeDirectory();
+        return false;
+    }
+    source.removeDirectory();
+    return true;
+}
+
+uString FileMd5(const uFile& file)
+{
+    uFile reader(file.getPath().c_str(), uFile::kModeRead);
+    if (!reader.open())
+        return uString();
+    uMD5 digest(0);
+    unsigned char buffer[1 << 16];
+    for (;;)
+    {
+        uint32_t count = sizeof buffer;
+        if (!reader.read(buffer, &count))
+        {
+            reader.close();
+            return uString();
+        }
+        if (count == uFile::kEndOfFile || count == 0)
+            break;
+        digest.update(buffer, 0, static_cast<int>(count));
+    }
+    reader.close();
+    digest.final();
+    uString hex;
+    digest.getHexDigest(hex);
+    return hex;
+}
+
+uFile DedupeTarget(const uFile& target, const uString& md5Hex)
+{
+    uCRC32 crc;
+    crc.hashString(md5Hex.c_str());
+    uString suffix;
+    crc.getHexDigest(suffix);
+
+    const uString name(target.getFileName());
+    const int dot = name.reverseFindChar('.');
+    uString newName;
+    if (dot > 0)
+        newName =
+            uString(name.c_str(), 0, dot) + "-" + suffix + uString(name.c_str(), dot, name.getLength() - dot);
+    else
+        newName = name + "-" + suffix;
+    uFile result(target);
+    result.setFileName(newName.c_str());
+    return result;
+}
+
+void RemovePartialDownload(const CTransferItem& record, const uFile& tempDir)
+{
+    // Only a path that this record's own download made: a stale record must
+    // never take a file of the library with it.
+    bool ownDownload = false;
+    if (record.type == CTransferItem::kTypeTorrent)
+        ownDownload = uString(record.localfile.getFileName()) == Md5Hex(record.link) + ".torrent";
+    else
+    {
+        uString folder;
+        ownDownload =
+            record.localfile.getDirectory(folder) && folder == RecordFolder(record, tempDir).getPath() + "/";
+    }
+    uFile partial(record.localfile);
+    if (ownDownload && partial.isFile())
+        partial.remove();
+    RemoveRecordFolder(record, tempDir);
+}
+
+void RemoveRecordFolder(const CTransferItem& record, const uFile& tempDir)
+{
+    if (record.type != CTransferItem::kTypePlain || tempDir.getPath().isEmpty())
+        return;
+    // rmdir removes only an empty folder: nothing of another record is lost.
+    ::rmdir(RecordFolder(record, tempDir).getPath().c_str());
+}
+
+} // namespace library
