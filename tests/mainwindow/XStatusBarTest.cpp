@@ -58,6 +58,7 @@ TEST_F(XStatusBarTest, HasFivePanesWithTheMessageFirstAndTheIndicatorLast)
 
 TEST_F(XStatusBarTest, IndicatorShowsEachStateAndIgnoresOthers)
 {
+    m_bar->SetLabel("Ready");
     EXPECT_EQ(m_bar->GetIndicator(), XStatusBar::kIndicatorIdle);
     EXPECT_EQ(IndicatorLook("statusbar-state1"), "green") << "initial state: green dot";
 
