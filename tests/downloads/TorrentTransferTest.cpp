@@ -1,0 +1,159 @@
+// BitTorrent records: without an engine the .torrent file is the download;
+// with one it is handed over, and a finished torrent is filed like a plain
+// download. Stop and Cancel reach the engine.
+#include "FakeTorrentEngine.h"
+#include "TaskTestFixture.h"
+#include "feeds/MediaTypes.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+using downloadtest::FakeTorrentEngine;
+using downloadtest::S;
+using downloadtest::TaskTest;
+using downloadtest::U;
+using testsupport::FileExists;
+using testsupport::ReadFileBytes;
+
+class TorrentTaskTest : public TaskTest
+{
+protected:
+    TorrentTaskTest()
+    {
+        auto engine = std::make_unique<FakeTorrentEngine>();
+        m_engine = engine.get();
+        m_manager = std::make_unique<CDownloadManager>(m_environment, nullptr, std::move(engine));
+    }
+
+    CTransferItem TorrentRecord(const std::string& name)
+    {
+        m_server.serveContent("/" + name + ".torrent", "d8:announce0:e" + name, "application/x-bittorrent");
+        return Enclosure("/" + name + ".torrent", CTransferItem::kMediaOther, "News",
+                         CTransferItem::kTypeTorrent);
+    }
+    std::string TorrentPath(const CTransferItem& record)
+    {
+        return Data("torrent/" + S(Md5Hex(record.link)) + ".torrent");
+    }
+    int Status(const CTransferItem& record)
+    {
+        CTransferItem copy;
+        return m_manager->GetItemByItem(record.item, copy) ? copy.status : -1;
+    }
+    void RunOnce(const CTransferItem& record)
+    {
+        CTransferItem copy;
+        m_manager->GetItemByItem(record.item, copy);
+        ASSERT_TRUE(m_manager->StartItemTask(copy));
+        m_manager->WaitForTasks();
+    }
+
+    FakeTorrentEngine* m_engine;
+    std::unique_ptr<CDownloadManager> m_manager;
+};
+
+TEST_F(TaskTest, WithoutAnEngineTheTorrentFileIsTheDownload)
+{
+    m_server.serveContent("/show.torrent", "d4:infod4:name4:showee", "application/x-bittorrent");
+    const CTransferItem record =
+        Enclosure("/show.torrent", CTransferItem::kMediaVideo, "News", CTransferItem::kTypeTorrent);
+    CDownloadManager manager(m_environment, nullptr);
+    ASSERT_FALSE(manager.HasTorrentEngine());
+    ASSERT_TRUE(manager.StartItemTask(record));
+    manager.WaitForTasks();
+
+    const std::string name = S(Md5Hex(record.link)) + ".torrent";
+    CTransferItem filed;
+    ASSERT_TRUE(manager.GetItemByItem(record.item, filed));
+    EXPECT_EQ(filed.status, CTransferItem::kComplete);
+    EXPECT_EQ(ReadFileBytes(Data("torrent/" + name)), "d4:infod4:name4:showee");
+    EXPECT_EQ(StoredRow(record), "torrent/" + name + "|22|audio/mpeg");
+}
+
+TEST_F(TorrentTaskTest, AFinishedSingleFileIsFiledByItsKind)
+{
+    const CTransferItem record = TorrentRecord("clip");
+    m_manager->AddItem(record);
+    RunOnce(record);
+    EXPECT_EQ(Status(record), CTransferItem::kDownloading);
+    ASSERT_TRUE(m_engine->Holds(TorrentPath(record)));
+
+    // Still running: another pass changes nothing.
+    RunOnce(record);
+    EXPECT_EQ(Status(record), CTransferItem::kDownloading);
+
+    std::filesystem::create_directories(Data("torrent"));
+    {
+        std::ofstream(Data("torrent/clip.mp4")) << "video bytes";
+    }
+    m_engine->Finish(TorrentPath(record), {TorrentFileEntry{11, 11, U("clip.mp4")}}, 11);
+    RunOnce(record);
+    EXPECT_EQ(Status(record), CTransferItem::kComplete);
+    EXPECT_EQ(ReadFileBytes(Data("library/My Movie/News/clip.mp4")), "video bytes");
+    EXPECT_FALSE(FileExists(Data("torrent/clip.mp4")));
+    EXPECT_FALSE(FileExists(TorrentPath(record)));
+    EXPECT_FALSE(m_engine->Holds(TorrentPath(record)));
+    EXPECT_EQ(StoredRow(record), "My Movie/News/clip.mp4|11|" + S(GetMimeTypeFromExtension(U("clip.mp4"))));
+}
+
+TEST_F(TorrentTaskTest, AFinishedFolderMovesWhole)
+{
+    const CTransferItem record = TorrentRecord("album");
+    m_manager->AddItem(record);
+    RunOnce(record);
+    ASSERT_EQ(Status(record), CTransferItem::kDownloading);
+    std::filesystem::create_directories(Data("torrent/Album/disc 2"));
+    std::ofstream(Data("torrent/Album/one.mp3")) << "1";
+    std::ofstream(Data("torrent/Album/disc 2/two.mp3")) << "22";
+    m_engine->Finish(
+        TorrentPath(record),
+        {TorrentFileEntry{1, 1, U("Album/one.mp3")}, TorrentFileEntry{2, 2, U("Album/disc 2/two.mp3")}}, 3);
+    RunOnce(record);
+    EXPECT_EQ(Status(record), CTransferItem::kComplete);
+    EXPECT_EQ(ReadFileBytes(Data("library/My Download/News/Album/disc 2/two.mp3")), "22");
+    EXPECT_EQ(StoredRow(record), "My Download/News/Album|3|application/octet-stream");
+}
+
+TEST_F(TorrentTaskTest, ARefusedTorrentIsDuplicatedOrFailed)
+{
+    const CTransferItem duplicate = TorrentRecord("dup");
+    m_manager->AddItem(duplicate);
+    m_engine->RefuseNext(/*duplicate=*/true);
+    RunOnce(duplicate);
+    EXPECT_EQ(Status(duplicate), CTransferItem::kDuplicated);
+    EXPECT_FALSE(FileExists(TorrentPath(duplicate)));
+
+    const CTransferItem broken = TorrentRecord("broken");
+    m_manager->AddItem(broken);
+    m_engine->RefuseNext(/*duplicate=*/false);
+    RunOnce(broken);
+    EXPECT_EQ(Status(broken), CTransferItem::kFailed);
+}
+
+TEST_F(TorrentTaskTest, StopPausesAndCancelRemovesTheTorrentWithItsData)
+{
+    const CTransferItem record = TorrentRecord("run");
+    m_manager->AddItem(record);
+    RunOnce(record);
+    CTransferItem running;
+    ASSERT_TRUE(m_manager->GetItemByItem(record.item, running));
+    ASSERT_EQ(running.status, CTransferItem::kDownloading);
+
+    EXPECT_TRUE(m_manager->StopItem(running));
+    EXPECT_EQ(Status(record), CTransferItem::kStopped);
+    EXPECT_EQ(m_engine->Calls().back(), "PauseTorrentByFile");
+
+    std::filesystem::create_directories(Data("torrent/data-0"));
+    std::ofstream(Data("torrent/data-0/part.bin")) << "part";
+    EXPECT_TRUE(m_manager->CancelItem(running));
+    EXPECT_EQ(Status(record), CTransferItem::kCancelled);
+    EXPECT_FALSE(m_engine->Holds(TorrentPath(record)));
+    EXPECT_FALSE(FileExists(Data("torrent/data-0")));
+    EXPECT_FALSE(FileExists(TorrentPath(record)));
+}
+
+} // namespace
