@@ -154,3 +154,21 @@ TEST_F(TaskbarNotifierTest, AMissingSkinIsRefusedAndTheOldOneKept)
     EXPECT_EQ(m_notifier->GetSize(), wxSize(kSkinWidth, kSkinHeight));
     EXPECT_EQ(m_notifier->GetTextRect(), wxRect(10, 40, kSkinWidth - 20, kSkinHeight - 65));
 }
+
+TEST_F(TaskbarNotifierTest, AKeyColourIsCutOutOfTheWindow)
+{
+    // The orange rule under the skin's header band.
+    ASSERT_TRUE(m_notifier->SetSkin(kSkinId, 240, 150, 40));
+    EXPECT_EQ(m_notifier->GetTextRect(), wxRect(0, 0, kSkinWidth, kSkinHeight))
+        << "a new skin is all text area";
+    m_notifier->SetTextRect(10, 40, kSkinWidth - 10, kSkinHeight - 25);
+    m_notifier->Show("shaped", 0, 200, 60000, 200);
+    ASSERT_TRUE(WaitForState(State::Waiting));
+    wxPoint at = m_notifier->GetPosition();
+    wxImage shot = guitest::TakeScreenshot("notifier-shaped");
+    ASSERT_TRUE(shot.IsOk());
+    wxColour rule = guitest::MeanColour(shot, wxRect(at.x + 20, at.y + 34, 160, 2));
+    EXPECT_LT(rule.Red(), 100) << "the desktop shows through where the key colour was";
+    wxColour header = guitest::MeanColour(shot, wxRect(at.x + 120, at.y + 4, 60, 6));
+    EXPECT_GT(header.Blue(), header.Red() + 40) << "the rest of the skin stays";
+}
