@@ -14,12 +14,12 @@ void Put32(Bytes& bytes, std::size_t offset, std::uint32_t value)
         bytes.at(offset + i) = (value >> (8 * i)) & 0xFF;
 }
 
-Bytes BitmapEntry(const BitmapSpec& spec)
+Bytes BitmapEntry(const BitmapPlan& plan)
 {
-    const int w = spec.width, h = spec.height, bits = spec.bitCount;
+    const int w = plan.width, h = plan.height, bits = plan.bitCount;
     const std::size_t colourRow = (static_cast<std::size_t>(w) * bits + 31) / 32 * 4;
     const std::size_t maskRow = (static_cast<std::size_t>(w) + 31) / 32 * 4;
-    const std::size_t paletteBytes = spec.palette.size() * 4;
+    const std::size_t paletteBytes = plan.palette.size() * 4;
     Bytes data(40 + paletteBytes + colourRow * h + maskRow * h, 0);
     Put32(data, 0, 40);
     Put32(data, 4, w);
@@ -27,13 +27,13 @@ Bytes BitmapEntry(const BitmapSpec& spec)
     Put16(data, 12, 1);
     Put16(data, 14, bits);
     // Only a palette shorter than the bit count allows needs its length said.
-    if (bits <= 8 && spec.palette.size() != (1u << bits))
-        Put32(data, 32, spec.palette.size());
-    for (std::size_t i = 0; i < spec.palette.size(); ++i)
+    if (bits <= 8 && plan.palette.size() != (1u << bits))
+        Put32(data, 32, plan.palette.size());
+    for (std::size_t i = 0; i < plan.palette.size(); ++i)
     {
-        data[40 + 4 * i] = spec.palette[i].blue;
-        data[41 + 4 * i] = spec.palette[i].green;
-        data[42 + 4 * i] = spec.palette[i].red;
+        data[40 + 4 * i] = plan.palette[i].blue;
+        data[41 + 4 * i] = plan.palette[i].green;
+        data[42 + 4 * i] = plan.palette[i].red;
     }
     const std::size_t colours = 40 + paletteBytes;
     const std::size_t mask = colours + colourRow * h;
@@ -45,13 +45,13 @@ Bytes BitmapEntry(const BitmapSpec& spec)
             std::uint8_t* pixelRow = data.data() + colours + row * colourRow;
             if (bits <= 8)
             {
-                std::uint32_t index = spec.index(x, y);
+                std::uint32_t index = plan.index(x, y);
                 int bit = x * bits;
                 pixelRow[bit / 8] |= static_cast<std::uint8_t>(index << (8 - bits - bit % 8));
             }
             else
             {
-                Rgba c = spec.colour(x, y);
+                Rgba c = plan.colour(x, y);
                 std::uint8_t* pixel = pixelRow + x * (bits / 8);
                 pixel[0] = c.blue;
                 pixel[1] = c.green;
@@ -59,7 +59,7 @@ Bytes BitmapEntry(const BitmapSpec& spec)
                 if (bits == 32)
                     pixel[3] = c.alpha;
             }
-            if (spec.masked(x, y))
+            if (plan.masked(x, y))
                 data[mask + row * maskRow + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
         }
     }

@@ -18,7 +18,7 @@ struct Rgba
 
 // The image to encode, top row first: for 1, 4 and 8 bits per pixel the
 // palette index of (x, y), else its colour; masked pixels get an AND bit.
-struct BitmapSpec
+struct BitmapPlan
 {
     int width = 16;
     int height = 16;
@@ -30,7 +30,7 @@ struct BitmapSpec
 };
 
 // BITMAPINFOHEADER, palette, bottom-up colour rows and AND mask rows.
-Bytes BitmapEntry(const BitmapSpec& spec);
+Bytes BitmapEntry(const BitmapPlan& plan);
 
 // Header, directory and the entries' data, in order. The directory's own
 // width and height bytes are set from the bitmap header.

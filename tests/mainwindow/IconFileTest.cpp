@@ -20,30 +20,30 @@ Rgba PatternColour(int x, int y)
                 static_cast<std::uint8_t>((x + y) * 5), static_cast<std::uint8_t>(255 - x - y)};
 }
 
-BitmapSpec PatternSpec(int size, int bitCount)
+BitmapPlan PatternPlan(int size, int bitCount)
 {
-    BitmapSpec spec;
-    spec.width = spec.height = size;
-    spec.bitCount = bitCount;
+    BitmapPlan plan;
+    plan.width = plan.height = size;
+    plan.bitCount = bitCount;
     if (bitCount <= 8)
     {
         for (int i = 0; i < (1 << bitCount); ++i)
-            spec.palette.push_back(Rgba{static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 91),
+            plan.palette.push_back(Rgba{static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 91),
                                         static_cast<std::uint8_t>(i * 53 + 1), 255});
-        spec.index = [bitCount](int x, int y)
+        plan.index = [bitCount](int x, int y)
         { return static_cast<std::uint32_t>(x + 3 * y) % (1u << bitCount); };
     }
-    spec.colour = PatternColour;
-    spec.masked = [](int x, int y) { return (x + y) % 5 == 0; };
-    return spec;
+    plan.colour = PatternColour;
+    plan.masked = [](int x, int y) { return (x + y) % 5 == 0; };
+    return plan;
 }
 
-// What a correct decoder makes of PatternSpec, pixel by pixel.
-Rgba Expected(const BitmapSpec& spec, int x, int y)
+// What a correct decoder makes of PatternPlan, pixel by pixel.
+Rgba Expected(const BitmapPlan& plan, int x, int y)
 {
-    Rgba c = spec.bitCount <= 8 ? spec.palette[spec.index(x, y)] : spec.colour(x, y);
-    if (spec.bitCount != 32)
-        c.alpha = spec.masked(x, y) ? 0 : 255;
+    Rgba c = plan.bitCount <= 8 ? plan.palette[plan.index(x, y)] : plan.colour(x, y);
+    if (plan.bitCount != 32)
+        c.alpha = plan.masked(x, y) ? 0 : 255;
     return c;
 }
 
@@ -100,8 +100,8 @@ class IconFileFormats : public testing::TestWithParam<Format>
 TEST_P(IconFileFormats, DecodesEveryPixelAndTheMaskFromFileToIcon)
 {
     const Format format = GetParam();
-    const BitmapSpec spec = PatternSpec(format.size, format.bitCount);
-    const Bytes file = IconFile({BitmapEntry(spec)});
+    const BitmapPlan plan = PatternPlan(format.size, format.bitCount);
+    const Bytes file = IconFile({BitmapEntry(plan)});
 
     std::string error;
     auto icon = Parse(file, error);
@@ -116,7 +116,7 @@ TEST_P(IconFileFormats, DecodesEveryPixelAndTheMaskFromFileToIcon)
     int wrong = 0;
     for (int y = 0; y < format.size; ++y)
         for (int x = 0; x < format.size; ++x)
-            wrong += !(Decoded(*decoded, x, y) == Expected(spec, x, y));
+            wrong += !(Decoded(*decoded, x, y) == Expected(plan, x, y));
     EXPECT_EQ(wrong, 0) << "pixels decoded wrongly";
 
     // The same file read from disk by the window layer.
@@ -130,7 +130,7 @@ TEST_P(IconFileFormats, DecodesEveryPixelAndTheMaskFromFileToIcon)
     {
         for (int x = 0; x < format.size; ++x)
         {
-            Rgba want = Expected(spec, x, y);
+            Rgba want = Expected(plan, x, y);
             wrong += shown.GetAlpha(x, y) != want.alpha;
             if (want.alpha == 255)
                 wrong += shown.GetRed(x, y) != want.red || shown.GetGreen(x, y) != want.green ||
@@ -150,10 +150,10 @@ INSTANTIATE_TEST_SUITE_P(SizesAndDepths, IconFileFormats,
 
 TEST(IconFile, ThirtyTwoBitImageWithoutAlphaFallsBackToTheMask)
 {
-    BitmapSpec spec = PatternSpec(16, 32);
-    spec.colour = [](int x, int y) { return Rgba{PatternColour(x, y).red, 10, 20, 0}; };
+    BitmapPlan plan = PatternPlan(16, 32);
+    plan.colour = [](int x, int y) { return Rgba{PatternColour(x, y).red, 10, 20, 0}; };
     std::string error;
-    auto icon = Parse(IconFile({BitmapEntry(spec)}), error);
+    auto icon = Parse(IconFile({BitmapEntry(plan)}), error);
     ASSERT_TRUE(icon) << error;
     auto decoded = ico::DecodeBitmapImage(*icon, icon->images[0]);
     ASSERT_TRUE(decoded);
@@ -164,7 +164,7 @@ TEST(IconFile, ThirtyTwoBitImageWithoutAlphaFallsBackToTheMask)
 
 TEST(IconFile, PicksTheFirstImageOfTheAskedSizeByItsBitmapHeader)
 {
-    BitmapSpec red = PatternSpec(16, 24), blue = PatternSpec(16, 24), big = PatternSpec(32, 24);
+    BitmapPlan red = PatternPlan(16, 24), blue = PatternPlan(16, 24), big = PatternPlan(32, 24);
     red.colour = [](int, int) { return Rgba{255, 0, 0, 255}; };
     blue.colour = [](int, int) { return Rgba{0, 0, 255, 255}; };
     red.masked = blue.masked = big.masked = [](int, int) { return false; };
@@ -199,7 +199,7 @@ TEST(IconFile, ReadsPngImagesInsideTheIconFile)
             png.SetAlpha(x, y, x < 8 ? 255 : 0);
         }
     }
-    BitmapSpec big = PatternSpec(32, 8);
+    BitmapPlan big = PatternPlan(32, 8);
     Bytes file = IconFile({BitmapEntry(big), PngData(png)});
 
     std::string error;
@@ -226,11 +226,11 @@ TEST(IconFile, ReadsPngImagesInsideTheIconFile)
 
 TEST(IconFile, SixteenBitImagesAndCompressedBitmapsGiveNoIcon)
 {
-    BitmapSpec spec = PatternSpec(16, 24);
-    Bytes entry = BitmapEntry(spec);
+    BitmapPlan plan = PatternPlan(16, 24);
+    Bytes entry = BitmapEntry(plan);
     Put16(entry, 14, 16); // a 16-bit image has shorter rows
     entry.resize(40 + 32 * 16 + 4 * 16);
-    Bytes compressed = BitmapEntry(PatternSpec(16, 8));
+    Bytes compressed = BitmapEntry(PatternPlan(16, 8));
     Put32(compressed, 16, 1); // run-length encoded
 
     std::string error;
@@ -242,7 +242,7 @@ TEST(IconFile, SixteenBitImagesAndCompressedBitmapsGiveNoIcon)
 
 TEST(IconFile, RefusesFilesThatAreNotIconsOrDoNotHoldTogether)
 {
-    const Bytes good = IconFile({BitmapEntry(PatternSpec(16, 8))});
+    const Bytes good = IconFile({BitmapEntry(PatternPlan(16, 8))});
     const std::size_t data = EntryData(good, 0);
     struct Case
     {
@@ -317,7 +317,7 @@ TEST(IconFile, RefusesMissingAndOversizedFilesAndStaysEmpty)
     EXPECT_EQ(error, ico::kErrorOpening);
     EXPECT_FALSE(ReadIcon(dir.file("missing.ico"))->GetIcon(16).IsOk());
 
-    Bytes huge = IconFile({BitmapEntry(PatternSpec(16, 8))});
+    Bytes huge = IconFile({BitmapEntry(PatternPlan(16, 8))});
     huge.resize(ico::kMaxFileSize + 1);
     uFile hugeFile(dir.write("huge.ico", AsString(huge)).c_str());
     EXPECT_FALSE(CIconFile::LoadIconFile(hugeFile, error));
