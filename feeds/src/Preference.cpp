@@ -1,11 +1,14 @@
 #include "feeds/Preference.h"
 
+#include "feeds/PageSave.h"
 #include "foundation/uProgramFolder.h"
 
 #include <ctime>
 
 namespace
 {
+
+constexpr uint32_t kPageSaveWaitMs = 5000;
 
 std::mutex g_instanceLock;
 CPreference* g_instance = nullptr;
@@ -22,6 +25,8 @@ CPreference* CPreference::GetInstance()
 
 void CPreference::Release()
 {
+    // Page saves read the proxy and the cache folder: end them first.
+    CPageSaveTask::CancelAllAndWait(kPageSaveWaitMs);
     CPreference* instance = nullptr;
     {
         std::lock_guard hold(g_instanceLock);

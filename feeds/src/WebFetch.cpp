@@ -10,7 +10,6 @@
 
 #include <cstdlib>
 #include <fcntl.h>
-#include <memory>
 #include <unistd.h>
 
 namespace

@@ -1,14 +1,14 @@
 #include "feeds/PageSave.h"
 
 #include "FetchTestSupport.h"
+#include "feeds/Preference.h"
 #include "feeds/support/ConfigHome.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
 #include <chrono>
-#include <condition_variable>
+#include <future>
 #include <gtest/gtest.h>
-#include <mutex>
 
 using namespace testsupport;
 using namespace fetchtest;
@@ -39,29 +39,6 @@ std::string Rewritten(const std::string& base)
     text.replace(text.find("BASE"), 4, base);
     return text;
 }
-
-// Holds a route's answer until the test lets it go (or a failed test has gone
-// on for half a minute: the server must still be able to stop).
-class Gate
-{
-public:
-    void wait()
-    {
-        std::unique_lock hold(m_lock);
-        m_changed.wait_for(hold, std::chrono::seconds(30), [&] { return m_open; });
-    }
-    void open()
-    {
-        std::lock_guard hold(m_lock);
-        m_open = true;
-        m_changed.notify_all();
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    bool m_open = false;
-};
 
 class PageSaveTest : public ::testing::Test
 {
@@ -120,11 +97,13 @@ TEST_F(PageSaveTest, AFailedSaveLeavesNeitherTargetNorPart)
 
 TEST_F(PageSaveTest, OneTaskPerTargetAndCancelledTasksEndWithoutLeftovers)
 {
-    Gate gate;
+    // The answer waits for the test (or, should the test fail, half a minute).
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
     server.route("/slow.html",
                  [&](const HttpRequest&)
                  {
-                     gate.wait();
+                     released.wait_for(std::chrono::seconds(30));
                      return TextResponse(200, "<body>slow</body>", "text/html");
                  });
     const std::string target = dir.file("slow.html");
@@ -140,7 +119,7 @@ TEST_F(PageSaveTest, OneTaskPerTargetAndCancelledTasksEndWithoutLeftovers)
     second.Run();
     EXPECT_EQ(server.requestCount(), 1u);
 
-    gate.open();
+    release.set_value();
     ASSERT_TRUE(CPageSaveTask::WaitAll(30000));
     EXPECT_EQ(ReadFileBytes(target),
               "<base href=\"" + server.url("/") + "\">\r\n<body>\r\nslow\r\n</body>\r\n");
@@ -152,7 +131,8 @@ TEST_F(PageSaveTest, OneTaskPerTargetAndCancelledTasksEndWithoutLeftovers)
     const std::string stalledTarget = dir.file("stalled.html");
     new CPageSaveTask(U(server.url("/stalled.html")), uFile(stalledTarget.c_str()), true);
     EXPECT_FALSE(CPageSaveTask::WaitAll(200));
-    EXPECT_TRUE(CPageSaveTask::CancelAllAndWait(30000));
+    CPreference::Release(); // cancels the save and waits for it before the configuration goes
+    EXPECT_TRUE(CPageSaveTask::WaitAll(0));
     EXPECT_FALSE(FileExists(stalledTarget));
     EXPECT_FALSE(FileExists(stalledTarget + ".part"));
 }

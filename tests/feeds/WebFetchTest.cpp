@@ -3,15 +3,14 @@
 #include "feeds/WebFetch.h"
 
 #include "FetchTestSupport.h"
+#include "feeds/CredentialPrompt.h"
 #include "feeds/Preference.h"
 #include "feeds/support/ConfigHome.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
-#include <algorithm>
-#include <dirent.h>
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace testsupport;
 using namespace fetchtest;
@@ -19,28 +18,18 @@ using namespace fetchtest;
 namespace
 {
 
+namespace fs = std::filesystem;
+
 unsigned ModeOf(const std::string& path)
 {
-    struct stat info
-    {
-    };
-    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+    return static_cast<unsigned>(fs::status(path).permissions());
 }
 
 std::vector<std::string> FileNames(const std::string& directory)
 {
     std::vector<std::string> names;
-    if (DIR* listing = ::opendir(directory.c_str()))
-    {
-        while (dirent* entry = ::readdir(listing))
-        {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(listing);
-    }
-    std::sort(names.begin(), names.end());
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory))
+        names.push_back(entry.path().filename());
     return names;
 }
 
@@ -62,6 +51,34 @@ std::string LoginPage(const std::string& action)
     std::string page = kLoginPage;
     page.replace(page.find("ACTION"), 6, action);
     return page;
+}
+
+// Answers every question the same way and records each caption and initial user name.
+struct ScriptedPrompt : CCredentialPrompt
+{
+    ScriptedPrompt(bool confirm, const char* user, const char* password)
+        : confirm(confirm), user(user), password(password)
+    {
+    }
+    bool Ask(const uString& caption, const uString& initialUser, uString& typedUser,
+             uString& typedPassword) override
+    {
+        asked.push_back(S(caption) + " as '" + S(initialUser) + "'");
+        typedUser = user;
+        typedPassword = password;
+        return confirm;
+    }
+    bool confirm;
+    const char* user;
+    const char* password;
+    std::vector<std::string> asked;
+};
+
+std::shared_ptr<ScriptedPrompt> InstallPrompt(bool confirm, const char* user = "", const char* password = "")
+{
+    auto prompt = std::make_shared<ScriptedPrompt>(confirm, user, password);
+    CCredentialPrompt::Install(prompt);
+    return prompt;
 }
 
 class WebFetchTest : public ::testing::Test
@@ -86,9 +103,10 @@ protected:
         return texts;
     }
 
+    ~WebFetchTest() override { CCredentialPrompt::Install(nullptr); }
+
     ConfigHome config;
     TempDir dir;
-    PromptReset promptReset;
     LocalHttpServer server;
 };
 
@@ -197,12 +215,11 @@ TEST_F(WebFetchTest, CredentialsAreNeverSubmittedToAnotherSite)
     EXPECT_EQ(body, LoginPage("/session"));
     EXPECT_TRUE(otherPort.requestsFor("/session").empty());
 
-    auto prompt = ScriptedPrompt::Install(true, "V", "typed");
+    auto prompt = InstallPrompt(true, "V", "typed");
     ASSERT_TRUE(fetch(server.url("/feed.xml"), body, true, /*prompt=*/true));
     EXPECT_EQ(body, "stolen");
-    ASSERT_EQ(prompt->questions.size(), 1u);
-    EXPECT_EQ(prompt->questions[0].caption, otherPort.url("/login.html"));
-    EXPECT_EQ(prompt->questions[0].initialUser, "") << "the first site's user name is not offered either";
+    // Not even the first site's user name is offered.
+    EXPECT_EQ(prompt->asked, std::vector<std::string>{otherPort.url("/login.html") + " as ''"});
     std::vector<HttpRequest> posts = otherPort.requestsFor("/session");
     ASSERT_EQ(posts.size(), 1u);
     EXPECT_EQ(posts[0].body, "user=V&pass=typed&token=x&empty=V&mode=m&go=Log%20in");
@@ -229,16 +246,14 @@ TEST_F(WebFetchTest, AnswersHttpAuthenticationAtTheUrlReached)
     LocalHttpServer site;
     site.route("/secret", gate);
     site.redirect("/go", "/secret");
-    auto prompt = ScriptedPrompt::Install(true, "U", "p");
+    auto prompt = InstallPrompt(true, "U", "p");
     ASSERT_TRUE(fetch(site.url("/go"), body, true, /*prompt=*/true));
     EXPECT_EQ(body, "secret");
-    ASSERT_EQ(prompt->questions.size(), 1u);
-    EXPECT_EQ(prompt->questions[0].caption, site.url("/secret"));
-    EXPECT_EQ(prompt->questions[0].initialUser, "");
+    EXPECT_EQ(prompt->asked, std::vector<std::string>{site.url("/secret") + " as ''"});
     EXPECT_EQ(storedUrls().back(), site.url("/secret")) << "stored under the URL reached";
 
     // Refused: the retry still runs and its 401 page is the result.
-    ScriptedPrompt::Install(false);
+    InstallPrompt(false);
     LocalHttpServer refused;
     refused.route("/secret", gate);
     ASSERT_TRUE(fetch(refused.url("/secret"), body, true, /*prompt=*/true));
@@ -269,7 +284,6 @@ TEST_F(WebFetchTest, HeaderRequestsUseHeadUnlessLoggingIn)
 
     headers = "untouched";
     EXPECT_FALSE(FetchUrlHeader("ftp://127.0.0.1:1/x", headers, 5, false, false));
-    EXPECT_FALSE(FetchUrlHeader(U("file://" + dir.write("local.xml", "<rss/>")), headers, 5, false, false));
     EXPECT_EQ(S(headers), "untouched");
 }
 
