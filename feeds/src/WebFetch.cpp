@@ -126,10 +126,7 @@ bool SubmitLoginForm(uCurlTransfer& transfer, uString& body, bool prompt)
         password.setEmpty();
     }
     if ((user.isEmpty() || password.isEmpty()) && prompt)
-    {
-        if (AskAndStore(credentials, effective, user, password))
-            transfer.setCredentials(user, password);
-    }
+        AskAndStore(credentials, effective, user, password);
     if (user.isEmpty() || password.isEmpty())
         return true;
 
@@ -141,6 +138,7 @@ bool SubmitLoginForm(uCurlTransfer& transfer, uString& body, bool prompt)
         else if (value == CLoginFormHandler::kPasswordMarker)
             value = password;
     }
+    transfer.setCredentials(user, password); // should the action also ask for HTTP authentication
     transfer.setURL(action, 0);
     if (form->IsPostMethod())
         return transfer.postForm(form->GetNames(), values, &body);
