@@ -1,5 +1,15 @@
 #include "feeds/MediaTypes.h"
+#include "feeds/Preference.h"
 #include "feeds/WebFetch.h"
+
+namespace
+{
+
+// The store asks this for every item link with ".torrent" in it on every
+// refresh: a silent server must not hold the update task for ever.
+constexpr int kFallbackTimeoutSeconds = 60;
+
+} // namespace
 
 bool IsTorrentLink(uString link)
 {
@@ -8,8 +18,11 @@ bool IsTorrentLink(uString link)
     if (lower.find(".torrent") < 1)
         return false;
 
+    int timeout = CPreference::GetInstance()->GetGeneralSection().nDefaultTimeout;
+    if (timeout <= 0)
+        timeout = kFallbackTimeoutSeconds;
     uString headers;
-    if (!FetchUrlHeader(link, headers, 0, /*login=*/false, /*prompt=*/false))
+    if (!FetchUrlHeader(link, headers, timeout, /*login=*/false, /*prompt=*/false))
         return false;
     headers.makeLower();
     // The first content-type of all the responses the request received; after

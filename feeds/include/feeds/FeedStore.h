@@ -10,6 +10,7 @@
 
 class CDownloadQueue;
 class uXmlNode;
+struct CFeedSearchCriteria;
 
 // The connection string of one list database in the subscription folder. The
 // password is the one built into the program and shared by every list
@@ -166,6 +167,79 @@ public:
     // as text; empty when the text is not a readable date.
     static uString NormalizeDate(uString text);
 
+    // ---- storing a parsed channel. Failures set error 4 and the message and
+    // the operation goes on; a row the database holds already (a known item,
+    // enclosure, image or icon) is refused quietly.
+    // Subscribe mode inserts the channel row (when the feed is subscribed
+    // already it shows string 3010 if asked and stores the new items all the
+    // same); update mode stamps the channel's last update. Both store each
+    // new item with its enclosure, queue missing enclosures when the channel
+    // or the configuration asks for downloads, start offline copies for an
+    // auto-archive channel and collect the new titles in `newTitles`. Items
+    // whose link is changed (an episode told apart by its enclosure) are
+    // changed in `items` too, for the purge that follows.
+    void SaveChannel(const uString& listName, bool showMessages, bool subscribe, bool autoArchive,
+                     bool autoDownload);
+    // The channel's image row, and its site icon fetched into the icons folder
+    // (only a 2xx answer with a body counts) with its row.
+    void SaveChannelImages();
+    // The item's enclosure row (a torrent link without enclosure becomes one),
+    // and its transfer request when the media file is missing and `queue`.
+    void SaveItemEnclosure(CItemRecord& item, bool queue);
+    // Starts the offline copy of the item's page in "My Archive/<title>".
+    void SaveItemPage(const uString& listName, const uString& link, const uString& channelTitle);
+    // Transfer requests for every enclosure of the feed whose media file is
+    // missing from the library (stream types never), when `queue`.
+    void QueueFeedEnclosures(const uString& listName, const uString& feed, bool queue);
+    // Withdraws the feed's enclosures that were not downloaded from the queue.
+    void UnqueueFeedEnclosures(const uString& listName, const uString& feed);
+    // For a purged item: its torrents, its downloaded media (only inside the
+    // library folders), its enclosure rows and queue entries.
+    void DeleteItemEnclosure(const uString& link);
+    // Rows of `table` whose `column` equals the value; the error goes to the
+    // caller's text and code (4 on failure).
+    int CountRows(const uString& table, const uString& column, const uString& value, uString& error,
+                  uint16_t* code);
+    bool MarkFeedRead(const uString& feed);
+    // The enclosure row and its downloaded file (only inside the library folders).
+    void DeleteEnclosure(const uString& link, uString& error, uint16_t* code);
+    // Keeps (never purged) or releases the item, and queues or withdraws its
+    // own enclosures when a download queue is attached.
+    void SetItemKept(const uString& link, bool keep);
+    void Close();
+
+    // ---- loading, channel list, purge and search. Failed reads for display
+    // set error 4 and show the message.
+    // The channel with its image and icon, and appends its items that are not
+    // deleted, newest first (`items` is not emptied first).
+    void LoadChannel(const uString& database, const uString& feed);
+    // Parallel lists in title order of the current database: titles with
+    // " (n)" for n unread items, and feed addresses.
+    void GetChannelList(std::vector<uString>& titles, std::vector<uString>& feeds);
+    // The same on the named database.
+    void ListFeedsWithCounts(const uString& database, std::vector<uString>& titles,
+                             std::vector<uString>& feeds);
+    // After a refresh of the feed into this store: deletes the stored items
+    // the feed no longer carries, except kept ones (and, when configured,
+    // those younger than the configured days), then loads the channel as
+    // stored. Nothing happens when `items` is empty. False when a delete failed.
+    bool PurgeItems(const uString& feed, const uString& database, bool showMessage);
+    // Matching items of the current database that are not deleted.
+    int OpenSearch(CFeedSearchCriteria& criteria);
+    // Appends the matching items, each with this store's database name;
+    // true when `items` is not empty afterwards.
+    bool LoadSearchResults(CFeedSearchCriteria& criteria, bool clearFirst);
+    void BuildSearchSql(CFeedSearchCriteria& criteria, uString& sql);
+    // The query on one item column, or on the enclosures' local files when
+    // `column` is null.
+    uString BuildFieldQuery(CFeedSearchCriteria& criteria, const char* column);
+    // The words of a phrase (trimmed in place) and whether any of them is
+    // enough ("a or b") rather than all.
+    static void SplitSearchWords(uString& phrase, std::list<uString>& words, bool& anyWord);
+    // Appends the database's non-empty local files of enclosures; true when
+    // it has enclosure rows.
+    bool GetEnclosureFileList(const uString& database, std::list<uString>& files);
+
     CChannelRecord channel;
     std::vector<CItemRecord> items;
     int32_t channelInserted = 0;
@@ -178,6 +252,10 @@ public:
     std::list<uString> newTitles;
 
 private:
+    // The queue and withdraw steps over the enclosures under a condition.
+    void QueueEnclosuresWhere(const uString& listName, const uString& feed, const uString& condition,
+                              bool queue);
+    void UnqueueEnclosuresWhere(const uString& listName, const uString& feed, const uString& condition);
     // Runs one statement for the single-statement family.
     void ExecuteReported(const uString& statement, uString& error, uint16_t* code);
     // Error 4 with the database's message.
@@ -209,3 +287,7 @@ void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileN
 // extension itself. A text without a "." after its first character comes
 // back as it is.
 uString GuessMediaType(uString text);
+
+// The local files of the downloaded enclosures of the list databases, adjacent
+// duplicates removed; true when it ran.
+bool FindEnclosureFiles(const std::vector<uString>& databases, std::list<uString>& files);

@@ -1,0 +1,285 @@
+#include "LibraryFiles.h"
+#include "feeds/FeedStore.h"
+#include "feeds/MessageBox.h"
+#include "feeds/PageSave.h"
+#include "feeds/Preference.h"
+#include "feeds/WebFetch.h"
+
+#include <cctype>
+#include <cstring>
+#include <string>
+
+// Storing a parsed channel: the channel row, its new items with their
+// enclosures and offline pages, the channel image and the site's icon.
+
+namespace
+{
+
+constexpr const char* kAlreadySubscribed =
+    "The specified newsfeed URL is already in subcription collection. ";
+constexpr int kIconTimeoutSeconds = 30;
+
+// The favicon of the site of an http or https link: scheme and host, then
+// "/favicon.ico". Empty when the link has no "/" after its host.
+uString FaviconLink(const uString& channelLink)
+{
+    uString link(channelLink);
+    link.makeLower();
+    int slash = -1;
+    if (link.startsWith("http://"))
+        slash = link.findChar('/', 7);
+    else if (link.startsWith("https://"))
+        slash = link.findChar('/', 8);
+    if (slash <= 0)
+        return uString();
+    link.truncate(slash);
+    link += "/favicon.ico";
+    return link;
+}
+
+// The extension of the last segment of the link's path, query and fragment
+// left out: one to five letters or digits, else ".ico". The link comes from
+// the feed, so nothing else of it may reach the file name.
+uString IconExtension(const uString& iconLink)
+{
+    const std::string link = iconLink.c_str();
+    const size_t scheme = link.find("://");
+    const size_t pathStart = link.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    if (pathStart == std::string::npos)
+        return uString(".ico");
+    const size_t pathEnd = link.find_first_of("?#", pathStart);
+    const std::string path =
+        link.substr(pathStart, pathEnd == std::string::npos ? std::string::npos : pathEnd - pathStart);
+    const std::string segment = path.substr(path.rfind('/') + 1);
+    const size_t dot = segment.rfind('.');
+    if (dot == std::string::npos)
+        return uString(".ico");
+    const std::string extension = segment.substr(dot + 1);
+    if (extension.empty() || extension.size() > 5)
+        return uString(".ico");
+    for (const char c : extension)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return uString(".ico");
+    return uString(("." + extension).c_str());
+}
+
+// The status of the last response in the header text, 0 when there is none
+// (an FTP transfer has no status line).
+int LastHttpStatus(const uString& headers)
+{
+    int status = 0;
+    const char* text = headers.c_str();
+    for (const char* line = text; line && *line;)
+    {
+        if (std::strncmp(line, "HTTP/", 5) == 0)
+        {
+            const char* blank = std::strchr(line, ' ');
+            if (blank)
+                status = std::atoi(blank + 1);
+        }
+        line = std::strchr(line, '\n');
+        if (line)
+            ++line;
+    }
+    return status;
+}
+
+// Fetches the icon into `file` unless it is there. A failed fetch, an answer
+// that is not 2xx and an empty body leave no file: an error page is no icon.
+void FetchIcon(const uString& iconLink, uFile& file)
+{
+    if (file.exists())
+        return;
+    uString headers;
+    const bool fetched = FetchUrlToFile(iconLink, file, kIconTimeoutSeconds, &headers, false, false);
+    const int status = LastHttpStatus(headers);
+    if (!fetched || (status != 0 && (status < 200 || status > 299)) || file.getSize() <= 0)
+        file.remove();
+}
+
+} // namespace
+
+void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool subscribe, bool autoArchive,
+                             bool autoDownload)
+{
+    SetDatabase(listName);
+    EnsureOpen(false);
+    // The title names folders of the library and the archive. An empty title
+    // stays empty in the database; SafeFolderName covers it where a path is made.
+    if (!channel.title.isEmpty())
+        MakeValidFileName(channel.title);
+    const uString feed = SqlHexLiteral(channel.link);
+    bool insertedNow = false;
+    uString sql;
+
+    if (subscribe)
+    {
+        uString countError;
+        if (CountRows("channel", "feed", channel.link, countError, nullptr) > 0)
+        {
+            if (showMessages)
+                CMessageBox::Display(kAlreadySubscribed);
+            if (!channel.iconLink.isEmpty() && channel.iconFile.isEmpty())
+                SaveChannelImages();
+        }
+        else
+        {
+            const int attributes = (autoArchive ? 1 : 0) + (autoDownload ? 2 : 0);
+            // The ttl comes from the feed: only its number reaches the statement.
+            sql.format(
+                "INSERT INTO channel (feed, description, title, copyright, generator, [language], "
+                "lastbuilddate, ttl, webmaster, attributes ) VALUES(%s, %s, %s, %s, %s, %s, %s, %d, %s, %d)",
+                feed.c_str(), SqlHexLiteral(channel.description).c_str(),
+                SqlHexLiteral(channel.title).c_str(), SqlHexLiteral(channel.copyright).c_str(),
+                SqlHexLiteral(channel.generator).c_str(), SqlHexLiteral(channel.language).c_str(),
+                SqlHexLiteral(channel.lastBuildDate).c_str(), feeds::LeadingInt(channel.ttl),
+                SqlHexLiteral(channel.webMaster).c_str(), attributes);
+            if (dataObject.execute(sql.c_str()))
+            {
+                SaveChannelImages();
+                channelInserted = 1;
+                insertedNow = true;
+            }
+            else
+            {
+                FailStatement();
+            }
+        }
+    }
+    else
+    {
+        if (channel.iconFile.isEmpty())
+            SaveChannelImages();
+        sql.format("UPDATE channel SET lastupdate=Now() where feed=%s", feed.c_str());
+        if (!dataObject.execute(sql.c_str()))
+            FailStatement();
+    }
+
+    uString condition;
+    condition.format("feed = %s", feed.c_str());
+    const int attributes = dataObject.getInt("channel", "attributes", condition.c_str());
+    newTitles.clear();
+    const bool queue =
+        (attributes & 3) != 0 || CPreference::GetInstance()->GetDownloadSection().bAutoDownload;
+
+    // By reference: the purge that follows keeps the links as changed here.
+    for (CItemRecord& item : items)
+    {
+        if (!item.enclosureLink.isEmpty())
+        {
+            // A link the feed reuses for several episodes: a later episode is
+            // told apart by its enclosure address.
+            const uString link = SqlHexLiteral(item.link);
+            sql.format("SELECT i.id FROM item as i,enclosure as e where i.link = e.feed and i.link=%s",
+                       link.c_str());
+            if (dataObject.executeCount(sql.c_str()) > 0)
+            {
+                sql.format(
+                    "SELECT i.id FROM item as i,enclosure as e where i.link = e.feed and i.link=%s and "
+                    "e.link=%s",
+                    link.c_str(), SqlHexLiteral(item.enclosureLink).c_str());
+                if (dataObject.executeCount(sql.c_str()) == 0)
+                    item.link = item.enclosureLink;
+            }
+        }
+        const bool merged = MergeAggregatorItem(item.title, item.link, item.description, item.pubDate);
+        if (item.link.isEmpty() || item.title.isEmpty())
+            continue;
+        if (!merged)
+        {
+            // Items keep only the kept bit of the channel: the purge spares
+            // exactly the items whose attributes are 1.
+            sql.format(
+                "insert into item (feed, title, link, description, pubdate, author, category, subject, "
+                "content, attributes, createdate) values(%s,%s,%s,%s,%s,%s,%s,%s,%s,%d, Date())",
+                feed.c_str(), SqlHexLiteral(item.title).c_str(), SqlHexLiteral(item.link).c_str(),
+                SqlHexLiteral(item.description).c_str(), SqlHexLiteral(item.pubDate).c_str(),
+                SqlHexLiteral(item.author).c_str(), SqlHexLiteral(item.category).c_str(),
+                SqlHexLiteral(item.subject).c_str(), SqlHexLiteral(item.content).c_str(), attributes & 1);
+            if (dataObject.execute(sql.c_str()))
+            {
+                newTitles.push_back(item.title);
+            }
+            else if (!dataObject.isDuplicateKey())
+            {
+                // Not a known item but a real failure: nothing of it is stored.
+                FailStatement();
+                continue;
+            }
+        }
+        if (insertedNow)
+            item.kept = autoArchive;
+        SaveItemEnclosure(item, queue);
+        if (attributes & 1)
+            SaveItemPage(listName, item.link, channel.title);
+    }
+}
+
+void CFeedStore::SaveChannelImages()
+{
+    const uString feed = SqlHexLiteral(channel.link);
+    uString sql;
+    if (!channel.imageUrl.isEmpty())
+    {
+        sql.format(
+            "INSERT INTO [image] (feed, link, title, description, url, width, height ) VALUES(%s, %s, %s, "
+            "%s, %s, %d, %d)",
+            feed.c_str(), SqlHexLiteral(channel.imageLink).c_str(), SqlHexLiteral(channel.imageTitle).c_str(),
+            SqlHexLiteral(channel.imageDescription).c_str(), SqlHexLiteral(channel.imageUrl).c_str(),
+            feeds::LeadingInt(channel.imageWidth), feeds::LeadingInt(channel.imageHeight));
+        if (dataObject.execute(sql.c_str()))
+        {
+            sql.format("UPDATE channel set [image]=true where feed=%s", feed.c_str());
+            if (!dataObject.execute(sql.c_str()))
+                FailStatement();
+        }
+        else if (!dataObject.isDuplicateKey())
+        {
+            FailStatement();
+        }
+    }
+
+    if (channel.iconLink.isEmpty())
+        channel.iconLink = FaviconLink(channel.link);
+    if (!channel.iconLink.isEmpty())
+    {
+        uFile file = CPreference::GetInstance()->GetIconsDir();
+        if (!file.getPath().isEmpty())
+        {
+            file.append((feeds::Md5Hex(channel.iconLink) + IconExtension(channel.iconLink)).c_str());
+            FetchIcon(channel.iconLink, file);
+            if (file.exists())
+                channel.iconFile = file.getFileName();
+        }
+    }
+
+    if (channel.iconFile.isEmpty())
+    {
+        channel.iconLink.setEmpty();
+        return;
+    }
+    sql.format("INSERT INTO icon (feed, link, localfile ) VALUES(%s, %s, %s)", feed.c_str(),
+               SqlHexLiteral(channel.iconLink).c_str(), SqlHexLiteral(channel.iconFile).c_str());
+    if (dataObject.execute(sql.c_str()))
+    {
+        sql.format("UPDATE channel set icon=true where feed=%s", feed.c_str());
+        if (!dataObject.execute(sql.c_str()))
+            FailStatement();
+    }
+    else if (!dataObject.isDuplicateKey())
+    {
+        FailStatement();
+    }
+}
+
+void CFeedStore::SaveItemPage(const uString& /*listName*/, const uString& link, const uString& channelTitle)
+{
+    uFile folder = CPreference::GetInstance()->GetArchiveDir();
+    if (folder.getPath().isEmpty())
+        return;
+    folder.append(feeds::SafeFolderName(channelTitle).c_str());
+    folder.ensureDirectory();
+    uFile file(folder.getPath().c_str(), (feeds::Md5Hex(link) + ".html").c_str());
+    if (!file.exists())
+        new CPageSaveTask(link, file, true); // runs on its own thread and deletes itself
+}

@@ -1,0 +1,182 @@
+#include "StoredChannelFixture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+using namespace storedchannel;
+using liststore::Execute;
+using liststore::InsertChannel;
+using liststore::InsertEnclosure;
+using liststore::InsertImageAndIcon;
+using liststore::InsertItem;
+
+using FeedStoreLoadTest = StoredChannel;
+
+TEST_F(FeedStoreLoadTest, LoadsTheChannelWithItsVisibleItemsNewestFirst)
+{
+    InsertChannel(store, "http://l.test/it's", "Loaded", 30, 3);
+    InsertImageAndIcon(store, "http://l.test/it's");
+    InsertItem(store, "http://l.test/it's", "http://l.test/1", "First");
+    InsertItem(store, "http://l.test/it's", "http://l.test/2", "Hidden", -1);
+    InsertItem(store, "http://l.test/it's", "http://l.test/3", "Kept", 1);
+    InsertItem(store, "http://l.test/other", "http://l.test/4", "Elsewhere");
+    InsertEnclosure(store, "http://l.test/1", "http://l.test/1a.mp3", "audio/mpeg");
+    InsertEnclosure(store, "http://l.test/1", "http://l.test/1b.mp3", "audio/x-mpeg");
+
+    CFeedStore loaded(folder.Folder());
+    loaded.LoadChannel("default.mdb", "http://l.test/it's");
+    EXPECT_EQ(loaded.errorCode, CFeedStore::kNoError) << loaded.errorText.c_str();
+    EXPECT_EQ(Text(loaded.channel.link), "http://l.test/it's");
+    EXPECT_EQ(Text(loaded.channel.title), "Loaded");
+    EXPECT_EQ(Text(loaded.channel.ttl), "30");
+    EXPECT_EQ(Text(loaded.channel.managingEditor), "3") << "the channel's attributes";
+    EXPECT_EQ(Text(loaded.channel.imageUrl), "http://site.test/logo.png");
+    EXPECT_EQ(Text(loaded.channel.imageWidth), "88");
+    EXPECT_EQ(Text(loaded.channel.iconFile), "0a1b.ico");
+    ASSERT_EQ(loaded.items.size(), 2u);
+    EXPECT_EQ(Text(loaded.items[0].title), "Kept");
+    EXPECT_TRUE(loaded.items[0].kept);
+    EXPECT_EQ(Text(loaded.items[1].title), "First");
+    EXPECT_FALSE(loaded.items[1].kept);
+    EXPECT_EQ(Text(loaded.items[1].readStatus), "0");
+    EXPECT_EQ(Text(loaded.items[1].enclosureLink), "http://l.test/1b.mp3") << "the last enclosure row";
+    EXPECT_TRUE(messages->shown.empty());
+
+    // A channel without image or icon rows has none of those fields.
+    InsertChannel(store, "http://plain.test/", "Plain", 0, 0);
+    CFeedStore plain(folder.Folder());
+    plain.channel.imageUrl = "stale";
+    plain.LoadChannel("default.mdb", "http://plain.test/");
+    EXPECT_TRUE(plain.channel.imageUrl.isEmpty());
+    EXPECT_TRUE(plain.channel.iconLink.isEmpty());
+}
+
+TEST_F(FeedStoreLoadTest, ChannelListIsInTitleOrderWithUnreadCounts)
+{
+    InsertChannel(store, "http://b.test/", "beta", 0, 0);
+    InsertChannel(store, "http://a.test/", "Alpha", 0, 0);
+    InsertItem(store, "http://b.test/", "http://b.test/1", "x");
+    InsertItem(store, "http://b.test/", "http://b.test/2", "y");
+    InsertItem(store, "http://a.test/", "http://a.test/1", "z");
+    Execute(store, "update item set readstatus = 1 where link = 'http://a.test/1'");
+
+    std::vector<uString> titles;
+    std::vector<uString> feeds;
+    CFeedStore list(folder.Folder());
+    list.ListFeedsWithCounts("default.mdb", titles, feeds);
+    EXPECT_EQ(titles, (std::vector<uString>{"Alpha", "beta (2)"}));
+    EXPECT_EQ(feeds, (std::vector<uString>{"http://a.test/", "http://b.test/"}));
+}
+
+TEST_F(FeedStoreLoadTest, PurgeSparesKeptAndCurrentItemsAndHonoursTheAge)
+{
+    const char* feed = "http://p.test/feed";
+    InsertChannel(store, feed, "Purged", 0, 0);
+    InsertItem(store, feed, "http://p.test/gone-old", "a");
+    InsertItem(store, feed, "http://p.test/gone-new", "b");
+    InsertItem(store, feed, "http://p.test/kept", "c", 1);
+    InsertItem(store, feed, "http://p.test/current", "d");
+    InsertItem(store, feed, "http://p.test/deleted-old", "e", -1);
+    InsertItem(store, "http://p.test/other", "http://p.test/other-item", "f");
+    Execute(store,
+            "update item set createdate = date('now', 'localtime', '-30 days') where link like '%-old'");
+    Execute(store,
+            "update item set createdate = date('now', 'localtime', '-30 days') where link like '%kept'");
+
+    // Nothing parsed: nothing purged.
+    store.Reset();
+    EXPECT_TRUE(store.PurgeItems(feed, "default.mdb", false));
+    EXPECT_EQ(Count("select count(*) from item"), "6");
+
+    auto purge = [this, feed]
+    {
+        Parsed(feed, {Item("http://p.test/current", "d")});
+        EXPECT_TRUE(store.PurgeItems(feed, "default.mdb", false));
+        return Count("select group_concat(title, '') from (select title from item order by title)");
+    };
+    PurgeOlderThan(7);
+    EXPECT_EQ(purge(), "bcdf") << "old and absent items go, deleted ones too";
+    PurgeOlderThan(0);
+    EXPECT_EQ(purge(), "cdf");
+    EXPECT_EQ(Text(store.channel.title), "Purged") << "the store holds the channel as stored";
+    ASSERT_EQ(store.items.size(), 2u);
+}
+
+TEST_F(FeedStoreLoadTest, PurgedMediaIsDeletedOnlyInsideTheLibrary)
+{
+    namespace fs = std::filesystem;
+    const std::string library = Library();
+    fs::create_directories(library + "/My Music/Show");
+    std::ofstream(library + "/My Music/Show/a.mp3") << "a";
+    fs::create_directories(library + "/My Download/Show/torrent-folder");
+    std::ofstream(library + "/My Download/Show/torrent-folder/part") << "t";
+    const std::string outside = config.dataDir() + "/outside.mp3";
+    std::ofstream(outside) << "keep";
+    fs::create_symlink(outside, library + "/My Music/Show/link.mp3");
+
+    const char* feed = "http://m.test/feed";
+    InsertChannel(store, feed, "Show", 0, 0);
+    const struct
+    {
+        const char* item;
+        const char* localFile;
+    } media[] = {{"http://m.test/a", "My Music/Show/a.mp3"},
+                 {"http://m.test/t", "My Download/Show/torrent-folder"},
+                 {"http://m.test/escape", "../outside.mp3"},
+                 {"http://m.test/link", "My Music/Show/link.mp3"},
+                 {"http://m.test/queued", ""}};
+    int n = 0;
+    for (const auto& entry : media)
+    {
+        InsertItem(store, feed, entry.item, "x");
+        uString link;
+        link.format("http://m.test/%d.mp3", n++);
+        InsertEnclosure(store, entry.item, link, "audio/mpeg");
+        if (*entry.localFile)
+            store.SetEnclosureFile(entry.item, entry.localFile, 1, nullptr);
+    }
+    Parsed(feed, {Item("http://m.test/other", "still there")});
+    EXPECT_TRUE(store.PurgeItems(feed, "default.mdb", false));
+
+    EXPECT_EQ(Count("select count(*) from item"), "0");
+    EXPECT_EQ(Count("select count(*) from enclosure"), "0");
+    EXPECT_FALSE(fs::exists(library + "/My Music/Show/a.mp3"));
+    EXPECT_FALSE(fs::exists(library + "/My Download/Show/torrent-folder"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(library + "/My Music/Show/link.mp3")));
+    EXPECT_EQ(testsupport::ReadFileBytes(outside), "keep") << "neither a '..' nor a link leaves the library";
+    EXPECT_EQ(queue.removedPaths.size(), 3u);
+}
+
+TEST_F(FeedStoreLoadTest, EnclosureFilesOfSeveralListsWithoutAdjacentDuplicates)
+{
+    folder.AddList("user0.mdb");
+    InsertItem(store, "http://f.test/", "http://f.test/1", "x");
+    InsertEnclosure(store, "http://f.test/1", "http://f.test/1.mp3", "audio/mpeg");
+    store.SetEnclosureFile("http://f.test/1", "My Music/F/1.mp3", 1, nullptr);
+    InsertItem(store, "http://f.test/", "http://f.test/2", "y");
+    InsertEnclosure(store, "http://f.test/2", "http://f.test/2.mp3", "audio/mpeg");
+    store.SetDatabase("user0.mdb");
+    InsertItem(store, "http://g.test/", "http://g.test/1", "z");
+    InsertEnclosure(store, "http://g.test/1", "http://g.test/1.mp3", "audio/mpeg");
+    store.SetEnclosureFile("http://g.test/1", "My Music/F/1.mp3", 1, nullptr);
+
+    std::list<uString> files;
+    CPreference::GetInstance(); // the lists are in the temporary folder, not the configured one
+    CFeedStore lister(folder.Folder());
+    EXPECT_TRUE(lister.GetEnclosureFileList("default.mdb", files));
+    EXPECT_TRUE(lister.GetEnclosureFileList("user0.mdb", files));
+    files.unique();
+    EXPECT_EQ(files, (std::list<uString>{"My Music/F/1.mp3"}));
+
+    const std::string subscription = Text(Preference().GetSubscriptionDir().getPath());
+    std::filesystem::copy_file(folder.Path("default.mdb"), subscription + "/a.mdb");
+    std::filesystem::copy_file(folder.Path("user0.mdb"), subscription + "/b.mdb");
+    EXPECT_TRUE(FindEnclosureFiles({"a.mdb", "b.mdb", "a.mdb"}, files));
+    EXPECT_EQ(files, (std::list<uString>{"My Music/F/1.mp3"}));
+}
+
+} // namespace

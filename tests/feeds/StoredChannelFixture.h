@@ -1,0 +1,91 @@
+#pragma once
+
+// A configured data folder, a list database copied from the template and a
+// recording download queue, for the tests that store, load, purge and search
+// channels the way a refresh does.
+#include "ListDatabaseFixture.h"
+#include "feeds/MessageBox.h"
+#include "feeds/PageSave.h"
+#include "feeds/support/ConfigHome.h"
+#include "feeds/support/RecordingDownloadQueue.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace storedchannel
+{
+
+using liststore::Scalar;
+using liststore::Text;
+
+class RecordingMessageBox : public CMessageBox
+{
+public:
+    void Show(const uString& text) override { shown.push_back(Text(text)); }
+    std::vector<std::string> shown;
+};
+
+class StoredChannel : public ::testing::Test
+{
+protected:
+    StoredChannel()
+    {
+        CMessageBox::Install(messages);
+        store.downloadManager = &queue;
+        PurgeOlderThan(0);
+    }
+    ~StoredChannel() override
+    {
+        // Offline copies run on threads of their own; none may outlive the folders.
+        CPageSaveTask::CancelAllAndWait(30000);
+        CMessageBox::Install(nullptr);
+    }
+
+    // 0: the purge takes every item the feed no longer carries, whatever its age.
+    void PurgeOlderThan(int days)
+    {
+        CPreference::GeneralSection general = Preference().GetGeneralSection();
+        general.bPurgeItemOldThan = days > 0;
+        general.nPurgeDayToLive = days;
+        Preference().SetGeneralSection(general);
+    }
+
+    CPreference& Preference() { return *CPreference::GetInstance(); }
+    std::string Library() { return Text(Preference().GetLibraryDir().getPath()); }
+
+    static CItemRecord Item(const char* link, const char* title, const char* enclosure = "",
+                            const char* type = "audio/mpeg")
+    {
+        CItemRecord item;
+        item.link = link;
+        item.title = title;
+        item.description = "text";
+        item.enclosureLink = enclosure;
+        if (*enclosure)
+        {
+            item.enclosureType = type;
+            item.enclosureLength = "1000";
+        }
+        return item;
+    }
+
+    // A fresh parse of the feed into the store, as the update task does.
+    void Parsed(const char* feed, const std::vector<CItemRecord>& parsed, const char* title = "Show")
+    {
+        store.Reset();
+        store.channel.link = feed;
+        store.channel.title = title;
+        store.items = parsed;
+    }
+
+    std::string Count(const char* sql) { return Scalar(store, sql); }
+
+    testsupport::ConfigHome config;
+    liststore::ListFolder folder;
+    CFeedStore store{folder.Folder()};
+    testsupport::RecordingDownloadQueue queue;
+    std::shared_ptr<RecordingMessageBox> messages = std::make_shared<RecordingMessageBox>();
+};
+
+} // namespace storedchannel
