@@ -12,6 +12,8 @@ struct StringEntry
 };
 
 inline constexpr StringEntry kStringTable[] = {
+    {3001, "Failed to load/parse XML Document"},
+    {3009, "Failed to download %s"},
     {59137, "CAP"},  // ID_INDICATOR_CAPS
     {59138, "NUM"},  // ID_INDICATOR_NUM
     {59139, "SCRL"}, // ID_INDICATOR_SCRL

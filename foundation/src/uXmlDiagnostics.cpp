@@ -58,6 +58,7 @@ void uXmlErrorHandler::error(const xercesc::SAXParseException& exception)
 void uXmlErrorHandler::fatalError(const xercesc::SAXParseException& exception)
 {
     m_sawErrors = true;
+    m_sawFatalErrors = true;
     printParseReport("Fatal Error", exception);
 }
 

@@ -86,6 +86,7 @@ void uXmlDocument::releaseDocument()
     if (m_document)
         m_document->release();
     m_document = nullptr;
+    m_partial = false;
 }
 
 DOMElement* uXmlDocument::getDocumentElement() const

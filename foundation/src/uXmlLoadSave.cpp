@@ -92,7 +92,10 @@ bool uXmlDocument::parse(const char* bytes, std::size_t length, const uString& s
     // Keep the parser's own document: a copy would lose the document type,
     // entity text and everything outside the root element.
     if (!failed && parser.getDocument() && parser.getDocument()->getDocumentElement())
+    {
         m_document = parser.adoptDocument();
+        m_partial = errors.sawFatalErrors();
+    }
     return !failed;
 }
 

@@ -4,11 +4,13 @@
 #include "foundation/uActiveXDataObjectExt.h"
 #include "foundation/uString.h"
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <vector>
 
 class CDownloadQueue;
+class uFile;
 class uXmlNode;
 struct CFeedSearchCriteria;
 
@@ -57,6 +59,7 @@ public:
     {
         kNoError = 0,
         kDownloadFailed = 1,
+        kDocumentUnreadable = 2,
         kCannotOpen = 3,
         kStatementFailed = 4
     };
@@ -65,6 +68,10 @@ public:
     // the given one. No connection is opened until an operation needs one.
     CFeedStore();
     explicit CFeedStore(const uString& subscriptionFolder);
+    // A store in the configured subscription folder that fetches the feed at
+    // once (FetchFeed with the default time-out and login allowed); the
+    // outcome is in the error code and the records.
+    CFeedStore(const uString& url, bool showMessages);
     virtual ~CFeedStore();
     CFeedStore(const CFeedStore&) = delete;
     CFeedStore& operator=(const CFeedStore&) = delete;
@@ -240,6 +247,32 @@ public:
     // it has enclosure rows.
     bool GetEnclosureFileList(const uString& database, std::list<uString>& files);
 
+    // ---- fetching a feed into the records (FeedFetch.cpp). Each fetch starts
+    // from a reset store. Errors: 1 "Failed to download <url>"; 2 "Failed to
+    // load/parse XML Document" for a document that cannot be read as XML or
+    // whose root names no feed format.
+    // A "file://" URL is the path after those seven characters, read in
+    // place; anything else is downloaded into the temp folder under the MD5
+    // of the URL and deleted after parsing. A time-out of 0 means the
+    // configured default. True when a feed was parsed. While *abortFlag is
+    // true a running download ends soon, as a failure.
+    bool FetchFeed(const uString& url, int timeout, bool login, bool showMessages,
+                   const std::atomic<bool>* abortFlag = nullptr);
+    // Loads the file as XML (three strict attempts, then the text without its
+    // document-type declarations) and parses its root.
+    bool LoadFeedFile(const uFile& file, bool showMessages);
+    // Runs the parser the root element's name picks ("rdf:RDF", "rss",
+    // "feed", case ignored) and takes the wrapper; false when none fits.
+    bool ParseFeedDocument(uXmlNode* root);
+    // Fetches (60 s, login allowed) and purges the feed's old items.
+    bool RefreshFeed(const uString& url, const uString& listName, bool showMessages);
+    // RefreshFeed for every feed of the list, in this thread; false only when
+    // the feeds cannot be read.
+    bool RefreshAllFeeds(const uString& listName, bool showMessages);
+    // The feed addresses of a list, for export. A failed read sets error 4
+    // and is shown.
+    void GetFeedList(const uString& listName, std::vector<uString>& feeds);
+
     CChannelRecord channel;
     std::vector<CItemRecord> items;
     int32_t channelInserted = 0;
@@ -250,6 +283,10 @@ public:
     uActiveXDataObjectExt dataObject;
     CDownloadQueue* downloadManager = nullptr; // not owned
     std::list<uString> newTitles;
+    // The last fetched document stopped at a parse error: its items were
+    // kept, but they cannot tell which stored items the feed dropped, so
+    // nothing may be purged on them.
+    bool documentPartial = false;
 
 private:
     // The queue and withdraw steps over the enclosures under a condition.

@@ -33,6 +33,7 @@ public:
         kRunning,      // a refresh runs already: nothing was done
         kNoLists,      // the worker was idle but there is nothing to refresh
         kThreadFailed, // the worker thread could not be started
+        kClosed,       // Close was called: no refresh starts any more
     };
 
     // The update-task semaphore gets ScanningThreadCount(maxScanningThreads)

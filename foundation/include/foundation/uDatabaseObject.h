@@ -83,6 +83,9 @@ public:
     virtual int getErrorCode();
     // The error table's text for the current code (it replaces the message).
     virtual uString& getErrorText();
+    // The database name given to open or selectDatabase: which file the
+    // object is on.
+    const uString& getDatabaseName() const { return m_databaseName; }
 
 protected:
     uString m_message;

@@ -108,6 +108,9 @@ public:
     // The same from a NUL-terminated text in memory.
     bool loadXml(const char* text, bool doNamespaces, bool doSchema, bool fullSchemaChecking,
                  bool createEntityReferenceNodes);
+    // The last load stopped at a fatal error: the document holds only what
+    // was built before it (a truncated body, an undeclared entity).
+    bool isPartial() const { return m_partial; }
 
     // Writes the document pretty-printed, in its own encoding (UTF-8 for a new
     // one), without a byte-order mark, through a temporary file that replaces
@@ -136,6 +139,7 @@ private:
                bool doNamespaces, bool doSchema, bool fullSchemaChecking, bool createEntityReferenceNodes);
 
     xercesc::DOMDocument* m_document = nullptr;
+    bool m_partial = false;
 };
 
 // Prints parse errors and fatal errors to standard error with file, line,
@@ -146,11 +150,13 @@ public:
     void warning(const xercesc::SAXParseException& exception) override;
     void error(const xercesc::SAXParseException& exception) override;
     void fatalError(const xercesc::SAXParseException& exception) override;
-    void resetErrors() override { m_sawErrors = false; }
+    void resetErrors() override { m_sawErrors = m_sawFatalErrors = false; }
     bool sawErrors() const { return m_sawErrors; }
+    bool sawFatalErrors() const { return m_sawFatalErrors; }
 
 private:
     bool m_sawErrors = false;
+    bool m_sawFatalErrors = false;
 };
 
 // Prints serializer errors to standard error and lets the writer go on.

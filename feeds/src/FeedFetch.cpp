@@ -1,0 +1,229 @@
+#include "StringTable.h"
+#include "feeds/FeedStore.h"
+#include "feeds/MessageBox.h"
+#include "feeds/Preference.h"
+#include "feeds/WebFetch.h"
+#include "foundation/uFile.h"
+#include "foundation/uHash.h"
+#include "foundation/uXml.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr int kFeedTimeoutSeconds = 60;
+
+std::string TableText(int id)
+{
+    return std::string(resources::FindString(id));
+}
+
+// Creates an empty file of a name nobody uses yet in the temp folder: the
+// MD5 of the URL, or that followed by ".1", ".2", ... Creating it reserves the
+// name, so two stores fetching one URL at once never share a file. The empty
+// file is not taken for a partial download to resume.
+bool ReserveTargetFile(const uString& url, uFile& target)
+{
+    const uFile folder = CPreference::GetInstance()->GetTempDir();
+    if (folder.getPath().isEmpty())
+        return false;
+    uMD5 digest(0);
+    digest.hashString(url.c_str());
+    uString name;
+    digest.getHexDigest(name);
+    for (int number = 0; number < 100000; ++number)
+    {
+        uString candidate(name);
+        if (number > 0)
+            candidate.format("%s.%d", name.c_str(), number);
+        uFile file(folder.getPath().c_str(), candidate.c_str());
+        const int descriptor = ::open(file.getPath().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (descriptor >= 0)
+        {
+            ::close(descriptor);
+            target = file;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// Cuts every "<!DOCTYPE ...>" out of the text, again and again, since a cut
+// can join the pieces of a new one. A declaration without a ">" after it
+// stays as it is and ends the search. An internal subset is cut at its first
+// ">", which leaves the rest of it in the text.
+void RemoveDocumentTypes(uString& text)
+{
+    static const std::string kDeclaration = "<!DOCTYPE";
+    std::string remaining(text.c_str(), static_cast<std::size_t>(text.getLength()));
+    bool cut = true;
+    while (cut)
+    {
+        cut = false;
+        std::string kept;
+        std::size_t position = 0;
+        for (;;)
+        {
+            const std::size_t start = remaining.find(kDeclaration, position);
+            const std::size_t end = start == std::string::npos ? start : remaining.find('>', start);
+            if (end == std::string::npos)
+                break;
+            kept.append(remaining, position, start - position);
+            position = end + 1;
+            cut = true;
+        }
+        kept.append(remaining, position, std::string::npos);
+        remaining.swap(kept);
+    }
+    text.assign(remaining.c_str(), 0, static_cast<int>(remaining.size()));
+}
+
+} // namespace
+
+CFeedStore::CFeedStore(const uString& url, bool showMessages) : CFeedStore()
+{
+    FetchFeed(url, 0, true, showMessages);
+}
+
+bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool showMessages,
+                           const std::atomic<bool>* abortFlag)
+{
+    Reset();
+    documentPartial = false;
+    if (url.startsWith("file://"))
+        return LoadFeedFile(uFile(url.c_str() + 7), showMessages);
+
+    uFile target;
+    bool fetched = false;
+    if (ReserveTargetFile(url, target))
+    {
+        if (timeout == 0)
+            timeout = CPreference::GetInstance()->GetGeneralSection().nDefaultTimeout;
+        fetched = FetchUrlToFile(url, target, timeout, nullptr, login, showMessages, nullptr, abortFlag);
+    }
+    bool result = false;
+    if (!fetched)
+    {
+        errorCode = kDownloadFailed;
+        errorText.format(TableText(3009).c_str(), url.c_str());
+        if (showMessages)
+            CMessageBox::Display(errorText);
+    }
+    else
+        result = LoadFeedFile(target, showMessages);
+    if (!target.getPath().isEmpty() && target.exists())
+        target.remove();
+    return result;
+}
+
+bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
+{
+    if (!file.exists())
+        return false;
+    uXmlDocument document;
+    // Namespaces and schema processing on, then schema off, then namespaces
+    // off too; entity-reference nodes on in all three.
+    const bool attempts[3][2] = {{true, true}, {true, false}, {false, false}};
+    bool loaded = false;
+    for (const auto& flags : attempts)
+    {
+        if (document.load(file.getPath().c_str(), flags[0], flags[1], false, true) &&
+            document.getDocumentElement())
+        {
+            loaded = true;
+            break;
+        }
+    }
+    if (!loaded)
+    {
+        uFile source(file.getPath().c_str(), uFile::kModeRead);
+        uString text;
+        if (source.open() && source.readAll(text))
+        {
+            RemoveDocumentTypes(text);
+            loaded =
+                document.loadXml(text.c_str(), true, true, false, false) && document.getDocumentElement();
+        }
+        source.close();
+    }
+    bool parsed = false;
+    if (loaded)
+    {
+        documentPartial = document.isPartial();
+        parsed = ParseFeedDocument(new uXmlNode(document.getDocumentElement()));
+    }
+    if (!parsed)
+    {
+        errorCode = kDocumentUnreadable;
+        errorText = TableText(3001).c_str();
+        if (showMessages)
+            CMessageBox::Display(errorText);
+    }
+    return parsed;
+}
+
+bool CFeedStore::ParseFeedDocument(uXmlNode* root)
+{
+    const uString name(root->getNodeName());
+    if (name.equalsNoCase("rdf:RDF"))
+        ParseRdfFeed(root);
+    else if (name.equalsNoCase("rss"))
+        ParseRssFeed(root);
+    else if (name.equalsNoCase("feed"))
+        ParseAtomFeed(root);
+    else
+    {
+        root->release();
+        return false;
+    }
+    return true;
+}
+
+bool CFeedStore::RefreshFeed(const uString& url, const uString& listName, bool showMessages)
+{
+    if (!FetchFeed(url, kFeedTimeoutSeconds, true, showMessages))
+        return false;
+    if (documentPartial)
+        return true;
+    return PurgeItems(url, listName, showMessages);
+}
+
+bool CFeedStore::RefreshAllFeeds(const uString& listName, bool showMessages)
+{
+    SetDatabase(listName);
+    EnsureOpen(false);
+    std::list<uString> feeds;
+    if (!dataObject.selectStringList("channel", "feed", feeds, nullptr, nullptr))
+        return false;
+    for (const uString& feed : feeds)
+        RefreshFeed(feed, listName, showMessages);
+    return true;
+}
+
+void CFeedStore::GetFeedList(const uString& listName, std::vector<uString>& feeds)
+{
+    feeds.clear();
+    SetDatabase(listName);
+    EnsureOpen(false);
+    if (!dataObject.query("select feed from channel"))
+    {
+        errorCode = kStatementFailed;
+        errorText = dataObject.getErrorText();
+        CMessageBox::Display(errorText);
+        return;
+    }
+    uString feed;
+    bool more = true;
+    while (more && dataObject.getFieldString(0, feed))
+    {
+        feeds.push_back(feed);
+        more = dataObject.moveNext();
+    }
+    dataObject.closeQuery();
+}

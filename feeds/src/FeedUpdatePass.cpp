@@ -1,0 +1,129 @@
+#include "feeds/DownloadQueue.h"
+#include "feeds/FeedStore.h"
+#include "feeds/FeedUpdate.h"
+#include "feeds/MessageBox.h"
+#include "feeds/RefreshHost.h"
+#include "foundation/uActiveXDataObjectExt.h"
+
+#include <list>
+#include <new>
+
+namespace
+{
+
+// Puts the database object on the list's file: kept when it is there already,
+// reconnected when it was closed, reopened on another file otherwise.
+bool BringToList(uActiveXDataObjectExt& database, const uString& listName)
+{
+    if (database.getDatabaseName() == listName)
+        return database.isConnected() || database.connect();
+    database.close();
+    CConnectionString connection(listName);
+    return database.open(connection.c_str(), listName.c_str(), "", "");
+}
+
+bool Stopping(const std::shared_ptr<CTaskTracker>& tracker)
+{
+    return tracker && tracker->IsStopping();
+}
+
+// Hands a slot back for a task that never ran; when that frees the last one,
+// the window hears that nothing runs, as from a finished task.
+void ReleaseSlot(uSemaphore& semaphore, uWindowHandle window)
+{
+    int countAfter = -1;
+    if (semaphore.post(&countAfter) && countAfter == semaphore.getInitialCount())
+        PostMessage(window, WM_APP_UPDATEDONE);
+}
+
+} // namespace
+
+void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHandle window,
+                    std::shared_ptr<uSemaphore> semaphore, std::shared_ptr<CDownloadQueue> downloadManager,
+                    bool postTitles, bool postStatus, bool showMessages,
+                    std::shared_ptr<CTaskTracker> tracker)
+{
+    uString status;
+    if (postStatus)
+    {
+        status.format("Compacting database %s", listName.c_str());
+        PostMessage(window, WM_APP_STATUSTEXT, 0, status);
+    }
+    CompactFeedDatabase(listName, downloadManager.get());
+
+    std::list<uString> feeds;
+    if (!BringToList(*database, listName) ||
+        !database->selectStringList("channel", "feed", feeds, nullptr, nullptr))
+    {
+        if (showMessages)
+            CMessageBox::Display(database->getErrorText());
+        return;
+    }
+
+    for (const uString& feed : feeds)
+    {
+        if (Stopping(tracker))
+            break;
+        auto* task = new (std::nothrow)
+            CFeedUpdateTask(listName, feed, window, downloadManager, postTitles, semaphore, nullptr, tracker);
+        if (!task)
+            continue;
+        if (!semaphore)
+        {
+            task->run(); // deletes the task
+            continue;
+        }
+        semaphore->wait();
+        if (Stopping(tracker))
+        {
+            delete task;
+            ReleaseSlot(*semaphore, window);
+            break;
+        }
+        auto* thread = new (std::nothrow) uThread(task);
+        if (!thread)
+        {
+            delete task;
+            ReleaseSlot(*semaphore, window);
+            continue;
+        }
+        task->SetThread(thread);
+        if (postStatus)
+        {
+            status.format("Checking Feed %s", feed.c_str());
+            PostMessage(window, WM_APP_STATUSTEXT, 0, status);
+        }
+        if (!thread->start())
+        {
+            delete thread;
+            delete task;
+            ReleaseSlot(*semaphore, window);
+        }
+        // Once started, the task owns itself and its thread: neither is touched here again.
+    }
+}
+
+unsigned RefreshWorkerProc(const std::shared_ptr<CRefreshHost>& host)
+{
+    {
+        uComInit com;
+        uActiveXDataObjectExt database;
+        uString listName;
+        // The count is read again before every list.
+        for (std::size_t i = 0; host->ListAt(i, listName); ++i)
+        {
+            if (host->GetTaskTracker()->IsStopping())
+                break;
+            const bool hidden = host->IsTrayIconShown();
+            std::shared_ptr<uSemaphore> semaphore =
+                host->IsParallelMode() ? host->GetUpdateSemaphore() : std::shared_ptr<uSemaphore>();
+            UpdateAllFeeds(&database, listName, host->GetWindow(), semaphore, host->GetDownloadQueue(),
+                           /*postTitles=*/hidden, /*postStatus=*/!hidden, /*showMessages=*/false,
+                           host->GetTaskTracker());
+            if (!host->IsHiddenInTray())
+                PostMessage(host->GetWindow(), WM_USER_FEEDUPDATED, 0, listName);
+        }
+    }
+    host->RefreshEnded();
+    return 0;
+}

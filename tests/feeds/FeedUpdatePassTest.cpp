@@ -1,0 +1,335 @@
+#include "feeds/support/RefreshFixture.h"
+
+#include <chrono>
+#include <future>
+#include <set>
+
+namespace
+{
+
+using namespace refreshtest;
+using feedsite::Items;
+
+enum class Kind
+{
+    kRss,
+    kRssWithEnclosures,
+    kRdf,
+    kAtom,
+    kMissingLater,  // answers 404 once subscribed
+    kNotAFeedLater, // answers an HTML page once subscribed
+};
+
+struct FeedCase
+{
+    std::string path;
+    Kind kind;
+    bool autoDownload;
+};
+
+// Twenty subscriptions of one list: every format, enclosures with and without
+// automatic download, and two feeds that fail at the refresh.
+class EndToEndPass : public RefreshFixture
+{
+protected:
+    EndToEndPass()
+    {
+        for (int i = 0; i < 5; ++i)
+            feeds.push_back({"/rss/" + std::to_string(i), Kind::kRss, false});
+        for (int i = 0; i < 5; ++i)
+            feeds.push_back({"/podcast/" + std::to_string(i), Kind::kRssWithEnclosures, i < 2});
+        for (int i = 0; i < 4; ++i)
+            feeds.push_back({"/rdf/" + std::to_string(i), Kind::kRdf, false});
+        for (int i = 0; i < 4; ++i)
+            feeds.push_back({"/atom/" + std::to_string(i), Kind::kAtom, false});
+        feeds.push_back({"/gone", Kind::kMissingLater, false});
+        feeds.push_back({"/portal", Kind::kNotAFeedLater, false});
+
+        for (const FeedCase& feed : feeds)
+            Serve(feed, 3);
+        for (const FeedCase& feed : feeds)
+            Subscribe("user0.mdb", site.url(feed.path), feed.autoDownload);
+        // The refresh brings two new items to every feed that still works.
+        for (const FeedCase& feed : feeds)
+        {
+            if (feed.kind == Kind::kMissingLater)
+                site.feed(feed.path, "gone", 404, "text/plain");
+            else if (feed.kind == Kind::kNotAFeedLater)
+                site.feed(feed.path, "<html><body><p>Portal</p></body></html>", 200, "text/html");
+            else
+                Serve(feed, 5);
+        }
+        MakeDue("user0.mdb");
+        site.resetCounts();
+        queue->queued.clear();
+        messages->take();
+    }
+
+    void Serve(const FeedCase& feed, int itemCount)
+    {
+        const std::string base = site.url(feed.path);
+        const bool enclosures = feed.kind == Kind::kRssWithEnclosures;
+        const std::vector<feedsite::Item> items = Items(base, "Story", 1, itemCount, enclosures);
+        if (feed.kind == Kind::kRdf)
+            site.feed(feed.path, feedsite::Rdf("R", base + "/site", items));
+        else if (feed.kind == Kind::kAtom)
+            site.feed(feed.path, feedsite::Atom("A", base + "/site", items));
+        else
+            site.feed(feed.path, feedsite::Rss("P", base + "/site", items));
+    }
+
+    // What any complete pass leaves in the database and the download queue,
+    // whichever way its tasks ran.
+    void ExpectStoredPass()
+    {
+        for (const FeedCase& feed : feeds)
+        {
+            const std::string url = site.url(feed.path);
+            const bool fails = feed.kind == Kind::kMissingLater || feed.kind == Kind::kNotAFeedLater;
+            EXPECT_EQ(ItemCount("user0.mdb", url), fails ? 3 : 5) << url;
+            EXPECT_EQ(site.gets(feed.path), 1) << url;
+        }
+        // Failed feeds are stamped too: they wait for their ttl like the others.
+        EXPECT_EQ(Query("user0.mdb", "select count(*) from channel where lastupdate < '2001-01-01'"), "0");
+        EXPECT_EQ(Query("user0.mdb", "select count(*) from channel"), "20");
+        EXPECT_EQ(Query("user0.mdb", "select count(*) from enclosure"), "25");
+        EXPECT_EQ(Query("user0.mdb", "select count(*) from item where enclosure <> 0"), "25");
+        EXPECT_EQ(site.totalGets(), 20) << "one GET per due feed, nothing else counted";
+        EXPECT_EQ(site.server().requestsFor("/favicon.ico").size(), 1u)
+            << "fetched once, at the subscription";
+
+        std::set<std::string> queuedFeeds;
+        for (const CTransferRequest& request : queue->snapshot())
+        {
+            queuedFeeds.insert(S(request.feed));
+            EXPECT_EQ(S(request.listName), "user0.mdb");
+        }
+        EXPECT_EQ(queue->snapshot().size(), 10u) << "the five enclosures of each auto-download feed";
+        EXPECT_EQ(queuedFeeds, (std::set<std::string>{site.url("/podcast/0"), site.url("/podcast/1")}));
+    }
+
+    std::vector<FeedCase> feeds;
+};
+
+TEST_F(EndToEndPass, ParallelPassStoresEveryFeedWithinTheThreadBound)
+{
+    site.setGate(3, static_cast<int>(feeds.size()));
+    auto host = MakeHost(3, /*parallel=*/true);
+    Refresh(*host, {"user0.mdb"});
+
+    ExpectStoredPass();
+    EXPECT_EQ(site.highWater(), 3) << "never more than nMaxScanningThreads at once, and really that many";
+
+    const std::vector<uWindowMessage> posted = messages->take();
+    const std::vector<std::string> status = Texts(posted, WM_APP_STATUSTEXT);
+    ASSERT_FALSE(status.empty());
+    EXPECT_EQ(status.front(), "Compacting database user0.mdb");
+    std::set<std::string> checked(status.begin() + 1, status.end());
+    std::set<std::string> expected;
+    for (const FeedCase& feed : feeds)
+        expected.insert("Checking Feed " + site.url(feed.path));
+    EXPECT_EQ(checked, expected);
+    EXPECT_EQ(status.size(), feeds.size() + 1);
+    EXPECT_GE(Texts(posted, WM_APP_UPDATEDONE).size(), 1u);
+    EXPECT_EQ(Texts(posted, WM_USER_FEEDUPDATED), std::vector<std::string>{"user0.mdb"});
+    EXPECT_TRUE(Texts(posted, WM_APP_NOTIFYNEWITEMS).empty()) << "the window is not hidden";
+    EXPECT_EQ(host->GetUpdateSemaphore()->getCount(), 3) << "every slot given back";
+}
+
+TEST_F(EndToEndPass, InlinePassStoresTheSameWithoutPerFeedMessages)
+{
+    auto host = MakeHost(3, /*parallel=*/false);
+    Refresh(*host, {"user0.mdb"});
+
+    ExpectStoredPass();
+    EXPECT_EQ(site.highWater(), 1);
+    const std::vector<uWindowMessage> posted = messages->take();
+    EXPECT_EQ(Texts(posted, WM_APP_STATUSTEXT), std::vector<std::string>{"Compacting database user0.mdb"});
+    EXPECT_TRUE(Texts(posted, WM_APP_UPDATEDONE).empty());
+    EXPECT_EQ(Texts(posted, WM_USER_FEEDUPDATED), std::vector<std::string>{"user0.mdb"});
+}
+
+class UpdatePassTest : public RefreshFixture
+{
+protected:
+    std::string Feed(const std::string& path, int last, int first = 1)
+    {
+        const std::string url = site.url(path);
+        site.feed(path, feedsite::Rss("T", url + "/site", Items(url, "t", first, last)));
+        return url;
+    }
+};
+
+TEST_F(UpdatePassTest, HiddenInTrayPostsTheFirstThreeNewTitlesAndNoStatus)
+{
+    const std::string url = Feed("/news", 0);
+    Subscribe("user0.mdb", url);
+    Feed("/news", 5);
+    MakeDue("user0.mdb");
+    messages->take();
+
+    auto host = MakeHost(2, /*parallel=*/true);
+    host->SetTrayIconShown(true);
+    host->SetHiddenInTray(true);
+    Refresh(*host, {"user0.mdb"});
+
+    const std::vector<uWindowMessage> posted = messages->take();
+    EXPECT_EQ(Texts(posted, WM_APP_NOTIFYNEWITEMS), std::vector<std::string>{"t 1\nt 2\nt 3\n"});
+    EXPECT_TRUE(Texts(posted, WM_APP_STATUSTEXT).empty());
+    EXPECT_TRUE(Texts(posted, WM_USER_FEEDUPDATED).empty());
+    EXPECT_EQ(ItemCount("user0.mdb", url), 5);
+}
+
+TEST_F(UpdatePassTest, FeedsNotDueAreNotFetchedAndKnownItemsAreNotNews)
+{
+    const std::string url = Feed("/news", 4);
+    Subscribe("user0.mdb", url);
+    Execute("user0.mdb", "UPDATE channel SET ttl=60");
+    site.resetCounts();
+    auto host = MakeHost(2, /*parallel=*/true);
+    host->SetTrayIconShown(true);
+    Refresh(*host, {"user0.mdb"});
+    EXPECT_EQ(site.gets("/news"), 0) << "stored just now, due only after 60 minutes";
+
+    MakeDue("user0.mdb");
+    messages->take();
+    Refresh(*host, {"user0.mdb"});
+    EXPECT_EQ(site.gets("/news"), 1);
+    EXPECT_EQ(ItemCount("user0.mdb", url), 4);
+    EXPECT_TRUE(Texts(messages->take(), WM_APP_NOTIFYNEWITEMS).empty()) << "every item was known";
+}
+
+TEST_F(UpdatePassTest, AMissingListFailsAloneAndIsNotCreated)
+{
+    const std::string url = Feed("/news", 1);
+    Subscribe("user0.mdb", url);
+    Feed("/news", 2);
+    MakeDue("user0.mdb");
+    messages->take();
+
+    auto host = MakeHost(2, /*parallel=*/false);
+    Refresh(*host, {"user9.mdb", "user0.mdb"});
+    EXPECT_FALSE(std::filesystem::exists(config.data("subscription/user9.mdb")));
+    EXPECT_EQ(ItemCount("user0.mdb", url), 2);
+    const std::vector<uWindowMessage> posted = messages->take();
+    EXPECT_EQ(Texts(posted, WM_USER_FEEDUPDATED), (std::vector<std::string>{"user9.mdb", "user0.mdb"}));
+}
+
+TEST_F(UpdatePassTest, AListWithoutFeedsStartsNoTaskAndPostsNoUpdateDone)
+{
+    auto host = MakeHost(2, /*parallel=*/true);
+    Refresh(*host, {"user0.mdb"});
+    const std::vector<uWindowMessage> posted = messages->take();
+    EXPECT_TRUE(Texts(posted, WM_APP_UPDATEDONE).empty());
+    EXPECT_EQ(Texts(posted, WM_APP_STATUSTEXT), std::vector<std::string>{"Compacting database user0.mdb"});
+    EXPECT_EQ(Texts(posted, WM_USER_FEEDUPDATED), std::vector<std::string>{"user0.mdb"});
+}
+
+// List files differing only in case are two files here: the pass must not
+// keep the connection of one for the other.
+TEST_F(UpdatePassTest, ListNamesDifferingInCaseAreDifferentLists)
+{
+    AddList("User0.mdb");
+    const std::string lower = Feed("/lower", 1);
+    const std::string upper = Feed("/upper", 1);
+    Subscribe("user0.mdb", lower);
+    Subscribe("User0.mdb", upper);
+    Feed("/lower", 3);
+    Feed("/upper", 4);
+    MakeDue("user0.mdb");
+    MakeDue("User0.mdb");
+
+    auto host = MakeHost(2, /*parallel=*/false);
+    Refresh(*host, {"user0.mdb", "User0.mdb"});
+    EXPECT_EQ(ItemCount("user0.mdb", lower), 3);
+    EXPECT_EQ(ItemCount("User0.mdb", upper), 4);
+    EXPECT_EQ(ItemCount("user0.mdb", upper), 0);
+}
+
+// A body cut short keeps what was read before the fault, but cannot tell which
+// stored items the feed dropped: the purge is skipped. A complete body purges.
+TEST_F(UpdatePassTest, PartialDocumentsAreStoredButNeverPurge)
+{
+    CPreference::GeneralSection general = CPreference::GetInstance()->GetGeneralSection();
+    general.bAutoPurge = true;
+    general.bPurgeItemOldThan = false;
+    CPreference::GetInstance()->SetGeneralSection(general);
+    const std::string url = Feed("/news", 4);
+    Subscribe("user0.mdb", url);
+
+    std::string body = feedsite::Rss("T", url + "/site", Items(url, "t", 5, 6));
+    body.resize(body.rfind("<item>") + 10); // the second item is cut in its title
+    site.feed("/news", body);
+    MakeDue("user0.mdb");
+    auto host = MakeHost(2, /*parallel=*/false);
+    Refresh(*host, {"user0.mdb"});
+    EXPECT_EQ(ItemCount("user0.mdb", url), 5) << "four kept, the complete new one added";
+
+    Feed("/news", 5, 5);
+    MakeDue("user0.mdb");
+    Refresh(*host, {"user0.mdb"});
+    EXPECT_EQ(ItemCount("user0.mdb", url), 1) << "only the item the feed still carries";
+}
+
+TEST_F(UpdatePassTest, RefreshAllStartsOneWorkerAtATime)
+{
+    const std::string url = Feed("/held", 1);
+    Subscribe("user0.mdb", url);
+    MakeDue("user0.mdb");
+    // The feed is answered only once the test has seen the refresh running.
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    site.server().route("/held",
+                        [released](const testsupport::HttpRequest&)
+                        {
+                            released.wait_for(std::chrono::seconds(30));
+                            return testsupport::TextResponse(200, "<rss/>");
+                        });
+    auto host = MakeHost(2, /*parallel=*/true);
+    EXPECT_EQ(host->RefreshAll({}), CRefreshHost::RefreshStart::kNoLists);
+    ASSERT_EQ(host->RefreshAll({"user0.mdb"}), CRefreshHost::RefreshStart::kStarted);
+    EXPECT_EQ(host->RefreshAll({"other.mdb"}), CRefreshHost::RefreshStart::kRunning);
+    uString list;
+    EXPECT_TRUE(host->ListAt(0, list));
+    EXPECT_EQ(S(list), "user0.mdb") << "a refused start leaves the running lists alone";
+    EXPECT_FALSE(host->ListAt(1, list));
+    release->set_value();
+    ASSERT_TRUE(host->WaitIdle(60000));
+    EXPECT_FALSE(host->IsRefreshRunning());
+    EXPECT_EQ(host->RefreshAll({"user0.mdb"}), CRefreshHost::RefreshStart::kStarted);
+    ASSERT_TRUE(host->WaitIdle(60000));
+}
+
+// The close aborts a fetch in progress instead of waiting out its time-out,
+// and an aborted feed is not stamped: it stays due for the next start.
+TEST_F(UpdatePassTest, CloseAbortsRunningFetchesAndLeavesTheFeedDue)
+{
+    const std::string url = Feed("/stall", 1);
+    Subscribe("user0.mdb", url);
+    MakeDue("user0.mdb");
+    testsupport::HttpResponse stall = testsupport::TextResponse(200, "<rss>");
+    stall.stallAfterHeaders = true;
+    site.server().serve("/stall", stall);
+    site.server().clearLog();
+
+    auto host = MakeHost(2, /*parallel=*/true);
+    ASSERT_EQ(host->RefreshAll({"user0.mdb"}), CRefreshHost::RefreshStart::kStarted);
+    for (int i = 0; i < 3000 && site.server().requestsFor("/stall").empty(); ++i)
+        SleepMs(10);
+    ASSERT_EQ(site.server().requestsFor("/stall").size(), 1u);
+    EXPECT_TRUE(host->Close(30000));
+    EXPECT_EQ(host->GetTaskTracker()->RunningTasks(), 0u);
+    EXPECT_EQ(host->RefreshAll({"user0.mdb"}), CRefreshHost::RefreshStart::kClosed);
+    EXPECT_EQ(Query("user0.mdb", "select lastupdate from channel"), "2000-01-01 00:00:00");
+}
+
+TEST(RefreshHostTest, ScanningThreadsOutsideOneToEightBecomeTwo)
+{
+    EXPECT_EQ(CRefreshHost::ScanningThreadCount(0), 2);
+    EXPECT_EQ(CRefreshHost::ScanningThreadCount(1), 1);
+    EXPECT_EQ(CRefreshHost::ScanningThreadCount(8), 8);
+    EXPECT_EQ(CRefreshHost::ScanningThreadCount(12), 2);
+    EXPECT_EQ(CRefreshHost::Create(0, nullptr, -3)->GetUpdateSemaphore()->getCount(), 2);
+}
+
+} // namespace
