@@ -61,6 +61,11 @@ CDownloadManager::~CDownloadManager()
 {
     m_stopping = true;
     m_limiter.ShutDown(); // wakes a starter waiting for a slot
+    {
+        std::lock_guard<std::mutex> lock(m_starterLock);
+        if (m_starter.joinable())
+            m_starter.join();
+    }
     StopAllTasks();
     WaitForTasks();
     m_engine.reset();

@@ -136,13 +136,18 @@ bool CDownloadManager::LaunchTask(const CTransferItem& record, bool holdsSlot)
     bool started = false;
     {
         std::lock_guard<std::mutex> lock(m_taskLock);
-        m_tasks.push_back(TaskSlot{std::move(task), std::make_unique<uThread>(raw), false});
-        TaskSlot& slot = m_tasks.back();
-        slot.thread->setDetached(false);
-        slot.thread->setName("transfer");
-        started = slot.thread->start();
-        if (!started)
-            m_tasks.pop_back();
+        // Checked under the task lock: StopAllTasks, which follows the flag,
+        // then sees every task that got past this point.
+        if (!m_stopping)
+        {
+            m_tasks.push_back(TaskSlot{std::move(task), std::make_unique<uThread>(raw), false});
+            TaskSlot& slot = m_tasks.back();
+            slot.thread->setDetached(false);
+            slot.thread->setName("transfer");
+            started = slot.thread->start();
+            if (!started)
+                m_tasks.pop_back();
+        }
     }
     if (!started)
     {
