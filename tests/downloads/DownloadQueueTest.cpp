@@ -1,11 +1,9 @@
 // The manager's queue under concurrent use, stop and cancel without a task,
 // the transfer limit, the free-space test and the scheduler arithmetic.
-#include "DownloadTestSupport.h"
-#include "downloads/DownloadManager.h"
+#include "TaskTestFixture.h"
 
 #include <atomic>
 #include <climits>
-#include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <thread>
@@ -14,8 +12,7 @@ namespace
 {
 
 using downloadtest::RecordingHost;
-using downloadtest::S;
-using downloadtest::TestEnvironment;
+using downloadtest::TaskTest;
 using downloadtest::U;
 
 CTransferItem Record(int n, int status = CTransferItem::kNew)
@@ -27,66 +24,50 @@ CTransferItem Record(int n, int status = CTransferItem::kNew)
     return record;
 }
 
-TEST(DownloadQueueTest, OneEntryPerIdentityAndCopiesOut)
-{
-    TestEnvironment environment;
-    CDownloadManager manager(environment, nullptr, nullptr);
-    CTransferItem first = Record(1);
-    EXPECT_TRUE(manager.AddItem(first));
-    CTransferItem again = Record(1, CTransferItem::kComplete);
-    EXPECT_TRUE(manager.AddItem(again)); // already queued: nothing changes
-    EXPECT_TRUE(manager.AddItem(Record(2)));
-    ASSERT_EQ(manager.GetItems().size(), 2u);
-    EXPECT_EQ(manager.GetItems()[0].status, CTransferItem::kNew);
-    EXPECT_EQ(manager.CountByStatus(CTransferItem::kNew), 2);
+using DownloadQueueTest = TaskTest;
 
-    // The request form (the feed engine's) builds the same identity.
+TEST_F(DownloadQueueTest, OneEntryPerIdentityAndSetsReachBothOrNeither)
+{
+    CDownloadManager manager(m_environment, nullptr);
+    EXPECT_TRUE(manager.AddItem(Record(1)));
+    EXPECT_TRUE(manager.AddItem(Record(1, CTransferItem::kComplete))); // queued already: unchanged
+    ASSERT_EQ(manager.GetItems().size(), 1u);
+    EXPECT_EQ(manager.GetItems()[0].status, CTransferItem::kNew);
+
+    // The feed engine's request builds the same identity.
     CTransferRequest request;
-    request.type = 0;
-    request.media = 1;
     request.label = U("News");
     request.listName = U("list.mdb");
     request.feed = U("http://site/feed");
     request.item = U("http://site/item1");
     request.link = U("http://127.0.0.1:1/show1.mp3");
-    request.length = 5'000'000'000LL;
-    EXPECT_TRUE(manager.AddItem(request));
-    EXPECT_EQ(manager.GetItems().size(), 2u);
     EXPECT_TRUE(manager.RemoveItem(request));
     EXPECT_FALSE(manager.RemoveItem(request));
-    EXPECT_FALSE(manager.Contains(first));
 
-    // Set operations reach the entry and the caller's record, or neither.
-    CTransferItem second = Record(2);
-    EXPECT_TRUE(manager.SetStatus(second, CTransferItem::kFailed));
-    EXPECT_EQ(second.status, CTransferItem::kFailed);
-    EXPECT_TRUE(manager.SetRetry(second, 7));
-    CTransferItem copy;
-    ASSERT_TRUE(manager.GetItemByItem(U("http://site/item2"), copy));
-    EXPECT_EQ(copy.status, CTransferItem::kFailed);
-    EXPECT_EQ(copy.retry, 7);
-    EXPECT_FALSE(manager.SetStatus(first, CTransferItem::kComplete));
-    EXPECT_EQ(first.status, CTransferItem::kNew);
+    CTransferItem queued = Record(2);
+    CTransferItem absent = Record(3);
+    manager.AddItem(queued);
+    EXPECT_TRUE(manager.SetStatus(queued, CTransferItem::kFailed));
+    EXPECT_EQ(queued.status, CTransferItem::kFailed);
+    EXPECT_EQ(manager.CountByStatus(CTransferItem::kFailed), 1);
+    EXPECT_FALSE(manager.SetStatus(absent, CTransferItem::kComplete));
+    EXPECT_EQ(absent.status, CTransferItem::kNew);
 
-    second.localfile.setPath("/somewhere/show2.mp3");
-    second.length = 99;
-    EXPECT_TRUE(manager.SetLocalFile(second));
-    ASSERT_TRUE(manager.GetItemByPath(uFile("/somewhere/show2.mp3"), copy));
-    EXPECT_EQ(copy.length, 99u);
+    queued.localfile.setPath("/somewhere/show2.mp3");
+    EXPECT_TRUE(manager.SetLocalFile(queued));
     manager.RemoveByPath(uFile("/somewhere/show2.mp3"));
     EXPECT_TRUE(manager.GetItems().empty());
 }
 
-TEST(DownloadQueueTest, ConcurrentChangesKeepTheQueueWhole)
+TEST_F(DownloadQueueTest, ConcurrentChangesKeepTheQueueWhole)
 {
-    TestEnvironment environment;
-    CDownloadManager manager(environment, nullptr, nullptr);
-    std::atomic<bool> failed{false};
+    CDownloadManager manager(m_environment, nullptr);
+    std::atomic<bool> torn{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
     {
         threads.emplace_back(
-            [&manager, &failed, t]
+            [&manager, &torn, t]
             {
                 for (int i = 0; i < 400; ++i)
                 {
@@ -95,29 +76,25 @@ TEST(DownloadQueueTest, ConcurrentChangesKeepTheQueueWhole)
                     manager.SetStatus(record, CTransferItem::kQueued);
                     for (const CTransferItem& item : manager.GetItems())
                         if (item.id.getLength() != 131)
-                            failed = true;
+                            torn = true;
                     if (i % 3 == 0)
                         manager.RemoveItem(record);
-                    manager.CountByStatus(CTransferItem::kQueued);
                 }
             });
     }
     for (std::thread& thread : threads)
         thread.join();
-    EXPECT_FALSE(failed);
-    // Every thread's last pass left its 20 records minus those removed last.
+    EXPECT_FALSE(torn);
     for (const CTransferItem& item : manager.GetItems())
         EXPECT_EQ(item.status, CTransferItem::kQueued);
 }
 
-TEST(DownloadQueueTest, StopAndCancelReachEntriesWithoutATask)
+TEST_F(DownloadQueueTest, StopAndCancelReachEntriesWithoutATask)
 {
-    TestEnvironment environment;
-    CDownloadManager manager(environment, nullptr, nullptr);
+    CDownloadManager manager(m_environment, nullptr);
     CTransferItem fresh = Record(1, CTransferItem::kNew);
     CTransferItem stale = Record(2, CTransferItem::kDownloaded);
     manager.AddItem(fresh);
-    manager.AddItem(stale);
 
     // A New record has nothing to stop, so Cancel leaves it alone too.
     EXPECT_FALSE(manager.StopItem(fresh));
@@ -127,22 +104,20 @@ TEST(DownloadQueueTest, StopAndCancelReachEntriesWithoutATask)
     // An active entry left without a task (after a crash) can still be ended;
     // cancelling deletes its partial file in the record's temp folder.
     CTransferContext context;
-    context.tempDir = environment.GetSettings().tempDir;
+    context.tempDir = m_preference->GetTempDir();
     stale.length = 1;
     ASSERT_TRUE(stale.Prepare(context));
     uFile partial(stale.localfile.getPath().c_str(), uFile::kModeWrite);
     ASSERT_TRUE(partial.open() && partial.writeText("part") && partial.close());
-    manager.SetLocalFile(stale);
+    manager.AddItem(stale);
     EXPECT_TRUE(manager.CancelItem(stale));
     EXPECT_EQ(manager.GetItems()[1].status, CTransferItem::kCancelled);
-    EXPECT_FALSE(stale.localfile.exists());
     uString folder;
     stale.localfile.getDirectory(folder);
     EXPECT_FALSE(uFile(folder.c_str()).exists());
-    EXPECT_FALSE(manager.StopItem(Record(3)));
 }
 
-TEST(DownloadQueueTest, LimitAndFreeSpace)
+TEST_F(DownloadQueueTest, LimitAndFreeSpace)
 {
     EXPECT_EQ(TransferLimitFor(0), 1);
     EXPECT_EQ(TransferLimitFor(-1), 1);
@@ -150,20 +125,40 @@ TEST(DownloadQueueTest, LimitAndFreeSpace)
     EXPECT_EQ(TransferLimitFor(4), 4);
     EXPECT_EQ(TransferLimitFor(0x10003), 3); // the low 16 bits count
 
-    TestEnvironment environment;
-    CDownloadManager manager(environment, nullptr, nullptr);
+    RecordingHost host;
+    CDownloadManager manager(m_environment, &host);
     EXPECT_EQ(manager.GetLimit(), 2);
     EXPECT_TRUE(manager.HasEnoughFreeSpace(0));
     EXPECT_FALSE(manager.HasEnoughFreeSpace(INT_MAX)); // two pebibytes and more
-    environment.Change([](CDownloadSettings& settings) { settings.nMinFreeSpace = INT_MAX; });
+    ChangeDownload([](CPreference::DownloadSection& section) { section.nMinFreeSpace = INT_MAX; });
     EXPECT_FALSE(manager.HasEnoughFreeSpace(0));
-
     // Short of space, a pass starts nothing and leaves the timer alone.
-    RecordingHost host;
-    CDownloadManager hosted(environment, &host, nullptr);
-    EXPECT_FALSE(hosted.StartPending());
+    EXPECT_FALSE(manager.StartPending());
     EXPECT_TRUE(host.Timers().empty());
-    EXPECT_FALSE(hosted.IsBusy());
+    EXPECT_FALSE(manager.IsBusy());
+}
+
+TEST_F(DownloadQueueTest, AnEmptyPassArmsTimerTwoAndFixesTheInterval)
+{
+    ChangeDownload([](CPreference::DownloadSection& section) { section.nSchedulerInterval = 0; });
+    RecordingHost host;
+    CDownloadManager manager(m_environment, &host);
+    EXPECT_TRUE(manager.StartPending());
+    ASSERT_EQ(host.Timers().size(), 1u);
+    EXPECT_EQ(host.Timers()[0].id, 2);
+    EXPECT_TRUE(host.Timers()[0].armed);
+    EXPECT_EQ(host.Timers()[0].milliseconds, 300000u);
+    EXPECT_EQ(m_preference->GetDownloadSection().nSchedulerInterval, 5);
+
+    ChangeDownload(
+        [](CPreference::DownloadSection& section)
+        {
+            section.bIntervalScheduler = false;
+            for (bool& enabled : section.bEnableTimer)
+                enabled = false;
+        });
+    EXPECT_EQ(manager.SetScheduleTimer(), 0u);
+    EXPECT_FALSE(host.Timers().back().armed);
 }
 
 class ScheduleTest : public ::testing::Test
@@ -206,29 +201,6 @@ TEST_F(ScheduleTest, IntervalAndDailyTimes)
               std::optional<uint64_t>((22 * 3600 + 30 * 60) * 1000ull));
     // Fired at its own minute, a single time is set for tomorrow, not dropped.
     EXPECT_EQ(ComputeScheduleDelay(settings, At(9, 0, 15)), std::optional<uint64_t>(86400 * 1000ull));
-}
-
-TEST_F(ScheduleTest, TheManagerArmsOrKillsTimerTwo)
-{
-    TestEnvironment environment;
-    environment.Change(
-        [](CDownloadSettings& settings)
-        {
-            settings.bIntervalScheduler = true;
-            settings.nSchedulerInterval = 0;
-        });
-    RecordingHost host;
-    CDownloadManager manager(environment, &host, nullptr);
-    EXPECT_TRUE(manager.StartPending()); // an empty queue still re-arms
-    ASSERT_EQ(host.Timers().size(), 1u);
-    EXPECT_EQ(host.Timers()[0].id, 2);
-    EXPECT_TRUE(host.Timers()[0].armed);
-    EXPECT_EQ(host.Timers()[0].milliseconds, 300000u);
-    EXPECT_EQ(environment.GetSettings().nSchedulerInterval, 5);
-
-    environment.Change([](CDownloadSettings& settings) { settings.bIntervalScheduler = false; });
-    EXPECT_EQ(manager.SetScheduleTimer(), 0u);
-    EXPECT_FALSE(host.Timers().back().armed);
 }
 
 } // namespace

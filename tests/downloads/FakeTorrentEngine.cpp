@@ -55,16 +55,6 @@ bool FakeTorrentEngine::WasDuplicate()
     return m_lastWasDuplicate;
 }
 
-bool FakeTorrentEngine::GetStatusByName(uString name, CTorrentStatus& status)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    Torrent* torrent = ByName(S(name));
-    if (!torrent)
-        return false;
-    status = torrent->status;
-    return true;
-}
-
 bool FakeTorrentEngine::GetStatusByFile(uFile torrentFile, CTorrentStatus& status)
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -72,15 +62,6 @@ bool FakeTorrentEngine::GetStatusByFile(uFile torrentFile, CTorrentStatus& statu
     if (it == m_torrents.end())
         return false;
     status = it->second.status;
-    return true;
-}
-
-bool FakeTorrentEngine::ListTorrents(std::vector<CTorrentStatus>& torrents)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    torrents.clear();
-    for (const auto& [path, torrent] : m_torrents)
-        torrents.push_back(torrent.status);
     return true;
 }
 
@@ -102,21 +83,6 @@ bool FakeTorrentEngine::GetFiles(uString name, std::vector<TorrentFileEntry>& fi
         return false;
     files = torrent->files;
     return true;
-}
-
-bool FakeTorrentEngine::GetFilesByFile(uFile torrentFile, std::vector<TorrentFileEntry>& files)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    auto it = m_torrents.find(S(torrentFile.getPath()));
-    if (it == m_torrents.end())
-        return false;
-    files = it->second.files;
-    return true;
-}
-
-bool FakeTorrentEngine::TestTorrentFile(uFile torrentFile)
-{
-    return Holds(S(torrentFile.getPath()));
 }
 
 bool FakeTorrentEngine::AddTorrent(uFile torrentFile)
@@ -161,22 +127,6 @@ bool FakeTorrentEngine::RemoveTorrentByFile(uFile torrentFile)
     return m_torrents.erase(S(torrentFile.getPath())) != 0;
 }
 
-bool FakeTorrentEngine::ResumeTorrent(uString name)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    Record("ResumeTorrent");
-    Torrent* torrent = ByName(S(name));
-    return torrent && (torrent->status.active = true);
-}
-
-bool FakeTorrentEngine::PauseTorrent(uString name)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    Record("PauseTorrent");
-    Torrent* torrent = ByName(S(name));
-    return torrent && !(torrent->status.active = false);
-}
-
 bool FakeTorrentEngine::PauseTorrentByFile(uFile torrentFile)
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -186,16 +136,6 @@ bool FakeTorrentEngine::PauseTorrentByFile(uFile torrentFile)
         return false;
     it->second.status.active = false;
     it->second.status.state = CTorrentStatus::kPaused;
-    return true;
-}
-
-bool FakeTorrentEngine::ReadTorrentName(uFile torrentFile, uString& name)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    auto it = m_torrents.find(S(torrentFile.getPath()));
-    if (it == m_torrents.end())
-        return false;
-    name = it->second.status.name;
     return true;
 }
 

@@ -37,22 +37,23 @@ public:
     bool SetMaxUploads(int) override { return true; }
     bool SetMaxConnections(int) override { return true; }
     bool SetProxy(uString, int, uString, uString) override { return true; }
-    bool GetStatusByName(uString name, CTorrentStatus& status) override;
+    // Not used by the download manager.
+    bool GetStatusByName(uString, CTorrentStatus&) override { return false; }
     bool GetStatusByFile(uFile torrentFile, CTorrentStatus& status) override;
-    bool ListTorrents(std::vector<CTorrentStatus>& torrents) override;
+    bool ListTorrents(std::vector<CTorrentStatus>&) override { return false; }
     bool GetDataName(uFile torrentFile, uString& dataName) override;
     bool GetFiles(uString name, std::vector<TorrentFileEntry>& files) override;
-    bool GetFilesByFile(uFile torrentFile, std::vector<TorrentFileEntry>& files) override;
+    bool GetFilesByFile(uFile, std::vector<TorrentFileEntry>&) override { return false; }
     bool GetTrackers(uString, std::vector<TorrentTrackerEntry>&) override { return false; }
     bool GetPeers(uString, std::vector<TorrentPeerEntry>&) override { return false; }
-    bool TestTorrentFile(uFile torrentFile) override;
+    bool TestTorrentFile(uFile) override { return false; }
     bool AddTorrent(uFile torrentFile) override;
     bool RemoveTorrent(uString name) override;
     bool RemoveTorrentByFile(uFile torrentFile) override;
-    bool ResumeTorrent(uString name) override;
-    bool PauseTorrent(uString name) override;
+    bool ResumeTorrent(uString) override { return false; }
+    bool PauseTorrent(uString) override { return false; }
     bool PauseTorrentByFile(uFile torrentFile) override;
-    bool ReadTorrentName(uFile torrentFile, uString& name) override;
+    bool ReadTorrentName(uFile, uString&) override { return false; }
 
 private:
     Torrent* ByName(const std::string& name);

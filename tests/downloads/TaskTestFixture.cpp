@@ -45,6 +45,13 @@ std::string TaskTest::StoredRow(const CTransferItem& record)
     return row;
 }
 
+void TaskTest::ChangeDownload(const std::function<void(CPreference::DownloadSection&)>& change)
+{
+    CPreference::DownloadSection section = m_preference->GetDownloadSection();
+    change(section);
+    m_preference->SetDownloadSection(section);
+}
+
 CTransferItem TaskTest::Queued(CDownloadManager& manager, const CTransferItem& record)
 {
     manager.AddItem(record);

@@ -10,6 +10,7 @@
 #include "feeds/support/ConfigHome.h"
 #include "support/LocalHttpServer.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -31,6 +32,7 @@ protected:
     std::string StoredRow(const CTransferItem& record);
     std::string Data(const std::string& relative) const { return m_home.data(relative); }
     CTransferItem Queued(CDownloadManager& manager, const CTransferItem& record);
+    void ChangeDownload(const std::function<void(CPreference::DownloadSection&)>& change);
 
     testsupport::ConfigHome m_home;
     CPreference* m_preference;

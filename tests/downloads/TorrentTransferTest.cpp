@@ -3,7 +3,6 @@
 // download. Stop and Cancel reach the engine.
 #include "FakeTorrentEngine.h"
 #include "TaskTestFixture.h"
-#include "feeds/MediaTypes.h"
 
 #include <filesystem>
 #include <fstream>
@@ -74,38 +73,15 @@ TEST_F(TaskTest, WithoutAnEngineTheTorrentFileIsTheDownload)
     EXPECT_EQ(StoredRow(record), "torrent/" + name + "|22|audio/mpeg");
 }
 
-TEST_F(TorrentTaskTest, AFinishedSingleFileIsFiledByItsKind)
-{
-    const CTransferItem record = TorrentRecord("clip");
-    m_manager->AddItem(record);
-    RunOnce(record);
-    EXPECT_EQ(Status(record), CTransferItem::kDownloading);
-    ASSERT_TRUE(m_engine->Holds(TorrentPath(record)));
-
-    // Still running: another pass changes nothing.
-    RunOnce(record);
-    EXPECT_EQ(Status(record), CTransferItem::kDownloading);
-
-    std::filesystem::create_directories(Data("torrent"));
-    {
-        std::ofstream(Data("torrent/clip.mp4")) << "video bytes";
-    }
-    m_engine->Finish(TorrentPath(record), {TorrentFileEntry{11, 11, U("clip.mp4")}}, 11);
-    RunOnce(record);
-    EXPECT_EQ(Status(record), CTransferItem::kComplete);
-    EXPECT_EQ(ReadFileBytes(Data("library/My Movie/News/clip.mp4")), "video bytes");
-    EXPECT_FALSE(FileExists(Data("torrent/clip.mp4")));
-    EXPECT_FALSE(FileExists(TorrentPath(record)));
-    EXPECT_FALSE(m_engine->Holds(TorrentPath(record)));
-    EXPECT_EQ(StoredRow(record), "My Movie/News/clip.mp4|11|" + S(GetMimeTypeFromExtension(U("clip.mp4"))));
-}
-
 TEST_F(TorrentTaskTest, AFinishedFolderMovesWhole)
 {
     const CTransferItem record = TorrentRecord("album");
     m_manager->AddItem(record);
     RunOnce(record);
     ASSERT_EQ(Status(record), CTransferItem::kDownloading);
+    ASSERT_TRUE(m_engine->Holds(TorrentPath(record)));
+    RunOnce(record); // still running: nothing changes
+    EXPECT_EQ(Status(record), CTransferItem::kDownloading);
     std::filesystem::create_directories(Data("torrent/Album/disc 2"));
     std::ofstream(Data("torrent/Album/one.mp3")) << "1";
     std::ofstream(Data("torrent/Album/disc 2/two.mp3")) << "22";
@@ -116,6 +92,9 @@ TEST_F(TorrentTaskTest, AFinishedFolderMovesWhole)
     EXPECT_EQ(Status(record), CTransferItem::kComplete);
     EXPECT_EQ(ReadFileBytes(Data("library/My Download/News/Album/disc 2/two.mp3")), "22");
     EXPECT_EQ(StoredRow(record), "My Download/News/Album|3|application/octet-stream");
+    EXPECT_FALSE(FileExists(Data("torrent/Album")));
+    EXPECT_FALSE(FileExists(TorrentPath(record)));
+    EXPECT_FALSE(m_engine->Holds(TorrentPath(record)));
 }
 
 TEST_F(TorrentTaskTest, ARefusedTorrentIsDuplicatedOrFailed)

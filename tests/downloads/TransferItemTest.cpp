@@ -4,6 +4,7 @@
 
 #include "DownloadTestSupport.h"
 #include "support/LocalHttpServer.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <regex>
