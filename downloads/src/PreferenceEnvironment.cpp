@@ -3,8 +3,6 @@
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
 
-#include <cstdlib>
-
 CPreferenceEnvironment::CPreferenceEnvironment(CPreference& preference) : m_preference(preference) {}
 
 CDownloadSettings CPreferenceEnvironment::GetSettings()
@@ -29,13 +27,6 @@ CDownloadSettings CPreferenceEnvironment::GetSettings()
     settings.nMaxUploadTask = torrent.nMaxUploadTask;
     settings.nListenPortNumber1 = torrent.nListenPortNumber1;
     settings.nListenPortNumber2 = torrent.nListenPortNumber2;
-
-    const CPreference::ProxySection proxy = m_preference.GetProxySection();
-    settings.proxy.host = proxy.strHostname;
-    settings.proxy.port = std::atoi(proxy.strPort.c_str());
-    settings.proxy.socks5 = proxy.bSock5;
-    settings.proxy.user = proxy.strUsername;
-    settings.proxy.password = proxy.strPassword;
 
     settings.tempDir = m_preference.GetTempDir();
     settings.torrentDir = m_preference.GetTorrentDir();

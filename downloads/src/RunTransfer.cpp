@@ -43,7 +43,6 @@ CTransferContext CDownloadManager::MakeContext(const CDownloadSettings& settings
     CTransferContext context;
     context.tempDir = settings.tempDir;
     context.torrentDir = settings.torrentDir;
-    context.proxy = settings.proxy;
     context.abortFlag = task ? task->GetAbortFlag() : nullptr;
     return context;
 }

@@ -1,12 +1,15 @@
 #include "downloads/TransferItem.h"
 
-#include "foundation/uCurlTransfer.h"
+#include "feeds/WebFetch.h"
 #include "foundation/uHash.h"
 
 #include <cstdlib>
 
 namespace
 {
+
+// Seconds a worker waits for the answer to a header request.
+constexpr int kHeaderTimeout = 60;
 
 const char* const kStatusNames[CTransferItem::kStatusCount] = {
     "New",     "Queued", "Downloading", "Downloaded", "Complete",
@@ -24,13 +27,14 @@ uString NameFromLink(const uString& link)
     return name;
 }
 
-void Configure(uCurlTransfer& transfer, const uString& link, const CTransferContext& context)
+// The status code of the last response in a header text; 0 when none.
+int FinalStatus(const uString& headers)
 {
-    transfer.setURL(link);
-    if (!context.proxy.host.isEmpty())
-        transfer.setProxy(context.proxy.host, context.proxy.port, context.proxy.socks5, context.proxy.user,
-                          context.proxy.password);
-    transfer.setAbortFlag(context.abortFlag);
+    const int at = headers.reverseFind("HTTP/");
+    if (at < 0)
+        return 0;
+    const int blank = headers.findChar(' ', at);
+    return blank < 0 ? 0 : std::atoi(headers.c_str() + blank + 1);
 }
 
 bool Aborted(const CTransferContext& context)
@@ -113,19 +117,21 @@ bool CTransferItem::Prepare(const CTransferContext& context)
     localfile.ensureDirectory();
     localfile.append(name.c_str());
 
-    if (length != 0)
+    // FTP servers answer no header request; such a download learns its size
+    // as it goes.
+    uString scheme(link);
+    scheme.makeLower();
+    if (length != 0 || scheme.startsWith("ftp://"))
         return true;
-    uCurlTransfer transfer;
-    Configure(transfer, link, context);
     uString headers;
-    if (!transfer.getHead(&headers) || Aborted(context))
+    if (!FetchUrlHeader(link, headers, kHeaderTimeout, false, false, context.abortFlag) || Aborted(context))
     {
         status = kFailed;
         return false;
     }
     // An error answer describes its error page, not the enclosure; some servers
     // refuse HEAD on links that GET serves, so the download itself decides.
-    if (transfer.getResponseCode() < 400)
+    if (FinalStatus(headers) < 400)
         length = GetContentLength(headers);
     return true;
 }
@@ -133,10 +139,9 @@ bool CTransferItem::Prepare(const CTransferContext& context)
 bool CTransferItem::Start(const CTransferContext& context)
 {
     status = kDownloading;
-    uCurlTransfer transfer;
-    Configure(transfer, link, context);
-    uFile target(localfile);
-    if (!transfer.downloadToFile(&target) || Aborted(context))
+    // No time-out: an episode may take hours. Stop and Cancel end it instead.
+    if (!FetchUrlToFile(link, localfile, 0, nullptr, false, false, nullptr, context.abortFlag) ||
+        Aborted(context))
     {
         status = kFailed;
         return false;

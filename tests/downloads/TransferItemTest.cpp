@@ -3,6 +3,8 @@
 #include "downloads/TransferItem.h"
 
 #include "DownloadTestSupport.h"
+#include "feeds/support/ConfigHome.h"
+#include "support/LocalFtpServer.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
@@ -97,6 +99,7 @@ protected:
         m_context.torrentDir = uFile(m_dir.file("torrent").c_str());
     }
 
+    testsupport::ConfigHome m_home; // the fetches read the proxy and cookie folder from it
     testsupport::TempDir m_dir;
     testsupport::LocalHttpServer m_server;
     CTransferContext m_context;
@@ -174,6 +177,20 @@ TEST_F(TransferFetchTest, AnUnreachableServerFailsPrepare)
     CTransferItem record = Record(link);
     EXPECT_FALSE(record.Prepare(m_context));
     EXPECT_EQ(record.status, CTransferItem::kFailed);
+}
+
+TEST_F(TransferFetchTest, AnFtpEnclosureOfUnknownSizeIsFetchedWithoutAHeaderRequest)
+{
+    if (!testsupport::LocalFtpServer::available())
+        GTEST_SKIP() << "no FTP server package";
+    testsupport::LocalFtpServer ftp;
+    ftp.write("pub/show.mp3", "ftp bytes");
+    CTransferItem record = Record(ftp.url("/pub/show.mp3"));
+    ASSERT_TRUE(record.Prepare(m_context));
+    EXPECT_EQ(record.length, 0u);
+    ASSERT_TRUE(record.Start(m_context));
+    EXPECT_EQ(ReadFileBytes(S(record.localfile.getPath())), "ftp bytes");
+    EXPECT_EQ(record.length, 9u);
 }
 
 } // namespace

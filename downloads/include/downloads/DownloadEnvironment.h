@@ -32,8 +32,6 @@ struct CDownloadSettings
     int nListenPortNumber1 = 0;
     int nListenPortNumber2 = 0;
 
-    CTransferProxy proxy;
-
     // Folders of the data folder.
     uFile tempDir;
     uFile torrentDir;

@@ -6,24 +6,14 @@
 #include <atomic>
 #include <cstdint>
 
-// The proxy a transfer goes through; an empty host means none.
-struct CTransferProxy
-{
-    uString host;
-    int port = 0; // below 1: 8080
-    bool socks5 = false;
-    uString user;
-    uString password;
-};
-
 // What a record needs from its surroundings to fetch its link: the folders of
-// the data folder it downloads into, the proxy, and the flag that aborts a
-// running fetch (set from another thread by Stop and Cancel).
+// the data folder it downloads into and the flag that aborts a running fetch
+// (set from another thread by Stop and Cancel). The fetch itself applies the
+// configured proxy and the site's cookies.
 struct CTransferContext
 {
     uFile tempDir;    // plain downloads: each record in a sub-folder of its own
     uFile torrentDir; // fetched .torrent files
-    CTransferProxy proxy;
     const std::atomic<bool>* abortFlag = nullptr;
 };
 
