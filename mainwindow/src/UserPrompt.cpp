@@ -1,0 +1,68 @@
+#include "mainwindow/UserPrompt.h"
+
+#include "StringTable.h"
+
+#include <wx/msgdlg.h>
+
+namespace ui
+{
+namespace
+{
+class DialogPrompt : public CUserPrompt
+{
+public:
+    int Show(wxWindow* parent, int, const uString& text, long style) override
+    {
+        wxMessageDialog dialog(parent, wxString::FromUTF8(text.c_str()), "Kestrova", style);
+        switch (dialog.ShowModal())
+        {
+        case wxID_YES:
+            return wxYES;
+        case wxID_NO:
+            return wxNO;
+        case wxID_CANCEL:
+            return wxCANCEL;
+        default:
+            return wxOK;
+        }
+    }
+};
+
+std::shared_ptr<CUserPrompt>& InstalledPrompt()
+{
+    static std::shared_ptr<CUserPrompt> prompt;
+    return prompt;
+}
+
+std::shared_ptr<CUserPrompt> CurrentPrompt()
+{
+    std::shared_ptr<CUserPrompt> prompt = InstalledPrompt();
+    if (!prompt)
+        prompt = std::make_shared<DialogPrompt>();
+    return prompt;
+}
+} // namespace
+
+void CUserPrompt::Install(std::shared_ptr<CUserPrompt> prompt)
+{
+    InstalledPrompt() = std::move(prompt);
+}
+
+uString FormatString(int stringId, const uString& argument)
+{
+    std::string_view text = resources::FindString(stringId);
+    uString result(std::string(text).c_str());
+    result.replaceFirst("%s", argument.c_str());
+    return result;
+}
+
+int ShowPrompt(wxWindow* parent, int stringId, long style, const uString& argument)
+{
+    return CurrentPrompt()->Show(parent, stringId, FormatString(stringId, argument), style);
+}
+
+int ShowText(wxWindow* parent, const uString& text, long style)
+{
+    return CurrentPrompt()->Show(parent, 0, text, style);
+}
+} // namespace ui
