@@ -1,0 +1,101 @@
+#pragma once
+
+#include "foundation/uString.h"
+#include "mainwindow/HtmlCtrlPolicy.h"
+
+#include <functional>
+#include <list>
+#include <wx/event.h>
+#include <wx/string.h>
+
+class wxWebView;
+class wxWebViewEvent;
+class wxWindow;
+
+// A feed a shown page announces: its address and title.
+struct CFeedLink
+{
+    uString link;
+    uString title;
+};
+
+// One entry of the "app:" command table: the name after "app:" and the
+// command it posts to the pane's parent. A null name ends the table.
+struct CHtmlCommand
+{
+    const char* name;
+    int command;
+};
+
+// The browser of the lower right pane. It owns a wxWebView (which cannot be
+// subclassed) made as a child of the given parent, and adds: pages written
+// from text (the only way the program shows pages of its own), the source of
+// the shown page, the feed links of each loaded page, the "app:" scheme whose
+// addresses never load, and the rule that pages open windows only while
+// loading. Reports go to the status handler: (-1, none) after a write,
+// (number of feed links, none) after a page has loaded.
+//
+// User-interface thread only.
+class CHtmlCtrl : public wxEvtHandler
+{
+public:
+    using StatusHandler = std::function<void(long value, const uString* text)>;
+    using WindowOpener = std::function<void(const wxString& url)>;
+
+    CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir);
+    ~CHtmlCtrl() override;
+    CHtmlCtrl(const CHtmlCtrl&) = delete;
+    CHtmlCtrl& operator=(const CHtmlCtrl&) = delete;
+
+    // The browser window; it belongs to the parent.
+    wxWebView* GetWebView() const { return m_view; }
+
+    // Shows a page written by the program: scripts off, relative references
+    // against the template folder. Empties the feed links, reports -1 and
+    // keeps the text as the page source. 0 on success.
+    int WriteHtml(const uString& html);
+    // The text last written while it is still shown, else the browser's
+    // source of the page it shows. False, with empty text, when there is none.
+    bool GetDocumentSource(uString& text);
+    void Navigate(const uString& url);
+
+    void SetStatusHandler(StatusHandler handler) { m_status = std::move(handler); }
+    // Where an allowed new window goes; the default browser when not set.
+    void SetWindowOpener(WindowOpener opener) { m_openWindow = std::move(opener); }
+    // Never set by the program itself; kept for pages that offer commands.
+    void SetCommandTable(const CHtmlCommand* table) { m_commands = table; }
+
+    // Posts the commands of the table entries named `name` (case ignored) to
+    // the parent window; nothing without a table.
+    virtual void OnAppCmd(const uString& name);
+
+    const std::list<CFeedLink>& GetFeedLinks() const { return m_feedLinks; }
+    const wxString& GetPageTitle() const { return m_title; }
+    bool IsPopupAllowed() const { return m_popups.IsAllowed(); }
+
+private:
+    void OnNavigating(wxWebViewEvent& event);
+    void OnNewWindow(wxWebViewEvent& event);
+    void OnLoaded(wxWebViewEvent& event);
+    void OnError(wxWebViewEvent& event);
+    void OnTitleChanged(wxWebViewEvent& event);
+    // A load of a page we wrote (or of the blank start page while one is
+    // shown): it neither replaces the source nor runs a feed search.
+    bool IsOwnOrBlank(const wxString& url) const;
+    void SearchFeedLinks(const wxString& url);
+    void Report(long value, const uString* text);
+
+    wxWebView* m_view = nullptr;
+    wxString m_baseUrl;
+    const CHtmlCommand* m_commands = nullptr;
+    std::list<CFeedLink> m_feedLinks;
+    htmlctrl::CPopupPermission m_popups;
+    StatusHandler m_status;
+    WindowOpener m_openWindow;
+    wxString m_title;
+    uString m_source;
+    bool m_hasSource = false;
+    // Loads started by WriteHtml that have not finished: their navigation
+    // keeps the source and their completion runs no feed search.
+    int m_ownLoads = 0;
+};

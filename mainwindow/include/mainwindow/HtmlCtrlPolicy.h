@@ -1,0 +1,29 @@
+#pragma once
+
+#include "foundation/uString.h"
+
+// The browser pane's rules that need no window.
+namespace htmlctrl
+{
+// True when the address uses the program's own "app:" scheme (any letter
+// case); `command` then receives the rest of the address.
+bool IsAppCommand(const uString& address, uString& command);
+
+// Pages may open windows only while a page is loading (a script of the
+// loading page); a click on a link with a new-window target after the load
+// is refused. Blocked at first.
+class CPopupPermission
+{
+public:
+    void OnLoadStarted() { m_blocked = false; }
+    void OnLoadEnded() { m_blocked = true; }
+    bool IsAllowed() const { return !m_blocked; }
+
+private:
+    bool m_blocked = true;
+};
+
+// The base address our written pages are given: the template folder as a
+// file URI ending in "/", so that relative and file references resolve.
+uString PageBaseUrl(const uString& templateDir);
+} // namespace htmlctrl

@@ -1,0 +1,169 @@
+#include "mainwindow/HtmlCtrl.h"
+
+#include "feeds/FeedDiscovery.h"
+#include "foundation/uHtmlParser.h"
+#include "mainwindow/ItemPage.h"
+
+#include <wx/utils.h>
+#include <wx/webview.h>
+#include <wx/window.h>
+
+namespace
+{
+uString ToUString(const wxString& text)
+{
+    return uString(text.utf8_str().data());
+}
+
+wxString ToWx(const uString& text)
+{
+    return wxString::FromUTF8(text.c_str(), static_cast<size_t>(text.getLength()));
+}
+} // namespace
+
+CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir)
+    : m_baseUrl(ToWx(htmlctrl::PageBaseUrl(templateDir)))
+{
+    m_view = wxWebView::New(parent, id, "about:blank");
+    m_view->Bind(wxEVT_WEBVIEW_NAVIGATING, &CHtmlCtrl::OnNavigating, this);
+    m_view->Bind(wxEVT_WEBVIEW_NEWWINDOW, &CHtmlCtrl::OnNewWindow, this);
+    m_view->Bind(wxEVT_WEBVIEW_LOADED, &CHtmlCtrl::OnLoaded, this);
+    m_view->Bind(wxEVT_WEBVIEW_ERROR, &CHtmlCtrl::OnError, this);
+    m_view->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, &CHtmlCtrl::OnTitleChanged, this);
+}
+
+// The bindings end with this handler (wx tracks them); the view itself
+// belongs to the parent window.
+CHtmlCtrl::~CHtmlCtrl() = default;
+
+int CHtmlCtrl::WriteHtml(const uString& html)
+{
+    m_feedLinks.clear();
+    if (m_view == nullptr)
+        return -1;
+    ++m_ownLoads;
+    m_view->SetPage(ToWx(itempage::WithPagePolicy(html)), m_baseUrl);
+    Report(-1, nullptr);
+    m_source = html;
+    m_hasSource = true;
+    return 0;
+}
+
+bool CHtmlCtrl::GetDocumentSource(uString& text)
+{
+    text.setEmpty();
+    if (m_hasSource)
+    {
+        text = m_source;
+        return true;
+    }
+    if (m_view == nullptr)
+        return false;
+    text = ToUString(m_view->GetPageSource());
+    return !text.isEmpty();
+}
+
+void CHtmlCtrl::Navigate(const uString& url)
+{
+    if (m_view != nullptr)
+        m_view->LoadURL(ToWx(url));
+}
+
+void CHtmlCtrl::OnAppCmd(const uString& name)
+{
+    if (m_commands == nullptr || m_view == nullptr || m_view->GetParent() == nullptr)
+        return;
+    // Every entry of that name posts, not only the first.
+    for (const CHtmlCommand* entry = m_commands; entry->name != nullptr; ++entry)
+    {
+        if (name.compareNoCase(entry->name) == 0)
+            wxQueueEvent(m_view->GetParent(), new wxCommandEvent(wxEVT_MENU, entry->command));
+    }
+}
+
+void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
+{
+    uString command;
+    if (htmlctrl::IsAppCommand(ToUString(event.GetURL()), command))
+    {
+        event.Veto();
+        OnAppCmd(command);
+        return;
+    }
+    m_popups.OnLoadStarted();
+    if (IsOwnOrBlank(event.GetURL()))
+        return;
+    // The user went elsewhere: the written page is no longer what is shown.
+    m_ownLoads = 0;
+    m_hasSource = false;
+    m_source.setEmpty();
+}
+
+bool CHtmlCtrl::IsOwnOrBlank(const wxString& url) const
+{
+    if (m_ownLoads > 0 && url == m_baseUrl)
+        return true;
+    // The blank page the view starts on may report after a first write.
+    return m_hasSource && url == "about:blank";
+}
+
+void CHtmlCtrl::OnNewWindow(wxWebViewEvent& event)
+{
+    if (!m_popups.IsAllowed())
+        return;
+    if (m_openWindow)
+        m_openWindow(event.GetURL());
+    else
+        wxLaunchDefaultBrowser(event.GetURL());
+}
+
+void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
+{
+    m_popups.OnLoadEnded();
+    if (IsOwnOrBlank(event.GetURL()))
+    {
+        // Our own page: the indicator stays as the write set it.
+        if (m_ownLoads > 0)
+            --m_ownLoads;
+        return;
+    }
+    // Reading the source spins a nested event loop on WebKit: not inside
+    // the load notification.
+    wxString url = event.GetURL();
+    CallAfter([this, url] { SearchFeedLinks(url); });
+}
+
+void CHtmlCtrl::OnError(wxWebViewEvent&)
+{
+    m_popups.OnLoadEnded();
+    if (m_ownLoads > 0)
+        --m_ownLoads;
+}
+
+void CHtmlCtrl::OnTitleChanged(wxWebViewEvent& event)
+{
+    m_title = event.GetString();
+}
+
+void CHtmlCtrl::SearchFeedLinks(const wxString& url)
+{
+    if (m_view == nullptr || m_hasSource)
+        return;
+    uString page = ToUString(m_view->GetPageSource());
+    auto* handler = new CFeedLinkHandler(ToUString(url));
+    uHtmlParser parser;
+    parser.setHandler(handler); // the parser owns it
+    parser.parseBuffer(page.c_str(), page.getLength());
+    m_feedLinks.clear();
+    const std::vector<uString>& links = handler->GetLinks();
+    const std::vector<uString>& titles = handler->GetTitles();
+    for (std::size_t i = 0; i < links.size() && i < titles.size(); ++i)
+        m_feedLinks.push_back(CFeedLink{links[i], titles[i]});
+    Report(static_cast<long>(m_feedLinks.size()), nullptr);
+}
+
+void CHtmlCtrl::Report(long value, const uString* text)
+{
+    if (m_status)
+        m_status(value, text);
+}

@@ -1,0 +1,125 @@
+#include "mainwindow/HtmlCtrl.h"
+
+#include "GuiTestSupport.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include <wx/frame.h>
+#include <wx/sizer.h>
+#include <wx/webview.h>
+
+using testsupport::TempDir;
+
+namespace
+{
+class RecordingHtmlCtrl : public CHtmlCtrl
+{
+public:
+    using CHtmlCtrl::CHtmlCtrl;
+    void OnAppCmd(const uString& name) override
+    {
+        commands.push_back(name.c_str());
+        CHtmlCtrl::OnAppCmd(name);
+    }
+    std::vector<std::string> commands;
+};
+
+class HtmlCtrlTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_templates.write("news.template", "unused");
+        m_frame = new wxFrame(nullptr, wxID_ANY, "browser pane", wxPoint(20, 20), wxSize(640, 480));
+        m_html = std::make_unique<RecordingHtmlCtrl>(m_frame, wxID_ANY, uString(m_templates.path().c_str()));
+        m_html->SetStatusHandler([this](long value, const uString*) { m_reports.push_back(value); });
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        sizer->Add(m_html->GetWebView(), 1, wxEXPAND);
+        m_frame->SetSizer(sizer);
+        m_frame->Show();
+        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
+        guitest::RunEventsUntil([&] { return !m_html->GetWebView()->IsBusy(); }, 10000);
+    }
+    void TearDown() override
+    {
+        m_html.reset();
+        guitest::DestroyWindow(m_frame);
+    }
+
+    std::string ShownSource() { return std::string(m_html->GetWebView()->GetPageSource().utf8_str().data()); }
+    bool WaitUntilShown(const std::string& text)
+    {
+        return guitest::RunEventsUntil([&] { return ShownSource().find(text) != std::string::npos; }, 15000);
+    }
+
+    TempDir m_templates;
+    TempDir m_pages;
+    wxFrame* m_frame = nullptr;
+    std::unique_ptr<RecordingHtmlCtrl> m_html;
+    std::vector<long> m_reports;
+};
+} // namespace
+
+TEST_F(HtmlCtrlTest, WrittenPagesReplaceEachOtherWithScriptsOff)
+{
+    ASSERT_EQ(m_html->WriteHtml(uString("<html><body><p>first page</p></body></html>")), 0);
+    ASSERT_EQ(m_html->WriteHtml(uString("<html><head><title>Written</title></head><body><p>second page</p>"
+                                        "<script>document.title='script ran'</script></body></html>")),
+              0);
+    ASSERT_TRUE(WaitUntilShown("second page"));
+    guitest::RunEventsUntil([&] { return m_html->GetPageTitle() == "Written"; }, 5000);
+    guitest::RunEventsFor(300);
+
+    EXPECT_EQ(m_html->GetPageTitle(), "Written") << "the page's script must not run";
+    EXPECT_NE(ShownSource().find("script-src 'none'"), std::string::npos);
+    uString source;
+    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    EXPECT_NE(std::string(source.c_str()).find("second page"), std::string::npos);
+    EXPECT_EQ(std::string(source.c_str()).find("first page"), std::string::npos);
+    // Each write reports -1; our own loads run no feed search.
+    EXPECT_EQ(m_reports, (std::vector<long>{-1, -1}));
+    EXPECT_TRUE(m_html->GetFeedLinks().empty());
+}
+
+TEST_F(HtmlCtrlTest, AppAddressesNeverLoad)
+{
+    m_html->WriteHtml(uString("<html><body><p>stays</p></body></html>"));
+    ASSERT_TRUE(WaitUntilShown("stays"));
+
+    m_html->Navigate(uString("APP:quit"));
+    guitest::RunEventsUntil([&] { return !m_html->commands.empty(); }, 5000);
+    guitest::RunEventsFor(300);
+
+    EXPECT_EQ(m_html->commands, (std::vector<std::string>{"quit"}));
+    EXPECT_NE(ShownSource().find("stays"), std::string::npos);
+    uString source;
+    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    EXPECT_NE(std::string(source.c_str()).find("stays"), std::string::npos);
+}
+
+TEST_F(HtmlCtrlTest, ALoadedPageReportsItsFeedsAndBecomesTheSource)
+{
+    m_html->WriteHtml(uString("<html><body><p>written</p></body></html>"));
+    ASSERT_TRUE(WaitUntilShown("written"));
+    m_reports.clear();
+
+    std::string page = m_pages.write(
+        "site/index.html",
+        "<html><head><title>Site</title>"
+        "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"Site news\" href=\"feed.xml\">"
+        "</head><body><p>browsed page</p></body></html>");
+    m_html->Navigate(uString(("file://" + page).c_str()));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_reports.empty(); }, 15000));
+
+    EXPECT_EQ(m_reports, (std::vector<long>{1}));
+    ASSERT_EQ(m_html->GetFeedLinks().size(), 1u);
+    EXPECT_STREQ(m_html->GetFeedLinks().front().title.c_str(), "Site news");
+    EXPECT_EQ(std::string(m_html->GetFeedLinks().front().link.c_str()),
+              "file://" + m_pages.path() + "/site/feed.xml");
+    uString source;
+    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    EXPECT_NE(std::string(source.c_str()).find("browsed page"), std::string::npos)
+        << "after browsing away the source is the shown page";
+}

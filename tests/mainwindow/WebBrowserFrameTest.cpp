@@ -1,0 +1,161 @@
+#include "mainwindow/WebBrowserFrame.h"
+
+#include "GuiTestSupport.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <wx/clipbrd.h>
+#include <wx/combobox.h>
+#include <wx/frame.h>
+#include <wx/sizer.h>
+#include <wx/textctrl.h>
+#include <wx/webview.h>
+
+using testsupport::TempDir;
+
+namespace
+{
+class WebBrowserFrameTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_frame = new wxFrame(nullptr, wxID_ANY, "browser frame", wxPoint(0, 0), wxSize(900, 600));
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        m_other = new wxTextCtrl(m_frame, wxID_ANY, "elsewhere");
+        sizer->Add(m_other, 0, wxEXPAND);
+        m_browser = new CWebBrowserFrame(m_frame, wxID_ANY, uString(m_pages.path().c_str()));
+        sizer->Add(m_browser, 1, wxEXPAND);
+        m_frame->SetSizer(sizer);
+        m_frame->Show();
+        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
+        m_address = m_browser->GetAddressBox();
+        ASSERT_NE(m_address, nullptr);
+    }
+    void TearDown() override { guitest::DestroyWindow(m_frame); }
+
+    uString Page(const std::string& name)
+    {
+        std::string path =
+            m_pages.write(name, "<html><head><title>" + name + "</title></head><body><h1>Page " + name +
+                                    "</h1></body></html>");
+        return uString(("file://" + path).c_str());
+    }
+    wxWebView* View() { return m_browser->GetHtmlCtrl()->GetWebView(); }
+    bool WaitForUrl(const uString& url)
+    {
+        wxString want = wxString::FromUTF8(url.c_str());
+        wxString title = want.AfterLast('/');
+        return guitest::RunEventsUntil(
+            [&] {
+                return View()->GetCurrentURL() == want && !View()->IsBusy() &&
+                       View()->GetCurrentTitle() == title;
+            },
+            15000);
+    }
+
+    TempDir m_pages;
+    wxFrame* m_frame = nullptr;
+    wxTextCtrl* m_other = nullptr;
+    CWebBrowserFrame* m_browser = nullptr;
+    wxComboBox* m_address = nullptr;
+};
+} // namespace
+
+TEST_F(WebBrowserFrameTest, HistoryKeepsTwentyNewestFirstWithRepeats)
+{
+    for (int i = 0; i < 21; ++i)
+        m_browser->Navigate(uString(("http://127.0.0.1:9/page" + std::to_string(i)).c_str()));
+    m_browser->Navigate(uString("http://127.0.0.1:9/page20"));
+
+    std::vector<uString> history = m_browser->GetHistory();
+    ASSERT_EQ(history.size(), 20u);
+    EXPECT_STREQ(history[0].c_str(), "http://127.0.0.1:9/page20");
+    EXPECT_STREQ(history[1].c_str(), "http://127.0.0.1:9/page20");
+    EXPECT_STREQ(history[19].c_str(), "http://127.0.0.1:9/page2") << "the oldest two were dropped";
+    EXPECT_STREQ(m_browser->GetAddressText().c_str(), "http://127.0.0.1:9/page20");
+
+    // Setting the address text records nothing.
+    m_browser->SetAddressText(uString("http://127.0.0.1:9/written"));
+    EXPECT_EQ(m_browser->GetHistory().size(), 20u);
+    EXPECT_STREQ(m_browser->GetAddressText().c_str(), "http://127.0.0.1:9/written");
+}
+
+TEST_F(WebBrowserFrameTest, EnterRecordsButAPickFromTheListDoesNot)
+{
+    uString first = Page("first.html"), second = Page("second.html");
+    m_browser->Navigate(first);
+    ASSERT_TRUE(WaitForUrl(first));
+
+    m_address->ChangeValue(wxString::FromUTF8(second.c_str()));
+    wxCommandEvent enter(wxEVT_TEXT_ENTER, m_address->GetId());
+    enter.SetEventObject(m_address);
+    m_address->GetEventHandler()->ProcessEvent(enter);
+    ASSERT_TRUE(WaitForUrl(second));
+    ASSERT_EQ(m_browser->GetHistory().size(), 2u);
+    EXPECT_STREQ(m_browser->GetHistory()[0].c_str(), second.c_str());
+
+    m_address->SetSelection(1);
+    wxCommandEvent pick(wxEVT_COMBOBOX, m_address->GetId());
+    pick.SetEventObject(m_address);
+    pick.SetInt(1);
+    m_address->GetEventHandler()->ProcessEvent(pick);
+    ASSERT_TRUE(WaitForUrl(first));
+    EXPECT_EQ(m_browser->GetHistory().size(), 2u);
+}
+
+TEST_F(WebBrowserFrameTest, BackAndForwardWalkTheVisitedPages)
+{
+    uString one = Page("one.html"), two = Page("two.html");
+    m_browser->Navigate(one);
+    ASSERT_TRUE(WaitForUrl(one));
+    m_browser->Navigate(two);
+    ASSERT_TRUE(WaitForUrl(two));
+
+    wxCommandEvent back(wxEVT_TOOL, CWebBrowserFrame::kBack);
+    m_browser->GetEventHandler()->ProcessEvent(back);
+    ASSERT_TRUE(WaitForUrl(one));
+    EXPECT_TRUE(View()->CanGoForward());
+
+    wxCommandEvent forward(wxEVT_TOOL, CWebBrowserFrame::kForward);
+    m_browser->GetEventHandler()->ProcessEvent(forward);
+    ASSERT_TRUE(WaitForUrl(two));
+    guitest::RunEventsUntil([&] { return View()->GetCurrentTitle() == "two.html"; });
+    EXPECT_TRUE(guitest::TakeScreenshot("browser-frame-forward").IsOk());
+}
+
+TEST_F(WebBrowserFrameTest, BarsFocusAndTheAddressBoxClipboard)
+{
+    m_browser->FocusAddress();
+    guitest::RunEventsUntil([&] { return m_browser->GetFocusTarget() == 2; });
+    EXPECT_EQ(m_browser->GetFocusTarget(), 2);
+    EXPECT_TRUE(m_browser->CanPaste());
+
+    // Paste with an empty clipboard changes nothing.
+    m_address->ChangeValue("http://127.0.0.1:9/kept");
+    if (wxTheClipboard->Open())
+    {
+        wxTheClipboard->Clear();
+        wxTheClipboard->Close();
+    }
+    m_address->SelectAll();
+    m_browser->Paste();
+    guitest::RunEventsFor(50);
+    EXPECT_EQ(m_address->GetValue(), "http://127.0.0.1:9/kept");
+    EXPECT_TRUE(m_browser->CanCopy());
+
+    m_other->SetFocus();
+    guitest::RunEventsUntil([&] { return wxWindow::FindFocus() == m_other; });
+    EXPECT_EQ(m_browser->GetFocusTarget(), 1);
+
+    m_browser->ToggleBars();
+    EXPECT_FALSE(m_browser->AreBarsShown());
+    EXPECT_FALSE(m_address->IsShown());
+    m_browser->FocusAddress();
+    guitest::RunEventsFor(50);
+    EXPECT_EQ(wxWindow::FindFocus(), m_other) << "hidden bars take no focus";
+    m_browser->ToggleBars();
+    EXPECT_TRUE(m_address->IsShown());
+}
