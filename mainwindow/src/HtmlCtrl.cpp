@@ -41,7 +41,6 @@ int CHtmlCtrl::WriteHtml(const uString& html)
     m_feedLinks.clear();
     if (m_view == nullptr)
         return -1;
-    ++m_ownLoads;
     m_view->SetPage(ToWx(itempage::WithPagePolicy(html)), m_baseUrl);
     Report(-1, nullptr);
     m_source = html;
@@ -94,14 +93,15 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     if (IsOwnOrBlank(event.GetURL()))
         return;
     // The user went elsewhere: the written page is no longer what is shown.
-    m_ownLoads = 0;
     m_hasSource = false;
     m_source.setEmpty();
 }
 
 bool CHtmlCtrl::IsOwnOrBlank(const wxString& url) const
 {
-    if (m_ownLoads > 0 && url == m_baseUrl)
+    // Only our writes load the template folder itself; a load that a later
+    // navigation cancelled still reports, and must not count as browsing.
+    if (url == m_baseUrl)
         return true;
     // The blank page the view starts on may report after a first write.
     return m_hasSource && url == "about:blank";
@@ -123,8 +123,6 @@ void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
     if (IsOwnOrBlank(event.GetURL()))
     {
         // Our own page: the indicator stays as the write set it.
-        if (m_ownLoads > 0)
-            --m_ownLoads;
         return;
     }
     // Reading the source spins a nested event loop on WebKit: not inside
@@ -136,8 +134,6 @@ void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 void CHtmlCtrl::OnError(wxWebViewEvent&)
 {
     m_popups.OnLoadEnded();
-    if (m_ownLoads > 0)
-        --m_ownLoads;
 }
 
 void CHtmlCtrl::OnTitleChanged(wxWebViewEvent& event)

@@ -95,7 +95,4 @@ private:
     wxString m_title;
     uString m_source;
     bool m_hasSource = false;
-    // Loads started by WriteHtml that have not finished: their navigation
-    // keeps the source and their completion runs no feed search.
-    int m_ownLoads = 0;
 };
