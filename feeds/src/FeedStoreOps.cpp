@@ -85,6 +85,14 @@ void CFeedStore::DeleteItems(const uString& feed, uString& error, uint16_t* code
     ExecuteReported(sql, error, code);
 }
 
+void CFeedStore::DeleteFeedEnclosures(const uString& feed, uString& error, uint16_t* code)
+{
+    uString sql;
+    sql.format("delete * from enclosure where feed in (select link from item where item.feed = %s)",
+               SqlHexLiteral(feed).c_str());
+    ExecuteReported(sql, error, code);
+}
+
 void CFeedStore::MarkItemsDeleted(const uString& feed, uString& error, uint16_t* code)
 {
     uString sql;

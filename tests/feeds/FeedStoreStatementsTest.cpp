@@ -134,6 +134,11 @@ TEST_F(FeedStoreStatementsTest, HidingAndUnsubscribingTouchOnlyThatFeed)
     EXPECT_FALSE(store.dataObject.execute(insert.c_str()));
     EXPECT_TRUE(store.dataObject.isDuplicateKey());
 
+    InsertEnclosure(store, kItemB, "http://b.test/1.mp3", "audio/mpeg");
+    store.DeleteFeedEnclosures(kFeedA, error, &code);
+    ExpectFamilyOk(error, code);
+    EXPECT_EQ(CountWhere(store, "enclosure", "feed", kItem1), "0");
+    EXPECT_EQ(CountWhere(store, "enclosure", "feed", kItemB), "1") << "another feed's enclosure stays";
     store.DeleteItems(kFeedA, error, &code);
     ExpectFamilyOk(error, code);
     store.DeleteImages(kFeedA, error, &code);

@@ -95,6 +95,8 @@ public:
     void DeleteIcons(const uString& feed, uString& error, uint16_t* code);
     void DeleteImages(const uString& feed, uString& error, uint16_t* code);
     void DeleteItems(const uString& feed, uString& error, uint16_t* code);
+    // The enclosure rows of the feed's items (their downloaded files stay).
+    void DeleteFeedEnclosures(const uString& feed, uString& error, uint16_t* code);
     // Hides every item of the feed but keeps the rows, so a later refresh
     // does not bring the items back.
     void MarkItemsDeleted(const uString& feed, uString& error, uint16_t* code);
