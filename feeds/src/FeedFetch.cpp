@@ -124,6 +124,7 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
 
 bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
 {
+    documentPartial = false;
     if (!file.exists())
         return false;
     uXmlDocument document;
