@@ -1,7 +1,12 @@
-#include <cstdio>
+#include "mainwindow/KestrovaApp.h"
 
-int main()
+#include <wx/init.h>
+
+wxIMPLEMENT_APP_NO_MAIN(CKestrovaApp);
+
+int main(int argc, char** argv)
 {
-    std::puts("Kestrova");
-    return 0;
+    int result = wxEntry(argc, argv);
+    // Handing the file to the running instance is a success.
+    return CKestrovaApp::HandedOver() ? 0 : result;
 }

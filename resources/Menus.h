@@ -22,6 +22,72 @@ struct MenuItem
     std::string_view text = {};
 };
 
+// Menu 128: the main window's menu bar. Accelerator hints are not part of
+// the texts: the menu builder adds them from accelerator table 128.
+inline constexpr MenuItem kMenu128[] = {
+    {MenuItemKind::Popup, 0, "&File"},
+    {MenuItemKind::Popup, 0, "New ..."},
+    {MenuItemKind::Command, 32770, "&New Subscription"},
+    {MenuItemKind::Command, 149, "New &List"},
+    {MenuItemKind::Command, 151, "New &Download"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 148, "New Folder"},
+    {MenuItemKind::Command, 147, "New Channel"},
+    {MenuItemKind::EndPopup},
+    {MenuItemKind::Command, 32785, "&Open URL..."},
+    {MenuItemKind::Command, 129, "&Save"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 57607, "&Print..."},
+    {MenuItemKind::Command, 57606, "P&rint Setup..."},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 32771, "&Import"},
+    {MenuItemKind::Command, 32772, "&Export"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 57665, "E&xit"},
+    {MenuItemKind::EndPopup},
+    {MenuItemKind::Popup, 0, "&Edit"},
+    {MenuItemKind::Command, 57643, "&Undo"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 57635, "Cu&t"},
+    {MenuItemKind::Command, 57634, "&Copy"},
+    {MenuItemKind::Command, 57637, "&Paste"},
+    {MenuItemKind::Command, 32774, "Delete"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 136, "Preferences..."},
+    {MenuItemKind::EndPopup},
+    {MenuItemKind::Popup, 0, "&View"},
+    {MenuItemKind::Command, 59392, "&Toolbar"},
+    {MenuItemKind::Command, 59393, "&Status Bar"},
+    {MenuItemKind::Command, 252, "Browser Bar"},
+    {MenuItemKind::Command, 57653, "S&plit"},
+    {MenuItemKind::EndPopup},
+    {MenuItemKind::Popup, 0, "Tools"},
+    {MenuItemKind::Command, 240, "Language"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 32776, "Refresh Now"},
+    {MenuItemKind::Command, 32791, "Download Now"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 32792, "&Find ... "},
+    {MenuItemKind::Command, 216, "&Browse ..."},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Popup, 0, "Show Media"},
+    {MenuItemKind::Command, 160, "Library Folder"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 161, "My Music"},
+    {MenuItemKind::Command, 162, "My Movie"},
+    {MenuItemKind::EndPopup},
+    {MenuItemKind::Command, 159, "Download Manager"},
+    {MenuItemKind::Command, 243, "BitTorrent Manager"},
+    {MenuItemKind::EndPopup},
+    {MenuItemKind::Popup, 0, "&Help"},
+    {MenuItemKind::Command, 223, "Frequent Ask Question"},
+    {MenuItemKind::Command, 153, "Check for Update ..."},
+    {MenuItemKind::Command, 154, "Browse Kestrova Central"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 57664, "&About Kestrova..."},
+    {MenuItemKind::EndPopup},
+};
+
 // Menu 156: the notification-area icon's menu.
 inline constexpr MenuItem kMenu156[] = {
     {MenuItemKind::Popup, 0, "Tray"},
@@ -48,6 +114,7 @@ struct MenuTable
 };
 
 inline constexpr MenuTable kMenus[] = {
+    {128, kMenu128},
     {156, kMenu156},
 };
 

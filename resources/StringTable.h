@@ -12,11 +12,64 @@ struct StringEntry
 };
 
 inline constexpr StringEntry kStringTable[] = {
+    // The document string: file type "Kestrova.Document", extension ".opml".
+    {128, "Kestrova\n\nKestrova\nKestrova Files (*.opml)\n.opml\nKestrova.Document\nKestrova Document"},
+    // Drop-down entries of the preferences pages.
+    {2129, "5 min."},
+    {2131, "30 min."},
+    {2132, "1 hour"},
+    {2133, "2 hour"},
+    {2134, "4 hour"},
+    {2135, "8 hour"},
+    {2136, "15 sec."},
+    {2137, "30 sec."},
+    {2138, "5 sec."},
+    {2139, "1 min."},
+    {2140, "minute"},
+    {2141, "hour"},
+    {2142, "days"},
+    // Messages and captions.
+    {3000, "News Feeds Directory Service"},
     {3001, "Failed to load/parse XML Document"},
+    {3002, "Failed to load directory info from %s"},
+    {3003, "%s is not a valid feed directory URL."},
+    {3004, "Can not download the directory URL from %s."},
+    {3005, "Please enter news feed URL."},
+    {3006, "Please enter news watch title."},
+    {3007, "Please enter news watch keyword(s)."},
+    {3008, "Invalid OPML Document"},
     {3009, "Failed to download %s"},
-    {59137, "CAP"},  // ID_INDICATOR_CAPS
-    {59138, "NUM"},  // ID_INDICATOR_NUM
-    {59139, "SCRL"}, // ID_INDICATOR_SCRL
+    {3010, "The specified newsfeed URL is already in subcription collection. "},
+    {3011, "Failed to load configuration file."},
+    {3012, "Database file does not exist."},
+    {3013, "Are you sure you want to unsubscribe the newsfeed?"},
+    {3014, "Are you sure you want to unsubscribe '%s'?"},
+    {3015, "Are you sure you want to delete database '%s'"},
+    {3016, "Are you sure you want to remove '%s'?"},
+    {3017, "You can not remove the channel '%s'."},
+    {3018, "A new update is available. Do you want to download now?"},
+    {3019, "Specified database (%s) does not exist."},
+    {3020, "Database filename is empty."},
+    {3021, "Search phrase can not be empty."},
+    {3022, "Your search for \"%s\" return 0 result."},
+    {3023, "%s contains only OPML outline information, instead of a RSS feed."},
+    {3024, "%s return a normal webpage, instead of a RSS feed."},
+    {3025, "%s return a document with unknow format, instead of a RSS feed."},
+    {3026, "Unexpected error to modify \"%s\"."},
+    {3027, "This page does not contain any RSS feeds."},
+    {3029, "No downloaded media available for playing."},
+    {3030, "Please manually create a playlist named \"Kestrova\" in iTunes' Library, and try again."},
+    {3032, "The directory %s does not exist."},
+    {3034, "No Limit"},
+    {3035, "Import RSS From File ..."},
+    {3045, "  Address "},
+    {3055, "Your email address is not valid."},
+    {3056, "Mail sent successfully"},
+    {3057, "Mail failed to deliver"},
+    {57345, "Ready"}, // AFX_IDS_IDLEMESSAGE
+    {59137, "CAP"},   // ID_INDICATOR_CAPS
+    {59138, "NUM"},   // ID_INDICATOR_NUM
+    {59139, "SCRL"},  // ID_INDICATOR_SCRL
 };
 
 /// The text of a string id; empty when the table has no such id.

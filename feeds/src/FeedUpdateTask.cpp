@@ -28,7 +28,10 @@ CFeedUpdateTask::CFeedUpdateTask(const uString& listName, const uString& feedUrl
 CFeedUpdateTask::~CFeedUpdateTask()
 {
     // The last touch of anything shared: whoever waits for the tasks may free
-    // what they use once the count drops.
+    // what they use once the count drops, so the references go first (the
+    // members would otherwise be released only after this body).
+    m_downloadManager.reset();
+    m_semaphore.reset();
     if (m_tracker)
         m_tracker->TaskEnded();
 }

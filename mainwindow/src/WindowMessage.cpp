@@ -9,6 +9,21 @@ CWindowMessageEvent::CWindowMessageEvent(unsigned message, std::uintptr_t wParam
 {
 }
 
+CWindowMessageEvent::CWindowMessageEvent(uWindowMessage message)
+    : wxThreadEvent(EVT_WINDOW_MESSAGE), m_message(message.message), m_wParam(message.wParam), m_lParam(0),
+      m_text(std::move(message.text))
+{
+}
+
+long SendWindowMessageResult(wxEvtHandler* target, unsigned message, std::uintptr_t wParam,
+                             std::intptr_t lParam)
+{
+    if (target == nullptr)
+        return 0;
+    CWindowMessageEvent event(message, wParam, lParam);
+    return target->ProcessEvent(event) ? event.Result() : 0;
+}
+
 bool SendWindowMessage(wxEvtHandler* target, unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
 {
     if (target == nullptr)

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <cstdint>
-#include <wx/event.h>
+#include "foundation/uString.h"
+#include "mainwindow/Messages.h"
 
-// Private messages to the main frame, by their numbers.
-inline constexpr unsigned WM_APP = 0x8000;
-inline constexpr unsigned WM_APP_RESTOREWINDOW = WM_APP + 37;
+#include <cstdint>
+#include <optional>
+#include <wx/event.h>
 
 namespace ui
 {
@@ -16,10 +16,20 @@ class CWindowMessageEvent : public wxThreadEvent
 {
 public:
     CWindowMessageEvent(unsigned message = 0, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+    /// A message posted through the window-message layer (foundation/uMessage.h).
+    explicit CWindowMessageEvent(uWindowMessage message);
 
     unsigned Message() const { return m_message; }
     std::uintptr_t WParam() const { return m_wParam; }
     std::intptr_t LParam() const { return m_lParam; }
+    /// The text a posted message carries as its own copy; none when the
+    /// sender passed none.
+    const std::optional<uString>& Text() const { return m_text; }
+    void SetText(uString text) { m_text = std::move(text); }
+
+    /// What the handler returned, for the rare sender that reads it.
+    long Result() const { return m_result; }
+    void SetResult(long result) { m_result = result; }
 
     wxEvent* Clone() const override { return new CWindowMessageEvent(*this); }
 
@@ -27,6 +37,8 @@ private:
     unsigned m_message;
     std::uintptr_t m_wParam;
     std::intptr_t m_lParam;
+    std::optional<uString> m_text;
+    long m_result = 0;
 };
 
 wxDECLARE_EVENT(EVT_WINDOW_MESSAGE, CWindowMessageEvent);
@@ -34,6 +46,9 @@ wxDECLARE_EVENT(EVT_WINDOW_MESSAGE, CWindowMessageEvent);
 /// Handled by the target before the call returns (UI thread only); true when
 /// a handler took it.
 bool SendWindowMessage(wxEvtHandler* target, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+/// The same, returning the handler's result (0 when nobody handled it).
+long SendWindowMessageResult(wxEvtHandler* target, unsigned message, std::uintptr_t wParam,
+                             std::intptr_t lParam);
 
 /// Queued for the target's next turn of the event loop; callable from any thread.
 void PostWindowMessage(wxEvtHandler* target, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);

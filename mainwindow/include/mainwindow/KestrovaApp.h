@@ -1,0 +1,57 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+#include <wx/app.h>
+#include <wx/weakref.h>
+
+class CInstanceChannel;
+class CMainFrame;
+class CProfileStore;
+class uComInit;
+class uXmlPlatform;
+
+/// The application object: one instance per user (a later start hands its
+/// file to the running one and ends), the profile, the main window, its
+/// placement, and files opened through the shell routed by their extension.
+class CKestrovaApp : public wxApp
+{
+public:
+    /// Names the single-instance channel.
+    static constexpr const char* kInstanceGuid = "{6A290585-30E8-47F2-9B90-9587760B914A}";
+
+    /// Starts the XML library and makes the configuration.
+    CKestrovaApp();
+    ~CKestrovaApp() override;
+
+    /// The start-up sequence; false ends the program without a main loop
+    /// (also when this start handed its file to the running instance).
+    bool OnInit() override;
+    int OnExit() override;
+
+    /// False when another instance runs; the file this start was given has
+    /// then been handed to it.
+    virtual bool CheckSingleInstance(const char* guid);
+    /// A later instance's request, on the user-interface thread.
+    virtual void ActivateFirstInstance(const std::string& path);
+    /// Routes a file by its extension to the main window.
+    virtual bool OpenDocumentFile(const std::string& path);
+
+    /// True once this process handed its file to a running instance.
+    static bool HandedOver();
+
+    CMainFrame* GetMainFrame() const { return m_mainFrame.get(); }
+    CProfileStore* GetProfile() const { return m_profile.get(); }
+
+private:
+    std::string ParseCommandLine() const;
+    void PlaceMainWindow();
+    void OnDropFiles(wxDropFilesEvent& event);
+
+    std::unique_ptr<uComInit> m_comInit;
+    std::unique_ptr<uXmlPlatform> m_xmlPlatform;
+    std::unique_ptr<CInstanceChannel> m_instanceChannel;
+    std::unique_ptr<CProfileStore> m_profile;
+    wxWeakRef<CMainFrame> m_mainFrame;
+};

@@ -1,0 +1,287 @@
+#pragma once
+
+#include "foundation/uFile.h"
+#include "foundation/uMessage.h"
+#include "foundation/uString.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+#include <wx/frame.h>
+#include <wx/timer.h>
+
+class CDownloadManager;
+class CPreference;
+class CPreferenceEnvironment;
+class CProfileStore;
+class CRefreshHost;
+class CTaskbarNotifier;
+class CTrayIcon;
+class CUiCredentialPrompt;
+class CUiMessageBox;
+class CUiThreadCaller;
+class XStatusBar;
+class wxComboBox;
+class wxImageList;
+class wxListCtrl;
+class wxSplitterWindow;
+class wxToolBar;
+class wxTreeCtrl;
+class wxWebView;
+namespace ui
+{
+class CWindowMessageEvent;
+}
+
+/// A private message as the frame's handlers see it (mainwindow/Messages.h).
+struct CFrameMessage
+{
+    std::uint32_t message = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+    /// The text the message carries (a posted status text, a path): the
+    /// message's own copy; null when it has none.
+    const uString* text = nullptr;
+};
+
+/// The program's single top-level window: the subscription tree on the left,
+/// the item list above the browser pane on the right, two tool bars on one
+/// row, the status bar, the two timers, the download manager and the refresh
+/// host that drives the feed updates. Its private messages arrive through
+/// the window-message layer (workers post to GetWindowHandle()) or as
+/// ui::CWindowMessageEvent, and are dispatched by number in WindowProc.
+///
+/// Everything here runs on the user-interface thread unless a comment says
+/// otherwise.
+class CMainFrame : public wxFrame
+{
+public:
+    struct Options
+    {
+        /// Load the BitTorrent engine plug-in from the program folder.
+        bool loadTorrentEngine = true;
+        /// How long the close waits for the refresh worker and its tasks.
+        std::uint32_t closeWaitMs = 60000;
+    };
+
+    static constexpr int kRefreshTimer = 1;
+    static constexpr int kSchedulerTimer = 2;
+    /// The images of bitmap 131 come first in the image list; site icons follow.
+    static constexpr int kTreeImageCount = 20;
+    /// CollectLists modes: the lists' database file names, or their labels.
+    static constexpr int kCollectDatabases = 0;
+    static constexpr int kCollectLabels = 1;
+
+    /// Builds the whole window (hidden): panes, services, bars and timers.
+    /// profile may be null (no language choice is kept then).
+    explicit CMainFrame(CProfileStore* profile = nullptr);
+    CMainFrame(CProfileStore* profile, Options options);
+    /// Releases the tray icon, the download manager (which writes
+    /// download.xml), the refresh host and then the configuration (auth.xml,
+    /// config.xml), in this order.
+    ~CMainFrame() override;
+
+    // Private messages.
+    /// The handle workers post to; 0 once the window has closed.
+    uWindowHandle GetWindowHandle() const;
+    /// Runs the message's handler now, as a sent message; its result.
+    long SendMessage(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+    long SendMessage(std::uint32_t message, std::uintptr_t wParam, const uString& text);
+    /// Dispatches by number; 0 for a message without a handler.
+    long WindowProc(const CFrameMessage& message);
+    /// Sees every message before its handler runs (diagnostics and tests).
+    void SetMessageObserver(std::function<void(const CFrameMessage&)> observer);
+
+    // Refresh cycle.
+    /// Refresh All: starts the refresh worker over the subscription lists when
+    /// none runs; every call after the first that found the worker idle
+    /// writes the download queue file.
+    void RefreshAll();
+    /// Download Now: starts the download starter unless it is busy.
+    void DownloadNow();
+    void OnTimer(int timerId);
+    bool CanRefreshNow() const;
+    bool CanDownloadNow() const;
+    /// Milliseconds timer 1 runs at; the current timer ids (0: not armed).
+    int GetRefreshInterval() const { return m_refreshInterval; }
+    int GetTimerId(int timerId) const { return timerId == kRefreshTimer ? m_timer1Id : m_timer2Id; }
+    const wxTimer& GetTimer(int timerId) const { return timerId == kRefreshTimer ? m_timer1 : m_timer2; }
+
+    /// Adds a site icon to the image list once; true when it was added now.
+    bool AddIcon(const uString& iconFile);
+    /// The image index of a site icon added before, by its file name; -1 when none.
+    int GetIconIndex(const uString& iconFile) const;
+
+    /// What minimising and restoring the window do: hide it into the
+    /// notification area when there is one (else it stays minimised), and
+    /// come back from there with a Refresh All.
+    void OnMinimised();
+    void OnRestored();
+    bool IsHiddenInTray() const { return m_hiddenInTray; }
+
+    /// The subscription lists of the tree, in tree order: database file names
+    /// or labels.
+    std::vector<uString> CollectLists(int mode);
+    /// Until the subscription tree is built, where CollectLists takes the
+    /// lists from.
+    using ListCollector = std::function<std::vector<uString>(int mode)>;
+    void SetListCollector(ListCollector collector) { m_listCollector = std::move(collector); }
+    const std::vector<uString>& GetSubscriptionLists() const { return m_subscriptionLists; }
+
+    // Panes, bars and services.
+    wxTreeCtrl* GetTreeView() const { return m_treeView; }
+    wxListCtrl* GetItemListView() const { return m_itemListView; }
+    wxWindow* GetBrowserFrame() const { return m_browserFrame; }
+    wxWebView* GetBrowser() const { return m_browser; }
+    wxSplitterWindow* GetOuterSplitter() const { return m_outerSplitter; }
+    wxSplitterWindow* GetInnerSplitter() const { return m_innerSplitter; }
+    wxToolBar* GetMainToolBar() const { return m_mainToolBar; }
+    wxToolBar* GetSearchToolBar() const { return m_searchToolBar; }
+    wxComboBox* GetSearchCombo() const { return m_searchCombo; }
+    wxComboBox* GetListCombo() const { return m_listCombo; }
+    XStatusBar* GetStatusBarEx() const { return m_statusBar; }
+    wxImageList* GetImageList() const { return m_imageList.get(); }
+    CTrayIcon* GetTrayIcon() const { return m_trayIcon.get(); }
+    CTaskbarNotifier* GetNotifier() const { return m_notifier; }
+    CDownloadManager* GetDownloadManager() const { return m_downloadManager.get(); }
+    const std::shared_ptr<CRefreshHost>& GetRefreshHost() const { return m_refreshHost; }
+    const uFile& GetSubscriptionTreeFile() const { return m_subscriptionTreeFile; }
+    /// The last position and size the window had while neither minimised
+    /// nor maximised: what the close stores.
+    wxRect GetNormalRect() const { return m_normalRect; }
+
+    /// Shows a text in the status bar's message pane.
+    void ShowStatusText(const wxString& text);
+
+private:
+    class DownloadHost;
+    struct MessageEntry
+    {
+        std::uint32_t message;
+        long (CMainFrame::*handler)(const CFrameMessage&);
+    };
+    struct CommandEntry
+    {
+        int command;
+        void (CMainFrame::*handler)();
+        bool (CMainFrame::*enabled)() const; // null: always enabled
+    };
+    static const MessageEntry kMessageMap[];
+    static const CommandEntry kCommandMap[];
+
+    // Creation, in order (MainFrame.cpp).
+    void Construct();
+    bool OnCreateClient();
+    bool OnCreate();
+    void CreateToolBars();
+    void LayoutBars();
+    wxToolBar* CreateToolBar(int toolBarId);
+    void CreateDownloadManager();
+    void RemoveMenuEntry(int popupIndex, int command);
+
+    // Start-up and close steps that other parts of the window fill in
+    // (MainFrameSteps.cpp).
+    void ChooseLanguage();
+    void LoadTree();
+    void CreateListColumns();
+    void RegisterFileTypes();
+    void CheckForUpdate();
+    void SetUpNotifier();
+    void ShowNotifier(const uString& titles);
+    void WriteTree();
+    void FreeTreeItemData();
+    void FreeListRows();
+    void UpdateRunAtLogon(bool startAtLogon);
+
+    // Layout and window events.
+    void OnSizeEvent(wxSizeEvent& event);
+    void OnMoveEvent(wxMoveEvent& event);
+    void OnIconizeEvent(wxIconizeEvent& event);
+    void OnMaximizeEvent(wxMaximizeEvent& event);
+    void OnCloseWindow(wxCloseEvent& event);
+    void LayoutPanes();
+    void TrackNormalRect();
+    void DetachImageList();
+
+    // Messages and commands (MainFrameMessages.cpp).
+    void OnWindowMessage(ui::CWindowMessageEvent& event);
+    void OnMenuCommand(wxCommandEvent& event);
+    void OnUpdateCommand(wxUpdateUIEvent& event);
+    const CommandEntry* FindCommand(int command) const;
+    bool IsOwnCommand(int command) const;
+    void OnAppAbout();
+    void OnAppExit();
+    long OnRestoreWindow(const CFrameMessage& message);
+
+    // Refresh cycle (RefreshCycle.cpp).
+    long OnNotifyNewItems(const CFrameMessage& message);
+    long OnStatusText(const CFrameMessage& message);
+    long OnSetStatus(const CFrameMessage& message);
+    long OnUpdateDone(const CFrameMessage& message);
+    long OnSettingsChanged(const CFrameMessage& message);
+    void StartRefreshTimer();
+    void ArmSchedulerTimer();
+    // Timer arming that may be asked for on any thread ends up here.
+    void ArmTimer(int timerId, std::uint64_t milliseconds);
+    void KillTimerById(int timerId);
+    void OnTimerEvent(wxTimerEvent& event);
+
+    Options m_options;
+    CProfileStore* m_profile;
+    CPreference* m_preference = nullptr;
+
+    // Panes.
+    wxSplitterWindow* m_outerSplitter = nullptr;
+    wxSplitterWindow* m_innerSplitter = nullptr;
+    bool m_splittersReady = false;
+    wxTreeCtrl* m_treeView = nullptr;
+    wxListCtrl* m_itemListView = nullptr;
+    wxWindow* m_browserFrame = nullptr;
+    wxWebView* m_browser = nullptr;
+
+    // Bars.
+    XStatusBar* m_statusBar = nullptr;
+    wxToolBar* m_mainToolBar = nullptr;
+    wxToolBar* m_searchToolBar = nullptr;
+    wxComboBox* m_searchCombo = nullptr;
+    wxComboBox* m_listCombo = nullptr;
+    CTaskbarNotifier* m_notifier = nullptr; // a child window: wx deletes it
+
+    // Timers.
+    wxTimer m_timer1;
+    wxTimer m_timer2;
+    int m_timer1Id = 0;
+    int m_timer2Id = 0;
+    int m_refreshInterval = 0;
+
+    uFile m_subscriptionTreeFile;
+    bool m_listChannelShown = false; // the item list shows a channel's items
+    bool m_firstRefresh = false;
+    bool m_hiddenInTray = false;
+    wxRect m_normalRect;
+    std::vector<uString> m_subscriptionLists;
+    ListCollector m_listCollector;
+    uString m_statusMemory; // the last text WM_APP_SETSTATUS showed
+
+    std::unique_ptr<wxImageList> m_imageList;
+    std::map<std::string, int> m_iconMap;
+    int m_nextImageIndex = kTreeImageCount;
+
+    // Messages from workers, and work handed to this thread.
+    std::shared_ptr<CUiThreadCaller> m_uiCaller;
+    std::unique_ptr<uMessageWindow> m_messageWindow;
+    std::function<void(const CFrameMessage&)> m_messageObserver;
+    std::shared_ptr<CUiMessageBox> m_messageBox;
+    std::shared_ptr<CUiCredentialPrompt> m_credentialPrompt;
+
+    // Services, released by the destructor in this order.
+    std::unique_ptr<CTrayIcon> m_trayIcon;
+    std::unique_ptr<CPreferenceEnvironment> m_downloadEnvironment;
+    std::unique_ptr<DownloadHost> m_downloadHost;
+    std::shared_ptr<CDownloadManager> m_downloadManager;
+    std::shared_ptr<CRefreshHost> m_refreshHost;
+    bool m_workersIdle = true; // false when the close's wait ran out
+};

@@ -1,0 +1,159 @@
+#include "mainwindow/KestrovaApp.h"
+
+#include "feeds/Preference.h"
+#include "foundation/uThread.h"
+#include "foundation/uXml.h"
+#include "mainwindow/AppActivation.h"
+#include "mainwindow/InstanceChannel.h"
+#include "mainwindow/MainFrame.h"
+#include "mainwindow/ProfileStore.h"
+#include "mainwindow/StartupRules.h"
+
+#include <atomic>
+#include <clocale>
+#include <filesystem>
+#include <wx/display.h>
+
+namespace
+{
+constexpr const char* kTitle = "Kestrova";
+// The size of the first start, when no rectangle is stored yet.
+const wxSize kDefaultSize(1024, 700);
+
+std::atomic<bool> g_handedOver{false};
+} // namespace
+
+CKestrovaApp::CKestrovaApp()
+    : m_comInit(std::make_unique<uComInit>()), m_xmlPlatform(std::make_unique<uXmlPlatform>())
+{
+    CPreference::GetInstance();
+}
+
+CKestrovaApp::~CKestrovaApp()
+{
+    m_instanceChannel.reset();
+    m_xmlPlatform.reset();
+    m_comInit.reset();
+}
+
+bool CKestrovaApp::HandedOver()
+{
+    return g_handedOver.load();
+}
+
+bool CKestrovaApp::OnInit()
+{
+    // The toolkit set the user's locale; numbers stay in the C locale.
+    std::setlocale(LC_NUMERIC, "C");
+    SetAppName(kTitle);
+
+    if (!CheckSingleInstance(kInstanceGuid))
+        return false;
+
+    // The profile. The recent-file list has no place in any menu: not kept.
+    m_profile = std::make_unique<CProfileStore>();
+
+    // Shell registration (a later part): it comes before the command line.
+
+    std::string file = ParseCommandLine();
+    auto* frame = new CMainFrame(m_profile.get());
+    m_mainFrame = frame;
+    SetTopWindow(frame);
+
+    PlaceMainWindow();
+    frame->SetTitle(kTitle);
+    frame->DragAcceptFiles(true);
+    frame->Bind(wxEVT_DROP_FILES, &CKestrovaApp::OnDropFiles, this);
+
+    // A file named on the command line is routed once the window stands.
+    if (!file.empty())
+        CallAfter([this, file] { OpenDocumentFile(file); });
+    return true;
+}
+
+int CKestrovaApp::OnExit()
+{
+    if (m_instanceChannel)
+        m_instanceChannel->Stop();
+    m_profile.reset();
+    return wxApp::OnExit();
+}
+
+std::string CKestrovaApp::ParseCommandLine() const
+{
+    // The first argument that is no switch names the file to open.
+    for (int i = 1; i < argc; ++i)
+    {
+        std::string argument = argv[i].utf8_string();
+        if (argument.empty() || argument[0] == '-')
+            continue;
+        std::error_code error;
+        std::filesystem::path absolute = std::filesystem::absolute(argument, error);
+        return error ? argument : absolute.string();
+    }
+    return {};
+}
+
+bool CKestrovaApp::CheckSingleInstance(const char* guid)
+{
+    if (guid == nullptr)
+        return true;
+    m_instanceChannel = std::make_unique<CInstanceChannel>();
+    CInstanceChannel::Role role =
+        m_instanceChannel->Start(guid, ParseCommandLine(),
+                                 [this](std::string path)
+                                 {
+                                     // On the channel's thread: the request is handled on this one.
+                                     CallAfter([this, path] { ActivateFirstInstance(path); });
+                                 });
+    if (role == CInstanceChannel::Role::kSecond)
+    {
+        g_handedOver = true;
+        return false;
+    }
+    return true;
+}
+
+void CKestrovaApp::ActivateFirstInstance(const std::string& path)
+{
+    if (m_mainFrame)
+        app::ActivateFirstInstance(*m_mainFrame, path);
+}
+
+bool CKestrovaApp::OpenDocumentFile(const std::string& path)
+{
+    return m_mainFrame && app::RouteDocument(*m_mainFrame, path);
+}
+
+void CKestrovaApp::PlaceMainWindow()
+{
+    CMainFrame* frame = m_mainFrame.get();
+    CPreference* preference = CPreference::GetInstance();
+    int left = 0, top = 0, width = 0, height = 0;
+    preference->GetWindowRect(left, top, width, height);
+    startup::Placement placement =
+        startup::PlacementFor(width, height, preference->GetGeneralSection().nStartupMode);
+    if (placement.useStoredRect)
+    {
+        frame->SetSize(left, top, width, height);
+    }
+    else
+    {
+        wxRect area = wxDisplay(static_cast<unsigned>(0)).GetClientArea();
+        frame->SetSize(wxSize(std::min(kDefaultSize.x, area.width), std::min(kDefaultSize.y, area.height)));
+        frame->Centre();
+    }
+    frame->Show();
+    if (placement.minimised)
+    {
+        // Minimised at start: into the notification area when there is one.
+        frame->Iconize(true);
+        frame->OnMinimised();
+    }
+}
+
+void CKestrovaApp::OnDropFiles(wxDropFilesEvent& event)
+{
+    for (int i = 0; i < event.GetNumberOfFiles(); ++i)
+        OpenDocumentFile(event.GetFiles()[i].utf8_string());
+}

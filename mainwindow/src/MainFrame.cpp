@@ -1,0 +1,425 @@
+#include "mainwindow/MainFrame.h"
+
+#include "CommandIds.h"
+#include "FrameDownloadHost.h"
+#include "StringTable.h"
+#include "ToolBars.h"
+#include "downloads/DownloadManager.h"
+#include "downloads/PreferenceEnvironment.h"
+#include "feeds/Preference.h"
+#include "feeds/RefreshHost.h"
+#include "mainwindow/IconFile.h"
+#include "mainwindow/MenuBuilder.h"
+#include "mainwindow/ResourceImages.h"
+#include "mainwindow/StartupRules.h"
+#include "mainwindow/TaskbarNotifier.h"
+#include "mainwindow/TrayIcon.h"
+#include "mainwindow/UiPrompts.h"
+#include "mainwindow/UiThreadCaller.h"
+#include "mainwindow/WindowMessage.h"
+#include "mainwindow/XStatusBar.h"
+
+#include <wx/artprov.h>
+#include <wx/combobox.h>
+#include <wx/imaglist.h>
+#include <wx/listctrl.h>
+#include <wx/menu.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
+#include <wx/splitter.h>
+#include <wx/toolbar.h>
+#include <wx/treectrl.h>
+#include <wx/webview.h>
+
+namespace
+{
+constexpr const char* kTitle = "Kestrova";
+constexpr const char* kTrayTip = "Kestrova\nVaviDozoze/RuvIvivod";
+constexpr int kImageSize = 16;
+
+// The window-message layer's transport: queues each message as an event of
+// the frame. Runs on the posting thread.
+class FrameMessageTransport : public uMessageTransport
+{
+public:
+    explicit FrameMessageTransport(wxEvtHandler* target) : m_target(target) {}
+    void deliver(uWindowMessage message) override
+    {
+        wxQueueEvent(m_target, new ui::CWindowMessageEvent(std::move(message)));
+    }
+
+private:
+    wxEvtHandler* m_target;
+};
+
+wxString FromUtf8(std::string_view text)
+{
+    return wxString::FromUTF8(text.data(), text.size());
+}
+} // namespace
+
+CMainFrame::CMainFrame(CProfileStore* profile) : CMainFrame(profile, Options{}) {}
+
+CMainFrame::CMainFrame(CProfileStore* profile, Options options)
+    : m_options(options), m_profile(profile), m_timer1(this, kRefreshTimer), m_timer2(this, kSchedulerTimer)
+{
+    Construct();
+    // The style of a normal, resizable top-level window. It is not created
+    // maximised: the application places and shows it.
+    Create(nullptr, wxID_ANY, kTitle, wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE);
+    OnCreate();
+}
+
+void CMainFrame::Construct()
+{
+    m_preference = CPreference::GetInstance();
+
+    // The 20 images of bitmap 131 first; site icons are added after them.
+    m_imageList = std::make_unique<wxImageList>(kImageSize, kImageSize, true, kTreeImageCount);
+    wxBitmap strip = ui::LoadResourceBitmap(resources::id::kTreeImages);
+    if (strip.IsOk())
+    {
+        for (int i = 0; i < kTreeImageCount && (i + 1) * kImageSize <= strip.GetWidth(); ++i)
+            m_imageList->Add(strip.GetSubBitmap(wxRect(i * kImageSize, 0, kImageSize, kImageSize)));
+    }
+    m_nextImageIndex = kTreeImageCount;
+
+    m_subscriptionTreeFile = m_preference->GetSubscriptionTreeFile();
+    // The update-task semaphore belongs to the refresh host, made with the
+    // download manager in OnCreateClient.
+    ChooseLanguage();
+}
+
+bool CMainFrame::OnCreate()
+{
+    m_uiCaller = std::make_shared<CUiThreadCaller>(this);
+    m_messageWindow = std::make_unique<uMessageWindow>(std::make_shared<FrameMessageTransport>(this));
+    m_messageBox = std::make_shared<CUiMessageBox>(m_uiCaller, this);
+    m_credentialPrompt = std::make_shared<CUiCredentialPrompt>(m_uiCaller, this);
+    CMessageBox::Install(m_messageBox);
+    CCredentialPrompt::Install(m_credentialPrompt);
+
+    wxBitmap icon = ui::LoadResourceBitmap(resources::id::kMainIcon);
+    if (icon.IsOk())
+    {
+        wxIcon frameIcon;
+        frameIcon.CopyFromBitmap(icon);
+        SetIcon(frameIcon);
+    }
+    SetMenuBar(ui::BuildMenuBar(resources::id::kMainMenu).release());
+    std::vector<wxAcceleratorEntry> keys =
+        ui::AcceleratorsOutsideMenu(resources::id::kMainMenu, resources::id::kMainMenu);
+    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(keys.size()), keys.data()));
+
+    Bind(ui::EVT_WINDOW_MESSAGE, &CMainFrame::OnWindowMessage, this);
+    Bind(wxEVT_MENU, &CMainFrame::OnMenuCommand, this);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCommand, this);
+    Bind(wxEVT_TIMER, &CMainFrame::OnTimerEvent, this);
+    Bind(wxEVT_SIZE, &CMainFrame::OnSizeEvent, this);
+    Bind(wxEVT_MOVE, &CMainFrame::OnMoveEvent, this);
+    Bind(wxEVT_ICONIZE, &CMainFrame::OnIconizeEvent, this);
+    Bind(wxEVT_MAXIMIZE, &CMainFrame::OnMaximizeEvent, this);
+    Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnCloseWindow, this);
+
+    if (!OnCreateClient())
+        return false;
+
+    CreateToolBars();
+    m_statusBar = new XStatusBar(this);
+    SetStatusBar(m_statusBar);
+    ShowStatusText(FromUtf8(resources::FindString(57345)));
+
+    if (!m_subscriptionLists.empty())
+    {
+        // Labels go to the combo only: the list vector keeps database names.
+        std::vector<uString> labels = CollectLists(kCollectLabels);
+        m_listCombo->Clear();
+        for (const uString& label : labels)
+            m_listCombo->Append(wxString::FromUTF8(label.c_str()));
+        if (!labels.empty())
+            m_listCombo->SetSelection(0);
+    }
+    LayoutBars();
+    SetUpNotifier();
+
+    StartRefreshTimer();
+    ArmSchedulerTimer();
+    return true;
+}
+
+bool CMainFrame::OnCreateClient()
+{
+    m_outerSplitter =
+        new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_3D | wxSP_LIVE_UPDATE);
+    m_outerSplitter->SetMinimumPaneSize(1);
+    m_treeView = new wxTreeCtrl(m_outerSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_EDIT_LABELS | wxTR_HIDE_ROOT);
+    m_innerSplitter = new wxSplitterWindow(m_outerSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                           wxSP_3D | wxSP_LIVE_UPDATE | wxBORDER_SIMPLE);
+    m_innerSplitter->SetMinimumPaneSize(1);
+    m_itemListView = new wxListCtrl(m_innerSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                    wxLC_REPORT | wxLC_SINGLE_SEL);
+    auto* browserFrame = new wxPanel(m_innerSplitter);
+    m_browserFrame = browserFrame;
+    m_innerSplitter->SplitHorizontally(m_itemListView, m_browserFrame);
+    m_outerSplitter->SplitVertically(m_treeView, m_innerSplitter);
+    m_treeView->SetImageList(m_imageList.get());
+    m_itemListView->SetImageList(m_imageList.get(), wxIMAGE_LIST_SMALL);
+    m_splittersReady = true;
+
+    LoadTree();
+    CreateListColumns();
+
+    m_browser = wxWebView::New(browserFrame, wxID_ANY, "about:blank");
+    auto* browserSizer = new wxBoxSizer(wxVERTICAL);
+    if (m_browser != nullptr)
+        browserSizer->Add(m_browser, 1, wxEXPAND);
+    browserFrame->SetSizer(browserSizer);
+
+    m_trayIcon =
+        std::make_unique<CTrayIcon>(this, resources::id::kMainIcon, resources::id::kTrayMenu, kTrayTip);
+    CreateDownloadManager();
+    RegisterFileTypes();
+    RefreshAll();
+    CheckForUpdate();
+    DownloadNow();
+    if (!m_downloadManager->HasTorrentEngine())
+        RemoveMenuEntry(3, resources::cmd::kTorrentManager);
+    return true;
+}
+
+void CMainFrame::CreateDownloadManager()
+{
+    m_downloadEnvironment = std::make_unique<CPreferenceEnvironment>(*m_preference);
+    m_downloadHost = std::make_unique<DownloadHost>(m_uiCaller, this);
+    if (m_options.loadTorrentEngine)
+        m_downloadManager = std::make_shared<CDownloadManager>(*m_downloadEnvironment, m_downloadHost.get());
+    else
+        m_downloadManager =
+            std::make_shared<CDownloadManager>(*m_downloadEnvironment, m_downloadHost.get(), nullptr);
+    m_refreshHost = CRefreshHost::Create(GetWindowHandle(), m_downloadManager,
+                                         m_preference->GetDownloadSection().nMaxScanningThreads);
+}
+
+void CMainFrame::RemoveMenuEntry(int popupIndex, int command)
+{
+    wxMenuBar* bar = GetMenuBar();
+    if (bar == nullptr || popupIndex >= static_cast<int>(bar->GetMenuCount()))
+        return;
+    wxMenu* popup = bar->GetMenu(popupIndex);
+    if (popup->FindItem(ui::MenuCommandId(command)) != nullptr)
+        popup->Destroy(ui::MenuCommandId(command));
+}
+
+wxToolBar* CMainFrame::CreateToolBar(int toolBarId)
+{
+    auto* bar = new wxToolBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                              wxTB_FLAT | wxTB_HORIZONTAL | wxTB_NODIVIDER);
+    bar->SetToolBitmapSize(wxSize(kImageSize, kImageSize));
+    for (const resources::ToolButton& button : resources::FindToolBar(toolBarId))
+    {
+        if (button.command == 0)
+        {
+            bar->AddSeparator();
+            continue;
+        }
+        wxBitmapBundle image = wxArtProvider::GetBitmapBundle(FromUtf8(button.art), wxART_TOOLBAR,
+                                                              wxSize(kImageSize, kImageSize));
+        bar->AddTool(ui::MenuCommandId(button.command), FromUtf8(button.tip), image, FromUtf8(button.tip));
+    }
+    return bar;
+}
+
+void CMainFrame::CreateToolBars()
+{
+    m_mainToolBar = CreateToolBar(resources::id::kMainMenu);
+    m_mainToolBar->Realize();
+
+    // The search bar: the separators at positions 1 and 3 hold the phrase
+    // combo and the list combo.
+    m_searchToolBar = new wxToolBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                    wxTB_FLAT | wxTB_HORIZONTAL | wxTB_NODIVIDER);
+    m_searchToolBar->SetToolBitmapSize(wxSize(kImageSize, kImageSize));
+    m_searchCombo = new wxComboBox(m_searchToolBar, resources::id::kSearchCombo, wxEmptyString,
+                                   wxDefaultPosition, wxSize(150, -1), 0, nullptr, wxCB_DROPDOWN);
+    m_listCombo = new wxComboBox(m_searchToolBar, resources::id::kListCombo, wxEmptyString, wxDefaultPosition,
+                                 wxSize(100, -1), 0, nullptr, wxCB_DROPDOWN | wxCB_READONLY);
+    int position = 0;
+    for (const resources::ToolButton& button : resources::FindToolBar(resources::id::kSearchToolBar))
+    {
+        if (button.command == 0)
+        {
+            m_searchToolBar->AddControl(position == 1 ? m_searchCombo : m_listCombo);
+        }
+        else
+        {
+            wxBitmapBundle image = wxArtProvider::GetBitmapBundle(FromUtf8(button.art), wxART_TOOLBAR,
+                                                                  wxSize(kImageSize, kImageSize));
+            m_searchToolBar->AddTool(ui::MenuCommandId(button.command), FromUtf8(button.tip), image,
+                                     FromUtf8(button.tip));
+        }
+        ++position;
+    }
+    m_searchToolBar->Realize();
+}
+
+void CMainFrame::LayoutBars()
+{
+    // Both tool bars on the top row, the search bar right of the main one.
+    auto* barRow = new wxBoxSizer(wxHORIZONTAL);
+    barRow->Add(m_mainToolBar, 0, wxALIGN_CENTER_VERTICAL);
+    barRow->AddSpacer(1);
+    barRow->Add(m_searchToolBar, 0, wxALIGN_CENTER_VERTICAL);
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    column->Add(barRow, 0, wxEXPAND);
+    column->Add(m_outerSplitter, 1, wxEXPAND);
+    SetSizer(column);
+    LayoutPanes();
+}
+
+void CMainFrame::OnSizeEvent(wxSizeEvent&)
+{
+    LayoutPanes();
+    TrackNormalRect();
+}
+
+void CMainFrame::OnMoveEvent(wxMoveEvent& event)
+{
+    TrackNormalRect();
+    event.Skip();
+}
+
+void CMainFrame::LayoutPanes()
+{
+    Layout();
+    if (!m_splittersReady)
+        return;
+    // Every resize puts the panes back at one quarter and three quarters.
+    wxSize client = GetClientSize();
+    m_outerSplitter->SetSashPosition(static_cast<int>(0.25 * client.GetWidth()));
+    m_innerSplitter->SetSashPosition(static_cast<int>(0.25 * client.GetHeight()));
+}
+
+void CMainFrame::TrackNormalRect()
+{
+    if (IsShown() && !IsIconized() && !IsMaximized())
+        m_normalRect = GetRect();
+}
+
+void CMainFrame::OnIconizeEvent(wxIconizeEvent& event)
+{
+    if (event.IsIconized())
+        OnMinimised();
+    else
+        OnRestored();
+}
+
+void CMainFrame::OnMaximizeEvent(wxMaximizeEvent& event)
+{
+    OnRestored();
+    event.Skip();
+}
+
+void CMainFrame::OnMinimised()
+{
+    // Without a notification area the window stays minimised where the user
+    // can find it; hiding it would lose it for good.
+    if (m_trayIcon && m_trayIcon->Add())
+    {
+        Hide();
+        m_hiddenInTray = true;
+    }
+    else
+    {
+        m_hiddenInTray = false;
+    }
+    if (m_refreshHost)
+    {
+        m_refreshHost->SetTrayIconShown(m_trayIcon && m_trayIcon->IsShown());
+        m_refreshHost->SetHiddenInTray(m_hiddenInTray);
+    }
+}
+
+void CMainFrame::OnRestored()
+{
+    m_hiddenInTray = false;
+    bool wasInTray = m_trayIcon && m_trayIcon->Remove();
+    if (m_refreshHost)
+    {
+        m_refreshHost->SetHiddenInTray(false);
+        m_refreshHost->SetTrayIconShown(false);
+    }
+    if (wasInTray)
+        RefreshAll();
+}
+
+bool CMainFrame::AddIcon(const uString& iconFile)
+{
+    uFile file;
+    file.setPath(iconFile.c_str());
+    if (!file.isFile())
+        return false;
+    std::string name = file.getFileName();
+    if (m_iconMap.count(name) != 0)
+        return false;
+    wxIcon icon = CIconFile(file).GetIcon(kImageSize);
+    if (!icon.IsOk())
+        return false;
+    int index;
+    if (m_imageList->GetImageCount() > m_nextImageIndex)
+        index = m_imageList->Replace(m_nextImageIndex, icon) ? m_nextImageIndex : -1;
+    else
+        index = m_imageList->Add(icon);
+    if (index != m_nextImageIndex)
+    {
+        // Keep the list and the next free index in step.
+        while (m_imageList->GetImageCount() > m_nextImageIndex)
+            m_imageList->Remove(m_imageList->GetImageCount() - 1);
+        return false;
+    }
+    m_iconMap[name] = index;
+    ++m_nextImageIndex;
+    return true;
+}
+
+int CMainFrame::GetIconIndex(const uString& iconFile) const
+{
+    uFile file;
+    file.setPath(iconFile.c_str());
+    auto found = m_iconMap.find(file.getFileName());
+    return found == m_iconMap.end() ? -1 : found->second;
+}
+
+void CMainFrame::SetUpNotifier()
+{
+    m_notifier = new CTaskbarNotifier;
+    if (!m_notifier->Create(this))
+        return;
+    m_notifier->SetSkin(resources::id::kNotifierSkin);
+    m_notifier->SetTextFont("Arial", 90, 0, CTaskbarNotifier::kUnderline);
+    m_notifier->SetTextColor(wxColour(0, 0, 0), wxColour(0, 0, 200));
+    wxSize skin = m_notifier->GetSize();
+    m_notifier->SetTextRect(10, 40, skin.GetWidth() - 10, skin.GetHeight() - 25);
+}
+
+void CMainFrame::ShowNotifier(const uString& titles)
+{
+    if (m_notifier != nullptr)
+        m_notifier->Show(wxString::FromUTF8(titles.c_str()), 0, 500, 3000, 500);
+}
+
+std::vector<uString> CMainFrame::CollectLists(int mode)
+{
+    return m_listCollector ? m_listCollector(mode) : std::vector<uString>{};
+}
+
+void CMainFrame::ShowStatusText(const wxString& text)
+{
+    if (m_statusBar != nullptr)
+        m_statusBar->SetStatusText(text, 0);
+}
+
+uWindowHandle CMainFrame::GetWindowHandle() const
+{
+    return m_messageWindow ? m_messageWindow->getHandle() : 0;
+}

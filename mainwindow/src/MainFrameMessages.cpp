@@ -1,0 +1,146 @@
+#include "Accelerators.h"
+#include "CommandIds.h"
+#include "Menus.h"
+#include "ToolBars.h"
+#include "mainwindow/AboutDlg.h"
+#include "mainwindow/MainFrame.h"
+#include "mainwindow/MenuBuilder.h"
+#include "mainwindow/TrayIcon.h"
+#include "mainwindow/WindowMessage.h"
+
+#include <algorithm>
+
+// The message map: each private message the frame handles, by number. A
+// message without an entry is answered with 0.
+const CMainFrame::MessageEntry CMainFrame::kMessageMap[] = {
+    {WM_APP_NOTIFYNEWITEMS, &CMainFrame::OnNotifyNewItems},
+    {WM_APP_STATUSTEXT, &CMainFrame::OnStatusText},
+    {WM_APP_SETSTATUS, &CMainFrame::OnSetStatus},
+    {WM_APP_UPDATEDONE, &CMainFrame::OnUpdateDone},
+    {WM_APP_SETTINGSCHANGED, &CMainFrame::OnSettingsChanged},
+    {WM_APP_RESTOREWINDOW, &CMainFrame::OnRestoreWindow},
+};
+
+// The commands the frame answers, with their enabling rule. Commands of the
+// frame's own menu and tool bars that have no entry here are disabled.
+const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
+    {resources::cmd::kRefreshNow, &CMainFrame::RefreshAll, &CMainFrame::CanRefreshNow},
+    {resources::cmd::kDownloadNow, &CMainFrame::DownloadNow, &CMainFrame::CanDownloadNow},
+    {resources::cmd::kAbout, &CMainFrame::OnAppAbout, nullptr},
+    {resources::cmd::kExit, &CMainFrame::OnAppExit, nullptr},
+};
+
+long CMainFrame::WindowProc(const CFrameMessage& message)
+{
+    if (m_messageObserver)
+        m_messageObserver(message);
+    for (const MessageEntry& entry : kMessageMap)
+    {
+        if (entry.message == message.message)
+            return (this->*entry.handler)(message);
+    }
+    return 0;
+}
+
+long CMainFrame::SendMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    return WindowProc(CFrameMessage{message, wParam, lParam, nullptr});
+}
+
+long CMainFrame::SendMessage(std::uint32_t message, std::uintptr_t wParam, const uString& text)
+{
+    return WindowProc(CFrameMessage{message, wParam, 0, &text});
+}
+
+void CMainFrame::SetMessageObserver(std::function<void(const CFrameMessage&)> observer)
+{
+    m_messageObserver = std::move(observer);
+}
+
+void CMainFrame::OnWindowMessage(ui::CWindowMessageEvent& event)
+{
+    CFrameMessage message{event.Message(), event.WParam(), event.LParam(),
+                          event.Text() ? &*event.Text() : nullptr};
+    event.SetResult(WindowProc(message));
+}
+
+const CMainFrame::CommandEntry* CMainFrame::FindCommand(int command) const
+{
+    for (const CommandEntry& entry : kCommandMap)
+    {
+        if (entry.command == command)
+            return &entry;
+    }
+    return nullptr;
+}
+
+bool CMainFrame::IsOwnCommand(int command) const
+{
+    for (const resources::MenuItem& item : resources::FindMenu(resources::id::kMainMenu))
+    {
+        if (item.kind == resources::MenuItemKind::Command && item.id == command)
+            return true;
+    }
+    for (int toolBar : {resources::id::kMainMenu, resources::id::kSearchToolBar})
+    {
+        for (const resources::ToolButton& button : resources::FindToolBar(toolBar))
+        {
+            if (button.command == command)
+                return true;
+        }
+    }
+    for (const resources::Accelerator& accelerator : resources::FindAccelerators(resources::id::kMainMenu))
+    {
+        if (accelerator.command == command)
+            return true;
+    }
+    return false;
+}
+
+void CMainFrame::OnMenuCommand(wxCommandEvent& event)
+{
+    const CommandEntry* entry = FindCommand(ui::ResourceCommandId(event.GetId()));
+    if (entry == nullptr)
+    {
+        event.Skip();
+        return;
+    }
+    if (entry->enabled == nullptr || (this->*entry->enabled)())
+        (this->*entry->handler)();
+}
+
+void CMainFrame::OnUpdateCommand(wxUpdateUIEvent& event)
+{
+    // Update events of every child window pass here too: only the frame's
+    // own commands are its business.
+    int command = ui::ResourceCommandId(event.GetId());
+    if (!IsOwnCommand(command))
+    {
+        event.Skip();
+        return;
+    }
+    const CommandEntry* entry = FindCommand(command);
+    event.Enable(entry != nullptr && (entry->enabled == nullptr || (this->*entry->enabled)()));
+}
+
+void CMainFrame::OnAppAbout()
+{
+    CAboutDlg dialog(this);
+    dialog.ShowModal();
+}
+
+void CMainFrame::OnAppExit()
+{
+    Close();
+}
+
+long CMainFrame::OnRestoreWindow(const CFrameMessage&)
+{
+    // Showing the window normally is a restore, wherever it was.
+    Show();
+    if (IsIconized())
+        Iconize(false);
+    Raise();
+    OnRestored();
+    return 0;
+}

@@ -1,0 +1,35 @@
+// Steps of the frame's start and close whose work belongs to parts of the
+// window that are not built yet. Each keeps its place in the order; the part
+// that owns it fills it in.
+#include "mainwindow/MainFrame.h"
+
+// The interface language, chosen before any window exists.
+void CMainFrame::ChooseLanguage() {}
+
+// Reads the subscription tree from m_subscriptionTreeFile into the tree view.
+void CMainFrame::LoadTree() {}
+
+// The item list's columns.
+void CMainFrame::CreateListColumns() {}
+
+// The shell's file types for the program (".rss", ".opml", ".torrent" with the
+// engine loaded).
+void CMainFrame::RegisterFileTypes() {}
+
+// The check for a newer version of the program.
+void CMainFrame::CheckForUpdate() {}
+
+// Writes the subscription tree to m_subscriptionTreeFile.
+void CMainFrame::WriteTree() {}
+
+// Frees the tree items' data records.
+void CMainFrame::FreeTreeItemData() {}
+
+// Frees the item list rows' records and empties the list.
+void CMainFrame::FreeListRows()
+{
+    m_listChannelShown = false;
+}
+
+// Starts the program at logon, or stops doing so.
+void CMainFrame::UpdateRunAtLogon(bool) {}

@@ -1,0 +1,83 @@
+#include "mainwindow/ProfileStore.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <wx/fileconf.h>
+
+namespace
+{
+wxString Key(const std::string& section, const std::string& entry)
+{
+    wxString key = "/" + wxString::FromUTF8(CProfileStore::kProfileKey) + "/";
+    if (!section.empty())
+        key += wxString::FromUTF8(section) + "/";
+    return key + wxString::FromUTF8(entry);
+}
+} // namespace
+
+std::string CProfileStore::DefaultPath()
+{
+    std::filesystem::path folder;
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    if (configHome != nullptr && configHome[0] == '/')
+        folder = configHome;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+        folder = std::filesystem::path(home) / ".config";
+    else
+        folder = std::filesystem::temp_directory_path();
+    return (folder / "kestrova" / "profile.ini").string();
+}
+
+CProfileStore::CProfileStore(std::string path) : m_path(std::move(path))
+{
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), error);
+    m_config = std::make_unique<wxFileConfig>(wxEmptyString, wxEmptyString, wxString::FromUTF8(m_path),
+                                              wxEmptyString, wxCONFIG_USE_LOCAL_FILE);
+    // Values are stored as given: no environment variables expanded.
+    m_config->SetExpandEnvVars(false);
+}
+
+CProfileStore::~CProfileStore()
+{
+    Flush();
+}
+
+int CProfileStore::GetProfileInt(const std::string& section, const std::string& entry, int defaultValue) const
+{
+    long value = defaultValue;
+    m_config->Read(Key(section, entry), &value, defaultValue);
+    return static_cast<int>(value);
+}
+
+std::string CProfileStore::GetProfileString(const std::string& section, const std::string& entry,
+                                            const std::string& defaultValue) const
+{
+    wxString value;
+    if (!m_config->Read(Key(section, entry), &value))
+        return defaultValue;
+    return value.utf8_string();
+}
+
+bool CProfileStore::WriteProfileInt(const std::string& section, const std::string& entry, int value)
+{
+    long stored = 0;
+    if (m_config->Read(Key(section, entry), &stored) && stored == value)
+        return true;
+    return m_config->Write(Key(section, entry), static_cast<long>(value));
+}
+
+bool CProfileStore::WriteProfileString(const std::string& section, const std::string& entry,
+                                       const std::string& value)
+{
+    wxString stored;
+    wxString wanted = wxString::FromUTF8(value);
+    if (m_config->Read(Key(section, entry), &stored) && stored == wanted)
+        return true;
+    return m_config->Write(Key(section, entry), wanted);
+}
+
+bool CProfileStore::Flush()
+{
+    return m_config->Flush();
+}
