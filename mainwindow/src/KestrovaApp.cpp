@@ -53,7 +53,8 @@ bool CKestrovaApp::OnInit()
     // The profile. The recent-file list has no place in any menu: not kept.
     m_profile = std::make_unique<CProfileStore>();
 
-    // Shell registration (a later part): it comes before the command line.
+    // Before the command line, which may name a file of a registered type.
+    RegisterShell(/*compatible=*/true, /*registerTypes=*/true);
 
     std::string file = ParseCommandLine();
     auto* frame = new CMainFrame(m_profile.get());
@@ -123,6 +124,11 @@ void CKestrovaApp::ActivateFirstInstance(const std::string& path)
 bool CKestrovaApp::OpenDocumentFile(const std::string& path)
 {
     return m_mainFrame && app::RouteDocument(*m_mainFrame, path);
+}
+
+void CKestrovaApp::RegisterShell(bool, bool)
+{
+    // Filled in with the desktop files (.desktop entry, MIME types, autostart).
 }
 
 void CKestrovaApp::PlaceMainWindow()

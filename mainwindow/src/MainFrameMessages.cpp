@@ -28,6 +28,7 @@ const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
     {resources::cmd::kDownloadNow, &CMainFrame::DownloadNow, &CMainFrame::CanDownloadNow},
     {resources::cmd::kAbout, &CMainFrame::OnAppAbout, nullptr},
     {resources::cmd::kExit, &CMainFrame::OnAppExit, nullptr},
+    {resources::cmd::kRestore, &CMainFrame::OnTrayRestore, nullptr},
 };
 
 long CMainFrame::WindowProc(const CFrameMessage& message)
@@ -132,6 +133,12 @@ void CMainFrame::OnAppAbout()
 void CMainFrame::OnAppExit()
 {
     Close();
+}
+
+void CMainFrame::OnTrayRestore()
+{
+    if (m_trayIcon)
+        OnRestoreWindow(CFrameMessage{WM_APP_RESTOREWINDOW});
 }
 
 long CMainFrame::OnRestoreWindow(const CFrameMessage&)

@@ -1,6 +1,7 @@
 #include "FakeTrayHost.h"
 #include "FrameFixture.h"
 #include "IcoFixture.h"
+#include "downloads/DownloadManager.h"
 #include "feeds/RefreshHost.h"
 #include "mainwindow/MenuBuilder.h"
 #include "mainwindow/Messages.h"
@@ -169,6 +170,31 @@ TEST_F(FrameFixture, NewSettingsReArmTheRefreshTimerWithTheSameRepairAndABound)
     frame.SendMessage(WM_APP_SETTINGSCHANGED);
     EXPECT_EQ(frame.GetTimer(CMainFrame::kRefreshTimer).GetInterval(), 30 * 60000);
     EXPECT_TRUE(frame.GetTimer(CMainFrame::kRefreshTimer).IsRunning());
+}
+
+TEST_F(FrameFixture, TheDownloadStarterReArmsTimerTwoThroughTheUserInterfaceThread)
+{
+    auto setInterval = [](int minutes)
+    {
+        CPreference::DownloadSection download = CPreference::GetInstance()->GetDownloadSection();
+        download.bIntervalScheduler = true;
+        download.nSchedulerInterval = minutes;
+        download.nMinFreeSpace = 0;
+        CPreference::GetInstance()->SetDownloadSection(download);
+    };
+    setInterval(7);
+    CMainFrame& frame = *MakeFrame();
+    guitest::RunEventsUntil([&] { return !frame.GetDownloadManager()->IsBusy(); });
+    guitest::RunEventsFor(100);
+    EXPECT_EQ(frame.GetTimerId(CMainFrame::kSchedulerTimer), CMainFrame::kSchedulerTimer);
+    EXPECT_EQ(frame.GetTimer(CMainFrame::kSchedulerTimer).GetInterval(), 7 * 60000);
+
+    // Starting a timer off the user-interface thread would fail a wx assertion.
+    setInterval(9);
+    frame.DownloadNow();
+    EXPECT_TRUE(guitest::RunEventsUntil(
+        [&] { return frame.GetTimer(CMainFrame::kSchedulerTimer).GetInterval() == 9 * 60000; }));
+    EXPECT_TRUE(frame.GetTimer(CMainFrame::kSchedulerTimer).IsRunning());
 }
 
 TEST_F(FrameFixture, WorkerTextsReachTheStatusBarAndTheIndicatorFollowsItsOwnMessages)

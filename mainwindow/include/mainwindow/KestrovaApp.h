@@ -37,6 +37,8 @@ public:
     virtual void ActivateFirstInstance(const std::string& path);
     /// Routes a file by its extension to the main window.
     virtual bool OpenDocumentFile(const std::string& path);
+    /// Registers the program with the desktop (its own files, start at logon).
+    virtual void RegisterShell(bool compatible, bool registerTypes);
 
     /// True once this process handed its file to a running instance.
     static bool HandedOver();

@@ -214,6 +214,7 @@ private:
     bool IsOwnCommand(int command) const;
     void OnAppAbout();
     void OnAppExit();
+    void OnTrayRestore();
     long OnRestoreWindow(const CFrameMessage& message);
 
     // Refresh cycle (RefreshCycle.cpp).
