@@ -1,4 +1,4 @@
-#include "LibraryFiles.h"
+#include "feeds/LibraryFiles.h"
 #include "feeds/DownloadQueue.h"
 #include "feeds/FeedStore.h"
 #include "feeds/MediaTypes.h"

@@ -1,4 +1,4 @@
-#include "LibraryFiles.h"
+#include "feeds/LibraryFiles.h"
 
 #include "feeds/Preference.h"
 #include "foundation/uDirectory.h"

@@ -1,5 +1,7 @@
 #include "mainwindow/ItemPage.h"
 
+#include "feeds/LibraryFiles.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -56,19 +58,18 @@ uString Page(const uString& escapedTitle, const uString& body)
     return page;
 }
 
-// The local file's full path: under the configured library, else under the
-// start-up library; empty when neither library is known.
+// The local file's full path: under the configured library when it is
+// there, else under the start-up library; never outside the two. Empty when
+// it resolves inside neither.
 uString LocalEnclosurePath(const uString& file, const uFile& libraryDir, const uFile& defaultLibraryDir)
 {
-    if (!libraryDir.getPath().isEmpty())
-    {
-        uFile configured(libraryDir.getPath().c_str(), file.c_str());
-        if (configured.exists() || defaultLibraryDir.getPath().isEmpty())
-            return configured.getPath();
-    }
-    if (defaultLibraryDir.getPath().isEmpty())
-        return uString();
-    return uFile(defaultLibraryDir.getPath().c_str(), file.c_str()).getPath();
+    uString configured, startup;
+    bool inConfigured = feeds::ResolveInside(libraryDir, file, configured);
+    if (inConfigured && uFile(configured.c_str()).exists())
+        return configured;
+    if (feeds::ResolveInside(defaultLibraryDir, file, startup))
+        return startup;
+    return inConfigured ? configured : uString();
 }
 } // namespace
 

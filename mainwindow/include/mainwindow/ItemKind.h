@@ -55,9 +55,7 @@ int MenuFor(int kind);
 // "<torrent folder>/<md5 of the enclosure link>.torrent".
 uFile TorrentFile(const uFile& torrentDir, const uString& enclosureLink);
 // The offline copy of an item: "<archive folder>/<channel title made safe as
-// a folder name>/<md5 of the link>.html".
+// a folder name>/<md5 of the link>.html", named as the feed store names the
+// copies it starts for auto-archiving channels.
 uFile ArchiveFile(const uFile& archiveDir, const uString& channelTitle, const uString& link);
-// A channel title as one folder name: separators and control characters
-// replaced, never empty, "." or "..", at most 200 bytes.
-uString SafeFolderName(const uString& title);
 } // namespace itemkind

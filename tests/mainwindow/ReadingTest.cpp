@@ -1,0 +1,266 @@
+#include "GuiTestSupport.h"
+#include "ReadingFixture.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/ItemKind.h"
+#include "support/TempDir.h"
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <wx/settings.h>
+#include <wx/uiaction.h>
+#include <wx/webview.h>
+
+using reading::ReadingFixture;
+using reading::Text;
+
+namespace
+{
+class Reading : public ReadingFixture
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(Subscribe());
+        ASSERT_NO_FATAL_FAILURE(SelectFeed());
+        ASSERT_EQ(m_list->GetRowCount(), 3);
+    }
+
+    std::vector<std::string> Column(int column)
+    {
+        std::vector<std::string> texts;
+        for (int row = 0; row < m_list->GetRowCount(); ++row)
+            texts.push_back(Text(m_list->GetRowText(row, column)));
+        return texts;
+    }
+    void Click(int row, int x = 60)
+    {
+        // Two clicks in quick succession would be a double-click.
+        guitest::RunEventsFor(wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC) + 100);
+        wxUIActionSimulator mouse;
+        mouse.MouseMove(RowPoint(row, x));
+        guitest::RunEventsFor(30);
+        mouse.MouseClick();
+        guitest::RunEventsFor(30);
+    }
+    void DoubleClick(int row, int x = 60)
+    {
+        guitest::RunEventsFor(wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC) + 100);
+        wxUIActionSimulator mouse;
+        mouse.MouseMove(RowPoint(row, x));
+        guitest::RunEventsFor(30);
+        mouse.MouseDblClick();
+        guitest::RunEventsFor(30);
+    }
+    std::string ReadStatus(const char* path)
+    {
+        return Query("select readstatus from item where link='" + m_server.url(path) + "'");
+    }
+};
+} // namespace
+
+TEST_F(Reading, SelectingAFeedFillsTheListNewestFirstAndWritesTheChannelPage)
+{
+    EXPECT_EQ(Column(CKestrovaView::kTitle),
+              (std::vector<std::string>{"Charlie <b>##link##</b>", "Bravo episode", "Alpha story"}));
+    EXPECT_EQ(Column(CKestrovaView::kAuthor),
+              (std::vector<std::string>{"bob@example.org", "amy@example.org", "zed@example.org"}));
+    EXPECT_EQ(Column(CKestrovaView::kCategory), (std::vector<std::string>{"Zoo", "Audio", "World"}));
+    EXPECT_EQ(Text(m_list->GetRowText(0, CKestrovaView::kPublishDate)).substr(0, 10), "2023-01-04");
+    EXPECT_EQ(m_list->GetRow(0)->image, itemkind::kImageUnread);
+    EXPECT_EQ(m_list->GetRow(1)->image, itemkind::kImageAudio);
+    const CTransferRowData* bravo = m_list->GetRowData(1);
+    ASSERT_NE(bravo, nullptr);
+    EXPECT_EQ(bravo->flag, itemkind::kAudio);
+    EXPECT_EQ(Text(bravo->ds), "default.mdb");
+    EXPECT_EQ(Text(bravo->label), "Loopback News");
+    EXPECT_EQ(Text(bravo->item), m_server.url("/bravo"));
+
+    std::string page = WaitForPage("logo.png");
+    EXPECT_NE(page.find("<a alt=\"Loopback &quot;News&quot;\" href=\"" + m_server.url("/") + "\">"),
+              std::string::npos)
+        << page;
+    EXPECT_EQ(Text(m_browser->GetAddressText()), FeedUrl());
+    guitest::RunEventsUntil([&] { return !m_server.requestsFor("/logo.png").empty(); });
+    guitest::RunEventsFor(500);
+    EXPECT_TRUE(guitest::TakeScreenshot("reading-channel-page").IsOk());
+}
+
+TEST_F(Reading, ClickingAnItemRendersItMarksItReadAndRefreshesTheCount)
+{
+    ASSERT_EQ(Unread(), 3);
+    Click(2);
+    std::string page = WaitForPage("Alpha story");
+    ASSERT_FALSE(page.empty()) << "the clicked item is rendered";
+    EXPECT_NE(page.find("<p>First <b>bold</b> words</p>"), std::string::npos) << "descriptions stay HTML";
+    EXPECT_EQ(ReadStatus("/alpha"), "1");
+    EXPECT_EQ(Unread(), 2);
+    EXPECT_EQ(m_list->GetSelectedRow(), 2);
+    EXPECT_EQ(m_list->GetRow(2)->image, itemkind::kImageRead);
+    EXPECT_EQ(m_labelRefreshes, 1);
+    EXPECT_EQ(Text(m_browser->GetAddressText()), m_server.url("/alpha"));
+
+    // The row already selected renders again when clicked.
+    m_browser->GetHtmlCtrl()->WriteHtml(uString("<p>other</p>"));
+    ASSERT_FALSE(WaitForPage("other").empty());
+    Click(2);
+    EXPECT_FALSE(WaitForPage("Alpha story").empty());
+    EXPECT_EQ(m_labelRefreshes, 2);
+
+    // A title is text, placeholders inside values stay as they are, and the
+    // feed's script does not run.
+    Click(0);
+    page = WaitForPage("Zebra");
+    EXPECT_NE(page.find("Charlie &lt;b&gt;##link##&lt;/b&gt;"), std::string::npos) << page;
+    EXPECT_NE(page.find("Zebra ##enclosure##"), std::string::npos);
+    guitest::RunEventsFor(300);
+    EXPECT_NE(m_browser->GetHtmlCtrl()->GetWebView()->GetCurrentTitle(), "hacked");
+
+    Click(1);
+    page = WaitForPage("Bravo episode");
+    EXPECT_NE(page.find("src=\"http://127.0.0.1:" + std::to_string(m_server.port()) + "/media/bravo.mp3\""),
+              std::string::npos)
+        << "the audio template links the remote enclosure";
+    EXPECT_EQ(Unread(), 0);
+    guitest::RunEventsUntil([&] { return m_browser->GetHtmlCtrl()->GetPageTitle() == "Bravo episode"; });
+    guitest::RunEventsFor(500);
+    EXPECT_TRUE(guitest::TakeScreenshot("reading-item-with-enclosure").IsOk());
+}
+
+TEST_F(Reading, ArrowKeysMoveOnceAndEnterDiffersFromDoubleClick)
+{
+    std::vector<int> opened;
+    CKestrovaView::Hooks hooks;
+    hooks.showSelectedItem = [this] { m_reader->ShowSelectedItem(); };
+    hooks.showNextItem = [this](int key) { m_reader->ShowNextItem(key); };
+    hooks.openItem = [&](int doubleClick)
+    {
+        opened.push_back(doubleClick);
+        m_reader->OpenListItem(doubleClick);
+    };
+    m_list->SetHooks(hooks);
+
+    Click(0);
+    ASSERT_FALSE(WaitForPage("Zebra").empty());
+    wxUIActionSimulator keys;
+    keys.Char(WXK_DOWN);
+    guitest::RunEventsFor(50);
+    EXPECT_EQ(m_list->GetSelectedRow(), 1);
+    EXPECT_FALSE(WaitForPage("Bravo episode").empty());
+    keys.Char(WXK_DOWN);
+    guitest::RunEventsFor(50);
+    EXPECT_EQ(m_list->GetSelectedRow(), 2);
+    keys.Char(WXK_DOWN); // at the last row: nothing
+    guitest::RunEventsFor(50);
+    EXPECT_EQ(m_list->GetSelectedRow(), 2);
+    keys.Char(WXK_UP);
+    guitest::RunEventsFor(50);
+    EXPECT_EQ(m_list->GetSelectedRow(), 1);
+
+    keys.Char(WXK_RETURN);
+    ASSERT_FALSE(WaitForPage("Bravo on the web").empty()) << "opening goes to the item's page";
+    DoubleClick(2);
+    ASSERT_FALSE(WaitForPage("Alpha on the web").empty());
+    EXPECT_EQ(opened, (std::vector<int>{0, 1}));
+}
+
+TEST_F(Reading, EachColumnSortsAscendingThenDescending)
+{
+    struct Expected
+    {
+        int column;
+        std::vector<std::string> ascending;
+    };
+    const Expected columns[] = {
+        {CKestrovaView::kTitle, {"Alpha story", "Bravo episode", "Charlie <b>##link##</b>"}},
+        {CKestrovaView::kAuthor, {"Bravo episode", "Charlie <b>##link##</b>", "Alpha story"}},
+        {CKestrovaView::kCategory, {"Bravo episode", "Alpha story", "Charlie <b>##link##</b>"}},
+        {CKestrovaView::kPublishDate, {"Alpha story", "Bravo episode", "Charlie <b>##link##</b>"}},
+    };
+    Click(1);
+    ASSERT_FALSE(WaitForPage("Bravo episode").empty());
+    for (const Expected& expected : columns)
+    {
+        m_list->SortByColumn(expected.column);
+        EXPECT_EQ(Column(CKestrovaView::kTitle), expected.ascending) << "column " << expected.column;
+        m_list->SortByColumn(expected.column);
+        std::vector<std::string> descending(expected.ascending.rbegin(), expected.ascending.rend());
+        EXPECT_EQ(Column(CKestrovaView::kTitle), descending) << "column " << expected.column;
+        // Rows keep their records, and the selection stays with its item.
+        for (int row = 0; row < m_list->GetRowCount(); ++row)
+        {
+            std::string title = Text(m_list->GetRowText(row, CKestrovaView::kTitle));
+            std::string link = Text(m_list->GetRowData(row)->item);
+            EXPECT_EQ(std::tolower(link[link.rfind('/') + 1]), std::tolower(title[0]))
+                << title << " " << link;
+        }
+        EXPECT_EQ(Text(m_list->GetRowText(m_list->GetSelectedRow(), 0)), "Bravo episode");
+    }
+
+    // A click on the header sorts too.
+    m_list->SortByColumn(CKestrovaView::kAuthor); // a different column first: the next click starts ascending
+    wxWindow* header = nullptr;
+    for (wxWindow* child : m_list->GetChildren())
+    {
+        // The header is the short child at the top; the rows fill the rest.
+        if (child->GetPosition().y == 0 && child->GetSize().y < 60 && child->GetSize().y > 0)
+            header = child;
+    }
+    ASSERT_NE(header, nullptr);
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(header->ClientToScreen(wxPoint(40, header->GetClientSize().y / 2)));
+    guitest::RunEventsFor(30);
+    mouse.MouseClick();
+    guitest::RunEventsFor(100);
+    EXPECT_EQ(m_list->GetSortColumn(), CKestrovaView::kTitle);
+    EXPECT_EQ(Column(CKestrovaView::kTitle), columns[0].ascending);
+}
+
+TEST_F(Reading, TheIconKeepsAnItemAndReleasesItWithoutDeletingItsMedia)
+{
+    // Bravo's episode was downloaded into the library.
+    CPreference* preference = CPreference::GetInstance();
+    const std::string media =
+        Text(preference->GetLibraryDir().getPath()) + "/My Music/Loopback News/bravo.mp3";
+    std::filesystem::create_directories(std::filesystem::path(media).parent_path());
+    std::ofstream(media) << "ID3 episode";
+    {
+        CFeedStore store;
+        store.SetDatabase(uString("default.mdb"));
+        store.SetEnclosureFile(uString(m_server.url("/bravo").c_str()),
+                               uString("My Music/Loopback News/bravo.mp3"), 11, nullptr);
+    }
+    const uString link(m_server.url("/bravo").c_str());
+    const uString channel("Loopback News");
+    const std::string kept = "select attributes from item where link='" + m_server.url("/bravo") + "'";
+
+    Click(1, /*x=*/8); // on the icon
+    ASSERT_FALSE(WaitForPage("Bravo episode").empty());
+    EXPECT_EQ(Query(kept), "1");
+    EXPECT_EQ(m_list->GetRow(1)->image, itemkind::kImageAudioKept);
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_reader->IsItemArchived(link, channel); }, 20000))
+        << "keeping saves the item's page";
+    EXPECT_NE(testsupport::ReadFileBytes(Text(m_reader->GetArchivePath(link, channel).getPath()))
+                  .find("Bravo on the web"),
+              std::string::npos);
+    // The page shows the downloaded file, not the remote address.
+    EXPECT_FALSE(WaitForPage("bravo.mp3").empty());
+    EXPECT_NE(WaitForPage("bravo.mp3").find("file://"), std::string::npos);
+
+    Click(1, 8);
+    ASSERT_FALSE(WaitForPage("Bravo episode").empty());
+    EXPECT_EQ(Query(kept), "0");
+    EXPECT_FALSE(m_reader->IsItemArchived(link, channel));
+    EXPECT_TRUE(std::filesystem::exists(media)) << "releasing never deletes downloaded media";
+    EXPECT_EQ(m_list->GetRow(1)->image, itemkind::kImageAudio);
+    CFeedStore reloaded;
+    reloaded.SetDatabase(uString("default.mdb"));
+    reloaded.LoadChannel(uString("default.mdb"), uString(FeedUrl().c_str()));
+    EXPECT_EQ(reloaded.items.size(), 3u) << "a released item stays listed";
+
+    // A double-click on the icon is one toggle, not a keep and a release.
+    DoubleClick(2, 8);
+    guitest::RunEventsFor(300);
+    EXPECT_EQ(Query("select attributes from item where link='" + m_server.url("/alpha") + "'"), "1");
+}
