@@ -10,11 +10,9 @@ TEST(SharedObjectTest, LoadsAPlugInAndCallsItsEntry)
     void* address = &plugin;
     EXPECT_FALSE(plugin.getSymbol("Initialize", &address));
     EXPECT_EQ(address, nullptr);
-    EXPECT_STREQ(plugin.getMessage().c_str(), "Shared object is not loaded.");
 
     ASSERT_TRUE(plugin.load(uFile(KESTROVA_TEST_PLUGIN))) << plugin.getMessage().c_str();
     EXPECT_TRUE(plugin.load(uFile(KESTROVA_TEST_PLUGIN)));
-    EXPECT_STREQ(plugin.getMessage().c_str(), "Shared object already loaded");
 
     ASSERT_TRUE(plugin.getSymbol("Initialize", &address));
     auto initialize = reinterpret_cast<int (*)(int, int)>(address);

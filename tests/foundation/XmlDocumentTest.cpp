@@ -274,22 +274,16 @@ TEST(XmlDocumentTest, FailedSavesReportFalseAndLeaveFilesAlone)
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(XmlDocumentTest, NavigatesAndEditsThroughWrappers)
+TEST(XmlDocumentTest, WrappersReportMissingNodesAndBadEditsInsteadOfCrashing)
 {
     uXmlDocument document;
-    ASSERT_TRUE(document.loadXml("<r><leaf a=\"1\"/>text<!--c--></r>", true, true, false, true));
+    ASSERT_TRUE(document.loadXml("<r><leaf a=\"1\"/>text</r>", true, true, false, true));
     uXmlNode root(document.getDocumentElement());
 
     uXmlNode* leaf = nullptr;
     ASSERT_EQ(root.getFirstChild(leaf), 0);
     std::unique_ptr<uXmlNode> leafOwner(leaf);
-    const char* typeName = nullptr;
-    EXPECT_EQ(leaf->getNodeTypeName(typeName), 0);
-    EXPECT_STREQ(typeName, "element");
-    EXPECT_EQ(leaf->getNodeTypeIndex(), 0);
     EXPECT_EQ(utf8(leaf->getAttribute(u"a")), "1");
-    EXPECT_EQ(utf8(leaf->getAttribute(u"missing")), "");
-
     uXmlNode placeholder;
     uXmlNode* none = &placeholder;
     EXPECT_EQ(leaf->getFirstChild(none), 1);
@@ -298,51 +292,27 @@ TEST(XmlDocumentTest, NavigatesAndEditsThroughWrappers)
     uXmlNode* text = nullptr;
     ASSERT_EQ(leaf->getNextSibling(text), 0);
     std::unique_ptr<uXmlNode> textOwner(text);
-    EXPECT_EQ(text->getAttribute(u"a"), nullptr);
-    EXPECT_EQ(text->getNodeTypeIndex(), 2);
-    uXmlNode* comment = nullptr;
-    ASSERT_EQ(text->getNextSibling(comment), 0);
-    EXPECT_EQ(comment->getNodeTypeName(typeName), 0);
-    EXPECT_STREQ(typeName, "comment");
-    uXmlNode* end = comment;
-    EXPECT_EQ(comment->getNextSibling(end), 1);
-    EXPECT_EQ(end, nullptr);
-    comment->release();
+    EXPECT_EQ(text->getAttribute(u"a"), nullptr) << "a text node has no attributes";
 
     uXmlNode empty;
     EXPECT_EQ(empty.getNodeTypeIndex(), 0xFFFF);
     EXPECT_EQ(empty.getTextContent(), nullptr);
     EXPECT_EQ(empty.appendChild(new uXmlNode(document.createElement(u"x"))), 1);
+    EXPECT_EQ(uXmlString(static_cast<const char*>(nullptr)).get(), nullptr);
 
     // Edits consume the wrappers they are given.
-    EXPECT_EQ(root.appendChild(new uXmlNode(document.createElement(u"added"))), 0);
-    uXmlNode* removed = nullptr;
-    EXPECT_EQ(root.removeChild(leafOwner.release(), removed), 0);
-    ASSERT_NE(removed, nullptr);
-    EXPECT_EQ(utf8(removed->getNodeName()), "leaf");
     uXmlNode* replaced = nullptr;
-    EXPECT_EQ(root.replaceChild(removed, textOwner.release(), replaced), 0);
+    EXPECT_EQ(
+        root.replaceChild(new uXmlNode(document.createElement(u"added")), textOwner.release(), replaced), 0);
     ASSERT_NE(replaced, nullptr);
     EXPECT_EQ(utf8(replaced->getTextContent()), "text");
     replaced->release();
-    EXPECT_EQ(document.getElementsByTagName(u"leaf")->getLength(), 1u);
-    EXPECT_EQ(document.getElementsByTagName(u"added")->getLength(), 1u);
 
     // A bad edit is reported, not thrown: a node cannot contain its parent.
     uXmlNode child(document.getElementsByTagName(u"added")->item(0));
     testing::internal::CaptureStderr();
     EXPECT_EQ(child.appendChild(new uXmlNode(document.getDocumentElement())), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "DOMException code is:  3\n");
-}
-
-TEST(XmlDocumentTest, ConvertsTextsWithTheProgramsOwnConverters)
-{
-    uXmlString fromUtf8("gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80");
-    EXPECT_EQ(std::u16string(fromUtf8.get()), u"gr\u00FC\u00DF \U0001F600");
-    EXPECT_EQ(fromUtf8.getText(), nullptr);
-    uXmlString fromUtf16(u"\u00E9\U0001F600");
-    EXPECT_STREQ(fromUtf16.getText(), "\xC3\xA9\xF0\x9F\x98\x80");
-    EXPECT_EQ(uXmlString(static_cast<const char*>(nullptr)).get(), nullptr);
 }
 
 } // namespace

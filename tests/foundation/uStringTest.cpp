@@ -1,9 +1,7 @@
 #include "foundation/uString.h"
 
-#include <clocale>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <map>
 #include <string>
 
 namespace
@@ -14,32 +12,21 @@ std::string bytes(const uString& s)
     return std::string(s.c_str(), static_cast<size_t>(s.getLength()));
 }
 
-TEST(uStringTest, ConstructionAndNullSemantics)
+TEST(uStringTest, NullArgumentsAreEmptyTextNeverACrash)
 {
-    EXPECT_EQ(uString().getCapacity(), 16);
-    EXPECT_EQ(uString(static_cast<const char*>(nullptr)).getCapacity(), 16);
+    EXPECT_EQ(uString(static_cast<const char*>(nullptr)).getLength(), 0);
     EXPECT_EQ(uString(static_cast<const char16_t*>(nullptr)).getLength(), 0);
     EXPECT_EQ(uString(static_cast<const uString*>(nullptr)).getLength(), 0);
-    EXPECT_STREQ(uString("hello", 1, 3).c_str(), "ell");
-    EXPECT_STREQ(uString(uString("hello"), 2, 2).c_str(), "ll");
-    EXPECT_STREQ(uString(u"h\u00e9").c_str(), "h\xc3\xa9");
 
     uString s("abc");
+    s = static_cast<const char*>(nullptr); // leaves the text, unlike assign(nullptr)
+    EXPECT_STREQ(s.c_str(), "abc");
+    EXPECT_EQ(s.compare(static_cast<const char*>(nullptr)), -1);
+    EXPECT_FALSE(s.equals(static_cast<const char*>(nullptr)));
     EXPECT_TRUE(s.assign(static_cast<const char*>(nullptr)));
     EXPECT_EQ(s.getLength(), 0);
-    s = "abc";
-    s = static_cast<const char*>(nullptr);
-    EXPECT_STREQ(s.c_str(), "abc");
-    s = 0;
-    EXPECT_STREQ(s.c_str(), "0");
-    s = 'x';
-    EXPECT_STREQ(s.c_str(), "x");
-    s = true;
-    EXPECT_STREQ(s.c_str(), "true");
-    s = 1099511627776L;
-    EXPECT_STREQ(s.c_str(), "1099511627776");
-    s = 2.5;
-    EXPECT_STREQ(s.c_str(), "2.500000");
+    EXPECT_TRUE(s == static_cast<const char*>(nullptr));
+    EXPECT_EQ(s.compareNoCase(static_cast<const char*>(nullptr)), 0);
 }
 
 TEST(uStringTest, FormatLongTextWithSixtyFourBitNumberIsExact)
@@ -72,54 +59,41 @@ TEST(uStringTest, CopiesKeepEmbeddedNulsAndByteZeroAppends)
     EXPECT_FALSE(uString("a") == s);
 }
 
-TEST(uStringTest, ServesAsOrderedMapKey)
+TEST(uStringTest, GetWideReplacesEachIllFormedSequenceAndKeepsTheRest)
 {
-    std::map<uString, int> map;
-    map[uString("b")] = 2;
-    map[uString("a")] = 1;
-    map[uString("ab")] = 3;
-    ASSERT_EQ(map.size(), 3u);
-    EXPECT_STREQ(map.begin()->first.c_str(), "a");
-    EXPECT_EQ(map[uString("ab")], 3);
+    const std::pair<const char*, const char16_t*> cases[] = {
+        {"caf\xe9 au lait", u"caf\uFFFD au lait"}, // a stray Latin-1 byte
+        {"caf\xe9", u"caf\uFFFD"},
+        {"a\xf0\x9f\x98\x80z", u"a\U0001F600z"},
+        {"a\x80"
+         "b",
+         u"a\uFFFDb"},                     // stray continuation byte
+        {"x\xc0\x80y", u"x\uFFFD\uFFFDy"}, // overlong NUL
+        {"\xe2\x82", u"\uFFFD"},           // truncated at the end: one replacement
+        {"\xf4\x90\x80\x80!", u"\uFFFD\uFFFD\uFFFD\uFFFD!"},
+    };
+    for (const auto& [utf8, wide] : cases)
+    {
+        uString s(utf8);
+        EXPECT_EQ(std::u16string(s.getWide()), std::u16string(wide)) << utf8;
+    }
 }
 
-TEST(uStringTest, GetWideSubstitutesStrayLatin1AndKeepsTheRest)
-{
-    uString s("caf\xe9 au lait");
-    EXPECT_EQ(std::u16string(s.getWide()), u"caf\uFFFD au lait");
-    uString tail("caf\xe9");
-    EXPECT_EQ(std::u16string(tail.getWide()), u"caf\uFFFD");
-    uString astral("a\xf0\x9f\x98\x80z");
-    EXPECT_EQ(std::u16string(astral.getWide()), u"a\U0001F600z");
-}
-
-} // namespace
-
-namespace
-{
-
-TEST(uStringTest, SearchFamilyBoundaries)
+TEST(uStringTest, SearchesStayInBoundsAndEmptyNeedlesNeverLoop)
 {
     const uString abc("abc");
     EXPECT_EQ(abc.find(""), 0);
     EXPECT_TRUE(abc.startsWith(""));
     EXPECT_FALSE(abc.endsWith("abcd"));
-    EXPECT_TRUE(abc.endsWith("bc"));
-    EXPECT_TRUE(abc.startsWith("bc", 1));
     EXPECT_FALSE(abc.startsWith("c", 3));
     EXPECT_FALSE(abc.startsWith("a", -1));
     EXPECT_EQ(abc.findChar('\0'), 3);
-    EXPECT_EQ(abc.findChar('c', 3), -1);
     EXPECT_EQ(abc.findChar('a', -1), -1);
     EXPECT_EQ(abc.find("c", 4), -1);
-    EXPECT_EQ(abc.find("c", 1), 2);
-    EXPECT_EQ(abc.reverseFindChar('a'), 0);
-    EXPECT_EQ(uString("bcd").reverseFindChar('a'), -1);
     EXPECT_EQ(abc.reverseFindChar('a', 3), 0);
     EXPECT_EQ(abc.reverseFindChar('b', 3), -1); // n = length examines index 0 only
     EXPECT_EQ(abc.reverseFindChar('a', 4), -1);
     EXPECT_EQ(abc.reverseFindChar('a', -1), -1);
-    EXPECT_EQ(abc.getAt(3), '\0');
     EXPECT_EQ(abc.getAt(-1), '\0');
 
     const uString repeated("aaaa.b.aaa");
@@ -127,37 +101,20 @@ TEST(uStringTest, SearchFamilyBoundaries)
     EXPECT_EQ(repeated.reverseFind(""), -1);
     EXPECT_EQ(repeated.reverseFind(uString("aa"), 3), 2);
     EXPECT_EQ(repeated.reverseFind(uString("aa"), 11), -1);
-    EXPECT_EQ(repeated.reverseFind(uString(""), 0), -1);
-}
 
-TEST(uStringTest, ComparisonAndNullArguments)
-{
-    const uString abc("abc");
-    const uString empty;
-    EXPECT_EQ(abc.compare(static_cast<const char*>(nullptr)), -1);
-    EXPECT_FALSE(abc.equals(static_cast<const char*>(nullptr)));
-    EXPECT_TRUE(empty == static_cast<const char*>(nullptr));
-    EXPECT_EQ(empty.compareNoCase(static_cast<const char*>(nullptr)), 0);
-    EXPECT_EQ(uString("abd").compareNoCase("ABC"), 1);
-    EXPECT_TRUE(abc.equalsNoCase(uString("ABC")));
-    EXPECT_EQ(abc.compare("abd"), -1);
-    EXPECT_EQ(uString("\xe9").compare("z"), 1); // unsigned byte order
-    EXPECT_TRUE(uString("\xc9") != uString("\xe9"));
+    EXPECT_EQ(uString("\xe9").compare("z"), 1);         // unsigned byte order
     EXPECT_FALSE(uString("\xc9").equalsNoCase("\xe9")); // ASCII-only case mapping
+    EXPECT_EQ(uString("abd").compareNoCase("ABC"), 1);
 }
 
-TEST(uStringTest, InsertEraseAndRangeGuards)
+TEST(uStringTest, EditsRefuseOutOfRangeIndexesAndAcceptTheirOwnText)
 {
     uString s("abc");
     EXPECT_FALSE(s.insert(3, "x"));
     EXPECT_FALSE(s.insert(-1, "x"));
-    EXPECT_STREQ(s.c_str(), "abc");
     EXPECT_TRUE(s.insert(2, "x"));
-    EXPECT_STREQ(s.c_str(), "abxc");
-    EXPECT_TRUE(s.insert(0, 42));
-    EXPECT_STREQ(s.c_str(), "42abxc");
     EXPECT_TRUE(s.insert(1, s)); // inserting its own text
-    EXPECT_STREQ(s.c_str(), "442abxc2abxc");
+    EXPECT_STREQ(s.c_str(), "aabxcbxc");
 
     s = "abcdef";
     s.erase(4, 2); // a > b: nothing, no out-of-bounds write
@@ -165,17 +122,10 @@ TEST(uStringTest, InsertEraseAndRangeGuards)
     EXPECT_STREQ(s.c_str(), "abcdef");
     s.erase(1, 3);
     EXPECT_STREQ(s.c_str(), "adef");
-    s.eraseAt(3);
-    EXPECT_STREQ(s.c_str(), "ade");
-    EXPECT_FALSE(s.truncate(3));
-    EXPECT_TRUE(s.truncate(1));
-    EXPECT_STREQ(s.c_str(), "a");
-    EXPECT_FALSE(s.setAt(1, 'z'));
+    EXPECT_FALSE(s.truncate(4));
+    EXPECT_FALSE(s.setAt(4, 'z'));
 
-    uString range("prefix:rest");
-    EXPECT_TRUE(range.replaceRange(0, 7, ""));
-    EXPECT_STREQ(range.c_str(), "rest");
-    range = "abcd";
+    uString range("abcd");
     EXPECT_TRUE(range.replaceRange(0, 2, "X"));
     EXPECT_STREQ(range.c_str(), "Xcd");
     EXPECT_FALSE(range.replaceRange(2, 1, "Y"));
@@ -188,20 +138,17 @@ TEST(uStringTest, ReplaceDoesNotRescanInsertedTextAndEmptyNeedleFails)
     uString s("aaa");
     EXPECT_TRUE(s.replace("a", "aa"));
     EXPECT_STREQ(s.c_str(), "aaaaaa");
-    EXPECT_FALSE(s.replace("x", "y"));
     EXPECT_FALSE(s.replace("", "y"));
     EXPECT_FALSE(s.replaceFirst(uString(), uString("y")));
 
     uString path("a/b/c");
     EXPECT_TRUE(path.replaceFirst("/", "::"));
-    EXPECT_STREQ(path.c_str(), "a::b/c");
     EXPECT_TRUE(path.replace(uString("b"), path)); // replacement aliases the string
     EXPECT_STREQ(path.c_str(), "a::a::b/c/c");
 
     uString chars("a-b-c");
     chars.replaceChar('-', '\0');
-    EXPECT_STREQ(chars.c_str(), "abc");
-    EXPECT_EQ(chars.getLength(), 3);
+    EXPECT_EQ(bytes(chars), "abc");
 }
 
 TEST(uStringTest, TrimAndStripPhp)
@@ -212,24 +159,20 @@ TEST(uStringTest, TrimAndStripPhp)
     s = "   ";
     EXPECT_TRUE(s.trim());
     EXPECT_EQ(s.getLength(), 0);
-    EXPECT_FALSE(s.trim());
 
     s = "\n\r\n";
     EXPECT_TRUE(s.trimTrailingNewlines());
     EXPECT_STREQ(s.c_str(), "\n"); // never the first byte
-    s = "line";
-    EXPECT_FALSE(s.trimTrailingNewlines());
 
     uString page("<?php echo 1; ?>\r\n<p>x</p><?php y ?>\n<?php z ?>tail");
     EXPECT_TRUE(page.stripPhp());
     EXPECT_STREQ(page.c_str(), "<p>x</p>tail");
-    EXPECT_FALSE(page.stripPhp());
     uString open("<?php never closed");
     EXPECT_FALSE(open.stripPhp());
     EXPECT_STREQ(open.c_str(), "<?php never closed");
 }
 
-TEST(uStringTest, CountedCopiesAndHeapResults)
+TEST(uStringTest, CountedCopiesAndHeapResultsStayInBounds)
 {
     uString s;
     EXPECT_TRUE(s.assign("ab", 0, 4)); // short source: zero-filled up to the count
@@ -251,7 +194,6 @@ TEST(uStringTest, CountedCopiesAndHeapResults)
 
     uString attached;
     attached.attach(s.duplicate());
-    EXPECT_STREQ(attached.c_str(), "helloel");
     attached += "!";
     EXPECT_STREQ(attached.c_str(), "helloel!");
 
@@ -271,12 +213,11 @@ TEST(uStringTest, GrowthKeepsTextAcrossManyAppends)
         expected += std::to_string(i) + ",";
     }
     EXPECT_EQ(bytes(s), expected);
-    EXPECT_GT(s.getCapacity(), s.getLength());
     EXPECT_TRUE(s.setCapacity(4));
     EXPECT_STREQ(s.c_str(), "0,1");
 }
 
-TEST(uStringTest, WideAssignmentAndRoundTrip)
+TEST(uStringTest, WideAssignmentRoundTripsAndKeepsLoneSurrogates)
 {
     const char16_t* text = u"A\u00e9\u20ac\U0001F600z";
     uString s;
@@ -285,7 +226,6 @@ TEST(uStringTest, WideAssignmentAndRoundTrip)
     EXPECT_EQ(std::u16string(s.getWide()), std::u16string(text));
 
     EXPECT_TRUE(s.assignWide(text, 1, 3));
-    EXPECT_STREQ(s.c_str(), "\xc3\xa9\xe2\x82\xac");
     EXPECT_TRUE(s.appendWide(u"xyz", 1, 2));
     EXPECT_STREQ(s.c_str(), "\xc3\xa9\xe2\x82\xacy");
     EXPECT_FALSE(s.assignWide(nullptr, 0, 1));
@@ -302,30 +242,6 @@ TEST(uStringTest, WideAssignmentAndRoundTrip)
     uString self("s\xc3\xa9lf");
     EXPECT_TRUE(self.assignWide(self.getWide()));
     EXPECT_STREQ(self.c_str(), "s\xc3\xa9lf");
-    EXPECT_EQ(std::u16string(uString().getWide()), u"");
-}
-
-TEST(uStringTest, GetWideReplacesEachIllFormedSequence)
-{
-    struct Case
-    {
-        const char* utf8;
-        const char16_t* wide;
-    };
-    const Case cases[] = {
-        {"\xe9t\xe9", u"\uFFFDt\uFFFD"}, // Latin-1 bytes between ASCII
-        {"a\x80"
-         "b",
-         u"a\uFFFDb"},                     // stray continuation byte
-        {"x\xc0\x80y", u"x\uFFFD\uFFFDy"}, // overlong NUL
-        {"\xe2\x82", u"\uFFFD"},           // truncated at the end: one replacement
-        {"\xf4\x90\x80\x80!", u"\uFFFD\uFFFD\uFFFD\uFFFD!"},
-    };
-    for (const Case& c : cases)
-    {
-        uString s(c.utf8);
-        EXPECT_EQ(std::u16string(s.getWide()), std::u16string(c.wide)) << c.utf8;
-    }
 }
 
 } // namespace
