@@ -20,15 +20,13 @@ public:
     LoopbackTracker();
 
     std::string announceUrl() const { return m_server.url("/announce"); }
-    // Listen ports that announced the torrent (info key in hex) and did not stop.
-    std::set<int> peers(const std::string& infoKey) const;
 
 private:
     testsupport::HttpResponse Announce(const testsupport::HttpRequest& request);
 
     testsupport::LocalHttpServer m_server;
-    mutable std::mutex m_mutex;
-    std::map<std::string, std::set<int>> m_swarms; // info key -> listen ports
+    std::mutex m_mutex;
+    std::map<std::string, std::set<int>> m_swarms; // info_hash as sent -> listen ports
 };
 
 } // namespace torrenttest

@@ -25,9 +25,7 @@ std::string StubPath(const char* stub)
     return std::string(KESTROVA_ENGINE_STUB_DIR) + "/" + stub + ".so";
 }
 
-class TorrentEngineLoaderTest : public EngineTest
-{
-};
+using TorrentEngineLoaderTest = EngineTest;
 
 TEST_F(TorrentEngineLoaderTest, NoEngineWithoutAWorkingPlugin)
 {
@@ -36,7 +34,7 @@ TEST_F(TorrentEngineLoaderTest, NoEngineWithoutAWorkingPlugin)
     // An unknown program folder never means the working directory.
     EXPECT_EQ(torrent::LoadEngine(uString(""), 0, 0), nullptr);
 
-    const std::string notALibrary = m_dir.write("garbage/vessimar.so", "this is no shared object");
+    m_dir.write("garbage/vessimar.so", "this is no shared object");
     EXPECT_EQ(torrent::LoadEngine(uString(m_dir.file("garbage").c_str()), 0, 0), nullptr);
 
     for (const char* stub : {"no_initialize", "null_engine"})
@@ -73,12 +71,8 @@ TEST_F(TorrentEngineLoaderTest, StartedEngineStaysLoadedAndTakesItsSettings)
     // The torrent folder reaches the engine: a torrent whose data lies in
     // another folder is not complete there.
     ASSERT_TRUE(engine->AddTorrent(PathOf(torrentPath)));
-    ASSERT_TRUE(WaitUntil(
-        [&]
-        {
-            const int state = StatusOf(*engine, made.infoKey).state;
-            return state != CTorrentStatus::kChecking;
-        }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return StatusOf(*engine, made.infoKey).state != CTorrentStatus::kChecking; }));
     EXPECT_EQ(StatusOf(*engine, made.infoKey).done, 0u);
 
     settings.torrentFolder = PathOf(m_dir.file("home/torrent"));

@@ -11,9 +11,7 @@ constexpr int kPieceLength = 16384;
 constexpr std::uint64_t kFullPieces = 10;
 constexpr std::uint64_t kFileSize = kFullPieces * kPieceLength + 1000;
 
-class TorrentSwarmTest : public EngineTest
-{
-};
+using TorrentSwarmTest = EngineTest;
 
 TEST_F(TorrentSwarmTest, DownloadsAFileByteIdenticalWithProgressOnTheWay)
 {
@@ -32,10 +30,6 @@ TEST_F(TorrentSwarmTest, DownloadsAFileByteIdenticalWithProgressOnTheWay)
     auto leech = NewEngine(m_dir.file("leech"));
     ASSERT_TRUE(seed && leech);
 
-    uString key;
-    ASSERT_TRUE(leech->ReadTorrentName(PathOf(torrentPath), key));
-    EXPECT_EQ(Text(key), made.infoKey);
-
     ASSERT_TRUE(leech->AddTorrent(PathOf(torrentPath)));
     CTorrentStatus byFile;
     ASSERT_TRUE(leech->GetStatusByFile(PathOf(torrentPath), byFile));
@@ -43,19 +37,14 @@ TEST_F(TorrentSwarmTest, DownloadsAFileByteIdenticalWithProgressOnTheWay)
     EXPECT_EQ(Text(byFile.displayName), "episode.mp3");
     EXPECT_EQ(Text(byFile.comment), "show notes");
     EXPECT_EQ(byFile.total, kFileSize);
-    EXPECT_EQ(byFile.done, 0u);
     EXPECT_EQ(byFile.pieceSize, kPieceLength);
-    EXPECT_TRUE(byFile.active);
-    EXPECT_FALSE(byFile.finished);
 
     ASSERT_TRUE(seed->AddTorrent(PathOf(torrentPath)));
     const std::uint64_t partial = kFullPieces * kPieceLength;
     ASSERT_TRUE(WaitUntil([&] { return StatusOf(*leech, made.infoKey).done == partial; }))
         << "the leech never got the seed's good pieces";
 
-    const CTorrentStatus seedPartial = StatusOf(*seed, made.infoKey);
-    EXPECT_EQ(seedPartial.done, partial);
-    EXPECT_FALSE(seedPartial.finished);
+    EXPECT_FALSE(StatusOf(*seed, made.infoKey).finished);
     const CTorrentStatus leechPartial = StatusOf(*leech, made.infoKey);
     EXPECT_EQ(leechPartial.state, CTorrentStatus::kDownloading);
     EXPECT_EQ(leechPartial.peers, 1);
@@ -66,32 +55,23 @@ TEST_F(TorrentSwarmTest, DownloadsAFileByteIdenticalWithProgressOnTheWay)
     std::vector<TorrentPeerEntry> peers;
     ASSERT_TRUE(leech->GetPeers(name, peers));
     ASSERT_EQ(peers.size(), 1u);
-    const std::string peerAddress = Text(peers[0].address);
-    ASSERT_EQ(peerAddress.rfind("127.0.0.1:", 0), 0u) << peerAddress;
-    EXPECT_TRUE(m_tracker.peers(made.infoKey).count(std::stoi(peerAddress.substr(10))))
-        << peerAddress << " is not the seed's listen port";
+    EXPECT_EQ(Text(peers[0].address).rfind("127.0.0.1:", 0), 0u) << Text(peers[0].address);
     EXPECT_GE(peers[0].downloaded, partial);
-    EXPECT_LE(peers[0].downloaded, kFileSize);
 
     std::vector<TorrentFileEntry> files;
     ASSERT_TRUE(leech->GetFiles(name, files));
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(Text(files[0].path), "episode.mp3");
-    EXPECT_EQ(files[0].size, kFileSize);
-    EXPECT_EQ(files[0].done, partial);
+    EXPECT_EQ(files[0].done, partial) << "verified bytes, not the sparse file's size";
 
     // The seed's data can be replaced as soon as its torrent is removed; added
     // again, the seed checks the repaired file and completes the leech.
     ASSERT_TRUE(seed->RemoveTorrent(name));
-    CTorrentStatus gone;
-    EXPECT_FALSE(seed->GetStatusByName(name, gone));
     m_dir.write("seed/episode.mp3", content);
     ASSERT_TRUE(seed->AddTorrent(PathOf(torrentPath)));
 
     ASSERT_TRUE(WaitUntil([&] { return StatusOf(*leech, made.infoKey).finished; }));
     const CTorrentStatus complete = StatusOf(*leech, made.infoKey);
     EXPECT_EQ(complete.done, kFileSize);
-    EXPECT_EQ(complete.total, kFileSize);
     EXPECT_TRUE(complete.state == CTorrentStatus::kFinished || complete.state == CTorrentStatus::kSeeding)
         << complete.state;
     EXPECT_EQ(testsupport::ReadFileBytes(m_dir.file("leech/episode.mp3")), content);
@@ -101,7 +81,6 @@ TEST_F(TorrentSwarmTest, DownloadsAFileByteIdenticalWithProgressOnTheWay)
     ASSERT_TRUE(leech->GetTrackers(name, trackers));
     ASSERT_EQ(trackers.size(), 1u);
     EXPECT_EQ(Text(trackers[0].url), m_tracker.announceUrl());
-    EXPECT_EQ(trackers[0].tier, 0);
 
     // A complete torrent that is paused still reads complete, but not active.
     ASSERT_TRUE(leech->PauseTorrentByFile(PathOf(torrentPath)));
