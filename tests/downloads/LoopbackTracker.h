@@ -24,9 +24,11 @@ public:
 private:
     testsupport::HttpResponse Announce(const testsupport::HttpRequest& request);
 
-    testsupport::LocalHttpServer m_server;
     std::mutex m_mutex;
     std::map<std::string, std::set<int>> m_swarms; // info_hash as sent -> listen ports
+    // Declared last, so destroyed first: a late "stopped" announce from an
+    // engine that gave up waiting must not reach the members above once gone.
+    testsupport::LocalHttpServer m_server;
 };
 
 } // namespace torrenttest
