@@ -1,11 +1,11 @@
 #include "LibraryFiling.h"
 
-#include "foundation/uDirectory.h"
 #include "foundation/uHash.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <list>
+#include <filesystem>
+#include <system_error>
 #include <unistd.h>
 
 namespace library
@@ -14,30 +14,47 @@ namespace library
 namespace
 {
 
+namespace fs = std::filesystem;
+
 constexpr int kMaxFolderNameBytes = 200;
 
-// Copies a folder with everything in it; false at the first failure.
+// Copies a folder with everything in it; false at the first failure. Every
+// entry is taken as it is, not through a link: hidden files are copied like
+// any other, a symbolic link is made again as a link (never followed, so a
+// link to a folder above cannot make the copy run away).
 bool CopyTree(const uFile& source, const uFile& target)
 {
-    if (!target.isDirectory() && !MakeDirectory(target.getPath().c_str()))
+    std::error_code error;
+    if (!fs::create_directory(target.getPath().c_str(), source.getPath().c_str(), error) &&
+        (error || !target.isDirectory()))
         return false;
-    std::list<uFile> entries;
-    if (!source.listDirectory(entries))
-        return false;
-    for (const uFile& entry : entries)
+    // Advanced with an error code: the range form would throw.
+    for (fs::directory_iterator entries(source.getPath().c_str(), error);
+         !error && entries != fs::directory_iterator(); entries.increment(error))
     {
-        uFile destination(target);
-        destination.append(entry.getFileName());
-        if (entry.isDirectory())
+        const fs::directory_entry& entry = *entries;
+        const fs::path destination = fs::path(target.getPath().c_str()) / entry.path().filename();
+        const fs::file_status status = entry.symlink_status(error);
+        if (error)
+            return false;
+        if (fs::is_symlink(status))
+            fs::copy_symlink(entry.path(), destination, error);
+        else if (fs::is_directory(status))
         {
-            if (!CopyTree(entry, destination))
+            if (!CopyTree(uFile(entry.path().c_str()), uFile(destination.c_str())))
                 return false;
         }
-        else if (!destination.copyFrom(entry.getPath().c_str(), uFile::kCopyAlways) ||
-                 destination.getSize() != entry.getSize())
+        else if (fs::is_regular_file(status))
+        {
+            fs::copy_file(entry.path(), destination, fs::copy_options::overwrite_existing, error);
+            if (!error && uFile(destination.c_str()).getSize() != uFile(entry.path().c_str()).getSize())
+                return false;
+        }
+        // Sockets, pipes and devices are no part of a download: left behind.
+        if (error)
             return false;
     }
-    return true;
+    return !error;
 }
 
 uFile RecordFolder(const CTransferItem& record, const uFile& tempDir)

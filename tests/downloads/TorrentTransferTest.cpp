@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -95,6 +96,43 @@ TEST_F(TorrentTaskTest, AFinishedFolderMovesWhole)
     EXPECT_FALSE(FileExists(Data("torrent/Album")));
     EXPECT_FALSE(FileExists(TorrentPath(record)));
     EXPECT_FALSE(m_engine->Holds(TorrentPath(record)));
+}
+
+// A library on another file system (a second disk) gets the folder by copy:
+// every file of it, hidden ones included, and links as links.
+TEST_F(TorrentTaskTest, AFinishedFolderMovesWholeToAnotherFileSystem)
+{
+    struct stat data, shm;
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(Data("torrent").c_str(), &data) != 0 ||
+        shm.st_dev == data.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    testsupport::ScopedEnv tmp("TMPDIR", "/dev/shm");
+    testsupport::TempDir library;
+    m_preference->SetLibraryDir(uFile(library.path().c_str()));
+    m_preference->EnsureDownloadDir();
+
+    const CTransferItem record = TorrentRecord("album");
+    m_manager->AddItem(record);
+    RunOnce(record);
+    ASSERT_EQ(Status(record), CTransferItem::kDownloading);
+    std::filesystem::create_directories(Data("torrent/Album/disc 2"));
+    std::ofstream(Data("torrent/Album/one.mp3")) << "1";
+    std::ofstream(Data("torrent/Album/.cover.jpg")) << "jpg";
+    std::ofstream(Data("torrent/Album/disc 2/two.mp3")) << "22";
+    std::filesystem::create_directory_symlink("..", Data("torrent/Album/disc 2/up"));
+    m_engine->Finish(TorrentPath(record),
+                     {TorrentFileEntry{1, 1, U("Album/one.mp3")},
+                      TorrentFileEntry{3, 3, U("Album/.cover.jpg")},
+                      TorrentFileEntry{2, 2, U("Album/disc 2/two.mp3")}},
+                     6);
+    RunOnce(record);
+    EXPECT_EQ(Status(record), CTransferItem::kComplete);
+    const std::string filed = library.file("My Download/News/Album");
+    EXPECT_EQ(ReadFileBytes(filed + "/.cover.jpg"), "jpg");
+    EXPECT_EQ(ReadFileBytes(filed + "/disc 2/two.mp3"), "22");
+    EXPECT_TRUE(std::filesystem::is_symlink(filed + "/disc 2/up"));
+    EXPECT_FALSE(FileExists(Data("torrent/Album")));
+    EXPECT_FALSE(FileExists(TorrentPath(record)));
 }
 
 TEST_F(TorrentTaskTest, ARefusedTorrentIsDuplicatedOrFailed)
