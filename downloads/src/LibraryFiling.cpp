@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -132,6 +133,32 @@ uString FileMd5(const uFile& file)
     uString hex;
     digest.getHexDigest(hex);
     return hex;
+}
+
+uString FreeNameIn(const uFile& folder, const uString& name)
+{
+    const int dot = name.reverseFindChar('.');
+    const bool hasExtension = dot > 0;
+    const uString stem = hasExtension ? uString(name.c_str(), 0, dot) : name;
+    const uString extension =
+        hasExtension ? uString(name.c_str(), dot, name.getLength() - dot) : uString();
+    for (int n = 1; n < 1000; ++n)
+    {
+        uString candidate(name);
+        if (n > 1)
+        {
+            uString number;
+            number.format(" (%d)", n);
+            candidate = stem + number + extension;
+        }
+        uFile path(folder);
+        path.append(candidate.c_str());
+        struct stat info;
+        // lstat: a dangling link still occupies the name.
+        if (::lstat(path.getPath().c_str(), &info) != 0 && errno == ENOENT)
+            return candidate;
+    }
+    return uString();
 }
 
 uFile DedupeTarget(const uFile& target, const uString& md5Hex)

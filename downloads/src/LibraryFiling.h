@@ -28,6 +28,10 @@ uString FileMd5(const uFile& file);
 // name only, never in the folders above it.
 uFile DedupeTarget(const uFile& target, const uString& md5Hex);
 
+// The name itself when nothing exists under it in the folder, otherwise the
+// first free "stem (n).ext" (n from 2); empty when none is free.
+uString FreeNameIn(const uFile& folder, const uString& name);
+
 // Deletes a record's download that never reached the library: its file and,
 // for a plain download, the record's own folder under the temp folder.
 void RemovePartialDownload(const CTransferItem& record, const uFile& tempDir);

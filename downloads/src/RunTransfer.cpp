@@ -182,12 +182,13 @@ void CDownloadManager::CollectTorrent(CTransferItem& record, bool& changed, bool
         return;
     uFile source(settings.torrentDir);
     source.append(sourceName.c_str());
+    // Another torrent of this channel may have filed something under the same
+    // name: keep it, and file this one under the first free "name (n)".
+    name = library::FreeNameIn(folder, name);
+    if (name.isEmpty())
+        return;
     uFile target(folder);
     target.append(name.c_str());
-    if (target.isDirectory())
-        target.removeDirectory();
-    else if (target.exists())
-        target.remove();
     // A failed move keeps the state and the .torrent: the next pass hands the
     // torrent over again and the filing is retried.
     if (!library::MovePath(source, target))

@@ -86,13 +86,17 @@ TEST_F(TorrentTaskTest, AFinishedFolderMovesWhole)
     std::filesystem::create_directories(Data("torrent/Album/disc 2"));
     std::ofstream(Data("torrent/Album/one.mp3")) << "1";
     std::ofstream(Data("torrent/Album/disc 2/two.mp3")) << "22";
+    // Another torrent of the channel filed an "Album" before: it stays.
+    std::filesystem::create_directories(Data("library/My Download/News/Album"));
+    std::ofstream(Data("library/My Download/News/Album/earlier.mp3")) << "0";
     m_engine->Finish(
         TorrentPath(record),
         {TorrentFileEntry{1, 1, U("Album/one.mp3")}, TorrentFileEntry{2, 2, U("Album/disc 2/two.mp3")}}, 3);
     RunOnce(record);
     EXPECT_EQ(Status(record), CTransferItem::kComplete);
-    EXPECT_EQ(ReadFileBytes(Data("library/My Download/News/Album/disc 2/two.mp3")), "22");
-    EXPECT_EQ(StoredRow(record), "My Download/News/Album|3|application/octet-stream");
+    EXPECT_EQ(ReadFileBytes(Data("library/My Download/News/Album (2)/disc 2/two.mp3")), "22");
+    EXPECT_EQ(ReadFileBytes(Data("library/My Download/News/Album/earlier.mp3")), "0");
+    EXPECT_EQ(StoredRow(record), "My Download/News/Album (2)|3|application/octet-stream");
     EXPECT_FALSE(FileExists(Data("torrent/Album")));
     EXPECT_FALSE(FileExists(TorrentPath(record)));
     EXPECT_FALSE(m_engine->Holds(TorrentPath(record)));
