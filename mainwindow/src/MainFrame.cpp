@@ -14,6 +14,7 @@
 #include "mainwindow/StartupRules.h"
 #include "mainwindow/TaskbarNotifier.h"
 #include "mainwindow/TrayIcon.h"
+#include "mainwindow/TreeViewEx.h"
 #include "mainwindow/UiPrompts.h"
 #include "mainwindow/UiThreadCaller.h"
 #include "mainwindow/WindowMessage.h"
@@ -152,8 +153,8 @@ bool CMainFrame::OnCreateClient()
     m_outerSplitter =
         new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_3D | wxSP_LIVE_UPDATE);
     m_outerSplitter->SetMinimumPaneSize(1);
-    m_treeView = new wxTreeCtrl(m_outerSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_EDIT_LABELS | wxTR_HIDE_ROOT);
+    m_treeView = new CTreeViewEx(m_outerSplitter);
+    ConnectTreeView();
     m_innerSplitter = new wxSplitterWindow(m_outerSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                            wxSP_3D | wxSP_LIVE_UPDATE | wxBORDER_SIMPLE);
     m_innerSplitter->SetMinimumPaneSize(1);
@@ -406,11 +407,6 @@ void CMainFrame::ShowNotifier(const uString& titles)
 {
     if (m_notifier != nullptr)
         m_notifier->Show(wxString::FromUTF8(titles.c_str()), 0, 500, 3000, 500);
-}
-
-std::vector<uString> CMainFrame::CollectLists(int mode)
-{
-    return m_listCollector ? m_listCollector(mode) : std::vector<uString>{};
 }
 
 void CMainFrame::ShowStatusText(const wxString& text)

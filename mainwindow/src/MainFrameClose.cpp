@@ -5,6 +5,7 @@
 #include "feeds/RefreshHost.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TrayIcon.h"
+#include "mainwindow/TreeViewEx.h"
 #include "mainwindow/UiPrompts.h"
 #include "mainwindow/UiThreadCaller.h"
 

@@ -19,6 +19,21 @@ const CMainFrame::MessageEntry CMainFrame::kMessageMap[] = {
     {WM_APP_UPDATEDONE, &CMainFrame::OnUpdateDone},
     {WM_APP_SETTINGSCHANGED, &CMainFrame::OnSettingsChanged},
     {WM_APP_RESTOREWINDOW, &CMainFrame::OnRestoreWindow},
+    {WM_USER_FEEDUPDATED, &CMainFrame::OnFeedUpdated},
+    {WM_APP_TREELABELEDITED, &CMainFrame::OnTreeLabelEdited},
+    {WM_APP_NEWCHANNEL, &CMainFrame::OnNewChannelMessage},
+    {WM_APP_NEWFOLDER, &CMainFrame::OnNewFolderMessage},
+    {WM_APP_ADDSUBSCRIPTION, &CMainFrame::OnAddSubscription},
+    {WM_APP_FEEDPROPERTIES, &CMainFrame::OnFeedProperties},
+    {WM_APP_WATCHPROPERTIES, &CMainFrame::OnWatchProperties},
+    {WM_APP_UNSUBSCRIBE, &CMainFrame::OnUnsubscribe},
+    {WM_APP_MARKALLREAD, &CMainFrame::OnMarkAllRead},
+    {WM_APP_REMOVEOUTDATED, &CMainFrame::OnRemoveOutdated},
+    {WM_APP_MOVEFEED, &CMainFrame::OnMoveFeed},
+    {WM_APP_TREEEXPANDING, &CMainFrame::OnTreeExpanding},
+    {WM_APP_OPENLIST, &CMainFrame::OnOpenList},
+    {WM_APP_NEWLIST, &CMainFrame::OnNewList},
+    {WM_APP_REMOVELIST, &CMainFrame::OnRemoveList},
 };
 
 // The commands the frame answers, with their enabling rule. Commands of the
@@ -29,6 +44,12 @@ const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
     {resources::cmd::kAbout, &CMainFrame::OnAppAbout, nullptr},
     {resources::cmd::kExit, &CMainFrame::OnAppExit, nullptr},
     {resources::cmd::kRestore, &CMainFrame::OnTrayRestore, nullptr},
+    {resources::cmd::kNewSubscription, &CMainFrame::OnNewSubscription, nullptr},
+    {resources::cmd::kNewList, &CMainFrame::OnFileNewList, nullptr},
+    {resources::cmd::kNewFolder, &CMainFrame::NewFolder, nullptr},
+    {resources::cmd::kNewChannel, &CMainFrame::NewChannel, nullptr},
+    {resources::cmd::kDelete, &CMainFrame::OnEditDelete, nullptr},
+    {resources::cmd::kRemoveAllOutdated, &CMainFrame::OnRemoveAllOutdated, nullptr},
 };
 
 long CMainFrame::WindowProc(const CFrameMessage& message)

@@ -6,9 +6,6 @@
 // The interface language, chosen before any window exists.
 void CMainFrame::ChooseLanguage() {}
 
-// Reads the subscription tree from m_subscriptionTreeFile into the tree view.
-void CMainFrame::LoadTree() {}
-
 // The item list's columns.
 void CMainFrame::CreateListColumns() {}
 
@@ -19,16 +16,16 @@ void CMainFrame::RegisterFileTypes() {}
 // The check for a newer version of the program.
 void CMainFrame::CheckForUpdate() {}
 
-// Writes the subscription tree to m_subscriptionTreeFile.
-void CMainFrame::WriteTree() {}
-
-// Frees the tree items' data records.
-void CMainFrame::FreeTreeItemData() {}
-
 // Frees the item list rows' records and empties the list.
 void CMainFrame::FreeListRows()
 {
     m_listChannelShown = false;
+}
+
+// Fills the item list from a loaded store.
+void CMainFrame::FillItemList(CFeedStore&)
+{
+    m_listChannelShown = true;
 }
 
 // Starts the program at logon, or stops doing so.

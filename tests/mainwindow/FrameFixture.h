@@ -5,6 +5,8 @@
 #include "mainwindow/MainFrame.h"
 #include "support/TempDir.h"
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <wx/weakref.h>
@@ -15,6 +17,16 @@
 class FrameFixture : public testing::Test
 {
 protected:
+    // The data folder starts with an empty subscription tree (a test may
+    // write its own over it): the program's seed tree has a list, which the
+    // start-up refresh would go through.
+    FrameFixture()
+    {
+        std::string treeFile = m_home.file("Documents/Kestrova/subscription/config.xml");
+        std::filesystem::create_directories(std::filesystem::path(treeFile).parent_path());
+        std::ofstream(treeFile) << "<?xml version=\"1.0\"?>\n<Kestrova/>\n";
+    }
+
     void TearDown() override
     {
         CloseFrame();

@@ -3,6 +3,7 @@
 #include "foundation/uFile.h"
 #include "foundation/uMessage.h"
 #include "foundation/uString.h"
+#include "mainwindow/TreeViewEx.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,7 @@
 #include <wx/timer.h>
 
 class CDownloadManager;
+class CFeedStore;
 class CPreference;
 class CPreferenceEnvironment;
 class CProfileStore;
@@ -29,8 +31,8 @@ class wxImageList;
 class wxListCtrl;
 class wxSplitterWindow;
 class wxToolBar;
-class wxTreeCtrl;
 class wxWebView;
+struct CFeedSearchCriteria;
 namespace ui
 {
 class CWindowMessageEvent;
@@ -132,7 +134,7 @@ public:
     const std::vector<uString>& GetSubscriptionLists() const { return m_subscriptionLists; }
 
     // Panes, bars and services.
-    wxTreeCtrl* GetTreeView() const { return m_treeView; }
+    CTreeViewEx* GetTreeView() const { return m_treeView; }
     wxListCtrl* GetItemListView() const { return m_itemListView; }
     wxWindow* GetBrowserFrame() const { return m_browserFrame; }
     wxWebView* GetBrowser() const { return m_browser; }
@@ -155,6 +157,38 @@ public:
 
     /// Shows a text in the status bar's message pane.
     void ShowStatusText(const wxString& text);
+
+    // The subscription tree (MainFrameTreeFile.cpp, MainFrameTree.cpp,
+    // MainFrameFeeds.cpp, MainFrameLists.cpp).
+    /// FindTreeItem modes: compare the record's value, or the label.
+    static constexpr int kFindByValue = 0;
+    static constexpr int kFindByLabel = 1;
+    /// The first item of that kind whose value or label equals the text
+    /// (ignoring case), searching the start item, its descendants, then the
+    /// items after it at its level and theirs.
+    wxTreeItemId FindTreeItem(const uString& text, const wxTreeItemId& start, int mode, uint16_t kind) const;
+    /// Fetches the feed and stores it in the list; a feed with items gets
+    /// its tree item (or, when the list has it already, that one is shown).
+    /// False when the fetch failed (the user was told why).
+    bool AddSubscription(const wxTreeItemId& list, const uString& url, const uString& title, bool autoArchive,
+                         bool autoDownload);
+    /// The feed's label with its current unread count from the list database.
+    void RefreshFeedLabel(const uString& database, const wxTreeItemId& feed);
+    /// RefreshFeedLabel for every feed of an open list; false when not handled.
+    bool RefreshListLabels(const wxTreeItemId& list);
+    /// Puts a list's feeds under it, with counts and site icons.
+    bool LoadListFeeds(const wxTreeItemId& list);
+    void NewChannel();
+    void NewFolder();
+    /// Checks the request, searches the list it names (by label) and shows
+    /// the results; false, with the message shown, otherwise.
+    bool SearchDatabases(const CFeedSearchCriteria& request);
+    /// Adds the matches of the list named by the request (mode: by value or
+    /// by label) to the store's items; true when the list exists and matched.
+    bool SearchList(CFeedStore& store, const CFeedSearchCriteria& request, int mode);
+    /// The feed item whose items the item list shows; none when it shows none.
+    wxTreeItemId GetCurrentChannelItem() const { return m_currentChannelItem; }
+    void SetCurrentChannelItem(const wxTreeItemId& item) { m_currentChannelItem = item; }
 
 private:
     class DownloadHost;
@@ -194,6 +228,7 @@ private:
     void WriteTree();
     void FreeTreeItemData();
     void FreeListRows();
+    void FillItemList(CFeedStore& store);
     void UpdateRunAtLogon(bool startAtLogon);
 
     // Layout and window events.
@@ -217,6 +252,34 @@ private:
     void OnTrayRestore();
     long OnRestoreWindow(const CFrameMessage& message);
 
+    // The subscription tree: file, messages and commands.
+    void ConnectTreeView();
+    void ReadTreeNode(const subscription::TreeNode& node, const wxTreeItemId& parent);
+    void RescueLists(const wxTreeItemId& item);
+    void ClearShownChannel();
+    bool GetFeedList(const wxTreeItemId& feed, uString& database) const;
+    uString ListDatabaseFile(const uString& database) const;
+    uString CreateList(const wxTreeItemId& target);
+    long OnFeedUpdated(const CFrameMessage& message);
+    long OnTreeLabelEdited(const CFrameMessage& message);
+    long OnNewChannelMessage(const CFrameMessage& message);
+    long OnNewFolderMessage(const CFrameMessage& message);
+    long OnAddSubscription(const CFrameMessage& message);
+    long OnFeedProperties(const CFrameMessage& message);
+    long OnWatchProperties(const CFrameMessage& message);
+    long OnUnsubscribe(const CFrameMessage& message);
+    long OnMarkAllRead(const CFrameMessage& message);
+    long OnRemoveOutdated(const CFrameMessage& message);
+    long OnMoveFeed(const CFrameMessage& message);
+    long OnTreeExpanding(const CFrameMessage& message);
+    long OnOpenList(const CFrameMessage& message);
+    long OnNewList(const CFrameMessage& message);
+    long OnRemoveList(const CFrameMessage& message);
+    void OnNewSubscription();
+    void OnEditDelete();
+    void OnFileNewList();
+    void OnRemoveAllOutdated();
+
     // Refresh cycle (RefreshCycle.cpp).
     long OnNotifyNewItems(const CFrameMessage& message);
     long OnStatusText(const CFrameMessage& message);
@@ -238,7 +301,7 @@ private:
     wxSplitterWindow* m_outerSplitter = nullptr;
     wxSplitterWindow* m_innerSplitter = nullptr;
     bool m_splittersReady = false;
-    wxTreeCtrl* m_treeView = nullptr;
+    CTreeViewEx* m_treeView = nullptr;
     wxListCtrl* m_itemListView = nullptr;
     wxWindow* m_browserFrame = nullptr;
     wxWebView* m_browser = nullptr;
@@ -265,6 +328,7 @@ private:
     wxRect m_normalRect;
     std::vector<uString> m_subscriptionLists;
     ListCollector m_listCollector;
+    wxTreeItemId m_currentChannelItem;
     uString m_statusMemory; // the last text WM_APP_SETSTATUS showed
 
     std::unique_ptr<wxImageList> m_imageList;

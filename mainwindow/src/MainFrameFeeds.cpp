@@ -1,0 +1,271 @@
+// The frame's operations on single feeds: subscribing, properties,
+// unsubscribing, marking read, removing outdated items and moving a feed
+// between lists. Fetches run on the user-interface thread with a bounded
+// time-out, under the busy cursor.
+#include "dialogs/SubscriptionDlgs.h"
+#include "downloads/DownloadManager.h"
+#include "feeds/FeedStore.h"
+#include "mainwindow/FeedLabel.h"
+#include "mainwindow/FeedSubscription.h"
+#include "mainwindow/MainFrame.h"
+#include "mainwindow/TreeViewEx.h"
+#include "mainwindow/UserPrompt.h"
+
+#include <wx/utils.h>
+
+using namespace subscription;
+
+namespace
+{
+constexpr int kConfirmUnsubscribe = 3013;
+constexpr int kAutoArchiveFlag = 1;
+constexpr int kAutoDownloadFlag = 2;
+} // namespace
+
+bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& url, const uString& title,
+                                 bool autoArchive, bool autoDownload)
+{
+    const CNamedValue* record = m_treeView->GetRecord(list);
+    bool isList = record != nullptr && record->value == kList;
+    uString database = isList ? record->text : uString();
+
+    wxBusyCursor wait;
+    CFeedStore store;
+    store.downloadManager = m_downloadManager.get();
+    SubscribeOutcome outcome = SubscribeFeed(store, database, url, title, autoArchive, autoDownload);
+    if (outcome == SubscribeOutcome::kFailed)
+    {
+        ui::ShowText(this, store.errorText, wxOK | wxICON_INFORMATION);
+        return false;
+    }
+    if (!isList || store.items.empty())
+        return true;
+
+    // A list still closed is read first: an item added beside its
+    // placeholder would keep its other feeds from ever being read.
+    if (m_treeView->IsPlaceholder(m_treeView->GetFirstChildItem(list)))
+        m_treeView->Expand(list);
+    // The list has one item per feed: an address it holds already is shown,
+    // not added a second time.
+    wxTreeItemId feed = FindTreeItem(url, m_treeView->GetFirstChildItem(list), kFindByValue, kFeed);
+    if (!feed.IsOk())
+        feed = m_treeView->AppendNode(list, kFeed, store.channel.title, url);
+    m_treeView->Expand(list);
+    if (outcome == SubscribeOutcome::kAlreadySubscribed)
+        m_treeView->SelectItem(feed);
+
+    store.Reset();
+    store.LoadChannel(database.isEmpty() ? uString(CConnectionString::kDefaultDatabase) : database, url);
+    FillItemList(store);
+    m_currentChannelItem = feed;
+    if (!database.isEmpty())
+        RefreshFeedLabel(database, feed);
+    return true;
+}
+
+long CMainFrame::OnAddSubscription(const CFrameMessage&)
+{
+    if (m_treeView == nullptr) // the window is closing
+        return 0;
+    wxTreeItemId list = m_treeView->GetRememberedItem();
+    CFeedPropertiesDlg dialog(this);
+    if (dialog.ShowModal() != wxID_OK)
+        return 0;
+    if (!AddSubscription(list, dialog.url, dialog.title, dialog.autoArchive, dialog.autoDownload))
+        return 0;
+    const CNamedValue* record = m_treeView->GetRecord(list);
+    if (record != nullptr && record->value == kList && !record->text.isEmpty())
+    {
+        CFeedStore store;
+        store.SetDatabase(record->text);
+        store.SetChannelTtl(dialog.url, dialog.interval);
+    }
+    return 0;
+}
+
+void CMainFrame::OnNewSubscription()
+{
+    std::vector<uString> labels = CollectLists(kCollectLabels);
+    if (labels.empty())
+        return;
+    CNewSubscriptionDlg dialog(labels, this);
+    if (dialog.ShowModal() != wxID_OK)
+        return;
+    wxTreeItemId list =
+        FindTreeItem(dialog.listName, m_treeView->GetFirstTopLevelItem(), kFindByLabel, kList);
+    if (list.IsOk())
+        AddSubscription(list, dialog.url, dialog.title, dialog.autoArchive, dialog.autoDownload);
+}
+
+long CMainFrame::OnFeedProperties(const CFrameMessage&)
+{
+    if (m_treeView == nullptr) // the window is closing
+        return 0;
+    wxTreeItemId feed = m_treeView->GetRememberedItem();
+    CNamedValue* record = m_treeView->GetRecord(feed);
+    if (record == nullptr || record->value != kFeed)
+        return 0;
+    uString database;
+    bool inList = GetFeedList(feed, database);
+    CFeedStore store;
+    if (inList)
+        store.SetDatabase(database);
+    uString url = record->text;
+    CFeedPropertiesDlg dialog(url, StripUnreadCount(m_treeView->GetLabel(feed)), store.GetChannelTtl(url),
+                              store.TestChannelAttributes(url, kAutoArchiveFlag),
+                              store.TestChannelAttributes(url, kAutoDownloadFlag), this);
+    if (dialog.ShowModal() != wxID_OK)
+        return 0;
+    m_treeView->SetLabel(feed, dialog.title);
+    m_treeView->Update();
+    if (!inList)
+        return 0;
+
+    // The item follows the address only when the channel could be moved to
+    // it: an address the list holds already stays with its own item.
+    store.UpdateChannelProperties(url, dialog.title, dialog.url, dialog.autoArchive, dialog.autoDownload);
+    store.SetChannelTtl(url, dialog.interval);
+    record->text = url;
+    bool updated = store.errorCode == 0;
+    store.Reset();
+    store.LoadChannel(database, url);
+    FillItemList(store);
+    m_currentChannelItem = feed;
+    if (updated && store.errorCode == 0)
+        RefreshFeedLabel(database, feed);
+    else
+        m_treeView->SetImages(feed, kImageWarning, kImageWarning);
+    return 0;
+}
+
+long CMainFrame::OnUnsubscribe(const CFrameMessage&)
+{
+    if (m_treeView == nullptr) // the window is closing
+        return 0;
+    wxTreeItemId feed = m_treeView->GetRememberedItem();
+    if (ui::ShowPrompt(this, kConfirmUnsubscribe, wxOK | wxCANCEL | wxICON_STOP) != wxOK)
+        return 0;
+    const CNamedValue* record = m_treeView->GetRecord(feed);
+    if (record != nullptr && record->value == kFeed && !record->text.isEmpty())
+    {
+        const CNamedValue* list = m_treeView->GetRecord(m_treeView->GetParentItem(feed));
+        CFeedStore store;
+        store.downloadManager = m_downloadManager.get();
+        uString error;
+        DeleteFeedRows(store, list != nullptr ? list->text : uString(), record->text, error);
+        m_treeView->FreeTreeItemData(feed);
+        m_treeView->DeleteItemQuietly(feed);
+    }
+
+    wxTreeItemId selected = m_treeView->GetSelection();
+    uString database;
+    const CNamedValue* shown = m_treeView->GetRecord(selected);
+    if (shown == nullptr || !GetFeedList(selected, database))
+    {
+        if (!selected.IsOk())
+            ClearShownChannel();
+        return 0;
+    }
+    CFeedStore store;
+    store.LoadChannel(database, shown->text);
+    FillItemList(store);
+    m_currentChannelItem = selected;
+    return 0;
+}
+
+long CMainFrame::OnMarkAllRead(const CFrameMessage& message)
+{
+    if (m_treeView == nullptr) // the window is closing
+        return 0;
+    wxTreeItemId item = ParamToItem(message.lParam);
+    const CNamedValue* record = m_treeView->GetRecord(item);
+    if (record == nullptr)
+        return 0;
+    if (record->value == kList)
+    {
+        CFeedStore store;
+        store.SetDatabase(record->text);
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId feed = m_treeView->GetFirstChild(item, cookie); feed.IsOk();
+             feed = m_treeView->GetNextChild(item, cookie))
+        {
+            if (const CNamedValue* feedRecord = m_treeView->GetRecord(feed))
+                store.MarkFeedRead(feedRecord->text);
+        }
+        RefreshListLabels(item);
+        return 0;
+    }
+    uString database;
+    if (record->value != kFeed || !GetFeedList(item, database))
+        return 0;
+    CFeedStore store;
+    store.SetDatabase(database);
+    store.MarkFeedRead(record->text);
+    store.Reset();
+    store.LoadChannel(database, record->text);
+    RefreshFeedLabel(database, item);
+    if (item == m_treeView->GetSelection())
+        FillItemList(store);
+    return 0;
+}
+
+long CMainFrame::OnRemoveOutdated(const CFrameMessage& message)
+{
+    if (m_treeView == nullptr) // the window is closing
+        return 0;
+    wxTreeItemId feed = ParamToItem(message.lParam);
+    const CNamedValue* record = m_treeView->GetRecord(feed);
+    uString database;
+    if (record == nullptr || record->value != kFeed || !GetFeedList(feed, database))
+        return 0;
+    wxBusyCursor wait;
+    CFeedStore store;
+    store.downloadManager = m_downloadManager.get();
+    if (!store.RefreshFeed(record->text, database, /*showMessages=*/true))
+        return 0;
+    RefreshFeedLabel(database, feed);
+    if (feed == m_treeView->GetSelection())
+        FillItemList(store);
+    return 0;
+}
+
+void CMainFrame::OnRemoveAllOutdated()
+{
+    m_subscriptionLists = CollectLists(kCollectDatabases);
+    if (m_subscriptionLists.empty())
+        return;
+    wxBusyCursor wait;
+    for (const uString& database : m_subscriptionLists)
+    {
+        uString text;
+        text.format("Removing outdated feed from %s", database.c_str());
+        ShowStatusText(wxString::FromUTF8(text.c_str()));
+        CFeedStore store;
+        store.downloadManager = m_downloadManager.get();
+        store.RefreshAllFeeds(database, /*showMessages=*/true);
+    }
+    ShowStatusText("done");
+}
+
+long CMainFrame::OnMoveFeed(const CFrameMessage& message)
+{
+    if (m_treeView == nullptr) // the window is closing
+        return 0;
+    auto* request = reinterpret_cast<CTreeDropRequest*>(message.lParam);
+    if (request == nullptr)
+        return 0;
+    wxTreeItemId target = ParamToItem(static_cast<std::intptr_t>(message.wParam));
+    // The source keeps the feed until the target has it: a failed fetch
+    // must not lose the feed and its items.
+    if (!AddSubscription(target, request->url, uString(), false, false))
+        return 0;
+    if (!request->sourceDatabase.isEmpty())
+    {
+        CFeedStore store;
+        store.downloadManager = m_downloadManager.get();
+        uString error;
+        DeleteFeedRows(store, request->sourceDatabase, request->url, error);
+    }
+    request->moved = true;
+    return 1;
+}

@@ -1,0 +1,89 @@
+// The subscription tree's file, read once while the window is built and
+// written once when it closes, and the lists collected from the tree.
+#include "mainwindow/MainFrame.h"
+#include "mainwindow/SubscriptionTreeFile.h"
+#include "mainwindow/TreeViewEx.h"
+#include "mainwindow/UserPrompt.h"
+
+#include <cstdio>
+
+using namespace subscription;
+
+namespace
+{
+constexpr int kTreeFileUnreadable = 3011;
+
+void CollectListsBelow(const CTreeViewEx& tree, const wxTreeItemId& parent, int mode,
+                       std::vector<uString>& lists)
+{
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId item = tree.GetFirstChild(parent, cookie); item.IsOk();
+         item = tree.GetNextChild(parent, cookie))
+    {
+        const CNamedValue* record = tree.GetRecord(item);
+        if (record != nullptr && record->value == kList && !record->text.isEmpty())
+            lists.push_back(mode == CMainFrame::kCollectLabels ? tree.GetLabel(item) : record->text);
+        CollectListsBelow(tree, item, mode, lists);
+    }
+}
+} // namespace
+
+void CMainFrame::LoadTree()
+{
+    std::vector<TreeNode> roots;
+    uString setAside;
+    if (ReadTreeFile(m_subscriptionTreeFile, roots, setAside) == TreeFileStatus::kUnreadable)
+    {
+        if (!setAside.isEmpty())
+            std::fprintf(stderr, "The unreadable subscription tree was kept as %s\n", setAside.c_str());
+        ui::ShowPrompt(this, kTreeFileUnreadable, wxOK);
+    }
+    for (const TreeNode& node : roots)
+        ReadTreeNode(node, wxTreeItemId());
+    m_subscriptionLists = CollectLists(kCollectDatabases);
+}
+
+void CMainFrame::ReadTreeNode(const TreeNode& node, const wxTreeItemId& parent)
+{
+    wxTreeItemId item = m_treeView->AppendNode(parent, node.kind, node.label, node.value);
+    if (node.kind == kList)
+    {
+        // An open list is read from its database now; a closed one waits
+        // behind its placeholder until it is opened.
+        if (node.expanded)
+        {
+            if (LoadListFeeds(item))
+                m_treeView->Expand(item);
+        }
+        else
+        {
+            m_treeView->AppendPlaceholder(item);
+        }
+    }
+    for (const TreeNode& child : node.children)
+        ReadTreeNode(child, item);
+    if ((node.kind == kChannel || node.kind == kFolder) && node.expanded)
+        m_treeView->Expand(item);
+}
+
+void CMainFrame::WriteTree()
+{
+    if (m_treeView != nullptr)
+        WriteTreeFile(m_subscriptionTreeFile, m_treeView->CollectNodes());
+}
+
+void CMainFrame::FreeTreeItemData()
+{
+    if (m_treeView != nullptr)
+        m_treeView->FreeTreeItemData(m_treeView->GetRootItem());
+}
+
+std::vector<uString> CMainFrame::CollectLists(int mode)
+{
+    if (m_listCollector)
+        return m_listCollector(mode);
+    std::vector<uString> lists;
+    if (m_treeView != nullptr)
+        CollectListsBelow(*m_treeView, m_treeView->GetRootItem(), mode, lists);
+    return lists;
+}

@@ -1,0 +1,208 @@
+#include "dialogs/SubscriptionDlgs.h"
+
+#include "GuiTestSupport.h"
+#include "ModalDriver.h"
+#include "ScriptedPrompt.h"
+#include "dialogs/SubscriptionLogic.h"
+#include "mainwindow/Clipboard.h"
+
+#include <gtest/gtest.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/frame.h>
+#include <wx/textctrl.h>
+
+using guitest::Press;
+using guitest::RunModal;
+
+namespace
+{
+wxTextCtrl* Edit(wxDialog& dialog, int id)
+{
+    return wxDynamicCast(dialog.FindWindow(id), wxTextCtrl);
+}
+
+std::string Text(wxDialog& dialog, int id)
+{
+    return Edit(dialog, id)->GetValue().utf8_str().data();
+}
+
+void Type(wxDialog& dialog, int id, const char* text)
+{
+    Edit(dialog, id)->ChangeValue(wxString::FromUTF8(text));
+}
+
+void Choose(wxDialog& dialog, int id, int index)
+{
+    auto* choice = wxDynamicCast(dialog.FindWindow(id), wxChoice);
+    choice->SetSelection(index);
+    wxCommandEvent chosen(wxEVT_CHOICE, id);
+    chosen.SetInt(index);
+    chosen.SetString(choice->GetString(index));
+    chosen.SetEventObject(choice);
+    choice->GetEventHandler()->ProcessEvent(chosen);
+}
+
+class SubscriptionDlgsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_parent = new wxFrame(nullptr, wxID_ANY, "Kestrova", wxPoint(20, 20), wxSize(700, 500));
+        m_parent->Show();
+        m_prompt = guitest::ScriptedPrompt::Install();
+    }
+    void TearDown() override
+    {
+        guitest::DestroyWindow(m_parent);
+        SetClipboardText(uString(""));
+    }
+
+    wxFrame* m_parent = nullptr;
+    guitest::PromptReset m_reset;
+    std::shared_ptr<guitest::ScriptedPrompt> m_prompt;
+};
+} // namespace
+
+TEST_F(SubscriptionDlgsTest, FeedPropertiesKeepTheFeedsAddressAndCheckTheEnteredOne)
+{
+    ASSERT_TRUE(SetClipboardText(uString("http://127.0.0.1/clipboard.xml")));
+    CFeedPropertiesDlg dialog(uString("http://127.0.0.1/feed.xml"), uString("Feed"), 1440, true, false,
+                              m_parent);
+    EXPECT_EQ(Text(dialog, CFeedPropertiesDlg::kUrlEdit), "http://127.0.0.1/feed.xml")
+        << "an existing feed never takes the clipboard";
+    EXPECT_EQ(Text(dialog, CFeedPropertiesDlg::kIntervalEdit), "1");
+    auto* unit = wxDynamicCast(dialog.FindWindow(CFeedPropertiesDlg::kIntervalUnitList), wxChoice);
+    EXPECT_EQ(unit->GetStringSelection(), "days");
+    EXPECT_TRUE(
+        wxDynamicCast(dialog.FindWindow(CFeedPropertiesDlg::kAutoArchiveCheck), wxCheckBox)->GetValue());
+
+    bool openAfterBlank = false;
+    int result =
+        RunModal(dialog,
+                 {
+                     [](wxDialog& d)
+                     {
+                         Type(d, CFeedPropertiesDlg::kUrlEdit, "  \t ");
+                         Press(d, wxID_OK);
+                     },
+                     [&](wxDialog& d)
+                     {
+                         openAfterBlank = d.IsModal();
+                         guitest::TakeScreenshot("feed-properties-dialog");
+                         Type(d, CFeedPropertiesDlg::kUrlEdit, "  http://127.0.0.1/new.xml \n");
+                         Type(d, CFeedPropertiesDlg::kTitleEdit, "  New title ");
+                         Type(d, CFeedPropertiesDlg::kIntervalEdit, "3");
+                         Choose(d, CFeedPropertiesDlg::kIntervalUnitList, 1);
+                         wxDynamicCast(d.FindWindow(CFeedPropertiesDlg::kAutoDownloadCheck), wxCheckBox)
+                             ->SetValue(true);
+                         Press(d, wxID_OK);
+                     },
+                 });
+    EXPECT_TRUE(openAfterBlank) << "a blank address keeps the dialog open";
+    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3005});
+    ASSERT_EQ(result, wxID_OK);
+    EXPECT_STREQ(dialog.url.c_str(), "http://127.0.0.1/new.xml");
+    EXPECT_STREQ(dialog.title.c_str(), "New title");
+    EXPECT_EQ(dialog.interval, 180);
+    EXPECT_TRUE(dialog.autoArchive);
+    EXPECT_TRUE(dialog.autoDownload);
+}
+
+TEST_F(SubscriptionDlgsTest, ANewFeedStartsWithTheClipboardOrTheSample)
+{
+    ASSERT_TRUE(SetClipboardText(uString("http://127.0.0.1/clipboard.xml")));
+    {
+        CFeedPropertiesDlg dialog(m_parent);
+        EXPECT_EQ(Text(dialog, CFeedPropertiesDlg::kUrlEdit), "http://127.0.0.1/clipboard.xml");
+        EXPECT_EQ(Text(dialog, CFeedPropertiesDlg::kIntervalEdit), "0");
+        EXPECT_EQ(RunModal(dialog, {[](wxDialog& d) { Press(d, wxID_OK); }}), wxID_OK);
+        EXPECT_EQ(dialog.interval, 0) << "0 keeps the default";
+    }
+    ASSERT_TRUE(SetClipboardText(uString("")));
+    CFeedPropertiesDlg dialog(m_parent);
+    EXPECT_EQ(Text(dialog, CFeedPropertiesDlg::kUrlEdit), subscription::kSampleFeedAddress);
+}
+
+TEST_F(SubscriptionDlgsTest, NewSubscriptionNamesTheChosenList)
+{
+    ASSERT_TRUE(SetClipboardText(uString("http://127.0.0.1/clip.xml")));
+    CNewSubscriptionDlg dialog({uString("First list"), uString("Second list")}, m_parent);
+    EXPECT_STREQ(dialog.listName.c_str(), "First list");
+    EXPECT_EQ(Text(dialog, CNewSubscriptionDlg::kUrlEdit), "http://127.0.0.1/clip.xml");
+
+    int result = RunModal(dialog,
+                          {
+                              [](wxDialog& d)
+                              {
+                                  Choose(d, CNewSubscriptionDlg::kListChoice, 1);
+                                  Type(d, CNewSubscriptionDlg::kTitleEdit, "  ");
+                                  guitest::TakeScreenshot("new-subscription-dialog");
+                                  Press(d, wxID_OK);
+                              },
+                          });
+    ASSERT_EQ(result, wxID_OK);
+    EXPECT_STREQ(dialog.listName.c_str(), "Second list");
+    EXPECT_STREQ(dialog.url.c_str(), "http://127.0.0.1/clip.xml");
+    EXPECT_TRUE(dialog.title.isEmpty()) << "the title may stay empty";
+    EXPECT_TRUE(m_prompt->shown.empty());
+
+    CNewSubscriptionDlg noLists({}, m_parent);
+    EXPECT_TRUE(noLists.listName.isEmpty());
+}
+
+TEST_F(SubscriptionDlgsTest, WatchNeedsATitleFirstThenKeywords)
+{
+    CNewsWatchDlg dialog(uString("Old"), uString("old words"), m_parent);
+    EXPECT_EQ(Text(dialog, CNewsWatchDlg::kTitleEdit), "Old");
+    std::vector<bool> stillOpen;
+    int result = RunModal(dialog,
+                          {
+                              [](wxDialog& d)
+                              {
+                                  Type(d, CNewsWatchDlg::kTitleEdit, " ");
+                                  Type(d, CNewsWatchDlg::kKeywordsEdit, "");
+                                  Press(d, wxID_OK);
+                              },
+                              [&](wxDialog& d)
+                              {
+                                  stillOpen.push_back(d.IsModal());
+                                  Type(d, CNewsWatchDlg::kTitleEdit, " Election ");
+                                  Press(d, wxID_OK);
+                              },
+                              [&](wxDialog& d)
+                              {
+                                  stillOpen.push_back(d.IsModal());
+                                  Type(d, CNewsWatchDlg::kKeywordsEdit, " vote or ballot ");
+                                  guitest::TakeScreenshot("news-watch-dialog");
+                                  Press(d, wxID_OK);
+                              },
+                          });
+    EXPECT_EQ(stillOpen, (std::vector<bool>{true, true}));
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3006, 3007}));
+    ASSERT_EQ(result, wxID_OK);
+    EXPECT_STREQ(dialog.title.c_str(), "Election");
+    EXPECT_STREQ(dialog.keywords.c_str(), "vote or ballot");
+}
+
+TEST_F(SubscriptionDlgsTest, OpenUrlOffersTheClipboardsAddressAsItIs)
+{
+    ASSERT_TRUE(SetClipboardText(uString("  HTTPS://Example.ORG/Page  ")));
+    COpenURLDlg dialog(m_parent);
+    EXPECT_EQ(Text(dialog, COpenURLDlg::kUrlEdit), "HTTPS://Example.ORG/Page");
+    int result = RunModal(dialog,
+                          {
+                              [](wxDialog& d)
+                              {
+                                  guitest::TakeScreenshot("open-url-dialog");
+                                  Type(d, COpenURLDlg::kUrlEdit, "anything at all");
+                                  Press(d, wxID_OK);
+                              },
+                          });
+    ASSERT_EQ(result, wxID_OK);
+    EXPECT_STREQ(dialog.url.c_str(), "anything at all") << "taken without a check";
+
+    ASSERT_TRUE(SetClipboardText(uString("two words")));
+    COpenURLDlg fallback(m_parent);
+    EXPECT_EQ(Text(fallback, COpenURLDlg::kUrlEdit), subscription::kProductWebAddress);
+}

@@ -1,0 +1,175 @@
+#pragma once
+
+// The subscription tree in the real main frame: feeds served on 127.0.0.1,
+// list databases made from the template, the tree file in a temporary home.
+#include "FrameFixture.h"
+#include "IcoFixture.h"
+#include "ModalDriver.h"
+#include "ScriptedPrompt.h"
+#include "dialogs/SubscriptionDlgs.h"
+#include "feeds/FeedStore.h"
+#include "feeds/MessageBox.h"
+#include "feeds/RefreshHost.h"
+#include "feeds/support/FeedSite.h"
+#include "mainwindow/Clipboard.h"
+#include "mainwindow/MenuBuilder.h"
+#include "mainwindow/Messages.h"
+#include "mainwindow/TreeViewEx.h"
+#include "support/LocalHttpServer.h"
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <wx/choice.h>
+
+namespace subscriptiontest
+{
+constexpr int kNewSubscription = 32770;
+constexpr int kDelete = 32774;
+
+const char* const kTree = R"(<?xml version="1.0"?>
+<Kestrova>
+  <channel name="News" type="newsfeed" status="expand">
+    <newsfeed name="First" url="default.mdb" status="expand"/>
+    <folder name="Podcasts" status="expand">
+      <newsfeed name="Second" url="user0.mdb"/>
+      <keyword name="Election" value="vote or ballot"/>
+    </folder>
+  </channel>
+  <channel name="Archive" type="newsfeed"/>
+</Kestrova>
+)";
+
+class RecordingMessageBox : public CMessageBox
+{
+public:
+    void Show(const uString& text) override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        texts.push_back(text.c_str());
+    }
+    std::vector<std::string> texts;
+
+private:
+    std::mutex m_lock;
+};
+
+// A site on 127.0.0.1 with one feed and a favicon of one colour.
+struct Site
+{
+    Site(const std::string& title, icofixture::Rgba colour, int items)
+    {
+        AddFeed("/feed.xml", title, items);
+        icofixture::BitmapPlan plan;
+        plan.bitCount = 32;
+        plan.colour = [colour](int x, int y)
+        {
+            bool edge = x < 2 || y < 2 || x > 13 || y > 13;
+            return edge ? icofixture::Rgba{40, 40, 40, 255} : colour;
+        };
+        server.serveContent("/favicon.ico",
+                            icofixture::AsString(icofixture::IconFile({icofixture::BitmapEntry(plan)})),
+                            "image/x-icon");
+    }
+    // Another feed of the site: it shares the site's icon.
+    void AddFeed(const std::string& path, const std::string& title, int items)
+    {
+        std::string base = server.url("/site" + path);
+        server.serveContent(path,
+                            feedsite::Rss(title, base, feedsite::Items(base, title + " story", 1, items)),
+                            "application/rss+xml");
+    }
+    uString Url(const std::string& path = "/feed.xml") const { return uString(server.url(path).c_str()); }
+
+    testsupport::LocalHttpServer server;
+};
+
+class SubscriptionFrameTest : public FrameFixture
+{
+protected:
+    SubscriptionFrameTest()
+    {
+        // The data folder as an earlier run left it: the tree and two lists.
+        std::filesystem::create_directories(m_home.file("Documents/Kestrova/subscription"));
+        std::filesystem::copy_file(KESTROVA_LIST_TEMPLATE, Data("default.mdb"));
+        std::filesystem::copy_file(KESTROVA_LIST_TEMPLATE, Data("user0.mdb"));
+        std::ofstream(Data("config.xml")) << kTree;
+    }
+
+    CMainFrame& Start()
+    {
+        CMessageBox::Install(m_messages);
+        CMainFrame& frame = *ShowFrame(wxSize(900, 600));
+        // The frame shows the feed store's messages in dialogs; here they are recorded.
+        CMessageBox::Install(m_messages);
+        tree = frame.GetTreeView();
+        // The start-up refresh goes through the lists: let it end first.
+        guitest::RunEventsUntil([&] { return !frame.GetRefreshHost()->IsRefreshRunning(); }, 60000);
+        return frame;
+    }
+    void Restart()
+    {
+        CloseFrame();
+        CPreference::Release();
+        Start();
+    }
+    void TearDown() override
+    {
+        FrameFixture::TearDown();
+        CMessageBox::Install(nullptr);
+    }
+
+    wxTreeItemId Find(const char* label, uint16_t kind) const
+    {
+        return m_frame->FindTreeItem(uString(label), tree->GetFirstTopLevelItem(), CMainFrame::kFindByLabel,
+                                     kind);
+    }
+    std::vector<std::string> Labels(const wxTreeItemId& parent) const
+    {
+        std::vector<std::string> labels;
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId child = tree->GetFirstChild(parent, cookie); child.IsOk();
+             child = tree->GetNextChild(parent, cookie))
+            labels.push_back(tree->GetLabel(child).c_str());
+        return labels;
+    }
+    std::string Data(const char* file) const
+    {
+        return CPreference::GetInstance()->GetSubscriptionDir().getPath().c_str() + std::string("/") + file;
+    }
+    int Count(const char* database, const char* table, const uString& feed)
+    {
+        CFeedStore store;
+        store.SetDatabase(uString(database));
+        uString error;
+        return store.CountRows(uString(table), uString("feed"), feed, error, nullptr);
+    }
+    void Command(int command)
+    {
+        wxCommandEvent event(wxEVT_MENU, ui::MenuCommandId(command));
+        m_frame->GetEventHandler()->ProcessEvent(event);
+    }
+    // Subscribes through the new-subscription dialog into the named list.
+    void SubscribeThroughDialog(const uString& url, int listIndex)
+    {
+        ASSERT_TRUE(SetClipboardText(url));
+        guitest::WhenDialogShown<CNewSubscriptionDlg>(
+            [listIndex](CNewSubscriptionDlg& dialog)
+            {
+                auto* lists = wxDynamicCast(dialog.FindWindow(CNewSubscriptionDlg::kListChoice), wxChoice);
+                lists->SetSelection(listIndex);
+                wxCommandEvent chosen(wxEVT_CHOICE, CNewSubscriptionDlg::kListChoice);
+                chosen.SetInt(listIndex);
+                chosen.SetEventObject(lists);
+                lists->GetEventHandler()->ProcessEvent(chosen);
+                guitest::Press(dialog, wxID_OK);
+            });
+        Command(kNewSubscription);
+    }
+
+    guitest::PromptReset m_reset;
+    std::shared_ptr<guitest::ScriptedPrompt> m_prompt = guitest::ScriptedPrompt::Install();
+    std::shared_ptr<RecordingMessageBox> m_messages = std::make_shared<RecordingMessageBox>();
+    CTreeViewEx* tree = nullptr;
+};
+} // namespace subscriptiontest

@@ -1,0 +1,157 @@
+#include "SubscriptionFrameFixture.h"
+
+#include <wx/textctrl.h>
+
+using namespace subscription;
+using namespace subscriptiontest;
+
+TEST_F(SubscriptionFrameTest, ASubscribedFeedShowsWithItsUnreadCountAndSurvivesARestart)
+{
+    Site site("Loopback news", {230, 120, 20, 255}, 3);
+    Start();
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(Labels(tree->GetRootItem()), (std::vector<std::string>{"News", "Archive"}));
+    wxTreeItemId second = Find("Second", kList);
+    ASSERT_TRUE(tree->IsPlaceholder(tree->GetFirstChildItem(second))) << "a closed list is not read at start";
+
+    SubscribeThroughDialog(site.Url(), 1);
+    second = Find("Second", kList);
+    EXPECT_EQ(Labels(second), std::vector<std::string>{"Loopback news (3)"});
+    EXPECT_TRUE(tree->IsExpanded(second));
+    wxTreeItemId feed = tree->GetFirstChildItem(second);
+    EXPECT_GE(tree->GetItemImage(feed), CMainFrame::kTreeImageCount) << "the site's icon";
+    EXPECT_EQ(Count("user0.mdb", "channel", site.Url()), 1);
+    EXPECT_EQ(Count("user0.mdb", "item", site.Url()), 3);
+    EXPECT_EQ(Count("default.mdb", "channel", site.Url()), 0);
+
+    // The same address again: no second item, the existing one is shown.
+    SubscribeThroughDialog(site.Url(), 1);
+    EXPECT_EQ(Labels(Find("Second", kList)), std::vector<std::string>{"Loopback news (3)"});
+    EXPECT_EQ(tree->GetSelection(), tree->GetFirstChildItem(Find("Second", kList)));
+    EXPECT_EQ(m_messages->texts.size(), 1u) << "the store says the feed is there already";
+
+    Restart();
+    second = Find("Second", kList);
+    ASSERT_TRUE(second.IsOk());
+    EXPECT_TRUE(tree->IsExpanded(second)) << "an open list is read again at start";
+    EXPECT_EQ(Labels(second), std::vector<std::string>{"Loopback news (3)"});
+    EXPECT_EQ(Labels(Find("Podcasts", kFolder)), (std::vector<std::string>{"Second", "Election"}));
+    EXPECT_STREQ(tree->GetRecord(Find("Election", kWatch))->text.c_str(), "vote or ballot");
+}
+
+TEST_F(SubscriptionFrameTest, RenamingAFeedKeepsItsCountAndRenamesItsChannel)
+{
+    Site site("Loopback news", {230, 120, 20, 255}, 3);
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("First", kList), site.Url(), uString(), false, false));
+    wxTreeItemId feed = tree->GetFirstChildItem(Find("First", kList));
+    ASSERT_STREQ(tree->GetLabel(feed).c_str(), "Loopback news (3)");
+
+    tree->SetFocus();
+    wxTextCtrl* editor = tree->EditLabel(feed);
+    ASSERT_NE(editor, nullptr);
+    editor->SetValue("Renamed (7)");
+    tree->EndEditLabel(feed, false);
+    guitest::RunEventsFor(50);
+    EXPECT_STREQ(tree->GetLabel(feed).c_str(), "Renamed (3)") << "the real count, not the typed one";
+    CFeedStore store;
+    store.LoadChannel(uString("default.mdb"), site.Url());
+    EXPECT_STREQ(store.channel.title.c_str(), "Renamed");
+}
+
+TEST_F(SubscriptionFrameTest, MovingAFeedMovesItsItemsOnlyWhenTheTargetGotThem)
+{
+    Site site("Moving", {20, 150, 30, 255}, 2);
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("First", kList), site.Url(), uString(), false, false));
+    wxTreeItemId feed = tree->GetFirstChildItem(Find("First", kList));
+
+    // Offline: the target cannot fetch, so the source keeps the feed.
+    testsupport::HttpResponse gone;
+    gone.status = 404;
+    gone.body = "gone";
+    site.server.serve("/feed.xml", gone);
+    tree->DropItem(feed, Find("Second", kList), /*copy=*/false);
+    EXPECT_EQ(m_prompt->shown.size(), 1u) << "the fetch error is shown";
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Moving (2)"});
+    EXPECT_EQ(Count("default.mdb", "item", site.Url()), 2);
+
+    site.server.serveContent("/feed.xml",
+                             feedsite::Rss("Moving", site.server.url("/site"),
+                                           feedsite::Items(site.server.url("/site"), "Moving story", 1, 2)),
+                             "application/rss+xml");
+    tree->DropItem(tree->GetFirstChildItem(Find("First", kList)), Find("Second", kList), false);
+    EXPECT_TRUE(Labels(Find("First", kList)).empty());
+    EXPECT_EQ(Labels(Find("Second", kList)), std::vector<std::string>{"Moving (2)"});
+    EXPECT_EQ(Count("default.mdb", "item", site.Url()), 0);
+    EXPECT_EQ(Count("default.mdb", "channel", site.Url()), 0);
+    EXPECT_EQ(Count("user0.mdb", "item", site.Url()), 2);
+}
+
+TEST_F(SubscriptionFrameTest, MarkReadClearsTheCountsAndUnsubscribeClearsTheRows)
+{
+    Site one("One", {230, 120, 20, 255}, 3);
+    Site two("Two", {30, 90, 220, 255}, 2);
+    Start();
+    wxTreeItemId first = Find("First", kList);
+    ASSERT_TRUE(m_frame->AddSubscription(first, one.Url(), uString(), false, false));
+    ASSERT_TRUE(m_frame->AddSubscription(first, two.Url(), uString(), false, false));
+    EXPECT_EQ(Labels(first), (std::vector<std::string>{"One (3)", "Two (2)"}));
+
+    m_frame->SendMessage(WM_APP_MARKALLREAD, 0, ItemToParam(first));
+    EXPECT_EQ(Labels(first), (std::vector<std::string>{"One", "Two"}));
+
+    tree->SetRememberedItem(tree->GetFirstChildItem(first));
+    m_prompt->Answer(wxCANCEL);
+    m_frame->SendMessage(WM_APP_UNSUBSCRIBE);
+    EXPECT_EQ(Labels(first).size(), 2u) << "cancelled";
+    tree->SetRememberedItem(tree->GetFirstChildItem(first));
+    m_frame->SendMessage(WM_APP_UNSUBSCRIBE);
+    EXPECT_EQ(Labels(first), std::vector<std::string>{"Two"});
+    for (const char* table : {"channel", "item", "[image]", "icon"})
+        EXPECT_EQ(Count("default.mdb", table, one.Url()), 0) << table;
+    EXPECT_EQ(Count("default.mdb", "item", two.Url()), 2);
+}
+
+TEST_F(SubscriptionFrameTest, DeletingAFolderKeepsItsListsAndTheirFeeds)
+{
+    Site site("Kept", {20, 150, 30, 255}, 2);
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("Second", kList), site.Url(), uString(), false, false));
+    wxTreeItemId podcasts = Find("Podcasts", kFolder);
+    tree->SetFocus();
+    tree->SelectItem(podcasts);
+    Command(kDelete);
+    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3016});
+    EXPECT_FALSE(Find("Podcasts", kFolder).IsOk());
+    EXPECT_FALSE(Find("Election", kWatch).IsOk()) << "the folder goes with its watch";
+    wxTreeItemId rescued = Find("Second", kList);
+    ASSERT_TRUE(rescued.IsOk());
+    EXPECT_EQ(tree->GetItemParent(rescued), Find("News", kChannel));
+    EXPECT_EQ(Count("user0.mdb", "item", site.Url()), 2) << "the list's database is kept";
+
+    tree->SelectItem(Find("News", kChannel));
+    Command(kDelete);
+    EXPECT_EQ(m_prompt->Ids().back(), 3017) << "the first channel stays";
+}
+
+TEST_F(SubscriptionFrameTest, ADamagedTreeFileIsKeptAndAFreshOneWrittenAtClose)
+{
+    std::string damaged = "<Kestrova><channel name=\"Lost\"><newsfeed name=";
+    std::ofstream(Data("config.xml")) << damaged;
+    Start();
+    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3011});
+    EXPECT_TRUE(Labels(tree->GetRootItem()).empty());
+    m_frame->SendMessage(WM_APP_NEWCHANNEL);
+    CloseFrame();
+    std::vector<std::string> bad;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(m_home.file("Documents/Kestrova/subscription")))
+        if (entry.path().filename().string().rfind("config.xml.bad-", 0) == 0)
+            bad.push_back(entry.path().string());
+    ASSERT_EQ(bad.size(), 1u);
+    EXPECT_EQ(testsupport::ReadFileBytes(bad[0]), damaged);
+    EXPECT_NE(testsupport::ReadFileBytes(m_home.file("Documents/Kestrova/subscription/config.xml"))
+                  .find("New Channel"),
+              std::string::npos);
+}
