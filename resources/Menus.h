@@ -107,6 +107,29 @@ inline constexpr MenuItem kMenu156[] = {
     {MenuItemKind::EndPopup},
 };
 
+// Menus 210 and 211: an item-list row's menu, without and with the commands
+// for the item's attachment (plain and stream items get 210).
+inline constexpr MenuItem kMenu210[] = {
+    {MenuItemKind::Popup, 0, "Item"},
+    {MenuItemKind::Command, 212, "Display Original Website"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 241, "Archive This Item"},
+    {MenuItemKind::Command, 213, "Delete This Item"},
+    {MenuItemKind::EndPopup},
+};
+
+inline constexpr MenuItem kMenu211[] = {
+    {MenuItemKind::Popup, 0, "Item"},
+    {MenuItemKind::Command, 212, "Display Original Website"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 242, "Download Attachment Now"},
+    {MenuItemKind::Command, 209, "Download Attachment Later"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 241, "Archive This Item"},
+    {MenuItemKind::Command, 213, "Delete This Item"},
+    {MenuItemKind::EndPopup},
+};
+
 struct MenuTable
 {
     int id;
@@ -116,6 +139,8 @@ struct MenuTable
 inline constexpr MenuTable kMenus[] = {
     {128, kMenu128},
     {156, kMenu156},
+    {210, kMenu210},
+    {211, kMenu211},
 };
 
 /// The entries of a menu; empty when there is no menu of that id.

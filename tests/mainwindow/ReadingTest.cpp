@@ -9,6 +9,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <wx/settings.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/webview.h>
 
@@ -263,4 +264,45 @@ TEST_F(Reading, TheIconKeepsAnItemAndReleasesItWithoutDeletingItsMedia)
     DoubleClick(2, 8);
     guitest::RunEventsFor(300);
     EXPECT_EQ(Query("select attributes from item where link='" + m_server.url("/alpha") + "'"), "1");
+}
+
+TEST_F(Reading, RowMenuCommandsActOnTheRightClickedRowOnly)
+{
+    std::vector<std::pair<int, int>> commands;
+    CKestrovaView::Hooks hooks;
+    hooks.showSelectedItem = [this] { m_reader->ShowSelectedItem(); };
+    hooks.rowCommand = [&](int command, const int* row) { commands.emplace_back(command, *row); };
+    m_list->SetHooks(hooks);
+    auto command = [&](int id)
+    {
+        wxCommandEvent event(wxEVT_MENU, id);
+        m_list->GetEventHandler()->ProcessEvent(event);
+    };
+
+    // The menu runs a loop of its own; Escape, pressed until it is gone,
+    // closes it again.
+    wxTimer escape;
+    escape.Bind(wxEVT_TIMER, [](wxTimerEvent&) { wxUIActionSimulator().Char(WXK_ESCAPE); });
+    escape.Start(300);
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(RowPoint(1));
+    guitest::RunEventsFor(30);
+    mouse.MouseClick(wxMOUSE_BTN_RIGHT);
+    guitest::RunEventsFor(200);
+    EXPECT_EQ(m_list->GetRightClickedRow(), 1);
+    EXPECT_FALSE(WaitForPage("Bravo episode").empty()) << "the row under the click is shown first";
+    command(CKestrovaView::kDeleteItem);
+    command(CKestrovaView::kDownloadLater);
+    EXPECT_EQ(commands, (std::vector<std::pair<int, int>>{{213, 1}, {209, 1}}));
+
+    // A right-click on empty space leaves no row: the commands do nothing.
+    commands.clear();
+    mouse.MouseMove(m_list->ClientToScreen(wxPoint(100, m_list->GetClientSize().y - 10)));
+    guitest::RunEventsFor(30);
+    mouse.MouseClick(wxMOUSE_BTN_RIGHT);
+    guitest::RunEventsFor(200);
+    escape.Stop();
+    EXPECT_EQ(m_list->GetRightClickedRow(), -1);
+    command(CKestrovaView::kArchiveItem);
+    EXPECT_TRUE(commands.empty());
 }
