@@ -1,6 +1,6 @@
 #include "feeds/FeedDiscovery.h"
 
-#include "FetchTestSupport.h"
+#include "feeds/support/FeedTestSupport.h"
 #include "feeds/support/ConfigHome.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace testsupport;
-using namespace fetchtest;
+using namespace feedtest;
 
 namespace
 {

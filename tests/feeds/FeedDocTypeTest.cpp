@@ -1,13 +1,13 @@
 #include "feeds/FeedDocType.h"
 
-#include "FetchTestSupport.h"
+#include "feeds/support/FeedTestSupport.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 using namespace testsupport;
-using namespace fetchtest;
+using namespace feedtest;
 
 TEST(FeedDocTypeTest, TellsEachKindOfDocument)
 {

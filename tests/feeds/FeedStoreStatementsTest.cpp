@@ -28,15 +28,27 @@ protected:
         InsertItem(store, kFeedB, kItemB, "b");
         InsertEnclosure(store, kItem1, "http://example.test/1.mp3", "audio/mpeg");
         InsertEnclosure(store, kItem1, "http://example.test/1b.mp3", "audio/x-b");
-        uString sql;
-        sql.format("update item set content=%s where link=%s", Hex(kContent).c_str(), Hex(kItem1).c_str());
-        Execute(store, sql);
+        Sql("update item set content=%s where link=%s", kContent, kItem1);
     }
 
-    void ExpectFamilyOk(const uString& error, uint16_t code)
+    // One of the statements that report through an error text and code.
+    void Run(void (CFeedStore::*operation)(const uString&, uString&, uint16_t*), const uString& key)
     {
+        uString error("old");
+        uint16_t code = 9;
+        (store.*operation)(key, error, &code);
         EXPECT_TRUE(error.isEmpty()) << error.c_str();
         EXPECT_EQ(code, 0);
+    }
+    // The statement with the texts as hex literals; its first field when it is a query.
+    std::string Sql(const char* format, const uString& a, const uString& b = "")
+    {
+        uString sql;
+        sql.format(format, Hex(a).c_str(), Hex(b).c_str());
+        if (sql.startsWith("select"))
+            return Scalar(store, sql);
+        Execute(store, sql);
+        return "";
     }
 
     ListFolder folder;
@@ -49,28 +61,23 @@ TEST_F(FeedStoreStatementsTest, ReadsForDisplayAndSingleValues)
     CItemRecord item;
     item.link = kItem1;
     store.LoadItemText(item);
-    EXPECT_EQ(Text(item.title), "é");
-    EXPECT_EQ(Text(item.author), "Zoë");
-    EXPECT_EQ(Text(item.description), "<p>It's</p>");
-    EXPECT_EQ(Text(item.pubDate), "2026-01-05 10:00:00");
+    EXPECT_EQ(S(item.title + "|" + item.author + "|" + item.description + "|" + item.pubDate),
+              "é|Zoë|<p>It's</p>|2026-01-05 10:00:00");
     EXPECT_EQ(item.content, kContent);
-
     store.LoadEnclosure(item);
-    EXPECT_EQ(Text(item.enclosureLink), "http://example.test/1b.mp3") << "the last row read wins";
-    EXPECT_EQ(Text(item.enclosureLength), "1234");
-    EXPECT_EQ(Text(item.enclosureType), "audio/x-b");
-    EXPECT_EQ(Text(item.enclosureFile), "");
+    EXPECT_EQ(S(item.enclosureLink + "|" + item.enclosureLength + "|" + item.enclosureType),
+              "http://example.test/1b.mp3|1234|audio/x-b")
+        << "the last row read wins";
 
     CItemRecord stranger;
     stranger.link = "http://nowhere.test/";
     stranger.enclosureLink = "kept";
     store.LoadEnclosure(stranger);
     store.LoadItemText(stranger);
-    EXPECT_EQ(Text(stranger.enclosureLink), "kept");
-
+    EXPECT_EQ(S(stranger.enclosureLink), "kept");
     uString feed("kept");
     store.GetItemFeed("http://nowhere.test/", feed);
-    EXPECT_EQ(Text(feed), "kept");
+    EXPECT_EQ(S(feed), "kept");
     store.GetItemFeed(kItem1, feed);
     EXPECT_EQ(feed, kFeedA);
 
@@ -91,42 +98,35 @@ TEST_F(FeedStoreStatementsTest, ReadsForDisplayAndSingleValues)
 TEST_F(FeedStoreStatementsTest, MarkingReadAndRecordingDownloads)
 {
     EXPECT_EQ(store.CountUnread(kFeedA), 2);
-    uString error("old");
-    uint16_t code = 9;
-    store.MarkItemRead(kItem1, error, &code);
-    ExpectFamilyOk(error, code);
-    store.MarkItemRead(kItem1, error, nullptr);
+    Run(&CFeedStore::MarkItemRead, kItem1);
+    uString error;
+    store.MarkItemRead(kItem1, error, nullptr); // again, without a code to set
     EXPECT_EQ(store.CountUnread(kFeedA), 1);
     EXPECT_EQ(store.CountUnread(kFeedB), 1);
 
     // Every enclosure row of the item; a length past 2 GiB stays intact.
     store.SetEnclosureFile(kItem1, "Müsik/Ü's.mp3", 3000000000LL, "audio/x-it's");
-    uString sql;
-    sql.format(
-        "select count(*) from enclosure where feed = %s and localfile = %s and length = 3000000000 and "
-        "type = %s",
-        Hex(kItem1).c_str(), Hex("Müsik/Ü's.mp3").c_str(), Hex("audio/x-it's").c_str());
-    EXPECT_EQ(Scalar(store, sql), "2");
+    EXPECT_EQ(Sql("select count(*) from enclosure where feed = %s and length = 3000000000 and type = %s",
+                  kItem1, "audio/x-it's"),
+              "2");
     uString file;
     EXPECT_TRUE(store.GetEnclosureFile("default.mdb", kItem1, file));
-    EXPECT_EQ(Text(file), "Müsik/Ü's.mp3");
+    EXPECT_EQ(S(file), "Müsik/Ü's.mp3");
 
     store.SetEnclosureFile(kItem1, "", 77, nullptr);
-    sql.format(
-        "select count(*) from enclosure where feed = %s and localfile = '' and length = 0 and type = %s",
-        Hex(kItem1).c_str(), Hex("audio/x-it's").c_str());
-    EXPECT_EQ(Scalar(store, sql), "2") << "no type leaves the type alone";
+    EXPECT_EQ(Sql("select count(*) from enclosure where feed = %s and localfile = '' and length = 0 and "
+                  "type = %s",
+                  kItem1, "audio/x-it's"),
+              "2")
+        << "no type leaves the type alone";
     EXPECT_EQ(store.errorCode, 0) << store.errorText.c_str();
 }
 
 TEST_F(FeedStoreStatementsTest, HidingAndUnsubscribingTouchOnlyThatFeed)
 {
-    uString error;
-    uint16_t code = 9;
-    store.MarkItemsDeleted(kFeedB, error, &code);
-    ExpectFamilyOk(error, code);
-    EXPECT_EQ(Scalar(store, "select attributes from item where link = 'http://b.test/1'"), "-1");
-    EXPECT_EQ(Scalar(store, "select attributes from item where link = 'http://example.test/2'"), "0");
+    Run(&CFeedStore::MarkItemsDeleted, kFeedB);
+    EXPECT_EQ(Sql("select attributes from item where link = %s", kItemB), "-1");
+    EXPECT_EQ(Sql("select attributes from item where link = %s", kItem2), "0");
     // The hidden row keeps a later refresh from storing the item again.
     uString insert;
     insert.format("insert into item (feed, title, link, attributes, createdate) values(%s,%s,%s,0, Date())",
@@ -135,18 +135,12 @@ TEST_F(FeedStoreStatementsTest, HidingAndUnsubscribingTouchOnlyThatFeed)
     EXPECT_TRUE(store.dataObject.isDuplicateKey());
 
     InsertEnclosure(store, kItemB, "http://b.test/1.mp3", "audio/mpeg");
-    store.DeleteFeedEnclosures(kFeedA, error, &code);
-    ExpectFamilyOk(error, code);
+    Run(&CFeedStore::DeleteFeedEnclosures, kFeedA);
     EXPECT_EQ(CountWhere(store, "enclosure", "feed", kItem1), "0");
     EXPECT_EQ(CountWhere(store, "enclosure", "feed", kItemB), "1") << "another feed's enclosure stays";
-    store.DeleteItems(kFeedA, error, &code);
-    ExpectFamilyOk(error, code);
-    store.DeleteImages(kFeedA, error, &code);
-    ExpectFamilyOk(error, code);
-    store.DeleteIcons(kFeedA, error, &code);
-    ExpectFamilyOk(error, code);
-    store.DeleteChannel(kFeedA, error, &code);
-    ExpectFamilyOk(error, code);
+    for (auto operation : {&CFeedStore::DeleteItems, &CFeedStore::DeleteImages, &CFeedStore::DeleteIcons,
+                           &CFeedStore::DeleteChannel})
+        Run(operation, kFeedA);
     for (const char* table : {"channel", "[image]", "icon", "item"})
     {
         EXPECT_EQ(CountWhere(store, table, "feed", kFeedA), "0") << table;
@@ -156,9 +150,7 @@ TEST_F(FeedStoreStatementsTest, HidingAndUnsubscribingTouchOnlyThatFeed)
 
 TEST_F(FeedStoreStatementsTest, NewAddressMovesTheWholeChannel)
 {
-    uString sql;
-    sql.format("update channel set attributes=6 where feed = %s", Hex(kFeedA).c_str());
-    Execute(store, sql);
+    Sql("update channel set attributes=6 where feed = %s", kFeedA);
     uString feed(kFeedA);
     const uString moved("http://example.test/feed?neu='1'");
     store.UpdateChannelProperties(feed, "ñ", moved, true, false);
@@ -169,14 +161,13 @@ TEST_F(FeedStoreStatementsTest, NewAddressMovesTheWholeChannel)
         EXPECT_EQ(CountWhere(store, table, "feed", kFeedA), "0") << table;
         EXPECT_NE(CountWhere(store, table, "feed", moved), "0") << table;
     }
-    sql.format("select title || '|' || attributes from channel where feed = %s", Hex(moved).c_str());
-    EXPECT_EQ(Scalar(store, sql), "ñ|5") << "flag 1 set, flag 2 cleared, flag 4 kept";
+    EXPECT_EQ(Sql("select title || '|' || attributes from channel where feed = %s", moved), "ñ|5")
+        << "flag 1 set, flag 2 cleared, flag 4 kept";
     EXPECT_EQ(store.CountUnread(moved), 2);
 
     // An address that is subscribed already: nothing moves, the error is kept.
     store.UpdateChannelProperties(feed, "x", kFeedB, false, false);
     EXPECT_EQ(store.errorCode, CFeedStore::kStatementFailed);
-    EXPECT_FALSE(store.errorText.isEmpty());
     EXPECT_EQ(feed, moved);
     EXPECT_EQ(CountWhere(store, "item", "feed", moved), "2");
     EXPECT_EQ(CountWhere(store, "icon", "feed", moved), "1");

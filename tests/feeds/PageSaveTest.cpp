@@ -1,6 +1,6 @@
 #include "feeds/PageSave.h"
 
-#include "FetchTestSupport.h"
+#include "feeds/support/FeedTestSupport.h"
 #include "feeds/Preference.h"
 #include "feeds/support/ConfigHome.h"
 #include "support/LocalHttpServer.h"
@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 using namespace testsupport;
-using namespace fetchtest;
+using namespace feedtest;
 
 namespace
 {

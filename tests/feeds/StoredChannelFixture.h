@@ -2,45 +2,31 @@
 
 // A configured data folder, a list database copied from the template and a
 // recording download queue, for the tests that store, load, purge and search
-// channels the way a refresh does.
+// channels as a refresh does.
 #include "ListDatabaseFixture.h"
-#include "feeds/MessageBox.h"
 #include "feeds/PageSave.h"
 #include "feeds/support/ConfigHome.h"
 #include "feeds/support/RecordingDownloadQueue.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace storedchannel
 {
 
+using liststore::S;
 using liststore::Scalar;
-using liststore::Text;
-
-class RecordingMessageBox : public CMessageBox
-{
-public:
-    void Show(const uString& text) override { shown.push_back(Text(text)); }
-    std::vector<std::string> shown;
-};
 
 class StoredChannel : public ::testing::Test
 {
 protected:
     StoredChannel()
     {
-        CMessageBox::Install(messages);
         store.downloadManager = &queue;
         PurgeOlderThan(0);
     }
-    ~StoredChannel() override
-    {
-        // Offline copies run on threads of their own; none may outlive the folders.
-        CPageSaveTask::CancelAllAndWait(30000);
-        CMessageBox::Install(nullptr);
-    }
+    // Offline copies run on threads of their own; none may outlive the folders.
+    ~StoredChannel() override { CPageSaveTask::CancelAllAndWait(30000); }
 
     // 0: the purge takes every item the feed no longer carries, whatever its age.
     void PurgeOlderThan(int days)
@@ -52,7 +38,7 @@ protected:
     }
 
     CPreference& Preference() { return *CPreference::GetInstance(); }
-    std::string Library() { return Text(Preference().GetLibraryDir().getPath()); }
+    std::string Library() { return S(Preference().GetLibraryDir().getPath()); }
 
     static CItemRecord Item(const char* link, const char* title, const char* enclosure = "",
                             const char* type = "audio/mpeg")
@@ -82,10 +68,10 @@ protected:
     std::string Count(const char* sql) { return Scalar(store, sql); }
 
     testsupport::ConfigHome config;
+    feedtest::ShownMessages shown;
     liststore::ListFolder folder;
     CFeedStore store{folder.Folder()};
     testsupport::RecordingDownloadQueue queue;
-    std::shared_ptr<RecordingMessageBox> messages = std::make_shared<RecordingMessageBox>();
 };
 
 } // namespace storedchannel

@@ -7,9 +7,17 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 
 namespace testsupport
 {
+
+// The permission bits of a file or folder; 0 when it does not exist.
+inline unsigned ModeOf(const std::string& path)
+{
+    struct stat info = {};
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 0777) : 0;
+}
 
 // A temporary HOME and program folder for tests that construct the
 // configuration. The program folder holds the seed files of the subscription

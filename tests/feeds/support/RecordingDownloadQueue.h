@@ -11,17 +11,15 @@
 namespace testsupport
 {
 
-// A download queue that records what the feed engine asks of it. Identity is
-// the four texts a transfer record derives its identity from, so a second
-// AddItem of the same enclosure is not queued twice. Thread-safe, as update
-// tasks queue from their own threads.
+// A download queue that records what the feed engine asks of it, keyed as a
+// transfer record is, so an enclosure is never queued twice. Thread-safe, as
+// update tasks queue from their own threads. It has no torrent engine.
 class RecordingDownloadQueue : public CDownloadQueue
 {
 public:
     bool AddItem(const CTransferRequest& request) override
     {
         std::lock_guard hold(m_lock);
-        ++addCalls;
         if (findLocked(request) == queued.end())
             queued.push_back(request);
         return true;
@@ -41,15 +39,8 @@ public:
         removedPaths.push_back(path.getPath().c_str());
     }
     bool IsBusy() const override { return busy; }
-    bool HasTorrentEngine() const override { return hasEngine; }
-    bool RemoveTorrent(const uFile& torrentFile) override
-    {
-        std::lock_guard hold(m_lock);
-        if (!hasEngine)
-            return false;
-        removedTorrents.push_back(torrentFile.getPath().c_str());
-        return true;
-    }
+    bool HasTorrentEngine() const override { return false; }
+    bool RemoveTorrent(const uFile&) override { return false; }
 
     std::vector<CTransferRequest> snapshot() const
     {
@@ -58,11 +49,8 @@ public:
     }
 
     std::atomic<bool> busy{false};
-    bool hasEngine = false;
-    int addCalls = 0;
     std::vector<CTransferRequest> queued;
     std::vector<std::string> removedPaths;
-    std::vector<std::string> removedTorrents;
 
 private:
     std::vector<CTransferRequest>::iterator findLocked(const CTransferRequest& request)

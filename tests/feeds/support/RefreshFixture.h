@@ -8,6 +8,7 @@
 #include "feeds/RefreshHost.h"
 #include "feeds/support/ConfigHome.h"
 #include "feeds/support/FeedSite.h"
+#include "feeds/support/FeedTestSupport.h"
 #include "feeds/support/RecordingDownloadQueue.h"
 #include "support/MessageQueue.h"
 
@@ -20,15 +21,8 @@
 namespace refreshtest
 {
 
-inline uString U(const std::string& text)
-{
-    return uString(text.data(), 0, static_cast<int>(text.size()));
-}
-
-inline std::string S(const uString& text)
-{
-    return std::string(text.c_str(), static_cast<std::size_t>(text.getLength()));
-}
+using feedtest::S;
+using feedtest::U;
 
 class RefreshFixture : public testing::Test
 {
