@@ -117,10 +117,9 @@ TEST_F(DownloadQueueTest, StopAndCancelReachEntriesWithoutATask)
     EXPECT_FALSE(uFile(folder.c_str()).exists());
 }
 
-TEST_F(DownloadQueueTest, LimitAndFreeSpace)
+TEST_F(DownloadQueueTest, LimitFreeSpaceAndTheSchedulerTimer)
 {
     EXPECT_EQ(TransferLimitFor(0), 1);
-    EXPECT_EQ(TransferLimitFor(-1), 1);
     EXPECT_EQ(TransferLimitFor(5), 1);
     EXPECT_EQ(TransferLimitFor(4), 4);
     EXPECT_EQ(TransferLimitFor(0x10003), 3); // the low 16 bits count
@@ -130,25 +129,16 @@ TEST_F(DownloadQueueTest, LimitAndFreeSpace)
     EXPECT_EQ(manager.GetLimit(), 2);
     EXPECT_TRUE(manager.HasEnoughFreeSpace(0));
     EXPECT_FALSE(manager.HasEnoughFreeSpace(INT_MAX)); // two pebibytes and more
-    ChangeDownload([](CPreference::DownloadSection& section) { section.nMinFreeSpace = INT_MAX; });
-    EXPECT_FALSE(manager.HasEnoughFreeSpace(0));
-    // Short of space, a pass starts nothing and leaves the timer alone.
-    EXPECT_FALSE(manager.StartPending());
-    EXPECT_TRUE(host.Timers().empty());
-    EXPECT_FALSE(manager.IsBusy());
-}
-
-TEST_F(DownloadQueueTest, AnEmptyPassArmsTimerTwoAndFixesTheInterval)
-{
+    // An empty pass arms timer 2, with an interval of 0 mended to 5 minutes.
     ChangeDownload([](CPreference::DownloadSection& section) { section.nSchedulerInterval = 0; });
-    RecordingHost host;
-    CDownloadManager manager(m_environment, &host);
     EXPECT_TRUE(manager.StartPending());
-    ASSERT_EQ(host.Timers().size(), 1u);
-    EXPECT_EQ(host.Timers()[0].id, 2);
-    EXPECT_TRUE(host.Timers()[0].armed);
-    EXPECT_EQ(host.Timers()[0].milliseconds, 300000u);
+    EXPECT_EQ(host.Calls(), std::vector<std::string>{"arm 2 300000"});
     EXPECT_EQ(m_preference->GetDownloadSection().nSchedulerInterval, 5);
+    // Short of space, a pass starts nothing and leaves the timer alone.
+    ChangeDownload([](CPreference::DownloadSection& section) { section.nMinFreeSpace = INT_MAX; });
+    EXPECT_FALSE(manager.StartPending());
+    EXPECT_EQ(host.Calls().size(), 1u);
+    EXPECT_FALSE(manager.IsBusy());
 
     ChangeDownload(
         [](CPreference::DownloadSection& section)
@@ -158,7 +148,7 @@ TEST_F(DownloadQueueTest, AnEmptyPassArmsTimerTwoAndFixesTheInterval)
                 enabled = false;
         });
     EXPECT_EQ(manager.SetScheduleTimer(), 0u);
-    EXPECT_FALSE(host.Timers().back().armed);
+    EXPECT_EQ(host.Calls().back(), "kill 2");
 }
 
 class ScheduleTest : public ::testing::Test

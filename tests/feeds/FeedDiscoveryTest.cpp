@@ -1,7 +1,7 @@
 #include "feeds/FeedDiscovery.h"
 
-#include "feeds/support/FeedTestSupport.h"
 #include "feeds/support/ConfigHome.h"
+#include "feeds/support/FeedTestSupport.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
@@ -13,17 +13,12 @@ using namespace feedtest;
 namespace
 {
 
-std::vector<std::string> Strings(const std::vector<uString>& texts)
+template <typename Texts> std::vector<std::string> Strings(const Texts& texts)
 {
     std::vector<std::string> out;
     for (const uString& text : texts)
         out.push_back(S(text));
     return out;
-}
-
-std::vector<std::string> Strings(const std::list<uString>& texts)
-{
-    return Strings(std::vector<uString>(texts.begin(), texts.end()));
 }
 
 } // namespace

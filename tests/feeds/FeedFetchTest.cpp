@@ -2,12 +2,10 @@
 #include "feeds/support/ConfigHome.h"
 #include "feeds/support/FeedSite.h"
 
-#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace
@@ -176,26 +174,6 @@ TEST_F(FeedFetchTest, FileUrlsAreReadInPlace)
     EXPECT_FALSE(store.FetchFeed(U("file://" + path + ".missing"), 0, false, true));
     EXPECT_EQ(store.errorCode, 0) << "a missing local file sets no error";
     EXPECT_TRUE(shown().empty());
-}
-
-TEST_F(FeedFetchTest, TheAbortFlagEndsAStalledDownload)
-{
-    testsupport::HttpResponse stall = testsupport::TextResponse(200, "<rss>");
-    stall.stallAfterHeaders = true;
-    site.server().serve("/stall", stall);
-    std::atomic<bool> abort{false};
-    std::thread closer(
-        [&]
-        {
-            for (int i = 0; i < 3000 && site.server().requestsFor("/stall").empty(); ++i)
-                SleepMs(10);
-            abort.store(true);
-        });
-    CFeedStore store;
-    EXPECT_FALSE(store.FetchFeed(U(site.url("/stall")), 300, false, false, &abort));
-    closer.join();
-    EXPECT_EQ(store.errorCode, CFeedStore::kDownloadFailed);
-    EXPECT_TRUE(TempIsEmpty());
 }
 
 // The synchronous road: every feed of the list fetched and purged of the

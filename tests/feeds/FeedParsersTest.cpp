@@ -14,7 +14,7 @@ std::string DataFile(const char* name)
     return path.substr(0, path.rfind('/')) + "/data/" + name;
 }
 
-// Every non-empty field of the parsed channel and its items, one per line.
+// Every non-empty field of the parsed channel and its items.
 std::string Dump(const CFeedStore& store)
 {
     using C = CChannelRecord;
@@ -29,22 +29,23 @@ std::string Dump(const CFeedStore& store)
         {"imageWidth", &C::imageWidth}, {"imageTitle", &C::imageTitle}, {"imageUrl", &C::imageUrl},
         {"iconLink", &C::iconLink}};
     static const std::pair<const char*, uString I::*> itemFields[] = {
-        {" author", &I::author}, {" category", &I::category}, {" description", &I::description},
-        {" link", &I::link}, {" pubDate", &I::pubDate}, {" subject", &I::subject}, {" title", &I::title},
-        {" content", &I::content}, {" enclosureLink", &I::enclosureLink},
-        {" enclosureLength", &I::enclosureLength}, {" enclosureType", &I::enclosureType}, {" guid", &I::guid}};
+        {"author", &I::author}, {"category", &I::category}, {"description", &I::description},
+        {"link", &I::link}, {"pubDate", &I::pubDate}, {"subject", &I::subject}, {"title", &I::title},
+        {"content", &I::content}, {"enclosureLink", &I::enclosureLink},
+        {"enclosureLength", &I::enclosureLength}, {"enclosureType", &I::enclosureType}, {"guid", &I::guid}};
     // clang-format on
+    // One line per record: the channel, then each item.
     std::string out;
     auto line = [&out](const char* name, const uString& value)
     {
         if (!value.isEmpty())
-            out += std::string(name) + "=" + value.c_str() + "\n";
+            out += (out.empty() || out.back() == '\n' ? "" : "; ") + std::string(name) + "=" + value.c_str();
     };
     for (const auto& [name, field] : channelFields)
         line(name, store.channel.*field);
     for (const CItemRecord& item : store.items)
     {
-        out += "--\n";
+        out += "\n";
         for (const auto& [name, field] : itemFields)
             line(name, item.*field);
     }
@@ -75,10 +76,10 @@ std::string Parse(const char* name, Reader reader)
 TEST(FeedParsersTest, Rss091ChannelImageAndItemsFromALatin1Document)
 {
     const std::string dump = Parse("rss091.xml", kRss);
-    for (const char* line :
-         {"description=Café news in Latin-1: café\n", "managingEditor=ed@old.example.test\n",
-          "imageUrl=http://old.example.test/logo.gif\n", "imageWidth=88\n", " title=Second é\n"})
-        EXPECT_NE(dump.find(line), std::string::npos) << line << "in\n" << dump;
+    for (const char* field :
+         {"description=Café news in Latin-1: café;", "managingEditor=ed@old.example.test;",
+          "imageUrl=http://old.example.test/logo.gif", "imageWidth=88;", "title=Second é"})
+        EXPECT_NE(dump.find(field), std::string::npos) << field << " in\n" << dump;
 }
 
 TEST(FeedParsersTest, Rss20LastChannelTitleWinsAndItemsFallBack)
@@ -86,40 +87,18 @@ TEST(FeedParsersTest, Rss20LastChannelTitleWinsAndItemsFallBack)
     // The channel's second title wins and no item title reaches it; an item
     // without link takes its enclosure, then its guid; an item without title
     // takes its subject, then "Untitled"; a missing enclosure type is guessed.
-    EXPECT_EQ(Parse("rss20.xml", kRss), "description=<b>Weekly</b> casts\n"
-                                        "generator=hand\n"
-                                        "category=Audio\n"
-                                        "lastBuildDate=Tue, 10 Jun 2003 09:41:01 GMT\n"
-                                        "link=http://casts.example.test/show/\n"
-                                        "title=Casts & Things\n"
-                                        "ttl=60\n"
-                                        "--\n"
-                                        " author=host@casts.example.test\n"
-                                        " category=Talk\n"
-                                        " description=First <i>episode</i>\n"
-                                        " link=http://casts.example.test/show/1\n"
-                                        " pubDate=2003-06-10 04:00:00\n"
-                                        " title=Episode 1\n"
-                                        " enclosureLink=http://casts.example.test/media/ep1.mp3\n"
-                                        " enclosureLength=1234\n"
-                                        " enclosureType=audio/mpeg\n"
-                                        "--\n"
-                                        " link=http://casts.example.test/media/ep2.MP3\n"
-                                        " pubDate=2003-06-10 \n"
-                                        " title=Episode 2\n"
-                                        " enclosureLink=http://casts.example.test/media/ep2.MP3\n"
-                                        " enclosureLength=2048\n"
-                                        " enclosureType=audio/mpeg\n"
-                                        "--\n"
-                                        " link=urn:casts:3\n"
-                                        " pubDate=2003-06-10 \n"
-                                        " subject=Guid only\n"
-                                        " title=Guid only\n"
-                                        " guid=urn:casts:3\n"
-                                        "--\n"
-                                        " description=nothing else\n"
-                                        " pubDate=2003-06-10 04:00:00\n"
-                                        " title=Untitled\n");
+    EXPECT_EQ(Parse("rss20.xml", kRss),
+              "description=<b>Weekly</b> casts; generator=hand; category=Audio; lastBuildDate=Tue, 10 Jun "
+              "2003 09:41:01 GMT; link=http://casts.example.test/show/; title=Casts & Things; ttl=60\n"
+              "author=host@casts.example.test; category=Talk; description=First <i>episode</i>; "
+              "link=http://casts.example.test/show/1; pubDate=2003-06-10 04:00:00; title=Episode 1; "
+              "enclosureLink=http://casts.example.test/media/ep1.mp3; enclosureLength=1234; "
+              "enclosureType=audio/mpeg\n"
+              "link=http://casts.example.test/media/ep2.MP3; pubDate=2003-06-10 ; title=Episode 2; "
+              "enclosureLink=http://casts.example.test/media/ep2.MP3; enclosureLength=2048; "
+              "enclosureType=audio/mpeg\n"
+              "link=urn:casts:3; pubDate=2003-06-10 ; subject=Guid only; title=Guid only; guid=urn:casts:3\n"
+              "description=nothing else; pubDate=2003-06-10 04:00:00; title=Untitled");
 }
 
 TEST(FeedParsersTest, RdfKeepsTheChannelTitleAndLetsItemFieldsOverwriteTheRest)
@@ -130,27 +109,13 @@ TEST(FeedParsersTest, RdfKeepsTheChannelTitleAndLetsItemFieldsOverwriteTheRest)
     // The channel's own title, link and description come first and stay; the
     // items' creator and date overwrite the channel's, which have no depth
     // condition. RDF items carry no date and no enclosure.
-    EXPECT_EQ(Parse(store, "rdf.xml", &CFeedStore::ParseRdfFeed),
-              "copyright=Copyleft\n"
-              "description=About RDF\n"
-              "lastBuildDate=2003-06-10T04:00:00Z\n"
-              "link=http://rdf.example.test/\n"
-              "title=RDF Channel\n"
-              "webMaster=Publisher\n"
-              "managingEditor=Alice\n"
-              "imageLink=http://rdf.example.test/\n"
-              "imageTitle=RDF logo\n"
-              "imageUrl=http://rdf.example.test/logo.png\n"
-              "--\n"
-              " author=Alice\n"
-              " description=Text A\n"
-              " link=http://rdf.example.test/a\n"
-              " subject=Topic A\n"
-              " title=Item A\n"
-              "--\n"
-              " description=Text B\n"
-              " link=http://rdf.example.test/b\n"
-              " title=Item B\n");
+    EXPECT_EQ(
+        Parse(store, "rdf.xml", &CFeedStore::ParseRdfFeed),
+        "copyright=Copyleft; description=About RDF; lastBuildDate=2003-06-10T04:00:00Z; "
+        "link=http://rdf.example.test/; title=RDF Channel; webMaster=Publisher; managingEditor=Alice; "
+        "imageLink=http://rdf.example.test/; imageTitle=RDF logo; imageUrl=http://rdf.example.test/logo.png\n"
+        "author=Alice; description=Text A; link=http://rdf.example.test/a; subject=Topic A; title=Item A\n"
+        "description=Text B; link=http://rdf.example.test/b; title=Item B");
 }
 
 TEST(FeedParsersTest, AtomTitleSubtitleLinksByRelAndContentOnlyEntries)
@@ -159,34 +124,17 @@ TEST(FeedParsersTest, AtomTitleSubtitleLinksByRelAndContentOnlyEntries)
     // authors overwrite the feed's. An entry link without rel is the
     // alternate one, "ALTERNATE" matches in any case, another rel is ignored;
     // without a summary the content is the description.
-    EXPECT_EQ(Parse("atom.xml", &CFeedStore::ParseAtomFeed), "copyright=Copyright 2005\n"
-                                                             "description=Summary two\n"
-                                                             "generator=Gen\n"
-                                                             "lastBuildDate=2005-07-31T12:29:29Z\n"
-                                                             "link=http://atom.example.test/feed.xml\n"
-                                                             "title=Atom Feed - with a subtitle\n"
-                                                             "managingEditor=Ann\n"
-                                                             "imageLink=http://atom.example.test/logo.png\n"
-                                                             "iconLink=http://atom.example.test/icon.png\n"
-                                                             "--\n"
-                                                             " author=Ann\n"
-                                                             " category=news\n"
-                                                             " description=Summary one\n"
-                                                             " link=http://atom.example.test/1\n"
-                                                             " pubDate=2003-12-13T18:30:02Z\n"
-                                                             " title=Entry One\n"
-                                                             " enclosureLink=http://atom.example.test/1.mp4\n"
-                                                             " enclosureLength=999\n"
-                                                             " enclosureType=video/mpeg\n"
-                                                             "--\n"
-                                                             " description=Summary two\n"
-                                                             " link=http://atom.example.test/2\n"
-                                                             " title=Entry <b>Two</b>\n"
-                                                             " content=Only content two\n"
-                                                             "--\n"
-                                                             " description=Content three\n"
-                                                             " title=Entry Three\n"
-                                                             " content=Content three\n");
+    EXPECT_EQ(Parse("atom.xml", &CFeedStore::ParseAtomFeed),
+              "copyright=Copyright 2005; description=Summary two; generator=Gen; "
+              "lastBuildDate=2005-07-31T12:29:29Z; link=http://atom.example.test/feed.xml; title=Atom Feed - "
+              "with a subtitle; managingEditor=Ann; imageLink=http://atom.example.test/logo.png; "
+              "iconLink=http://atom.example.test/icon.png\n"
+              "author=Ann; category=news; description=Summary one; link=http://atom.example.test/1; "
+              "pubDate=2003-12-13T18:30:02Z; title=Entry One; enclosureLink=http://atom.example.test/1.mp4; "
+              "enclosureLength=999; enclosureType=video/mpeg\n"
+              "description=Summary two; link=http://atom.example.test/2; title=Entry <b>Two</b>; "
+              "content=Only content two\n"
+              "description=Content three; title=Entry Three; content=Content three");
 }
 
 TEST(FeedParsersTest, BrokenAndDeepDocumentsParseWhatTheyHold)
@@ -244,7 +192,7 @@ TEST(FeedParsersTest, NormalizeDateReadsCommonFormsAndRefusesTheRest)
         const char* expected;
     } cases[] = {{"Tue, 10 Jun 2003 04:00:00 GMT", "2003-06-10 04:00:00"},
                  {"Tue, 10 Jun 2003 04:00:00 -0700", "2003-06-10 04:00:00"},
-        {"  tue, 10 jun 2003 04:00:00 pdt\r\n", "2003-06-10 04:00:00"},
+                 {" tue, 10 jun 2003 04:00:00 pdt\r\n", "2003-06-10 04:00:00"},
                  {"10 JUN 2003", "2003-06-10 "},
                  {"6/10/2003", "2003-06-10 "},
                  {"Sunday, 10-Jun-2003 04:00:00 GMT", "2003-06-10 04:00:00"},

@@ -275,6 +275,7 @@ TEST_F(UpdatePassTest, CloseAbortsRunningFetchesAndLeavesTheFeedDue)
     EXPECT_EQ(host->GetTaskTracker()->RunningTasks(), 0u);
     EXPECT_EQ(host->RefreshAll({"user0.mdb"}), CRefreshHost::RefreshStart::kClosed);
     EXPECT_EQ(Query("user0.mdb", "select lastupdate from channel"), "2000-01-01 00:00:00");
+    EXPECT_TRUE(std::filesystem::is_empty(config.data("temp"))) << "the aborted download is removed";
 }
 
 TEST(RefreshHostTest, ScanningThreadsOutsideOneToEightBecomeTwo)

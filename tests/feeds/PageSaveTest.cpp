@@ -1,8 +1,8 @@
 #include "feeds/PageSave.h"
 
-#include "feeds/support/FeedTestSupport.h"
 #include "feeds/Preference.h"
 #include "feeds/support/ConfigHome.h"
+#include "feeds/support/FeedTestSupport.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
@@ -63,20 +63,15 @@ TEST_F(PageSaveTest, SavesTheReducedPageBasedOnTheUrlReached)
     server.serve("/dir/page.html", TextResponse(200, kPage, "text/html"));
     server.redirect("/go", "/dir/page.html");
     const std::string target = dir.file("saved.html");
-
     save(server.url("/go"), target);
     EXPECT_EQ(ReadFileBytes(target), Rewritten(server.url("/dir/")));
     EXPECT_FALSE(FileExists(target + ".part"));
-
     // Saving again replaces the copy with the same bytes, never appends to it.
     save(server.url("/dir/page.html"), target);
     EXPECT_EQ(ReadFileBytes(target), Rewritten(server.url("/dir/")));
-}
 
-TEST_F(PageSaveTest, ThePagesOwnBaseIsKeptAndEscaped)
-{
+    // The page's own base is kept, escaped.
     server.serve("/a.html", TextResponse(200, "<head><base href='/x\"><script>y'></head><body>b</body>"));
-    const std::string target = dir.file("a.html");
     save(server.url("/a.html"), target);
     EXPECT_EQ(ReadFileBytes(target), "<base href=\"" + server.url("/x&quot;&gt;&lt;script&gt;y/") +
                                          "\">\r\n<body>\r\nb\r\n</body>\r\n");
@@ -88,10 +83,8 @@ TEST_F(PageSaveTest, AFailedSaveLeavesNeitherTargetNorPart)
     save(server.url("/missing.html"), target);
     EXPECT_FALSE(FileExists(target));
     EXPECT_FALSE(FileExists(target + ".part"));
-
     // An existing copy survives a failed attempt to save it again.
-    dir.write("kept.html", "old copy");
-    save(server.url("/missing.html"), dir.file("kept.html"));
+    save(server.url("/missing.html"), dir.write("kept.html", "old copy"));
     EXPECT_EQ(ReadFileBytes(dir.file("kept.html")), "old copy");
 }
 

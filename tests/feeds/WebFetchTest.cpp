@@ -2,7 +2,6 @@
 // client sent is read from the server's log.
 #include "feeds/WebFetch.h"
 
-#include "feeds/CredentialPrompt.h"
 #include "feeds/Preference.h"
 #include "feeds/support/ConfigHome.h"
 #include "feeds/support/FeedTestSupport.h"
@@ -46,31 +45,6 @@ std::string LoginPage(const std::string& action)
     std::string page = kLoginPage;
     page.replace(page.find("ACTION"), 6, action);
     return page;
-}
-
-// Answers every question with the same user and password (confirmed unless
-// the user is empty) and records each caption and initial user name.
-struct ScriptedPrompt : CCredentialPrompt
-{
-    ScriptedPrompt(const char* user, const char* password) : user(user), password(password) {}
-    bool Ask(const uString& caption, const uString& initialUser, uString& typedUser,
-             uString& typedPassword) override
-    {
-        asked.push_back(S(caption) + " as '" + S(initialUser) + "'");
-        typedUser = user;
-        typedPassword = password;
-        return *user != '\0';
-    }
-    const char* user;
-    const char* password;
-    std::vector<std::string> asked;
-};
-
-std::shared_ptr<ScriptedPrompt> InstallPrompt(const char* user = "", const char* password = "")
-{
-    auto prompt = std::make_shared<ScriptedPrompt>(user, password);
-    CCredentialPrompt::Install(prompt);
-    return prompt;
 }
 
 class WebFetchTest : public ::testing::Test

@@ -1,6 +1,8 @@
 #pragma once
 
-// Text conversions and a message-box recorder shared by the feed and download tests.
+// Text conversions, a message-box recorder and a scripted credential prompt
+// shared by the feed and download tests.
+#include "feeds/CredentialPrompt.h"
 #include "feeds/MessageBox.h"
 #include "foundation/uString.h"
 
@@ -50,5 +52,31 @@ private:
     };
     std::shared_ptr<Box> m_box = std::make_shared<Box>();
 };
+
+// Answers every question with the same user and password (confirmed unless
+// the user is empty) and records each caption and initial user name.
+struct ScriptedPrompt : CCredentialPrompt
+{
+    ScriptedPrompt(const char* user, const char* password) : user(user), password(password) {}
+    bool Ask(const uString& caption, const uString& initialUser, uString& typedUser,
+             uString& typedPassword) override
+    {
+        asked.push_back(S(caption) + " as '" + S(initialUser) + "'");
+        typedUser = user;
+        typedPassword = password;
+        return *user != '\0';
+    }
+    const char* user;
+    const char* password;
+    std::vector<std::string> asked;
+};
+
+// Installs a scripted prompt; the caller installs null when done.
+inline std::shared_ptr<ScriptedPrompt> InstallPrompt(const char* user = "", const char* password = "")
+{
+    auto prompt = std::make_shared<ScriptedPrompt>(user, password);
+    CCredentialPrompt::Install(prompt);
+    return prompt;
+}
 
 } // namespace feedtest
