@@ -54,6 +54,34 @@ protected:
         return Status(record);
     }
 
+    // Runs a torrent of a folder to its end and checks it was filed under the library.
+    void FileAlbum(const std::string& library)
+    {
+        const CTransferItem record = TorrentRecord("album");
+        m_manager->AddItem(record);
+        ASSERT_EQ(RunOnce(record), CTransferItem::kDownloading);
+        EXPECT_EQ(RunOnce(record), CTransferItem::kDownloading) << "still running: nothing changes";
+        std::filesystem::create_directories(Data("torrent/Album/disc 2"));
+        std::ofstream(Data("torrent/Album/one.mp3")) << "1";
+        std::ofstream(Data("torrent/Album/.cover.jpg")) << "jpg";
+        std::ofstream(Data("torrent/Album/disc 2/two.mp3")) << "22";
+        std::filesystem::create_directory_symlink("..", Data("torrent/Album/disc 2/up"));
+        m_engine->Finish(TorrentPath(record),
+                         {TorrentFileEntry{1, 1, U("Album/one.mp3")},
+                          TorrentFileEntry{3, 3, U("Album/.cover.jpg")},
+                          TorrentFileEntry{2, 2, U("Album/disc 2/two.mp3")}},
+                         6);
+        EXPECT_EQ(RunOnce(record), CTransferItem::kComplete);
+        const std::string filed = library + "/My Download/News/Album";
+        EXPECT_EQ(ReadFileBytes(filed + "/.cover.jpg"), "jpg");
+        EXPECT_EQ(ReadFileBytes(filed + "/disc 2/two.mp3"), "22");
+        EXPECT_TRUE(std::filesystem::is_symlink(filed + "/disc 2/up"));
+        EXPECT_EQ(StoredRow(record), "My Download/News/Album|6|application/octet-stream");
+        EXPECT_FALSE(FileExists(Data("torrent/Album")));
+        EXPECT_FALSE(FileExists(TorrentPath(record)));
+        EXPECT_EQ(m_engine->StateOf(TorrentPath(record)), -1);
+    }
+
     FakeTorrentEngine* m_engine;
     std::unique_ptr<CDownloadManager> m_manager;
 };
@@ -76,28 +104,14 @@ TEST_F(TaskTest, WithoutAnEngineTheTorrentFileIsTheDownload)
     EXPECT_EQ(StoredRow(record), "torrent/" + name + "|22|audio/mpeg");
 }
 
+// A finished torrent's folder is filed whole into the library: every file of
+// it, hidden ones included, and links as links.
 TEST_F(TorrentTaskTest, AFinishedFolderMovesWhole)
 {
-    const CTransferItem record = TorrentRecord("album");
-    m_manager->AddItem(record);
-    ASSERT_EQ(RunOnce(record), CTransferItem::kDownloading);
-    EXPECT_EQ(RunOnce(record), CTransferItem::kDownloading) << "still running: nothing changes";
-    std::filesystem::create_directories(Data("torrent/Album/disc 2"));
-    std::ofstream(Data("torrent/Album/one.mp3")) << "1";
-    std::ofstream(Data("torrent/Album/disc 2/two.mp3")) << "22";
-    m_engine->Finish(
-        TorrentPath(record),
-        {TorrentFileEntry{1, 1, U("Album/one.mp3")}, TorrentFileEntry{2, 2, U("Album/disc 2/two.mp3")}}, 3);
-    EXPECT_EQ(RunOnce(record), CTransferItem::kComplete);
-    EXPECT_EQ(ReadFileBytes(Data("library/My Download/News/Album/disc 2/two.mp3")), "22");
-    EXPECT_EQ(StoredRow(record), "My Download/News/Album|3|application/octet-stream");
-    EXPECT_FALSE(FileExists(Data("torrent/Album")));
-    EXPECT_FALSE(FileExists(TorrentPath(record)));
-    EXPECT_EQ(m_engine->StateOf(TorrentPath(record)), -1);
+    FileAlbum(Data("library"));
 }
 
-// A library on another file system (a second disk) gets the folder by copy:
-// every file of it, hidden ones included, and links as links.
+// A library on another file system (a second disk) gets the folder by copy.
 TEST_F(TorrentTaskTest, AFinishedFolderMovesWholeToAnotherFileSystem)
 {
     struct stat data, shm;
@@ -108,29 +122,7 @@ TEST_F(TorrentTaskTest, AFinishedFolderMovesWholeToAnotherFileSystem)
     testsupport::TempDir library;
     m_preference->SetLibraryDir(uFile(library.path().c_str()));
     m_preference->EnsureDownloadDir();
-
-    const CTransferItem record = TorrentRecord("album");
-    m_manager->AddItem(record);
-    RunOnce(record);
-    ASSERT_EQ(Status(record), CTransferItem::kDownloading);
-    std::filesystem::create_directories(Data("torrent/Album/disc 2"));
-    std::ofstream(Data("torrent/Album/one.mp3")) << "1";
-    std::ofstream(Data("torrent/Album/.cover.jpg")) << "jpg";
-    std::ofstream(Data("torrent/Album/disc 2/two.mp3")) << "22";
-    std::filesystem::create_directory_symlink("..", Data("torrent/Album/disc 2/up"));
-    m_engine->Finish(TorrentPath(record),
-                     {TorrentFileEntry{1, 1, U("Album/one.mp3")},
-                      TorrentFileEntry{3, 3, U("Album/.cover.jpg")},
-                      TorrentFileEntry{2, 2, U("Album/disc 2/two.mp3")}},
-                     6);
-    RunOnce(record);
-    EXPECT_EQ(Status(record), CTransferItem::kComplete);
-    const std::string filed = library.file("My Download/News/Album");
-    EXPECT_EQ(ReadFileBytes(filed + "/.cover.jpg"), "jpg");
-    EXPECT_EQ(ReadFileBytes(filed + "/disc 2/two.mp3"), "22");
-    EXPECT_TRUE(std::filesystem::is_symlink(filed + "/disc 2/up"));
-    EXPECT_FALSE(FileExists(Data("torrent/Album")));
-    EXPECT_FALSE(FileExists(TorrentPath(record)));
+    FileAlbum(library.path());
 }
 
 TEST_F(TorrentTaskTest, ARefusedTorrentIsDuplicatedOrFailed)
