@@ -66,17 +66,21 @@ protected:
         std::ofstream(Data("torrent/Album/.cover.jpg")) << "jpg";
         std::ofstream(Data("torrent/Album/disc 2/two.mp3")) << "22";
         std::filesystem::create_directory_symlink("..", Data("torrent/Album/disc 2/up"));
+        // Another torrent of the channel filed an "Album" before: it stays.
+        std::filesystem::create_directories(library + "/My Download/News/Album");
+        std::ofstream(library + "/My Download/News/Album/earlier.mp3") << "0";
         m_engine->Finish(TorrentPath(record),
                          {TorrentFileEntry{1, 1, U("Album/one.mp3")},
                           TorrentFileEntry{3, 3, U("Album/.cover.jpg")},
                           TorrentFileEntry{2, 2, U("Album/disc 2/two.mp3")}},
                          6);
         EXPECT_EQ(RunOnce(record), CTransferItem::kComplete);
-        const std::string filed = library + "/My Download/News/Album";
+        const std::string filed = library + "/My Download/News/Album (2)";
+        EXPECT_EQ(ReadFileBytes(library + "/My Download/News/Album/earlier.mp3"), "0");
         EXPECT_EQ(ReadFileBytes(filed + "/.cover.jpg"), "jpg");
         EXPECT_EQ(ReadFileBytes(filed + "/disc 2/two.mp3"), "22");
         EXPECT_TRUE(std::filesystem::is_symlink(filed + "/disc 2/up"));
-        EXPECT_EQ(StoredRow(record), "My Download/News/Album|6|application/octet-stream");
+        EXPECT_EQ(StoredRow(record), "My Download/News/Album (2)|6|application/octet-stream");
         EXPECT_FALSE(FileExists(Data("torrent/Album")));
         EXPECT_FALSE(FileExists(TorrentPath(record)));
         EXPECT_EQ(m_engine->StateOf(TorrentPath(record)), -1);
@@ -105,7 +109,8 @@ TEST_F(TaskTest, WithoutAnEngineTheTorrentFileIsTheDownload)
 }
 
 // A finished torrent's folder is filed whole into the library: every file of
-// it, hidden ones included, and links as links.
+// it, hidden ones included, and links as links; what another torrent of the
+// channel filed under the same name stays.
 TEST_F(TorrentTaskTest, AFinishedFolderMovesWhole)
 {
     FileAlbum(Data("library"));
