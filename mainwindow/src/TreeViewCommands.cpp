@@ -303,9 +303,8 @@ bool CTreeViewEx::IsSelfOrDescendant(const wxTreeItemId& item, const wxTreeItemI
 wxTreeItemId CTreeViewEx::InsertCopy(const wxTreeItemId& parent, const wxTreeItemId& after,
                                      const wxTreeItemId& source)
 {
-    wxTreeItemId copy = after.IsOk() ? InsertItem(parent, after, GetItemText(source))
-                                     : AppendItem(parent, GetItemText(source));
-    return copy;
+    return after.IsOk() ? InsertItem(parent, after, GetItemText(source))
+                        : AppendItem(parent, GetItemText(source));
 }
 
 void CTreeViewEx::DropItem(const wxTreeItemId& source, const wxTreeItemId& target, bool copy)

@@ -23,6 +23,7 @@ TEST_F(SubscriptionFrameTest, ASubscribedFeedShowsWithItsUnreadCountAndSurvivesA
     EXPECT_EQ(Count("user0.mdb", "channel", site.Url()), 1);
     EXPECT_EQ(Count("user0.mdb", "item", site.Url()), 3);
     EXPECT_EQ(Count("default.mdb", "channel", site.Url()), 0);
+    EXPECT_TRUE(guitest::TakeScreenshot("subscribed-feed").IsOk());
 
     // The same address again: no second item, the existing one is shown.
     SubscribeThroughDialog(site.Url(), 1);

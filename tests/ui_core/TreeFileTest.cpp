@@ -103,12 +103,6 @@ TEST_F(TreeFileTest, WritingSkipsFeedsAndTheChildrenOfLists)
     EXPECT_TRUE(read[0].children[0].expanded) << "an open list is loaded again at the next start";
 }
 
-TEST_F(TreeFileTest, AnEmptyTreeIsAnEmptyRoot)
-{
-    ASSERT_TRUE(WriteTreeFile(File(), {}));
-    EXPECT_TRUE(ReadText(testsupport::ReadFileBytes(m_dir.file("config.xml"))).empty());
-}
-
 TEST_F(TreeFileTest, ReadingFollowsTheFilesRules)
 {
     std::vector<TreeNode> read = ReadText(R"(<?xml version="1.0"?>
@@ -173,12 +167,16 @@ TEST_F(TreeFileTest, EachChannelReadOpensTheFirstTopLevelItem)
     EXPECT_FALSE(read[0].expanded);
 }
 
-TEST_F(TreeFileTest, ADamagedFileIsMovedAsideWithItsBytes)
+TEST_F(TreeFileTest, AMissingFileIsNothingToTellButADamagedOneIsMovedAside)
 {
-    const std::string damaged = "<?xml version=\"1.0\"?>\n<Kestrova><channel name=\"Mine\"><folder name=";
-    m_dir.write("config.xml", damaged);
     std::vector<TreeNode> roots{Node(kChannel, "stale")};
     uString aside;
+    EXPECT_EQ(ReadTreeFile(File(), roots, aside), TreeFileStatus::kMissing) << "no file: nothing to tell";
+    EXPECT_TRUE(aside.isEmpty());
+
+    const std::string damaged = "<?xml version=\"1.0\"?>\n<Kestrova><channel name=\"Mine\"><folder name=";
+    m_dir.write("config.xml", damaged);
+    roots.push_back(Node(kChannel, "stale"));
     EXPECT_EQ(ReadTreeFile(File(), roots, aside), TreeFileStatus::kUnreadable);
     EXPECT_TRUE(roots.empty());
     ASSERT_FALSE(aside.isEmpty());
@@ -194,13 +192,4 @@ TEST_F(TreeFileTest, ADamagedFileIsMovedAsideWithItsBytes)
     EXPECT_NE(std::string(secondAside.c_str()), std::string(aside.c_str()));
     EXPECT_EQ(testsupport::ReadFileBytes(aside.c_str()), damaged);
     EXPECT_EQ(testsupport::ReadFileBytes(secondAside.c_str()), "not xml at all");
-}
-
-TEST_F(TreeFileTest, AMissingFileIsAnEmptyTreeWithoutComplaint)
-{
-    std::vector<TreeNode> roots{Node(kChannel, "stale")};
-    uString aside;
-    EXPECT_EQ(ReadTreeFile(File(), roots, aside), TreeFileStatus::kMissing);
-    EXPECT_TRUE(roots.empty());
-    EXPECT_TRUE(aside.isEmpty());
 }

@@ -129,7 +129,6 @@ public:
 
 private:
     long SendToFrame(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
-    bool IsTopLevelOrNone(const wxTreeItemId& item) const;
     bool IsSelfOrDescendant(const wxTreeItemId& item, const wxTreeItemId& ancestor) const;
     wxTreeItemId InsertCopy(const wxTreeItemId& parent, const wxTreeItemId& after,
                             const wxTreeItemId& source);
