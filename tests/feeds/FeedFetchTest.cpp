@@ -39,97 +39,79 @@ protected:
     feedtest::ShownMessages shown;
 };
 
-TEST_F(FeedFetchTest, FetchParsesTheFeedAndLeavesNoTemporaryFile)
-{
-    const std::string url =
-        Serve("/a", feedsite::Rss("A", "http://site.test/", Items("http://site.test", "a", 1, 3)));
-    CFeedStore store;
-    ASSERT_TRUE(store.FetchFeed(U(url), 0, false, false));
-    EXPECT_EQ(S(store.items.at(2).title), "a 3");
-    // The same store again: the records start afresh, they do not pile up.
-    ASSERT_TRUE(store.FetchFeed(U(url), 0, false, false));
-    EXPECT_EQ(store.items.size(), 3u);
-
-    CFeedStore fetched(U(url), false);
-    EXPECT_EQ(fetched.errorCode, 0);
-    EXPECT_EQ(fetched.items.size(), 3u);
-    EXPECT_TRUE(TempIsEmpty());
-    EXPECT_TRUE(shown().empty());
-}
-
-TEST_F(FeedFetchTest, DownloadFailuresAreCodeOneAndLeaveNoFile)
+// One store fetches every document in turn. The parser is chosen by the root
+// name in any case; a failed download is error 1, a document that is no XML or
+// no feed error 2, and neither leaves anything of the earlier fetch a caller
+// could take for a channel. A document type declaration the strict load
+// refuses is cut, and what remains must parse. No temporary file is left.
+TEST_F(FeedFetchTest, EachDocumentIsParsedByItsRootOrRefused)
 {
     std::string refused;
     {
         testsupport::LocalHttpServer gone;
         refused = gone.url("/feed");
     }
-    const std::string missing = Serve("/missing", "not here", 404);
-    for (const std::string& url : {refused, missing})
-    {
-        CFeedStore store;
-        EXPECT_FALSE(store.FetchFeed(U(url), 5, false, /*showMessages=*/true)) << url;
-        EXPECT_EQ(store.errorCode, CFeedStore::kDownloadFailed) << url;
-    }
-    EXPECT_EQ(shown(),
-              (std::vector<std::string>{"Failed to download " + refused, "Failed to download " + missing}));
-    EXPECT_TRUE(TempIsEmpty());
-}
-
-// The parser is chosen by the root name in any case; a document that is no
-// XML, or XML that is no feed, is error 2 and leaves nothing a caller could
-// mistake for a channel. A document type declaration the strict load refuses
-// is cut, and what remains must parse.
-TEST_F(FeedFetchTest, EachDocumentIsParsedByItsRootOrRefused)
-{
+    const int kUnreadable = CFeedStore::kDocumentUnreadable;
     const struct
     {
         const char* name;
         std::string body;
-        bool parsed;
+        int status; // 0: nothing listens
+        int error;
+        size_t items;
     } cases[] = {
-        {"upper-case rss", Channel("RSS"), true},
+        {"rss", feedsite::Rss("A", "http://x.test/", Items("http://x.test", "a", 1, 3)), 200, 0, 3},
+        {"refused", "", 0, CFeedStore::kDownloadFailed, 0},
+        {"upper-case rss", Channel("RSS"), 200, 0, 1},
+        {"404", "not here", 404, CFeedStore::kDownloadFailed, 0},
         {"atom",
          "<Feed xmlns=\"http://www.w3.org/2005/Atom\"><title>c</title><entry><title>one</title>"
          "<link href=\"http://x.test/1\"/></entry></Feed>",
-         true},
+         200, 0, 1},
+        {"garbage", "this is { not xml", 200, kUnreadable, 0},
         {"rdf",
          "<rdf:rdf xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><channel><title>c</title>"
          "</channel>" +
              std::string(kItem) + "</rdf:rdf>",
-         true},
+         200, 0, 1},
+        {"xhtml",
+         "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><body>" + std::string(kItem) +
+             "</body></html>",
+         200, kUnreadable, 0},
         {"public identifier only",
          "<?xml version=\"1.0\"?>\n<!DOCTYPE rss PUBLIC \"-//Netscape "
          "Communications//DTD RSS 0.91//EN\">\n" +
              Channel("rss"),
-         true},
-        {"garbage", "this is { not xml", false},
-        {"xhtml",
-         "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><body>" + std::string(kItem) +
-             "</body></html>",
-         false},
-        {"broken internal subset", "<!DOCTYPE rss [<!ENTITY a \"b\"> <!BOGUS>]>" + Channel("rss"), false},
-        {"unterminated declaration", "<!DOCTYPE rss PUBLIC \"-//x//y//EN\" \"rss.dtd\"", false},
+         200, 0, 1},
+        {"broken internal subset", "<!DOCTYPE rss [<!ENTITY a \"b\"> <!BOGUS>]>" + Channel("rss"), 200,
+         kUnreadable, 0},
+        {"unterminated declaration", "<!DOCTYPE rss PUBLIC \"-//x//y//EN\" \"rss.dtd\"", 200, kUnreadable, 0},
     };
+    CFeedStore store;
+    std::vector<std::string> errors;
     int n = 0;
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        const std::string url = Serve("/doc" + std::to_string(n++), c.body);
-        CFeedStore store;
-        EXPECT_EQ(store.FetchFeed(U(url), 5, false, false), c.parsed);
-        if (c.parsed)
+        const std::string url = c.status ? Serve("/doc" + std::to_string(n++), c.body, c.status) : refused;
+        EXPECT_EQ(store.FetchFeed(U(url), 5, false, /*showMessages=*/true), c.error == 0);
+        EXPECT_EQ(store.errorCode, c.error);
+        ASSERT_EQ(store.items.size(), c.items) << "records start afresh";
+        if (c.error == 0)
         {
-            ASSERT_EQ(store.items.size(), 1u);
-            EXPECT_EQ(S(store.items[0].link), "http://x.test/1");
+            EXPECT_EQ(S(store.items.back().link), c.items == 3 ? "http://x.test/item/3" : "http://x.test/1");
             continue;
         }
-        EXPECT_EQ(store.errorCode, CFeedStore::kDocumentUnreadable);
-        EXPECT_EQ(S(store.errorText), "Failed to load/parse XML Document");
-        EXPECT_TRUE(store.items.empty());
+        errors.push_back(c.status == 200 ? "Failed to load/parse XML Document" : "Failed to download " + url);
+        EXPECT_EQ(S(store.errorText), errors.back());
         EXPECT_TRUE(store.channel.title.isEmpty());
     }
+    EXPECT_EQ(shown(), errors);
     EXPECT_TRUE(TempIsEmpty());
+
+    CFeedStore fetched(U(site.url("/doc0")), false);
+    EXPECT_EQ(fetched.errorCode, 0);
+    EXPECT_EQ(fetched.items.size(), 3u);
 }
 
 // A fetched feed must not make the parser read local files or reach other

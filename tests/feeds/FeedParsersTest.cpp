@@ -1,6 +1,7 @@
 #include "feeds/FeedStore.h"
 #include "foundation/uXml.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <string>
@@ -157,25 +158,18 @@ TEST(FeedParsersTest, BrokenAndDeepDocumentsParseWhatTheyHold)
     ASSERT_TRUE(document.loadXml(text.c_str(), true, false, false, false));
     ASSERT_NE(document.getDocumentElement(), nullptr);
     CFeedStore store("/nonexistent");
-    struct Job
-    {
-        CFeedStore* store;
-        uXmlNode* root;
-    } job{&store, new uXmlNode(document.getDocumentElement())};
+    uXmlNode* root = new uXmlNode(document.getDocumentElement());
+    std::function<void()> parse = [&] { store.ParseRssFeed(root); };
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, 256 * 1024);
     pthread_t thread;
-    ASSERT_EQ(pthread_create(
-                  &thread, &attributes,
-                  [](void* argument) -> void*
-                  {
-                      auto* work = static_cast<Job*>(argument);
-                      work->store->ParseRssFeed(work->root);
-                      return nullptr;
-                  },
-                  &job),
-              0);
+    auto run = [](void* work) -> void*
+    {
+        (*static_cast<std::function<void()>*>(work))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, &parse), 0);
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attributes);
     EXPECT_EQ(store.parseDepth, 0);

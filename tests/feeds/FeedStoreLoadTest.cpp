@@ -150,28 +150,20 @@ TEST_F(FeedStoreLoadTest, PurgedMediaIsDeletedOnlyInsideTheLibrary)
 
 TEST_F(FeedStoreLoadTest, EnclosureFilesOfSeveralListsWithoutAdjacentDuplicates)
 {
-    folder.AddList("user0.mdb");
-    InsertItem(store, "http://f.test/", "http://f.test/1", "x");
-    InsertEnclosure(store, "http://f.test/1", "http://f.test/1.mp3", "audio/mpeg");
-    store.SetEnclosureFile("http://f.test/1", "My Music/F/1.mp3", 1, nullptr);
-    InsertItem(store, "http://f.test/", "http://f.test/2", "y");
-    InsertEnclosure(store, "http://f.test/2", "http://f.test/2.mp3", "audio/mpeg");
-    store.SetDatabase("user0.mdb");
-    InsertItem(store, "http://g.test/", "http://g.test/1", "z");
-    InsertEnclosure(store, "http://g.test/1", "http://g.test/1.mp3", "audio/mpeg");
-    store.SetEnclosureFile("http://g.test/1", "My Music/F/1.mp3", 1, nullptr);
-
-    std::list<uString> files;
-    CPreference::GetInstance(); // the lists are in the temporary folder, not the configured one
-    CFeedStore lister(folder.Folder());
-    EXPECT_TRUE(lister.GetEnclosureFileList("default.mdb", files));
-    EXPECT_TRUE(lister.GetEnclosureFileList("user0.mdb", files));
-    files.unique();
-    EXPECT_EQ(files, (std::list<uString>{"My Music/F/1.mp3"}));
-
     const std::string subscription = S(Preference().GetSubscriptionDir().getPath());
-    std::filesystem::copy_file(folder.Path("default.mdb"), subscription + "/a.mdb");
-    std::filesystem::copy_file(folder.Path("user0.mdb"), subscription + "/b.mdb");
+    CFeedStore lists(subscription.c_str());
+    for (const char* list : {"a.mdb", "b.mdb"})
+    {
+        std::filesystem::copy_file(liststore::TemplatePath(), subscription + "/" + list);
+        lists.SetDatabase(list);
+        const uString item = uString("http://f.test/") + list;
+        InsertItem(lists, "http://f.test/", item, "x");
+        InsertEnclosure(lists, item, item + ".mp3", "audio/mpeg");
+        lists.SetEnclosureFile(item, "My Music/F/1.mp3", 1, nullptr);
+        InsertItem(lists, "http://f.test/", item + "/2", "not downloaded");
+        InsertEnclosure(lists, item + "/2", item + "/2.mp3", "audio/mpeg");
+    }
+    std::list<uString> files;
     EXPECT_TRUE(FindEnclosureFiles({"a.mdb", "b.mdb", "a.mdb"}, files));
     EXPECT_EQ(files, (std::list<uString>{"My Music/F/1.mp3"}));
 }

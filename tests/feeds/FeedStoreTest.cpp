@@ -157,12 +157,4 @@ TEST(FeedStoreAggregatorTest, ARepublishedStoryReplacesTheStoredItem)
     CFeedStore::SetAggregatorAddresses("", "");
 }
 
-TEST(GuessMediaTypeTest, ByExtension)
-{
-    EXPECT_EQ(S(GuessMediaType("http://x.test/clip.MP4")), "video/mpeg");
-    EXPECT_EQ(S(GuessMediaType("show.mp3")), "audio/mpeg");
-    EXPECT_EQ(S(GuessMediaType("talk.ogg")), "ogg");
-    EXPECT_EQ(S(GuessMediaType("noextension")), "noextension");
-}
-
 } // namespace

@@ -117,18 +117,14 @@ public:
         m_highWater = 0;
         m_started = 0;
     }
-    int gets(const std::string& path) const
-    {
-        std::lock_guard hold(m_lock);
-        auto found = m_gets.find(path);
-        return found == m_gets.end() ? 0 : found->second;
-    }
-    int totalGets() const
+    // GETs of a feed path; of every feed path without one.
+    int gets(const std::string& path = "") const
     {
         std::lock_guard hold(m_lock);
         int total = 0;
-        for (const auto& entry : m_gets)
-            total += entry.second;
+        for (const auto& [feedPath, count] : m_gets)
+            if (path.empty() || feedPath == path)
+                total += count;
         return total;
     }
     int highWater() const
@@ -143,8 +139,7 @@ private:
         std::unique_lock hold(m_lock);
         ++m_gets[path];
         ++m_started;
-        ++m_inFlight;
-        m_highWater = std::max(m_highWater, m_inFlight);
+        m_highWater = std::max(m_highWater, ++m_inFlight);
         m_changed.notify_all();
         if (m_gateWidth > 1)
             m_changed.wait_for(hold, std::chrono::seconds(10),
