@@ -9,6 +9,8 @@
 #include "feeds/Preference.h"
 #include "feeds/RefreshHost.h"
 #include "mainwindow/IconFile.h"
+#include "mainwindow/ItemReader.h"
+#include "mainwindow/KestrovaView.h"
 #include "mainwindow/MenuBuilder.h"
 #include "mainwindow/ResourceImages.h"
 #include "mainwindow/StartupRules.h"
@@ -17,6 +19,7 @@
 #include "mainwindow/TreeViewEx.h"
 #include "mainwindow/UiPrompts.h"
 #include "mainwindow/UiThreadCaller.h"
+#include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/WindowMessage.h"
 #include "mainwindow/XStatusBar.h"
 
@@ -158,28 +161,19 @@ bool CMainFrame::OnCreateClient()
     m_innerSplitter = new wxSplitterWindow(m_outerSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                            wxSP_3D | wxSP_LIVE_UPDATE | wxBORDER_SIMPLE);
     m_innerSplitter->SetMinimumPaneSize(1);
-    m_itemListView = new wxListCtrl(m_innerSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                    wxLC_REPORT | wxLC_SINGLE_SEL);
-    auto* browserFrame = new wxPanel(m_innerSplitter);
-    m_browserFrame = browserFrame;
+    CreateReadingPanes();
     m_innerSplitter->SplitHorizontally(m_itemListView, m_browserFrame);
     m_outerSplitter->SplitVertically(m_treeView, m_innerSplitter);
     m_treeView->SetImageList(m_imageList.get());
-    m_itemListView->SetImageList(m_imageList.get(), wxIMAGE_LIST_SMALL);
     m_splittersReady = true;
 
     LoadTree();
     CreateListColumns();
 
-    m_browser = wxWebView::New(browserFrame, wxID_ANY, "about:blank");
-    auto* browserSizer = new wxBoxSizer(wxVERTICAL);
-    if (m_browser != nullptr)
-        browserSizer->Add(m_browser, 1, wxEXPAND);
-    browserFrame->SetSizer(browserSizer);
-
     m_trayIcon =
         std::make_unique<CTrayIcon>(this, resources::id::kMainIcon, resources::id::kTrayMenu, kTrayTip);
     CreateDownloadManager();
+    StartBrowser();
     RegisterFileTypes();
     RefreshAll();
     CheckForUpdate();

@@ -3,6 +3,8 @@
 #include "downloads/PreferenceEnvironment.h"
 #include "feeds/Preference.h"
 #include "feeds/RefreshHost.h"
+#include "mainwindow/ItemReader.h"
+#include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/TreeViewEx.h"
@@ -32,6 +34,7 @@ void CMainFrame::OnCloseWindow(wxCloseEvent&)
 
     FreeTreeItemData();
     FreeListRows();
+    m_reader.reset();
     DetachImageList();
     m_treeView = nullptr;
     m_itemListView = nullptr;

@@ -34,6 +34,12 @@ const CMainFrame::MessageEntry CMainFrame::kMessageMap[] = {
     {WM_APP_OPENLIST, &CMainFrame::OnOpenList},
     {WM_APP_NEWLIST, &CMainFrame::OnNewList},
     {WM_APP_REMOVELIST, &CMainFrame::OnRemoveList},
+    {WM_APP_SHOWSELECTEDITEM, &CMainFrame::OnShowSelectedItem},
+    {WM_APP_SHOWNEXTITEM, &CMainFrame::OnShowNextItem},
+    {WM_USER_OPENITEM, &CMainFrame::OnOpenItem},
+    {WM_APP_TREESELCHANGED, &CMainFrame::OnTreeSelChanged},
+    {WM_APP_TREEDBLCLK, &CMainFrame::OnTreeItemPage},
+    {WM_APP_REFRESHFEED, &CMainFrame::OnTreeItemPage},
 };
 
 // The commands the frame answers, with their enabling rule. Commands of the

@@ -6,27 +6,12 @@
 // The interface language, chosen before any window exists.
 void CMainFrame::ChooseLanguage() {}
 
-// The item list's columns.
-void CMainFrame::CreateListColumns() {}
-
 // The shell's file types for the program (".rss", ".opml", ".torrent" with the
 // engine loaded).
 void CMainFrame::RegisterFileTypes() {}
 
 // The check for a newer version of the program.
 void CMainFrame::CheckForUpdate() {}
-
-// Frees the item list rows' records and empties the list.
-void CMainFrame::FreeListRows()
-{
-    m_listChannelShown = false;
-}
-
-// Fills the item list from a loaded store.
-void CMainFrame::FillItemList(CFeedStore&)
-{
-    m_listChannelShown = true;
-}
 
 // Starts the program at logon, or stops doing so.
 void CMainFrame::UpdateRunAtLogon(bool) {}

@@ -3,9 +3,11 @@
 #include "IcoFixture.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/RefreshHost.h"
+#include "mainwindow/KestrovaView.h"
 #include "mainwindow/MenuBuilder.h"
 #include "mainwindow/Messages.h"
 #include "mainwindow/TrayIcon.h"
+#include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/XStatusBar.h"
 
 #include <cerrno>
@@ -105,8 +107,9 @@ TEST_F(FrameFixture, ThreePanesKeepTheTreeAtAQuarterOfTheWidthAcrossResizes)
     ExpectQuarterSplit(frame);
     EXPECT_GT(frame.GetItemListView()->GetSize().GetHeight(), 0);
     EXPECT_GT(frame.GetBrowserFrame()->GetSize().GetHeight(), frame.GetItemListView()->GetSize().GetHeight());
-    EXPECT_EQ(frame.GetBrowser()->GetSize(), frame.GetBrowserFrame()->GetClientSize())
-        << "the page fills its pane";
+    // The page fills its pane below the browser's bars.
+    EXPECT_EQ(frame.GetBrowser()->GetSize().x, frame.GetBrowserFrame()->GetClientSize().x);
+    EXPECT_EQ(frame.GetBrowser()->GetRect().GetBottom(), frame.GetBrowserFrame()->GetClientSize().y - 1);
 
     // Both tool bars share the top row, the search bar right of the main one.
     wxRect main = frame.GetMainToolBar()->GetRect();

@@ -15,6 +15,9 @@
 #include <wx/timer.h>
 
 class CDownloadManager;
+class CItemReader;
+class CKestrovaView;
+class CWebBrowserFrame;
 class CFeedStore;
 class CPreference;
 class CPreferenceEnvironment;
@@ -28,7 +31,6 @@ class CUiThreadCaller;
 class XStatusBar;
 class wxComboBox;
 class wxImageList;
-class wxListCtrl;
 class wxSplitterWindow;
 class wxToolBar;
 class wxWebView;
@@ -135,8 +137,8 @@ public:
 
     // Panes, bars and services.
     CTreeViewEx* GetTreeView() const { return m_treeView; }
-    wxListCtrl* GetItemListView() const { return m_itemListView; }
-    wxWindow* GetBrowserFrame() const { return m_browserFrame; }
+    CKestrovaView* GetItemListView() const { return m_itemListView; }
+    CWebBrowserFrame* GetBrowserFrame() const { return m_browserFrame; }
     wxWebView* GetBrowser() const { return m_browser; }
     wxSplitterWindow* GetOuterSplitter() const { return m_outerSplitter; }
     wxSplitterWindow* GetInnerSplitter() const { return m_innerSplitter; }
@@ -275,6 +277,19 @@ private:
     long OnOpenList(const CFrameMessage& message);
     long OnNewList(const CFrameMessage& message);
     long OnRemoveList(const CFrameMessage& message);
+
+    // Reading: the item list, the browser pane and what the tree's selection
+    // shows (MainFrameReading.cpp).
+    void CreateReadingPanes();
+    void StartBrowser();
+    long OnShowSelectedItem(const CFrameMessage& message);
+    long OnShowNextItem(const CFrameMessage& message);
+    long OnOpenItem(const CFrameMessage& message);
+    long OnTreeSelChanged(const CFrameMessage& message);
+    long OnTreeItemPage(const CFrameMessage& message);
+    void ShowTreeSelection();
+    void ShowTreeItemPage();
+    void ShowChannel(const wxTreeItemId& feed, CFeedStore& store, const uString& url);
     void OnNewSubscription();
     void OnEditDelete();
     void OnFileNewList();
@@ -302,8 +317,8 @@ private:
     wxSplitterWindow* m_innerSplitter = nullptr;
     bool m_splittersReady = false;
     CTreeViewEx* m_treeView = nullptr;
-    wxListCtrl* m_itemListView = nullptr;
-    wxWindow* m_browserFrame = nullptr;
+    CKestrovaView* m_itemListView = nullptr;
+    CWebBrowserFrame* m_browserFrame = nullptr;
     wxWebView* m_browser = nullptr;
 
     // Bars.
@@ -331,6 +346,7 @@ private:
     wxTreeItemId m_currentChannelItem;
     uString m_statusMemory; // the last text WM_APP_SETSTATUS showed
 
+    std::unique_ptr<CItemReader> m_reader; // works on the item list and the browser pane
     std::unique_ptr<wxImageList> m_imageList;
     std::map<std::string, int> m_iconMap;
     int m_nextImageIndex = kTreeImageCount;

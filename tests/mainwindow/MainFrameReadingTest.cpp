@@ -1,0 +1,121 @@
+// Reading in the real main window: a feed subscribed from 127.0.0.1 is
+// selected in the tree, its items fill the list, and clicking one renders it,
+// marks it read and lowers the count in the tree.
+#include "SubscriptionFrameFixture.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/ItemKind.h"
+#include "mainwindow/KestrovaView.h"
+#include "mainwindow/WebBrowserFrame.h"
+
+#include <wx/settings.h>
+#include <wx/uiaction.h>
+#include <wx/webview.h>
+
+using namespace subscription;
+using namespace subscriptiontest;
+
+namespace
+{
+// The items oldest first: the store lists the last stored item first.
+std::string DatedFeed(const std::string& base)
+{
+    auto item = [&](const char* name, const char* date, const char* extra)
+    {
+        return std::string("<item><title>") + name + "</title><link>" + base + "/story/" + name +
+               "</link><description>&lt;p&gt;The " + name + " story&lt;/p&gt;</description><pubDate>" + date +
+               "</pubDate>" + extra + "</item>\n";
+    };
+    return "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>Dated news</title><link>" + base +
+           "/</link><description>d</description>\n" + item("Older", "Mon, 02 Jan 2023 08:00:00 GMT", "") +
+           item("Middle", "Tue, 03 Jan 2023 08:00:00 GMT", "") +
+           item("Newest", "Thu, 05 Jan 2023 08:00:00 GMT",
+                ("<enclosure url=\"" + base + "/media/newest.mp3\" length=\"5\" type=\"audio/mpeg\"/>")
+                    .c_str()) +
+           "</channel></rss>\n";
+}
+
+class MainFrameReading : public SubscriptionFrameTest
+{
+protected:
+    std::vector<std::string> Titles()
+    {
+        std::vector<std::string> titles;
+        for (int row = 0; row < List()->GetRowCount(); ++row)
+            titles.push_back(List()->GetRowText(row, CKestrovaView::kTitle).c_str());
+        return titles;
+    }
+    CKestrovaView* List() { return m_frame->GetItemListView(); }
+    wxWebView* Browser() { return m_frame->GetBrowser(); }
+    std::string WaitForPage(const std::string& text)
+    {
+        std::string page;
+        guitest::RunEventsUntil(
+            [&]
+            {
+                page = Browser()->GetPageSource().utf8_str().data();
+                return page.find(text) != std::string::npos;
+            },
+            15000);
+        return page.find(text) != std::string::npos ? page : std::string();
+    }
+    void ClickRow(int row)
+    {
+        guitest::RunEventsFor(wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC) + 100);
+        wxRect rect;
+        List()->GetItemRect(row, rect);
+        wxUIActionSimulator mouse;
+        mouse.MouseMove(List()->ClientToScreen(wxPoint(rect.x + 80, rect.y + rect.height / 2)));
+        guitest::RunEventsFor(30);
+        mouse.MouseClick();
+        guitest::RunEventsFor(50);
+    }
+};
+} // namespace
+
+TEST_F(MainFrameReading, SelectingAFeedAndClickingAnItem)
+{
+    Site site("Unused", {40, 160, 60, 255}, 1);
+    const std::string base = site.server.url("/");
+    site.server.serveContent("/dated.xml", DatedFeed(base.substr(0, base.size() - 1)), "application/rss+xml");
+    const uString url = site.Url("/dated.xml");
+    CMainFrame& frame = Start();
+    ASSERT_TRUE(frame.AddSubscription(Find("First", kList), url, uString(), false, false));
+    wxTreeItemId feed =
+        frame.FindTreeItem(url, tree->GetFirstTopLevelItem(), CMainFrame::kFindByValue, kFeed);
+    ASSERT_TRUE(feed.IsOk());
+    EXPECT_EQ(tree->GetLabel(feed).c_str(), std::string("Dated news (3)"));
+
+    // Another item first, so that choosing the feed is a real change.
+    tree->SelectItem(Find("Archive", kChannel));
+    guitest::RunEventsFor(50);
+    EXPECT_EQ(frame.GetTitle(), "Kestrova");
+    List()->ClearRows();
+    tree->SelectItem(feed);
+    guitest::RunEventsFor(50);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Newest", "Middle", "Older"}));
+    EXPECT_EQ(List()->GetRow(0)->image, itemkind::kImageAudio);
+    EXPECT_EQ(frame.GetTitle(), wxString("Kestrova - Dated news - ") + url.c_str());
+    EXPECT_EQ(frame.GetCurrentChannelItem(), feed);
+
+    ClickRow(1);
+    std::string page = WaitForPage("The Middle story");
+    ASSERT_FALSE(page.empty());
+    EXPECT_NE(page.find("script-src 'none'"), std::string::npos);
+    EXPECT_EQ(tree->GetLabel(feed).c_str(), std::string("Dated news (2)")) << "the count in the tree";
+    EXPECT_EQ(List()->GetRow(1)->image, itemkind::kImageRead);
+    EXPECT_EQ(std::string(frame.GetBrowserFrame()->GetAddressText().c_str()), base + "story/Middle");
+
+    ClickRow(0);
+    page = WaitForPage("The Newest story");
+    ASSERT_FALSE(page.empty());
+    EXPECT_NE(page.find(base + "media/newest.mp3"), std::string::npos) << "the enclosure link";
+    EXPECT_EQ(tree->GetLabel(feed).c_str(), std::string("Dated news (1)"));
+    guitest::RunEventsUntil([&] { return Browser()->GetCurrentTitle() == "Newest"; });
+    guitest::RunEventsFor(400);
+    EXPECT_TRUE(guitest::TakeScreenshot("main-window-item-with-enclosure").IsOk());
+
+    // Sorting by title puts the rows in text order; the shown row keeps its selection.
+    List()->SortByColumn(CKestrovaView::kTitle);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Middle", "Newest", "Older"}));
+    EXPECT_EQ(List()->GetSelectedRow(), 1);
+}
