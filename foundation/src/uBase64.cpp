@@ -1,13 +1,19 @@
 #include "foundation/uBase64.h"
 
+#include "Base64Detail.h"
+
 namespace
 {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr int kGroupsPerLine = 18;
 
-// The 6-bit value of a Base64 character, or −1 for anything else ("=" too).
-int sextet(unsigned char c)
+} // namespace
+
+namespace b64
+{
+
+int SextetOf(unsigned char c)
 {
     if (c >= 'A' && c <= 'Z')
         return c - 'A';
@@ -22,7 +28,42 @@ int sextet(unsigned char c)
     return -1;
 }
 
-} // namespace
+void LineEncoder::addGroup(const unsigned char* group, int count, std::string& out)
+{
+    char encoded[4];
+    Base64EncodeBlock(group, encoded, count);
+    out.append(encoded, 4);
+    if (++m_groupsInLine == kGroupsPerLine)
+    {
+        out += "\r\n";
+        m_groupsInLine = 0;
+    }
+}
+
+void LineEncoder::add(const unsigned char* bytes, size_t count, std::string& out)
+{
+    for (size_t i = 0; i < count; ++i)
+    {
+        m_pending[m_pendingCount++] = bytes[i];
+        if (m_pendingCount == 3)
+        {
+            addGroup(m_pending, 3, out);
+            m_pendingCount = 0;
+        }
+    }
+}
+
+void LineEncoder::finish(std::string& out)
+{
+    if (m_pendingCount > 0)
+        addGroup(m_pending, m_pendingCount, out);
+    m_pendingCount = 0;
+    if (m_groupsInLine > 0)
+        out += "\r\n";
+    m_groupsInLine = 0;
+}
+
+} // namespace b64
 
 void Base64EncodeBlock(const unsigned char* in, char* out, int n)
 {
@@ -44,24 +85,13 @@ void Base64DecodeBlock(const unsigned char* in, unsigned char* out)
 
 void Base64Encode(const uString& in, uString& out)
 {
+    std::string text;
+    b64::LineEncoder encoder;
+    encoder.add(reinterpret_cast<const unsigned char*>(in.c_str()), static_cast<size_t>(in.getLength()),
+                text);
+    encoder.finish(text);
     out.setEmpty();
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(in.c_str());
-    const int length = in.getLength();
-    out.reserve(length / 3 * 4 + length / 54 * 2 + 8);
-    int groupsOnLine = 0;
-    for (int i = 0; i < length; i += 3)
-    {
-        char group[4];
-        Base64EncodeBlock(bytes + i, group, length - i < 3 ? length - i : 3);
-        out.append(group, 0, 4);
-        if (++groupsOnLine == kGroupsPerLine)
-        {
-            out.append("\r\n");
-            groupsOnLine = 0;
-        }
-    }
-    if (groupsOnLine > 0)
-        out.append("\r\n");
+    out.append(text.data(), 0, static_cast<int>(text.size()));
 }
 
 void Base64Decode(uString& in, uString& out)
@@ -77,7 +107,7 @@ void Base64Decode(uString& in, uString& out)
         int filled = 0;
         while (filled < 4 && p < end)
         {
-            const int value = sextet(*p++);
+            const int value = b64::SextetOf(*p++);
             if (value >= 0)
                 values[filled++] = static_cast<unsigned char>(value);
         }

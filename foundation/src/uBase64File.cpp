@@ -1,3 +1,4 @@
+#include "Base64Detail.h"
 #include "foundation/uBase64.h"
 #include "foundation/uFile.h"
 
@@ -5,23 +6,6 @@
 
 namespace
 {
-
-constexpr int kGroupsPerLine = 18;
-
-int SextetOf(unsigned char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
 
 bool WriteText(uFile& target, const std::string& text)
 {
@@ -54,7 +38,7 @@ bool Decode(uFile& source, uFile& target)
             break;
         for (uint32_t i = 0; i < count; ++i)
         {
-            int value = SextetOf(buffer[i]);
+            int value = b64::SextetOf(buffer[i]);
             if (value < 0)
                 continue;
             values[filled++] = static_cast<unsigned char>(value);
@@ -82,46 +66,6 @@ bool Decode(uFile& source, uFile& target)
 }
 
 } // namespace
-
-namespace b64
-{
-
-void LineEncoder::addGroup(const unsigned char* group, int count, std::string& out)
-{
-    char encoded[4];
-    Base64EncodeBlock(group, encoded, count);
-    out.append(encoded, 4);
-    if (++m_groupsInLine == kGroupsPerLine)
-    {
-        out += "\r\n";
-        m_groupsInLine = 0;
-    }
-}
-
-void LineEncoder::add(const unsigned char* bytes, size_t count, std::string& out)
-{
-    for (size_t i = 0; i < count; ++i)
-    {
-        m_pending[m_pendingCount++] = bytes[i];
-        if (m_pendingCount == 3)
-        {
-            addGroup(m_pending, 3, out);
-            m_pendingCount = 0;
-        }
-    }
-}
-
-void LineEncoder::finish(std::string& out)
-{
-    if (m_pendingCount > 0)
-        addGroup(m_pending, m_pendingCount, out);
-    m_pendingCount = 0;
-    if (m_groupsInLine > 0)
-        out += "\r\n";
-    m_groupsInLine = 0;
-}
-
-} // namespace b64
 
 bool Base64EncodeFile(uFile& source, uFile& target)
 {

@@ -1,5 +1,7 @@
 #include "foundation/uHtmlEntities.h"
 
+#include "uStringDetail.h"
+
 #include <iterator>
 
 namespace html
@@ -34,11 +36,6 @@ constexpr Entity kEntities[] = {
     {"ucirc", 251},  {"uuml", 252},   {"yacute", 253}, {"thorn", 254},  {"yuml", 255},
 };
 
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool isUpperAscii(char c)
 {
     return c >= 'A' && c <= 'Z';
@@ -49,20 +46,9 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+        if (ustring_detail::asciiLower(a[i]) != ustring_detail::asciiLower(b[i]))
             return false;
     return true;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 void appendUtf8(long cp, std::string& out)
@@ -106,7 +92,7 @@ long parseNumber(std::string_view digits)
     long value = 0;
     for (char c : digits)
     {
-        int d = base == 16 ? hexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+        int d = base == 16 ? ustring_detail::hexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
         if (d < 0)
             return -1;
         value = value * base + d;

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// Small helpers shared by the uString source files.
+// Small text helpers shared by the foundation source files.
 namespace ustring_detail
 {
 
@@ -17,6 +17,18 @@ inline char asciiLower(char c)
 inline char asciiUpper(char c)
 {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The value of a hexadecimal digit of either case, or -1.
+inline int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 // Unsigned view of an index argument: a negative index counts as past the end.

@@ -1,5 +1,7 @@
 #include "foundation/uUrl.h"
 
+#include "uStringDetail.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <string>
@@ -7,6 +9,8 @@
 
 namespace
 {
+
+using ustring_detail::hexValue;
 
 std::string_view View(const uString& text)
 {
@@ -68,17 +72,6 @@ std::size_t PortColon(std::string_view hostAndPort)
     if (bracket != std::string_view::npos && bracket > colon)
         return std::string_view::npos; // a colon inside an IPv6 literal
     return colon;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -209,9 +202,9 @@ uString unescape(uString text)
     std::string out;
     for (std::size_t i = 0; i < in.size(); ++i)
     {
-        if (in[i] == '%' && i + 2 < in.size() && HexValue(in[i + 1]) >= 0 && HexValue(in[i + 2]) >= 0)
+        if (in[i] == '%' && i + 2 < in.size() && hexValue(in[i + 1]) >= 0 && hexValue(in[i + 2]) >= 0)
         {
-            out += static_cast<char>(HexValue(in[i + 1]) * 16 + HexValue(in[i + 2]));
+            out += static_cast<char>(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
             i += 2;
         }
         else

@@ -19,6 +19,26 @@ namespace ado::detail
 namespace
 {
 
+// A NULL among the first `count` arguments makes the result NULL.
+bool answeredNull(sqlite3_context* context, int count, sqlite3_value** argv)
+{
+    for (int i = 0; i < count; ++i)
+    {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
+        {
+            sqlite3_result_null(context);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string_view textOf(sqlite3_value* value)
+{
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    return std::string_view(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_value_bytes(value)));
+}
+
 // ---- dates ----
 
 bool readNumber(std::string_view text, std::size_t& i, int minDigits, int maxDigits, int& value, int& digits)
@@ -106,19 +126,8 @@ bool dateDiff(std::string_view interval, const CivilTime& a, const CivilTime& b,
 
 void dateDiffFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
-    for (int i = 0; i < 3; ++i)
-    {
-        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
-        {
-            sqlite3_result_null(context);
-            return;
-        }
-    }
-    const auto textOf = [](sqlite3_value* value)
-    {
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        return std::string_view(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_value_bytes(value)));
-    };
+    if (answeredNull(context, 3, argv))
+        return;
     int firstDayOfWeek = 1;
     if (argc >= 4 && sqlite3_value_type(argv[3]) != SQLITE_NULL)
     {
@@ -219,19 +228,8 @@ bool likeMatch(const std::vector<PatternItem>& pattern, const std::vector<char32
 
 void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
-    for (int i = 0; i < argc; ++i)
-    {
-        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
-        {
-            sqlite3_result_null(context);
-            return;
-        }
-    }
-    const auto textOf = [](sqlite3_value* value)
-    {
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        return std::string_view(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_value_bytes(value)));
-    };
+    if (answeredNull(context, argc, argv))
+        return;
     const std::string_view patternText = textOf(argv[0]);
     const int limit = sqlite3_limit(sqlite3_context_db_handle(context), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1);
     if (static_cast<long long>(patternText.size()) > limit)
