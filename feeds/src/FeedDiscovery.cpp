@@ -8,21 +8,6 @@
 namespace
 {
 
-// The page's base for links: relative links stay as written without a page URL.
-void SplitBase(const uString& pageUrl, uString& siteRoot, uString& baseUrl)
-{
-    pageurl::PageBase base;
-    if (pageurl::SplitPageUrl(pageUrl, base))
-    {
-        siteRoot = base.siteRoot;
-        baseUrl = base.directory;
-    }
-    else
-    {
-        baseUrl.setEmpty();
-    }
-}
-
 // A base element moves the directory (href taken as a folder) and maybe the site.
 void ApplyBaseElement(uHtmlParser& parser, uString& siteRoot, uString& baseUrl)
 {
@@ -77,7 +62,7 @@ CFeedLinkHandler::CFeedLinkHandler() = default;
 
 CFeedLinkHandler::CFeedLinkHandler(const uString& pageUrl)
 {
-    SplitBase(pageUrl, m_siteRoot, m_baseUrl);
+    pageurl::TakePageBase(pageUrl, m_siteRoot, m_baseUrl);
 }
 
 CFeedLinkHandler::~CFeedLinkHandler() = default;
@@ -129,7 +114,7 @@ CLinkCollector::~CLinkCollector() = default;
 
 void CLinkCollector::SetBaseURL(const uString& pageUrl)
 {
-    SplitBase(pageUrl, m_siteRoot, m_baseUrl);
+    pageurl::TakePageBase(pageUrl, m_siteRoot, m_baseUrl);
 }
 
 void CLinkCollector::onBegin(uHtmlParser&, bool& stop)

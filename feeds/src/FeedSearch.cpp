@@ -1,3 +1,4 @@
+#include "FeedStoreRows.h"
 #include "feeds/FeedSearchCriteria.h"
 #include "feeds/FeedStore.h"
 
@@ -207,11 +208,15 @@ bool CFeedStore::LoadSearchResults(CFeedSearchCriteria& criteria, bool clearFirs
         CItemRecord item;
         uString enclosure;
         uString attributes;
-        if (!dataObject.getFieldString(0, item.link) || !dataObject.getFieldString(1, item.title) ||
-            !dataObject.getFieldString(2, item.description) || !dataObject.getFieldString(3, item.author) ||
-            !dataObject.getFieldString(4, item.category) || !dataObject.getFieldString(5, item.pubDate) ||
-            !dataObject.getFieldString(6, item.readStatus) || !dataObject.getFieldString(7, enclosure) ||
-            !dataObject.getFieldString(8, attributes))
+        if (!feedrows::ReadRow(dataObject, {{0, &item.link},
+                                            {1, &item.title},
+                                            {2, &item.description},
+                                            {3, &item.author},
+                                            {4, &item.category},
+                                            {5, &item.pubDate},
+                                            {6, &item.readStatus},
+                                            {7, &enclosure},
+                                            {8, &attributes}}))
             break;
         const int value = std::atoi(attributes.c_str());
         if (value < 0)
@@ -221,14 +226,7 @@ bool CFeedStore::LoadSearchResults(CFeedSearchCriteria& criteria, bool clearFirs
         rows.emplace_back(std::move(item), !(enclosure == "0"));
     } while (dataObject.moveNext());
     dataObject.closeQuery();
-    CFeedStore enclosures(GetSubscriptionFolder());
-    enclosures.SetDatabase(databaseName);
-    for (auto& [item, hasEnclosure] : rows)
-    {
-        if (hasEnclosure)
-            enclosures.LoadEnclosure(item);
-        items.push_back(std::move(item));
-    }
+    feedrows::AppendWithEnclosures(GetSubscriptionFolder(), databaseName, rows, items);
     return !items.empty();
 }
 

@@ -1,3 +1,4 @@
+#include "FeedStoreRows.h"
 #include "feeds/FeedStore.h"
 #include "feeds/MessageBox.h"
 #include "feeds/Preference.h"
@@ -13,21 +14,6 @@
 namespace
 {
 
-// Reads the listed positions of the current row; false, leaving the targets
-// as they were, when one cannot be read (no row).
-bool ReadRow(uActiveXDataObjectExt& data, std::initializer_list<std::pair<int, uString*>> fields)
-{
-    std::vector<uString> values(fields.size());
-    size_t i = 0;
-    for (const auto& field : fields)
-        if (!data.getFieldString(field.first, values[i++]))
-            return false;
-    i = 0;
-    for (const auto& field : fields)
-        *field.second = std::move(values[i++]);
-    return true;
-}
-
 // A boolean column read as text is set when it is not "0".
 bool IsSet(const uString& value)
 {
@@ -35,6 +21,8 @@ bool IsSet(const uString& value)
 }
 
 } // namespace
+
+using feedrows::ReadRow;
 
 void CFeedStore::LoadChannel(const uString& database, const uString& feed)
 {
@@ -109,16 +97,7 @@ void CFeedStore::LoadChannel(const uString& database, const uString& feed)
             rows.emplace_back(std::move(item), IsSet(enclosure));
     } while (dataObject.moveNext());
     dataObject.closeQuery();
-    // The enclosures come through a store of their own, as the row set of
-    // this one may not be disturbed while it is read.
-    CFeedStore enclosures(GetSubscriptionFolder());
-    enclosures.SetDatabase(databaseName);
-    for (auto& [item, hasEnclosure] : rows)
-    {
-        if (hasEnclosure)
-            enclosures.LoadEnclosure(item);
-        items.push_back(std::move(item));
-    }
+    feedrows::AppendWithEnclosures(GetSubscriptionFolder(), databaseName, rows, items);
 
     if (hasImage)
     {

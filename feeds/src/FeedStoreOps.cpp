@@ -1,3 +1,4 @@
+#include "FeedStoreRows.h"
 #include "feeds/FeedStore.h"
 
 #include <initializer_list>
@@ -16,24 +17,6 @@ uString KeyCondition(const char* column, const uString& key)
     return condition;
 }
 
-// Reads the listed fields of the current row into temporaries and assigns
-// them only when all could be read, so that targets stay as they were when
-// the result has no row.
-bool ReadRow(uActiveXDataObjectExt& data, std::initializer_list<std::pair<int, uString*>> fields)
-{
-    std::vector<uString> values(fields.size());
-    size_t i = 0;
-    for (const auto& field : fields)
-    {
-        if (!data.getFieldString(field.first, values[i++]))
-            return false;
-    }
-    i = 0;
-    for (const auto& field : fields)
-        *field.second = std::move(values[i++]);
-    return true;
-}
-
 struct AggregatorAddresses
 {
     std::mutex lock;
@@ -48,6 +31,39 @@ AggregatorAddresses& Aggregator()
 }
 
 } // namespace
+
+namespace feedrows
+{
+
+bool ReadRow(uActiveXDataObjectExt& data, std::initializer_list<std::pair<int, uString*>> fields)
+{
+    std::vector<uString> values(fields.size());
+    size_t i = 0;
+    for (const auto& field : fields)
+        if (!data.getFieldString(field.first, values[i++]))
+            return false;
+    i = 0;
+    for (const auto& field : fields)
+        *field.second = std::move(values[i++]);
+    return true;
+}
+
+void AppendWithEnclosures(const uString& subscriptionFolder, const uString& database,
+                          std::vector<std::pair<CItemRecord, bool>>& rows, std::vector<CItemRecord>& items)
+{
+    CFeedStore enclosures(subscriptionFolder);
+    enclosures.SetDatabase(database);
+    for (auto& [item, hasEnclosure] : rows)
+    {
+        if (hasEnclosure)
+            enclosures.LoadEnclosure(item);
+        items.push_back(std::move(item));
+    }
+}
+
+} // namespace feedrows
+
+using feedrows::ReadRow;
 
 // ---- single statements -------------------------------------------------------
 

@@ -25,16 +25,7 @@ void CLoginFormHandler::onBegin(uHtmlParser&, bool& stop)
 void CLoginFormHandler::SetBaseURL(const uString& pageUrl)
 {
     m_pageUrl = pageUrl;
-    pageurl::PageBase base;
-    if (pageurl::SplitPageUrl(pageUrl, base))
-    {
-        m_baseUrl = base.directory;
-        m_siteRoot = base.siteRoot;
-    }
-    else
-    {
-        m_baseUrl.setEmpty();
-    }
+    pageurl::TakePageBase(pageUrl, m_siteRoot, m_baseUrl);
 }
 
 uString CLoginFormHandler::GetActionURL() const

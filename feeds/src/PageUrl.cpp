@@ -66,6 +66,20 @@ bool SplitPageUrl(const uString& url, PageBase& base)
     return true;
 }
 
+void TakePageBase(const uString& pageUrl, uString& siteRoot, uString& directory)
+{
+    PageBase base;
+    if (SplitPageUrl(pageUrl, base))
+    {
+        siteRoot = base.siteRoot;
+        directory = base.directory;
+    }
+    else
+    {
+        directory.setEmpty();
+    }
+}
+
 uString ResolveLink(const PageBase& base, const uString& link)
 {
     if (link.startsWith("//"))

@@ -18,6 +18,11 @@ struct PageBase
 // False, with `base` emptied, when the URL has no "://" after its first byte.
 bool SplitPageUrl(const uString& url, PageBase& base);
 
+// The site root and directory of a page, for resolving its links. A URL that
+// does not split empties the directory (relative links then stay as written)
+// and leaves the site root.
+void TakePageBase(const uString& pageUrl, uString& siteRoot, uString& directory);
+
 // A link as the link scan sees it: "//host/..." takes the page's scheme, "/..."
 // the site root; a link with ":" at index 4 or "/" at index 5 or 6
 // ("http://", "https://", "ftp://") is kept; anything else goes after the
