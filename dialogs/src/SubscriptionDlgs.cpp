@@ -92,6 +92,24 @@ void AddFlags(wxWindow* parent, wxSizer& sizer, wxCheckBox*& archive, int archiv
     sizer.Add(archive, 0, wxTOP, 8);
     sizer.Add(download, 0, wxTOP, 4);
 }
+// The address, title and flags of a feed dialog into its fields; false, with
+// the fields untouched, after the message when the address is empty.
+template <class Dialog>
+bool TakeFeedFields(Dialog& dialog, wxTextCtrl* urlEdit, wxTextCtrl* titleEdit, wxCheckBox* archive,
+                    wxCheckBox* download)
+{
+    uString newUrl = Trimmed(urlEdit->GetValue());
+    if (newUrl.isEmpty())
+    {
+        ui::ShowPrompt(&dialog, kUrlMissing, kCheckFailedStyle);
+        return false;
+    }
+    dialog.url = newUrl;
+    dialog.title = Trimmed(titleEdit->GetValue());
+    dialog.autoArchive = archive->GetValue();
+    dialog.autoDownload = download->GetValue();
+    return true;
+}
 } // namespace
 
 // ---- feed properties
@@ -148,16 +166,8 @@ void CFeedPropertiesDlg::Build()
 
 void CFeedPropertiesDlg::OnOK(wxCommandEvent&)
 {
-    uString newUrl = Trimmed(m_urlEdit->GetValue());
-    if (newUrl.isEmpty())
-    {
-        ui::ShowPrompt(this, kUrlMissing, kCheckFailedStyle);
+    if (!TakeFeedFields(*this, m_urlEdit, m_titleEdit, m_autoArchiveCheck, m_autoDownloadCheck))
         return;
-    }
-    url = newUrl;
-    title = Trimmed(m_titleEdit->GetValue());
-    autoArchive = m_autoArchiveCheck->GetValue();
-    autoDownload = m_autoDownloadCheck->GetValue();
     interval =
         subscription::ParseInterval(m_intervalEdit->GetValue().utf8_str().data(), m_unitList->GetSelection());
     EndModal(wxID_OK);
@@ -202,16 +212,8 @@ CNewSubscriptionDlg::CNewSubscriptionDlg(const std::vector<uString>& listLabels,
 
 void CNewSubscriptionDlg::OnOK(wxCommandEvent&)
 {
-    uString newUrl = Trimmed(m_urlEdit->GetValue());
-    if (newUrl.isEmpty())
-    {
-        ui::ShowPrompt(this, kUrlMissing, kCheckFailedStyle);
+    if (!TakeFeedFields(*this, m_urlEdit, m_titleEdit, m_autoArchiveCheck, m_autoDownloadCheck))
         return;
-    }
-    url = newUrl;
-    title = Trimmed(m_titleEdit->GetValue());
-    autoArchive = m_autoArchiveCheck->GetValue();
-    autoDownload = m_autoDownloadCheck->GetValue();
     EndModal(wxID_OK);
 }
 
