@@ -31,6 +31,13 @@ void createDatabaseWith(const std::string& path, std::initializer_list<const cha
             << statement << ": " << connection.lastError().description;
 }
 
+void openNewDatabase(ado::Connection& connection, const std::string& path,
+                     std::initializer_list<const char*> statements)
+{
+    ASSERT_NO_FATAL_FAILURE(createDatabaseWith(path, statements));
+    ASSERT_TRUE(connection.open(connectionString(path))) << connection.lastError().description;
+}
+
 std::string scalar(ado::Connection& connection, const std::string& sql)
 {
     ado::Recordset rows;

@@ -22,6 +22,10 @@ std::string hexLiteral(const std::u16string& text);
 void createDatabaseWith(const std::string& path, std::initializer_list<const char*> statements,
                         const std::string& password = "vurtel");
 
+// The same, then opened by `connection`.
+void openNewDatabase(ado::Connection& connection, const std::string& path,
+                     std::initializer_list<const char*> statements);
+
 // The first field of the first row, as text ("<error>" when the query fails).
 std::string scalar(ado::Connection& connection, const std::string& sql);
 

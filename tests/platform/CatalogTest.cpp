@@ -8,6 +8,7 @@ namespace
 
 using adotest::connectionString;
 using adotest::createDatabaseWith;
+using adotest::openNewDatabase;
 using adotest::scalar;
 using testsupport::FileExists;
 using testsupport::ReadFileBytes;
@@ -156,15 +157,14 @@ TEST_F(CompactionTest, CompactInPlaceGivesUpWhileAnotherConnectionWrites)
 TEST(CatalogTest, CopyTableCarriesConstraintsKeysAndIndexes)
 {
     TempDir dir;
-    const std::string path = dir.file("list.mdb");
-    createDatabaseWith(path,
-                       {"CREATE TABLE pair (x INTEGER, y INTEGER, PRIMARY KEY (x, y))",
-                        "CREATE TABLE item (id INTEGER PRIMARY KEY AUTOINCREMENT, link TEXT NOT NULL UNIQUE, "
-                        "readstatus INTEGER NOT NULL DEFAULT 0, a INTEGER, b INTEGER, "
-                        "FOREIGN KEY (a, b) REFERENCES pair (x, y))",
-                        "CREATE INDEX item_a ON item (a)"});
     ado::Connection connection;
-    ASSERT_TRUE(connection.open(connectionString(path)));
+    ASSERT_NO_FATAL_FAILURE(openNewDatabase(
+        connection, dir.file("list.mdb"),
+        {"CREATE TABLE pair (x INTEGER, y INTEGER, PRIMARY KEY (x, y))",
+         "CREATE TABLE item (id INTEGER PRIMARY KEY AUTOINCREMENT, link TEXT NOT NULL UNIQUE, "
+         "readstatus INTEGER NOT NULL DEFAULT 0, a INTEGER, b INTEGER, "
+         "FOREIGN KEY (a, b) REFERENCES pair (x, y))",
+         "CREATE INDEX item_a ON item (a)"}));
     ASSERT_TRUE(ado::copyTable(connection, "archive", "ITEM")) << connection.lastError().description;
 
     ASSERT_TRUE(connection.execute("insert into archive (link) values ('x')"));

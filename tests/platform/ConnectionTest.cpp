@@ -11,6 +11,7 @@ namespace
 
 using adotest::connectionString;
 using adotest::createDatabaseWith;
+using adotest::openNewDatabase;
 using adotest::scalar;
 using testsupport::FileExists;
 using testsupport::TempDir;
@@ -71,10 +72,8 @@ TEST(ConnectionTest, ThePasswordIsChecked)
 TEST(ConnectionTest, ConnectionsUseWriteAheadLogging)
 {
     TempDir dir;
-    const std::string path = dir.file("list.mdb");
-    createDatabaseWith(path, {});
     ado::Connection connection;
-    ASSERT_TRUE(connection.open(connectionString(path)));
+    ASSERT_NO_FATAL_FAILURE(openNewDatabase(connection, dir.file("list.mdb"), {}));
     EXPECT_EQ(scalar(connection, "PRAGMA journal_mode"), "wal");
     EXPECT_EQ(scalar(connection, "PRAGMA synchronous"), "1"); // NORMAL
 }
@@ -82,13 +81,13 @@ TEST(ConnectionTest, ConnectionsUseWriteAheadLogging)
 TEST(ConnectionTest, QueryReadsAllRowsWithTheirTypes)
 {
     TempDir dir;
-    const std::string path = dir.file("list.mdb");
-    createDatabaseWith(path, {"CREATE TABLE t (id INTEGER PRIMARY KEY, a INTEGER, b TEXT, c REAL, d BLOB)",
-                              "INSERT INTO t (a, b, c, d) VALUES (42, 'x', 2.5, x'0001')",
-                              "INSERT INTO t (a, b, c, d) VALUES (NULL, NULL, NULL, NULL)",
-                              "INSERT INTO t (a, b, c, d) VALUES (-7, 'z', 1e300, x'')"});
     ado::Connection connection;
-    ASSERT_TRUE(connection.open(connectionString(path)));
+    ASSERT_NO_FATAL_FAILURE(
+        openNewDatabase(connection, dir.file("list.mdb"),
+                        {"CREATE TABLE t (id INTEGER PRIMARY KEY, a INTEGER, b TEXT, c REAL, d BLOB)",
+                         "INSERT INTO t (a, b, c, d) VALUES (42, 'x', 2.5, x'0001')",
+                         "INSERT INTO t (a, b, c, d) VALUES (NULL, NULL, NULL, NULL)",
+                         "INSERT INTO t (a, b, c, d) VALUES (-7, 'z', 1e300, x'')"}));
     ado::Recordset rows;
     ASSERT_TRUE(connection.query("select a, b, c, d from t order by id", rows));
     EXPECT_EQ(rows.recordCount(), 3u);
@@ -118,10 +117,9 @@ TEST(ConnectionTest, QueryReadsAllRowsWithTheirTypes)
 TEST(ConnectionTest, TextKeepsEmbeddedNulsAndRealsUseAPointInAnyLocale)
 {
     TempDir dir;
-    const std::string path = dir.file("list.mdb");
-    createDatabaseWith(path, {"CREATE TABLE t (b TEXT, c REAL)"});
     ado::Connection connection;
-    ASSERT_TRUE(connection.open(connectionString(path)));
+    ASSERT_NO_FATAL_FAILURE(
+        openNewDatabase(connection, dir.file("list.mdb"), {"CREATE TABLE t (b TEXT, c REAL)"}));
     ASSERT_TRUE(connection.execute("insert into t (b, c) values (0x410000004200, 2.5)"));
     ado::Recordset rows;
     ASSERT_TRUE(connection.query("select b, c from t", rows));
@@ -138,10 +136,9 @@ TEST(ConnectionTest, TextKeepsEmbeddedNulsAndRealsUseAPointInAnyLocale)
 TEST(ConnectionTest, ShortHexLiteralsAreStoredAsText)
 {
     TempDir dir;
-    const std::string path = dir.file("list.mdb");
-    createDatabaseWith(path, {"CREATE TABLE t (n INTEGER, b TEXT)"});
     ado::Connection connection;
-    ASSERT_TRUE(connection.open(connectionString(path)));
+    ASSERT_NO_FATAL_FAILURE(
+        openNewDatabase(connection, dir.file("list.mdb"), {"CREATE TABLE t (n INTEGER, b TEXT)"}));
     // Without translation SQLite reads up to 16 hex digits as an integer.
     ASSERT_TRUE(connection.execute("insert into t (n, b) values (1, 0x6100)"));
     ASSERT_TRUE(connection.execute("insert into t (n, b) values (2, 0x6100620063006400)"));
@@ -153,10 +150,10 @@ TEST(ConnectionTest, ShortHexLiteralsAreStoredAsText)
 TEST(ConnectionTest, FailuresCarryCodeSourceAndDescription)
 {
     TempDir dir;
-    const std::string path = dir.file("list.mdb");
-    createDatabaseWith(path, {"CREATE TABLE t (a TEXT NOT NULL UNIQUE, b INTEGER NOT NULL DEFAULT 0)"});
     ado::Connection connection;
-    ASSERT_TRUE(connection.open(connectionString(path)));
+    ASSERT_NO_FATAL_FAILURE(
+        openNewDatabase(connection, dir.file("list.mdb"),
+                        {"CREATE TABLE t (a TEXT NOT NULL UNIQUE, b INTEGER NOT NULL DEFAULT 0)"}));
 
     EXPECT_FALSE(connection.execute("selec * from t"));
     EXPECT_EQ(connection.lastError().code, ado::kErrorsInCommand);
@@ -230,16 +227,16 @@ TEST(ConnectionTest, TwoConnectionsOnTwoThreadsLoseNoRow)
 TEST(ConnectionTest, SchemaLookUps)
 {
     TempDir dir;
-    const std::string path = dir.file("list.mdb");
-    createDatabaseWith(path, {"CREATE TABLE channel (feed TEXT NOT NULL PRIMARY KEY, title VARCHAR(80), "
-                              "ttl INTEGER NOT NULL DEFAULT 0, note TEXT DEFAULT 'it''s', flag BOOLEAN, "
-                              "lastupdate DATETIME)",
-                              "CREATE TABLE item (id INTEGER PRIMARY KEY, feed TEXT, a INT, b INT, "
-                              "FOREIGN KEY (feed) REFERENCES channel(feed) ON DELETE CASCADE, "
-                              "FOREIGN KEY (a, b) REFERENCES pair(x, y))",
-                              "CREATE INDEX item_feed ON item(feed)"});
     ado::Connection connection;
-    ASSERT_TRUE(connection.open(connectionString(path)));
+    ASSERT_NO_FATAL_FAILURE(
+        openNewDatabase(connection, dir.file("list.mdb"),
+                        {"CREATE TABLE channel (feed TEXT NOT NULL PRIMARY KEY, title VARCHAR(80), "
+                         "ttl INTEGER NOT NULL DEFAULT 0, note TEXT DEFAULT 'it''s', flag BOOLEAN, "
+                         "lastupdate DATETIME)",
+                         "CREATE TABLE item (id INTEGER PRIMARY KEY, feed TEXT, a INT, b INT, "
+                         "FOREIGN KEY (feed) REFERENCES channel(feed) ON DELETE CASCADE, "
+                         "FOREIGN KEY (a, b) REFERENCES pair(x, y))",
+                         "CREATE INDEX item_feed ON item(feed)"}));
     bool exists = false;
     ASSERT_TRUE(connection.tableExists("CHANNEL", exists));
     EXPECT_TRUE(exists);

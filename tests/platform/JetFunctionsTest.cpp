@@ -15,9 +15,8 @@ class JetFunctionsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        adotest::createDatabaseWith(m_dir.file("list.mdb"),
-                                    {"CREATE TABLE item (title TEXT, link TEXT, createdate DATETIME)"});
-        ASSERT_TRUE(m_connection.open(connectionString(m_dir.file("list.mdb"))));
+        adotest::openNewDatabase(m_connection, m_dir.file("list.mdb"),
+                                 {"CREATE TABLE item (title TEXT, link TEXT, createdate DATETIME)"});
     }
 
     std::string dateDiff(const std::string& arguments)
