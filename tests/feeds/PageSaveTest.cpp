@@ -94,7 +94,9 @@ TEST_F(PageSaveTest, OneTaskPerTargetAndCancelledTasksEndWithoutLeftovers)
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     server.route("/slow.html",
-                 [&](const HttpRequest&)
+                 // By value: should an assertion end the test early, the
+                 // server thread must not wait on a future that is gone.
+                 [released](const HttpRequest&)
                  {
                      released.wait_for(std::chrono::seconds(30));
                      return TextResponse(200, "<body>slow</body>", "text/html");

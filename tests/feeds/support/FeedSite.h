@@ -142,7 +142,7 @@ private:
         m_highWater = std::max(m_highWater, ++m_inFlight);
         m_changed.notify_all();
         if (m_gateWidth > 1)
-            m_changed.wait_for(hold, std::chrono::seconds(10),
+            m_changed.wait_for(hold, std::chrono::seconds(60),
                                [this] { return m_inFlight >= m_gateWidth || m_started >= m_gateExpected; });
         --m_inFlight;
         return response;
