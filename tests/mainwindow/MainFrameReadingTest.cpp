@@ -114,3 +114,39 @@ TEST_F(MainFrameReading, SelectingAFeedAndClickingAnItem)
     guitest::RunEventsFor(400);
     EXPECT_TRUE(guitest::TakeScreenshot("main-window-item-with-enclosure").IsOk());
 }
+
+TEST_F(MainFrameReading, RefreshingAFeedFetchesItAgainOrShowsWhyNot)
+{
+    Site site("Unused", {40, 160, 60, 255}, 1);
+    const std::string base = site.server.url("/");
+    const std::string root = base.substr(0, base.size() - 1);
+    site.server.serveContent("/dated.xml", DatedFeed(root), "application/rss+xml");
+    const uString url = site.Url("/dated.xml");
+    CMainFrame& frame = Start();
+    ASSERT_TRUE(frame.AddSubscription(Find("First", kList), url, uString(), false, false));
+    wxTreeItemId feed =
+        frame.FindTreeItem(url, tree->GetFirstTopLevelItem(), CMainFrame::kFindByValue, kFeed);
+    tree->SelectItem(feed);
+    guitest::RunEventsFor(50);
+    ASSERT_EQ(List()->GetRowCount(), 3);
+
+    // The feed gained a story: Refresh stores it, shows it and counts it.
+    std::string grown = DatedFeed(root);
+    grown.insert(grown.find("</channel>"), "<item><title>Latest</title><link>" + root +
+                                               "/story/Latest</link><description>new</description></item>\n");
+    site.server.serveContent("/dated.xml", grown, "application/rss+xml");
+    frame.SendMessage(WM_APP_REFRESHFEED);
+    EXPECT_EQ(List()->GetRowCount(), 4);
+    EXPECT_EQ(List()->GetRowText(0, CKestrovaView::kTitle).c_str(), std::string("Latest"));
+    EXPECT_EQ(tree->GetLabel(feed).c_str(), std::string("Dated news (4)"));
+
+    // A feed that cannot be fetched keeps the list and says why.
+    testsupport::HttpResponse missing;
+    missing.status = 404;
+    site.server.serve("/dated.xml", missing);
+    frame.SendMessage(WM_APP_TREEDBLCLK);
+    EXPECT_EQ(List()->GetRowCount(), 4);
+    ASSERT_FALSE(m_prompt->shown.empty());
+    EXPECT_FALSE(m_prompt->shown.back().text.empty()) << "the store's error text";
+    EXPECT_EQ(tree->GetItemImage(feed), kImageWarning);
+}
