@@ -109,6 +109,7 @@ unsigned RefreshWorkerProc(const std::shared_ptr<CRefreshHost>& host)
         uComInit com;
         uActiveXDataObjectExt database;
         uString listName;
+        std::shared_ptr<uSemaphore> lastSemaphore;
         // The count is read again before every list.
         for (std::size_t i = 0; host->ListAt(i, listName); ++i)
         {
@@ -117,12 +118,19 @@ unsigned RefreshWorkerProc(const std::shared_ptr<CRefreshHost>& host)
             const bool hidden = host->IsTrayIconShown();
             std::shared_ptr<uSemaphore> semaphore =
                 host->IsParallelMode() ? host->GetUpdateSemaphore() : std::shared_ptr<uSemaphore>();
+            if (semaphore)
+                lastSemaphore = semaphore;
             UpdateAllFeeds(&database, listName, host->GetWindow(), semaphore, host->GetDownloadQueue(),
                            /*postTitles=*/hidden, /*postStatus=*/!hidden, /*showMessages=*/false,
                            host->GetTaskTracker());
             if (!host->IsHiddenInTray())
                 PostMessage(host->GetWindow(), WM_USER_FEEDUPDATED, 0, listName);
         }
+        // Only a finished task reports the end of a pass; when the lists held no
+        // feed (or could not be read) none ran, and the status bar would keep
+        // "Compacting database ..." for good. Nothing runs now: say so.
+        if (lastSemaphore && lastSemaphore->getCount() == lastSemaphore->getInitialCount())
+            PostMessage(host->GetWindow(), WM_APP_UPDATEDONE);
     }
     host->RefreshEnded();
     return 0;
