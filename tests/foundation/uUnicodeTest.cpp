@@ -38,6 +38,16 @@ Converted<Out> convert(ConversionResult (*converter)(const In**, const In*, Out*
     return {result, out, static_cast<size_t>(source - in.data())};
 }
 
+// The output of a conversion that has to succeed.
+template <typename Out, typename In>
+std::basic_string<Out> convertedOK(ConversionResult (*converter)(const In**, const In*, Out**, Out*, int),
+                                   const std::basic_string<In>& in, int mode)
+{
+    Converted<Out> converted = convert(converter, in, mode);
+    EXPECT_EQ(converted.result, conversionOK);
+    return converted.out;
+}
+
 TEST(UnicodeTest, AstralCharactersRoundTripThroughAllThreeForms)
 {
     const std::u32string utf32 = U"a\u00e9\u20ac\U0001F600\U0010FFFF\U00010000z";
@@ -45,21 +55,11 @@ TEST(UnicodeTest, AstralCharactersRoundTripThroughAllThreeForms)
     const Bytes utf8 = u8("a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf\xf0\x90\x80\x80z");
     for (int mode : {strictConversion, lenientConversion})
     {
-        auto to16 = convert(ConvertUTF32toUTF16, utf32, mode);
-        EXPECT_EQ(to16.result, conversionOK);
-        EXPECT_EQ(to16.out, utf16);
-        auto to8 = convert(ConvertUTF16toUTF8, utf16, mode);
-        EXPECT_EQ(to8.result, conversionOK);
-        EXPECT_EQ(to8.out, utf8);
-        auto back16 = convert(ConvertUTF8toUTF16, utf8, mode);
-        EXPECT_EQ(back16.result, conversionOK);
-        EXPECT_EQ(back16.out, utf16);
-        auto back32 = convert(ConvertUTF8toUTF32, utf8, mode);
-        EXPECT_EQ(back32.result, conversionOK);
-        EXPECT_EQ(back32.out, utf32);
-        auto from16 = convert(ConvertUTF16toUTF32, utf16, mode);
-        EXPECT_EQ(from16.result, conversionOK);
-        EXPECT_EQ(from16.out, utf32);
+        EXPECT_EQ(convertedOK(ConvertUTF32toUTF16, utf32, mode), utf16);
+        EXPECT_EQ(convertedOK(ConvertUTF16toUTF8, utf16, mode), utf8);
+        EXPECT_EQ(convertedOK(ConvertUTF8toUTF16, utf8, mode), utf16);
+        EXPECT_EQ(convertedOK(ConvertUTF8toUTF32, utf8, mode), utf32);
+        EXPECT_EQ(convertedOK(ConvertUTF16toUTF32, utf16, mode), utf32);
     }
 }
 
@@ -97,9 +97,7 @@ TEST(UnicodeTest, IllFormedUtf8IsIllegalInBothModes)
 TEST(UnicodeTest, LoneSurrogatesDependOnMode)
 {
     const std::u16string low = {u'x', char16_t(0xDC00), u'y'};
-    auto lenient = convert(ConvertUTF16toUTF8, low, lenientConversion);
-    EXPECT_EQ(lenient.result, conversionOK);
-    EXPECT_EQ(lenient.out, u8("x\xed\xb0\x80y"));
+    EXPECT_EQ(convertedOK(ConvertUTF16toUTF8, low, lenientConversion), u8("x\xed\xb0\x80y"));
     auto strict = convert(ConvertUTF16toUTF8, low, strictConversion);
     EXPECT_EQ(strict.result, sourceIllegal);
     EXPECT_EQ(strict.consumed, 1u);
@@ -120,9 +118,8 @@ TEST(UnicodeTest, LoneSurrogatesDependOnMode)
     auto strict32 = convert(ConvertUTF32toUTF16, surrogate32, strictConversion);
     EXPECT_EQ(strict32.result, sourceIllegal);
     EXPECT_EQ(strict32.consumed, 1u);
-    auto lenient32 = convert(ConvertUTF32toUTF16, surrogate32, lenientConversion);
-    EXPECT_EQ(lenient32.result, conversionOK);
-    EXPECT_EQ(lenient32.out, (std::u16string{u'a', replacementCharacter}));
+    EXPECT_EQ(convertedOK(ConvertUTF32toUTF16, surrogate32, lenientConversion),
+              (std::u16string{u'a', replacementCharacter}));
 }
 
 TEST(UnicodeTest, TargetExhaustionKeepsProgressAndResumes)
