@@ -89,7 +89,6 @@ TEST_F(SubscriptionDlgsTest, FeedPropertiesKeepTheFeedsAddressAndCheckTheEntered
                      [&](wxDialog& d)
                      {
                          openAfterBlank = d.IsModal();
-                         guitest::TakeScreenshot("feed-properties-dialog");
                          Type(d, CFeedPropertiesDlg::kUrlEdit, "  http://127.0.0.1/new.xml \n");
                          Type(d, CFeedPropertiesDlg::kTitleEdit, "  New title ");
                          Type(d, CFeedPropertiesDlg::kIntervalEdit, "3");
@@ -137,7 +136,6 @@ TEST_F(SubscriptionDlgsTest, NewSubscriptionNamesTheChosenList)
                               {
                                   Choose(d, CNewSubscriptionDlg::kListChoice, 1);
                                   Type(d, CNewSubscriptionDlg::kTitleEdit, "  ");
-                                  guitest::TakeScreenshot("new-subscription-dialog");
                                   Press(d, wxID_OK);
                               },
                           });
@@ -174,7 +172,6 @@ TEST_F(SubscriptionDlgsTest, WatchNeedsATitleFirstThenKeywords)
                               {
                                   stillOpen.push_back(d.IsModal());
                                   Type(d, CNewsWatchDlg::kKeywordsEdit, " vote or ballot ");
-                                  guitest::TakeScreenshot("news-watch-dialog");
                                   Press(d, wxID_OK);
                               },
                           });
@@ -194,7 +191,6 @@ TEST_F(SubscriptionDlgsTest, OpenUrlOffersTheClipboardsAddressAsItIs)
                           {
                               [](wxDialog& d)
                               {
-                                  guitest::TakeScreenshot("open-url-dialog");
                                   Type(d, COpenURLDlg::kUrlEdit, "anything at all");
                                   Press(d, wxID_OK);
                               },

@@ -9,7 +9,11 @@
 #include <wx/app.h>
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
+#include <wx/settings.h>
+#include <wx/treectrl.h>
+#include <wx/uiaction.h>
 #include <wx/utils.h>
+#include <wx/webview.h>
 #include <wx/window.h>
 
 namespace guitest
@@ -130,5 +134,41 @@ std::string DominantColourClass(const wxImage& image, const wxRect& rect)
     if (total == 0 || best * 6 < total)
         return "other";
     return best == orange ? "orange" : best == green ? "green" : "grey";
+}
+
+std::vector<std::string> ChildLabels(const wxTreeCtrl& tree, const wxTreeItemId& parent)
+{
+    std::vector<std::string> labels;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = tree.GetFirstChild(parent, cookie); child.IsOk();
+         child = tree.GetNextChild(parent, cookie))
+        labels.push_back(tree.GetItemText(child).utf8_string());
+    return labels;
+}
+
+std::string WaitForPage(wxWebView& view, const std::string& text)
+{
+    std::string page;
+    RunEventsUntil(
+        [&]
+        {
+            page = view.GetPageSource().utf8_string();
+            return page.find(text) != std::string::npos;
+        },
+        15000);
+    return page.find(text) != std::string::npos ? page : std::string();
+}
+
+void ClickAt(const wxPoint& screen, bool doubleClick)
+{
+    RunEventsFor(wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC) + 100);
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(screen);
+    RunEventsFor(30);
+    if (doubleClick)
+        mouse.MouseDblClick();
+    else
+        mouse.MouseClick();
+    RunEventsFor(50);
 }
 } // namespace guitest

@@ -2,9 +2,13 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 #include <wx/gdicmn.h>
 #include <wx/image.h>
+#include <wx/treebase.h>
 
+class wxTreeCtrl;
+class wxWebView;
 class wxWindow;
 
 namespace guitest
@@ -31,4 +35,15 @@ wxColour MeanColour(const wxImage& image, const wxRect& rect);
 /// than a light background) and "other", and returns the class holding most
 /// of the non-"other" pixels; "other" when fewer than a sixth are classed.
 std::string DominantColourClass(const wxImage& image, const wxRect& rect);
+
+/// The labels of the children of a tree item, in order.
+std::vector<std::string> ChildLabels(const wxTreeCtrl& tree, const wxTreeItemId& parent);
+
+/// The source of the page the view shows, once it holds `text`; empty when it
+/// did not within 15 s.
+std::string WaitForPage(wxWebView& view, const std::string& text);
+
+/// A real (double-)click at a screen point, after the double-click time has
+/// passed so that it does not pair with an earlier click.
+void ClickAt(const wxPoint& screen, bool doubleClick = false);
 } // namespace guitest

@@ -105,74 +105,54 @@ TEST_F(FrameFixture, ThreePanesKeepTheTreeAtAQuarterOfTheWidthAcrossResizes)
     guitest::RunEventsUntil([&] { return frame.GetSize() == wxSize(1200, 900); });
     guitest::RunEventsFor(200);
     ExpectQuarterSplit(frame);
-    EXPECT_GT(frame.GetItemListView()->GetSize().GetHeight(), 0);
-    EXPECT_GT(frame.GetBrowserFrame()->GetSize().GetHeight(), frame.GetItemListView()->GetSize().GetHeight());
-    // The page fills its pane below the browser's bars.
-    EXPECT_EQ(frame.GetBrowser()->GetSize().x, frame.GetBrowserFrame()->GetClientSize().x);
-    EXPECT_EQ(frame.GetBrowser()->GetRect().GetBottom(), frame.GetBrowserFrame()->GetClientSize().y - 1);
 
     // Both tool bars share the top row, the search bar right of the main one.
     wxRect main = frame.GetMainToolBar()->GetRect();
     wxRect search = frame.GetSearchToolBar()->GetRect();
     EXPECT_EQ(main.y, search.y);
     EXPECT_GE(search.x, main.GetRight());
-    EXPECT_GT(main.width, 0);
     EXPECT_LE(main.GetBottom(), frame.GetOuterSplitter()->GetPosition().y);
-    EXPECT_NE(frame.GetSearchToolBar()->FindControl(173), nullptr);
-    EXPECT_NE(frame.GetSearchToolBar()->FindControl(174), nullptr);
-
-    EXPECT_TRUE(guitest::TakeScreenshot("main-frame").IsOk());
 }
 
-TEST_F(FrameFixture, CreationRepairsARefreshRateOfZeroAndBoundsTheUpdateTasks)
+TEST_F(FrameFixture, RefreshRatesAreRepairedAndBoundedAtCreationAndOnNewSettings)
 {
-    Configure(
-        [](CPreference& preference)
-        {
-            CPreference::GeneralSection general = preference.GetGeneralSection();
-            general.nRefreshRate = 0;
-            preference.SetGeneralSection(general);
-            CPreference::DownloadSection download = preference.GetDownloadSection();
-            download.nMaxScanningThreads = 9;
-            preference.SetDownloadSection(download);
-        });
-    CMainFrame& frame = *MakeFrame();
-
-    EXPECT_TRUE(frame.GetTimer(CMainFrame::kRefreshTimer).IsRunning());
-    EXPECT_EQ(frame.GetTimer(CMainFrame::kRefreshTimer).GetInterval(), 300000);
-    EXPECT_EQ(frame.GetTimerId(CMainFrame::kRefreshTimer), CMainFrame::kRefreshTimer);
-    EXPECT_EQ(CPreference::GetInstance()->GetGeneralSection().nRefreshRate, 5);
-    EXPECT_EQ(frame.GetRefreshHost()->GetUpdateSemaphore()->getInitialCount(), 2);
-
-    // No engine loaded: the Tools menu has no BitTorrent Manager.
-    EXPECT_EQ(frame.GetMenuBar()->GetMenu(3)->FindItem(ui::MenuCommandId(243)), nullptr);
-    EXPECT_NE(frame.GetMenuBar()->GetMenu(3)->FindItem(ui::MenuCommandId(32776)), nullptr);
-}
-
-TEST_F(FrameFixture, NewSettingsReArmTheRefreshTimerWithTheSameRepairAndABound)
-{
-    CMainFrame& frame = *MakeFrame();
     auto setRate = [](int rate)
     {
         CPreference::GeneralSection general = CPreference::GetInstance()->GetGeneralSection();
         general.nRefreshRate = rate;
         CPreference::GetInstance()->SetGeneralSection(general);
     };
-
-    setRate(-3);
-    frame.SendMessage(WM_APP_SETTINGSCHANGED);
-    EXPECT_EQ(frame.GetTimer(CMainFrame::kRefreshTimer).GetInterval(), 300000)
-        << "no timer that fires without pause";
+    setRate(0);
+    Configure(
+        [](CPreference& preference)
+        {
+            CPreference::DownloadSection download = preference.GetDownloadSection();
+            download.nMaxScanningThreads = 9;
+            preference.SetDownloadSection(download);
+        });
+    CMainFrame& frame = *MakeFrame();
+    const wxTimer& timer = frame.GetTimer(CMainFrame::kRefreshTimer);
+    EXPECT_TRUE(timer.IsRunning());
+    EXPECT_EQ(timer.GetInterval(), 300000);
     EXPECT_EQ(CPreference::GetInstance()->GetGeneralSection().nRefreshRate, 5);
+    EXPECT_EQ(frame.GetRefreshHost()->GetUpdateSemaphore()->getInitialCount(), 2);
+    // No engine loaded: the Tools menu has no BitTorrent Manager.
+    EXPECT_EQ(frame.GetMenuBar()->GetMenu(3)->FindItem(ui::MenuCommandId(243)), nullptr);
 
-    setRate(2000000);
-    frame.SendMessage(WM_APP_SETTINGSCHANGED);
-    EXPECT_EQ(frame.GetTimer(CMainFrame::kRefreshTimer).GetInterval(), 35791 * 60000);
-
-    setRate(30);
-    frame.SendMessage(WM_APP_SETTINGSCHANGED);
-    EXPECT_EQ(frame.GetTimer(CMainFrame::kRefreshTimer).GetInterval(), 30 * 60000);
-    EXPECT_TRUE(frame.GetTimer(CMainFrame::kRefreshTimer).IsRunning());
+    const struct
+    {
+        int rate;
+        int interval;
+        int stored;
+    } cases[] = {{-3, 300000, 5}, {2000000, 35791 * 60000, 2000000}, {30, 30 * 60000, 30}};
+    for (const auto& c : cases)
+    {
+        setRate(c.rate);
+        frame.SendMessage(WM_APP_SETTINGSCHANGED);
+        EXPECT_EQ(timer.GetInterval(), c.interval) << c.rate;
+        EXPECT_EQ(CPreference::GetInstance()->GetGeneralSection().nRefreshRate, c.stored) << c.rate;
+        EXPECT_TRUE(timer.IsRunning());
+    }
 }
 
 TEST_F(FrameFixture, TheDownloadStarterReArmsTimerTwoThroughTheUserInterfaceThread)
@@ -189,7 +169,6 @@ TEST_F(FrameFixture, TheDownloadStarterReArmsTimerTwoThroughTheUserInterfaceThre
     CMainFrame& frame = *MakeFrame();
     guitest::RunEventsUntil([&] { return !frame.GetDownloadManager()->IsBusy(); });
     guitest::RunEventsFor(100);
-    EXPECT_EQ(frame.GetTimerId(CMainFrame::kSchedulerTimer), CMainFrame::kSchedulerTimer);
     EXPECT_EQ(frame.GetTimer(CMainFrame::kSchedulerTimer).GetInterval(), 7 * 60000);
 
     // Starting a timer off the user-interface thread would fail a wx assertion.
@@ -234,8 +213,6 @@ TEST_F(FrameFixture, WorkerTextsReachTheStatusBarAndTheIndicatorFollowsItsOwnMes
     EXPECT_EQ(frame.GetStatusBarEx()->GetIndicator(), XStatusBar::kNoFeeds) << "texts leave the indicator";
     frame.SendMessage(WM_APP_SETSTATUS, 0);
     EXPECT_EQ(frame.GetStatusBarEx()->GetIndicator(), XStatusBar::kIndicatorIdle);
-
-    EXPECT_EQ(frame.SendMessage(WM_APP + 2), 0) << "a free message number has no handler";
 }
 
 TEST_F(FrameFixture, MinimisingWithoutANotificationAreaLeavesTheWindowReachable)

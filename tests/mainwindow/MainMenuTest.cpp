@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
-#include <vector>
 
 namespace
 {
@@ -42,41 +41,13 @@ TEST(MainMenu, EveryCommandGetsAValidWxIdThatLeadsBackToIt)
     EXPECT_EQ(ui::MenuCommandId(57635), wxID_CUT) << "text fields answer the stock edit ids";
 }
 
-TEST(MainMenu, MenuBarHasTheFivePopupsWithKeysInTheirLabelsButNoBareDelete)
+TEST(MainMenu, MenuBarBuildsWithoutBindingTheBareDeleteKey)
 {
     // A wx assertion (an id wx refuses) fails the test on its own.
     std::unique_ptr<wxMenuBar> bar = ui::BuildMenuBar(128);
     ASSERT_TRUE(bar);
-    ASSERT_EQ(bar->GetMenuCount(), 5u);
-    EXPECT_EQ(bar->GetMenuLabelText(3), "Tools");
-
-    wxMenuItem* subscribe = bar->FindItem(ui::MenuCommandId(32770));
-    ASSERT_NE(subscribe, nullptr);
-    EXPECT_EQ(subscribe->GetItemLabel(), "&New Subscription\tCtrl+N");
     wxMenuItem* erase = bar->FindItem(ui::MenuCommandId(32774));
     ASSERT_NE(erase, nullptr);
     EXPECT_EQ(erase->GetItemLabel(), "Delete") << "Delete belongs to the panes that use it";
-    EXPECT_NE(bar->GetMenu(3)->FindItem(ui::MenuCommandId(243)), nullptr);
     EXPECT_FALSE(ui::BuildMenuBar(9999));
-}
-
-TEST(MainMenu, KeysWithoutAMenuEntryGoToTheWindowsOwnTable)
-{
-    std::vector<std::string> keys;
-    for (const wxAcceleratorEntry& entry : ui::AcceleratorsOutsideMenu(128, 128))
-        keys.push_back(entry.ToString().utf8_string() + "=" +
-                       std::to_string(ui::ResourceCommandId(entry.GetCommand())));
-    std::vector<std::string> expected = {
-        "Alt+Backspace=57643",
-        "Shift+Delete=57635",
-        "Ctrl+Insert=57634",
-        "Shift+Insert=57637",
-        "F5=32822",
-        "F6=32823",
-        "F7=32824",
-        "F8=32825",
-        "Ctrl+Tab=32826",
-        "Ctrl+Shift+Tab=32827",
-    };
-    EXPECT_EQ(keys, expected);
 }

@@ -164,15 +164,7 @@ int ReadingFixture::Unread()
 
 std::string ReadingFixture::WaitForPage(const std::string& text)
 {
-    std::string page;
-    guitest::RunEventsUntil(
-        [&]
-        {
-            page = m_browser->GetHtmlCtrl()->GetWebView()->GetPageSource().utf8_str().data();
-            return page.find(text) != std::string::npos;
-        },
-        15000);
-    return page.find(text) != std::string::npos ? page : std::string();
+    return guitest::WaitForPage(*m_browser->GetHtmlCtrl()->GetWebView(), text);
 }
 
 wxPoint ReadingFixture::RowPoint(int row, int x)

@@ -126,12 +126,7 @@ protected:
     }
     std::vector<std::string> Labels(const wxTreeItemId& parent) const
     {
-        std::vector<std::string> labels;
-        wxTreeItemIdValue cookie;
-        for (wxTreeItemId child = tree->GetFirstChild(parent, cookie); child.IsOk();
-             child = tree->GetNextChild(parent, cookie))
-            labels.push_back(tree->GetLabel(child).c_str());
-        return labels;
+        return guitest::ChildLabels(*tree, parent);
     }
     std::string Data(const char* file) const
     {

@@ -122,8 +122,11 @@ TEST_F(SubscriptionFrameTest, DeletingAFolderKeepsItsListsAndTheirFeeds)
     wxTreeItemId podcasts = Find("Podcasts", kFolder);
     tree->SetFocus();
     tree->SelectItem(podcasts);
+    m_prompt->Answer(wxNO);
     Command(kDelete);
-    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3016});
+    EXPECT_TRUE(Find("Podcasts", kFolder).IsOk()) << "answered no";
+    Command(kDelete);
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3016, 3016}));
     EXPECT_FALSE(Find("Podcasts", kFolder).IsOk());
     EXPECT_FALSE(Find("Election", kWatch).IsOk()) << "the folder goes with its watch";
     wxTreeItemId rescued = Find("Second", kList);

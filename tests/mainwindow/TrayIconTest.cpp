@@ -2,7 +2,6 @@
 
 #include "FakeTrayHost.h"
 #include "GuiTestSupport.h"
-#include "mainwindow/MenuBuilder.h"
 #include "mainwindow/WindowMessage.h"
 
 #include <gtest/gtest.h>
@@ -91,16 +90,6 @@ TEST_F(TrayIconTest, GivenTableReplacesTheDefaultAndRunsInOrder)
     EXPECT_TRUE(m_messages.empty()) << "the default table is not added to a given one";
 }
 
-TEST_F(TrayIconTest, WithoutNotificationAreaAddFailsAndNothingCountsAsShown)
-{
-    if (wxTaskBarIcon::IsAvailable())
-        GTEST_SKIP() << "this display has a notification area";
-    CTrayIcon icon(m_owner, kIconId, kTrayMenuId, kTip);
-    EXPECT_FALSE(icon.Add());
-    EXPECT_FALSE(icon.IsShown());
-    EXPECT_FALSE(icon.Remove()) << "so a restore does not take the window for one come back from the tray";
-}
-
 TEST_F(TrayIconTest, InANotificationAreaClicksOnTheIconRestoreAndOpenTheMenu)
 {
     FakeTrayHost tray;
@@ -152,14 +141,4 @@ TEST_F(TrayIconTest, InANotificationAreaClicksOnTheIconRestoreAndOpenTheMenu)
             return tray.DockedCount() == 0;
         }))
         << "the icon left the tray";
-}
-
-TEST(TrayMenu, FrameworkCommandsGetIdsThatWxMenusAccept)
-{
-    // Menu item ids from 32767 up fail a wx assertion (and so the test).
-    std::unique_ptr<wxMenu> menu = ui::BuildFirstSubMenu(kTrayMenuId);
-    ASSERT_TRUE(menu);
-    EXPECT_NE(menu->FindItem(wxID_EXIT), nullptr);
-    EXPECT_NE(menu->FindItem(161), nullptr) << "in the Show Library sub-menu";
-    EXPECT_FALSE(ui::BuildFirstSubMenu(9999));
 }

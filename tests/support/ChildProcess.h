@@ -22,7 +22,6 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    pid_t pid() const { return m_pid; }
     bool running(); // reaps the child when it has ended
     // Waits up to timeoutMs for the child to end by itself; its exit status, or -1 if it still runs
     // (or died from a signal).

@@ -30,21 +30,17 @@ struct HttpRequest
     std::optional<std::size_t> rangeStart() const;
 };
 
-// A scripted answer. Everything but `raw` builds a well-formed HTTP/1.1 reply.
+// A scripted answer: a well-formed HTTP/1.1 reply unless broken on purpose.
 struct HttpResponse
 {
     int status = 200;
     std::string reason;                   // empty: the usual phrase for the status
     std::vector<std::string> headerLines; // sent as they stand, so odd spacing is possible
     std::string body;
-    bool chunked = false;   // Transfer-Encoding: chunked instead of Content-Length
-    bool sendLength = true; // false: no Content-Length, the end of the body is the close
-    int delayMs = 0;        // silence before the status line
-    int dripMs = 0;         // pause between body pieces of dripBytes each
+    int dripMs = 0; // pause between body pieces of dripBytes each
     std::size_t dripBytes = 1;
     std::optional<std::size_t> breakAfter; // close after this many body bytes; the headers announce all
     bool stallAfterHeaders = false;        // headers, then silence until the server stops
-    std::string raw;                       // when set, sent verbatim instead of all of the above, then close
 
     HttpResponse& header(const std::string& name, const std::string& value);
 };

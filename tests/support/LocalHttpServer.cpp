@@ -277,13 +277,11 @@ void LocalHttpServer::serveConnection(int fd, std::size_t number)
 {
     Connection connection;
     connection.fd = fd;
-    bool keepOpen = true;
-    while (keepOpen && !m_stopping)
+    // One request per connection: every reply says "Connection: close".
+    HttpRequest request;
+    request.connection = number;
+    if (!m_stopping && readRequest(connection, request))
     {
-        HttpRequest request;
-        request.connection = number;
-        if (!readRequest(connection, request))
-            break;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_log.push_back(request);
@@ -297,8 +295,7 @@ void LocalHttpServer::serveConnection(int fd, std::size_t number)
         {
             response = TextResponse(500, std::string("handler threw: ") + error.what());
         }
-        if (!sendResponse(connection, request, response, keepOpen))
-            break;
+        sendResponse(connection, request, response);
     }
     // Let the client read everything before the close: half-close, then drain briefly.
     ::shutdown(fd, SHUT_WR);
@@ -374,31 +371,16 @@ bool LocalHttpServer::readRequest(Connection& connection, HttpRequest& request)
 }
 
 bool LocalHttpServer::sendResponse(Connection& connection, const HttpRequest& request,
-                                   const HttpResponse& response, bool& keepOpen)
+                                   const HttpResponse& response)
 {
     const int fd = connection.fd;
-    if (response.delayMs > 0 && !pause(response.delayMs))
-        return false;
-    if (!response.raw.empty())
-    {
-        keepOpen = false;
-        return SendAll(fd, response.raw);
-    }
-
-    const bool framed = response.chunked || response.sendLength;
-    keepOpen = m_keepAlive && framed && !response.breakAfter && !response.stallAfterHeaders &&
-               Lower(request.header("Connection")) != "close" && request.version == "HTTP/1.1";
-
     std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " +
                        (response.reason.empty() ? StatusPhrase(response.status) : response.reason) + "\r\n";
     for (const std::string& line : response.headerLines)
         head += line + "\r\n";
-    if (response.chunked)
-        head += "Transfer-Encoding: chunked\r\n";
-    else if (response.sendLength && !HasHeaderLine(response, "Content-Length"))
+    if (!HasHeaderLine(response, "Content-Length"))
         head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
-    head += keepOpen ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
-    head += "\r\n";
+    head += "Connection: close\r\n\r\n";
     if (!SendAll(fd, head))
         return false;
 
@@ -419,28 +401,9 @@ bool LocalHttpServer::sendResponse(Connection& connection, const HttpRequest& re
     {
         if (offset > 0 && response.dripMs > 0 && !pause(response.dripMs))
             return false;
-        std::size_t size = std::min(piece, total - offset);
-        std::string frame;
-        if (response.chunked)
-        {
-            char sizeText[32];
-            std::snprintf(sizeText, sizeof sizeText, "%zx\r\n", size);
-            frame = sizeText + response.body.substr(offset, size) + "\r\n";
-        }
-        else
-        {
-            frame = response.body.substr(offset, size);
-        }
-        if (!SendAll(fd, frame))
+        if (!SendAll(fd, response.body.substr(offset, std::min(piece, total - offset))))
             return false;
     }
-    if (response.breakAfter)
-    {
-        keepOpen = false;
-        return true;
-    }
-    if (response.chunked && !SendAll(fd, "0\r\n\r\n"))
-        return false;
     return true;
 }
 

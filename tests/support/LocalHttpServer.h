@@ -43,8 +43,6 @@ public:
                       const std::string& contentType = "application/octet-stream", bool honourRange = true);
     void redirect(const std::string& pathOrUrl, const std::string& location, int status = 302);
     void setDefaultHandler(Handler handler);
-    // Off by default: every reply carries "Connection: close". On: connections are reused.
-    void setKeepAlive(bool keepAlive) { m_keepAlive = keepAlive; }
 
     std::vector<HttpRequest> requests() const;
     std::vector<HttpRequest> requestsFor(const std::string& path) const;
@@ -60,15 +58,13 @@ private:
     void acceptLoop();
     void serveConnection(int fd, std::size_t number);
     bool readRequest(Connection& connection, HttpRequest& request);
-    bool sendResponse(Connection& connection, const HttpRequest& request, const HttpResponse& response,
-                      bool& keepOpen);
+    bool sendResponse(Connection& connection, const HttpRequest& request, const HttpResponse& response);
     Handler handlerFor(const HttpRequest& request) const;
     bool pause(int milliseconds); // false when the server stopped meanwhile
 
     int m_listenFd = -1;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
-    std::atomic<bool> m_keepAlive{false};
     std::atomic<std::size_t> m_connections{0};
 
     mutable std::mutex m_mutex; // guards everything below
