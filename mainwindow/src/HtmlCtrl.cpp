@@ -109,7 +109,7 @@ bool CHtmlCtrl::IsOwnOrBlank(const wxString& url) const
 
 void CHtmlCtrl::OnNewWindow(wxWebViewEvent& event)
 {
-    if (!m_popups.IsAllowed())
+    if (!m_popups.IsAllowed() || !htmlctrl::MayOpenOutside(ToUString(event.GetURL())))
         return;
     if (m_openWindow)
         m_openWindow(event.GetURL());

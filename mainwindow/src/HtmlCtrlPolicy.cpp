@@ -2,6 +2,8 @@
 
 #include "mainwindow/ItemPage.h"
 
+#include <cstring>
+
 namespace htmlctrl
 {
 bool IsAppCommand(const uString& address, uString& command)
@@ -10,6 +12,17 @@ bool IsAppCommand(const uString& address, uString& command)
         return false;
     command = uString(address.c_str(), 4, address.getLength() - 4);
     return true;
+}
+
+bool MayOpenOutside(const uString& address)
+{
+    for (const char* scheme : {"http://", "https://", "ftp://"})
+    {
+        int length = static_cast<int>(std::strlen(scheme));
+        if (address.getLength() > length && uString(address.c_str(), 0, length).compareNoCase(scheme) == 0)
+            return true;
+    }
+    return false;
 }
 
 uString PageBaseUrl(const uString& templateDir)

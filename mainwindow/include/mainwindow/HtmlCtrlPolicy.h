@@ -23,6 +23,12 @@ private:
     bool m_blocked = true;
 };
 
+// True for the addresses a window that a page asks for may be handed to
+// the desktop's browser with: web and ftp pages only. Any other scheme
+// (file, a desktop's own handler schemes) would start a program chosen by
+// the page, not by the user.
+bool MayOpenOutside(const uString& address);
+
 // The base address our written pages are given: the template folder as a
 // file URI ending in "/", so that relative and file references resolve.
 uString PageBaseUrl(const uString& templateDir);

@@ -1,0 +1,45 @@
+// Faults found in review of the window program, each kept from coming back.
+#include "GuiTestSupport.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+#include <wx/frame.h>
+#include <wx/webview.h>
+
+namespace
+{
+// A page that opens windows while it loads (a script of a visited web page)
+// may ask for any address; only web pages may leave for the desktop's
+// browser, never a file or a scheme whose handler is some other program.
+TEST(ReviewRegressionTest, PagesOpenOnlyWebWindowsOutside)
+{
+    testsupport::TempDir templates;
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "pop-ups", wxPoint(20, 20), wxSize(320, 240));
+    std::vector<std::string> opened;
+    {
+        CHtmlCtrl html(frame, wxID_ANY, uString(templates.path().c_str()));
+        html.SetWindowOpener([&](const wxString& url) { opened.push_back(url.utf8_string()); });
+        wxWebView* view = html.GetWebView();
+
+        // A page of the web is loading: its windows are allowed now.
+        wxWebViewEvent loading(wxEVT_WEBVIEW_NAVIGATING, view->GetId(), "http://127.0.0.1:9/page.html", "");
+        view->ProcessWindowEvent(loading);
+        ASSERT_TRUE(html.IsPopupAllowed());
+
+        for (const char* url :
+             {"file:///etc/passwd", "FILE:///bin/sh", "smb://127.0.0.1/share", "javascript:1",
+              "ssh://127.0.0.1", "HTTPS://127.0.0.1/a", "http://127.0.0.1/b", "ftp://127.0.0.1/c"})
+        {
+            wxWebViewEvent popup(wxEVT_WEBVIEW_NEWWINDOW, view->GetId(), url, "");
+            view->ProcessWindowEvent(popup);
+        }
+    }
+    guitest::DestroyWindow(frame);
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{"HTTPS://127.0.0.1/a", "http://127.0.0.1/b", "ftp://127.0.0.1/c"}));
+}
+} // namespace
