@@ -2,6 +2,7 @@
 
 #include "PageUrl.h"
 #include "feeds/WebFetch.h"
+#include "foundation/uHtmlEntities.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -54,34 +55,6 @@ private:
     std::string m_path;
     bool m_held = false;
 };
-
-// The base URL sits inside a quoted attribute: a link from a feed must not break out of it.
-uString EscapeAttribute(const uString& text)
-{
-    uString escaped;
-    for (int i = 0; i < text.getLength(); ++i)
-    {
-        char c = text.getAt(i);
-        switch (c)
-        {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
 
 // Where the saved page's relative links point: the page's own base element
 // (made absolute against the page) or else the directory of the page.
@@ -194,7 +167,8 @@ bool CPageSaveTask::Rewrite(const uFile& downloaded, const uString& pageUrl)
 
     uString text = page->GetMetaLines();
     text += "<base href=\"";
-    text += EscapeAttribute(BaseFor(pageUrl, page->GetBaseHref()));
+    // The base sits inside a quoted attribute: a link from a feed must not break out of it.
+    text += html::EscapeText(BaseFor(pageUrl, page->GetBaseHref()).c_str()).c_str();
     text += "\">\r\n";
     text += page->GetLinkLines();
     text += page->GetBody();

@@ -153,4 +153,34 @@ std::size_t DecodeReference(std::string_view text, std::string& out)
     return end + 1;
 }
 
+std::string EscapeText(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size() + 16);
+    for (const char c : text)
+    {
+        switch (c)
+        {
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        case '\'':
+            escaped += "&#39;";
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 } // namespace html

@@ -1,6 +1,7 @@
 #include "mainwindow/ItemPage.h"
 
 #include "feeds/LibraryFiles.h"
+#include "foundation/uHtmlEntities.h"
 
 #include <cstring>
 #include <string_view>
@@ -92,32 +93,7 @@ const char* TemplateName(int kind)
 
 uString HtmlEscape(const uString& text)
 {
-    uString escaped;
-    escaped.reserve(text.getLength() + 16);
-    for (const char* p = text.c_str(); *p != '\0'; ++p)
-    {
-        switch (*p)
-        {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        case '\'':
-            escaped += "&#39;";
-            break;
-        default:
-            escaped += *p;
-        }
-    }
-    return escaped;
+    return uString(html::EscapeText(text.c_str()).c_str());
 }
 
 bool IsSafeLink(const uString& link)

@@ -4,29 +4,16 @@
 #include "feeds/MessageBox.h"
 #include "feeds/support/ConfigHome.h"
 #include "feeds/support/FeedSite.h"
+#include "feeds/support/FeedTestSupport.h"
 #include "foundation/uXml.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <mutex>
 
 using namespace subscription;
 
 namespace
 {
-class RecordingMessageBox : public CMessageBox
-{
-public:
-    void Show(const uString& text) override
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        texts.push_back(text.c_str());
-    }
-    std::vector<std::string> texts;
-
-private:
-    std::mutex m_lock;
-};
 
 // A configured data folder whose first list is a copy of the template, and
 // feeds served on 127.0.0.1.
@@ -38,7 +25,6 @@ protected:
         std::filesystem::create_directories(m_home.program().file("subscription"));
         std::filesystem::copy_file(KESTROVA_LIST_TEMPLATE, m_home.program().file("subscription/default.mdb"));
         CPreference::GetInstance();
-        CMessageBox::Install(m_messages);
         std::string site = m_server.url("/site");
         m_server.serveContent(
             "/feed.xml", feedsite::Rss("Loopback news", site, feedsite::Items(site, "Story", 1, 3, true)),
@@ -47,8 +33,6 @@ protected:
                               feedsite::Rss("Other", site, feedsite::Items(site + "/o", "Other story", 1, 2)),
                               "application/rss+xml");
     }
-    void TearDown() override { CMessageBox::Install(nullptr); }
-
     // The first field of the query, with the value (as a literal) for its "%s".
     std::string Count(CFeedStore& store, const char* sql, const uString& value = uString())
     {
@@ -66,7 +50,7 @@ protected:
     uXmlPlatform m_xml;
     testsupport::ConfigHome m_home;
     testsupport::LocalHttpServer m_server;
-    std::shared_ptr<RecordingMessageBox> m_messages = std::make_shared<RecordingMessageBox>();
+    feedtest::ShownMessages m_messages;
     const uString kDefault{"default.mdb"};
 };
 } // namespace
@@ -82,7 +66,7 @@ TEST_F(FeedSubscriptionTest, ASubscriptionIsStoredOnceUnderItsAddress)
         << "no title given: the feed's own stays";
     EXPECT_EQ(Count(store, "select count(*) from item where feed = %s", url), "3");
     EXPECT_EQ(store.CountUnread(url), 3);
-    EXPECT_TRUE(m_messages->texts.empty());
+    EXPECT_TRUE(m_messages().empty());
 
     CFeedStore again;
     ASSERT_EQ(SubscribeFeed(again, kDefault, url, uString("My title"), true, false),
@@ -90,7 +74,7 @@ TEST_F(FeedSubscriptionTest, ASubscriptionIsStoredOnceUnderItsAddress)
     EXPECT_EQ(Count(again, "select count(*) from channel where feed = %s", url), "1");
     EXPECT_EQ(Count(again, "select title from channel where feed = %s", url), "My title");
     EXPECT_TRUE(again.TestChannelAttributes(url, 1)) << "the flags are applied all the same";
-    EXPECT_EQ(m_messages->texts.size(), 1u) << "the store says the feed is there already";
+    EXPECT_EQ(m_messages().size(), 1u) << "the store says the feed is there already";
 }
 
 TEST_F(FeedSubscriptionTest, AFailedFetchStoresNothingAndSaysWhy)

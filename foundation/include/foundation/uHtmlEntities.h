@@ -26,4 +26,8 @@ long LookupEntity(std::string_view name);
 // U+10FFFF).
 std::size_t DecodeReference(std::string_view text, std::string& out);
 
+// The text with &, <, >, " and ' written as character references, safe as
+// element content and inside a quoted attribute value.
+std::string EscapeText(std::string_view text);
+
 } // namespace html
