@@ -29,8 +29,6 @@ public:
         std::function<bool(const uFile& torrentFile)> testTorrentFile;
         // The status bar's feed indicator.
         std::function<void(int state)> setFeedIndicator;
-        // Shows a folder in the file manager.
-        std::function<void(const uString& folder)> openFolder;
     };
 
     CItemReader(CKestrovaView& list, CWebBrowserFrame& browser);

@@ -2,6 +2,7 @@
 
 #include "feeds/FeedDiscovery.h"
 #include "foundation/uHtmlParser.h"
+#include "mainwindow/DesktopShell.h"
 #include "mainwindow/ItemPage.h"
 
 #include <wx/utils.h>
@@ -114,7 +115,7 @@ void CHtmlCtrl::OnNewWindow(wxWebViewEvent& event)
     if (m_openWindow)
         m_openWindow(event.GetURL());
     else
-        wxLaunchDefaultBrowser(event.GetURL());
+        ui::GetShell().Open(ToUString(event.GetURL()));
 }
 
 void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)

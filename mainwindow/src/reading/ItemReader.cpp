@@ -4,6 +4,7 @@
 #include "feeds/LibraryFiles.h"
 #include "feeds/PageSave.h"
 #include "feeds/Preference.h"
+#include "mainwindow/DesktopShell.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/ItemKind.h"
 #include "mainwindow/ItemPage.h"
@@ -13,7 +14,6 @@
 #include <memory>
 #include <wx/settings.h>
 #include <wx/time.h>
-#include <wx/utils.h>
 #include <wx/wupdlock.h>
 
 namespace
@@ -188,10 +188,7 @@ void CItemReader::OpenListItem(int doubleClick)
         uString folder = LocalEnclosureFolder(item);
         if (!folder.isEmpty())
         {
-            if (m_hooks.openFolder)
-                m_hooks.openFolder(folder);
-            else
-                wxLaunchDefaultApplication(wxString::FromUTF8(folder.c_str()));
+            ui::GetShell().Open(folder);
         }
     }
 

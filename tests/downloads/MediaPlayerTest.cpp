@@ -1,0 +1,75 @@
+#include "downloads/MediaPlayer.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using testsupport::ReadFileBytes;
+using testsupport::TempDir;
+
+TEST(MediaPlayerTest, M3uPlaylistHoldsEachPathOnceInUtf8WithCrLfLines)
+{
+    TempDir dir;
+    const std::string music = dir.path() + "/library/My Music/Radio Été/";
+    CM3UPlayer player;
+    player.AddFile(uString((music + "a.mp3").c_str()));
+    player.AddFile(uString((music + "b.mp3").c_str()));
+    player.AddFile(uString((music + "a.mp3").c_str())); // the same bytes: dropped
+    player.AddFile(uString((music + "A.mp3").c_str())); // differs in case: a second entry
+    player.RemoveFile(uString((music + "b.mp3").c_str()));
+
+    uFile target(dir.file("Kestrova.m3u").c_str());
+    ASSERT_TRUE(player.Save(target));
+    EXPECT_EQ(ReadFileBytes(dir.file("Kestrova.m3u")),
+              "#EXTM3U\r\n" + music + "a.mp3\r\n" + music + "A.mp3\r\n");
+
+    // An empty playlist is the header line alone, and replaces the old file
+    // whole rather than being appended to it.
+    CM3UPlayer empty;
+    ASSERT_TRUE(empty.Save(target));
+    EXPECT_EQ(ReadFileBytes(dir.file("Kestrova.m3u")), "#EXTM3U\r\n");
+}
+
+TEST(MediaPlayerTest, AFailedWriteIsReportedAndReplacesNothing)
+{
+    TempDir dir;
+    CM3UPlayer player;
+    player.AddFile(uString("/new.mp3"));
+    // The library folder is gone: nothing can be written there.
+    EXPECT_FALSE(player.Save(uFile(dir.file("missing/Kestrova.m3u").c_str())));
+    EXPECT_FALSE(testsupport::FileExists(dir.file("missing")));
+
+    // A folder under the playlist's name is never replaced.
+    dir.write("folder/Kestrova.m3u/keep", "x");
+    EXPECT_FALSE(player.Save(uFile(dir.file("folder/Kestrova.m3u").c_str())));
+    EXPECT_EQ(ReadFileBytes(dir.file("folder/Kestrova.m3u/keep")), "x");
+}
+
+TEST(MediaPlayerTest, TheFactoryNamesThePlayersAndTheAutomationPlayersStayInert)
+{
+    auto m3u = CreateMediaPlayer(uString("M3U"));
+    ASSERT_NE(dynamic_cast<CM3UPlayer*>(m3u.get()), nullptr);
+    EXPECT_STREQ(static_cast<CM3UPlayer*>(m3u.get())->GetName().c_str(), "Kestrova :: Podcast");
+    EXPECT_STREQ(static_cast<CM3UPlayer*>(m3u.get())->GetVendor().c_str(), "MPEG Version 3.0 URL");
+    EXPECT_FALSE(m3u->Launch());
+    EXPECT_EQ(CreateMediaPlayer(uString("winamp")), nullptr);
+    EXPECT_EQ(CreateMediaPlayer(uString("")), nullptr);
+
+    TempDir dir;
+    for (const char* kind : {"Microsoft", "apple"})
+    {
+        auto player = CreateMediaPlayer(uString(kind));
+        auto* automation = dynamic_cast<CAutomationPlayer*>(player.get());
+        ASSERT_NE(automation, nullptr) << kind;
+        EXPECT_FALSE(automation->IsConnected());
+        EXPECT_STREQ(automation->GetName().c_str(), "Kestrova");
+        player->AddFile(uString("/a.mp3"));
+        EXPECT_FALSE(player->Contains(uString("/a.mp3")));
+        EXPECT_FALSE(player->Launch());
+        EXPECT_FALSE(player->Save(uFile(dir.file("x.m3u").c_str())));
+        EXPECT_FALSE(testsupport::FileExists(dir.file("x.m3u")));
+    }
+    EXPECT_NE(dynamic_cast<CWMPPlayer*>(CreateMediaPlayer(uString("MICROSOFT")).get()), nullptr);
+    EXPECT_NE(dynamic_cast<CiTunesPlayer*>(CreateMediaPlayer(uString("Apple")).get()), nullptr);
+    EXPECT_FALSE(IsITunesInstalled());
+}

@@ -1,0 +1,68 @@
+#include "mainwindow/DesktopShell.h"
+
+#include "foundation/uThread.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+
+using testsupport::ReadFileBytes;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+
+namespace
+{
+// Waits for the stand-in opener to have written its record.
+std::string WaitForFile(const std::string& path)
+{
+    for (int waited = 0; waited < 60000; waited += 10)
+    {
+        std::string bytes = ReadFileBytes(path);
+        if (!bytes.empty() && bytes.back() == '\n')
+            return bytes;
+        SleepMs(10);
+    }
+    return std::string();
+}
+} // namespace
+
+// A stand-in xdg-open on PATH writes its arguments, one per line: the
+// target must arrive as one argument, untouched by any shell.
+TEST(DesktopShellTest, TheDesktopOpenerPassesTheTargetAsOneArgumentWithoutAShell)
+{
+    TempDir dir;
+    const std::string record = dir.file("record");
+    dir.write("bin/xdg-open", "#!/bin/sh\nfor a in \"$@\"; do printf '%s|' \"$a\"; done > \"" + record +
+                                  ".tmp\"\necho >> \"" + record + ".tmp\"\nmv \"" + record + ".tmp\" \"" +
+                                  record + "\"\n");
+    ASSERT_EQ(::chmod(dir.file("bin/xdg-open").c_str(), 0755), 0);
+    ScopedEnv path("PATH", dir.file("bin") + ":" + std::string(getenv("PATH") ? getenv("PATH") : ""));
+
+    const std::string target = dir.path() + "/My Music/a $(touch pwned); b.m3u";
+    CDesktopShell shell;
+    ASSERT_TRUE(shell.Open(uString(target.c_str())));
+    EXPECT_EQ(WaitForFile(record), target + "|\n");
+    EXPECT_FALSE(testsupport::FileExists(dir.file("pwned")));
+
+    // A text that xdg-open would read as an option is refused; nothing starts.
+    EXPECT_FALSE(shell.Open(uString("--help")));
+    EXPECT_FALSE(shell.Explore(uString("")));
+}
+
+TEST(DesktopShellTest, AnInstalledOpenerReceivesTheRequestsUntilItIsRemoved)
+{
+    auto recording = std::make_shared<CRecordingShell>();
+    {
+        ui::CScopedShell installed(recording);
+        EXPECT_TRUE(ui::GetShell().Open(uString("/library/Kestrova.m3u")));
+        EXPECT_TRUE(ui::GetShell().Explore(uString("/library/My Music")));
+    }
+    EXPECT_NE(&ui::GetShell(), recording.get());
+    auto requests = recording->GetRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].verb, CRecordingShell::Request::kOpen);
+    EXPECT_STREQ(requests[0].target.c_str(), "/library/Kestrova.m3u");
+    EXPECT_EQ(requests[1].verb, CRecordingShell::Request::kExplore);
+    EXPECT_STREQ(requests[1].target.c_str(), "/library/My Music");
+}
