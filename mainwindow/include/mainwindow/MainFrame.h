@@ -39,6 +39,11 @@ namespace ui
 {
 class CWindowMessageEvent;
 }
+namespace opml
+{
+struct ImportPlan;
+struct Node;
+} // namespace opml
 
 /// A private message as the frame's handlers see it (mainwindow/Messages.h).
 struct CFrameMessage
@@ -192,7 +197,30 @@ public:
     wxTreeItemId GetCurrentChannelItem() const { return m_currentChannelItem; }
     void SetCurrentChannelItem(const wxTreeItemId& item) { m_currentChannelItem = item; }
 
+    // Outline files, saving what is shown, subscribing to addresses and the
+    // feed directory (mainwindow/src/opml/).
+    void OnFileImport();
+    /// Offers the file's feeds and imports the chosen ones into a list, the
+    /// file's groups becoming lists and folders beside it.
+    void ImportOpmlFile(const uString& path);
+    void OnFileExport();
+    void ExportListAsOpml(const uString& database, const uString& label);
+    bool SaveBranchAsOpml(const wxTreeItemId& item, const uString& path);
+    void OnFileSave();
+    bool SaveItemsAsRss(const uString& path);
+    void SubscribeFeedsOfPage(const uString& url, const uString& text);
+    void OnBrowseDirectory();
+    void OnLookForFeeds();
+
 private:
+    long OnOpenOpmlFile(const CFrameMessage& message);
+    long OnOpenRssFile(const CFrameMessage& message);
+    long OnSubscribeUrl(const CFrameMessage& message);
+    long OnViewSource(const CFrameMessage& message);
+    bool SubscribeUrl(const uString& url, int hops);
+    void ImportIntoList(const wxTreeItemId& list, const opml::ImportPlan& plan);
+    opml::Node BranchNode(const wxTreeItemId& item);
+
     class DownloadHost;
     struct MessageEntry
     {

@@ -33,6 +33,10 @@ uString FormatString(int stringId, const uString& argument = uString());
 /// installed prompt; returns its answer.
 int ShowPrompt(wxWindow* parent, int stringId, long style, const uString& argument = uString());
 
+/// Shows string stringId followed, after a blank line, by a detail that says
+/// more (why a file was refused); the prompt sees stringId.
+int ShowPromptDetail(wxWindow* parent, int stringId, long style, const uString& detail);
+
 /// Shows a text that does not come from the string table (a feed store's
 /// error text); stringId 0 reaches the prompt.
 int ShowText(wxWindow* parent, const uString& text, long style);

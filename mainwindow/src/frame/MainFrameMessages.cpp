@@ -40,6 +40,10 @@ const CMainFrame::MessageEntry CMainFrame::kMessageMap[] = {
     {WM_APP_TREESELCHANGED, &CMainFrame::OnTreeSelChanged},
     {WM_APP_TREEDBLCLK, &CMainFrame::OnTreeItemPage},
     {WM_APP_REFRESHFEED, &CMainFrame::OnTreeItemPage},
+    {WM_APP_OPENOPMLFILE, &CMainFrame::OnOpenOpmlFile},
+    {WM_APP_OPENRSSFILE, &CMainFrame::OnOpenRssFile},
+    {WM_APP_SUBSCRIBEURL, &CMainFrame::OnSubscribeUrl},
+    {WM_APP_VIEWSOURCE, &CMainFrame::OnViewSource},
 };
 
 // The commands the frame answers, with their enabling rule. Commands of the
@@ -56,6 +60,11 @@ const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
     {resources::cmd::kNewChannel, &CMainFrame::NewChannel, nullptr},
     {resources::cmd::kDelete, &CMainFrame::OnEditDelete, nullptr},
     {resources::cmd::kRemoveAllOutdated, &CMainFrame::OnRemoveAllOutdated, nullptr},
+    {resources::cmd::kImport, &CMainFrame::OnFileImport, nullptr},
+    {resources::cmd::kExport, &CMainFrame::OnFileExport, nullptr},
+    {resources::cmd::kSave, &CMainFrame::OnFileSave, nullptr},
+    {resources::cmd::kBrowseDirectory, &CMainFrame::OnBrowseDirectory, nullptr},
+    {resources::cmd::kLookForFeeds, &CMainFrame::OnLookForFeeds, nullptr},
 };
 
 long CMainFrame::WindowProc(const CFrameMessage& message)

@@ -61,6 +61,14 @@ int ShowPrompt(wxWindow* parent, int stringId, long style, const uString& argume
     return CurrentPrompt()->Show(parent, stringId, FormatString(stringId, argument), style);
 }
 
+int ShowPromptDetail(wxWindow* parent, int stringId, long style, const uString& detail)
+{
+    uString text = FormatString(stringId);
+    if (!detail.isEmpty())
+        text += uString("\n\n") + detail;
+    return CurrentPrompt()->Show(parent, stringId, text, style);
+}
+
 int ShowText(wxWindow* parent, const uString& text, long style)
 {
     return CurrentPrompt()->Show(parent, 0, text, style);

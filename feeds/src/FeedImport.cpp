@@ -1,0 +1,61 @@
+#include "feeds/FeedImport.h"
+
+#include "feeds/FeedStore.h"
+#include "foundation/uFile.h"
+
+#include <algorithm>
+
+namespace feeds
+{
+namespace
+{
+constexpr std::size_t kBatch = 200;
+// Older than any time-to-live: the first refresh after the import fetches it.
+const char* const kLongAgo = "2000-01-01 00:00:00";
+} // namespace
+
+bool AddFeedsUnfetched(CFeedStore& store, const uString& database, const std::vector<ImportedFeed>& feeds,
+                       ImportCounts& counts, const std::function<void(std::size_t done)>& progress,
+                       const std::atomic<bool>* stop)
+{
+    store.SetDatabase(database);
+    if (!store.EnsureOpen(false))
+        return false;
+    uActiveXDataObjectExt& data = store.dataObject;
+    uString sql;
+    for (std::size_t start = 0; start < feeds.size(); start += kBatch)
+    {
+        if (stop != nullptr && stop->load())
+            break;
+        bool inTransaction = data.execute("BEGIN IMMEDIATE");
+        std::size_t end = std::min(feeds.size(), start + kBatch);
+        for (std::size_t i = start; i < end; ++i)
+        {
+            const ImportedFeed& feed = feeds[i];
+            uString error;
+            if (store.CountRows(uString("channel"), uString("feed"), feed.url, error, nullptr) > 0)
+            {
+                ++counts.known;
+                continue;
+            }
+            uString title = feed.title;
+            // The title names library and archive folders, as a fetched one does.
+            if (!title.isEmpty())
+                MakeValidFileName(title);
+            sql.format("INSERT INTO channel (feed, description, title, ttl, attributes, lastupdate) "
+                       "VALUES(%s, %s, %s, 0, 0, '%s')",
+                       SqlHexLiteral(feed.url).c_str(), SqlHexLiteral(feed.description).c_str(),
+                       SqlHexLiteral(title).c_str(), kLongAgo);
+            if (data.execute(sql.c_str()))
+                ++counts.added;
+            else
+                ++counts.failed;
+        }
+        if (inTransaction && !data.execute("COMMIT"))
+            data.execute("ROLLBACK");
+        if (progress)
+            progress(end);
+    }
+    return true;
+}
+} // namespace feeds

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "foundation/uString.h"
+
+#include <memory>
+#include <vector>
+
+class wxWindow;
+
+namespace ui
+{
+/// What a file dialog asks for.
+struct FileRequest
+{
+    bool save = false; ///< a save dialog (with the overwrite question), else an open dialog of existing files
+    uString filter;    ///< wx form: "Label|*.a;*.b|Label|*.c"
+    uString defaultName; ///< file name offered first
+    /// Extensions (without the dot), one per filter entry: a name typed
+    /// without one gets the extension of the chosen entry, since what a save
+    /// writes depends on it.
+    std::vector<uString> extensions;
+};
+
+/// Asks the user for a file. The program uses the desktop's file dialog;
+/// tests install an answer of their own. UI thread only.
+class CFileChooser
+{
+public:
+    virtual ~CFileChooser() = default;
+    /// The chosen path, or empty when the user cancelled.
+    virtual uString Choose(wxWindow* parent, const FileRequest& request) = 0;
+    /// Replaces the chooser in use; null restores the file dialog.
+    static void Install(std::shared_ptr<CFileChooser> chooser);
+};
+
+/// Runs the installed chooser.
+uString ChooseFile(wxWindow* parent, const FileRequest& request);
+
+/// The path with the extension added when its file name has none.
+uString WithExtension(const uString& path, const uString& extension);
+} // namespace ui

@@ -1,0 +1,181 @@
+#include "CommandIds.h"
+#include "SubscriptionFrameFixture.h"
+#include "dialogs/FeedBrowserDlg.h"
+#include "dialogs/Opml.h"
+#include "dialogs/OpmlDialogs.h"
+#include "mainwindow/FileChooser.h"
+
+#include <wx/listctrl.h>
+#include <wx/textctrl.h>
+
+using namespace subscription;
+using namespace subscriptiontest;
+
+namespace
+{
+constexpr int kImport = 32771;
+constexpr int kExport = 32772;
+
+// Answers the file dialogs with prepared paths and keeps what was asked.
+class ScriptedChooser : public ui::CFileChooser
+{
+public:
+    uString Choose(wxWindow*, const ui::FileRequest& request) override
+    {
+        requests.push_back(request);
+        return answer;
+    }
+    uString answer;
+    std::vector<ui::FileRequest> requests;
+};
+
+void ChooseList(wxChoice* lists, int index)
+{
+    lists->SetSelection(index);
+    wxCommandEvent chosen(wxEVT_CHOICE, lists->GetId());
+    chosen.SetInt(index);
+    chosen.SetEventObject(lists);
+    lists->GetEventHandler()->ProcessEvent(chosen);
+}
+
+class OpmlFrameTest : public SubscriptionFrameTest
+{
+protected:
+    OpmlFrameTest() { ui::CFileChooser::Install(chooser); }
+    ~OpmlFrameTest() override { ui::CFileChooser::Install(nullptr); }
+    std::string Write(const std::string& name, const std::string& text)
+    {
+        std::ofstream(m_home.file(name), std::ios::binary) << text;
+        return m_home.file(name);
+    }
+    std::shared_ptr<ScriptedChooser> chooser = std::make_shared<ScriptedChooser>();
+};
+
+const char* const kOutlines = R"(<?xml version="1.0" encoding="UTF-8"?>
+<opml version="2.0"><head><title>From another reader</title></head><body>
+<outline type="rss" text="Loose &amp; one" xmlUrl="http://127.0.0.1:9/loose1.xml"/>
+<outline type="rss" text="Loose two" xmlUrl="http://127.0.0.1:9/loose2.xml"/>
+<outline text="Tech" title="Tech">
+  <outline type="rss" text="Tech one" xmlUrl="http://127.0.0.1:9/tech1.xml"/>
+  <outline type="rss" text="Tech two" xmlUrl="http://127.0.0.1:9/tech2.xml"/>
+</outline>
+<outline title="Hobbies"><outline title="Music">
+  <outline type="rss" title="Café Müsik" xmlUrl="http://127.0.0.1:9/music.xml"/>
+</outline></outline>
+</body></opml>
+)";
+} // namespace
+
+TEST_F(OpmlFrameTest, ImportPutsTheFeedsIntoTheTreeWithTheirFoldersAndExportWritesThemBack)
+{
+    chooser->answer = uString(Write("subscriptions.opml", kOutlines).c_str());
+    Start();
+    int rows = 0;
+    std::string title;
+    guitest::WhenDialogShown<OPMLImport>(
+        [&](OPMLImport& dialog)
+        {
+            rows = dialog.GetFeedList()->GetItemCount();
+            title = dialog.GetTitle().utf8_str().data();
+            guitest::Press(dialog, OPMLImport::kSelectAll);
+            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), 1);
+            guitest::Press(dialog, wxID_OK);
+        });
+    Command(kImport);
+    EXPECT_EQ(rows, 5);
+    EXPECT_EQ(title, "Import RSS Feeds : From another reader");
+    ASSERT_EQ(chooser->requests.size(), 1u);
+    EXPECT_FALSE(chooser->requests[0].save);
+
+    // Loose feeds in the chosen list, the file's groups beside it.
+    EXPECT_EQ(Labels(Find("Second", kList)), (std::vector<std::string>{"Loose & one", "Loose two"}));
+    EXPECT_EQ(Labels(Find("Podcasts", kFolder)),
+              (std::vector<std::string>{"Second", "Election", "Tech", "Hobbies"}));
+    EXPECT_EQ(Labels(Find("Tech", kList)), (std::vector<std::string>{"Tech one", "Tech two"}));
+    EXPECT_EQ(Labels(Find("Hobbies", kFolder)), std::vector<std::string>{"Music"});
+    EXPECT_EQ(Labels(Find("Music", kList)), std::vector<std::string>{"Café Müsik"});
+    EXPECT_EQ(Count("user0.mdb", "channel", uString("http://127.0.0.1:9/loose2.xml")), 1);
+    EXPECT_EQ(Count("default.mdb", "channel", uString("http://127.0.0.1:9/loose2.xml")), 0);
+    EXPECT_TRUE(m_prompt->shown.empty());
+    EXPECT_TRUE(guitest::TakeScreenshot("issue26-import").IsOk());
+
+    // Export of the new list "Tech" (the fourth list in tree order).
+    chooser->answer = uString(m_home.file("tech.opml").c_str());
+    guitest::WhenDialogShown<OPMLExport>(
+        [](OPMLExport& dialog)
+        {
+            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 2);
+            guitest::Press(dialog, wxID_OK);
+        });
+    Command(kExport);
+    opml::Document exported = opml::ReadFile(m_home.file("tech.opml").c_str());
+    EXPECT_STREQ(exported.headTitle.c_str(), "Tech");
+    ASSERT_EQ(exported.rows.size(), 2u);
+    EXPECT_STREQ(exported.rows[1].link.c_str(), "http://127.0.0.1:9/tech2.xml");
+
+    // The same file again adds nothing; a file that is no outline changes nothing.
+    std::vector<std::string> before = Labels(Find("Podcasts", kFolder));
+    chooser->answer = uString(Write("feed.opml", "<rss><channel/></rss>").c_str());
+    guitest::WhenDialogShown<OPMLImport>([](OPMLImport& dialog) { guitest::Press(dialog, wxID_OK); });
+    Command(kImport);
+    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3008});
+    EXPECT_EQ(Labels(Find("Podcasts", kFolder)), before);
+}
+
+TEST_F(OpmlFrameTest, TheFeedDirectoryExpandsALoopbackDirectoryAndSubscribesToItsFeed)
+{
+    Site site("Loopback news", {20, 120, 230, 255}, 3);
+    site.server.serveContent("/directory.opml",
+                             R"(<?xml version="1.0"?><opml version="1.0">
+<head><title>Loopback directory</title></head><body>
+<outline text="Technology">
+  <outline type="rss" text="Loopback news" xmlUrl=")" +
+                                 site.server.url("/feed.xml") + R"("/>
+  <outline type="link" text="More" url=")" +
+                                 site.server.url("/more.opml") + R"("/>
+</outline></body></opml>)",
+                             "text/x-opml");
+    Start();
+    std::vector<std::string> folders;
+    std::string caption;
+    guitest::WhenDialogShown<CFeedBrowserDlg>(
+        [&](CFeedBrowserDlg& dialog)
+        {
+            wxDynamicCast(dialog.FindWindow(CFeedBrowserDlg::kUrlEdit), wxTextCtrl)
+                ->SetValue(site.server.url("/directory.opml"));
+            guitest::Press(dialog, CFeedBrowserDlg::kAddButton);
+            wxTreeCtrl* directory = dialog.GetTree();
+            wxTreeItemIdValue cookie;
+            wxTreeItemId top = directory->GetFirstChild(directory->GetRootItem(), cookie);
+            ASSERT_TRUE(top.IsOk());
+            folders.push_back(directory->GetItemText(top).utf8_str().data());
+            wxTreeItemId technology = directory->GetFirstChild(top, cookie);
+            ASSERT_TRUE(technology.IsOk());
+            folders.push_back(directory->GetItemText(technology).utf8_str().data());
+            wxTreeItemId feed = directory->GetFirstChild(technology, cookie);
+            directory->SelectItem(feed);
+            caption = dialog.GetTitle().utf8_str().data();
+            EXPECT_TRUE(dialog.FindWindow(CFeedBrowserDlg::kSubscribeButton)->IsEnabled());
+            guitest::TakeScreenshot("issue26-directory");
+            guitest::WhenDialogShown<OPMLSubscribe>(
+                [](OPMLSubscribe& choice)
+                {
+                    ChooseList(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice), 0);
+                    guitest::Press(choice, wxID_OK);
+                });
+            guitest::Press(dialog, CFeedBrowserDlg::kSubscribeButton);
+            guitest::Press(dialog, wxID_OK);
+        });
+    Command(resources::cmd::kBrowseDirectory);
+    EXPECT_EQ(folders, (std::vector<std::string>{"Loopback directory", "Technology"}));
+    EXPECT_EQ(caption, "News Feeds Directory Service : Loopback directory");
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Loopback news (3)"});
+    EXPECT_EQ(Count("default.mdb", "channel", site.Url()), 1);
+
+    // Close kept the directory, expanded, for the next time.
+    std::vector<feeddirectory::Entry> entries;
+    ASSERT_TRUE(feeddirectory::ReadFile(Data("directory.xml").c_str(), entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_STREQ(entries[0].url.c_str(), site.server.url("/directory.opml").c_str());
+    EXPECT_TRUE(entries[0].expanded);
+}

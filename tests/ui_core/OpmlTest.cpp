@@ -1,0 +1,243 @@
+#include "dialogs/Opml.h"
+
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace
+{
+opml::Feed MakeFeed(const char* title, const char* url, const char* description = "")
+{
+    return {uString(title), uString(description), uString(url), uString()};
+}
+
+opml::Node MakeNode(uint16_t kind, const char* label, std::vector<opml::Feed> feeds = {},
+                    std::vector<opml::Node> children = {})
+{
+    opml::Node node;
+    node.kind = kind;
+    node.label = label;
+    node.hasDatabase = kind == 3;
+    node.feeds = std::move(feeds);
+    node.children = std::move(children);
+    return node;
+}
+
+std::set<std::string> AllLinks(const opml::Document& document)
+{
+    std::set<std::string> links;
+    for (const opml::Row& row : document.rows)
+        links.insert(row.link.c_str());
+    return links;
+}
+
+void ExpectSameFeeds(const std::vector<opml::Feed>& expected, const std::vector<opml::Feed>& actual,
+                     const std::string& where)
+{
+    ASSERT_EQ(expected.size(), actual.size()) << where;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+    {
+        EXPECT_STREQ(expected[i].title.c_str(), actual[i].title.c_str()) << where;
+        EXPECT_STREQ(expected[i].url.c_str(), actual[i].url.c_str()) << where;
+        EXPECT_STREQ(expected[i].description.c_str(), actual[i].description.c_str()) << where;
+    }
+}
+
+void ExpectSameNodes(const std::vector<opml::Node>& expected, const std::vector<opml::Node>& actual,
+                     const std::string& where = "body")
+{
+    ASSERT_EQ(expected.size(), actual.size()) << where;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+    {
+        std::string at = where + "/" + expected[i].label.c_str();
+        EXPECT_EQ(expected[i].kind, actual[i].kind) << at;
+        EXPECT_STREQ(expected[i].label.c_str(), actual[i].label.c_str()) << at;
+        ExpectSameFeeds(expected[i].feeds, actual[i].feeds, at);
+        ExpectSameNodes(expected[i].children, actual[i].children, at);
+    }
+}
+
+class OpmlTest : public testing::Test
+{
+protected:
+    opml::Document Read(const std::string& text)
+    {
+        return opml::ReadFile(m_dir.write("in.opml", text).c_str());
+    }
+    std::string Written() const { return testsupport::ReadFileBytes(m_dir.file("out.opml")); }
+    std::string Out() const { return m_dir.file("out.opml"); }
+
+    testsupport::TempDir m_dir;
+};
+
+TEST_F(OpmlTest, BranchRoundTripKeepsFoldersTitlesAndAddresses)
+{
+    opml::Node tree = MakeNode(
+        0, "News & \"Views\"", {},
+        {MakeNode(3, "Tech & Science",
+                  {MakeFeed("Q&A <daily>", "http://127.0.0.1:1/a.xml?x=1&y=2", "Café «Zürich» — 日本"),
+                   MakeFeed("It's \"quoted\"", "http://127.0.0.1:1/b.xml")}),
+         MakeNode(1, "Podcasts", {},
+                  {MakeNode(3, "Audio", {MakeFeed("Ünïcödé", "http://127.0.0.1:1/c.xml")}),
+                   MakeNode(2, "A watch"), MakeNode(4, "A loose feed")}),
+         // A list without a database writes nothing.
+         []
+         {
+             opml::Node list = MakeNode(3, "No file", {MakeFeed("Lost", "http://127.0.0.1:1/lost.xml")});
+             list.hasDatabase = false;
+             return list;
+         }()});
+    ASSERT_TRUE(opml::WriteBranch(&tree, uString("News & \"Views\""), Out().c_str()));
+    EXPECT_EQ(Written().find("Lost"), std::string::npos);
+
+    opml::Document read = opml::ReadFile(Out().c_str());
+    ASSERT_EQ(read.error, 0);
+    EXPECT_STREQ(read.headTitle.c_str(), "News & \"Views\"");
+    EXPECT_EQ(read.rows.size(), 3u);
+    opml::ImportPlan plan = opml::PlanImport(read.outlines, AllLinks(read));
+    EXPECT_TRUE(plan.feeds.empty());
+    // The channel comes back as a folder; lists, folders, order and feeds stay.
+    opml::Node expected = tree;
+    expected.kind = 1;
+    expected.children.pop_back();
+    expected.children[1].children.resize(1);
+    ExpectSameNodes({expected}, plan.groups);
+}
+
+TEST_F(OpmlTest, ListExportReadsBackWithoutEmptyDescriptions)
+{
+    std::vector<opml::Feed> feeds = {MakeFeed("First", "http://127.0.0.1:1/1", "About & more"),
+                                     MakeFeed("Second", "http://127.0.0.1:1/2")};
+    ASSERT_TRUE(opml::WriteList(uString("My Feeds"), feeds, Out().c_str()));
+    std::string text = Written();
+    EXPECT_EQ(text.find("description", text.find("Second")), std::string::npos) << text;
+    EXPECT_NE(text.find("standalone=\"yes\""), std::string::npos) << text;
+
+    opml::Document read = opml::ReadFile(Out().c_str());
+    opml::ImportPlan plan = opml::PlanImport(read.outlines, AllLinks(read));
+    ExpectSameFeeds(feeds, plan.feeds, "body");
+    EXPECT_TRUE(plan.groups.empty());
+}
+
+TEST_F(OpmlTest, CharactersXmlCannotHoldAreDroppedNotFatal)
+{
+    std::vector<opml::Feed> feeds = {MakeFeed("Bad\x0b title\x01", "http://127.0.0.1:1/1")};
+    feeds[0].description = uString("broken \xff\xfe utf-8");
+    ASSERT_TRUE(opml::WriteList(uString("L"), feeds, Out().c_str()));
+    opml::Document read = opml::ReadFile(Out().c_str());
+    ASSERT_EQ(read.rows.size(), 1u);
+    EXPECT_STREQ(read.rows[0].title.c_str(), "Bad title");
+    EXPECT_STREQ(read.rows[0].description.c_str(), "broken  utf-8");
+}
+
+TEST_F(OpmlTest, ReadsTheShapesOtherReadersWrite)
+{
+    // Flat, as a console reader exports it.
+    opml::Document flat = Read(R"(<?xml version="1.0"?>
+<opml version="1.0"><head><title>newsboat - Exported Feeds</title></head><body>
+<outline type="rss" xmlUrl="http://127.0.0.1:1/one" htmlUrl="http://127.0.0.1:1/" title="One"/>
+<outline type="rss" xmlUrl="http://127.0.0.1:1/two" text="Two only text"/>
+</body></opml>)");
+    ASSERT_EQ(flat.rows.size(), 2u);
+    EXPECT_STREQ(flat.rows[0].page.c_str(), "http://127.0.0.1:1/");
+    EXPECT_STREQ(flat.rows[1].title.c_str(), "Two only text");
+
+    // Folders with only a title, nested, a feed without a type, links,
+    // atom outlines whose children still count, and odd spellings.
+    opml::Document nested = Read(R"(<opml version="2.0"><head><title>First</title>
+<outline type="rss" text="In head" xmlUrl="http://127.0.0.1:1/head"/><title>  Last
+</title></head><body>
+<outline title="Tech">
+  <outline title="Deep"><outline text="No type" xmlUrl="http://127.0.0.1:1/notype"/></outline>
+  <outline type="RSS" title="Caps" url="http://127.0.0.1:1/url-only"/>
+  <outline type="rss" title="Both" xmlUrl="http://127.0.0.1:1/xml" url="http://127.0.0.1:1/ignored"/>
+</outline>
+<outline type="link" url="http://127.0.0.1:1/page"/>
+<outline type="atom" text="Atom">
+  <outline type="rss" text="Under atom" xmlUrl="http://127.0.0.1:1/under"/></outline>
+<outline type="rss" xmlUrl="http://127.0.0.1:1/untitled"/>
+<outline type="rss" text="Lower" xmlurl="http://127.0.0.1:1/lower"/>
+<outline type="rss" text="Tom &amp;amp; Jerry" xmlUrl="http://127.0.0.1:1/tj"/>
+<outline><outline type="rss" text="Unnamed group" xmlUrl="http://127.0.0.1:1/adopted"/></outline>
+</body></opml>)");
+    ASSERT_EQ(nested.error, 0);
+    EXPECT_STREQ(nested.headTitle.c_str(), "Last");
+    std::vector<std::string> links;
+    for (const opml::Row& row : nested.rows)
+        links.push_back(row.link.c_str());
+    EXPECT_EQ(links, (std::vector<std::string>{"http://127.0.0.1:1/notype", "http://127.0.0.1:1/url-only",
+                                               "http://127.0.0.1:1/xml", "http://127.0.0.1:1/page",
+                                               "http://127.0.0.1:1/under", "http://127.0.0.1:1/untitled",
+                                               "http://127.0.0.1:1/tj", "http://127.0.0.1:1/adopted"}));
+    EXPECT_STREQ(nested.rows[3].title.c_str(), "");
+    EXPECT_STREQ(nested.rows[5].title.c_str(), "http://127.0.0.1:1/untitled");
+    EXPECT_STREQ(nested.rows[6].title.c_str(), "Tom & Jerry");
+
+    // Only the chosen feeds come in, and only the groups that hold them.
+    opml::ImportPlan plan =
+        opml::PlanImport(nested.outlines, {"http://127.0.0.1:1/notype", "http://127.0.0.1:1/xml",
+                                           "http://127.0.0.1:1/adopted"});
+    ASSERT_EQ(plan.groups.size(), 1u);
+    const opml::Node& tech = plan.groups[0];
+    EXPECT_EQ(tech.kind, 1);
+    ASSERT_EQ(tech.children.size(), 2u);
+    EXPECT_STREQ(tech.children[0].label.c_str(), "Tech"); // the group's own feeds, as a list
+    EXPECT_EQ(tech.children[0].kind, 3);
+    EXPECT_EQ(tech.children[0].feeds.size(), 1u);
+    EXPECT_STREQ(tech.children[1].label.c_str(), "Deep");
+    ASSERT_EQ(plan.feeds.size(), 1u);
+    EXPECT_STREQ(plan.feeds[0].url.c_str(), "http://127.0.0.1:1/adopted");
+    EXPECT_EQ(plan.FeedCount(), 3u);
+}
+
+TEST_F(OpmlTest, HostileAndBrokenFilesAreRefusedWithAReason)
+{
+    const std::string feeds = R"(<body><outline type="rss" text="x" xmlUrl="http://127.0.0.1:1/x"/></body>)";
+    struct Case
+    {
+        const char* name;
+        std::string text;
+        int error;
+    } cases[] = {
+        {"entities",
+         R"(<?xml version="1.0"?><!DOCTYPE opml [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;">]>
+<opml><head><title>&b;</title></head>)" +
+             feeds + "</opml>",
+         opml::kLoadFailed},
+        {"external DTD",
+         R"(<?xml version="1.0"?><!DOCTYPE opml SYSTEM "http://127.0.0.1:1/evil.dtd"><opml>)" + feeds +
+             "</opml>",
+         opml::kLoadFailed},
+        {"external entity",
+         R"(<?xml version="1.0"?><!DOCTYPE opml [<!ENTITY e SYSTEM "file:///etc/passwd">]>
+<opml><head><title>&e;</title></head>)" +
+             feeds + "</opml>",
+         opml::kLoadFailed},
+        {"truncated", "<opml><head><title>t</title></head>" + feeds.substr(0, feeds.size() - 10),
+         opml::kLoadFailed},
+        {"not XML", std::string("\x89PNG\r\n\x1a\n\0\0", 10), opml::kLoadFailed},
+        {"an RSS feed", "<rss version=\"2.0\"><channel><title>t</title></channel></rss>", opml::kNotOpml},
+    };
+    for (const Case& entry : cases)
+    {
+        opml::Document read = Read(entry.text);
+        EXPECT_EQ(read.error, entry.error) << entry.name;
+        EXPECT_TRUE(read.rows.empty() && read.outlines.empty()) << entry.name;
+        if (entry.error == opml::kLoadFailed)
+        {
+            EXPECT_FALSE(read.reason.isEmpty()) << entry.name;
+        }
+    }
+
+    // 50 MB is refused before a byte is parsed.
+    std::string big = m_dir.write("big.opml", "<opml><body>");
+    std::filesystem::resize_file(big, 50u * 1024 * 1024);
+    opml::Document read = opml::ReadFile(big.c_str());
+    EXPECT_EQ(read.error, opml::kLoadFailed);
+    EXPECT_NE(std::string(read.reason.c_str()).find("32 MB"), std::string::npos);
+    EXPECT_EQ(opml::ReadFile(m_dir.file("missing.opml").c_str()).error, opml::kLoadFailed);
+}
+} // namespace
