@@ -3,7 +3,11 @@
 #include "dialogs/FeedBrowserDlg.h"
 #include "dialogs/Opml.h"
 #include "dialogs/OpmlDialogs.h"
+#include "foundation/uFile.h"
 #include "mainwindow/FileChooser.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/KestrovaView.h"
+#include "mainwindow/WebBrowserFrame.h"
 
 #include <wx/listctrl.h>
 #include <wx/textctrl.h>
@@ -178,4 +182,85 @@ TEST_F(OpmlFrameTest, TheFeedDirectoryExpandsALoopbackDirectoryAndSubscribesToIt
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_STREQ(entries[0].url.c_str(), site.server.url("/directory.opml").c_str());
     EXPECT_TRUE(entries[0].expanded);
+}
+
+TEST_F(OpmlFrameTest, AnAddressIsSubscribedByWhatItTurnsOutToBe)
+{
+    Site site("Loopback news", {230, 20, 120, 255}, 2);
+    auto redirect = [&](const std::string& to)
+    { return "<redirect><newLocation>" + site.server.url(to) + "</newLocation></redirect>"; };
+    site.server.serveContent("/hop", redirect("/feed.xml"), "text/xml");
+    site.server.serveContent("/loop-a", redirect("/loop-b"), "text/xml");
+    site.server.serveContent("/loop-b", redirect("/loop-a"), "text/xml");
+    site.server.serveContent("/outlines.opml", kOutlines, "text/x-opml");
+    Start();
+    auto subscribe = [&](const std::string& path)
+    { m_frame->SendMessage(WM_APP_SUBSCRIBEURL, 0, site.Url(path)); };
+
+    // A redirect document is followed to the feed, which goes into the chosen list.
+    guitest::WhenDialogShown<OPMLSubscribe>(
+        [](OPMLSubscribe& choice)
+        {
+            ChooseList(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
+            guitest::Press(choice, wxID_OK);
+        });
+    subscribe("/hop");
+    EXPECT_EQ(Count("user0.mdb", "channel", site.Url("/feed.xml")), 1);
+    EXPECT_EQ(Count("user0.mdb", "item", site.Url("/feed.xml")), 2);
+
+    // Documents that send the reader round in a circle end after ten hops.
+    subscribe("/loop-a");
+    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3009});
+    EXPECT_EQ(site.server.requestsFor("/loop-a").size() + site.server.requestsFor("/loop-b").size(), 11u);
+
+    // Outlines are said to be outlines, then offered for import.
+    int rows = -1;
+    guitest::WhenDialogShown<OPMLImport>(
+        [&](OPMLImport& dialog)
+        {
+            rows = dialog.GetFeedList()->GetItemCount();
+            guitest::Press(dialog, wxID_CANCEL);
+        });
+    subscribe("/outlines.opml");
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3009, 3023}));
+    EXPECT_EQ(rows, 5);
+
+    // View source: the document's text escaped into the pane; a missing one fails.
+    EXPECT_EQ(m_frame->SendMessage(WM_APP_VIEWSOURCE, 0, site.Url("/hop")), 0);
+    uString source;
+    ASSERT_TRUE(m_frame->GetBrowserFrame()->GetHtmlCtrl()->GetDocumentSource(source));
+    EXPECT_NE(std::string(source.c_str()).find("&lt;redirect&gt;"), std::string::npos) << source.c_str();
+    EXPECT_EQ(m_frame->SendMessage(WM_APP_VIEWSOURCE, 0, site.Url("/missing")), -1);
+    EXPECT_EQ(m_prompt->Ids().back(), 3009);
+}
+
+TEST_F(OpmlFrameTest, SaveWritesTheItemsAsRssAndALocalFeedFileIsSubscribed)
+{
+    Site site("Loopback news", {120, 230, 20, 255}, 3);
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("First", kList), site.Url(), uString(), false, false));
+    ASSERT_EQ(m_frame->GetItemListView()->GetRowCount(), 3);
+    chooser->answer = uString(m_home.file("items.RSS").c_str());
+    Command(resources::cmd::kSave);
+    ASSERT_EQ(chooser->requests.size(), 1u);
+    EXPECT_TRUE(chooser->requests[0].save);
+    CFeedStore store;
+    ASSERT_TRUE(store.LoadFeedFile(uFile(m_home.file("items.RSS").c_str()), false));
+    EXPECT_EQ(store.items.size(), 3u);
+
+    // A feed file named on the command line goes into the chosen list as a file:// feed.
+    std::string local =
+        Write("local.rss", feedsite::Rss("Local feed", "http://127.0.0.1:9/",
+                                         feedsite::Items("http://127.0.0.1:9/", "Local story", 1, 2)));
+    std::string caption;
+    guitest::WhenDialogShown<OPMLExport>(
+        [&](OPMLExport& dialog)
+        {
+            caption = dialog.GetTitle().utf8_str().data();
+            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
+            guitest::Press(dialog, wxID_OK);
+        });
+    m_frame->SendMessage(WM_APP_OPENRSSFILE, 0, uString(local.c_str()));
+    EXPECT_EQ(caption, "Import RSS From File ...");
+    EXPECT_EQ(Count("user0.mdb", "item", uString(("file://" + local).c_str())), 2);
 }

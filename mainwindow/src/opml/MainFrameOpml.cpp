@@ -185,6 +185,9 @@ void CMainFrame::ImportIntoList(const wxTreeItemId& list, const opml::ImportPlan
     uString status;
     status.format("Imported %zu feeds (%zu already subscribed)", counts.added, counts.known);
     ShowStatusText(wxString::FromUTF8(status.c_str()));
+    // The new feeds are due: the refresh workers fetch them, not this thread.
+    if (counts.added > 0 && CanRefreshNow())
+        RefreshAll();
 }
 
 void CMainFrame::OnFileExport()

@@ -1,0 +1,123 @@
+#include "dialogs/FeedBrowserDlg.h"
+
+#include "GuiTestSupport.h"
+#include "ModalDriver.h"
+#include "ScriptedPrompt.h"
+#include "mainwindow/Messages.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempDir.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <wx/frame.h>
+#include <wx/textctrl.h>
+
+using guitest::Press;
+using guitest::RunModal;
+
+namespace
+{
+const char* const kDirectory = R"(<opml><head><title>Loopback directory</title></head><body>
+<outline text="Folder"><outline type="rss" text="A feed" xmlUrl="http://127.0.0.1:9/feed.xml"/></outline>
+</body></opml>)";
+
+class FeedBrowserDlgTest : public testing::Test
+{
+protected:
+    FeedBrowserDlgTest()
+    {
+        m_parent = new wxFrame(nullptr, wxID_ANY, "Kestrova", wxPoint(20, 20), wxSize(700, 500));
+        m_parent->Show();
+        m_server.serveContent("/directory.opml", kDirectory, "text/x-opml");
+        m_server.serveContent("/feed.xml", "<rss version=\"2.0\"><channel><title>t</title></channel></rss>",
+                              "text/xml");
+        std::ofstream(m_dir.file("directory.xml"))
+            << "<KestDirectory><directory name=\"Kept\" url=\"" << m_server.url("/directory.opml")
+            << "\" status=\"expand\"/></KestDirectory>";
+    }
+    ~FeedBrowserDlgTest() override { guitest::DestroyWindow(m_parent); }
+
+    std::unique_ptr<CFeedBrowserDlg> Make()
+    {
+        return std::make_unique<CFeedBrowserDlg>(
+            m_parent,
+            [this](std::uint32_t message, const uString& url) { sent.emplace_back(message, url.c_str()); },
+            uString(m_dir.file("directory.xml").c_str()), uString(m_dir.file("cache").c_str()));
+    }
+    static wxTreeItemId FirstChild(wxTreeCtrl* tree, const wxTreeItemId& item)
+    {
+        wxTreeItemIdValue cookie;
+        return tree->GetFirstChild(item, cookie);
+    }
+    void Add(CFeedBrowserDlg& dialog, const std::string& url)
+    {
+        wxDynamicCast(dialog.FindWindow(CFeedBrowserDlg::kUrlEdit), wxTextCtrl)->ChangeValue(url);
+        Press(dialog, CFeedBrowserDlg::kAddButton);
+    }
+
+    guitest::PromptReset m_reset;
+    std::shared_ptr<guitest::ScriptedPrompt> m_prompt = guitest::ScriptedPrompt::Install();
+    testsupport::LocalHttpServer m_server;
+    testsupport::TempDir m_dir;
+    wxFrame* m_parent = nullptr;
+    std::vector<std::pair<std::uint32_t, std::string>> sent;
+};
+
+TEST_F(FeedBrowserDlgTest, AKeptDirectoryOpensFromTheCacheAndItsFeedIsOffered)
+{
+    std::string before = testsupport::ReadFileBytes(m_dir.file("directory.xml"));
+    auto dialog = Make();
+    wxTreeCtrl* tree = dialog->GetTree();
+    wxTreeItemId kept = FirstChild(tree, tree->GetRootItem());
+    ASSERT_TRUE(kept.IsOk());
+    EXPECT_TRUE(tree->IsExpanded(kept));
+    wxTreeItemId feed = FirstChild(tree, FirstChild(tree, kept));
+    ASSERT_TRUE(feed.IsOk());
+    tree->SelectItem(feed);
+    Press(*dialog, CFeedBrowserDlg::kSubscribeButton);
+    wxCommandEvent viewSource(wxEVT_MENU, CFeedBrowserDlg::kViewSource);
+    dialog->ProcessWindowEvent(viewSource);
+    using Sent = std::pair<std::uint32_t, std::string>;
+    EXPECT_EQ(sent, (std::vector<Sent>{{WM_APP_SUBSCRIBEURL, "http://127.0.0.1:9/feed.xml"},
+                                       {WM_APP_VIEWSOURCE, "http://127.0.0.1:9/feed.xml"}}));
+
+    // Refresh within the day reads the cache: no second download.
+    tree->SelectItem(kept);
+    Press(*dialog, CFeedBrowserDlg::kRefreshButton);
+    EXPECT_TRUE(FirstChild(tree, kept).IsOk());
+    EXPECT_EQ(m_server.requestsFor("/directory.opml").size(), 1u);
+
+    // What Add cannot use is said, and kept nowhere.
+    Add(*dialog, m_server.url("/missing.opml"));
+    Add(*dialog, m_server.url("/feed.xml"));
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3004, 3003}));
+    EXPECT_EQ(tree->GetChildrenCount(tree->GetRootItem(), false), 1u);
+
+    // Esc leaves the file as it was.
+    RunModal(*dialog, {[](wxDialog& shown)
+                       {
+                           wxKeyEvent escape(wxEVT_CHAR_HOOK);
+                           escape.m_keyCode = WXK_ESCAPE;
+                           shown.ProcessWindowEvent(escape);
+                       }});
+    EXPECT_EQ(testsupport::ReadFileBytes(m_dir.file("directory.xml")), before);
+}
+
+TEST_F(FeedBrowserDlgTest, CloseKeepsTheDirectoriesAndTheirState)
+{
+    auto dialog = Make();
+    Add(*dialog, m_server.url("/directory.opml"));
+    wxTreeCtrl* tree = dialog->GetTree();
+    wxTreeItemId kept = FirstChild(tree, tree->GetRootItem());
+    tree->Collapse(kept);
+    EXPECT_EQ(RunModal(*dialog, {[](wxDialog& shown) { Press(shown, wxID_OK); }}), wxID_OK);
+
+    std::vector<feeddirectory::Entry> entries;
+    ASSERT_TRUE(feeddirectory::ReadFile(m_dir.file("directory.xml").c_str(), entries));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_STREQ(entries[0].name.c_str(), "Kept");
+    EXPECT_FALSE(entries[0].expanded);
+    EXPECT_STREQ(entries[1].name.c_str(), "Loopback directory");
+    EXPECT_TRUE(entries[1].expanded);
+}
+} // namespace
