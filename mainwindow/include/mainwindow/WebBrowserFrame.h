@@ -8,6 +8,7 @@
 #include <wx/panel.h>
 
 class CHtmlCtrl;
+class CPreference;
 class wxComboBox;
 class wxCommandEvent;
 class wxStaticText;
@@ -83,6 +84,10 @@ public:
     uString& LastRecipient() { return m_lastRecipient; }
     // Runs on "Send email"; nothing happens without it.
     void SetSendMailHandler(std::function<void()> handler) { m_sendMail = std::move(handler); }
+    // "Send email": mails the shown page to an address the user types, with
+    // the sender and server of the personal settings; `showPreferences`
+    // opens the settings when no sender is set. The outcome is shown in a box.
+    void ForwardPage(CPreference& preference, const std::function<void()>& showPreferences);
 
 private:
     void CreateToolBar();

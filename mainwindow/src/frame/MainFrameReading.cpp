@@ -60,6 +60,9 @@ void CMainFrame::CreateReadingPanes()
         SendMessage(message, 0, reinterpret_cast<std::intptr_t>(row));
     };
     m_itemListView->SetHooks(view);
+    m_browserFrame->SetSendMailHandler(
+        [this]
+        { m_browserFrame->ForwardPage(*m_preference, [this] { SendMessage(WM_APP_SHOWPREFERENCES); }); });
 
     // The pane's reports reach the status bar as WM_APP_SETSTATUS does.
     m_browserFrame->GetHtmlCtrl()->SetStatusHandler(

@@ -1,14 +1,10 @@
 #include "mainwindow/UiPrompts.h"
 
+#include "dialogs/MailDlgs.h"
 #include "mainwindow/UiThreadCaller.h"
 
 #include <cstdio>
-#include <wx/button.h>
-#include <wx/dialog.h>
 #include <wx/msgdlg.h>
-#include <wx/sizer.h>
-#include <wx/stattext.h>
-#include <wx/textctrl.h>
 #include <wx/thread.h>
 
 namespace
@@ -120,24 +116,10 @@ void CUiCredentialPrompt::Cancel()
 bool CUiCredentialPrompt::ShowDefaultDialog(wxWindow* parent, const uString& caption,
                                             const uString& initialUser, uString& user, uString& password)
 {
-    wxDialog dialog(parent, wxID_ANY, kCaption);
-    auto* userField = new wxTextCtrl(&dialog, wxID_ANY, FromUtf8(initialUser));
-    auto* passwordField =
-        new wxTextCtrl(&dialog, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxTE_PASSWORD);
-    auto* grid = new wxFlexGridSizer(2, wxSize(8, 8));
-    grid->AddGrowableCol(1);
-    grid->Add(new wxStaticText(&dialog, wxID_ANY, "User name"), 0, wxALIGN_CENTER_VERTICAL);
-    grid->Add(userField, 1, wxEXPAND);
-    grid->Add(new wxStaticText(&dialog, wxID_ANY, "Password"), 0, wxALIGN_CENTER_VERTICAL);
-    grid->Add(passwordField, 1, wxEXPAND);
-    auto* column = new wxBoxSizer(wxVERTICAL);
-    column->Add(new wxStaticText(&dialog, wxID_ANY, FromUtf8(caption)), 0, wxALL, 10);
-    column->Add(grid, 1, wxEXPAND | wxLEFT | wxRIGHT, 10);
-    column->Add(dialog.CreateButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, 10);
-    dialog.SetSizerAndFit(column);
+    CPromptUserPassDlg dialog(caption, initialUser, parent);
     if (dialog.ShowModal() != wxID_OK)
         return false;
-    user = uString(userField->GetValue().utf8_string().c_str());
-    password = uString(passwordField->GetValue().utf8_string().c_str());
+    user = dialog.GetUser();
+    password = dialog.GetPassword();
     return true;
 }

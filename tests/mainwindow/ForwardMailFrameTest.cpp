@@ -1,0 +1,171 @@
+// Forwarding the shown item by mail from the real main window, to SMTP
+// servers on 127.0.0.1 started by the test.
+#include "SubscriptionFrameFixture.h"
+#include "dialogs/MailDlgs.h"
+#include "mainwindow/KestrovaView.h"
+#include "mainwindow/WebBrowserFrame.h"
+#include "support/MimeReader.h"
+#include "support/ScriptedSmtpServer.h"
+
+#include <chrono>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/webview.h>
+
+using namespace subscription;
+using namespace subscriptiontest;
+using testsupport::ScriptedSmtpServer;
+
+namespace
+{
+class ForwardMailFrame : public SubscriptionFrameTest
+{
+protected:
+    // The frame showing the first item of a feed served here, and mail settings for `server`.
+    void ShowItem(const std::string& server)
+    {
+        const std::string base = m_site.server.url("/");
+        CMainFrame& frame = Start();
+        ASSERT_TRUE(frame.AddSubscription(Find("First", kList), m_site.Url(), uString(), false, false));
+        wxTreeItemId feed =
+            frame.FindTreeItem(m_site.Url(), tree->GetFirstTopLevelItem(), CMainFrame::kFindByValue, kFeed);
+        tree->SelectItem(feed);
+        guitest::RunEventsFor(50);
+        CKestrovaView* list = frame.GetItemListView();
+        ASSERT_GT(list->GetRowCount(), 0);
+        m_title = list->GetRowText(0, CKestrovaView::kTitle).c_str();
+        wxRect rect;
+        list->GetItemRect(0, rect);
+        guitest::ClickAt(list->ClientToScreen(wxPoint(rect.x + 80, rect.y + rect.height / 2)));
+        ASSERT_FALSE(guitest::WaitForPage(*frame.GetBrowser(), m_title).empty());
+
+        CPreference::PersonalSection personal;
+        personal.strEmailAdress = "zoe@example.test";
+        personal.strEmailName = "Zoë Ünal";
+        personal.strServerSMTP = server.c_str();
+        CPreference::GetInstance()->SetPersonalSection(personal);
+    }
+
+    // "Send email" on the browser frame, as its tool button sends it.
+    void SendEmail()
+    {
+        wxCommandEvent event(wxEVT_TOOL, CWebBrowserFrame::kSendMail);
+        m_frame->GetBrowserFrame()->GetEventHandler()->ProcessEvent(event);
+    }
+
+    // Types the recipient into the forward dialog and confirms it.
+    static void Confirm(CForwardMailDlg& dialog, const char* recipient)
+    {
+        wxDynamicCast(dialog.FindWindow(CForwardMailDlg::kRecipientEdit), wxTextCtrl)->SetValue(recipient);
+        guitest::Press(dialog, wxID_OK);
+    }
+
+    // Acts on the send dialog once it is open: it comes up after the forward
+    // dialog has closed, later than the turn-counting helper waits.
+    void WhenSendDialogShown(std::function<void(CMailSendDlg&)> act)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        m_poll.Bind(wxEVT_TIMER,
+                    [this, act, deadline](wxTimerEvent&)
+                    {
+                        for (wxWindow* window : wxTopLevelWindows)
+                        {
+                            auto* dialog = dynamic_cast<CMailSendDlg*>(window);
+                            if (dialog != nullptr && dialog->IsModal())
+                            {
+                                m_poll.Stop();
+                                act(*dialog);
+                                return;
+                            }
+                        }
+                        if (std::chrono::steady_clock::now() > deadline)
+                            m_poll.Stop();
+                    });
+        m_poll.Start(20);
+    }
+
+    Site m_site{"Mailed news", {200, 120, 40, 255}, 2};
+    wxTimer m_poll;
+    std::string m_title;
+};
+} // namespace
+
+TEST_F(ForwardMailFrame, TheShownItemIsSentToTheConfiguredServer)
+{
+    ScriptedSmtpServer server(ScriptedSmtpServer::Accepting());
+    ShowItem(server.address());
+    m_frame->GetBrowserFrame()->LastRecipient() = "max@example.test";
+    std::string proposed;
+    bool attachChecked = false;
+    guitest::WhenDialogShown<CForwardMailDlg>(
+        [&](CForwardMailDlg& dialog)
+        {
+            proposed = dialog.GetRecipient().c_str();
+            attachChecked = dialog.GetAttachContent();
+            guitest::RunEventsFor(300);
+            guitest::TakeScreenshot("issue28-forward-mail-dialog-on-frame");
+            Confirm(dialog, "ann@example.test");
+        });
+    SendEmail();
+
+    EXPECT_EQ(proposed, "max@example.test");
+    EXPECT_TRUE(attachChecked);
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3056}));
+    ASSERT_EQ(server.messages().size(), 1u);
+    testsupport::MimePart mail = testsupport::ReadMimePart(server.messages()[0]);
+    EXPECT_EQ(testsupport::DecodeEncodedWords(mail.header("Subject")), "FWD: " + m_title);
+    EXPECT_EQ(mail.header("To"), "<ann@example.test>");
+    std::vector<testsupport::MimePart> parts = testsupport::ReadMimeParts(mail);
+    ASSERT_EQ(parts.size(), 2u);
+    std::string page = parts[1].decodedBody();
+    EXPECT_EQ(page.rfind("<base href=\"", 0), 0u) << page.substr(0, 200);
+    EXPECT_NE(page.find(m_title), std::string::npos);
+    EXPECT_EQ(std::string(m_frame->GetBrowserFrame()->LastRecipient().c_str()), "ann@example.test");
+}
+
+TEST_F(ForwardMailFrame, CancelStopsASendToAStalledServer)
+{
+    ScriptedSmtpServer stalled(ScriptedSmtpServer::Stalled());
+    ShowItem(stalled.address());
+    std::string shownWhileWaiting;
+    int turnsWhileWaiting = 0;
+    guitest::WhenDialogShown<CForwardMailDlg>(
+        [&](CForwardMailDlg& dialog)
+        {
+            Confirm(dialog, "ann@example.test");
+            WhenSendDialogShown(
+                [&](CMailSendDlg& sending)
+                {
+                    // The window keeps turning while the server says nothing.
+                    guitest::RunEventsUntil(
+                        [&]
+                        {
+                            ++turnsWhileWaiting;
+                            return stalled.connections() > 0 &&
+                                   sending.GetStatusText().StartsWith("Connecting");
+                        },
+                        15000);
+                    shownWhileWaiting = sending.GetStatusText().utf8_string();
+                    guitest::TakeScreenshot("issue28-sending-mail");
+                    guitest::Press(sending, wxID_CANCEL);
+                });
+        });
+    SendEmail();
+
+    EXPECT_EQ(shownWhileWaiting, "Connecting to " + stalled.address() + " ...");
+    EXPECT_GT(turnsWhileWaiting, 1);
+    EXPECT_TRUE(m_prompt->Ids().empty()) << "a cancelled send reports neither success nor failure";
+    EXPECT_TRUE(stalled.messages().empty());
+}
+
+TEST_F(ForwardMailFrame, AnInvalidRecipientIsRefusedAndNotRemembered)
+{
+    ScriptedSmtpServer server(ScriptedSmtpServer::Accepting());
+    ShowItem(server.address());
+    guitest::WhenDialogShown<CForwardMailDlg>([](CForwardMailDlg& dialog)
+                                              { Confirm(dialog, "ann@localhost"); });
+    SendEmail();
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3055}));
+    EXPECT_TRUE(m_frame->GetBrowserFrame()->LastRecipient().isEmpty());
+    EXPECT_EQ(server.connections(), 0);
+}
