@@ -117,7 +117,26 @@ TEST_F(OpmlFrameTest, ImportPutsTheFeedsIntoTheTreeWithTheirFoldersAndExportWrit
     ASSERT_EQ(exported.rows.size(), 2u);
     EXPECT_STREQ(exported.rows[1].link.c_str(), "http://127.0.0.1:9/tech2.xml");
 
-    // The same file again adds nothing; a file that is no outline changes nothing.
+    // Into the open list with a feed selected: only the new feed is added.
+    wxTreeItemId shown = tree->GetFirstChildItem(Find("Second", kList));
+    tree->SelectItem(shown);
+    chooser->answer = uString(Write("more.opml", R"(<opml><body>
+<outline type="rss" text="Loose two" xmlUrl="http://127.0.0.1:9/loose2.xml"/>
+<outline type="rss" text="Loose three" xmlUrl="http://127.0.0.1:9/loose3.xml"/></body></opml>)")
+                                  .c_str());
+    guitest::WhenDialogShown<OPMLImport>(
+        [](OPMLImport& dialog)
+        {
+            guitest::Press(dialog, OPMLImport::kSelectAll);
+            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), 1);
+            guitest::Press(dialog, wxID_OK);
+        });
+    Command(kImport);
+    EXPECT_EQ(Labels(Find("Second", kList)),
+              (std::vector<std::string>{"Loose & one", "Loose two", "Loose three"}));
+    EXPECT_EQ(tree->GetSelection(), shown);
+
+    // A file that is no outline changes nothing.
     std::vector<std::string> before = Labels(Find("Podcasts", kFolder));
     chooser->answer = uString(Write("feed.opml", "<rss><channel/></rss>").c_str());
     guitest::WhenDialogShown<OPMLImport>([](OPMLImport& dialog) { guitest::Press(dialog, wxID_OK); });

@@ -15,6 +15,7 @@
 #include "mainwindow/UserPrompt.h"
 
 #include <atomic>
+#include <set>
 #include <thread>
 #include <wx/progdlg.h>
 #include <wx/utils.h>
@@ -163,20 +164,35 @@ void CMainFrame::ImportIntoList(const wxTreeItemId& list, const opml::ImportPlan
 
     feeds::ImportCounts counts = RunImportJobs(this, jobs, plan.FeedCount());
 
-    // Each list shows what its database now holds.
-    for (const wxTreeItemId& item : lists)
+    // Each list shows what its database now holds. Items already shown stay
+    // (one of them may be the channel the item list shows): only the new
+    // feeds are added to an open list.
+    for (std::size_t i = 0; i < lists.size(); ++i)
     {
-        wxTreeItemIdValue cookie;
-        std::vector<wxTreeItemId> children;
-        for (wxTreeItemId child = m_treeView->GetFirstChild(item, cookie); child.IsOk();
-             child = m_treeView->GetNextChild(item, cookie))
-            children.push_back(child);
-        for (const wxTreeItemId& child : children)
+        const wxTreeItemId& item = lists[i];
+        wxTreeItemId first = m_treeView->GetFirstChildItem(item);
+        if (!first.IsOk())
+            LoadListFeeds(item);
+        else if (!m_treeView->IsPlaceholder(first))
         {
-            m_treeView->FreeTreeItemData(child);
-            m_treeView->DeleteItemQuietly(child);
+            std::set<std::string> shown;
+            wxTreeItemIdValue cookie;
+            for (wxTreeItemId child = m_treeView->GetFirstChild(item, cookie); child.IsOk();
+                 child = m_treeView->GetNextChild(item, cookie))
+            {
+                if (const CNamedValue* feed = m_treeView->GetRecord(child))
+                    shown.insert(feed->text.c_str());
+            }
+            for (const feeds::ImportedFeed& feed : jobs[i].feeds)
+            {
+                if (!shown.insert(feed.url.c_str()).second)
+                    continue;
+                uString label = feed.title;
+                MakeValidFileName(label);
+                m_treeView->AppendNode(item, kFeed, label, feed.url);
+            }
         }
-        LoadListFeeds(item);
+        // A closed list reads its feeds as it opens.
         m_treeView->Expand(item);
     }
     for (wxTreeItemId item = m_treeView->GetParentItem(list); item.IsOk();

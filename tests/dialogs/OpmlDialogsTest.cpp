@@ -1,0 +1,72 @@
+#include "dialogs/OpmlDialogs.h"
+
+#include "GuiTestSupport.h"
+#include "ModalDriver.h"
+
+#include <gtest/gtest.h>
+#include <wx/choice.h>
+#include <wx/frame.h>
+#include <wx/listctrl.h>
+
+using guitest::Press;
+using guitest::RunModal;
+
+namespace
+{
+std::vector<uString> U(std::initializer_list<const char*> texts)
+{
+    std::vector<uString> values;
+    for (const char* text : texts)
+        values.emplace_back(text);
+    return values;
+}
+
+std::vector<std::string> S(const std::vector<uString>& values)
+{
+    std::vector<std::string> texts;
+    for (const uString& value : values)
+        texts.emplace_back(value.c_str());
+    return texts;
+}
+
+class OpmlDialogsTest : public testing::Test
+{
+protected:
+    OpmlDialogsTest() { m_parent->Show(); }
+    ~OpmlDialogsTest() override { guitest::DestroyWindow(m_parent); }
+
+    wxFrame* m_parent = new wxFrame(nullptr, wxID_ANY, "Kestrova", wxPoint(20, 20), wxSize(700, 500));
+};
+
+TEST_F(OpmlDialogsTest, ImportReturnsTheCheckedLinksInRowOrderAndTheChosenList)
+{
+    OPMLImport dialog(U({"First", "Second"}),
+                      U({"http://127.0.0.1:9/a", "http://127.0.0.1:9/b", "http://127.0.0.1:9/c"}),
+                      U({"A", "B", "C"}), U({"", "About B", ""}), m_parent);
+    wxListCtrl* rows = dialog.GetFeedList();
+    ASSERT_EQ(rows->GetItemCount(), 3);
+    EXPECT_EQ(rows->GetItemText(1, OPMLImport::kDescriptionColumn), "About B");
+    EXPECT_EQ(RunModal(dialog, {[](wxDialog& shown) { Press(shown, OPMLImport::kSelectAll); },
+                                [rows](wxDialog& shown)
+                                {
+                                    rows->CheckItem(1, false);
+                                    auto* lists =
+                                        wxDynamicCast(shown.FindWindow(OPMLImport::kListChoice), wxChoice);
+                                    lists->SetSelection(1);
+                                    Press(shown, wxID_OK);
+                                }}),
+              wxID_OK);
+    EXPECT_EQ(S(dialog.checkedLinks),
+              (std::vector<std::string>{"http://127.0.0.1:9/a", "http://127.0.0.1:9/c"}));
+    EXPECT_EQ(dialog.GetSelectedList(), 1);
+
+    EXPECT_EQ(RunModal(dialog, {[](wxDialog& shown) { Press(shown, OPMLImport::kUnselectAll); },
+                                [](wxDialog& shown) { Press(shown, wxID_OK); }}),
+              wxID_OK);
+    EXPECT_TRUE(dialog.checkedLinks.empty());
+
+    // Vectors of different lengths give no rows.
+    OPMLImport uneven(U({"First"}), U({"http://127.0.0.1:9/a"}), U({}), U({}), m_parent);
+    EXPECT_EQ(uneven.GetFeedList()->GetItemCount(), 0);
+}
+} // namespace
