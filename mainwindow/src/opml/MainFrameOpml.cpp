@@ -33,6 +33,7 @@ struct ImportJob
 {
     uString database;
     std::vector<feeds::ImportedFeed> feeds;
+    std::size_t processed = 0; // the first feeds looked at; a cancel leaves the rest out
 };
 
 std::vector<feeds::ImportedFeed> ToImported(const std::vector<opml::Feed>& feeds)
@@ -46,7 +47,7 @@ std::vector<feeds::ImportedFeed> ToImported(const std::vector<opml::Feed>& feeds
 
 // Stores the jobs on a worker while the window shows how far it got; Cancel
 // stops after the batch in hand. Returns what was stored.
-feeds::ImportCounts RunImportJobs(wxWindow* parent, const std::vector<ImportJob>& jobs, std::size_t total)
+feeds::ImportCounts RunImportJobs(wxWindow* parent, std::vector<ImportJob>& jobs, std::size_t total)
 {
     feeds::ImportCounts counts;
     std::atomic<std::size_t> done{0};
@@ -56,14 +57,19 @@ feeds::ImportCounts RunImportJobs(wxWindow* parent, const std::vector<ImportJob>
         [&]
         {
             std::size_t before = 0;
-            for (const ImportJob& job : jobs)
+            for (ImportJob& job : jobs)
             {
                 if (stop)
                     break;
                 CFeedStore store;
                 feeds::AddFeedsUnfetched(
                     store, job.database, job.feeds, counts,
-                    [&](std::size_t stored) { done = before + stored; }, &stop);
+                    [&](std::size_t stored)
+                    {
+                        job.processed = stored;
+                        done = before + stored;
+                    },
+                    &stop);
                 before += job.feeds.size();
                 done = before;
             }
@@ -183,8 +189,9 @@ void CMainFrame::ImportIntoList(const wxTreeItemId& list, const opml::ImportPlan
                 if (const CNamedValue* feed = m_treeView->GetRecord(child))
                     shown.insert(feed->text.c_str());
             }
-            for (const feeds::ImportedFeed& feed : jobs[i].feeds)
+            for (std::size_t k = 0; k < jobs[i].processed; ++k)
             {
+                const feeds::ImportedFeed& feed = jobs[i].feeds[k];
                 if (!shown.insert(feed.url.c_str()).second)
                     continue;
                 uString label = feed.title;
