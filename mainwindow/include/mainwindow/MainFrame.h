@@ -3,6 +3,7 @@
 #include "foundation/uFile.h"
 #include "foundation/uMessage.h"
 #include "foundation/uString.h"
+#include "mainwindow/MainToolBar.h"
 #include "mainwindow/TreeViewEx.h"
 
 #include <cstdint>
@@ -148,7 +149,7 @@ public:
     wxSplitterWindow* GetOuterSplitter() const { return m_outerSplitter; }
     wxSplitterWindow* GetInnerSplitter() const { return m_innerSplitter; }
     wxToolBar* GetMainToolBar() const { return m_mainToolBar; }
-    wxToolBar* GetSearchToolBar() const { return m_searchToolBar; }
+    CMainToolBar* GetSearchToolBar() const { return m_searchToolBar; }
     wxComboBox* GetSearchCombo() const { return m_searchCombo; }
     wxComboBox* GetListCombo() const { return m_listCombo; }
     XStatusBar* GetStatusBarEx() const { return m_statusBar; }
@@ -211,6 +212,35 @@ public:
     void SubscribeFeedsOfPage(const uString& url, const uString& text);
     void OnBrowseDirectory();
     void OnLookForFeeds();
+
+    // Searches and news watches (search/MainFrameSearch.cpp).
+    /// Find (32792): the search dialog, then its search.
+    void OnFind();
+    /// "Find" on the search bar (32793): one search with the bar's request.
+    void OnFindInBar();
+    bool HasSearchText() const;
+    /// Searches every list for the watch's keywords, shows the matches when
+    /// there are any and updates its count; true when a list matched.
+    bool RefreshWatch(const wxTreeItemId& watch);
+    /// The watch's label with the number of its unread matches.
+    void UpdateWatchCount(const wxTreeItemId& watch);
+    /// UpdateWatchCount for every watch from the start item on.
+    void UpdateWatchCounts(const wxTreeItemId& start);
+    /// The search bar's list box from the lists of the tree.
+    void RefillListCombo();
+
+    // Commands of no one pane (commands/FrameCommands.cpp).
+    enum Pane
+    {
+        kPaneNone,
+        kPaneTree,
+        kPaneList,
+        kPaneBrowser
+    };
+    /// The pane that holds the focus.
+    int FocusedPane() const;
+    /// The check mark of a command that has one; false for the others.
+    bool GetCommandCheck(int command, bool& checked) const;
 
 private:
     long OnOpenOpmlFile(const CFrameMessage& message);
@@ -323,6 +353,34 @@ private:
     void OnFileNewList();
     void OnRemoveAllOutdated();
 
+    // Searches (search/MainFrameSearch.cpp).
+    long OnSearchMessage(const CFrameMessage& message);
+    long OnNewWatch(const CFrameMessage& message);
+    long OnRefreshWatch(const CFrameMessage& message);
+
+    // Commands of no one pane (commands/FrameCommands.cpp).
+    bool IsFocusInBrowserFrame() const;
+    bool CanEditCut() const;
+    bool CanEditCopy() const;
+    bool CanEditPaste() const;
+    void OnEditCut();
+    void OnEditCopy();
+    void OnEditPaste();
+    void OnFilePrint();
+    void OnHelpFaq();
+    bool HasCentralPage() const;
+    void OnBrowseCentral();
+    void OnViewBrowserBar();
+    void OnViewToolbar();
+    void OnViewStatusBar();
+    void OnFocusTree();
+    void OnFocusList();
+    void OnFocusAddress();
+    void OnFocusBrowser();
+    void OnNextPane();
+    void OnPreviousPane();
+    long OnCompactList(const CFrameMessage& message);
+
     // Refresh cycle (RefreshCycle.cpp).
     long OnNotifyNewItems(const CFrameMessage& message);
     long OnStatusText(const CFrameMessage& message);
@@ -352,7 +410,7 @@ private:
     // Bars.
     XStatusBar* m_statusBar = nullptr;
     wxToolBar* m_mainToolBar = nullptr;
-    wxToolBar* m_searchToolBar = nullptr;
+    CMainToolBar* m_searchToolBar = nullptr;
     wxComboBox* m_searchCombo = nullptr;
     wxComboBox* m_listCombo = nullptr;
     CTaskbarNotifier* m_notifier = nullptr; // a child window: wx deletes it

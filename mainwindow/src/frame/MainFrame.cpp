@@ -12,6 +12,7 @@
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MenuBuilder.h"
+#include "mainwindow/Messages.h"
 #include "mainwindow/ResourceImages.h"
 #include "mainwindow/StartupRules.h"
 #include "mainwindow/TaskbarNotifier.h"
@@ -136,12 +137,7 @@ bool CMainFrame::OnCreate()
     if (!m_subscriptionLists.empty())
     {
         // Labels go to the combo only: the list vector keeps database names.
-        std::vector<uString> labels = CollectLists(kCollectLabels);
-        m_listCombo->Clear();
-        for (const uString& label : labels)
-            m_listCombo->Append(wxString::FromUTF8(label.c_str()));
-        if (!labels.empty())
-            m_listCombo->SetSelection(0);
+        m_searchToolBar->FillListCombo(CollectLists(kCollectLabels));
     }
     LayoutBars();
     SetUpNotifier();
@@ -232,29 +228,16 @@ void CMainFrame::CreateToolBars()
 
     // The search bar: the separators at positions 1 and 3 hold the phrase
     // combo and the list combo.
-    m_searchToolBar = new wxToolBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                    wxTB_FLAT | wxTB_HORIZONTAL | wxTB_NODIVIDER);
-    m_searchToolBar->SetToolBitmapSize(wxSize(kImageSize, kImageSize));
-    m_searchCombo = new wxComboBox(m_searchToolBar, resources::id::kSearchCombo, wxEmptyString,
-                                   wxDefaultPosition, wxSize(150, -1), 0, nullptr, wxCB_DROPDOWN);
-    m_listCombo = new wxComboBox(m_searchToolBar, resources::id::kListCombo, wxEmptyString, wxDefaultPosition,
-                                 wxSize(100, -1), 0, nullptr, wxCB_DROPDOWN | wxCB_READONLY);
-    int position = 0;
-    for (const resources::ToolButton& button : resources::FindToolBar(resources::id::kSearchToolBar))
-    {
-        if (button.command == 0)
-        {
-            m_searchToolBar->AddControl(position == 1 ? m_searchCombo : m_listCombo);
-        }
-        else
-        {
-            wxBitmapBundle image = wxArtProvider::GetBitmapBundle(FromUtf8(button.art), wxART_TOOLBAR,
-                                                                  wxSize(kImageSize, kImageSize));
-            m_searchToolBar->AddTool(ui::MenuCommandId(button.command), FromUtf8(button.tip), image,
-                                     FromUtf8(button.tip));
-        }
-        ++position;
-    }
+    m_searchToolBar = new CMainToolBar(this);
+    m_searchToolBar->LoadToolBar(resources::id::kSearchToolBar);
+    m_searchToolBar->CreateSearchCombo(1, resources::id::kSearchCombo, 150, 100);
+    m_searchToolBar->CreateListCombo(3, resources::id::kListCombo, 100, 100);
+    m_searchCombo = m_searchToolBar->GetSearchCombo();
+    m_listCombo = m_searchToolBar->GetListCombo();
+    m_searchToolBar->SetSearchHandler(
+        [this](const CFeedSearchCriteria& request)
+        { SendMessage(WM_APP_SEARCH, 0, reinterpret_cast<std::intptr_t>(&request)); });
+    m_searchToolBar->SetListSource([this] { return CollectLists(kCollectLabels); });
     m_searchToolBar->Realize();
 }
 

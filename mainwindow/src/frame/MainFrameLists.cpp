@@ -140,6 +140,7 @@ long CMainFrame::OnNewList(const CFrameMessage& message)
     uString name = CreateList(ParamToItem(message.lParam));
     if (!name.isEmpty())
         m_subscriptionLists.push_back(name);
+    RefillListCombo();
     return 0;
 }
 
@@ -150,6 +151,7 @@ void CMainFrame::OnFileNewList()
         target = m_treeView->GetFirstTopLevelItem();
     if (target.IsOk())
         CreateList(target);
+    RefillListCombo();
 }
 
 long CMainFrame::OnRemoveList(const CFrameMessage& message)
@@ -169,6 +171,7 @@ long CMainFrame::OnRemoveList(const CFrameMessage& message)
     std::erase(m_subscriptionLists, record->text);
     m_treeView->FreeTreeItemData(list);
     m_treeView->DeleteItemQuietly(list);
+    RefillListCombo();
     return 0;
 }
 

@@ -44,6 +44,10 @@ const CMainFrame::MessageEntry CMainFrame::kMessageMap[] = {
     {WM_APP_OPENRSSFILE, &CMainFrame::OnOpenRssFile},
     {WM_APP_SUBSCRIBEURL, &CMainFrame::OnSubscribeUrl},
     {WM_APP_VIEWSOURCE, &CMainFrame::OnViewSource},
+    {WM_APP_SEARCH, &CMainFrame::OnSearchMessage},
+    {WM_APP_NEWWATCH, &CMainFrame::OnNewWatch},
+    {WM_APP_REFRESHWATCH, &CMainFrame::OnRefreshWatch},
+    {WM_APP_COMPACTLIST, &CMainFrame::OnCompactList},
 };
 
 // The commands the frame answers, with their enabling rule. Commands of the
@@ -65,6 +69,24 @@ const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
     {resources::cmd::kSave, &CMainFrame::OnFileSave, nullptr},
     {resources::cmd::kBrowseDirectory, &CMainFrame::OnBrowseDirectory, nullptr},
     {resources::cmd::kLookForFeeds, &CMainFrame::OnLookForFeeds, nullptr},
+    {resources::cmd::kFindDialog, &CMainFrame::OnFind, nullptr},
+    {resources::cmd::kFind, &CMainFrame::OnFindInBar, &CMainFrame::HasSearchText},
+    {resources::cmd::kCut, &CMainFrame::OnEditCut, &CMainFrame::CanEditCut},
+    {resources::cmd::kCopy, &CMainFrame::OnEditCopy, &CMainFrame::CanEditCopy},
+    {resources::cmd::kPaste, &CMainFrame::OnEditPaste, &CMainFrame::CanEditPaste},
+    {resources::cmd::kPrint, &CMainFrame::OnFilePrint, nullptr},
+    {resources::cmd::kPrintDirect, &CMainFrame::OnFilePrint, nullptr},
+    {resources::cmd::kFaq, &CMainFrame::OnHelpFaq, nullptr},
+    {resources::cmd::kBrowseCentral, &CMainFrame::OnBrowseCentral, &CMainFrame::HasCentralPage},
+    {resources::cmd::kViewToolbar, &CMainFrame::OnViewToolbar, nullptr},
+    {resources::cmd::kViewStatusBar, &CMainFrame::OnViewStatusBar, nullptr},
+    {resources::cmd::kBrowserBar, &CMainFrame::OnViewBrowserBar, nullptr},
+    {resources::cmd::kFocusTree, &CMainFrame::OnFocusTree, nullptr},
+    {resources::cmd::kFocusList, &CMainFrame::OnFocusList, nullptr},
+    {resources::cmd::kFocusAddress, &CMainFrame::OnFocusAddress, nullptr},
+    {resources::cmd::kFocusBrowser, &CMainFrame::OnFocusBrowser, nullptr},
+    {resources::cmd::kNextPane, &CMainFrame::OnNextPane, nullptr},
+    {resources::cmd::kPreviousPane, &CMainFrame::OnPreviousPane, nullptr},
 };
 
 long CMainFrame::WindowProc(const CFrameMessage& message)
@@ -158,6 +180,9 @@ void CMainFrame::OnUpdateCommand(wxUpdateUIEvent& event)
     }
     const CommandEntry* entry = FindCommand(command);
     event.Enable(entry != nullptr && (entry->enabled == nullptr || (this->*entry->enabled)()));
+    bool checked = false;
+    if (GetCommandCheck(command, checked))
+        event.Check(checked);
 }
 
 void CMainFrame::OnAppAbout()

@@ -204,6 +204,7 @@ void CMainFrame::ShowTreeSelection()
     }
     else if (record != nullptr && record->value == kWatch && !record->text.isEmpty())
     {
+        RefreshWatch(item);
         title += " News Watch - ";
         title += StripUnreadCount(m_treeView->GetLabel(item));
         title += " - ";
@@ -265,5 +266,9 @@ void CMainFrame::ShowTreeItemPage()
             ui::ShowPrompt(this, kDatabaseMissingString, wxOK | wxICON_INFORMATION);
             m_treeView->SetImages(item, kImageWarning, kImageWarning);
         }
+    }
+    else if (record->value == kWatch)
+    {
+        RefreshWatch(item);
     }
 }

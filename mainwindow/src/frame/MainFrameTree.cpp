@@ -87,6 +87,8 @@ long CMainFrame::OnFeedUpdated(const CFrameMessage& message)
     if (message.text == nullptr)
         return 0;
     RefreshListLabels(FindTreeItem(*message.text, m_treeView->GetFirstTopLevelItem(), kFindByValue, kList));
+    // The list may hold new matches of the watches.
+    UpdateWatchCounts(m_treeView->GetFirstTopLevelItem());
     return 0;
 }
 
@@ -127,6 +129,8 @@ long CMainFrame::OnTreeLabelEdited(const CFrameMessage&)
         return 0;
     wxTreeItemId feed = m_treeView->GetRememberedItem();
     const CNamedValue* record = m_treeView->GetRecord(feed);
+    if (record != nullptr && record->value == kList)
+        RefillListCombo(); // the search bar names lists by label
     if (record == nullptr || record->value != kFeed)
         return 0;
     uString database;

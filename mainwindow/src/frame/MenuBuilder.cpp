@@ -35,6 +35,12 @@ wxString FromUtf8(std::string_view text)
     return wxString::FromUTF8(text.data(), text.size());
 }
 
+// The entries that show whether something is shown: the bars.
+bool IsCheckCommand(int command)
+{
+    return command == 59392 || command == 59393 || command == 252;
+}
+
 // The key a bare Delete press would send; it belongs to the panes' own key handling.
 bool IsBareDelete(std::string_view keys)
 {
@@ -64,7 +70,8 @@ size_t AppendMenuItems(wxMenu& menu, std::span<const resources::MenuItem> items,
         switch (item.kind)
         {
         case MenuItemKind::Command:
-            menu.Append(MenuCommandId(item.id), MenuLabel(item, accelerators));
+            menu.Append(MenuCommandId(item.id), MenuLabel(item, accelerators), wxString(),
+                        IsCheckCommand(item.id) ? wxITEM_CHECK : wxITEM_NORMAL);
             break;
         case MenuItemKind::Separator:
             menu.AppendSeparator();
