@@ -22,7 +22,7 @@ class ForwardMailFrame : public SubscriptionFrameTest
 {
 protected:
     // The frame showing the first item of a feed served here, and mail settings for `server`.
-    void ShowItem(const std::string& server)
+    void ShowItem(const std::string& server, const char* sender = "zoe@example.test")
     {
         const std::string base = m_site.server.url("/");
         CMainFrame& frame = Start();
@@ -40,7 +40,7 @@ protected:
         ASSERT_FALSE(guitest::WaitForPage(*frame.GetBrowser(), m_title).empty());
 
         CPreference::PersonalSection personal;
-        personal.strEmailAdress = "zoe@example.test";
+        personal.strEmailAdress = sender;
         personal.strEmailName = "Zoë Ünal";
         personal.strServerSMTP = server.c_str();
         CPreference::GetInstance()->SetPersonalSection(personal);
@@ -168,4 +168,37 @@ TEST_F(ForwardMailFrame, AnInvalidRecipientIsRefusedAndNotRemembered)
     EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3055}));
     EXPECT_TRUE(m_frame->GetBrowserFrame()->LastRecipient().isEmpty());
     EXPECT_EQ(server.connections(), 0);
+}
+
+TEST_F(ForwardMailFrame, WithoutASenderThePreferencesAreAskedForAndNothingIsSent)
+{
+    ScriptedSmtpServer server(ScriptedSmtpServer::Accepting());
+    // A sender that would add a line to the headers counts as none.
+    ShowItem(server.address(), "zoe@example.test\r\nBcc: x@y.test");
+    std::vector<std::uint32_t> messages;
+    m_frame->SetMessageObserver([&](const CFrameMessage& message) { messages.push_back(message.message); });
+    bool dialogShown = false;
+    guitest::WhenDialogShown<CForwardMailDlg>(
+        [&](CForwardMailDlg& dialog)
+        {
+            dialogShown = true;
+            guitest::Press(dialog, wxID_CANCEL);
+        });
+    SendEmail();
+    m_frame->SetMessageObserver(nullptr);
+    EXPECT_EQ(messages, (std::vector<std::uint32_t>{WM_APP_SHOWPREFERENCES}));
+    EXPECT_FALSE(dialogShown);
+    EXPECT_TRUE(m_prompt->Ids().empty());
+    EXPECT_EQ(server.connections(), 0);
+}
+
+TEST_F(ForwardMailFrame, ARefusedRecipientIsReportedAsAFailure)
+{
+    ScriptedSmtpServer server(ScriptedSmtpServer::RefusingRecipients());
+    ShowItem(server.address());
+    guitest::WhenDialogShown<CForwardMailDlg>([](CForwardMailDlg& dialog) { Confirm(dialog, "ann@example.test"); });
+    SendEmail();
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3057}));
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_TRUE(server.messages().empty());
 }

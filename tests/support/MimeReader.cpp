@@ -106,21 +106,14 @@ std::string DecodeEncodedWords(const std::string& value)
             std::size_t charsetEnd = value.find('?', at + 2);
             std::size_t encodingEnd = value.find('?', charsetEnd + 1);
             std::size_t end = value.find("?=", encodingEnd + 1);
-            if (charsetEnd != std::string::npos && encodingEnd == charsetEnd + 2 && end != std::string::npos)
+            if (charsetEnd != std::string::npos && encodingEnd == charsetEnd + 2 &&
+                end != std::string::npos && std::toupper(value[charsetEnd + 1]) == 'B')
             {
                 std::string text = value.substr(encodingEnd + 1, end - encodingEnd - 1);
-                char encoding = static_cast<char>(std::toupper(value[charsetEnd + 1]));
                 if (!afterWord)
                     out += blanks;
                 blanks.clear();
-                if (encoding == 'B')
-                    out += FromBase64(text);
-                else
-                {
-                    for (char& c : text)
-                        c = c == '_' ? ' ' : c;
-                    out += DecodeQuotedPrintable(text);
-                }
+                out += FromBase64(text);
                 afterWord = true;
                 at = end + 2;
                 continue;

@@ -23,7 +23,7 @@ struct MimePart
 MimePart ReadMimePart(const std::string& raw);
 // The parts of a multipart body, by the boundary parameter of its Content-Type.
 std::vector<MimePart> ReadMimeParts(const MimePart& message);
-// "=?UTF-8?B?...?=" and "=?UTF-8?Q?...?=" words decoded; blanks between two words dropped.
+// "=?UTF-8?B?...?=" words decoded; blanks between two words dropped.
 std::string DecodeEncodedWords(const std::string& value);
 std::string DecodeQuotedPrintable(const std::string& text);
 
