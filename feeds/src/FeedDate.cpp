@@ -110,13 +110,15 @@ uString CFeedStore::NormalizeDate(uString text)
         const int length = token.getLength();
         if (StartsWithAny(token, kWeekdays, 7))
             continue;
+        // A zone offset, also written "+01:00", which must not replace the time.
+        const bool sign = token.getAt(0) == '+' || token.getAt(0) == '-';
+        if (sign && (length == 5 || (length == 6 && token.getAt(3) == ':')))
+            continue;
         if (token.findChar(':', 1) > 0)
         {
             time = token;
             continue;
         }
-        if ((token.getAt(0) == '+' || token.getAt(0) == '-') && length == 5)
-            continue;
         if (StartsWithAny(token, kZones, 6))
             continue;
         if (parts == 3)
@@ -145,10 +147,10 @@ uString CFeedStore::NormalizeDate(uString text)
         }
     }
 
-    // A date that is not plainly readable is stored empty rather than as a
-    // text that sorts as a wrong date ("2003-00-10").
+    // A date that is not plainly readable keeps its text rather than becoming
+    // one that sorts as a wrong date ("2003-00-10").
     if (parts != 3 || year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
-        return uString();
+        return upper;
     uString result;
     result.format("%04d-%02d-%02d %s", year, month, day, time.c_str());
     return result;

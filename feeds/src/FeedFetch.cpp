@@ -9,8 +9,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 namespace
 {
@@ -96,6 +98,7 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
 {
     Reset();
     documentPartial = false;
+    documentAddress = url;
     if (url.startsWith("file://"))
         return LoadFeedFile(uFile(url.c_str() + 7), showMessages);
 
@@ -105,7 +108,8 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     {
         if (timeout == 0)
             timeout = CPreference::GetInstance()->GetGeneralSection().nDefaultTimeout;
-        fetched = FetchUrlToFile(url, target, timeout, nullptr, login, showMessages, nullptr, abortFlag);
+        fetched =
+            FetchUrlToFile(url, target, timeout, nullptr, login, showMessages, &documentAddress, abortFlag);
     }
     bool result = false;
     if (!fetched)
@@ -116,7 +120,11 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
             CMessageBox::Display(errorText);
     }
     else
+    {
+        if (documentAddress.isEmpty())
+            documentAddress = url;
         result = LoadFeedFile(target, showMessages);
+    }
     if (!target.getPath().isEmpty() && target.exists())
         target.remove();
     return result;
@@ -127,37 +135,45 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     documentPartial = false;
     if (!file.exists())
         return false;
-    uXmlDocument document;
+    const char* path = file.getPath().c_str();
     // Namespaces and schema processing on, then schema off, then namespaces
-    // off too; entity-reference nodes on in all three.
+    // off too; entity-reference nodes on in all three. Only a whole document
+    // ends the chain early: a damaged one gets its repairs first, and the
+    // first tree with a root is taken only when they fail too.
     const bool attempts[3][2] = {{true, true}, {true, false}, {false, false}};
-    bool loaded = false;
+    auto document = std::make_unique<uXmlDocument>();
+    std::unique_ptr<uXmlDocument> partial;
+    bool whole = false;
     for (const auto& flags : attempts)
     {
-        if (document.load(file.getPath().c_str(), flags[0], flags[1], false, true) &&
-            document.getDocumentElement())
-        {
-            loaded = true;
+        if (!document->load(path, flags[0], flags[1], false, true) || !document->getDocumentElement())
+            continue;
+        whole = !document->isPartial();
+        if (whole)
             break;
-        }
+        if (!partial)
+            partial = std::exchange(document, std::make_unique<uXmlDocument>());
     }
+    if (!whole && !document->loadRepaired(path) && partial)
+        document = std::move(partial);
+    bool loaded = document->getDocumentElement() != nullptr;
     if (!loaded)
     {
-        uFile source(file.getPath().c_str(), uFile::kModeRead);
+        uFile source(path, uFile::kModeRead);
         uString text;
         if (source.open() && source.readAll(text))
         {
             RemoveDocumentTypes(text);
             loaded =
-                document.loadXml(text.c_str(), true, true, false, false) && document.getDocumentElement();
+                document->loadXml(text.c_str(), true, true, false, false) && document->getDocumentElement();
         }
         source.close();
     }
     bool parsed = false;
     if (loaded)
     {
-        documentPartial = document.isPartial();
-        parsed = ParseFeedDocument(new uXmlNode(document.getDocumentElement()));
+        documentPartial = document->isPartial();
+        parsed = ParseFeedDocument(new uXmlNode(document->getDocumentElement()));
     }
     if (!parsed)
     {

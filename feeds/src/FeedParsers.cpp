@@ -1,6 +1,9 @@
+#include "FeedXhtml.h"
+#include "PageUrl.h"
 #include "feeds/FeedStore.h"
 #include "foundation/uXml.h"
 
+#include <vector>
 #include <xercesc/util/XMLString.hpp>
 
 // The RSS, RDF and Atom readers. Element names are compared as written in the
@@ -90,6 +93,41 @@ template <typename Visit> void WalkTree(const DOMNode* root, int32_t& depth, Vis
     --depth;
 }
 
+// A link as stored: a relative one is made absolute against the xml:base in
+// force at the element (each one resolved against the one around it), and
+// the document's address under them all. An absolute link is kept as written.
+uString AbsoluteLink(const uString& link, const DOMNode* element, const uString& address)
+{
+    if (link.isEmpty() || pageurl::HasScheme(link))
+        return link;
+    std::vector<const XMLCh*> bases;
+    for (const DOMNode* node = element; node && IsElement(node); node = node->getParentNode())
+    {
+        const XMLCh* base = static_cast<const DOMElement*>(node)->getAttribute(u"xml:base");
+        if (base && *base)
+            bases.push_back(base);
+    }
+    uString base(address);
+    for (auto outer = bases.rbegin(); outer != bases.rend(); ++outer)
+        base = pageurl::ResolveReference(base, uString(*outer));
+    return pageurl::ResolveReference(base, link);
+}
+
+uString LinkOf(const DOMNode* node, const uString& address)
+{
+    return AbsoluteLink(TextOf(node), node, address);
+}
+
+// An Atom text construct: the markup of type "xhtml" as XHTML, anything else
+// as its text.
+uString TextConstructOf(const DOMNode* node)
+{
+    const XMLCh* type = static_cast<const DOMElement*>(node)->getAttribute(u"type");
+    if (xercesc::XMLString::equals(type, u"xhtml"))
+        return InnerXhtml(node);
+    return TextOf(node);
+}
+
 void SetFirst(uString& field, const DOMNode* node)
 {
     if (field.isEmpty())
@@ -98,27 +136,28 @@ void SetFirst(uString& field, const DOMNode* node)
 
 // The enclosure of an RSS item or an Atom entry; a missing type is guessed
 // from the address.
-void ReadEnclosure(CItemRecord& item, const DOMNode* node, const char16_t* linkAttribute)
+void ReadEnclosure(CItemRecord& item, const DOMNode* node, const char16_t* linkAttribute,
+                   const uString& address)
 {
-    item.enclosureLink = AttributeOf(node, linkAttribute);
+    item.enclosureLink = AbsoluteLink(AttributeOf(node, linkAttribute), node, address);
     item.enclosureLength = AttributeOf(node, u"length");
     item.enclosureType = AttributeOf(node, u"type");
     if (item.enclosureType.isEmpty())
         item.enclosureType = GuessMediaType(item.enclosureLink);
 }
 
-CItemRecord ReadRssItem(const DOMNode* element)
+CItemRecord ReadRssItem(const DOMNode* element, const uString& address)
 {
     CItemRecord item;
     ForEachChildElement(element,
-                        [&item](const DOMNode* node)
+                        [&item, &address](const DOMNode* node)
                         {
                             if (NameIs(node, u"title"))
                                 item.title = TextOf(node);
                             else if (NameIs(node, u"description"))
                                 item.description = TextOf(node);
                             else if (NameIs(node, u"link"))
-                                item.link = TextOf(node);
+                                item.link = LinkOf(node, address);
                             else if (NameIs(node, u"author"))
                                 item.author = TextOf(node);
                             else if (NameIs(node, u"category"))
@@ -130,7 +169,7 @@ CItemRecord ReadRssItem(const DOMNode* element)
                             else if (NameIs(node, u"guid"))
                                 item.guid = TextOf(node);
                             else if (NameIs(node, u"enclosure"))
-                                ReadEnclosure(item, node, u"url");
+                                ReadEnclosure(item, node, u"url", address);
                         });
     if (item.link.isEmpty())
         item.link = item.enclosureLink.isEmpty() ? item.guid : item.enclosureLink;
@@ -139,16 +178,16 @@ CItemRecord ReadRssItem(const DOMNode* element)
     return item;
 }
 
-CItemRecord ReadRdfItem(const DOMNode* element)
+CItemRecord ReadRdfItem(const DOMNode* element, const uString& address)
 {
     CItemRecord item;
     ForEachChildElement(element,
-                        [&item](const DOMNode* node)
+                        [&item, &address](const DOMNode* node)
                         {
                             if (NameIs(node, u"title"))
                                 item.title = TextOf(node);
                             else if (NameIs(node, u"link"))
-                                item.link = TextOf(node);
+                                item.link = LinkOf(node, address);
                             else if (NameIs(node, u"dc:description") || NameIs(node, u"description"))
                                 item.description = TextOf(node);
                             else if (NameIs(node, u"dc:creator"))
@@ -159,16 +198,18 @@ CItemRecord ReadRdfItem(const DOMNode* element)
     return item;
 }
 
-CItemRecord ReadAtomEntry(const DOMNode* element)
+CItemRecord ReadAtomEntry(const DOMNode* element, const uString& address)
 {
     CItemRecord item;
+    uString published;
+    uString updated;
     ForEachChildElement(element,
-                        [&item](const DOMNode* node)
+                        [&](const DOMNode* node)
                         {
                             if (NameIs(node, u"atom:title") || NameIs(node, u"title"))
                                 item.title = TextOf(node);
                             else if (NameIs(node, u"atom:summary") || NameIs(node, u"summary"))
-                                item.description = TextOf(node);
+                                item.description = TextConstructOf(node);
                             else if (NameIs(node, u"atom:author") || NameIs(node, u"author"))
                                 item.author = TextOf(node);
                             else if (NameIs(node, u"dc:subject") || NameIs(node, u"subject"))
@@ -177,13 +218,17 @@ CItemRecord ReadAtomEntry(const DOMNode* element)
                                 item.category = AttributeOf(node, u"term");
                             else if (NameIs(node, u"atom:modified") || NameIs(node, u"modified"))
                                 item.pubDate = TextOf(node);
+                            else if (NameIs(node, u"atom:published") || NameIs(node, u"published"))
+                                published = TextOf(node);
+                            else if (NameIs(node, u"atom:updated") || NameIs(node, u"updated"))
+                                updated = TextOf(node);
                             else if (NameIs(node, u"atom:content") || NameIs(node, u"content"))
-                                item.content = TextOf(node);
+                                item.content = TextConstructOf(node);
                             else if (NameIs(node, u"atom:link") || NameIs(node, u"link"))
                             {
                                 const uString rel = AttributeOf(node, u"rel");
                                 if (rel.equalsNoCase("enclosure"))
-                                    ReadEnclosure(item, node, u"href");
+                                    ReadEnclosure(item, node, u"href", address);
                                 // A link without rel is the alternate one (RFC 4287): many feeds
                                 // leave it out, and an entry without a link would not be stored.
                                 else if ((rel.isEmpty() || rel.equalsNoCase("alternate")) &&
@@ -192,9 +237,15 @@ CItemRecord ReadAtomEntry(const DOMNode* element)
                                     item.link = TextOf(node);
                                     if (item.link.isEmpty())
                                         item.link = AttributeOf(node, u"href");
+                                    item.link = AbsoluteLink(item.link, node, address);
                                 }
                             }
                         });
+    // Atom 1.0 dates the entry with these; Atom 0.3 with "modified".
+    if (!published.isEmpty())
+        item.pubDate = published;
+    else if (!updated.isEmpty())
+        item.pubDate = updated;
     // Feeds that give only the full content would otherwise show nothing.
     if (item.description.isEmpty())
         item.description = item.content;
@@ -232,7 +283,7 @@ void VisitRss(CFeedStore& store, const DOMNode* node)
     else if (NameIs(node, u"title"))
         channel.title = TextOf(node);
     else if (NameIs(node, u"link"))
-        channel.link = TextOf(node);
+        channel.link = LinkOf(node, store.documentAddress);
     else if (NameIs(node, u"description"))
         channel.description = TextOf(node);
     else if (NameIs(node, u"language"))
@@ -252,7 +303,7 @@ void VisitRss(CFeedStore& store, const DOMNode* node)
     else if (NameIs(node, u"image"))
         ReadImage(channel, node);
     else if (NameIs(node, u"item"))
-        store.items.push_back(ReadRssItem(node));
+        store.items.push_back(ReadRssItem(node, store.documentAddress));
 }
 
 void VisitRdf(CFeedStore& store, const DOMNode* node)
@@ -269,7 +320,10 @@ void VisitRdf(CFeedStore& store, const DOMNode* node)
     else if (depth == 3 && NameIs(node, u"title"))
         SetFirst(channel.title, node);
     else if (depth == 3 && NameIs(node, u"link"))
-        SetFirst(channel.link, node);
+    {
+        if (channel.link.isEmpty())
+            channel.link = LinkOf(node, store.documentAddress);
+    }
     else if (depth == 3 && NameIs(node, u"description"))
         SetFirst(channel.description, node);
     else if (NameIs(node, u"language"))
@@ -287,7 +341,7 @@ void VisitRdf(CFeedStore& store, const DOMNode* node)
     else if (depth == 2 && NameIs(node, u"image"))
         ReadImage(channel, node);
     else if (NameIs(node, u"item"))
-        store.items.push_back(ReadRdfItem(node));
+        store.items.push_back(ReadRdfItem(node, store.documentAddress));
 }
 
 void VisitAtom(CFeedStore& store, const DOMNode* node)
@@ -313,6 +367,7 @@ void VisitAtom(CFeedStore& store, const DOMNode* node)
             channel.link = TextOf(node);
         if (channel.link.isEmpty())
             channel.link = AttributeOf(node, u"href");
+        channel.link = AbsoluteLink(channel.link, node, store.documentAddress);
     }
     else if (NameIs(node, u"tagline") || NameIs(node, u"summary"))
         channel.description = TextOf(node);
@@ -331,7 +386,7 @@ void VisitAtom(CFeedStore& store, const DOMNode* node)
     else if (NameIs(node, u"icon"))
         channel.iconLink = TextOf(node);
     else if (NameIs(node, u"entry"))
-        store.items.push_back(ReadAtomEntry(node));
+        store.items.push_back(ReadAtomEntry(node, store.documentAddress));
 }
 
 template <typename Visit> void WalkChannel(CFeedStore& store, const uXmlNode& node, Visit visit)
@@ -389,19 +444,19 @@ void CFeedStore::ParseAtomChannel(const uXmlNode& node)
 void CFeedStore::ParseRssItem(const uXmlNode& item)
 {
     if (const DOMNode* node = uXmlNode::getDomNode(&item))
-        items.push_back(ReadRssItem(node));
+        items.push_back(ReadRssItem(node, documentAddress));
 }
 
 void CFeedStore::ParseRdfItem(const uXmlNode& item)
 {
     if (const DOMNode* node = uXmlNode::getDomNode(&item))
-        items.push_back(ReadRdfItem(node));
+        items.push_back(ReadRdfItem(node, documentAddress));
 }
 
 void CFeedStore::ParseAtomEntry(const uXmlNode& entry)
 {
     if (const DOMNode* node = uXmlNode::getDomNode(&entry))
-        items.push_back(ReadAtomEntry(node));
+        items.push_back(ReadAtomEntry(node, documentAddress));
 }
 
 void CFeedStore::ParseImage(const uXmlNode& image)

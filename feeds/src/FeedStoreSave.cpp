@@ -1,5 +1,6 @@
-#include "feeds/LibraryFiles.h"
+#include "feeds/DownloadQueue.h"
 #include "feeds/FeedStore.h"
+#include "feeds/LibraryFiles.h"
 #include "feeds/MessageBox.h"
 #include "feeds/PageSave.h"
 #include "feeds/Preference.h"
@@ -7,7 +8,9 @@
 
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 // Storing a parsed channel: the channel row, its new items with their
 // enclosures and offline pages, the channel image and the site's icon.
@@ -97,6 +100,37 @@ void FetchIcon(const uString& iconLink, uFile& file)
         file.remove();
 }
 
+// Holds the transfer requests of one batch, so that they reach the real
+// queue in the feed's order (newest first) although its items are stored
+// last to first. Everything else goes straight through.
+class CBatchQueue : public CDownloadQueue
+{
+public:
+    explicit CBatchQueue(CDownloadQueue& target) : m_target(target) {}
+
+    bool AddItem(const CTransferRequest& request) override
+    {
+        m_held.push_back(request);
+        return true;
+    }
+    bool RemoveItem(const CTransferRequest& request) override { return m_target.RemoveItem(request); }
+    void RemoveByPath(const uFile& path) override { m_target.RemoveByPath(path); }
+    bool IsBusy() const override { return m_target.IsBusy(); }
+    bool HasTorrentEngine() const override { return m_target.HasTorrentEngine(); }
+    bool RemoveTorrent(const uFile& torrentFile) override { return m_target.RemoveTorrent(torrentFile); }
+
+    void Flush()
+    {
+        for (auto request = m_held.rbegin(); request != m_held.rend(); ++request)
+            m_target.AddItem(*request);
+        m_held.clear();
+    }
+
+private:
+    CDownloadQueue& m_target;
+    std::vector<CTransferRequest> m_held;
+};
+
 } // namespace
 
 void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool subscribe, bool autoArchive,
@@ -163,8 +197,15 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
         (attributes & 3) != 0 || CPreference::GetInstance()->GetDownloadSection().bAutoDownload;
 
     // By reference: the purge that follows keeps the links as changed here.
-    for (CItemRecord& item : items)
+    // Last to first, so the document's first item, which feeds put newest,
+    // gets the highest id and leads the list as later batches do.
+    CDownloadQueue* const realQueue = downloadManager;
+    std::optional<CBatchQueue> batch;
+    if (realQueue)
+        downloadManager = &batch.emplace(*realQueue);
+    for (auto next = items.rbegin(); next != items.rend(); ++next)
     {
+        CItemRecord& item = *next;
         if (!item.enclosureLink.isEmpty())
         {
             // A link the feed reuses for several episodes: a later episode is
@@ -198,7 +239,7 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
                 SqlHexLiteral(item.subject).c_str(), SqlHexLiteral(item.content).c_str(), attributes & 1);
             if (dataObject.execute(sql.c_str()))
             {
-                newTitles.push_back(item.title);
+                newTitles.push_front(item.title); // in document order
             }
             else if (!dataObject.isDuplicateKey())
             {
@@ -213,6 +254,9 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
         if (attributes & 1)
             SaveItemPage(listName, item.link, channel.title);
     }
+    downloadManager = realQueue;
+    if (batch)
+        batch->Flush();
 }
 
 void CFeedStore::SaveChannelImages()

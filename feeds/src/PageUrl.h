@@ -34,6 +34,15 @@ uString ResolveLink(const PageBase& base, const uString& link);
 // query, and anything else goes after the directory.
 uString ResolveAction(const PageBase& base, const uString& action);
 
+// The reference made absolute against the base as RFC 3986 (section 5.2)
+// does, dot segments removed. A reference with a scheme, an empty one, and
+// any reference when the base has no scheme come back as written.
+uString ResolveReference(const uString& base, const uString& reference);
+
+// The text starts with a scheme and ":" ("http:", "mailto:"), white space
+// before it ignored.
+bool HasScheme(const uString& text);
+
 // Scheme, host (both case ignored) and port (the scheme's default when none
 // is written) are equal. A text without "://" belongs to no site.
 bool SameOrigin(const uString& a, const uString& b);

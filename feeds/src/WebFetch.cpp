@@ -160,6 +160,11 @@ bool FetchUrlToFile(const uString& url, const uFile& target, int timeout, uStrin
     {
         uString body;
         fetched = SubmitLoginForm(transfer, body, prompt);
+        // An error page is no download, with login as without: 400 or more fails.
+        const int protocol = transfer.getProtocol();
+        if ((protocol == uCurlTransfer::kHttp || protocol == uCurlTransfer::kHttps) &&
+            transfer.getResponseCode() >= 400)
+            fetched = false;
         // A failed write does not change the result: the fetch itself worked.
         if (fetched && !body.isEmpty())
             file.replaceContents(body.c_str(), static_cast<uint64_t>(body.getLength()));

@@ -192,13 +192,15 @@ TEST(FeedParsersTest, NormalizeDateReadsCommonFormsAndRefusesTheRest)
                  {"Sunday, 10-Jun-2003 04:00:00 GMT", "2003-06-10 04:00:00"},
                  {"10 Sept 2003 CEST", "2003-09-10 "},
                  {"July 4, 1999 12:00", "1999-07-04 12:00"},
-                 {"2003-06-10T04:00:00Z", ""}, // only two parts: the third token is taken as the time
-                 {"10 Jun 99", ""},            // a two-digit year: no part is a year
-                 {"2003-00-10", ""},
-                 {"32 Jun 2003", ""},
-                 {"Mon Mon Mon Mon 10 Jun 2003", ""}, // the seventh token is not looked at
-                 {"tomorrow", ""},
-                 {"99999999999999999999 Jun 10", ""}};
+                 {"Tue, 10 Jun 2003 04:00:00 +01:00", "2003-06-10 04:00:00"}, // the offset keeps the time
+                 // Not readable: the text upper-cased and trimmed, never a wrong date.
+                 {"2003-06-10T04:00:00Z", "2003-06-10T04:00:00Z"}, // the third token is taken as the time
+                 {"10 Jun 99", "10 JUN 99"},                       // a two-digit year: no part is a year
+                 {"2003-00-10", "2003-00-10"},
+                 {" 32 jun 2003\t", "32 JUN 2003"},
+                 {"Mon Mon Mon Mon 10 Jun 2003", "MON MON MON MON 10 JUN 2003"}, // 7th token not looked at
+                 {"tomorrow", "TOMORROW"},
+                 {"99999999999999999999 Jun 10", "99999999999999999999 JUN 10"}};
     for (const auto& c : cases)
         EXPECT_STREQ(CFeedStore::NormalizeDate(c.text).c_str(), c.expected) << "date: " << c.text;
 }

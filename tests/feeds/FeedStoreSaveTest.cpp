@@ -68,10 +68,10 @@ TEST_F(FeedStoreSaveTest, TextsRoundTripAndHostileNumbersNeverReachTheStatement)
     CFeedStore loaded(folder.Folder());
     loaded.LoadChannel("default.mdb", "http://t.test/feed?x='y'");
     ASSERT_EQ(loaded.items.size(), 4u);
-    for (size_t i = 0; i < 4; ++i) // newest first
-        EXPECT_EQ(S(loaded.items[i].link), std::string("http://t.test/") + titles[3 - i] + "'s");
-    EXPECT_EQ(S(loaded.items[0].title), titles[3]);
-    EXPECT_EQ(S(loaded.items[0].enclosureLink), "http://t.test/a.mp3");
+    for (size_t i = 0; i < 4; ++i) // in the feed's order, its first item newest
+        EXPECT_EQ(S(loaded.items[i].link), std::string("http://t.test/") + titles[i] + "'s");
+    EXPECT_EQ(S(loaded.items[3].title), titles[3]);
+    EXPECT_EQ(S(loaded.items[3].enclosureLink), "http://t.test/a.mp3");
 }
 
 TEST_F(FeedStoreSaveTest, EpisodesSharingALinkAreToldApartAndSurviveThePurge)

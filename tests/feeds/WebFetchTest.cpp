@@ -67,22 +67,32 @@ protected:
 
 } // namespace
 
+// With the login flag as without it: an error page is a failed download.
 TEST_F(WebFetchTest, AFileFetchFailingWithAnHttpErrorLeavesNoFileAndNoHeaders)
 {
     server.serveContent("/feed.xml", "<rss/>", "application/rss+xml");
-    const std::string target = dir.file("feed.xml");
-    uString headers("untouched");
-    ASSERT_TRUE(
-        FetchUrlToFile(U(server.url("/feed.xml")), uFile(target.c_str()), 30, &headers, false, false));
-    EXPECT_EQ(ReadFileBytes(target), "<rss/>");
-    EXPECT_NE(S(headers).find("Content-Type: application/rss+xml"), std::string::npos) << S(headers);
+    server.serve("/broken.xml", TextResponse(500, "<html>Internal error</html>", "text/html"));
+    for (const bool login : {false, true})
+    {
+        SCOPED_TRACE(login ? "login" : "plain");
+        const std::string target = dir.file(login ? "feed-login.xml" : "feed.xml");
+        uString headers("untouched");
+        ASSERT_TRUE(
+            FetchUrlToFile(U(server.url("/feed.xml")), uFile(target.c_str()), 30, &headers, login, false));
+        EXPECT_EQ(ReadFileBytes(target), "<rss/>");
+        EXPECT_NE(S(headers).find("Content-Type: application/rss+xml"), std::string::npos) << S(headers);
 
-    headers = "untouched";
-    const std::string missing = dir.file("missing.xml");
-    EXPECT_FALSE(
-        FetchUrlToFile(U(server.url("/missing.xml")), uFile(missing.c_str()), 30, &headers, false, false));
-    EXPECT_FALSE(FileExists(missing)) << "a 404 must not leave the error page or an empty file";
-    EXPECT_EQ(S(headers), "untouched");
+        for (const char* path : {"/missing.xml", "/broken.xml"})
+        {
+            headers = "untouched";
+            const std::string failed = dir.file(std::string(login ? "login-" : "plain-") + (path + 1));
+            EXPECT_FALSE(
+                FetchUrlToFile(U(server.url(path)), uFile(failed.c_str()), 30, &headers, login, false))
+                << path;
+            EXPECT_FALSE(FileExists(failed)) << path << ": the error page must not reach a file";
+            EXPECT_EQ(S(headers), "untouched");
+        }
+    }
     // The string path hands an error page over: a login may depend on reading it.
     EXPECT_NE(Fetch(server.url("/missing.xml"), false), "<failed>");
 }

@@ -173,7 +173,7 @@ public:
     // The channel's image fields from the element's direct children.
     void ParseImage(const uXmlNode& image);
     // A feed's date as "YYYY-MM-DD time" (the time may be empty), which sorts
-    // as text; empty when the text is not a readable date.
+    // as text; the text upper-cased and trimmed when it is not a readable date.
     static uString NormalizeDate(uString text);
 
     // ---- storing a parsed channel. Failures set error 4 and the message and
@@ -289,6 +289,10 @@ public:
     // kept, but they cannot tell which stored items the feed dropped, so
     // nothing may be purged on them.
     bool documentPartial = false;
+    // Where the document being parsed came from (after redirects): its
+    // relative links are made absolute against it, or against an xml:base in
+    // force. Set by FetchFeed; empty, only an absolute xml:base resolves them.
+    uString documentAddress;
 
 private:
     // The queue and withdraw steps over the enclosures under a condition.

@@ -18,8 +18,9 @@
 // is true a running call ends soon with a failure.
 
 // The URL into the file at the target's path (the caller's object is not
-// opened). Without login an existing non-empty file is resumed, and an HTTP
-// status of 400 or more fails without the error page reaching the file.
+// opened). Without login an existing non-empty file is resumed. An HTTP
+// status of 400 or more fails without the error page reaching the file, with
+// login or without.
 bool FetchUrlToFile(const uString& url, const uFile& target, int timeout, uString* headers, bool login,
                     bool prompt, uString* effectiveUrl = nullptr,
                     const std::atomic<bool>* abortFlag = nullptr);

@@ -108,6 +108,13 @@ public:
     // The same from a NUL-terminated text in memory.
     bool loadXml(const char* text, bool doNamespaces, bool doSchema, bool fullSchemaChecking,
                  bool createEntityReferenceNodes);
+    // The last resort before a partial tree is taken: the file read again
+    // with white space and byte-order marks before its first byte dropped and
+    // HTML entity names it does not declare written as numeric references,
+    // then parsed with namespaces and, when that still fails, without. True
+    // only for a whole document; otherwise no document. A file with nothing
+    // to repair is not parsed again.
+    bool loadRepaired(const char* path);
     // The last load stopped at a fatal error: the document holds only what
     // was built before it (a truncated body, an undeclared entity).
     bool isPartial() const { return m_partial; }
