@@ -24,12 +24,12 @@ std::string DatedFeed(const std::string& base)
                "</pubDate>" + extra + "</item>\n";
     };
     return "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>Dated news</title><link>" + base +
-           "/</link><description>d</description>\n" + item("Older", "Mon, 02 Jan 2023 08:00:00 GMT", "") +
-           item("Middle", "Tue, 03 Jan 2023 08:00:00 GMT", "") +
+           "/</link><description>d</description>\n" +
            item("Newest", "Thu, 05 Jan 2023 08:00:00 GMT",
                 ("<enclosure url=\"" + base + "/media/newest.mp3\" length=\"5\" type=\"audio/mpeg\"/>")
                     .c_str()) +
-           "</channel></rss>\n";
+           item("Middle", "Tue, 03 Jan 2023 08:00:00 GMT", "") +
+           item("Older", "Mon, 02 Jan 2023 08:00:00 GMT", "") + "</channel></rss>\n";
 }
 
 class MainFrameReading : public SubscriptionFrameTest

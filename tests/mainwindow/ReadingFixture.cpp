@@ -16,23 +16,23 @@ namespace reading
 {
 namespace
 {
-// Three stories, newest first once stored; the middle one has an audio
-// enclosure, the last a title and description that try to inject markup.
+// Three stories, newest first as feeds list them; the middle one has an
+// audio enclosure, the first a title and description that try to inject markup.
 const char* const kFeedTemplate = R"(<?xml version="1.0" encoding="utf-8"?>
 <rss version="2.0"><channel>
 <title>Loopback News</title><link>@/</link><description>Test feed</description>
 <image><url>@/logo.png</url><title>Loopback "News"</title><link>@/</link>
 <width>88</width><height>31</height></image>
-<item><title>Alpha story</title><link>@/alpha</link><author>zed@example.org</author>
-<category>World</category><description>&lt;p&gt;First &lt;b&gt;bold&lt;/b&gt; words&lt;/p&gt;</description>
-<pubDate>Mon, 02 Jan 2023 10:00:00 GMT</pubDate></item>
+<item><title>Charlie &lt;b&gt;##link##&lt;/b&gt;</title><link>@/charlie</link><author>bob@example.org</author>
+<category>Zoo</category><description>&lt;p&gt;Zebra ##enclosure##&lt;/p&gt;&lt;script&gt;document.title='hacked'&lt;/script&gt;</description>
+<pubDate>Wed, 04 Jan 2023 10:00:00 GMT</pubDate></item>
 <item><title>Bravo episode</title><link>@/bravo</link><author>amy@example.org</author>
 <category>Audio</category><description>Listen to this</description>
 <enclosure url="@/media/bravo.mp3" length="1000" type="audio/mpeg"/>
 <pubDate>Tue, 03 Jan 2023 10:00:00 GMT</pubDate></item>
-<item><title>Charlie &lt;b&gt;##link##&lt;/b&gt;</title><link>@/charlie</link><author>bob@example.org</author>
-<category>Zoo</category><description>&lt;p&gt;Zebra ##enclosure##&lt;/p&gt;&lt;script&gt;document.title='hacked'&lt;/script&gt;</description>
-<pubDate>Wed, 04 Jan 2023 10:00:00 GMT</pubDate></item>
+<item><title>Alpha story</title><link>@/alpha</link><author>zed@example.org</author>
+<category>World</category><description>&lt;p&gt;First &lt;b&gt;bold&lt;/b&gt; words&lt;/p&gt;</description>
+<pubDate>Mon, 02 Jan 2023 10:00:00 GMT</pubDate></item>
 </channel></rss>)";
 
 // An 88 by 31 channel logo: orange with a dark band.
