@@ -81,6 +81,7 @@ TEST_F(OpmlFrameTest, ImportPutsTheFeedsIntoTheTreeWithTheirFoldersAndExportWrit
         {
             rows = dialog.GetFeedList()->GetItemCount();
             title = dialog.GetTitle().utf8_str().data();
+            guitest::TakeScreenshot("issue26-import-dialog");
             guitest::Press(dialog, OPMLImport::kSelectAll);
             ChooseList(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), 1);
             guitest::Press(dialog, wxID_OK);
@@ -138,9 +139,9 @@ TEST_F(OpmlFrameTest, ImportPutsTheFeedsIntoTheTreeWithTheirFoldersAndExportWrit
 
     // A file that is no outline changes nothing.
     std::vector<std::string> before = Labels(Find("Podcasts", kFolder));
-    chooser->answer = uString(Write("feed.opml", "<rss><channel/></rss>").c_str());
     guitest::WhenDialogShown<OPMLImport>([](OPMLImport& dialog) { guitest::Press(dialog, wxID_OK); });
-    Command(kImport);
+    m_frame->SendMessage(WM_APP_OPENOPMLFILE, 0,
+                         uString(Write("feed.opml", "<rss><channel/></rss>").c_str()));
     EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3008});
     EXPECT_EQ(Labels(Find("Podcasts", kFolder)), before);
 }

@@ -67,7 +67,6 @@ private:
     void DeleteChildren(const wxTreeItemId& item);
     void UpdateCaption();
     void UpdateButtons();
-    void ShowMenu(const wxPoint& screenPoint);
 
     void OnAdd(wxCommandEvent& event);
     void OnRefresh();
@@ -78,7 +77,7 @@ private:
     void OnActivated(wxTreeEvent& event);
     void OnExpanding(wxTreeEvent& event);
     void OnKeyDown(wxTreeEvent& event);
-    void OnContextMenu(wxContextMenuEvent& event);
+    void OnRightDown(wxMouseEvent& event);
 
     Sender m_sender;
     uString m_directoryFile;

@@ -131,7 +131,7 @@ void CFeedBrowserDlg::Build()
     m_tree->Bind(wxEVT_TREE_ITEM_ACTIVATED, &CFeedBrowserDlg::OnActivated, this);
     m_tree->Bind(wxEVT_TREE_ITEM_EXPANDING, &CFeedBrowserDlg::OnExpanding, this);
     m_tree->Bind(wxEVT_TREE_KEY_DOWN, &CFeedBrowserDlg::OnKeyDown, this);
-    m_tree->Bind(wxEVT_CONTEXT_MENU, &CFeedBrowserDlg::OnContextMenu, this);
+    m_tree->Bind(wxEVT_RIGHT_DOWN, &CFeedBrowserDlg::OnRightDown, this);
     // Only Close keeps the directories: Esc and the close box leave the file alone.
     Bind(wxEVT_CHAR_HOOK,
          [this](wxKeyEvent& event)
@@ -356,22 +356,12 @@ void CFeedBrowserDlg::OnKeyDown(wxTreeEvent& event)
     event.Skip();
 }
 
-void CFeedBrowserDlg::OnContextMenu(wxContextMenuEvent& event)
+void CFeedBrowserDlg::OnRightDown(wxMouseEvent& event)
 {
-    wxPoint point = event.GetPosition();
-    if (point == wxDefaultPosition) // from the keyboard: at the selected item
-    {
-        wxRect rect;
-        if (m_tree->GetSelection().IsOk() && m_tree->GetBoundingRect(m_tree->GetSelection(), rect, true))
-            point = m_tree->ClientToScreen(rect.GetBottomLeft());
-    }
-    ShowMenu(point);
-}
-
-void CFeedBrowserDlg::ShowMenu(const wxPoint& screenPoint)
-{
+    // A click on empty space concerns no item: the caption loses its directory.
+    m_tree->SetFocus();
     int flags = 0;
-    wxTreeItemId hit = m_tree->HitTest(m_tree->ScreenToClient(screenPoint), flags);
+    wxTreeItemId hit = m_tree->HitTest(event.GetPosition(), flags);
     m_current = hit;
     if (hit.IsOk())
         m_tree->SelectItem(hit);
@@ -386,7 +376,7 @@ void CFeedBrowserDlg::ShowMenu(const wxPoint& screenPoint)
     else
         menu.Append(kSubscribeNow, "Subscribe Now");
     menu.Append(kViewSource, "View Source");
-    PopupMenu(&menu, ScreenToClient(screenPoint));
+    PopupMenu(&menu, ScreenToClient(m_tree->ClientToScreen(event.GetPosition())));
 }
 
 void CFeedBrowserDlg::UpdateButtons()
