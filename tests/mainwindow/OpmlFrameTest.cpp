@@ -245,6 +245,26 @@ TEST_F(OpmlFrameTest, AnAddressIsSubscribedByWhatItTurnsOutToBe)
     EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3009, 3023}));
     EXPECT_EQ(rows, 5);
 
+    // A web page: its feeds are offered, each once, with the feed's own title.
+    site.AddFeed("/other.xml", "Other news", 2);
+    site.server.serveContent("/page.html",
+                             "<html><head><title>Page</title></head><body><p>News</p>"
+                             "<a href=\"/other.xml\">feed</a> <a href=\"other.xml\">again</a></body></html>",
+                             "text/html");
+    std::vector<std::string> offered;
+    guitest::WhenDialogShown<OPMLImport>(
+        [&](OPMLImport& dialog)
+        {
+            for (long row = 0; row < dialog.GetFeedList()->GetItemCount(); ++row)
+                offered.push_back(
+                    dialog.GetFeedList()->GetItemText(row, OPMLImport::kTitleColumn).utf8_string());
+            guitest::Press(dialog, OPMLImport::kSelectAll);
+            guitest::Press(dialog, wxID_OK);
+        });
+    subscribe("/page.html");
+    EXPECT_EQ(offered, std::vector<std::string>{"Other news"});
+    EXPECT_EQ(Count("default.mdb", "item", site.Url("/other.xml")), 2);
+
     // View source: the document's text escaped into the pane; a missing one fails.
     EXPECT_EQ(m_frame->SendMessage(WM_APP_VIEWSOURCE, 0, site.Url("/hop")), 0);
     uString source;

@@ -51,7 +51,7 @@ bool Download(const uString& url, const uString& cacheFile)
     uFile file(cacheFile.c_str());
     file.remove();
     wxBusyCursor wait;
-    return FetchUrlToFile(url, file, CFeedBrowserDlg::kDownloadTimeoutSeconds, nullptr, /*login=*/false,
+    return FetchUrlToFile(url, file, CFeedBrowserDlg::kDownloadTimeoutSeconds, nullptr, /*login=*/true,
                           /*prompt=*/true);
 }
 } // namespace

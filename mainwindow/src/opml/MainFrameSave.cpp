@@ -61,7 +61,7 @@ public:
     {
         m_file.remove(); // never resume an earlier document
         wxBusyCursor wait;
-        return FetchUrlToFile(url, m_file, timeout, nullptr, /*login=*/false, /*prompt=*/true);
+        return FetchUrlToFile(url, m_file, timeout, nullptr, /*login=*/true, /*prompt=*/true);
     }
     bool Read(uString& text) const
     {
