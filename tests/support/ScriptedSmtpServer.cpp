@@ -132,41 +132,22 @@ void ScriptedSmtpServer::converse(int fd)
         for (char& c : verb)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         if (verb == "EHLO")
-            Reply(fd, needLogin ? "250-scripted.test\r\n250 AUTH PLAIN LOGIN" : "250 scripted.test");
+            Reply(fd, needLogin ? "250-scripted.test\r\n250 AUTH PLAIN" : "250 scripted.test");
         else if (verb == "HELO" || verb == "RSET" || verb == "NOOP")
             Reply(fd, "250 OK");
-        else if (verb == "AUTH" && line.size() > 11 && line.compare(5, 6, "PLAIN ") == 0)
+        else if (verb == "AUTH" && line.size() >= 10 && line.compare(5, 5, "PLAIN") == 0)
         {
-            std::string plain = Decode(line.substr(11));
-            std::size_t first = plain.find('\0'), second = plain.find('\0', first + 1);
-            checkLogin(plain.substr(first + 1, second - first - 1), plain.substr(second + 1));
-        }
-        else if (verb == "AUTH" && line.compare(5, 5, "PLAIN") == 0)
-        {
-            Reply(fd, "334 ");
-            if (!ReadLine(fd, pending, line, m_stop))
-                return;
-            std::string plain = Decode(line);
-            std::size_t first = plain.find('\0'), second = plain.find('\0', first + 1);
-            checkLogin(plain.substr(first + 1, second - first - 1), plain.substr(second + 1));
-        }
-        else if (verb == "AUTH" && line.compare(5, 5, "LOGIN") == 0)
-        {
-            std::string user, password;
-            if (line.size() > 11)
-                user = Decode(line.substr(11));
-            else
+            // "AUTH PLAIN" with the response on a line of its own or on the same line.
+            std::string response = line.size() > 11 ? line.substr(11) : std::string();
+            if (response.empty())
             {
-                Reply(fd, "334 VXNlcm5hbWU6");
-                if (!ReadLine(fd, pending, line, m_stop))
+                Reply(fd, "334 ");
+                if (!ReadLine(fd, pending, response, m_stop))
                     return;
-                user = Decode(line);
             }
-            Reply(fd, "334 UGFzc3dvcmQ6");
-            if (!ReadLine(fd, pending, line, m_stop))
-                return;
-            password = Decode(line);
-            checkLogin(user, password);
+            std::string plain = Decode(response);
+            std::size_t first = plain.find('\0'), second = plain.find('\0', first + 1);
+            checkLogin(plain.substr(first + 1, second - first - 1), plain.substr(second + 1));
         }
         else if (verb == "MAIL")
             Reply(fd, needLogin && !loggedIn ? "530 5.7.0 Authentication required" : "250 OK");

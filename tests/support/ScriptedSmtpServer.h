@@ -20,7 +20,7 @@ public:
         int greeting = 220; // 0: accept the connection and never answer
         bool refuseRecipient = false;
         std::string user;     // when set, MAIL FROM needs an AUTH with these
-        std::string password; // (PLAIN or LOGIN)
+        std::string password; // (AUTH PLAIN)
     };
     static Script Accepting() { return Script(); }
     static Script Greeting(int code)
