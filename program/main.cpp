@@ -1,4 +1,5 @@
 #include "mainwindow/KestrovaApp.h"
+#include "mainwindow/ToolkitEnvironment.h"
 
 #include <wx/init.h>
 
@@ -6,6 +7,7 @@ wxIMPLEMENT_APP_NO_MAIN(CKestrovaApp);
 
 int main(int argc, char** argv)
 {
+    ui::PrepareToolkitEnvironment();
     int result = wxEntry(argc, argv);
     // Handing the file to the running instance is a success.
     return CKestrovaApp::HandedOver() ? 0 : result;

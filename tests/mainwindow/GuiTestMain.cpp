@@ -1,5 +1,7 @@
 // The window tests need a wx application and a display (Xvfb). Listing the
 // tests, as the build does to register them, needs neither.
+#include "mainwindow/ToolkitEnvironment.h"
+
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -31,6 +33,7 @@ int main(int argc, char** argv)
     if (testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
 
+    ui::PrepareToolkitEnvironment();
     wxSetAssertHandler(FailTestOnAssert);
     wxApp::SetInstance(new TestApp);
     if (!wxEntryStart(argc, argv))

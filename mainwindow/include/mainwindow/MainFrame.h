@@ -348,6 +348,8 @@ private:
     void ShowTreeSelection();
     void ShowTreeItemPage();
     void ShowChannel(const wxTreeItemId& feed, CFeedStore& store, const uString& url);
+    void SelectTreeItemQuietly(const wxTreeItemId& item);
+    void UpdateFrameTitle(const wxTreeItemId& item);
     void OnNewSubscription();
     void OnEditDelete();
     void OnFileNewList();
@@ -424,6 +426,7 @@ private:
 
     uFile m_subscriptionTreeFile;
     bool m_listChannelShown = false; // the item list shows a channel's items
+    bool m_selectingQuietly = false; // the frame moves the tree selection itself
     bool m_firstRefresh = false;
     bool m_hiddenInTray = false;
     wxRect m_normalRect;

@@ -41,6 +41,13 @@ namespace
 constexpr const char* kTitle = "Kestrova";
 constexpr const char* kTrayTip = "Kestrova\nVaviDozoze/RuvIvivod";
 constexpr int kImageSize = 16;
+// The size the window has before the application places it (a window
+// laid out at no size makes GTK complain), and the least at which its panes
+// stay usable.
+const wxSize kInitialFrameSize(800, 600);
+const wxSize kMinimumFrameSize(480, 360);
+constexpr int kMinimumTreeWidth = 100;
+constexpr int kMinimumPaneHeight = 80;
 
 // The window-message layer's transport: queues each message as an event of
 // the frame. Runs on the posting thread.
@@ -71,7 +78,8 @@ CMainFrame::CMainFrame(CProfileStore* profile, Options options)
     Construct();
     // The style of a normal, resizable top-level window. It is not created
     // maximised: the application places and shows it.
-    Create(nullptr, wxID_ANY, kTitle, wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE);
+    Create(nullptr, wxID_ANY, kTitle, wxDefaultPosition, kInitialFrameSize, wxDEFAULT_FRAME_STYLE);
+    SetMinSize(kMinimumFrameSize);
     OnCreate();
 }
 
@@ -149,14 +157,16 @@ bool CMainFrame::OnCreate()
 
 bool CMainFrame::OnCreateClient()
 {
-    m_outerSplitter =
-        new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_3D | wxSP_LIVE_UPDATE);
-    m_outerSplitter->SetMinimumPaneSize(1);
+    // The panes never shrink below a usable size: GTK complains about (and
+    // mis-draws) lists and scroll bars squeezed to a few pixels.
+    m_outerSplitter = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                           wxSP_3D | wxSP_LIVE_UPDATE);
+    m_outerSplitter->SetMinimumPaneSize(kMinimumTreeWidth);
     m_treeView = new CTreeViewEx(m_outerSplitter);
     ConnectTreeView();
     m_innerSplitter = new wxSplitterWindow(m_outerSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                            wxSP_3D | wxSP_LIVE_UPDATE | wxBORDER_SIMPLE);
-    m_innerSplitter->SetMinimumPaneSize(1);
+    m_innerSplitter->SetMinimumPaneSize(kMinimumPaneHeight);
     CreateReadingPanes();
     m_innerSplitter->SplitHorizontally(m_itemListView, m_browserFrame);
     m_outerSplitter->SplitVertically(m_treeView, m_innerSplitter);
@@ -225,6 +235,8 @@ void CMainFrame::CreateToolBars()
 {
     m_mainToolBar = CreateToolBar(resources::id::kMainMenu);
     m_mainToolBar->Realize();
+    // Sized now: GTK warns about a bar allocated before it has a size.
+    m_mainToolBar->SetSize(m_mainToolBar->GetBestSize());
 
     // The search bar: the separators at positions 1 and 3 hold the phrase
     // combo and the list combo.
@@ -239,6 +251,7 @@ void CMainFrame::CreateToolBars()
         { SendMessage(WM_APP_SEARCH, 0, reinterpret_cast<std::intptr_t>(&request)); });
     m_searchToolBar->SetListSource([this] { return CollectLists(kCollectLabels); });
     m_searchToolBar->Realize();
+    m_searchToolBar->SetSize(m_searchToolBar->GetBestSize());
 }
 
 void CMainFrame::LayoutBars()

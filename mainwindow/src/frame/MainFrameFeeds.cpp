@@ -51,15 +51,12 @@ bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& url, c
     if (!feed.IsOk())
         feed = m_treeView->AppendNode(list, kFeed, store.channel.title, url);
     m_treeView->Expand(list);
-    if (outcome == SubscribeOutcome::kAlreadySubscribed)
-        m_treeView->SelectItem(feed);
 
     store.Reset();
     store.LoadChannel(database.isEmpty() ? uString(CConnectionString::kDefaultDatabase) : database, url);
-    FillItemList(store);
-    m_currentChannelItem = feed;
     if (!database.isEmpty())
         RefreshFeedLabel(database, feed);
+    ShowChannel(feed, store, url);
     return true;
 }
 
@@ -129,12 +126,11 @@ long CMainFrame::OnFeedProperties(const CFrameMessage&)
     bool updated = store.errorCode == 0;
     store.Reset();
     store.LoadChannel(database, url);
-    FillItemList(store);
-    m_currentChannelItem = feed;
     if (updated && store.errorCode == 0)
         RefreshFeedLabel(database, feed);
     else
         m_treeView->SetImages(feed, kImageWarning, kImageWarning);
+    ShowChannel(feed, store, url);
     return 0;
 }
 
@@ -168,8 +164,7 @@ long CMainFrame::OnUnsubscribe(const CFrameMessage&)
     }
     CFeedStore store;
     store.LoadChannel(database, shown->text);
-    FillItemList(store);
-    m_currentChannelItem = selected;
+    ShowChannel(selected, store, shown->text);
     return 0;
 }
 

@@ -147,7 +147,8 @@ long CMainFrame::OnOpenItem(const CFrameMessage& message)
 
 long CMainFrame::OnTreeSelChanged(const CFrameMessage&)
 {
-    ShowTreeSelection();
+    if (!m_selectingQuietly)
+        ShowTreeSelection();
     return 0;
 }
 
@@ -157,12 +158,52 @@ long CMainFrame::OnTreeItemPage(const CFrameMessage&)
     return 0;
 }
 
+// Whatever shows a feed's items comes through here, so that the tree's
+// selection, the title bar, the item list and the pane name the same feed.
 void CMainFrame::ShowChannel(const wxTreeItemId& feed, CFeedStore& store, const uString& url)
 {
+    SelectTreeItemQuietly(feed);
     FillItemList(store);
     m_currentChannelItem = feed;
     if (m_reader)
         m_reader->ShowChannelImage(store.channel, url);
+    UpdateFrameTitle(feed);
+}
+
+void CMainFrame::SelectTreeItemQuietly(const wxTreeItemId& item)
+{
+    if (m_treeView == nullptr || !item.IsOk() || m_treeView->GetSelection() == item)
+        return;
+    m_selectingQuietly = true;
+    m_treeView->SelectItem(item);
+    m_treeView->EnsureVisible(item);
+    m_selectingQuietly = false;
+}
+
+void CMainFrame::UpdateFrameTitle(const wxTreeItemId& item)
+{
+    uString title(kProductName);
+    const CNamedValue* record = item.IsOk() ? m_treeView->GetRecord(item) : nullptr;
+    if (record != nullptr && record->value == kFeed && !record->text.isEmpty())
+    {
+        title += " - ";
+        title += StripUnreadCount(m_treeView->GetLabel(item));
+        title += " - ";
+        title += record->text;
+    }
+    else if (record != nullptr && record->value == kWatch && !record->text.isEmpty())
+    {
+        title += " News Watch - ";
+        title += StripUnreadCount(m_treeView->GetLabel(item));
+        title += " - ";
+        title += record->text;
+    }
+    else if (record != nullptr && !record->text.isEmpty())
+    {
+        title += " - ";
+        title += m_treeView->GetLabel(item);
+    }
+    SetTitle(ToWx(title));
 }
 
 void CMainFrame::ShowTreeSelection()
@@ -172,7 +213,6 @@ void CMainFrame::ShowTreeSelection()
     wxTreeItemId item = m_treeView->GetSelection();
     if (!item.IsOk())
         return;
-    uString title(kProductName);
     const CNamedValue* record = m_treeView->GetRecord(item);
     if (record != nullptr && record->value == kFeed && !record->text.isEmpty())
     {
@@ -197,25 +237,12 @@ void CMainFrame::ShowTreeSelection()
             }
             RefreshFeedLabel(database, item);
         }
-        title += " - ";
-        title += StripUnreadCount(m_treeView->GetLabel(item));
-        title += " - ";
-        title += url;
     }
     else if (record != nullptr && record->value == kWatch && !record->text.isEmpty())
     {
         RefreshWatch(item);
-        title += " News Watch - ";
-        title += StripUnreadCount(m_treeView->GetLabel(item));
-        title += " - ";
-        title += record->text;
     }
-    else if (record != nullptr && !record->text.isEmpty())
-    {
-        title += " - ";
-        title += m_treeView->GetLabel(item);
-    }
-    SetTitle(ToWx(title));
+    UpdateFrameTitle(item);
 }
 
 void CMainFrame::ShowTreeItemPage()

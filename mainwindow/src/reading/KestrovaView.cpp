@@ -137,6 +137,7 @@ void CKestrovaView::SortByColumn(int column)
     // ("YYYY-MM-DD hh:mm:ss") orders correctly as text.
     CListSorter sorter(*this, column);
     sorter.Sort(m_sortAscending, 3);
+    ShowSortIndicator(column, m_sortAscending);
 }
 
 void CKestrovaView::ApplySortOrder(const std::vector<int>& order)

@@ -87,6 +87,8 @@ void CWebBrowserFrame::CreateToolBar()
     for (const ToolButton& button : kButtons)
         m_toolBar->AddTool(button.command, button.label, ToolBitmap(button), button.tip);
     m_toolBar->Realize();
+    // Sized now: GTK warns about a bar allocated before it has a size.
+    m_toolBar->SetSize(m_toolBar->GetBestSize());
 }
 
 void CWebBrowserFrame::Navigate(const uString& url, int, const uString&, const uString&, const void*, int)

@@ -133,6 +133,10 @@ void CTreeViewEx::OnRClick(const wxPoint& point)
     int flags = 0;
     wxTreeItemId item = HitTest(point, flags);
     m_remembered = item.IsOk() && item != GetRootItem() ? item : wxTreeItemId();
+    // The clicked item becomes the selection, as in a file manager, so the
+    // highlight, the title bar and the item list show what the menu acts on.
+    if (m_remembered.IsOk() && GetSelection() != m_remembered)
+        SelectItem(m_remembered);
     std::unique_ptr<wxMenu> menu = BuildContextMenu(m_remembered);
     if (menu)
         PopupMenu(menu.get(), point);

@@ -1,0 +1,38 @@
+// The real program started under the test's X server, as a user starts it:
+// its start writes no toolkit complaints.
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <thread>
+
+TEST(ProgramStart, AStartPrintsNoToolkitWarnings)
+{
+    testsupport::TempHome home;
+    const std::string runtime = home.file("run");
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    const std::string data = home.file("Documents/Kestrova");
+    {
+        testsupport::ChildProcess program({std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova"},
+                                          home.file("start.log"), {"XDG_RUNTIME_DIR=" + runtime});
+        // Up when it has made its data folder; then let it lay out and paint.
+        for (int i = 0; i < 100 && !std::filesystem::exists(data); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        if (!program.running())
+            GTEST_SKIP() << "another Kestrova of this user took the start over";
+        program.stop();
+        std::istringstream log(program.log());
+        for (std::string line; std::getline(log, line);)
+        {
+            EXPECT_EQ(line.find("Gtk-CRITICAL"), std::string::npos) << line;
+            EXPECT_EQ(line.find("Gtk-WARNING"), std::string::npos) << line;
+            EXPECT_EQ(line.find("Invalid rectangle"), std::string::npos) << line;
+        }
+    }
+}
