@@ -24,6 +24,7 @@ class CPreference;
 class CPreferenceEnvironment;
 class CProfileStore;
 class CRefreshHost;
+class CSearchWorker;
 class CTaskbarNotifier;
 class CTrayIcon;
 class CUiCredentialPrompt;
@@ -219,11 +220,15 @@ public:
     /// "Find" on the search bar (32793): one search with the bar's request.
     void OnFindInBar();
     bool HasSearchText() const;
-    /// Searches every list for the watch's keywords, shows the matches when
-    /// there are any and updates its count; true when a list matched.
+    /// Searches every list for the watch's keywords on the search worker;
+    /// when the results arrive, shows the matches if there are any and sets
+    /// the count. False when the item is no watch with keywords.
     bool RefreshWatch(const wxTreeItemId& watch);
-    /// The watch's label with the number of its unread matches.
+    /// The watch's label with the number of its unread matches (counted on
+    /// the search worker).
     void UpdateWatchCount(const wxTreeItemId& watch);
+    /// True while a search of the worker runs or its results are not shown yet.
+    bool IsSearchBusy() const;
     /// UpdateWatchCount for every watch from the start item on.
     void UpdateWatchCounts(const wxTreeItemId& start);
     /// The search bar's list box from the lists of the tree.
@@ -359,6 +364,8 @@ private:
     long OnSearchMessage(const CFrameMessage& message);
     long OnNewWatch(const CFrameMessage& message);
     long OnRefreshWatch(const CFrameMessage& message);
+    void SetWatchCount(const wxTreeItemId& watch, int unread);
+    bool IsLiveWatch(const wxTreeItemId& watch, const uString& keywords) const;
 
     // Commands of no one pane (commands/FrameCommands.cpp).
     bool IsFocusInBrowserFrame() const;
@@ -453,5 +460,7 @@ private:
     std::unique_ptr<DownloadHost> m_downloadHost;
     std::shared_ptr<CDownloadManager> m_downloadManager;
     std::shared_ptr<CRefreshHost> m_refreshHost;
-    bool m_workersIdle = true; // false when the close's wait ran out
+    std::unique_ptr<CSearchWorker> m_searchWorker; // stopped before the configuration goes
+    unsigned m_listGeneration = 0;                 // counts the fillings of the item list
+    bool m_workersIdle = true;                     // false when the close's wait ran out
 };

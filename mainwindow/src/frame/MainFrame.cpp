@@ -14,6 +14,7 @@
 #include "mainwindow/MenuBuilder.h"
 #include "mainwindow/Messages.h"
 #include "mainwindow/ResourceImages.h"
+#include "mainwindow/SearchWorker.h"
 #include "mainwindow/StartupRules.h"
 #include "mainwindow/TaskbarNotifier.h"
 #include "mainwindow/TrayIcon.h"
@@ -107,6 +108,7 @@ bool CMainFrame::OnCreate()
 {
     m_uiCaller = std::make_shared<CUiThreadCaller>(this);
     m_messageWindow = std::make_unique<uMessageWindow>(std::make_shared<FrameMessageTransport>(this));
+    m_searchWorker = std::make_unique<CSearchWorker>(m_uiCaller);
     m_messageBox = std::make_shared<CUiMessageBox>(m_uiCaller, this);
     m_credentialPrompt = std::make_shared<CUiCredentialPrompt>(m_uiCaller, this);
     CMessageBox::Install(m_messageBox);

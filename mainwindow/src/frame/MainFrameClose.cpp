@@ -6,6 +6,7 @@
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
+#include "mainwindow/SearchWorker.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/TreeViewEx.h"
 #include "mainwindow/UiPrompts.h"
@@ -65,6 +66,8 @@ CMainFrame::~CMainFrame()
         m_workersIdle = m_refreshHost->Close(m_options.closeWaitMs);
 
     m_trayIcon.reset();
+    // Its searches open list databases through the configuration.
+    m_searchWorker.reset();
     // The panes outlive this body; the image list does not.
     DetachImageList();
 

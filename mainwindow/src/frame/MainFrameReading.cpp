@@ -122,6 +122,7 @@ void CMainFrame::FillItemList(CFeedStore& store)
         return;
     m_reader->FillItemList(store);
     m_listChannelShown = true;
+    ++m_listGeneration; // a watch's search still running no longer shows its results
 }
 
 long CMainFrame::OnShowSelectedItem(const CFrameMessage&)

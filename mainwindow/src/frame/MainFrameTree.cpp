@@ -87,8 +87,6 @@ long CMainFrame::OnFeedUpdated(const CFrameMessage& message)
     if (message.text == nullptr)
         return 0;
     RefreshListLabels(FindTreeItem(*message.text, m_treeView->GetFirstTopLevelItem(), kFindByValue, kList));
-    // The list may hold new matches of the watches.
-    UpdateWatchCounts(m_treeView->GetFirstTopLevelItem());
     return 0;
 }
 

@@ -160,6 +160,9 @@ long CMainFrame::OnUpdateDone(const CFrameMessage&)
 {
     std::string_view ready = resources::FindString(kReadyString);
     ShowStatusText(wxString::FromUTF8(ready.data(), ready.size()));
+    // The updates may have brought new matches of the news watches.
+    if (m_treeView != nullptr)
+        UpdateWatchCounts(m_treeView->GetFirstTopLevelItem());
     return 0;
 }
 
