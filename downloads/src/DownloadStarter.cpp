@@ -40,6 +40,7 @@ bool CDownloadManager::StartPending()
     }
     StartPendingBody();
     m_busy = false;
+    ReportIfIdle();
     return true;
 }
 
@@ -58,6 +59,7 @@ bool CDownloadManager::DownloadNow()
             if (HasEnoughFreeSpace(0))
                 StartPendingBody();
             m_busy = false;
+            ReportIfIdle();
         });
     return true;
 }
@@ -102,6 +104,7 @@ void CDownloadManager::StartPendingBody()
         {
             uString text;
             text.format("Downloading %s", record.link.c_str());
+            m_announced = true;
             m_host->PostStatusText(text);
         }
     }
@@ -246,7 +249,23 @@ void CDownloadManager::MarkFinished(CDownloadTask* task)
             if (slot.task.get() == task)
                 slot.finished = true;
     }
+    ReportIfIdle();
     m_taskEnded.notify_all();
+}
+
+void CDownloadManager::ReportIfIdle()
+{
+    // Any thread: the last task to end, or the starter when it ends after them.
+    if (!m_host || m_stopping || m_busy || !m_announced)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_taskLock);
+        for (const TaskSlot& slot : m_tasks)
+            if (!slot.finished)
+                return;
+    }
+    if (m_announced.exchange(false))
+        m_host->DownloadsEnded();
 }
 
 uFile CDownloadManager::GetTempDir() const

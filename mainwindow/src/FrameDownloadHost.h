@@ -1,11 +1,14 @@
 #pragma once
 
+#include "StringTable.h"
 #include "downloads/DownloadHost.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/Messages.h"
 #include "mainwindow/UiThreadCaller.h"
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 // What the download manager asks of the main frame. Called on any thread:
 // status texts are posted as messages, timer work is handed to the
@@ -20,6 +23,11 @@ public:
     }
 
     void PostStatusText(const uString& text) override { PostMessage(m_window, WM_APP_STATUSTEXT, 0, text); }
+    void DownloadsEnded() override
+    {
+        std::string_view ready = resources::FindString(kReadyString);
+        PostStatusText(uString(std::string(ready).c_str()));
+    }
     void ArmTimer(int timerId, uint64_t milliseconds) override
     {
         CMainFrame* frame = m_frame;
@@ -32,6 +40,7 @@ public:
     }
 
 private:
+    static constexpr int kReadyString = 57345;
     std::shared_ptr<CUiThreadCaller> m_caller;
     CMainFrame* m_frame; // reached only through m_caller, on the UI thread
     uWindowHandle m_window;

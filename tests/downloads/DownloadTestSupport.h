@@ -35,6 +35,7 @@ public:
         Add("arm " + std::to_string(timerId) + " " + std::to_string(milliseconds));
     }
     void KillTimer(int timerId) override { Add("kill " + std::to_string(timerId)); }
+    void DownloadsEnded() override { Add("ended"); }
     std::vector<std::string> Calls() const
     {
         std::lock_guard<std::mutex> lock(m_lock);

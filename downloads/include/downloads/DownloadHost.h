@@ -20,4 +20,7 @@ public:
     // Arms a periodic timer, replacing an earlier one of that id.
     virtual void ArmTimer(int timerId, uint64_t milliseconds) = 0;
     virtual void KillTimer(int timerId) = 0;
+    // The transfers announced with "Downloading %s" have all ended: the
+    // status line may say so.
+    virtual void DownloadsEnded() {}
 };

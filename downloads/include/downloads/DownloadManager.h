@@ -144,6 +144,8 @@ private:
     // entry's task; the task's abort reason as it stood then.
     int FinishTask(CDownloadTask* task, const CTransferItem& record, bool changed);
     void MarkFinished(CDownloadTask* task);
+    // Tells the host once the transfers the starter announced have all ended.
+    void ReportIfIdle();
     uFile GetTempDir() const;
 
     // RunTransfer's steps.
@@ -160,6 +162,7 @@ private:
 
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_announced{false}; // a "Downloading" text is showing
     int m_limit;
     CTransferLimiter m_limiter;
     std::thread m_starter;

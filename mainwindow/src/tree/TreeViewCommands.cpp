@@ -199,7 +199,9 @@ void CTreeViewEx::RunCommand(int command)
         Collapse(item);
         break;
     case kRename:
-        OnRename();
+        // The menu is still closing and gives the focus back to the tree
+        // afterwards, which would end an edit begun now at once.
+        CallAfter([this] { OnRename(); });
         break;
     case kRemove:
         OnRemove();

@@ -1,0 +1,149 @@
+// The frame's commands of no one pane and the mended behaviours of the
+// window, on the real main frame.
+#include "SubscriptionFrameFixture.h"
+#include "downloads/DownloadManager.h"
+#include "downloads/TransferItem.h"
+#include "mainwindow/KestrovaView.h"
+#include "mainwindow/WebBrowserFrame.h"
+#include "mainwindow/XStatusBar.h"
+
+#include <wx/menu.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+#include <wx/webview.h>
+
+using namespace subscription;
+using namespace subscriptiontest;
+
+namespace
+{
+class FrameCommandsTest : public SubscriptionFrameTest
+{
+protected:
+    bool IsEnabled(int command)
+    {
+        wxMenuItem* item = m_frame->GetMenuBar()->FindItem(ui::MenuCommandId(command));
+        if (item == nullptr)
+            return false;
+        item->GetMenu()->UpdateUI();
+        return item->IsEnabled();
+    }
+    bool IsChecked(int command)
+    {
+        wxMenuItem* item = m_frame->GetMenuBar()->FindItem(ui::MenuCommandId(command));
+        item->GetMenu()->UpdateUI();
+        return item->IsChecked();
+    }
+};
+} // namespace
+
+TEST_F(FrameCommandsTest, RenameListOnTheListsMenuEditsItsLabel)
+{
+    Start();
+    wxTreeItemId first = Find("First", kList);
+    wxRect rect;
+    ASSERT_TRUE(tree->GetBoundingRect(first, rect, /*textOnly=*/true));
+    // The list's menu: Add Subscription, Mark All Read, Rename List, ...
+    int keysLeft = 1;
+    wxTimer chooser;
+    chooser.Bind(wxEVT_TIMER,
+                 [&](wxTimerEvent&)
+                 {
+                     if (keysLeft-- <= 0)
+                         return;
+                     wxUIActionSimulator keys;
+                     for (int i = 0; i < 3; ++i)
+                         keys.Char(WXK_DOWN);
+                     keys.Char(WXK_RETURN);
+                 });
+    chooser.Start(400);
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(tree->ClientToScreen(rect.GetPosition() + wxPoint(5, rect.height / 2)));
+    guitest::RunEventsFor(50);
+    mouse.MouseClick(wxMOUSE_BTN_RIGHT);
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return tree->GetEditControl() != nullptr; }))
+        << "the label editor opens";
+    guitest::RunEventsFor(300);
+    chooser.Stop();
+    ASSERT_NE(tree->GetEditControl(), nullptr) << "and stays open";
+    tree->GetEditControl()->SelectAll();
+    wxUIActionSimulator keys;
+    keys.Text("Birds");
+    keys.Char(WXK_RETURN);
+    guitest::RunEventsUntil([&] { return tree->GetEditControl() == nullptr; });
+    EXPECT_STREQ(tree->GetLabel(first).c_str(), "Birds");
+    EXPECT_NE(m_frame->GetListCombo()->FindString("Birds"), wxNOT_FOUND)
+        << "the search bar knows the new name";
+}
+
+TEST_F(FrameCommandsTest, TheStatusBarSaysReadyAgainWhenTheDownloadsHaveEnded)
+{
+    testsupport::LocalHttpServer server;
+    server.serveContent("/show.mp3", std::string(20000, 'a'));
+    Start();
+    CTransferItem record(CTransferItem::kTypePlain, CTransferItem::kMediaAudio, uString("News"),
+                         uString("default.mdb"), uString("http://feed.test/"), uString("http://feed.test/1"),
+                         uString(server.url("/show.mp3").c_str()));
+    ASSERT_TRUE(m_frame->GetDownloadManager()->AddItem(record));
+    std::vector<std::string> shown;
+    m_frame->SetMessageObserver(
+        [&](const CFrameMessage& message)
+        {
+            if (message.message == WM_APP_STATUSTEXT && message.text != nullptr)
+                shown.push_back(message.text->c_str());
+        });
+    m_frame->DownloadNow();
+    guitest::RunEventsUntil([&] { return !shown.empty() && shown.back() == "Ready"; }, 30000);
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown.front().rfind("Downloading ", 0), 0u);
+    EXPECT_EQ(shown.back(), "Ready");
+    EXPECT_EQ(m_frame->GetStatusBarEx()->GetStatusText(0), "Ready");
+}
+
+TEST_F(FrameCommandsTest, FocusKeysAndCtrlTabGoRoundThePanes)
+{
+    Start();
+    Command(32822); // F5
+    guitest::RunEventsUntil([&] { return m_frame->FocusedPane() == CMainFrame::kPaneTree; });
+    std::vector<int> panes;
+    for (int i = 0; i < 3; ++i)
+    {
+        Command(32826); // Ctrl+Tab
+        guitest::RunEventsFor(100);
+        panes.push_back(m_frame->FocusedPane());
+    }
+    EXPECT_EQ(panes,
+              (std::vector<int>{CMainFrame::kPaneList, CMainFrame::kPaneBrowser, CMainFrame::kPaneTree}));
+    Command(32827); // Ctrl+Shift+Tab
+    guitest::RunEventsFor(100);
+    EXPECT_EQ(m_frame->FocusedPane(), CMainFrame::kPaneBrowser);
+    Command(32824); // F7
+    guitest::RunEventsUntil([&]
+                            { return wxWindow::FindFocus() == m_frame->GetBrowserFrame()->GetAddressBox(); });
+    EXPECT_EQ(wxWindow::FindFocus(), m_frame->GetBrowserFrame()->GetAddressBox());
+}
+
+TEST_F(FrameCommandsTest, TheViewMenuTogglesTheBarsWithCheckMarksAndHelpShowsTheFaq)
+{
+    Start();
+    EXPECT_TRUE(IsChecked(59392));
+    Command(59392);
+    EXPECT_FALSE(m_frame->GetMainToolBar()->IsShown());
+    EXPECT_FALSE(m_frame->GetSearchToolBar()->IsShown());
+    EXPECT_FALSE(IsChecked(59392));
+    Command(59392);
+    EXPECT_TRUE(m_frame->GetSearchToolBar()->IsShown());
+    Command(59393);
+    EXPECT_FALSE(m_frame->GetStatusBarEx()->IsShown());
+    EXPECT_FALSE(IsChecked(59393));
+    Command(252);
+    EXPECT_FALSE(m_frame->GetBrowserFrame()->AreBarsShown());
+    EXPECT_FALSE(IsChecked(252));
+
+    EXPECT_FALSE(IsEnabled(154)) << "no home page address is configured";
+    EXPECT_FALSE(IsEnabled(57643)) << "Undo has no handler";
+    EXPECT_FALSE(IsEnabled(32793)) << "Find needs a phrase";
+    Command(223);
+    EXPECT_FALSE(guitest::WaitForPage(*m_frame->GetBrowser(), "frequently asked questions").empty());
+}
