@@ -213,3 +213,49 @@ TEST_F(SearchFrameTest, EditCopyCopiesTheTextSelectedInTheItemPage)
     EXPECT_NE(std::string(GetClipboardText().c_str()).find(Titles()[0]), std::string::npos)
         << GetClipboardText().c_str();
 }
+
+TEST_F(SearchFrameTest, EditCommandsActOnTheSearchBoxAndTheKeysStillReachOtherTextFields)
+{
+    Start();
+    CSmartComboBox* phrase = m_frame->GetSearchToolBar()->GetSearchCombo();
+    phrase->SetFocus();
+    guitest::RunEventsUntil([&] { return m_frame->GetSearchToolBar()->HasFocus(); });
+    phrase->ChangeValue("alpha beta");
+    phrase->SetSelection(0, 5);
+    Command(57634); // Copy
+    EXPECT_STREQ(GetClipboardText().c_str(), "alpha");
+    phrase->SetSelection(5, 10);
+    Command(57635); // Cut
+    EXPECT_EQ(phrase->GetValue(), "alpha");
+    EXPECT_STREQ(GetClipboardText().c_str(), " beta");
+    phrase->SetSelection(0, 0);
+    ASSERT_TRUE(SetClipboardText(uString("gamma ")));
+    Command(57637); // Paste
+    EXPECT_EQ(phrase->GetValue(), "gamma alpha") << "the clipboard goes in at the caret";
+    phrase->SetSelection(3, 3);
+    Command(57635);
+    EXPECT_EQ(phrase->GetValue(), "gamma alpha") << "nothing selected, nothing cut";
+
+    // The history keeps the newest 50 phrases.
+    for (int i = 0; i <= CSmartComboBox::kHistoryLimit; ++i)
+        phrase->AddToHistory(wxString::Format("phrase %d", i));
+    EXPECT_EQ(phrase->GetCount(), 50u);
+    EXPECT_EQ(phrase->GetString(0), "phrase 50");
+    EXPECT_EQ(phrase->FindString("phrase 0"), wxNOT_FOUND);
+    EXPECT_EQ(phrase->AddToHistory(wxString()), -1);
+
+    // Ctrl+V in the tree's label editor pastes there.
+    wxTreeItemId first = Find("First", kList);
+    tree->SetFocus();
+    ASSERT_NE(tree->EditLabel(first), nullptr);
+    guitest::RunEventsUntil([&] { return wxWindow::FindFocus() == tree->GetEditControl(); });
+    tree->GetEditControl()->SetSelection(-1, -1);
+    ASSERT_TRUE(SetClipboardText(uString("Pasted list")));
+    wxUIActionSimulator keys;
+    keys.Char('V', wxMOD_CONTROL);
+    guitest::RunEventsUntil([&] { return tree->GetEditControl()->GetValue() == "Pasted list"; });
+    EXPECT_EQ(tree->GetEditControl()->GetValue(), "Pasted list");
+    keys.Char(WXK_RETURN);
+    guitest::RunEventsUntil([&] { return tree->GetEditControl() == nullptr; });
+    EXPECT_STREQ(tree->GetLabel(first).c_str(), "Pasted list");
+}

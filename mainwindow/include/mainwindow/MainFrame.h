@@ -369,6 +369,7 @@ private:
 
     // Commands of no one pane (commands/FrameCommands.cpp).
     bool IsFocusInBrowserFrame() const;
+    bool IsFocusInSearchBar() const;
     bool CanEditCut() const;
     bool CanEditCopy() const;
     bool CanEditPaste() const;

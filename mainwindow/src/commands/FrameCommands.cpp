@@ -14,6 +14,7 @@
 #include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/XStatusBar.h"
 
+#include <wx/textentry.h>
 #include <wx/webview.h>
 
 #ifndef KESTROVA_CENTRAL_URL
@@ -26,6 +27,14 @@ namespace
 {
 // The product's home page; the build sets it, and there is none by default.
 constexpr const char* kCentralUrl = KESTROVA_CENTRAL_URL;
+
+// A text field with the focus that neither the search bar nor the browser
+// frame answers for (the tree's label editor, a dialog's edit): the keys
+// that reach the Edit menu's commands still act on it.
+wxTextEntry* OtherFocusedTextEntry()
+{
+    return dynamic_cast<wxTextEntry*>(wxWindow::FindFocus());
+}
 
 bool IsInside(const wxWindow* window, const wxWindow* ancestor)
 {
@@ -45,20 +54,31 @@ bool CMainFrame::IsFocusInBrowserFrame() const
     return m_browserFrame != nullptr && IsInside(wxWindow::FindFocus(), m_browserFrame);
 }
 
+bool CMainFrame::IsFocusInSearchBar() const
+{
+    return m_searchToolBar != nullptr && m_searchToolBar->HasFocus();
+}
+
 bool CMainFrame::CanEditCut() const
 {
     // The browser frame answers for its own focus only: it takes any combo
     // box for its address box.
     if (m_searchToolBar != nullptr && m_searchToolBar->CanCut())
         return true;
-    return IsFocusInBrowserFrame() && m_browserFrame->CanCut();
+    if (IsFocusInBrowserFrame())
+        return m_browserFrame->CanCut();
+    wxTextEntry* other = IsFocusInSearchBar() ? nullptr : OtherFocusedTextEntry();
+    return other != nullptr && other->CanCut();
 }
 
 bool CMainFrame::CanEditCopy() const
 {
     if (m_searchToolBar != nullptr && m_searchToolBar->CanCopy())
         return true;
-    return IsFocusInBrowserFrame() && m_browserFrame->CanCopy();
+    if (IsFocusInBrowserFrame())
+        return m_browserFrame->CanCopy();
+    wxTextEntry* other = IsFocusInSearchBar() ? nullptr : OtherFocusedTextEntry();
+    return other != nullptr && other->CanCopy();
 }
 
 bool CMainFrame::CanEditPaste() const
@@ -67,7 +87,10 @@ bool CMainFrame::CanEditPaste() const
         return false;
     if (m_searchToolBar != nullptr && m_searchToolBar->CanPaste())
         return true;
-    return IsFocusInBrowserFrame() && m_browserFrame->CanPaste();
+    if (IsFocusInBrowserFrame())
+        return m_browserFrame->CanPaste();
+    wxTextEntry* other = IsFocusInSearchBar() ? nullptr : OtherFocusedTextEntry();
+    return other != nullptr && other->CanPaste();
 }
 
 void CMainFrame::OnEditCut()
@@ -76,6 +99,9 @@ void CMainFrame::OnEditCut()
         m_browserFrame->Cut();
     else if (m_searchToolBar != nullptr && m_searchToolBar->CanCut())
         m_searchToolBar->Cut();
+    else if (wxTextEntry* other =
+                 IsFocusInSearchBar() || IsFocusInBrowserFrame() ? nullptr : OtherFocusedTextEntry())
+        other->Cut();
 }
 
 void CMainFrame::OnEditCopy()
@@ -84,6 +110,9 @@ void CMainFrame::OnEditCopy()
         m_browserFrame->Copy();
     else if (m_searchToolBar != nullptr && m_searchToolBar->CanCopy())
         m_searchToolBar->Copy();
+    else if (wxTextEntry* other =
+                 IsFocusInSearchBar() || IsFocusInBrowserFrame() ? nullptr : OtherFocusedTextEntry())
+        other->Copy();
 }
 
 void CMainFrame::OnEditPaste()
@@ -92,6 +121,8 @@ void CMainFrame::OnEditPaste()
         m_browserFrame->Paste();
     else if (m_searchToolBar != nullptr && m_searchToolBar->HasFocus())
         m_searchToolBar->Paste();
+    else if (wxTextEntry* other = IsFocusInBrowserFrame() ? nullptr : OtherFocusedTextEntry())
+        other->Paste();
 }
 
 // ---- printing and the help pages
