@@ -7,6 +7,7 @@
 #include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/XStatusBar.h"
 
+#include <filesystem>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
@@ -146,4 +147,30 @@ TEST_F(FrameCommandsTest, TheViewMenuTogglesTheBarsWithCheckMarksAndHelpShowsThe
     EXPECT_FALSE(IsEnabled(32793)) << "Find needs a phrase";
     Command(223);
     EXPECT_FALSE(guitest::WaitForPage(*m_frame->GetBrowser(), "frequently asked questions").empty());
+}
+
+TEST_F(FrameCommandsTest, CompactListCompactsAListsDatabaseAndNothingElse)
+{
+    Start();
+    {
+        CFeedStore store;
+        store.SetDatabase(uString("user0.mdb"));
+        store.EnsureOpen(false);
+        std::string padding(2000, 'x');
+        for (int i = 0; i < 500; ++i)
+        {
+            std::string sql = "insert into item (title, link, description) values ('t', 'http://c.test/" +
+                              std::to_string(i) + "', '" + padding + "')";
+            ASSERT_TRUE(store.dataObject.execute(sql.c_str()));
+        }
+        ASSERT_TRUE(store.dataObject.execute("delete from item"));
+    }
+    auto size = [&] { return std::filesystem::file_size(Data("user0.mdb")); };
+    const auto full = size();
+    m_frame->SendMessage(WM_APP_COMPACTLIST, 0, ItemToParam(Find("Podcasts", kFolder)));
+    m_frame->SendMessage(WM_APP_COMPACTLIST, 0, 0);
+    EXPECT_EQ(size(), full) << "a folder has no database";
+    m_frame->SendMessage(WM_APP_COMPACTLIST, 0, ItemToParam(Find("Second", kList)));
+    EXPECT_LT(size(), full / 4);
+    EXPECT_TRUE(m_prompt->shown.empty());
 }
