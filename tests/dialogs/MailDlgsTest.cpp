@@ -53,7 +53,9 @@ TEST(MailDlgsTest, AWorkerAsksForALoginThroughThePrompt)
     for (int round = 0; round < 2; ++round)
     {
         std::string title, shownUser, shownPassword;
-        guitest::WhenDialogShown<CPromptUserPassDlg>(
+        // The worker's request reaches the window thread whenever the worker runs.
+        guitest::WhenDialogShownWithin<CPromptUserPassDlg>(
+            15000,
             [&](CPromptUserPassDlg& dialog)
             {
                 title = dialog.GetTitle().utf8_string();
@@ -74,7 +76,9 @@ TEST(MailDlgsTest, AWorkerAsksForALoginThroughThePrompt)
                     prompt.Ask(uString("smtp://mail.example.test:25"), uString("zoe"), user, password);
                 done = true;
             });
-        guitest::RunEventsUntil([&] { return done.load(); }, 15000);
+        guitest::RunEventsUntil([&] { return done.load(); }, 20000);
+        if (!done)
+            prompt.Cancel(); // a prompt nobody answered must not keep the worker
         worker.join();
         EXPECT_TRUE(confirmed);
         EXPECT_EQ(std::string(user.c_str()), "zoe");

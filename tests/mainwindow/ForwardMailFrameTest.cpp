@@ -7,9 +7,7 @@
 #include "support/MimeReader.h"
 #include "support/ScriptedSmtpServer.h"
 
-#include <chrono>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 #include <wx/webview.h>
 
 using namespace subscription;
@@ -60,32 +58,7 @@ protected:
         guitest::Press(dialog, wxID_OK);
     }
 
-    // Acts on the send dialog once it is open: it comes up after the forward
-    // dialog has closed, later than the turn-counting helper waits.
-    void WhenSendDialogShown(std::function<void(CMailSendDlg&)> act)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        m_poll.Bind(wxEVT_TIMER,
-                    [this, act, deadline](wxTimerEvent&)
-                    {
-                        for (wxWindow* window : wxTopLevelWindows)
-                        {
-                            auto* dialog = dynamic_cast<CMailSendDlg*>(window);
-                            if (dialog != nullptr && dialog->IsModal())
-                            {
-                                m_poll.Stop();
-                                act(*dialog);
-                                return;
-                            }
-                        }
-                        if (std::chrono::steady_clock::now() > deadline)
-                            m_poll.Stop();
-                    });
-        m_poll.Start(20);
-    }
-
     Site m_site{"Mailed news", {200, 120, 40, 255}, 2};
-    wxTimer m_poll;
     std::string m_title;
 };
 } // namespace
@@ -133,7 +106,9 @@ TEST_F(ForwardMailFrame, CancelStopsASendToAStalledServer)
         [&](CForwardMailDlg& dialog)
         {
             Confirm(dialog, "ann@example.test");
-            WhenSendDialogShown(
+            // The send dialog comes up once the forward dialog has closed.
+            guitest::WhenDialogShownWithin<CMailSendDlg>(
+                15000,
                 [&](CMailSendDlg& sending)
                 {
                     // The window keeps turning while the server says nothing.
@@ -196,7 +171,8 @@ TEST_F(ForwardMailFrame, ARefusedRecipientIsReportedAsAFailure)
 {
     ScriptedSmtpServer server(ScriptedSmtpServer::RefusingRecipients());
     ShowItem(server.address());
-    guitest::WhenDialogShown<CForwardMailDlg>([](CForwardMailDlg& dialog) { Confirm(dialog, "ann@example.test"); });
+    guitest::WhenDialogShown<CForwardMailDlg>([](CForwardMailDlg& dialog)
+                                              { Confirm(dialog, "ann@example.test"); });
     SendEmail();
     EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3057}));
     EXPECT_EQ(server.connections(), 1);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
 #include <wx/app.h>
 #include <wx/dialog.h>
+#include <wx/timer.h>
 
 namespace guitest
 {
@@ -91,5 +93,32 @@ template <typename Dialog> void WhenDialogShown(std::function<void(Dialog&)> act
             if (*poll)
                 (*poll)(10000);
         });
+}
+
+/// As WhenDialogShown, for a dialog that another thread or a later step
+/// opens: looks every 20 ms, for at most maxMs, instead of counting turns.
+template <typename Dialog> void WhenDialogShownWithin(int maxMs, std::function<void(Dialog&)> act)
+{
+    auto* timer = new wxTimer();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+    timer->Bind(wxEVT_TIMER,
+                [timer, act, deadline](wxTimerEvent&)
+                {
+                    Dialog* shown = nullptr;
+                    for (wxWindow* window : wxTopLevelWindows)
+                    {
+                        auto* dialog = dynamic_cast<Dialog*>(window);
+                        if (dialog != nullptr && dialog->IsModal())
+                            shown = dialog;
+                    }
+                    if (shown == nullptr && std::chrono::steady_clock::now() < deadline)
+                        return;
+                    timer->Stop();
+                    if (shown != nullptr)
+                        act(*shown);
+                    // Only now: the act may run nested loops, and this handler belongs to the timer.
+                    wxTheApp->CallAfter([timer] { delete timer; });
+                });
+    timer->Start(20);
 }
 } // namespace guitest
