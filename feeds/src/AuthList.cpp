@@ -97,16 +97,16 @@ bool CAuthList::GetUrls(std::vector<uString>& urls) const
     return !urls.empty();
 }
 
-void CAuthList::Load(const uFile& path)
+bool CAuthList::Load(const uFile& path)
 {
     if (path.getPath().isEmpty() || !path.exists())
-        return;
+        return true;
     uXmlDocument document;
-    if (!document.load(path.getPath().c_str(), true, true, false, true))
-        return;
+    if (!document.load(path.getPath().c_str(), true, true, false, true) || document.isPartial())
+        return false;
     DOMElement* root = document.getDocumentElement();
     if (!root || uString(root->getTagName()) != uString("Auth"))
-        return;
+        return false;
 
     DOMNodeList* entries = root->getElementsByTagName(u"entry");
     std::lock_guard hold(m_lock);
@@ -124,6 +124,7 @@ void CAuthList::Load(const uFile& path)
             (cryptoType.isEmpty() || cryptoType == uString("base64")) ? Base64Decode(auth) : auth;
         addLocked(url.c_str(), user.c_str(), password.c_str());
     }
+    return true;
 }
 
 bool CAuthList::Save(const uFile& path) const

@@ -24,6 +24,11 @@ std::string TableText(int id)
     return std::string(resources::FindString(id));
 }
 
+uString RefusalText(xmllimits::Refusal refusal)
+{
+    return uString("Refused the feed: ") + xmllimits::Describe(refusal);
+}
+
 // Creates an empty file of a name nobody uses yet in the temp folder: the
 // MD5 of the URL, or that followed by ".1", ".2", ... Creating it reserves the
 // name, so two stores fetching one URL at once never share a file. The empty
@@ -104,15 +109,23 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
 
     uFile target;
     bool fetched = false;
+    CFetchLimits limits{xmllimits::kMaxDocumentBytes};
     if (ReserveTargetFile(url, target))
     {
         if (timeout == 0)
             timeout = CPreference::GetInstance()->GetGeneralSection().nDefaultTimeout;
-        fetched =
-            FetchUrlToFile(url, target, timeout, nullptr, login, showMessages, &documentAddress, abortFlag);
+        fetched = FetchUrlToFile(url, target, timeout, nullptr, login, showMessages, &documentAddress,
+                                 abortFlag, &limits);
     }
     bool result = false;
-    if (!fetched)
+    if (!fetched && limits.exceeded)
+    {
+        errorCode = kDocumentRefused;
+        errorText = RefusalText(xmllimits::Refusal::kTooLarge);
+        if (showMessages)
+            CMessageBox::Display(errorText);
+    }
+    else if (!fetched)
     {
         errorCode = kDownloadFailed;
         errorText.format(TableText(3009).c_str(), url.c_str());
@@ -147,7 +160,19 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     for (const auto& flags : attempts)
     {
         if (!document->load(path, flags[0], flags[1], false, true) || !document->getDocumentElement())
+        {
+            // The same bytes would be refused again, and neither the repairs
+            // nor the text fallback may read what the limits kept out.
+            if (document->getRefusal() != xmllimits::Refusal::kNone)
+            {
+                errorCode = kDocumentRefused;
+                errorText = RefusalText(document->getRefusal());
+                if (showMessages)
+                    CMessageBox::Display(errorText);
+                return false;
+            }
             continue;
+        }
         whole = !document->isPartial();
         if (whole)
             break;

@@ -3,6 +3,10 @@
 #include "feeds/FeedUpdate.h"
 #include "feeds/Preference.h"
 
+#include <cstdio>
+#include <exception>
+#include <functional>
+#include <mutex>
 #include <utility>
 
 namespace
@@ -10,6 +14,20 @@ namespace
 
 constexpr int kFeedTimeoutSeconds = 60;
 constexpr int kMaxNotifiedTitles = 3;
+
+std::mutex g_testHookLock;
+std::function<void(const uString&)> g_testHook;
+
+void RunTestHook(const uString& feedUrl)
+{
+    std::function<void(const uString&)> hook;
+    {
+        std::lock_guard hold(g_testHookLock);
+        hook = g_testHook;
+    }
+    if (hook)
+        hook(feedUrl);
+}
 
 } // namespace
 
@@ -36,22 +54,48 @@ CFeedUpdateTask::~CFeedUpdateTask()
         m_tracker->TaskEnded();
 }
 
+void CFeedUpdateTask::SetTestHook(std::function<void(const uString& feedUrl)> hook)
+{
+    std::lock_guard hold(g_testHookLock);
+    g_testHook = std::move(hook);
+}
+
 void CFeedUpdateTask::run()
 {
+    // Every way out gives the slot back and ends the task: a slot or a count
+    // left taken would keep the pass, and every later refresh, waiting.
+    struct Finish
+    {
+        CFeedUpdateTask* task;
+        ~Finish()
+        {
+            if (task->m_semaphore)
+            {
+                int countAfter = -1;
+                if (task->m_semaphore->post(&countAfter) &&
+                    countAfter == task->m_semaphore->getInitialCount())
+                    PostMessage(task->m_window, WM_APP_UPDATEDONE);
+            }
+            delete task->m_thread; // a detached thread: this only lets it go
+            delete task;
+        }
+    } finish{this};
+    try
     {
         uComInit com;
         if (m_thread)
             m_thread->setPriority(m_thread->getPriority() + 1); // below normal; best effort
         UpdateFeed();
     }
-    if (m_semaphore)
+    catch (const std::exception& error)
     {
-        int countAfter = -1;
-        if (m_semaphore->post(&countAfter) && countAfter == m_semaphore->getInitialCount())
-            PostMessage(m_window, WM_APP_UPDATEDONE);
+        // This feed fails; the others of the pass go on.
+        std::fprintf(stderr, "Update of %s failed: %s\n", m_feedUrl.c_str(), error.what());
     }
-    delete m_thread; // a detached thread: this only lets it go
-    delete this;
+    catch (...)
+    {
+        std::fprintf(stderr, "Update of %s failed\n", m_feedUrl.c_str());
+    }
 }
 
 void CFeedUpdateTask::UpdateFeed()
@@ -65,8 +109,13 @@ void CFeedUpdateTask::UpdateFeed()
     if (stopping || !store.IsUpdateDue(m_feedUrl, &attributes))
         return;
 
+    RunTestHook(m_feedUrl);
     const bool fetched = store.FetchFeed(m_feedUrl, kFeedTimeoutSeconds, false, false,
                                          m_tracker ? &m_tracker->StopFlag() : nullptr);
+    // A refused document is news the user should see: the pass says nothing
+    // else about a failing feed.
+    if (store.errorCode == CFeedStore::kDocumentRefused && !m_postTitles)
+        PostMessage(m_window, WM_APP_STATUSTEXT, 0, m_feedUrl + ": " + store.errorText);
     // A fetch cut short by the close stores nothing, so that the feed stays
     // due; a fetch that failed on its own is stored as an update without
     // items, and the feed waits for its ttl.

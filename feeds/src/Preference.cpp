@@ -2,7 +2,9 @@
 
 #include "feeds/PageSave.h"
 #include "foundation/uProgramFolder.h"
+#include "foundation/uSetAside.h"
 
+#include <cstdio>
 #include <ctime>
 
 namespace
@@ -45,7 +47,9 @@ CPreference::CPreference()
     {
         m_downloadLog = m_dataDir;
         m_downloadLog.append("download.log");
-        m_authList.Load(uFile(m_dataDir.getPath().c_str(), "auth.xml"));
+        const uFile auth(m_dataDir.getPath().c_str(), "auth.xml");
+        if (!m_authList.Load(auth))
+            SetAside(auth);
     }
 }
 
@@ -152,6 +156,29 @@ uString CPreference::GetProgramDir() const
 {
     std::lock_guard hold(m_lock);
     return m_programDir;
+}
+
+void CPreference::SetAside(const uFile& file)
+{
+    const uString target = SetAsideDamagedFile(file.getPath());
+    uString message;
+    if (target.isEmpty())
+        message.format("%s is damaged and could not be moved aside; defaults are used.",
+                       file.getPath().c_str());
+    else
+        message.format("%s was damaged and has been kept as %s; defaults are used.", file.getPath().c_str(),
+                       target.c_str());
+    std::fprintf(stderr, "%s\n", message.c_str());
+    std::lock_guard hold(m_lock);
+    m_setAsideMessages.push_back(message);
+}
+
+std::vector<uString> CPreference::TakeSetAsideMessages()
+{
+    std::lock_guard hold(m_lock);
+    std::vector<uString> messages;
+    messages.swap(m_setAsideMessages);
+    return messages;
 }
 
 uString CPreference::GetLastErrorText() const

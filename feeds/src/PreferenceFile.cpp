@@ -99,9 +99,15 @@ void CPreference::Load()
 
     uXmlDocument document;
     const uFile file(m_dataDir.getPath().c_str(), "config.xml");
-    const bool loaded = m_dataFolderReady && file.exists() &&
-                        document.load(file.getPath().c_str(), true, true, false, true) &&
-                        document.getDocument() != nullptr;
+    const bool exists = m_dataFolderReady && file.exists();
+    bool loaded = exists && document.load(file.getPath().c_str(), true, true, false, true) &&
+                  document.getDocument() != nullptr && !document.isPartial();
+    // A damaged file would lose the settings it still holds at the next save.
+    if (exists && !loaded)
+    {
+        document.releaseDocument();
+        SetAside(file);
+    }
     // An absent attribute reads as "" and so gives 0, false or "", not the default.
     auto get = [](const DOMElement* element, const char* name)
     { return xmlattr::Get(element, uXmlString(name).get()); };

@@ -2,8 +2,15 @@
 #include "feeds/Preference.h"
 #include "foundation/uDirectory.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -22,6 +29,75 @@ bool makePrivateDirectory(const uFile& folder)
         return false;
     uFile(parent.c_str()).ensureDirectory();
     return (::mkdir(path, 0700) == 0 || errno == EEXIST) && folder.isDirectory();
+}
+
+// A folder of ours left open to others from an earlier version or by hand is
+// closed again: it holds passwords and cookies. Never through a link, and
+// never a folder another user owns.
+void tightenFolder(const uFile& folder)
+{
+    struct stat info = {};
+    const char* path = folder.getPath().c_str();
+    if (::lstat(path, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & 077) != 0)
+        ::chmod(path, 0700);
+}
+
+// Names left by killed fetches and saves: a feed downloaded into the temp
+// folder (32 hex digits, then ".N" when the name was taken), and the
+// temporary file of a replacing write (anything, then "." and six letters or
+// digits). Folders in the temp folder belong to the downloads and stay.
+bool isFetchName(const std::string& name)
+{
+    if (name.size() < 32)
+        return false;
+    for (std::size_t i = 0; i < 32; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])) ||
+            std::isupper(static_cast<unsigned char>(name[i])))
+            return false;
+    std::size_t i = 32;
+    if (i < name.size() && name[i] == '.' && i + 1 < name.size() &&
+        std::isdigit(static_cast<unsigned char>(name[i + 1])))
+    {
+        ++i;
+        while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])))
+            ++i;
+    }
+    return i == name.size() || (name.size() - i == 7 && name[i] == '.');
+}
+
+bool isReplaceTemp(const std::string& name, const char* suffix)
+{
+    const std::size_t at = name.rfind(suffix);
+    if (at == std::string::npos || at == 0 || name.size() != at + std::strlen(suffix) + 7 ||
+        name[at + std::strlen(suffix)] != '.')
+        return false;
+    for (std::size_t i = name.size() - 6; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
+
+int removeMatching(const uFile& folder, const std::function<bool(const std::string&)>& leftover)
+{
+    int removed = 0;
+    if (folder.getPath().isEmpty())
+        return 0;
+    DIR* directory = ::opendir(folder.getPath().c_str());
+    if (!directory)
+        return 0;
+    while (const dirent* entry = ::readdir(directory))
+    {
+        const std::string name = entry->d_name;
+        struct stat info = {};
+        if (!leftover(name) || ::fstatat(::dirfd(directory), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode))
+            continue;
+        if (::unlinkat(::dirfd(directory), name.c_str(), 0) == 0)
+            ++removed;
+    }
+    ::closedir(directory);
+    return removed;
 }
 
 // base + name; the base is never empty here.
@@ -82,6 +158,7 @@ void CPreference::BuildFolders()
     if (!data.isDirectory())
         return;
     data.makeAbsolute();
+    tightenFolder(data);
     m_dataDir = data;
     m_dataFolderReady = true;
 
@@ -113,6 +190,7 @@ void CPreference::BuildFolders()
     m_cacheDir = below(data, "cache");
     if (!m_cacheDir.isDirectory())
         makePrivateDirectory(m_cacheDir);
+    tightenFolder(m_cacheDir);
     m_torrentDir = below(data, "torrent");
     if (!m_torrentDir.isDirectory())
         m_torrentDir.ensureDirectory();
@@ -165,6 +243,24 @@ void CPreference::SetLibraryDir(const uFile& folder)
 {
     std::lock_guard hold(m_lock);
     m_libraryDir = folder;
+}
+
+int CPreference::RemoveLeftoverTempFiles() const
+{
+    if (!m_dataFolderReady)
+        return 0;
+    uFile temp, data, subscription, cache;
+    {
+        std::lock_guard hold(m_lock);
+        temp = m_tempDir;
+        data = m_dataDir;
+        subscription = m_subscriptionDir;
+        cache = m_cacheDir;
+    }
+    auto xmlTemp = [](const std::string& name) { return isReplaceTemp(name, ".xml"); };
+    return removeMatching(temp, isFetchName) + removeMatching(data, xmlTemp) +
+           removeMatching(subscription, xmlTemp) +
+           removeMatching(cache, [](const std::string& name) { return isReplaceTemp(name, ".cookie"); });
 }
 
 uFile CPreference::GetTempDir() const

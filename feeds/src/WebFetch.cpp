@@ -146,10 +146,13 @@ bool SubmitLoginForm(uCurlTransfer& transfer, uString& body, bool prompt)
 }
 
 bool FetchUrlToFile(const uString& url, const uFile& target, int timeout, uString* headers, bool login,
-                    bool prompt, uString* effectiveUrl, const std::atomic<bool>* abortFlag)
+                    bool prompt, uString* effectiveUrl, const std::atomic<bool>* abortFlag,
+                    CFetchLimits* limits)
 {
     uCurlTransfer transfer(url);
     Prepare(transfer, url, timeout, abortFlag);
+    if (limits && limits->maxBytes > 0)
+        transfer.setMaxBodyBytes(limits->maxBytes);
     uFile file(target.getPath().c_str());
     bool fetched;
     if (!login)
@@ -169,6 +172,8 @@ bool FetchUrlToFile(const uString& url, const uFile& target, int timeout, uStrin
         if (fetched && !body.isEmpty())
             file.replaceContents(body.c_str(), static_cast<uint64_t>(body.getLength()));
     }
+    if (limits)
+        limits->exceeded = transfer.bodyTooLarge();
     if (fetched && headers)
         *headers = transfer.getHeaders();
     if (fetched && effectiveUrl)

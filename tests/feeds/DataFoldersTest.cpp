@@ -71,6 +71,51 @@ TEST(DataFoldersTest, FirstStartBuildsAndSeedsTheTree)
     EXPECT_TRUE(fs::is_directory(config.data("library/My Movie")));
 }
 
+// Folders left open by an earlier run are closed at start; a folder that is
+// a link elsewhere is not changed through it.
+TEST(DataFoldersTest, LooseDataAndCacheFoldersAreTightened)
+{
+    ConfigHome config;
+    fs::create_directories(config.data("cache"));
+    fs::permissions(config.dataDir(), fs::perms(0755));
+    fs::permissions(config.data("cache"), fs::perms(0777));
+    CPreference::GetInstance();
+    EXPECT_EQ(ModeOf(config.dataDir()), 0700u);
+    EXPECT_EQ(ModeOf(config.data("cache")), 0700u);
+}
+
+// What killed fetches and saves left is removed; downloads in progress (their
+// folders in temp) and every other file stay.
+TEST(DataFoldersTest, LeftoverTemporaryFilesAreRemoved)
+{
+    ConfigHome config;
+    CPreference* preference = CPreference::GetInstance();
+    const std::string md5 = "0123456789abcdef0123456789abcdef";
+    const std::vector<std::string> leftovers = {"temp/" + md5,
+                                                "temp/" + md5 + ".2",
+                                                "temp/" + md5 + ".Ab3dE9",
+                                                "auth.xml.x1Y2z3",
+                                                "download.xml.QwErTy",
+                                                "subscription/config.xml.a1b2c3",
+                                                "cache/" + md5 + ".cookie.Zz9Zz9"};
+    const std::vector<std::string> kept = {"temp/fedcba9876543210fedcba9876543210/episode.mp3",
+                                           "temp/notes.txt",
+                                           "config.xml",
+                                           "auth.xml.bak",
+                                           "cache/" + md5 + ".cookie",
+                                           "subscription/user0.mdb",
+                                           "library/a.xml.abcdef"};
+    for (const std::string& name : leftovers)
+        config.write("Documents/Kestrova/" + name, "x");
+    for (const std::string& name : kept)
+        config.write("Documents/Kestrova/" + name, "x");
+    EXPECT_EQ(preference->RemoveLeftoverTempFiles(), static_cast<int>(leftovers.size()));
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(FileExists(config.data(name))) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(FileExists(config.data(name))) << name;
+}
+
 TEST(DataFoldersTest, MediaFolderThatCannotBeMadeFallsBackToTheLibrary)
 {
     ConfigHome config;

@@ -1,9 +1,11 @@
+#include "feeds/FeedUpdate.h"
 #include "feeds/support/RefreshFixture.h"
 
 #include <algorithm>
 #include <chrono>
 #include <future>
 #include <set>
+#include <stdexcept>
 
 namespace
 {
@@ -287,3 +289,35 @@ TEST(RefreshHostTest, ScanningThreadsOutsideOneToEightBecomeTwo)
 }
 
 } // namespace
+
+// An exception inside one task (here from the test hook) fails that feed
+// only: the pass ends, every slot comes back, and the other feeds are stored,
+// whether the tasks run on threads or inline.
+TEST_F(UpdatePassTest, AnExceptionInOneTaskLeavesThePassEnding)
+{
+    const std::string first = Subscribed("/first", 1, 3);
+    const std::string broken = Subscribed("/broken", 1, 3);
+    const std::string last = Subscribed("/last", 1, 3);
+    CFeedUpdateTask::SetTestHook(
+        [broken](const uString& feed)
+        {
+            if (S(feed) == broken)
+                throw std::runtime_error("test hook");
+        });
+    for (bool parallel : {true, false})
+    {
+        SCOPED_TRACE(parallel ? "parallel" : "inline");
+        MakeDue("user0.mdb");
+        auto host = MakeHost(2, parallel);
+        Refresh(*host, {"user0.mdb"});
+        EXPECT_EQ(ItemCount("user0.mdb", first), 3);
+        EXPECT_EQ(ItemCount("user0.mdb", last), 3);
+        EXPECT_EQ(ItemCount("user0.mdb", broken), 1);
+        EXPECT_EQ(host->GetUpdateSemaphore()->getCount(), 2) << "every slot given back";
+        if (parallel)
+        {
+            EXPECT_GE(Texts(messages->take(), WM_APP_UPDATEDONE).size(), 1u);
+        }
+    }
+    CFeedUpdateTask::SetTestHook(nullptr);
+}

@@ -153,20 +153,57 @@ TEST(PreferenceFileTest, MissingAttributesAreEmptyAndMissingSectionsDefault)
     EXPECT_EQ(preference->GetDownloadSection().nMinFreeSpace, 200) << "a missing section keeps its defaults";
 }
 
-TEST(PreferenceFileTest, DamagedFileGivesDefaultsAndIsReplacedByAWellFormedOne)
+// The files set aside in the data folder, by the name they were saved under.
+std::vector<std::string> setAside(const ConfigHome& config, const std::string& name)
+{
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(config.dataDir()))
+        if (std::regex_match(
+                entry.path().filename().string(),
+                std::regex(std::regex_replace(name, std::regex("\\."), "\\.") + "\\.bad-[0-9]{8}-[0-9]{6}")))
+            found.push_back(entry.path().string());
+    return found;
+}
+
+// A damaged config.xml or auth.xml, also one cut short after good entries,
+// is moved aside with a message and defaults are used; the save at exit
+// writes new files and keeps the set-aside copies.
+TEST(PreferenceFileTest, DamagedSettingsFilesAreSetAsideAndTheSaveKeepsThem)
 {
     ConfigHome config;
-    writeConfig(config, "\x01\x02 this is <not xml");
-    testing::internal::CaptureStderr(); // the XML layer reports the parse error there
+    const std::string damagedConfig = "\x01\x02 this is <not xml";
+    std::string damagedAuth = "<?xml version=\"1.0\"?><Auth>";
+    for (int i = 0; i < 300; ++i)
+        damagedAuth +=
+            "<entry url=\"https://site" + std::to_string(i) + ".test/\" user=\"u\" auth=\"cA==\"/>";
+    damagedAuth.resize(damagedAuth.size() - 20); // cut off in the last entry
+    writeConfig(config, damagedConfig);
+    config.write("Documents/Kestrova/auth.xml", damagedAuth);
+    testing::internal::CaptureStderr(); // the XML layer reports the parse errors there
     CPreference* preference = CPreference::GetInstance();
-    testing::internal::GetCapturedStderr();
+    const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(preference->GetGeneralSection().nRefreshRate, 5);
+    std::vector<uString> urls;
+    EXPECT_FALSE(preference->GetAuthList().GetUrls(urls)) << "nothing taken from a damaged file";
+    EXPECT_EQ(preference->TakeSetAsideMessages().size(), 2u);
+    EXPECT_NE(errors.find("auth.xml was damaged and has been kept as"), std::string::npos) << errors;
+    preference->GetAuthList().Add("https://new.test/", "n", "p");
     CPreference::Release();
 
+    const std::vector<std::string> configCopies = setAside(config, "config.xml");
+    const std::vector<std::string> authCopies = setAside(config, "auth.xml");
+    ASSERT_EQ(configCopies.size(), 1u);
+    ASSERT_EQ(authCopies.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(configCopies[0]), damagedConfig);
+    EXPECT_EQ(ReadFileBytes(authCopies[0]), damagedAuth);
     const std::string xml = ReadFileBytes(config.data("config.xml"));
     EXPECT_EQ(attributesOf(xml, "general")["nRefreshRate"], "5");
-    EXPECT_EQ(xml.find("not xml"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(config.data("auth.xml")).find("https://new.test/"), std::string::npos);
+
+    // Sound files are not set aside at the next start.
+    EXPECT_TRUE(CPreference::GetInstance()->TakeSetAsideMessages().empty());
     EXPECT_EQ(CPreference::GetInstance()->GetGeneralSection().nDefaultTimeout, 300);
+    EXPECT_EQ(setAside(config, "auth.xml").size(), 1u);
 }
 
 TEST(PreferenceFileTest, DailyTimersKeepTheirFormAndDate)

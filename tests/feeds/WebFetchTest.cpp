@@ -119,6 +119,35 @@ TEST_F(WebFetchTest, CookiesLiveInAPrivateFilePerSiteAndReachTheNextFetch)
     EXPECT_EQ(otherSite.requests()[0].cookie("session"), "") << "cookies stay with their site";
 }
 
+// A link planted at a site's cookie file is neither read nor written
+// through: the jar replaces the link by a private file of its own.
+TEST_F(WebFetchTest, CookieWritesReplaceALinkInsteadOfFollowingIt)
+{
+    server.route("/hello", [](const HttpRequest&)
+                 { return TextResponse(200, "hi").header("Set-Cookie", "session=abc; Path=/"); });
+    ASSERT_EQ(Fetch(server.url("/hello"), false), "hi");
+    const std::string cache = config.data("cache");
+    ASSERT_EQ(FileNames(cache).size(), 1u);
+    const std::string cookie = cache + "/" + FileNames(cache)[0];
+    const std::string victim = dir.write("victim.txt", "keep me");
+    fs::remove(cookie);
+    fs::create_symlink(victim, cookie);
+
+    ASSERT_EQ(Fetch(server.url("/hello"), false), "hi");
+    EXPECT_EQ(ReadFileBytes(victim), "keep me");
+    EXPECT_FALSE(fs::is_symlink(cookie));
+    EXPECT_EQ(ModeOf(cookie), 0600u);
+    EXPECT_NE(ReadFileBytes(cookie).find("session\tabc"), std::string::npos);
+    EXPECT_EQ(FileNames(cache).size(), 1u) << "no temporary jar left";
+
+    // A link to a file that does not exist is not created through either.
+    fs::remove(cookie);
+    fs::create_symlink(dir.file("created.txt"), cookie);
+    ASSERT_EQ(Fetch(server.url("/hello"), false), "hi");
+    EXPECT_FALSE(fs::exists(dir.file("created.txt")));
+    EXPECT_FALSE(fs::is_symlink(cookie));
+}
+
 TEST_F(WebFetchTest, LogsInThroughTheFormWithStoredCredentialsAndKeepsTheSession)
 {
     const std::string feed = "<rss><channel><title>members</title></channel></rss>";

@@ -41,6 +41,7 @@ struct HttpResponse
     std::size_t dripBytes = 1;
     std::optional<std::size_t> breakAfter; // close after this many body bytes; the headers announce all
     bool stallAfterHeaders = false;        // headers, then silence until the server stops
+    bool chunked = false;                  // no Content-Length: the body goes in chunks, size unannounced
 
     HttpResponse& header(const std::string& name, const std::string& value);
 };

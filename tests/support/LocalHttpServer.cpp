@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -378,7 +379,9 @@ bool LocalHttpServer::sendResponse(Connection& connection, const HttpRequest& re
                        (response.reason.empty() ? StatusPhrase(response.status) : response.reason) + "\r\n";
     for (const std::string& line : response.headerLines)
         head += line + "\r\n";
-    if (!HasHeaderLine(response, "Content-Length"))
+    if (response.chunked)
+        head += "Transfer-Encoding: chunked\r\n";
+    else if (!HasHeaderLine(response, "Content-Length"))
         head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
     if (!SendAll(fd, head))
@@ -401,10 +404,13 @@ bool LocalHttpServer::sendResponse(Connection& connection, const HttpRequest& re
     {
         if (offset > 0 && response.dripMs > 0 && !pause(response.dripMs))
             return false;
-        if (!SendAll(fd, response.body.substr(offset, std::min(piece, total - offset))))
+        const std::string part = response.body.substr(offset, std::min(piece, total - offset));
+        char size[24];
+        std::snprintf(size, sizeof size, "%zx\r\n", part.size());
+        if (!SendAll(fd, response.chunked ? size + part + "\r\n" : part))
             return false;
     }
-    return true;
+    return !response.chunked || SendAll(fd, "0\r\n\r\n");
 }
 
 LocalHttpServer::Handler LocalHttpServer::handlerFor(const HttpRequest& request) const

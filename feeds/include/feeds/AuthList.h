@@ -49,9 +49,10 @@ public:
     // Empties `urls`, then copies every entry's URL in list order; false when there are none.
     bool GetUrls(std::vector<uString>& urls) const;
 
-    // Appends the file's entries after those already held; a missing or
-    // unreadable file, or one whose root is not "Auth", adds nothing.
-    void Load(const uFile& path);
+    // Appends the file's entries after those already held; a missing file
+    // adds nothing. A damaged one (not XML, cut short, or a root other than
+    // "Auth") adds nothing either and gives false: it must not be saved over.
+    bool Load(const uFile& path);
     // Writes every entry, passwords in Base64, with mode 0600 through a
     // temporary file; false when the file could not be written.
     bool Save(const uFile& path) const;

@@ -61,7 +61,8 @@ public:
         kDownloadFailed = 1,
         kDocumentUnreadable = 2,
         kCannotOpen = 3,
-        kStatementFailed = 4
+        kStatementFailed = 4,
+        kDocumentRefused = 5 // too large, too deep or expanding too far (uXmlLimits.h)
     };
 
     // The list databases live in the configured subscription folder, or in
@@ -252,7 +253,9 @@ public:
     // ---- fetching a feed into the records (FeedFetch.cpp). Each fetch starts
     // from a reset store. Errors: 1 "Failed to download <url>"; 2 "Failed to
     // load/parse XML Document" for a document that cannot be read as XML or
-    // whose root names no feed format.
+    // whose root names no feed format; 5 "Refused the feed: <reason>" for a
+    // document over the limits of uXmlLimits.h (a download is cut off as soon
+    // as it passes the size limit).
     // A "file://" URL is the path after those seven characters, read in
     // place; anything else is downloaded into the temp folder under the MD5
     // of the URL and deleted after parsing. A time-out of 0 means the

@@ -5,6 +5,7 @@
 #include "foundation/uString.h"
 #include "foundation/uThread.h"
 
+#include <functional>
 #include <memory>
 
 class CDownloadQueue;
@@ -35,6 +36,9 @@ public:
     ~CFeedUpdateTask() override;
 
     void SetThread(uThread* thread) { m_thread = thread; }
+    // Tests only: called in every task before its fetch, on the task's
+    // thread; it may throw. An empty function removes it.
+    static void SetTestHook(std::function<void(const uString& feedUrl)> hook);
     // After run the task no longer exists.
     void run() override;
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 // The configuration of the process: the per-user data-folder tree, the seven
 // sections of "config.xml" and the stored site credentials of "auth.xml".
@@ -123,6 +124,13 @@ public:
     // Empty, or the last failure met while building the data folders.
     uString GetLastErrorText() const;
     CAuthList& GetAuthList() { return m_authList; }
+    // The damaged settings files ("config.xml", "auth.xml") that were moved
+    // aside at construction, as messages for the user; emptied by the call.
+    std::vector<uString> TakeSetAsideMessages();
+    // Removes what killed fetches and saves of earlier runs left: downloaded
+    // feeds in the temp folder, "*.xml.XXXXXX" save files, "*.cookie.XXXXXX"
+    // cookie files. Only while no other instance runs. Returns the count.
+    int RemoveLeftoverTempFiles() const;
 
     // Folders. Those below create their folder when nothing exists at its path
     // (the folder may have been deleted while the program runs). Every one of
@@ -164,6 +172,8 @@ private:
     void SeedSubscriptionFolder();
     void Load();
     void Save() const;
+    // Sets a damaged settings file aside and records the message.
+    void SetAside(const uFile& file);
     void EnsureMediaDirLocked(uFile& member, const char* name);
 
     // Folders. Every uString and uFile member and every section is guarded by m_lock.
@@ -183,6 +193,7 @@ private:
     uString m_programDir;
     uString m_lastError;
     CAuthList m_authList;
+    std::vector<uString> m_setAsideMessages;
 
     WindowSection m_window;
     GeneralSection m_general;

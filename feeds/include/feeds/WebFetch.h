@@ -5,6 +5,7 @@
 #include "foundation/uString.h"
 
 #include <atomic>
+#include <cstdint>
 
 // The only ways the program fetches from the web. Each call builds its own
 // transfer on the calling thread and blocks it; the configured proxy, the
@@ -17,13 +18,21 @@
 // `effectiveUrl` receives the URL reached after redirects. While *abortFlag
 // is true a running call ends soon with a failure.
 
+// A bound on the body of one fetch (0: none); `exceeded` tells afterwards
+// that the fetch failed because the body passed it.
+struct CFetchLimits
+{
+    std::int64_t maxBytes = 0;
+    bool exceeded = false;
+};
+
 // The URL into the file at the target's path (the caller's object is not
 // opened). Without login an existing non-empty file is resumed. An HTTP
 // status of 400 or more fails without the error page reaching the file, with
 // login or without.
 bool FetchUrlToFile(const uString& url, const uFile& target, int timeout, uString* headers, bool login,
                     bool prompt, uString* effectiveUrl = nullptr,
-                    const std::atomic<bool>* abortFlag = nullptr);
+                    const std::atomic<bool>* abortFlag = nullptr, CFetchLimits* limits = nullptr);
 
 // The URL into `body`, which is left as it was on failure. An HTTP error page
 // counts as a successful fetch here.

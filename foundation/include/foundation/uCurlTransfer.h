@@ -77,8 +77,9 @@ public:
     // Used for HTTP and HTTPS (any authentication method the server offers); FTP takes its
     // credentials from the URL only.
     virtual void setCredentials(const uString& user, const uString& password);
-    // Cookies are read from this file and written back to it when the object is destroyed.
-    // An empty path turns the cookie engine on without a file.
+    // Cookies are read from this file (only when it is a plain file, never through a link) and
+    // written back when the object is destroyed, into a private temporary file beside it that
+    // is then renamed over it. An empty path turns the cookie engine on without a file.
     virtual bool setCookieFile(const uFile& file);
     virtual int getProtocol();
     virtual const char* getHeaders();
@@ -122,6 +123,12 @@ public:
     // While *flag is true, a running or later transfer ends within about a second with
     // CURLE_ABORTED_BY_CALLBACK (42). The flag must outlive the transfers; null removes it.
     void setAbortFlag(const std::atomic<bool>* flag) { m_abortFlag = flag; }
+    // Bodies received into a file or a string may hold at most this many bytes (0: no limit);
+    // a larger one ends its transfer as it passes the limit, or before it starts when its size
+    // is announced, with CURLE_FILESIZE_EXCEEDED (63).
+    bool setMaxBodyBytes(int64_t bytes);
+    // A transfer of this object ended because its body passed the limit.
+    bool bodyTooLarge() const { return m_bodyTooLarge; }
 
     // libcurl write callbacks: `user` is a uString (appended to) or a uFile (written to).
     static std::size_t writeToString(char* data, std::size_t size, std::size_t count, void* user);
@@ -163,6 +170,9 @@ private:
     uString m_proxyPassword;
     bool m_socks5 = false;
     uString m_cookieFile;
+    uString m_cookieTemp; // the jar of this object, renamed over m_cookieFile at the end
     uString m_errorText;
     const std::atomic<bool>* m_abortFlag = nullptr;
+    int64_t m_maxBodyBytes = 0;
+    bool m_bodyTooLarge = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/uString.h"
+#include "foundation/uXmlLimits.h"
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
@@ -118,6 +119,9 @@ public:
     // The last load stopped at a fatal error: the document holds only what
     // was built before it (a truncated body, an undeclared entity).
     bool isPartial() const { return m_partial; }
+    // The last load was refused before parsing: the document is too large,
+    // nests too deep or expands its entities too far (see uXmlLimits.h).
+    xmllimits::Refusal getRefusal() const { return m_refusal; }
 
     // Writes the document pretty-printed, in its own encoding (UTF-8 for a new
     // one), without a byte-order mark, through a temporary file that replaces
@@ -147,6 +151,7 @@ private:
 
     xercesc::DOMDocument* m_document = nullptr;
     bool m_partial = false;
+    xmllimits::Refusal m_refusal = xmllimits::Refusal::kNone;
 };
 
 // Prints parse errors and fatal errors to standard error with file, line,

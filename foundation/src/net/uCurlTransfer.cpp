@@ -1,9 +1,13 @@
 #include "foundation/uCurlTransfer.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <curl/curl.h>
 #include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -33,10 +37,19 @@ struct DownloadSink
     uFile* file = nullptr;
     bool refuseHttpErrors = false;
     bool refused = false;
+    int64_t limit = 0; // 0: none
+    int64_t received = 0;
+    bool tooLarge = false;
 
     static std::size_t write(char* data, std::size_t size, std::size_t count, void* user)
     {
         auto* sink = static_cast<DownloadSink*>(user);
+        sink->received += static_cast<int64_t>(size * count);
+        if (sink->limit > 0 && sink->received > sink->limit)
+        {
+            sink->tooLarge = true;
+            return 0;
+        }
         if (sink->refuseHttpErrors)
         {
             long code = 0;
@@ -48,6 +61,25 @@ struct DownloadSink
             }
         }
         return uCurlTransfer::writeToFile(data, size, count, sink->file);
+    }
+};
+
+// The body sink of the string transfers, with the same size limit.
+struct StringSink
+{
+    uString* body = nullptr;
+    int64_t limit = 0;
+    bool tooLarge = false;
+
+    static std::size_t write(char* data, std::size_t size, std::size_t count, void* user)
+    {
+        auto* sink = static_cast<StringSink*>(user);
+        if (sink->limit > 0 && sink->body->getLength() + static_cast<int64_t>(size * count) > sink->limit)
+        {
+            sink->tooLarge = true;
+            return 0;
+        }
+        return uCurlTransfer::writeToString(data, size, count, sink->body);
     }
 };
 
@@ -109,11 +141,22 @@ uCurlTransfer::uCurlTransfer(const uString& url) : uCurlTransfer()
 uCurlTransfer::~uCurlTransfer()
 {
     if (m_handle)
-        curl_easy_cleanup(Handle(m_handle));
+        curl_easy_cleanup(Handle(m_handle)); // writes the jar into m_cookieTemp
+    if (m_cookieTemp.isEmpty())
+        return;
+    // The jar replaces the cookie file by a rename: a link planted at its
+    // name is replaced, never written through. An empty jar keeps the old file.
+    struct stat info = {};
+    if (::lstat(m_cookieTemp.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        std::rename(m_cookieTemp.c_str(), m_cookieFile.c_str()) == 0)
+        return;
+    ::unlink(m_cookieTemp.c_str());
 }
 
 bool uCurlTransfer::record(int code)
 {
+    if (code == CURLE_FILESIZE_EXCEEDED)
+        m_bodyTooLarge = true;
     m_lastResult = static_cast<uint16_t>(code);
     if (code != CURLE_OK)
         m_errorText = curl_easy_strerror(static_cast<CURLcode>(code));
@@ -297,15 +340,43 @@ void uCurlTransfer::setCredentials(const uString& user, const uString& password)
     m_password = password;
 }
 
+bool uCurlTransfer::setMaxBodyBytes(int64_t bytes)
+{
+    if (!ready())
+        return false;
+    m_maxBodyBytes = bytes > 0 ? bytes : 0;
+    return record(curl_easy_setopt(Handle(m_handle), CURLOPT_MAXFILESIZE_LARGE,
+                                   static_cast<curl_off_t>(m_maxBodyBytes)));
+}
+
 bool uCurlTransfer::setCookieFile(const uFile& file)
 {
     if (!m_handle)
         return false;
     m_cookieFile = file.getPath();
+    if (!m_cookieTemp.isEmpty())
+    {
+        ::unlink(m_cookieTemp.c_str());
+        m_cookieTemp.setEmpty();
+    }
     CURL* curl = Handle(m_handle);
-    CURLcode result = curl_easy_setopt(curl, CURLOPT_COOKIEFILE, m_cookieFile.c_str());
+    // Only a plain file is read: a link could point anywhere.
+    struct stat info = {};
+    const bool readable =
+        !m_cookieFile.isEmpty() && ::lstat(m_cookieFile.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    CURLcode result = curl_easy_setopt(curl, CURLOPT_COOKIEFILE, readable ? m_cookieFile.c_str() : "");
     if (result == CURLE_OK && !m_cookieFile.isEmpty())
-        result = curl_easy_setopt(curl, CURLOPT_COOKIEJAR, m_cookieFile.c_str());
+    {
+        // The jar is written beside the file, private, and renamed over it at the end.
+        std::string pattern = std::string(m_cookieFile.c_str()) + ".XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd >= 0)
+        {
+            ::close(fd);
+            m_cookieTemp = pattern.c_str();
+            result = curl_easy_setopt(curl, CURLOPT_COOKIEJAR, m_cookieTemp.c_str());
+        }
+    }
     // Runs whatever the state, but never hides an earlier failure (a failed proxy set-up must
     // not turn into a direct connection).
     if (result != CURLE_OK)
@@ -480,7 +551,7 @@ bool uCurlTransfer::downloadToFile(uFile* file)
     bool resuming = existing > 0;
 
     m_headers.setEmpty();
-    DownloadSink sink{curl, file, isHttp(), false};
+    DownloadSink sink{curl, file, isHttp(), false, m_maxBodyBytes, resuming ? existing : 0, false};
     bool configured = applyAbortFlag() &&
                       record(curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE,
                                               static_cast<curl_off_t>(resuming ? existing : 0))) &&
@@ -522,9 +593,11 @@ bool uCurlTransfer::downloadToFile(uFile* file)
         result = curl_easy_perform(curl);
     }
     file->close();
+    if (sink.tooLarge)
+        result = CURLE_FILESIZE_EXCEEDED;
 
     const long code = currentResponseCode();
-    if (isHttp() && code >= 400)
+    if (isHttp() && code >= 400 && !sink.tooLarge)
     {
         if (resuming && code == 416 && resumedFileIsComplete(existing))
             result = CURLE_OK;
@@ -546,10 +619,16 @@ bool uCurlTransfer::downloadToString(uString* body)
     CURL* curl = Handle(m_handle);
     m_headers.setEmpty();
     body->setEmpty();
+    StringSink sink{body, m_maxBodyBytes, false};
     bool ok = (!isHttp() || installHeaderSink(&m_headers, false)) &&
-              record(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &writeToString)) &&
-              record(curl_easy_setopt(curl, CURLOPT_WRITEDATA, body)) && perform() && readStatus();
+              record(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &StringSink::write)) &&
+              record(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink)) && perform() && readStatus();
     resetTransferOptions();
+    if (sink.tooLarge)
+    {
+        body->setEmpty();
+        return record(CURLE_FILESIZE_EXCEEDED);
+    }
     return ok;
 }
 
@@ -665,10 +744,17 @@ bool uCurlTransfer::postToString(const uString& data, uString* body)
     CURL* curl = Handle(m_handle);
     m_headers.setEmpty();
     body->setEmpty();
+    StringSink sink{body, m_maxBodyBytes, false};
     bool installed = (!isHttp() || installHeaderSink(&m_headers, false)) &&
-                     record(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &writeToString)) &&
-                     record(curl_easy_setopt(curl, CURLOPT_WRITEDATA, body));
-    return postWithSinks(installed, data);
+                     record(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &StringSink::write)) &&
+                     record(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink));
+    const bool ok = postWithSinks(installed, data);
+    if (sink.tooLarge)
+    {
+        body->setEmpty();
+        return record(CURLE_FILESIZE_EXCEEDED);
+    }
+    return ok;
 }
 
 bool uCurlTransfer::postFormFields(const std::vector<uString>& names, const std::vector<uString>& values)

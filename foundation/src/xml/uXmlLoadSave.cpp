@@ -40,6 +40,14 @@ bool uXmlDocument::parse(const char* bytes, std::size_t length, const uString& s
                          const char* reportName, bool doNamespaces, bool doSchema, bool fullSchemaChecking,
                          bool createEntityReferenceNodes)
 {
+    m_partial = false;
+    m_refusal = xmllimits::Check(bytes, length);
+    if (m_refusal != xmllimits::Refusal::kNone)
+    {
+        xmldiag::Print("Fatal Error at file \"" + std::string(systemId.c_str()) + "\", line 0, column 0\n" +
+                       "   Message: refused: " + xmllimits::Describe(m_refusal) + "\n");
+        return false;
+    }
     RefuseExternalResources resolver;
     SecurityManager security;
     security.setEntityExpansionLimit(kEntityExpansionLimit);
@@ -108,6 +116,14 @@ bool uXmlDocument::load(const char* path, bool doNamespaces, bool doSchema, bool
     // Read the file ourselves: the library would take the path through the
     // locale's code page, which breaks non-ASCII names.
     uFile file(path, uFile::kModeRead);
+    m_refusal = file.getSize() > xmllimits::kMaxDocumentBytes ? xmllimits::Refusal::kTooLarge
+                                                              : xmllimits::Refusal::kNone;
+    if (m_refusal != xmllimits::Refusal::kNone)
+    {
+        xmldiag::Print("Fatal Error at file \"" + std::string(path) + "\", line 0, column 0\n" +
+                       "   Message: refused: " + xmllimits::Describe(m_refusal) + "\n");
+        return false;
+    }
     uString bytes;
     bool read = file.open() && file.readAll(bytes);
     file.close();
