@@ -3,6 +3,7 @@
 #include "feeds/FeedStore.h"
 #include "foundation/uXml.h"
 
+#include <utility>
 #include <vector>
 #include <xercesc/util/XMLString.hpp>
 
@@ -96,7 +97,7 @@ template <typename Visit> void WalkTree(const DOMNode* root, int32_t& depth, Vis
 // A link as stored: a relative one is made absolute against the xml:base in
 // force at the element (each one resolved against the one around it), and
 // the document's address under them all. An absolute link is kept as written.
-uString AbsoluteLink(const uString& link, const DOMNode* element, const uString& address)
+uString AbsoluteLink(uString link, const DOMNode* element, const uString& address)
 {
     if (link.isEmpty() || pageurl::HasScheme(link))
         return link;
@@ -237,7 +238,7 @@ CItemRecord ReadAtomEntry(const DOMNode* element, const uString& address)
                                     item.link = TextOf(node);
                                     if (item.link.isEmpty())
                                         item.link = AttributeOf(node, u"href");
-                                    item.link = AbsoluteLink(item.link, node, address);
+                                    item.link = AbsoluteLink(std::move(item.link), node, address);
                                 }
                             }
                         });
@@ -367,7 +368,7 @@ void VisitAtom(CFeedStore& store, const DOMNode* node)
             channel.link = TextOf(node);
         if (channel.link.isEmpty())
             channel.link = AttributeOf(node, u"href");
-        channel.link = AbsoluteLink(channel.link, node, store.documentAddress);
+        channel.link = AbsoluteLink(std::move(channel.link), node, store.documentAddress);
     }
     else if (NameIs(node, u"tagline") || NameIs(node, u"summary"))
         channel.description = TextOf(node);

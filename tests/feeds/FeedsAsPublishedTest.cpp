@@ -123,7 +123,8 @@ TEST_F(FeedsAsPublishedTest, EntriesKeepTheirDatesMarkupAndLinksReadyToOpen)
             "<enclosure url=\"../media/3.mp3\" type=\"audio/mpeg\"/></item>\n" +
             "<item xml:base=\"http://other.test/a/b/\"><title>absolute</title><link>http://x.test/4</link>"
             "<guid>4711</guid></item>\n" +
-            "<item><title>guid only</title><guid isPermaLink=\"false\">tag-5</guid></item>\n");
+            "<item><title>guid only</title><guid isPermaLink=\"false\">tag-5</guid></item>\n" +
+            Item("query only", " ?page=2\n"));
     site.feed("/atom/feed.xml", atom);
     site.feed("/rss/feed.xml", rss);
     const std::string atomUrl = site.url("/atom/feed.xml");
@@ -151,6 +152,7 @@ TEST_F(FeedsAsPublishedTest, EntriesKeepTheirDatesMarkupAndLinksReadyToOpen)
         {rssUrl, "based", root + "/blog/posts/3?x=1#top  " + root + "/media/3.mp3  "},
         {rssUrl, "absolute", "http://x.test/4  -  "},
         {rssUrl, "guid only", "tag-5  -  "},
+        {rssUrl, "query only", rssUrl + "?page=2  -  "},
     };
     for (const auto& c : cases)
     {

@@ -263,8 +263,9 @@ public:
     // true a running download ends soon, as a failure.
     bool FetchFeed(const uString& url, int timeout, bool login, bool showMessages,
                    const std::atomic<bool>* abortFlag = nullptr);
-    // Loads the file as XML (three strict attempts, then the text without its
-    // document-type declarations) and parses its root.
+    // Loads the file as XML (three strict attempts, then the repairs of
+    // uXmlDocument::loadRepaired, then the first partial tree, then the text
+    // without its document-type declarations) and parses its root.
     bool LoadFeedFile(const uFile& file, bool showMessages);
     // Runs the parser the root element's name picks ("rdf:RDF", "rss",
     // "feed", case ignored) and takes the wrapper; false when none fits.
