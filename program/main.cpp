@@ -9,6 +9,7 @@ int main(int argc, char** argv)
 {
     ui::PrepareToolkitEnvironment();
     int result = wxEntry(argc, argv);
-    // Handing the file to the running instance is a success.
-    return CKestrovaApp::HandedOver() ? 0 : result;
+    // Handing the file to the running instance, or leaving the desktop on
+    // request, is a success.
+    return CKestrovaApp::HandedOver() || CKestrovaApp::Unregistered() ? 0 : result;
 }

@@ -288,6 +288,8 @@ private:
     void CreateListColumns();
     void RegisterFileTypes();
     void CheckForUpdate();
+    void StartVersionCheck(const uString& url);
+    long OnVersionChecked(const CFrameMessage& message);
     void SetUpNotifier();
     void ShowNotifier(const uString& titles);
     void WriteTree();

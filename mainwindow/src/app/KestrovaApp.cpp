@@ -4,6 +4,7 @@
 #include "foundation/uThread.h"
 #include "foundation/uXml.h"
 #include "mainwindow/AppActivation.h"
+#include "mainwindow/DesktopIntegration.h"
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/ProfileStore.h"
@@ -21,6 +22,7 @@ constexpr const char* kTitle = "Kestrova";
 const wxSize kDefaultSize(1024, 700);
 
 std::atomic<bool> g_handedOver{false};
+std::atomic<bool> g_unregistered{false};
 } // namespace
 
 CKestrovaApp::CKestrovaApp()
@@ -41,11 +43,27 @@ bool CKestrovaApp::HandedOver()
     return g_handedOver.load();
 }
 
+bool CKestrovaApp::Unregistered()
+{
+    return g_unregistered.load();
+}
+
 bool CKestrovaApp::OnInit()
 {
     // The toolkit set the user's locale; numbers stay in the C locale.
     std::setlocale(LC_NUMERIC, "C");
     SetAppName(kTitle);
+
+    // Takes the program off the desktop again and ends.
+    for (int i = 1; i < argc; ++i)
+    {
+        if (argv[i] == "--unregister")
+        {
+            RegisterShell(/*compatible=*/true, /*registerTypes=*/false);
+            g_unregistered = true;
+            return false;
+        }
+    }
 
     if (!CheckSingleInstance(kInstanceGuid))
         return false;
@@ -126,9 +144,16 @@ bool CKestrovaApp::OpenDocumentFile(const std::string& path)
     return m_mainFrame && app::RouteDocument(*m_mainFrame, path);
 }
 
-void CKestrovaApp::RegisterShell(bool, bool)
+void CKestrovaApp::RegisterShell(bool, bool registerTypes)
 {
-    // Filled in with the desktop files (.desktop entry, MIME types, autostart).
+    // The document type is the outline file; the frame registers the others
+    // with the entry itself once it knows whether the torrent engine loaded.
+    desktop::CDesktopIntegration desktop(desktop::Folders::FromEnvironment(),
+                                         desktop::CDesktopIntegration::RunningProgramPath());
+    if (registerTypes)
+        desktop.RegisterDocumentType();
+    else
+        desktop.Unregister();
 }
 
 void CKestrovaApp::PlaceMainWindow()

@@ -1,17 +1,48 @@
 // Steps of the frame's start and close whose work belongs to parts of the
 // window that are not built yet. Each keeps its place in the order; the part
 // that owns it fills it in.
+#include "CommandIds.h"
+#include "EmbeddedImages.h"
+#include "downloads/DownloadManager.h"
+#include "mainwindow/DesktopIntegration.h"
 #include "mainwindow/MainFrame.h"
+
+namespace
+{
+std::string_view ProgramIconPng()
+{
+    for (std::size_t i = 0; i < resources::kEmbeddedImageCount; ++i)
+    {
+        const resources::EmbeddedImage& image = resources::kEmbeddedImages[i];
+        if (image.id == resources::id::kMainIcon && image.data != nullptr)
+            return {reinterpret_cast<const char*>(image.data), image.size};
+    }
+    return {};
+}
+
+desktop::CDesktopIntegration Desktop()
+{
+    return desktop::CDesktopIntegration(desktop::Folders::FromEnvironment(),
+                                        desktop::CDesktopIntegration::RunningProgramPath());
+}
+} // namespace
 
 // The interface language, chosen before any window exists.
 void CMainFrame::ChooseLanguage() {}
 
-// The shell's file types for the program (".rss", ".opml", ".torrent" with the
-// engine loaded).
-void CMainFrame::RegisterFileTypes() {}
-
-// The check for a newer version of the program.
-void CMainFrame::CheckForUpdate() {}
+// The desktop's file types for the program (feeds, outlines, torrents with the
+// engine loaded). Failures are silent: the program then runs unregistered.
+void CMainFrame::RegisterFileTypes()
+{
+    bool withTorrent = m_downloadManager && m_downloadManager->HasTorrentEngine();
+    Desktop().RegisterFileTypes(withTorrent, ProgramIconPng());
+}
 
 // Starts the program at logon, or stops doing so.
-void CMainFrame::UpdateRunAtLogon(bool) {}
+void CMainFrame::UpdateRunAtLogon(bool startAtLogon)
+{
+    if (startAtLogon)
+        Desktop().SetRunAtLogon();
+    else
+        Desktop().RemoveRunAtLogon();
+}
