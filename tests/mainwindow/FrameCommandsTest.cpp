@@ -174,3 +174,20 @@ TEST_F(FrameCommandsTest, CompactListCompactsAListsDatabaseAndNothingElse)
     EXPECT_LT(size(), full / 4);
     EXPECT_TRUE(m_prompt->shown.empty());
 }
+
+TEST_F(FrameCommandsTest, PaneKeysWorkEvenWhileThePageHasTheFocus)
+{
+    Start();
+    m_frame->GetBrowser()->SetFocus();
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_frame->FocusedPane() == CMainFrame::kPaneBrowser; }));
+    wxUIActionSimulator keys;
+    keys.Char(WXK_TAB, wxMOD_CONTROL);
+    guitest::RunEventsUntil([&] { return m_frame->FocusedPane() == CMainFrame::kPaneTree; });
+    EXPECT_EQ(m_frame->FocusedPane(), CMainFrame::kPaneTree) << "Ctrl+Tab from the page";
+    keys.Char(WXK_F8);
+    guitest::RunEventsUntil([&] { return m_frame->FocusedPane() == CMainFrame::kPaneBrowser; });
+    EXPECT_EQ(m_frame->FocusedPane(), CMainFrame::kPaneBrowser) << "F8";
+    keys.Char(WXK_F6);
+    guitest::RunEventsUntil([&] { return m_frame->FocusedPane() == CMainFrame::kPaneList; });
+    EXPECT_EQ(m_frame->FocusedPane(), CMainFrame::kPaneList) << "F6 from the page";
+}
