@@ -24,11 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     // Every reader on every document: the root name only picks one of them
     // in the program, and each must cope with anything.
+    // With an address, so that relative links and xml:base are resolved.
     CFeedStore rss("/nonexistent");
+    rss.documentAddress = "http://fuzz.test/a/b/feed.xml?q=1";
     rss.ParseRssFeed(new uXmlNode(document.getDocumentElement()));
     CFeedStore rdf("/nonexistent");
+    rdf.documentAddress = rss.documentAddress;
     rdf.ParseRdfFeed(new uXmlNode(document.getDocumentElement()));
     CFeedStore atom("/nonexistent");
+    atom.documentAddress = rss.documentAddress;
     atom.ParseAtomFeed(new uXmlNode(document.getDocumentElement()));
     if (rss.parseDepth != 0 || rdf.parseDepth != 0 || atom.parseDepth != 0)
         __builtin_trap();
