@@ -1,10 +1,16 @@
 #include "mainwindow/InstanceChannel.h"
 
+#include "support/TempDir.h"
+
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -93,4 +99,45 @@ TEST(InstanceChannel, AnOversizedRecordIsRefusedAndTheListenerGoesOn)
     EXPECT_FALSE(CInstanceChannel::HandOver(guid, std::string(CInstanceChannel::kMaxRecord + 1, 'x')));
     EXPECT_TRUE(CInstanceChannel::HandOver(guid, "/tmp/after.opml"));
     EXPECT_EQ(received.WaitFor(1), std::vector<std::string>{"/tmp/after.opml"});
+}
+
+// A socket left by a crash, one whose holder never answers, and a runtime
+// folder open to others: none of them keeps a start from being the first.
+TEST(InstanceChannel, StaleOrSilentSocketsAreTakenOverAndOnlyPrivateFoldersServe)
+{
+    const std::string guid = TestGuid();
+    const std::string path = CInstanceChannel::SocketPath(guid);
+    ASSERT_FALSE(path.empty());
+    auto holdPath = [&path](bool listen)
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        if (listen)
+            ::listen(fd, 8);
+        return fd;
+    };
+    Received received;
+    for (bool silentHolder : {false, true})
+    {
+        const int held = holdPath(silentHolder);
+        if (!silentHolder)
+            ::close(held); // the file stays, nobody listens
+        CInstanceChannel first;
+        ASSERT_EQ(first.Start(guid, "/tmp/a.rss", received.Receiver()), CInstanceChannel::Role::kFirst);
+        EXPECT_TRUE(CInstanceChannel::HandOver(guid, "/tmp/b.rss")) << "the new first is heard";
+        if (silentHolder)
+            ::close(held);
+    }
+    EXPECT_EQ(received.WaitFor(2), (std::vector<std::string>{"/tmp/b.rss", "/tmp/b.rss"}));
+    EXPECT_FALSE(std::filesystem::exists(path)) << "a stopped first removes its socket";
+
+    testsupport::TempDir dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+    testsupport::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path());
+    EXPECT_NE(CInstanceChannel::SocketFolder(), dir.path()) << "a folder others may enter is not used";
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0700));
+    EXPECT_EQ(CInstanceChannel::SocketFolder(), dir.path());
 }

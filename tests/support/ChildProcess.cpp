@@ -123,6 +123,12 @@ int ChildProcess::waitForExit(int timeoutMs)
     return WEXITSTATUS(m_status);
 }
 
+void ChildProcess::signal(int number)
+{
+    if (running())
+        ::kill(m_pid, number);
+}
+
 void ChildProcess::stop()
 {
     if (!running())

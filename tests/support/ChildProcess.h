@@ -26,7 +26,8 @@ public:
     // Waits up to timeoutMs for the child to end by itself; its exit status, or -1 if it still runs
     // (or died from a signal).
     int waitForExit(int timeoutMs);
-    void stop(); // idempotent
+    void stop();             // idempotent
+    void signal(int number); // sends the signal while the child runs
     std::string log() const;
 
 private:

@@ -6,16 +6,16 @@
 #include <string>
 #include <thread>
 
-// One running instance per user: the first instance binds an abstract Unix
-// socket named after the program's GUID and the user id, and listens on it;
-// a later instance finds the name taken, connects, hands over the file it was
-// started with and exits. The kernel frees the name when the first process
-// ends, so no stale lock survives a crash.
+// One running instance per user: the first instance binds a Unix socket in
+// the user's private runtime folder and listens on it; a later instance
+// connects, hands over the file it was started with and exits. Both sides
+// check that the other end belongs to the same user (SO_PEERCRED). A socket
+// that is stale (its holder died), answers nobody, or belongs to someone else
+// is taken over: that start becomes the first instance.
 //
 // A hand-over is one record: a 4-byte big-endian length, then that many bytes
 // of UTF-8 (the full path; empty means "just come forward"). The listener
-// answers one byte once the receiver has the path. Only peers of the same
-// user are heard (SO_PEERCRED).
+// answers one byte once the receiver has the path.
 class CInstanceChannel
 {
 public:
@@ -38,27 +38,42 @@ public:
     CInstanceChannel& operator=(const CInstanceChannel&) = delete;
 
     // Becomes the first instance, or hands `path` to the one that is. When the
-    // name is taken but the holder does not take the record (it is ending),
-    // binding is tried once more.
+    // socket is taken but its holder does not take the record (it died, is
+    // ending, stays silent or is another user's), the socket is replaced.
     Role Start(const std::string& guid, const std::string& path, Receiver receiver);
     // Stops listening and frees the name; the receiver is not called after it
     // returns. Safe to call twice.
     void Stop();
     bool IsListening() const { return m_listenFd >= 0; }
 
-    // "kestrova-" + guid + "-" + the user id: the socket's abstract name.
-    static std::string SocketName(const std::string& guid);
+    // $XDG_RUNTIME_DIR when it is a folder of this user closed to others;
+    // otherwise "kestrova" in the user's cache folder ($XDG_CACHE_HOME or
+    // ~/.cache), created (or closed) 0700. Empty when neither can be had.
+    static std::string SocketFolder();
+    // The socket of this GUID in SocketFolder(): "kestrova-" + a short digest
+    // of the GUID + ".sock" (socket paths are short).
+    static std::string SocketPath(const std::string& guid);
     // Connects to the first instance and hands the path over; false when no
     // instance listens or it did not confirm within timeoutMs.
     static bool HandOver(const std::string& guid, const std::string& path, int timeoutMs = 2000);
 
 private:
-    // 1 bound, 0 the name is taken, -1 no socket.
-    int Bind(const std::string& guid);
+    enum class Answer
+    {
+        kDelivered,
+        kNobody,  // nothing listens: a stale socket
+        kForeign, // another user's process holds it
+        kSilent,  // connected, but the record was not confirmed
+    };
+    static Answer Deliver(const std::string& socketPath, const std::string& path, int timeoutMs);
+    // 1 bound, 0 the path is taken, -1 no socket.
+    int Bind(const std::string& socketPath);
     void Listen();
     void ServeConnection(int fd);
 
     int m_listenFd = -1;
+    std::string m_socketPath;
+    unsigned long m_socketInode = 0; // so that Stop never removes a successor's socket
     int m_wakeFd = -1;
     Receiver m_receiver;
     std::thread m_listener;

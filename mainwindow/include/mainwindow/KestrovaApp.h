@@ -49,6 +49,9 @@ public:
     CProfileStore* GetProfile() const { return m_profile.get(); }
 
 private:
+    // SIGTERM, SIGINT and SIGHUP, called from the event loop.
+    static void OnStopSignal(int signal);
+    void CloseOnSignal();
     std::string ParseCommandLine() const;
     void PlaceMainWindow();
     void OnDropFiles(wxDropFilesEvent& event);

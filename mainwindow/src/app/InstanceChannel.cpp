@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <vector>
@@ -15,14 +18,28 @@ namespace
 // A stalled peer must not hold the listener for long.
 constexpr int kPeerTimeoutMs = 2000;
 
-socklen_t AbstractAddress(const std::string& name, sockaddr_un& address)
+// False when the path does not fit in an address.
+bool SocketAddress(const std::string& path, sockaddr_un& address, socklen_t& length)
 {
     std::memset(&address, 0, sizeof(address));
     address.sun_family = AF_UNIX;
-    // A leading NUL puts the name in the abstract namespace.
-    std::size_t length = std::min(name.size(), sizeof(address.sun_path) - 1);
-    std::memcpy(address.sun_path + 1, name.data(), length);
-    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+    if (path.empty() || path.size() >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+    return true;
+}
+
+// A folder of this user that nobody else may enter (made so when it is ours).
+bool IsPrivateFolder(const std::string& folder, bool tighten)
+{
+    struct stat info = {};
+    if (folder.empty() || ::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::geteuid())
+        return false;
+    if ((info.st_mode & 077) == 0)
+        return true;
+    return tighten && ::chmod(folder.c_str(), 0700) == 0;
 }
 
 bool WaitFor(int fd, short events, int timeoutMs)
@@ -77,30 +94,64 @@ CInstanceChannel::~CInstanceChannel()
     Stop();
 }
 
-std::string CInstanceChannel::SocketName(const std::string& guid)
+std::string CInstanceChannel::SocketFolder()
 {
-    return "kestrova-" + guid + "-" + std::to_string(::geteuid());
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime == '/' && IsPrivateFolder(runtime, false))
+        return runtime;
+    std::string cache;
+    if (const char* xdgCache = std::getenv("XDG_CACHE_HOME"); xdgCache && *xdgCache == '/')
+        cache = xdgCache;
+    else if (const char* home = std::getenv("HOME"); home && *home == '/')
+        cache = std::string(home) + "/.cache";
+    else
+        return {};
+    ::mkdir(cache.c_str(), 0700);
+    const std::string folder = cache + "/kestrova";
+    ::mkdir(folder.c_str(), 0700);
+    return IsPrivateFolder(folder, true) ? folder : std::string();
 }
 
-int CInstanceChannel::Bind(const std::string& guid)
+std::string CInstanceChannel::SocketPath(const std::string& guid)
 {
+    const std::string folder = SocketFolder();
+    if (folder.empty())
+        return {};
+    // FNV-1a: stable across runs and builds, unlike std::hash.
+    std::uint64_t digest = 1469598103934665603ull;
+    for (unsigned char c : guid)
+        digest = (digest ^ c) * 1099511628211ull;
+    char name[40];
+    std::snprintf(name, sizeof name, "kestrova-%016llx.sock", static_cast<unsigned long long>(digest));
+    return folder + "/" + name;
+}
+
+int CInstanceChannel::Bind(const std::string& socketPath)
+{
+    sockaddr_un address;
+    socklen_t length = 0;
+    if (!SocketAddress(socketPath, address, length))
+        return -1;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
-    sockaddr_un address;
-    socklen_t length = AbstractAddress(SocketName(guid), address);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0)
     {
         int error = errno;
         ::close(fd);
         return error == EADDRINUSE ? 0 : -1;
     }
-    if (::listen(fd, 8) != 0)
+    struct stat info = {};
+    if (::chmod(socketPath.c_str(), 0600) != 0 || ::lstat(socketPath.c_str(), &info) != 0 ||
+        ::listen(fd, 8) != 0)
     {
         ::close(fd);
+        ::unlink(socketPath.c_str());
         return -1;
     }
     m_listenFd = fd;
+    m_socketPath = socketPath;
+    m_socketInode = static_cast<unsigned long>(info.st_ino);
     return 1;
 }
 
@@ -108,29 +159,37 @@ CInstanceChannel::Role CInstanceChannel::Start(const std::string& guid, const st
                                                Receiver receiver)
 {
     Stop();
-    for (int attempt = 0; attempt < 2; ++attempt)
+    const std::string socketPath = SocketPath(guid);
+    if (socketPath.empty())
+        return Role::kUnavailable;
+    for (int attempt = 0; attempt < 3; ++attempt)
     {
-        int bound = Bind(guid);
+        int bound = Bind(socketPath);
         if (bound < 0)
             return Role::kUnavailable;
         if (bound == 0)
         {
-            if (HandOver(guid, path))
+            if (path.size() <= kMaxRecord && Deliver(socketPath, path, 2000) == Answer::kDelivered)
                 return Role::kSecond;
+            // Stale, silent or foreign: this start takes the name over. Only
+            // a socket is removed; anything else at the path stays and the
+            // start runs unheard.
+            struct stat info = {};
+            if (::lstat(socketPath.c_str(), &info) == 0 && !S_ISSOCK(info.st_mode))
+                return Role::kUnavailable;
+            ::unlink(socketPath.c_str());
             continue;
         }
         m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (m_wakeFd < 0)
         {
-            ::close(m_listenFd);
-            m_listenFd = -1;
+            Stop();
             return Role::kUnavailable;
         }
         m_receiver = std::move(receiver);
         m_listener = std::thread([this] { Listen(); });
         return Role::kFirst;
     }
-    // The holder neither takes a record nor lets the name go: run unheard.
     return Role::kUnavailable;
 }
 
@@ -144,11 +203,19 @@ void CInstanceChannel::Stop()
         m_listener.join();
     }
     if (m_listenFd >= 0)
+    {
         ::close(m_listenFd);
+        struct stat info = {};
+        if (::lstat(m_socketPath.c_str(), &info) == 0 &&
+            static_cast<unsigned long>(info.st_ino) == m_socketInode)
+            ::unlink(m_socketPath.c_str());
+    }
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
     m_listenFd = -1;
     m_wakeFd = -1;
+    m_socketPath.clear();
+    m_socketInode = 0;
 }
 
 void CInstanceChannel::Listen()
@@ -200,23 +267,41 @@ bool CInstanceChannel::HandOver(const std::string& guid, const std::string& path
 {
     if (path.size() > kMaxRecord)
         return false;
+    const std::string socketPath = SocketPath(guid);
+    return !socketPath.empty() && Deliver(socketPath, path, timeoutMs) == Answer::kDelivered;
+}
+
+CInstanceChannel::Answer CInstanceChannel::Deliver(const std::string& socketPath, const std::string& path,
+                                                   int timeoutMs)
+{
+    sockaddr_un address;
+    socklen_t length = 0;
+    if (!SocketAddress(socketPath, address, length))
+        return Answer::kNobody;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return false;
-    sockaddr_un address;
-    socklen_t length = AbstractAddress(SocketName(guid), address);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
-    if (ok)
+        return Answer::kNobody;
+    Answer answer = Answer::kNobody;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0)
     {
-        std::uint32_t size = static_cast<std::uint32_t>(path.size());
-        unsigned char header[4] = {static_cast<unsigned char>(size >> 24),
-                                   static_cast<unsigned char>(size >> 16),
-                                   static_cast<unsigned char>(size >> 8), static_cast<unsigned char>(size)};
-        char done = 0;
-        ok = SendAll(fd, header, sizeof(header), timeoutMs) &&
-             SendAll(fd, path.data(), path.size(), timeoutMs) && ReceiveAll(fd, &done, 1, timeoutMs) &&
-             done == 1;
+        // The path goes only to a process of this user.
+        ucred peer{};
+        socklen_t peerLength = sizeof(peer);
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) != 0 || peer.uid != ::geteuid())
+            answer = Answer::kForeign;
+        else
+        {
+            std::uint32_t size = static_cast<std::uint32_t>(path.size());
+            unsigned char header[4] = {
+                static_cast<unsigned char>(size >> 24), static_cast<unsigned char>(size >> 16),
+                static_cast<unsigned char>(size >> 8), static_cast<unsigned char>(size)};
+            char done = 0;
+            const bool ok = SendAll(fd, header, sizeof(header), timeoutMs) &&
+                            SendAll(fd, path.data(), path.size(), timeoutMs) &&
+                            ReceiveAll(fd, &done, 1, timeoutMs) && done == 1;
+            answer = ok ? Answer::kDelivered : Answer::kSilent;
+        }
     }
     ::close(fd);
-    return ok;
+    return answer;
 }

@@ -1,5 +1,6 @@
 #include "mainwindow/KestrovaApp.h"
 
+#include "feeds/MessageBox.h"
 #include "feeds/Preference.h"
 #include "foundation/uThread.h"
 #include "foundation/uXml.h"
@@ -12,7 +13,9 @@
 
 #include <atomic>
 #include <clocale>
+#include <csignal>
 #include <filesystem>
+#include <wx/dialog.h>
 #include <wx/display.h>
 
 namespace
@@ -65,8 +68,16 @@ bool CKestrovaApp::OnInit()
         }
     }
 
+    // A logout or a kill closes like File > Exit: wx runs the handler from
+    // the event loop (its signal handler only writes to a wake-up pipe).
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        SetSignalHandler(signal, &CKestrovaApp::OnStopSignal);
+
     if (!CheckSingleInstance(kInstanceGuid))
         return false;
+    // No other instance runs: what killed runs left behind can go.
+    if (m_instanceChannel && m_instanceChannel->IsListening())
+        CPreference::GetInstance()->RemoveLeftoverTempFiles();
 
     // The profile. The recent-file list has no place in any menu: not kept.
     m_profile = std::make_unique<CProfileStore>();
@@ -84,10 +95,35 @@ bool CKestrovaApp::OnInit()
     frame->DragAcceptFiles(true);
     frame->Bind(wxEVT_DROP_FILES, &CKestrovaApp::OnDropFiles, this);
 
+    // Damaged settings files were set aside: say so once the window stands.
+    for (const uString& message : CPreference::GetInstance()->TakeSetAsideMessages())
+        CallAfter([message] { CMessageBox::Display(message); });
     // A file named on the command line is routed once the window stands.
     if (!file.empty())
         CallAfter([this, file] { OpenDocumentFile(file); });
     return true;
+}
+
+void CKestrovaApp::OnStopSignal(int)
+{
+    if (auto* app = dynamic_cast<CKestrovaApp*>(wxTheApp))
+        app->CloseOnSignal();
+}
+
+void CKestrovaApp::CloseOnSignal()
+{
+    // Modal dialogs end first: the close must not destroy the frame under one.
+    for (wxWindow* window : wxTopLevelWindows)
+        if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog != nullptr && dialog->IsModal())
+            dialog->EndModal(wxID_CANCEL);
+    CallAfter(
+        [this]
+        {
+            if (m_mainFrame)
+                m_mainFrame->Close(true); // what File > Exit does: settings, tree and queue written
+            else
+                ExitMainLoop();
+        });
 }
 
 int CKestrovaApp::OnExit()

@@ -1,0 +1,106 @@
+// The real program under the test's X server: a SIGTERM (as a desktop sends
+// at logout) closes it like File > Exit, and a socket that another process
+// holds does not keep it from starting.
+#include "mainwindow/InstanceChannel.h"
+#include "mainwindow/KestrovaApp.h"
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+class ProgramStopTest : public testing::Test
+{
+protected:
+    ProgramStopTest()
+    {
+        fs::create_directories(m_runtime);
+        fs::permissions(m_runtime, fs::perms::owner_all);
+    }
+
+    std::unique_ptr<testsupport::ChildProcess> Start()
+    {
+        return std::make_unique<testsupport::ChildProcess>(
+            std::vector<std::string>{std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova"},
+            m_home.file("kestrova.log"), std::vector<std::string>{"XDG_RUNTIME_DIR=" + m_runtime});
+    }
+
+    // True once the program answers on its socket (which brings its window
+    // forward, nothing more).
+    static bool WaitUntilListening(testsupport::ChildProcess& program)
+    {
+        for (int i = 0; i < 300 && program.running(); ++i)
+        {
+            if (CInstanceChannel::HandOver(CKestrovaApp::kInstanceGuid, "", 500))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+
+    std::string ReadConfig() const
+    {
+        std::ifstream in(m_home.file("Documents/Kestrova/config.xml"));
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    testsupport::TempHome m_home;
+    std::string m_runtime = m_home.file("run");
+    testsupport::ScopedEnv m_runtimeEnv{"XDG_RUNTIME_DIR", m_runtime};
+};
+
+// A refresh rate of 0 is made 5 in the settings when the window is created;
+// only a close that saves writes that down.
+TEST_F(ProgramStopTest, SigtermSavesTheSettingsLikeExit)
+{
+    fs::create_directories(m_home.file("Documents/Kestrova"));
+    std::ofstream(m_home.file("Documents/Kestrova/config.xml"))
+        << "<?xml version=\"1.0\"?><Preference><general nRefreshRate=\"0\" "
+           "nStartupMode=\"0\"/></Preference>\n";
+    auto program = Start();
+    ASSERT_TRUE(WaitUntilListening(*program)) << program->log();
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(60000), 0) << "ends by itself, with success\n" << program->log();
+    EXPECT_NE(ReadConfig().find("nRefreshRate=\"5\""), std::string::npos) << ReadConfig();
+    EXPECT_TRUE(fs::exists(m_home.file("Documents/Kestrova/auth.xml")));
+    EXPECT_FALSE(fs::exists(CInstanceChannel::SocketPath(CKestrovaApp::kInstanceGuid)))
+        << "the socket goes with the program";
+}
+
+// This process holds the program's socket and never answers: the start takes
+// the socket over and is heard on it.
+TEST_F(ProgramStopTest, ASocketHeldByAnotherProcessDoesNotStopAStart)
+{
+    const std::string path = CInstanceChannel::SocketPath(CKestrovaApp::kInstanceGuid);
+    ASSERT_FALSE(path.empty());
+    const int holder = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(holder, 8), 0);
+
+    auto program = Start();
+    EXPECT_TRUE(WaitUntilListening(*program)) << "the start ran as the first instance\n" << program->log();
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
+    ::close(holder);
+}
+
+} // namespace
