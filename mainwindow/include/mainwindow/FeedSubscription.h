@@ -16,9 +16,11 @@ enum class SubscribeOutcome
     kFailed,            ///< fetching or reading failed: the store's error text tells why, nothing is stored
     kAdded,             ///< a new channel in the list
     kAlreadySubscribed, ///< the list held the feed already: new items stored, title and flags applied
+    kCancelled,         ///< the user cancelled the fetch: nothing is stored, nothing to tell
 };
 
-/// Fetches the feed and stores it in the list database as a subscription,
+/// Fetches the feed (on a worker, while a progress dialog that can cancel it
+/// keeps the window painting) and stores it in the list database as a subscription,
 /// under its address, with the given title (or the feed's own when it is
 /// empty) and the two flags. The store is left holding the fetched channel
 /// and its items. The feed store itself tells the user about an address the

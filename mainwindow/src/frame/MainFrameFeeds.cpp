@@ -33,6 +33,8 @@ bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& url, c
     CFeedStore store;
     store.downloadManager = m_downloadManager.get();
     SubscribeOutcome outcome = SubscribeFeed(store, database, url, title, autoArchive, autoDownload);
+    if (outcome == SubscribeOutcome::kCancelled)
+        return false;
     if (outcome == SubscribeOutcome::kFailed)
     {
         ui::ShowText(this, store.errorText, wxOK | wxICON_INFORMATION);
