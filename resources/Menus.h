@@ -130,6 +130,20 @@ inline constexpr MenuItem kMenu211[] = {
     {MenuItemKind::EndPopup},
 };
 
+// Menu 222: a row's menu in the download manager panel.
+inline constexpr MenuItem kMenu222[] = {
+    {MenuItemKind::Popup, 0, "Download"},
+    {MenuItemKind::Command, 240, "Show File Location"},
+    {MenuItemKind::Command, 236, "Launch File"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 239, "Start Download"},
+    {MenuItemKind::Command, 237, "Stop Download"},
+    {MenuItemKind::Command, 207, "Cancel Download"},
+    {MenuItemKind::Separator},
+    {MenuItemKind::Command, 208, "Delete from List"},
+    {MenuItemKind::EndPopup},
+};
+
 struct MenuTable
 {
     int id;
@@ -141,6 +155,7 @@ inline constexpr MenuTable kMenus[] = {
     {156, kMenu156},
     {210, kMenu210},
     {211, kMenu211},
+    {222, kMenu222},
 };
 
 /// The entries of a menu; empty when there is no menu of that id.

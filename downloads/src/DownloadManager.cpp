@@ -191,6 +191,16 @@ bool CDownloadManager::GetItemByPath(const uFile& path, CTransferItem& record) c
     return false;
 }
 
+bool CDownloadManager::GetItemById(const uString& id, CTransferItem& record) const
+{
+    std::lock_guard<std::mutex> lock(m_queueLock);
+    auto it = Find(id);
+    if (it == m_queue.end())
+        return false;
+    record = it->record;
+    return true;
+}
+
 bool CDownloadManager::GetItemByItem(const uString& item, CTransferItem& record) const
 {
     std::lock_guard<std::mutex> lock(m_queueLock);

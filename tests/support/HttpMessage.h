@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,6 +43,9 @@ struct HttpResponse
     std::optional<std::size_t> breakAfter; // close after this many body bytes; the headers announce all
     bool stallAfterHeaders = false;        // headers, then silence until the server stops
     bool chunked = false;                  // no Content-Length: the body goes in chunks, size unannounced
+    // Sends holdAfter body bytes, calls hold (which may block: a gate) and then sends the rest.
+    std::size_t holdAfter = 0;
+    std::function<void()> hold;
 
     HttpResponse& header(const std::string& name, const std::string& value);
 };

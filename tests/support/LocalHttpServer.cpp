@@ -400,7 +400,15 @@ bool LocalHttpServer::sendResponse(Connection& connection, const HttpRequest& re
     const std::size_t total =
         std::min(response.body.size(), response.breakAfter.value_or(response.body.size()));
     const std::size_t piece = response.dripMs > 0 ? std::max<std::size_t>(1, response.dripBytes) : total;
-    for (std::size_t offset = 0; offset < total; offset += piece)
+    std::size_t start = 0;
+    if (response.hold && response.holdAfter < total)
+    {
+        if (!SendAll(fd, response.body.substr(0, response.holdAfter)))
+            return false;
+        response.hold();
+        start = response.holdAfter;
+    }
+    for (std::size_t offset = start; offset < total; offset += piece)
     {
         if (offset > 0 && response.dripMs > 0 && !pause(response.dripMs))
             return false;

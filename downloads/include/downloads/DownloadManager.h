@@ -59,6 +59,7 @@ public:
     int CountByStatus(int status) const;
     bool GetItemByPath(const uFile& path, CTransferItem& record) const;
     bool GetItemByItem(const uString& item, CTransferItem& record) const;
+    bool GetItemById(const uString& id, CTransferItem& record) const;
     // A copy of the queue in its order.
     std::vector<CTransferItem> GetItems() const;
     bool HasRunningTask(const CTransferItem& record) const;
@@ -107,6 +108,7 @@ public:
     bool RunTransfer(CTransferItem& record, bool& changed, const CDownloadTask* task = nullptr);
 
     CTorrentEngine* GetEngine() const { return m_engine.get(); }
+    CDownloadEnvironment& GetEnvironment() const { return m_environment; }
     int GetLimit() const { return m_limit; }
 
 private:

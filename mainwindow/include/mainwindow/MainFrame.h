@@ -318,6 +318,7 @@ private:
     void OnAppExit();
     void OnTrayRestore();
     long OnRestoreWindow(const CFrameMessage& message);
+    void OnDownloadManager(); // MainFrameDownloadPanel.cpp
 
     // The subscription tree: file, messages and commands.
     void ConnectTreeView();

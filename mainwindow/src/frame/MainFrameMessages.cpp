@@ -89,6 +89,7 @@ const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
     {resources::cmd::kFocusBrowser, &CMainFrame::OnFocusBrowser, nullptr},
     {resources::cmd::kNextPane, &CMainFrame::OnNextPane, nullptr},
     {resources::cmd::kPreviousPane, &CMainFrame::OnPreviousPane, nullptr},
+    {resources::cmd::kDownloadManager, &CMainFrame::OnDownloadManager, nullptr},
 };
 
 long CMainFrame::WindowProc(const CFrameMessage& message)

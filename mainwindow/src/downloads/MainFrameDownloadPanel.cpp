@@ -1,0 +1,8 @@
+#include "dialogs/FeedDownloadCtrl.h"
+#include "mainwindow/MainFrame.h"
+
+void CMainFrame::OnDownloadManager()
+{
+    CFeedDownloadCtrl dialog(m_downloadManager.get(), this);
+    dialog.ShowModal();
+}
