@@ -4,6 +4,7 @@
 #include "dialogs/XListCtrl.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/ListDatabaseFixture.h"
+#include "mainwindow/DesktopShell.h"
 #include "mainwindow/MenuBuilder.h"
 #include "support/LocalHttpServer.h"
 
@@ -150,7 +151,6 @@ protected:
     MenuRecordingPanel& OpenPanel()
     {
         m_panel = new MenuRecordingPanel(&Manager(), m_frame);
-        m_panel->SetOpener([this](const uString& path) { m_opened.push_back(path.c_str()); });
         m_panel->Show();
         guitest::RunEventsUntil([&] { return m_panel->IsShownOnScreen(); });
         guitest::RunEventsFor(200);
@@ -187,7 +187,8 @@ protected:
     std::map<std::string, Gate> m_gates;
     std::string m_subscriptionDir;
     MenuRecordingPanel* m_panel = nullptr;
-    std::vector<std::string> m_opened;
+    std::shared_ptr<CRecordingShell> m_shell = std::make_shared<CRecordingShell>();
+    ui::CScopedShell m_shellInstalled{m_shell};
 };
 } // namespace
 
@@ -286,9 +287,13 @@ TEST_F(DownloadPanelTest, RowsFollowTransfersAndTheMenuActsOnThem)
                   {240, true}, {236, true}, {239, false}, {237, false}, {207, false}, {208, true}}));
     panel.Command(240);
     const std::string library = CPreference::GetInstance()->GetLibraryDir().getPath().c_str();
-    EXPECT_EQ(m_opened,
-              (std::vector<std::string>{library + "/My Music/News/show.mp3", library + "/My Music/News/"}));
-    EXPECT_EQ(testsupport::ReadFileBytes(m_opened.at(0)), m_content["show"]);
+    const std::vector<CRecordingShell::Request> opened = m_shell->GetRequests();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0].verb, CRecordingShell::Request::kOpen);
+    EXPECT_EQ(std::string(opened[0].target.c_str()), library + "/My Music/News/show.mp3");
+    EXPECT_EQ(testsupport::ReadFileBytes(opened[0].target.c_str()), m_content["show"]);
+    EXPECT_EQ(opened[1].verb, CRecordingShell::Request::kExplore);
+    EXPECT_EQ(std::string(opened[1].target.c_str()), library + "/My Music/News/");
 
     // Two more, taken in by Refresh: one cancelled halfway, one left running.
     CTransferItem talk = Queue("talk");

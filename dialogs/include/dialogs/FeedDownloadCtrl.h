@@ -16,7 +16,8 @@ class wxMenu;
 /// "Kestrova Download Manager": the download queue as a list, one row per
 /// entry with its check box, file, feed, status or live progress bar and
 /// source; buttons and a row menu start, stop, cancel and remove entries and
-/// open a finished file or its folder. Modal, run by the main frame.
+/// open a finished file or its folder through the desktop opener. Modal, run
+/// by the main frame.
 class CFeedDownloadCtrl : public wxDialog
 {
 public:
@@ -31,9 +32,6 @@ public:
     static constexpr int kTimerMilliseconds = 2000;
     static constexpr int kMenuId = 222;
 
-    /// Opens a file or a folder on the desktop.
-    using Opener = std::function<void(const uString& path)>;
-
     /// manager may be null: an empty list.
     CFeedDownloadCtrl(CDownloadManager* manager, wxWindow* parent);
     ~CFeedDownloadCtrl() override;
@@ -41,7 +39,6 @@ public:
     CXListCtrl* GetList() const { return m_list; }
     CDownloadPanelModel& GetPanel() { return m_panel; }
     wxTimer& GetTimer() { return m_timer; }
-    void SetOpener(Opener opener) { m_opener = std::move(opener); }
     /// What "BitTorrent Manager" runs (the torrent panel), with the manager
     /// and this panel's parent.
     void SetBitTorrentManager(std::function<void(CDownloadManager*, wxWindow*)> show)
@@ -78,6 +75,5 @@ private:
     wxWindow* m_parent;
     CDownloadPanelModel m_panel;
     wxTimer m_timer;
-    Opener m_opener;
     std::function<void(CDownloadManager*, wxWindow*)> m_showTorrentManager;
 };

@@ -1,7 +1,7 @@
 #include "dialogs/FeedDownloadCtrl.h"
 
 #include "dialogs/XListCtrl.h"
-#include "foundation/uProcess.h"
+#include "mainwindow/DesktopShell.h"
 #include "mainwindow/MenuBuilder.h"
 
 #include <wx/button.h>
@@ -9,20 +9,11 @@
 #include <wx/sizer.h>
 #include <wx/wupdlock.h>
 
-namespace
-{
-// xdg-open with the path as its one argument: no shell sees it.
-void OpenOnDesktop(const uString& path)
-{
-    RunCommandLine(std::vector<uString>{uString("xdg-open"), path});
-}
-} // namespace
-
 CFeedDownloadCtrl::CFeedDownloadCtrl(CDownloadManager* manager, wxWindow* parent)
     : wxDialog(parent, wxID_ANY, "Kestrova Download Manager", wxDefaultPosition, wxDefaultSize,
                wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       m_list(new CXListCtrl(this, kListId)), m_manager(manager), m_parent(parent),
-      m_panel(m_list->GetModel(), manager), m_timer(this, kTimerId), m_opener(OpenOnDesktop)
+      m_panel(m_list->GetModel(), manager), m_timer(this, kTimerId)
 {
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     auto* torrentButton = new wxButton(this, kBitTorrentButton, "BitTorrent Manager");
@@ -141,15 +132,15 @@ void CFeedDownloadCtrl::OnShowFileLocation(wxCommandEvent&)
 {
     const uString path = m_panel.LocalFile(SelectedRow());
     uString folder;
-    if (!path.isEmpty() && uFile(path.c_str()).getDirectory(folder) && m_opener)
-        m_opener(folder);
+    if (!path.isEmpty() && uFile(path.c_str()).getDirectory(folder))
+        ui::GetShell().Explore(folder);
 }
 
 void CFeedDownloadCtrl::OnLaunchFile(wxCommandEvent&)
 {
     const uString path = m_panel.LocalFile(SelectedRow());
-    if (!path.isEmpty() && m_opener)
-        m_opener(path);
+    if (!path.isEmpty())
+        ui::GetShell().Open(path);
 }
 
 void CFeedDownloadCtrl::OnStartDownload(wxCommandEvent&)
