@@ -319,6 +319,11 @@ private:
     void OnTrayRestore();
     long OnRestoreWindow(const CFrameMessage& message);
     void OnDownloadManager(); // MainFrameDownloadPanel.cpp
+    // The BitTorrent manager panel (MainFrameTorrentPanel.cpp).
+    void OnTorrentManager();
+    bool HasTorrentEngine() const;
+    void ShowTorrentManager(wxWindow* parent);
+    void AddTorrentInteractive(wxWindow* panel);
 
     // The subscription tree: file, messages and commands.
     void ConnectTreeView();

@@ -4,5 +4,6 @@
 void CMainFrame::OnDownloadManager()
 {
     CFeedDownloadCtrl dialog(m_downloadManager.get(), this);
+    dialog.SetBitTorrentManager([this](CDownloadManager*, wxWindow* parent) { ShowTorrentManager(parent); });
     dialog.ShowModal();
 }

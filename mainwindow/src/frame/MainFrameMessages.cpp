@@ -90,6 +90,7 @@ const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
     {resources::cmd::kNextPane, &CMainFrame::OnNextPane, nullptr},
     {resources::cmd::kPreviousPane, &CMainFrame::OnPreviousPane, nullptr},
     {resources::cmd::kDownloadManager, &CMainFrame::OnDownloadManager, nullptr},
+    {resources::cmd::kTorrentManager, &CMainFrame::OnTorrentManager, &CMainFrame::HasTorrentEngine},
 };
 
 long CMainFrame::WindowProc(const CFrameMessage& message)

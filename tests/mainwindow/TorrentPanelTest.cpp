@@ -1,0 +1,215 @@
+// The BitTorrent manager panel over the frame's real download manager and
+// engine plug-in, downloading from a second engine on 127.0.0.1.
+#include "FrameFixture.h"
+#include "LoopbackTracker.h"
+#include "ModalDriver.h"
+#include "TorrentFiles.h"
+#include "dialogs/TorrentCtrl.h"
+#include "dialogs/XListCtrl.h"
+#include "downloads/DownloadManager.h"
+#include "downloads/TorrentEngineLoader.h"
+#include "foundation/uProgramFolder.h"
+#include "mainwindow/DesktopShell.h"
+#include "mainwindow/MenuBuilder.h"
+
+#include <filesystem>
+#include <fstream>
+#include <wx/listctrl.h>
+#include <wx/menu.h>
+#include <wx/notebook.h>
+
+namespace
+{
+namespace fs = std::filesystem;
+constexpr int kPieceLength = 16384;
+constexpr std::uint64_t kFullPieces = 10;
+constexpr std::uint64_t kFileSize = kFullPieces * kPieceLength + 1000;
+
+class TorrentPanelTest : public FrameFixture
+{
+protected:
+    void SetUp() override
+    {
+        Configure(
+            [](CPreference& preference)
+            {
+                CPreference::TorrentSection torrent = preference.GetTorrentSection();
+                torrent.nListenPortNumber1 = 0; // any free port
+                torrent.nListenPortNumber2 = 0;
+                preference.SetTorrentSection(torrent);
+            });
+    }
+    void TearDown() override
+    {
+        if (m_panel)
+            m_panel->Destroy();
+        FrameFixture::TearDown();
+        m_seed.reset();
+    }
+    CMainFrame::Options WithEngine()
+    {
+        CMainFrame::Options options = NoEngine();
+        options.loadTorrentEngine = true;
+        return options;
+    }
+    CTorrentCtrl& OpenPanel()
+    {
+        m_panel = new CTorrentCtrl(m_frame->GetDownloadManager(), m_frame);
+        m_panel->Show();
+        guitest::RunEventsUntil([&] { return m_panel->IsShownOnScreen(); });
+        return *m_panel;
+    }
+    void Tick()
+    {
+        m_panel->Tick();
+        guitest::RunEventsFor(50);
+    }
+    std::string Cell(int row, int column)
+    {
+        return m_panel->GetList()->GetModel().GetItemText(row, column).c_str();
+    }
+    std::string Detail(int row, int column)
+    {
+        wxListCtrl& list = *m_panel->GetDetailList();
+        return row < list.GetItemCount() ? list.GetItemText(row, column).utf8_str().data() : "";
+    }
+    void SelectTab(int page)
+    {
+        m_panel->GetTabs()->SetSelection(static_cast<size_t>(page));
+        guitest::RunEventsFor(50);
+    }
+
+    testsupport::ScopedEnv m_listenAddress{"VESSIMAR_LISTEN_ADDRESS", "127.0.0.1"};
+    torrenttest::LoopbackTracker m_tracker;
+    testsupport::TempDir m_dir;
+    std::unique_ptr<CTorrentEngine> m_seed;
+    CTorrentCtrl* m_panel = nullptr;
+    std::shared_ptr<CRecordingShell> m_shell = std::make_shared<CRecordingShell>();
+    ui::CScopedShell m_shellInstalled{m_shell};
+};
+} // namespace
+
+// A <hash>.torrent in the torrent folder comes back paused; started, it
+// downloads from the seed, and the rows and pages follow; stop, launch,
+// locate and delete act on it.
+TEST_F(TorrentPanelTest, ListsAndDrivesATorrentDownloadingFromASeed)
+{
+    const std::string content = torrenttest::PatternBytes(kFileSize, 3);
+    const torrenttest::MadeTorrent made = torrenttest::MakeSingleFileTorrent(
+        "episode.mp3", content, m_tracker.announceUrl(), kPieceLength, "show notes");
+    ShowFrame(wxSize(1000, 700), WithEngine());
+    ASSERT_NE(m_frame->GetDownloadManager()->GetEngine(), nullptr);
+    const std::string folder = CPreference::GetInstance()->GetTorrentDir().getPath().c_str();
+    fs::create_directories(folder);
+    std::ofstream(folder + "/" + made.infoKey + ".torrent", std::ios::binary) << made.bytes;
+    std::ofstream(folder + "/keep.txt") << "another torrent's";
+
+    // The seed holds every piece but a damaged last one, so the download
+    // stays part-way for the test to read.
+    std::string damaged = content;
+    damaged.back() ^= 0x55;
+    fs::create_directories(m_dir.file("seed"));
+    std::ofstream(m_dir.file("seed/episode.mp3"), std::ios::binary) << damaged;
+    std::ofstream(m_dir.file("episode.torrent"), std::ios::binary) << made.bytes;
+    m_seed.reset(torrent::LoadEngine(GetModuleDirectory(), 0, 0));
+    ASSERT_TRUE(m_seed);
+    ASSERT_TRUE(m_seed->SetTorrentFolder(uFile(m_dir.file("seed").c_str())));
+    ASSERT_TRUE(m_seed->AddTorrent(uFile(m_dir.file("episode.torrent").c_str())));
+
+    // The frame's command opens the panel, which finds the torrent paused.
+    std::string title, status;
+    int rows = 0;
+    guitest::WhenDialogShown<CTorrentCtrl>(
+        [&](CTorrentCtrl& dialog)
+        {
+            title = dialog.GetTitle().utf8_str().data();
+            rows = dialog.GetList()->GetModel().GetItemCount();
+            status = dialog.GetList()->GetModel().GetItemText(0, 9).c_str();
+            guitest::Press(dialog, wxID_OK);
+        });
+    wxCommandEvent command(wxEVT_MENU, ui::MenuCommandId(243));
+    m_frame->ProcessWindowEvent(command);
+    EXPECT_EQ(title, "Kestrova BitTorrent Manager");
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(status, "Paused");
+
+    CTorrentCtrl& panel = OpenPanel();
+    ASSERT_EQ(panel.GetList()->GetModel().GetItemCount(), 1);
+    EXPECT_EQ(Cell(0, 0), "episode.mp3");
+    EXPECT_EQ(Cell(0, 9), "Paused");
+    panel.ClickRow(0);
+    SelectTab(CTorrentDetailPages::kFiles);
+    EXPECT_EQ(Detail(0, 0), "episode.mp3");
+    EXPECT_EQ(Detail(0, 1), std::to_string(kFileSize));
+    EXPECT_EQ(Detail(0, 2), "0.00%");
+    SelectTab(CTorrentDetailPages::kTrackers);
+    EXPECT_EQ(Detail(0, 0), m_tracker.announceUrl());
+
+    // A paused row offers every command; Start resumes it.
+    std::unique_ptr<wxMenu> menu = panel.BuildRowMenu(0);
+    ASSERT_TRUE(menu);
+    for (int item : {240, 236, 239, 237, 207, 208})
+        EXPECT_TRUE(menu->IsEnabled(ui::MenuCommandId(item))) << item;
+    panel.Command(239);
+    const std::uint64_t partial = kFullPieces * kPieceLength;
+    const std::string partialText = [&]
+    {
+        uString text;
+        text.format("%.2f%%", static_cast<double>(partial) / kFileSize * 100);
+        return std::string(text.c_str());
+    }();
+    SelectTab(CTorrentDetailPages::kFiles);
+    ASSERT_TRUE(guitest::RunEventsUntil(
+        [&]
+        {
+            Tick();
+            return Detail(0, 2) == partialText && Cell(0, 6) == "0/1";
+        },
+        30000))
+        << Detail(0, 2) << " " << Cell(0, 6);
+    EXPECT_EQ(Cell(0, 9), "Downloading");
+    EXPECT_EQ(Cell(0, 2), partialText.substr(0, partialText.size() - 1));
+
+    SelectTab(CTorrentDetailPages::kSummary);
+    Tick();
+    EXPECT_EQ(Detail(2, 1), made.infoKey);
+    EXPECT_EQ(Detail(5, 1), "show notes");
+    EXPECT_EQ(Detail(8, 1), partialText);
+    panel.FindWindow(wxID_OK)->SetFocus();
+    guitest::TakeScreenshot("issue25-torrent-manager");
+
+    panel.Command(236);
+    panel.Command(240);
+    const std::vector<CRecordingShell::Request> opened = m_shell->GetRequests();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0].verb, CRecordingShell::Request::kOpen);
+    EXPECT_EQ(std::string(opened[0].target.c_str()), folder + "/episode.mp3");
+    EXPECT_EQ(opened[1].verb, CRecordingShell::Request::kExplore);
+    EXPECT_EQ(std::string(opened[1].target.c_str()), folder);
+
+    panel.Command(237);
+    Tick();
+    EXPECT_EQ(Cell(0, 9), "Paused");
+
+    // Delete takes the torrent, its .torrent and its data, and nothing else.
+    panel.Command(208);
+    EXPECT_EQ(panel.GetList()->GetModel().GetItemCount(), 0);
+    EXPECT_FALSE(fs::exists(folder + "/episode.mp3"));
+    EXPECT_FALSE(fs::exists(folder + "/" + made.infoKey + ".torrent"));
+    EXPECT_TRUE(fs::exists(folder + "/keep.txt"));
+    std::vector<CTorrentStatus> held;
+    ASSERT_TRUE(m_frame->GetDownloadManager()->GetEngine()->ListTorrents(held));
+    EXPECT_TRUE(held.empty());
+}
+
+TEST_F(TorrentPanelTest, WithoutAnEngineTheCommandIsAbsentAndThePanelEmpty)
+{
+    ShowFrame();
+    EXPECT_EQ(m_frame->GetMenuBar()->FindItem(ui::MenuCommandId(243)), nullptr);
+    CTorrentCtrl& panel = OpenPanel();
+    Tick();
+    EXPECT_EQ(panel.GetList()->GetModel().GetItemCount(), 0);
+    EXPECT_EQ(panel.GetList()->GetModel().GetColumns(), 11);
+    EXPECT_EQ(panel.GetDetailList()->GetItemCount(), 15); // the Summary's labels, no values
+    EXPECT_EQ(Detail(0, 1), "");
+}
