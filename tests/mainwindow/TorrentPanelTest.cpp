@@ -10,6 +10,7 @@
 #include "downloads/TorrentEngineLoader.h"
 #include "foundation/uProgramFolder.h"
 #include "mainwindow/DesktopShell.h"
+#include "mainwindow/FileChooser.h"
 #include "mainwindow/MenuBuilder.h"
 
 #include <filesystem>
@@ -24,6 +25,14 @@ namespace fs = std::filesystem;
 constexpr int kPieceLength = 16384;
 constexpr std::uint64_t kFullPieces = 10;
 constexpr std::uint64_t kFileSize = kFullPieces * kPieceLength + 1000;
+
+// Answers the file dialog with a prepared path.
+class ScriptedChooser : public ui::CFileChooser
+{
+public:
+    uString Choose(wxWindow*, const ui::FileRequest&) override { return answer; }
+    uString answer;
+};
 
 class TorrentPanelTest : public FrameFixture
 {
@@ -41,6 +50,7 @@ protected:
     }
     void TearDown() override
     {
+        ui::CFileChooser::Install(nullptr);
         if (m_panel)
             m_panel->Destroy();
         FrameFixture::TearDown();
@@ -116,15 +126,25 @@ TEST_F(TorrentPanelTest, ListsAndDrivesATorrentDownloadingFromASeed)
     ASSERT_TRUE(m_seed->SetTorrentFolder(uFile(m_dir.file("seed").c_str())));
     ASSERT_TRUE(m_seed->AddTorrent(uFile(m_dir.file("episode.torrent").c_str())));
 
-    // The frame's command opens the panel, which finds the torrent paused.
-    std::string title, status;
+    // The frame's command opens the panel, which finds the torrent paused;
+    // Open Torrent adds the file the user picks.
+    const torrenttest::MadeTorrent other =
+        torrenttest::MakeSingleFileTorrent("talk.mp3", "talk", m_tracker.announceUrl(), kPieceLength);
+    std::ofstream(m_dir.file("talk.torrent"), std::ios::binary) << other.bytes;
+    auto chooser = std::make_shared<ScriptedChooser>();
+    chooser->answer = m_dir.file("talk.torrent").c_str();
+    ui::CFileChooser::Install(chooser);
+    std::string title, status, added;
     int rows = 0;
     guitest::WhenDialogShown<CTorrentCtrl>(
         [&](CTorrentCtrl& dialog)
         {
+            CXListModel& list = dialog.GetList()->GetModel();
             title = dialog.GetTitle().utf8_str().data();
-            rows = dialog.GetList()->GetModel().GetItemCount();
-            status = dialog.GetList()->GetModel().GetItemText(0, 9).c_str();
+            rows = list.GetItemCount();
+            status = list.GetItemText(0, 9).c_str();
+            guitest::Press(dialog, CTorrentCtrl::kOpenTorrentButton);
+            added = list.GetItemText(list.GetItemCount() - 1, 0).c_str();
             guitest::Press(dialog, wxID_OK);
         });
     wxCommandEvent command(wxEVT_MENU, ui::MenuCommandId(243));
@@ -132,9 +152,10 @@ TEST_F(TorrentPanelTest, ListsAndDrivesATorrentDownloadingFromASeed)
     EXPECT_EQ(title, "Kestrova BitTorrent Manager");
     EXPECT_EQ(rows, 1);
     EXPECT_EQ(status, "Paused");
+    EXPECT_EQ(added, "talk.mp3");
 
     CTorrentCtrl& panel = OpenPanel();
-    ASSERT_EQ(panel.GetList()->GetModel().GetItemCount(), 1);
+    ASSERT_EQ(panel.GetList()->GetModel().GetItemCount(), 2);
     EXPECT_EQ(Cell(0, 0), "episode.mp3");
     EXPECT_EQ(Cell(0, 9), "Paused");
     panel.ClickRow(0);
@@ -193,13 +214,15 @@ TEST_F(TorrentPanelTest, ListsAndDrivesATorrentDownloadingFromASeed)
 
     // Delete takes the torrent, its .torrent and its data, and nothing else.
     panel.Command(208);
-    EXPECT_EQ(panel.GetList()->GetModel().GetItemCount(), 0);
+    ASSERT_EQ(panel.GetList()->GetModel().GetItemCount(), 1);
+    EXPECT_EQ(Cell(0, 0), "talk.mp3");
     EXPECT_FALSE(fs::exists(folder + "/episode.mp3"));
     EXPECT_FALSE(fs::exists(folder + "/" + made.infoKey + ".torrent"));
     EXPECT_TRUE(fs::exists(folder + "/keep.txt"));
     std::vector<CTorrentStatus> held;
     ASSERT_TRUE(m_frame->GetDownloadManager()->GetEngine()->ListTorrents(held));
-    EXPECT_TRUE(held.empty());
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_EQ(std::string(held[0].name.c_str()), other.infoKey);
 }
 
 TEST_F(TorrentPanelTest, WithoutAnEngineTheCommandIsAbsentAndThePanelEmpty)
