@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/uTranslation.h"
+
 #include <string_view>
 
 // The string table: texts the program shows, under their original ids.
@@ -73,12 +75,13 @@ inline constexpr StringEntry kStringTable[] = {
 };
 
 /// The text of a string id; empty when the table has no such id.
-constexpr std::string_view FindString(int id)
+// In the interface language.
+inline std::string_view FindString(int id)
 {
     for (const StringEntry& entry : kStringTable)
     {
         if (entry.id == id)
-            return entry.text;
+            return uTr(entry.text);
     }
     return {};
 }

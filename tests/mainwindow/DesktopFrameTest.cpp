@@ -2,13 +2,20 @@
 // the update check and its question.
 #include "CommandIds.h"
 #include "FrameFixture.h"
+#include "ModalDriver.h"
 #include "ScriptedPrompt.h"
+#include "mainwindow/AboutDlg.h"
 #include "mainwindow/DesktopIntegration.h"
 #include "mainwindow/DesktopShell.h"
+#include "mainwindow/LanguageSelector.h"
 #include "mainwindow/MenuBuilder.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/UpdateCheck.h"
 #include "support/LocalHttpServer.h"
+
+#include <algorithm>
+#include <wx/stattext.h>
+#include <wx/toolbar.h>
 
 using testsupport::ReadFileBytes;
 
@@ -77,4 +84,58 @@ TEST_F(DesktopFrameTest, WithoutAVersionAddressNoCheckIsMade)
     EXPECT_TRUE(prompt->shown.empty());
     EXPECT_EQ(server.requestCount(), 0u);
     ui::CUserPrompt::Install(nullptr);
+}
+
+namespace
+{
+bool HasStaticText(wxWindow* window, const wxString& text)
+{
+    for (wxWindow* child : window->GetChildren())
+    {
+        auto* label = wxDynamicCast(child, wxStaticText);
+        if ((label != nullptr && label->GetLabel() == text) || HasStaticText(child, text))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+TEST_F(DesktopFrameTest, GermanPickedFromTheLanguageMenuShowsInMenusAndDialogsAfterARestart)
+{
+    if (!std::filesystem::exists(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"))
+        GTEST_SKIP() << "the build made no catalogs (msgfmt missing)";
+    MakeProfileFrame();
+    ASSERT_NE(m_frame->GetLanguageMenu(), nullptr);
+    EXPECT_EQ(m_frame->GetMenuBar()->GetMenuLabel(0), "&File");
+    const std::vector<std::uint16_t>& languages = m_frame->GetLanguageSelector()->GetLanguages();
+    auto german = std::find(languages.begin(), languages.end(), 0x0007);
+    ASSERT_NE(german, languages.end());
+    const int command = CLanguageSelector::kFirstCommand + static_cast<int>(german - languages.begin());
+    EXPECT_EQ(m_frame->GetLanguageMenu()->GetLabel(command), "Deutsch");
+
+    wxCommandEvent pick(wxEVT_MENU, command);
+    m_frame->GetEventHandler()->ProcessEvent(pick);
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_frame->GetMenuBar()->GetMenuLabel(0) == "&Datei"; }));
+    EXPECT_TRUE(m_frame->GetLanguageMenu()->IsChecked(command));
+    CloseFrame();
+
+    MakeProfileFrame();
+    wxMenuBar* bar = m_frame->GetMenuBar();
+    EXPECT_EQ(bar->GetMenuLabel(0), "&Datei");
+    EXPECT_EQ(bar->GetMenuLabel(3), "Extras");
+    EXPECT_EQ(bar->GetLabel(ui::MenuCommandId(resources::cmd::kCheckForUpdate)),
+              "Nach Aktualisierung suchen ...");
+    EXPECT_EQ(m_frame->GetMainToolBar()->GetToolShortHelp(ui::MenuCommandId(32770)), "Neues Abonnement");
+
+    CAboutDlg about(m_frame);
+    wxString title;
+    bool germanText = false;
+    guitest::RunModal(about, {[&](wxDialog& dialog)
+                              {
+                                  title = dialog.GetTitle();
+                                  germanText =
+                                      HasStaticText(&dialog, "Ein Newsfeed-Leser und Podcast-Client.");
+                              }});
+    EXPECT_EQ(title, wxString::FromUTF8("Über Kestrova RSS Reader"));
+    EXPECT_TRUE(germanText);
 }

@@ -18,6 +18,7 @@
 class CDownloadManager;
 class CItemReader;
 class CKestrovaView;
+class CLanguageSelector;
 class CWebBrowserFrame;
 class CFeedStore;
 class CPreference;
@@ -33,6 +34,8 @@ class CUiThreadCaller;
 class XStatusBar;
 class wxComboBox;
 class wxImageList;
+class wxMenu;
+class wxMenuEvent;
 class wxSplitterWindow;
 class wxToolBar;
 class wxWebView;
@@ -247,6 +250,10 @@ public:
     /// The check mark of a command that has one; false for the others.
     bool GetCommandCheck(int command, bool& checked) const;
 
+    // The interface language (language/MainFrameLanguage.cpp).
+    const CLanguageSelector* GetLanguageSelector() const;
+    wxMenu* GetLanguageMenu() const { return m_languageMenu; }
+
 private:
     long OnOpenOpmlFile(const CFrameMessage& message);
     long OnOpenRssFile(const CFrameMessage& message);
@@ -287,6 +294,11 @@ private:
     void LoadTree();
     void CreateListColumns();
     void RegisterFileTypes();
+    void InstallLanguageMenu();
+    void FillLanguageMenu();
+    void OnMenuOpenEvent(wxMenuEvent& event);
+    bool OnLanguageCommand(int command);
+    void RebuildMenuBar();
     void CheckForUpdate();
     void StartVersionCheck(const uString& url);
     long OnVersionChecked(const CFrameMessage& message);
@@ -414,6 +426,9 @@ private:
 
     Options m_options;
     CProfileStore* m_profile;
+    std::shared_ptr<CLanguageSelector> m_languageSelector;
+    wxMenu* m_languageMenu = nullptr;
+    bool m_languageEventsBound = false;
     CPreference* m_preference = nullptr;
 
     // Panes.

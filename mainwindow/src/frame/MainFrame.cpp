@@ -122,6 +122,7 @@ bool CMainFrame::OnCreate()
         SetIcon(frameIcon);
     }
     SetMenuBar(ui::BuildMenuBar(resources::id::kMainMenu).release());
+    InstallLanguageMenu();
     std::vector<wxAcceleratorEntry> keys =
         ui::AcceleratorsOutsideMenu(resources::id::kMainMenu, resources::id::kMainMenu);
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(keys.size()), keys.data()));
@@ -161,8 +162,8 @@ bool CMainFrame::OnCreateClient()
 {
     // The panes never shrink below a usable size: GTK complains about (and
     // mis-draws) lists and scroll bars squeezed to a few pixels.
-    m_outerSplitter = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                           wxSP_3D | wxSP_LIVE_UPDATE);
+    m_outerSplitter =
+        new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_3D | wxSP_LIVE_UPDATE);
     m_outerSplitter->SetMinimumPaneSize(kMinimumTreeWidth);
     m_treeView = new CTreeViewEx(m_outerSplitter);
     ConnectTreeView();
@@ -228,7 +229,8 @@ wxToolBar* CMainFrame::CreateToolBar(int toolBarId)
         }
         wxBitmapBundle image = wxArtProvider::GetBitmapBundle(FromUtf8(button.art), wxART_TOOLBAR,
                                                               wxSize(kImageSize, kImageSize));
-        bar->AddTool(ui::MenuCommandId(button.command), FromUtf8(button.tip), image, FromUtf8(button.tip));
+        bar->AddTool(ui::MenuCommandId(button.command), FromUtf8(uTr(button.tip)), image,
+                     FromUtf8(uTr(button.tip)));
     }
     return bar;
 }

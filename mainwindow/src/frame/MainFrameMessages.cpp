@@ -162,6 +162,8 @@ bool CMainFrame::IsOwnCommand(int command) const
 
 void CMainFrame::OnMenuCommand(wxCommandEvent& event)
 {
+    if (OnLanguageCommand(ui::ResourceCommandId(event.GetId())))
+        return;
     const CommandEntry* entry = FindCommand(ui::ResourceCommandId(event.GetId()));
     if (entry == nullptr)
     {

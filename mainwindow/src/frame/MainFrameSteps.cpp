@@ -27,9 +27,6 @@ desktop::CDesktopIntegration Desktop()
 }
 } // namespace
 
-// The interface language, chosen before any window exists.
-void CMainFrame::ChooseLanguage() {}
-
 // The desktop's file types for the program (feeds, outlines, torrents with the
 // engine loaded). Failures are silent: the program then runs unregistered.
 void CMainFrame::RegisterFileTypes()

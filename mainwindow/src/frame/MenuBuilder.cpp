@@ -2,6 +2,7 @@
 
 #include "Accelerators.h"
 #include "Menus.h"
+#include "foundation/uTranslation.h"
 
 #include <algorithm>
 #include <string_view>
@@ -49,7 +50,7 @@ bool IsBareDelete(std::string_view keys)
 
 wxString MenuLabel(const resources::MenuItem& item, std::span<const resources::Accelerator> accelerators)
 {
-    wxString label = FromUtf8(item.text);
+    wxString label = FromUtf8(uTr(item.text));
     for (const resources::Accelerator& accelerator : accelerators)
     {
         if (accelerator.command == item.id && !IsBareDelete(accelerator.keys))
@@ -80,7 +81,7 @@ size_t AppendMenuItems(wxMenu& menu, std::span<const resources::MenuItem> items,
         {
             auto* subMenu = new wxMenu;
             position = AppendMenuItems(*subMenu, items, position, accelerators);
-            menu.AppendSubMenu(subMenu, FromUtf8(item.text));
+            menu.AppendSubMenu(subMenu, FromUtf8(uTr(item.text)));
             break;
         }
         case MenuItemKind::EndPopup:
@@ -149,7 +150,7 @@ std::unique_ptr<wxMenuBar> BuildMenuBar(int menuId)
             continue;
         auto* menu = new wxMenu;
         position = AppendMenuItems(*menu, items, position, accelerators);
-        bar->Append(menu, FromUtf8(item.text));
+        bar->Append(menu, FromUtf8(uTr(item.text)));
     }
     return bar;
 }

@@ -14,6 +14,10 @@ public:
     int Show(wxWindow* parent, int, const uString& text, long style) override
     {
         wxMessageDialog dialog(parent, wxString::FromUTF8(text.c_str()), "Kestrova", style);
+        // The buttons in the interface language, not in the toolkit's.
+        auto tr = [](const char* label) { return wxString::FromUTF8(std::string(uTr(label))); };
+        dialog.SetYesNoCancelLabels(tr("&Yes"), tr("&No"), tr("Cancel"));
+        dialog.SetOKCancelLabels(tr("OK"), tr("Cancel"));
         switch (dialog.ShowModal())
         {
         case wxID_YES:

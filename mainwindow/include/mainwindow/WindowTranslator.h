@@ -1,0 +1,16 @@
+#pragma once
+
+class wxWindow;
+
+namespace ui
+{
+/// Puts the texts of a window and all its children (title, labels, buttons,
+/// boxes, radio items, book pages, list columns, tips) into the interface
+/// language. Texts without a translation stay as they are.
+void TranslateWindow(wxWindow* window);
+
+/// From now on every dialog, and every other top-level window when it is
+/// first shown, is translated before the user sees it: windows need no code
+/// of their own for it. Safe to call more than once. UI thread.
+void InstallWindowTranslator();
+} // namespace ui
