@@ -125,6 +125,7 @@ void CFeedStore::FailStatement()
 {
     errorCode = kStatementFailed;
     errorText = dataObject.getErrorText();
+    ++m_failedStatements;
 }
 
 void CFeedStore::FailDisplayRead()

@@ -2,7 +2,8 @@
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
 
-void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileName, CDownloadQueue* queue)
+void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileName, CDownloadQueue* queue,
+                         double minFreeRatio)
 {
     if (queue && queue->IsBusy())
         return;
@@ -11,12 +12,13 @@ void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileN
     // The database waits only briefly for them and otherwise leaves the file
     // for the next pass, losing nothing.
     const CConnectionString connection(subscriptionFolder, fileName);
-    uActiveXDataObjectExt::compactInPlace(connection.c_str(), 0.0);
+    uActiveXDataObjectExt::compactInPlace(connection.c_str(), minFreeRatio);
 }
 
-void CompactFeedDatabase(const uString& fileName, CDownloadQueue* queue)
+void CompactFeedDatabase(const uString& fileName, CDownloadQueue* queue, double minFreeRatio)
 {
-    CompactFeedDatabase(CPreference::GetInstance()->GetSubscriptionDir().getPath(), fileName, queue);
+    CompactFeedDatabase(CPreference::GetInstance()->GetSubscriptionDir().getPath(), fileName, queue,
+                        minFreeRatio);
 }
 
 uString GuessMediaType(uString text)

@@ -146,10 +146,29 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
     bool insertedNow = false;
     uString sql;
 
+    // One channel is stored whole or not at all, in one transaction: a crash
+    // or a failed statement leaves the list as it was, and one commit costs
+    // far less than one per statement. The network stays outside it.
+    uString countError;
+    const bool alreadySubscribed =
+        subscribe && CountRows("channel", "feed", channel.link, countError, nullptr) > 0;
+    const bool savesImages =
+        subscribe ? !alreadySubscribed || (!channel.iconLink.isEmpty() && channel.iconFile.isEmpty())
+                  : channel.iconFile.isEmpty();
+    if (savesImages)
+        FetchChannelIcon();
+    if (!dataObject.execute("BEGIN IMMEDIATE"))
+    {
+        FailStatement();
+        m_iconTried.setEmpty();
+        return;
+    }
+    const int failuresBefore = m_failedStatements;
+    std::vector<uString> pagesToSave;
+
     if (subscribe)
     {
-        uString countError;
-        if (CountRows("channel", "feed", channel.link, countError, nullptr) > 0)
+        if (alreadySubscribed)
         {
             if (showMessages)
                 CMessageBox::Display(kAlreadySubscribed);
@@ -252,11 +271,42 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
             item.kept = autoArchive;
         SaveItemEnclosure(item, queue);
         if (attributes & 1)
-            SaveItemPage(listName, item.link, channel.title);
+            pagesToSave.push_back(item.link);
     }
     downloadManager = realQueue;
+
+    if (m_failedStatements != failuresBefore || !dataObject.execute("COMMIT"))
+    {
+        // Keep the first failure's text: the rollback's own is no news.
+        if (m_failedStatements == failuresBefore)
+            FailStatement();
+        const uString reason = errorText;
+        dataObject.execute("ROLLBACK");
+        errorText = reason;
+        newTitles.clear();
+        channelInserted = 0;
+        m_iconTried.setEmpty();
+        return;
+    }
+    m_iconTried.setEmpty();
+    // Only what was stored is queued and archived.
     if (batch)
         batch->Flush();
+    for (const uString& link : pagesToSave)
+        SaveItemPage(listName, link, channel.title);
+}
+
+void CFeedStore::FetchChannelIcon()
+{
+    const uString link = channel.iconLink.isEmpty() ? FaviconLink(channel.link) : channel.iconLink;
+    if (link.isEmpty())
+        return;
+    uFile file = CPreference::GetInstance()->GetIconsDir();
+    if (file.getPath().isEmpty())
+        return;
+    file.append((feeds::Md5Hex(link) + IconExtension(link)).c_str());
+    FetchIcon(link, file);
+    m_iconTried = link;
 }
 
 void CFeedStore::SaveChannelImages()
@@ -291,7 +341,9 @@ void CFeedStore::SaveChannelImages()
         if (!file.getPath().isEmpty())
         {
             file.append((feeds::Md5Hex(channel.iconLink) + IconExtension(channel.iconLink)).c_str());
-            FetchIcon(channel.iconLink, file);
+            // Fetched already before the save took the write lock.
+            if (m_iconTried != channel.iconLink)
+                FetchIcon(channel.iconLink, file);
             if (file.exists())
                 channel.iconFile = file.getFileName();
         }

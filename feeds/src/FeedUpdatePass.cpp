@@ -38,6 +38,11 @@ void ReleaseSlot(uSemaphore& semaphore, uWindowHandle window)
 
 } // namespace
 
+namespace
+{
+constexpr double kPassCompactionFreeRatio = 0.25;
+} // namespace
+
 void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHandle window,
                     std::shared_ptr<uSemaphore> semaphore, std::shared_ptr<CDownloadQueue> downloadManager,
                     bool postTitles, bool postStatus, bool showMessages,
@@ -49,7 +54,9 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
         status.format("Compacting database %s", listName.c_str());
         PostMessage(window, WM_APP_STATUSTEXT, 0, status);
     }
-    CompactFeedDatabase(listName, downloadManager.get());
+    // Every pass would otherwise rewrite the whole file; a quarter of it free
+    // is worth the rewrite.
+    CompactFeedDatabase(listName, downloadManager.get(), kPassCompactionFreeRatio);
 
     std::list<uString> feeds;
     if (!BringToList(*database, listName) ||

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <list>
+#include <string>
 
 namespace
 {
@@ -66,6 +67,13 @@ bool Build(const std::list<uString>& statements, const CConnectionString& connec
             return false;
         }
     }
+    // The template is copied as a file: everything must be in it, not in its
+    // write-ahead log.
+    if (!database.execute("PRAGMA wal_checkpoint(TRUNCATE)"))
+    {
+        std::fprintf(stderr, "%s\n", database.getErrorText().c_str());
+        return false;
+    }
     database.close();
     return true;
 }
@@ -98,6 +106,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "makelistdb: cannot build %s\n", argv[2]);
         return 1;
     }
+    // Empty after the checkpoint: the template goes without companions.
+    std::remove((std::string(temporary.GetPath().c_str()) + "-wal").c_str());
+    std::remove((std::string(temporary.GetPath().c_str()) + "-shm").c_str());
     uActiveXDataObjectExt::removeDatabaseFiles(output.getPath().c_str());
     if (std::rename(temporary.GetPath().c_str(), output.getPath().c_str()) != 0)
     {

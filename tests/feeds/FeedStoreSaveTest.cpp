@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace
 {
@@ -44,6 +45,46 @@ TEST_F(FeedStoreSaveTest, StoringTheSameChannelTwiceAddsNothingTheSecondTime)
     EXPECT_EQ(testsupport::ReadFileBytes(S(Preference().GetIconsDir().getPath()) + "/" +
                                          Count("select localfile from icon")),
               "ICON");
+}
+
+// A statement the program's own dialect does not take, on the list file.
+void RunNative(const std::string& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+TEST_F(FeedStoreSaveTest, AChannelIsStoredWholeOrNotAtAll)
+{
+    Parsed("http://whole.test/feed", {Item("http://whole.test/1", "One")});
+    store.SaveChannel("default.mdb", false, /*subscribe=*/true, false, false);
+    ASSERT_EQ(Count(kRowCounts), "1/0/0/0");
+
+    // The third new item's insert fails: none of this batch is kept, nor its
+    // enclosures, and nothing of it is queued or reported as news.
+    const std::string list = folder.Path();
+    RunNative(list, "CREATE TRIGGER injected AFTER INSERT ON item WHEN (SELECT count(*) FROM item) > 3 "
+                    "BEGIN SELECT RAISE(ABORT, 'injected failure'); END");
+    std::vector<CItemRecord> batch;
+    for (int i = 2; i <= 5; ++i)
+        batch.push_back(Item(("http://whole.test/" + std::to_string(i)).c_str(), "Later",
+                             ("http://whole.test/" + std::to_string(i) + ".mp3").c_str()));
+    Parsed("http://whole.test/feed", batch);
+    store.SaveChannel("default.mdb", false, false, false, false);
+    EXPECT_EQ(store.errorCode, CFeedStore::kStatementFailed);
+    EXPECT_NE(std::string(store.errorText.c_str()).find("injected failure"), std::string::npos)
+        << store.errorText.c_str();
+    EXPECT_TRUE(store.newTitles.empty());
+    EXPECT_EQ(Count(kRowCounts), "1/0/0/0");
+
+    // Once the cause is gone the same batch is stored whole.
+    RunNative(list, "DROP TRIGGER injected");
+    Parsed("http://whole.test/feed", batch);
+    store.SaveChannel("default.mdb", false, false, false, false);
+    EXPECT_EQ(store.errorCode, CFeedStore::kNoError) << store.errorText.c_str();
+    EXPECT_EQ(Count(kRowCounts), "5/4/0/0");
 }
 
 TEST_F(FeedStoreSaveTest, TextsRoundTripAndHostileNumbersNeverReachTheStatement)

@@ -114,6 +114,41 @@ TEST(ConnectionTest, QueryReadsAllRowsWithTheirTypes)
     EXPECT_EQ(count, 0) << "changes are not counted";
 }
 
+// Statements are kept prepared between runs: what they read must follow the
+// file's schema and rows, and a kept statement must not hold the file.
+TEST(ConnectionTest, KeptStatementsFollowSchemaChangesAndHoldNoLock)
+{
+    TempDir dir;
+    ado::Connection connection;
+    ASSERT_NO_FATAL_FAILURE(openNewDatabase(
+        connection, dir.file("list.mdb"),
+        {"CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT)", "INSERT INTO t (a) VALUES ('one')"}));
+    const char* const read = "select * from t order by id";
+    ado::Recordset rows;
+    ASSERT_TRUE(connection.query(read, rows));
+    EXPECT_EQ(rows.fieldCount(), 2u);
+
+    ASSERT_TRUE(connection.execute("ALTER TABLE t ADD COLUMN b TEXT DEFAULT 'x'"));
+    ASSERT_TRUE(connection.execute("INSERT INTO t (a) VALUES (0x740077006F00)")); // "two"
+    ASSERT_TRUE(connection.execute("VACUUM", ado::Dialect::Native));
+    ASSERT_TRUE(connection.query(read, rows));
+    EXPECT_EQ(rows.fieldCount(), 3u) << "the new column is read";
+    EXPECT_EQ(rows.recordCount(), 2u);
+    rows.moveNext();
+    EXPECT_EQ(rows.field(1)->toText(), "two");
+    EXPECT_EQ(rows.field(2)->toText(), "x");
+
+    // Another connection can take the write lock at once after a read.
+    ado::Connection other;
+    ASSERT_TRUE(other.open(connectionString(dir.file("list.mdb"))));
+    other.setBusyTimeout(0);
+    EXPECT_TRUE(other.execute("BEGIN EXCLUSIVE", ado::Dialect::Native)) << other.lastError().description;
+    EXPECT_TRUE(other.execute("ROLLBACK", ado::Dialect::Native));
+
+    ASSERT_TRUE(connection.execute("DROP TABLE t"));
+    EXPECT_FALSE(connection.query(read, rows)) << "a kept statement of a dropped table fails";
+}
+
 TEST(ConnectionTest, TextKeepsEmbeddedNulsAndRealsUseAPointInAnyLocale)
 {
     TempDir dir;

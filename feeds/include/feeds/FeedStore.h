@@ -310,7 +310,13 @@ private:
     // Error 4, the message, and the message box: the reads for display.
     void FailDisplayRead();
 
+    // Fetches the site icon a save will record, before the save takes the
+    // database's write lock.
+    void FetchChannelIcon();
+
     uString m_subscriptionFolder;
+    int m_failedStatements = 0; // a save that sees this rise is rolled back
+    uString m_iconTried;        // the icon link fetched for the save under way
 };
 
 // The SQL literal of a text: "0x" and the UTF-16 code units of the text in
@@ -325,9 +331,12 @@ uString SqlQuote(uString text);
 // Compacts a list database in the subscription folder where it is, so that
 // stores holding it open keep working. Skipped while the download queue is
 // starting downloads; a database that stays busy is left for the next time.
-void CompactFeedDatabase(const uString& fileName, CDownloadQueue* queue);
+// Compacts a list in place. minFreeRatio: the share of free pages below which
+// the file is left alone (0 compacts always, as the user's command does).
+void CompactFeedDatabase(const uString& fileName, CDownloadQueue* queue, double minFreeRatio = 0.0);
 // The same in the given folder.
-void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileName, CDownloadQueue* queue);
+void CompactFeedDatabase(const uString& subscriptionFolder, const uString& fileName, CDownloadQueue* queue,
+                         double minFreeRatio = 0.0);
 
 // The media type for an enclosure without one, from the extension of its
 // name: "video/mpeg" for mov, mp4 and wmv, "audio/mpeg" for mp3, else the

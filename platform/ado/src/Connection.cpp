@@ -22,6 +22,23 @@ struct StatementGuard
     ~StatementGuard() { sqlite3_finalize(statement); }
 };
 
+// Resets a cached statement on every path out of a run, so that it holds no
+// lock and no copy of its bound texts while it waits in the cache.
+struct ResetGuard
+{
+    sqlite3_stmt* statement = nullptr;
+    ~ResetGuard()
+    {
+        if (statement)
+        {
+            sqlite3_reset(statement);
+            sqlite3_clear_bindings(statement);
+        }
+    }
+};
+
+constexpr std::size_t kStatementCacheSize = 64;
+
 Value readColumn(sqlite3_stmt* statement, int column)
 {
     switch (sqlite3_column_type(statement, column))
@@ -149,18 +166,67 @@ bool Connection::configure(const std::string& password)
         run("PRAGMA journal_mode=WAL", Dialect::Native, nullptr, Mode::Execute, nullptr, nullptr);
     }
     run("PRAGMA synchronous=NORMAL", Dialect::Native, nullptr, Mode::Execute, nullptr, nullptr);
+    // Stores open and close a connection per feed: a checkpoint (and its
+    // syncs) at every close would cost more than the store itself. The
+    // write-ahead log is checkpointed as it grows, and compaction truncates it.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     m_error.clear(); // a file that cannot switch journal (read-only media) still opens
     return true;
 }
 
 void Connection::close()
 {
+    clearStatementCache();
     if (m_db)
     {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
     m_path.clear();
+}
+
+void Connection::clearStatementCache()
+{
+    for (auto& entry : m_statements)
+        sqlite3_finalize(entry.second);
+    m_statements.clear();
+}
+
+sqlite3_stmt* Connection::prepareCached(std::string_view sql)
+{
+    const std::string key(sql);
+    const auto found = m_statements.find(key);
+    if (found != m_statements.end())
+        return found->second;
+
+    sqlite3_stmt* statement = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v3(m_db, sql.data(), static_cast<int>(sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &statement, &tail);
+    if (rc != SQLITE_OK)
+    {
+        failFromEngine(rc);
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    if (!statement)
+    {
+        m_error = Error::layer(kErrorsInCommand, "The statement is empty.");
+        return nullptr;
+    }
+    if (tail &&
+        !isBlankSqlTail(std::string_view(tail, static_cast<std::size_t>(sql.data() + sql.size() - tail))))
+    {
+        sqlite3_finalize(statement);
+        m_error = Error::layer(kErrorsInCommand, "Characters found after end of SQL statement.");
+        return nullptr;
+    }
+    // A full cache starts again: simpler than ageing, and a store's working
+    // set is far below the bound.
+    if (m_statements.size() >= kStatementCacheSize)
+        clearStatementCache();
+    m_statements.emplace(key, statement);
+    return statement;
 }
 
 void Connection::failFromEngine(int resultCode)
@@ -229,25 +295,11 @@ bool Connection::run(std::string_view sql, Dialect dialect, const std::vector<st
         parameters = &translation.parameters;
     }
 
-    StatementGuard guard;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v3(m_db, sql.data(), static_cast<int>(sql.size()), 0, &guard.statement, &tail);
-    if (rc != SQLITE_OK)
-    {
-        failFromEngine(rc);
-        return false;
-    }
+    ResetGuard guard;
+    guard.statement = prepareCached(sql);
     if (!guard.statement)
-    {
-        m_error = Error::layer(kErrorsInCommand, "The statement is empty.");
         return false;
-    }
-    if (tail &&
-        !isBlankSqlTail(std::string_view(tail, static_cast<std::size_t>(sql.data() + sql.size() - tail))))
-    {
-        m_error = Error::layer(kErrorsInCommand, "Characters found after end of SQL statement.");
-        return false;
-    }
+    int rc = SQLITE_OK;
     if (parameters)
     {
         for (std::size_t i = 0; i < parameters->size(); ++i)
@@ -263,10 +315,13 @@ bool Connection::run(std::string_view sql, Dialect dialect, const std::vector<st
         }
     }
 
-    const int columns = sqlite3_column_count(guard.statement);
     std::vector<Value> values;
     std::int64_t counted = 0;
-    while ((rc = sqlite3_step(guard.statement)) == SQLITE_ROW)
+    rc = sqlite3_step(guard.statement);
+    // Read after the first step: a kept statement is prepared again there
+    // when the schema changed, and "*" may now name more columns.
+    const int columns = sqlite3_column_count(guard.statement);
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(guard.statement))
     {
         ++counted;
         if (mode == Mode::Query)

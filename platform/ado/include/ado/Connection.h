@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace ado
 {
@@ -82,8 +84,15 @@ private:
              std::int64_t* rowCount, Recordset* rows);
     bool configure(const std::string& password);
     void failFromEngine(int resultCode);
+    // The prepared statement for a (translated) text: from the cache, or
+    // prepared and kept. Null with lastError() set when it cannot be prepared.
+    sqlite3_stmt* prepareCached(std::string_view sql);
+    void clearStatementCache();
 
     sqlite3* m_db = nullptr;
+    // Statements by text: a store runs the same few shapes thousands of times,
+    // and preparing costs more than running. Bounded; cleared with the connection.
+    std::unordered_map<std::string, sqlite3_stmt*> m_statements;
     std::string m_path;
     Error m_error;
 };
