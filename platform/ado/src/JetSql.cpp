@@ -15,17 +15,6 @@ using detail::TokenKind;
 namespace
 {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The value of a "..." string: quotes removed, doubled quotes made single.
 std::string unquote(std::string_view quoted)
 {
@@ -261,42 +250,69 @@ JetTranslation translateJetSql(std::string_view statement)
     return Translator(statement).run();
 }
 
+namespace
+{
+// Hex digit values by byte, -1 for anything else: the store sends every text
+// as hex, so this runs over most of the bytes a refresh writes.
+constexpr std::array<signed char, 256> kHexValues = []
+{
+    std::array<signed char, 256> values{};
+    values.fill(-1);
+    for (int c = 0; c < 10; ++c)
+        values['0' + c] = static_cast<signed char>(c);
+    for (int c = 0; c < 6; ++c)
+    {
+        values['a' + c] = static_cast<signed char>(10 + c);
+        values['A' + c] = static_cast<signed char>(10 + c);
+    }
+    return values;
+}();
+
+// The UTF-16 unit written as four hex digits, low byte first; -1 when a digit is not hex.
+long decodeUnit(const char* digits)
+{
+    const int d0 = kHexValues[static_cast<unsigned char>(digits[0])];
+    const int d1 = kHexValues[static_cast<unsigned char>(digits[1])];
+    const int d2 = kHexValues[static_cast<unsigned char>(digits[2])];
+    const int d3 = kHexValues[static_cast<unsigned char>(digits[3])];
+    if ((d0 | d1 | d2 | d3) < 0)
+        return -1;
+    return static_cast<long>((d0 << 4 | d1) | (d2 << 4 | d3) << 8);
+}
+} // namespace
+
 bool decodeUtf16Hex(std::string_view hexDigits, std::string& utf8)
 {
     utf8.clear();
     if (hexDigits.size() % 4 != 0)
         return false;
-    std::vector<char16_t> units;
-    units.reserve(hexDigits.size() / 4);
-    for (std::size_t i = 0; i < hexDigits.size(); i += 4)
+    const std::size_t count = hexDigits.size() / 4;
+    utf8.reserve(count);
+    const char* digits = hexDigits.data();
+    for (std::size_t i = 0; i < count; ++i)
     {
-        int digits[4];
-        for (int k = 0; k < 4; ++k)
+        const long unit = decodeUnit(digits + 4 * i);
+        if (unit < 0)
+            return false;
+        if (unit < 0x80)
         {
-            digits[k] = hexValue(hexDigits[i + k]);
-            if (digits[k] < 0)
+            utf8.push_back(static_cast<char>(unit));
+            continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count)
+        {
+            const long next = decodeUnit(digits + 4 * (i + 1));
+            if (next < 0)
                 return false;
+            if (next >= 0xDC00 && next <= 0xDFFF)
+            {
+                detail::appendUtf8(utf8,
+                                   0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(next) - 0xDC00));
+                ++i;
+                continue;
+            }
         }
-        const unsigned low = static_cast<unsigned>(digits[0] * 16 + digits[1]);
-        const unsigned high = static_cast<unsigned>(digits[2] * 16 + digits[3]);
-        units.push_back(static_cast<char16_t>(low | (high << 8)));
-    }
-    utf8.reserve(units.size());
-    for (std::size_t i = 0; i < units.size(); ++i)
-    {
-        const char16_t unit = units[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF)
-        {
-            const char32_t c =
-                0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(units[i + 1]) - 0xDC00);
-            detail::appendUtf8(utf8, c);
-            ++i;
-        }
-        else
-        {
-            detail::appendUtf8(utf8, unit); // a lone surrogate comes out as U+FFFD
-        }
+        detail::appendUtf8(utf8, static_cast<char32_t>(unit)); // a lone surrogate comes out as U+FFFD
     }
     return true;
 }
