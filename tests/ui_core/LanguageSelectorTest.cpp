@@ -74,29 +74,6 @@ protected:
 };
 } // namespace
 
-TEST_F(LanguageSelectorTest, CatalogsOfEitherByteOrderAreReadAndDamagedOnesRefused)
-{
-    for (const char* order : {"little", "big"})
-    {
-        uMoCatalog catalog;
-        ASSERT_TRUE(catalog.load(Compile(m_dir, std::string("x-") + order + ".mo", "de_AT", order))) << order;
-        EXPECT_EQ(catalog.getLanguage(), "de_AT");
-        ASSERT_NE(catalog.find("&File"), nullptr);
-        EXPECT_EQ(*catalog.find("&File"), "&Datei");
-        EXPECT_EQ(*catalog.find("item"), "Eintrag");
-        EXPECT_EQ(catalog.find("untranslated"), nullptr) << "an empty translation is no translation";
-    }
-    std::string whole = testsupport::ReadFileBytes(m_dir.file("x-little.mo"));
-    uMoCatalog catalog;
-    for (size_t length : {size_t(0), size_t(3), size_t(20), whole.size() / 2})
-        EXPECT_FALSE(catalog.load(m_dir.write("cut.mo", whole.substr(0, length)))) << length;
-    std::string wild = whole;
-    wild[8] = '\x7f'; // a message count far beyond the file
-    EXPECT_FALSE(catalog.load(m_dir.write("wild.mo", wild)));
-    EXPECT_FALSE(catalog.load(m_dir.file("none.mo")));
-    EXPECT_EQ(catalog.size(), 0u);
-}
-
 TEST_F(LanguageSelectorTest, ACountrysLanguageFallsBackToTheLanguageAndItsDefaultCountry)
 {
     CProfileStore profile(m_dir.file("profile.ini"));

@@ -1,5 +1,7 @@
 #include "dialogs/XListCtrl.h"
 
+#include "foundation/uTranslation.h"
+
 #include <algorithm>
 #include <wx/dcbuffer.h>
 #include <wx/dcclient.h>
@@ -88,7 +90,7 @@ const wxHeaderColumn& CXHeaderCtrl::GetColumn(unsigned int index) const
     const XListColumn* source = m_model.GetColumn(static_cast<int>(index));
     if (source != nullptr)
     {
-        column.SetTitle(Wide(source->title));
+        column.SetTitle(wxString::FromUTF8(std::string(uTr(source->title.c_str()))));
         column.SetWidth(source->width);
         column.SetAlignment(source->alignment == kAlignCentre  ? wxALIGN_CENTER
                             : source->alignment == kAlignRight ? wxALIGN_RIGHT
@@ -438,7 +440,7 @@ void CXListCtrl::DrawRows(wxDC& dc, const wxRect& area)
         // The empty-list text, 10 pixels below the top, wrapped to the width.
         const int width = std::max(m_body->GetClientSize().x, area.GetRight() + 1);
         dc.SetTextForeground(m_windowTextColour);
-        dc.DrawLabel(kEmptyText, wxRect(0, 10, width, m_rowHeight * 2),
+        dc.DrawLabel(wxString::FromUTF8(std::string(uTr(kEmptyText))), wxRect(0, 10, width, m_rowHeight * 2),
                      wxALIGN_CENTER_HORIZONTAL | wxALIGN_TOP);
         return;
     }

@@ -1,6 +1,7 @@
 #include "dialogs/TorrentCtrl.h"
 
 #include "dialogs/XListCtrl.h"
+#include "foundation/uTranslation.h"
 #include "mainwindow/DesktopShell.h"
 #include "mainwindow/MenuBuilder.h"
 
@@ -24,7 +25,7 @@ public:
     int GetRowCount() const override { return m_list.GetItemCount(); }
     void InsertColumn(int column, const uString& title, int width, bool rightAligned) override
     {
-        m_list.InsertColumn(column, wxString::FromUTF8(title.c_str()),
+        m_list.InsertColumn(column, wxString::FromUTF8(std::string(uTr(title.c_str()))),
                             rightAligned ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT, width);
     }
     void DeleteColumn(int column) override { m_list.DeleteColumn(column); }

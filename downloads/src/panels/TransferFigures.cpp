@@ -1,5 +1,7 @@
 #include "downloads/TransferFigures.h"
 
+#include "foundation/uTranslation.h"
+
 #include <climits>
 #include <cstdio>
 
@@ -38,7 +40,9 @@ const char* TorrentStateName(int state)
         "Finished", "Seeding",  "Allocating", "Paused"};
     if (state < 0 || state >= CTorrentStatus::kStateCount)
         return "";
-    return kNames[state];
+    // Shown to the user: in the interface language (a catalog's texts are
+    // kept for the program's life and end in a NUL, as the literals do).
+    return uTr(kNames[state]).data();
 }
 
 uString FormatTimeLeft(float seconds)
