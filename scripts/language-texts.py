@@ -5,8 +5,9 @@ Texts come from the resource tables (menus, tool-bar tips, the string table)
 and from the labels, titles, columns and pages that window and dialog code
 gives wx controls as literals. Update a language with
     scripts/language-texts.py > /tmp/kestrova.pot
-    msgmerge --update --no-fuzzy-matching languages/de.po /tmp/kestrova.pot
-and translate the new entries.
+    msgcat --use-first languages/de.po /tmp/kestrova.pot -o languages/de.po
+and translate the new (empty) entries; entries the program no longer shows may
+be removed by hand.
 """
 import pathlib
 import re
@@ -34,7 +35,7 @@ for name in ["Menus.h", "TreeMenus.h", "ToolBars.h", "StringTable.h"]:
 # Window code: the first literal of a control's construction or a text setter.
 CALLS = (r"\b(?:wxStaticText|wxButton|wxCheckBox|wxRadioButton|wxStaticBox|wxStaticBoxSizer|wxDialog|wxFrame|"
          r"wxRadioBox|SetTitle|SetLabel|SetLabelText|AddPage|InsertPage|InsertColumn|AppendColumn|SetToolTip|"
-         r"ShowText|wxMessageBox|Create|AddRow|AddTool|AddColumn)\s*\(([^;{}]*?)" + LITERAL)
+         r"ShowText|wxMessageBox|Create|AddRow|AddTool|AddColumn|Append|uTr|tr|wxString)\s*\(([^;{}]*?)" + LITERAL)
 for folder in ["mainwindow/src", "dialogs/src", "downloads/src"]:
     for path in sorted((ROOT / folder).rglob("*.cpp")):
         source = path.read_text()
@@ -42,7 +43,7 @@ for folder in ["mainwindow/src", "dialogs/src", "downloads/src"]:
             line = source.count("\n", 0, match.start()) + 1
             add(match.group(2), f"{path.relative_to(ROOT)}:{line}")
         # Rows of label tables: {"Title", 480} or {id, art, art, "Back", "Goes back one step."}.
-        for match in re.finditer(r"^\s*\{.*\},?\s*$", source, re.M):
+        for match in re.finditer(r"^\s*\{.*\}[,;]?\s*$", source, re.M):
             line = source.count("\n", 0, match.start()) + 1
             for literal in re.findall(LITERAL, match.group(0)):
                 if re.match(r"^[A-Z][A-Za-z .,'()-]*$", literal):

@@ -11,6 +11,7 @@
 #include "mainwindow/MenuBuilder.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/UpdateCheck.h"
+#include "mainwindow/WindowTranslator.h"
 #include "support/LocalHttpServer.h"
 
 #include <algorithm>
@@ -126,6 +127,15 @@ TEST_F(DesktopFrameTest, GermanPickedFromTheLanguageMenuShowsInMenusAndDialogsAf
     EXPECT_EQ(bar->GetLabel(ui::MenuCommandId(resources::cmd::kCheckForUpdate)),
               "Nach Aktualisierung suchen ...");
     EXPECT_EQ(m_frame->GetMainToolBar()->GetToolShortHelp(ui::MenuCommandId(32770)), "Neues Abonnement");
+
+    wxMenu popup;
+    popup.Append(wxID_ANY, "Subscribe Now");
+    popup.Append(wxID_ANY, "Delete\tDel");
+    popup.Append(wxID_ANY, "No such text");
+    ui::TranslateMenu(&popup);
+    EXPECT_EQ(popup.FindItemByPosition(0)->GetItemLabel(), "Jetzt abonnieren");
+    EXPECT_EQ(popup.FindItemByPosition(1)->GetItemLabel(), wxString::FromUTF8("Löschen\tDel"));
+    EXPECT_EQ(popup.FindItemByPosition(2)->GetItemLabel(), "No such text");
 
     CAboutDlg about(m_frame);
     wxString title;

@@ -8,6 +8,7 @@
 #include <wx/checkbox.h>
 #include <wx/eventfilter.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 #include <wx/radiobox.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
@@ -107,6 +108,13 @@ public:
         if (uGetCatalog() == nullptr)
             return Event_Skip;
         const wxEventType type = event.GetEventType();
+        if (type == wxEVT_MENU_OPEN)
+        {
+            // Pop-up menus that windows build in code.
+            if (wxMenu* menu = static_cast<wxMenuEvent&>(event).GetMenu())
+                TranslateMenu(menu);
+            return Event_Skip;
+        }
         bool shown = type == wxEVT_SHOW && static_cast<wxShowEvent&>(event).IsShown();
         if (type != wxEVT_INIT_DIALOG && !shown)
             return Event_Skip;
@@ -134,6 +142,22 @@ void TranslateWindow(wxWindow* window)
         wxSize size = window->GetSize();
         if (best.x > size.x || best.y > size.y)
             window->SetSize(std::max(best.x, size.x), std::max(best.y, size.y));
+    }
+}
+
+void TranslateMenu(wxMenu* menu)
+{
+    for (wxMenuItem* item : menu->GetMenuItems())
+    {
+        if (item->IsSeparator())
+            continue;
+        // The keys after the tab stay as they are.
+        wxString label = item->GetItemLabel();
+        wxString keys = label.Find('\t') == wxNOT_FOUND ? wxString() : "\t" + label.AfterFirst('\t');
+        if (wxString text = Translated(label.BeforeFirst('\t')); !text.empty())
+            item->SetItemLabel(text + keys);
+        if (item->IsSubMenu())
+            TranslateMenu(item->GetSubMenu());
     }
 }
 
