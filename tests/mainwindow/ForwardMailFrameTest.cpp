@@ -2,6 +2,7 @@
 // servers on 127.0.0.1 started by the test.
 #include "SubscriptionFrameFixture.h"
 #include "dialogs/MailDlgs.h"
+#include "dialogs/TreePropSheet.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "support/MimeReader.h"
@@ -159,9 +160,17 @@ TEST_F(ForwardMailFrame, WithoutASenderThePreferencesAreAskedForAndNothingIsSent
             dialogShown = true;
             guitest::Press(dialog, wxID_CANCEL);
         });
+    wxString preferencesPage;
+    guitest::WhenDialogShown<CTreePropSheet>(
+        [&](CTreePropSheet& sheet)
+        {
+            preferencesPage = sheet.GetActivePage()->GetCaption();
+            guitest::Press(sheet, wxID_CANCEL);
+        });
     SendEmail();
     m_frame->SetMessageObserver(nullptr);
     EXPECT_EQ(messages, (std::vector<std::uint32_t>{WM_APP_SHOWPREFERENCES}));
+    EXPECT_EQ(preferencesPage, "Personal");
     EXPECT_FALSE(dialogShown);
     EXPECT_TRUE(m_prompt->Ids().empty());
     EXPECT_EQ(server.connections(), 0);

@@ -161,6 +161,8 @@ public:
     void EnsureDownloadDir();
     void EnsureMusicDir();
     void EnsureMovieDir();
+    // Writes "config.xml" now (the preferences sheet's OK); the release writes it too.
+    void Save() const;
 
 private:
     CPreference();
@@ -171,7 +173,6 @@ private:
     void BuildFolders();
     void SeedSubscriptionFolder();
     void Load();
-    void Save() const;
     // Sets a damaged settings file aside and records the message.
     void SetAside(const uFile& file);
     void EnsureMediaDirLocked(uFile& member, const char* name);

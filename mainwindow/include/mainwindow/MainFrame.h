@@ -336,6 +336,10 @@ private:
     bool HasTorrentEngine() const;
     void ShowTorrentManager(wxWindow* parent);
     void AddTorrentInteractive(wxWindow* panel);
+    // The Preferences (preferences/MainFramePreferences.cpp).
+    void OnPreferences();
+    long OnShowPreferences(const CFrameMessage& message);
+    void ShowPreferences(int startPage);
 
     // The subscription tree: file, messages and commands.
     void ConnectTreeView();

@@ -49,6 +49,7 @@ const CMainFrame::MessageEntry CMainFrame::kMessageMap[] = {
     {WM_APP_NEWWATCH, &CMainFrame::OnNewWatch},
     {WM_APP_REFRESHWATCH, &CMainFrame::OnRefreshWatch},
     {WM_APP_COMPACTLIST, &CMainFrame::OnCompactList},
+    {WM_APP_SHOWPREFERENCES, &CMainFrame::OnShowPreferences},
 };
 
 // The commands the frame answers, with their enabling rule. Commands of the
@@ -91,6 +92,8 @@ const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
     {resources::cmd::kPreviousPane, &CMainFrame::OnPreviousPane, nullptr},
     {resources::cmd::kDownloadManager, &CMainFrame::OnDownloadManager, nullptr},
     {resources::cmd::kTorrentManager, &CMainFrame::OnTorrentManager, &CMainFrame::HasTorrentEngine},
+    {resources::cmd::kPreferences, &CMainFrame::OnPreferences, nullptr},
+    {resources::cmd::kPreference, &CMainFrame::OnPreferences, nullptr},
 };
 
 long CMainFrame::WindowProc(const CFrameMessage& message)

@@ -1,0 +1,545 @@
+#include "dialogs/PrefModels.h"
+
+#include "StringTable.h"
+#include "downloads/TorrentEngine.h"
+#include "feeds/AuthList.h"
+#include "foundation/uFile.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+namespace prefs
+{
+namespace
+{
+constexpr int kMissingFolder = 3032;
+constexpr int kNoLimit = 3034;
+
+uString Text(int stringId)
+{
+    return uString(std::string(resources::FindString(stringId)).c_str());
+}
+
+uString Number(int value)
+{
+    return uString(std::to_string(value).c_str());
+}
+
+std::vector<uString> Texts(std::initializer_list<int> ids)
+{
+    std::vector<uString> texts;
+    for (int id : ids)
+        texts.push_back(Text(id));
+    return texts;
+}
+
+// A whole number typed into a digits-only edit, within [low, high]; false
+// for an empty text, anything but digits, or a value out of range.
+bool ParseNumber(const uString& text, int low, int high, int& value)
+{
+    std::string digits = text.c_str();
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::atoi(digits.c_str());
+    return value >= low && value <= high;
+}
+
+uString RangeMessage(const char* what, int low, int high)
+{
+    return uString(
+        ("Enter " + std::string(what) + " from " + std::to_string(low) + " to " + std::to_string(high) + ".")
+            .c_str());
+}
+
+// The item's index in the list, -1 when the text matches none exactly.
+int ItemIndex(const std::vector<uString>& items, const uString& text)
+{
+    for (size_t i = 0; i < items.size(); ++i)
+    {
+        if (items[i] == text)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+template <typename T> void CopyWhenChanged(const T& shown, const T& edited, T& target)
+{
+    if (!(shown == edited))
+        target = edited;
+}
+} // namespace
+
+int PersonalPageIndex(bool hasEngine)
+{
+    return hasEngine ? 5 : 4;
+}
+
+int StartPage(int index, bool hasEngine)
+{
+    return index >= 0 && index <= PersonalPageIndex(hasEngine) ? index : kGeneralPage;
+}
+
+std::vector<uString> TimeoutItems()
+{
+    return Texts({2138, 2136, 2137, 2139, 2129});
+}
+
+std::vector<uString> RefreshUnitItems()
+{
+    return Texts({2140, 2141});
+}
+
+std::vector<uString> IntervalItems()
+{
+    return Texts({2131, 2132, 2133, 2134, 2135});
+}
+
+GeneralForm ShowGeneral(const CPreference::GeneralSection& section)
+{
+    GeneralForm form;
+    // Hours only when the rate is a whole number of them: 90 minutes shown
+    // as "1 hour" would be stored as 60 by an OK that changed nothing.
+    bool hours = section.nRefreshRate > 60 && section.nRefreshRate % 60 == 0;
+    form.refreshNumber = Number(hours ? section.nRefreshRate / 60 : section.nRefreshRate);
+    form.refreshUnit = RefreshUnitItems()[hours ? 1 : 0];
+    form.timeout = TimeoutItems()[0];
+    for (size_t i = 0; i < std::size(kTimeoutSeconds); ++i)
+    {
+        if (kTimeoutSeconds[i] == section.nDefaultTimeout)
+            form.timeout = TimeoutItems()[i];
+    }
+    form.purgeDays = Number(section.nPurgeDayToLive);
+    form.notify = section.bNotifyUponNewArrival;
+    form.autoPurge = section.bAutoPurge;
+    form.purgeOlder = section.bPurgeItemOldThan;
+    form.startAtLogon = section.bStartupAtLogon;
+    form.startupMode = section.nStartupMode;
+    return form;
+}
+
+bool ApplyGeneral(const GeneralForm& shown, const GeneralForm& edited, CPreference::GeneralSection& section,
+                  uString& error)
+{
+    CPreference::GeneralSection result = section;
+    if (edited.refreshNumber != shown.refreshNumber || edited.refreshUnit != shown.refreshUnit)
+    {
+        int unit = ItemIndex(RefreshUnitItems(), edited.refreshUnit);
+        int number = 0;
+        int factor = unit == 1 ? 60 : 1;
+        if (unit >= 0 && !ParseNumber(edited.refreshNumber, 1, kMaxRefreshMinutes / factor, number))
+        {
+            error = RangeMessage("a refresh rate", 1, kMaxRefreshMinutes / factor);
+            return false;
+        }
+        if (unit >= 0) // a unit that is no item leaves the rate as it was
+            result.nRefreshRate = number * factor;
+    }
+    if (edited.timeout != shown.timeout)
+    {
+        int index = ItemIndex(TimeoutItems(), edited.timeout);
+        if (index >= 0)
+            result.nDefaultTimeout = kTimeoutSeconds[index];
+    }
+    if (edited.purgeDays != shown.purgeDays &&
+        !ParseNumber(edited.purgeDays, 1, kMaxPurgeDays, result.nPurgeDayToLive))
+    {
+        error = RangeMessage("a number of days", 1, kMaxPurgeDays);
+        return false;
+    }
+    CopyWhenChanged(shown.notify, edited.notify, result.bNotifyUponNewArrival);
+    CopyWhenChanged(shown.autoPurge, edited.autoPurge, result.bAutoPurge);
+    CopyWhenChanged(shown.purgeOlder, edited.purgeOlder, result.bPurgeItemOldThan);
+    CopyWhenChanged(shown.startAtLogon, edited.startAtLogon, result.bStartupAtLogon);
+    CopyWhenChanged(shown.startupMode, edited.startupMode, result.nStartupMode);
+    section = result;
+    return true;
+}
+
+int MinuteOfDay(int64_t time)
+{
+    time_t value = static_cast<time_t>(time);
+    tm local{};
+    localtime_r(&value, &local);
+    return local.tm_hour * 60 + local.tm_min;
+}
+
+int64_t WithMinuteOfDay(int64_t time, int minute)
+{
+    time_t value = static_cast<time_t>(time);
+    tm local{};
+    localtime_r(&value, &local);
+    local.tm_hour = minute / 60;
+    local.tm_min = minute % 60;
+    local.tm_sec = 0;
+    local.tm_isdst = -1;
+    return static_cast<int64_t>(mktime(&local));
+}
+
+DownloadForm ShowDownload(const CPreference::DownloadSection& section)
+{
+    DownloadForm form;
+    form.autoDownload = section.bAutoDownload;
+    form.freeSpace = Number(section.nMinFreeSpace);
+    // A value that is no item shows as itself, so that OK keeps it.
+    form.scanThreads = Number(section.nMaxScanningThreads);
+    form.downloadThreads = Number(section.nMaxDownloadingThreads);
+    form.intervalScheduler = section.bIntervalScheduler;
+    form.interval = Number(section.nSchedulerInterval) + " min.";
+    for (size_t i = 0; i < std::size(kIntervalMinutes); ++i)
+    {
+        if (kIntervalMinutes[i] == section.nSchedulerInterval)
+            form.interval = IntervalItems()[i];
+    }
+    for (int i = 0; i < 6; ++i)
+    {
+        form.timerEnabled[i] = section.bEnableTimer[i];
+        form.timerMinute[i] = MinuteOfDay(section.timer[i]);
+    }
+    return form;
+}
+
+bool ApplyDownload(const DownloadForm& shown, const DownloadForm& edited,
+                   CPreference::DownloadSection& section, uString& error)
+{
+    CPreference::DownloadSection result = section;
+    CopyWhenChanged(shown.autoDownload, edited.autoDownload, result.bAutoDownload);
+    if (edited.freeSpace != shown.freeSpace &&
+        !ParseNumber(edited.freeSpace, 0, kMaxFreeSpaceMegabytes, result.nMinFreeSpace))
+    {
+        error = RangeMessage("a free space in megabytes", 0, kMaxFreeSpaceMegabytes);
+        return false;
+    }
+    if (edited.scanThreads != shown.scanThreads &&
+        !ParseNumber(edited.scanThreads, 1, 8, result.nMaxScanningThreads))
+    {
+        error = RangeMessage("a number of feed scan threads", 1, 8);
+        return false;
+    }
+    if (edited.downloadThreads != shown.downloadThreads &&
+        !ParseNumber(edited.downloadThreads, 1, 4, result.nMaxDownloadingThreads))
+    {
+        error = RangeMessage("a number of download threads", 1, 4);
+        return false;
+    }
+    CopyWhenChanged(shown.intervalScheduler, edited.intervalScheduler, result.bIntervalScheduler);
+    if (edited.intervalScheduler)
+    {
+        int index = ItemIndex(IntervalItems(), edited.interval);
+        if (edited.interval != shown.interval && index >= 0)
+            result.nSchedulerInterval = kIntervalMinutes[index];
+    }
+    else
+    {
+        // A disabled timer keeps its stored time, whatever its picker shows.
+        for (int i = 0; i < 6; ++i)
+        {
+            CopyWhenChanged(shown.timerEnabled[i], edited.timerEnabled[i], result.bEnableTimer[i]);
+            if (edited.timerEnabled[i] && edited.timerMinute[i] != shown.timerMinute[i])
+                result.timer[i] = WithMinuteOfDay(section.timer[i], edited.timerMinute[i]);
+        }
+    }
+    section = result;
+    return true;
+}
+
+ProxyForm ShowProxy(const CPreference::ProxySection& section)
+{
+    return ProxyForm{section.strHostname, section.strPort, section.strUsername, section.strPassword,
+                     section.bSock5};
+}
+
+bool ApplyProxy(const ProxyForm& shown, const ProxyForm& edited, CPreference::ProxySection& section,
+                uString& error)
+{
+    if (edited.port != shown.port && !edited.port.isEmpty() && ParsePort(edited.port) == 0)
+    {
+        error = RangeMessage("a proxy port", 1, 65535);
+        return false;
+    }
+    CopyWhenChanged(shown.host, edited.host, section.strHostname);
+    CopyWhenChanged(shown.port, edited.port, section.strPort);
+    CopyWhenChanged(shown.user, edited.user, section.strUsername);
+    CopyWhenChanged(shown.password, edited.password, section.strPassword);
+    CopyWhenChanged(shown.sock5, edited.sock5, section.bSock5);
+    return true;
+}
+
+PodcastForm ShowPodcast(const CPreference::PodcastSection& section)
+{
+    return PodcastForm{section.strPodcastDirectory, section.strPostProcessCommand, section.nFormatPlayLists};
+}
+
+bool ApplyPodcast(const PodcastForm& shown, const PodcastForm& edited, CPreference::PodcastSection& section,
+                  uString& error)
+{
+    if (edited.folder != shown.folder && !edited.folder.isEmpty())
+    {
+        uFile folder(edited.folder.c_str());
+        folder.ensureDirectory();
+        if (!folder.isDirectory())
+        {
+            std::string text(resources::FindString(kMissingFolder));
+            for (size_t at = text.find("%s"); at != std::string::npos;
+                 at = text.find("%s", at + edited.folder.getLength()))
+                text.replace(at, 2, edited.folder.c_str());
+            error = text.c_str();
+            return false;
+        }
+    }
+    CopyWhenChanged(shown.folder, edited.folder, section.strPodcastDirectory);
+    CopyWhenChanged(shown.command, edited.command, section.strPostProcessCommand);
+    CopyWhenChanged(shown.format, edited.format, section.nFormatPlayLists);
+    return true;
+}
+
+SpinRange TorrentRange(int row)
+{
+    switch (row)
+    {
+    case kDownloadRateRow:
+    case kUploadRateRow:
+        return {0, 512};
+    case kConnectionsRow:
+        return {2, 128};
+    default:
+        return {1, 64};
+    }
+}
+
+int SpinValue(int row, int position, int delta)
+{
+    SpinRange range = TorrentRange(row);
+    long value = static_cast<long>(position) + delta;
+    return static_cast<int>(value < range.low ? range.low : value > range.high ? range.high : value);
+}
+
+uString TorrentValueText(int row, int value)
+{
+    if ((row == kDownloadRateRow || row == kUploadRateRow) && value < 1)
+        return Text(kNoLimit);
+    return Number(value);
+}
+
+int ParsePort(const uString& text)
+{
+    int port = 0;
+    return ParseNumber(text, 1, 65535, port) ? port : 0;
+}
+
+TorrentForm ShowTorrent(const CPreference::TorrentSection& section)
+{
+    TorrentForm form;
+    form.firstPort = Number(section.nListenPortNumber1);
+    form.lastPort = Number(section.nListenPortNumber2);
+    form.downloadRate = section.nMaxDownloadRateLimit / 1000;
+    form.uploadRate = section.nMaxUploadRateLimit / 1000;
+    form.connections = section.nMaxConnections;
+    form.uploads = section.nMaxUploadTask;
+    return form;
+}
+
+bool ApplyTorrent(const TorrentForm& shown, const TorrentForm& edited, CPreference::TorrentSection& section,
+                  uString& error)
+{
+    CPreference::TorrentSection result = section;
+    if (edited.firstPort != shown.firstPort && (result.nListenPortNumber1 = ParsePort(edited.firstPort)) == 0)
+    {
+        error = RangeMessage("a listen port", 1, 65535);
+        return false;
+    }
+    if (edited.lastPort != shown.lastPort && (result.nListenPortNumber2 = ParsePort(edited.lastPort)) == 0)
+    {
+        error = RangeMessage("a listen port", 1, 65535);
+        return false;
+    }
+    // Rates go back to bytes per second only when changed: a stored 1999
+    // shows as 1 kB/s and must not come back as 1000.
+    if (edited.downloadRate != shown.downloadRate)
+        result.nMaxDownloadRateLimit = SpinValue(kDownloadRateRow, edited.downloadRate, 0) * 1000;
+    if (edited.uploadRate != shown.uploadRate)
+        result.nMaxUploadRateLimit = SpinValue(kUploadRateRow, edited.uploadRate, 0) * 1000;
+    if (edited.connections != shown.connections)
+        result.nMaxConnections = SpinValue(kConnectionsRow, edited.connections, 0);
+    if (edited.uploads != shown.uploads)
+        result.nMaxUploadTask = SpinValue(kUploadsRow, edited.uploads, 0);
+    section = result;
+    return true;
+}
+
+PersonalForm ShowPersonal(const CPreference::PersonalSection& section)
+{
+    return PersonalForm{section.strEmailName, section.strEmailAdress, section.strServerSMTP};
+}
+
+void ApplyPersonal(const PersonalForm& shown, const PersonalForm& edited,
+                   CPreference::PersonalSection& section)
+{
+    CopyWhenChanged(shown.name, edited.name, section.strEmailName);
+    CopyWhenChanged(shown.address, edited.address, section.strEmailAdress);
+    CopyWhenChanged(shown.server, edited.server, section.strServerSMTP);
+}
+
+SheetForms ShowAll(const CPreference& preference)
+{
+    SheetForms forms;
+    forms.general = ShowGeneral(preference.GetGeneralSection());
+    forms.download = ShowDownload(preference.GetDownloadSection());
+    forms.proxy = ShowProxy(preference.GetProxySection());
+    forms.podcast = ShowPodcast(preference.GetPodcastSection());
+    forms.torrent = ShowTorrent(preference.GetTorrentSection());
+    forms.personal = ShowPersonal(preference.GetPersonalSection());
+    return forms;
+}
+
+namespace
+{
+// Tells the engine what differs between the stored sections and the new ones.
+void TellEngine(CTorrentEngine& engine, const CPreference::TorrentSection& stored,
+                const CPreference::TorrentSection& torrent, const CPreference::ProxySection& storedProxy,
+                const CPreference::ProxySection& proxy)
+{
+    if (torrent.nMaxDownloadRateLimit != stored.nMaxDownloadRateLimit)
+        engine.SetDownloadRateLimit(torrent.nMaxDownloadRateLimit);
+    if (torrent.nMaxUploadRateLimit != stored.nMaxUploadRateLimit)
+        engine.SetUploadRateLimit(torrent.nMaxUploadRateLimit);
+    if (torrent.nMaxConnections != stored.nMaxConnections)
+        engine.SetMaxConnections(torrent.nMaxConnections);
+    if (torrent.nMaxUploadTask != stored.nMaxUploadTask)
+        engine.SetMaxUploads(torrent.nMaxUploadTask);
+    if (torrent.nListenPortNumber1 != stored.nListenPortNumber1 ||
+        torrent.nListenPortNumber2 != stored.nListenPortNumber2)
+        engine.SetListenPorts(torrent.nListenPortNumber1, torrent.nListenPortNumber2);
+    // The engine has no SOCKS switch: the flag is stored for the fetches only.
+    if (proxy.strHostname != storedProxy.strHostname || proxy.strPort != storedProxy.strPort ||
+        proxy.strUsername != storedProxy.strUsername || proxy.strPassword != storedProxy.strPassword)
+        engine.SetProxy(proxy.strHostname, std::atoi(proxy.strPort.c_str()), proxy.strUsername,
+                        proxy.strPassword);
+}
+} // namespace
+
+bool ApplyAll(CPreference& preference, CTorrentEngine* engine, const SheetForms& shown,
+              const SheetForms& edited, const ApplyHooks& hooks, int& failedPage, uString& error)
+{
+    // Every page is checked into copies first, so that a refused value
+    // stores nothing at all.
+    CPreference::GeneralSection general = preference.GetGeneralSection();
+    CPreference::DownloadSection download = preference.GetDownloadSection();
+    const CPreference::ProxySection storedProxy = preference.GetProxySection();
+    CPreference::ProxySection proxy = storedProxy;
+    const CPreference::PodcastSection storedPodcast = preference.GetPodcastSection();
+    CPreference::PodcastSection podcast = storedPodcast;
+    const CPreference::TorrentSection storedTorrent = preference.GetTorrentSection();
+    CPreference::TorrentSection torrent = storedTorrent;
+    CPreference::PersonalSection personal = preference.GetPersonalSection();
+
+    failedPage = -1;
+    if (!ApplyGeneral(shown.general, edited.general, general, error))
+        failedPage = kGeneralPage;
+    else if (!ApplyDownload(shown.download, edited.download, download, error))
+        failedPage = kDownloadPage;
+    else if (!ApplyProxy(shown.proxy, edited.proxy, proxy, error))
+        failedPage = kProxyPage;
+    else if (!ApplyPodcast(shown.podcast, edited.podcast, podcast, error))
+        failedPage = kPodcastPage;
+    else if (engine != nullptr && !ApplyTorrent(shown.torrent, edited.torrent, torrent, error))
+        failedPage = kTorrentPage;
+    if (failedPage >= 0)
+        return false;
+    ApplyPersonal(shown.personal, edited.personal, personal);
+
+    preference.SetGeneralSection(general);
+    preference.SetDownloadSection(download);
+    preference.SetPodcastSection(podcast);
+    if (podcast.strPodcastDirectory != storedPodcast.strPodcastDirectory)
+    {
+        // An emptied folder means the default library again; a folder that
+        // went missing since it was checked is reported and dropped.
+        uFile library = podcast.strPodcastDirectory.isEmpty() ? preference.GetDefaultLibraryDir()
+                                                              : uFile(podcast.strPodcastDirectory.c_str());
+        if (library.isDirectory())
+            preference.SetLibraryDir(library);
+        else
+        {
+            std::string text(resources::FindString(kMissingFolder));
+            text.replace(text.find("%s"), 2, podcast.strPodcastDirectory.c_str());
+            if (hooks.message)
+                hooks.message(uString(text.c_str()));
+            podcast.strPodcastDirectory.setEmpty();
+            preference.SetPodcastSection(podcast);
+        }
+        preference.EnsureDownloadDir();
+        preference.EnsureMusicDir();
+        preference.EnsureMovieDir();
+    }
+    if (engine != nullptr)
+    {
+        TellEngine(*engine, storedTorrent, torrent, storedProxy, proxy);
+        preference.SetTorrentSection(torrent);
+    }
+    preference.SetProxySection(proxy);
+    preference.SetPersonalSection(personal);
+    preference.Save();
+    if (hooks.settingsChanged)
+        hooks.settingsChanged();
+    return true;
+}
+
+std::vector<uString> CPasswordManager::Urls() const
+{
+    std::vector<uString> urls;
+    m_credentials.GetUrls(urls);
+    return urls;
+}
+
+void CPasswordManager::Select(const uString& url)
+{
+    m_selected = url;
+    login.setEmpty();
+    password.setEmpty();
+    retype.setEmpty();
+    uString user;
+    uString stored;
+    if (!url.isEmpty() && m_credentials.GetCredentials(url.c_str(), user, stored))
+    {
+        login = user;
+        password = stored;
+        retype = stored;
+    }
+}
+
+void CPasswordManager::LoginLeft(const uString& text)
+{
+    login = text;
+    uString user;
+    uString stored;
+    if (m_selected.isEmpty() || !m_credentials.GetCredentials(m_selected.c_str(), user, stored))
+        return;
+    if (text != user)
+        m_credentials.SetCredentials(m_selected.c_str(), text.c_str(), stored.c_str());
+}
+
+void CPasswordManager::RetypeLeft(const uString& typed, const uString& typedAgain)
+{
+    password = typed;
+    retype = typedAgain;
+    uString user;
+    uString stored;
+    if (m_selected.isEmpty() || !m_credentials.GetCredentials(m_selected.c_str(), user, stored))
+        return;
+    if (typed == typedAgain && typed != stored)
+    {
+        m_credentials.SetCredentials(m_selected.c_str(), user.c_str(), typed.c_str());
+        return;
+    }
+    password = stored;
+    retype = stored;
+}
+
+void CPasswordManager::RemoveSelected()
+{
+    if (!m_selected.isEmpty())
+        m_credentials.Remove(m_selected.c_str());
+    Select(uString());
+}
+} // namespace prefs
