@@ -3,6 +3,7 @@
 #include "support/TempDir.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -184,4 +185,23 @@ TEST_F(DesktopIntegrationTest, DesktopFileValidateAcceptsTheEntries)
         EXPECT_EQ(::pclose(pipe), 0) << output;
         EXPECT_EQ(output, "") << path;
     }
+}
+
+// The program itself takes everything back on --unregister, without a display.
+TEST_F(DesktopIntegrationTest, TheProgramUnregistersWithoutADisplay)
+{
+    const char* programDir = std::getenv("KESTROVA_PROGRAM_DIR");
+    const std::string program = programDir != nullptr ? std::string(programDir) + "/kestrova" : std::string();
+    if (program.empty() || !FileExists(program))
+        GTEST_SKIP() << "the program is not built";
+    Desktop(program).RegisterFileTypes(false, kIcon);
+    Desktop(program).SetRunAtLogon();
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_DATA_HOME='" + m_dir.file("data") +
+                                "' XDG_CONFIG_HOME='" + m_dir.file("config") + "' '" + program +
+                                "' --unregister";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_FALSE(FileExists(Desktop().EntryPath()));
+    EXPECT_FALSE(FileExists(Desktop().IconPath()));
+    EXPECT_FALSE(FileExists(Desktop().AutostartPath()));
+    EXPECT_EQ(ReadFileBytes(Desktop().MimeAppsPath()).find("kestrova.desktop"), std::string::npos);
 }

@@ -42,8 +42,6 @@ public:
 
     /// True once this process handed its file to a running instance.
     static bool HandedOver();
-    /// True once this process was started to take the program off the desktop.
-    static bool Unregistered();
 
     CMainFrame* GetMainFrame() const { return m_mainFrame.get(); }
     CProfileStore* GetProfile() const { return m_profile.get(); }

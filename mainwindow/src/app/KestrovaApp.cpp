@@ -25,7 +25,6 @@ constexpr const char* kTitle = "Kestrova";
 const wxSize kDefaultSize(1024, 700);
 
 std::atomic<bool> g_handedOver{false};
-std::atomic<bool> g_unregistered{false};
 } // namespace
 
 CKestrovaApp::CKestrovaApp()
@@ -46,27 +45,11 @@ bool CKestrovaApp::HandedOver()
     return g_handedOver.load();
 }
 
-bool CKestrovaApp::Unregistered()
-{
-    return g_unregistered.load();
-}
-
 bool CKestrovaApp::OnInit()
 {
     // The toolkit set the user's locale; numbers stay in the C locale.
     std::setlocale(LC_NUMERIC, "C");
     SetAppName(kTitle);
-
-    // Takes the program off the desktop again and ends.
-    for (int i = 1; i < argc; ++i)
-    {
-        if (argv[i] == "--unregister")
-        {
-            RegisterShell(/*compatible=*/true, /*registerTypes=*/false);
-            g_unregistered = true;
-            return false;
-        }
-    }
 
     // A logout or a kill closes like File > Exit: wx runs the handler from
     // the event loop (its signal handler only writes to a wake-up pipe).
