@@ -1,5 +1,7 @@
 #include "dialogs/TreePropSheet.h"
 
+#include "foundation/uTranslation.h"
+
 #include <wx/button.h>
 #include <wx/sizer.h>
 
@@ -186,8 +188,8 @@ void CTreePropSheet::RebuildPageTree()
     std::function<void(int, const wxTreeItemId&)> add = [&](int node, const wxTreeItemId& parent)
     {
         const treesheet::Node& data = m_pageTree.Nodes()[node];
-        m_items[node] = m_tree->AppendItem(parent, wxString::FromUTF8(data.text), data.image, data.image,
-                                           new NodeData(node));
+        m_items[node] = m_tree->AppendItem(parent, wxString::FromUTF8(std::string(uTr(data.text))),
+                                           data.image, data.image, new NodeData(node));
         for (int child : data.children)
             add(child, m_items[node]);
         m_tree->Expand(m_items[node]);
