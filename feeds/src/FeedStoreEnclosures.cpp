@@ -1,9 +1,10 @@
-#include "feeds/LibraryFiles.h"
 #include "feeds/DownloadQueue.h"
 #include "feeds/FeedStore.h"
+#include "feeds/LibraryFiles.h"
 #include "feeds/MediaTypes.h"
 #include "feeds/Preference.h"
 
+#include <list>
 #include <vector>
 
 // Enclosures of stored items: their rows, their media files in the library
@@ -236,6 +237,10 @@ void CFeedStore::DeleteItemEnclosure(const uString& link)
             RemoveTorrent(downloadManager, row.link);
         if (!row.localFile.isEmpty())
         {
+            // Another item filed with the same media (one episode in two
+            // feeds) still plays it.
+            if (feeds::LibraryFileExists(row.localFile) && IsLocalFileShared(row.localFile, link))
+                continue;
             uString deleted;
             if (feeds::DeleteLibraryFile(row.localFile, deleted) && downloadManager)
                 downloadManager->RemoveByPath(uFile(deleted.c_str()));
@@ -302,6 +307,58 @@ void CFeedStore::DeleteEnclosure(const uString& link, uString& error, uint16_t* 
         if (code)
             *code = kStatementFailed;
         error = dataObject.getErrorText();
+    }
+}
+
+bool CFeedStore::IsLocalFileShared(const uString& localFile, const uString& exceptItem)
+{
+    uString sql;
+    sql.format("SELECT * FROM enclosure where localfile = %s and feed <> %s", SqlHexLiteral(localFile).c_str(),
+               SqlHexLiteral(exceptItem).c_str());
+    EnsureOpen(false);
+    if (dataObject.executeCount(sql.c_str()) != 0 || dataObject.getErrorCode() != 0)
+        return true;
+    // The other lists of the folder: one episode may be filed for a feed in each.
+    std::list<uFile> entries;
+    uFile(GetSubscriptionFolder().c_str()).listDirectory(entries);
+    for (const uFile& entry : entries)
+    {
+        const uString name(entry.getFileName());
+        if (name == databaseName || name.getLength() < 5 || !entry.isFile() ||
+            !uString(name.c_str() + name.getLength() - 4).equalsNoCase(".mdb"))
+            continue;
+        CFeedStore other(GetSubscriptionFolder());
+        other.SetDatabase(name);
+        other.EnsureOpen(false);
+        if (other.dataObject.executeCount(sql.c_str()) != 0 || other.dataObject.getErrorCode() != 0)
+            return true;
+    }
+    return false;
+}
+
+void CFeedStore::DeleteItemEnclosures(const uString& link, uString& error, uint16_t* code)
+{
+    if (code)
+        *code = kNoError;
+    error.setEmpty();
+    EnsureOpen(false);
+    const uString condition = Condition("feed = %s", link);
+    std::list<uString> files;
+    dataObject.selectStringList("enclosure", "localfile", files, condition.c_str(), nullptr);
+    uString sql;
+    sql.format("delete * from enclosure where %s", condition.c_str());
+    if (!dataObject.execute(sql.c_str()))
+    {
+        if (code)
+            *code = kStatementFailed;
+        error = dataObject.getErrorText();
+        return;
+    }
+    for (const uString& file : files)
+    {
+        uString deleted;
+        if (!file.isEmpty() && feeds::LibraryFileExists(file) && !IsLocalFileShared(file, link))
+            feeds::DeleteLibraryFile(file, deleted);
     }
 }
 

@@ -116,6 +116,13 @@ void CFeedStore::MarkItemsDeleted(const uString& feed, uString& error, uint16_t*
     ExecuteReported(sql, error, code);
 }
 
+void CFeedStore::MarkItemDeleted(const uString& link, uString& error, uint16_t* code)
+{
+    uString sql;
+    sql.format("update item set attributes=-1 where link = %s", SqlHexLiteral(link).c_str());
+    ExecuteReported(sql, error, code);
+}
+
 void CFeedStore::DeleteChannel(const uString& feed, uString& error, uint16_t* code)
 {
     uString sql;

@@ -148,6 +148,50 @@ TEST_F(FeedStoreLoadTest, PurgedMediaIsDeletedOnlyInsideTheLibrary)
     EXPECT_EQ(queue.removedPaths.size(), 3u);
 }
 
+TEST_F(FeedStoreLoadTest, DeletingOneItemKeepsMediaThatAnotherItemStillNames)
+{
+    namespace fs = std::filesystem;
+    const std::string library = Library();
+    fs::create_directories(library + "/My Music/Show");
+    std::ofstream(library + "/My Music/Show/shared.mp3") << "s";
+    const char* feed = "http://d.test/feed";
+    InsertChannel(store, feed, "Show", 0, 0);
+    // One episode filed for two items of this list and for an item of another list.
+    for (const char* item : {"http://d.test/a", "http://d.test/b"})
+    {
+        InsertItem(store, feed, item, "x");
+        InsertEnclosure(store, item, uString(item) + ".mp3", "audio/mpeg");
+        store.SetEnclosureFile(item, "My Music/Show/shared.mp3", 1, nullptr);
+    }
+    folder.AddList("user1.mdb");
+    CFeedStore other(folder.Folder());
+    other.SetDatabase("user1.mdb");
+    InsertItem(other, feed, "http://d.test/c", "x");
+    InsertEnclosure(other, "http://d.test/c", "http://d.test/shared.mp3", "audio/mpeg");
+    other.SetEnclosureFile("http://d.test/c", "My Music/Show/shared.mp3", 1, nullptr);
+
+    uString error;
+    uint16_t code = 1;
+    store.DeleteItemEnclosures("http://d.test/a", error, &code);
+    store.MarkItemDeleted("http://d.test/a", error, &code);
+    EXPECT_EQ(code, CFeedStore::kNoError) << error.c_str();
+    EXPECT_EQ(Count("select group_concat(feed) from enclosure"), "http://d.test/b")
+        << "only that item's rows go";
+    CFeedStore loaded(folder.Folder());
+    loaded.LoadChannel("default.mdb", feed);
+    ASSERT_EQ(loaded.items.size(), 1u) << "only that item is hidden";
+    EXPECT_EQ(S(loaded.items[0].link), "http://d.test/b");
+
+    // The purge holds to the same rule: b goes, the file stays for the other list's item.
+    Parsed(feed, {Item("http://d.test/new", "new")});
+    EXPECT_TRUE(store.PurgeItems(feed, "default.mdb", false));
+    EXPECT_TRUE(fs::exists(library + "/My Music/Show/shared.mp3"));
+
+    // The last item that names it takes the file along.
+    other.DeleteItemEnclosures("http://d.test/c", error, &code);
+    EXPECT_FALSE(fs::exists(library + "/My Music/Show/shared.mp3"));
+}
+
 TEST_F(FeedStoreLoadTest, EnclosureFilesOfSeveralListsWithoutAdjacentDuplicates)
 {
     const std::string subscription = S(Preference().GetSubscriptionDir().getPath());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "feeds/DownloadQueue.h"
 #include "foundation/uFile.h"
 #include "foundation/uString.h"
 
@@ -101,5 +102,5 @@ public:
 
 // "microsoft", "m3u" or "apple", in any letter case; null for any other name.
 std::unique_ptr<CMediaPlayer> CreateMediaPlayer(const uString& kind);
-// Whether iTunes can be offered: never on this system.
-bool IsITunesInstalled();
+// IsITunesInstalled lives with the download queue's interface
+// (feeds/DownloadQueue.h): the configuration, below us, asks it too.

@@ -74,8 +74,3 @@ std::unique_ptr<CMediaPlayer> CreateMediaPlayer(const uString& kind)
         return std::make_unique<CiTunesPlayer>();
     return nullptr;
 }
-
-bool IsITunesInstalled()
-{
-    return false;
-}

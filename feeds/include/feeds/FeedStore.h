@@ -101,6 +101,9 @@ public:
     // Hides every item of the feed but keeps the rows, so a later refresh
     // does not bring the items back.
     void MarkItemsDeleted(const uString& feed, uString& error, uint16_t* code);
+    // Hides one item but keeps its row, so a later refresh does not bring it
+    // back; the feed's other items stay listed.
+    void MarkItemDeleted(const uString& link, uString& error, uint16_t* code);
     // Only the channel row: icons, images and items have their own calls.
     void DeleteChannel(const uString& feed, uString& error, uint16_t* code);
     // Keyed by the item's link.
@@ -213,6 +216,14 @@ public:
     bool MarkFeedRead(const uString& feed);
     // The enclosure row and its downloaded file (only inside the library folders).
     void DeleteEnclosure(const uString& link, uString& error, uint16_t* code);
+    // The item's own enclosure rows and their downloaded files. A file goes
+    // only when it lies inside the library folders and no enclosure row of
+    // another item names it, in this list or any other of the folder.
+    void DeleteItemEnclosures(const uString& link, uString& error, uint16_t* code);
+    // Whether an enclosure row of an item other than exceptItem names the
+    // local file, in this list or in another list database of the folder; a
+    // list that cannot be read counts as naming it, so nothing is deleted.
+    bool IsLocalFileShared(const uString& localFile, const uString& exceptItem);
     // Keeps (never purged) or releases the item, and queues or withdraws its
     // own enclosures when a download queue is attached.
     void SetItemKept(const uString& link, bool keep);

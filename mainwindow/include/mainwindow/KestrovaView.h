@@ -70,6 +70,8 @@ public:
     // ---- rows (the frame fills them).
     void AppendRow(Row row);
     void ClearRows();
+    // Removes the row and its record; the rows after it move up.
+    void DeleteRow(int row);
     int GetRowCount() const { return static_cast<int>(m_rows.size()); }
     const Row* GetRow(int row) const;
     CTransferRowData* GetRowData(int row) const;

@@ -16,6 +16,9 @@
 #include <wx/timer.h>
 
 class CDownloadManager;
+class CTransferItem;
+class CTransferRowData;
+struct CItemRecord;
 class CItemReader;
 class CKestrovaView;
 class CLanguageSelector;
@@ -254,6 +257,15 @@ public:
     const CLanguageSelector* GetLanguageSelector() const;
     wxMenu* GetLanguageMenu() const { return m_languageMenu; }
 
+    // Enclosures and the media library (MainFrameEnclosures.cpp).
+    /// Hands a .torrent file to the BitTorrent engine and keeps a copy in the
+    /// torrent folder under the torrent's key; false without an engine or
+    /// when the engine refuses the file (whatever the copy gives).
+    bool AddTorrentFile(const uString& path);
+    /// Fetches the address into the temp folder under the MD5 of the address
+    /// (time-out in seconds, 0: none); the fetch's result.
+    bool DownloadToTemp(const uString& address, uFile& file, int timeout);
+
 private:
     long OnOpenOpmlFile(const CFrameMessage& message);
     long OnOpenRssFile(const CFrameMessage& message);
@@ -414,6 +426,23 @@ private:
     void OnNextPane();
     void OnPreviousPane();
     long OnCompactList(const CFrameMessage& message);
+
+    // Enclosures and the media library (MainFrameEnclosures.cpp).
+    long OnDownloadNow(const CFrameMessage& message);
+    long OnDownloadLater(const CFrameMessage& message);
+    long OnArchiveItem(const CFrameMessage& message);
+    long OnDeleteItem(const CFrameMessage& message);
+    long OnOpenTorrentFile(const CFrameMessage& message);
+    long OnAddTorrent(const CFrameMessage& message);
+    void OnPlayPodcasts();
+    void OnOpenUrl();
+    void OnExploreLibrary();
+    void OnExploreMusic();
+    void OnExploreMovie();
+    void ExploreFolder(const uFile& folder);
+    void DownloadListItem(int row, bool now);
+    void DeleteListItem(const CTransferRowData& row);
+    bool MakeTransferRecord(const CTransferRowData& row, CItemRecord& item, CTransferItem& record);
 
     // Refresh cycle (RefreshCycle.cpp).
     long OnNotifyNewItems(const CFrameMessage& message);

@@ -50,6 +50,12 @@ const CMainFrame::MessageEntry CMainFrame::kMessageMap[] = {
     {WM_APP_REFRESHWATCH, &CMainFrame::OnRefreshWatch},
     {WM_APP_COMPACTLIST, &CMainFrame::OnCompactList},
     {WM_APP_SHOWPREFERENCES, &CMainFrame::OnShowPreferences},
+    {WM_APP_DOWNLOADNOW, &CMainFrame::OnDownloadNow},
+    {WM_APP_DOWNLOADLATER, &CMainFrame::OnDownloadLater},
+    {WM_APP_ARCHIVEITEM, &CMainFrame::OnArchiveItem},
+    {WM_APP_DELETEITEM, &CMainFrame::OnDeleteItem},
+    {WM_APP_OPENTORRENTFILE, &CMainFrame::OnOpenTorrentFile},
+    {WM_APP_ADDTORRENT, &CMainFrame::OnAddTorrent},
 };
 
 // The commands the frame answers, with their enabling rule. Commands of the
@@ -94,6 +100,11 @@ const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
     {resources::cmd::kTorrentManager, &CMainFrame::OnTorrentManager, &CMainFrame::HasTorrentEngine},
     {resources::cmd::kPreferences, &CMainFrame::OnPreferences, nullptr},
     {resources::cmd::kPreference, &CMainFrame::OnPreferences, nullptr},
+    {resources::cmd::kPlayPodcasts, &CMainFrame::OnPlayPodcasts, nullptr},
+    {resources::cmd::kOpenUrl, &CMainFrame::OnOpenUrl, nullptr},
+    {resources::cmd::kLibraryFolder, &CMainFrame::OnExploreLibrary, nullptr},
+    {resources::cmd::kMyMusic, &CMainFrame::OnExploreMusic, nullptr},
+    {resources::cmd::kMyMovie, &CMainFrame::OnExploreMovie, nullptr},
 };
 
 long CMainFrame::WindowProc(const CFrameMessage& message)

@@ -65,6 +65,24 @@ void CKestrovaView::ClearRows()
     Refresh();
 }
 
+void CKestrovaView::DeleteRow(int row)
+{
+    if (row < 0 || row >= GetRowCount())
+        return;
+    // wx keeps selection states by position: the rows after it move up, so
+    // does what stands selected.
+    const int selected = GetSelectedRow();
+    if (selected >= 0)
+        SetItemState(selected, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    m_rows.erase(m_rows.begin() + row);
+    SetItemCount(static_cast<long>(m_rows.size()));
+    if (selected > row)
+        SelectRow(selected - 1);
+    m_rightClickedRow = -1;
+    m_clickRow = -1;
+    Refresh();
+}
+
 const CKestrovaView::Row* CKestrovaView::GetRow(int row) const
 {
     if (row < 0 || row >= GetRowCount())
