@@ -440,6 +440,7 @@ private:
     void OnExploreMusic();
     void OnExploreMovie();
     void ExploreFolder(const uFile& folder);
+    uString ChooseTorrentFile(wxWindow* parent);
     void DownloadListItem(int row, bool now);
     void DeleteListItem(const CTransferRowData& row);
     bool MakeTransferRecord(const CTransferRowData& row, CItemRecord& item, CTransferItem& record);

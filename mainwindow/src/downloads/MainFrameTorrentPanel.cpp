@@ -23,12 +23,11 @@ void CMainFrame::OnTorrentManager()
 
 void CMainFrame::AddTorrentInteractive(wxWindow* panel)
 {
-    CTorrentEngine* engine = m_downloadManager ? m_downloadManager->GetEngine() : nullptr;
-    if (engine == nullptr)
+    // The panel's Open Torrent: the same file dialog and engine hand-over as
+    // the frame's, which keeps a copy in the torrent folder.
+    if (!HasTorrentEngine())
         return;
-    ui::FileRequest request;
-    request.filter = "Torrent Files (*.torrent)|*.torrent";
-    const uString path = ui::ChooseFile(panel, request);
+    const uString path = ChooseTorrentFile(panel);
     if (!path.isEmpty())
-        engine->AddTorrent(uFile(path.c_str()));
+        AddTorrentFile(path);
 }

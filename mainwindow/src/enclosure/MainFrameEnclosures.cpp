@@ -15,6 +15,7 @@
 #include "feeds/Preference.h"
 #include "feeds/WebFetch.h"
 #include "mainwindow/DesktopShell.h"
+#include "mainwindow/FileChooser.h"
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
@@ -26,7 +27,6 @@
 
 #include <cstring>
 #include <list>
-#include <wx/filedlg.h>
 #include <wx/wupdlock.h>
 
 namespace
@@ -246,16 +246,19 @@ long CMainFrame::OnOpenTorrentFile(const CFrameMessage& message)
     return 0;
 }
 
+uString CMainFrame::ChooseTorrentFile(wxWindow* parent)
+{
+    ui::FileRequest request;
+    request.filter = "Open Torrent File (*.torrent)|*.torrent|All Files (*.*)|*.*";
+    return ui::ChooseFile(parent != nullptr ? parent : this, request);
+}
+
 long CMainFrame::OnAddTorrent(const CFrameMessage& message)
 {
-    wxFileDialog dialog(this, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
-                        "Open Torrent File (*.torrent)|*.torrent|All Files (*.*)|*.*",
-                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    if (dialog.ShowModal() != wxID_OK)
-        return 0;
-    if (AddTorrentFile(ToUString(dialog.GetPath())) && message.lParam != 0)
-        ui::SendWindowMessage(reinterpret_cast<wxWindow*>(message.lParam)->GetEventHandler(),
-                              WM_APP_ADDTORRENT, 0, 0);
+    auto* panel = reinterpret_cast<wxWindow*>(message.lParam);
+    const uString path = ChooseTorrentFile(panel);
+    if (!path.isEmpty() && AddTorrentFile(path) && panel != nullptr)
+        ui::SendWindowMessage(panel->GetEventHandler(), WM_APP_ADDTORRENT, 0, 0);
     return 0;
 }
 
