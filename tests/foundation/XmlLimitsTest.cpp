@@ -27,7 +27,9 @@ Refusal Load(const std::string& text)
     document.loadXml(text.c_str(), true, false, false, true);
     testing::internal::GetCapturedStderr();
     if (document.getRefusal() != Refusal::kNone)
+    {
         EXPECT_EQ(document.getDocument(), nullptr) << "a refused load builds nothing";
+    }
     return document.getRefusal();
 }
 

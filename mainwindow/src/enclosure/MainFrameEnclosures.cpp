@@ -67,12 +67,6 @@ const int* RowPointer(const CFrameMessage& message)
 {
     return reinterpret_cast<const int*>(message.lParam);
 }
-
-uString ToUString(const wxString& text)
-{
-    const wxScopedCharBuffer utf8 = text.utf8_str();
-    return uString(utf8.data());
-}
 } // namespace
 
 bool CMainFrame::MakeTransferRecord(const CTransferRowData& row, CItemRecord& item, CTransferItem& record)
