@@ -2,6 +2,7 @@
 
 #include "foundation/uTranslation.h"
 #include "mainwindow/ProfileStore.h"
+#include "support/MsgfmtCatalog.h"
 #include "support/TempDir.h"
 
 #include <clocale>
@@ -21,30 +22,13 @@ public:
     std::string UserDefaultLocale() const override { return userDefault; }
 };
 
-std::string PoFile(const std::string& language, const std::string& file)
-{
-    return "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n" +
-           (language.empty() ? std::string() : "\"Language: " + language + "\\n\"\n") + "\n#: " + file +
-           "\nmsgid \"&File\"\nmsgstr \"&Datei\"\n\n"
-           "msgid \"item\"\nmsgid_plural \"items\"\nmsgstr[0] \"Eintrag\"\nmsgstr[1] \"Einträge\"\n\n"
-           "msgid \"untranslated\"\nmsgstr \"\"\n";
-}
-
-bool HaveMsgfmt()
-{
-    return std::filesystem::exists("/usr/bin/msgfmt");
-}
+using testsupport::HaveMsgfmt;
 
 // A catalog compiled by the real msgfmt.
 std::string Compile(const TempDir& dir, const std::string& name, const std::string& language,
                     const std::string& endianness = "little")
 {
-    std::string po = dir.write("sources/" + name + ".po", PoFile(language, name));
-    std::string mo = dir.file(name);
-    std::filesystem::create_directories(std::filesystem::path(mo).parent_path());
-    std::string command = "/usr/bin/msgfmt --endianness=" + endianness + " -o '" + mo + "' '" + po + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    return mo;
+    return testsupport::CompileCatalog(dir, name, language, endianness);
 }
 
 class LanguageSelectorTest : public testing::Test
