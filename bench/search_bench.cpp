@@ -10,7 +10,7 @@
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
 #include "foundation/uActiveXDataObjectExt.h"
-#include "mainwindow/SearchRequests.h"
+#include "common/SearchRequests.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>

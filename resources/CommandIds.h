@@ -2,7 +2,7 @@
 
 // Command ids of the main window's menus, accelerators and tool bars, and the
 // resource ids of those tables, under their original numbers. Ids from 32767
-// up are not valid wx menu ids: ui::MenuCommandId (mainwindow/MenuBuilder.h)
+// up are not valid wx menu ids: ui::MenuCommandId (common/MenuBuilder.h)
 // turns them into ids wx accepts.
 namespace resources
 {

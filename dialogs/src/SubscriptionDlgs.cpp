@@ -2,8 +2,8 @@
 
 #include "StringTable.h"
 #include "dialogs/SubscriptionLogic.h"
-#include "mainwindow/Clipboard.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/Clipboard.h"
+#include "common/UserPrompt.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>

@@ -3,7 +3,7 @@
 #include "StringTable.h"
 #include "downloads/DownloadHost.h"
 #include "mainwindow/MainFrame.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 #include "mainwindow/UiThreadCaller.h"
 
 #include <memory>

@@ -3,7 +3,7 @@
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
 #include "ScriptedPrompt.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 

@@ -2,7 +2,7 @@
 
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
-#include "mainwindow/SearchRequests.h"
+#include "common/SearchRequests.h"
 
 #include <gtest/gtest.h>
 #include <wx/choice.h>

@@ -4,7 +4,7 @@
 #include "ModalDriver.h"
 #include "ScriptedPrompt.h"
 #include "dialogs/SubscriptionLogic.h"
-#include "mainwindow/Clipboard.h"
+#include "common/Clipboard.h"
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>

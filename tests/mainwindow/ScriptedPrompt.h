@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 
 #include <deque>
 #include <memory>

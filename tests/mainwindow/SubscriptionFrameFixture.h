@@ -11,9 +11,9 @@
 #include "feeds/MessageBox.h"
 #include "feeds/RefreshHost.h"
 #include "feeds/support/FeedSite.h"
-#include "mainwindow/Clipboard.h"
-#include "mainwindow/MenuBuilder.h"
-#include "mainwindow/Messages.h"
+#include "common/Clipboard.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
 #include "mainwindow/TreeViewEx.h"
 #include "support/LocalHttpServer.h"
 

@@ -1,4 +1,4 @@
-#include "mainwindow/DesktopShell.h"
+#include "common/DesktopShell.h"
 
 #include "foundation/uThread.h"
 #include "support/TempDir.h"

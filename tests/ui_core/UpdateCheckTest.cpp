@@ -1,7 +1,7 @@
 #include "mainwindow/UpdateCheck.h"
 
 #include "feeds/Preference.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 #include "support/LocalHttpServer.h"
 #include "support/MessageQueue.h"
 #include "support/TempDir.h"

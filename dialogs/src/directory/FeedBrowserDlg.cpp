@@ -4,9 +4,9 @@
 #include "feeds/Preference.h"
 #include "feeds/WebFetch.h"
 #include "foundation/uFile.h"
-#include "mainwindow/Messages.h"
-#include "mainwindow/ResourceImages.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/Messages.h"
+#include "common/ResourceImages.h"
+#include "common/UserPrompt.h"
 
 #include <wx/button.h>
 #include <wx/imaglist.h>

@@ -1,8 +1,8 @@
 #include "dialogs/FeedDownloadCtrl.h"
 
 #include "dialogs/XListCtrl.h"
-#include "mainwindow/DesktopShell.h"
-#include "mainwindow/MenuBuilder.h"
+#include "common/DesktopShell.h"
+#include "common/MenuBuilder.h"
 
 #include <wx/button.h>
 #include <wx/menu.h>

@@ -1,7 +1,7 @@
 #include "dialogs/OpmlDialogs.h"
 
 #include "foundation/uFile.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>

@@ -1,6 +1,6 @@
 #include "PrefPageHelpers.h"
 #include "dialogs/PrefPages.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 
 #include <wx/checkbox.h>
 #include <wx/spinbutt.h>

@@ -2,8 +2,8 @@
 
 #include "dialogs/PrefPages.h"
 #include "dialogs/TreePropSheet.h"
-#include "mainwindow/ResourceImages.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/ResourceImages.h"
+#include "common/UserPrompt.h"
 
 namespace
 {

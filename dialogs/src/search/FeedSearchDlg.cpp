@@ -1,6 +1,6 @@
 #include "dialogs/FeedSearchDlg.h"
 
-#include "mainwindow/SearchRequests.h"
+#include "common/SearchRequests.h"
 
 #include <algorithm>
 #include <wx/button.h>

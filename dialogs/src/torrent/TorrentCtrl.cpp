@@ -2,8 +2,8 @@
 
 #include "dialogs/XListCtrl.h"
 #include "foundation/uTranslation.h"
-#include "mainwindow/DesktopShell.h"
-#include "mainwindow/MenuBuilder.h"
+#include "common/DesktopShell.h"
+#include "common/MenuBuilder.h"
 
 #include <wx/button.h>
 #include <wx/dcmemory.h>

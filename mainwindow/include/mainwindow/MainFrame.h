@@ -53,7 +53,7 @@ struct ImportPlan;
 struct Node;
 } // namespace opml
 
-/// A private message as the frame's handlers see it (mainwindow/Messages.h).
+/// A private message as the frame's handlers see it (common/Messages.h).
 struct CFrameMessage
 {
     std::uint32_t message = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "foundation/uString.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 
 #include <cstdint>
 #include <optional>

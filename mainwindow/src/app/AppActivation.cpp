@@ -1,7 +1,7 @@
 #include "mainwindow/AppActivation.h"
 
 #include "mainwindow/MainFrame.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 #include "mainwindow/StartupRules.h"
 
 namespace app

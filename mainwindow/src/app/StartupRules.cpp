@@ -1,6 +1,6 @@
 #include "mainwindow/StartupRules.h"
 
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 
 #include <algorithm>
 #include <climits>

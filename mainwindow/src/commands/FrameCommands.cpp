@@ -5,7 +5,7 @@
 #include "downloads/DownloadManager.h"
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
-#include "mainwindow/Clipboard.h"
+#include "common/Clipboard.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"

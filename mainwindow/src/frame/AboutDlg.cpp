@@ -1,7 +1,7 @@
 #include "mainwindow/AboutDlg.h"
 
 #include "CommandIds.h"
-#include "mainwindow/ResourceImages.h"
+#include "common/ResourceImages.h"
 
 #include <wx/button.h>
 #include <wx/sizer.h>

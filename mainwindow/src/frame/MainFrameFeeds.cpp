@@ -9,7 +9,7 @@
 #include "mainwindow/FeedSubscription.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TreeViewEx.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 
 #include <wx/utils.h>
 

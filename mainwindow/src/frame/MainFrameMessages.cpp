@@ -4,7 +4,7 @@
 #include "ToolBars.h"
 #include "mainwindow/AboutDlg.h"
 #include "mainwindow/MainFrame.h"
-#include "mainwindow/MenuBuilder.h"
+#include "common/MenuBuilder.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/WindowMessage.h"
 

@@ -12,9 +12,9 @@
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 #include "mainwindow/TreeViewEx.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/XStatusBar.h"
 

@@ -7,7 +7,7 @@
 #include "mainwindow/ListDatabaseFiles.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TreeViewEx.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 
 #include <algorithm>
 

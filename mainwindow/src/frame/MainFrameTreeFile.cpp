@@ -3,7 +3,7 @@
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/SubscriptionTreeFile.h"
 #include "mainwindow/TreeViewEx.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #include "mainwindow/XStatusBar.h"
 
 #include "StringTable.h"
-#include "mainwindow/ResourceImages.h"
+#include "common/ResourceImages.h"
 
 #include <wx/dc.h>
 #include <wx/utils.h>

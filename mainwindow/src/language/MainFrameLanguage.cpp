@@ -5,7 +5,7 @@
 #include "feeds/Preference.h"
 #include "mainwindow/LanguageSelector.h"
 #include "mainwindow/MainFrame.h"
-#include "mainwindow/MenuBuilder.h"
+#include "common/MenuBuilder.h"
 #include "mainwindow/WindowTranslator.h"
 
 #include <wx/menu.h>

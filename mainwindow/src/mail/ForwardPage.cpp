@@ -1,7 +1,7 @@
 #include "dialogs/MailDlgs.h"
 #include "feeds/Preference.h"
 #include "mainwindow/HtmlCtrl.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 #include "mainwindow/WebBrowserFrame.h"
 
 namespace

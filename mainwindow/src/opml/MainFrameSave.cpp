@@ -21,7 +21,7 @@
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TreeViewEx.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 #include "mainwindow/WebBrowserFrame.h"
 
 #include <algorithm>

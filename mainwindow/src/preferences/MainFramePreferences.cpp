@@ -2,7 +2,7 @@
 #include "dialogs/PreferencesHolder.h"
 #include "downloads/DownloadManager.h"
 #include "mainwindow/MainFrame.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 
 void CMainFrame::ShowPreferences(int startPage)
 {

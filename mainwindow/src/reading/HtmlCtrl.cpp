@@ -2,7 +2,7 @@
 
 #include "feeds/FeedDiscovery.h"
 #include "foundation/uHtmlParser.h"
-#include "mainwindow/DesktopShell.h"
+#include "common/DesktopShell.h"
 #include "mainwindow/ItemPage.h"
 
 #include <wx/utils.h>

@@ -4,7 +4,7 @@
 #include "feeds/LibraryFiles.h"
 #include "feeds/PageSave.h"
 #include "feeds/Preference.h"
-#include "mainwindow/DesktopShell.h"
+#include "common/DesktopShell.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/ItemKind.h"
 #include "mainwindow/ItemPage.h"

@@ -6,7 +6,7 @@
 #include "mainwindow/FeedLabel.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/MainToolBar.h"
-#include "mainwindow/SearchRequests.h"
+#include "common/SearchRequests.h"
 #include "mainwindow/SearchWorker.h"
 #include "mainwindow/TreeViewEx.h"
 

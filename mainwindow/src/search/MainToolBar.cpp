@@ -1,8 +1,8 @@
 #include "mainwindow/MainToolBar.h"
 
 #include "ToolBars.h"
-#include "mainwindow/Clipboard.h"
-#include "mainwindow/MenuBuilder.h"
+#include "common/Clipboard.h"
+#include "common/MenuBuilder.h"
 
 #include <algorithm>
 #include <wx/artprov.h>

@@ -1,7 +1,7 @@
 #include "mainwindow/TaskbarNotifier.h"
 
 #include "mainwindow/NotifierText.h"
-#include "mainwindow/ResourceImages.h"
+#include "common/ResourceImages.h"
 #include "mainwindow/WindowMessage.h"
 
 #include <wx/dcbuffer.h>

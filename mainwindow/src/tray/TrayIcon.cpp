@@ -1,7 +1,7 @@
 #include "mainwindow/TrayIcon.h"
 
-#include "mainwindow/MenuBuilder.h"
-#include "mainwindow/ResourceImages.h"
+#include "common/MenuBuilder.h"
+#include "common/ResourceImages.h"
 #include "mainwindow/WindowMessage.h"
 
 #include <wx/app.h>

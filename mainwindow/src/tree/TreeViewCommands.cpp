@@ -1,9 +1,9 @@
 // The tree view's context menus, their commands, removal, and drag and drop.
 #include "TreeMenus.h"
-#include "mainwindow/MenuBuilder.h"
-#include "mainwindow/Messages.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
 #include "mainwindow/TreeViewEx.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 
 #include <wx/menu.h>
 #include <wx/utils.h>

@@ -1,7 +1,7 @@
 #include "mainwindow/TreeViewEx.h"
 
-#include "mainwindow/MenuBuilder.h"
-#include "mainwindow/Messages.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
 #include "mainwindow/WindowMessage.h"
 
 #include <wx/toplevel.h>

@@ -1,10 +1,10 @@
 // The frame's side of the update check: starting it and answering its result.
 #include "feeds/Preference.h"
-#include "mainwindow/DesktopShell.h"
+#include "common/DesktopShell.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/UpdateCheck.h"
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 
 #include <atomic>
 #include <string>

@@ -1,7 +1,7 @@
 #include "mainwindow/UpdateCheck.h"
 
 #include "feeds/WebFetch.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 
 #include <cerrno>
 #include <climits>

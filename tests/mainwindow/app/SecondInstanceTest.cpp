@@ -3,7 +3,7 @@
 #include "mainwindow/AppActivation.h"
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/KestrovaApp.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 #include "support/ChildProcess.h"
 
 #include <cstdlib>

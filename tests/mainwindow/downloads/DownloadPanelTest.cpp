@@ -4,8 +4,8 @@
 #include "dialogs/XListCtrl.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/ListDatabaseFixture.h"
-#include "mainwindow/DesktopShell.h"
-#include "mainwindow/MenuBuilder.h"
+#include "common/DesktopShell.h"
+#include "common/MenuBuilder.h"
 #include "support/LocalHttpServer.h"
 
 #include <condition_variable>

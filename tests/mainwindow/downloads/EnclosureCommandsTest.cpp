@@ -6,7 +6,7 @@
 #include "SubscriptionFrameFixture.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/LibraryFiles.h"
-#include "mainwindow/DesktopShell.h"
+#include "common/DesktopShell.h"
 #include "mainwindow/ItemKind.h"
 #include "mainwindow/ItemPage.h"
 #include "mainwindow/KestrovaView.h"

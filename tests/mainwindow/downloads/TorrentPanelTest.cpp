@@ -9,9 +9,9 @@
 #include "downloads/DownloadManager.h"
 #include "downloads/TorrentEngineLoader.h"
 #include "foundation/uProgramFolder.h"
-#include "mainwindow/DesktopShell.h"
+#include "common/DesktopShell.h"
 #include "mainwindow/FileChooser.h"
-#include "mainwindow/MenuBuilder.h"
+#include "common/MenuBuilder.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
 #include "Accelerators.h"
 #include "Menus.h"
 #include "ToolBars.h"
-#include "mainwindow/MenuBuilder.h"
+#include "common/MenuBuilder.h"
 
 #include <gtest/gtest.h>
 #include <set>

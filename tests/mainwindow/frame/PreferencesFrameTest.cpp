@@ -5,8 +5,8 @@
 #include "dialogs/TreePropSheet.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/WebFetch.h"
-#include "mainwindow/MenuBuilder.h"
-#include "mainwindow/Messages.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
 #include "support/LocalHttpServer.h"
 
 #include <wx/combobox.h>

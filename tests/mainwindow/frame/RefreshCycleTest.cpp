@@ -1,7 +1,7 @@
 #include "FrameFixture.h"
 #include "feeds/RefreshHost.h"
 #include "feeds/TaskTracker.h"
-#include "mainwindow/Messages.h"
+#include "common/Messages.h"
 #include "mainwindow/XStatusBar.h"
 #include "support/LocalHttpServer.h"
 

@@ -2,8 +2,8 @@
 
 #include "GuiTestSupport.h"
 #include "ScriptedPrompt.h"
-#include "mainwindow/MenuBuilder.h"
-#include "mainwindow/Messages.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
 #include "mainwindow/WindowMessage.h"
 
 #include <functional>

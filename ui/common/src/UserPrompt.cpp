@@ -1,4 +1,4 @@
-#include "mainwindow/UserPrompt.h"
+#include "common/UserPrompt.h"
 
 #include "StringTable.h"
 

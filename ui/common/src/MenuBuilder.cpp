@@ -1,4 +1,4 @@
-#include "mainwindow/MenuBuilder.h"
+#include "common/MenuBuilder.h"
 
 #include "Accelerators.h"
 #include "Menus.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/Clipboard.h"
+#include "common/Clipboard.h"
 
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>

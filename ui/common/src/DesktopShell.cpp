@@ -1,4 +1,4 @@
-#include "mainwindow/DesktopShell.h"
+#include "common/DesktopShell.h"
 
 #include "foundation/uProcess.h"
 

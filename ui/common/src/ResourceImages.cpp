@@ -1,4 +1,4 @@
-#include "mainwindow/ResourceImages.h"
+#include "common/ResourceImages.h"
 
 #include "EmbeddedImages.h"
 

@@ -1,4 +1,4 @@
-#include "mainwindow/SearchRequests.h"
+#include "common/SearchRequests.h"
 
 #include "feeds/FeedStore.h"
 
