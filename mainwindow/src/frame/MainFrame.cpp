@@ -4,6 +4,9 @@
 #include "FrameDownloadHost.h"
 #include "StringTable.h"
 #include "ToolBars.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
+#include "common/ResourceImages.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/PreferenceEnvironment.h"
 #include "feeds/Preference.h"
@@ -11,9 +14,6 @@
 #include "mainwindow/IconFile.h"
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
-#include "common/MenuBuilder.h"
-#include "common/Messages.h"
-#include "common/ResourceImages.h"
 #include "mainwindow/SearchWorker.h"
 #include "mainwindow/StartupRules.h"
 #include "mainwindow/TaskbarNotifier.h"
@@ -80,6 +80,12 @@ CMainFrame::CMainFrame(CProfileStore* profile, Options options)
     // The style of a normal, resizable top-level window. It is not created
     // maximised: the application places and shows it.
     Create(nullptr, wxID_ANY, kTitle, wxDefaultPosition, kInitialFrameSize, wxDEFAULT_FRAME_STYLE);
+    // Under a window manager that reports frame extents, the toolkit's
+    // deferred first show realises the frame at 2x1 pixels and lays out the
+    // tool bars and panes into that, which prints toolkit warnings. Showing at
+    // once lays them out at the real size; the frame is corrected for the
+    // decorations when the window manager reports them.
+    m_deferShow = false;
     SetMinSize(kMinimumFrameSize);
     OnCreate();
 }
