@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <vector>
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
+#include <wx/uiaction.h>
 
 namespace
 {
@@ -110,4 +112,94 @@ TEST_F(XListCtrlTest, ClicksToggleCheckBoxesAndSelect)
     click.SetColumn(1);
     m_list->GetHeader()->GetEventHandler()->ProcessEvent(click);
     EXPECT_EQ(m_columnClicks, (std::vector<int>{0, 1}));
+}
+
+// A file name cut by its column shows whole in the cell's tip: the tool is
+// the cell under the mouse (row x 1000 + column + 1); a cell without a tip
+// shows none, and a tip holds at most 80 characters.
+TEST_F(XListCtrlTest, CutCellShowsItsWholeTextAsToolTip)
+{
+    CXListModel& model = m_list->GetModel();
+    wxWindow* body = m_list->GetBody();
+    const std::string name = "the-lighthouse-keepers-weekly-conversation-episode-214.mp3";
+    model.SetItemText(0, 1, name.c_str());
+    model.SetItemToolTip(0, 1, name.c_str());
+    {
+        wxClientDC dc(body);
+        dc.SetFont(m_list->GetFont());
+        ASSERT_GT(dc.GetTextExtent(name).x, m_list->GetSubItemRect(0, 1).width);
+    }
+    auto inCell = [&](int row, int column)
+    { return m_list->GetSubItemRect(row, column).GetPosition() + wxSize(20, m_list->GetRowHeight() / 2); };
+    EXPECT_EQ(m_list->OnToolHitTest(inCell(0, 1)), 2);
+    EXPECT_EQ(m_list->OnToolHitTest(inCell(1, 2)), 1003);
+    EXPECT_EQ(m_list->OnToolHitTest(inCell(1, 1) + wxSize(0, m_list->GetRowHeight() * 2)), -1);
+
+    wxUIActionSimulator mouse;
+    guitest::RunEventsFor(100);
+    mouse.MouseMove(body->ClientToScreen(inCell(0, 1)));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return body->GetToolTipText() == name; }))
+        << body->GetToolTipText();
+    EXPECT_EQ(std::string(m_list->OnToolTipText(2).c_str()), name);
+    EXPECT_EQ(std::string(m_list->OnToolTipText(0).c_str()), "");
+
+    mouse.MouseMove(body->ClientToScreen(inCell(1, 1)));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return body->GetToolTipText().empty(); }));
+
+    const std::string longer(100, 'x');
+    model.SetItemToolTip(0, 2, longer.c_str());
+    mouse.MouseMove(body->ClientToScreen(inCell(0, 2)));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !body->GetToolTipText().empty(); }));
+    EXPECT_EQ(body->GetToolTipText(), longer.substr(0, 80));
+}
+
+// Without rows the list says so below the header, wrapped to its width and
+// each line centred.
+TEST_F(XListCtrlTest, EmptyListTextIsWrappedAndCentred)
+{
+    m_list->GetModel().DeleteAllItems();
+    m_frame->SetClientSize(180, 200);
+    guitest::RunEventsFor(200);
+    const wxSize size = m_list->GetBody()->GetClientSize();
+    wxBitmap bitmap(size, 24);
+    std::vector<wxString> lines;
+    wxImage image;
+    {
+        wxMemoryDC dc(bitmap);
+        lines = m_list->EmptyTextLines(dc);
+        ASSERT_GE(lines.size(), 2u);
+        wxString joined;
+        for (const wxString& line : lines)
+        {
+            EXPECT_LE(dc.GetTextExtent(line).x, size.x) << line;
+            joined += (joined.empty() ? "" : " ") + line;
+        }
+        EXPECT_EQ(joined, "There are no items to show in this view.");
+        m_list->DrawRows(dc, wxRect(size));
+    }
+    image = bitmap.ConvertToImage();
+    auto dark = [&](int x, int y)
+    { return image.GetRed(x, y) + image.GetGreen(x, y) + image.GetBlue(x, y) < 300; };
+    int top = -1;
+    int bottom = -1;
+    int left = size.x;
+    int right = -1;
+    for (int y = 0; y < size.y; ++y)
+    {
+        for (int x = 0; x < size.x; ++x)
+        {
+            if (!dark(x, y))
+                continue;
+            if (top == -1)
+                top = y;
+            bottom = y;
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+    }
+    ASSERT_NE(top, -1);
+    EXPECT_GE(top, 10);
+    // More than one line high, and the widest line centred.
+    EXPECT_GT(bottom - top, m_list->GetBody()->GetCharHeight() + 2);
+    EXPECT_LE(std::abs(left - (size.x - 1 - right)), 4) << left << " " << right;
 }

@@ -70,6 +70,10 @@ TEST_F(DownloadPanelModelTest, FillsOneRowPerEntryUnderFiveColumns)
     EXPECT_EQ(Text(0, 3), "New");
     EXPECT_EQ(Text(0, 4), S(record.item));
     EXPECT_EQ(S(m_list.GetItemData(0)->extra), S(record.id));
+    // Names and addresses cut by their columns show whole in their tips.
+    for (int column : {1, 2, 4})
+        EXPECT_EQ(S(m_list.GetCell(0, column)->tooltip), Text(0, column)) << column;
+    EXPECT_EQ(S(m_list.GetCell(0, 3)->tooltip), "");
 }
 
 // Active rows show their status until the first tick, then a bar at size x

@@ -2,10 +2,10 @@
 // manager and an engine scripted by the test (a .torrent file here holds just
 // its torrent's name).
 #include "downloads/TorrentPanelModel.h"
-#include "downloads/TransferFigures.h"
 
 #include "TaskTestFixture.h"
 #include "downloads/TorrentDetailPages.h"
+#include "downloads/TransferFigures.h"
 
 #include <filesystem>
 #include <fstream>
@@ -216,14 +216,17 @@ TEST_F(TorrentPanelModelTest, LoadsOnlyTorrentsNamedForTheirHashAndListsEveryTor
     EXPECT_EQ(Text(1, 1), FormatTorrentCell(m_engine->torrents[1].status, 1).c_str());
     EXPECT_EQ(Text(1, 10), "");
     EXPECT_EQ(m_list.GetCell(1, 0)->image, 4);
+    EXPECT_EQ(std::string(m_list.GetCell(1, 0)->tooltip.c_str()), "album");
 
     // The timer freshens cells and images but keeps the rows and the state
     // the menu goes by.
     m_engine->torrents[1].status.state = CTorrentStatus::kSeeding;
     m_engine->torrents[1].status.done = 3ull << 30;
+    m_engine->torrents[1].status.displayName = "album (remastered)";
     m_engine->torrents.erase(m_engine->torrents.begin());
     panel.OnTimer();
     EXPECT_EQ(m_list.GetItemCount(), 3);
+    EXPECT_EQ(std::string(m_list.GetCell(1, 0)->tooltip.c_str()), "album (remastered)");
     EXPECT_EQ(m_list.GetCell(1, 0)->image, 5);
     EXPECT_EQ(Text(1, 9), "Seeding");
     EXPECT_EQ(m_list.GetItemData(1)->status, CTorrentStatus::kDownloading);

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "dialogs/XHeaderCtrl.h"
 #include "downloads/XListModel.h"
 
 #include <vector>
-#include <wx/bitmap.h>
 #include <wx/event.h>
-#include <wx/headerctrl.h>
+#include <wx/imaglist.h>
 #include <wx/scrolwin.h>
 #include <wx/window.h>
-
-class wxImageList;
 
 /// What the list tells its parent: a click on a row (row -1 below the
 /// rows), a double click, a right click, a click on a column header (also
@@ -39,27 +37,6 @@ wxDECLARE_EVENT(EVT_XLIST_DBLCLICK, CXListEvent);
 wxDECLARE_EVENT(EVT_XLIST_RCLICK, CXListEvent);
 wxDECLARE_EVENT(EVT_XLIST_COLUMN_CLICK, CXListEvent);
 wxDECLARE_EVENT(EVT_XLIST_CHECKBOX_CLICKED, CXListEvent);
-
-/// The list's header: its columns come from the list's model, and a column's
-/// header check state shows as its bitmap (none, an unchecked box, a checked
-/// box). Captions are blue.
-class CXHeaderCtrl : public wxHeaderCtrl
-{
-public:
-    CXHeaderCtrl(wxWindow* parent, const CXListModel& model);
-
-    /// Takes the model's columns again (count, widths, titles, check states).
-    void SyncColumns();
-    const wxBitmap& GetCheckBitmap(int state) const;
-
-protected:
-    const wxHeaderColumn& GetColumn(unsigned int index) const override;
-
-private:
-    const CXListModel& m_model;
-    mutable std::vector<wxHeaderColumnSimple> m_columns;
-    wxBitmap m_checkBitmaps[3];
-};
 
 /// A report list that paints every cell itself: text with an optional image,
 /// a check box, or a progress bar with its percent. A header on top and a
@@ -97,6 +74,16 @@ public:
     /// Paints the rows that meet the area (unscrolled body coordinates), or
     /// the empty-list text, onto dc.
     void DrawRows(wxDC& dc, const wxRect& area);
+    /// The empty-list text as painted: wrapped to the body's width in the
+    /// font it is painted with, which this selects into dc.
+    std::vector<wxString> EmptyTextLines(wxDC& dc) const;
+
+    /// The tool of a point of the body: ToolTipId of the cell under it, -1
+    /// off the cells.
+    int OnToolHitTest(const wxPoint& bodyPoint) const;
+    /// The tip of the cell under the mouse now (its first 80 characters);
+    /// empty for id 0, off the cells, or a cell without a tip.
+    uString OnToolTipText(int id) const;
 
 private:
     class Body;
@@ -110,6 +97,8 @@ private:
     void Notify(wxEventType type, int row, int column, const wxPoint& position);
     void SelectRow(int row);
     void SyncHeaderScroll();
+    void MakeHeaderImages();
+    void UpdateToolTip(const wxPoint& bodyPoint);
 
     // Input, from the body.
     void OnLeftDown(const wxPoint& bodyPoint);
@@ -131,6 +120,9 @@ private:
     CXHeaderCtrl* m_header = nullptr;
     Body* m_body = nullptr;
     wxImageList* m_images = nullptr;
+    // The header's check boxes: 0 none (never drawn), 1 unchecked, 2 checked.
+    wxImageList m_headerImages;
+    int m_toolId = -1; // the cell whose tip the body carries
     bool m_showSelectionAlways = false;
     bool m_layoutPending = false;
     int m_rowHeight = 20;

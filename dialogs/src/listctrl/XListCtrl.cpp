@@ -1,9 +1,10 @@
 #include "dialogs/XListCtrl.h"
 
+#include "dialogs/MemoryDC.h"
+#include "downloads/XListText.h"
 #include "foundation/uTranslation.h"
 
 #include <algorithm>
-#include <wx/dcbuffer.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/imaglist.h>
@@ -19,7 +20,6 @@ wxDEFINE_EVENT(EVT_XLIST_CHECKBOX_CLICKED, CXListEvent);
 
 namespace
 {
-constexpr int kSpacing = 6; // the gap before a cell's image
 constexpr const char* kEmptyText = "There are no items to show in this view.";
 
 wxString Wide(const uString& text)
@@ -46,62 +46,6 @@ wxRect ToWxRect(const XListRect& rect)
 }
 } // namespace
 
-// ---- header
-
-CXHeaderCtrl::CXHeaderCtrl(wxWindow* parent, const CXListModel& model)
-    : wxHeaderCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0), m_model(model)
-{
-    SetForegroundColour(*wxBLUE);
-    // The check states as bitmaps: none, an unchecked and a checked box.
-    const wxSize size = wxRendererNative::Get().GetCheckBoxSize(parent);
-    for (int state = kHeaderUnchecked; state <= kHeaderChecked; ++state)
-    {
-        wxBitmap bitmap(size.x, size.y, 32);
-        bitmap.UseAlpha();
-        {
-            wxMemoryDC dc(bitmap);
-            dc.SetBackground(wxBrush(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE)));
-            dc.Clear();
-            wxRendererNative::Get().DrawCheckBox(parent, dc, wxRect(size),
-                                                 state == kHeaderChecked ? int(wxCONTROL_CHECKED) : 0);
-        }
-        m_checkBitmaps[state] = bitmap;
-    }
-}
-
-const wxBitmap& CXHeaderCtrl::GetCheckBitmap(int state) const
-{
-    return m_checkBitmaps[state == kHeaderUnchecked || state == kHeaderChecked ? state : kHeaderNoCheckbox];
-}
-
-void CXHeaderCtrl::SyncColumns()
-{
-    while (static_cast<int>(m_columns.size()) < m_model.GetColumns())
-        m_columns.emplace_back(wxString());
-    SetColumnCount(m_model.GetColumns());
-    Refresh();
-}
-
-const wxHeaderColumn& CXHeaderCtrl::GetColumn(unsigned int index) const
-{
-    while (index >= m_columns.size())
-        m_columns.emplace_back(wxString());
-    wxHeaderColumnSimple& column = m_columns[index];
-    const XListColumn* source = m_model.GetColumn(static_cast<int>(index));
-    if (source != nullptr)
-    {
-        column.SetTitle(wxString::FromUTF8(std::string(uTr(source->title.c_str()))));
-        column.SetWidth(source->width);
-        column.SetAlignment(source->alignment == kAlignCentre  ? wxALIGN_CENTER
-                            : source->alignment == kAlignRight ? wxALIGN_RIGHT
-                                                               : wxALIGN_LEFT);
-        column.SetBitmap(GetCheckBitmap(source->headerState));
-        column.SetResizeable(true);
-        column.SetSortable(false);
-    }
-    return column;
-}
-
 // ---- body
 
 class CXListCtrl::Body : public wxScrolled<wxWindow>
@@ -118,6 +62,12 @@ public:
         Bind(wxEVT_LEFT_DCLICK,
              [this](wxMouseEvent& event) { Forward(event, &CXListCtrl::OnLeftDoubleClick); });
         Bind(wxEVT_RIGHT_DOWN, [this](wxMouseEvent& event) { Forward(event, &CXListCtrl::OnRightDown); });
+        Bind(wxEVT_MOTION,
+             [this](wxMouseEvent& event)
+             {
+                 m_list.UpdateToolTip(event.GetPosition());
+                 event.Skip();
+             });
         Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) { KeyDown(event); });
         Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) { FocusChanged(event); });
         Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) { FocusChanged(event); });
@@ -126,12 +76,14 @@ public:
 private:
     void OnPaint(wxPaintEvent&)
     {
-        wxAutoBufferedPaintDC dc(this);
+        wxPaintDC dc(this);
         DoPrepareDC(dc);
         m_list.SyncHeaderScroll();
         wxRect area = GetUpdateRegion().GetBox();
         CalcUnscrolledPosition(area.x, area.y, &area.x, &area.y);
-        m_list.DrawRows(dc, area);
+        CMemoryDC memory(dc);
+        // Off-screen, every pixel of the bitmap is copied back: paint it all.
+        m_list.DrawRows(memory.GetDC(), memory.IsOffScreen() ? memory.GetRect() : area);
     }
     void Forward(wxMouseEvent& event, void (CXListCtrl::*handler)(const wxPoint&))
     {
@@ -172,6 +124,7 @@ CXListCtrl::CXListCtrl(wxWindow* parent, wxWindowID id, const wxPoint& position,
 {
     ReadColours();
     m_header = new CXHeaderCtrl(this, m_model);
+    MakeHeaderImages();
     m_body = new Body(*this);
     const int checkHeight = wxRendererNative::Get().GetCheckBoxSize(this).y;
     m_rowHeight = std::max(GetCharHeight() + 8, checkHeight + 5);
@@ -199,6 +152,28 @@ wxWindow* CXListCtrl::GetBody() const
     return m_body;
 }
 
+void CXListCtrl::MakeHeaderImages()
+{
+    // The check boxes as the theme draws them, on the header's face.
+    const wxSize size = wxRendererNative::Get().GetCheckBoxSize(this);
+    m_headerImages.Create(size.x, size.y, /*mask=*/false, 3);
+    for (int state = kHeaderNoCheckbox; state <= kHeaderChecked; ++state)
+    {
+        wxBitmap bitmap(size.x, size.y, 32);
+        bitmap.UseAlpha();
+        {
+            wxMemoryDC dc(bitmap);
+            dc.SetBackground(wxBrush(wxSystemSettings::GetColour(wxSYS_COLOUR_3DFACE)));
+            dc.Clear();
+            if (state != kHeaderNoCheckbox)
+                wxRendererNative::Get().DrawCheckBox(this, dc, wxRect(size),
+                                                     state == kHeaderChecked ? int(wxCONTROL_CHECKED) : 0);
+        }
+        m_headerImages.Add(bitmap);
+    }
+    m_header->SetImageList(&m_headerImages);
+}
+
 void CXListCtrl::ReadColours()
 {
     m_windowColour = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
@@ -223,6 +198,8 @@ void CXListCtrl::OnModelChanged(int row, int column)
     {
         // Row counts and column widths change in bursts (a list being
         // filled): the scroll range and the header follow once, afterwards.
+        // The cell under the mouse may be another one now.
+        m_toolId = -1;
         if (!m_layoutPending)
         {
             m_layoutPending = true;
@@ -427,6 +404,41 @@ void CXListCtrl::OnKey(int key)
     SelectRow(std::clamp(row, 0, count - 1));
 }
 
+// ---- tool tips
+
+int CXListCtrl::OnToolHitTest(const wxPoint& bodyPoint) const
+{
+    int column = -1;
+    const int row = HitTest(bodyPoint, &column);
+    return row != -1 && column != -1 ? ToolTipId(row, column) : -1;
+}
+
+uString CXListCtrl::OnToolTipText(int id) const
+{
+    if (id == 0)
+        return uString();
+    // The cell under the mouse now, which may have moved since the hit test.
+    int column = -1;
+    const int row = HitTest(m_body->ScreenToClient(wxGetMousePosition()), &column);
+    const XListCellData* cell = column != -1 ? m_model.GetCell(row, column) : nullptr;
+    if (cell == nullptr)
+        return uString();
+    return CutToolTip(cell->tooltip);
+}
+
+void CXListCtrl::UpdateToolTip(const wxPoint& bodyPoint)
+{
+    const int id = OnToolHitTest(bodyPoint);
+    if (id == m_toolId)
+        return;
+    m_toolId = id;
+    const uString text = id > 0 ? OnToolTipText(id) : uString();
+    if (text.isEmpty())
+        m_body->UnsetToolTip();
+    else
+        m_body->SetToolTip(Wide(text));
+}
+
 // ---- painting
 
 void CXListCtrl::DrawRows(wxDC& dc, const wxRect& area)
@@ -437,11 +449,22 @@ void CXListCtrl::DrawRows(wxDC& dc, const wxRect& area)
     dc.DrawRectangle(area);
     if (m_model.GetItemCount() == 0)
     {
-        // The empty-list text, 10 pixels below the top, wrapped to the width.
-        const int width = std::max(m_body->GetClientSize().x, area.GetRight() + 1);
+        // The empty-list text, 10 pixels below the header, each line centred
+        // in the body's visible width.
+        int left = 0;
+        int top = 0;
+        m_body->CalcUnscrolledPosition(0, 0, &left, &top);
+        const int width = m_body->GetClientSize().x;
         dc.SetTextForeground(m_windowTextColour);
-        dc.DrawLabel(wxString::FromUTF8(std::string(uTr(kEmptyText))), wxRect(0, 10, width, m_rowHeight * 2),
-                     wxALIGN_CENTER_HORIZONTAL | wxALIGN_TOP);
+        dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+        int y = top + 10;
+        for (const wxString& line : EmptyTextLines(dc))
+        {
+            const wxSize extent = dc.GetTextExtent(line.empty() ? wxString(" ") : line);
+            dc.DrawText(line, left + (width - extent.x) / 2, y);
+            y += extent.y;
+        }
+        dc.SetFont(GetFont());
         return;
     }
     const int first = std::max(area.GetTop() / m_rowHeight, 0);
@@ -455,6 +478,18 @@ void CXListCtrl::DrawRows(wxDC& dc, const wxRect& area)
                 DrawCell(dc, row, column, rect);
         }
     }
+}
+
+std::vector<wxString> CXListCtrl::EmptyTextLines(wxDC& dc) const
+{
+    dc.SetFont(wxSystemSettings::GetFont(wxSYS_ANSI_VAR_FONT));
+    const std::vector<std::string> lines =
+        WrapWords(std::string(uTr(kEmptyText)), m_body->GetClientSize().x,
+                  [&dc](const std::string& text) { return dc.GetTextExtent(wxString::FromUTF8(text)).x; });
+    std::vector<wxString> wide;
+    for (const std::string& line : lines)
+        wide.push_back(wxString::FromUTF8(line));
+    return wide;
 }
 
 void CXListCtrl::GetDrawColours(int row, int column, wxColour& text, wxColour& background) const
@@ -508,15 +543,16 @@ void CXListCtrl::DrawText(wxDC& dc, const XListCellData& cell, int column, wxRec
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.SetBrush(wxBrush(background));
     dc.DrawRectangle(rect);
-    if (m_images != nullptr && cell.image != -1 && rect.width > kSpacing)
+    const int spacing = m_header->GetSpacing();
+    if (m_images != nullptr && cell.image != -1 && rect.width > spacing)
     {
         int width = 0;
         int height = 0;
         m_images->GetSize(cell.image, width, height);
-        m_images->Draw(cell.image, dc, rect.x + kSpacing, rect.y + (rect.height - height) / 2,
+        m_images->Draw(cell.image, dc, rect.x + spacing, rect.y + (rect.height - height) / 2,
                        wxIMAGELIST_DRAW_TRANSPARENT);
-        rect.x += kSpacing + width;
-        rect.width -= kSpacing + width;
+        rect.x += spacing + width;
+        rect.width -= spacing + width;
     }
     if (cell.text.isEmpty())
         return;

@@ -92,6 +92,8 @@ public:
     bool SetItemText(int row, int column, const uString& text);
     uString GetItemText(int row, int column) const;
     bool SetItemImage(int row, int column, int image);
+    // The text the cell's tool tip shows (none when empty); nothing to repaint.
+    bool SetItemToolTip(int row, int column, const uString& text);
     const XListCellData* GetCell(int row, int column) const;
     bool IsRowEnabled(int row) const;
 

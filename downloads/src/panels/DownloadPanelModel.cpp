@@ -69,10 +69,17 @@ void CDownloadPanelModel::FillList()
             return;
         m_list.SetCheckbox(row, kCheckColumn, 0);
         uString file = entry.GetLocalFileName();
-        m_list.SetItemText(row, kFileColumn, file.isEmpty() ? entry.filename : file);
+        if (file.isEmpty())
+            file = entry.filename;
+        m_list.SetItemText(row, kFileColumn, file);
         m_list.SetItemText(row, kFeedColumn, entry.label);
         m_list.SetItemText(row, kProgressColumn, CTransferItem::GetStatusName(entry.status));
         m_list.SetItemText(row, kSourceColumn, entry.item);
+        // Names and addresses are often wider than their columns: their
+        // tips show them whole.
+        m_list.SetItemToolTip(row, kFileColumn, file);
+        m_list.SetItemToolTip(row, kFeedColumn, entry.label);
+        m_list.SetItemToolTip(row, kSourceColumn, entry.item);
         m_list.SetItemData(row,
                            std::make_unique<CTransferRowData>(entry.ds, entry.label, entry.item, entry.id,
                                                               static_cast<uint16_t>(entry.status), 0));

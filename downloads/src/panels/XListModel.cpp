@@ -140,6 +140,15 @@ bool CXListModel::SetItemImage(int row, int column, int image)
     return true;
 }
 
+bool CXListModel::SetItemToolTip(int row, int column, const uString& text)
+{
+    XListCellData* cell = Cell(row, column);
+    if (cell == nullptr)
+        return false;
+    cell->tooltip = text;
+    return true;
+}
+
 CTransferRowData* CXListModel::GetItemData(int row) const
 {
     if (row < 0 || row >= GetItemCount())

@@ -103,6 +103,8 @@ void CTorrentPanelModel::AddTorrentRow(int row, const CTorrentStatus& status)
     row = m_list.InsertItem(row, status.displayName);
     if (row == -1)
         return;
+    // A long name is cut by its column; its tip shows it whole.
+    m_list.SetItemToolTip(row, 0, status.displayName);
     m_list.SetItemImage(row, 0, RowImage(status.state));
     for (int column = 1; column < kTorrentColumnCount - 1; ++column)
         m_list.SetItemText(row, column, FormatTorrentCell(status, column));
@@ -121,6 +123,7 @@ bool CTorrentPanelModel::UpdateTorrentRow(int row)
         return false;
     // The model repaints only cells whose text or image really changed.
     m_list.SetItemText(row, 0, status.displayName);
+    m_list.SetItemToolTip(row, 0, status.displayName);
     for (int column = 1; column < kTorrentColumnCount - 1; ++column)
         m_list.SetItemText(row, column, FormatTorrentCell(status, column));
     m_list.SetItemImage(row, 0, RowImage(status.state));

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <vector>
+#include <wx/dcclient.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
 #include <wx/uiaction.h>
@@ -331,4 +332,61 @@ TEST_F(DownloadPanelTest, RowsFollowTransfersAndTheMenuActsOnThem)
     EXPECT_TRUE(Manager().Contains(song));
     EXPECT_FALSE(Manager().Contains(show));
     EXPECT_FALSE(Manager().Contains(talk));
+}
+
+// The panel's header is painted by the list's own code (blue captions and
+// etched dividers on the screen), and a file name cut by its column shows
+// whole in the cell's tool tip.
+TEST_F(DownloadPanelTest, HeaderIsOursAndACutFileNameShowsWholeInItsTip)
+{
+    ShowFrame();
+    const std::string name = "the-lighthouse-keepers-weekly-conversation-episode-214-extended-cut";
+    Queue(name);
+    Queue("talk");
+    MenuRecordingPanel& panel = OpenPanel();
+    CXListCtrl& list = *panel.GetList();
+    CXHeaderCtrl& header = *list.GetHeader();
+    ASSERT_EQ(Rows().GetItemCount(), 2);
+    panel.FindWindow(wxID_OK)->SetFocus();
+
+    const wxImage screen = guitest::TakeScreenshot("issue35-download-panel");
+    ASSERT_TRUE(screen.IsOk());
+    const XHeaderLayout layout = header.GetLayout();
+    ASSERT_EQ(layout.positions.size(), 5u);
+    const XListRect file = layout.positions[CDownloadPanelModel::kFileColumn].rect;
+    const int middle = header.GetClientSize().y / 2;
+    auto pixel = [&](int x, int y)
+    {
+        const wxPoint at = header.ClientToScreen(wxPoint(x, y));
+        return wxColour(screen.GetRed(at.x, at.y), screen.GetGreen(at.x, at.y), screen.GetBlue(at.x, at.y));
+    };
+    int blue = 0;
+    for (int x = file.left; x < file.right; ++x)
+        for (int y = 0; y < header.GetClientSize().y; ++y)
+        {
+            const wxColour colour = pixel(x, y);
+            blue += colour.Blue() > 180 && colour.Red() < 100 && colour.Green() < 100 ? 1 : 0;
+        }
+    EXPECT_GT(blue, 10);
+    EXPECT_EQ(pixel(file.right - 1, middle), wxSystemSettings::GetColour(wxSYS_COLOUR_3DSHADOW));
+    EXPECT_EQ(pixel(file.right, middle), wxSystemSettings::GetColour(wxSYS_COLOUR_3DHIGHLIGHT));
+
+    // The tip of the cut name, shown where the mouse rests.
+    const std::string shown = Rows().GetItemText(0, CDownloadPanelModel::kFileColumn).c_str();
+    ASSERT_EQ(shown, name + ".mp3");
+    wxWindow* body = list.GetBody();
+    const wxRect cell = list.GetSubItemRect(0, CDownloadPanelModel::kFileColumn);
+    {
+        wxClientDC dc(body);
+        dc.SetFont(list.GetFont());
+        ASSERT_GT(dc.GetTextExtent(wxString::FromUTF8(shown)).x, cell.width);
+    }
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(
+        body->ClientToScreen(cell.GetPosition() + wxSize(cell.width / 2, list.GetRowHeight() / 2)));
+    ASSERT_TRUE(WaitFor([&] { return body->GetToolTipText() == wxString::FromUTF8(shown); }))
+        << body->GetToolTipText();
+    // Long enough for the toolkit to show it.
+    guitest::RunEventsFor(2000);
+    guitest::TakeScreenshot("issue35-download-panel-tooltip");
 }
