@@ -247,9 +247,14 @@ void CTorrentCtrl::OnMenuCommand(wxCommandEvent& event)
     const int row = m_clickedRow;
     const int id = event.GetId();
     wxWindowUpdateLocker noUpdates(m_list);
+    // Both commands go one level nearer the data than a folder-of-the-folder
+    // reading would: Show File Location shows the torrent folder, where the
+    // data lies, and Launch File opens the data itself, as the download
+    // panel's commands of the same names do. Showing the folder above the
+    // torrent folder, and a folder for "Launch File", would land the user
+    // one step away from the file each time.
     if (id == ui::MenuCommandId(CTorrentPanelModel::kShowFileLocation))
     {
-        // The torrent folder, where the data lies.
         if (!m_panel.DataPath(row).isEmpty())
             ui::GetShell().Explore(m_panel.TorrentFolder().getPath());
     }
