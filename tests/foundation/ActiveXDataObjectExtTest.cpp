@@ -112,6 +112,42 @@ TEST(ActiveXDataObjectExtTest, CreateAndDeleteTable)
     EXPECT_TRUE(base.deleteTable("copy"));
 }
 
+TEST(ActiveXDataObjectExtTest, CounterColumnsAreNumberedAndReportedAsTheInsertId)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    dbtest::createDatabase(path, {"CREATE TABLE a (id COUNTER, name TEXT)",
+                                  "CREATE TABLE b ([id] AUTOINCREMENT(1, 1) NOT NULL, name TEXT, "
+                                  "CONSTRAINT pk PRIMARY KEY ([id]))",
+                                  "CREATE TABLE c (name TEXT, id counter PRIMARY KEY)"});
+    uActiveXDataObjectExt db;
+    ASSERT_TRUE(db.open(connectionString(path).c_str(), "list.mdb", "", ""));
+    for (const char* table : {"a", "b", "c"})
+    {
+        const std::string insert = std::string("insert into ") + table + " (name) values ('x')";
+        EXPECT_EQ(db.executeInsert(insert.c_str()), 1) << table;
+        EXPECT_EQ(db.executeInsert(insert.c_str()), 2) << table;
+        uString column;
+        EXPECT_TRUE(db.getAutoIncrementColumn(table, column)) << table;
+        EXPECT_STREQ(column.c_str(), "id");
+        // Numbers are not used again after a delete, as Jet's are not.
+        const std::string remove = std::string("delete * from ") + table + " where id = 2";
+        EXPECT_TRUE(db.execute(remove.c_str()));
+        EXPECT_EQ(db.executeInsert(insert.c_str()), 3) << table;
+    }
+
+    // What SQLite cannot number is refused, never made as a plain column.
+    for (const char* refused :
+         {"CREATE TABLE d (id COUNTER, n COUNTER)", "CREATE TABLE d (id COUNTER, k TEXT PRIMARY KEY)",
+          "CREATE TABLE d (id COUNTER, k TEXT, PRIMARY KEY (id, k))", "CREATE TABLE d (id COUNTER(100, 5))",
+          "ALTER TABLE a ADD COLUMN n COUNTER"})
+    {
+        EXPECT_FALSE(db.execute(refused)) << refused;
+        EXPECT_EQ(db.getErrorCode(), 3) << refused;
+    }
+    EXPECT_FALSE(db.tableExists("d"));
+}
+
 TEST(ActiveXDataObjectExtTest, RemoveDatabaseFiles)
 {
     TempDir dir;

@@ -80,7 +80,8 @@ public:
 
     // Lower-case hex MD5 of the text's bytes (33 bytes with the NUL).
     bool md5(const char* text, char* hexOut) override;
-    // The local date as YYYY-MM-DD.
+    // The local date as YYYY-MM-DD into `out`, empty when it cannot be read.
+    // Always false: callers look at the buffer.
     bool getServerDate(char* out) override;
 
     int getErrorCode() override;

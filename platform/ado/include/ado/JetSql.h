@@ -14,9 +14,12 @@ namespace ado
 //    and "..." strings become bound text parameters (?1, ?2, ...);
 //  - DELETE * FROM and DELETE t.* FROM lose the star;
 //  - a table-qualified target in an UPDATE's SET list loses its qualifier;
-//  - + next to a text operand becomes ||.
+//  - + next to a text operand becomes ||;
+//  - a COUNTER or AUTOINCREMENT column of a CREATE TABLE becomes the table's
+//    numbered key (INTEGER PRIMARY KEY AUTOINCREMENT).
 // Refused: parameters written by the caller, a second statement, unterminated
-// quotes or brackets, a hex literal whose digit count is not a multiple of 4.
+// quotes or brackets, a hex literal whose digit count is not a multiple of 4,
+// a counter that SQLite could not number (see JetCounter.h).
 struct JetTranslation
 {
     std::string sql;
