@@ -1,10 +1,15 @@
 #include "StoredChannelFixture.h"
 #include "support/LocalHttpServer.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sqlite3.h>
+#include <thread>
 
 namespace
 {
@@ -215,6 +220,60 @@ TEST_F(FeedStoreSaveTest, SiteIconsComeOnlyFromRealAnswersAndStayInTheIconsFolde
     EXPECT_TRUE(testsupport::FileExists(icons + "/" + S(store.channel.iconFile)));
     EXPECT_EQ(
         std::distance(std::filesystem::directory_iterator(icons), std::filesystem::directory_iterator()), 1);
+}
+
+TEST_F(FeedStoreSaveTest, AskingWhetherALinkIsATorrentLeavesTheListFreeForOtherWriters)
+{
+    // The server holds its answer to the HEAD request until the test lets it
+    // go, or five seconds at most.
+    LocalHttpServer server;
+    std::mutex lock;
+    std::condition_variable changed;
+    bool asked = false;
+    bool released = false;
+    std::atomic<bool> answered{false};
+    server.route("/ep1.torrent",
+                 [&](const testsupport::HttpRequest&)
+                 {
+                     std::unique_lock hold(lock);
+                     asked = true;
+                     changed.notify_all();
+                     changed.wait_for(hold, std::chrono::seconds(5), [&] { return released; });
+                     answered = true;
+                     testsupport::HttpResponse response;
+                     response.headerLines.push_back("Content-Type: application/x-bittorrent");
+                     return response;
+                 });
+    const std::string torrent = server.url("/ep1.torrent");
+    Parsed(server.url("/show/feed").c_str(), {Item(torrent.c_str(), "One")});
+    std::thread saving([&] { store.SaveChannel("default.mdb", false, true, false, false); });
+    {
+        std::unique_lock hold(lock);
+        changed.wait_for(hold, std::chrono::seconds(30), [&] { return asked; });
+    }
+    if (asked)
+    {
+        // Another update task stores its channel in the same list meanwhile.
+        CFeedStore other(folder.Folder());
+        other.channel.link = server.url("/other/feed").c_str();
+        other.channel.title = "Other";
+        other.items = {Item(server.url("/other/1").c_str(), "Other one")};
+        other.SaveChannel("default.mdb", false, true, false, false);
+        EXPECT_EQ(other.errorCode, CFeedStore::kNoError) << other.errorText.c_str();
+        EXPECT_FALSE(answered) << "the other store waited for the torrent question";
+    }
+    {
+        std::lock_guard hold(lock);
+        released = true;
+        changed.notify_all();
+    }
+    saving.join();
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(store.errorCode, CFeedStore::kNoError) << store.errorText.c_str();
+    EXPECT_EQ(Count("select count(*) from channel"), "2");
+    EXPECT_EQ(Count(("select type from enclosure where link = '" + torrent + "'").c_str()),
+              "application/x-bittorrent");
+    EXPECT_EQ(server.requestsFor("/ep1.torrent").size(), 1u);
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class CDownloadQueue;
@@ -324,10 +326,19 @@ private:
     // Fetches the site icon a save will record, before the save takes the
     // database's write lock.
     void FetchChannelIcon();
+    // Asks, before the save takes the write lock, which item links without
+    // an enclosure name a torrent (one HEAD request per link, which may take
+    // the whole time-out): other writers of the list must not wait on it.
+    void ResolveTorrentLinks();
+    // The answer ResolveTorrentLinks found, or the server's outside a save.
+    bool IsItemTorrentLink(const uString& link);
 
     uString m_subscriptionFolder;
     int m_failedStatements = 0; // a save that sees this rise is rolled back
     uString m_iconTried;        // the icon link fetched for the save under way
+    // Item link -> names a torrent, for the save under way.
+    std::unordered_map<std::string, bool> m_torrentLinks;
+    bool m_torrentLinksResolved = false;
 };
 
 // The SQL literal of a text: "0x" and the UTF-16 code units of the text in

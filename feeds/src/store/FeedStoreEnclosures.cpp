@@ -98,7 +98,7 @@ uString Condition(const char* format, const uString& key)
 
 void CFeedStore::SaveItemEnclosure(CItemRecord& item, bool queue)
 {
-    if (item.enclosureLink.isEmpty() && IsTorrentLink(item.link))
+    if (item.enclosureLink.isEmpty() && IsItemTorrentLink(item.link))
     {
         item.enclosureLink = item.link;
         item.enclosureLength = "0";
@@ -313,8 +313,8 @@ void CFeedStore::DeleteEnclosure(const uString& link, uString& error, uint16_t* 
 bool CFeedStore::IsLocalFileShared(const uString& localFile, const uString& exceptItem)
 {
     uString sql;
-    sql.format("SELECT * FROM enclosure where localfile = %s and feed <> %s", SqlHexLiteral(localFile).c_str(),
-               SqlHexLiteral(exceptItem).c_str());
+    sql.format("SELECT * FROM enclosure where localfile = %s and feed <> %s",
+               SqlHexLiteral(localFile).c_str(), SqlHexLiteral(exceptItem).c_str());
     EnsureOpen(false);
     if (dataObject.executeCount(sql.c_str()) != 0 || dataObject.getErrorCode() != 0)
         return true;

@@ -1,6 +1,7 @@
 #include "feeds/DownloadQueue.h"
 #include "feeds/FeedStore.h"
 #include "feeds/LibraryFiles.h"
+#include "feeds/MediaTypes.h"
 #include "feeds/MessageBox.h"
 #include "feeds/PageSave.h"
 #include "feeds/Preference.h"
@@ -155,12 +156,23 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
     const bool savesImages =
         subscribe ? !alreadySubscribed || (!channel.iconLink.isEmpty() && channel.iconFile.isEmpty())
                   : channel.iconFile.isEmpty();
+    // What this save learns from the network lasts only for this save.
+    struct SaveScope
+    {
+        CFeedStore& store;
+        ~SaveScope()
+        {
+            store.m_iconTried.setEmpty();
+            store.m_torrentLinks.clear();
+            store.m_torrentLinksResolved = false;
+        }
+    } scope{*this};
     if (savesImages)
         FetchChannelIcon();
+    ResolveTorrentLinks();
     if (!dataObject.execute("BEGIN IMMEDIATE"))
     {
         FailStatement();
-        m_iconTried.setEmpty();
         return;
     }
     const int failuresBefore = m_failedStatements;
@@ -285,15 +297,35 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
         errorText = reason;
         newTitles.clear();
         channelInserted = 0;
-        m_iconTried.setEmpty();
         return;
     }
-    m_iconTried.setEmpty();
     // Only what was stored is queued and archived.
     if (batch)
         batch->Flush();
     for (const uString& link : pagesToSave)
         SaveItemPage(listName, link, channel.title);
+}
+
+void CFeedStore::ResolveTorrentLinks()
+{
+    m_torrentLinks.clear();
+    for (const CItemRecord& item : items)
+    {
+        if (!item.enclosureLink.isEmpty() || item.link.isEmpty())
+            continue;
+        const std::string link = item.link.c_str();
+        if (m_torrentLinks.count(link) == 0)
+            m_torrentLinks.emplace(link, IsTorrentLink(item.link));
+    }
+    m_torrentLinksResolved = true;
+}
+
+bool CFeedStore::IsItemTorrentLink(const uString& link)
+{
+    if (!m_torrentLinksResolved)
+        return IsTorrentLink(link);
+    const auto found = m_torrentLinks.find(link.c_str());
+    return found != m_torrentLinks.end() && found->second;
 }
 
 void CFeedStore::FetchChannelIcon()
