@@ -276,4 +276,45 @@ TEST_F(FeedStoreSaveTest, AskingWhetherALinkIsATorrentLeavesTheListFreeForOtherW
     EXPECT_EQ(server.requestsFor("/ep1.torrent").size(), 1u);
 }
 
+TEST_F(FeedStoreSaveTest, TheAggregatorRuleRunsOnTheAddressesOfTheSettingsFile)
+{
+    // Set, saved into config.xml and read back as at the next start.
+    CPreference::GeneralSection general = Preference().GetGeneralSection();
+    general.strAggregatorPrefix = "http://agg.test/r?";
+    general.strAggregatorDroppedHost = "dropped.test";
+    Preference().SetGeneralSection(general);
+    CPreference::Release();
+    const std::string xml = testsupport::ReadFileBytes(config.data("config.xml"));
+    EXPECT_NE(xml.find("strAggregatorPrefix=\"http://agg.test/r?\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("strAggregatorDroppedHost=\"dropped.test\""), std::string::npos) << xml;
+
+    LocalHttpServer server; // the channel's site, for its icon
+    const std::string feed = server.url("/agg/rss");
+    Parsed(feed.c_str(), {Item("http://agg.test/r?id=1&url=http://story.test/1&x=1", "Story"),
+                          Item("http://agg.test/r?id=2&url=http://dropped.test/2", "Gone")});
+    store.SaveChannel("default.mdb", false, true, false, false);
+    EXPECT_EQ(store.errorCode, CFeedStore::kNoError) << store.errorText.c_str();
+    EXPECT_EQ(Count("select group_concat(title) from item"), "Story")
+        << "the dropped site's item is not stored";
+
+    // Republished under a new redirect: the stored item takes its link and text.
+    const char* republished = "http://agg.test/r?id=9&url=http://story.test/1&x=2";
+    std::vector<CItemRecord> again = {Item(republished, "Story")};
+    again[0].description = "new";
+    Parsed(feed.c_str(), again);
+    store.SaveChannel("default.mdb", false, false, false, false);
+    EXPECT_EQ(store.errorCode, CFeedStore::kNoError) << store.errorText.c_str();
+    EXPECT_TRUE(store.newTitles.empty());
+    EXPECT_EQ(Count("select count(*) from item"), "1");
+    EXPECT_EQ(Count("select link || ' ' || description from item"), std::string(republished) + " new");
+
+    // Empty addresses turn the rule off: the next republication is an item of its own.
+    general = Preference().GetGeneralSection();
+    general.strAggregatorPrefix = "";
+    Preference().SetGeneralSection(general);
+    Parsed(feed.c_str(), {Item("http://agg.test/r?id=10&url=http://story.test/1&x=3", "Story")});
+    store.SaveChannel("default.mdb", false, false, false, false);
+    EXPECT_EQ(Count("select count(*) from item"), "2");
+}
+
 } // namespace

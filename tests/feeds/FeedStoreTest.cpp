@@ -130,8 +130,17 @@ TEST(FeedStoreDueTest, DueWhenMoreMinutesThanTheTtlHavePassed)
     EXPECT_EQ(attributes, 0);
 }
 
+void SetAggregator(const char* redirectPrefix, const char* droppedHost)
+{
+    CPreference::GeneralSection general = CPreference::GetInstance()->GetGeneralSection();
+    general.strAggregatorPrefix = redirectPrefix;
+    general.strAggregatorDroppedHost = droppedHost;
+    CPreference::GetInstance()->SetGeneralSection(general);
+}
+
 TEST(FeedStoreAggregatorTest, ARepublishedStoryReplacesTheStoredItem)
 {
+    testsupport::ConfigHome config;
     ListFolder folder;
     CFeedStore store(folder.Folder());
     const uString feed("http://agg.test/rss");
@@ -141,7 +150,7 @@ TEST(FeedStoreAggregatorTest, ARepublishedStoryReplacesTheStoredItem)
     uString link(republished);
     EXPECT_FALSE(store.MergeAggregatorItem("Story", link, "new", "2026-01-06")) << "inert until configured";
 
-    CFeedStore::SetAggregatorAddresses("http://agg.test/r?", "dropped.test");
+    SetAggregator("http://agg.test/r?", "dropped.test");
     EXPECT_TRUE(store.MergeAggregatorItem("STORY", link, "new", "2026-01-06"));
     EXPECT_EQ(link, republished) << "the link names the stored item";
     uString sql;
@@ -154,7 +163,6 @@ TEST(FeedStoreAggregatorTest, ARepublishedStoryReplacesTheStoredItem)
     uString dropped("http://agg.test/r?url=http://dropped.test/1");
     EXPECT_FALSE(store.MergeAggregatorItem("Story", dropped, "d", "p"));
     EXPECT_TRUE(dropped.isEmpty());
-    CFeedStore::SetAggregatorAddresses("", "");
 }
 
 } // namespace

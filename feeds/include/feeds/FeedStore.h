@@ -152,12 +152,11 @@ public:
     // publishes again under a new redirect link replaces the stored item with
     // the same title and target. Empties the link of an item that points to
     // the dropped news site. True when a stored item was rewritten; the link
-    // then names that item, and the caller must not insert it again.
+    // then names that item, and the caller must not insert it again. The two
+    // addresses are the configuration's (general section); empty, the rule
+    // does nothing.
     bool MergeAggregatorItem(const uString& title, uString& link, const uString& description,
                              const uString& pubDate);
-    // The aggregator's redirect prefix and the host name of the news site
-    // whose items are dropped. Both empty (the rule does nothing) until set.
-    static void SetAggregatorAddresses(const uString& redirectPrefix, const uString& droppedHost);
 
     // ---- feed parsers: they fill `channel` and append to `items`. Nothing is
     // validated or reported; the storing step skips what it cannot use.
@@ -332,6 +331,7 @@ private:
     void ResolveTorrentLinks();
     // The answer ResolveTorrentLinks found, or the server's outside a save.
     bool IsItemTorrentLink(const uString& link);
+    void ReadAggregatorAddresses();
 
     uString m_subscriptionFolder;
     int m_failedStatements = 0; // a save that sees this rise is rolled back
@@ -339,6 +339,10 @@ private:
     // Item link -> names a torrent, for the save under way.
     std::unordered_map<std::string, bool> m_torrentLinks;
     bool m_torrentLinksResolved = false;
+    // The aggregator's addresses, read once for the save under way.
+    uString m_aggregatorPrefix;
+    uString m_aggregatorDroppedHost;
+    bool m_aggregatorRead = false;
 };
 
 // The SQL literal of a text: "0x" and the UTF-16 code units of the text in

@@ -38,6 +38,12 @@ public:
         bool bAutoPurge = false;
         bool bPurgeItemOldThan = false;
         bool bStartupAtLogon = false;
+        // A news aggregator whose item links are redirects: links that start
+        // with strAggregatorPrefix are matched with stored items by their
+        // "url=" target, and those naming strAggregatorDroppedHost are not
+        // stored. Empty (the default) turns the rule off. Written only when set.
+        uString strAggregatorPrefix;
+        uString strAggregatorDroppedHost;
     };
 
     struct DownloadSection

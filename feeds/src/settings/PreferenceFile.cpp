@@ -130,6 +130,8 @@ void CPreference::Load()
         m_general.nDefaultTimeout = toInt(get(e, "nDefaultTimeout"));
         m_general.nPurgeDayToLive = toInt(get(e, "nPurgeDayToLive"));
         m_general.nStartupMode = toInt(get(e, "nStartupMode"));
+        m_general.strAggregatorPrefix = get(e, "strAggregatorPrefix");
+        m_general.strAggregatorDroppedHost = get(e, "strAggregatorDroppedHost");
     }
 
     if (const DOMElement* e = loaded ? xmlattr::FirstElement(document, u"download") : nullptr)
@@ -246,6 +248,10 @@ void CPreference::Save() const
         setInt(e, "nDefaultTimeout", general.nDefaultTimeout);
         setInt(e, "nPurgeDayToLive", general.nPurgeDayToLive);
         setInt(e, "nStartupMode", general.nStartupMode);
+        if (!general.strAggregatorPrefix.isEmpty())
+            set(e, "strAggregatorPrefix", general.strAggregatorPrefix.c_str());
+        if (!general.strAggregatorDroppedHost.isEmpty())
+            set(e, "strAggregatorDroppedHost", general.strAggregatorDroppedHost.c_str());
     }
     if (DOMElement* e = xmlattr::AppendElement(document, root, u"download"))
     {

@@ -1,8 +1,8 @@
 #include "FeedStoreRows.h"
 #include "feeds/FeedStore.h"
+#include "feeds/Preference.h"
 
 #include <initializer_list>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -15,19 +15,6 @@ uString KeyCondition(const char* column, const uString& key)
     uString condition;
     condition.format("%s = %s", column, SqlHexLiteral(key).c_str());
     return condition;
-}
-
-struct AggregatorAddresses
-{
-    std::mutex lock;
-    uString redirectPrefix;
-    uString droppedHost;
-};
-
-AggregatorAddresses& Aggregator()
-{
-    static AggregatorAddresses addresses;
-    return addresses;
 }
 
 } // namespace
@@ -343,25 +330,20 @@ bool CFeedStore::IsUpdateDue(const uString& feed, int* attributes)
 
 // ---- news aggregator ---------------------------------------------------------
 
-void CFeedStore::SetAggregatorAddresses(const uString& redirectPrefix, const uString& droppedHost)
+void CFeedStore::ReadAggregatorAddresses()
 {
-    AggregatorAddresses& addresses = Aggregator();
-    std::lock_guard hold(addresses.lock);
-    addresses.redirectPrefix = redirectPrefix;
-    addresses.droppedHost = droppedHost;
+    const CPreference::GeneralSection general = CPreference::GetInstance()->GetGeneralSection();
+    m_aggregatorPrefix = general.strAggregatorPrefix;
+    m_aggregatorDroppedHost = general.strAggregatorDroppedHost;
 }
 
 bool CFeedStore::MergeAggregatorItem(const uString& title, uString& link, const uString& description,
                                      const uString& pubDate)
 {
-    uString redirectPrefix;
-    uString droppedHost;
-    {
-        AggregatorAddresses& addresses = Aggregator();
-        std::lock_guard hold(addresses.lock);
-        redirectPrefix = addresses.redirectPrefix;
-        droppedHost = addresses.droppedHost;
-    }
+    if (!m_aggregatorRead)
+        ReadAggregatorAddresses();
+    const uString& redirectPrefix = m_aggregatorPrefix;
+    const uString& droppedHost = m_aggregatorDroppedHost;
     if (redirectPrefix.isEmpty() || !link.startsWith(redirectPrefix))
         return false;
     if (!droppedHost.isEmpty() && link.contains(droppedHost))

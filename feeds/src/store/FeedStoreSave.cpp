@@ -165,8 +165,11 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
             store.m_iconTried.setEmpty();
             store.m_torrentLinks.clear();
             store.m_torrentLinksResolved = false;
+            store.m_aggregatorRead = false;
         }
     } scope{*this};
+    ReadAggregatorAddresses();
+    m_aggregatorRead = true;
     if (savesImages)
         FetchChannelIcon();
     ResolveTorrentLinks();
