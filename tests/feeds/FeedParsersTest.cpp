@@ -11,8 +11,7 @@ namespace
 
 std::string DataFile(const char* name)
 {
-    std::string path = __FILE__;
-    return path.substr(0, path.rfind('/')) + "/data/" + name;
+    return std::string(KESTROVA_FEED_TEST_DATA) + "/" + name;
 }
 
 // Every non-empty field of the parsed channel and its items.
