@@ -40,21 +40,6 @@ TEST(XHeaderLayoutTest, ItemsFollowTheDisplayOrder)
     EXPECT_EQ(empty.frame.Width(), 0);
 }
 
-// The etched pair straddles the boundary: shadow on the item's last pixel,
-// highlight on the next one's first, two pixels short of top and bottom.
-TEST(XHeaderLayoutTest, DividerStraddlesTheItemsRightEdge)
-{
-    const XHeaderDivider divider = DividerOf({40, 0, 140, 24});
-    EXPECT_EQ(divider.shadowX, 139);
-    EXPECT_EQ(divider.highlightX, 140);
-    EXPECT_EQ(divider.top, 2);
-    EXPECT_EQ(divider.bottom, 22);
-
-    EXPECT_TRUE(MeetsHorizontally({40, 0, 140, 24}, {139, 0, 200, 24}));
-    EXPECT_FALSE(MeetsHorizontally({40, 0, 140, 24}, {140, 0, 200, 24}));
-    EXPECT_FALSE(MeetsHorizontally({40, 0, 140, 24}, {0, 0, 40, 24}));
-}
-
 TEST(XHeaderLayoutTest, ImageZeroIsNeverLaidOut)
 {
     XHeaderItemParts parts;
