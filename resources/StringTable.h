@@ -68,10 +68,11 @@ inline constexpr StringEntry kStringTable[] = {
     {3055, "Your email address is not valid."},
     {3056, "Mail sent successfully"},
     {3057, "Mail failed to deliver"},
-    {57345, "Ready"}, // AFX_IDS_IDLEMESSAGE
-    {59137, "CAP"},   // ID_INDICATOR_CAPS
-    {59138, "NUM"},   // ID_INDICATOR_NUM
-    {59139, "SCRL"},  // ID_INDICATOR_SCRL
+    {57345, "Ready"},                                      // AFX_IDS_IDLEMESSAGE
+    {59137, "CAP"},                                        // ID_INDICATOR_CAPS
+    {59138, "NUM"},                                        // ID_INDICATOR_NUM
+    {59139, "SCRL"},                                       // ID_INDICATOR_SCRL
+    {61714, "Please enter an integer between %1 and %2."}, // AFX_IDP_PARSE_INT_RANGE
 };
 
 /// The text of a string id; empty when the table has no such id.

@@ -35,7 +35,7 @@ for name in ["Menus.h", "TreeMenus.h", "ToolBars.h", "StringTable.h"]:
 # Window code: the first literal of a control's construction or a text setter.
 CALLS = (r"\b(?:wxStaticText|wxButton|wxCheckBox|wxRadioButton|wxStaticBox|wxStaticBoxSizer|wxDialog|wxFrame|"
          r"wxRadioBox|SetTitle|SetLabel|SetLabelText|AddPage|InsertPage|InsertColumn|AppendColumn|SetToolTip|"
-         r"ShowText|wxMessageBox|Create|AddRow|AddTool|AddColumn|Append|uTr|tr|wxString)\s*\(([^;{}]*?)" + LITERAL)
+         r"ShowText|wxMessageBox|Create|AddRow|Row|AddTool|AddColumn|Append|uTr|tr|wxString)\s*\(([^;{}]*?)" + LITERAL)
 for folder in ["mainwindow/src", "dialogs/src", "downloads/src"]:
     for path in sorted((ROOT / folder).rglob("*.cpp")):
         source = path.read_text()

@@ -6,13 +6,74 @@
 #include "dialogs/TreePropSheet.h"
 #include "downloads/FakeTorrentEngine.h"
 #include "feeds/support/ConfigHome.h"
+#include "mainwindow/LanguageSelector.h"
+#include "mainwindow/WindowTranslator.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
+#include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/frame.h>
+#include <wx/radiobut.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
 
 namespace
 {
+// Read before any fixture points the variable at its own folder.
+const std::string kBuiltLanguages =
+    std::string(std::getenv("KESTROVA_PROGRAM_DIR") != nullptr ? std::getenv("KESTROVA_PROGRAM_DIR") : "") +
+    "/languages";
+
+class GermanEnvironment : public ILocaleEnvironment
+{
+public:
+    std::string UserInterfaceLocale() const override { return "de_DE.UTF-8"; }
+    std::string SystemInterfaceLocale() const override { return {}; }
+    std::string UserDefaultLocale() const override { return {}; }
+};
+
+// The controls of a page that are cut off (smaller than their text needs,
+// or reaching out of the page) or that overlap another control.
+std::vector<std::string> LayoutFaults(wxWindow& page)
+{
+    std::vector<wxWindow*> leaves;
+    std::function<void(wxWindow*)> collect = [&](wxWindow* window)
+    {
+        for (wxWindow* child : window->GetChildren())
+        {
+            if (!child->IsShown() || wxDynamicCast(child, wxStaticBox) != nullptr)
+                continue;
+            if (child->GetChildren().empty())
+                leaves.push_back(child);
+            collect(child);
+        }
+    };
+    collect(&page);
+    auto name = [](wxWindow* window)
+    { return window->GetLabel().utf8_string() + "#" + std::to_string(window->GetId()); };
+    std::vector<std::string> faults;
+    const wxRect area(page.GetScreenPosition(), page.GetClientSize());
+    for (size_t i = 0; i < leaves.size(); ++i)
+    {
+        wxRect rect = leaves[i]->GetScreenRect();
+        if (!area.Contains(rect))
+            faults.push_back(name(leaves[i]) + " reaches out of the page");
+        // Edits may be narrower than they would like; a text label may not.
+        const bool label = wxDynamicCast(leaves[i], wxStaticText) || wxDynamicCast(leaves[i], wxCheckBox) ||
+                           wxDynamicCast(leaves[i], wxRadioButton) || wxDynamicCast(leaves[i], wxButton);
+        if (label && rect.width < leaves[i]->GetBestSize().x)
+            faults.push_back(name(leaves[i]) + " is cut off");
+        for (size_t j = i + 1; j < leaves.size(); ++j)
+        {
+            if (rect.Intersects(leaves[j]->GetScreenRect()))
+                faults.push_back(name(leaves[i]) + " overlaps " + name(leaves[j]));
+        }
+    }
+    return faults;
+}
+
 class TestPage : public CPropertyPageBase
 {
 public:
@@ -145,21 +206,21 @@ TEST_F(PreferencesSheetTest, ABadListenPortKeepsTheBittorrentPageAndStoresNothin
         4,
         [&](CTreePropSheet& sheet)
         {
-            auto& page = dynamic_cast<CPrefTorrentPage&>(*sheet.GetActivePage());
+            auto& page = dynamic_cast<PrefFrameTorrent&>(*sheet.GetActivePage());
             for (int click = 0; click < 70; ++click)
                 page.Spin(prefs::kUploadsRow, 1);
             EXPECT_EQ(
-                wxDynamicCast(page.FindWindow(CPrefTorrentPage::kRowEdits[prefs::kUploadsRow]), wxTextCtrl)
+                wxDynamicCast(page.FindWindow(PrefFrameTorrent::kRowEdits[prefs::kUploadsRow]), wxTextCtrl)
                     ->GetValue(),
                 "64");
-            wxDynamicCast(page.FindWindow(CPrefTorrentPage::kLastPortEdit), wxTextCtrl)->ChangeValue("0");
+            wxDynamicCast(page.FindWindow(PrefFrameTorrent::kLastPortEdit), wxTextCtrl)->ChangeValue("0");
             guitest::Press(sheet, wxID_OK);
             EXPECT_TRUE(sheet.IsModal());
             sheet.GetTree()->SelectItem(Child(*sheet.GetTree(), sheet.GetTree()->GetRootItem(), 0));
             EXPECT_EQ(sheet.GetActiveIndex(), prefs::kTorrentPage);
         });
     ASSERT_EQ(m_prompt->shown.size(), 2u);
-    EXPECT_EQ(m_prompt->shown[0].text, "Enter a listen port from 1 to 65535.");
+    EXPECT_EQ(m_prompt->shown[0].text, "Please enter an integer between 1 and 65535.");
     EXPECT_EQ(m_told, 0);
     EXPECT_EQ(CPreference::GetInstance()->GetTorrentSection().nMaxUploadTask,
               []
@@ -168,5 +229,39 @@ TEST_F(PreferencesSheetTest, ABadListenPortKeepsTheBittorrentPageAndStoresNothin
                   CPreference::DefaultTorrent(s);
                   return s.nMaxUploadTask;
               }());
+}
+
+TEST_F(PreferencesSheetTest, InGermanEveryPageFitsItsLongestTextsAndTheButtonsAreGermanToo)
+{
+    CLanguageSelector german(kBuiltLanguages, nullptr, std::make_shared<GermanEnvironment>());
+    ASSERT_TRUE(german.ChooseLanguage());
+    ASSERT_EQ(german.GetCurrentLanguage(), 0x0007) << "no German catalog in " << kBuiltLanguages;
+    ui::InstallWindowTranslator();
+    std::map<std::string, std::vector<std::string>> faults;
+    wxString cancel;
+    wxString apply;
+    RunPreferences(0,
+                   [&](CTreePropSheet& sheet)
+                   {
+                       cancel = sheet.FindWindow(wxID_CANCEL)->GetLabel();
+                       apply = sheet.FindWindow(wxID_APPLY)->GetLabel();
+                       for (int page = sheet.GetPageCount() - 1; page >= 0; --page)
+                       {
+                           sheet.SetActivePage(page);
+                           guitest::RunEventsFor(100);
+                           std::vector<std::string> found = LayoutFaults(*sheet.GetActivePage());
+                           if (!found.empty())
+                               faults[sheet.GetActivePage()->GetCaption().utf8_string()] = found;
+                       }
+                       // Last on General, the page that was cut off.
+                       guitest::TakeScreenshot("issue36-german-general");
+                   });
+    for (const auto& [page, found] : faults)
+    {
+        for (const std::string& fault : found)
+            ADD_FAILURE() << page << ": " << fault;
+    }
+    EXPECT_EQ(cancel, "Ab&brechen");
+    EXPECT_EQ(apply, wxString::FromUTF8("Ü&bernehmen"));
 }
 } // namespace

@@ -88,9 +88,10 @@ protected:
         prefs::SheetForms edited = shown;
         edit(edited);
         prefs::ApplyHooks hooks;
-        hooks.message = [this](const uString& text) { messages.push_back(text.c_str()); };
+        hooks.message = [this](int stringId, const uString& argument)
+        { messages.push_back(std::to_string(stringId) + " " + argument.c_str()); };
         hooks.settingsChanged = [this] { fileWhenTold = ReadFileBytes(File()); };
-        return prefs::ApplyAll(*preference, engine, shown, edited, hooks, failedPage, error);
+        return prefs::ApplyAll(*preference, engine, shown, edited, hooks, failedPage, refusal);
     }
     // The attributes that differ from the reference file.
     std::map<std::string, std::string> Changes() const
@@ -111,7 +112,7 @@ protected:
     std::string fileWhenTold;
     std::vector<std::string> messages;
     int failedPage = -1;
-    uString error;
+    prefs::Refusal refusal;
 };
 
 TEST_F(PreferencePagesTest, OkWithoutAChangeLeavesTheFileByteIdentical)
@@ -165,7 +166,7 @@ TEST_F(PreferencePagesTest, EachChangedSettingIsTheOnlyDifferenceInTheFile)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.page);
-        ASSERT_TRUE(Ok(c.edit)) << error.c_str();
+        ASSERT_TRUE(Ok(c.edit)) << refusal.text.c_str();
         EXPECT_EQ(Changes(), c.expected);
         // Back to the reference for the next row.
         std::filesystem::remove(File());
@@ -175,27 +176,29 @@ TEST_F(PreferencePagesTest, EachChangedSettingIsTheOnlyDifferenceInTheFile)
     }
 }
 
-TEST_F(PreferencePagesTest, ARefusedValueStoresNothingAndNamesItsPage)
+TEST_F(PreferencePagesTest, ARefusedValueStoresNothingMakesNoFolderAndNamesItsPageAndEdit)
 {
     struct Case
     {
         std::function<void(prefs::SheetForms&)> edit;
         int page;
+        int control;
         std::string message;
     };
-    std::string blocked = m_config.home().file("a-file");
-    std::ofstream(blocked) << "x";
     const Case cases[] = {
-        {[](auto& f) { f.general.refreshNumber = "0"; }, prefs::kGeneralPage,
-         "Enter a refresh rate from 1 to 35791."},
-        {[](auto& f) { f.download.scanThreads = "9"; }, prefs::kDownloadPage,
-         "Enter a number of feed scan threads from 1 to 8."},
-        {[](auto& f) { f.proxy.port = "80a"; }, prefs::kProxyPage, "Enter a proxy port from 1 to 65535."},
-        {[&](auto& f) { f.podcast.folder = (blocked + "/media").c_str(); }, prefs::kPodcastPage,
-         "The directory " + blocked + "/media does not exist."},
-        {[](auto& f) { f.torrent.lastPort = "70000"; }, prefs::kTorrentPage,
-         "Enter a listen port from 1 to 65535."},
+        {[](auto& f) { f.general.refreshNumber = "0"; }, prefs::kGeneralPage, 1043,
+         "Please enter an integer between 1 and 35791."},
+        {[](auto& f) { f.general.purgeDays = "x"; }, prefs::kGeneralPage, 1035,
+         "Please enter an integer between 1 and 36500."},
+        {[](auto& f) { f.download.scanThreads = "9"; }, prefs::kDownloadPage, 1053,
+         "Please enter an integer between 1 and 8."},
+        {[](auto& f) { f.proxy.port = "80a"; }, prefs::kProxyPage, 1045,
+         "Please enter an integer between 1 and 65535."},
+        {[](auto& f) { f.torrent.lastPort = "70000"; }, prefs::kTorrentPage, 1096,
+         "Please enter an integer between 1 and 65535."},
     };
+    // A folder that does not exist yet: a refused OK must not make it.
+    const std::string folder = m_config.home().file("media/podcasts");
     RecordingEngine engine;
     for (const Case& c : cases)
     {
@@ -204,16 +207,20 @@ TEST_F(PreferencePagesTest, ARefusedValueStoresNothingAndNamesItsPage)
             [&](prefs::SheetForms& f)
             {
                 f.personal.name = "Changed";
+                f.podcast.folder = folder.c_str();
                 c.edit(f);
             },
             &engine));
         EXPECT_EQ(failedPage, c.page);
-        EXPECT_EQ(error.c_str(), c.message);
+        EXPECT_EQ(refusal.control, c.control);
+        EXPECT_EQ(refusal.text.c_str(), c.message);
     }
     preference->Save();
     EXPECT_EQ(ReadFileBytes(File()), before);
     EXPECT_TRUE(engine.calls.empty());
     EXPECT_TRUE(fileWhenTold.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(PreferencePagesTest, TheEngineIsToldOnlyWhatChangedInItsOrder)
@@ -285,10 +292,11 @@ TEST_F(PreferencePagesTest, RunAtKeepsTheStoredTimeOfADisabledTimer)
     EXPECT_FALSE(stored.bEnableTimer[2]);
 }
 
-TEST_F(PreferencePagesTest, APodcastFolderBecomesTheLibraryAndEmptyingItRestoresTheDefault)
+TEST_F(PreferencePagesTest, AnExistingPodcastFolderBecomesTheLibraryAndEmptyingItRestoresTheDefault)
 {
     std::string folder = m_config.home().file("media/podcasts");
-    ASSERT_TRUE(Ok([&](auto& f) { f.podcast.folder = folder.c_str(); })); // made when missing
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(Ok([&](auto& f) { f.podcast.folder = folder.c_str(); }));
     EXPECT_STREQ(preference->GetLibraryDir().getPath().c_str(), folder.c_str());
     for (const char* media : {"My Download", "My Music", "My Movie"})
         EXPECT_TRUE(std::filesystem::is_directory(folder + "/" + media)) << media;
@@ -298,6 +306,43 @@ TEST_F(PreferencePagesTest, APodcastFolderBecomesTheLibraryAndEmptyingItRestores
     ASSERT_TRUE(Ok([](auto& f) { f.podcast.folder = ""; }));
     EXPECT_STREQ(preference->GetLibraryDir().getPath().c_str(),
                  preference->GetDefaultLibraryDir().getPath().c_str());
+}
+
+TEST_F(PreferencePagesTest, AMissingPodcastFolderIsReportedEmptiedAndNeverMade)
+{
+    const std::string library = preference->GetLibraryDir().getPath().c_str();
+    const std::string missing = m_config.home().file("no such/podcasts");
+    ASSERT_TRUE(Ok(
+        [&](auto& f)
+        {
+            f.podcast.folder = missing.c_str();
+            f.podcast.command = "play %f";
+        }));
+    EXPECT_EQ(messages, std::vector<std::string>{"3032 " + missing});
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    EXPECT_STREQ(preference->GetPodcastSection().strPodcastDirectory.c_str(), "");
+    EXPECT_STREQ(preference->GetPodcastSection().strPostProcessCommand.c_str(), "play %f");
+    EXPECT_STREQ(preference->GetLibraryDir().getPath().c_str(), library.c_str());
+    EXPECT_TRUE(std::filesystem::is_directory(library + "/My Movie"));
+
+    // A stored folder removed since is checked at every OK, changed or not.
+    std::string gone = m_config.home().file("gone");
+    std::filesystem::create_directories(gone);
+    ASSERT_TRUE(Ok([&](auto& f) { f.podcast.folder = gone.c_str(); }));
+    std::filesystem::remove_all(gone);
+    messages.clear();
+    ASSERT_TRUE(Ok([](auto&) {}));
+    EXPECT_EQ(messages, std::vector<std::string>{"3032 " + gone});
+    EXPECT_STREQ(preference->GetPodcastSection().strPodcastDirectory.c_str(), "");
+}
+
+TEST(PreferencePlaylistTest, StoredITunesChecksNoButtonWhileITunesIsAbsent)
+{
+    EXPECT_EQ(prefs::CheckedPlaylistButton(0, false), 0);
+    EXPECT_EQ(prefs::CheckedPlaylistButton(1, false), 1);
+    EXPECT_EQ(prefs::CheckedPlaylistButton(2, false), -1);
+    EXPECT_EQ(prefs::CheckedPlaylistButton(2, true), 2);
+    EXPECT_EQ(prefs::CheckedPlaylistButton(7, true), -1);
 }
 
 TEST_F(PreferencePagesTest, ThePasswordManagerWorksOnTheStoredCredentialsAtOnce)
@@ -321,11 +366,24 @@ TEST_F(PreferencePagesTest, ThePasswordManagerWorksOnTheStoredCredentialsAtOnce)
     EXPECT_STREQ(user.c_str(), "anna");
     EXPECT_STREQ(password.c_str(), "new");
 
+    manager.Select(uString()); // deselected: the edits write nowhere
+    EXPECT_TRUE(manager.login.isEmpty());
+    manager.LoginLeft("stray");
+    ASSERT_TRUE(list.GetCredentials("http://127.0.0.1/a", user, password));
+    EXPECT_STREQ(user.c_str(), "anna");
+
     manager.Select("http://127.0.0.1/b");
     manager.RemoveSelected();
     EXPECT_FALSE(list.Contains("http://127.0.0.1/b"));
     EXPECT_TRUE(manager.login.isEmpty());
     EXPECT_EQ(manager.Urls().size(), 1u);
+}
+
+TEST(PasswordManagerRowsTest, AfterADeletionTheFollowingRowIsSelected)
+{
+    EXPECT_EQ(prefs::RowAfterRemoval(1, 3), 1); // the old row 2, moved up
+    EXPECT_EQ(prefs::RowAfterRemoval(3, 3), 2); // the last row went: the new last
+    EXPECT_EQ(prefs::RowAfterRemoval(0, 0), -1);
 }
 
 TEST(PreferenceStartPageTest, PersonalIsTheLastPageWithOrWithoutAnEngine)

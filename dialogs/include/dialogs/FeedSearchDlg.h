@@ -35,7 +35,7 @@ public:
     CFeedSearchDlg(const std::vector<uString>& listLabels, wxWindow* parent,
                    std::time_t now = std::time(nullptr));
 
-    CFeedSearchCriteria criteria;
+    CFeedSearchCriteria criteria{CFeedSearchCriteria::kTitleAndDescription};
 
 private:
     void OnOK(wxCommandEvent& event);

@@ -17,11 +17,19 @@ class CTorrentEngine;
 // Every Apply compares the form the page showed with the form the user left
 // and writes only the settings whose controls changed, so a value the page
 // cannot show exactly (a rate of 90 minutes, a hand-edited time-out) is never
-// rewritten behind the user's back. A changed value that is out of range is
-// refused: Apply returns false with the text to show and leaves the section
-// as it was.
+// rewritten behind the user's back. A changed number that is out of range is
+// refused: Apply returns false with the refusal and leaves the section as it
+// was.
 namespace prefs
 {
+/// Why a page refused OK: the edit holding the value and the text to show
+/// (from the string table, in the interface language).
+struct Refusal
+{
+    int control = 0;
+    uString text;
+};
+
 /// Page order of the sheet, which is also the start-page numbering.
 enum PageIndex
 {
@@ -63,7 +71,7 @@ std::vector<uString> RefreshUnitItems();
 
 GeneralForm ShowGeneral(const CPreference::GeneralSection& section);
 bool ApplyGeneral(const GeneralForm& shown, const GeneralForm& edited, CPreference::GeneralSection& section,
-                  uString& error);
+                  Refusal& refusal);
 
 struct DownloadForm
 {
@@ -84,7 +92,7 @@ inline constexpr int kIntervalMinutes[] = {30, 60, 120, 240, 480};
 
 DownloadForm ShowDownload(const CPreference::DownloadSection& section);
 bool ApplyDownload(const DownloadForm& shown, const DownloadForm& edited,
-                   CPreference::DownloadSection& section, uString& error);
+                   CPreference::DownloadSection& section, Refusal& refusal);
 /// The local minute of the day of a stored daily time, and the stored time
 /// moved to another minute of its own day.
 int MinuteOfDay(int64_t time);
@@ -102,20 +110,23 @@ struct ProxyForm
 
 ProxyForm ShowProxy(const CPreference::ProxySection& section);
 bool ApplyProxy(const ProxyForm& shown, const ProxyForm& edited, CPreference::ProxySection& section,
-                uString& error);
+                Refusal& refusal);
 
 struct PodcastForm
 {
     uString folder;
     uString command;
-    int format = 0; ///< 0 Media Player, 1 M3U, 2 iTunes (shown with no button checked)
+    int format = 0; ///< 0 Media Player, 1 M3U, 2 iTunes
     bool operator==(const PodcastForm&) const = default;
 };
 
 PodcastForm ShowPodcast(const CPreference::PodcastSection& section);
-/// A changed folder must exist or be made now; string 3032 when it cannot.
-bool ApplyPodcast(const PodcastForm& shown, const PodcastForm& edited, CPreference::PodcastSection& section,
-                  uString& error);
+/// The playlist button shown checked: the format's, except iTunes (2) when
+/// it is not installed, which checks none; -1 for none.
+int CheckedPlaylistButton(int format, bool itunesInstalled);
+/// The folder is only copied here: whether it exists is the sheet's step
+/// after the pages are stored (StoreAll), so a refused OK makes nothing.
+void ApplyPodcast(const PodcastForm& shown, const PodcastForm& edited, CPreference::PodcastSection& section);
 
 struct TorrentForm
 {
@@ -149,9 +160,11 @@ uString TorrentValueText(int row, int value);
 
 TorrentForm ShowTorrent(const CPreference::TorrentSection& section);
 bool ApplyTorrent(const TorrentForm& shown, const TorrentForm& edited, CPreference::TorrentSection& section,
-                  uString& error);
+                  Refusal& refusal);
 /// A port as typed: a whole number from 1 to 65535, else 0.
 int ParsePort(const uString& text);
+/// The refusal of a listen port edit.
+Refusal PortRefusal(int control);
 
 struct PersonalForm
 {
@@ -178,41 +191,61 @@ struct SheetForms
 
 SheetForms ShowAll(const CPreference& preference);
 
-/// What applying the sheet needs from the window around it.
+/// Every section the sheet stores, as the pages' Apply left them.
+struct SheetSections
+{
+    CPreference::GeneralSection general;
+    CPreference::DownloadSection download;
+    CPreference::ProxySection proxy;
+    CPreference::PodcastSection podcast;
+    CPreference::TorrentSection torrent;
+    CPreference::PersonalSection personal;
+};
+
+SheetSections StoredSections(const CPreference& preference);
+
+/// What storing the sheet needs from the window around it.
 struct ApplyHooks
 {
-    /// Message boxes of the apply steps (the missing podcast folder).
-    std::function<void(const uString& text)> message;
+    /// A message box of the storing steps: string stringId with its "%s"
+    /// replaced by the argument (the missing podcast folder).
+    std::function<void(int stringId, const uString& argument)> message;
     /// Told last, after every section is stored and the file written.
     std::function<void()> settingsChanged;
 };
 
-/// OK or Apply: checks every page, and only when all pass stores them in
-/// this order: General, Download, Podcast, the podcast folder step, the
-/// engine's changes and Bittorrent (with an engine), Proxy, Personal; then
-/// writes config.xml and calls settingsChanged. On a refused value nothing
-/// is stored and failedPage (a PageIndex, or the Personal index) and error
-/// tell which page and why.
+/// Stores sections that every page has passed, in this order: General,
+/// Download, Podcast, the podcast folder step, the engine's changes and
+/// Bittorrent (with an engine), Proxy, Personal; then writes config.xml and
+/// calls settingsChanged.
+void StoreAll(CPreference& preference, CTorrentEngine* engine, const SheetSections& sections,
+              const ApplyHooks& hooks);
+
+/// OK without windows: every page's form applied into copies in page order,
+/// and only when all pass, StoreAll. On a refusal nothing is stored and
+/// failedPage (a PageIndex) and refusal tell which page and why.
 bool ApplyAll(CPreference& preference, CTorrentEngine* engine, const SheetForms& shown,
-              const SheetForms& edited, const ApplyHooks& hooks, int& failedPage, uString& error);
+              const SheetForms& edited, const ApplyHooks& hooks, int& failedPage, Refusal& refusal);
 
 /// The password manager of the Personal page, working on the stored
-/// credentials at once (a change survives Cancel). The page shows the three
-/// edits as this model leaves them.
+/// credentials at once (a change survives Cancel). The page tells it which
+/// row is selected (none: an empty url) and shows the three edits as this
+/// model leaves them; only the selected row is ever written.
 class CPasswordManager
 {
 public:
     explicit CPasswordManager(CAuthList& credentials) : m_credentials(credentials) {}
 
     std::vector<uString> Urls() const;
-    /// A row was selected (or none: empty url): the edits show its stored values.
+    /// A row was selected, or none was (empty url): the edits show its
+    /// stored values, or nothing.
     void Select(const uString& url);
     /// The login edit lost the focus with this text.
     void LoginLeft(const uString& login);
     /// The retype edit lost the focus: a new password is stored only when
     /// both edits agree; otherwise both show the stored one again.
     void RetypeLeft(const uString& password, const uString& retype);
-    /// The selected row's credential is removed; the edits are emptied.
+    /// The selected row's credential is removed; nothing is selected then.
     void RemoveSelected();
 
     const uString& Selected() const { return m_selected; }
@@ -224,4 +257,9 @@ private:
     CAuthList& m_credentials;
     uString m_selected;
 };
+
+/// The row selected after the row at `row` was deleted from a list that
+/// now has `count` rows: the one that followed it (now at `row`), else the
+/// new last row; -1 for an empty list.
+int RowAfterRemoval(int row, int count);
 } // namespace prefs

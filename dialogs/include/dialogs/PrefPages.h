@@ -12,11 +12,13 @@ class wxSpinButton;
 class wxTextCtrl;
 class wxTimePickerCtrl;
 
-// The six pages of the Preferences. Each shows a form (prefs::ShowXxx) and
-// reads back what the user left in its controls; the checks and the storing
-// are the forms' (PrefModels.h). Control ids are the pages' historical ones.
+// The six pages of the Preferences. Each is built from a copy of its section
+// (as a form, prefs::ShowXxx), reads back what the user left in its controls,
+// and applies that into a section record given to it: only the settings
+// whose controls changed, after the checks of PrefModels.h. Control ids are
+// the pages' historical ones.
 
-class CPrefGeneralPage : public CPropertyPageBase
+class PrefFrameGeneral : public CPropertyPageBase
 {
 public:
     enum ControlId
@@ -33,10 +35,14 @@ public:
         kNotifyYesRadio = 1051,
         kNotifyNoRadio = 1052,
     };
-    CPrefGeneralPage(wxWindow* parent, const prefs::GeneralForm& form);
+    PrefFrameGeneral(wxWindow* parent, const prefs::GeneralForm& form);
     prefs::GeneralForm Read() const;
+    /// False, with the section untouched, when a changed value is refused.
+    bool Apply(CPreference::GeneralSection& section, prefs::Refusal& refusal) const;
+    void Committed() { m_shown = Read(); }
 
 private:
+    prefs::GeneralForm m_shown;
     int m_shownMode;
     wxTextCtrl* m_refresh = nullptr;
     wxComboBox* m_unit = nullptr;
@@ -49,7 +55,7 @@ private:
     wxRadioButton* m_minimised = nullptr;
 };
 
-class CPrefDownloadPage : public CPropertyPageBase
+class PrefFrameDownload : public CPropertyPageBase
 {
 public:
     enum ControlId
@@ -66,10 +72,14 @@ public:
     static constexpr int kTimerChecks[6] = {1059, 1060, 1061, 1062, 1063, 1067};
     static constexpr int kTimerPickers[6] = {1064, 1065, 1066, 1068, 1069, 1070};
 
-    CPrefDownloadPage(wxWindow* parent, const prefs::DownloadForm& form);
+    PrefFrameDownload(wxWindow* parent, const prefs::DownloadForm& form);
     prefs::DownloadForm Read() const;
+    /// False, with the section untouched, when a changed value is refused.
+    bool Apply(CPreference::DownloadSection& section, prefs::Refusal& refusal) const;
+    void Committed() { m_shown = Read(); }
 
 private:
+    prefs::DownloadForm m_shown;
     void UpdateEnabling();
 
     wxRadioButton* m_automatic = nullptr;
@@ -82,7 +92,7 @@ private:
     wxTimePickerCtrl* m_pickers[6] = {};
 };
 
-class CPrefProxyPage : public CPropertyPageBase
+class PrefFrameProxy : public CPropertyPageBase
 {
 public:
     enum ControlId
@@ -93,10 +103,14 @@ public:
         kPasswordEdit = 1047,
         kSock5Check = 1078,
     };
-    CPrefProxyPage(wxWindow* parent, const prefs::ProxyForm& form);
+    PrefFrameProxy(wxWindow* parent, const prefs::ProxyForm& form);
     prefs::ProxyForm Read() const;
+    /// False, with the section untouched, when a changed value is refused.
+    bool Apply(CPreference::ProxySection& section, prefs::Refusal& refusal) const;
+    void Committed() { m_shown = Read(); }
 
 private:
+    prefs::ProxyForm m_shown;
     wxTextCtrl* m_host = nullptr;
     wxTextCtrl* m_port = nullptr;
     wxTextCtrl* m_user = nullptr;
@@ -104,7 +118,7 @@ private:
     wxCheckBox* m_sock5 = nullptr;
 };
 
-class CPrefPodcastPage : public CPropertyPageBase
+class PrefFramePodcast : public CPropertyPageBase
 {
 public:
     enum ControlId
@@ -116,11 +130,17 @@ public:
         kM3uRadio = 1082,
         kBrowseButton = 1069,
     };
-    CPrefPodcastPage(wxWindow* parent, const prefs::PodcastForm& form);
+    PrefFramePodcast(wxWindow* parent, const prefs::PodcastForm& form);
     prefs::PodcastForm Read() const;
+    /// Always passes: whether the folder exists is checked when it is stored.
+    void Apply(CPreference::PodcastSection& section) const;
+    /// Shows the folder as stored (the sheet empties a missing one).
+    void Committed(const CPreference::PodcastSection& stored);
 
 private:
+    prefs::PodcastForm m_shown;
     int m_format;
+    wxRadioButton* m_noPlaylist = nullptr; // hidden: checked when no shown button is
     wxTextCtrl* m_folder = nullptr;
     wxTextCtrl* m_command = nullptr;
     wxRadioButton* m_mediaPlayer = nullptr;
@@ -128,7 +148,7 @@ private:
     wxRadioButton* m_itunes = nullptr;
 };
 
-class CPrefTorrentPage : public CPropertyPageBase
+class PrefFrameTorrent : public CPropertyPageBase
 {
 public:
     enum ControlId
@@ -140,14 +160,18 @@ public:
     static constexpr int kRowEdits[4] = {1108, 1107, 1104, 1103};
     static constexpr int kRowSpins[4] = {1110, 1109, 1105, 1106};
 
-    CPrefTorrentPage(wxWindow* parent, const prefs::TorrentForm& form);
+    PrefFrameTorrent(wxWindow* parent, const prefs::TorrentForm& form);
     prefs::TorrentForm Read() const;
+    /// False, with the section untouched, when a changed value is refused.
+    bool Apply(CPreference::TorrentSection& section, prefs::Refusal& refusal) const;
+    void Committed() { m_shown = Read(); }
     /// A port that is not a whole number from 1 to 65535 keeps the page.
     bool OnKillActive() override;
     /// One click of a row's arrow (delta +1 or -1).
     void Spin(int row, int delta);
 
 private:
+    prefs::TorrentForm m_shown;
     void ShowRow(int row);
 
     wxTextCtrl* m_firstPort = nullptr;
@@ -157,7 +181,7 @@ private:
     int m_values[4] = {};
 };
 
-class CPrefPersonalPage : public CPropertyPageBase
+class PrefFramePersonal : public CPropertyPageBase
 {
 public:
     enum ControlId
@@ -170,14 +194,20 @@ public:
         kPasswordEdit = 1127,
         kRetypeEdit = 1128,
     };
-    CPrefPersonalPage(wxWindow* parent, const prefs::PersonalForm& form, CAuthList& credentials);
+    PrefFramePersonal(wxWindow* parent, const prefs::PersonalForm& form, CAuthList& credentials);
     prefs::PersonalForm Read() const;
+    void Apply(CPreference::PersonalSection& section) const;
+    /// What is stored now is what the page shows (after Apply was stored).
+    void Committed() { m_shown = Read(); }
 
 private:
+    prefs::PersonalForm m_shown;
     void FillList();
     void ShowEdits();
-    void OnSelected(wxListEvent& event);
+    void OnSelectionChanged();
     void OnListKey(wxListEvent& event);
+    /// Selects the row (and only it) as the selection mark, or none for -1.
+    void SelectRow(long row);
 
     prefs::CPasswordManager m_manager;
     wxTextCtrl* m_name = nullptr;

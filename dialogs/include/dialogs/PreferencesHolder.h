@@ -5,21 +5,23 @@
 #include <functional>
 #include <memory>
 
-class CPrefDownloadPage;
-class CPrefGeneralPage;
-class CPrefPersonalPage;
-class CPrefPodcastPage;
-class CPrefProxyPage;
-class CPrefTorrentPage;
+class CPropertyPageBase;
 class CTorrentEngine;
 class CTreePropSheet;
+class PrefFrameDownload;
+class PrefFrameGeneral;
+class PrefFramePersonal;
+class PrefFramePodcast;
+class PrefFrameProxy;
+class PrefFrameTorrent;
 class wxWindow;
 
 /// Runs the modal "Preferences" sheet once, inside its constructor: six
 /// pages (Bittorrent only with an engine), opened at the start page. OK and
-/// Apply store the changed settings (PrefModels.h's ApplyAll), write
-/// config.xml and then call settingsChanged; Cancel stores nothing, except
-/// the password manager's changes, which are made at once.
+/// Apply have every page apply into copies of the sections; only when none
+/// refuses are they stored (PrefModels.h's StoreAll), config.xml written and
+/// settingsChanged called. Cancel stores nothing, except the password
+/// manager's changes, which are made at once.
 class CPreferencesHolder
 {
 public:
@@ -32,16 +34,16 @@ public:
 
 private:
     bool Apply();
+    void Refuse(CPropertyPageBase* page, const prefs::Refusal& refusal);
 
     CTorrentEngine* m_engine;
     std::function<void()> m_settingsChanged;
     CTreePropSheet* m_sheet = nullptr;
-    CPrefGeneralPage* m_general = nullptr;
-    CPrefProxyPage* m_proxy = nullptr;
-    CPrefDownloadPage* m_download = nullptr;
-    CPrefPodcastPage* m_podcast = nullptr;
-    CPrefTorrentPage* m_torrent = nullptr;
-    CPrefPersonalPage* m_personal = nullptr;
-    prefs::SheetForms m_shown;
+    PrefFrameGeneral* m_general = nullptr;
+    PrefFrameProxy* m_proxy = nullptr;
+    PrefFrameDownload* m_download = nullptr;
+    PrefFramePodcast* m_podcast = nullptr;
+    PrefFrameTorrent* m_torrent = nullptr;
+    PrefFramePersonal* m_personal = nullptr;
     int m_result = 0;
 };

@@ -53,6 +53,10 @@ public:
 
     /// Pages are made with the sheet as their parent and added in order.
     void AddPage(CPropertyPageBase* page);
+    /// Removes the page and destroys its window; a removed current page
+    /// hands over to the page now at its index (or the last one). False for
+    /// an index that names no page.
+    bool RemovePage(int index);
     int GetPageCount() const { return static_cast<int>(m_pages.size()); }
     CPropertyPageBase* GetPage(int index) const { return m_pages.at(index); }
     int GetActiveIndex() const { return m_current; }
@@ -72,13 +76,30 @@ public:
     /// Selects the tree node as a click would (the page may refuse).
     void SelectNode(int node);
 
+    /// The page's tree item, searched depth first; invalid for an index
+    /// below 0 or not below the page count.
+    wxTreeItemId FindPageItem(int page) const;
+    /// Selects the page's item as the caret without activating anything
+    /// (the page is current already); false when it has none.
+    bool SelectPageItem(int page);
+    void SelectCurrentPageItem();
+    /// Splits off the first part of a caption path "A::B" (see
+    /// treesheet::SplitCaptionPath for escapes).
+    static treesheet::CaptionSplit SplitCaptionPath(const wxString& path);
+
 protected:
+    /// Inserts the caption's path from the tree root, reusing the nodes
+    /// earlier pages named; new path nodes get pathImage. The page's item.
+    wxTreeItemId InsertPagePath(const wxString& caption, int page, int pathImage = -1);
     virtual wxString FormatEmptyPageMessage(const wxString& format, const wxString& caption);
     virtual wxTreeCtrl* CreateTreeControl();
     virtual CPageFrame* CreatePageFrame();
 
 private:
     void RebuildPageTree();
+    /// Sizes the page area to the largest page as its texts are now (they
+    /// are translated after the pages are made) and the sheet around it.
+    void FitPages();
     bool ActivatePage(int index);
     void PlaceCurrentPage();
     void UpdatePageCaption();

@@ -19,8 +19,8 @@ std::vector<uString> NumberItems(int last)
 }
 } // namespace
 
-CPrefDownloadPage::CPrefDownloadPage(wxWindow* parent, const prefs::DownloadForm& form)
-    : CPropertyPageBase(parent, "Download")
+PrefFrameDownload::PrefFrameDownload(wxWindow* parent, const prefs::DownloadForm& form)
+    : CPropertyPageBase(parent, "Download"), m_shown(form)
 {
     auto* outer = new wxBoxSizer(wxVERTICAL);
     auto* mode = new wxBoxSizer(wxHORIZONTAL);
@@ -55,7 +55,8 @@ CPrefDownloadPage::CPrefDownloadPage(wxWindow* parent, const prefs::DownloadForm
     auto* timers = new wxFlexGridSizer(4, wxSize(8, 4));
     for (int i = 0; i < 6; ++i)
     {
-        m_timerChecks[i] = new wxCheckBox(this, kTimerChecks[i], wxString::Format("Timer %d", i + 1));
+        m_timerChecks[i] =
+            new wxCheckBox(this, kTimerChecks[i], wxString::Format(ToWx(uTr("Timer %d")), i + 1));
         m_timerChecks[i]->SetValue(form.timerEnabled[i]);
         wxDateTime time = wxDateTime::Today();
         time.SetHour(form.timerMinute[i] / 60);
@@ -75,7 +76,7 @@ CPrefDownloadPage::CPrefDownloadPage(wxWindow* parent, const prefs::DownloadForm
     SetSizerAndFit(border);
 }
 
-void CPrefDownloadPage::UpdateEnabling()
+void PrefFrameDownload::UpdateEnabling()
 {
     bool every = m_runEvery->GetValue();
     m_interval->Enable(every);
@@ -86,7 +87,7 @@ void CPrefDownloadPage::UpdateEnabling()
     }
 }
 
-prefs::DownloadForm CPrefDownloadPage::Read() const
+prefs::DownloadForm PrefFrameDownload::Read() const
 {
     prefs::DownloadForm form;
     form.autoDownload = m_automatic->GetValue();
@@ -105,4 +106,9 @@ prefs::DownloadForm CPrefDownloadPage::Read() const
         form.timerMinute[i] = hour * 60 + minute;
     }
     return form;
+}
+
+bool PrefFrameDownload::Apply(CPreference::DownloadSection& section, prefs::Refusal& refusal) const
+{
+    return prefs::ApplyDownload(m_shown, Read(), section, refusal);
 }

@@ -7,8 +7,8 @@
 
 using namespace prefpage;
 
-CPrefGeneralPage::CPrefGeneralPage(wxWindow* parent, const prefs::GeneralForm& form)
-    : CPropertyPageBase(parent, "General"), m_shownMode(form.startupMode)
+PrefFrameGeneral::PrefFrameGeneral(wxWindow* parent, const prefs::GeneralForm& form)
+    : CPropertyPageBase(parent, "General"), m_shown(form), m_shownMode(form.startupMode)
 {
     auto* outer = new wxBoxSizer(wxVERTICAL);
 
@@ -70,7 +70,7 @@ CPrefGeneralPage::CPrefGeneralPage(wxWindow* parent, const prefs::GeneralForm& f
     SetSizerAndFit(border);
 }
 
-prefs::GeneralForm CPrefGeneralPage::Read() const
+prefs::GeneralForm PrefFrameGeneral::Read() const
 {
     prefs::GeneralForm form;
     form.refreshNumber = FromWx(m_refresh->GetValue());
@@ -84,4 +84,9 @@ prefs::GeneralForm CPrefGeneralPage::Read() const
     // A stored mode that is neither button stays unless the user picks one.
     form.startupMode = m_minimised->GetValue() ? 1 : (m_shownMode == 1 ? 0 : m_shownMode);
     return form;
+}
+
+bool PrefFrameGeneral::Apply(CPreference::GeneralSection& section, prefs::Refusal& refusal) const
+{
+    return prefs::ApplyGeneral(m_shown, Read(), section, refusal);
 }

@@ -1,13 +1,14 @@
 #include "PrefPageHelpers.h"
 #include "dialogs/PrefPages.h"
+#include "feeds/DownloadQueue.h"
 
 #include <wx/button.h>
 #include <wx/radiobut.h>
 
 using namespace prefpage;
 
-CPrefPodcastPage::CPrefPodcastPage(wxWindow* parent, const prefs::PodcastForm& form)
-    : CPropertyPageBase(parent, "Podcast"), m_format(form.format)
+PrefFramePodcast::PrefFramePodcast(wxWindow* parent, const prefs::PodcastForm& form)
+    : CPropertyPageBase(parent, "Podcast"), m_shown(form), m_format(form.format)
 {
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(new wxStaticText(this, wxID_ANY, "Podcast folder:"));
@@ -32,21 +33,37 @@ CPrefPodcastPage::CPrefPodcastPage(wxWindow* parent, const prefs::PodcastForm& f
                                       wxDefaultSize, wxRB_GROUP);
     m_m3u = new wxRadioButton(this, kM3uRadio, "Generic M3U");
     m_itunes = new wxRadioButton(this, kITunesRadio, "Apple iTune");
-    m_itunes->Disable(); // no iTunes on this system
-    (form.format == 0 ? m_mediaPlayer : form.format == 1 ? m_m3u : m_itunes)->SetValue(true);
-    for (wxRadioButton* button : {m_mediaPlayer, m_m3u})
+    // A group always has a checked button: this one, never shown, holds the
+    // check when none of the three may show it (iTunes stored but absent).
+    m_noPlaylist = new wxRadioButton(this, wxID_ANY, wxString());
+    m_noPlaylist->Hide();
+    const bool itunes = IsITunesInstalled();
+    m_itunes->Enable(itunes);
+    wxRadioButton* buttons[3] = {m_mediaPlayer, m_m3u, m_itunes};
+    int checked = prefs::CheckedPlaylistButton(form.format, itunes);
+    (checked >= 0 ? buttons[checked] : m_noPlaylist)->SetValue(true);
+    for (int format = 0; format < 3; ++format)
     {
-        outer->Add(button, 0, wxBOTTOM, 4);
-        button->Bind(wxEVT_RADIOBUTTON,
-                     [this, button](wxCommandEvent&) { m_format = button == m_mediaPlayer ? 0 : 1; });
+        outer->Add(buttons[format], 0, wxBOTTOM, 4);
+        buttons[format]->Bind(wxEVT_RADIOBUTTON, [this, format](wxCommandEvent&) { m_format = format; });
     }
-    outer->Add(m_itunes);
     auto* border = new wxBoxSizer(wxVERTICAL);
     border->Add(outer, 1, wxEXPAND | wxALL, 10);
     SetSizerAndFit(border);
 }
 
-prefs::PodcastForm CPrefPodcastPage::Read() const
+prefs::PodcastForm PrefFramePodcast::Read() const
 {
     return prefs::PodcastForm{FromWx(m_folder->GetValue()), FromWx(m_command->GetValue()), m_format};
+}
+
+void PrefFramePodcast::Apply(CPreference::PodcastSection& section) const
+{
+    prefs::ApplyPodcast(m_shown, Read(), section);
+}
+
+void PrefFramePodcast::Committed(const CPreference::PodcastSection& stored)
+{
+    m_folder->ChangeValue(ToWx(stored.strPodcastDirectory));
+    m_shown = Read();
 }

@@ -15,6 +15,18 @@ namespace
 {
 constexpr int kMissingFolder = 3032;
 constexpr int kNoLimit = 3034;
+// The framework's data-exchange message for a number out of its range.
+constexpr int kIntegerRange = 61714;
+
+// The edits whose numbers can be refused.
+constexpr int kRefreshEdit = 1043;
+constexpr int kPurgeDaysEdit = 1035;
+constexpr int kFreeSpaceEdit = 1050;
+constexpr int kScanThreadsCombo = 1053;
+constexpr int kDownloadThreadsCombo = 1054;
+constexpr int kProxyPortEdit = 1045;
+constexpr int kFirstPortEdit = 1095;
+constexpr int kLastPortEdit = 1096;
 
 uString Text(int stringId)
 {
@@ -45,11 +57,18 @@ bool ParseNumber(const uString& text, int low, int high, int& value)
     return value >= low && value <= high;
 }
 
-uString RangeMessage(const char* what, int low, int high)
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to)
 {
-    return uString(
-        ("Enter " + std::string(what) + " from " + std::to_string(low) + " to " + std::to_string(high) + ".")
-            .c_str());
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+Refusal RangeRefusal(int control, int low, int high)
+{
+    std::string text(resources::FindString(kIntegerRange));
+    ReplaceAll(text, "%1", std::to_string(low));
+    ReplaceAll(text, "%2", std::to_string(high));
+    return Refusal{control, uString(text.c_str())};
 }
 
 // The item's index in the list, -1 when the text matches none exactly.
@@ -119,7 +138,7 @@ GeneralForm ShowGeneral(const CPreference::GeneralSection& section)
 }
 
 bool ApplyGeneral(const GeneralForm& shown, const GeneralForm& edited, CPreference::GeneralSection& section,
-                  uString& error)
+                  Refusal& refusal)
 {
     CPreference::GeneralSection result = section;
     if (edited.refreshNumber != shown.refreshNumber || edited.refreshUnit != shown.refreshUnit)
@@ -129,7 +148,7 @@ bool ApplyGeneral(const GeneralForm& shown, const GeneralForm& edited, CPreferen
         int factor = unit == 1 ? 60 : 1;
         if (unit >= 0 && !ParseNumber(edited.refreshNumber, 1, kMaxRefreshMinutes / factor, number))
         {
-            error = RangeMessage("a refresh rate", 1, kMaxRefreshMinutes / factor);
+            refusal = RangeRefusal(kRefreshEdit, 1, kMaxRefreshMinutes / factor);
             return false;
         }
         if (unit >= 0) // a unit that is no item leaves the rate as it was
@@ -144,7 +163,7 @@ bool ApplyGeneral(const GeneralForm& shown, const GeneralForm& edited, CPreferen
     if (edited.purgeDays != shown.purgeDays &&
         !ParseNumber(edited.purgeDays, 1, kMaxPurgeDays, result.nPurgeDayToLive))
     {
-        error = RangeMessage("a number of days", 1, kMaxPurgeDays);
+        refusal = RangeRefusal(kPurgeDaysEdit, 1, kMaxPurgeDays);
         return false;
     }
     CopyWhenChanged(shown.notify, edited.notify, result.bNotifyUponNewArrival);
@@ -200,26 +219,26 @@ DownloadForm ShowDownload(const CPreference::DownloadSection& section)
 }
 
 bool ApplyDownload(const DownloadForm& shown, const DownloadForm& edited,
-                   CPreference::DownloadSection& section, uString& error)
+                   CPreference::DownloadSection& section, Refusal& refusal)
 {
     CPreference::DownloadSection result = section;
     CopyWhenChanged(shown.autoDownload, edited.autoDownload, result.bAutoDownload);
     if (edited.freeSpace != shown.freeSpace &&
         !ParseNumber(edited.freeSpace, 0, kMaxFreeSpaceMegabytes, result.nMinFreeSpace))
     {
-        error = RangeMessage("a free space in megabytes", 0, kMaxFreeSpaceMegabytes);
+        refusal = RangeRefusal(kFreeSpaceEdit, 0, kMaxFreeSpaceMegabytes);
         return false;
     }
     if (edited.scanThreads != shown.scanThreads &&
         !ParseNumber(edited.scanThreads, 1, 8, result.nMaxScanningThreads))
     {
-        error = RangeMessage("a number of feed scan threads", 1, 8);
+        refusal = RangeRefusal(kScanThreadsCombo, 1, 8);
         return false;
     }
     if (edited.downloadThreads != shown.downloadThreads &&
         !ParseNumber(edited.downloadThreads, 1, 4, result.nMaxDownloadingThreads))
     {
-        error = RangeMessage("a number of download threads", 1, 4);
+        refusal = RangeRefusal(kDownloadThreadsCombo, 1, 4);
         return false;
     }
     CopyWhenChanged(shown.intervalScheduler, edited.intervalScheduler, result.bIntervalScheduler);
@@ -250,11 +269,11 @@ ProxyForm ShowProxy(const CPreference::ProxySection& section)
 }
 
 bool ApplyProxy(const ProxyForm& shown, const ProxyForm& edited, CPreference::ProxySection& section,
-                uString& error)
+                Refusal& refusal)
 {
     if (edited.port != shown.port && !edited.port.isEmpty() && ParsePort(edited.port) == 0)
     {
-        error = RangeMessage("a proxy port", 1, 65535);
+        refusal = RangeRefusal(kProxyPortEdit, 1, 65535);
         return false;
     }
     CopyWhenChanged(shown.host, edited.host, section.strHostname);
@@ -270,27 +289,18 @@ PodcastForm ShowPodcast(const CPreference::PodcastSection& section)
     return PodcastForm{section.strPodcastDirectory, section.strPostProcessCommand, section.nFormatPlayLists};
 }
 
-bool ApplyPodcast(const PodcastForm& shown, const PodcastForm& edited, CPreference::PodcastSection& section,
-                  uString& error)
+int CheckedPlaylistButton(int format, bool itunesInstalled)
 {
-    if (edited.folder != shown.folder && !edited.folder.isEmpty())
-    {
-        uFile folder(edited.folder.c_str());
-        folder.ensureDirectory();
-        if (!folder.isDirectory())
-        {
-            std::string text(resources::FindString(kMissingFolder));
-            for (size_t at = text.find("%s"); at != std::string::npos;
-                 at = text.find("%s", at + edited.folder.getLength()))
-                text.replace(at, 2, edited.folder.c_str());
-            error = text.c_str();
-            return false;
-        }
-    }
+    if (format == 0 || format == 1)
+        return format;
+    return format == 2 && itunesInstalled ? 2 : -1;
+}
+
+void ApplyPodcast(const PodcastForm& shown, const PodcastForm& edited, CPreference::PodcastSection& section)
+{
     CopyWhenChanged(shown.folder, edited.folder, section.strPodcastDirectory);
     CopyWhenChanged(shown.command, edited.command, section.strPostProcessCommand);
     CopyWhenChanged(shown.format, edited.format, section.nFormatPlayLists);
-    return true;
 }
 
 SpinRange TorrentRange(int row)
@@ -327,6 +337,11 @@ int ParsePort(const uString& text)
     return ParseNumber(text, 1, 65535, port) ? port : 0;
 }
 
+Refusal PortRefusal(int control)
+{
+    return RangeRefusal(control, 1, 65535);
+}
+
 TorrentForm ShowTorrent(const CPreference::TorrentSection& section)
 {
     TorrentForm form;
@@ -340,17 +355,17 @@ TorrentForm ShowTorrent(const CPreference::TorrentSection& section)
 }
 
 bool ApplyTorrent(const TorrentForm& shown, const TorrentForm& edited, CPreference::TorrentSection& section,
-                  uString& error)
+                  Refusal& refusal)
 {
     CPreference::TorrentSection result = section;
     if (edited.firstPort != shown.firstPort && (result.nListenPortNumber1 = ParsePort(edited.firstPort)) == 0)
     {
-        error = RangeMessage("a listen port", 1, 65535);
+        refusal = PortRefusal(kFirstPortEdit);
         return false;
     }
     if (edited.lastPort != shown.lastPort && (result.nListenPortNumber2 = ParsePort(edited.lastPort)) == 0)
     {
-        error = RangeMessage("a listen port", 1, 65535);
+        refusal = PortRefusal(kLastPortEdit);
         return false;
     }
     // Rates go back to bytes per second only when changed: a stored 1999
@@ -418,53 +433,34 @@ void TellEngine(CTorrentEngine& engine, const CPreference::TorrentSection& store
 }
 } // namespace
 
-bool ApplyAll(CPreference& preference, CTorrentEngine* engine, const SheetForms& shown,
-              const SheetForms& edited, const ApplyHooks& hooks, int& failedPage, uString& error)
+SheetSections StoredSections(const CPreference& preference)
 {
-    // Every page is checked into copies first, so that a refused value
-    // stores nothing at all.
-    CPreference::GeneralSection general = preference.GetGeneralSection();
-    CPreference::DownloadSection download = preference.GetDownloadSection();
+    return SheetSections{preference.GetGeneralSection(), preference.GetDownloadSection(),
+                         preference.GetProxySection(),   preference.GetPodcastSection(),
+                         preference.GetTorrentSection(), preference.GetPersonalSection()};
+}
+
+void StoreAll(CPreference& preference, CTorrentEngine* engine, const SheetSections& sections,
+              const ApplyHooks& hooks)
+{
     const CPreference::ProxySection storedProxy = preference.GetProxySection();
-    CPreference::ProxySection proxy = storedProxy;
     const CPreference::PodcastSection storedPodcast = preference.GetPodcastSection();
-    CPreference::PodcastSection podcast = storedPodcast;
     const CPreference::TorrentSection storedTorrent = preference.GetTorrentSection();
-    CPreference::TorrentSection torrent = storedTorrent;
-    CPreference::PersonalSection personal = preference.GetPersonalSection();
 
-    failedPage = -1;
-    if (!ApplyGeneral(shown.general, edited.general, general, error))
-        failedPage = kGeneralPage;
-    else if (!ApplyDownload(shown.download, edited.download, download, error))
-        failedPage = kDownloadPage;
-    else if (!ApplyProxy(shown.proxy, edited.proxy, proxy, error))
-        failedPage = kProxyPage;
-    else if (!ApplyPodcast(shown.podcast, edited.podcast, podcast, error))
-        failedPage = kPodcastPage;
-    else if (engine != nullptr && !ApplyTorrent(shown.torrent, edited.torrent, torrent, error))
-        failedPage = kTorrentPage;
-    if (failedPage >= 0)
-        return false;
-    ApplyPersonal(shown.personal, edited.personal, personal);
-
-    preference.SetGeneralSection(general);
-    preference.SetDownloadSection(download);
+    preference.SetGeneralSection(sections.general);
+    preference.SetDownloadSection(sections.download);
+    CPreference::PodcastSection podcast = sections.podcast;
     preference.SetPodcastSection(podcast);
-    if (podcast.strPodcastDirectory != storedPodcast.strPodcastDirectory)
+    if (!podcast.strPodcastDirectory.isEmpty())
     {
-        // An emptied folder means the default library again; a folder that
-        // went missing since it was checked is reported and dropped.
-        uFile library = podcast.strPodcastDirectory.isEmpty() ? preference.GetDefaultLibraryDir()
-                                                              : uFile(podcast.strPodcastDirectory.c_str());
+        uFile library(podcast.strPodcastDirectory.c_str());
         if (library.isDirectory())
             preference.SetLibraryDir(library);
         else
         {
-            std::string text(resources::FindString(kMissingFolder));
-            text.replace(text.find("%s"), 2, podcast.strPodcastDirectory.c_str());
+            // Never made here: a mistyped path must not become a folder.
             if (hooks.message)
-                hooks.message(uString(text.c_str()));
+                hooks.message(kMissingFolder, podcast.strPodcastDirectory);
             podcast.strPodcastDirectory.setEmpty();
             preference.SetPodcastSection(podcast);
         }
@@ -472,16 +468,49 @@ bool ApplyAll(CPreference& preference, CTorrentEngine* engine, const SheetForms&
         preference.EnsureMusicDir();
         preference.EnsureMovieDir();
     }
+    else if (!storedPodcast.strPodcastDirectory.isEmpty())
+    {
+        // Emptied by the user: "Leave it empty to use the default download
+        // directory" holds from now on, not only after a restart.
+        preference.SetLibraryDir(preference.GetDefaultLibraryDir());
+        preference.EnsureDownloadDir();
+        preference.EnsureMusicDir();
+        preference.EnsureMovieDir();
+    }
     if (engine != nullptr)
     {
-        TellEngine(*engine, storedTorrent, torrent, storedProxy, proxy);
-        preference.SetTorrentSection(torrent);
+        TellEngine(*engine, storedTorrent, sections.torrent, storedProxy, sections.proxy);
+        preference.SetTorrentSection(sections.torrent);
     }
-    preference.SetProxySection(proxy);
-    preference.SetPersonalSection(personal);
+    preference.SetProxySection(sections.proxy);
+    preference.SetPersonalSection(sections.personal);
+    // Also written at exit; written now as well so that a crash or a killed
+    // session does not lose what the user just confirmed.
     preference.Save();
     if (hooks.settingsChanged)
         hooks.settingsChanged();
+}
+
+bool ApplyAll(CPreference& preference, CTorrentEngine* engine, const SheetForms& shown,
+              const SheetForms& edited, const ApplyHooks& hooks, int& failedPage, Refusal& refusal)
+{
+    // Every page is applied into copies first, so that a refused value
+    // stores nothing at all.
+    SheetSections sections = StoredSections(preference);
+    failedPage = -1;
+    if (!ApplyGeneral(shown.general, edited.general, sections.general, refusal))
+        failedPage = kGeneralPage;
+    else if (!ApplyDownload(shown.download, edited.download, sections.download, refusal))
+        failedPage = kDownloadPage;
+    else if (!ApplyProxy(shown.proxy, edited.proxy, sections.proxy, refusal))
+        failedPage = kProxyPage;
+    else if (engine != nullptr && !ApplyTorrent(shown.torrent, edited.torrent, sections.torrent, refusal))
+        failedPage = kTorrentPage;
+    if (failedPage >= 0)
+        return false;
+    ApplyPodcast(shown.podcast, edited.podcast, sections.podcast);
+    ApplyPersonal(shown.personal, edited.personal, sections.personal);
+    StoreAll(preference, engine, sections, hooks);
     return true;
 }
 
@@ -541,5 +570,12 @@ void CPasswordManager::RemoveSelected()
     if (!m_selected.isEmpty())
         m_credentials.Remove(m_selected.c_str());
     Select(uString());
+}
+
+int RowAfterRemoval(int row, int count)
+{
+    if (count <= 0)
+        return -1;
+    return row < count ? row : count - 1;
 }
 } // namespace prefs

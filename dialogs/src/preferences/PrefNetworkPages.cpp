@@ -7,8 +7,8 @@
 
 using namespace prefpage;
 
-CPrefProxyPage::CPrefProxyPage(wxWindow* parent, const prefs::ProxyForm& form)
-    : CPropertyPageBase(parent, "Proxy")
+PrefFrameProxy::PrefFrameProxy(wxWindow* parent, const prefs::ProxyForm& form)
+    : CPropertyPageBase(parent, "Proxy"), m_shown(form)
 {
     wxFlexGridSizer* grid = Grid();
     m_host = Edit(this, kHostEdit, form.host);
@@ -27,14 +27,14 @@ CPrefProxyPage::CPrefProxyPage(wxWindow* parent, const prefs::ProxyForm& form)
     SetSizerAndFit(border);
 }
 
-prefs::ProxyForm CPrefProxyPage::Read() const
+prefs::ProxyForm PrefFrameProxy::Read() const
 {
     return prefs::ProxyForm{FromWx(m_host->GetValue()), FromWx(m_port->GetValue()),
                             FromWx(m_user->GetValue()), FromWx(m_password->GetValue()), m_sock5->GetValue()};
 }
 
-CPrefTorrentPage::CPrefTorrentPage(wxWindow* parent, const prefs::TorrentForm& form)
-    : CPropertyPageBase(parent, "Bittorrent")
+PrefFrameTorrent::PrefFrameTorrent(wxWindow* parent, const prefs::TorrentForm& form)
+    : CPropertyPageBase(parent, "Bittorrent"), m_shown(form)
 {
     auto* outer = new wxBoxSizer(wxVERTICAL);
     auto* ports = new wxBoxSizer(wxHORIZONTAL);
@@ -49,8 +49,12 @@ CPrefTorrentPage::CPrefTorrentPage(wxWindow* parent, const prefs::TorrentForm& f
     ports->Add(m_lastPort);
     outer->Add(ports, 0, wxBOTTOM, 10);
 
-    const char* labels[4] = {"Global Max Download Rate (kB/s):", "Global Max Upload Rate (kB/s):",
-                             "Max Simultaneous Connections:", "Max Simultaneous Upload Task:"};
+    static const char* const kRowLabels[4] = {
+        "Global Max Download Rate (kB/s):",
+        "Global Max Upload Rate (kB/s):",
+        "Max Simultaneous Connections:",
+        "Max Simultaneous Upload Task:",
+    };
     m_values[prefs::kDownloadRateRow] = form.downloadRate;
     m_values[prefs::kUploadRateRow] = form.uploadRate;
     m_values[prefs::kConnectionsRow] = form.connections;
@@ -58,10 +62,14 @@ CPrefTorrentPage::CPrefTorrentPage(wxWindow* parent, const prefs::TorrentForm& f
     auto* grid = new wxFlexGridSizer(3, wxSize(6, 6));
     for (int row = 0; row < 4; ++row)
     {
-        grid->Add(new wxStaticText(this, wxID_ANY, labels[row]), 0, wxALIGN_CENTER_VERTICAL);
-        // Only the arrows change these values.
+        grid->Add(new wxStaticText(this, wxID_ANY, kRowLabels[row]), 0, wxALIGN_CENTER_VERTICAL);
+        // Only the arrows change these values. Wide enough for "No Limit"
+        // in any language.
         m_rowEdits[row] = new wxTextCtrl(this, kRowEdits[row], wxString(), wxDefaultPosition, wxSize(90, -1),
                                          wxTE_READONLY);
+        wxSize text =
+            m_rowEdits[row]->GetTextExtent(ToWx(prefs::TorrentValueText(prefs::kDownloadRateRow, 0)));
+        m_rowEdits[row]->SetMinSize(wxSize(std::max(90, text.x + 24), -1));
         m_spins[row] =
             new wxSpinButton(this, kRowSpins[row], wxDefaultPosition, wxDefaultSize, wxSP_VERTICAL);
         prefs::SpinRange range = prefs::TorrentRange(row);
@@ -89,34 +97,32 @@ CPrefTorrentPage::CPrefTorrentPage(wxWindow* parent, const prefs::TorrentForm& f
     SetSizerAndFit(border);
 }
 
-void CPrefTorrentPage::ShowRow(int row)
+void PrefFrameTorrent::ShowRow(int row)
 {
     m_rowEdits[row]->ChangeValue(ToWx(prefs::TorrentValueText(row, m_values[row])));
 }
 
-void CPrefTorrentPage::Spin(int row, int delta)
+void PrefFrameTorrent::Spin(int row, int delta)
 {
     m_values[row] = prefs::SpinValue(row, m_values[row], delta);
     m_spins[row]->SetValue(m_values[row]);
     ShowRow(row);
 }
 
-bool CPrefTorrentPage::OnKillActive()
+bool PrefFrameTorrent::OnKillActive()
 {
     for (wxTextCtrl* edit : {m_firstPort, m_lastPort})
     {
         if (prefs::ParsePort(FromWx(edit->GetValue())) == 0)
         {
-            ui::ShowText(this, uString("Enter a listen port from 1 to 65535."), wxOK | wxICON_WARNING);
-            edit->SetFocus();
-            edit->SelectAll();
+            ShowRefusal(this, prefs::PortRefusal(edit->GetId()));
             return false;
         }
     }
     return true;
 }
 
-prefs::TorrentForm CPrefTorrentPage::Read() const
+prefs::TorrentForm PrefFrameTorrent::Read() const
 {
     prefs::TorrentForm form;
     form.firstPort = FromWx(m_firstPort->GetValue());
@@ -126,4 +132,14 @@ prefs::TorrentForm CPrefTorrentPage::Read() const
     form.connections = m_values[prefs::kConnectionsRow];
     form.uploads = m_values[prefs::kUploadsRow];
     return form;
+}
+
+bool PrefFrameProxy::Apply(CPreference::ProxySection& section, prefs::Refusal& refusal) const
+{
+    return prefs::ApplyProxy(m_shown, Read(), section, refusal);
+}
+
+bool PrefFrameTorrent::Apply(CPreference::TorrentSection& section, prefs::Refusal& refusal) const
+{
+    return prefs::ApplyTorrent(m_shown, Read(), section, refusal);
 }

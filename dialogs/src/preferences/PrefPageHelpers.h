@@ -1,7 +1,11 @@
 #pragma once
 
+#include "dialogs/PrefModels.h"
 #include "foundation/uString.h"
+#include "foundation/uTranslation.h"
+#include "mainwindow/UserPrompt.h"
 
+#include <string_view>
 #include <vector>
 #include <wx/combobox.h>
 #include <wx/sizer.h>
@@ -15,6 +19,11 @@ namespace prefpage
 inline wxString ToWx(const uString& text)
 {
     return wxString::FromUTF8(text.c_str());
+}
+
+inline wxString ToWx(std::string_view text)
+{
+    return wxString::FromUTF8(text.data(), text.size());
 }
 
 inline uString FromWx(const wxString& text)
@@ -47,6 +56,20 @@ inline void Row(wxWindow* parent, wxFlexGridSizer& grid, const char* label, wxWi
 {
     grid.Add(new wxStaticText(parent, wxID_ANY, wxString::FromUTF8(label)), 0, wxALIGN_CENTER_VERTICAL);
     grid.Add(field, 1, wxEXPAND);
+}
+
+// Tells why a value was refused and puts the caret into its edit.
+inline void ShowRefusal(wxWindow* page, const prefs::Refusal& refusal)
+{
+    ui::ShowText(page, refusal.text, wxOK | wxICON_WARNING);
+    wxWindow* control = page->FindWindow(refusal.control);
+    if (control == nullptr)
+        return;
+    control->SetFocus();
+    if (auto* edit = wxDynamicCast(control, wxTextCtrl))
+        edit->SelectAll();
+    else if (auto* combo = wxDynamicCast(control, wxComboBox))
+        combo->SelectAll();
 }
 
 inline wxFlexGridSizer* Grid()

@@ -5,9 +5,16 @@
 
 using namespace prefpage;
 
-CPrefPersonalPage::CPrefPersonalPage(wxWindow* parent, const prefs::PersonalForm& form,
+namespace
+{
+// clang-format off
+constexpr const char* kMailNoteText = "To ensure mail delivery, please provide the mail server (SMTP server). Kestrova will try to forward email even when you have no SMTP setting. But delivery without SMTP server may fail.";
+// clang-format on
+} // namespace
+
+PrefFramePersonal::PrefFramePersonal(wxWindow* parent, const prefs::PersonalForm& form,
                                      CAuthList& credentials)
-    : CPropertyPageBase(parent, "Personal"), m_manager(credentials)
+    : CPropertyPageBase(parent, "Personal"), m_shown(form), m_manager(credentials)
 {
     auto* outer = new wxBoxSizer(wxVERTICAL);
     wxFlexGridSizer* mail = Grid();
@@ -18,11 +25,8 @@ CPrefPersonalPage::CPrefPersonalPage(wxWindow* parent, const prefs::PersonalForm
     m_server = Edit(this, kServerEdit, form.server);
     Row(this, *mail, "SMTP Server:", m_server);
     outer->Add(mail, 0, wxEXPAND | wxBOTTOM, 6);
-    auto* note =
-        new wxStaticText(this, wxID_ANY,
-                         "To ensure mail delivery, please provide the mail server (SMTP server). Kestrova "
-                         "will try to forward email even when you have no SMTP setting. But delivery "
-                         "without SMTP server may fail.");
+    // Translated before it is wrapped: a wrapped text is no catalog entry.
+    auto* note = new wxStaticText(this, wxID_ANY, ToWx(uTr(kMailNoteText)));
     note->Wrap(420);
     outer->Add(note, 0, wxBOTTOM, 10);
 
@@ -30,7 +34,7 @@ CPrefPersonalPage::CPrefPersonalPage(wxWindow* parent, const prefs::PersonalForm
     m_list = new wxListCtrl(box->GetStaticBox(), kCredentialList, wxDefaultPosition, wxSize(420, 110),
                             wxLC_REPORT | wxLC_NO_HEADER | wxLC_SINGLE_SEL | wxLC_HRULES);
     m_list->InsertColumn(0, wxString(), wxLIST_FORMAT_LEFT, 480);
-    box->Add(m_list, 1, wxEXPAND | wxBOTTOM, 6);
+    box->Add(m_list, 1, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 6);
     wxFlexGridSizer* edits = Grid();
     m_login = Edit(box->GetStaticBox(), kLoginEdit, uString());
     Row(box->GetStaticBox(), *edits, "Login:", m_login);
@@ -38,7 +42,7 @@ CPrefPersonalPage::CPrefPersonalPage(wxWindow* parent, const prefs::PersonalForm
     Row(box->GetStaticBox(), *edits, "Password:", m_password);
     m_retype = Edit(box->GetStaticBox(), kRetypeEdit, uString(), wxTE_PASSWORD);
     Row(box->GetStaticBox(), *edits, "Retype:", m_retype);
-    box->Add(edits, 0, wxEXPAND);
+    box->Add(edits, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 6);
     outer->Add(box, 1, wxEXPAND);
 
     for (wxTextCtrl* edit : {m_login, m_password, m_retype})
@@ -61,9 +65,12 @@ CPrefPersonalPage::CPrefPersonalPage(wxWindow* parent, const prefs::PersonalForm
                        ShowEdits();
                        event.Skip();
                    });
-    m_list->Bind(wxEVT_LIST_ITEM_SELECTED, &CPrefPersonalPage::OnSelected, this);
-    m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, &CPrefPersonalPage::OnSelected, this);
-    m_list->Bind(wxEVT_LIST_KEY_DOWN, &CPrefPersonalPage::OnListKey, this);
+    // A deselected row must stop being the one the edits write to.
+    auto follow = [this](wxListEvent&) { OnSelectionChanged(); };
+    m_list->Bind(wxEVT_LIST_ITEM_SELECTED, follow);
+    m_list->Bind(wxEVT_LIST_ITEM_DESELECTED, follow);
+    m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, follow);
+    m_list->Bind(wxEVT_LIST_KEY_DOWN, &PrefFramePersonal::OnListKey, this);
     FillList();
 
     auto* border = new wxBoxSizer(wxVERTICAL);
@@ -71,44 +78,78 @@ CPrefPersonalPage::CPrefPersonalPage(wxWindow* parent, const prefs::PersonalForm
     SetSizerAndFit(border);
 }
 
-void CPrefPersonalPage::FillList()
+void PrefFramePersonal::FillList()
 {
     m_list->DeleteAllItems();
     for (const uString& url : m_manager.Urls())
         m_list->InsertItem(m_list->GetItemCount(), ToWx(url));
 }
 
-void CPrefPersonalPage::ShowEdits()
+void PrefFramePersonal::ShowEdits()
 {
     m_login->ChangeValue(ToWx(m_manager.login));
     m_password->ChangeValue(ToWx(m_manager.password));
     m_retype->ChangeValue(ToWx(m_manager.retype));
 }
 
-void CPrefPersonalPage::OnSelected(wxListEvent& event)
+void PrefFramePersonal::OnSelectionChanged()
 {
-    m_manager.Select(FromWx(m_list->GetItemText(event.GetIndex())));
+    long row = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    m_manager.Select(row >= 0 ? FromWx(m_list->GetItemText(row)) : uString());
     ShowEdits();
 }
 
-void CPrefPersonalPage::OnListKey(wxListEvent& event)
+void PrefFramePersonal::SelectRow(long row)
 {
-    int key = event.GetKeyCode();
-    long row = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
-    if (row < 0 || (key != WXK_BACK && key != WXK_DELETE && key != WXK_NUMPAD_DECIMAL))
+    for (long other = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); other >= 0;
+         other = m_list->GetNextItem(other, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+    {
+        if (other != row)
+            m_list->SetItemState(other, 0, wxLIST_STATE_SELECTED);
+    }
+    if (row >= 0)
+    {
+        m_list->SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                             wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+        m_list->EnsureVisible(row);
+    }
+    // Whether the list reports a change it was told to make differs between
+    // toolkits: the edits follow the selection either way.
+    OnSelectionChanged();
+}
+
+void PrefFramePersonal::OnListKey(wxListEvent& event)
+{
+    const int key = event.GetKeyCode();
+    const long row = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    if (row < 0)
     {
         event.Skip();
         return;
     }
-    m_manager.Select(FromWx(m_list->GetItemText(row)));
-    // Removed at once: the stored credential is gone even if the sheet is cancelled.
-    m_manager.RemoveSelected();
-    m_list->DeleteItem(row);
-    ShowEdits();
+    if (key == WXK_BACK || key == WXK_DELETE || key == WXK_NUMPAD_DECIMAL || key == WXK_NUMPAD_DELETE)
+    {
+        m_manager.Select(FromWx(m_list->GetItemText(row)));
+        // Removed at once: the stored credential is gone even if the sheet is cancelled.
+        m_manager.RemoveSelected();
+        m_list->DeleteItem(row);
+        SelectRow(prefs::RowAfterRemoval(static_cast<int>(row), m_list->GetItemCount()));
+    }
+    else if (key == WXK_UP && row > 0)
+        SelectRow(row - 1);
+    else if (key == WXK_DOWN && row + 1 < m_list->GetItemCount())
+        SelectRow(row + 1);
+    else
+        event.Skip();
 }
 
-prefs::PersonalForm CPrefPersonalPage::Read() const
+prefs::PersonalForm PrefFramePersonal::Read() const
 {
     return prefs::PersonalForm{FromWx(m_name->GetValue()), FromWx(m_email->GetValue()),
                                FromWx(m_server->GetValue())};
+}
+
+void PrefFramePersonal::Apply(CPreference::PersonalSection& section) const
+{
+    prefs::ApplyPersonal(m_shown, Read(), section);
 }

@@ -1,5 +1,6 @@
 #include "dialogs/PreferencesHolder.h"
 
+#include "PrefPageHelpers.h"
 #include "dialogs/PrefPages.h"
 #include "dialogs/TreePropSheet.h"
 #include "common/ResourceImages.h"
@@ -31,16 +32,16 @@ CPreferencesHolder::CPreferencesHolder(wxWindow* parent, CTorrentEngine* engine,
     : m_engine(engine), m_settingsChanged(std::move(settingsChanged))
 {
     CPreference& preference = *CPreference::GetInstance();
-    m_shown = prefs::ShowAll(preference);
+    const prefs::SheetForms shown = prefs::ShowAll(preference);
     m_sheet = new CTreePropSheet("Preferences", parent, prefs::StartPage(startPage, engine != nullptr));
 
-    m_general = new CPrefGeneralPage(m_sheet, m_shown.general);
-    m_download = new CPrefDownloadPage(m_sheet, m_shown.download);
-    m_proxy = new CPrefProxyPage(m_sheet, m_shown.proxy);
-    m_podcast = new CPrefPodcastPage(m_sheet, m_shown.podcast);
+    m_general = new PrefFrameGeneral(m_sheet, shown.general);
+    m_download = new PrefFrameDownload(m_sheet, shown.download);
+    m_proxy = new PrefFrameProxy(m_sheet, shown.proxy);
+    m_podcast = new PrefFramePodcast(m_sheet, shown.podcast);
     if (engine != nullptr)
-        m_torrent = new CPrefTorrentPage(m_sheet, m_shown.torrent);
-    m_personal = new CPrefPersonalPage(m_sheet, m_shown.personal, preference.GetAuthList());
+        m_torrent = new PrefFrameTorrent(m_sheet, shown.torrent);
+    m_personal = new PrefFramePersonal(m_sheet, shown.personal, preference.GetAuthList());
     for (CPropertyPageBase* page : std::initializer_list<CPropertyPageBase*>{
              m_general, m_download, m_proxy, m_podcast, m_torrent, m_personal})
     {
@@ -62,31 +63,51 @@ CPreferencesHolder::~CPreferencesHolder()
 
 bool CPreferencesHolder::Apply()
 {
-    prefs::SheetForms edited;
-    edited.general = m_general->Read();
-    edited.download = m_download->Read();
-    edited.proxy = m_proxy->Read();
-    edited.podcast = m_podcast->Read();
-    edited.torrent = m_torrent != nullptr ? m_torrent->Read() : m_shown.torrent;
-    edited.personal = m_personal->Read();
-
-    prefs::ApplyHooks hooks;
-    hooks.message = [this](const uString& text) { ui::ShowText(m_sheet, text, wxOK | wxICON_WARNING); };
-    hooks.settingsChanged = m_settingsChanged;
-    int failedPage = -1;
-    uString error;
-    if (!prefs::ApplyAll(*CPreference::GetInstance(), m_engine, m_shown, edited, hooks, failedPage, error))
+    CPreference& preference = *CPreference::GetInstance();
+    // Every page applies into copies first: a refused value stores nothing.
+    prefs::SheetSections sections = prefs::StoredSections(preference);
+    prefs::Refusal refusal;
+    CPropertyPageBase* refused = nullptr;
+    if (!m_general->Apply(sections.general, refusal))
+        refused = m_general;
+    else if (!m_download->Apply(sections.download, refusal))
+        refused = m_download;
+    else if (!m_proxy->Apply(sections.proxy, refusal))
+        refused = m_proxy;
+    else if (m_torrent != nullptr && !m_torrent->Apply(sections.torrent, refusal))
+        refused = m_torrent;
+    if (refused != nullptr)
     {
-        // The page with the refused value comes forward, then the reason.
-        int page = failedPage;
-        if (m_engine == nullptr && failedPage > prefs::kTorrentPage)
-            page = prefs::PersonalPageIndex(false);
-        m_sheet->SetActivePage(page);
-        ui::ShowText(m_sheet, error, wxOK | wxICON_WARNING);
+        Refuse(refused, refusal);
         return false;
     }
+    m_podcast->Apply(sections.podcast);
+    m_personal->Apply(sections.personal);
+
+    prefs::ApplyHooks hooks;
+    hooks.message = [this](int stringId, const uString& argument)
+    { ui::ShowPrompt(m_sheet, stringId, wxOK | wxICON_WARNING, argument); };
+    hooks.settingsChanged = m_settingsChanged;
+    prefs::StoreAll(preference, m_engine, sections, hooks);
+
     // A later Apply compares with what is stored now.
-    m_shown = edited;
-    m_shown.podcast.folder = CPreference::GetInstance()->GetPodcastSection().strPodcastDirectory;
+    m_general->Committed();
+    m_download->Committed();
+    m_proxy->Committed();
+    m_podcast->Committed(preference.GetPodcastSection());
+    if (m_torrent != nullptr)
+        m_torrent->Committed();
+    m_personal->Committed();
     return true;
+}
+
+void CPreferencesHolder::Refuse(CPropertyPageBase* page, const prefs::Refusal& refusal)
+{
+    // The page with the refused value comes forward, then the reason.
+    for (int index = 0; index < m_sheet->GetPageCount(); ++index)
+    {
+        if (m_sheet->GetPage(index) == page)
+            m_sheet->SetActivePage(index);
+    }
+    prefpage::ShowRefusal(page, refusal);
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/uTranslation.h"
 
+#include <algorithm>
 #include <wx/button.h>
 #include <wx/sizer.h>
 
@@ -67,6 +68,31 @@ void CTreePropSheet::AddPage(CPropertyPageBase* page)
     }
 }
 
+bool CTreePropSheet::RemovePage(int index)
+{
+    if (index < 0 || index >= GetPageCount())
+        return false;
+    CPropertyPageBase* page = m_pages[index];
+    m_pages.erase(m_pages.begin() + index);
+    int successor = -1;
+    if (m_current == index)
+    {
+        m_current = -1; // it is going: nothing to ask it
+        successor = std::min(index, GetPageCount() - 1);
+    }
+    else if (m_current > index)
+        --m_current;
+    page->Destroy();
+    if (!m_built)
+        return true;
+    RebuildPageTree();
+    if (successor >= 0)
+        SetActivePage(successor);
+    else
+        UpdatePageCaption();
+    return true;
+}
+
 wxString CTreePropSheet::FormatEmptyPageMessage(const wxString& format, const wxString& caption)
 {
     wxString message = format;
@@ -99,8 +125,6 @@ void CTreePropSheet::Build()
     // No tab strip to measure here: a caption band about as tall as a tab.
     m_frame->SetCaptionHeight(GetCharHeight() + 8);
     m_frame->ShowCaption(m_treeMode && m_pageCaptions);
-    int captionSpace = m_frame->GetShowCaption() ? m_frame->GetCaptionHeight() + 1 : 0;
-    m_frame->GetWnd()->SetMinSize(wxSize(pageSize.x, pageSize.y + captionSpace));
     for (CPropertyPageBase* page : m_pages)
         page->Reparent(m_frame->GetWnd());
     m_frame->GetWnd()->Bind(wxEVT_SIZE,
@@ -115,7 +139,7 @@ void CTreePropSheet::Build()
     {
         m_tree = CreateTreeControl();
         wxASSERT(m_tree != nullptr);
-        m_tree->Create(this, kTreeId, wxDefaultPosition, wxSize(m_treeWidth - 5, pageSize.y),
+        m_tree->Create(this, kTreeId, wxDefaultPosition, wxSize(m_treeWidth - 5, -1),
                        wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT | wxTR_SINGLE |
                            wxBORDER_SUNKEN);
         m_tree->AddRoot(wxString());
@@ -140,15 +164,48 @@ void CTreePropSheet::Build()
         buttons->AddButton(new wxButton(this, wxID_APPLY));
     buttons->Realize();
     outer->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 8);
-    SetSizerAndFit(outer);
+    SetSizer(outer);
+    FitPages();
     Bind(wxEVT_BUTTON, &CTreePropSheet::OnOK, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CTreePropSheet::OnApply, this, wxID_APPLY);
+    // The window translator has changed the texts by the time this runs.
+    Bind(wxEVT_INIT_DIALOG,
+         [this](wxInitDialogEvent& event)
+         {
+             FitPages();
+             CentreOnScreen();
+             event.Skip();
+         });
 
     RebuildPageTree();
     int start = m_startPage >= 0 && m_startPage < GetPageCount() ? m_startPage : 0;
     if (!m_pages.empty())
         SetActivePage(start);
     CentreOnScreen();
+}
+
+void CTreePropSheet::FitPages()
+{
+    // A changed label does not always drop the sizes its control and the
+    // page remember: forget them all, so the longest text sets the width.
+    std::function<void(wxWindow*)> forget = [&](wxWindow* window)
+    {
+        window->InvalidateBestSize();
+        for (wxWindow* child : window->GetChildren())
+            forget(child);
+    };
+    wxSize pageSize(0, 0);
+    for (CPropertyPageBase* page : m_pages)
+    {
+        forget(page);
+        pageSize.IncTo(page->GetBestSize());
+    }
+    int captionSpace = m_frame->GetShowCaption() ? m_frame->GetCaptionHeight() + 1 : 0;
+    m_frame->GetWnd()->SetMinSize(wxSize(pageSize.x, pageSize.y + captionSpace));
+    if (m_tree != nullptr)
+        m_tree->SetMinSize(wxSize(m_treeWidth - 5, pageSize.y));
+    GetSizer()->SetSizeHints(this);
+    PlaceCurrentPage();
 }
 
 int CTreePropSheet::ShowModal()
@@ -179,27 +236,67 @@ void CTreePropSheet::RebuildPageTree()
             pageImage = 1; // the pages have no images of their own: the last one
         }
     }
+    m_guard = true;
     for (int index = 0; index < GetPageCount(); ++index)
     {
-        int node = m_pageTree.InsertPagePath(m_pages[index]->GetCaption().utf8_string(), index, pathImage);
-        m_pageTree.At(node).image = pageImage;
+        wxTreeItemId item = InsertPagePath(m_pages[index]->GetCaption(), index, pathImage);
+        m_pageTree.At(NodeOf(item)).image = pageImage;
+        m_tree->SetItemImage(item, pageImage);
+        m_tree->SetItemImage(item, pageImage, wxTreeItemIcon_Selected);
     }
-    m_items.resize(m_pageTree.Nodes().size());
-    std::function<void(int, const wxTreeItemId&)> add = [&](int node, const wxTreeItemId& parent)
+    for (const wxTreeItemId& item : m_items)
     {
-        const treesheet::Node& data = m_pageTree.Nodes()[node];
-        m_items[node] = m_tree->AppendItem(parent, wxString::FromUTF8(std::string(uTr(data.text))),
-                                           data.image, data.image, new NodeData(node));
-        for (int child : data.children)
-            add(child, m_items[node]);
-        m_tree->Expand(m_items[node]);
-    };
-    m_guard = true;
-    for (int root : m_pageTree.Roots())
-        add(root, m_tree->GetRootItem());
-    if (m_current >= 0)
-        m_tree->SelectItem(m_items[m_pageTree.FindPage(m_current)]);
+        if (m_tree->ItemHasChildren(item))
+            m_tree->Expand(item);
+    }
     m_guard = false;
+    SelectCurrentPageItem();
+}
+
+wxTreeItemId CTreePropSheet::InsertPagePath(const wxString& caption, int page, int pathImage)
+{
+    const size_t known = m_pageTree.Nodes().size();
+    const int node = m_pageTree.InsertPagePath(caption.utf8_string(), page, pathImage);
+    // The nodes the path added come last, each after its parent.
+    for (size_t added = known; added < m_pageTree.Nodes().size(); ++added)
+    {
+        const treesheet::Node& data = m_pageTree.Nodes()[added];
+        wxTreeItemId parent = data.parent < 0 ? m_tree->GetRootItem() : m_items[data.parent];
+        m_items.push_back(m_tree->AppendItem(parent, wxString::FromUTF8(std::string(uTr(data.text))),
+                                             data.image, data.image, new NodeData(static_cast<int>(added))));
+    }
+    return m_items[node];
+}
+
+treesheet::CaptionSplit CTreePropSheet::SplitCaptionPath(const wxString& path)
+{
+    return treesheet::SplitCaptionPath(path.utf8_string());
+}
+
+wxTreeItemId CTreePropSheet::FindPageItem(int page) const
+{
+    if (m_tree == nullptr || page < 0 || page >= GetPageCount())
+        return wxTreeItemId();
+    const int node = m_pageTree.FindPage(page);
+    return node >= 0 ? m_items[node] : wxTreeItemId();
+}
+
+bool CTreePropSheet::SelectPageItem(int page)
+{
+    wxTreeItemId item = FindPageItem(page);
+    if (!item.IsOk())
+        return false;
+    // The page is current already: selecting its item must not ask it again.
+    const bool guard = m_guard;
+    m_guard = true;
+    m_tree->SelectItem(item);
+    m_guard = guard;
+    return true;
+}
+
+void CTreePropSheet::SelectCurrentPageItem()
+{
+    SelectPageItem(m_current);
 }
 
 int CTreePropSheet::NodeOf(const wxTreeItemId& item) const
@@ -232,6 +329,8 @@ void CTreePropSheet::PlaceCurrentPage()
     if (m_frame == nullptr || m_current < 0)
         return;
     m_pages[m_current]->SetSize(m_frame->GetMsgRect());
+    // Also when the size stayed: its texts may have changed since.
+    m_pages[m_current]->Layout();
 }
 
 bool CTreePropSheet::SetActivePage(int index)
@@ -243,12 +342,7 @@ bool CTreePropSheet::SetActivePage(int index)
     }
     if (!ActivatePage(index))
         return false;
-    if (m_tree != nullptr)
-    {
-        m_guard = true;
-        m_tree->SelectItem(m_items[m_pageTree.FindPage(index)]);
-        m_guard = false;
-    }
+    SelectCurrentPageItem();
     UpdatePageCaption();
     return true;
 }

@@ -27,7 +27,8 @@ template <size_t N> wxChoice* MakeChoice(wxWindow* parent, int id, const std::st
     return choice;
 }
 
-// The day a picker shows, as the store's date bounds take it; empty when the
+// The day a picker shows, as the store's date bounds take it ("YYYY-MM-DD",
+// which compares as text, rather than the locale's "%x"); empty when the
 // picker holds no valid date.
 uString PickerDay(const wxDatePickerCtrl& picker)
 {
@@ -39,8 +40,6 @@ uString PickerDay(const wxDatePickerCtrl& picker)
 CFeedSearchDlg::CFeedSearchDlg(const std::vector<uString>& listLabels, wxWindow* parent, std::time_t now)
     : wxDialog(parent, wxID_ANY, "Database Query Tool"), m_listLabels(listLabels)
 {
-    criteria.field = CFeedSearchCriteria::kTitleAndDescription;
-
     auto* content = new wxBoxSizer(wxVERTICAL);
 
     auto* phraseBox = new wxStaticBoxSizer(wxHORIZONTAL, this, "Search Phrase");

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <wx/app.h>
 #include <wx/intl.h>
+#include <wx/translation.h>
 
 namespace
 {
@@ -38,6 +40,23 @@ std::string LangOfFile(const char* path)
         return value;
     }
     return {};
+}
+
+// The toolkit's own texts (the stock buttons "Cancel", "Apply") come from its
+// catalog, wxstd, which must follow ours; empty: its English ones again.
+void UseToolkitCatalog(const std::string& posixName)
+{
+    if (wxTheApp == nullptr)
+        return; // no toolkit running: none of its texts is shown
+    if (posixName.empty())
+    {
+        wxTranslations::Set(nullptr);
+        return;
+    }
+    auto* translations = new wxTranslations;
+    translations->SetLanguage(wxString::FromUTF8(posixName));
+    translations->AddStdCatalog();
+    wxTranslations::Set(translations);
 }
 
 bool EndsWithMo(std::string name)
@@ -83,6 +102,7 @@ void CLanguageSelector::Release()
     if (!m_loaded)
         return;
     uSetCatalog(nullptr);
+    UseToolkitCatalog({});
     m_loaded = false;
 }
 
@@ -102,6 +122,7 @@ bool CLanguageSelector::LoadCurrentLanguage()
     if (!catalog->load(path))
         return false; // the previous catalog stays
     uSetCatalog(std::move(catalog));
+    UseToolkitCatalog(name);
     m_loaded = true;
     return true;
 }

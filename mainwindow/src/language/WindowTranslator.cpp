@@ -13,6 +13,7 @@
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
+#include <wx/stockitem.h>
 #include <wx/toolbar.h>
 #include <wx/toplevel.h>
 
@@ -39,10 +40,27 @@ void TranslateLabel(wxControl* control)
         control->SetLabel(text);
 }
 
+// A stock button (OK, Cancel, Apply) shows the toolkit's own stock label,
+// which GTK translates only in the C library's locale, and choosing the
+// language leaves that alone. The toolkit's catalog has the text: it is set
+// as a plain label, for which the id must not be a stock one for a moment.
+void UseToolkitLabel(wxButton* button)
+{
+    const wxWindowID id = button->GetId();
+    if (!wxIsStockID(id) || !wxIsStockLabel(id, button->GetLabel()))
+        return;
+    const wxString label = wxGetStockLabel(id);
+    button->SetId(wxID_NONE);
+    button->SetLabel(label);
+    button->SetId(id);
+}
+
 void TranslateChildren(wxWindow* window)
 {
     if (wxString tip = Translated(window->GetToolTipText()); !tip.empty())
         window->SetToolTip(tip);
+    if (auto* button = wxDynamicCast(window, wxButton))
+        UseToolkitLabel(button);
     if (wxDynamicCast(window, wxStaticText) || wxDynamicCast(window, wxButton) ||
         wxDynamicCast(window, wxCheckBox) || wxDynamicCast(window, wxRadioButton) ||
         wxDynamicCast(window, wxStaticBox))

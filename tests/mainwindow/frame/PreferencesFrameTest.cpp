@@ -49,8 +49,8 @@ TEST_F(PreferencesFrameTest, TheRefreshRateChangedWithOkIsStoredAndReArmsTheTime
                            {
                                EXPECT_EQ(sheet.GetActiveIndex(), 0);
                                EXPECT_EQ(sheet.GetPageCount(), 5) << "no engine: no Bittorrent page";
-                               Edit(*sheet.GetActivePage(), CPrefGeneralPage::kRefreshEdit)->ChangeValue("3");
-                               wxDynamicCast(sheet.FindWindow(CPrefGeneralPage::kRefreshUnitCombo),
+                               Edit(*sheet.GetActivePage(), PrefFrameGeneral::kRefreshEdit)->ChangeValue("3");
+                               wxDynamicCast(sheet.FindWindow(PrefFrameGeneral::kRefreshUnitCombo),
                                              wxComboBox)
                                    ->SetValue("hour");
                                guitest::Press(sheet, wxID_OK);
@@ -63,7 +63,7 @@ TEST_F(PreferencesFrameTest, TheRefreshRateChangedWithOkIsStoredAndReArmsTheTime
     // Cancel after an edit stores nothing.
     ASSERT_TRUE(
         RunCommand(158, [](CTreePropSheet& sheet)
-                   { Edit(*sheet.GetActivePage(), CPrefGeneralPage::kRefreshEdit)->ChangeValue("9"); }));
+                   { Edit(*sheet.GetActivePage(), PrefFrameGeneral::kRefreshEdit)->ChangeValue("9"); }));
     EXPECT_EQ(CPreference::GetInstance()->GetGeneralSection().nRefreshRate, 180);
 }
 
@@ -99,12 +99,13 @@ TEST_F(PreferencesFrameTest, ANewPodcastFolderIsWhereTheNextDownloadIsFiled)
         });
     CMainFrame& frame = *ShowFrame();
     std::string folder = m_home.file("Podcasts");
+    std::filesystem::create_directories(folder); // a missing one is refused, never made
     ASSERT_TRUE(
         RunCommand(136,
                    [&](CTreePropSheet& sheet)
                    {
                        sheet.SetActivePage(3);
-                       Edit(*sheet.GetActivePage(), CPrefPodcastPage::kFolderEdit)->ChangeValue(folder);
+                       Edit(*sheet.GetActivePage(), PrefFramePodcast::kFolderEdit)->ChangeValue(folder);
                        guitest::Press(sheet, wxID_OK);
                    }));
     CTransferRequest request;
@@ -135,8 +136,8 @@ TEST_F(PreferencesFrameTest, ANewProxyCarriesTheNextFetch)
                    {
                        sheet.SetActivePage(2);
                        wxWindow& page = *sheet.GetActivePage();
-                       Edit(page, CPrefProxyPage::kHostEdit)->ChangeValue("127.0.0.1");
-                       Edit(page, CPrefProxyPage::kPortEdit)->ChangeValue(std::to_string(proxy.port()));
+                       Edit(page, PrefFrameProxy::kHostEdit)->ChangeValue("127.0.0.1");
+                       Edit(page, PrefFrameProxy::kPortEdit)->ChangeValue(std::to_string(proxy.port()));
                        guitest::Press(sheet, wxID_OK);
                    }));
     uString body;
