@@ -5,6 +5,7 @@
 #include "dialogs/PreferencesHolder.h"
 #include "dialogs/TreePropSheet.h"
 #include "downloads/FakeTorrentEngine.h"
+#include "feeds/AuthList.h"
 #include "feeds/support/ConfigHome.h"
 #include "mainwindow/LanguageSelector.h"
 #include "mainwindow/WindowTranslator.h"
@@ -15,9 +16,12 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/frame.h>
+#include <wx/listctrl.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 namespace
 {
@@ -263,5 +267,147 @@ TEST_F(PreferencesSheetTest, InGermanEveryPageFitsItsLongestTextsAndTheButtonsAr
     }
     EXPECT_EQ(cancel, "Ab&brechen");
     EXPECT_EQ(apply, wxString::FromUTF8("Ü&bernehmen"));
+}
+
+TEST_F(PreferencesSheetTest, RemovingAPageRebuildsTheTreeAndHandsOverTheCurrentPage)
+{
+    auto* sheet = new CTreePropSheet("Sheet", m_parent);
+    for (const char* caption : {"A::B", "A::C", "D"})
+        sheet->AddPage(new TestPage(sheet, caption));
+    sheet->SetTreeMode(true, /*pageCaptions=*/true);
+    sheet->Build();
+    sheet->Show();
+    wxTreeCtrl& tree = *sheet->GetTree();
+    EXPECT_EQ(tree.GetItemText(sheet->FindPageItem(2)), "D");
+    EXPECT_FALSE(sheet->FindPageItem(3).IsOk());
+    EXPECT_FALSE(sheet->FindPageItem(-1).IsOk());
+
+    ASSERT_TRUE(sheet->SetActivePage(1));
+    CPropertyPageBase* d = sheet->GetPage(2);
+    ASSERT_TRUE(sheet->RemovePage(1));
+    EXPECT_EQ(sheet->GetPageCount(), 2);
+    EXPECT_EQ(sheet->GetActivePage(), d) << "the page now at its index takes over";
+    EXPECT_TRUE(d->IsShown());
+    wxTreeItemId a = Child(tree, tree.GetRootItem(), 0);
+    EXPECT_EQ(Children(tree, a), std::vector<std::string>{"B"});
+    EXPECT_EQ(tree.GetSelection(), sheet->FindPageItem(1));
+    EXPECT_EQ(sheet->GetPageFrame()->GetCaption(), "D");
+
+    ASSERT_TRUE(sheet->RemovePage(0)); // before the current page: it stays current
+    EXPECT_EQ(sheet->GetActivePage(), d);
+    EXPECT_EQ(Children(tree, tree.GetRootItem()), std::vector<std::string>{"D"});
+    EXPECT_FALSE(sheet->RemovePage(1));
+    sheet->Destroy();
+}
+
+TEST_F(PreferencesSheetTest, DeleteInThePasswordManagerSelectsTheFollowingRowWhichTheNextEditWrites)
+{
+    CAuthList& credentials = CPreference::GetInstance()->GetAuthList();
+    credentials.Add("http://127.0.0.1/a", "ann", "pa");
+    credentials.Add("http://127.0.0.1/b", "bob", "pb");
+    credentials.Add("http://127.0.0.1/c", "cid", "pc");
+    auto user = [&](const char* url)
+    {
+        uString name;
+        uString password;
+        return credentials.GetCredentials(url, name, password) ? std::string(name.c_str()) : "(gone)";
+    };
+    std::vector<std::string> logins;
+    RunPreferences(prefs::PersonalPageIndex(true),
+                   [&](CTreePropSheet& sheet)
+                   {
+                       wxWindow& page = *sheet.GetActivePage();
+                       auto* list =
+                           wxDynamicCast(page.FindWindow(PrefFramePersonal::kCredentialList), wxListCtrl);
+                       auto* login =
+                           wxDynamicCast(page.FindWindow(PrefFramePersonal::kLoginEdit), wxTextCtrl);
+                       auto loginShown = [&] { logins.push_back(login->GetValue().utf8_string()); };
+                       list->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                                          wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+                       list->SetFocus();
+                       guitest::RunEventsFor(100);
+                       loginShown();
+                       wxUIActionSimulator().Char(WXK_DELETE);
+                       guitest::RunEventsUntil([&] { return list->GetItemCount() == 2; });
+                       loginShown(); // the row after the deleted one
+                       login->SetFocus();
+                       login->ChangeValue("bobby");
+                       list->SetFocus(); // leaving the edit stores it
+                       guitest::RunEventsFor(100);
+
+                       wxUIActionSimulator().Char(WXK_DOWN);
+                       guitest::RunEventsFor(100);
+                       loginShown();
+                       wxUIActionSimulator().Char(WXK_UP);
+                       guitest::RunEventsFor(100);
+                       loginShown();
+
+                       // A deselected row is no longer the one the edits write to.
+                       list->SetItemState(0, 0, wxLIST_STATE_SELECTED);
+                       guitest::RunEventsFor(100);
+                       loginShown();
+                       login->SetFocus();
+                       login->ChangeValue("stray");
+                       list->SetFocus();
+                       guitest::RunEventsFor(100);
+                   });
+    EXPECT_EQ(logins, (std::vector<std::string>{"ann", "bob", "cid", "bobby", ""}));
+    EXPECT_EQ(user("http://127.0.0.1/a"), "(gone)");
+    EXPECT_EQ(user("http://127.0.0.1/b"), "bobby");
+    EXPECT_EQ(user("http://127.0.0.1/c"), "cid");
+}
+
+TEST_F(PreferencesSheetTest, ARefusedOkMakesNoPodcastFolderAndAMissingOneIsReportedAndEmptiedAtOk)
+{
+    const std::string library = CPreference::GetInstance()->GetLibraryDir().getPath().c_str();
+    const std::string missing = m_config.home().file("no such/podcasts");
+    int result = RunPreferences(
+        prefs::kPodcastPage,
+        [&](CTreePropSheet& sheet)
+        {
+            wxDynamicCast(sheet.FindWindow(PrefFramePodcast::kFolderEdit), wxTextCtrl)->ChangeValue(missing);
+            // Refused by a page the sheet checks after the podcast page.
+            auto* lastPort = wxDynamicCast(sheet.FindWindow(PrefFrameTorrent::kLastPortEdit), wxTextCtrl);
+            lastPort->ChangeValue("0");
+            guitest::Press(sheet, wxID_OK);
+            EXPECT_TRUE(sheet.IsModal());
+            EXPECT_EQ(sheet.GetActiveIndex(), prefs::kTorrentPage);
+            EXPECT_FALSE(std::filesystem::exists(m_config.home().file("no such"))) << "made by a refused OK";
+            lastPort->ChangeValue("6889");
+            guitest::Press(sheet, wxID_OK);
+        });
+    EXPECT_EQ(result, wxID_OK);
+    ASSERT_EQ(m_prompt->shown.size(), 2u);
+    EXPECT_EQ(m_prompt->shown[0].text, "Please enter an integer between 1 and 65535.");
+    EXPECT_EQ(m_prompt->shown[1].stringId, 3032);
+    EXPECT_EQ(m_prompt->shown[1].text, "The directory " + missing + " does not exist.");
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    CPreference& preference = *CPreference::GetInstance();
+    EXPECT_STREQ(preference.GetPodcastSection().strPodcastDirectory.c_str(), "");
+    EXPECT_STREQ(preference.GetLibraryDir().getPath().c_str(), library.c_str());
+    EXPECT_EQ(preference.GetTorrentSection().nListenPortNumber2, 6889);
+    EXPECT_EQ(m_told, 1);
+}
+
+TEST_F(PreferencesSheetTest, StoredITunesWhileItIsAbsentShowsNoPlaylistCheckedAndOkKeepsIt)
+{
+    CPreference& preference = *CPreference::GetInstance();
+    CPreference::PodcastSection podcast = preference.GetPodcastSection();
+    podcast.nFormatPlayLists = 2;
+    preference.SetPodcastSection(podcast);
+    std::vector<bool> checked;
+    bool itunesEnabled = true;
+    RunPreferences(prefs::kPodcastPage,
+                   [&](CTreePropSheet& sheet)
+                   {
+                       for (int id : {PrefFramePodcast::kMediaPlayerRadio, PrefFramePodcast::kM3uRadio,
+                                      PrefFramePodcast::kITunesRadio})
+                           checked.push_back(wxDynamicCast(sheet.FindWindow(id), wxRadioButton)->GetValue());
+                       itunesEnabled = sheet.FindWindow(PrefFramePodcast::kITunesRadio)->IsEnabled();
+                       guitest::Press(sheet, wxID_OK);
+                   });
+    EXPECT_EQ(checked, (std::vector<bool>{false, false, false}));
+    EXPECT_FALSE(itunesEnabled);
+    EXPECT_EQ(preference.GetPodcastSection().nFormatPlayLists, 2);
 }
 } // namespace
