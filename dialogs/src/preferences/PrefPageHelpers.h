@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/UserPrompt.h"
 #include "dialogs/PrefModels.h"
 #include "foundation/uString.h"
 #include "foundation/uTranslation.h"
-#include "mainwindow/UserPrompt.h"
 
 #include <string_view>
 #include <vector>
