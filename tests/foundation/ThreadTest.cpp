@@ -1,4 +1,6 @@
+#include "foundation/uProcess.h"
 #include "foundation/uThread.h"
+#include "support/TempDir.h"
 
 #include <atomic>
 #include <chrono>
@@ -221,6 +223,9 @@ TEST(ThreadTest, ASemaphoreRefusesEverythingAfterAFailedPost)
 
 TEST(ThreadTest, AMutexBelongsToItsCreatorUntilItIsUnlocked)
 {
+    // The default name is the program's: keep its lock file away from other tests.
+    testsupport::TempDir runtime;
+    testsupport::ScopedEnv runtimeEnv("XDG_RUNTIME_DIR", runtime.path());
     uMutex mutex;
     EXPECT_EQ(mutex.getState(), uMutex::kStateHeld);
     EXPECT_EQ(mutex.lock(), 0) << "the owner passes at once";
@@ -256,4 +261,39 @@ TEST(ThreadTest, AMutexBelongsToItsCreatorUntilItIsUnlocked)
     EXPECT_TRUE(mutex.tryLock());
     EXPECT_EQ(mutex.unlock(), 0);
     EXPECT_EQ(mutex.getOwner(), 0u);
+}
+
+TEST(ThreadTest, TerminateAsksTheThreadToStopAndLetsGoOfIt)
+{
+    EXPECT_FALSE(IsThreadRunning(0));
+    EXPECT_EQ(OpenThreadById(0), -1);
+
+    Gate stopped;
+    Job worker(
+        [&]
+        {
+            while (!uThread::isStopRequested())
+                SleepMs(1);
+            stopped.open();
+        });
+    uThread thread(&worker);
+    EXPECT_FALSE(thread.terminate()) << "not started";
+    ASSERT_TRUE(thread.start());
+    const uint32_t id = thread.getThreadId();
+    EXPECT_TRUE(IsThreadRunning(id));
+    int handle = OpenThreadById(id);
+    EXPECT_GE(handle, 0);
+    EXPECT_FALSE(uThread::isStopRequested()) << "only the terminated thread is asked";
+
+    EXPECT_TRUE(thread.terminate());
+    EXPECT_EQ(thread.getThreadId(), 0u);
+    EXPECT_FALSE(thread.isRunning());
+    EXPECT_FALSE(thread.join(10));
+    EXPECT_FALSE(thread.terminate());
+    ASSERT_TRUE(stopped.waitOpen()) << "the thread ended its run by itself";
+    for (int waited = 0; IsThreadRunning(id) && waited < 60000; waited += 10)
+        SleepMs(10);
+    EXPECT_FALSE(IsThreadRunning(id));
+    CloseHandleIfSet(handle);
+    EXPECT_EQ(handle, -1);
 }

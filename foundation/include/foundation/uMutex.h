@@ -3,13 +3,20 @@
 #include "foundation/uString.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 
-// A mutex within this process, owned by a thread. The creating thread owns it
-// from the start. Locking again from the owning thread passes at once, and one
-// unlock frees it. The name is kept for display only.
+namespace namedlock
+{
+struct NamedLock;
+}
+
+// A mutex owned by a thread, shared by name: every uMutex of one name, in this
+// process or another of this user, is the same mutex. The creating thread owns
+// it from the start unless someone else holds it already. Locking again from
+// the owning thread passes at once, and one unlock frees it. When a holding
+// process dies the mutex is free again. An empty name gives a mutex of this
+// object alone.
 class uMutex
 {
 public:
@@ -29,8 +36,8 @@ public:
     uMutex(const uMutex&) = delete;
     uMutex& operator=(const uMutex&) = delete;
 
-    // Each returns the error code: 0, or kErrorWait when lockFor ran out of
-    // time (the caller then does not own the mutex).
+    // Each returns the error code: 0, or kErrorWait when the wait failed or
+    // lockFor ran out of time (the caller then does not own the mutex).
     int lock();
     int lockFor(uint32_t milliseconds, uint32_t nanoseconds);
     // Never blocks: true when the calling thread owns the mutex afterwards.
@@ -45,11 +52,11 @@ public:
     const uString& getName() const { return m_name; }
 
 private:
+    int wait(int64_t timeoutMs);
+
     uString m_name;
     std::atomic<int> m_state{kStateInitial};
     std::atomic<int> m_error{kErrorNone};
     std::atomic<uint32_t> m_owner{0};
-    std::mutex m_monitor;
-    std::condition_variable m_released;
-    bool m_held = false;
+    std::shared_ptr<namedlock::NamedLock> m_lock;
 };

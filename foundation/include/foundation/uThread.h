@@ -55,6 +55,14 @@ public:
     bool join(uint32_t milliseconds);
     bool join(uint32_t milliseconds, int unused);
 
+    // Asks the thread to stop and lets go of it: the thread cannot be killed
+    // safely (it could leave locks held and data half-written), so its run
+    // sees isStopRequested() and ends by itself; the runnable must outlive it.
+    // Afterwards the object tracks no thread. False when it tracked none.
+    bool terminate();
+    // True on a thread whose uThread was told to terminate.
+    static bool isStopRequested();
+
     // False for the current level, a level outside 0..6, or a thread that is not running.
     bool setPriority(int level);
     int getPriority() const { return m_priorityLevel; }
@@ -86,6 +94,12 @@ private:
     pthread_t m_handle{};
     std::shared_ptr<threadutil::ThreadControl> m_control;
 };
+
+// True while the thread with this id (of any process) exists and has not ended.
+bool IsThreadRunning(uint32_t threadId);
+// A descriptor that stays tied to the thread with this id (its /proc folder),
+// -1 when there is none; close it with CloseHandleIfSet.
+int OpenThreadById(uint32_t threadId);
 
 bool SleepMs(uint32_t milliseconds);
 void YieldThread();

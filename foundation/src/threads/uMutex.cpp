@@ -1,6 +1,7 @@
 #include "foundation/uMutex.h"
 
-#include <chrono>
+#include "threads/NamedLock.h"
+
 #include <unistd.h>
 
 namespace
@@ -15,64 +16,69 @@ uint32_t CurrentThreadId()
 
 uMutex::uMutex() : uMutex("Win32-Mutex") {}
 
-uMutex::uMutex(const char* name) : m_name(name)
+uMutex::uMutex(const char* name) : m_name(name ? name : "")
 {
-    // Created owned by the creating thread.
-    m_held = true;
-    m_owner = CurrentThreadId();
-    m_state = kStateHeld;
+    m_lock = namedlock::Open(m_name.c_str());
+    if (!m_lock)
+    {
+        m_error = kErrorCreate;
+        return;
+    }
+    // Created owned by the creating thread, unless it exists and is held: then
+    // it is only opened.
+    uint32_t self = CurrentThreadId();
+    if (namedlock::TryAcquire(*m_lock, self))
+    {
+        m_owner = self;
+        m_state = kStateHeld;
+    }
 }
 
 uMutex::~uMutex() = default;
 
-int uMutex::lock()
+int uMutex::wait(int64_t timeoutMs)
 {
     m_error = kErrorNone;
     uint32_t self = CurrentThreadId();
-    std::unique_lock<std::mutex> guard(m_monitor);
-    if (m_held && m_owner.load() == self)
+    if (!m_lock)
+    {
+        m_error = kErrorWait;
+        return kErrorWait;
+    }
+    if (m_owner.load() == self && namedlock::IsOwner(*m_lock, self))
         return kErrorNone;
-    m_released.wait(guard, [&] { return !m_held; });
-    m_held = true;
+    if (timeoutMs >= 0)
+        m_state = kStateWaiting;
+    if (namedlock::Acquire(*m_lock, self, timeoutMs) != namedlock::Result::kAcquired)
+    {
+        // A failed or timed-out wait never makes the caller an owner.
+        m_error = kErrorWait;
+        m_state = kStateInitial;
+        return kErrorWait;
+    }
     m_owner = self;
     m_state = kStateHeld;
     return kErrorNone;
 }
 
+int uMutex::lock()
+{
+    return wait(-1);
+}
+
 int uMutex::lockFor(uint32_t milliseconds, uint32_t nanoseconds)
 {
-    m_error = kErrorNone;
-    uint32_t self = CurrentThreadId();
-    std::unique_lock<std::mutex> guard(m_monitor);
-    if (m_held && m_owner.load() == self)
-        return kErrorNone;
-    m_state = kStateWaiting;
-    auto timeout = std::chrono::milliseconds(milliseconds + nanoseconds / 1000000u);
-    if (!m_released.wait_for(guard, timeout, [&] { return !m_held; }))
-    {
-        // Running out of time must never make the caller an owner.
-        m_error = kErrorWait;
-        m_state = kStateInitial;
-        return kErrorWait;
-    }
-    m_held = true;
-    m_owner = self;
-    m_state = kStateHeld;
-    return kErrorNone;
+    return wait(static_cast<int64_t>(milliseconds) + nanoseconds / 1000000u);
 }
 
 bool uMutex::tryLock()
 {
     uint32_t self = CurrentThreadId();
-    std::lock_guard<std::mutex> guard(m_monitor);
-    if (m_held)
+    if (!m_lock || !namedlock::TryAcquire(*m_lock, self))
     {
-        if (m_owner.load() == self)
-            return true;
         m_error = kErrorWait;
         return false;
     }
-    m_held = true;
     m_owner = self;
     m_state = kStateHeld;
     m_error = kErrorNone;
@@ -82,12 +88,16 @@ bool uMutex::tryLock()
 int uMutex::unlock()
 {
     m_error = kErrorNone;
-    std::lock_guard<std::mutex> guard(m_monitor);
-    if (!m_held || m_owner.load() != CurrentThreadId())
+    uint32_t self = CurrentThreadId();
+    if (!m_lock || !namedlock::IsOwner(*m_lock, self))
         return kErrorNone;
-    m_held = false;
+    if (!namedlock::Release(*m_lock, self))
+    {
+        m_error = kErrorRelease;
+        m_state = kStateInitial;
+    }
+    else
+        m_state = kStateReleased;
     m_owner = 0;
-    m_state = kStateReleased;
-    m_released.notify_one();
-    return kErrorNone;
+    return m_error.load();
 }

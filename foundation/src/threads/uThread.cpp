@@ -1,5 +1,8 @@
 #include "foundation/uThread.h"
 
+#include "threads/ProcFiles.h"
+
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -7,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <mutex>
 #include <sched.h>
 #include <string>
@@ -27,6 +31,7 @@ struct ThreadControl
     bool published = false; // the thread has stored its id
     bool released = false;  // start() is done with the uThread object
     bool finished = false;  // run has returned
+    std::atomic<bool> stopRequested{false};
 };
 
 } // namespace threadutil
@@ -38,6 +43,9 @@ using threadutil::ThreadControl;
 
 // Nice values for priority levels 0 (time-critical) to 6 (idle).
 constexpr int kNiceByLevel[] = {-15, -10, -5, 0, 5, 10, 19};
+
+// The control block of the uThread running on this thread, if any.
+thread_local ThreadControl* t_currentControl = nullptr;
 
 void* ThreadEntry(void* parameter)
 {
@@ -52,6 +60,7 @@ void* ThreadEntry(void* parameter)
         // The runnable may delete the uThread object; start() must be done with it first.
         control->changed.wait(lock, [&] { return control->released; });
     }
+    t_currentControl = control.get();
     try
     {
         control->runnable->run();
@@ -178,6 +187,22 @@ bool uThread::setPriority(int level)
     return true;
 }
 
+bool uThread::terminate()
+{
+    if (!m_hasHandle || m_reaped || m_threadId == 0)
+        return false;
+    m_control->stopRequested = true;
+    ::pthread_detach(m_handle);
+    m_reaped = true;
+    m_threadId = 0;
+    return true;
+}
+
+bool uThread::isStopRequested()
+{
+    return t_currentControl && t_currentControl->stopRequested.load();
+}
+
 void uThread::setName(const char* name)
 {
     m_name = name ? name : "";
@@ -205,6 +230,25 @@ char* uThread::toString() const
     uString text;
     describe(text);
     return text.duplicate();
+}
+
+int OpenThreadById(uint32_t threadId)
+{
+    if (threadId == 0)
+        return -1;
+    // /proc/<tid> resolves for any thread, listed or not; its task entry is the thread itself.
+    std::string id = std::to_string(threadId);
+    return ::open(("/proc/" + id + "/task/" + id).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool IsThreadRunning(uint32_t threadId)
+{
+    int folder = OpenThreadById(threadId);
+    if (folder < 0)
+        return false;
+    bool running = procfiles::IsLive(procfiles::StateAt(folder));
+    ::close(folder);
+    return running;
 }
 
 bool SleepMs(uint32_t milliseconds)

@@ -1,0 +1,61 @@
+#include "foundation/uProcess.h"
+#include "threads/ChildProcesses.h"
+
+#include <string>
+
+std::vector<uString> SplitCommandLine(const char* commandLine)
+{
+    std::vector<uString> words;
+    if (!commandLine)
+        return words;
+    std::string word;
+    bool inWord = false;
+    for (const char* p = commandLine; *p; ++p)
+    {
+        char c = *p;
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+        {
+            if (inWord)
+                words.emplace_back(word.c_str());
+            word.clear();
+            inWord = false;
+            continue;
+        }
+        inWord = true;
+        if (c == '\\' && p[1])
+            word += *++p;
+        else if (c == '\'')
+        {
+            while (p[1] && p[1] != '\'')
+                word += *++p;
+            if (p[1])
+                ++p;
+        }
+        else if (c == '"')
+        {
+            while (p[1] && p[1] != '"')
+            {
+                if (p[1] == '\\' && (p[2] == '"' || p[2] == '\\'))
+                    ++p;
+                word += *++p;
+            }
+            if (p[1])
+                ++p;
+        }
+        else
+            word += c;
+    }
+    if (inWord)
+        words.emplace_back(word.c_str());
+    return words;
+}
+
+int RunCommandLine(const std::vector<uString>& arguments)
+{
+    return static_cast<int>(childprocess::ProcessId(childprocess::Spawn(arguments, -1, -1)));
+}
+
+int RunCommandLine(const uString& commandLine)
+{
+    return RunCommandLine(SplitCommandLine(commandLine.c_str()));
+}
