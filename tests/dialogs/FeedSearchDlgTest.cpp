@@ -3,8 +3,11 @@
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
 #include "common/SearchRequests.h"
+#include "foundation/uTranslation.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
 #include <wx/choice.h>
 #include <wx/textctrl.h>
 
@@ -44,4 +47,28 @@ TEST(FeedSearchDlgTest, OkReadsTheChoicesAndTheUntrimmedPhraseAndNoListsGiveAnEm
     EXPECT_STREQ(dialog.criteria.phrase.c_str(), " it's \"ünï\" ");
     EXPECT_EQ(dialog.criteria.matchMode, CFeedSearchCriteria::kEndsWith);
     EXPECT_EQ(dialog.criteria.field, CFeedSearchCriteria::kDownload);
+}
+
+TEST(FeedSearchDlgTest, InGermanTheChoicesAreGermanAndOkStillReadsTheirPositions)
+{
+    auto german = std::make_shared<uMoCatalog>();
+    ASSERT_TRUE(german->load(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"));
+    uSetCatalog(german);
+    std::vector<uString> labels{uString("News")};
+    CFeedSearchDlg dialog(labels, nullptr);
+    wxString match;
+    auto pick = [&](wxDialog& d)
+    {
+        auto* choice = wxDynamicCast(d.FindWindow(CFeedSearchDlg::kMatchChoice), wxChoice);
+        match = choice->GetString(1);
+        choice->SetSelection(1);
+        wxDynamicCast(d.FindWindow(CFeedSearchDlg::kFieldChoice), wxChoice)->SetSelection(1);
+        Press(d, wxID_OK);
+    };
+    int result = RunModal(dialog, {pick});
+    uSetCatalog(nullptr);
+    ASSERT_EQ(result, wxID_OK);
+    EXPECT_EQ(match, "Beginnt mit");
+    EXPECT_EQ(dialog.criteria.matchMode, CFeedSearchCriteria::kStartsWith);
+    EXPECT_EQ(dialog.criteria.field, CFeedSearchCriteria::kTitleAndDescription);
 }

@@ -1,6 +1,7 @@
 #include "dialogs/FeedSearchDlg.h"
 
 #include "common/SearchRequests.h"
+#include "foundation/uTranslation.h"
 
 #include <algorithm>
 #include <wx/button.h>
@@ -21,8 +22,9 @@ wxString FromUtf8(std::string_view text)
 template <size_t N> wxChoice* MakeChoice(wxWindow* parent, int id, const std::string_view (&names)[N])
 {
     auto* choice = new wxChoice(parent, id);
+    // In the interface language: OK reads the positions, not the texts.
     for (std::string_view name : names)
-        choice->Append(FromUtf8(name));
+        choice->Append(FromUtf8(uTr(name)));
     choice->SetSelection(0);
     return choice;
 }
