@@ -149,6 +149,29 @@ TEST(ConnectionTest, KeptStatementsFollowSchemaChangesAndHoldNoLock)
     EXPECT_FALSE(connection.query(read, rows)) << "a kept statement of a dropped table fails";
 }
 
+TEST(ConnectionTest, StatementsThatDifferOnlyInTheirValuesShareOnePreparedStatement)
+{
+    TempDir dir;
+    ado::Connection connection;
+    ASSERT_NO_FATAL_FAILURE(
+        openNewDatabase(connection, dir.file("list.mdb"), {"CREATE TABLE t (id INTEGER PRIMARY KEY, v, w)"}));
+    const std::size_t before = connection.cachedStatementCount();
+    for (int i = 1; i <= 20; ++i)
+    {
+        const std::string insert = "insert into t (v, w) values(" + std::to_string(i * 1000000007LL) + ", " +
+                                   adotest::hexLiteral(u"n" + std::u16string(i, u'\u00e9')) + ")";
+        ASSERT_TRUE(connection.execute(insert)) << connection.lastError().description;
+    }
+    ASSERT_TRUE(connection.execute("update t set v = 2.5 where id = 3"));
+    EXPECT_EQ(connection.cachedStatementCount(), before + 2);
+    // Each value arrives with its own type, as a literal would.
+    EXPECT_EQ(scalar(connection, "select typeof(v) || typeof(w) from t where id = 20"), "integertext");
+    EXPECT_EQ(scalar(connection, "select v from t where id = 20"), "20000000140");
+    EXPECT_EQ(scalar(connection, "select typeof(v) || v from t where id = 3"), "real2.5");
+    EXPECT_EQ(scalar(connection, "select count(*) from t where v > 19000000000"), "2");
+    EXPECT_EQ(scalar(connection, "select length(w) from t where id = 7"), "8");
+}
+
 TEST(ConnectionTest, TextKeepsEmbeddedNulsAndRealsUseAPointInAnyLocale)
 {
     TempDir dir;

@@ -61,7 +61,7 @@ TEST(JetSqlTest, DeleteStarLosesTheStar)
               "delete  from icon where feed = 'x'");
     EXPECT_EQ(translateJetSql("DELETE e.* FROM enclosure AS e").sql, "DELETE  FROM enclosure AS e");
     // A star elsewhere is multiplication and stays.
-    EXPECT_EQ(translateJetSql("delete from t where a * 2 = 4").sql, "delete from t where a * 2 = 4");
+    EXPECT_EQ(translateJetSql("delete from t where a * 2 = 4").sql, "delete from t where a * 2 = ?1");
 }
 
 TEST(JetSqlTest, QualifiedSetTargetsLoseTheirQualifierButConditionsKeepIt)
@@ -85,6 +85,30 @@ TEST(JetSqlTest, PlusNextToTextBecomesConcatenation)
     EXPECT_EQ(translateJetSql("select ttl + 1, -1 + 2 from channel where ttl > +5").sql,
               "select ttl + 1, -1 + 2 from channel where ttl > +5");
     EXPECT_EQ(translateJetSql("select + 'a'").sql, "select + 'a'");
+}
+
+TEST(JetSqlTest, NumbersThatCarryValuesBecomeParametersOfTheirKind)
+{
+    auto t = translateJetSql("update item set attributes=5 where link = 0x6100");
+    EXPECT_EQ(t.sql, "update item set attributes=?1 where link = ?2");
+    EXPECT_EQ(t.parameters, (std::vector<std::string>{"5", "a"}));
+    EXPECT_EQ(t.kinds,
+              (std::vector<ado::ParameterKind>{ado::ParameterKind::Integer, ado::ParameterKind::Text}));
+    t = translateJetSql("insert into e (a, b, c) values(1, 2.5, -3)");
+    EXPECT_EQ(t.sql, "insert into e (a, b, c) values(?1, ?2, -3)");
+    EXPECT_EQ(t.kinds,
+              (std::vector<ado::ParameterKind>{ado::ParameterKind::Integer, ado::ParameterKind::Real}));
+
+    // Column ordinals, statements that define things and malformed numbers stay as written.
+    EXPECT_EQ(translateJetSql("select a from t where x > 3 order by 2, lower(b), 1 limit 10").sql,
+              "select a from t where x > ?1 order by 2, lower(b), 1 limit 10");
+    EXPECT_EQ(translateJetSql("select a from t group by 1 having count(*) > 2").sql,
+              "select a from t group by 1 having count(*) > ?1");
+    EXPECT_EQ(translateJetSql("select (select b from u order by 1), 4 from t").sql,
+              "select (select b from u order by 1), ?1 from t");
+    EXPECT_EQ(translateJetSql("CREATE TABLE t (a VARCHAR(80) DEFAULT 0)").sql,
+              "CREATE TABLE t (a VARCHAR(80) DEFAULT 0)");
+    EXPECT_EQ(translateJetSql("select * from t where a = 12abc").sql, "select * from t where a = 12abc");
 }
 
 TEST(JetSqlTest, RefusesWhatWouldBeMisreadOrSmuggled)

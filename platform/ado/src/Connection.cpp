@@ -7,6 +7,7 @@
 #include "ado/ConnectionString.h"
 #include "ado/JetSql.h"
 
+#include <charconv>
 #include <sqlite3.h>
 
 namespace ado
@@ -61,6 +62,26 @@ Value readColumn(sqlite3_stmt* statement, int column)
     default:
         return Value::null();
     }
+}
+
+// A number as the translator found it written, or a text (copied: the
+// translation it lives in ends before the statement's next run).
+int bindParameter(sqlite3_stmt* statement, int index, const std::string& value, ParameterKind kind)
+{
+    const char* end = value.data() + value.size();
+    if (kind == ParameterKind::Integer)
+    {
+        std::int64_t integer = 0;
+        if (std::from_chars(value.data(), end, integer).ptr == end)
+            return sqlite3_bind_int64(statement, index, integer);
+    }
+    else if (kind == ParameterKind::Real)
+    {
+        double real = 0;
+        if (std::from_chars(value.data(), end, real).ptr == end)
+            return sqlite3_bind_double(statement, index, real);
+    }
+    return sqlite3_bind_text64(statement, index, value.data(), value.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 bool readPragmaInt(sqlite3* db, const char* sql, std::int64_t& value, int& rc)
@@ -283,6 +304,7 @@ bool Connection::run(std::string_view sql, Dialect dialect, const std::vector<st
         return false;
     }
     JetTranslation translation;
+    const std::vector<ParameterKind>* kinds = nullptr;
     if (dialect == Dialect::Jet)
     {
         translation = translateJetSql(sql);
@@ -293,6 +315,7 @@ bool Connection::run(std::string_view sql, Dialect dialect, const std::vector<st
         }
         sql = translation.sql;
         parameters = &translation.parameters;
+        kinds = &translation.kinds;
     }
 
     ResetGuard guard;
@@ -305,8 +328,8 @@ bool Connection::run(std::string_view sql, Dialect dialect, const std::vector<st
         for (std::size_t i = 0; i < parameters->size(); ++i)
         {
             const std::string& value = (*parameters)[i];
-            rc = sqlite3_bind_text64(guard.statement, static_cast<int>(i + 1), value.data(), value.size(),
-                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+            const ParameterKind kind = kinds && i < kinds->size() ? (*kinds)[i] : ParameterKind::Text;
+            rc = bindParameter(guard.statement, static_cast<int>(i + 1), value, kind);
             if (rc != SQLITE_OK)
             {
                 failFromEngine(rc);

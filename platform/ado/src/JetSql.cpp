@@ -6,6 +6,8 @@
 #include "Utf8.h"
 
 #include <array>
+#include <charconv>
+#include <cstdint>
 
 namespace ado
 {
@@ -138,10 +140,19 @@ private:
 
     bool bindLiterals(JetTranslation& result)
     {
-        for (std::size_t t = 0; t < m_tokens.size(); ++t)
+        const bool manipulatesRows =
+            !m_significant.empty() && (sig(0).isKeyword("select") || sig(0).isKeyword("insert") ||
+                                       sig(0).isKeyword("update") || sig(0).isKeyword("delete"));
+        // ORDER BY 2 and GROUP BY 2 name columns, not values: no number of such
+        // a clause (at the depth it opened) is bound.
+        int depth = 0;
+        int ordinalsDepth = -1;
+        for (std::size_t n = 0; n < m_significant.size(); ++n)
         {
+            const std::size_t t = m_significant[n];
             const Token& token = m_tokens[t];
             std::string value;
+            ParameterKind kind = ParameterKind::Text;
             if (token.kind == TokenKind::HexText)
             {
                 if (!decodeUtf16Hex(token.text.substr(2), value))
@@ -156,14 +167,64 @@ private:
             {
                 value = unquote(token.text);
             }
+            else if (token.kind == TokenKind::Number && manipulatesRows && ordinalsDepth < 0 && n > 0 &&
+                     takesValue(sig(n - 1)) && readNumber(token.text, kind))
+            {
+                value = token.text;
+            }
             else
             {
+                if (token.isOperator('('))
+                    ++depth;
+                else if (token.isOperator(')') && --depth < ordinalsDepth)
+                    ordinalsDepth = -1;
+                else if ((token.isKeyword("order") || token.isKeyword("group")) && sigKeyword(n + 1, "by"))
+                    ordinalsDepth = depth;
+                else if (depth == ordinalsDepth && isClauseKeyword(token))
+                    ordinalsDepth = -1;
                 continue;
             }
             result.parameters.push_back(std::move(value));
+            result.kinds.push_back(kind);
             m_output[t] = "?" + std::to_string(result.parameters.size());
         }
         return true;
+    }
+
+    // Tokens after which a number is a value that may vary from one run of a
+    // statement shape to the next (an assignment, a comparison, a list).
+    static bool takesValue(const Token& previous)
+    {
+        return previous.isOperator('=') || previous.isOperator('<') || previous.isOperator('>') ||
+               previous.isOperator(',') || previous.isOperator('(');
+    }
+
+    static bool isClauseKeyword(const Token& token)
+    {
+        return token.isKeyword("limit") || token.isKeyword("offset") || token.isKeyword("having") ||
+               token.isKeyword("union") || token.isKeyword("except") || token.isKeyword("intersect") ||
+               token.isKeyword("window");
+    }
+
+    // A whole decimal number: an integer that fits 64 bits, or a real.
+    static bool readNumber(std::string_view text, ParameterKind& kind)
+    {
+        std::int64_t integer = 0;
+        const char* end = text.data() + text.size();
+        auto parsed = std::from_chars(text.data(), end, integer);
+        if (parsed.ec == std::errc() && parsed.ptr == end)
+        {
+            kind = ParameterKind::Integer;
+            return true;
+        }
+        double real = 0;
+        auto parsedReal = std::from_chars(text.data(), end, real);
+        if (parsedReal.ec == std::errc() && parsedReal.ptr == end)
+        {
+            kind = ParameterKind::Real;
+            return true;
+        }
+        return false; // too large, or letters glued on: SQLite reads (or refuses) it as written
     }
 
     // DELETE * FROM t and DELETE t.* FROM t: SQLite knows neither star.

@@ -68,6 +68,8 @@ public:
     bool tableDefinition(std::string_view table, std::string& storedName, std::string& sql);
 
     void setBusyTimeout(int milliseconds);
+    // Prepared statements kept for reuse (the cache is bounded).
+    std::size_t cachedStatementCount() const { return m_statements.size(); }
 
     const Error& lastError() const { return m_error; }
     // Reports a failure found by a caller of this connection (e.g. a field read).

@@ -11,7 +11,11 @@ namespace ado
 // Works on tokens, never on raw text, so nothing inside a string literal or a
 // bracketed name is touched:
 //  - 0x followed by UTF-16LE code units in hex (the program's text literals)
-//    and "..." strings become bound text parameters (?1, ?2, ...);
+//    and "..." strings become bound text parameters (?1, ?2, ...); in a
+//    SELECT, INSERT, UPDATE or DELETE so does a number written after =, <,
+//    >, "," or "(" (outside ORDER BY and GROUP BY), so that statements that
+//    differ only in their values share one normalised text, and with it one
+//    prepared statement;
 //  - DELETE * FROM and DELETE t.* FROM lose the star;
 //  - a table-qualified target in an UPDATE's SET list loses its qualifier;
 //  - + next to a text operand becomes ||;
@@ -20,10 +24,18 @@ namespace ado
 // Refused: parameters written by the caller, a second statement, unterminated
 // quotes or brackets, a hex literal whose digit count is not a multiple of 4,
 // a counter that SQLite could not number (see JetCounter.h).
+enum class ParameterKind : unsigned char
+{
+    Text,
+    Integer,
+    Real
+};
+
 struct JetTranslation
 {
     std::string sql;
-    std::vector<std::string> parameters; // UTF-8, bound to ?1, ?2, ...
+    std::vector<std::string> parameters; // bound to ?1, ?2, ...: UTF-8 text, or a number as written
+    std::vector<ParameterKind> kinds;    // one per parameter
     std::string error;                   // empty on success
 };
 
