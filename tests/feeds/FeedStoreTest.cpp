@@ -16,6 +16,10 @@ TEST(SqlHexLiteralTest, TextsComeBackByteEqualThroughTheDatabase)
     withNul.append('\0');
     withNul += "inside";
     EXPECT_EQ(S(SqlHexLiteral("")), "''");
+    EXPECT_EQ(S(SqlHexLiteral("a\xC3\xA9\xF0\x9F\x98\x80")), "0x6100E9003DD800DE");
+    // A byte that starts no character is one replacement character; the
+    // letters after it are kept.
+    EXPECT_EQ(S(SqlHexLiteral("x\xE9y\xC3")), "0x7800FDFF7900FDFF");
     const uString texts[] = {"a'c", "é", "x😀y", withNul, "''; drop table item; --", "Ω"};
     int n = 0;
     for (const uString& text : texts)

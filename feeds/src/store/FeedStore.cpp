@@ -151,28 +151,31 @@ uString SqlHexLiteral(uString text)
     char* out = buffer;
     *out++ = '0';
     *out++ = 'x';
-    // The UTF-16 copy ends at its first NUL unit, so a text holding NUL bytes
-    // is converted piece by piece.
-    int start = 0;
-    while (start <= length)
+    // ASCII bytes are whole UTF-16 units and are written straight away; runs
+    // of other bytes go through the UTF-16 conversion (which also decides what
+    // a malformed sequence becomes). NUL bytes are units of their own.
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.c_str());
+    int at = 0;
+    while (at < length)
     {
-        const void* nul = std::memchr(text.c_str() + start, '\0', static_cast<size_t>(length - start));
-        const int end = nul ? static_cast<int>(static_cast<const char*>(nul) - text.c_str()) : length;
-        if (end > start)
+        if (bytes[at] < 0x80)
         {
-            uString piece(text.c_str(), start, end - start);
-            const char16_t* units = piece.getWide();
-            if (!units)
-            {
-                std::free(buffer);
-                return uString("NULL");
-            }
-            for (; *units; ++units)
-                out = AppendUnit(out, *units);
+            out = AppendUnit(out, static_cast<char16_t>(bytes[at++]));
+            continue;
         }
-        if (end < length)
-            out = AppendUnit(out, u'\0');
-        start = end + 1;
+        int end = at;
+        while (end < length && bytes[end] >= 0x80)
+            ++end;
+        uString piece(text.c_str(), at, end - at);
+        const char16_t* units = piece.getWide();
+        if (!units)
+        {
+            std::free(buffer);
+            return uString("NULL");
+        }
+        for (; *units; ++units)
+            out = AppendUnit(out, *units);
+        at = end;
     }
     *out = '\0';
     uString literal;

@@ -1,3 +1,4 @@
+#include "SqlJoin.h"
 #include "feeds/DownloadQueue.h"
 #include "feeds/FeedStore.h"
 #include "feeds/LibraryFiles.h"
@@ -5,6 +6,7 @@
 #include "feeds/Preference.h"
 
 #include <list>
+#include <string>
 #include <vector>
 
 // Enclosures of stored items: their rows, their media files in the library
@@ -110,10 +112,11 @@ void CFeedStore::SaveItemEnclosure(CItemRecord& item, bool queue)
     const uString itemLink = SqlHexLiteral(item.link);
     uString sql;
     // The length comes from the feed: only its number reaches the statement.
-    sql.format("INSERT INTO enclosure (feed, link, length, type ) VALUES(%s, %s, %lld, %s)", itemLink.c_str(),
-               SqlHexLiteral(item.enclosureLink).c_str(),
-               static_cast<long long>(feeds::LeadingInteger(item.enclosureLength)),
-               SqlHexLiteral(item.enclosureType).c_str());
+    const std::string length =
+        std::to_string(static_cast<long long>(feeds::LeadingInteger(item.enclosureLength)));
+    sql = feeds::JoinSql({"INSERT INTO enclosure (feed, link, length, type ) VALUES(",
+                          feeds::SqlPiece(itemLink), ", ", feeds::SqlPiece(SqlHexLiteral(item.enclosureLink)),
+                          ", ", length, ", ", feeds::SqlPiece(SqlHexLiteral(item.enclosureType)), ")"});
     if (dataObject.execute(sql.c_str()))
     {
         sql.format("UPDATE item set enclosure=true where link=%s", itemLink.c_str());

@@ -1,3 +1,4 @@
+#include "SqlJoin.h"
 #include "feeds/DownloadQueue.h"
 #include "feeds/FeedStore.h"
 #include "feeds/LibraryFiles.h"
@@ -264,13 +265,30 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
         {
             // Items keep only the kept bit of the channel: the purge spares
             // exactly the items whose attributes are 1.
-            sql.format(
-                "insert into item (feed, title, link, description, pubdate, author, category, subject, "
-                "content, attributes, createdate) values(%s,%s,%s,%s,%s,%s,%s,%s,%s,%d, Date())",
-                feed.c_str(), SqlHexLiteral(item.title).c_str(), SqlHexLiteral(item.link).c_str(),
-                SqlHexLiteral(item.description).c_str(), SqlHexLiteral(item.pubDate).c_str(),
-                SqlHexLiteral(item.author).c_str(), SqlHexLiteral(item.category).c_str(),
-                SqlHexLiteral(item.subject).c_str(), SqlHexLiteral(item.content).c_str(), attributes & 1);
+            using feeds::SqlPiece;
+            sql = feeds::JoinSql(
+                {"insert into item (feed, title, link, description, pubdate, author, category, "
+                 "subject, content, attributes, createdate) values(",
+                 SqlPiece(feed),
+                 ",",
+                 SqlPiece(SqlHexLiteral(item.title)),
+                 ",",
+                 SqlPiece(SqlHexLiteral(item.link)),
+                 ",",
+                 SqlPiece(SqlHexLiteral(item.description)),
+                 ",",
+                 SqlPiece(SqlHexLiteral(item.pubDate)),
+                 ",",
+                 SqlPiece(SqlHexLiteral(item.author)),
+                 ",",
+                 SqlPiece(SqlHexLiteral(item.category)),
+                 ",",
+                 SqlPiece(SqlHexLiteral(item.subject)),
+                 ",",
+                 SqlPiece(SqlHexLiteral(item.content)),
+                 ",",
+                 (attributes & 1) ? "1" : "0",
+                 ", Date())"});
             if (dataObject.execute(sql.c_str()))
             {
                 newTitles.push_front(item.title); // in document order
