@@ -244,4 +244,79 @@ TEST(uStringTest, WideAssignmentRoundTripsAndKeepsLoneSurrogates)
     EXPECT_STREQ(self.c_str(), "s\xc3\xa9lf");
 }
 
+TEST(uStringTest, EncodingNamesTextThatCameFromUtf16)
+{
+    EXPECT_STREQ(uString("plain").getEncoding(), "");
+    EXPECT_STREQ(uString(u"wide").getEncoding(), "UTF-8");
+    uString s;
+    s.append(u"x");
+    EXPECT_STREQ(s.getEncoding(), "UTF-8");
+    EXPECT_STREQ(uString(s).getEncoding(), "") << "a copy starts without it";
+}
+
+// contains is virtual: a string type that narrows it is asked through the base.
+TEST(uStringTest, ContainsCanBeNarrowedByADerivedString)
+{
+    struct CaseBlind : uString
+    {
+        using uString::uString;
+        bool contains(const char* needle) const override
+        {
+            uString lower(*this), wanted(needle);
+            lower.makeLower();
+            wanted.makeLower();
+            return lower.find(wanted) >= 0;
+        }
+        bool contains(const uString& needle) const override { return contains(needle.c_str()); }
+    };
+    const uString& text = CaseBlind("Hello World");
+    EXPECT_TRUE(text.contains("WORLD"));
+    EXPECT_TRUE(text.contains(uString("hello")));
+    EXPECT_FALSE(uString("Hello World").contains("WORLD"));
+}
+
+TEST(uStringTest, WriteReturnsTheLengthForAStartPastTheEnd)
+{
+    FILE* stream = tmpfile();
+    ASSERT_NE(stream, nullptr);
+    const uString s("abcdef");
+    EXPECT_EQ(s.write(stream, 2, 3), 1u);
+    EXPECT_EQ(s.write(stream, 7, 3), 6u) << "nothing written";
+    EXPECT_EQ(s.write(stream, 6, 3), 0u) << "at the end there is nothing to write";
+    rewind(stream);
+    char back[8] = {};
+    EXPECT_EQ(fread(back, 1, sizeof back, stream), 3u);
+    EXPECT_STREQ(back, "cde");
+    fclose(stream);
+}
+
+TEST(uStringTest, ConvertCharsetConvertsOrReportsFailureAndKeepsTheText)
+{
+    uString s("caf\xc3\xa9 \xe2\x82\xac");
+    ASSERT_TRUE(s.convertCharset("UTF-8", "ISO-8859-15"));
+    EXPECT_EQ(bytes(s), "caf\xe9 \xa4");
+    ASSERT_TRUE(s.convertCharset("ISO-8859-15", "UTF-16LE"));
+    EXPECT_EQ(bytes(s), std::string("c\0a\0f\0\xe9\0 \0\xac\x20", 12)) << "NULs inside the text kept";
+
+    uString kept("\xe2\x82\xac");
+    EXPECT_FALSE(kept.convertCharset("UTF-8", "ISO-8859-1")) << "the euro is not in Latin-1";
+    EXPECT_STREQ(kept.c_str(), "\xe2\x82\xac");
+    EXPECT_FALSE(kept.convertCharset("UTF-8", "NO-SUCH-CHARSET"));
+    EXPECT_FALSE(kept.convertCharset("\xff\xfe", -1, "UTF-8", "UTF-16LE")) << "ill-formed source";
+    EXPECT_STREQ(kept.c_str(), "\xe2\x82\xac");
+
+    EXPECT_TRUE(kept.convertCharset("caf\xe9", -1, "ISO-8859-1", "UTF-8"));
+    EXPECT_STREQ(kept.c_str(), "caf\xc3\xa9");
+    EXPECT_FALSE(kept.convertCharset(nullptr, 0, "ISO-8859-1", "UTF-8"));
+    EXPECT_TRUE(kept.isEmpty()) << "a null source empties the string";
+
+    int length = -1;
+    char* copy = uString::toCharset("a\0b", 3, "ISO-8859-1", "UTF-16BE", &length);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::string(copy, static_cast<size_t>(length)), std::string("\0a\0\0\0b", 6));
+    free(copy);
+    EXPECT_EQ(uString::toCharset("x", 1, "UTF-8", "NO-SUCH-CHARSET", &length), nullptr);
+    EXPECT_EQ(length, 0);
+}
+
 } // namespace

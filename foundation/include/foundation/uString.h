@@ -28,7 +28,7 @@ public:
     uString(uString&& other) noexcept;
     explicit uString(const uString* other);
     uString(const uString& other, int from, int count);
-    ~uString();
+    virtual ~uString();
 
     // New heap objects owned by the caller (delete them); null when memory is short.
     static uString* create(const char* source, int from, int count);
@@ -47,6 +47,9 @@ public:
     int getLength() const { return static_cast<int>(m_length); }
     int getCapacity() const { return static_cast<int>(m_capacity); }
     bool isEmpty() const { return m_length == 0; }
+    // "UTF-8" once text came in from UTF-16 (assignWide, appendWide and their
+    // operators), else empty. Kept for callers; the class itself never reads it.
+    const char* getEncoding() const { return m_encoding; }
 
     // Assignment.
     bool assign(const char* text); // null empties the text
@@ -98,6 +101,9 @@ public:
     uString& operator+=(int value);
     uString& operator+=(long value);
     bool appendInt(int value);
+    // Every byte of the buffer, NULs included (unlike the counted append,
+    // which stops at a NUL): for bodies received off the network.
+    bool appendBytes(const char* bytes, size_t count);
     uString& append(float value);
     uString& append(double value);
     uString& operator+=(float value);
@@ -115,8 +121,8 @@ public:
     bool equalsNoCase(const uString& other) const;
 
     // Search: byte indexes, −1 when not found.
-    bool contains(const char* needle) const;
-    bool contains(const uString& needle) const;
+    virtual bool contains(const char* needle) const;
+    virtual bool contains(const uString& needle) const;
     bool startsWith(const char* needle) const;
     bool startsWith(const uString& needle) const;
     bool startsWith(const char* needle, int at) const;
@@ -173,15 +179,28 @@ public:
     char* copyRange(int i, int j, char* dest, int at) const;
     bool format(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     static char* formatAlloc(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-    // Writes min(count, length − start) bytes from start as one record; the
-    // stream's item count (0 when start is past the end).
+    // Writes min(count, length − start) bytes from start as one record and
+    // returns the stream's item count; writes nothing and returns the length
+    // when start is past the end.
     size_t write(FILE* stream, int start, int count) const;
+
+    // Character-set conversion through iconv; charsets are iconv names
+    // ("ISO-8859-1", "UTF-16LE", ...). Each reports failure (an unknown
+    // charset, a byte sequence the source charset does not allow, a character
+    // the target cannot hold) and then leaves the text as it was.
+    // The text itself, from one charset to another.
+    bool convertCharset(const char* fromCharset, const char* toCharset);
+    // The string becomes `source` converted; a null or empty source empties it.
+    bool convertCharset(const char* source, int length, const char* fromCharset, const char* toCharset);
+    // A converted malloc'ed copy (free it) with its byte count through
+    // `convertedLength` when given, NUL-terminated; null on failure.
+    static char* toCharset(const char* text, int length, const char* fromCharset, const char* toCharset,
+                           int* convertedLength = nullptr);
 
 private:
     bool ensure(size_t needed);
     bool reallocate(size_t capacity);
     bool setBytes(const char* bytes, size_t count);
-    bool appendBytes(const char* bytes, size_t count);
     bool appendCounted(const char* source, int from, int count);
     bool insertBytes(size_t at, const char* bytes, size_t count);
     bool replaceBytes(size_t a, size_t b, const char* bytes, size_t count);
@@ -191,6 +210,7 @@ private:
     void dropWide();
     bool isInside(const char* pointer) const;
 
+    char m_encoding[16] = {};
     char* m_data = nullptr;
     uint32_t m_capacity = 0;
     uint32_t m_length = 0;

@@ -50,6 +50,7 @@ char* formatToHeap(const char* fmt, va_list args, size_t* length)
 
 bool uString::appendUtf16(const char16_t* source, size_t count)
 {
+    std::memcpy(m_encoding, "UTF-8", sizeof "UTF-8");
     // Every UTF-16 unit needs at most 3 bytes (a surrogate pair: 4 for two).
     if (!ensure(static_cast<size_t>(m_length) + count * 3 + 1))
         return false;
@@ -245,7 +246,9 @@ char* uString::formatAlloc(const char* fmt, ...)
 
 size_t uString::write(FILE* stream, int start, int count) const
 {
-    if (!stream || asIndex(start) > m_length || count <= 0)
+    if (asIndex(start) > m_length)
+        return m_length;
+    if (!stream || count <= 0)
         return 0;
     size_t bytes = m_length - asIndex(start);
     if (static_cast<size_t>(count) < bytes)
