@@ -40,6 +40,9 @@ TEST(VersionTest, VersionFileLinesAndTheirOrder)
     EXPECT_NE(testsupport::ReadFileBytes(file), "") << "reading must never empty the file";
 
     EXPECT_EQ(CVersion(uFile(dir.write("partial.txt", "release=3\nmajor=x\n").c_str())), CVersion(0, 0, 3));
+    EXPECT_EQ(CVersion(uFile(dir.write("unended.txt", "major=2\nminor=1\nrelease=5").c_str())),
+              CVersion(2, 1, 5))
+        << "the last line counts without its newline";
     EXPECT_EQ(CVersion(uFile(dir.file("missing.txt").c_str())), CVersion());
 }
 

@@ -173,13 +173,19 @@ TEST(SplitTest, NumericSplitters)
     EXPECT_EQ(longs[1], 2);
 }
 
-TEST(SplitTest, SplitToListKeepsEveryPiece)
+TEST(SplitTest, SplitToListTakesOnlyThePiecesADelimiterEnds)
 {
     std::vector<uString> pieces = {uString("stale")};
-    SplitToList("x;;", ';', pieces);
-    ASSERT_EQ(pieces.size(), 3u);
+    SplitToList("x;y", ';', pieces);
+    ASSERT_EQ(pieces.size(), 1u);
     EXPECT_STREQ(pieces[0].c_str(), "x");
-    EXPECT_TRUE(pieces[1].isEmpty() && pieces[2].isEmpty());
+    SplitToList("a;;b;", ';', pieces);
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_STREQ(pieces[0].c_str(), "a");
+    EXPECT_TRUE(pieces[1].isEmpty());
+    EXPECT_STREQ(pieces[2].c_str(), "b");
+    SplitToList("no delimiter", ';', pieces);
+    EXPECT_TRUE(pieces.empty());
     SplitToList("", ';', pieces);
     EXPECT_TRUE(pieces.empty());
 }

@@ -40,7 +40,9 @@ CVersion::CVersion(const uFile& file)
     reader.readAll(text);
     reader.close();
 
-    // Every line counts, also those after a blank one.
+    // Every line counts, also those after a blank one, and the last one
+    // without its newline: the splitter keeps only what a newline ends.
+    text += '\n';
     std::vector<uString> lines;
     SplitToList(text.c_str(), '\n', lines);
     for (uString& line : lines)

@@ -24,6 +24,8 @@ long* SplitToLongArray(const char* text, char delimiter, int* count);
 float* SplitToFloatArray(const char* text, char delimiter, int* count);
 double* SplitToDoubleArray(const char* text, char delimiter, int* count);
 
-// Empties the list and appends every piece between delimiters, the last one
-// included ("a;b;" gives "a", "b" and ""). An empty or null text gives none.
+// Empties the list and appends every piece that a delimiter ends: the text
+// after the last delimiter is no piece ("a;b;c" gives "a" and "b", "a;b;"
+// gives the same). Callers that want the last piece end the text with a
+// delimiter.
 void SplitToList(const char* text, char delimiter, std::vector<uString>& list);

@@ -145,17 +145,14 @@ double* SplitToDoubleArray(const char* text, char delimiter, int* count)
 void SplitToList(const char* text, char delimiter, std::vector<uString>& list)
 {
     list.clear();
-    if (!text || !*text)
+    if (!text || !delimiter)
         return;
-    const char* piece = text;
-    for (;;)
+    for (const char* piece = text;;)
     {
-        const char* end = delimiter ? strchr(piece, delimiter) : nullptr;
+        const char* end = strchr(piece, delimiter);
         if (!end)
-            end = piece + strlen(piece);
-        list.emplace_back(piece, 0, static_cast<int>(end - piece));
-        if (*end == '\0')
             break;
+        list.emplace_back(piece, 0, static_cast<int>(end - piece));
         piece = end + 1;
     }
 }
