@@ -271,4 +271,20 @@ TEST_F(WebFetchTest, FetchesThroughTheConfiguredProxy)
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].target, "http://feeds.invalid/x.xml");
     EXPECT_TRUE(HasBasicAuth(log[0], "proxy-user", "proxy:secret", "Proxy-Authorization"));
+
+    // The proxy's answer (0: no tunnel) is no reason to take the origin's error page for a feed.
+    server.serve("http://feeds.invalid/gone.xml", TextResponse(404, "<html>gone</html>", "text/html"));
+    const std::string target = dir.file("gone.xml");
+    EXPECT_FALSE(FetchUrlToFile(U("http://feeds.invalid/gone.xml"), uFile(target.c_str()), 30, nullptr,
+                                /*login=*/true, /*prompt=*/false));
+    EXPECT_FALSE(FileExists(target));
+}
+
+// A UTF-16 page is full of NUL bytes: every one of them arrives.
+TEST_F(WebFetchTest, AStringFetchKeepsEveryByteOfTheBody)
+{
+    const std::string utf16("\xFF\xFE<\0r\0s\0s\0/\0>\0\0\0a\0", 18);
+    server.serveContent("/utf16.xml", utf16, "application/xml; charset=UTF-16");
+    EXPECT_EQ(Fetch(server.url("/utf16.xml"), false), utf16);
+    EXPECT_EQ(Fetch(server.url("/utf16.xml"), true), utf16) << "through the login path too";
 }

@@ -118,6 +118,41 @@ TEST_F(CurlTransferTest, ResumesAPartialFileOnlyWhereThatGivesTheRightBytes)
     EXPECT_FALSE(server.requests().back().hasHeader("Range"));
 }
 
+TEST_F(CurlTransferTest, ARefusedOrBrokenResumeStartsOverOnceAndKeepsTheFile)
+{
+    // Without range support, under a limit that the new body alone respects: the old partial
+    // bytes do not count against it.
+    const std::string body(1000, 'b');
+    server.serveContent("/norange", body, "application/octet-stream", /*honourRange=*/false);
+    dir.write("limited", std::string(600, 'a'));
+    {
+        uCurlTransfer transfer(U(server.url("/norange")));
+        ASSERT_TRUE(transfer.setMaxBodyBytes(1500));
+        uFile file(dir.file("limited").c_str());
+        EXPECT_TRUE(transfer.downloadToFile(&file))
+            << transfer.getLastResult() << " " << transfer.getErrorText();
+        EXPECT_FALSE(transfer.bodyTooLarge());
+    }
+    EXPECT_EQ(ReadFileBytes(dir.file("limited")), body);
+
+    // A resumed transfer that breaks off is started over from the first byte, once.
+    server.route("/breaks",
+                 [](const HttpRequest& request)
+                 {
+                     HttpResponse response = ContentResponse(request, kContent);
+                     if (request.rangeStart())
+                         response.breakAfter = 5;
+                     return response;
+                 });
+    dir.write("broken", kContent.substr(0, 10));
+    ASSERT_TRUE(download("/breaks", "broken"));
+    EXPECT_EQ(ReadFileBytes(dir.file("broken")), kContent);
+    const auto requests = server.requestsFor("/breaks");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].header("Range"), "bytes=10-");
+    EXPECT_FALSE(requests[1].hasHeader("Range"));
+}
+
 TEST_F(CurlTransferTest, AnErrorPageNeverBecomesTheDownloadedFile)
 {
     server.serve("/missing", TextResponse(404, "<html>not here</html>", "text/html"));
@@ -275,7 +310,7 @@ TEST_F(CurlTransferTest, RefusesOtherProtocolsAndEndlessRedirects)
     EXPECT_EQ(server.requestsFor("/loop").size(), 31u);
 }
 
-TEST_F(CurlTransferTest, UsesOnlyTheConfiguredProxyAndKeepsTheOriginsCode)
+TEST_F(CurlTransferTest, UsesOnlyTheConfiguredProxyAndKeepsItsTunnelAnswer)
 {
     // One server plays both parts: as a proxy it receives the absolute-form target.
     server.route("http://origin.test/feed",
@@ -295,8 +330,9 @@ TEST_F(CurlTransferTest, UsesOnlyTheConfiguredProxyAndKeepsTheOriginsCode)
     ASSERT_TRUE(viaProxy.setProxy("127.0.0.1", server.port(), false, "proxyuser", "proxy:pass"));
     uString body;
     ASSERT_TRUE(viaProxy.downloadToString(&body)) << viaProxy.getErrorText();
-    EXPECT_EQ(viaProxy.getResponseCode(), 401);
-    EXPECT_TRUE(viaProxy.needsLogin()) << "the origin's 401, not the proxy's answer";
+    EXPECT_EQ(viaProxy.getResponseCode(), 0) << "no tunnel was asked for";
+    EXPECT_FALSE(viaProxy.needsLogin()) << "the status through a proxy is the proxy's answer";
+    EXPECT_EQ(viaProxy.getServerResponseCode(), 401) << "the origin's answer stays known";
     auto log = server.requests();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].target, "http://origin.test/feed");

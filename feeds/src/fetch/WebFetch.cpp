@@ -163,10 +163,11 @@ bool FetchUrlToFile(const uString& url, const uFile& target, int timeout, uStrin
     {
         uString body;
         fetched = SubmitLoginForm(transfer, body, prompt);
-        // An error page is no download, with login as without: 400 or more fails.
+        // An error page is no download, with login as without: 400 or more from the server
+        // fails, also through a proxy.
         const int protocol = transfer.getProtocol();
         if ((protocol == uCurlTransfer::kHttp || protocol == uCurlTransfer::kHttps) &&
-            transfer.getResponseCode() >= 400)
+            transfer.getServerResponseCode() >= 400)
             fetched = false;
         // A failed write does not change the result: the fetch itself worked.
         if (fetched && !body.isEmpty())

@@ -87,16 +87,17 @@ public:
     virtual const char* getEffectiveURL();
 
     // GET into the file. An existing non-empty file is resumed; when the server ignores the
-    // range it is downloaded anew, once. HTTP status 400 or more fails, and the error body never
-    // reaches the file; whatever arrived before a failure stays for the next attempt. A 416
-    // while resuming means the file is already complete: success.
+    // range or the resumed transfer breaks off, it is downloaded anew, once. HTTP status 400 or more fails,
+    // and the error body never reaches the file; whatever arrived before a failure stays for the next
+    // attempt. A 416 while resuming means the file is already complete: success.
     virtual bool downloadToFile(uFile* file);
     // GET into the string. An HTTP error page is a successful transfer here (see needsLogin).
     virtual bool downloadToString(uString* body);
     // Header requests (HTTP, HTTPS and FTP, where libcurl reports size and date as headers).
     virtual bool headToFile(uFile* file);
     virtual bool getHead(uString* headers);
-    // The last answer asked for credentials: 401 over HTTP(S), 331, 332 or 530 over FTP.
+    // The last answer asked for credentials: 401 over HTTP(S), 331, 332 or 530 over FTP, as
+    // getResponseCode gives it (so never through a proxy).
     virtual bool needsLogin();
 
     // Form submissions: fields are joined as escape(name)=escape(value) with "&".
@@ -118,7 +119,11 @@ public:
 
     uint16_t getLastResult() const { return m_lastResult; }
     const char* getErrorText() const { return m_errorText.c_str(); }
+    // The status of the last successful transfer; through a proxy, the proxy's answer to the
+    // tunnel request (CONNECT), which is 0 for a plain HTTP request it forwarded.
     int32_t getResponseCode() const { return m_responseCode; }
+    // The origin server's status, also through a proxy: the one to judge a page by.
+    int32_t getServerResponseCode() const { return m_serverResponseCode; }
 
     // While *flag is true, a running or later transfer ends within about a second with
     // CURLE_ABORTED_BY_CALLBACK (42). The flag must outlive the transfers; null removes it.
@@ -157,6 +162,7 @@ private:
     uString m_url;
     uString m_effectiveUrl;
     int32_t m_responseCode = 0;
+    int32_t m_serverResponseCode = 0;
     uint16_t m_lastResult = 0;
     uint16_t m_protocol = kHttp;
     int32_t m_port = 0;

@@ -480,9 +480,13 @@ bool uCurlTransfer::readStatus()
         return false;
     if (effective)
         m_effectiveUrl = effective;
-    // Always the origin's answer, also through a proxy or a tunnel.
     long code = 0;
     if (!record(curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code)))
+        return false;
+    m_serverResponseCode = static_cast<int32_t>(code);
+    // With a proxy the kept status is the proxy's answer to the tunnel request (0 for a plain
+    // request it forwarded); the origin's answer stays available for telling errors apart.
+    if (!m_proxyHost.isEmpty() && !record(curl_easy_getinfo(curl, CURLINFO_HTTP_CONNECTCODE, &code)))
         return false;
     m_responseCode = static_cast<int32_t>(code);
     return true;
@@ -514,7 +518,8 @@ std::size_t uCurlTransfer::writeToString(char* data, std::size_t size, std::size
     std::size_t bytes = size * count;
     if (bytes == 0)
         return 0;
-    return static_cast<uString*>(user)->append(data, 0, static_cast<int>(bytes)) ? bytes : 0;
+    // Byte for byte: the counted append would stop at a NUL, and UTF-16 pages are full of them.
+    return static_cast<uString*>(user)->appendBytes(data, bytes) ? bytes : 0;
 }
 
 std::size_t uCurlTransfer::writeToFile(char* data, std::size_t size, std::size_t count, void* user)
@@ -574,15 +579,20 @@ bool uCurlTransfer::downloadToFile(uFile* file)
         return fail(CURLE_WRITE_ERROR, uString("Cannot open ") + file->getPath() + " for writing");
     }
     CURLcode result = curl_easy_perform(curl);
-    if (resuming && (result == CURLE_RANGE_ERROR || result == CURLE_BAD_DOWNLOAD_RESUME) &&
+    // A resume the server refused (no range support), broke off, or could not serve (the file
+    // is longer than the remote one; without this the download would never complete): start
+    // over once, replacing the partial file rather than appending a second copy.
+    if (resuming && !sink.tooLarge &&
+        (result == CURLE_RANGE_ERROR || result == CURLE_PARTIAL_FILE ||
+         result == CURLE_BAD_DOWNLOAD_RESUME) &&
         currentResponseCode() < 400)
     {
-        // The server ignored the range (or the file is longer than the remote one): start
-        // over once, replacing the partial file rather than appending a second copy.
         file->close();
         file->remove();
         file->setMode(uFile::kModeWrite);
         resuming = false;
+        // The limit counts the new body alone: the old partial bytes are gone.
+        sink.received = 0;
         m_headers.setEmpty();
         if (!file->open())
         {
