@@ -82,6 +82,12 @@ TEST_F(FeedsAsPublishedTest, DamagedDocumentsAreRepairedBeforeAPartOfThemIsTaken
                                  "<description><![CDATA[caf&eacute; <b>&amp;</b>]]></description>")),
          "select title || '|' || description from item where feed = {feed}",
          "\xC3\xA9t\xC3\xA9|caf&eacute; <b>&amp;</b>"},
+        {"HTML names beyond Latin-1",
+         kDeclaration +
+             Rss(Item("It&rsquo;s on &mdash; wait&hellip;", "http://x.test/1") +
+                 Item("&alpha; costs 5&euro;", "http://x.test/2") + Item("after", "http://x.test/3")),
+         kTitlesByLink,
+         "It\xE2\x80\x99s on \xE2\x80\x94 wait\xE2\x80\xA6|\xCE\xB1 costs 5\xE2\x82\xAC|after"},
         {"an unknown name keeps what came before",
          kDeclaration + Rss(Item("one", "http://x.test/1") + Item("&bogus; two", "http://x.test/2") +
                             Item("three", "http://x.test/3")),
@@ -194,6 +200,20 @@ TEST_F(FeedsAsPublishedTest, TheFirstBatchListsNewestFirstAsLaterOnesDo)
 
 // The subscription fetch logs in when asked to: an error page it reaches is
 // no feed, even one that looks like a feed.
+// A web page's address taken for a feed's: the parser's complaints stay with
+// the document and never reach the terminal.
+TEST_F(FeedsAsPublishedTest, AWebPageTakenForAFeedPrintsNothing)
+{
+    site.feed("/page.html", "<html><head><title>Shop</title></head><body><p>Open<br>daily</body></html>\n",
+              200, "text/html");
+    testing::internal::CaptureStderr();
+    CFeedStore store(U(site.url("/page.html")), false);
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(printed.find("Error"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("expected end of tag"), std::string::npos) << printed;
+    EXPECT_TRUE(store.items.empty());
+}
+
 TEST_F(FeedsAsPublishedTest, AnErrorPageIsAFailedDownloadWithLoginToo)
 {
     site.feed("/down.xml", Rss(Item("maintenance", "http://x.test/m")), 503);

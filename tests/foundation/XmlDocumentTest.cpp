@@ -200,9 +200,8 @@ TEST(XmlDocumentTest, EntityExpansionIsBounded)
     bomb += "]>\n<lolz>&lol9;</lolz>\n";
 
     uXmlDocument document;
-    testing::internal::CaptureStderr();
     document.loadXml(bomb.c_str(), true, true, false, true);
-    std::string errors = testing::internal::GetCapturedStderr();
+    std::string errors = document.getErrorText();
     EXPECT_NE(errors.find("Fatal Error"), std::string::npos) << errors;
     if (document.getDocumentElement())
     {
@@ -221,15 +220,16 @@ TEST(XmlDocumentTest, ReportsParseErrorsAndDropsTheOldDocument)
     testing::internal::CaptureStderr();
     // The parser survives the error: the load counts as done, the tree is partial.
     EXPECT_TRUE(loadFile(document, broken));
-    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "reports stay with the document";
+    std::string errors = document.getErrorText();
     EXPECT_NE(errors.find("Fatal Error at file \"" + broken + "\", line 2, column "), std::string::npos)
         << errors;
     EXPECT_NE(errors.find("\n   Message: "), std::string::npos) << errors;
 
     ASSERT_TRUE(document.loadXml("<ok/>", true, true, false, true));
-    testing::internal::CaptureStderr();
+    EXPECT_STREQ(document.getErrorText(), "") << "each load starts a fresh report";
     EXPECT_FALSE(loadFile(document, dir.file("missing.xml")));
-    testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string(document.getErrorText()).find("cannot be read"), std::string::npos);
     EXPECT_EQ(document.getDocument(), nullptr);
 }
 
@@ -313,6 +313,67 @@ TEST(XmlDocumentTest, WrappersReportMissingNodesAndBadEditsInsteadOfCrashing)
     testing::internal::CaptureStderr();
     EXPECT_EQ(child.appendChild(new uXmlNode(document.getDocumentElement())), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "DOMException code is:  3\n");
+}
+
+TEST(XmlDocumentTest, ACopiedWrapperHoldsItsOwnCloneUntilATreeTakesIt)
+{
+    uXmlDocument document;
+    ASSERT_TRUE(document.loadXml("<r><item a=\"1\"><t>x</t></item></r>", true, true, false, true));
+    xercesc::DOMNode* item = document.getDocumentElement()->getFirstChild();
+    const uXmlNode original(item);
+
+    uXmlNode copy(original);
+    xercesc::DOMNode* clone = uXmlNode::getDomNode(&copy);
+    ASSERT_NE(clone, nullptr);
+    EXPECT_NE(clone, item);
+    EXPECT_EQ(clone->getOwnerDocument(), document.getDocument());
+    EXPECT_EQ(clone->getParentNode(), nullptr) << "outside the tree";
+    EXPECT_EQ(utf8(copy.getAttribute(u"a")), "1");
+    EXPECT_EQ(utf8(copy.getTextContent()), "x") << "a deep clone";
+    static_cast<xercesc::DOMElement*>(clone)->setAttribute(u"a", u"2");
+    EXPECT_EQ(utf8(original.getAttribute(u"a")), "1");
+
+    // Clones that went into the tree stay there when their copies go.
+    uXmlNode root(document.getDocumentElement());
+    {
+        uXmlNode appendedRaw(original);
+        ASSERT_NE(root.appendChild(uXmlNode::getDomNode(&appendedRaw)), nullptr);
+    }
+    EXPECT_EQ(root.appendChild(new uXmlNode(original)), 0);
+    xercesc::DOMNodeList* items = document.getElementsByTagName(u"item");
+    ASSERT_EQ(items->getLength(), 3u);
+    for (XMLSize_t i = 0; i < 3; ++i)
+        EXPECT_EQ(utf8(items->item(i)->getTextContent()), "x") << i;
+
+    const uXmlNode none;
+    const uXmlNode copyOfNone(none);
+    EXPECT_EQ(uXmlNode::getDomNode(&copyOfNone), nullptr);
+}
+
+// Feeds use HTML entity names without declaring them; the repair knows all of
+// HTML 4.01 and the common HTML5 ones, with their case as written.
+TEST(XmlDocumentTest, TheRepairKnowsEveryHtmlEntityName)
+{
+    TempDir dir;
+    const std::string path = dir.write(
+        "feed.xml", "<r><a>&rsquo;&mdash;&hellip;&euro;&trade;&Alpha;&alpha;&lang;&loz;&zwj;&Yuml;&yuml;</a>"
+                    "<b>&check;&half;&NBSP;&amp;</b><![CDATA[&rsquo;]]></r>");
+    uXmlDocument document;
+    ASSERT_TRUE(document.loadRepaired(path.c_str())) << document.getErrorText();
+    xercesc::DOMElement* root = document.getDocumentElement();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(utf8(root->getFirstChild()->getTextContent()),
+              "\u2019\u2014\u2026\u20ac\u2122\u0391\u03b1\u27e8\u25ca\u200d\u0178\u00ff");
+    EXPECT_EQ(utf8(root->getFirstChild()->getNextSibling()->getTextContent()), "\u2713\u00bd\u00a0&");
+    EXPECT_EQ(utf8(root->getLastChild()->getNodeValue()), "&rsquo;") << "CDATA is text";
+
+    // Names HTML does not have, or spelt in the wrong case, leave the document broken.
+    for (const char* unknown : {"&bogus;", "&ALPHA;", "&Rsquo;"})
+    {
+        const std::string broken = dir.write("broken.xml", std::string("<r>x") + unknown + "</r>");
+        EXPECT_FALSE(document.loadRepaired(broken.c_str())) << unknown;
+        EXPECT_EQ(document.getDocumentElement(), nullptr) << unknown;
+    }
 }
 
 } // namespace

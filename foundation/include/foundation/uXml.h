@@ -3,6 +3,7 @@
 #include "foundation/uString.h"
 #include "foundation/uXmlLimits.h"
 
+#include <string>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 
@@ -34,8 +35,11 @@ class uXmlNode : public uXmlPlatform
 {
 public:
     explicit uXmlNode(xercesc::DOMNode* node = nullptr);
-    // A copy would hold a detached clone that nobody frees.
-    uXmlNode(const uXmlNode&) = delete;
+    // Wraps a deep clone of the other's node: same document, outside its
+    // tree. The copy owns the clone and releases it when destroyed, unless
+    // the clone went into a tree meanwhile or was taken with detach(). Like
+    // every wrapper it must go before its document does.
+    uXmlNode(const uXmlNode& other);
     uXmlNode& operator=(const uXmlNode&) = delete;
     ~uXmlNode() override;
 
@@ -78,6 +82,9 @@ public:
 
 protected:
     xercesc::DOMNode* m_node;
+
+private:
+    bool m_ownsClone = false;
 };
 
 // Owns one DOM document (or none). Loading parses from memory with external
@@ -90,6 +97,9 @@ public:
     uXmlDocument();
     // A new document with a root element of that name.
     uXmlDocument(const XMLCh* rootName, const XMLCh* namespaceURI, xercesc::DOMDocumentType* doctype);
+    // One owner per document.
+    uXmlDocument(const uXmlDocument&) = delete;
+    uXmlDocument& operator=(const uXmlDocument&) = delete;
     ~uXmlDocument() override;
 
     void release() override;
@@ -122,6 +132,12 @@ public:
     // The last load was refused before parsing: the document is too large,
     // nests too deep or expands its entities too far (see uXmlLimits.h).
     xmllimits::Refusal getRefusal() const { return m_refusal; }
+    // What the last load or save reported: each parse error and fatal error
+    // with file, line, column and message, and the text of anything the
+    // library threw. Empty when there was nothing to report. The reports are
+    // kept here for the caller and never printed: a web page taken for a feed
+    // must not fill the terminal.
+    const char* getErrorText() const { return m_errorText.c_str(); }
 
     // Writes the document pretty-printed, in its own encoding (UTF-8 for a new
     // one), without a byte-order mark, through a temporary file that replaces
@@ -146,15 +162,17 @@ public:
     void releaseDocument();
 
 private:
+    void report(const std::string& text);
     bool parse(const char* bytes, std::size_t length, const uString& systemId, const char* reportName,
                bool doNamespaces, bool doSchema, bool fullSchemaChecking, bool createEntityReferenceNodes);
 
     xercesc::DOMDocument* m_document = nullptr;
+    uString m_errorText;
     bool m_partial = false;
     xmllimits::Refusal m_refusal = xmllimits::Refusal::kNone;
 };
 
-// Prints parse errors and fatal errors to standard error with file, line,
+// Collects parse errors and fatal errors, one report each with file, line,
 // column and message; warnings are ignored.
 class uXmlErrorHandler : public xercesc::ErrorHandler
 {
@@ -162,20 +180,26 @@ public:
     void warning(const xercesc::SAXParseException& exception) override;
     void error(const xercesc::SAXParseException& exception) override;
     void fatalError(const xercesc::SAXParseException& exception) override;
-    void resetErrors() override { m_sawErrors = m_sawFatalErrors = false; }
+    void resetErrors() override;
     bool sawErrors() const { return m_sawErrors; }
     bool sawFatalErrors() const { return m_sawFatalErrors; }
+    const uString& getReport() const { return m_report; }
 
 private:
+    uString m_report;
     bool m_sawErrors = false;
     bool m_sawFatalErrors = false;
 };
 
-// Prints serializer errors to standard error and lets the writer go on.
+// Collects serializer errors and lets the writer go on.
 class uDomErrorHandler : public xercesc::DOMErrorHandler
 {
 public:
     bool handleError(const xercesc::DOMError& error) override;
+    const uString& getReport() const { return m_report; }
+
+private:
+    uString m_report;
 };
 
 // Converts names and texts between the program's UTF-8 and the DOM's UTF-16

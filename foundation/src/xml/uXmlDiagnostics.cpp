@@ -36,13 +36,18 @@ void PrintDomExceptionCode(int code)
 namespace
 {
 
-void printParseReport(const char* kind, const xercesc::SAXParseException& exception)
+std::string parseReport(const char* kind, const xercesc::SAXParseException& exception)
 {
     // Line and column are 64-bit in this library version.
-    xmldiag::Print(std::string(kind) + " at file \"" + xmldiag::Utf8(exception.getSystemId()) + "\", line " +
-                   std::to_string(static_cast<unsigned long long>(exception.getLineNumber())) + ", column " +
-                   std::to_string(static_cast<unsigned long long>(exception.getColumnNumber())) +
-                   "\n   Message: " + xmldiag::Utf8(exception.getMessage()) + "\n");
+    return std::string(kind) + " at file \"" + xmldiag::Utf8(exception.getSystemId()) + "\", line " +
+           std::to_string(static_cast<unsigned long long>(exception.getLineNumber())) + ", column " +
+           std::to_string(static_cast<unsigned long long>(exception.getColumnNumber())) +
+           "\n   Message: " + xmldiag::Utf8(exception.getMessage()) + "\n";
+}
+
+void add(uString& report, const std::string& text)
+{
+    report.appendBytes(text.data(), text.size());
 }
 
 } // namespace
@@ -52,14 +57,20 @@ void uXmlErrorHandler::warning(const xercesc::SAXParseException&) {}
 void uXmlErrorHandler::error(const xercesc::SAXParseException& exception)
 {
     m_sawErrors = true;
-    printParseReport("Error", exception);
+    add(m_report, parseReport("Error", exception));
 }
 
 void uXmlErrorHandler::fatalError(const xercesc::SAXParseException& exception)
 {
     m_sawErrors = true;
     m_sawFatalErrors = true;
-    printParseReport("Fatal Error", exception);
+    add(m_report, parseReport("Fatal Error", exception));
+}
+
+void uXmlErrorHandler::resetErrors()
+{
+    m_sawErrors = m_sawFatalErrors = false;
+    m_report.setEmpty();
 }
 
 bool uDomErrorHandler::handleError(const xercesc::DOMError& error)
@@ -77,7 +88,7 @@ bool uDomErrorHandler::handleError(const xercesc::DOMError& error)
         kind = "\nFatal Message: ";
         break;
     }
-    xmldiag::Print(kind + xmldiag::Utf8(error.getMessage()) + "\n");
+    add(m_report, kind + xmldiag::Utf8(error.getMessage()) + "\n");
     return true;
 }
 

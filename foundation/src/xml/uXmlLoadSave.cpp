@@ -36,16 +36,22 @@ public:
 
 } // namespace
 
+void uXmlDocument::report(const std::string& text)
+{
+    m_errorText.appendBytes(text.data(), text.size());
+}
+
 bool uXmlDocument::parse(const char* bytes, std::size_t length, const uString& systemId,
                          const char* reportName, bool doNamespaces, bool doSchema, bool fullSchemaChecking,
                          bool createEntityReferenceNodes)
 {
     m_partial = false;
+    m_errorText.setEmpty();
     m_refusal = xmllimits::Check(bytes, length);
     if (m_refusal != xmllimits::Refusal::kNone)
     {
-        xmldiag::Print("Fatal Error at file \"" + std::string(systemId.c_str()) + "\", line 0, column 0\n" +
-                       "   Message: refused: " + xmllimits::Describe(m_refusal) + "\n");
+        report("Fatal Error at file \"" + std::string(systemId.c_str()) + "\", line 0, column 0\n" +
+               "   Message: refused: " + xmllimits::Describe(m_refusal) + "\n");
         return false;
     }
     RefuseExternalResources resolver;
@@ -78,25 +84,27 @@ bool uXmlDocument::parse(const char* bytes, std::size_t length, const uString& s
     }
     catch (const OutOfMemoryException&)
     {
-        xmldiag::PrintOutOfMemory();
+        report("OutOfMemoryException\n");
     }
     catch (const XMLException& exception)
     {
-        xmldiag::Print(
-            "An error occurred during parsing\n   Message: " + xmldiag::Utf8(exception.getMessage()) + "\n");
+        report("An error occurred during parsing\n   Message: " + xmldiag::Utf8(exception.getMessage()) +
+               "\n");
     }
     catch (const DOMException& exception)
     {
-        std::string report = "\nDOM Error during parsing: '" + std::string(reportName) + "'\n" +
-                             "DOMException code is:  " + std::to_string(exception.code) + "\n";
+        std::string text = "\nDOM Error during parsing: '" + std::string(reportName) + "'\n" +
+                           "DOMException code is:  " + std::to_string(exception.code) + "\n";
         if (exception.getMessage())
-            report += "Message is: " + xmldiag::Utf8(exception.getMessage()) + "\n";
-        xmldiag::Print(report);
+            text += "Message is: " + xmldiag::Utf8(exception.getMessage()) + "\n";
+        report(text);
     }
     catch (...)
     {
-        xmldiag::Print("An error occurred during parsing\n \n");
+        report("An error occurred during parsing\n \n");
     }
+    // What the parser survived comes after what it threw, as it happened.
+    m_errorText += errors.getReport();
     // Keep the parser's own document: a copy would lose the document type,
     // entity text and everything outside the root element.
     if (!failed && parser.getDocument() && parser.getDocument()->getDocumentElement())
@@ -111,6 +119,7 @@ bool uXmlDocument::load(const char* path, bool doNamespaces, bool doSchema, bool
                         bool createEntityReferenceNodes)
 {
     releaseDocument();
+    m_errorText.setEmpty();
     if (!path)
         return false;
     // Read the file ourselves: the library would take the path through the
@@ -120,8 +129,8 @@ bool uXmlDocument::load(const char* path, bool doNamespaces, bool doSchema, bool
                                                               : xmllimits::Refusal::kNone;
     if (m_refusal != xmllimits::Refusal::kNone)
     {
-        xmldiag::Print("Fatal Error at file \"" + std::string(path) + "\", line 0, column 0\n" +
-                       "   Message: refused: " + xmllimits::Describe(m_refusal) + "\n");
+        report("Fatal Error at file \"" + std::string(path) + "\", line 0, column 0\n" +
+               "   Message: refused: " + xmllimits::Describe(m_refusal) + "\n");
         return false;
     }
     uString bytes;
@@ -129,8 +138,8 @@ bool uXmlDocument::load(const char* path, bool doNamespaces, bool doSchema, bool
     file.close();
     if (!read)
     {
-        xmldiag::Print("Fatal Error at file \"" + std::string(path) +
-                       "\", line 0, column 0\n   Message: the file cannot be read\n");
+        report("Fatal Error at file \"" + std::string(path) +
+               "\", line 0, column 0\n   Message: the file cannot be read\n");
         return false;
     }
     return parse(bytes.c_str(), static_cast<std::size_t>(bytes.getLength()), uString(path), path,
@@ -153,6 +162,7 @@ bool uXmlDocument::loadXml(const char* text, bool doNamespaces, bool doSchema, b
                            bool createEntityReferenceNodes)
 {
     releaseDocument();
+    m_errorText.setEmpty();
     if (!text)
         return false;
     return parse(text, std::strlen(text), uString("memBufInfo"), text, doNamespaces, doSchema,
@@ -161,12 +171,13 @@ bool uXmlDocument::loadXml(const char* text, bool doNamespaces, bool doSchema, b
 
 bool uXmlDocument::save(const char* path, unsigned permissions)
 {
+    m_errorText.setEmpty();
     if (!path || !*path || !m_document)
         return false;
     DOMImplementation* implementation = DOMImplementationRegistry::getDOMImplementation(u"LS");
     if (!implementation)
     {
-        xmldiag::Print("Requested implementation is not supported\n");
+        report("Requested implementation is not supported\n");
         return false;
     }
     uDomErrorHandler errors;
@@ -194,17 +205,18 @@ bool uXmlDocument::save(const char* path, unsigned permissions)
     }
     catch (const OutOfMemoryException&)
     {
-        xmldiag::PrintOutOfMemory();
+        report("OutOfMemoryException\n");
     }
     catch (const XMLException& exception)
     {
-        xmldiag::Print("An error occurred during creation of output transcoder. Msg is:\n" +
-                       xmldiag::Utf8(exception.getMessage()) + "\n");
+        report("An error occurred during creation of output transcoder. Msg is:\n" +
+               xmldiag::Utf8(exception.getMessage()) + "\n");
     }
     catch (const DOMException& exception)
     {
-        xmldiag::PrintDomExceptionCode(exception.code);
+        report("DOMException code is:  " + std::to_string(exception.code) + "\n");
     }
+    m_errorText += errors.getReport();
     if (output)
         output->release();
     if (writer)

@@ -52,7 +52,27 @@ DOMNode* consume(uXmlNode* wrapper)
 
 uXmlNode::uXmlNode(DOMNode* node) : m_node(node) {}
 
-uXmlNode::~uXmlNode() = default;
+uXmlNode::uXmlNode(const uXmlNode& other) : uXmlPlatform(other), m_node(nullptr)
+{
+    if (!other.m_node)
+        return;
+    DOMNode* clone = nullptr;
+    guardedEdit([&] { clone = other.m_node->cloneNode(true); });
+    m_node = clone;
+    m_ownsClone = clone != nullptr;
+}
+
+uXmlNode::~uXmlNode()
+{
+    if (!m_ownsClone || !m_node)
+        return;
+    // A clone that went into a tree belongs to it now.
+    const bool inTree = m_node->getNodeType() == DOMNode::ATTRIBUTE_NODE
+                            ? static_cast<xercesc::DOMAttr*>(m_node)->getOwnerElement() != nullptr
+                            : m_node->getParentNode() != nullptr;
+    if (!inTree)
+        guardedEdit([&] { m_node->release(); });
+}
 
 void uXmlNode::release()
 {
@@ -214,6 +234,7 @@ DOMNode* uXmlNode::detach()
 {
     DOMNode* node = m_node;
     m_node = nullptr;
+    m_ownsClone = false;
     return node;
 }
 

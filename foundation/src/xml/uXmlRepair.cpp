@@ -1,3 +1,4 @@
+#include "XmlEntityNames.h"
 #include "foundation/uFile.h"
 #include "foundation/uHtmlEntities.h"
 #include "foundation/uXml.h"
@@ -68,9 +69,9 @@ std::unordered_set<std::string_view> DeclaredEntities(std::string_view text)
 }
 
 // Rewrites "&name;" for a name the document does not declare into the
-// numeric reference the HTML table gives it. Comments, CDATA sections and
-// processing instructions are copied untouched: a reference there is text.
-// A name the table does not know stays, and the document stays broken.
+// numeric reference HTML gives it (every HTML 4.01 name and the common HTML5 ones). Comments, CDATA sections
+// and processing instructions are copied untouched: a reference there is text. A name the table does not know
+// stays, and the document stays broken.
 bool RewriteHtmlEntities(std::string& text)
 {
     if (text.find('&') == std::string::npos)
@@ -104,7 +105,12 @@ bool RewriteHtmlEntities(std::string& text)
         const std::size_t end = i + 1 + name.size();
         long codePoint = -1;
         if (!name.empty() && end < text.size() && text[end] == ';' && !declared.count(name))
-            codePoint = html::LookupEntity(name);
+        {
+            codePoint = xmlentities::Lookup(name);
+            // Latin-1 names with their case mangled ("&NBSP;") were read before the full table came.
+            if (codePoint < 0)
+                codePoint = html::LookupEntity(name);
+        }
         if (codePoint > 0)
         {
             out.append(text, copied, i - copied);
