@@ -31,7 +31,7 @@ const char kRewritten[] =
     "<link rel=\"stylesheet\" href=\"s.css\">\r\n"
     "<style>\r\np { color: red }\r\n</style>\r\n"
     "<body class=\"item\">\r\n<p>\r\nBefore\r\n<i>\r\nit\r\n</i>\r\n</p>\r\n"
-    "<a aria-label=\"next\" href=\"next.html\">\r\nNext\r\n</a>\r\n<br>\r\n</br>\r\n</body>\r\n";
+    "<a aria-label=\"next\" href=\"next.html\">\r\nNext\r\n</a>\r\n<br />\r\n</br>\r\n</body>\r\n";
 
 std::string Rewritten(const std::string& base)
 {

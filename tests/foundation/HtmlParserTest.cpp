@@ -74,7 +74,7 @@ TEST(HtmlParserTest, ScansTextTagsAndComments)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"ab<p>cd</p>ef", "B|T:ab|S:p|T:cd|E:p|T:ef|Z"},
-        {"  x  <b>", "B|T:x|S:b|Z"},
+        {"  x  <b>  ", "B|T:x|S:b|Z"},
         {"<a href=\"u\" TITLE='T'>", "B|S:a href=u title=T|Z"},
         {"<input checked>", "B|S:input checked=|Z"},
         {"<input CHECKED>", "B|S:input CHECKED=|Z"},
@@ -88,10 +88,12 @@ TEST(HtmlParserTest, ScansTextTagsAndComments)
         {"a< b>c", "B|T:a< b>c|Z"},
         {"a &amp; b", "B|T:a &amp; b|Z"},
         {"<!DOCTYPE html><?xml x?>t", "B|T:<!DOCTYPE html><?xml x?>t|Z"},
-        {"x<>y</i>", "B|T:x>y|E:i|Z"},
-        // Short tags at the very end are still tags; a lone "<" or "</" is text.
-        {"ab</b>", "B|T:ab|E:b|Z"},
-        {"ab<b>", "B|T:ab|S:b|Z"},
+        {"x<>y</i>z", "B|T:x>y|E:i|T:z|Z"},
+        // A "<" less than five bytes before the end is text, even a whole tag.
+        {"ab</b>", "B|T:ab</b>|Z"},
+        {"ab<b>", "B|T:ab<b>|Z"},
+        {"x<>y</i>", "B|T:x>y</i>|Z"},
+        {"ab</em>", "B|T:ab|E:em|Z"},
         {"ab<", "B|T:ab<|Z"},
         {"ab</", "B|T:ab</|Z"},
         {"ab<b", "B|T:ab<b|Z"},
@@ -109,7 +111,7 @@ TEST(HtmlParserTest, EachTagGetsItsOwnAttributes)
     // A first attribute that begins with the tag name must still be parsed,
     // never leaving the previous tag's values in place.
     EXPECT_EQ(scan("<link href=z><a accesskey=x href=y>"), "B|S:link href=z|S:a href=y accesskey=x|Z");
-    EXPECT_EQ(scan("<a href=z><i>t</i>"), "B|S:a href=z|S:i|T:t|E:i|Z");
+    EXPECT_EQ(scan("<a href=z><i>t</i>\n"), "B|S:a href=z|S:i|T:t|E:i|Z");
 }
 
 TEST(HtmlParserTest, QuotesProtectTheirOwnKindAndTheTagEnd)
@@ -117,8 +119,12 @@ TEST(HtmlParserTest, QuotesProtectTheirOwnKindAndTheTagEnd)
     EXPECT_EQ(scan("<link rel=\"alternate\" title=\"Bob's > news\" href=\"/f.xml\">"),
               "B|S:link href=/f.xml title=Bob's > news rel=alternate|Z");
     EXPECT_EQ(scan("<a title='say \"hi\"' href=y>"), "B|S:a href=y title=say \"hi\"|Z");
-    // An apostrophe inside an unquoted word opens nothing.
-    EXPECT_EQ(scan("<a title=Bob's href=y>t"), "B|S:a href=y title=Bob's|T:t|Z");
+    // An apostrophe inside an unquoted word does not hide the tag's end, but
+    // within the tag it opens a quote like any other: the rest is one value.
+    EXPECT_EQ(scan("<a title=Bob's href=y>t"), "B|S:a title=Bob's href=y|T:t|Z");
+    EXPECT_EQ(scan("<a title=x\"y z\"w href=h>"), "B|S:a href=h title=x\"y z\"w|Z");
+    // The other kind of quote inside a quoted value is a plain byte.
+    EXPECT_EQ(scan("<a title=\"Bob's\" href=y rel='a\"b' x=1>"), "B|S:a href=y title=Bob's rel=a\"b x=1|Z");
     // A quote left open to the end falls back to the first ">".
     EXPECT_EQ(scan("<a href=\"y>text here"), "B|S:a href=\"y|T:text here|Z");
     // A lone quote as the value is kept as it is.
@@ -140,11 +146,47 @@ TEST(HtmlParserTest, AttributeTextAndHasAttributes)
     auto* capture = new Capture;
     uHtmlParser parser;
     parser.setHandler(capture);
-    std::string page = "<body><a alt=\"x\"><br /><meta http-equiv=refresh  >";
+    std::string page = "<body><a alt=\"x\"><br /><br/><hr ><meta http-equiv=refresh  >";
     parser.parseBuffer(page.data(), static_cast<int>(page.size()));
+    // Only a ">" right after the name gives the name and ">".
     EXPECT_EQ(capture->texts,
-              (std::vector<std::string>{"body>", "alt=\"x\">", "br>", "http-equiv=refresh  >"}));
-    EXPECT_EQ(capture->has, (std::vector<bool>{false, true, false, true}));
+              (std::vector<std::string>{"body>", "alt=\"x\">", "/>", "/>", ">", "http-equiv=refresh  >"}));
+    EXPECT_EQ(capture->has, (std::vector<bool>{false, true, false, false, false, true}));
+}
+
+TEST(HtmlParserTest, HandlersStepThroughTheInputWithoutSteeringTheScan)
+{
+    struct Stepper : uHtmlHandler
+    {
+        std::string seen;
+        void onStartTag(const uString& name, uHtmlParser& parser, bool&) override
+        {
+            if (!name.equals("b"))
+                return;
+            seen += static_cast<char>(parser.nextByte()); // behind "<b>"
+            seen += static_cast<char>(parser.nextByte());
+            parser.previousByte();
+            parser.previousByte();
+            seen += static_cast<char>(parser.previousByte()); // the ">"
+        }
+        void onText(const uString& text, uHtmlParser&, bool&) override
+        {
+            seen += "[" + std::string(text.c_str()) + "]";
+        }
+        void onEnd(uHtmlParser& parser, bool) override
+        {
+            seen += parser.nextByte() == 0 ? "|end" : "|more";
+            seen += static_cast<char>(parser.previousByte());
+        }
+    };
+    auto* stepper = new Stepper;
+    uHtmlParser parser;
+    parser.setHandler(stepper);
+    const std::string page = "a<b>xyz</b>q";
+    parser.parseBuffer(page.data(), static_cast<int>(page.size()));
+    EXPECT_EQ(stepper->seen, "[a]xy>[xyz][q]|endq") << "the scan goes on where it was";
+    EXPECT_EQ(parser.nextByte(), 0) << "no input outside a scan";
+    EXPECT_EQ(parser.previousByte(), 0);
 }
 
 TEST(HtmlParserTest, StopEndsTheScanAndIsReported)

@@ -54,12 +54,13 @@ void CPageHeadHandler::onStartTag(const uString& name, uHtmlParser& parser, bool
     if (!Copying())
         return;
     m_body += "<";
-    if (parser.hasAttributes())
+    // The attribute text ends with the tag's ">"; only for a tag whose ">"
+    // follows its name it is the name and ">" already ("<br/>" gives "/>").
+    if (parser.hasAttributes() || !(parser.getAttributeText() == name + ">"))
     {
         m_body += name;
         m_body += " ";
     }
-    // Ends with the tag's ">"; for a tag without attributes it is the name and ">".
     m_body += parser.getAttributeText();
     m_body += "\r\n";
 }

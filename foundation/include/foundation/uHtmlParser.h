@@ -81,6 +81,14 @@ public:
     // True when anything but blanks and a closing "/" stood between the name and ">".
     bool hasAttributes() const { return m_hasAttributes; }
 
+    // A cursor over the input for handlers, put behind what the scan has
+    // consumed before every callback. nextByte returns the byte at the cursor
+    // and advances it; previousByte moves it back one and returns the byte
+    // there. Both give 0 outside a scan and at either end. Moving it does not
+    // steer the scan.
+    unsigned char nextByte();
+    unsigned char previousByte();
+
 private:
     struct Markup;
 
@@ -100,4 +108,5 @@ private:
     bool m_decodeReferences = false;
     const unsigned char* m_input = nullptr;
     std::size_t m_length = 0;
+    std::size_t m_position = 0;
 };

@@ -78,7 +78,8 @@ void appendUtf8(long cp, std::string& out)
 }
 
 // -1 for anything that is not a decimal or hexadecimal number of a usable
-// code point.
+// code point. The whole code point is kept, never cut to 16 bits: &#128512;
+// would otherwise turn into an unrelated character.
 long parseNumber(std::string_view digits)
 {
     int base = 10;

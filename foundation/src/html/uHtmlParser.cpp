@@ -45,9 +45,9 @@ std::string_view trimBlanks(std::string_view text)
     return text;
 }
 
-// A quote opens a quoted run only where a value or a token begins: at the
-// start, after a blank or after "=". An apostrophe inside an unquoted word
-// ("Bob's") is an ordinary byte.
+// Where the end of a tag is sought, a quote opens a quoted run only where a
+// value or a token begins: at the start, after a blank or after "=". An
+// apostrophe inside an unquoted word ("Bob's") does not hide the tag's ">".
 bool opensQuote(std::string_view text, std::size_t i)
 {
     if (!isQuote(static_cast<unsigned char>(text[i])))
@@ -144,6 +144,7 @@ struct uHtmlParser::Markup
     std::size_t nameBegin = 0, nameEnd = 0;
     std::size_t textBegin = 0, textEnd = 0; // comment text or attribute text
     bool selfClosing = false;
+    bool bare = false; // the ">" follows the name directly
 };
 
 uHtmlParser::uHtmlParser() : m_handler(new uHtmlHandler) {}
@@ -177,6 +178,20 @@ bool uHtmlParser::isOptionSet(std::uint32_t flag) const
     }
 }
 
+unsigned char uHtmlParser::nextByte()
+{
+    if (!m_input || m_position >= m_length)
+        return 0;
+    return m_input[m_position++];
+}
+
+unsigned char uHtmlParser::previousByte()
+{
+    if (!m_input || m_position == 0)
+        return 0;
+    return m_input[--m_position];
+}
+
 bool uHtmlParser::matchComment(std::size_t at, Markup& markup) const
 {
     if (m_length - at < 5 || std::memcmp(m_input + at, "<!--", 4) != 0)
@@ -208,8 +223,8 @@ bool uHtmlParser::matchComment(std::size_t at, Markup& markup) const
 
 bool uHtmlParser::matchTag(std::size_t at, Markup& markup) const
 {
-    // A tag may end the input: "</b>" as the last four bytes is still a tag.
-    if (m_length - at < 2)
+    // A "<" less than five bytes before the end is text, whatever follows it.
+    if (m_length - at < 5)
         return false;
     unsigned char next = m_input[at + 1];
     if (next == '>')
@@ -242,9 +257,12 @@ bool uHtmlParser::matchTag(std::size_t at, Markup& markup) const
     if (!isSpace(after) && after != '>' && after != '/')
         return false;
 
-    // The tag ends at the first ">" outside a quoted value. When a quote is
-    // left open up to the end of the input, the first ">" ends it instead,
-    // so that a stray quote in tag soup does not swallow the page.
+    // The tag ends at the first ">" outside a quoted value: HTML allows ">"
+    // inside one (title="a > b"), and ending at the first ">" whatever the
+    // quotes would cut real attribute values and show their rest as text.
+    // When a quote is left open up to the end of the input, the first ">"
+    // ends the tag instead, so that a stray quote in tag soup does not
+    // swallow the page.
     std::string_view input(reinterpret_cast<const char*>(m_input), m_length);
     std::size_t close = std::string_view::npos;
     for (std::size_t i = pos; i < m_length; ++i)
@@ -271,6 +289,7 @@ bool uHtmlParser::matchTag(std::size_t at, Markup& markup) const
     markup.kind = Markup::StartTag;
     markup.end = close + 1;
     markup.selfClosing = m_input[close - 1] == '/';
+    markup.bare = close == pos;
     std::size_t text = pos;
     while (text < close && isSpace(m_input[text]))
         ++text;
@@ -288,7 +307,7 @@ void uHtmlParser::takeStartTag(const Markup& markup)
     m_attributes.clear();
     // Only blanks and a closing "/" between the name and ">": no attributes.
     m_hasAttributes = raw != ">" && raw != "/>";
-    if (!m_hasAttributes)
+    if (markup.bare)
     {
         std::string text(name);
         text += '>';
@@ -296,6 +315,8 @@ void uHtmlParser::takeStartTag(const Markup& markup)
         return;
     }
     m_attributeText.assign(base, static_cast<int>(markup.textBegin), static_cast<int>(raw.size()));
+    if (!m_hasAttributes)
+        return;
 
     std::string_view text = trimBlanks(raw);
     if (!text.empty() && text.back() == '>')
@@ -313,16 +334,21 @@ void uHtmlParser::takeStartTag(const Markup& markup)
             ++i;
         if (i >= text.size())
             break;
+        // A quote opens wherever it stands and only its own kind closes it;
+        // the other kind inside is a plain byte. Were the two kinds tracked
+        // apart, the apostrophe in title="Bob's" would stay open and swallow
+        // every attribute after it.
         std::size_t start = i;
-        while (i < text.size() && !isBlank(static_cast<unsigned char>(text[i])))
+        char open = 0;
+        for (; i < text.size(); ++i)
         {
-            if (opensQuote(text, i))
-            {
-                std::size_t quote = closingQuote(text, i);
-                i = quote == std::string_view::npos ? text.size() : quote + 1;
-                continue;
-            }
-            ++i;
+            const char c = text[i];
+            if (open)
+                open = c == open ? 0 : open;
+            else if (isQuote(static_cast<unsigned char>(c)))
+                open = c;
+            else if (isBlank(static_cast<unsigned char>(c)))
+                break;
         }
         std::string_view token = text.substr(start, i - start);
         std::size_t equals = token.find('=');
@@ -400,6 +426,7 @@ void uHtmlParser::parseBuffer(const char* bytes, int length)
                    : static_cast<std::size_t>(length);
 
     bool stopped = false;
+    m_position = 0;
     if (m_options & kBeginEnd)
         m_handler->onBegin(*this, stopped);
 
@@ -438,7 +465,7 @@ void uHtmlParser::parseBuffer(const char* bytes, int length)
                 continue;
             }
             text.append(reinterpret_cast<const char*>(m_input) + run, pos - run);
-            pos = run = markup.end;
+            pos = run = m_position = markup.end;
             if (markup.kind == Markup::Nothing)
                 continue;
             if (flushText(text) || dispatch(markup))
@@ -450,14 +477,17 @@ void uHtmlParser::parseBuffer(const char* bytes, int length)
         if (!stopped)
         {
             text.append(reinterpret_cast<const char*>(m_input) + run, pos - run);
+            m_position = pos;
             stopped = flushText(text);
         }
     }
+    m_position = m_length;
 
     if (m_options & kBeginEnd)
         m_handler->onEnd(*this, stopped);
     m_input = nullptr;
     m_length = 0;
+    m_position = 0;
 }
 
 bool uHtmlParser::parseFile(uFile& file)
