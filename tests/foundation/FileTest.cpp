@@ -69,6 +69,12 @@ TEST(FileTest, PathsJoinWithExactlyOneSeparatorAndSplitAtTheLast)
     uFile trailing("dir/sub/");
     EXPECT_TRUE(trailing.setFileName("other"));
     EXPECT_EQ(PathOf(trailing), "dir/other");
+    uFile bare("a.txt");
+    EXPECT_TRUE(bare.setFileName("b.txt"));
+    EXPECT_EQ(PathOf(bare), "b.txt") << "a bare name is its own last component";
+    uFile belowRoot("/a.txt");
+    EXPECT_TRUE(belowRoot.setFileName("b.txt"));
+    EXPECT_EQ(PathOf(belowRoot), "/b.txt");
     uFile root("/");
     EXPECT_FALSE(root.setFileName("x"));
     EXPECT_EQ(PathOf(root), "/");

@@ -133,6 +133,7 @@ bool uFile::setToCurrentDirectory()
 bool uFile::append(const char* component)
 {
     std::string path = ToStd(m_path);
+    // Never a separator before the first component: "/name" would be a file at the root.
     if (!path.empty() && path.back() != kSeparator)
         path += kSeparator;
     path += component ? component : "";
@@ -168,6 +169,8 @@ bool uFile::setFileName(const char* name)
         path.pop_back();
     if (path.empty())
         return false;
+    // A bare name, or one right below the root, is replaced too: leaving the
+    // path as it was while reporting success would hide that the name was never set.
     std::string::size_type slash = path.rfind(kSeparator);
     std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     m_path = (directory + (name ? name : "")).c_str();
@@ -637,7 +640,8 @@ void* uFile::mapView(uint64_t* size, int mode)
     close();
     setMode(mode);
     bool readOnly = mode == kModeRead;
-    // A writable mapping opens read-write without emptying the file.
+    // A writable mapping opens read-write without emptying the file: a
+    // mode-2 open would truncate it, lose its content and leave nothing to map.
     if (m_path.isEmpty() || !openDescriptor(readOnly ? O_RDONLY : O_RDWR, false))
         return nullptr;
     struct stat info;
