@@ -32,8 +32,9 @@ class LoopbackFeedServer
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit LoopbackFeedServer(std::map<std::string, std::string> documents)
-        : m_documents(std::move(documents))
+    // Each answer waits `latencyMs` first, as a distant server's would.
+    explicit LoopbackFeedServer(std::map<std::string, std::string> documents, int latencyMs = 0)
+        : m_documents(std::move(documents)), m_latency(latencyMs)
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         int on = 1;
@@ -176,6 +177,8 @@ private:
         const bool keepAlive = head.compare(targetEnd + 1, 8, "HTTP/1.1") == 0 &&
                                lower.find("\r\nconnection: close") == std::string::npos;
 
+        if (m_latency.count() > 0)
+            std::this_thread::sleep_for(m_latency);
         auto found = m_documents.find(target);
         const bool known = found != m_documents.end();
         if (known && method == "GET")
@@ -205,6 +208,7 @@ private:
 
     const std::map<std::string, std::string> m_documents;
     const std::string m_notFound = "not found";
+    const std::chrono::milliseconds m_latency;
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};

@@ -3,12 +3,14 @@
 # server, by Kestrova's update pass and by Debian's newsboat, with the same
 # number of threads and a fresh cache each; prints both times and their ratio.
 #
-#   bench/compare-newsboat.sh [--feeds=N] [--items=M] [--seed=S] [--threads=T] [--build=DIR]
+#   bench/compare-newsboat.sh [--feeds=N] [--items=M] [--seed=S] [--threads=T] [--latency=MS] [--build=DIR]
+#
+# --latency makes the server wait MS milliseconds before each answer.
 #
 # Installs newsboat with apt-get when it is missing. Run by hand; CI never does.
 set -euo pipefail
 
-feeds=500 items=50 seed=1 threads=4
+feeds=500 items=50 seed=1 threads=4 latency=0
 build="$(cd "$(dirname "$0")/.." && pwd)/build"
 for arg in "$@"; do
   case "$arg" in
@@ -16,6 +18,7 @@ for arg in "$@"; do
     --items=*) items="${arg#*=}" ;;
     --seed=*) seed="${arg#*=}" ;;
     --threads=*) threads="${arg#*=}" ;;
+    --latency=*) latency="${arg#*=}" ;;
     --build=*) build="${arg#*=}" ;;
     *) echo "unknown argument: $arg" >&2; exit 2 ;;
   esac
@@ -40,12 +43,12 @@ trap cleanup EXIT
 
 # The server ends when its standard input closes: keep a pipe open to it.
 mkfifo "$work/server-in" "$work/server-out"
-"$bench" --serve="$work/corpus" --feeds="$feeds" --items="$items" --seed="$seed" \
+"$bench" --serve="$work/corpus" --feeds="$feeds" --items="$items" --seed="$seed" --latency="$latency" \
   <"$work/server-in" >"$work/server-out" &
 server_pid=$!
 exec 3>"$work/server-in"
 read -r _ port <"$work/server-out"
-echo "corpus: $feeds feeds x $items items (seed $seed) at http://127.0.0.1:$port, $threads threads"
+echo "corpus: $feeds feeds x $items items (seed $seed) at http://127.0.0.1:$port, $threads threads, $latency ms latency"
 
 # newsboat: a fresh home, cache and configuration; the same URLs.
 mkdir -p "$work/newsboat-home"

@@ -4,9 +4,9 @@
 //   feed_update_bench [--feeds=N] [--items=M] [--seed=S] [benchmark flags]
 //       the benchmarks (the server runs in a child process, so CPU time and
 //       peak memory are the engine's alone)
-//   feed_update_bench --serve=DIR [--feeds=N] [--items=M] [--seed=S]
-//       writes the corpus, its OPML and urls.txt to DIR, serves it and prints
-//       "port N"; ends when standard input closes
+//   feed_update_bench --serve=DIR [--feeds=N] [--items=M] [--seed=S] [--latency=MS]
+//       writes the corpus, its OPML and urls.txt to DIR, serves it (each answer
+//       MS milliseconds late) and prints "port N"; ends when standard input closes
 //   feed_update_bench --pass=URLS [--threads=T]
 //       one cold update pass over the URLs of a file (another reader's server)
 //
@@ -45,6 +45,7 @@ struct Settings
     std::string serveFolder;
     std::string passUrls;
     int threads = 4;
+    int latencyMs = 0;
 };
 
 Settings g_settings;
@@ -392,7 +393,7 @@ std::map<std::string, std::string> Documents(const std::vector<benchcorpus::Feed
 int Serve(const std::string& folder)
 {
     const std::vector<benchcorpus::Feed> feeds = benchcorpus::MakeCorpus(g_settings.corpus);
-    benchserver::LoopbackFeedServer server(Documents(feeds));
+    benchserver::LoopbackFeedServer server(Documents(feeds), g_settings.latencyMs);
     if (!folder.empty())
     {
         std::filesystem::create_directories(folder + "/feeds");
@@ -496,6 +497,8 @@ void ParseFlags(int& argc, char** argv)
             g_settings.passUrls = v;
         else if (const char* v = value("--threads="))
             g_settings.threads = std::atoi(v);
+        else if (const char* v = value("--latency="))
+            g_settings.latencyMs = std::atoi(v);
         else
             argv[kept++] = argv[i];
     }
