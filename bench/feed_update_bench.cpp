@@ -7,8 +7,9 @@
 //   feed_update_bench --serve=DIR [--feeds=N] [--items=M] [--seed=S] [--latency=MS]
 //       writes the corpus, its OPML and urls.txt to DIR, serves it (each answer
 //       MS milliseconds late) and prints "port N"; ends when standard input closes
-//   feed_update_bench --pass=URLS [--threads=T]
-//       one cold update pass over the URLs of a file (another reader's server)
+//   feed_update_bench --pass=URLS [--threads=T] [--home=DIR]
+//       one cold update pass over the URLs of a file (another reader's server),
+//       in a private HOME, or in DIR, which is then kept
 //
 // Run by hand; no test runs it.
 
@@ -46,6 +47,7 @@ struct Settings
     std::string passUrls;
     int threads = 4;
     int latencyMs = 0;
+    std::string home; // kept after the run when given
 };
 
 Settings g_settings;
@@ -78,6 +80,30 @@ double PeakMemoryMiB()
     return 0;
 }
 
+// Bytes this process handed to write calls (wchar) and caused to be written
+// to storage (write_bytes), from /proc/self/io.
+struct WrittenBytes
+{
+    double wchar = 0;
+    double storage = 0;
+};
+
+WrittenBytes Written()
+{
+    std::ifstream io("/proc/self/io");
+    WrittenBytes written;
+    std::string name;
+    double value = 0;
+    while (io >> name >> value)
+    {
+        if (name == "wchar:")
+            written.wchar = value;
+        else if (name == "write_bytes:")
+            written.storage = value;
+    }
+    return written;
+}
+
 // ---- the data folder of the engine -----------------------------------------
 
 // A private HOME, so the configuration and the list databases of the run are
@@ -88,7 +114,8 @@ public:
     BenchHome()
     {
         char pattern[] = "/tmp/kestrova-bench-XXXXXX";
-        m_path = ::mkdtemp(pattern) ? pattern : "";
+        m_keep = !g_settings.home.empty();
+        m_path = m_keep ? g_settings.home : (::mkdtemp(pattern) ? pattern : "");
         ::setenv("HOME", m_path.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (m_path + "/.config").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (m_path + "/.local/share").c_str(), 1);
@@ -102,7 +129,8 @@ public:
     {
         CPreference::Release();
         std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
+        if (!m_keep)
+            std::filesystem::remove_all(m_path, ignored);
     }
 
     std::string listPath(const std::string& name) const
@@ -119,6 +147,7 @@ public:
 
 private:
     std::string m_path;
+    bool m_keep = false;
 };
 
 BenchHome& Home()
@@ -363,12 +392,42 @@ void BM_UpdatePass(benchmark::State& state)
     state.SetLabel(warm ? "warm" : "cold");
 }
 
+// A pass over a list where nothing is due: it should read, not write (no
+// compaction of a list with nothing to reclaim, no row touched).
+void BM_IdlePass(benchmark::State& state)
+{
+    const std::vector<std::string> urls = CorpusUrls();
+    WrittenBytes total;
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        Subscribe("idle.mdb", urls);
+        RunPass("idle.mdb", 4);
+        CFeedStore store;
+        store.SetDatabase("idle.mdb");
+        Execute(store, "UPDATE channel SET ttl=60, lastupdate=Now()");
+        store.Close();
+        state.ResumeTiming();
+        const WrittenBytes before = Written();
+        RunPass("idle.mdb", 4);
+        const WrittenBytes after = Written();
+        total.wchar += after.wchar - before.wchar;
+        total.storage += after.storage - before.storage;
+        if (CountItems("idle.mdb") != static_cast<long long>(urls.size()) * g_settings.corpus.itemsMin)
+            state.SkipWithError("the cold pass did not store every item");
+    }
+    const double passes = static_cast<double>(state.iterations());
+    state.counters["written KiB"] = total.wchar / passes / 1024.0;
+    state.counters["storage KiB"] = total.storage / passes / 1024.0;
+}
+
 void RegisterBenchmarks()
 {
     benchmark::RegisterBenchmark("XmlLoad", BM_XmlLoad)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ParseWalk", BM_ParseWalk)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("LoadWalk", BM_LoadWalk)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Store", BM_Store)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("IdlePass", BM_IdlePass)->Iterations(1)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("UpdatePass", BM_UpdatePass)
         ->ArgNames({"threads", "warm"})
         ->ArgsProduct({{1, 2, 4, 8}, {0, 1}})
@@ -497,6 +556,8 @@ void ParseFlags(int& argc, char** argv)
             g_settings.passUrls = v;
         else if (const char* v = value("--threads="))
             g_settings.threads = std::atoi(v);
+        else if (const char* v = value("--home="))
+            g_settings.home = v;
         else if (const char* v = value("--latency="))
             g_settings.latencyMs = std::atoi(v);
         else
