@@ -145,6 +145,18 @@ TEST(ConnectionTest, KeptStatementsFollowSchemaChangesAndHoldNoLock)
     EXPECT_TRUE(other.execute("BEGIN EXCLUSIVE", ado::Dialect::Native)) << other.lastError().description;
     EXPECT_TRUE(other.execute("ROLLBACK", ado::Dialect::Native));
 
+    // Compaction by another connection and a new table: the kept statements
+    // read the same rows, and a table made meanwhile is found.
+    ado::Error compactError;
+    ASSERT_TRUE(ado::compactInPlace(connectionString(dir.file("list.mdb")), 0, compactError))
+        << compactError.description;
+    ASSERT_TRUE(other.execute("CREATE TABLE t2 (a TEXT)", ado::Dialect::Native));
+    ASSERT_TRUE(other.execute("INSERT INTO t2 (a) VALUES ('new')", ado::Dialect::Native));
+    ASSERT_TRUE(connection.query(read, rows));
+    EXPECT_EQ(rows.recordCount(), 2u);
+    EXPECT_EQ(scalar(connection, "select a from t2 where a = 0x6E0065007700"), "new");
+    EXPECT_EQ(scalar(connection, "select count(*) from t where id > 1"), "1");
+
     ASSERT_TRUE(connection.execute("DROP TABLE t"));
     EXPECT_FALSE(connection.query(read, rows)) << "a kept statement of a dropped table fails";
 }
