@@ -1,6 +1,8 @@
 #include "feeds/ListDatabaseFixture.h"
 #include "feeds/support/ConfigHome.h"
 #include "feeds/support/FeedSite.h"
+#include "foundation/uHash.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -156,6 +158,37 @@ TEST_F(FeedFetchTest, FileUrlsAreReadInPlace)
     EXPECT_FALSE(store.FetchFeed(U("file://" + path + ".missing"), 0, false, true));
     EXPECT_EQ(store.errorCode, 0) << "a missing local file sets no error";
     EXPECT_TRUE(shown().empty());
+}
+
+// A fetch downloads into the temp folder under the lower-case MD5 of its URL;
+// a name another fetch holds is skipped for the first free "<md5>.N", and
+// only the fetch's own file is removed afterwards.
+TEST_F(FeedFetchTest, ATakenTempNameIsSkippedAndLeftAlone)
+{
+    const std::string url = site.url("/busy");
+    uMD5 digest(0);
+    digest.hashString(url.c_str());
+    uString name;
+    digest.getHexDigest(name);
+    const std::string taken = config.data("temp/" + S(name));
+    config.write("Documents/Kestrova/temp/" + S(name), "another fetch");
+    config.write("Documents/Kestrova/temp/" + S(name) + ".1", "and another");
+
+    std::set<std::string> duringFetch;
+    site.server().route("/busy",
+                        [&](const testsupport::HttpRequest&)
+                        {
+                            for (const auto& entry : std::filesystem::directory_iterator(config.data("temp")))
+                                duringFetch.insert(entry.path().filename().string());
+                            return testsupport::TextResponse(200, Channel("rss"), "application/xml");
+                        });
+    CFeedStore store;
+    ASSERT_TRUE(store.FetchFeed(U(url), 0, false, false));
+    EXPECT_EQ(store.items.size(), 1u);
+    EXPECT_EQ(duringFetch, (std::set<std::string>{S(name), S(name) + ".1", S(name) + ".2"}));
+    EXPECT_EQ(testsupport::ReadFileBytes(taken), "another fetch");
+    EXPECT_EQ(testsupport::ReadFileBytes(taken + ".1"), "and another");
+    EXPECT_FALSE(testsupport::FileExists(taken + ".2"));
 }
 
 // The synchronous road: every feed of the list fetched and purged of the

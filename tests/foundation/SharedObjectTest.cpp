@@ -10,9 +10,16 @@ TEST(SharedObjectTest, LoadsAPlugInAndCallsItsEntry)
     void* address = &plugin;
     EXPECT_FALSE(plugin.getSymbol("Initialize", &address));
     EXPECT_EQ(address, nullptr);
+    EXPECT_STREQ(plugin.getMessage().c_str(), "Shared object is not loaded.");
 
     ASSERT_TRUE(plugin.load(uFile(KESTROVA_TEST_PLUGIN))) << plugin.getMessage().c_str();
+    // The last failure stays readable after a success.
+    EXPECT_STREQ(plugin.getMessage().c_str(), "Shared object is not loaded.");
     EXPECT_TRUE(plugin.load(uFile(KESTROVA_TEST_PLUGIN)));
+    EXPECT_STREQ(plugin.getMessage().c_str(), "Shared object already loaded");
+    EXPECT_FALSE(plugin.getSymbol(nullptr, &address));
+    EXPECT_STREQ(plugin.getMessage().c_str(), "Symbol name can not be null.");
+    EXPECT_FALSE(plugin.getSymbol("Initialize", nullptr));
 
     ASSERT_TRUE(plugin.getSymbol("Initialize", &address));
     auto initialize = reinterpret_cast<int (*)(int, int)>(address);

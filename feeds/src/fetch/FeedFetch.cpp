@@ -221,6 +221,8 @@ bool CFeedStore::ParseFeedDocument(uXmlNode* root)
         ParseAtomFeed(root);
     else
     {
+        // A document that names no feed format is no feed: taken for a fetched
+        // one, a web page would be subscribed as a channel that never has items.
         root->release();
         return false;
     }
@@ -231,6 +233,7 @@ bool CFeedStore::RefreshFeed(const uString& url, const uString& listName, bool s
 {
     if (!FetchFeed(url, kFeedTimeoutSeconds, true, showMessages))
         return false;
+    // A document cut short does not tell which stored items the feed dropped.
     if (documentPartial)
         return true;
     return PurgeItems(url, listName, showMessages);

@@ -12,7 +12,8 @@ namespace
 {
 
 // Puts the database object on the list's file: kept when it is there already,
-// reconnected when it was closed, reopened on another file otherwise.
+// reconnected when it was closed, reopened on another file otherwise. Names
+// compare byte for byte: two list names differing in case are two files here.
 bool BringToList(uActiveXDataObjectExt& database, const uString& listName)
 {
     if (database.getDatabaseName() == listName)

@@ -67,6 +67,7 @@ bool Decode(uFile& source, uFile& target)
 
 } // namespace
 
+// A write that fails part-way is reported: a cut target must not pass for a whole one.
 bool Base64EncodeFile(uFile& source, uFile& target)
 {
     bool result = OpenPair(source, target) && Base64EncodeStream(source, target);
