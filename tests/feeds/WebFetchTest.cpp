@@ -5,6 +5,7 @@
 #include "feeds/Preference.h"
 #include "feeds/support/ConfigHome.h"
 #include "feeds/support/FeedTestSupport.h"
+#include "support/LocalFtpServer.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
@@ -287,4 +288,22 @@ TEST_F(WebFetchTest, AStringFetchKeepsEveryByteOfTheBody)
     server.serveContent("/utf16.xml", utf16, "application/xml; charset=UTF-16");
     EXPECT_EQ(Fetch(server.url("/utf16.xml"), false), utf16);
     EXPECT_EQ(Fetch(server.url("/utf16.xml"), true), utf16) << "through the login path too";
+}
+
+// An FTP header request is no header request: without login it is refused,
+// with login it is the whole download, whose header text is empty.
+TEST_F(WebFetchTest, FtpHeaderRequestsWithLoginDownloadWithoutHeaders)
+{
+    if (!LocalFtpServer::available())
+        GTEST_SKIP() << "pyftpdlib is not installed";
+    LocalFtpServer ftp;
+    ftp.write("feed.xml", "<rss/>");
+    const uString url = U(ftp.url("/feed.xml"));
+
+    uString headers("untouched");
+    EXPECT_FALSE(FetchUrlHeader(url, headers, 30, false, false));
+    EXPECT_EQ(S(headers), "untouched");
+    EXPECT_TRUE(FetchUrlHeader(url, headers, 30, true, false));
+    EXPECT_EQ(S(headers), "");
+    EXPECT_EQ(Fetch(S(url), true), "<rss/>");
 }
