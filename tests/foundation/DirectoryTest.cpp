@@ -3,6 +3,7 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -135,6 +136,33 @@ TEST(DirectoryTest, ListingReturnsEveryEntry)
     const uFile& first = entries.front();
     EXPECT_EQ(std::string(first.getPath().c_str()), folder + "/" + first.getFileName());
     EXPECT_FALSE(uFile(dir.write("file", "x").c_str()).listDirectory(entries));
+}
+
+// The printed listing is the only one that keeps "." and "..", each name
+// on a line of its own ended by CR LF.
+TEST(DirectoryTest, PrintedListingsHoldEveryEntryOnACrLfLine)
+{
+    TempDir dir;
+    dir.write("few/a", "x");
+    dir.write("few/b", "y");
+    char* text = nullptr;
+    size_t size = 0;
+    FILE* stream = ::open_memstream(&text, &size);
+    ASSERT_NE(stream, nullptr);
+    PrintDirectory(stream, dir.file("few").c_str());
+    PrintDirectory(stream, "");
+    uFile(dir.file("missing").c_str()).printDirectory(stream);
+    std::fclose(stream);
+    std::string printed(text, size);
+    std::free(text);
+
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = printed.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        lines.push_back(printed.substr(start, end - start));
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{".", "..", "a", "b"}));
+    EXPECT_EQ(printed.size(), std::string(".\r\n..\r\na\r\nb\r\n").size()) << "nothing but the lines";
 }
 
 TEST(DirectoryTest, RemoveDirectoryTreeNeverFollowsSymbolicLinks)
