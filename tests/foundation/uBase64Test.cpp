@@ -1,5 +1,8 @@
 #include "foundation/uBase64.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -44,6 +47,59 @@ TEST(Base64Test, LinesHoldSeventyTwoCharactersAndAllEndWithCrLf)
     EXPECT_EQ(bytes(Base64Encode(fromBytes(std::string(54, '\0')))), line + "\r\n");
     EXPECT_EQ(bytes(Base64Encode(fromBytes(std::string(55, '\0')))), line + "\r\nAA==\r\n");
     EXPECT_EQ(bytes(Base64Encode(fromBytes(std::string(108, '\0')))), line + "\r\n" + line + "\r\n");
+}
+
+// Any counted source and target: reads that end mid-group and mid-line
+// still give the text the string form gives, and a failed write ends it.
+struct ChunkedSource
+{
+    std::string data;
+    std::size_t chunk;
+    std::size_t position = 0;
+    bool read(void* buffer, uint32_t* count)
+    {
+        const std::size_t n = std::min<std::size_t>({chunk, *count, data.size() - position});
+        std::memcpy(buffer, data.data() + position, n);
+        position += n;
+        *count = static_cast<uint32_t>(n); // 0 at the end
+        return true;
+    }
+};
+
+struct StringTarget
+{
+    std::string text;
+    int writesLeft = 1000;
+    bool write(const void* buffer, uint32_t* count)
+    {
+        if (writesLeft-- == 0)
+            return false;
+        text.append(static_cast<const char*>(buffer), *count);
+        return true;
+    }
+};
+
+TEST(Base64Test, StreamsEncodeLikeTheStringWhateverTheirReadSize)
+{
+    std::string data;
+    for (int i = 0; i < 200; ++i)
+        data += static_cast<char>(i * 7);
+    for (std::size_t chunk : {1u, 2u, 5u, 54u, 55u, 1000u})
+    {
+        ChunkedSource source{data, chunk};
+        StringTarget target;
+        ASSERT_TRUE(Base64EncodeStream(source, target)) << chunk;
+        EXPECT_EQ(target.text, bytes(Base64Encode(fromBytes(data)))) << "read size " << chunk;
+    }
+    ChunkedSource empty{std::string(), 3};
+    StringTarget nothing;
+    EXPECT_TRUE(Base64EncodeStream(empty, nothing));
+    EXPECT_EQ(nothing.text, "");
+
+    ChunkedSource source{data, 1};
+    StringTarget refusing;
+    refusing.writesLeft = 1;
+    EXPECT_FALSE(Base64EncodeStream(source, refusing));
 }
 
 TEST(Base64Test, DecodingSkipsJunkAndStripsLineBreaksFromTheInput)
