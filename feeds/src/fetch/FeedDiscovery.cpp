@@ -95,6 +95,7 @@ void CFeedLinkHandler::onStartTag(const uString& name, uHtmlParser& parser, bool
     if (!type->equalsNoCase("application/rss+xml") && !type->equalsNoCase("application/atom+xml"))
         return;
     m_titles.push_back(*title);
+    // A relative href as written could never be fetched once subscribed.
     m_links.push_back(m_baseUrl.isEmpty() ? *href : Resolve(m_siteRoot, m_baseUrl, *href));
 }
 

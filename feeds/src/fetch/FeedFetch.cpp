@@ -101,6 +101,7 @@ CFeedStore::CFeedStore(const uString& url, bool showMessages) : CFeedStore()
 bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool showMessages,
                            const std::atomic<bool>* abortFlag)
 {
+    // Nothing of an earlier fetch may pass for this feed's channel or items.
     Reset();
     documentPartial = false;
     documentAddress = url;
