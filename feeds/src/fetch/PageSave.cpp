@@ -57,7 +57,8 @@ private:
 };
 
 // Where the saved page's relative links point: the page's own base element
-// (made absolute against the page) or else the directory of the page.
+// (made absolute against the page: read from disk, a relative one would point
+// into the local folder) or else the directory of the page.
 uString BaseFor(const uString& pageUrl, const uString& baseHref)
 {
     pageurl::PageBase page;
@@ -147,6 +148,7 @@ bool CPageSaveTask::Save()
     // changed since, and the two halves would not belong together.
     uFile part((m_target.getPath() + ".part").c_str());
     part.remove();
+    // The page's relative links belong to where redirects ended, not to the link asked for.
     uString pageUrl;
     bool saved = FetchUrlToFile(m_url, part, kTimeoutSeconds, nullptr, /*login=*/false, /*prompt=*/false,
                                 &pageUrl, &m_abort);
