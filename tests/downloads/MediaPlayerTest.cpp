@@ -1,7 +1,9 @@
 #include "downloads/MediaPlayer.h"
 
+#include "feeds/LibraryFiles.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using testsupport::ReadFileBytes;
@@ -28,6 +30,28 @@ TEST(MediaPlayerTest, M3uPlaylistHoldsEachPathOnceInUtf8WithCrLfLines)
     CM3UPlayer empty;
     ASSERT_TRUE(empty.Save(target));
     EXPECT_EQ(ReadFileBytes(dir.file("Kestrova.m3u")), "#EXTM3U\r\n");
+}
+
+TEST(MediaPlayerTest, TitlesWithLineBreaksNeverSplitAnEntry)
+{
+    TempDir dir;
+    // A channel title that tries to add its own playlist lines becomes a
+    // folder name without them.
+    const uString title("Radio\r\n#EXTINF:-1,Injected\n/etc/passwd\tx");
+    const std::string folder = dir.path() + "/My Music/" + feeds::SafeFolderName(title).c_str();
+    CM3UPlayer player;
+    player.AddFile(uString((folder + "/one.mp3").c_str()));
+    player.AddFile(uString((folder + "/two.mp3").c_str()));
+    // A path that still holds a break (a folder made before names lost them)
+    // is left out rather than written as two lines.
+    player.AddFile(uString((dir.path() + "/old\n#EXTINF:0,x\r\n/three.mp3").c_str()));
+
+    uFile target(dir.file("Kestrova.m3u").c_str());
+    ASSERT_TRUE(player.Save(target));
+    const std::string text = ReadFileBytes(dir.file("Kestrova.m3u"));
+    EXPECT_EQ(text, "#EXTM3U\r\n" + folder + "/one.mp3\r\n" + folder + "/two.mp3\r\n");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 3);
 }
 
 TEST(MediaPlayerTest, AFailedWriteIsReportedAndReplacesNothing)

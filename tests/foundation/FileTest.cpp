@@ -91,6 +91,9 @@ TEST(FileTest, MakeValidFileNameKeepsFeedTitlesInsideTheirFolder)
         {"   ", "_"},
         {"", "_"},
         {"...", "..."},
+        {"a\r\nb\tc", "abc"},
+        {"\n#EXTINF:-1,x\r\n", "#EXTINF-1,x"},
+        {"\r\n\t", "_"},
     };
     for (const auto& [title, expected] : cases)
     {
@@ -101,6 +104,15 @@ TEST(FileTest, MakeValidFileNameKeepsFeedTitlesInsideTheirFolder)
     char dots[] = "..";
     MakeValidFileName(dots);
     EXPECT_STREQ(dots, "_");
+
+    // No control character survives, whichever it is.
+    std::string every = "x";
+    for (int c = 1; c < 0x20; ++c)
+        every += static_cast<char>(c);
+    every += "\x7F\xC3\xA9"; // UTF-8 text stays
+    uString name(every.c_str());
+    MakeValidFileName(name);
+    EXPECT_STREQ(name.c_str(), "x\xC3\xA9");
 }
 
 TEST(FileTest, QueriesAnswerForWhatLiesAtThePath)

@@ -32,7 +32,8 @@ public:
     CM3UPlayer();
     // Nothing to start: the caller opens the saved file.
     bool Launch() override { return false; }
-    // "#EXTM3U" and then each path's UTF-8 bytes, every line ending in CR LF;
+    // "#EXTM3U" and then each path's UTF-8 bytes, every line ending in CR LF
+    // (a path holding CR or LF is left out: it cannot be one line);
     // an existing file is replaced whole (temporary file and rename), so a
     // failed write leaves the old playlist. False when nothing was written.
     bool Save(const uFile& target) override;

@@ -1,6 +1,7 @@
 #include "downloads/MediaPlayer.h"
 
 #include <string>
+#include <string_view>
 
 CM3UPlayer::CM3UPlayer() : m_name("Kestrova :: Podcast"), m_vendor("MPEG Version 3.0 URL") {}
 
@@ -9,6 +10,12 @@ bool CM3UPlayer::Save(const uFile& target)
     std::string text = "#EXTM3U\r\n";
     for (const uString& path : m_files)
     {
+        // A line break would end the entry early and make the rest a line of
+        // its own (an injected directive or file); such a path cannot be
+        // written as one entry, so it is left out.
+        const std::string_view bytes(path.c_str(), static_cast<std::size_t>(path.getLength()));
+        if (bytes.find_first_of("\r\n") != std::string_view::npos)
+            continue;
         text.append(path.c_str(), static_cast<std::size_t>(path.getLength()));
         text += "\r\n";
     }

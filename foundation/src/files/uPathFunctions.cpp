@@ -26,9 +26,12 @@ std::string LastComponent(const char* path)
     return slash == std::string::npos ? text : text.substr(slash + 1);
 }
 
+// Control characters go too: names come from feed titles, and a line break
+// in a folder name splits every playlist line that names a file inside it.
 bool IsForbiddenInName(char c)
 {
-    return std::strchr("\\/:*?<>|", c) != nullptr;
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F || std::strchr("\\/:*?<>|", c) != nullptr;
 }
 
 bool IsBlank(const std::string& name)
