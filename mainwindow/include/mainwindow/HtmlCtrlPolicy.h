@@ -29,6 +29,12 @@ private:
 // the page, not by the user.
 bool MayOpenOutside(const uString& address);
 
+// True for the addresses the program may show when they come from a feed
+// (an item's link): web and ftp pages, and files inside the data folder.
+// Anything else ("javascript:", "data:", files elsewhere, a desktop's own
+// handler schemes) would let a feed run or read what the user never chose.
+bool MayShowFromFeed(const uString& address, const uString& dataDir);
+
 // The base address our written pages are given: the template folder as a
 // file URI ending in "/", so that relative and file references resolve.
 uString PageBaseUrl(const uString& templateDir);

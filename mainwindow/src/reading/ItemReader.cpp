@@ -6,6 +6,7 @@
 #include "feeds/Preference.h"
 #include "common/DesktopShell.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/HtmlCtrlPolicy.h"
 #include "mainwindow/ItemKind.h"
 #include "mainwindow/ItemPage.h"
 #include "mainwindow/KestrovaView.h"
@@ -170,10 +171,12 @@ void CItemReader::OpenListItem(int doubleClick)
         if (m_hooks.setFeedIndicator)
             m_hooks.setFeedIndicator(2);
     }
-    else
+    else if (htmlctrl::MayShowFromFeed(data->item, CPreference::GetInstance()->GetDataDir().getPath()))
     {
         m_browser.Navigate(data->item);
     }
+    // Any other link of the feed's is refused quietly: the item is still
+    // marked read, as opening it does.
 
     CFeedStore store;
     store.SetDatabase(data->ds);

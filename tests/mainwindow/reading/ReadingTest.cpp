@@ -141,6 +141,49 @@ TEST_F(Reading, ArrowKeysMoveOnceAndEnterDiffersFromDoubleClick)
     EXPECT_EQ(opened, (std::vector<int>{0, 1}));
 }
 
+TEST_F(Reading, AnItemLinkThatIsNoWebAddressIsNeverOpened)
+{
+    {
+        CFeedStore store;
+        store.SetDatabase(uString("default.mdb"));
+        store.EnsureOpen(false);
+        const std::string alpha = m_server.url("/alpha");
+        ASSERT_TRUE(store.dataObject.execute(
+            ("update item set link='javascript:document.title=''X''' where link='" + alpha + "'").c_str()));
+    }
+    ASSERT_NO_FATAL_FAILURE(SelectFeed());
+    wxWebView* view = m_browser->GetHtmlCtrl()->GetWebView();
+
+    // Over a web page, which runs scripts: the link must not reach it.
+    Click(1);
+    wxUIActionSimulator().Char(WXK_RETURN);
+    ASSERT_FALSE(WaitForPage("Bravo on the web").empty());
+    guitest::RunEventsFor(300);
+    const wxString webTitle = view->GetCurrentTitle();
+    m_list->SelectRow(2);
+    m_reader->OpenListItem(0);
+    guitest::RunEventsFor(1000);
+    EXPECT_EQ(view->GetCurrentTitle(), webTitle);
+    EXPECT_FALSE(WaitForPage("Bravo on the web").empty());
+
+    // Over the item's own page: Enter, a double-click and Display Original
+    // Website all refuse it quietly.
+    Click(2);
+    ASSERT_FALSE(WaitForPage("bold").empty());
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return view->GetCurrentTitle() == "Alpha story"; }));
+    wxUIActionSimulator().Char(WXK_RETURN);
+    guitest::RunEventsFor(1000);
+    DoubleClick(2);
+    guitest::RunEventsFor(1000);
+    m_reader->OpenListItem(0);
+    guitest::RunEventsFor(1000);
+    EXPECT_EQ(view->GetCurrentTitle(), "Alpha story");
+    // The link never reached the browser: it is not in the address history.
+    for (const uString& address : m_browser->GetHistory())
+        EXPECT_EQ(Text(address).find("javascript:"), std::string::npos) << Text(address);
+    EXPECT_EQ(Query("select readstatus from item where link like 'javascript:%'"), "1");
+}
+
 TEST_F(Reading, EachColumnSortsAscendingThenDescending)
 {
     struct Expected
