@@ -244,6 +244,10 @@ void CKestrovaView::OnLeftDoubleClick(wxMouseEvent& event)
 void CKestrovaView::OnRightDown(wxMouseEvent& event)
 {
     m_rightClickedRow = -1;
+    // The list reports right-clicks on rows only; one on empty space still
+    // shows the selected item first, as a click on a row does.
+    if (RowAt(event.GetPosition(), nullptr) < 0 && m_hooks.showSelectedItem)
+        m_hooks.showSelectedItem();
     event.Skip();
 }
 

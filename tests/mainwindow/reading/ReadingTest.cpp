@@ -308,12 +308,16 @@ TEST_F(Reading, RowMenuCommandsActOnTheRightClickedRowOnly)
     command(CKestrovaView::kDownloadLater);
     EXPECT_EQ(commands, (std::vector<std::pair<int, int>>{{213, 1}, {209, 1}}));
 
-    // A right-click on empty space leaves no row: the commands do nothing.
+    // A right-click on empty space shows the selected item first, then
+    // leaves no row: the commands do nothing.
     commands.clear();
+    m_browser->GetHtmlCtrl()->WriteHtml(uString("<p>Another page</p>"));
+    ASSERT_FALSE(WaitForPage("Another page").empty());
     mouse.MouseMove(m_list->ClientToScreen(wxPoint(100, m_list->GetClientSize().y - 10)));
     guitest::RunEventsFor(30);
     mouse.MouseClick(wxMOUSE_BTN_RIGHT);
     guitest::RunEventsFor(200);
+    EXPECT_FALSE(WaitForPage("Bravo episode").empty());
     escape.Stop();
     EXPECT_EQ(m_list->GetRightClickedRow(), -1);
     command(CKestrovaView::kArchiveItem);
