@@ -33,7 +33,8 @@ struct CHtmlCommand
 // the shown page, the feed links of each loaded page, the "app:" scheme whose
 // addresses never load, and the rule that pages open windows only while
 // loading. Reports go to the status handler: (-1, none) after a write,
-// (number of feed links, none) after a page has loaded.
+// (number of feed links, none) after a page has loaded, (0, text) when the
+// page's status text changed.
 //
 // User-interface thread only.
 class CHtmlCtrl : public wxEvtHandler
@@ -68,6 +69,9 @@ public:
     // Posts the commands of the table entries named `name` (case ignored) to
     // the parent window; nothing without a table.
     virtual void OnAppCmd(const uString& name);
+    // The page's status text changed (the address of the link under the
+    // mouse, empty when it left the link): reported with the value 0.
+    void OnStatusTextChange(const uString& text);
 
     const std::list<CFeedLink>& GetFeedLinks() const { return m_feedLinks; }
     const wxString& GetPageTitle() const { return m_title; }
@@ -79,6 +83,8 @@ private:
     void OnLoaded(wxWebViewEvent& event);
     void OnError(wxWebViewEvent& event);
     void OnTitleChanged(wxWebViewEvent& event);
+    void WatchStatusText();
+    void StopWatchingStatusText();
     // A load of a page we wrote (or of the blank start page while one is
     // shown): it neither replaces the source nor runs a feed search.
     bool IsOwnOrBlank(const wxString& url) const;
@@ -95,4 +101,7 @@ private:
     wxString m_title;
     uString m_source;
     bool m_hasSource = false;
+    uString m_statusText;
+    // The toolkit's handler of the view's hover notification; 0 when none.
+    unsigned long m_statusSignal = 0;
 };

@@ -5,6 +5,9 @@
 #include "common/DesktopShell.h"
 #include "mainwindow/ItemPage.h"
 
+#ifdef __WXGTK__
+#include <glib-object.h>
+#endif
 #include <wx/utils.h>
 #include <wx/webview.h>
 #include <wx/window.h>
@@ -20,6 +23,19 @@ wxString ToWx(const uString& text)
 {
     return wxString::FromUTF8(text.c_str(), static_cast<size_t>(text.getLength()));
 }
+
+#ifdef __WXGTK__
+// WebKitGTK has no status text of its own: what the page would show there
+// (the address of the link under the mouse) comes with its hover
+// notification, whose hit-test result names the link.
+void OnMouseTargetChanged(GObject*, GObject* hitTest, guint, gpointer control)
+{
+    gchar* link = nullptr;
+    g_object_get(hitTest, "link-uri", &link, nullptr);
+    static_cast<CHtmlCtrl*>(control)->OnStatusTextChange(uString(link != nullptr ? link : ""));
+    g_free(link);
+}
+#endif
 } // namespace
 
 CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir)
@@ -31,11 +47,50 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     m_view->Bind(wxEVT_WEBVIEW_LOADED, &CHtmlCtrl::OnLoaded, this);
     m_view->Bind(wxEVT_WEBVIEW_ERROR, &CHtmlCtrl::OnError, this);
     m_view->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, &CHtmlCtrl::OnTitleChanged, this);
+    m_view->Bind(wxEVT_DESTROY,
+                 [this](wxWindowDestroyEvent& event)
+                 {
+                     if (event.GetEventObject() == m_view)
+                         StopWatchingStatusText();
+                     event.Skip();
+                 });
+    WatchStatusText();
 }
 
-// The bindings end with this handler (wx tracks them); the view itself
-// belongs to the parent window.
-CHtmlCtrl::~CHtmlCtrl() = default;
+// The wx bindings end with this handler (wx tracks them); the toolkit's
+// signal does not. The view itself belongs to the parent window.
+CHtmlCtrl::~CHtmlCtrl()
+{
+    StopWatchingStatusText();
+}
+
+void CHtmlCtrl::WatchStatusText()
+{
+#ifdef __WXGTK__
+    if (auto* native = static_cast<GObject*>(m_view->GetNativeBackend());
+        native != nullptr && g_signal_lookup("mouse-target-changed", G_OBJECT_TYPE(native)) != 0)
+        m_statusSignal =
+            g_signal_connect(native, "mouse-target-changed", G_CALLBACK(OnMouseTargetChanged), this);
+#endif
+}
+
+void CHtmlCtrl::StopWatchingStatusText()
+{
+#ifdef __WXGTK__
+    if (m_statusSignal != 0 && m_view != nullptr)
+        g_signal_handler_disconnect(static_cast<GObject*>(m_view->GetNativeBackend()), m_statusSignal);
+#endif
+    m_statusSignal = 0;
+}
+
+void CHtmlCtrl::OnStatusTextChange(const uString& text)
+{
+    // The notification comes for every element the mouse crosses.
+    if (text == m_statusText)
+        return;
+    m_statusText = text;
+    Report(0, &m_statusText);
+}
 
 int CHtmlCtrl::WriteHtml(const uString& html)
 {

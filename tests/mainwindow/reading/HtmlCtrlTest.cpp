@@ -8,6 +8,7 @@
 #include <vector>
 #include <wx/frame.h>
 #include <wx/sizer.h>
+#include <wx/uiaction.h>
 #include <wx/webview.h>
 
 using testsupport::TempDir;
@@ -34,7 +35,14 @@ protected:
         m_templates.write("news.template", "unused");
         m_frame = new wxFrame(nullptr, wxID_ANY, "browser pane", wxPoint(20, 20), wxSize(640, 480));
         m_html = std::make_unique<RecordingHtmlCtrl>(m_frame, wxID_ANY, uString(m_templates.path().c_str()));
-        m_html->SetStatusHandler([this](long value, const uString*) { m_reports.push_back(value); });
+        m_html->SetStatusHandler(
+            [this](long value, const uString* text)
+            {
+                if (text != nullptr)
+                    m_texts.push_back(text->c_str());
+                else
+                    m_reports.push_back(value);
+            });
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(m_html->GetWebView(), 1, wxEXPAND);
         m_frame->SetSizer(sizer);
@@ -59,6 +67,7 @@ protected:
     wxFrame* m_frame = nullptr;
     std::unique_ptr<RecordingHtmlCtrl> m_html;
     std::vector<long> m_reports;
+    std::vector<std::string> m_texts;
 };
 } // namespace
 
@@ -122,4 +131,30 @@ TEST_F(HtmlCtrlTest, ALoadedPageReportsItsFeedsAndBecomesTheSource)
     ASSERT_TRUE(m_html->GetDocumentSource(source));
     EXPECT_NE(std::string(source.c_str()).find("browsed page"), std::string::npos)
         << "after browsing away the source is the shown page";
+}
+
+TEST_F(HtmlCtrlTest, TheLinkUnderTheMouseIsTheStatusText)
+{
+    ASSERT_EQ(m_html->WriteHtml(uString("<html><body style='margin:0'>"
+                                        "<a href='https://example.org/story?id=7' style='display:block;"
+                                        "height:200px;background:#cde'>story</a>"
+                                        "<div style='height:200px'>plain</div></body></html>")),
+              0);
+    ASSERT_TRUE(WaitUntilShown("plain"));
+    guitest::RunEventsFor(300);
+    wxWebView* view = m_html->GetWebView();
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(view->ClientToScreen(wxPoint(100, 100)));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_texts.empty(); }, 5000));
+    EXPECT_EQ(m_texts.back(), "https://example.org/story?id=7");
+    EXPECT_TRUE(m_reports.empty() || m_reports.back() == -1) << "a text never touches the indicator";
+
+    // Off the link the text is emptied; moving within the same element
+    // reports nothing new.
+    mouse.MouseMove(view->ClientToScreen(wxPoint(100, 300)));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_texts.back().empty(); }, 5000));
+    const std::size_t reported = m_texts.size();
+    mouse.MouseMove(view->ClientToScreen(wxPoint(120, 310)));
+    guitest::RunEventsFor(300);
+    EXPECT_EQ(m_texts.size(), reported);
 }
