@@ -10,6 +10,7 @@
 
 class wxWebView;
 class wxWebViewEvent;
+class wxWindowDestroyEvent;
 class wxWindow;
 
 // A feed a shown page announces: its address and title.
@@ -84,6 +85,8 @@ private:
     void OnError(wxWebViewEvent& event);
     void OnTitleChanged(wxWebViewEvent& event);
     void WatchStatusText();
+    // Bound as a method, so that wx drops the binding with this handler.
+    void OnViewDestroyed(wxWindowDestroyEvent& event);
     void StopWatchingStatusText();
     // A load of a page we wrote (or of the blank start page while one is
     // shown): it neither replaces the source nor runs a feed search.

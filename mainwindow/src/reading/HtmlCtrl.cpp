@@ -47,13 +47,7 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     m_view->Bind(wxEVT_WEBVIEW_LOADED, &CHtmlCtrl::OnLoaded, this);
     m_view->Bind(wxEVT_WEBVIEW_ERROR, &CHtmlCtrl::OnError, this);
     m_view->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, &CHtmlCtrl::OnTitleChanged, this);
-    m_view->Bind(wxEVT_DESTROY,
-                 [this](wxWindowDestroyEvent& event)
-                 {
-                     if (event.GetEventObject() == m_view)
-                         StopWatchingStatusText();
-                     event.Skip();
-                 });
+    m_view->Bind(wxEVT_DESTROY, &CHtmlCtrl::OnViewDestroyed, this);
     WatchStatusText();
 }
 
@@ -72,6 +66,13 @@ void CHtmlCtrl::WatchStatusText()
         m_statusSignal =
             g_signal_connect(native, "mouse-target-changed", G_CALLBACK(OnMouseTargetChanged), this);
 #endif
+}
+
+void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
+{
+    if (event.GetEventObject() == m_view)
+        StopWatchingStatusText();
+    event.Skip();
 }
 
 void CHtmlCtrl::StopWatchingStatusText()

@@ -1,10 +1,10 @@
 // The frame's side of the update check: starting it and answering its result.
 #include "feeds/Preference.h"
-#include "common/DesktopShell.h"
+#include "common/UserPrompt.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/UpdateCheck.h"
-#include "common/UserPrompt.h"
+#include "mainwindow/WebBrowserFrame.h"
 
 #include <atomic>
 #include <string>
@@ -47,7 +47,7 @@ long CMainFrame::OnVersionChecked(const CFrameMessage& message)
     if (ui::ShowPrompt(this, kUpdateAvailable, wxYES_NO | wxICON_QUESTION) != wxYES)
         return 0;
     std::string page = ProfileValue(m_profile, update::kDownloadPageEntry);
-    if (!page.empty())
-        ui::GetShell().Open(uString(page.c_str()));
+    if (!page.empty() && m_browserFrame != nullptr)
+        m_browserFrame->Navigate(uString(page.c_str()));
     return 0;
 }

@@ -7,10 +7,12 @@
 #include "mainwindow/AboutDlg.h"
 #include "mainwindow/DesktopIntegration.h"
 #include "common/DesktopShell.h"
+#include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/LanguageSelector.h"
 #include "common/MenuBuilder.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/UpdateCheck.h"
+#include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/WindowTranslator.h"
 #include "support/LocalHttpServer.h"
 
@@ -39,28 +41,34 @@ TEST_F(DesktopFrameTest, AStartRegistersTheProgramAndAskedForUpdateOffersTheDown
 {
     testsupport::LocalHttpServer server;
     server.serveContent("/version.txt", "major=0\nminor=9\nrelease=8\n", "text/plain");
+    server.serveContent("/download", "<html><body><h1>Kestrova 0.9.8 is here</h1></body></html>",
+                        "text/html");
     m_profile->WriteProfileString(update::kProfileSection, update::kVersionUrlEntry,
                                   server.url("/version.txt"));
     m_profile->WriteProfileString(update::kProfileSection, update::kDownloadPageEntry,
-                                  "https://kestrova.example/download");
+                                  server.url("/download"));
     auto prompt = guitest::ScriptedPrompt::Install();
     auto shell = std::make_shared<CRecordingShell>();
     ui::CScopedShell scopedShell(shell);
 
     MakeProfileFrame();
-    // The start's own check.
+    // The start's own check; Yes shows the download page in the browser pane.
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return !prompt->shown.empty(); }, 30000));
     EXPECT_EQ(prompt->shown[0].stringId, 3018);
     EXPECT_EQ(prompt->shown[0].style & (wxYES_NO | wxICON_QUESTION), wxYES_NO | wxICON_QUESTION);
-    ASSERT_EQ(shell->GetRequests().size(), 1u);
-    EXPECT_EQ(std::string(shell->GetRequests()[0].target.c_str()), "https://kestrova.example/download");
+    EXPECT_FALSE(guitest::WaitForPage(*m_frame->GetBrowserFrame()->GetHtmlCtrl()->GetWebView(),
+                                      "Kestrova 0.9.8 is here")
+                     .empty());
+    EXPECT_EQ(server.requestsFor("/download").size(), 1u);
+    EXPECT_TRUE(shell->GetRequests().empty()) << "not the desktop's browser";
 
     // Help → Check for Update, answered No: nothing opens.
     prompt->Answer(wxNO);
     wxCommandEvent command(wxEVT_MENU, ui::MenuCommandId(resources::cmd::kCheckForUpdate));
     m_frame->GetEventHandler()->ProcessEvent(command);
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return prompt->shown.size() == 2; }, 30000));
-    EXPECT_EQ(shell->GetRequests().size(), 1u);
+    guitest::RunEventsFor(300);
+    EXPECT_EQ(server.requestsFor("/download").size(), 1u);
     EXPECT_EQ(server.requestsFor("/version.txt").size(), 2u);
 
     // The start wrote the desktop entry into the test's own data folder.
