@@ -1,6 +1,6 @@
 // The frame's side of the update check: starting it and answering its result.
-#include "feeds/Preference.h"
 #include "common/UserPrompt.h"
+#include "feeds/Preference.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/UpdateCheck.h"
