@@ -3,6 +3,7 @@
 #include "feeds/FeedSearchCriteria.h"
 
 #include <functional>
+#include <string_view>
 #include <vector>
 #include <wx/combobox.h>
 #include <wx/toolbar.h>
@@ -28,6 +29,11 @@ public:
 class CMainToolBar : public wxToolBar
 {
 public:
+    /// The search dialog's names of the match and the fields the bar's
+    /// requests use.
+    static constexpr std::string_view kMatchName = "Contains";
+    static constexpr std::string_view kFieldName = "Title and Description";
+
     explicit CMainToolBar(wxWindow* parent);
 
     /// Adds the buttons of a tool-bar table (resources/ToolBars.h).

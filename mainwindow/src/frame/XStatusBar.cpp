@@ -4,6 +4,7 @@
 #include "common/ResourceImages.h"
 
 #include <wx/dc.h>
+#include <wx/dcmemory.h>
 #include <wx/utils.h>
 
 namespace
@@ -34,8 +35,15 @@ XStatusBar::XStatusBar(wxWindow* parent, wxWindowID id) : wxStatusBar(parent, id
     if (strip.IsOk() && strip.GetWidth() >= 3 * kIndicatorSize && strip.GetHeight() >= kIndicatorSize)
     {
         for (int i = 0; i < 3; ++i)
-            m_indicators[i] =
-                strip.GetSubBitmap(wxRect(i * kIndicatorSize, 0, kIndicatorSize, kIndicatorSize));
+        {
+            // Each image stands on white, whatever colour the bar's face has.
+            m_indicators[i] = wxBitmap(kIndicatorSize, kIndicatorSize, 24);
+            wxMemoryDC dc(m_indicators[i]);
+            dc.SetBackground(*wxWHITE_BRUSH);
+            dc.Clear();
+            dc.DrawBitmap(strip.GetSubBitmap(wxRect(i * kIndicatorSize, 0, kIndicatorSize, kIndicatorSize)),
+                          0, 0, /*useMask=*/true);
+        }
     }
 
     int widths[kPaneCount] = {-1, 0, 0, 0, kIndicatorPaneWidth};
@@ -83,7 +91,7 @@ void XStatusBar::DrawField(wxDC& dc, int i, int textHeight)
     if (!image.IsOk() || !GetFieldRect(i, rect))
         return;
     dc.DrawBitmap(image, rect.x + (rect.width - image.GetWidth()) / 2,
-                  rect.y + (rect.height - image.GetHeight()) / 2, /*useMask=*/true);
+                  rect.y + (rect.height - image.GetHeight()) / 2, /*useMask=*/false);
 }
 
 void XStatusBar::UpdateLockKeys()

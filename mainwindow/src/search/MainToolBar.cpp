@@ -3,6 +3,7 @@
 #include "ToolBars.h"
 #include "common/Clipboard.h"
 #include "common/MenuBuilder.h"
+#include "dialogs/FeedSearchDlg.h"
 
 #include <algorithm>
 #include <wx/artprov.h>
@@ -22,6 +23,23 @@ uString ToUtf8(const wxString& text)
 {
     return uString(text.utf8_string().c_str());
 }
+
+template <std::size_t Count>
+constexpr int32_t NameIndex(const std::string_view (&names)[Count], std::string_view name)
+{
+    for (std::size_t i = 0; i < Count; ++i)
+    {
+        if (names[i] == name)
+            return static_cast<int32_t>(i);
+    }
+    return -1;
+}
+
+// The bar searches as the search dialog does when "Contains" and "Title and
+// Description" are chosen there: its tables give the request's values.
+constexpr int32_t kBarMatch = NameIndex(CFeedSearchDlg::kMatchNames, CMainToolBar::kMatchName);
+constexpr int32_t kBarField = NameIndex(CFeedSearchDlg::kFieldNames, CMainToolBar::kFieldName);
+static_assert(kBarMatch >= 0 && kBarField >= 0, "the search dialog names the bar's choices");
 } // namespace
 
 int CSmartComboBox::AddToHistory(const wxString& text)
@@ -145,8 +163,8 @@ void CMainToolBar::FillRequest()
     }
     m_request.listName = listName;
     m_request.phrase = ToUtf8(phrase);
-    m_request.matchMode = CFeedSearchCriteria::kContains;
-    m_request.field = CFeedSearchCriteria::kTitleAndDescription;
+    m_request.matchMode = kBarMatch;
+    m_request.field = kBarField;
 }
 
 void CMainToolBar::StartSearch()

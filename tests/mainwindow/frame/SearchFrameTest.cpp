@@ -85,6 +85,11 @@ TEST_F(SearchFrameTest, TypingInTheSearchBarAndPressingEnterListsTheMatchesOfThe
     EXPECT_STREQ(sent[1].phrase.c_str(), "story 2");
     EXPECT_EQ(sent[1].matchMode, CFeedSearchCriteria::kContains);
     EXPECT_EQ(sent[1].field, CFeedSearchCriteria::kTitleAndDescription);
+    // The same choices the search dialog shows under these names.
+    ASSERT_GE(sent[1].matchMode, 0);
+    ASSERT_GE(sent[1].field, 0);
+    EXPECT_EQ(CFeedSearchDlg::kMatchNames[sent[1].matchMode], "Contains");
+    EXPECT_EQ(CFeedSearchDlg::kFieldNames[sent[1].field], "Title and Description");
     EXPECT_EQ(Titles(), std::vector<std::string>{"Kestrel weekly story 2"});
     EXPECT_EQ(phrase->GetCount(), 1u) << "one history entry for the phrase";
 

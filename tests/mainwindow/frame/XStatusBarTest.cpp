@@ -35,6 +35,21 @@ protected:
         return guitest::DominantColourClass(shot, wxRect(centre.x - 8, centre.y - 8, 16, 16));
     }
 
+    // The screen colour of the indicator image's top left pixel, which the
+    // images leave transparent.
+    wxColour IndicatorCorner(const std::string& shotName)
+    {
+        wxRect field;
+        EXPECT_TRUE(m_bar->GetFieldRect(XStatusBar::kIndicatorPane, field));
+        wxPoint corner = m_bar->ClientToScreen(
+            wxPoint(field.x + (field.width - 16) / 2, field.y + (field.height - 16) / 2));
+        wxImage shot = guitest::TakeScreenshot(shotName);
+        if (!shot.IsOk())
+            return wxColour();
+        return wxColour(shot.GetRed(corner.x, corner.y), shot.GetGreen(corner.x, corner.y),
+                        shot.GetBlue(corner.x, corner.y));
+    }
+
     wxFrame* m_frame = nullptr;
     XStatusBar* m_bar = nullptr;
 };
@@ -69,6 +84,13 @@ TEST_F(XStatusBarTest, IndicatorShowsEachStateAndIgnoresOthers)
     m_bar->SetIndicator(XStatusBar::kNoFeeds);
     EXPECT_EQ(m_bar->GetIndicator(), 2);
     EXPECT_EQ(IndicatorLook("statusbar-state2"), "grey") << "no feeds: grey dot";
+
+    // The images stand on white, not on the bar's face colour.
+    m_frame->SetBackgroundColour(wxColour(90, 60, 120));
+    m_bar->SetBackgroundColour(wxColour(90, 60, 120));
+    m_bar->Refresh();
+    guitest::RunEventsFor(200);
+    EXPECT_EQ(IndicatorCorner("statusbar-white").GetAsString(wxC2S_HTML_SYNTAX), "#FFFFFF");
 
     m_bar->SetIndicator(3);
     m_bar->SetIndicator(-1);
