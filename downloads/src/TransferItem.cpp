@@ -109,6 +109,8 @@ bool CTransferItem::Prepare(const CTransferContext& context)
         // "episode.mp3") must never resume into each other's partial file.
         localfile = context.tempDir;
         localfile.append(Md5Hex(id).c_str());
+        // The record's own filename (cut at the query's first "?"): a query
+        // holding a second "?" must not become part of the file name.
         name = NameFromLink(link);
         if (name.isEmpty())
             name = Md5Hex(link);

@@ -35,7 +35,8 @@ public:
     // "#EXTM3U" and then each path's UTF-8 bytes, every line ending in CR LF
     // (a path holding CR or LF is left out: it cannot be one line);
     // an existing file is replaced whole (temporary file and rename), so a
-    // failed write leaves the old playlist. False when nothing was written.
+    // failed write leaves the old playlist. False when nothing was written: the
+    // caller must not open a playlist that is not there.
     bool Save(const uFile& target) override;
     // Appends unless an entry is equal byte for byte.
     void AddFile(const uString& path) override;
