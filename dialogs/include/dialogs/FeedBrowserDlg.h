@@ -18,7 +18,8 @@ class wxTextCtrl;
 /// in the cache folder) and shows its folders and feeds; a feed can be
 /// subscribed or its source shown, which the owner does. The directories
 /// are kept in directory.xml, written when the dialog is closed with Close.
-/// Downloads run on the window thread with a time-out.
+/// Downloads run on a worker behind a progress dialog that can cancel
+/// them, with a time-out.
 class CFeedBrowserDlg : public wxDialog
 {
 public:

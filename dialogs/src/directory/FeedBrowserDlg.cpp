@@ -1,12 +1,13 @@
 #include "dialogs/FeedBrowserDlg.h"
 
 #include "CommandIds.h"
-#include "feeds/Preference.h"
-#include "feeds/WebFetch.h"
-#include "foundation/uFile.h"
+#include "common/FetchProgress.h"
 #include "common/Messages.h"
 #include "common/ResourceImages.h"
 #include "common/UserPrompt.h"
+#include "feeds/Preference.h"
+#include "feeds/WebFetch.h"
+#include "foundation/uFile.h"
 
 #include <wx/button.h>
 #include <wx/imaglist.h>
@@ -45,14 +46,22 @@ uString FromWx(const wxString& text)
     return uString(text.utf8_str().data());
 }
 
-// Downloads the address into the cache file; false when it failed.
-bool Download(const uString& url, const uString& cacheFile)
+// Downloads the address into the cache file, behind a progress dialog that
+// can cancel it. A cancelled download leaves no cache file behind.
+ui::FetchEnd Download(wxWindow* parent, const uString& url, const uString& cacheFile)
 {
     uFile file(cacheFile.c_str());
     file.remove();
-    wxBusyCursor wait;
-    return FetchUrlToFile(url, file, CFeedBrowserDlg::kDownloadTimeoutSeconds, nullptr, /*login=*/true,
-                          /*prompt=*/true);
+    ui::FetchEnd end =
+        ui::RunFetch(parent, ui::FormatString(kCaptionString), url,
+                     [&](const std::atomic<bool>& abort)
+                     {
+                         return FetchUrlToFile(url, file, CFeedBrowserDlg::kDownloadTimeoutSeconds, nullptr,
+                                               /*login=*/true, /*prompt=*/true, nullptr, &abort);
+                     });
+    if (end == ui::FetchEnd::kCancelled)
+        file.remove();
+    return end;
 }
 } // namespace
 
@@ -201,7 +210,8 @@ bool CFeedBrowserDlg::LoadDirectory(const wxTreeItemId& item, const uString& url
         return false;
     uFile(m_cacheFolder.c_str()).ensureDirectory();
     uString cache = feeddirectory::CachePath(m_cacheFolder, url);
-    if (!feeddirectory::IsFresh(cache.c_str(), std::time(nullptr)) && !Download(url, cache))
+    if (!feeddirectory::IsFresh(cache.c_str(), std::time(nullptr)) &&
+        Download(this, url, cache) != ui::FetchEnd::kDone)
         return false;
     feeddirectory::Listing listing = feeddirectory::ReadListing(cache.c_str());
     if (listing.error != 0)
@@ -243,7 +253,10 @@ void CFeedBrowserDlg::OnAdd(wxCommandEvent&)
         return;
     uFile(m_cacheFolder.c_str()).ensureDirectory();
     uString cache = feeddirectory::CachePath(m_cacheFolder, url);
-    if (!Download(url, cache))
+    ui::FetchEnd end = Download(this, url, cache);
+    if (end == ui::FetchEnd::kCancelled)
+        return;
+    if (end == ui::FetchEnd::kFailed)
     {
         ui::ShowPrompt(this, kDownloadFailed, wxOK | wxICON_WARNING, url);
         return;

@@ -4,6 +4,7 @@
 #include "foundation/uString.h"
 #include "foundation/uThread.h"
 
+#include <atomic>
 #include <list>
 #include <set>
 #include <vector>
@@ -59,7 +60,8 @@ private:
 // Finds feed files among a page's links: each link ending in ".xml" or ".rss"
 // is fetched (time-out 10 seconds, login and prompt allowed) and accepted when
 // one of its responses reports an XML or plain-text content type. Runs on the
-// calling thread.
+// calling thread; an abort flag, once set, ends the probe soon (the rest of
+// the candidates unprobed).
 class CFeedProbe : public uRunnable
 {
 public:
@@ -71,6 +73,9 @@ public:
 
     // The page's links become the candidates.
     void CollectLinks(const uString& pageText);
+    // Watched by Run and its transfers; null (the default) for none. The
+    // flag must outlive the run.
+    void SetAbortFlag(const std::atomic<bool>* abort) { m_abort = abort; }
     // Probes the candidates; the accepted ones, as written, fill the accepted list.
     virtual void Run();
     void run() override { Run(); }
@@ -82,6 +87,7 @@ private:
     std::list<uString> m_candidates;
     std::list<uString> m_accepted;
     uString m_pageUrl;
+    const std::atomic<bool>* m_abort = nullptr;
 };
 
 // Reads the first title and description inside a feed's root element ("rss",

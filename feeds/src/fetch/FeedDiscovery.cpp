@@ -162,12 +162,14 @@ void CFeedProbe::Run()
     m_accepted.clear();
     for (const uString& candidate : m_candidates)
     {
+        if (m_abort != nullptr && *m_abort)
+            return;
         uString lower = candidate;
         lower.makeLower();
         if (!lower.endsWith(".xml") && !lower.endsWith(".rss"))
             continue;
         uString headers;
-        if (!FetchUrlHeader(candidate, headers, kTimeoutSeconds, /*login=*/true, /*prompt=*/true) ||
+        if (!FetchUrlHeader(candidate, headers, kTimeoutSeconds, /*login=*/true, /*prompt=*/true, m_abort) ||
             headers.isEmpty())
             continue;
         // Every response of the request counts, those of redirects included;

@@ -1,8 +1,11 @@
 // The frame's operations that turn what is shown into files and addresses
 // into subscriptions: Save, a local feed file, the feeds of a page, an
 // address to subscribe to (from the feed directory or a page) and a source
-// view. Downloads run on the window thread with a bounded time-out.
+// view. Downloads run on a worker behind a progress dialog that can cancel
+// them, with a bounded time-out; a cancelled command changes nothing.
 #include "StringTable.h"
+#include "common/FetchProgress.h"
+#include "common/UserPrompt.h"
 #include "dialogs/FeedBrowserDlg.h"
 #include "dialogs/OpmlDialogs.h"
 #include "dialogs/RssExport.h"
@@ -21,7 +24,6 @@
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TreeViewEx.h"
-#include "common/UserPrompt.h"
 #include "mainwindow/WebBrowserFrame.h"
 
 #include <algorithm>
@@ -57,11 +59,16 @@ public:
     TempDownload(const TempDownload&) = delete;
     TempDownload& operator=(const TempDownload&) = delete;
 
-    bool Fetch(const uString& url, int timeout)
+    ui::FetchEnd Fetch(wxWindow* parent, const uString& caption, const uString& url, int timeout)
     {
         m_file.remove(); // never resume an earlier document
-        wxBusyCursor wait;
-        return FetchUrlToFile(url, m_file, timeout, nullptr, /*login=*/true, /*prompt=*/true);
+        const uFile target = m_file;
+        return ui::RunFetch(parent, caption, url,
+                            [&](const std::atomic<bool>& abort)
+                            {
+                                return FetchUrlToFile(url, target, timeout, nullptr, /*login=*/true,
+                                                      /*prompt=*/true, nullptr, &abort);
+                            });
     }
     bool Read(uString& text) const
     {
@@ -171,39 +178,51 @@ void CMainFrame::SubscribeFeedsOfPage(const uString& url, const uString& text)
     std::vector<uString> links;
     std::vector<uString> titles;
     std::vector<uString> descriptions;
+    bool accepted = false;
+    // The probe and the candidates' texts come from the network: on the
+    // worker, which fills the three lists and `accepted` only.
+    ui::FetchEnd end = ui::RunFetch(
+        this, uString("Look for News Feed"), url,
+        [&](const std::atomic<bool>& abort)
+        {
+            CFeedProbe probe(url);
+            probe.SetAbortFlag(&abort);
+            probe.CollectLinks(text);
+            probe.Run();
+            accepted = !probe.GetAccepted().empty();
+            for (const uString& candidate : probe.GetAccepted())
+            {
+                uString body;
+                if (abort)
+                    break;
+                if (!FetchUrlToString(candidate, body, kProbeTimeoutSeconds, nullptr, true, true, &abort) ||
+                    body.isEmpty())
+                    continue;
+                uHtmlParser parser;
+                auto* handler = new CFeedProbeHandler();
+                parser.setHandler(handler);
+                parser.parseBuffer(body.c_str(), body.getLength());
+                links.push_back(candidate);
+                titles.push_back(handler->GetTitle());
+                descriptions.push_back(handler->GetDescription());
+            }
+            return true;
+        });
+    if (end == ui::FetchEnd::kCancelled)
+        return;
+    const std::list<CFeedLink>& headLinks = m_browserFrame->GetHtmlCtrl()->GetFeedLinks();
+    if (!accepted && headLinks.empty())
     {
-        wxBusyCursor wait;
-        CFeedProbe probe(url);
-        probe.CollectLinks(text);
-        probe.Run();
-        const std::list<CFeedLink>& headLinks = m_browserFrame->GetHtmlCtrl()->GetFeedLinks();
-        if (probe.GetAccepted().empty() && headLinks.empty())
-        {
-            ui::ShowPrompt(this, kNoFeedsInPage, wxOK | wxICON_INFORMATION);
-            return;
-        }
-        for (const uString& candidate : probe.GetAccepted())
-        {
-            uString body;
-            if (!FetchUrlToString(candidate, body, kProbeTimeoutSeconds, nullptr, true, true) ||
-                body.isEmpty())
-                continue;
-            uHtmlParser parser;
-            auto* handler = new CFeedProbeHandler();
-            parser.setHandler(handler);
-            parser.parseBuffer(body.c_str(), body.getLength());
-            links.push_back(candidate);
-            titles.push_back(handler->GetTitle());
-            descriptions.push_back(handler->GetDescription());
-        }
-        for (const CFeedLink& link : headLinks)
-        {
-            if (std::find(links.begin(), links.end(), link.link) != links.end())
-                continue;
-            links.push_back(link.link);
-            titles.push_back(link.title);
-            descriptions.emplace_back();
-        }
+        ui::ShowPrompt(this, kNoFeedsInPage, wxOK | wxICON_INFORMATION);
+        return;
+    }
+    for (const CFeedLink& link : headLinks)
+    {
+        if (std::find(links.begin(), links.end(), link.link) != links.end())
+            continue;
+        links.push_back(link.link);
+        titles.push_back(link.title);
+        descriptions.emplace_back();
     }
     if (links.empty())
         return;
@@ -241,7 +260,10 @@ bool CMainFrame::SubscribeUrl(const uString& url, int hops)
         return false;
     }
     TempDownload download(url);
-    if (!download.Fetch(url, WindowFetchTimeout()))
+    ui::FetchEnd end = download.Fetch(this, uString("Subscribe"), url, WindowFetchTimeout());
+    if (end == ui::FetchEnd::kCancelled)
+        return false;
+    if (end == ui::FetchEnd::kFailed)
     {
         ui::ShowPrompt(this, kDownloadFailed, wxOK | wxICON_WARNING, url);
         return false;
@@ -309,7 +331,10 @@ long CMainFrame::OnViewSource(const CFrameMessage& message)
     if (url.isEmpty() || m_browserFrame == nullptr)
         return -1;
     TempDownload download(url);
-    if (!download.Fetch(url, kSourceTimeoutSeconds))
+    ui::FetchEnd end = download.Fetch(this, uString("View Source"), url, kSourceTimeoutSeconds);
+    if (end == ui::FetchEnd::kCancelled)
+        return -1;
+    if (end == ui::FetchEnd::kFailed)
     {
         ui::ShowPrompt(this, kDownloadFailed, wxOK | wxICON_WARNING, url);
         return -1;

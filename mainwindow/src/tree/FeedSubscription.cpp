@@ -1,13 +1,8 @@
 #include "mainwindow/FeedSubscription.h"
 
+#include "common/FetchProgress.h"
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
-
-#include <atomic>
-#include <thread>
-#include <wx/app.h>
-#include <wx/progdlg.h>
-#include <wx/utils.h>
 
 namespace subscription
 {
@@ -15,39 +10,16 @@ namespace
 {
 constexpr int kFallbackTimeoutSeconds = 60;
 
-// The fetch runs on a worker: a slow or stalled server must not freeze the
-// window for the whole time-out. The dialog's loop keeps repainting and
-// timers running; Cancel aborts the transfer within about a second. The
-// store is the worker's until it is joined.
-bool FetchWithProgress(CFeedStore& store, const uString& url, bool& cancelled)
+// The fetch runs behind the progress dialog: a slow or stalled server must
+// not freeze the window for the whole time-out. The store is the worker's
+// until the call returns.
+ui::FetchEnd FetchWithProgress(CFeedStore& store, const uString& url)
 {
-    cancelled = false;
-    if (wxTheApp == nullptr) // no window to keep alive (a program without the toolkit)
-        return store.FetchFeed(url, WindowFetchTimeout(), /*login=*/true, /*showMessages=*/false);
-    std::atomic<bool> abort{false};
-    std::atomic<bool> finished{false};
-    bool fetched = false;
-    std::thread worker(
-        [&]
-        {
-            fetched =
-                store.FetchFeed(url, WindowFetchTimeout(), /*login=*/true, /*showMessages=*/false, &abort);
-            finished = true;
-        });
-    {
-        wxWindow* parent = wxTheApp->GetTopWindow();
-        wxProgressDialog progress("Subscribe", wxString::FromUTF8(url.c_str()), 100, parent,
-                                  wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
-        while (!finished)
-        {
-            if (!abort && !progress.Pulse())
-                abort = true;
-            wxMilliSleep(20);
-        }
-    }
-    worker.join();
-    cancelled = abort;
-    return fetched && !cancelled;
+    const int timeout = WindowFetchTimeout();
+    return ui::RunFetch(
+        nullptr, uString("Subscribe"), url,
+        [&](const std::atomic<bool>& abort)
+        { return store.FetchFeed(url, timeout, /*login=*/true, /*showMessages=*/false, &abort); });
 }
 } // namespace
 
@@ -60,9 +32,9 @@ int WindowFetchTimeout()
 SubscribeOutcome SubscribeFeed(CFeedStore& store, const uString& database, const uString& url,
                                const uString& title, bool autoArchive, bool autoDownload)
 {
-    bool cancelled = false;
-    if (!FetchWithProgress(store, url, cancelled))
-        return cancelled ? SubscribeOutcome::kCancelled : SubscribeOutcome::kFailed;
+    ui::FetchEnd end = FetchWithProgress(store, url);
+    if (end != ui::FetchEnd::kDone)
+        return end == ui::FetchEnd::kCancelled ? SubscribeOutcome::kCancelled : SubscribeOutcome::kFailed;
     store.channel.link = url;
     if (!title.isEmpty())
         store.channel.title = title;
