@@ -3,7 +3,9 @@
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
 #include "ScriptedPrompt.h"
+#include "SlowFetch.h"
 #include "common/Messages.h"
+#include "foundation/uFile.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
@@ -119,5 +121,46 @@ TEST_F(FeedBrowserDlgTest, CloseKeepsTheDirectoriesAndTheirState)
     EXPECT_FALSE(entries[0].expanded);
     EXPECT_STREQ(entries[1].name.c_str(), "Loopback directory");
     EXPECT_TRUE(entries[1].expanded);
+}
+
+// A directory server that trickles and then stalls: the dialog stays alive (a
+// timer fires) and Cancel in the progress dialog ends the download with no
+// cache file, no entry and no message, both for Add and for a kept directory
+// that opens with the dialog.
+TEST_F(FeedBrowserDlgTest, ASlowDirectoryCanBeCancelledAndLeavesNothing)
+{
+    auto gate = std::make_shared<guitest::ResponseGate>();
+    testsupport::LocalHttpServer slow;
+    guitest::GateOpener opener{gate};
+    slow.serve("/slow.opml", guitest::TricklingResponse(kDirectory, "text/x-opml", gate));
+    const uString url(slow.url("/slow.opml").c_str());
+    const uString cache = feeddirectory::CachePath(uString(m_dir.file("cache").c_str()), url);
+    {
+        auto dialog = Make();
+        wxTreeCtrl* tree = dialog->GetTree();
+        {
+            guitest::CancelProgressOnTick user;
+            Add(*dialog, slow.url("/slow.opml"));
+            EXPECT_TRUE(user.cancelled);
+            EXPECT_GE(user.ticks, guitest::CancelProgressOnTick::kCancelTick);
+        }
+        EXPECT_FALSE(gate->Expired()) << "Cancel ended the transfer";
+        EXPECT_TRUE(m_prompt->Ids().empty());
+        EXPECT_EQ(tree->GetChildrenCount(tree->GetRootItem(), false), 1u) << "only the kept directory";
+        EXPECT_FALSE(uFile(cache.c_str()).exists());
+    }
+
+    std::ofstream(m_dir.file("directory.xml")) << "<KestDirectory><directory name=\"Slow\" url=\""
+                                               << url.c_str() << "\" status=\"expand\"/></KestDirectory>";
+    guitest::CancelProgressOnTick user;
+    auto dialog = Make();
+    EXPECT_TRUE(user.cancelled);
+    EXPECT_FALSE(gate->Expired()) << "Cancel ended the transfer";
+    EXPECT_TRUE(m_prompt->Ids().empty());
+    wxTreeCtrl* tree = dialog->GetTree();
+    wxTreeItemId kept = FirstChild(tree, tree->GetRootItem());
+    ASSERT_TRUE(kept.IsOk());
+    EXPECT_EQ(tree->GetChildrenCount(kept), 0u) << "the directory stays empty";
+    EXPECT_FALSE(uFile(cache.c_str()).exists());
 }
 } // namespace

@@ -5,6 +5,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
@@ -88,6 +89,30 @@ TEST(FeedDiscoveryTest, ProbeAcceptsLinksWhoseHeadersSayXml)
                                         server.url("/moved.xml")}));
     EXPECT_TRUE(server.requestsFor("/query.xml").empty());
     EXPECT_TRUE(server.requestsFor("/index.html").empty());
+}
+
+// The user cancelled while the first link was asked: that transfer ends and
+// no later link is asked.
+TEST(FeedDiscoveryTest, AnAbortEndsTheProbeAtTheLinkInHand)
+{
+    ConfigHome config;
+    std::atomic<bool> abort{false};
+    LocalHttpServer server;
+    server.route("/a.xml",
+                 [&](const HttpRequest&)
+                 {
+                     abort = true;
+                     return TextResponse(200, "<rss/>", "text/xml");
+                 });
+    server.serve("/b.xml", TextResponse(200, "<rss/>", "text/xml"));
+
+    CFeedProbe probe(U(server.url("/index.html")));
+    probe.SetAbortFlag(&abort);
+    probe.CollectLinks("<a href=a.xml></a><a href=b.xml></a>");
+    probe.Run();
+    EXPECT_TRUE(probe.GetAccepted().empty());
+    EXPECT_EQ(server.requestsFor("/a.xml").size(), 1u);
+    EXPECT_TRUE(server.requestsFor("/b.xml").empty());
 }
 
 TEST(FeedDiscoveryTest, ProbeHandlerReadsTheFirstTitleAndDescription)

@@ -1,8 +1,6 @@
+#include "SlowFetch.h"
 #include "SubscriptionFrameFixture.h"
 #include "feeds/FeedSearchCriteria.h"
-
-#include <wx/progdlg.h>
-#include <wx/timer.h>
 
 using namespace subscription;
 using namespace subscriptiontest;
@@ -139,42 +137,26 @@ TEST_F(SubscriptionFrameTest, SearchingAListNamesWhatIsMissingOrNotFound)
 
 // A server sending 10 bytes a second: the fetch runs off the window thread,
 // so a timer of the window keeps firing, and Cancel in the progress dialog
-// ends the subscription with nothing added.
+// ends the transfer and the subscription with nothing added.
 TEST_F(SubscriptionFrameTest, SubscribingToASlowServerKeepsTheWindowAliveAndCancelEndsIt)
 {
+    auto gate = std::make_shared<guitest::ResponseGate>();
     testsupport::LocalHttpServer slow;
-    testsupport::HttpResponse response = testsupport::TextResponse(
-        200, feedsite::Rss("Slow", slow.url("/"), feedsite::Items(slow.url("/"), "s", 1, 2)),
-        "application/rss+xml");
-    response.dripMs = 100;
-    response.dripBytes = 1;
-    slow.serve("/slow.xml", response);
+    guitest::GateOpener opener{gate};
+    slow.serve("/slow.xml",
+               guitest::TricklingResponse(
+                   feedsite::Rss("Slow", slow.url("/"), feedsite::Items(slow.url("/"), "s", 1, 2)),
+                   "application/rss+xml", gate));
     Start();
     const std::vector<std::string> before = Labels(Find("First", kList));
 
-    int ticks = 0;
-    bool cancelled = false;
-    wxTimer timer;
-    timer.Bind(wxEVT_TIMER,
-               [&](wxTimerEvent&)
-               {
-                   if (++ticks < 10 || cancelled)
-                       return;
-                   for (wxWindow* window : wxTopLevelWindows)
-                       if (auto* progress = dynamic_cast<wxGenericProgressDialog*>(window))
-                           if (wxWindow* button = progress->FindWindow(wxID_CANCEL))
-                           {
-                               wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
-                               click.SetEventObject(button);
-                               button->GetEventHandler()->ProcessEvent(click);
-                               cancelled = true;
-                           }
-               });
-    timer.Start(100);
+    guitest::CancelProgressOnTick user;
     EXPECT_FALSE(m_frame->AddSubscription(Find("First", kList), uString(slow.url("/slow.xml").c_str()),
                                           uString(), false, false));
-    timer.Stop();
-    EXPECT_GE(ticks, 10) << "the window's timer fired while the feed was fetched";
-    EXPECT_TRUE(cancelled) << "a progress dialog with Cancel was shown";
+    EXPECT_GE(user.ticks, guitest::CancelProgressOnTick::kCancelTick)
+        << "the window's timer fired while the feed was fetched";
+    EXPECT_TRUE(user.cancelled) << "a progress dialog with Cancel was shown";
+    EXPECT_FALSE(gate->Expired()) << "Cancel ended the transfer";
+    EXPECT_TRUE(m_messages->texts.empty());
     EXPECT_EQ(Labels(Find("First", kList)), before) << "nothing subscribed";
 }
