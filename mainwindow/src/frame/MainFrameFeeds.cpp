@@ -1,7 +1,7 @@
 // The frame's operations on single feeds: subscribing, properties,
 // unsubscribing, marking read, removing outdated items and moving a feed
-// between lists. Fetches run on the user-interface thread with a bounded
-// time-out, under the busy cursor.
+// between lists. The subscription's fetch runs on a worker behind a
+// progress dialog that can cancel it, with a bounded time-out.
 #include "dialogs/SubscriptionDlgs.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/FeedStore.h"
