@@ -53,17 +53,17 @@ std::u16string Wide(const uString& text)
 }
 } // namespace
 
+double ParseDoubleW(const char* text)
+{
+    double value = strtod_l(text, nullptr, CLocale());
+    return std::isnan(value) ? 0.0 : value;
+}
+
 namespace listsort
 {
 long long LeadingInteger(const char* text)
 {
     return std::strtoll(text, nullptr, 10); // saturates instead of overflowing
-}
-
-double LeadingDecimal(const char* text)
-{
-    double value = strtod_l(text, nullptr, CLocale());
-    return std::isnan(value) ? 0.0 : value;
 }
 
 bool ParseDateTime(const char* text, long long& seconds)
@@ -141,8 +141,7 @@ int CListSorter::Compare(const CListSortItem& first, const CListSortItem& second
     }
     case 2:
     {
-        double difference = std::trunc(listsort::LeadingDecimal(first.text.c_str()) -
-                                       listsort::LeadingDecimal(second.text.c_str()));
+        double difference = std::trunc(ParseDoubleW(first.text.c_str()) - ParseDoubleW(second.text.c_str()));
         result = difference < 0 ? -1 : (difference > 0 ? 1 : 0);
         break;
     }

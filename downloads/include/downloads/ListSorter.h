@@ -67,14 +67,17 @@ private:
     std::vector<CListSortItem> m_items;
 };
 
+// The number a column sorted by number compares: the leading decimal number
+// after blanks, read in the C locale whatever the user's locale; 0 when
+// nothing parses.
+double ParseDoubleW(const char* text);
+
 // The parsing rules of the number and date modes, shared with tests.
 namespace listsort
 {
 // The leading decimal integer after white space, with an optional sign; 0
 // when there are no digits. Saturates instead of overflowing.
 long long LeadingInteger(const char* text);
-// The leading decimal number in the C locale; 0 when there is none.
-double LeadingDecimal(const char* text);
 // A date and time as seconds (an ordering key, not a time zone aware value);
 // false when the whole text is not one of the accepted forms.
 bool ParseDateTime(const char* text, long long& seconds);

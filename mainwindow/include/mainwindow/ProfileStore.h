@@ -30,6 +30,15 @@ public:
     // Nothing is written when the value is already stored.
     bool WriteProfileInt(const std::string& section, const std::string& entry, int value);
     bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value);
+    // Keys by path from the top of the profile, "\\" between their names
+    // (the registry functions' view). A value named "" is the key's default
+    // value. Names that are empty or "." or ".." are refused.
+    bool HasKey(const std::string& key) const;
+    bool CreateKey(const std::string& key);
+    bool ReadValue(const std::string& key, const std::string& name, std::string& value) const;
+    // Nothing is written when the value is already stored.
+    bool WriteValue(const std::string& key, const std::string& name, const std::string& value);
+
     // Writes the file now; false when that failed.
     bool Flush();
 

@@ -13,6 +13,31 @@ wxString Key(const std::string& section, const std::string& entry)
         key += wxString::FromUTF8(section) + "/";
     return key + wxString::FromUTF8(entry);
 }
+// The group path of a registry key ("A\\B" to "/A/B"); false for a name
+// that would step elsewhere or say nothing.
+bool GroupOf(const std::string& key, wxString& group)
+{
+    group.clear();
+    std::size_t start = 0;
+    while (start <= key.size())
+    {
+        std::size_t end = key.find('\\', start);
+        if (end == std::string::npos)
+            end = key.size();
+        const std::string name = key.substr(start, end - start);
+        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+            return false;
+        group += "/" + wxString::FromUTF8(name);
+        start = end + 1;
+    }
+    return true;
+}
+
+// The default value of a key is the entry "@", as a registry export names it.
+wxString EntryOf(const wxString& group, const std::string& name)
+{
+    return group + "/" + (name.empty() ? wxString("@") : wxString::FromUTF8(name));
+}
 } // namespace
 
 std::string CProfileStore::DefaultPath()
@@ -80,4 +105,46 @@ bool CProfileStore::WriteProfileString(const std::string& section, const std::st
 bool CProfileStore::Flush()
 {
     return m_config->Flush();
+}
+
+bool CProfileStore::HasKey(const std::string& key) const
+{
+    wxString group;
+    return GroupOf(key, group) && m_config->HasGroup(group);
+}
+
+bool CProfileStore::CreateKey(const std::string& key)
+{
+    wxString group;
+    if (!GroupOf(key, group))
+        return false;
+    // Setting the path makes the missing groups.
+    const wxString previous = m_config->GetPath();
+    m_config->SetPath(group);
+    m_config->SetPath(previous);
+    return m_config->HasGroup(group);
+}
+
+bool CProfileStore::ReadValue(const std::string& key, const std::string& name, std::string& value) const
+{
+    value.clear();
+    wxString group;
+    wxString stored;
+    if (!GroupOf(key, group) || !m_config->Read(EntryOf(group, name), &stored))
+        return false;
+    value = stored.utf8_string();
+    return true;
+}
+
+bool CProfileStore::WriteValue(const std::string& key, const std::string& name, const std::string& value)
+{
+    wxString group;
+    if (!GroupOf(key, group))
+        return false;
+    const wxString entry = EntryOf(group, name);
+    const wxString wanted = wxString::FromUTF8(value);
+    wxString stored;
+    if (m_config->Read(entry, &stored) && stored == wanted)
+        return true;
+    return m_config->Write(entry, wanted);
 }

@@ -1,11 +1,17 @@
 #include "mainwindow/DesktopIntegration.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace desktop
 {
@@ -194,12 +200,84 @@ std::string ReadWholeFile(const std::string& path)
     bool exists = false;
     return ReadWholeFile(path, exists);
 }
+
+std::string SystemConfigFromEnvironment()
+{
+    // The first absolute folder of the list; relative ones are invalid.
+    std::istringstream list(std::getenv("XDG_CONFIG_DIRS") != nullptr ? std::getenv("XDG_CONFIG_DIRS") : "");
+    for (std::string folder; std::getline(list, folder, ':');)
+    {
+        if (!folder.empty() && folder[0] == '/')
+            return folder;
+    }
+    return "/etc/xdg";
+}
+
+// Text for an XML document: the five characters that could end a value.
+std::string XmlEscaped(std::string_view text)
+{
+    std::string escaped;
+    for (char c : text)
+    {
+        switch (c)
+        {
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::vector<FileType> TypesFor(bool withTorrent)
+{
+    std::vector<FileType> types;
+    for (const FileType& type : kFileTypes)
+    {
+        if (withTorrent || std::string_view(type.mimeType) != kTorrentType)
+            types.push_back(type);
+    }
+    return types;
+}
 } // namespace
 
 Folders Folders::FromEnvironment()
 {
     return {FolderFromEnvironment("XDG_DATA_HOME", ".local/share"),
-            FolderFromEnvironment("XDG_CONFIG_HOME", ".config")};
+            FolderFromEnvironment("XDG_CONFIG_HOME", ".config"), SystemConfigFromEnvironment()};
+}
+
+std::string TypeIconName(const FileType& type)
+{
+    return std::string("kestrova-") + type.type;
+}
+
+std::string MimePackage(const std::vector<FileType>& types)
+{
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
+    for (const FileType& type : types)
+    {
+        text += "  <mime-type type=\"" + XmlEscaped(type.mimeType) + "\">\n";
+        text += "    <comment>" + XmlEscaped(type.description) + "</comment>\n";
+        if (std::string_view(type.contentType) != type.mimeType)
+            text += "    <sub-class-of type=\"" + XmlEscaped(type.contentType) + "\"/>\n";
+        text += "    <icon name=\"" + XmlEscaped(TypeIconName(type)) + "\"/>\n";
+        text += "    <glob pattern=\"*" + XmlEscaped(type.ext) + "\"/>\n";
+        text += "  </mime-type>\n";
+    }
+    return text + "</mime-info>\n";
 }
 
 std::string QuoteExecArgument(std::string_view argument)
@@ -258,11 +336,13 @@ std::string ApplicationEntry(const std::string& programPath, bool withTorrent)
            types + "\n";
 }
 
-std::string AutostartEntry(const std::string& programPath)
+std::string AutostartEntry(const std::string& programPath, const std::string& name)
 {
     return "[Desktop Entry]\n"
            "Type=Application\n"
-           "Name=Kestrova\n"
+           "Name=" +
+           name +
+           "\n"
            "Exec=" +
            QuoteExecArgument(programPath) +
            "\n"
@@ -371,20 +451,82 @@ std::string CDesktopIntegration::IconPath() const
     return m_folders.dataHome + "/icons/hicolor/32x32/apps/kestrova.png";
 }
 
-int CDesktopIntegration::RegisterFileTypes(bool withTorrent, std::string_view iconPng)
+std::string CDesktopIntegration::PackagePath() const
+{
+    return m_folders.dataHome + "/mime/packages/" + kPackageName;
+}
+
+std::string CDesktopIntegration::TypeIconPath(const FileType& type) const
+{
+    return m_folders.dataHome + "/icons/hicolor/32x32/mimetypes/" + TypeIconName(type) + ".png";
+}
+
+std::string CDesktopIntegration::RunPath(const std::string& name, bool allUsers) const
+{
+    return (allUsers ? m_folders.systemConfig : m_folders.configHome) + "/autostart/" + name + ".desktop";
+}
+
+void CDesktopIntegration::TakeOverExtension(const std::string& ext, const std::string& type)
+{
+    registry::TakeOverExtension(m_classes, ext, type);
+}
+
+int CDesktopIntegration::RegisterFileTypes(bool withTorrent, const IconSource& icons)
 {
     // Without the program's path there is nothing to register.
     if (m_programPath.empty())
         return 0;
+    // The players' types are machine-wide and missing here: nothing happens
+    // unless they exist.
+    TakeOverExtension(".mp3", "mp3file");
+    TakeOverExtension(".wpl", "WPLFile");
+
+    auto icon = [&](int id) { return icons ? icons(id) : std::string_view(); };
     int written = 0;
-    if (!iconPng.empty() && WriteFileWhenDifferent(IconPath(), std::string(iconPng)))
+    if (std::string_view png = icon(kProgramIcon);
+        !png.empty() && WriteFileWhenDifferent(IconPath(), std::string(png)))
         ++written;
     if (WriteFileWhenDifferent(EntryPath(), ApplicationEntry(m_programPath, withTorrent)))
         ++written;
-    std::vector<std::string> types = {kFeedType, kOutlineType};
-    if (withTorrent)
-        types.push_back(kTorrentType);
+    const std::vector<FileType> fileTypes = TypesFor(withTorrent);
+    for (const FileType& type : fileTypes)
+    {
+        std::string_view png = icon(type.iconIndex);
+        if (!png.empty() && WriteFileWhenDifferent(TypeIconPath(type), std::string(png)))
+            ++written;
+    }
+    if (WriteFileWhenDifferent(PackagePath(), MimePackage(fileTypes)))
+    {
+        ++written;
+        UpdateMimeDatabase();
+    }
+    std::vector<std::string> types;
+    for (const FileType& type : fileTypes)
+        types.push_back(type.mimeType);
     return written + RegisterMimeTypes(types);
+}
+
+void CDesktopIntegration::UpdateMimeDatabase() const
+{
+    // No shell: the folder is one argument whatever it holds. The tool may
+    // be missing; the package then takes effect at the desktop's next update.
+    const std::string folder = m_folders.dataHome + "/mime";
+    std::string program = "update-mime-database";
+    std::vector<char*> arguments = {program.data(), const_cast<char*>(folder.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    if (posix_spawnp(&child, program.c_str(), &actions, nullptr, arguments.data(), environ) == 0)
+    {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR)
+        {
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
 }
 
 int CDesktopIntegration::RegisterDocumentType()
@@ -405,6 +547,10 @@ void CDesktopIntegration::Unregister()
     std::error_code error;
     fs::remove(EntryPath(), error);
     fs::remove(IconPath(), error);
+    for (const FileType& type : kFileTypes)
+        fs::remove(TypeIconPath(type), error);
+    if (fs::remove(PackagePath(), error))
+        UpdateMimeDatabase();
     RemoveRunAtLogon();
     bool exists = false;
     std::string current = ReadWholeFile(MimeAppsPath(), exists);
@@ -412,19 +558,31 @@ void CDesktopIntegration::Unregister()
         WriteFileWhenDifferent(MimeAppsPath(), RemoveMimeDefaults(current));
 }
 
+bool CDesktopIntegration::SetRunValue(const std::string& name, const std::string& data, bool allUsers)
+{
+    if (name.empty() || name.find('/') != std::string::npos)
+        return false;
+    const std::string path = RunPath(name, allUsers);
+    const std::string entry = AutostartEntry(data, name);
+    WriteFileWhenDifferent(path, entry);
+    return ReadWholeFile(path) == entry;
+}
+
+bool CDesktopIntegration::RemoveRunValue(const std::string& name, bool allUsers)
+{
+    if (name.empty() || name.find('/') != std::string::npos)
+        return false;
+    std::error_code error;
+    return fs::remove(RunPath(name, allUsers), error);
+}
+
 bool CDesktopIntegration::SetRunAtLogon()
 {
-    if (m_programPath.empty())
-        return false;
-    std::string entry = AutostartEntry(m_programPath);
-    WriteFileWhenDifferent(AutostartPath(), entry);
-    return ReadWholeFile(AutostartPath()) == entry;
+    return !m_programPath.empty() && SetRunValue(kRunName, m_programPath, false);
 }
 
 bool CDesktopIntegration::RemoveRunAtLogon()
 {
-    std::error_code error;
-    fs::remove(AutostartPath(), error);
-    return !error;
+    return RemoveRunValue(kRunName, false);
 }
 } // namespace desktop

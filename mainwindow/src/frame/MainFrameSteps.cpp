@@ -9,12 +9,13 @@
 
 namespace
 {
-std::string_view ProgramIconPng()
+// The images the desktop shows for the program and its file types.
+std::string_view EmbeddedPng(int id)
 {
     for (std::size_t i = 0; i < resources::kEmbeddedImageCount; ++i)
     {
         const resources::EmbeddedImage& image = resources::kEmbeddedImages[i];
-        if (image.id == resources::id::kMainIcon && image.data != nullptr)
+        if (image.id == id && image.data != nullptr)
             return {reinterpret_cast<const char*>(image.data), image.size};
     }
     return {};
@@ -32,7 +33,7 @@ desktop::CDesktopIntegration Desktop()
 void CMainFrame::RegisterFileTypes()
 {
     bool withTorrent = m_downloadManager && m_downloadManager->HasTorrentEngine();
-    Desktop().RegisterFileTypes(withTorrent, ProgramIconPng());
+    Desktop().RegisterFileTypes(withTorrent, EmbeddedPng);
 }
 
 // Starts the program at logon, or stops doing so.
@@ -41,5 +42,5 @@ void CMainFrame::UpdateRunAtLogon(bool startAtLogon)
     if (startAtLogon)
         Desktop().SetRunAtLogon();
     else
-        Desktop().RemoveRunAtLogon();
+        Desktop().RemoveRunValue(desktop::kRunName, /*allUsers=*/false);
 }
