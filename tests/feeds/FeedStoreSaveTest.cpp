@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 #include <sqlite3.h>
 #include <thread>
@@ -315,6 +316,36 @@ TEST_F(FeedStoreSaveTest, TheAggregatorRuleRunsOnTheAddressesOfTheSettingsFile)
     Parsed(feed.c_str(), {Item("http://agg.test/r?id=10&url=http://story.test/1&x=3", "Story")});
     store.SaveChannel("default.mdb", false, false, false, false);
     EXPECT_EQ(Count("select count(*) from item"), "2");
+}
+
+TEST_F(FeedStoreSaveTest, ChannelsOfOneSiteStoredAtOnceFetchItsIconOnce)
+{
+    LocalHttpServer server;
+    server.route("/favicon.ico",
+                 [](const testsupport::HttpRequest&)
+                 {
+                     std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                     return testsupport::TextResponse(200, "ICON");
+                 });
+    std::vector<std::thread> tasks;
+    std::vector<std::unique_ptr<CFeedStore>> stores;
+    for (int i = 0; i < 4; ++i)
+    {
+        stores.push_back(std::make_unique<CFeedStore>(folder.Folder()));
+        CFeedStore& other = *stores.back();
+        other.channel.link = server.url("/feed/" + std::to_string(i)).c_str();
+        other.channel.title = "Site";
+        other.items = {Item(server.url("/item/" + std::to_string(i)).c_str(), "One")};
+    }
+    for (auto& other : stores)
+        tasks.emplace_back([&other] { other->SaveChannel("default.mdb", false, true, false, false); });
+    for (std::thread& task : tasks)
+        task.join();
+    EXPECT_EQ(server.requestsFor("/favicon.ico").size(), 1u);
+    EXPECT_EQ(Count("select count(*) from channel where icon"), "4");
+    EXPECT_EQ(testsupport::ReadFileBytes(S(Preference().GetIconsDir().getPath()) + "/" +
+                                         Count("select min(localfile) from icon")),
+              "ICON");
 }
 
 } // namespace

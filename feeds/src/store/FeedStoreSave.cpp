@@ -9,8 +9,11 @@
 #include "feeds/WebFetch.h"
 
 #include <cctype>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,10 +92,57 @@ int LastHttpStatus(const uString& headers)
     return status;
 }
 
+// Icon files being fetched now. Update tasks of one pass store channels of
+// the same site at once: one of them fetches its icon, the others wait for
+// that file instead of fetching (and writing) it again.
+class CIconFetches
+{
+public:
+    // True when the caller is to fetch; false after another thread's fetch
+    // of the same file ended.
+    bool Begin(const std::string& path)
+    {
+        std::unique_lock hold(m_lock);
+        if (m_running.insert(path).second)
+            return true;
+        m_ended.wait(hold, [&] { return m_running.count(path) == 0; });
+        return false;
+    }
+    void End(const std::string& path)
+    {
+        {
+            std::lock_guard hold(m_lock);
+            m_running.erase(path);
+        }
+        m_ended.notify_all();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_ended;
+    std::set<std::string> m_running;
+};
+
+CIconFetches& IconFetches()
+{
+    static CIconFetches fetches;
+    return fetches;
+}
+
 // Fetches the icon into `file` unless it is there. A failed fetch, an answer
 // that is not 2xx and an empty body leave no file: an error page is no icon.
 void FetchIcon(const uString& iconLink, uFile& file)
 {
+    if (file.exists())
+        return;
+    const std::string path = file.getPath().c_str();
+    if (!IconFetches().Begin(path))
+        return; // fetched by another task just now, or failed there
+    struct EndFetch
+    {
+        const std::string& path;
+        ~EndFetch() { IconFetches().End(path); }
+    } end{path};
     if (file.exists())
         return;
     uString headers;
