@@ -184,16 +184,11 @@ public:
     // when start is past the end.
     size_t write(FILE* stream, int start, int count) const;
 
-    // Character-set conversion through iconv; charsets are iconv names
-    // ("ISO-8859-1", "UTF-16LE", ...). Each reports failure (an unknown
-    // charset, a byte sequence the source charset does not allow, a character
-    // the target cannot hold) and then leaves the text as it was.
-    // The text itself, from one charset to another.
+    // Character-set conversion is not offered here: each form reports
+    // failure and leaves the text as it was (the form with a source empties
+    // the string when that source is null or empty; toCharset gives null).
     bool convertCharset(const char* fromCharset, const char* toCharset);
-    // The string becomes `source` converted; a null or empty source empties it.
     bool convertCharset(const char* source, int length, const char* fromCharset, const char* toCharset);
-    // A converted malloc'ed copy (free it) with its byte count through
-    // `convertedLength` when given, NUL-terminated; null on failure.
     static char* toCharset(const char* text, int length, const char* fromCharset, const char* toCharset,
                            int* convertedLength = nullptr);
 
