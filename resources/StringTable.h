@@ -68,6 +68,8 @@ inline constexpr StringEntry kStringTable[] = {
     {3055, "Your email address is not valid."},
     {3056, "Mail sent successfully"},
     {3057, "Mail failed to deliver"},
+    // Added with the address rule of feeds/FeedAddress.h; the addresses follow.
+    {3058, "Only http, https and ftp feed addresses are subscribed. Skipped:"},
     {57345, "Ready"},                                      // AFX_IDS_IDLEMESSAGE
     {59137, "CAP"},                                        // ID_INDICATOR_CAPS
     {59138, "NUM"},                                        // ID_INDICATOR_NUM

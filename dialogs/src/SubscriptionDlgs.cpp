@@ -1,9 +1,10 @@
 #include "dialogs/SubscriptionDlgs.h"
 
 #include "StringTable.h"
-#include "dialogs/SubscriptionLogic.h"
 #include "common/Clipboard.h"
 #include "common/UserPrompt.h"
+#include "dialogs/SubscriptionLogic.h"
+#include "feeds/FeedAddress.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -16,6 +17,7 @@
 namespace
 {
 constexpr int kUrlMissing = 3005;
+constexpr int kAddressRefused = 3058;
 constexpr int kWatchTitleMissing = 3006;
 constexpr int kWatchKeywordsMissing = 3007;
 constexpr int kUnitStrings[] = {2140, 2141, 2142};
@@ -93,7 +95,8 @@ void AddFlags(wxWindow* parent, wxSizer& sizer, wxCheckBox*& archive, int archiv
     sizer.Add(download, 0, wxTOP, 4);
 }
 // The address, title and flags of a feed dialog into its fields; false, with
-// the fields untouched, after the message when the address is empty.
+// the fields untouched, after the message when the address is empty or not
+// one that is fetched.
 template <class Dialog>
 bool TakeFeedFields(Dialog& dialog, wxTextCtrl* urlEdit, wxTextCtrl* titleEdit, wxCheckBox* archive,
                     wxCheckBox* download)
@@ -104,7 +107,14 @@ bool TakeFeedFields(Dialog& dialog, wxTextCtrl* urlEdit, wxTextCtrl* titleEdit, 
         ui::ShowPrompt(&dialog, kUrlMissing, kCheckFailedStyle);
         return false;
     }
-    dialog.url = newUrl;
+    // Only network addresses are feeds; a local file or a script is never fetched.
+    uString address = feeds::FeedAddress(newUrl);
+    if (address.isEmpty())
+    {
+        ui::ShowPromptDetail(&dialog, kAddressRefused, kCheckFailedStyle, newUrl);
+        return false;
+    }
+    dialog.url = address;
     dialog.title = Trimmed(titleEdit->GetValue());
     dialog.autoArchive = archive->GetValue();
     dialog.autoDownload = download->GetValue();

@@ -89,7 +89,13 @@ TEST_F(SubscriptionDlgsTest, FeedPropertiesKeepTheFeedsAddressAndCheckTheEntered
                      [&](wxDialog& d)
                      {
                          openAfterBlank = d.IsModal();
-                         Type(d, CFeedPropertiesDlg::kUrlEdit, "  http://127.0.0.1/new.xml \n");
+                         Type(d, CFeedPropertiesDlg::kUrlEdit, "file:///etc/passwd");
+                         Press(d, wxID_OK);
+                     },
+                     [&](wxDialog& d)
+                     {
+                         openAfterBlank = openAfterBlank && d.IsModal();
+                         Type(d, CFeedPropertiesDlg::kUrlEdit, "  feed://127.0.0.1/new.xml \n");
                          Type(d, CFeedPropertiesDlg::kTitleEdit, "  New title ");
                          Type(d, CFeedPropertiesDlg::kIntervalEdit, "3");
                          Choose(d, CFeedPropertiesDlg::kIntervalUnitList, 1);
@@ -98,8 +104,10 @@ TEST_F(SubscriptionDlgsTest, FeedPropertiesKeepTheFeedsAddressAndCheckTheEntered
                          Press(d, wxID_OK);
                      },
                  });
-    EXPECT_TRUE(openAfterBlank) << "a blank address keeps the dialog open";
-    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3005});
+    EXPECT_TRUE(openAfterBlank) << "a blank or local address keeps the dialog open";
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3005, 3058}));
+    EXPECT_NE(m_prompt->shown.back().text.find("file:///etc/passwd"), std::string::npos)
+        << "the refused address is named";
     ASSERT_EQ(result, wxID_OK);
     EXPECT_STREQ(dialog.url.c_str(), "http://127.0.0.1/new.xml");
     EXPECT_STREQ(dialog.title.c_str(), "New title");

@@ -147,17 +147,30 @@ TEST_F(FeedFetchTest, APartialDocumentKeepsWhatWasReadAndIsMarked)
     EXPECT_FALSE(store.documentPartial);
 }
 
-TEST_F(FeedFetchTest, FileUrlsAreReadInPlace)
+// Only the network is fetched: a stored address naming a local file, a
+// script or inline data is refused before anything is read, with an error
+// that says why; "feed://" stands for http.
+TEST_F(FeedFetchTest, OnlyHttpHttpsAndFtpAddressesAreFetched)
 {
     const std::string path = config.write("local feed.xml", Channel("rss"));
-    CFeedStore store;
-    EXPECT_TRUE(store.FetchFeed(U("file://" + path), 0, false, false));
-    EXPECT_EQ(store.items.size(), 1u);
-    EXPECT_TRUE(std::filesystem::exists(path)) << "a local feed is never deleted";
+    for (const std::string& address : {"file://" + path, "FILE://" + path, path, std::string("~/.ssh/id_rsa"),
+                                       std::string("javascript:alert(1)"), "data:text/xml," + Channel("rss"),
+                                       std::string("http:///no-host"), std::string("gopher://127.0.0.1/1")})
+    {
+        CFeedStore store;
+        EXPECT_FALSE(store.FetchFeed(U(address), 5, false, true)) << address;
+        EXPECT_EQ(store.errorCode, CFeedStore::kAddressRefused) << address;
+        EXPECT_TRUE(store.items.empty()) << address;
+        EXPECT_NE(S(store.errorText).find("only http, https and ftp"), std::string::npos) << address;
+    }
+    EXPECT_EQ(shown().size(), 8u) << "each refusal is told when messages are asked for";
+    EXPECT_TRUE(std::filesystem::exists(path));
 
-    EXPECT_FALSE(store.FetchFeed(U("file://" + path + ".missing"), 0, false, true));
-    EXPECT_EQ(store.errorCode, 0) << "a missing local file sets no error";
-    EXPECT_TRUE(shown().empty());
+    const std::string url = Serve("/as-feed", Channel("rss"));
+    CFeedStore store;
+    EXPECT_TRUE(store.FetchFeed(U("feed" + url.substr(4)), 5, false, false));
+    EXPECT_EQ(store.items.size(), 1u);
+    EXPECT_EQ(site.gets("/as-feed"), 1);
 }
 
 // A fetch downloads into the temp folder under the lower-case MD5 of its URL;

@@ -31,16 +31,43 @@ TEST(FeedImportTest, StoresNamedFeedsOnceAndLeavesThemDue)
     store.LoadChannel(U("default.mdb"), U("http://127.0.0.1:1/feed7"));
     EXPECT_EQ(S(store.channel.description), "About");
 
-    // A second import adds nothing; a stop flag already set stores nothing.
+    // A second import adds nothing.
     feeds::ImportCounts again;
     ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("default.mdb"), feeds, again));
     EXPECT_EQ(again.added, 0u);
     EXPECT_EQ(again.known, feeds.size());
-    std::atomic<bool> stop{true};
-    folder.AddList("user0.mdb");
-    feeds::ImportCounts stopped;
-    ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("user0.mdb"), feeds, stopped, {}, &stop));
-    EXPECT_EQ(stopped.added, 0u);
-    EXPECT_FALSE(feeds::AddFeedsUnfetched(store, U("missing.mdb"), feeds, stopped));
+    feeds::ImportCounts missing;
+    EXPECT_FALSE(feeds::AddFeedsUnfetched(store, U("missing.mdb"), feeds, missing));
+}
+
+// A cancel stores nothing, also of the batches written before it: the list
+// is as it was.
+TEST(FeedImportTest, AStopAfterTheFirstBatchStoresNothing)
+{
+    ListFolder folder;
+    CFeedStore store(folder.Folder());
+    std::vector<feeds::ImportedFeed> feeds;
+    for (int i = 0; i < 450; ++i)
+        feeds.push_back({U(("http://127.0.0.1:1/feed" + std::to_string(i)).c_str()), U(""), U("")});
+    std::atomic<bool> stop{false};
+    feeds::ImportCounts counts;
+    std::size_t batches = 0;
+    EXPECT_FALSE(feeds::AddFeedsUnfetched(
+        store, U("default.mdb"), feeds, counts,
+        [&](std::size_t)
+        {
+            ++batches;
+            stop = true;
+        },
+        &stop));
+    EXPECT_EQ(batches, 1u);
+    EXPECT_EQ(counts.added, 0u);
+    EXPECT_EQ(Scalar(store, U("select count(*) from channel")), "0");
+
+    // Afterwards the list takes an import as usual, untitled feeds with an empty title.
+    stop = false;
+    ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("default.mdb"), feeds, counts, {}, &stop));
+    EXPECT_EQ(counts.added, 450u);
+    EXPECT_EQ(Scalar(store, U("select count(*) from channel where title = ''")), "450");
 }
 } // namespace

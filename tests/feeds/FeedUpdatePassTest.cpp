@@ -1,3 +1,4 @@
+#include "feeds/FeedImport.h"
 #include "feeds/FeedUpdate.h"
 #include "feeds/support/RefreshFixture.h"
 
@@ -178,6 +179,43 @@ TEST_F(UpdatePassTest, DueFeedsAreFetchedAndOnlyNewItemsAreNews)
     EXPECT_TRUE(Texts(posted, WM_APP_STATUSTEXT).empty());
     EXPECT_TRUE(Texts(posted, WM_USER_FEEDUPDATED).empty());
     EXPECT_EQ(ItemCount("user0.mdb", url), 9);
+}
+
+// Feeds as an outline import stores them: not fetched, some without a
+// title. The refresh names an untitled feed after the feed itself, keeps a
+// title the file gave, and refuses a stored local-file address with a status
+// text instead of reading the file.
+TEST_F(UpdatePassTest, ImportedFeedsAreNamedAtTheirFirstFetchAndLocalFilesAreRefused)
+{
+    const std::string untitled = Feed("/untitled", 2);
+    const std::string named = Feed("/named", 2);
+    const std::string local =
+        "file://" + config.write("local.xml",
+                                 feedsite::Rss("Local", "http://x.test/", Items("http://x.test", "l", 1, 2)));
+    CFeedStore store;
+    feeds::ImportCounts counts;
+    ASSERT_TRUE(feeds::AddFeedsUnfetched(
+        store, U("user0.mdb"),
+        {{U(untitled), U(""), U("")}, {U(named), U("Mine"), U("")}, {U(local), U("Local file"), U("")}},
+        counts));
+    auto host = MakeHost(2, /*parallel=*/true);
+    Refresh(*host, {"user0.mdb"});
+
+    EXPECT_EQ(ItemCount("user0.mdb", untitled), 2);
+    EXPECT_EQ(Query("user0.mdb", "select title from channel where feed='" + untitled + "'"), "T");
+    EXPECT_EQ(Query("user0.mdb", "select title from channel where feed='" + named + "'"), "Mine");
+    EXPECT_EQ(ItemCount("user0.mdb", local), 0);
+    const std::vector<std::string> status = Texts(messages->take(), WM_APP_STATUSTEXT);
+    EXPECT_NE(
+        std::find(status.begin(), status.end(),
+                  local + ": Refused the feed address: only http, https and ftp addresses are fetched."),
+        status.end());
+
+    // A later fetch leaves the title alone.
+    Execute("user0.mdb", "UPDATE channel SET title='Renamed' where feed='" + untitled + "'");
+    MakeDue("user0.mdb");
+    Refresh(*host, {"user0.mdb"});
+    EXPECT_EQ(Query("user0.mdb", "select title from channel where feed='" + untitled + "'"), "Renamed");
 }
 
 // No task runs for a list without feeds, so the worker itself reports the end

@@ -94,6 +94,22 @@ TEST_F(FeedDirectoryTest, OutlinesBecomeFoldersAndFeedsByTheirType)
     EXPECT_STREQ(news[2].url.c_str(), "http://127.0.0.1:1/link.opml");
     EXPECT_STREQ(news[3].label.c_str(), "Adopted");
 
+    EXPECT_TRUE(listing.skipped.empty());
+
+    // Addresses that are no network ones never become feeds, and are named.
+    listing = feeddirectory::ReadListing(Write("hostile.opml", R"x(<opml><body>
+<outline type="rss" text="Passwords" xmlUrl="file:///etc/passwd">
+  <outline type="rss" text="Kept" xmlUrl="feed://127.0.0.1:1/kept.xml"/></outline>
+<outline type="link" text="Script" url="javascript:alert(1)"/>
+<outline type="rss" text="Key" xmlUrl="~/.ssh/id_rsa"/>
+</body></opml>)x")
+                                             .c_str());
+    ASSERT_EQ(listing.nodes.size(), 1u);
+    EXPECT_STREQ(listing.nodes[0].label.c_str(), "Kept");
+    EXPECT_STREQ(listing.nodes[0].url.c_str(), "http://127.0.0.1:1/kept.xml");
+    ASSERT_EQ(listing.skipped.size(), 3u);
+    EXPECT_STREQ(listing.skipped[2].c_str(), "~/.ssh/id_rsa");
+
     EXPECT_EQ(feeddirectory::ReadListing(Write("rss.xml", "<rss/>").c_str()).error,
               feeddirectory::kNotADirectory);
     EXPECT_EQ(feeddirectory::ReadListing(Write("cut.xml", "<opml><body><outline").c_str()).error,

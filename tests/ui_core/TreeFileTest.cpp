@@ -193,3 +193,45 @@ TEST_F(TreeFileTest, AMissingFileIsNothingToTellButADamagedOneIsMovedAside)
     EXPECT_EQ(testsupport::ReadFileBytes(aside.c_str()), damaged);
     EXPECT_EQ(testsupport::ReadFileBytes(secondAside.c_str()), "not xml at all");
 }
+
+// What the writer writes, its reader takes back: a tree nested as deep as
+// the reader's limit goes round whole; one level deeper is refused and the
+// file keeps the tree written before, rather than becoming one the next
+// start refuses.
+TEST_F(TreeFileTest, ATreeTooDeepForTheReaderIsNotWritten)
+{
+    auto chain = [](int elements)
+    {
+        TreeNode top = Node(kChannel, "Top");
+        TreeNode* end = &top;
+        for (int level = 1; level < elements - 1; ++level)
+        {
+            end->children.push_back(Node(kFolder, "Folder"));
+            end = &end->children.back();
+        }
+        end->children.push_back(Node(kList, "Deepest", "user0.mdb"));
+        return std::vector<TreeNode>{std::move(top)};
+    };
+    // The root element and 999 nested items: the reader's limit of 1000.
+    std::vector<TreeNode> deepest = chain(999);
+    ASSERT_TRUE(FitsTreeFile(deepest));
+    ASSERT_TRUE(WriteTreeFile(File(), deepest));
+    std::vector<TreeNode> read;
+    uString aside;
+    ASSERT_EQ(ReadTreeFile(File(), read, aside), TreeFileStatus::kLoaded);
+    ExpectSameTree(deepest, read);
+
+    std::vector<TreeNode> tooDeep = chain(1000);
+    EXPECT_FALSE(FitsTreeFile(tooDeep));
+    EXPECT_FALSE(WriteTreeFile(File(), tooDeep));
+    ASSERT_EQ(ReadTreeFile(File(), read, aside), TreeFileStatus::kLoaded);
+    ExpectSameTree(deepest, read);
+
+    // Feeds and what lists hold are not written, so they add no depth.
+    std::vector<TreeNode> withFeeds = chain(999);
+    TreeNode* end = &withFeeds[0];
+    while (!end->children.empty())
+        end = &end->children.back();
+    end->children.push_back(Node(kFeed, "A feed", "http://127.0.0.1/a.xml"));
+    EXPECT_TRUE(FitsTreeFile(withFeeds));
+}

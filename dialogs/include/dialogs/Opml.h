@@ -3,7 +3,6 @@
 #include "foundation/uString.h"
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -30,22 +29,13 @@ struct Row
     uString page; ///< `htmlUrl`
 };
 
-/// An outline as the file nests it: a row (link not empty) or a group.
-struct Outline
-{
-    uString label; ///< `title`, else `text`
-    Row row;       ///< link empty: not a feed
-    std::vector<Outline> children;
-};
-
 /// What a file holds once read.
 struct Document
 {
-    int error = 0;                 ///< 0, kLoadFailed or kNotOpml
-    uString reason;                ///< why a file was refused, for the user (may be empty)
-    uString headTitle;             ///< the last `title` in the head, trimmed
-    std::vector<Row> rows;         ///< every feed and link outline in document order
-    std::vector<Outline> outlines; ///< the same, nested as in the body
+    int error = 0;         ///< 0, kLoadFailed or kNotOpml
+    uString reason;        ///< why a file was refused, for the user (may be empty)
+    uString headTitle;     ///< the last `title` in the head, trimmed
+    std::vector<Row> rows; ///< every feed and link outline at any depth, in document order
 };
 
 /// Reads an outline file. A file that is too large, declares a document
@@ -64,9 +54,8 @@ struct Feed
     uString page; ///< written only when not empty
 };
 
-/// A tree item for the branch writer, and the shape an import builds.
-/// Kinds are the subscription tree's: 0 channel, 1 folder, 2 watch, 3 list,
-/// 4 feed.
+/// A tree item for the branch writer. Kinds are the subscription tree's: 0 channel, 1 folder, 2 watch, 3
+/// list, 4 feed.
 struct Node
 {
     std::uint16_t kind = 1;
@@ -84,18 +73,6 @@ bool WriteList(const uString& label, const std::vector<Feed>& feeds, const char*
 /// lists with a database a grouping outline with their feeds; other kinds
 /// write nothing, nor do their descendants. A null item writes an empty body.
 bool WriteBranch(const Node* item, const uString& title, const char* path);
-
-/// What an import adds: feeds for the list the user chose, and for every
-/// group of the file that holds chosen feeds a list (a group with feeds of
-/// its own) or a folder (a group of groups). Only the chosen links are kept,
-/// each once.
-struct ImportPlan
-{
-    std::vector<Feed> feeds;       ///< feeds outside any group
-    std::vector<Node> groups;      ///< kind 1 folders or kind 3 lists
-    std::size_t FeedCount() const; ///< every feed of the plan
-};
-ImportPlan PlanImport(const std::vector<Outline>& outlines, const std::set<std::string>& chosen);
 
 /// The text without the characters XML 1.0 cannot hold (controls other than
 /// tab, line feed and carriage return; U+FFFE, U+FFFF; broken UTF-8): a

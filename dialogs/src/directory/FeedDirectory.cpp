@@ -1,6 +1,7 @@
 #include "dialogs/FeedDirectory.h"
 
 #include "dialogs/Opml.h"
+#include "feeds/FeedAddress.h"
 #include "feeds/LibraryFiles.h"
 #include "foundation/uFile.h"
 #include "foundation/uXml.h"
@@ -70,9 +71,16 @@ void AddOutlines(const DOMNode* node, std::vector<Node>& into, Listing& listing)
                 url = Attribute(element, u"url");
             else if (type.equalsNoCase("rss"))
                 url = Attribute(element, u"xmlUrl");
-            if (!label.isEmpty())
+            // A directory may name any address: only network ones become feeds.
+            uString address = url.isEmpty() ? url : feeds::FeedAddress(url);
+            if (!url.isEmpty() && address.isEmpty())
             {
-                into.push_back(Node{opml::DecodeEntitiesOnce(label), url, {}});
+                if (!label.isEmpty())
+                    listing.skipped.push_back(url);
+            }
+            else if (!label.isEmpty())
+            {
+                into.push_back(Node{opml::DecodeEntitiesOnce(label), address, {}});
                 parent = &into.back().children;
             }
         }

@@ -44,15 +44,19 @@ bool TypeIs(const uString& type, const char* value)
     return type.equalsNoCase(value);
 }
 
-// An outline element as a row when it is a feed or a link. Readers that
-// leave the type out still mean a feed when they give an xmlUrl.
-bool ReadRow(const DOMElement* element, Row& row, uString& label)
+// An outline element as a row when it is a feed or a link. Two kinds of
+// outline that the reading rules would drop stay rows, since dropping them
+// loses a subscription: a feed with an xmlUrl but no type (some readers
+// leave the type out), and a feed without text or title (readers export
+// feeds they have not fetched yet with title=""; such a feed takes its own
+// title at its first fetch).
+bool ReadRow(const DOMElement* element, Row& row)
 {
     uString type = Attribute(element, u"type");
     uString text = DecodeEntitiesOnce(Attribute(element, u"text"));
-    uString title = DecodeEntitiesOnce(Attribute(element, u"title"));
-    label = title.isEmpty() ? text : title;
-    row.title = label;
+    row.title = DecodeEntitiesOnce(Attribute(element, u"title"));
+    if (row.title.isEmpty())
+        row.title = text;
     row.description = DecodeEntitiesOnce(Attribute(element, u"description"));
     if (TypeIs(type, "rss") || (type.isEmpty() && !Attribute(element, u"xmlUrl").isEmpty()))
     {
@@ -60,46 +64,25 @@ bool ReadRow(const DOMElement* element, Row& row, uString& label)
         if (row.link.isEmpty())
             row.link = Attribute(element, u"url");
         row.page = Attribute(element, u"htmlUrl");
-        row.link.trim();
-        // Readers export feeds they never fetched without a title: the
-        // address names them until the first refresh brings one.
-        if (label.isEmpty())
-            row.title = label = row.link;
-        return !row.link.isEmpty();
     }
-    if (TypeIs(type, "link"))
+    else if (TypeIs(type, "link"))
     {
         row.link = Attribute(element, u"url");
-        row.link.trim();
-        return !row.link.isEmpty();
     }
-    return false;
+    row.link.trim();
+    return !row.link.isEmpty();
 }
 
-// Every outline at any depth: rows in document order, and the nesting.
-void ReadOutlines(const DOMNode* node, std::vector<Outline>& into, std::vector<Row>& rows)
+// Every outline at any depth, in document order; the children of every
+// node are read whether or not it gave a row.
+void ReadOutlines(const DOMNode* node, std::vector<Row>& rows)
 {
     for (const DOMNode* child = node->getFirstChild(); child != nullptr; child = child->getNextSibling())
     {
-        if (!NameIs(child, u"outline"))
-        {
-            ReadOutlines(child, into, rows);
-            continue;
-        }
-        Outline outline;
-        if (ReadRow(static_cast<const DOMElement*>(child), outline.row, outline.label))
-            rows.push_back(outline.row);
-        else
-            outline.row = Row();
-        ReadOutlines(child, outline.children, rows);
-        if (outline.row.link.isEmpty() && outline.label.isEmpty())
-        {
-            // An unnamed group adds nothing: its outlines stay where it is.
-            for (Outline& inner : outline.children)
-                into.push_back(std::move(inner));
-            continue;
-        }
-        into.push_back(std::move(outline));
+        Row row;
+        if (NameIs(child, u"outline") && ReadRow(static_cast<const DOMElement*>(child), row))
+            rows.push_back(std::move(row));
+        ReadOutlines(child, rows);
     }
 }
 
@@ -131,7 +114,7 @@ Document ReadLoaded(uXmlDocument& xml, bool parsed)
         if (NameIs(child, u"head"))
             FindLastTitle(child, document.headTitle);
         else if (NameIs(child, u"body"))
-            ReadOutlines(child, document.outlines, document.rows);
+            ReadOutlines(child, document.rows);
     }
     return document;
 }
@@ -188,7 +171,6 @@ DOMElement* StartDocument(uXmlDocument& xml, const uString& title)
     DOMElement* root = xml.getDocumentElement();
     if (root == nullptr)
         return nullptr;
-    root->setAttribute(u"version", u"2.0");
     DOMElement* head = Append(xml, root, u"head");
     DOMElement* titleElement = head != nullptr ? Append(xml, head, u"title") : nullptr;
     if (titleElement == nullptr)
@@ -202,54 +184,6 @@ bool Save(uXmlDocument& xml, const char* path)
 {
     xml.setStandalone(true);
     return xml.save(path);
-}
-
-void PlanOutlines(const std::vector<Outline>& outlines, const std::set<std::string>& chosen,
-                  std::set<std::string>& taken, std::vector<Feed>& feeds, std::vector<Node>& groups)
-{
-    for (const Outline& outline : outlines)
-    {
-        if (!outline.row.link.isEmpty())
-        {
-            std::string link = outline.row.link.c_str();
-            if (chosen.count(link) != 0 && taken.insert(link).second)
-                feeds.push_back(
-                    {outline.row.title, outline.row.description, outline.row.link, outline.row.page});
-            // A feed outline with outlines inside keeps them at its level.
-            PlanOutlines(outline.children, chosen, taken, feeds, groups);
-            continue;
-        }
-        Node group;
-        std::vector<Feed> own;
-        PlanOutlines(outline.children, chosen, taken, own, group.children);
-        if (own.empty() && group.children.empty())
-            continue;
-        group.label = outline.label;
-        if (group.children.empty())
-        {
-            group.kind = 3;
-            group.feeds = std::move(own);
-        }
-        else if (!own.empty())
-        {
-            // A group with feeds and groups: a folder whose first list, of
-            // the group's name, holds the feeds.
-            Node list;
-            list.kind = 3;
-            list.label = outline.label;
-            list.feeds = std::move(own);
-            group.children.insert(group.children.begin(), std::move(list));
-        }
-        groups.push_back(std::move(group));
-    }
-}
-
-std::size_t CountFeeds(const std::vector<Node>& nodes)
-{
-    std::size_t count = 0;
-    for (const Node& node : nodes)
-        count += node.feeds.size() + CountFeeds(node.children);
-    return count;
 }
 
 // The code point at text[i] and its length in bytes; length 0 for a broken sequence.
@@ -326,19 +260,6 @@ bool WriteBranch(const Node* item, const uString& title, const char* path)
     if (item != nullptr)
         AppendNode(xml, body, *item);
     return Save(xml, path);
-}
-
-std::size_t ImportPlan::FeedCount() const
-{
-    return feeds.size() + CountFeeds(groups);
-}
-
-ImportPlan PlanImport(const std::vector<Outline>& outlines, const std::set<std::string>& chosen)
-{
-    ImportPlan plan;
-    std::set<std::string> taken;
-    PlanOutlines(outlines, chosen, taken, plan.feeds, plan.groups);
-    return plan;
 }
 
 uString XmlSafe(const uString& text)

@@ -28,10 +28,11 @@ struct ImportCounts
 
 /// Stores a channel row per feed that the list does not hold yet, without
 /// fetching anything: each row is due, so the next refresh fetches it. Runs
-/// on any thread (the store is the caller's own). Rows go in batches inside
-/// transactions; progress(done) runs after each batch, and a stop flag set
-/// meanwhile ends the work after the current batch (what is stored stays).
-/// False when the database cannot be opened.
+/// on any thread (the store is the caller's own). All rows go in one
+/// transaction, whole or not at all; progress(done) runs after each batch,
+/// and a stop flag set meanwhile ends the work and stores nothing. False,
+/// with the counts untouched, when the database cannot be opened, the stop
+/// flag was set or the transaction failed.
 bool AddFeedsUnfetched(CFeedStore& store, const uString& database, const std::vector<ImportedFeed>& feeds,
                        ImportCounts& counts, const std::function<void(std::size_t done)>& progress = {},
                        const std::atomic<bool>* stop = nullptr);

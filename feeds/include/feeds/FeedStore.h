@@ -64,7 +64,8 @@ public:
         kDocumentUnreadable = 2,
         kCannotOpen = 3,
         kStatementFailed = 4,
-        kDocumentRefused = 5 // too large, too deep or expanding too far (uXmlLimits.h)
+        kDocumentRefused = 5, // too large, too deep or expanding too far (uXmlLimits.h)
+        kAddressRefused = 6   // not an http, https or ftp address (FeedAddress.h)
     };
 
     // The list databases live in the configured subscription folder, or in
@@ -267,10 +268,10 @@ public:
     // load/parse XML Document" for a document that cannot be read as XML or
     // whose root names no feed format; 5 "Refused the feed: <reason>" for a
     // document over the limits of uXmlLimits.h (a download is cut off as soon
-    // as it passes the size limit).
-    // A "file://" URL is the path after those seven characters, read in
-    // place; anything else is downloaded into the temp folder under the MD5
-    // of the URL and deleted after parsing. A time-out of 0 means the
+    // as it passes the size limit); 6 "Refused the feed address: ..." for an
+    // address that is not http, https or ftp (a "file://" one included).
+    // The feed is downloaded into the temp folder under the MD5 of the URL
+    // and deleted after parsing. A time-out of 0 means the
     // configured default. True when a feed was parsed. While *abortFlag is
     // true a running download ends soon, as a failure.
     bool FetchFeed(const uString& url, int timeout, bool login, bool showMessages,

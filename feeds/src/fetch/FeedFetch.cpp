@@ -1,4 +1,5 @@
 #include "StringTable.h"
+#include "feeds/FeedAddress.h"
 #include "feeds/FeedStore.h"
 #include "feeds/MessageBox.h"
 #include "feeds/Preference.h"
@@ -105,8 +106,18 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     Reset();
     documentPartial = false;
     documentAddress = url;
-    if (url.startsWith("file://"))
-        return LoadFeedFile(uFile(url.c_str() + 7), showMessages);
+    // A stored address may come from an outline file or a list written
+    // before addresses were checked: only the network is fetched, never a
+    // local file.
+    const uString address = feeds::FeedAddress(url);
+    if (address.isEmpty())
+    {
+        errorCode = kAddressRefused;
+        errorText = uString("Refused the feed address: only http, https and ftp addresses are fetched.");
+        if (showMessages)
+            CMessageBox::Display(url + ": " + errorText);
+        return false;
+    }
 
     uFile target;
     bool fetched = false;
@@ -115,7 +126,7 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     {
         if (timeout == 0)
             timeout = CPreference::GetInstance()->GetGeneralSection().nDefaultTimeout;
-        fetched = FetchUrlToFile(url, target, timeout, nullptr, login, showMessages, &documentAddress,
+        fetched = FetchUrlToFile(address, target, timeout, nullptr, login, showMessages, &documentAddress,
                                  abortFlag, &limits);
     }
     bool result = false;

@@ -18,16 +18,19 @@ bool AddFeedsUnfetched(CFeedStore& store, const uString& database, const std::ve
                        ImportCounts& counts, const std::function<void(std::size_t done)>& progress,
                        const std::atomic<bool>* stop)
 {
+    auto stopped = [stop] { return stop != nullptr && stop->load(); };
     store.SetDatabase(database);
     if (!store.EnsureOpen(false))
         return false;
     uActiveXDataObjectExt& data = store.dataObject;
+    // One transaction for the whole import: a cancel or a failed commit
+    // leaves the list as it was, never with part of the file in it.
+    if (!data.execute("BEGIN IMMEDIATE"))
+        return false;
+    ImportCounts made;
     uString sql;
-    for (std::size_t start = 0; start < feeds.size(); start += kBatch)
+    for (std::size_t start = 0; start < feeds.size() && !stopped(); start += kBatch)
     {
-        if (stop != nullptr && stop->load())
-            break;
-        bool inTransaction = data.execute("BEGIN IMMEDIATE");
         std::size_t end = std::min(feeds.size(), start + kBatch);
         for (std::size_t i = start; i < end; ++i)
         {
@@ -35,11 +38,12 @@ bool AddFeedsUnfetched(CFeedStore& store, const uString& database, const std::ve
             uString error;
             if (store.CountRows(uString("channel"), uString("feed"), feed.url, error, nullptr) > 0)
             {
-                ++counts.known;
+                ++made.known;
                 continue;
             }
             uString title = feed.title;
-            // The title names library and archive folders, as a fetched one does.
+            // The title names library and archive folders, as a fetched one
+            // does. An empty one stays empty: the first fetch fills it in.
             if (!title.isEmpty())
                 MakeValidFileName(title);
             sql.format("INSERT INTO channel (feed, description, title, ttl, attributes, lastupdate) "
@@ -47,15 +51,21 @@ bool AddFeedsUnfetched(CFeedStore& store, const uString& database, const std::ve
                        SqlHexLiteral(feed.url).c_str(), SqlHexLiteral(feed.description).c_str(),
                        SqlHexLiteral(title).c_str(), kLongAgo);
             if (data.execute(sql.c_str()))
-                ++counts.added;
+                ++made.added;
             else
-                ++counts.failed;
+                ++made.failed;
         }
-        if (inTransaction && !data.execute("COMMIT"))
-            data.execute("ROLLBACK");
         if (progress)
             progress(end);
     }
+    if (stopped() || !data.execute("COMMIT"))
+    {
+        data.execute("ROLLBACK");
+        return false;
+    }
+    counts.added += made.added;
+    counts.known += made.known;
+    counts.failed += made.failed;
     return true;
 }
 } // namespace feeds

@@ -272,6 +272,15 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
         sql.format("UPDATE channel SET lastupdate=Now() where feed=%s", feed.c_str());
         if (!dataObject.execute(sql.c_str()))
             FailStatement();
+        // A feed stored without a title (imported from an outline file that
+        // named none) takes the feed's own; a title the user gave stays.
+        if (!channel.title.isEmpty())
+        {
+            sql.format("UPDATE channel SET title=%s where feed=%s and (title='' or title is null)",
+                       SqlHexLiteral(channel.title).c_str(), feed.c_str());
+            if (!dataObject.execute(sql.c_str()))
+                FailStatement();
+        }
     }
 
     uString condition;

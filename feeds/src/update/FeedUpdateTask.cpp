@@ -112,9 +112,11 @@ void CFeedUpdateTask::UpdateFeed()
     RunTestHook(m_feedUrl);
     const bool fetched = store.FetchFeed(m_feedUrl, kFeedTimeoutSeconds, false, false,
                                          m_tracker ? &m_tracker->StopFlag() : nullptr);
-    // A refused document is news the user should see: the pass says nothing
-    // else about a failing feed.
-    if (store.errorCode == CFeedStore::kDocumentRefused && !m_postTitles)
+    // A refused document or address is news the user should see: the pass
+    // says nothing else about a failing feed.
+    const bool refused =
+        store.errorCode == CFeedStore::kDocumentRefused || store.errorCode == CFeedStore::kAddressRefused;
+    if (refused && !m_postTitles)
         PostMessage(m_window, WM_APP_STATUSTEXT, 0, m_feedUrl + ": " + store.errorText);
     // A fetch cut short by the close stores nothing, so that the feed stays
     // due; a fetch that failed on its own is stored as an update without

@@ -24,9 +24,11 @@ enum class SubscribeOutcome
 /// under its address, with the given title (or the feed's own when it is
 /// empty) and the two flags. The store is left holding the fetched channel
 /// and its items. The feed store itself tells the user about an address the
-/// list holds already.
+/// list holds already. With localFile the address is "file://" and a path,
+/// read once from disk instead of fetched: a feed file the user opened.
 SubscribeOutcome SubscribeFeed(CFeedStore& store, const uString& database, const uString& url,
-                               const uString& title, bool autoArchive, bool autoDownload);
+                               const uString& title, bool autoArchive, bool autoDownload,
+                               bool localFile = false);
 
 /// Removes the feed from the list database: the enclosure rows of its items,
 /// its items, image, icon and channel, in this order, after withdrawing its

@@ -57,7 +57,8 @@ public:
     // keeps the text as the page source. 0 on success.
     int WriteHtml(const uString& html);
     // The text last written while it is still shown, else the browser's
-    // source of the page it shows. False, with empty text, when there is none.
+    // source of the page it shows (empty for an empty page). False, with
+    // empty text, only when there is no browser to ask.
     bool GetDocumentSource(uString& text);
     void Navigate(const uString& url);
 

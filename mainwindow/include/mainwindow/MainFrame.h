@@ -49,9 +49,12 @@ class CWindowMessageEvent;
 }
 namespace opml
 {
-struct ImportPlan;
 struct Node;
 } // namespace opml
+namespace feeds
+{
+struct ImportedFeed;
+} // namespace feeds
 
 /// A private message as the frame's handlers see it (common/Messages.h).
 struct CFrameMessage
@@ -184,9 +187,12 @@ public:
     wxTreeItemId FindTreeItem(const uString& text, const wxTreeItemId& start, int mode, uint16_t kind) const;
     /// Fetches the feed and stores it in the list; a feed with items gets
     /// its tree item (or, when the list has it already, that one is shown).
-    /// False when the fetch failed (the user was told why).
+    /// Only http, https and ftp addresses are fetched ("feed:" ones as
+    /// http); a "file://" address is read once from disk when localFile says
+    /// it names a feed file the user opened. False when the address was
+    /// refused or the fetch failed (the user was told why).
     bool AddSubscription(const wxTreeItemId& list, const uString& url, const uString& title, bool autoArchive,
-                         bool autoDownload);
+                         bool autoDownload, bool localFile = false);
     /// The feed's label with its current unread count from the list database.
     void RefreshFeedLabel(const uString& database, const wxTreeItemId& feed);
     /// RefreshFeedLabel for every feed of an open list; false when not handled.
@@ -208,8 +214,8 @@ public:
     // Outline files, saving what is shown, subscribing to addresses and the
     // feed directory (mainwindow/src/opml/).
     void OnFileImport();
-    /// Offers the file's feeds and imports the chosen ones into a list, the
-    /// file's groups becoming lists and folders beside it.
+    /// Offers the file's feeds and imports the chosen ones into the list the
+    /// user picks, whatever group of the file they stood in.
     void ImportOpmlFile(const uString& path);
     void OnFileExport();
     void ExportListAsOpml(const uString& database, const uString& label);
@@ -272,7 +278,9 @@ private:
     long OnSubscribeUrl(const CFrameMessage& message);
     long OnViewSource(const CFrameMessage& message);
     bool SubscribeUrl(const uString& url, int hops);
-    void ImportIntoList(const wxTreeItemId& list, const opml::ImportPlan& plan);
+    /// Stores the feeds in the list on a worker behind a progress dialog
+    /// that can cancel it: whole, or (cancelled, failed) not at all.
+    void ImportIntoList(const wxTreeItemId& list, const std::vector<feeds::ImportedFeed>& feeds);
     opml::Node BranchNode(const wxTreeItemId& item);
 
     class DownloadHost;

@@ -51,8 +51,14 @@ enum class TreeFileStatus
 /// the move failed).
 TreeFileStatus ReadTreeFile(const uFile& file, std::vector<TreeNode>& roots, uString& setAside);
 
+/// False when the nodes nest deeper than the reader of the tree file
+/// accepts (the XML limits' nesting depth, the root element included): such
+/// a file would be refused at the next start.
+bool FitsTreeFile(const std::vector<TreeNode>& roots);
+
 /// Writes the nodes as the tree file (root element "Kestrova"), replacing
 /// the file atomically. Feed nodes are skipped, list nodes are written
-/// without children. False when the file could not be written.
+/// without children. False when the file could not be written; a tree that
+/// does not fit the file (FitsTreeFile) leaves the file as it was.
 bool WriteTreeFile(const uFile& file, const std::vector<TreeNode>& roots);
 } // namespace subscription

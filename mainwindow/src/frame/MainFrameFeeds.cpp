@@ -4,6 +4,7 @@
 // progress dialog that can cancel it, with a bounded time-out.
 #include "dialogs/SubscriptionDlgs.h"
 #include "downloads/DownloadManager.h"
+#include "feeds/FeedAddress.h"
 #include "feeds/FeedStore.h"
 #include "mainwindow/FeedLabel.h"
 #include "mainwindow/FeedSubscription.h"
@@ -18,13 +19,22 @@ using namespace subscription;
 namespace
 {
 constexpr int kConfirmUnsubscribe = 3013;
+constexpr int kAddressRefused = 3058;
 constexpr int kAutoArchiveFlag = 1;
 constexpr int kAutoDownloadFlag = 2;
 } // namespace
 
-bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& url, const uString& title,
-                                 bool autoArchive, bool autoDownload)
+bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& address, const uString& title,
+                                 bool autoArchive, bool autoDownload, bool localFile)
 {
+    // Every road to a subscription passes here: only network addresses are
+    // subscribed, except the feed file the user opened.
+    const uString url = localFile ? address : feeds::FeedAddress(address);
+    if (url.isEmpty())
+    {
+        ui::ShowPromptDetail(this, kAddressRefused, wxOK | wxICON_WARNING, address);
+        return false;
+    }
     const CNamedValue* record = m_treeView->GetRecord(list);
     bool isList = record != nullptr && record->value == kList;
     uString database = isList ? record->text : uString();
@@ -32,7 +42,8 @@ bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& url, c
     wxBusyCursor wait;
     CFeedStore store;
     store.downloadManager = m_downloadManager.get();
-    SubscribeOutcome outcome = SubscribeFeed(store, database, url, title, autoArchive, autoDownload);
+    SubscribeOutcome outcome =
+        SubscribeFeed(store, database, url, title, autoArchive, autoDownload, localFile);
     if (outcome == SubscribeOutcome::kCancelled)
         return false;
     if (outcome == SubscribeOutcome::kFailed)

@@ -55,7 +55,9 @@ bool CMainFrame::LoadListFeeds(const wxTreeItemId& list)
     uFile icons = m_preference->GetIconsDir();
     for (size_t i = 0; i < labels.size() && i < feeds.size(); ++i)
     {
-        wxTreeItemId feed = m_treeView->AppendNode(list, kFeed, labels[i], feeds[i]);
+        // A feed imported without a title shows its address until its first fetch names it.
+        const uString& label = labels[i].isEmpty() ? feeds[i] : labels[i];
+        wxTreeItemId feed = m_treeView->AppendNode(list, kFeed, label, feeds[i]);
         store.Reset();
         store.LoadChannel(database, feeds[i]);
         if (store.channel.iconFile.isEmpty())

@@ -63,7 +63,17 @@ void CMainFrame::RefreshFeedLabel(const uString& database, const wxTreeItemId& f
         m_treeView->SetImages(feed, kImageWarning, kImageWarning);
         unread = 0;
     }
-    m_treeView->SetLabel(feed, FeedLabel(StripUnreadCount(m_treeView->GetLabel(feed)), unread));
+    uString title = StripUnreadCount(m_treeView->GetLabel(feed));
+    // The address stands for a title the feed did not have yet: a fetch may
+    // have brought one.
+    if (title == record->text)
+    {
+        const uString url = record->text;
+        store.LoadChannel(database, url);
+        if (!store.channel.title.isEmpty())
+            title = store.channel.title;
+    }
+    m_treeView->SetLabel(feed, FeedLabel(title, unread));
 }
 
 bool CMainFrame::RefreshListLabels(const wxTreeItemId& list)

@@ -12,6 +12,7 @@ using namespace subscription;
 namespace
 {
 constexpr int kTreeFileUnreadable = 3011;
+constexpr int kTreeFileNotWritten = 3026;
 
 void CollectListsBelow(const CTreeViewEx& tree, const wxTreeItemId& parent, int mode,
                        std::vector<uString>& lists)
@@ -68,8 +69,20 @@ void CMainFrame::ReadTreeNode(const TreeNode& node, const wxTreeItemId& parent)
 
 void CMainFrame::WriteTree()
 {
-    if (m_treeView != nullptr)
-        WriteTreeFile(m_subscriptionTreeFile, m_treeView->CollectNodes());
+    if (m_treeView == nullptr)
+        return;
+    std::vector<TreeNode> nodes = m_treeView->CollectNodes();
+    // The file that holds the tree stays as it was rather than become one
+    // the next start refuses, which would lose the whole tree.
+    if (!FitsTreeFile(nodes))
+    {
+        ui::ShowText(this,
+                     ui::FormatString(kTreeFileNotWritten, m_subscriptionTreeFile.getPath()) +
+                         "\n\nThe subscription tree is nested too deep to be saved. Move folders up a level.",
+                     wxOK | wxICON_WARNING);
+        return;
+    }
+    WriteTreeFile(m_subscriptionTreeFile, nodes);
 }
 
 void CMainFrame::FreeTreeItemData()

@@ -1,9 +1,12 @@
 // The frame's outline-file commands: Import (from a file the user picks or
 // one named on the command line) and Export of a list or a tree branch.
-// Imported feeds are stored without fetching, on a worker thread, while a
-// progress dialog keeps the window alive; the refresh fetches them.
+// Imported feeds go into the list the user picks, stored without fetching
+// on a worker thread while a progress dialog keeps the window alive (one
+// fetch per feed on the window thread would freeze it); the refresh
+// fetches them.
 #include "dialogs/Opml.h"
 #include "dialogs/OpmlDialogs.h"
+#include "feeds/FeedAddress.h"
 #include "feeds/FeedImport.h"
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
@@ -15,6 +18,7 @@
 #include "common/UserPrompt.h"
 
 #include <atomic>
+#include <map>
 #include <set>
 #include <thread>
 #include <wx/progdlg.h>
@@ -25,69 +29,44 @@ using namespace subscription;
 namespace
 {
 constexpr int kWriteFailed = 3026;
+constexpr int kAddressesSkipped = 3058;
 const char* const kOutlineFilter =
     "Subscription Outline Files (*.opml; *.xml)|*.opml;*.xml|All Files (*.*)|*.*";
 
-// One list database and the feeds it is to receive.
-struct ImportJob
+// Stores the feeds on a worker while the window shows how far it got. Cancel
+// stops the worker, which then stores nothing. False when nothing was
+// stored: `cancelled` tells whether the user chose that.
+bool RunImport(wxWindow* parent, const uString& database, const std::vector<feeds::ImportedFeed>& feeds,
+               feeds::ImportCounts& counts, bool& cancelled)
 {
-    uString database;
-    std::vector<feeds::ImportedFeed> feeds;
-    std::size_t processed = 0; // the first feeds looked at; a cancel leaves the rest out
-};
-
-std::vector<feeds::ImportedFeed> ToImported(const std::vector<opml::Feed>& feeds)
-{
-    std::vector<feeds::ImportedFeed> imported;
-    imported.reserve(feeds.size());
-    for (const opml::Feed& feed : feeds)
-        imported.push_back({feed.url, feed.title, feed.description});
-    return imported;
-}
-
-// Stores the jobs on a worker while the window shows how far it got; Cancel
-// stops after the batch in hand. Returns what was stored.
-feeds::ImportCounts RunImportJobs(wxWindow* parent, std::vector<ImportJob>& jobs, std::size_t total)
-{
-    feeds::ImportCounts counts;
     std::atomic<std::size_t> done{0};
     std::atomic<bool> stop{false};
     std::atomic<bool> finished{false};
+    bool stored = false;
     std::thread worker(
         [&]
         {
-            std::size_t before = 0;
-            for (ImportJob& job : jobs)
-            {
-                if (stop)
-                    break;
-                CFeedStore store;
-                feeds::AddFeedsUnfetched(
-                    store, job.database, job.feeds, counts,
-                    [&](std::size_t stored)
-                    {
-                        job.processed = stored;
-                        done = before + stored;
-                    },
-                    &stop);
-                before += job.feeds.size();
-                done = before;
-            }
+            CFeedStore store;
+            stored = feeds::AddFeedsUnfetched(
+                store, database, feeds, counts, [&](std::size_t count) { done = count; }, &stop);
             finished = true;
         });
     {
-        wxProgressDialog progress("Import", "Adding the feeds to the subscription lists...",
-                                  static_cast<int>(std::max<std::size_t>(total, 1)), parent,
+        wxProgressDialog progress("Import", "Adding the feeds to the subscription list...",
+                                  static_cast<int>(std::max<std::size_t>(feeds.size(), 1)), parent,
                                   wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
+        // The dialog keeps the window painting also after a cancel, while
+        // the worker waits for the list (a refresh may hold it) to undo.
         while (!finished)
         {
-            if (!progress.Update(static_cast<int>(std::min(done.load(), total))))
+            if (!progress.Update(static_cast<int>(std::min(done.load(), feeds.size()))))
                 stop = true;
             wxMilliSleep(20);
         }
     }
     worker.join();
-    return counts;
+    cancelled = stop;
+    return stored;
 }
 } // namespace
 
@@ -124,84 +103,76 @@ void CMainFrame::ImportOpmlFile(const uString& path)
         FindTreeItem(databases[index], m_treeView->GetFirstTopLevelItem(), kFindByValue, kList);
     if (!list.IsOk())
         return;
-    std::set<std::string> chosen;
+
+    // The dialog gives the checked addresses; the file gives their titles.
+    std::map<std::string, const opml::Row*> rows;
+    for (const opml::Row& row : dialog.GetDocument().rows)
+        rows.emplace(row.link.c_str(), &row);
+    std::vector<feeds::ImportedFeed> feeds;
+    std::vector<uString> skipped;
     for (const uString& link : dialog.checkedLinks)
-        chosen.insert(link.c_str());
-    ImportIntoList(list, opml::PlanImport(dialog.GetDocument().outlines, chosen));
+    {
+        uString address = feeds::FeedAddress(link);
+        if (address.isEmpty())
+        {
+            skipped.push_back(link);
+            continue;
+        }
+        auto row = rows.find(link.c_str());
+        if (row != rows.end())
+            feeds.push_back({address, row->second->title, row->second->description});
+        else
+            feeds.push_back({address, uString(), uString()});
+    }
+    if (!skipped.empty())
+        ui::ShowPromptDetail(this, kAddressesSkipped, wxOK | wxICON_WARNING, feeds::ListAddresses(skipped));
+    ImportIntoList(list, feeds);
 }
 
-void CMainFrame::ImportIntoList(const wxTreeItemId& list, const opml::ImportPlan& plan)
+void CMainFrame::ImportIntoList(const wxTreeItemId& list, const std::vector<feeds::ImportedFeed>& feeds)
 {
     const CNamedValue* record = m_treeView->GetRecord(list);
-    if (record == nullptr || plan.FeedCount() == 0)
+    if (record == nullptr || feeds.empty())
         return;
-    std::vector<ImportJob> jobs;
-    std::vector<wxTreeItemId> lists;
-    jobs.push_back({record->text.isEmpty() ? uString(CConnectionString::kDefaultDatabase) : record->text,
-                    ToImported(plan.feeds)});
-    lists.push_back(list);
-
-    // The file's groups go beside the chosen list: lists with a database of
-    // their own, folders holding them.
-    uString folder = m_preference->GetSubscriptionDir().getPath();
-    uFile templateFile(m_preference->GetProgramDir().c_str(), "template", "default.mdb");
-    std::function<void(const wxTreeItemId&, const opml::Node&)> place =
-        [&](const wxTreeItemId& parent, const opml::Node& node)
+    uString database = record->text.isEmpty() ? uString(CConnectionString::kDefaultDatabase) : record->text;
+    feeds::ImportCounts counts;
+    bool cancelled = false;
+    if (!RunImport(this, database, feeds, counts, cancelled))
     {
-        if (node.kind == kList)
-        {
-            uString name = CreateListDatabase(folder, templateFile.getPath());
-            if (name.isEmpty())
-                return;
-            wxTreeItemId item = m_treeView->AppendNode(parent, kList, node.label, name);
-            m_subscriptionLists.push_back(name);
-            jobs.push_back({name, ToImported(node.feeds)});
-            lists.push_back(item);
-            return;
-        }
-        wxTreeItemId item = m_treeView->AppendNode(parent, kFolder, node.label, uString());
-        for (const opml::Node& child : node.children)
-            place(item, child);
-        m_treeView->Expand(item);
-    };
-    wxTreeItemId parent = m_treeView->GetParentItem(list);
-    for (const opml::Node& group : plan.groups)
-        place(parent, group);
-
-    feeds::ImportCounts counts = RunImportJobs(this, jobs, plan.FeedCount());
-
-    // Each list shows what its database now holds. Items already shown stay
-    // (one of them may be the channel the item list shows): only the new
-    // feeds are added to an open list.
-    for (std::size_t i = 0; i < lists.size(); ++i)
-    {
-        const wxTreeItemId& item = lists[i];
-        wxTreeItemId first = m_treeView->GetFirstChildItem(item);
-        if (!first.IsOk())
-            LoadListFeeds(item);
-        else if (!m_treeView->IsPlaceholder(first))
-        {
-            std::set<std::string> shown;
-            wxTreeItemIdValue cookie;
-            for (wxTreeItemId child = m_treeView->GetFirstChild(item, cookie); child.IsOk();
-                 child = m_treeView->GetNextChild(item, cookie))
-            {
-                if (const CNamedValue* feed = m_treeView->GetRecord(child))
-                    shown.insert(feed->text.c_str());
-            }
-            for (std::size_t k = 0; k < jobs[i].processed; ++k)
-            {
-                const feeds::ImportedFeed& feed = jobs[i].feeds[k];
-                if (!shown.insert(feed.url.c_str()).second)
-                    continue;
-                uString label = feed.title;
-                MakeValidFileName(label);
-                m_treeView->AppendNode(item, kFeed, label, feed.url);
-            }
-        }
-        // A closed list reads its feeds as it opens.
-        m_treeView->Expand(item);
+        // A cancel changed nothing and needs no word.
+        if (!cancelled)
+            ui::ShowPrompt(this, kWriteFailed, wxOK | wxICON_WARNING, ListDatabaseFile(database));
+        return;
     }
+
+    // The list shows what its database now holds. Items already shown stay
+    // (one of them may be the channel the item list shows): only the new
+    // feeds are added to an open list; a closed one reads them as it opens.
+    wxTreeItemId first = m_treeView->GetFirstChildItem(list);
+    if (!first.IsOk())
+        LoadListFeeds(list);
+    else if (!m_treeView->IsPlaceholder(first))
+    {
+        std::set<std::string> shown;
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId child = m_treeView->GetFirstChild(list, cookie); child.IsOk();
+             child = m_treeView->GetNextChild(list, cookie))
+        {
+            if (const CNamedValue* feed = m_treeView->GetRecord(child))
+                shown.insert(feed->text.c_str());
+        }
+        for (const feeds::ImportedFeed& feed : feeds)
+        {
+            if (!shown.insert(feed.url.c_str()).second)
+                continue;
+            // A feed without a title shows its address until its first fetch names it.
+            uString label = feed.title.isEmpty() ? feed.url : feed.title;
+            if (!feed.title.isEmpty())
+                MakeValidFileName(label);
+            m_treeView->AppendNode(list, kFeed, label, feed.url);
+        }
+    }
+    m_treeView->Expand(list);
     for (wxTreeItemId item = m_treeView->GetParentItem(list); item.IsOk();
          item = m_treeView->GetParentItem(item))
         m_treeView->Expand(item);

@@ -10,6 +10,7 @@
 #include "dialogs/OpmlDialogs.h"
 #include "dialogs/RssExport.h"
 #include "downloads/TransferRowData.h"
+#include "feeds/FeedAddress.h"
 #include "feeds/FeedDiscovery.h"
 #include "feeds/FeedDocType.h"
 #include "feeds/FeedStore.h"
@@ -40,6 +41,7 @@ constexpr int kWebPage = 3024;
 constexpr int kUnknownFormat = 3025;
 constexpr int kNoFeedsInPage = 3027;
 constexpr int kRssFileCaption = 3035;
+constexpr int kAddressRefused = 3058;
 constexpr int kProbeTimeoutSeconds = 5;
 constexpr int kSourceTimeoutSeconds = 60;
 // A redirect document may point at itself or at another that points back.
@@ -97,7 +99,10 @@ void CMainFrame::OnFileSave()
     if (m_treeView == nullptr || m_browserFrame == nullptr)
         return;
     uString source;
-    bool hasPage = m_browserFrame->GetHtmlCtrl()->GetDocumentSource(source) && !source.isEmpty();
+    // A pane that cannot give its source leaves Save with nothing to do.
+    if (!m_browserFrame->GetHtmlCtrl()->GetDocumentSource(source))
+        return;
+    bool hasPage = !source.isEmpty();
     bool hasItems = m_itemListView != nullptr && m_itemListView->GetRowCount() > 0;
     wxTreeItemId selected = m_treeView->GetSelection();
     const CNamedValue* record = m_treeView->GetRecord(selected);
@@ -117,7 +122,9 @@ void CMainFrame::OnFileSave()
     switch (rssexport::ActionForPath(path))
     {
     case rssexport::SaveAction::kPage:
-        written = hasPage && uFile(path.c_str()).replaceContents(source.c_str(), source.getLength());
+        // No page was offered: nothing is written, and nothing failed.
+        if (hasPage)
+            written = uFile(path.c_str()).replaceContents(source.c_str(), source.getLength());
         break;
     case rssexport::SaveAction::kRss:
         written = SaveItemsAsRss(path);
@@ -169,7 +176,8 @@ long CMainFrame::OnOpenRssFile(const CFrameMessage& message)
             ? FindTreeItem(databases[index], m_treeView->GetFirstTopLevelItem(), kFindByValue, kList)
             : wxTreeItemId();
     if (list.IsOk())
-        AddSubscription(list, uString("file://") + *message.text, uString(), false, false);
+        AddSubscription(list, uString("file://") + *message.text, uString(), false, false,
+                        /*localFile=*/true);
     return 0;
 }
 
@@ -240,15 +248,34 @@ void CMainFrame::SubscribeFeedsOfPage(const uString& url, const uString& text)
             : wxTreeItemId();
     if (!list.IsOk())
         return;
+    // A page may name any address as its feed: only network ones are subscribed.
+    std::vector<uString> skipped;
     for (const uString& link : dialog.checkedLinks)
-        AddSubscription(list, link, uString(), false, false);
+    {
+        if (feeds::FeedAddress(link).isEmpty())
+            skipped.push_back(link);
+    }
+    if (!skipped.empty())
+        ui::ShowPromptDetail(this, kAddressRefused, wxOK | wxICON_WARNING, feeds::ListAddresses(skipped));
+    for (const uString& link : dialog.checkedLinks)
+    {
+        if (!feeds::FeedAddress(link).isEmpty())
+            AddSubscription(list, link, uString(), false, false);
+    }
 }
 
 long CMainFrame::OnSubscribeUrl(const CFrameMessage& message)
 {
     uString url = UrlOf(message);
-    if (m_treeView != nullptr && !url.isEmpty())
-        SubscribeUrl(url, 0);
+    if (m_treeView == nullptr || url.isEmpty())
+        return 0;
+    // The directory offers what its document names; a local file or a
+    // script is not a feed.
+    uString address = feeds::FeedAddress(url);
+    if (address.isEmpty())
+        ui::ShowPromptDetail(this, kAddressRefused, wxOK | wxICON_WARNING, url);
+    else
+        SubscribeUrl(address, 0);
     return 0;
 }
 

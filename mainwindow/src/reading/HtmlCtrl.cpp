@@ -115,8 +115,10 @@ bool CHtmlCtrl::GetDocumentSource(uString& text)
     }
     if (m_view == nullptr)
         return false;
+    // An empty page still has a source, if an empty one: Save then offers
+    // what else there is.
     text = ToUString(m_view->GetPageSource());
-    return !text.isEmpty();
+    return true;
 }
 
 void CHtmlCtrl::Navigate(const uString& url)

@@ -1,14 +1,17 @@
 #include "mainwindow/FeedSubscription.h"
 
+#include "StringTable.h"
 #include "common/FetchProgress.h"
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
+#include "foundation/uFile.h"
 
 namespace subscription
 {
 namespace
 {
 constexpr int kFallbackTimeoutSeconds = 60;
+constexpr int kUnreadableDocument = 3001;
 
 // The fetch runs behind the progress dialog: a slow or stalled server must
 // not freeze the window for the whole time-out. The store is the worker's
@@ -30,11 +33,26 @@ int WindowFetchTimeout()
 }
 
 SubscribeOutcome SubscribeFeed(CFeedStore& store, const uString& database, const uString& url,
-                               const uString& title, bool autoArchive, bool autoDownload)
+                               const uString& title, bool autoArchive, bool autoDownload, bool localFile)
 {
-    ui::FetchEnd end = FetchWithProgress(store, url);
-    if (end != ui::FetchEnd::kDone)
-        return end == ui::FetchEnd::kCancelled ? SubscribeOutcome::kCancelled : SubscribeOutcome::kFailed;
+    if (localFile)
+    {
+        const uString scheme("file://");
+        store.Reset();
+        if (!url.startsWith(scheme.c_str()) ||
+            !store.LoadFeedFile(uFile(url.c_str() + scheme.getLength()), /*showMessages=*/false))
+        {
+            if (store.errorText.isEmpty())
+                store.errorText = uString(std::string(resources::FindString(kUnreadableDocument)).c_str());
+            return SubscribeOutcome::kFailed;
+        }
+    }
+    else
+    {
+        ui::FetchEnd end = FetchWithProgress(store, url);
+        if (end != ui::FetchEnd::kDone)
+            return end == ui::FetchEnd::kCancelled ? SubscribeOutcome::kCancelled : SubscribeOutcome::kFailed;
+    }
     store.channel.link = url;
     if (!title.isEmpty())
         store.channel.title = title;

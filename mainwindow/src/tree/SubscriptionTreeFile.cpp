@@ -2,7 +2,9 @@
 
 #include "foundation/uFile.h"
 #include "foundation/uXml.h"
+#include "foundation/uXmlLimits.h"
 
+#include <algorithm>
 #include <ctime>
 #include <deque>
 
@@ -122,6 +124,21 @@ private:
     std::vector<bool> m_wantsExpand; // the "status" of each open element that inserted a node
 };
 
+// How deep the elements the node writes nest: itself and its deepest written
+// child. Counting stops past `limit`, which bounds the recursion.
+int WrittenDepth(const TreeNode& node, int limit)
+{
+    if (node.kind == kFeed || limit <= 0)
+        return 0;
+    int deepest = 0;
+    if (node.kind == kChannel || node.kind == kFolder || node.kind == kWatch)
+    {
+        for (const TreeNode& child : node.children)
+            deepest = std::max(deepest, WrittenDepth(child, limit - 1));
+    }
+    return 1 + deepest;
+}
+
 uString SetAsideName(const uString& path)
 {
     char stamp[32] = "";
@@ -207,8 +224,23 @@ TreeFileStatus ReadTreeFile(const uFile& file, std::vector<TreeNode>& roots, uSt
     return TreeFileStatus::kLoaded;
 }
 
+bool FitsTreeFile(const std::vector<TreeNode>& roots)
+{
+    // One level for the root element; the limit counts open elements, and
+    // counting the leaves too keeps this on the safe side.
+    const int room = xmllimits::kMaxNestingDepth - 1;
+    for (const TreeNode& node : roots)
+    {
+        if (WrittenDepth(node, room + 1) > room)
+            return false;
+    }
+    return true;
+}
+
 bool WriteTreeFile(const uFile& file, const std::vector<TreeNode>& roots)
 {
+    if (!FitsTreeFile(roots))
+        return false;
     uXmlDocument document(kRootName, nullptr, nullptr);
     DOMElement* root = document.getDocumentElement();
     if (root == nullptr)

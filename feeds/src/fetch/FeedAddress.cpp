@@ -1,0 +1,76 @@
+#include "feeds/FeedAddress.h"
+
+#include <string>
+#include <string_view>
+
+namespace feeds
+{
+namespace
+{
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+    {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+// The host between "//" and the path, without user information and port.
+bool HasHost(std::string_view afterSlashes)
+{
+    std::string_view authority = afterSlashes.substr(0, afterSlashes.find_first_of("/?#"));
+    std::size_t at = authority.rfind('@');
+    if (at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    if (!authority.empty() && authority.front() == '[')
+    {
+        std::size_t close = authority.find(']');
+        return close != std::string_view::npos && close > 1;
+    }
+    return !authority.substr(0, authority.find(':')).empty();
+}
+} // namespace
+
+uString FeedAddress(const uString& address)
+{
+    uString trimmed = address;
+    trimmed.trim();
+    std::string text(trimmed.c_str(), static_cast<std::size_t>(trimmed.getLength()));
+    for (char c : text)
+    {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return uString();
+    }
+    // "feed:" only marks an address as a feed's; what follows says where it is.
+    if (StartsWithNoCase(text, "feed://"))
+        text = "http:" + text.substr(5);
+    else if (StartsWithNoCase(text, "feed:"))
+        text = text.substr(5);
+    for (std::string_view scheme : {"http://", "https://", "ftp://"})
+    {
+        if (StartsWithNoCase(text, scheme) && HasHost(std::string_view(text).substr(scheme.size())))
+            return uString(text.c_str());
+    }
+    return uString();
+}
+
+uString ListAddresses(const std::vector<uString>& addresses, std::size_t shown)
+{
+    uString list;
+    for (std::size_t i = 0; i < addresses.size(); ++i)
+    {
+        if (i == shown)
+            return list + "...";
+        list += addresses[i].isEmpty() ? uString("(empty)") : addresses[i];
+        list += "\n";
+    }
+    return list;
+}
+} // namespace feeds
