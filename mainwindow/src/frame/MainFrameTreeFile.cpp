@@ -1,9 +1,10 @@
 // The subscription tree's file, read once while the window is built and
 // written once when it closes, and the lists collected from the tree.
+#include "common/UserPrompt.h"
+#include "foundation/uTranslation.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/SubscriptionTreeFile.h"
 #include "mainwindow/TreeViewEx.h"
-#include "common/UserPrompt.h"
 
 #include <cstdio>
 
@@ -76,10 +77,12 @@ void CMainFrame::WriteTree()
     // the next start refuses, which would lose the whole tree.
     if (!FitsTreeFile(nodes))
     {
-        ui::ShowText(this,
-                     ui::FormatString(kTreeFileNotWritten, m_subscriptionTreeFile.getPath()) +
-                         "\n\nThe subscription tree is nested too deep to be saved. Move folders up a level.",
-                     wxOK | wxICON_WARNING);
+        uString reason(
+            std::string(uTr("The subscription tree is nested too deep to be saved. Move folders up a level."))
+                .c_str());
+        ui::ShowText(
+            this, ui::FormatString(kTreeFileNotWritten, m_subscriptionTreeFile.getPath()) + "\n\n" + reason,
+            wxOK | wxICON_WARNING);
         return;
     }
     WriteTreeFile(m_subscriptionTreeFile, nodes);

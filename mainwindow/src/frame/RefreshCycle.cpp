@@ -5,6 +5,7 @@
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/StartupRules.h"
 #include "mainwindow/TrayIcon.h"
+#include "mainwindow/TreeViewEx.h"
 #include "mainwindow/UiThreadCaller.h"
 #include "mainwindow/XStatusBar.h"
 
@@ -12,6 +13,18 @@ namespace
 {
 constexpr int kReadyString = 57345;
 constexpr int kMillisecondsPerMinute = 60000;
+
+// RefreshListLabels for every list at or below the items from start on.
+void RefreshOpenLists(CMainFrame& frame, CTreeViewEx& tree, const wxTreeItemId& start)
+{
+    for (wxTreeItemId item = start; item.IsOk(); item = tree.GetNextSibling(item))
+    {
+        if (tree.IsKind(item, subscription::kList))
+            frame.RefreshListLabels(item); // open lists only; their children are feeds
+        else
+            RefreshOpenLists(frame, tree, tree.GetFirstChildItem(item));
+    }
+}
 } // namespace
 
 void CMainFrame::RefreshAll()
@@ -163,6 +176,11 @@ long CMainFrame::OnUpdateDone(const CFrameMessage&)
     // The updates may have brought new matches of the news watches.
     if (m_treeView != nullptr)
         UpdateWatchCounts(m_treeView->GetFirstTopLevelItem());
+    // A list reports when its last task starts; now that every task ended,
+    // open lists show what they brought: unread counts, and the titles of
+    // feeds imported without one.
+    if (m_treeView != nullptr)
+        RefreshOpenLists(*this, *m_treeView, m_treeView->GetFirstTopLevelItem());
     return 0;
 }
 

@@ -228,6 +228,21 @@ TEST_F(OpmlFrameTest, ADeepOutlineFileImportedLeavesATreeTheNextStartReads)
     EXPECT_TRUE(Find("Archive", kChannel).IsOk());
 }
 
+// However the tree came to nest that deep, the file the next start reads is
+// not replaced by one it would refuse: the close says so and leaves it.
+TEST_F(OpmlFrameTest, ATreeTooDeepForItsFileIsNotWrittenAndTheUserIsTold)
+{
+    Start();
+    const std::string before = testsupport::ReadFileBytes(Data("config.xml"));
+    wxTreeItemId parent = Find("Podcasts", kFolder);
+    for (int level = 0; level < 1000; ++level)
+        parent = tree->AppendNode(parent, kFolder, uString("Nested"), uString());
+    CloseFrame();
+    ASSERT_EQ(m_prompt->shown.size(), 1u);
+    EXPECT_NE(m_prompt->shown[0].text.find("nested too deep"), std::string::npos) << m_prompt->shown[0].text;
+    EXPECT_EQ(testsupport::ReadFileBytes(Data("config.xml")), before);
+}
+
 // Cancel while the feeds are stored: the list and the tree stay as they
 // were. The list is held locked so that the cancel comes before any row.
 TEST_F(OpmlFrameTest, ACancelledImportLeavesTheTreeAndTheListAsTheyWere)
