@@ -39,7 +39,7 @@ public:
                wxWindow* parent);
 
     int GetSelectedList() const { return m_selectedList; }
-    /// The file as read (file mode): its outlines keep their groups.
+    /// The file as read (file mode): the rows with their titles.
     const opml::Document& GetDocument() const { return m_document; }
     wxListCtrl* GetFeedList() const { return m_feedList; }
 
