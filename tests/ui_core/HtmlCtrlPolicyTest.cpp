@@ -1,6 +1,8 @@
 #include "mainwindow/HtmlCtrlPolicy.h"
 
 #include <gtest/gtest.h>
+#include <set>
+#include <string>
 
 TEST(HtmlCtrlPolicyTest, FeedLinksOpenOnlyWebPagesAndFilesInsideTheDataFolder)
 {
@@ -25,4 +27,37 @@ TEST(HtmlCtrlPolicyTest, FeedLinksOpenOnlyWebPagesAndFilesInsideTheDataFolder)
 
     // Without a data folder no file is shown at all.
     EXPECT_FALSE(htmlctrl::MayShowFromFeed(uString("file:///a/b.html"), uString()));
+}
+
+TEST(HtmlCtrlPolicyTest, ThePagesOwnSchemeReachesTheTemplateFolderAndThePagesFilesOnly)
+{
+    const uString templates("/opt/kestrova/template");
+    const std::set<std::string> pageFiles = {"/home/amy/Documents/Kestrova/library/My Music/Show/ep 1.mp3"};
+    auto resolve = [&](const std::string& address)
+    {
+        std::string path;
+        return htmlctrl::ResolvePageAddress(uString(address.c_str()), templates, pageFiles, path)
+                   ? path
+                   : "<refused>";
+    };
+    EXPECT_EQ(std::string(htmlctrl::PageBaseUrl().c_str()), "kestrova://template/");
+    EXPECT_EQ(resolve("kestrova://template/style.css"), "/opt/kestrova/template/style.css");
+    EXPECT_EQ(resolve("kestrova://template/img/a%20b.png?x#y"), "/opt/kestrova/template/img/a b.png");
+    const uString enclosure = htmlctrl::PageFileUrl(uString(pageFiles.begin()->c_str()));
+    EXPECT_EQ(std::string(enclosure.c_str()),
+              "kestrova://file/home/amy/Documents/Kestrova/library/My%20Music/Show/ep%201.mp3");
+    EXPECT_EQ(resolve(enclosure.c_str()), *pageFiles.begin());
+
+    for (const char* refused :
+         {"kestrova://template/../../../etc/passwd", "kestrova://template/%2E%2E/x", "kestrova://template/",
+          "kestrova://file/etc/passwd",
+          "kestrova://file/home/amy/Documents/Kestrova/library/My%20Music/Show/ep%202.mp3",
+          "kestrova://file/home/amy/Documents/Kestrova/library/My%20Music/Show/x/../ep%201.mp3%00",
+          "kestrova://other/opt/kestrova/template/a", "kestrova:template/a",
+          "file:///opt/kestrova/template/style.css", "KESTROVA://template/a"})
+        EXPECT_EQ(resolve(refused), "<refused>") << refused;
+    // ".." steps that stay inside are fine; the same file by another spelling too.
+    EXPECT_EQ(resolve("kestrova://template/a/../b.css"), "/opt/kestrova/template/b.css");
+    EXPECT_EQ(resolve("kestrova://file/home/amy/Documents/Kestrova/library/My%20Music/Show/x/../ep%201.mp3"),
+              *pageFiles.begin());
 }

@@ -103,14 +103,18 @@ TEST(ItemPage, EnclosureReferencePrefersTheLocalFile)
     EXPECT_STREQ(itempage::EnclosureReference(item, 1, configuredDir, startupDir).c_str(),
                  "http://127.0.0.1/ep1.mp3");
 
+    // A downloaded file: the pane's own scheme, and the path the page may reach.
     item.enclosureFile = "My Music/Show #1/ep 1%.mp3";
-    EXPECT_EQ(std::string(itempage::EnclosureReference(item, 1, configuredDir, startupDir).c_str()),
-              "file://" + configured.path() + "/My%20Music/Show%20%231/ep%201%25.mp3");
+    uString local;
+    EXPECT_EQ(std::string(itempage::EnclosureReference(item, 1, configuredDir, startupDir, &local).c_str()),
+              "kestrova://file" + configured.path() + "/My%20Music/Show%20%231/ep%201%25.mp3");
+    EXPECT_EQ(std::string(local.c_str()), configured.path() + "/My Music/Show #1/ep 1%.mp3");
 
     // Not under the configured library: the start-up library; kind 3 names the folder.
     item.enclosureFile = "My Download/Other/setup.bin";
-    EXPECT_EQ(std::string(itempage::EnclosureReference(item, 3, configuredDir, startupDir).c_str()),
-              "file://" + startup.path() + "/My%20Download/Other/");
+    EXPECT_EQ(std::string(itempage::EnclosureReference(item, 3, configuredDir, startupDir, &local).c_str()),
+              "kestrova://file" + startup.path() + "/My%20Download/Other/");
+    EXPECT_EQ(std::string(local.c_str()), startup.path() + "/My Download/Other/");
 }
 
 TEST(ItemPage, RendersTheKindsTemplateOrTheFallback)

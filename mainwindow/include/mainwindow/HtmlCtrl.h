@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <list>
+#include <set>
+#include <string>
 #include <wx/event.h>
 #include <wx/string.h>
 
@@ -53,9 +55,11 @@ public:
     wxWebView* GetWebView() const { return m_view; }
 
     // Shows a page written by the program: scripts off, relative references
-    // against the template folder. Empties the feed links, reports -1 and
-    // keeps the text as the page source. 0 on success.
-    int WriteHtml(const uString& html);
+    // against the template folder, and no local file reachable but those of
+    // the template folder and `pageFiles` (full paths the page names through
+    // htmlctrl::PageFileUrl). Empties the feed links, reports -1 and keeps
+    // the text as the page source. 0 on success.
+    int WriteHtml(const uString& html, const std::set<std::string>& pageFiles = {});
     // The text last written while it is still shown, else the browser's
     // source of the page it shows (empty for an empty page). False, with
     // empty text, only when there is no browser to ask.
@@ -97,6 +101,7 @@ private:
 
     wxWebView* m_view = nullptr;
     wxString m_baseUrl;
+    uString m_templateDir;
     const CHtmlCommand* m_commands = nullptr;
     std::list<CFeedLink> m_feedLinks;
     htmlctrl::CPopupPermission m_popups;

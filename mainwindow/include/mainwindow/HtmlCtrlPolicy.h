@@ -2,6 +2,9 @@
 
 #include "foundation/uString.h"
 
+#include <set>
+#include <string>
+
 // The browser pane's rules that need no window.
 namespace htmlctrl
 {
@@ -35,7 +38,19 @@ bool MayOpenOutside(const uString& address);
 // handler schemes) would let a feed run or read what the user never chose.
 bool MayShowFromFeed(const uString& address, const uString& dataDir);
 
-// The base address our written pages are given: the template folder as a
-// file URI ending in "/", so that relative and file references resolve.
-uString PageBaseUrl(const uString& templateDir);
+// Our written pages come from the program's own scheme, not from a file
+// address: a page of a file address may show any local file, and feed text
+// is part of our pages. Through the scheme a page reaches the template
+// folder and the local files the program named for that page (a downloaded
+// enclosure), nothing else on the disk.
+inline constexpr const char* kPageScheme = "kestrova";
+// The base address of a written page: the template folder in that scheme.
+uString PageBaseUrl();
+// The address a written page uses for a local file the program names.
+uString PageFileUrl(const uString& path);
+// The local file an address of the scheme stands for: one inside the
+// template folder, or one of `pageFiles` (full paths). False for anything
+// else, and for every address of another scheme.
+bool ResolvePageAddress(const uString& address, const uString& templateDir,
+                        const std::set<std::string>& pageFiles, std::string& path);
 } // namespace htmlctrl

@@ -20,7 +20,8 @@ const char* TemplateName(int kind);
 // &, <, >, " and ' as character references.
 uString HtmlEscape(const uString& text);
 // True for http, https and ftp links and file paths (case ignored); an
-// enclosure may also be a stream (rtsp, mms).
+// enclosure may also be a stream (rtsp, mms) or a file the pane's own scheme
+// serves (htmlctrl::PageFileUrl).
 bool IsSafeLink(const uString& link);
 bool IsSafeEnclosureLink(const uString& link);
 // "file://" and the absolute path, every byte but letters, digits, "-", ".",
@@ -53,12 +54,14 @@ uString FallbackPage(const uString& title, const uString& description);
 // Width and height are copied only when they are plain digits.
 uString ChannelImagePage(const CChannelRecord& channel);
 
-// What "##enclosure##" stands for. With a downloaded file: a file URI of the
-// file under the configured library, or under the start-up library when it
-// is not in the first; kind 3 points at the file's folder instead. Without
-// one: the enclosure's remote address.
+// What "##enclosure##" stands for. With a downloaded file: the address in the
+// pane's own scheme (htmlctrl::PageFileUrl) of the file under the configured
+// library, or under the start-up library when it is not in the first; kind 3
+// points at the file's folder instead; `localPath` then receives that path,
+// which the page must be allowed to reach. Without one: the enclosure's
+// remote address.
 uString EnclosureReference(const CItemRecord& item, int kind, const uFile& libraryDir,
-                           const uFile& defaultLibraryDir);
+                           const uFile& defaultLibraryDir, uString* localPath = nullptr);
 
 // Reads "<templateDir>/<name of the kind's template>" whole; false when it
 // cannot be read.

@@ -1,13 +1,16 @@
 #include "mainwindow/HtmlCtrl.h"
 
+#include "common/DesktopShell.h"
 #include "feeds/FeedDiscovery.h"
 #include "foundation/uHtmlParser.h"
-#include "common/DesktopShell.h"
 #include "mainwindow/ItemPage.h"
 
 #ifdef __WXGTK__
-#include <glib-object.h>
+#include <dlfcn.h>
+#include <gio/gio.h>
+#include <sys/stat.h>
 #endif
+#include <mutex>
 #include <wx/utils.h>
 #include <wx/webview.h>
 #include <wx/window.h>
@@ -24,6 +27,130 @@ wxString ToWx(const uString& text)
     return wxString::FromUTF8(text.c_str(), static_cast<size_t>(text.getLength()));
 }
 
+// What the program's scheme may serve: the template folder and the local
+// files of the page shown last. Process-wide, as WebKit hands every request
+// of the scheme to the handler registered last; the program has one pane.
+struct PageFiles
+{
+    std::mutex mutex;
+    uString templateDir;
+    std::set<std::string> files;
+};
+
+PageFiles& ServedFiles()
+{
+    static PageFiles files;
+    return files;
+}
+
+bool ResolveServed(const wxString& url, std::string& path)
+{
+    PageFiles& served = ServedFiles();
+    std::lock_guard<std::mutex> lock(served.mutex);
+    return htmlctrl::ResolvePageAddress(ToUString(url), served.templateDir, served.files, path);
+}
+
+const char* MimeTypeOf(const std::string& path)
+{
+    static const std::pair<const char*, const char*> kTypes[] = {
+        {".html", "text/html"}, {".htm", "text/html"},   {".css", "text/css"},    {".png", "image/png"},
+        {".gif", "image/gif"},  {".jpg", "image/jpeg"},  {".jpeg", "image/jpeg"}, {".svg", "image/svg+xml"},
+        {".mp3", "audio/mpeg"}, {".m4a", "audio/mp4"},   {".ogg", "audio/ogg"},   {".mp4", "video/mp4"},
+        {".m4v", "video/mp4"},  {".webm", "video/webm"}, {".txt", "text/plain"},
+    };
+    const std::size_t dot = path.rfind('.');
+    std::string extension = dot == std::string::npos ? std::string() : path.substr(dot);
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (const auto& [suffix, type] : kTypes)
+    {
+        if (extension == suffix)
+            return type;
+    }
+    return "application/octet-stream";
+}
+
+#ifdef __WXGTK__
+// The program's scheme, registered with WebKit itself rather than through
+// wx: WebKit takes a scheme once per process and keeps the view that
+// registered it as its data, which would outlive that view; and it can
+// stream a file, where wx's handlers read it whole into memory (a video
+// enclosure). The few WebKit functions are looked up in the loaded library.
+struct WebKitSchemeApi
+{
+    void* (*viewContext)(void* view) = nullptr;
+    void (*registerScheme)(void* context, const char* scheme, void (*callback)(void*, void*), void* data,
+                           void (*destroy)(void*)) = nullptr;
+    const char* (*requestUri)(void* request) = nullptr;
+    void (*finish)(void* request, GInputStream* stream, gint64 length, const char* mimeType) = nullptr;
+    void (*finishError)(void* request, GError* error) = nullptr;
+
+    bool Load()
+    {
+        viewContext =
+            reinterpret_cast<decltype(viewContext)>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_context"));
+        registerScheme = reinterpret_cast<decltype(registerScheme)>(
+            ::dlsym(RTLD_DEFAULT, "webkit_web_context_register_uri_scheme"));
+        requestUri = reinterpret_cast<decltype(requestUri)>(
+            ::dlsym(RTLD_DEFAULT, "webkit_uri_scheme_request_get_uri"));
+        finish =
+            reinterpret_cast<decltype(finish)>(::dlsym(RTLD_DEFAULT, "webkit_uri_scheme_request_finish"));
+        finishError = reinterpret_cast<decltype(finishError)>(
+            ::dlsym(RTLD_DEFAULT, "webkit_uri_scheme_request_finish_error"));
+        return viewContext && registerScheme && requestUri && finish && finishError;
+    }
+};
+
+WebKitSchemeApi& SchemeApi()
+{
+    // All or nothing: without one of them the scheme is not registered.
+    static WebKitSchemeApi api = []
+    {
+        WebKitSchemeApi found;
+        return found.Load() ? found : WebKitSchemeApi();
+    }();
+    return api;
+}
+
+// WebKit's request for an address of the scheme (window thread).
+void OnSchemeRequest(void* request, void*)
+{
+    WebKitSchemeApi& api = SchemeApi();
+    std::string path;
+    struct stat info
+    {
+    };
+    const char* uri = api.requestUri(request);
+    if (uri != nullptr && ResolveServed(wxString::FromUTF8(uri), path) && ::stat(path.c_str(), &info) == 0 &&
+        S_ISREG(info.st_mode))
+    {
+        GFile* file = g_file_new_for_path(path.c_str());
+        GFileInputStream* stream = g_file_read(file, nullptr, nullptr);
+        g_object_unref(file);
+        if (stream != nullptr)
+        {
+            api.finish(request, G_INPUT_STREAM(stream), static_cast<gint64>(info.st_size), MimeTypeOf(path));
+            g_object_unref(stream);
+            return;
+        }
+    }
+    GError* error = g_error_new_literal(g_quark_from_static_string("kestrova-page"), 404, "not served");
+    api.finishError(request, error);
+    g_error_free(error);
+}
+
+void RegisterPageScheme(wxWebView* view)
+{
+    static bool registered = false;
+    WebKitSchemeApi& api = SchemeApi();
+    if (registered || api.registerScheme == nullptr || view->GetNativeBackend() == nullptr)
+        return;
+    api.registerScheme(api.viewContext(view->GetNativeBackend()), htmlctrl::kPageScheme, OnSchemeRequest,
+                       nullptr, nullptr);
+    registered = true;
+}
+#endif
+
 #ifdef __WXGTK__
 // WebKitGTK has no status text of its own: what the page would show there
 // (the address of the link under the mouse) comes with its hover
@@ -39,9 +166,12 @@ void OnMouseTargetChanged(GObject*, GObject* hitTest, guint, gpointer control)
 } // namespace
 
 CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir)
-    : m_baseUrl(ToWx(htmlctrl::PageBaseUrl(templateDir)))
+    : m_baseUrl(ToWx(htmlctrl::PageBaseUrl())), m_templateDir(templateDir)
 {
     m_view = wxWebView::New(parent, id, "about:blank");
+#ifdef __WXGTK__
+    RegisterPageScheme(m_view);
+#endif
     m_view->Bind(wxEVT_WEBVIEW_NAVIGATING, &CHtmlCtrl::OnNavigating, this);
     m_view->Bind(wxEVT_WEBVIEW_NEWWINDOW, &CHtmlCtrl::OnNewWindow, this);
     m_view->Bind(wxEVT_WEBVIEW_LOADED, &CHtmlCtrl::OnLoaded, this);
@@ -93,11 +223,17 @@ void CHtmlCtrl::OnStatusTextChange(const uString& text)
     Report(0, &m_statusText);
 }
 
-int CHtmlCtrl::WriteHtml(const uString& html)
+int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageFiles)
 {
     m_feedLinks.clear();
     if (m_view == nullptr)
         return -1;
+    {
+        PageFiles& served = ServedFiles();
+        std::lock_guard<std::mutex> lock(served.mutex);
+        served.templateDir = m_templateDir;
+        served.files = pageFiles;
+    }
     m_view->SetPage(ToWx(itempage::WithPagePolicy(html)), m_baseUrl);
     Report(-1, nullptr);
     m_source = html;
@@ -146,6 +282,15 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     {
         event.Veto();
         OnAppCmd(command);
+        return;
+    }
+    // A folder the page names (the one that holds an enclosure) is shown by
+    // the desktop; the pane cannot list it.
+    std::string path;
+    if (ResolveServed(event.GetURL(), path) && uFile(path.c_str()).isDirectory())
+    {
+        event.Veto();
+        ui::GetShell().Open(uString(path.c_str()));
         return;
     }
     m_popups.OnLoadStarted();

@@ -57,11 +57,51 @@ bool MayShowFromFeed(const uString& address, const uString& dataDir)
     return file.size() > root.size() && file.compare(0, root.size(), root) == 0;
 }
 
-uString PageBaseUrl(const uString& templateDir)
+uString PageBaseUrl()
 {
-    uString base = itempage::FileUri(templateDir);
-    if (!base.endsWith("/"))
-        base += "/";
-    return base;
+    return uString(kPageScheme) + "://template/";
+}
+
+uString PageFileUrl(const uString& path)
+{
+    // The file URI's path part is already percent-encoded.
+    const uString uri = itempage::FileUri(path);
+    return uString(kPageScheme) + "://file" + uString(uri.c_str() + std::strlen("file://"));
+}
+
+bool ResolvePageAddress(const uString& address, const uString& templateDir,
+                        const std::set<std::string>& pageFiles, std::string& path)
+{
+    path.clear();
+    const std::string text(address.c_str(), static_cast<std::size_t>(address.getLength()));
+    const std::string scheme = std::string(kPageScheme) + "://";
+    if (text.compare(0, scheme.size(), scheme) != 0 || text.find("%00") != std::string::npos)
+        return false;
+    std::string rest = text.substr(scheme.size());
+    rest = rest.substr(0, rest.find_first_of("?#"));
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string::npos)
+        return false;
+    const std::string host = rest.substr(0, slash);
+    const std::string decoded = unescape(uString(rest.substr(slash).c_str())).c_str();
+    // ".." steps are resolved first, so they cannot leave the folder.
+    const std::string file = std::filesystem::path(decoded).lexically_normal().string();
+    if (host == "file")
+    {
+        if (pageFiles.count(file) == 0)
+            return false;
+        path = file;
+        return true;
+    }
+    if (host != "template" || templateDir.isEmpty())
+        return false;
+    std::string root = std::filesystem::path(templateDir.c_str()).lexically_normal().string();
+    while (root.size() > 1 && root.back() == '/')
+        root.pop_back();
+    const std::string inside = std::filesystem::path(root + "/" + decoded).lexically_normal().string();
+    if (inside.size() <= root.size() + 1 || inside.compare(0, root.size() + 1, root + "/") != 0)
+        return false;
+    path = inside;
+    return true;
 }
 } // namespace htmlctrl

@@ -2,6 +2,7 @@
 
 #include "feeds/LibraryFiles.h"
 #include "foundation/uHtmlEntities.h"
+#include "mainwindow/HtmlCtrlPolicy.h"
 
 #include <cstring>
 #include <string_view>
@@ -103,7 +104,9 @@ bool IsSafeLink(const uString& link)
 
 bool IsSafeEnclosureLink(const uString& link)
 {
-    return IsSafeLink(link) || HasScheme(link, {"rtsp://", "mms://"});
+    // The pane's own scheme reaches only the files the program allowed for
+    // the page, whoever wrote the address.
+    return IsSafeLink(link) || HasScheme(link, {"rtsp://", "mms://", "kestrova://file/"});
 }
 
 uString FileUri(const uString& path)
@@ -227,7 +230,7 @@ uString ChannelImagePage(const CChannelRecord& channel)
 }
 
 uString EnclosureReference(const CItemRecord& item, int kind, const uFile& libraryDir,
-                           const uFile& defaultLibraryDir)
+                           const uFile& defaultLibraryDir, uString* localPath)
 {
     if (item.enclosureFile.isEmpty())
         return item.enclosureLink;
@@ -240,7 +243,10 @@ uString EnclosureReference(const CItemRecord& item, int kind, const uFile& libra
         if (uFile(path.c_str()).getDirectory(folder))
             path = folder;
     }
-    return FileUri(path);
+    if (localPath != nullptr)
+        *localPath = path;
+    // Through the program's scheme: the page may reach this file and no other.
+    return htmlctrl::PageFileUrl(path);
 }
 
 bool ReadTemplate(const uString& templateDir, int kind, uString& text)

@@ -1,10 +1,10 @@
 #include "mainwindow/ItemReader.h"
 
+#include "common/DesktopShell.h"
 #include "feeds/FeedStore.h"
 #include "feeds/LibraryFiles.h"
 #include "feeds/PageSave.h"
 #include "feeds/Preference.h"
-#include "common/DesktopShell.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/HtmlCtrlPolicy.h"
 #include "mainwindow/ItemKind.h"
@@ -13,6 +13,8 @@
 #include "mainwindow/WebBrowserFrame.h"
 
 #include <memory>
+#include <set>
+#include <string>
 #include <wx/settings.h>
 #include <wx/time.h>
 #include <wx/wupdlock.h>
@@ -100,6 +102,7 @@ void CItemReader::ShowListItem(int row)
     if (data == nullptr)
         return;
     uString page;
+    std::set<std::string> pageFiles;
     if (!data->ds.isEmpty())
     {
         CFeedStore store;
@@ -113,15 +116,18 @@ void CItemReader::ShowListItem(int row)
         itempage::Fields fields;
         fields.title = m_list.GetRowText(row, CKestrovaView::kTitle);
         fields.description = data->extra;
+        uString localEnclosure;
         fields.enclosure = itempage::EnclosureReference(item, data->flag, preference->GetLibraryDir(),
-                                                        preference->GetDefaultLibraryDir());
+                                                        preference->GetDefaultLibraryDir(), &localEnclosure);
+        if (!localEnclosure.isEmpty())
+            pageFiles.insert(localEnclosure.c_str());
         fields.link = data->item;
         page = itempage::RenderItem(TemplateDir(), data->flag, fields);
 
         uString error;
         store.MarkItemRead(data->item, error, nullptr);
     }
-    m_browser.GetHtmlCtrl()->WriteHtml(page);
+    m_browser.GetHtmlCtrl()->WriteHtml(page, pageFiles);
     m_browser.SetAddressText(data->item);
     {
         wxWindowUpdateLocker noUpdates(&m_list);

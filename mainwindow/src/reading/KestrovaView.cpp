@@ -1,7 +1,7 @@
 #include "mainwindow/KestrovaView.h"
 
-#include "mainwindow/ItemKind.h"
 #include "common/MenuBuilder.h"
+#include "mainwindow/ItemKind.h"
 
 #include <wx/imaglist.h>
 #include <wx/menu.h>

@@ -4,9 +4,10 @@
 // deleting an item takes only what no other item needs, and a stalled
 // download is cancelled with its partial file.
 #include "SubscriptionFrameFixture.h"
+#include "common/DesktopShell.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/LibraryFiles.h"
-#include "common/DesktopShell.h"
+#include "mainwindow/HtmlCtrlPolicy.h"
 #include "mainwindow/ItemKind.h"
 #include "mainwindow/ItemPage.h"
 #include "mainwindow/KestrovaView.h"
@@ -151,7 +152,7 @@ TEST_F(EnclosureCommands, DownloadNowFilesTheEpisodeAndPlayHandsThePlaylistToThe
     List()->SelectRow(Row("Alpha"));
     m_frame->SendMessage(WM_APP_SHOWSELECTEDITEM);
     EXPECT_FALSE(guitest::WaitForPage(*m_frame->GetBrowser(),
-                                      itempage::FileUri(uString(Music("episode.mp3").c_str())).c_str())
+                                      htmlctrl::PageFileUrl(uString(Music("episode.mp3").c_str())).c_str())
                      .empty());
 
     // Downloaded before: Download Now shows its folder and fetches nothing.

@@ -1,12 +1,14 @@
 #include "mainwindow/HtmlCtrl.h"
 
 #include "GuiTestSupport.h"
+#include "mainwindow/HtmlCtrlPolicy.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 #include <wx/frame.h>
+#include <wx/image.h>
 #include <wx/sizer.h>
 #include <wx/uiaction.h>
 #include <wx/webview.h>
@@ -157,4 +159,70 @@ TEST_F(HtmlCtrlTest, TheLinkUnderTheMouseIsTheStatusText)
     mouse.MouseMove(view->ClientToScreen(wxPoint(120, 310)));
     guitest::RunEventsFor(300);
     EXPECT_EQ(m_texts.size(), reported);
+}
+
+namespace
+{
+void WritePng(const std::string& path, unsigned char r, unsigned char g, unsigned char b)
+{
+    if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr)
+        wxImage::AddHandler(new wxPNGHandler);
+    wxImage image(120, 60);
+    image.SetRGB(wxRect(0, 0, 120, 60), r, g, b);
+    ASSERT_TRUE(image.SaveFile(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG));
+}
+
+// Pixels of the view that are clearly this colour.
+int CountPixels(const wxImage& screen, const wxRect& area, bool (*matches)(int r, int g, int b))
+{
+    int count = 0;
+    for (int y = area.y; y < area.GetBottom() && y < screen.GetHeight(); ++y)
+        for (int x = area.x; x < area.GetRight() && x < screen.GetWidth(); ++x)
+            count += matches(screen.GetRed(x, y), screen.GetGreen(x, y), screen.GetBlue(x, y)) ? 1 : 0;
+    return count;
+}
+} // namespace
+
+TEST_F(HtmlCtrlTest, AWrittenPageReachesNoLocalFileButTheTemplatesAndItsOwn)
+{
+    WritePng(m_templates.file("green.png"), 0, 200, 0);
+    WritePng(m_pages.file("blue.png"), 0, 0, 220);
+    WritePng(m_pages.file("secret.png"), 230, 0, 0);
+    m_pages.write("secret.html", "<html><body style='background:#e60000'>secret</body></html>");
+    m_pages.write("secret.css", "body { background: #e60000 !important; }");
+    const std::string local = "file://" + m_pages.path();
+    const std::string own = htmlctrl::PageFileUrl(uString(m_pages.file("blue.png").c_str())).c_str();
+    const std::string page = "<html><head><link rel='stylesheet' href='" + local +
+                             "/secret.css'></head>"
+                             "<body style='margin:0;background:#fff'>"
+                             "<div style='height:70px'><img src='green.png'></div>"
+                             "<div style='height:70px'><img src='" +
+                             own +
+                             "'></div>"
+                             "<div style='height:70px'><img src='" +
+                             local +
+                             "/secret.png' width=120 height=60></div>"
+                             "<div style='height:70px'><img src='" +
+                             htmlctrl::PageFileUrl(uString(m_pages.file("secret.png").c_str())).c_str() +
+                             "' width=120 height=60></div>"
+                             "<iframe src='" +
+                             local +
+                             "/secret.html' style='width:120px;height:60px;border:0'></iframe>"
+                             "<p>end of page</p></body></html>";
+    ASSERT_EQ(m_html->WriteHtml(uString(page.c_str()), {m_pages.file("blue.png")}), 0);
+    ASSERT_TRUE(WaitUntilShown("end of page"));
+    guitest::RunEventsFor(1500);
+
+    wxImage screen = guitest::TakeScreenshot("written-page-local-files");
+    ASSERT_TRUE(screen.IsOk());
+    wxWebView* view = m_html->GetWebView();
+    const wxRect area(view->GetScreenPosition(), view->GetSize());
+    EXPECT_GT(CountPixels(screen, area, [](int r, int g, int b) { return g > 150 && r < 80 && b < 80; }),
+              5000)
+        << "the template folder's image shows";
+    EXPECT_GT(CountPixels(screen, area, [](int r, int g, int b) { return b > 150 && r < 80 && g < 80; }),
+              5000)
+        << "the page's own file shows";
+    EXPECT_EQ(CountPixels(screen, area, [](int r, int g, int b) { return r > 180 && g < 80 && b < 80; }), 0)
+        << "no other local file reached the page";
 }

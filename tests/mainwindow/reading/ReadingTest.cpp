@@ -260,7 +260,7 @@ TEST_F(Reading, TheIconKeepsAnItemAndReleasesItWithoutDeletingItsMedia)
               std::string::npos);
     // The page shows the downloaded file, not the remote address.
     EXPECT_FALSE(WaitForPage("bravo.mp3").empty());
-    EXPECT_NE(WaitForPage("bravo.mp3").find("file://"), std::string::npos);
+    EXPECT_NE(WaitForPage("bravo.mp3").find("kestrova://file/"), std::string::npos);
 
     Click(1, 8);
     ASSERT_FALSE(WaitForPage("Bravo episode").empty());
