@@ -83,7 +83,7 @@ public:
     int GetSelectedRow() const;
 
     // ---- clicks, for the kept-flag toggle.
-    // True when the last click of the mouse landed on the row's icon.
+    // True while the click being handled landed on the row's icon.
     bool WasIconClicked(int row) const;
     int GetRightClickedRow() const { return m_rightClickedRow; }
 
@@ -112,13 +112,15 @@ private:
     void OnColumnClick(wxListEvent& event);
     void OnMenuCommand(wxCommandEvent& event);
     int RowAt(const wxPoint& point, bool* onIcon) const;
+    void ForgetClick();
 
     std::vector<Row> m_rows;
     Hooks m_hooks;
     bool m_sortAscending = true;
     int m_sortColumn = -1;
     int m_rightClickedRow = -1;
-    // Where the last left click landed: its row and whether on the icon.
+    // Where the left click being handled landed: its row and whether on the
+    // icon; forgotten once its hook has run.
     int m_clickRow = -1;
     bool m_clickOnIcon = false;
     // The button release that ends a double-click is no click of its own.

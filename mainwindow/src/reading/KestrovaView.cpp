@@ -229,7 +229,22 @@ void CKestrovaView::OnLeftUp(wxMouseEvent& event)
     }
     // Also for the row already selected, which the list reports no change for.
     if (m_clickRow >= 0 && m_hooks.showSelectedItem)
-        CallAfter([this] { m_hooks.showSelectedItem(); });
+        CallAfter(
+            [this]
+            {
+                m_hooks.showSelectedItem();
+                ForgetClick();
+            });
+    else
+        ForgetClick();
+}
+
+void CKestrovaView::ForgetClick()
+{
+    // A click counts for the row it is handled for, once: a row shown later
+    // by a key or a right-click was not clicked, whatever the mouse did before.
+    m_clickRow = -1;
+    m_clickOnIcon = false;
 }
 
 void CKestrovaView::OnLeftDoubleClick(wxMouseEvent& event)
@@ -238,7 +253,12 @@ void CKestrovaView::OnLeftDoubleClick(wxMouseEvent& event)
     m_clickRow = RowAt(event.GetPosition(), &m_clickOnIcon);
     m_swallowNextUp = true;
     if (m_clickRow >= 0 && m_hooks.openItem)
-        CallAfter([this] { m_hooks.openItem(1); });
+        CallAfter(
+            [this]
+            {
+                m_hooks.openItem(1);
+                ForgetClick();
+            });
 }
 
 void CKestrovaView::OnRightDown(wxMouseEvent& event)

@@ -279,6 +279,38 @@ TEST_F(Reading, TheIconKeepsAnItemAndReleasesItWithoutDeletingItsMedia)
     EXPECT_EQ(Query("select attributes from item where link='" + m_server.url("/alpha") + "'"), "1");
 }
 
+TEST_F(Reading, OnlyAClickOnTheIconFlipsTheKeptFlag)
+{
+    const std::string kept = "select attributes from item where link='" + m_server.url("/bravo") + "'";
+    Click(1, /*x=*/8);
+    ASSERT_FALSE(WaitForPage("Bravo episode").empty());
+    ASSERT_EQ(Query(kept), "1");
+    guitest::RunEventsFor(800); // longer than a double-click
+
+    // The keys come back to the row the icon was clicked on: no click now.
+    wxUIActionSimulator keys;
+    keys.Char(WXK_DOWN);
+    ASSERT_FALSE(WaitForPage("Alpha story").empty());
+    keys.Char(WXK_UP);
+    ASSERT_FALSE(WaitForPage("Bravo episode").empty());
+    guitest::RunEventsFor(300);
+    EXPECT_EQ(Query(kept), "1") << "Down and Up keep the item kept";
+
+    // A right-click shows the row under it first; that is no icon click either.
+    wxTimer escape;
+    escape.Bind(wxEVT_TIMER, [](wxTimerEvent&) { wxUIActionSimulator().Char(WXK_ESCAPE); });
+    escape.Start(300);
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(RowPoint(1));
+    guitest::RunEventsFor(30);
+    mouse.MouseClick(wxMOUSE_BTN_RIGHT);
+    guitest::RunEventsFor(400);
+    escape.Stop();
+    EXPECT_EQ(m_list->GetRightClickedRow(), 1);
+    EXPECT_EQ(Query(kept), "1") << "a right-click keeps the item kept";
+    EXPECT_EQ(m_list->GetRow(1)->image, itemkind::kImageAudioKept);
+}
+
 TEST_F(Reading, RowMenuCommandsActOnTheRightClickedRowOnly)
 {
     std::vector<std::pair<int, int>> commands;
