@@ -1,6 +1,7 @@
 // The frame's operations on the subscription tree: finding items, unread
 // counts in feed labels, new channels and folders, renaming and deleting.
 #include "dialogs/SubscriptionDlgs.h"
+#include "downloads/DownloadManager.h"
 #include "feeds/FeedStore.h"
 #include "mainwindow/FeedLabel.h"
 #include "mainwindow/FeedSubscription.h"
@@ -212,12 +213,14 @@ void CMainFrame::OnEditDelete()
             ui::ShowPrompt(this, kConfirmUnsubscribeFeed, wxYES_NO | wxICON_QUESTION, label) != wxYES)
             return;
         // All of the feed's rows go, as for Unsubscribe: the channel row alone
-        // would leave its items behind for good.
+        // would leave its items behind for good, and its queued downloads
+        // would still fetch media for a feed that is gone.
         wxTreeItemId list = m_treeView->GetParentItem(item);
         const CNamedValue* listRecord = m_treeView->GetRecord(list);
         if (listRecord != nullptr && listRecord->value == kList)
         {
             CFeedStore store;
+            store.downloadManager = m_downloadManager.get();
             uString error;
             DeleteFeedRows(store, listRecord->text, record->text, error);
         }

@@ -1,4 +1,5 @@
 #include "SubscriptionFrameFixture.h"
+#include "downloads/DownloadManager.h"
 
 #include <wx/textctrl.h>
 
@@ -112,6 +113,34 @@ TEST_F(SubscriptionFrameTest, MarkReadClearsTheCountsAndUnsubscribeClearsTheRows
     for (const char* table : {"channel", "item", "[image]", "icon"})
         EXPECT_EQ(Count("default.mdb", table, one.Url()), 0) << table;
     EXPECT_EQ(Count("default.mdb", "item", two.Url()), 2);
+}
+
+TEST_F(SubscriptionFrameTest, DeletingAFeedTakesItsQueuedDownloadsWithIt)
+{
+    Site site("Casts", {230, 120, 20, 255}, 0);
+    const std::string base = site.server.url("/site/feed.xml");
+    site.server.serveContent("/feed.xml",
+                             feedsite::Rss("Casts", base, feedsite::Items(base, "Casts story", 1, 2, true)),
+                             "application/rss+xml");
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("First", kList), site.Url(), uString(), false,
+                                         /*autoDownload=*/true));
+    auto queued = [&]
+    {
+        int rows = 0;
+        for (const CTransferItem& record : m_frame->GetDownloadManager()->GetItems())
+            rows += record.feed == site.Url() ? 1 : 0;
+        return rows;
+    };
+    ASSERT_EQ(queued(), 2) << "the enclosures are queued";
+
+    tree->SetFocus();
+    tree->SelectItem(tree->GetFirstChildItem(Find("First", kList)));
+    Command(kDelete);
+    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3014});
+    EXPECT_TRUE(Labels(Find("First", kList)).empty());
+    EXPECT_EQ(Count("default.mdb", "channel", site.Url()), 0);
+    EXPECT_EQ(queued(), 0) << "nothing of the deleted feed is left to download";
 }
 
 TEST_F(SubscriptionFrameTest, DeletingAFolderKeepsItsListsAndTheirFeeds)
