@@ -317,6 +317,7 @@ private:
     void InstallLanguageMenu();
     void FillLanguageMenu();
     void OnMenuOpenEvent(wxMenuEvent& event);
+    void OnUpdateLanguage(wxUpdateUIEvent& event);
     bool OnLanguageCommand(int command);
     void RebuildMenuBar();
     void CheckForUpdate();
@@ -325,6 +326,11 @@ private:
     void SetUpNotifier();
     void ShowNotifier(const uString& titles);
     void WriteTree();
+    // After a change to the tree: writes the tree file once the change is
+    // complete (the turn of the event loop is over), when the part the file
+    // keeps differs from what was written last.
+    void ScheduleTreeWrite();
+    void WriteTreeIfChanged();
     void FreeTreeItemData();
     void FreeListRows();
     void FillItemList(CFeedStore& store);
@@ -498,6 +504,8 @@ private:
     int m_refreshInterval = 0;
 
     uFile m_subscriptionTreeFile;
+    std::vector<subscription::TreeNode> m_writtenTree; // as the tree file was last written or read
+    bool m_treeWriteScheduled = false;
     bool m_listChannelShown = false; // the item list shows a channel's items
     bool m_selectingQuietly = false; // the frame moves the tree selection itself
     bool m_firstRefresh = false;

@@ -30,6 +30,8 @@ struct TreeNode
     /// For a list: its feeds are loaded at start.
     bool expanded = false;
     std::vector<TreeNode> children;
+
+    bool operator==(const TreeNode&) const = default;
 };
 
 enum class TreeFileStatus

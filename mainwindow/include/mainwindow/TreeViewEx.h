@@ -4,6 +4,7 @@
 #include "mainwindow/SubscriptionTreeFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 #include <wx/treectrl.h>
@@ -93,6 +94,17 @@ public:
     /// out with their subtree, feeds are left out, lists have no children.
     std::vector<subscription::TreeNode> CollectNodes() const;
 
+    // ---- changes: the handler hears of every item added, removed, renamed,
+    // given a record, opened or closed, whoever made the change (the handler
+    // itself decides whether the tree file's part of the tree changed).
+    void SetChangeHandler(std::function<void()> handler) { m_changeHandler = std::move(handler); }
+    /// For a change made in a record in place.
+    void NotifyChanged();
+    void SetItemText(const wxTreeItemId& item, const wxString& text) override;
+    void SetItemData(const wxTreeItemId& item, wxTreeItemData* data) override;
+    void Delete(const wxTreeItemId& item) override;
+    void DeleteChildren(const wxTreeItemId& item) override;
+
     // ---- the remembered item: the item of the last right-click, selection
     // change or double-click, on which the context menus' commands act.
     wxTreeItemId GetRememberedItem() const { return m_remembered; }
@@ -127,6 +139,12 @@ public:
     /// feeds). On a move the records of a list's feeds are freed.
     void CopyBranch(const wxTreeItemId& newItem, const wxTreeItemId& source, bool move);
 
+protected:
+    wxTreeItemId DoInsertItem(const wxTreeItemId& parent, size_t previous, const wxString& text, int image,
+                              int selectedImage, wxTreeItemData* data) override;
+    wxTreeItemId DoInsertAfter(const wxTreeItemId& parent, const wxTreeItemId& previous, const wxString& text,
+                               int image, int selectedImage, wxTreeItemData* data) override;
+
 private:
     long SendToFrame(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     bool IsSelfOrDescendant(const wxTreeItemId& item, const wxTreeItemId& ancestor) const;
@@ -148,4 +166,5 @@ private:
     wxTreeItemId m_dragged;
     bool m_dragging = false;
     int m_quietDeletes = 0; // > 0 while items are deleted on purpose
+    std::function<void()> m_changeHandler;
 };

@@ -23,6 +23,9 @@ void CMainFrame::OnCloseWindow(wxCloseEvent&)
     wxRect rect = m_normalRect.IsEmpty() ? GetRect() : m_normalRect;
     m_preference->SetWindowRect(rect.x, rect.y, rect.width, rect.height);
 
+    // The records go below: the tree must not be written again without them.
+    if (m_treeView != nullptr)
+        m_treeView->SetChangeHandler(nullptr);
     WriteTree();
 
     // Nobody will answer a dialog from now on: workers that ask are refused.

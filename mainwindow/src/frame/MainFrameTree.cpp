@@ -278,5 +278,6 @@ long CMainFrame::OnWatchProperties(const CFrameMessage& message)
         return 0;
     m_treeView->SetLabel(watch, dialog.title);
     record->text = dialog.keywords;
+    m_treeView->NotifyChanged();
     return 0;
 }

@@ -1,5 +1,6 @@
 // The subscription tree's file, read once while the window is built and
-// written once when it closes, and the lists collected from the tree.
+// written after each change to the tree and when the window closes, and the
+// lists collected from the tree.
 #include "common/UserPrompt.h"
 #include "foundation/uTranslation.h"
 #include "mainwindow/MainFrame.h"
@@ -43,6 +44,11 @@ void CMainFrame::LoadTree()
     for (const TreeNode& node : roots)
         ReadTreeNode(node, wxTreeItemId());
     m_subscriptionLists = CollectLists(kCollectDatabases);
+
+    // A change kept only in the window would be lost to a crash or a kill:
+    // from now on each one is written at once.
+    m_writtenTree = m_treeView->CollectNodes();
+    m_treeView->SetChangeHandler([this] { ScheduleTreeWrite(); });
 }
 
 void CMainFrame::ReadTreeNode(const TreeNode& node, const wxTreeItemId& parent)
@@ -86,6 +92,35 @@ void CMainFrame::WriteTree()
         return;
     }
     WriteTreeFile(m_subscriptionTreeFile, nodes);
+}
+
+void CMainFrame::ScheduleTreeWrite()
+{
+    // One write for an operation, however many items it touched: a dropped
+    // folder is copied item by item.
+    if (m_treeWriteScheduled)
+        return;
+    m_treeWriteScheduled = true;
+    CallAfter(
+        [this]
+        {
+            m_treeWriteScheduled = false;
+            WriteTreeIfChanged();
+        });
+}
+
+void CMainFrame::WriteTreeIfChanged()
+{
+    if (m_treeView == nullptr) // the window is closing: the close writes the tree
+        return;
+    std::vector<TreeNode> nodes = m_treeView->CollectNodes();
+    // Most changes are unread counts in feed labels, which the file does not keep.
+    if (nodes == m_writtenTree)
+        return;
+    // Tried once for each arrangement, also when it is refused: a refresh
+    // that changes counts must not try (and warn) again and again.
+    m_writtenTree = std::move(nodes);
+    WriteTree();
 }
 
 void CMainFrame::FreeTreeItemData()

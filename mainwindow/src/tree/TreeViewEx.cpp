@@ -96,10 +96,14 @@ CTreeViewEx::CTreeViewEx(wxWindow* parent, wxWindowID id)
     Bind(wxEVT_TREE_DELETE_ITEM, &CTreeViewEx::OnDeleteItem, this);
     Bind(wxEVT_TREE_KEY_DOWN, &CTreeViewEx::OnKeyDown, this);
     Bind(wxEVT_MENU, &CTreeViewEx::OnMenuCommand, this);
+    // Expanded states are kept in the tree file too.
+    Bind(wxEVT_TREE_ITEM_EXPANDED, [this](wxTreeEvent& event) { NotifyChanged(), event.Skip(); });
+    Bind(wxEVT_TREE_ITEM_COLLAPSED, [this](wxTreeEvent& event) { NotifyChanged(), event.Skip(); });
 }
 
 CTreeViewEx::~CTreeViewEx()
 {
+    m_changeHandler = nullptr;
     // The items go with the control; nobody is to hear of selection changes then.
     ++m_quietDeletes;
     DeleteAllItems();
@@ -203,6 +207,55 @@ std::vector<TreeNode> CTreeViewEx::CollectNodes() const
     std::vector<TreeNode> nodes;
     AppendNodes(*this, GetRootItem(), nodes);
     return nodes;
+}
+
+// ---- changes
+
+void CTreeViewEx::NotifyChanged()
+{
+    if (m_changeHandler)
+        m_changeHandler();
+}
+
+void CTreeViewEx::SetItemText(const wxTreeItemId& item, const wxString& text)
+{
+    wxTreeCtrl::SetItemText(item, text);
+    NotifyChanged();
+}
+
+void CTreeViewEx::SetItemData(const wxTreeItemId& item, wxTreeItemData* data)
+{
+    wxTreeCtrl::SetItemData(item, data);
+    NotifyChanged();
+}
+
+void CTreeViewEx::Delete(const wxTreeItemId& item)
+{
+    wxTreeCtrl::Delete(item);
+    NotifyChanged();
+}
+
+void CTreeViewEx::DeleteChildren(const wxTreeItemId& item)
+{
+    wxTreeCtrl::DeleteChildren(item);
+    NotifyChanged();
+}
+
+wxTreeItemId CTreeViewEx::DoInsertItem(const wxTreeItemId& parent, size_t previous, const wxString& text,
+                                       int image, int selectedImage, wxTreeItemData* data)
+{
+    wxTreeItemId item = wxTreeCtrl::DoInsertItem(parent, previous, text, image, selectedImage, data);
+    NotifyChanged();
+    return item;
+}
+
+wxTreeItemId CTreeViewEx::DoInsertAfter(const wxTreeItemId& parent, const wxTreeItemId& previous,
+                                        const wxString& text, int image, int selectedImage,
+                                        wxTreeItemData* data)
+{
+    wxTreeItemId item = wxTreeCtrl::DoInsertAfter(parent, previous, text, image, selectedImage, data);
+    NotifyChanged();
+    return item;
 }
 
 // ---- messages to the frame

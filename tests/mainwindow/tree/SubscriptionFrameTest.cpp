@@ -143,6 +143,50 @@ TEST_F(SubscriptionFrameTest, DeletingAFeedTakesItsQueuedDownloadsWithIt)
     EXPECT_EQ(queued(), 0) << "nothing of the deleted feed is left to download";
 }
 
+// The file as the next start would read it, while the window still runs.
+TEST_F(SubscriptionFrameTest, EachChangeToTheTreeIsInTheFileAtOnce)
+{
+    Start();
+    const std::string file = Data("config.xml");
+    auto stored = [&]
+    {
+        guitest::RunEventsFor(50);
+        return testsupport::ReadFileBytes(file);
+    };
+    auto has = [&](const std::string& text) { return stored().find(text) != std::string::npos; };
+
+    tree->SetRememberedItem(Find("Podcasts", kFolder));
+    m_frame->SendMessage(WM_APP_NEWFOLDER);
+    EXPECT_TRUE(has("<folder name=\"New Folder\"")) << stored();
+
+    wxTreeItemId folder = Find("New Folder", kFolder);
+    tree->SetFocus();
+    wxTextCtrl* editor = tree->EditLabel(folder);
+    ASSERT_NE(editor, nullptr);
+    editor->SetValue("Harbours");
+    tree->EndEditLabel(folder, false);
+    EXPECT_TRUE(has("<folder name=\"Harbours\"")) << "renamed";
+    EXPECT_FALSE(has("New Folder"));
+
+    // Moved by a drop: under the other channel, and no longer where it was.
+    tree->DropItem(Find("Harbours", kFolder), Find("Archive", kChannel), /*copy=*/false);
+    guitest::RunEventsFor(50);
+    std::vector<subscription::TreeNode> roots;
+    uString setAside;
+    ASSERT_EQ(subscription::ReadTreeFile(uFile(file.c_str()), roots, setAside),
+              subscription::TreeFileStatus::kLoaded);
+    ASSERT_EQ(roots.size(), 2u);
+    ASSERT_EQ(roots[1].children.size(), 1u);
+    EXPECT_STREQ(roots[1].children[0].label.c_str(), "Harbours");
+    EXPECT_EQ(stored().find("Harbours"), stored().rfind("Harbours")) << "once only";
+
+    tree->SetFocus();
+    tree->SelectItem(Find("Harbours", kFolder));
+    Command(kDelete);
+    EXPECT_FALSE(has("Harbours")) << "removed";
+    EXPECT_TRUE(has("<keyword name=\"Election\" value=\"vote or ballot\"/>"));
+}
+
 TEST_F(SubscriptionFrameTest, DeletingAFolderKeepsItsListsAndTheirFeeds)
 {
     Site site("Kept", {20, 150, 30, 255}, 2);
