@@ -6,6 +6,7 @@
 #include <vector>
 
 class CProfileStore;
+class wxMenu;
 
 // A language is known by its 16-bit identifier (primary language in the low
 // ten bits, sublanguage above): the profile's "LanguageId", the menu and the
@@ -66,6 +67,10 @@ public:
     // the folder whose header names a language we know.
     void RefreshLanguages();
     const std::vector<std::uint16_t>& GetLanguages() const { return m_languages; }
+    // Lists the languages again and makes them the entries of the Language
+    // sub-menu: command kFirstCommand + index, the language's name, the
+    // current one checked among them.
+    void BuildLanguageMenu(wxMenu& menu);
     std::uint16_t GetCurrentLanguage() const { return m_currentLanguage; }
     // Stores the language of command kFirstCommand + index and chooses again;
     // false when there is no language at that index.

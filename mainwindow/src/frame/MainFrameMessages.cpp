@@ -2,9 +2,9 @@
 #include "CommandIds.h"
 #include "Menus.h"
 #include "ToolBars.h"
+#include "common/MenuBuilder.h"
 #include "mainwindow/AboutDlg.h"
 #include "mainwindow/MainFrame.h"
-#include "common/MenuBuilder.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/WindowMessage.h"
 
@@ -196,6 +196,11 @@ void CMainFrame::OnUpdateCommand(wxUpdateUIEvent& event)
     if (!IsOwnCommand(command))
     {
         event.Skip();
+        return;
+    }
+    if (command == resources::cmd::kLanguage)
+    {
+        OnUpdateLanguage(event);
         return;
     }
     const CommandEntry* entry = FindCommand(command);

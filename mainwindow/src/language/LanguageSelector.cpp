@@ -9,6 +9,7 @@
 #include <fstream>
 #include <wx/app.h>
 #include <wx/intl.h>
+#include <wx/menu.h>
 #include <wx/translation.h>
 
 namespace
@@ -186,6 +187,20 @@ void CLanguageSelector::RefreshLanguages()
             break;
         if (std::uint16_t id = language::IdFromPosix(uMoCatalog::readLanguage(file.string())))
             m_languages.push_back(id);
+    }
+}
+
+void CLanguageSelector::BuildLanguageMenu(wxMenu& menu)
+{
+    RefreshLanguages();
+    while (menu.GetMenuItemCount() > 0)
+        menu.Destroy(menu.FindItemByPosition(0));
+    for (size_t i = 0; i < m_languages.size(); ++i)
+    {
+        wxMenuItem* entry = menu.AppendRadioItem(kFirstCommand + static_cast<int>(i),
+                                                 wxString::FromUTF8(DisplayName(m_languages[i])));
+        if (m_languages[i] == m_currentLanguage)
+            entry->Check();
     }
 }
 

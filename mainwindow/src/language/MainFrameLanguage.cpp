@@ -1,11 +1,11 @@
 // The frame's interface language: the choice at creation, the Language
 // sub-menu and the menu bar rebuilt after a pick.
 #include "CommandIds.h"
+#include "common/MenuBuilder.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/Preference.h"
 #include "mainwindow/LanguageSelector.h"
 #include "mainwindow/MainFrame.h"
-#include "common/MenuBuilder.h"
 #include "mainwindow/WindowTranslator.h"
 
 #include <wx/menu.h>
@@ -50,24 +50,12 @@ void CMainFrame::InstallLanguageMenu()
     FillLanguageMenu();
 }
 
-// The folder is listed again each time, so that a catalog added while the
-// program runs shows up.
+// The folder is listed again each time a menu of the bar opens, so that a
+// catalog added while the program runs shows up.
 void CMainFrame::FillLanguageMenu()
 {
-    if (m_languageMenu == nullptr)
-        return;
-    m_languageSelector->RefreshLanguages();
-    const std::vector<std::uint16_t>& languages = m_languageSelector->GetLanguages();
-    while (m_languageMenu->GetMenuItemCount() > 0)
-        m_languageMenu->Destroy(m_languageMenu->FindItemByPosition(0));
-    for (size_t i = 0; i < languages.size(); ++i)
-    {
-        wxMenuItem* entry =
-            m_languageMenu->AppendRadioItem(CLanguageSelector::kFirstCommand + static_cast<int>(i),
-                                            wxString::FromUTF8(CLanguageSelector::DisplayName(languages[i])));
-        if (languages[i] == m_languageSelector->GetCurrentLanguage())
-            entry->Check();
-    }
+    if (m_languageMenu != nullptr)
+        m_languageSelector->BuildLanguageMenu(*m_languageMenu);
 }
 
 void CMainFrame::OnMenuOpenEvent(wxMenuEvent& event)
@@ -76,6 +64,14 @@ void CMainFrame::OnMenuOpenEvent(wxMenuEvent& event)
     if (event.GetMenu() != m_languageMenu)
         FillLanguageMenu();
     event.Skip();
+}
+
+// The toolkit asks for the state of the bar's entries whenever it is idle:
+// the entry stays usable, and its sub-menu is filled when a menu opens, never
+// under an open sub-menu.
+void CMainFrame::OnUpdateLanguage(wxUpdateUIEvent& event)
+{
+    event.Enable(m_languageMenu != nullptr);
 }
 
 bool CMainFrame::OnLanguageCommand(int command)

@@ -109,6 +109,38 @@ bool HasStaticText(wxWindow* window, const wxString& text)
 }
 } // namespace
 
+TEST_F(DesktopFrameTest, TheLanguageEntryIsUsableInEnglishAndInGerman)
+{
+    if (!std::filesystem::exists(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"))
+        GTEST_SKIP() << "the build made no catalogs (msgfmt missing)";
+    MakeProfileFrame();
+    m_frame->Show();
+    const int entry = ui::MenuCommandId(resources::cmd::kLanguage);
+    // As when Tools opens: the toolkit asks the frame for its entries' state.
+    auto usable = [&]
+    {
+        m_frame->GetMenuBar()->GetMenu(3)->UpdateUI(m_frame);
+        wxMenuItem* item = m_frame->GetMenuBar()->FindItem(entry);
+        return item != nullptr && item->IsEnabled() && item->GetSubMenu() == m_frame->GetLanguageMenu();
+    };
+    ASSERT_TRUE(usable()) << "Tools > Language in English";
+
+    // The sub-menu, filled when a menu of the bar opens, offers each catalog.
+    wxMenuEvent opened(wxEVT_MENU_OPEN, 0, m_frame->GetMenuBar()->GetMenu(3));
+    m_frame->GetEventHandler()->ProcessEvent(opened);
+    wxMenuItem* german = nullptr;
+    for (wxMenuItem* item : m_frame->GetLanguageMenu()->GetMenuItems())
+        if (item->GetItemLabelText() == "Deutsch")
+            german = item;
+    ASSERT_NE(german, nullptr);
+    EXPECT_TRUE(german->IsEnabled());
+
+    wxCommandEvent pick(wxEVT_MENU, german->GetId());
+    m_frame->GetEventHandler()->ProcessEvent(pick);
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_frame->GetMenuBar()->GetMenuLabel(0) == "&Datei"; }));
+    EXPECT_TRUE(usable()) << "Extras > Sprache in German";
+}
+
 TEST_F(DesktopFrameTest, GermanPickedFromTheLanguageMenuShowsInMenusAndDialogsAfterARestart)
 {
     if (!std::filesystem::exists(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"))
