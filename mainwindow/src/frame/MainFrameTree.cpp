@@ -1,5 +1,6 @@
 // The frame's operations on the subscription tree: finding items, unread
 // counts in feed labels, new channels and folders, renaming and deleting.
+#include "common/UserPrompt.h"
 #include "dialogs/SubscriptionDlgs.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/FeedStore.h"
@@ -8,7 +9,6 @@
 #include "mainwindow/ListDatabaseFiles.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TreeViewEx.h"
-#include "common/UserPrompt.h"
 
 #include <algorithm>
 
@@ -273,11 +273,14 @@ long CMainFrame::OnWatchProperties(const CFrameMessage& message)
     CNamedValue* record = m_treeView->GetRecord(watch);
     if (record == nullptr || record->value != kWatch)
         return 0;
-    CNewsWatchDlg dialog(m_treeView->GetLabel(watch), record->text, this);
+    // The title without the count of unread matches, which is no part of it.
+    CNewsWatchDlg dialog(StripUnreadCount(m_treeView->GetLabel(watch)), record->text, this);
     if (dialog.ShowModal() != wxID_OK)
         return 0;
     m_treeView->SetLabel(watch, dialog.title);
     record->text = dialog.keywords;
     m_treeView->NotifyChanged();
+    // The count goes with the title: counted anew for the keywords now set.
+    UpdateWatchCount(watch);
     return 0;
 }

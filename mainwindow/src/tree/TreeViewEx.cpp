@@ -2,6 +2,7 @@
 
 #include "common/MenuBuilder.h"
 #include "common/Messages.h"
+#include "mainwindow/FeedLabel.h"
 #include "mainwindow/WindowMessage.h"
 
 #include <wx/toplevel.h>
@@ -59,6 +60,10 @@ void AppendNodes(const CTreeViewEx& tree, const wxTreeItemId& parent, std::vecto
         TreeNode node;
         node.kind = record->value;
         node.label = tree.GetLabel(item);
+        // A watch shows its unread matches in its label; they are counted
+        // anew, and a stored count would become part of its title.
+        if (node.kind == kWatch)
+            node.label = StripUnreadCount(node.label);
         node.value = record->text;
         node.expanded = tree.IsExpanded(item);
         if (node.kind != kList)

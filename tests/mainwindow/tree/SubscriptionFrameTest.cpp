@@ -187,6 +187,43 @@ TEST_F(SubscriptionFrameTest, EachChangeToTheTreeIsInTheFileAtOnce)
     EXPECT_TRUE(has("<keyword name=\"Election\" value=\"vote or ballot\"/>"));
 }
 
+TEST_F(SubscriptionFrameTest, AWatchKeepsItsPlainTitleThroughARestartAndItsProperties)
+{
+    Site site("Vote news", {230, 120, 20, 255}, 3);
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("First", kList), site.Url(), uString(), false, false));
+    // Found by its keywords: its label carries the count.
+    auto watch = [&]
+    {
+        return m_frame->FindTreeItem(uString("vote or ballot"), tree->GetFirstTopLevelItem(),
+                                     CMainFrame::kFindByValue, kWatch);
+    };
+    auto counted = [&] { return tree->GetLabel(watch()) == "Election (3)"; };
+    m_frame->SendMessage(WM_APP_REFRESHWATCH, 0, ItemToParam(watch()));
+    ASSERT_TRUE(guitest::RunEventsUntil(counted)) << tree->GetLabel(watch()).c_str();
+
+    Restart();
+    const std::string stored = testsupport::ReadFileBytes(Data("config.xml"));
+    EXPECT_NE(stored.find("<keyword name=\"Election\" value=\"vote or ballot\"/>"), std::string::npos)
+        << stored;
+    m_frame->SendMessage(WM_APP_REFRESHWATCH, 0, ItemToParam(watch()));
+    ASSERT_TRUE(guitest::RunEventsUntil(counted));
+
+    std::string shown;
+    guitest::WhenDialogShown<CNewsWatchDlg>(
+        [&](CNewsWatchDlg& dialog)
+        {
+            shown = wxDynamicCast(dialog.FindWindow(CNewsWatchDlg::kTitleEdit), wxTextCtrl)
+                        ->GetValue()
+                        .utf8_string();
+            guitest::Press(dialog, wxID_OK);
+        });
+    m_frame->SendMessage(WM_APP_WATCHPROPERTIES, 0, ItemToParam(watch()));
+    EXPECT_EQ(shown, "Election") << "the title without its count";
+    EXPECT_TRUE(guitest::RunEventsUntil(counted)) << "saved without it, counted again";
+    EXPECT_EQ(testsupport::ReadFileBytes(Data("config.xml")).find("Election ("), std::string::npos);
+}
+
 TEST_F(SubscriptionFrameTest, DeletingAFolderKeepsItsListsAndTheirFeeds)
 {
     Site site("Kept", {20, 150, 30, 255}, 2);
