@@ -8,6 +8,7 @@
 
 class CInstanceChannel;
 class CMainFrame;
+class COpenDialogs;
 class CProfileStore;
 class uComInit;
 class uXmlPlatform;
@@ -50,6 +51,7 @@ private:
     // SIGTERM, SIGINT and SIGHUP, called from the event loop.
     static void OnStopSignal(int signal);
     void CloseOnSignal();
+    void CloseMainFrame();
     std::string ParseCommandLine() const;
     void PlaceMainWindow();
     void OnDropFiles(wxDropFilesEvent& event);
@@ -59,4 +61,6 @@ private:
     std::unique_ptr<CInstanceChannel> m_instanceChannel;
     std::unique_ptr<CProfileStore> m_profile;
     wxWeakRef<CMainFrame> m_mainFrame;
+    std::unique_ptr<COpenDialogs> m_openDialogs;
+    bool m_stopRequested = false;
 };

@@ -8,6 +8,7 @@
 #include "mainwindow/DesktopIntegration.h"
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/MainFrame.h"
+#include "mainwindow/OpenDialogs.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/StartupRules.h"
 
@@ -35,6 +36,7 @@ CKestrovaApp::CKestrovaApp()
 
 CKestrovaApp::~CKestrovaApp()
 {
+    m_openDialogs.reset();
     m_instanceChannel.reset();
     m_xmlPlatform.reset();
     m_comInit.reset();
@@ -52,7 +54,9 @@ bool CKestrovaApp::OnInit()
     SetAppName(kTitle);
 
     // A logout or a kill closes like File > Exit: wx runs the handler from
-    // the event loop (its signal handler only writes to a wake-up pipe).
+    // the event loop (its signal handler only writes to a wake-up pipe), also
+    // from the loop of a question asked while the window is being built.
+    m_openDialogs = std::make_unique<COpenDialogs>();
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         SetSignalHandler(signal, &CKestrovaApp::OnStopSignal);
 
@@ -84,6 +88,9 @@ bool CKestrovaApp::OnInit()
     // A file named on the command line is routed once the window stands.
     if (!file.empty())
         CallAfter([this, file] { OpenDocumentFile(file); });
+    // A stop that came while the window was being built closes it now.
+    if (m_stopRequested)
+        CallAfter(&CKestrovaApp::CloseMainFrame);
     return true;
 }
 
@@ -95,18 +102,19 @@ void CKestrovaApp::OnStopSignal(int)
 
 void CKestrovaApp::CloseOnSignal()
 {
-    // Modal dialogs end first: the close must not destroy the frame under one.
-    for (wxWindow* window : wxTopLevelWindows)
-        if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog != nullptr && dialog->IsModal())
-            dialog->EndModal(wxID_CANCEL);
-    CallAfter(
-        [this]
-        {
-            if (m_mainFrame)
-                m_mainFrame->Close(true); // what File > Exit does: settings, tree and queue written
-            else
-                ExitMainLoop();
-        });
+    // The questions end first (and no new one waits for an answer): the close
+    // must not destroy the frame under one.
+    m_stopRequested = true;
+    if (m_openDialogs)
+        m_openDialogs->EndAll();
+    CallAfter(&CKestrovaApp::CloseMainFrame);
+}
+
+void CKestrovaApp::CloseMainFrame()
+{
+    // Before the frame exists the start goes on and closes it once made.
+    if (m_mainFrame && !m_mainFrame->IsBeingDeleted())
+        m_mainFrame->Close(true); // what File > Exit does: settings, tree and queue written
 }
 
 int CKestrovaApp::OnExit()

@@ -83,6 +83,37 @@ TEST_F(ProgramStopTest, SigtermSavesTheSettingsLikeExit)
         << "the socket goes with the program";
 }
 
+// A stop while a prompt of the start waits for an answer: the prompt goes and
+// the program closes as File > Exit does. Once for damaged settings (told
+// when the window stands) and once for a damaged tree (told while the window
+// is being built).
+TEST_F(ProgramStopTest, SigtermDuringAStartPromptEndsTheProgram)
+{
+    struct Damage
+    {
+        const char* file;
+        const char* logged; // printed just before the prompt shows
+    };
+    for (const Damage& damage : {Damage{"config.xml", "was damaged and has been kept"},
+                                 Damage{"subscription/config.xml", "The unreadable subscription tree"}})
+    {
+        SCOPED_TRACE(damage.file);
+        fs::create_directories(m_home.file("Documents/Kestrova/subscription"));
+        std::ofstream(m_home.file(std::string("Documents/Kestrova/") + damage.file)) << "<Kestrova><channel";
+        auto program = Start();
+        for (int i = 0;
+             i < 300 && program->running() && program->log().find(damage.logged) == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_NE(program->log().find(damage.logged), std::string::npos) << program->log();
+        std::this_thread::sleep_for(std::chrono::seconds(2)); // the prompt is up
+        program->signal(SIGTERM);
+        EXPECT_EQ(program->waitForExit(30000), 0) << "ends by itself, with success\n" << program->log();
+        EXPECT_NE(ReadConfig().find("<Preference"), std::string::npos) << "the settings are saved";
+        program.reset();
+        fs::remove_all(m_home.file("Documents/Kestrova"));
+    }
+}
+
 // This process holds the program's socket and never answers: the start takes
 // the socket over and is heard on it.
 TEST_F(ProgramStopTest, ASocketHeldByAnotherProcessDoesNotStopAStart)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <vector>
+#include <wx/modalhook.h>
+
+class wxDialog;
+
+/// The modal dialogs open at the moment, so that a stop signal can end them:
+/// the program must close as File > Exit does whatever question is waiting.
+/// After EndAll, no modal dialog opens any more (each answers Cancel at once).
+/// User-interface thread only.
+class COpenDialogs : public wxModalDialogHook
+{
+public:
+    COpenDialogs() { Register(); }
+    ~COpenDialogs() override { Unregister(); }
+
+    /// Ends every open modal dialog with Cancel, the innermost first, and
+    /// refuses the ones that would open later.
+    void EndAll();
+
+protected:
+    int Enter(wxDialog* dialog) override;
+    void Exit(wxDialog* dialog) override;
+
+private:
+    std::vector<wxDialog*> m_open;
+    bool m_refusing = false;
+};
