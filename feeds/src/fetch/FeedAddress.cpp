@@ -1,5 +1,7 @@
 #include "feeds/FeedAddress.h"
 
+#include "foundation/uAscii.h"
+
 #include <string>
 #include <string_view>
 
@@ -7,21 +9,6 @@ namespace feeds
 {
 namespace
 {
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-    {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
-
 // The host between "//" and the path, without user information and port.
 bool HasHost(std::string_view afterSlashes)
 {

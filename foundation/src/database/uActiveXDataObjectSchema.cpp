@@ -1,33 +1,13 @@
 #include "DatabaseSupport.h"
 #include "ado/Catalog.h"
 #include "foundation/uActiveXDataObject.h"
+#include "foundation/uAscii.h"
 #include "foundation/uHash.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-
-namespace
-{
-
-bool startsWithNoCase(const std::string& text, const char* prefix)
-{
-    const std::size_t n = std::strlen(prefix);
-    if (text.size() < n)
-        return false;
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 // ---- schema queries ----------------------------------------------------------
 
@@ -377,13 +357,13 @@ bool uActiveXDataObject::parseInsertTable(const char* statement, uString& table)
 {
     std::string rest = dbsupport::trimmed(dbsupport::text(statement));
     table.assign(rest.c_str());
-    if (!startsWithNoCase(rest, "insert"))
+    if (!StartsWithNoCase(rest, "insert"))
     {
         table.setEmpty();
         return false;
     }
     rest = dbsupport::trimmed(rest.substr(6));
-    if (!startsWithNoCase(rest, "into"))
+    if (!StartsWithNoCase(rest, "into"))
     {
         table.setEmpty();
         return false;

@@ -1,5 +1,6 @@
 #include "foundation/uUrl.h"
 
+#include "foundation/uAscii.h"
 #include "uStringDetail.h"
 
 #include <cctype>
@@ -20,16 +21,6 @@ std::string_view View(const uString& text)
 uString Make(std::string_view text)
 {
     return uString(text.data(), 0, static_cast<int>(text.size()));
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    return true;
 }
 
 // Where the authority of a URL lies, and where the rest (path, query, fragment) starts.

@@ -1,6 +1,7 @@
 #include "mainwindow/ItemPage.h"
 
 #include "feeds/LibraryFiles.h"
+#include "foundation/uAscii.h"
 #include "foundation/uHtmlEntities.h"
 #include "mainwindow/HtmlCtrlPolicy.h"
 
@@ -14,21 +15,6 @@ namespace
 constexpr const char* kPageFormat =
     "<html><head><meta content=\"text/html;charset=utf-8\" "
     "http-equiv=\"Content-Type\"><title>%s</title></head><body>%s</body></html>";
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-    {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
 
 bool HasScheme(const uString& link, std::initializer_list<std::string_view> schemes)
 {
