@@ -2,6 +2,7 @@
 // unsubscribing, marking read, removing outdated items and moving a feed
 // between lists. The subscription's fetch runs on a worker behind a
 // progress dialog that can cancel it, with a bounded time-out.
+#include "common/UserPrompt.h"
 #include "dialogs/SubscriptionDlgs.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/FeedAddress.h"
@@ -10,7 +11,6 @@
 #include "mainwindow/FeedSubscription.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TreeViewEx.h"
-#include "common/UserPrompt.h"
 
 #include <wx/utils.h>
 
@@ -121,7 +121,17 @@ long CMainFrame::OnFeedProperties(const CFrameMessage&)
     if (inList)
         store.SetDatabase(database);
     uString url = record->text;
-    CFeedPropertiesDlg dialog(url, StripUnreadCount(m_treeView->GetLabel(feed)), store.GetChannelTtl(url),
+    // A feed stored without a title is shown under its address until its first
+    // fetch names it: that address left as it was in the dialog is no title.
+    bool untitled = false;
+    if (inList)
+    {
+        store.LoadChannel(database, url);
+        untitled = store.errorCode == 0 && store.channel.title.isEmpty();
+        store.Reset();
+    }
+    const uString shownTitle = StripUnreadCount(m_treeView->GetLabel(feed));
+    CFeedPropertiesDlg dialog(url, shownTitle, store.GetChannelTtl(url),
                               store.TestChannelAttributes(url, kAutoArchiveFlag),
                               store.TestChannelAttributes(url, kAutoDownloadFlag), this);
     if (dialog.ShowModal() != wxID_OK)
@@ -133,7 +143,8 @@ long CMainFrame::OnFeedProperties(const CFrameMessage&)
 
     // The item follows the address only when the channel could be moved to
     // it: an address the list holds already stays with its own item.
-    store.UpdateChannelProperties(url, dialog.title, dialog.url, dialog.autoArchive, dialog.autoDownload);
+    const uString title = untitled && dialog.title == shownTitle ? uString() : dialog.title;
+    store.UpdateChannelProperties(url, title, dialog.url, dialog.autoArchive, dialog.autoDownload);
     store.SetChannelTtl(url, dialog.interval);
     record->text = url;
     bool updated = store.errorCode == 0;

@@ -1,12 +1,13 @@
 #include "FrameFixture.h"
 #include "ModalDriver.h"
 #include "SubscriptionFrameFixture.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
 #include "dialogs/PrefPages.h"
 #include "dialogs/TreePropSheet.h"
 #include "downloads/DownloadManager.h"
+#include "feeds/FeedImport.h"
 #include "feeds/WebFetch.h"
-#include "common/MenuBuilder.h"
-#include "common/Messages.h"
 #include "support/LocalHttpServer.h"
 
 #include <wx/combobox.h>
@@ -176,5 +177,41 @@ TEST_F(SubscriptionFrameTest, AFeedsOwnPropertiesRenameItAndChangeItsRefreshInte
     EXPECT_EQ(store.GetChannelTtl(site.Url()), 120);
     store.LoadChannel(uString("default.mdb"), site.Url());
     EXPECT_STREQ(store.channel.title.c_str(), "Renamed");
+}
+
+// A feed imported without a title shows its address until its first fetch
+// names it: its properties confirmed unchanged must not make that address
+// its title, or the fetch would never name it.
+TEST_F(SubscriptionFrameTest, AnUntitledFeedsPropertiesLeftAsTheyWereGiveItNoTitle)
+{
+    const uString address("http://127.0.0.1:9/never-fetched.xml");
+    Start();
+    {
+        CFeedStore store;
+        feeds::ImportCounts counts;
+        ASSERT_TRUE(feeds::AddFeedsUnfetched(store, uString("default.mdb"), {{address, uString(), uString()}},
+                                             counts));
+    }
+    Restart();
+    tree->Expand(Find("First", subscription::kList));
+    guitest::RunEventsFor(100);
+    wxTreeItemId feed = tree->GetFirstChildItem(Find("First", subscription::kList));
+    ASSERT_TRUE(feed.IsOk());
+    tree->SetRememberedItem(feed);
+    uString shown;
+    guitest::WhenDialogShown<CFeedPropertiesDlg>(
+        [&](CFeedPropertiesDlg& dialog)
+        {
+            shown = uString(wxDynamicCast(dialog.FindWindow(CFeedPropertiesDlg::kTitleEdit), wxTextCtrl)
+                                ->GetValue()
+                                .utf8_str());
+            guitest::Press(dialog, wxID_OK);
+        });
+    m_frame->SendMessage(WM_APP_FEEDPROPERTIES);
+    EXPECT_STREQ(shown.c_str(), address.c_str()) << "shown under its address";
+    CFeedStore store;
+    store.LoadChannel(uString("default.mdb"), address);
+    ASSERT_EQ(store.errorCode, 0);
+    EXPECT_TRUE(store.channel.title.isEmpty()) << store.channel.title.c_str();
 }
 } // namespace
