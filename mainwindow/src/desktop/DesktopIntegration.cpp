@@ -1,5 +1,7 @@
 #include "mainwindow/DesktopIntegration.h"
 
+#include "foundation/uHtmlEntities.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -213,33 +215,6 @@ std::string SystemConfigFromEnvironment()
     return "/etc/xdg";
 }
 
-// Text for an XML document: the five characters that could end a value.
-std::string XmlEscaped(std::string_view text)
-{
-    std::string escaped;
-    for (char c : text)
-    {
-        switch (c)
-        {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
 std::vector<FileType> TypesFor(bool withTorrent)
 {
     std::vector<FileType> types;
@@ -269,12 +244,12 @@ std::string MimePackage(const std::vector<FileType>& types)
                        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
     for (const FileType& type : types)
     {
-        text += "  <mime-type type=\"" + XmlEscaped(type.mimeType) + "\">\n";
-        text += "    <comment>" + XmlEscaped(type.description) + "</comment>\n";
+        text += "  <mime-type type=\"" + html::EscapeText(type.mimeType) + "\">\n";
+        text += "    <comment>" + html::EscapeText(type.description) + "</comment>\n";
         if (std::string_view(type.contentType) != type.mimeType)
-            text += "    <sub-class-of type=\"" + XmlEscaped(type.contentType) + "\"/>\n";
-        text += "    <icon name=\"" + XmlEscaped(TypeIconName(type)) + "\"/>\n";
-        text += "    <glob pattern=\"*" + XmlEscaped(type.ext) + "\"/>\n";
+            text += "    <sub-class-of type=\"" + html::EscapeText(type.contentType) + "\"/>\n";
+        text += "    <icon name=\"" + html::EscapeText(TypeIconName(type)) + "\"/>\n";
+        text += "    <glob pattern=\"*" + html::EscapeText(type.ext) + "\"/>\n";
         text += "  </mime-type>\n";
     }
     return text + "</mime-info>\n";

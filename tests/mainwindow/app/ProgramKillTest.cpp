@@ -2,6 +2,7 @@
 // a power cut would end it: what the user changed in the subscription tree
 // before is there at the next start.
 #include "FrameFixture.h"
+#include "RealProgram.h"
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/KestrovaApp.h"
 #include "mainwindow/TreeViewEx.h"
@@ -47,20 +48,7 @@ protected:
 
     std::unique_ptr<testsupport::ChildProcess> StartProgram()
     {
-        return std::make_unique<testsupport::ChildProcess>(
-            std::vector<std::string>{std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova"},
-            m_home.file("kestrova.log"), std::vector<std::string>{"XDG_RUNTIME_DIR=" + m_runtime});
-    }
-
-    static bool WaitUntilListening(testsupport::ChildProcess& program)
-    {
-        for (int i = 0; i < 300 && program.running(); ++i)
-        {
-            if (CInstanceChannel::HandOver(CKestrovaApp::kInstanceGuid, "", 500))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+        return realprogram::StartKestrova(m_home.file("kestrova.log"), m_runtime);
     }
 
     static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -72,7 +60,7 @@ protected:
 TEST_F(ProgramKillTest, AWatchCreatedBeforeAKillIsInTheTreeAtTheNextStart)
 {
     auto program = StartProgram();
-    ASSERT_TRUE(WaitUntilListening(*program)) << program->log();
+    ASSERT_TRUE(realprogram::WaitUntilListening(*program)) << program->log();
     Pause(2000); // laid out and painted
 
     // Right-click a channel in the tree pane; "Create New Watch" is the

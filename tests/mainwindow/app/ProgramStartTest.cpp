@@ -1,5 +1,6 @@
 // The real program started under the test's X server, as a user starts it:
 // its start writes no toolkit complaints, with or without a window manager.
+#include "RealProgram.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
@@ -22,8 +23,8 @@ void ExpectAQuietStart(const testsupport::TempHome& home)
     std::filesystem::create_directories(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     const std::string data = home.file("Documents/Kestrova");
-    testsupport::ChildProcess program({std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova"},
-                                      home.file("start.log"), {"XDG_RUNTIME_DIR=" + runtime});
+    auto started = realprogram::StartKestrova(home.file("start.log"), runtime);
+    testsupport::ChildProcess& program = *started;
     // Up when it has made its data folder; then let it lay out and paint.
     for (int i = 0; i < 100 && !std::filesystem::exists(data); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,6 +1,7 @@
 // The real program under the test's X server: a SIGTERM (as a desktop sends
 // at logout) closes it like File > Exit, and a socket that another process
 // holds does not keep it from starting.
+#include "RealProgram.h"
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/KestrovaApp.h"
 #include "support/ChildProcess.h"
@@ -36,22 +37,7 @@ protected:
 
     std::unique_ptr<testsupport::ChildProcess> Start()
     {
-        return std::make_unique<testsupport::ChildProcess>(
-            std::vector<std::string>{std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova"},
-            m_home.file("kestrova.log"), std::vector<std::string>{"XDG_RUNTIME_DIR=" + m_runtime});
-    }
-
-    // True once the program answers on its socket (which brings its window
-    // forward, nothing more).
-    static bool WaitUntilListening(testsupport::ChildProcess& program)
-    {
-        for (int i = 0; i < 300 && program.running(); ++i)
-        {
-            if (CInstanceChannel::HandOver(CKestrovaApp::kInstanceGuid, "", 500))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+        return realprogram::StartKestrova(m_home.file("kestrova.log"), m_runtime);
     }
 
     std::string ReadConfig() const
@@ -74,7 +60,7 @@ TEST_F(ProgramStopTest, SigtermSavesTheSettingsLikeExit)
         << "<?xml version=\"1.0\"?><Preference><general nRefreshRate=\"0\" "
            "nStartupMode=\"0\"/></Preference>\n";
     auto program = Start();
-    ASSERT_TRUE(WaitUntilListening(*program)) << program->log();
+    ASSERT_TRUE(realprogram::WaitUntilListening(*program)) << program->log();
     program->signal(SIGTERM);
     EXPECT_EQ(program->waitForExit(60000), 0) << "ends by itself, with success\n" << program->log();
     EXPECT_NE(ReadConfig().find("nRefreshRate=\"5\""), std::string::npos) << ReadConfig();
@@ -128,7 +114,8 @@ TEST_F(ProgramStopTest, ASocketHeldByAnotherProcessDoesNotStopAStart)
     ASSERT_EQ(::listen(holder, 8), 0);
 
     auto program = Start();
-    EXPECT_TRUE(WaitUntilListening(*program)) << "the start ran as the first instance\n" << program->log();
+    EXPECT_TRUE(realprogram::WaitUntilListening(*program)) << "the start ran as the first instance\n"
+                                                           << program->log();
     program->signal(SIGTERM);
     EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
     ::close(holder);
