@@ -28,10 +28,17 @@ TEST(JetSqlTest, HexDecodingIsUtf16LittleEndianAndLenient)
     ASSERT_TRUE(ado::decodeUtf16Hex("3DD84100", text));
     EXPECT_EQ(text, "\xEF\xBF\xBD"
                     "A"); // a lone high surrogate
+    ASSERT_TRUE(ado::decodeUtf16Hex("00DC3DD8", text));
+    EXPECT_EQ(text, "\xEF\xBF\xBD\xEF\xBF\xBD"); // a lone low surrogate, a high one at the end
+    // Every length of UTF-8 in one text, so that the room set aside holds them all.
+    ASSERT_TRUE(ado::decodeUtf16Hex("4100E900AC203DD800DE41003DD8", text));
+    EXPECT_EQ(text, "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"
+                    "A\xEF\xBF\xBD");
     ASSERT_TRUE(ado::decodeUtf16Hex("410000004200", text));
     EXPECT_EQ(text, std::string("A\0B", 3)); // U+0000 kept
     EXPECT_FALSE(ado::decodeUtf16Hex("410", text));
     EXPECT_FALSE(ado::decodeUtf16Hex("41G0", text));
+    EXPECT_TRUE(text.empty()); // nothing half-decoded is left behind
 
     const auto odd = translateJetSql("select 0x410");
     EXPECT_NE(odd.error, "");

@@ -64,8 +64,8 @@ Value readColumn(sqlite3_stmt* statement, int column)
     }
 }
 
-// A number as the translator found it written, or a text (copied: the
-// translation it lives in ends before the statement's next run).
+// A number as the translator found it written, or a text. The text is not
+// copied: it outlives the run, whose end clears every binding (ResetGuard).
 int bindParameter(sqlite3_stmt* statement, int index, const std::string& value, ParameterKind kind)
 {
     const char* end = value.data() + value.size();
@@ -81,7 +81,7 @@ int bindParameter(sqlite3_stmt* statement, int index, const std::string& value, 
         if (std::from_chars(value.data(), end, real).ptr == end)
             return sqlite3_bind_double(statement, index, real);
     }
-    return sqlite3_bind_text64(statement, index, value.data(), value.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    return sqlite3_bind_text64(statement, index, value.data(), value.size(), SQLITE_STATIC, SQLITE_UTF8);
 }
 
 bool readPragmaInt(sqlite3* db, const char* sql, std::int64_t& value, int& rc)
@@ -215,8 +215,7 @@ void Connection::clearStatementCache()
 
 sqlite3_stmt* Connection::prepareCached(std::string_view sql)
 {
-    const std::string key(sql);
-    const auto found = m_statements.find(key);
+    const auto found = m_statements.find(sql);
     if (found != m_statements.end())
         return found->second;
 
@@ -246,7 +245,7 @@ sqlite3_stmt* Connection::prepareCached(std::string_view sql)
     // set is far below the bound.
     if (m_statements.size() >= kStatementCacheSize)
         clearStatementCache();
-    m_statements.emplace(key, statement);
+    m_statements.emplace(std::string(sql), statement);
     return statement;
 }
 

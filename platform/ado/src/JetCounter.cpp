@@ -34,7 +34,7 @@ class CounterRewrite
 {
 public:
     CounterRewrite(const std::vector<Token>& tokens, const std::vector<std::size_t>& significant,
-                   std::vector<std::string>& output)
+                   TokenOutput& output)
         : m_tokens(tokens), m_significant(significant), m_output(output)
     {
     }
@@ -96,7 +96,7 @@ public:
             return false;
 
         clear(counter->first + 1, typeEnd);
-        m_output[m_significant[counter->first + 1]] = "INTEGER PRIMARY KEY AUTOINCREMENT";
+        m_output.replace(m_significant[counter->first + 1], "INTEGER PRIMARY KEY AUTOINCREMENT");
         if (counterKey)
             clear(*counterKey, *counterKey + 1);
         if (tableKeyIsCounter)
@@ -115,7 +115,7 @@ private:
     void clear(std::size_t first, std::size_t last)
     {
         for (std::size_t t = m_significant[first]; t <= m_significant[last]; ++t)
-            m_output[t].clear();
+            m_output.remove(t);
     }
 
     // ALTER TABLE cannot add a rowid alias to a table that has rows.
@@ -233,13 +233,13 @@ private:
 
     const std::vector<Token>& m_tokens;
     const std::vector<std::size_t>& m_significant;
-    std::vector<std::string>& m_output;
+    TokenOutput& m_output;
 };
 
 } // namespace
 
 bool numberCounterColumns(const std::vector<Token>& tokens, const std::vector<std::size_t>& significant,
-                          std::vector<std::string>& output, std::string& error)
+                          TokenOutput& output, std::string& error)
 {
     return CounterRewrite(tokens, significant, output).run(error);
 }

@@ -14,8 +14,8 @@ namespace ado::detail
 // key naming that column alone is folded into it). Refused, with a reason in
 // `error`, where SQLite cannot number it: a second counter, another primary
 // key, a seed or step other than 1, a counter added by ALTER TABLE.
-// `output` holds one text per token and is changed in place.
+// The rewrite goes into `output`.
 bool numberCounterColumns(const std::vector<Token>& tokens, const std::vector<std::size_t>& significant,
-                          std::vector<std::string>& output, std::string& error);
+                          TokenOutput& output, std::string& error);
 
 } // namespace ado::detail

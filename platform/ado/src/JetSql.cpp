@@ -3,7 +3,6 @@
 #include "Ascii.h"
 #include "JetCounter.h"
 #include "SqlTokenizer.h"
-#include "Utf8.h"
 
 #include <array>
 #include <charconv>
@@ -76,27 +75,29 @@ bool endsOperand(const Token& token)
 class Translator
 {
 public:
-    explicit Translator(std::string_view statement) : m_statement(statement) {}
+    // The token lists are the calling thread's, kept between statements: a
+    // store translates thousands of statements, each allocation counts.
+    Translator(std::string_view statement, std::vector<Token>& tokens, std::vector<std::size_t>& significant)
+        : m_statement(statement), m_tokens(tokens), m_significant(significant)
+    {
+    }
 
     JetTranslation run()
     {
         JetTranslation result;
         if (!detail::tokenizeSql(m_statement, m_tokens, result.error))
             return result;
-        m_significant = detail::significantTokens(m_tokens);
-        m_output.reserve(m_tokens.size());
-        for (const Token& token : m_tokens)
-            m_output.emplace_back(token.text);
+        detail::significantTokens(m_tokens, m_significant);
+        detail::TokenOutput output(m_tokens);
+        m_output = &output;
 
         if (!checkSingleStatement(result.error) || !bindLiterals(result) ||
-            !detail::numberCounterColumns(m_tokens, m_significant, m_output, result.error))
+            !detail::numberCounterColumns(m_tokens, m_significant, output, result.error))
             return result;
         dropDeleteStar();
         dropSetQualifiers();
         concatenateText();
-
-        for (const std::string& piece : m_output)
-            result.sql += piece;
+        result.sql = output.join();
         return result;
     }
 
@@ -111,7 +112,7 @@ private:
     void removeSignificant(std::size_t first, std::size_t last)
     {
         for (std::size_t t = m_significant[first]; t <= m_significant[last]; ++t)
-            m_output[t].clear();
+            m_output->remove(t);
     }
 
     bool checkSingleStatement(std::string& error)
@@ -186,7 +187,7 @@ private:
             }
             result.parameters.push_back(std::move(value));
             result.kinds.push_back(kind);
-            m_output[t] = "?" + std::to_string(result.parameters.size());
+            m_output->replace(t, "?" + std::to_string(result.parameters.size()));
         }
         return true;
     }
@@ -296,21 +297,23 @@ private:
             const Token& left = sig(n - 1);
             const Token& right = sig(n + 1);
             if (endsOperand(left) && (isTextOperand(left) || isTextOperand(right)))
-                m_output[m_significant[n]] = "||";
+                m_output->replace(m_significant[n], "||");
         }
     }
 
     std::string_view m_statement;
-    std::vector<Token> m_tokens;
-    std::vector<std::size_t> m_significant;
-    std::vector<std::string> m_output;
+    std::vector<Token>& m_tokens;
+    std::vector<std::size_t>& m_significant;
+    detail::TokenOutput* m_output = nullptr;
 };
 
 } // namespace
 
 JetTranslation translateJetSql(std::string_view statement)
 {
-    return Translator(statement).run();
+    thread_local std::vector<Token> tokens;
+    thread_local std::vector<std::size_t> significant;
+    return Translator(statement, tokens, significant).run();
 }
 
 namespace
@@ -350,33 +353,61 @@ bool decodeUtf16Hex(std::string_view hexDigits, std::string& utf8)
     if (hexDigits.size() % 4 != 0)
         return false;
     const std::size_t count = hexDigits.size() / 4;
-    utf8.reserve(count);
+    // Written through a pointer into room for the longest outcome: a unit
+    // makes at most three bytes (a surrogate pair makes four from two).
+    utf8.resize(count * 3);
+    char* const begin = utf8.data();
+    char* out = begin;
     const char* digits = hexDigits.data();
     for (std::size_t i = 0; i < count; ++i)
     {
         const long unit = decodeUnit(digits + 4 * i);
         if (unit < 0)
-            return false;
-        if (unit < 0x80)
         {
-            utf8.push_back(static_cast<char>(unit));
-            continue;
+            utf8.clear();
+            return false;
         }
+        char32_t c = static_cast<char32_t>(unit);
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count)
         {
             const long next = decodeUnit(digits + 4 * (i + 1));
             if (next < 0)
+            {
+                utf8.clear();
                 return false;
+            }
             if (next >= 0xDC00 && next <= 0xDFFF)
             {
-                detail::appendUtf8(utf8,
-                                   0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(next) - 0xDC00));
+                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(next) - 0xDC00);
                 ++i;
-                continue;
             }
         }
-        detail::appendUtf8(utf8, static_cast<char32_t>(unit)); // a lone surrogate comes out as U+FFFD
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD; // a lone surrogate
+        if (c < 0x80)
+        {
+            *out++ = static_cast<char>(c);
+        }
+        else if (c < 0x800)
+        {
+            *out++ = static_cast<char>(0xC0 | (c >> 6));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+        else if (c < 0x10000)
+        {
+            *out++ = static_cast<char>(0xE0 | (c >> 12));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+        else
+        {
+            *out++ = static_cast<char>(0xF0 | (c >> 18));
+            *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
     }
+    utf8.resize(static_cast<std::size_t>(out - begin));
     return true;
 }
 
@@ -415,9 +446,7 @@ bool renameCreateStatement(std::string_view sql, std::string_view newName, std::
     if (!detail::tokenizeSql(sql, tokens, error))
         return false;
     const std::vector<std::size_t> significant = detail::significantTokens(tokens);
-    std::vector<std::string> output;
-    for (const Token& token : tokens)
-        output.emplace_back(token.text);
+    detail::TokenOutput output(tokens);
 
     std::size_t n = 0;
     const auto keyword = [&](std::string_view word)
@@ -433,8 +462,8 @@ bool renameCreateStatement(std::string_view sql, std::string_view newName, std::
             tokens[significant[n + 2]].isName())
             last = n + 2;
         for (std::size_t t = significant[n]; t <= significant[last]; ++t)
-            output[t].clear();
-        output[significant[n]] = quoteIdentifier(name);
+            output.remove(t);
+        output.replace(significant[n], quoteIdentifier(name));
         n = last + 1;
         return true;
     };
@@ -471,9 +500,7 @@ bool renameCreateStatement(std::string_view sql, std::string_view newName, std::
         if (!replaceName(onTable))
             return false;
     }
-    out.clear();
-    for (const std::string& piece : output)
-        out += piece;
+    out = output.join();
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include "Ascii.h"
 
+#include <array>
+
 namespace ado::detail
 {
 
@@ -24,9 +26,19 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// By table, not by comparisons: the store sends every text as hex digits,
+// so this runs over most of the bytes a refresh writes.
+constexpr std::array<bool, 256> kHexDigits = []
+{
+    std::array<bool, 256> digits{};
+    for (const char c : std::string_view("0123456789abcdefABCDEF"))
+        digits[static_cast<unsigned char>(c)] = true;
+    return digits;
+}();
+
 bool isHexDigit(char c)
 {
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return kHexDigits[static_cast<unsigned char>(c)];
 }
 
 // Index just past a quoted run that starts at `i` with `quote`; doubled quotes
@@ -189,12 +201,35 @@ bool tokenizeSql(std::string_view sql, std::vector<Token>& tokens, std::string& 
 std::vector<std::size_t> significantTokens(const std::vector<Token>& tokens)
 {
     std::vector<std::size_t> indexes;
+    significantTokens(tokens, indexes);
+    return indexes;
+}
+
+void significantTokens(const std::vector<Token>& tokens, std::vector<std::size_t>& indexes)
+{
+    indexes.clear();
     for (std::size_t i = 0; i < tokens.size(); ++i)
     {
         if (tokens[i].isSignificant())
             indexes.push_back(i);
     }
-    return indexes;
+}
+
+std::string TokenOutput::join() const
+{
+    std::size_t size = 0;
+    for (std::size_t t = 0; t < m_tokens.size(); ++t)
+        size += m_replaced[t] ? m_replaced[t]->size() : m_tokens[t].text.size();
+    std::string text;
+    text.reserve(size);
+    for (std::size_t t = 0; t < m_tokens.size(); ++t)
+    {
+        if (m_replaced[t])
+            text += *m_replaced[t];
+        else
+            text += m_tokens[t].text;
+    }
+    return text;
 }
 
 } // namespace ado::detail

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,5 +42,23 @@ bool tokenizeSql(std::string_view sql, std::vector<Token>& tokens, std::string& 
 
 // Indexes of the significant tokens (no blanks or comments).
 std::vector<std::size_t> significantTokens(const std::vector<Token>& tokens);
+void significantTokens(const std::vector<Token>& tokens, std::vector<std::size_t>& indexes);
+
+// What a rewrite makes of each token: its own text unless replaced (an empty
+// replacement removes it). Only replaced tokens are copied: the text literals
+// of a stored item run to kilobytes and are replaced by a parameter marker.
+class TokenOutput
+{
+public:
+    explicit TokenOutput(const std::vector<Token>& tokens) : m_tokens(tokens), m_replaced(tokens.size()) {}
+
+    void replace(std::size_t token, std::string text) { m_replaced[token] = std::move(text); }
+    void remove(std::size_t token) { m_replaced[token].emplace(); }
+    std::string join() const;
+
+private:
+    const std::vector<Token>& m_tokens;
+    std::vector<std::optional<std::string>> m_replaced;
+};
 
 } // namespace ado::detail

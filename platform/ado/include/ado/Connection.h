@@ -94,7 +94,12 @@ private:
     sqlite3* m_db = nullptr;
     // Statements by text: a store runs the same few shapes thousands of times,
     // and preparing costs more than running. Bounded; cleared with the connection.
-    std::unordered_map<std::string, sqlite3_stmt*> m_statements;
+    struct TextHash
+    {
+        using is_transparent = void; // looked up by string_view, without a copy
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, sqlite3_stmt*, TextHash, std::equal_to<>> m_statements;
     std::string m_path;
     Error m_error;
 };
