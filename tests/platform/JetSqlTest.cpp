@@ -46,26 +46,36 @@ TEST(JetSqlTest, HexDecodingIsUtf16LittleEndianAndLenient)
 
 TEST(JetSqlTest, QuotedTextAndBracketedNamesAreNotTouched)
 {
+    // Quoted text is a value: it travels whole as a parameter, nothing in it is
+    // read as SQL; a bracketed name stays as written.
     const auto t = translateJetSql(
         "select [image], 'DELETE * FROM x; 0x4100 + ''y''' from [my + table] where a = 'it''s'");
     ASSERT_EQ(t.error, "");
-    EXPECT_EQ(t.sql, "select [image], 'DELETE * FROM x; 0x4100 + ''y''' from [my + table] where a = 'it''s'");
-    EXPECT_TRUE(t.parameters.empty());
+    EXPECT_EQ(t.sql, "select [image], ?1 from [my + table] where a = ?2");
+    ASSERT_EQ(t.parameters.size(), 2u);
+    EXPECT_EQ(t.parameters[0], "DELETE * FROM x; 0x4100 + 'y'");
+    EXPECT_EQ(t.parameters[1], "it's");
+    // Outside the statements that handle rows a quoted text stays where it is
+    // (SQLite takes no parameter in a table's definition).
+    const auto create = translateJetSql("create table t (a text default 'x')");
+    EXPECT_EQ(create.sql, "create table t (a text default 'x')");
+    EXPECT_TRUE(create.parameters.empty());
 }
 
 TEST(JetSqlTest, DoubleQuotedStringsAreTextParameters)
 {
     const auto t = translateJetSql("update channel set title=\"say \"\"hi\"\"\" where feed = 'f'");
     ASSERT_EQ(t.error, "");
-    EXPECT_EQ(t.sql, "update channel set title=?1 where feed = 'f'");
-    ASSERT_EQ(t.parameters.size(), 1u);
+    EXPECT_EQ(t.sql, "update channel set title=?1 where feed = ?2");
+    ASSERT_EQ(t.parameters.size(), 2u);
     EXPECT_EQ(t.parameters[0], "say \"hi\"");
+    EXPECT_EQ(t.parameters[1], "f");
 }
 
 TEST(JetSqlTest, DeleteStarLosesTheStar)
 {
     EXPECT_EQ(translateJetSql("delete * from icon where feed = 'x'").sql,
-              "delete  from icon where feed = 'x'");
+              "delete  from icon where feed = ?1");
     EXPECT_EQ(translateJetSql("DELETE e.* FROM enclosure AS e").sql, "DELETE  FROM enclosure AS e");
     // A star elsewhere is multiplication and stays.
     EXPECT_EQ(translateJetSql("delete from t where a * 2 = 4").sql, "delete from t where a * 2 = ?1");
@@ -74,24 +84,24 @@ TEST(JetSqlTest, DeleteStarLosesTheStar)
 TEST(JetSqlTest, QualifiedSetTargetsLoseTheirQualifierButConditionsKeepIt)
 {
     EXPECT_EQ(translateJetSql("update channel set channel.feed='b' where channel.feed = 'a'").sql,
-              "update channel set feed='b' where channel.feed = 'a'");
-    EXPECT_EQ(
-        translateJetSql("UPDATE item SET item.link='l', item.description=(select x.y from x), "
-                        "[item].[pubdate]='d' WHERE item.title = 't'")
-            .sql,
-        "UPDATE item SET link='l', description=(select x.y from x), [pubdate]='d' WHERE item.title = 't'");
+              "update channel set feed=?1 where channel.feed = ?2");
+    EXPECT_EQ(translateJetSql("UPDATE item SET item.link='l', item.description=(select x.y from x), "
+                              "[item].[pubdate]='d' WHERE item.title = 't'")
+                  .sql,
+              "UPDATE item SET link=?1, description=(select x.y from x), [pubdate]=?2 WHERE item.title = ?3");
 }
 
 TEST(JetSqlTest, PlusNextToTextBecomesConcatenation)
 {
-    EXPECT_EQ(translateJetSql("select * from item where link LIKE '%'+0x6100+'%'").sql,
-              "select * from item where link LIKE '%'||?1||'%'");
+    const auto like = translateJetSql("select * from item where link LIKE '%'+0x6100+'%'");
+    EXPECT_EQ(like.sql, "select * from item where link LIKE ?1||?2||?3");
+    EXPECT_EQ(like.parameters, (std::vector<std::string>{"%", "a", "%"}));
     EXPECT_EQ(translateJetSql("select 0x6100+'%', '%'+0x6100, title + 'x'").sql,
-              "select ?1||'%', '%'||?2, title || 'x'");
+              "select ?1||?2, ?3||?4, title || ?5");
     // Numbers still add, and a sign stays a sign.
     EXPECT_EQ(translateJetSql("select ttl + 1, -1 + 2 from channel where ttl > +5").sql,
               "select ttl + 1, -1 + 2 from channel where ttl > +5");
-    EXPECT_EQ(translateJetSql("select + 'a'").sql, "select + 'a'");
+    EXPECT_EQ(translateJetSql("select + 'a'").sql, "select + ?1");
 }
 
 TEST(JetSqlTest, NumbersThatCarryValuesBecomeParametersOfTheirKind)
@@ -142,3 +152,75 @@ TEST(JetSqlTest, RenameCreateStatementReplacesOnlyTheDefinedNames)
 }
 
 } // namespace
+
+namespace
+{
+// UTF-16LE hex of a UTF-8 text made of the code points given, in upper or lower case.
+std::string HexOfUnits(const std::vector<char16_t>& units, bool lowerCase)
+{
+    const char* digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+    std::string hex;
+    for (const char16_t unit : units)
+    {
+        for (const unsigned byte : {unit & 0xFFu, (unit >> 8) & 0xFFu})
+        {
+            hex.push_back(digits[byte >> 4]);
+            hex.push_back(digits[byte & 0xF]);
+        }
+    }
+    return hex;
+}
+} // namespace
+
+TEST(JetSqlTest, LongTextsDecodeAlikeWhereverTheirOtherUnitsFall)
+{
+    // Long ASCII runs are decoded in blocks: a unit that is not ASCII (or only
+    // looks it in its low byte) must come out right at every place in a block.
+    const std::vector<std::pair<std::vector<char16_t>, std::string>> others = {
+        {{0x00E9}, "\xC3\xA9"},     {{0x0080}, "\xC2\x80"},
+        {{0x0141}, "\xC5\x81"}, // low byte 'A'
+        {{0x20AC}, "\xE2\x82\xAC"}, {{0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
+        {{0xDC00}, "\xEF\xBF\xBD"},
+    };
+    for (const auto& [units, utf8] : others)
+    {
+        for (std::size_t at = 0; at <= 40; ++at)
+        {
+            std::vector<char16_t> text;
+            std::string expected;
+            for (std::size_t i = 0; i < 40; ++i)
+            {
+                if (i == at)
+                {
+                    text.insert(text.end(), units.begin(), units.end());
+                    expected += utf8;
+                }
+                text.push_back(static_cast<char16_t>('a' + i % 26));
+                expected.push_back(static_cast<char>('a' + i % 26));
+            }
+            if (at == 40)
+            {
+                text.insert(text.end(), units.begin(), units.end());
+                expected += utf8;
+            }
+            for (const bool lowerCase : {false, true})
+            {
+                std::string decoded;
+                ASSERT_TRUE(ado::decodeUtf16Hex(HexOfUnits(text, lowerCase), decoded)) << at;
+                EXPECT_EQ(decoded, expected) << "other unit at " << at;
+            }
+        }
+    }
+    // A digit that is not hex is refused wherever it falls.
+    const std::string hex = HexOfUnits(std::vector<char16_t>(24, u'x'), false);
+    for (std::size_t at = 0; at < hex.size(); ++at)
+    {
+        for (const char bad : {'g', 'G', '/', ':', '@', '`', '\x80'})
+        {
+            std::string broken = hex;
+            broken[at] = bad;
+            std::string decoded;
+            EXPECT_FALSE(ado::decodeUtf16Hex(broken, decoded)) << at << " " << bad;
+        }
+    }
+}

@@ -4,6 +4,7 @@
 #include "feeds/Preference.h"
 #include "foundation/uFile.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,15 @@ uString DataSourceValue(const uString& path)
 }
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// The four digits of each ASCII unit, made once: most stored text is ASCII.
+constexpr std::array<std::array<char, 4>, 128> kAsciiUnits = []
+{
+    std::array<std::array<char, 4>, 128> units{};
+    for (unsigned c = 0; c < 128; ++c)
+        units[c] = {kHexDigits[c >> 4], kHexDigits[c & 0xF], '0', '0'};
+    return units;
+}();
 
 char* AppendUnit(char* out, char16_t unit)
 {
@@ -160,7 +170,8 @@ uString SqlHexLiteral(uString text)
     {
         if (bytes[at] < 0x80)
         {
-            out = AppendUnit(out, static_cast<char16_t>(bytes[at++]));
+            std::memcpy(out, kAsciiUnits[bytes[at++]].data(), 4);
+            out += 4;
             continue;
         }
         int end = at;

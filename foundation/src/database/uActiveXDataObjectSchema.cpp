@@ -355,26 +355,25 @@ uString uActiveXDataObject::getTypeName(int type, int size)
 
 bool uActiveXDataObject::parseInsertTable(const char* statement, uString& table)
 {
-    std::string rest = dbsupport::trimmed(dbsupport::text(statement));
-    table.assign(rest.c_str());
+    // Views, not copies: this runs after every statement, and a stored item's
+    // statement runs to kilobytes.
+    const auto trim = [](std::string_view text)
+    {
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        while (!text.empty() && blank(text.front()))
+            text.remove_prefix(1);
+        while (!text.empty() && blank(text.back()))
+            text.remove_suffix(1);
+        return text;
+    };
+    table.setEmpty();
+    std::string_view rest = trim(statement ? statement : "");
     if (!StartsWithNoCase(rest, "insert"))
-    {
-        table.setEmpty();
         return false;
-    }
-    rest = dbsupport::trimmed(rest.substr(6));
+    rest = trim(rest.substr(6));
     if (!StartsWithNoCase(rest, "into"))
-    {
-        table.setEmpty();
         return false;
-    }
-    rest = dbsupport::trimmed(rest.substr(4));
-    for (const char cut : {' ', '\t', '\r', '\n'})
-    {
-        const std::size_t at = rest.find(cut);
-        if (at != std::string::npos && at > 0)
-            rest.erase(at);
-    }
-    table.assign(rest.c_str());
+    rest = trim(rest.substr(4));
+    table.assign(std::string(rest.substr(0, rest.find_first_of(" \t\r\n"))).c_str());
     return true;
 }

@@ -1,5 +1,6 @@
 #include "mainwindow/ListDatabaseFiles.h"
 
+#include "foundation/uActiveXDataObjectExt.h"
 #include "foundation/uFile.h"
 
 namespace subscription
@@ -56,10 +57,10 @@ uString CreateListDatabase(const uString& folder, const uString& templatePath)
 
 bool RemoveListDatabase(const uString& path)
 {
-    uFile database(path.c_str());
-    if (!database.remove())
+    if (!uFile(path.c_str()).exists())
         return false;
-    RemoveJournals(path);
-    return true;
+    // Through the database layer: it also lets go of the connections it
+    // keeps open on the file, which would hold the removed file's space.
+    return uActiveXDataObjectExt::removeDatabaseFiles(path.c_str());
 }
 } // namespace subscription

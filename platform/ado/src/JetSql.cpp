@@ -8,6 +8,10 @@
 #include <charconv>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ado
 {
 
@@ -164,7 +168,8 @@ private:
                     return false;
                 }
             }
-            else if (token.kind == TokenKind::DoubleString)
+            else if (token.kind == TokenKind::DoubleString ||
+                     (token.kind == TokenKind::SingleString && manipulatesRows))
             {
                 value = unquote(token.text);
             }
@@ -347,6 +352,52 @@ long decodeUnit(const char* digits)
 }
 } // namespace
 
+namespace
+{
+#if defined(__SSE2__)
+// The values of sixteen hex digits, and in `valid` whether all were digits.
+__m128i hexNibbles(__m128i text, bool& valid)
+{
+    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(text, _mm_set1_epi8('0' - 1)),
+                                        _mm_cmplt_epi8(text, _mm_set1_epi8('9' + 1)));
+    const __m128i lower = _mm_or_si128(text, _mm_set1_epi8(0x20));
+    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
+                                         _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
+    valid = _mm_movemask_epi8(_mm_or_si128(digit, letter)) == 0xFFFF;
+    const __m128i digitValue = _mm_and_si128(digit, _mm_sub_epi8(text, _mm_set1_epi8('0')));
+    const __m128i letterValue = _mm_and_si128(letter, _mm_sub_epi8(lower, _mm_set1_epi8('a' - 10)));
+    return _mm_or_si128(digitValue, letterValue);
+}
+
+// Pairs of nibbles (high first) as 16-bit lanes holding the bytes they spell.
+__m128i nibblePairs(__m128i nibbles)
+{
+    const __m128i high = _mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x00FF)), 4);
+    return _mm_or_si128(high, _mm_srli_epi16(nibbles, 8));
+}
+
+// Eight units (32 digits) that are all ASCII, written as eight bytes; false
+// (nothing written) for anything else, which the caller decodes unit by unit.
+bool decodeAsciiBlock(const char* digits, char* out)
+{
+    bool firstValid = false;
+    bool secondValid = false;
+    const __m128i first = hexNibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(digits)), firstValid);
+    const __m128i second =
+        hexNibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(digits + 16)), secondValid);
+    if (!firstValid || !secondValid)
+        return false;
+    // The little-endian bytes of the eight units, so each 16-bit lane is a unit.
+    const __m128i units = _mm_packus_epi16(nibblePairs(first), nibblePairs(second));
+    const __m128i nonAscii = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(nonAscii, _mm_setzero_si128())) != 0xFFFF)
+        return false;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+    return true;
+}
+#endif
+} // namespace
+
 bool decodeUtf16Hex(std::string_view hexDigits, std::string& utf8)
 {
     utf8.clear();
@@ -359,8 +410,26 @@ bool decodeUtf16Hex(std::string_view hexDigits, std::string& utf8)
     char* const begin = utf8.data();
     char* out = begin;
     const char* digits = hexDigits.data();
+#if defined(__SSE2__)
+    std::size_t nextBlock = 0; // after a block that is not plain ASCII, go on unit by unit for a while
+#endif
     for (std::size_t i = 0; i < count; ++i)
     {
+#if defined(__SSE2__)
+        // Most stored text is ASCII: eight units at a time.
+        while (i >= nextBlock && count - i >= 8)
+        {
+            if (!decodeAsciiBlock(digits + 4 * i, out))
+            {
+                nextBlock = i + 8;
+                break;
+            }
+            out += 8;
+            i += 8;
+        }
+        if (i == count)
+            break;
+#endif
         const long unit = decodeUnit(digits + 4 * i);
         if (unit < 0)
         {

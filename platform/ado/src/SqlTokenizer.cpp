@@ -4,6 +4,10 @@
 
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ado::detail
 {
 
@@ -39,6 +43,35 @@ constexpr std::array<bool, 256> kHexDigits = []
 bool isHexDigit(char c)
 {
     return kHexDigits[static_cast<unsigned char>(c)];
+}
+
+// Index just past the run of hex digits that starts at `i`, sixteen bytes at
+// a time where the processor allows.
+std::size_t skipHexDigits(std::string_view sql, std::size_t i)
+{
+#if defined(__SSE2__)
+    const __m128i belowZero = _mm_set1_epi8('0' - 1);
+    const __m128i aboveNine = _mm_set1_epi8('9' + 1);
+    const __m128i belowA = _mm_set1_epi8('a' - 1);
+    const __m128i aboveF = _mm_set1_epi8('f' + 1);
+    const __m128i lowerCase = _mm_set1_epi8(0x20);
+    while (sql.size() - i >= 16)
+    {
+        // Signed compares: bytes of 0x80 and above are negative, never digits.
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sql.data() + i));
+        const __m128i digit =
+            _mm_and_si128(_mm_cmpgt_epi8(bytes, belowZero), _mm_cmplt_epi8(bytes, aboveNine));
+        const __m128i lower = _mm_or_si128(bytes, lowerCase);
+        const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, belowA), _mm_cmplt_epi8(lower, aboveF));
+        const unsigned hex = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(digit, letter)));
+        if (hex != 0xFFFF)
+            return i + static_cast<std::size_t>(__builtin_ctz(~hex));
+        i += 16;
+    }
+#endif
+    while (i < sql.size() && isHexDigit(sql[i]))
+        ++i;
+    return i;
 }
 
 // Index just past a quoted run that starts at `i` with `quote`; doubled quotes
@@ -131,9 +164,7 @@ bool tokenizeSql(std::string_view sql, std::vector<Token>& tokens, std::string& 
             if (c == '0' && i + 2 < sql.size() && (sql[i + 1] == 'x' || sql[i + 1] == 'X') &&
                 isHexDigit(sql[i + 2]))
             {
-                i += 2;
-                while (i < sql.size() && isHexDigit(sql[i]))
-                    ++i;
+                i = skipHexDigits(sql, i + 2);
                 kind = TokenKind::HexText;
             }
             else

@@ -3,11 +3,11 @@
 #include "ado/Error.h"
 #include "ado/Recordset.h"
 #include "ado/Schema.h"
+#include "ado/StatementCache.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -39,7 +39,9 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Opens an existing database named by a Jet connection string and checks
-    // its password. Never creates a missing file.
+    // its password. Never creates a missing file. A connection another user
+    // closed moments ago on the same, unchanged file is taken over, with its
+    // prepared statements; close() hands it back (see ConnectionPool.h).
     bool open(std::string_view connectionString);
     bool openFile(const std::string& path, const std::string& password);
     void close();
@@ -85,6 +87,8 @@ private:
     bool run(std::string_view sql, Dialect dialect, const std::vector<std::string>* parameters, Mode mode,
              std::int64_t* rowCount, Recordset* rows);
     bool configure(const std::string& password);
+    // Hands an open connection with no transaction to the pool; false when it must be closed.
+    bool keepOpen();
     void failFromEngine(int resultCode);
     // The prepared statement for a (translated) text: from the cache, or
     // prepared and kept. Null with lastError() set when it cannot be prepared.
@@ -92,15 +96,13 @@ private:
     void clearStatementCache();
 
     sqlite3* m_db = nullptr;
-    // Statements by text: a store runs the same few shapes thousands of times,
-    // and preparing costs more than running. Bounded; cleared with the connection.
-    struct TextHash
-    {
-        using is_transparent = void; // looked up by string_view, without a copy
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
-    std::unordered_map<std::string, sqlite3_stmt*, TextHash, std::equal_to<>> m_statements;
+    detail::StatementCache m_statements;
     std::string m_path;
+    std::string m_password;
+    // The file as it was at open (device and inode): a connection goes back
+    // to the pool only while its path still names that file.
+    std::uint64_t m_device = 0;
+    std::uint64_t m_inode = 0;
     Error m_error;
 };
 

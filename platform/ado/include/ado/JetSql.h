@@ -12,10 +12,10 @@ namespace ado
 // bracketed name is touched:
 //  - 0x followed by UTF-16LE code units in hex (the program's text literals)
 //    and "..." strings become bound text parameters (?1, ?2, ...); in a
-//    SELECT, INSERT, UPDATE or DELETE so does a number written after =, <,
-//    >, "," or "(" (outside ORDER BY and GROUP BY), so that statements that
-//    differ only in their values share one normalised text, and with it one
-//    prepared statement;
+//    SELECT, INSERT, UPDATE or DELETE so do '...' strings and a number
+//    written after =, <, >, "," or "(" (outside ORDER BY and GROUP BY), so
+//    that statements that differ only in their values share one normalised
+//    text, and with it one prepared statement;
 //  - DELETE * FROM and DELETE t.* FROM lose the star;
 //  - a table-qualified target in an UPDATE's SET list loses its qualifier;
 //  - + next to a text operand becomes ||;
