@@ -1,6 +1,5 @@
 #include "mainwindow/ListDatabaseFiles.h"
 
-#include "foundation/uActiveXDataObjectExt.h"
 #include "foundation/uFile.h"
 
 namespace subscription
@@ -57,10 +56,10 @@ uString CreateListDatabase(const uString& folder, const uString& templatePath)
 
 bool RemoveListDatabase(const uString& path)
 {
-    if (!uFile(path.c_str()).exists())
+    uFile database(path.c_str());
+    if (!database.remove())
         return false;
-    // Through the database layer: it also lets go of the connections it
-    // keeps open on the file, which would hold the removed file's space.
-    return uActiveXDataObjectExt::removeDatabaseFiles(path.c_str());
+    RemoveJournals(path);
+    return true;
 }
 } // namespace subscription

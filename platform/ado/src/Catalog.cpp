@@ -1,6 +1,5 @@
 #include "ado/Catalog.h"
 
-#include "ConnectionPool.h"
 #include "Crc32.h"
 #include "FileHeader.h"
 #include "ado/ConnectionString.h"
@@ -33,7 +32,6 @@ void removeStaleCompanions(const std::string& path)
 {
     if (fileExists(path))
         return;
-    detail::ConnectionPool::instance().release(path);
     for (const char* suffix : kCompanionSuffixes)
         ::unlink((path + suffix).c_str());
 }
@@ -100,15 +98,9 @@ std::int32_t passwordVerifier(std::string_view password)
 
 bool removeDatabaseFiles(const std::string& path)
 {
-    // Kept connections would hold the removed file (and its space) open.
-    detail::ConnectionPool::instance().release(path);
     const bool removed = ::unlink(path.c_str()) == 0 || errno == ENOENT;
-    // A journal whose database stays may hold its last committed changes.
-    if (removed)
-    {
-        for (const char* suffix : kCompanionSuffixes)
-            ::unlink((path + suffix).c_str());
-    }
+    for (const char* suffix : kCompanionSuffixes)
+        ::unlink((path + suffix).c_str());
     return removed && !fileExists(path);
 }
 

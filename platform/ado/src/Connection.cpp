@@ -1,6 +1,5 @@
 #include "ado/Connection.h"
 
-#include "ConnectionPool.h"
 #include "EngineError.h"
 #include "FileHeader.h"
 #include "JetFunctions.h"
@@ -123,17 +122,6 @@ bool Connection::openFile(const std::string& path, const std::string& password)
 {
     close();
     m_error.clear();
-    detail::ConnectionPool::Idle kept = detail::ConnectionPool::instance().take(path, password);
-    if (kept.db)
-    {
-        m_db = kept.db;
-        m_statements = std::move(kept.statements);
-        m_path = path;
-        m_password = password;
-        m_device = kept.identity.device;
-        m_inode = kept.identity.inode;
-        return true;
-    }
     // READWRITE without CREATE: a missing file is an error and stays missing.
     const int rc =
         sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
@@ -150,13 +138,6 @@ bool Connection::openFile(const std::string& path, const std::string& password)
         close();
         return false;
     }
-    detail::FileIdentity identity;
-    if (detail::FileIdentity::read(path, identity))
-    {
-        m_device = identity.device;
-        m_inode = identity.inode;
-    }
-    m_password = password;
     return true;
 }
 
@@ -214,42 +195,13 @@ bool Connection::configure(const std::string& password)
 
 void Connection::close()
 {
-    if (m_db && !keepOpen())
+    clearStatementCache();
+    if (m_db)
     {
-        clearStatementCache();
         sqlite3_close_v2(m_db);
+        m_db = nullptr;
     }
-    m_db = nullptr;
-    m_statements.clear();
     m_path.clear();
-    m_password.clear();
-    m_device = 0;
-    m_inode = 0;
-}
-
-bool Connection::keepOpen()
-{
-    if (m_inode == 0 || !sqlite3_get_autocommit(m_db))
-        return false; // a transaction left open is rolled back by the close
-    for (sqlite3_stmt* statement = sqlite3_next_stmt(m_db, nullptr); statement;
-         statement = sqlite3_next_stmt(m_db, statement))
-    {
-        if (sqlite3_stmt_busy(statement))
-            return false;
-    }
-    detail::ConnectionPool::Idle idle;
-    if (!detail::FileIdentity::read(m_path, idle.identity) || idle.identity.device != m_device ||
-        idle.identity.inode != m_inode)
-        return false; // the path names another file now, or none
-    sqlite3_busy_timeout(m_db, kDefaultBusyTimeoutMs);
-    // The page cache goes: kept connections cost next to no memory.
-    sqlite3_db_release_memory(m_db);
-    idle.db = m_db;
-    idle.statements = std::move(m_statements);
-    idle.path = m_path;
-    idle.password = m_password;
-    detail::ConnectionPool::instance().give(std::move(idle));
-    return true;
 }
 
 void Connection::clearStatementCache()

@@ -5,24 +5,6 @@
 namespace ado::detail
 {
 
-StatementCache::StatementCache(StatementCache&& other) noexcept
-    : m_entries(std::move(other.m_entries)), m_uses(other.m_uses)
-{
-    other.m_entries.clear();
-}
-
-StatementCache& StatementCache::operator=(StatementCache&& other) noexcept
-{
-    if (this != &other)
-    {
-        clear();
-        m_entries = std::move(other.m_entries);
-        m_uses = other.m_uses;
-        other.m_entries.clear();
-    }
-    return *this;
-}
-
 sqlite3_stmt* StatementCache::find(std::string_view sql)
 {
     const auto found = m_entries.find(sql);

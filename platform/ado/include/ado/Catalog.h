@@ -36,8 +36,7 @@ bool dropTable(Connection& connection, std::string_view table);
 
 // Removes a database file together with its -wal, -shm and -journal
 // companions, so that a later file under the same name never picks up a stale
-// log; the companions stay when the file itself cannot be removed. Kept
-// connections to the file are closed first. True when no file of that name is left.
+// log. True when no file of that name is left.
 bool removeDatabaseFiles(const std::string& path);
 
 // The password verifier stored in the file header (not protection: the file is

@@ -39,9 +39,7 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Opens an existing database named by a Jet connection string and checks
-    // its password. Never creates a missing file. A connection another user
-    // closed moments ago on the same, unchanged file is taken over, with its
-    // prepared statements; close() hands it back (see ConnectionPool.h).
+    // its password. Never creates a missing file.
     bool open(std::string_view connectionString);
     bool openFile(const std::string& path, const std::string& password);
     void close();
@@ -87,8 +85,6 @@ private:
     bool run(std::string_view sql, Dialect dialect, const std::vector<std::string>* parameters, Mode mode,
              std::int64_t* rowCount, Recordset* rows);
     bool configure(const std::string& password);
-    // Hands an open connection with no transaction to the pool; false when it must be closed.
-    bool keepOpen();
     void failFromEngine(int resultCode);
     // The prepared statement for a (translated) text: from the cache, or
     // prepared and kept. Null with lastError() set when it cannot be prepared.
@@ -98,11 +94,6 @@ private:
     sqlite3* m_db = nullptr;
     detail::StatementCache m_statements;
     std::string m_path;
-    std::string m_password;
-    // The file as it was at open (device and inode): a connection goes back
-    // to the pool only while its path still names that file.
-    std::uint64_t m_device = 0;
-    std::uint64_t m_inode = 0;
     Error m_error;
 };
 

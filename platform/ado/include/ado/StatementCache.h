@@ -21,8 +21,6 @@ public:
 
     StatementCache() = default;
     ~StatementCache() { clear(); }
-    StatementCache(StatementCache&& other) noexcept;
-    StatementCache& operator=(StatementCache&& other) noexcept;
     StatementCache(const StatementCache&) = delete;
     StatementCache& operator=(const StatementCache&) = delete;
 
