@@ -175,7 +175,12 @@ TEST(ConnectionTest, StatementsThatDifferOnlyInTheirValuesShareOnePreparedStatem
         ASSERT_TRUE(connection.execute(insert)) << connection.lastError().description;
     }
     ASSERT_TRUE(connection.execute("update t set v = 2.5 where id = 3"));
-    EXPECT_EQ(connection.cachedStatementCount(), before + 2);
+    // Quoted texts too, quotes inside them included.
+    for (const char* text : {"a", "it''s", "x'' or ''1''=''1"})
+        ASSERT_TRUE(connection.execute(std::string("update t set w = '") + text + "' where id = 4"));
+    EXPECT_EQ(connection.cachedStatementCount(), before + 3);
+    EXPECT_EQ(scalar(connection, "select w from t where id = 4"), "x' or '1'='1");
+    EXPECT_EQ(scalar(connection, "select count(*) from t where w = 'x'' or ''1''=''1'"), "1");
     // Each value arrives with its own type, as a literal would.
     EXPECT_EQ(scalar(connection, "select typeof(v) || typeof(w) from t where id = 20"), "integertext");
     EXPECT_EQ(scalar(connection, "select v from t where id = 20"), "20000000140");
