@@ -2,6 +2,7 @@
 #include "ado/ConnectionString.h"
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <clocale>
 #include <sqlite3.h>
 #include <thread>
@@ -297,6 +298,47 @@ TEST(ConnectionTest, TwoConnectionsOnTwoThreadsLoseNoRow)
     ASSERT_TRUE(connection.open(connectionString(path)));
     EXPECT_EQ(scalar(connection, "select count(*) from item"), "2000");
     EXPECT_EQ(scalar(connection, "pragma integrity_check"), "ok");
+}
+
+TEST(ConnectionTest, AWriterWaitsForTheLockWithinItsBusyTimeout)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.mdb");
+    ASSERT_NO_FATAL_FAILURE(createDatabaseWith(path, {"CREATE TABLE t (x TEXT)"}));
+    ado::Connection holder;
+    ASSERT_TRUE(holder.open(connectionString(path)));
+    ASSERT_TRUE(holder.execute("BEGIN IMMEDIATE"));
+    ASSERT_TRUE(holder.execute("insert into t values('first')"));
+
+    // While the lock is held a writer gives up once its timeout has passed.
+    ado::Connection waiter;
+    ASSERT_TRUE(waiter.open(connectionString(path)));
+    waiter.setBusyTimeout(50);
+    EXPECT_FALSE(waiter.execute("insert into t values('refused')"));
+    EXPECT_EQ(waiter.lastError().engineCode & 0xFF, SQLITE_BUSY);
+
+    // With time enough it goes on as soon as the holder, on another thread, commits;
+    // a rolled-back or closed holder frees the file as well.
+    waiter.setBusyTimeout(ado::kDefaultBusyTimeoutMs);
+    std::thread commit(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            EXPECT_TRUE(holder.execute("COMMIT"));
+        });
+    EXPECT_TRUE(waiter.execute("insert into t values('second')")) << waiter.lastError().description;
+    commit.join();
+    ASSERT_TRUE(holder.execute("BEGIN IMMEDIATE"));
+    ASSERT_TRUE(holder.execute("insert into t values('dropped')"));
+    std::thread close(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            holder.close();
+        });
+    EXPECT_TRUE(waiter.execute("insert into t values('third')")) << waiter.lastError().description;
+    close.join();
+    EXPECT_EQ(scalar(waiter, "select group_concat(x) from t"), "first,second,third");
 }
 
 TEST(ConnectionTest, SchemaLookUps)

@@ -3,6 +3,7 @@
 #include "EngineError.h"
 #include "FileHeader.h"
 #include "JetFunctions.h"
+#include "WriteTurns.h"
 #include "ado/Catalog.h"
 #include "ado/ConnectionString.h"
 #include "ado/JetSql.h"
@@ -144,7 +145,8 @@ bool Connection::openFile(const std::string& path, const std::string& password)
 bool Connection::configure(const std::string& password)
 {
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, kDefaultBusyTimeoutMs);
+    m_busyTimeoutMs = kDefaultBusyTimeoutMs;
+    sqlite3_busy_handler(m_db, &Connection::waitWhileBusy, this);
     // Double-quoted text is a name, never a string that happens to match no column.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -198,8 +200,12 @@ void Connection::close()
     clearStatementCache();
     if (m_db)
     {
+        // Closing inside a transaction rolls it back and frees the file.
+        const bool inTransaction = !sqlite3_get_autocommit(m_db);
         sqlite3_close_v2(m_db);
         m_db = nullptr;
+        if (inTransaction)
+            detail::WriteTurns::instance().announceEnd();
     }
     m_path.clear();
 }
@@ -247,8 +253,27 @@ void Connection::failFromEngine(int resultCode)
 
 void Connection::setBusyTimeout(int milliseconds)
 {
-    if (m_db)
-        sqlite3_busy_timeout(m_db, milliseconds);
+    m_busyTimeoutMs = milliseconds;
+}
+
+int Connection::waitWhileBusy(void* connection, int attempt)
+{
+    auto* self = static_cast<Connection*>(connection);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0)
+        self->m_busySince = now;
+    if (self->m_busyTimeoutMs <= 0 ||
+        now - self->m_busySince >= std::chrono::milliseconds(self->m_busyTimeoutMs))
+        return 0;
+    detail::WriteTurns& turns = detail::WriteTurns::instance();
+    // A transaction that ended since the statement began may be the one that
+    // held the lock: try again at once. Otherwise wait for the next end; a
+    // writer of another process sends no news, so look again every few ms.
+    const std::uint64_t ended = turns.ended();
+    if (ended == self->m_seenWriteEnds)
+        turns.waitForEnd(ended, std::chrono::milliseconds(2));
+    self->m_seenWriteEnds = turns.ended();
+    return 1;
 }
 
 std::int64_t Connection::lastInsertRowId() const
@@ -330,6 +355,22 @@ bool Connection::run(std::string_view sql, Dialect dialect, const std::vector<st
 
     std::vector<Value> values;
     std::int64_t counted = 0;
+    // A statement that ends a write transaction (a COMMIT, a ROLLBACK, a
+    // write outside BEGIN) lets the writers of this process waiting for the
+    // file know at once.
+    const bool inTransaction = !sqlite3_get_autocommit(m_db);
+    const bool writes = !sqlite3_stmt_readonly(guard.statement);
+    m_seenWriteEnds = detail::WriteTurns::instance().ended();
+    struct AnnounceEnd
+    {
+        sqlite3* db;
+        bool mayEnd;
+        ~AnnounceEnd()
+        {
+            if (mayEnd && sqlite3_get_autocommit(db))
+                detail::WriteTurns::instance().announceEnd();
+        }
+    } announce{m_db, inTransaction || writes};
     rc = sqlite3_step(guard.statement);
     // Read after the first step: a kept statement is prepared again there
     // when the schema changed, and "*" may now name more columns.

@@ -5,6 +5,7 @@
 #include "ado/Schema.h"
 #include "ado/StatementCache.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -85,6 +86,9 @@ private:
     bool run(std::string_view sql, Dialect dialect, const std::vector<std::string>* parameters, Mode mode,
              std::int64_t* rowCount, Recordset* rows);
     bool configure(const std::string& password);
+    // SQLite's busy handler: waits for a write transaction of this process to
+    // end (see WriteTurns.h), within the busy timeout.
+    static int waitWhileBusy(void* connection, int attempt);
     void failFromEngine(int resultCode);
     // The prepared statement for a (translated) text: from the cache, or
     // prepared and kept. Null with lastError() set when it cannot be prepared.
@@ -94,6 +98,9 @@ private:
     sqlite3* m_db = nullptr;
     detail::StatementCache m_statements;
     std::string m_path;
+    int m_busyTimeoutMs = kDefaultBusyTimeoutMs;
+    std::chrono::steady_clock::time_point m_busySince;
+    std::uint64_t m_seenWriteEnds = 0;
     Error m_error;
 };
 
