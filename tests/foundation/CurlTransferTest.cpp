@@ -5,7 +5,9 @@
 #include "support/TempDir.h"
 
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace testsupport;
@@ -235,6 +237,60 @@ TEST_F(CurlTransferTest, CookiesPersistInTheJarAcrossObjects)
     ASSERT_TRUE(memoryOnly.setURL(U(server.url("/feed"))));
     ASSERT_TRUE(memoryOnly.downloadToString(&body));
     EXPECT_EQ(S(body), "session abc123");
+}
+
+// The jar is written only when it says something new; a transfer that never
+// ran, or that a server answered without cookies, keeps the file's cookies.
+TEST_F(CurlTransferTest, AJarWithNothingNewLeavesTheCookieFileAsItIs)
+{
+    HttpResponse login = TextResponse(200, "ok");
+    login.header("Set-Cookie", "session=abc123; Path=/");
+    server.serve("/login", login);
+    server.route("/feed", [](const HttpRequest& request)
+                 { return TextResponse(200, "session " + request.cookie("session")); });
+    const std::string jar = dir.file("site.cookie");
+    {
+        uCurlTransfer transfer(U(server.url("/login")));
+        ASSERT_TRUE(transfer.setCookieFile(uFile(jar.c_str())));
+        uString body;
+        ASSERT_TRUE(transfer.downloadToString(&body));
+    }
+    struct stat before = {};
+    ASSERT_EQ(::stat(jar.c_str(), &before), 0);
+    const std::string written = ReadFileBytes(jar);
+
+    for (int i = 0; i < 3; ++i)
+    {
+        uCurlTransfer transfer(U(server.url("/feed")));
+        ASSERT_TRUE(transfer.setCookieFile(uFile(jar.c_str())));
+        uString body;
+        ASSERT_TRUE(transfer.downloadToString(&body));
+        EXPECT_EQ(S(body), "session abc123");
+    }
+    {
+        uCurlTransfer unused(U(server.url("/feed")));
+        ASSERT_TRUE(unused.setCookieFile(uFile(jar.c_str())));
+    }
+    struct stat after = {};
+    ASSERT_EQ(::stat(jar.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file was not replaced";
+    EXPECT_EQ(ReadFileBytes(jar), written);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "no temporary jar left";
+
+    // A new cookie is written, and the old one kept beside it.
+    HttpResponse more = TextResponse(200, "ok");
+    more.header("Set-Cookie", "theme=dark; Path=/");
+    server.serve("/theme", more);
+    {
+        uCurlTransfer transfer(U(server.url("/theme")));
+        ASSERT_TRUE(transfer.setCookieFile(uFile(jar.c_str())));
+        uString body;
+        ASSERT_TRUE(transfer.downloadToString(&body));
+    }
+    const std::string now = ReadFileBytes(jar);
+    EXPECT_NE(now.find("session\tabc123"), std::string::npos);
+    EXPECT_NE(now.find("theme\tdark"), std::string::npos);
 }
 
 TEST_F(CurlTransferTest, TimeOutAndAbortFlagEndASlowTransfer)

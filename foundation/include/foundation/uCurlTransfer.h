@@ -78,8 +78,9 @@ public:
     // credentials from the URL only.
     virtual void setCredentials(const uString& user, const uString& password);
     // Cookies are read from this file (only when it is a plain file, never through a link) and
-    // written back when the object is destroyed, into a private temporary file beside it that
-    // is then renamed over it. An empty path turns the cookie engine on without a file.
+    // written back when the object is destroyed, unless they are what the file holds, into a
+    // private temporary file beside it that is then renamed over it. An empty path turns the
+    // cookie engine on without a file.
     virtual bool setCookieFile(const uFile& file);
     virtual int getProtocol();
     virtual const char* getHeaders();
@@ -143,6 +144,8 @@ private:
     bool ready() const { return m_handle && m_lastResult == 0; }
     bool record(int code);
     bool fail(int code, const uString& text);
+    // Writes the cookie jar into the cookie file, when it says something new.
+    void saveCookies();
     bool prepareHttp(bool noBody);
     bool isHttp() const { return m_protocol == kHttp || m_protocol == kHttps; }
     bool installHeaderSink(void* sink, bool toFile);
@@ -176,7 +179,6 @@ private:
     uString m_proxyPassword;
     bool m_socks5 = false;
     uString m_cookieFile;
-    uString m_cookieTemp; // the jar of this object, renamed over m_cookieFile at the end
     uString m_errorText;
     const std::atomic<bool>* m_abortFlag = nullptr;
     int64_t m_maxBodyBytes = 0;
