@@ -30,6 +30,16 @@ uString U(const std::string& text)
 class CurlTransferTest : public ::testing::Test
 {
 protected:
+    // "/login" sets a session cookie; "/feed" says which session it was sent.
+    void ServeLoginAndFeed()
+    {
+        HttpResponse login = TextResponse(200, "ok");
+        login.header("Set-Cookie", "session=abc123; Path=/");
+        server.serve("/login", login);
+        server.route("/feed", [](const HttpRequest& request)
+                     { return TextResponse(200, "session " + request.cookie("session")); });
+    }
+
     // Drives one download into the named file and reports the transfer's outcome.
     bool download(const std::string& path, const std::string& fileName, uint16_t* lastResult = nullptr)
     {
@@ -206,11 +216,7 @@ TEST_F(CurlTransferTest, AsksForLoginOn401AndSendsTheCredentials)
 
 TEST_F(CurlTransferTest, CookiesPersistInTheJarAcrossObjects)
 {
-    HttpResponse login = TextResponse(200, "ok");
-    login.header("Set-Cookie", "session=abc123; Path=/");
-    server.serve("/login", login);
-    server.route("/feed", [](const HttpRequest& request)
-                 { return TextResponse(200, "session " + request.cookie("session")); });
+    ServeLoginAndFeed();
     const std::string jar = dir.file("site.cookie");
 
     {
@@ -243,11 +249,7 @@ TEST_F(CurlTransferTest, CookiesPersistInTheJarAcrossObjects)
 // ran, or that a server answered without cookies, keeps the file's cookies.
 TEST_F(CurlTransferTest, AJarWithNothingNewLeavesTheCookieFileAsItIs)
 {
-    HttpResponse login = TextResponse(200, "ok");
-    login.header("Set-Cookie", "session=abc123; Path=/");
-    server.serve("/login", login);
-    server.route("/feed", [](const HttpRequest& request)
-                 { return TextResponse(200, "session " + request.cookie("session")); });
+    ServeLoginAndFeed();
     const std::string jar = dir.file("site.cookie");
     {
         uCurlTransfer transfer(U(server.url("/login")));
