@@ -89,6 +89,7 @@ public:
 
     int ticks = 0;
     bool cancelled = false;             ///< a progress dialog with Cancel was there, and was cancelled
+    std::string progressTitle;          ///< the title of that dialog
     std::vector<std::string> afterward; ///< titles of the dialogs shown after Cancel
 
 private:
@@ -99,6 +100,7 @@ private:
         {
             if (auto* progress = dynamic_cast<wxGenericProgressDialog*>(window))
             {
+                progressTitle = progress->GetTitle().utf8_string();
                 wxWindow* button = progress->FindWindow(wxID_CANCEL);
                 if (cancelled || ticks < kCancelTick || button == nullptr)
                     continue;

@@ -190,7 +190,7 @@ void CMainFrame::SubscribeFeedsOfPage(const uString& url, const uString& text)
     // The probe and the candidates' texts come from the network: on the
     // worker, which fills the three lists and `accepted` only.
     ui::FetchEnd end = ui::RunFetch(
-        this, uString("Look for News Feed"), url,
+        this, uString("Look for News Feed from Current Page"), url,
         [&](const std::atomic<bool>& abort)
         {
             CFeedProbe probe(url);

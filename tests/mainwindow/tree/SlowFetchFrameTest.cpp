@@ -3,9 +3,12 @@
 #include "SubscriptionFrameFixture.h"
 #include "dialogs/OpmlDialogs.h"
 #include "feeds/LibraryFiles.h"
+#include "foundation/uTranslation.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/WebBrowserFrame.h"
 
+#include <cstdlib>
+#include <memory>
 #include <wx/listctrl.h>
 
 using namespace subscription;
@@ -117,10 +120,19 @@ TEST_F(SlowFetchFrameTest, LookingForFeedsOffersTheLinkedFeedsAndASlowLinkCanBeC
     ServeSlow("/slow.xml", "<rss><channel><title>Slow</title></channel></rss>", "text/xml");
     const std::vector<std::string> first = Labels(Find("First", kList));
     ShowPage(SlowUrl("/index.html"), "<p>News</p><a href=\"slow.xml\">feed</a>");
+    // The progress dialog is named after the command, in the interface language.
+    auto german = std::make_shared<uMoCatalog>();
+    ASSERT_TRUE(german->load(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"));
+    uSetCatalog(german);
+    struct EnglishAgain
+    {
+        ~EnglishAgain() { uSetCatalog(nullptr); }
+    } english;
     {
         guitest::CancelProgressOnTick user;
         Command(resources::cmd::kLookForFeeds);
         ExpectCancelledQuietly(user);
+        EXPECT_EQ(user.progressTitle, "Auf der aktuellen Seite nach Newsfeeds suchen");
     }
     EXPECT_EQ(Labels(Find("First", kList)), first);
     EXPECT_EQ(Count("default.mdb", "channel", SlowUrl("/slow.xml")), 0);
