@@ -43,16 +43,14 @@ inline char* mallocCopy(std::string_view bytes)
 }
 
 // Without blanks (space, tab, CR, LF) at either end.
-inline std::string trimmed(const std::string& text)
+inline std::string_view trimmed(std::string_view text)
 {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    std::size_t start = 0;
-    std::size_t end = text.size();
-    while (start < end && blank(text[start]))
-        ++start;
-    while (end > start && blank(text[end - 1]))
-        --end;
-    return text.substr(start, end - start);
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
 // " where <condition>", or nothing for a null condition.
@@ -69,7 +67,7 @@ inline std::string bareTableName(const char* table)
     const std::size_t paren = name.find('(');
     if (paren != std::string::npos && paren > 0)
         name.erase(paren);
-    name = trimmed(name);
+    name = std::string(trimmed(name));
     if (name.size() >= 2 &&
         ((name.front() == '[' && name.back() == ']') || (name.front() == '"' && name.back() == '"') ||
          (name.front() == '`' && name.back() == '`')))

@@ -357,23 +357,14 @@ bool uActiveXDataObject::parseInsertTable(const char* statement, uString& table)
 {
     // Views, not copies: this runs after every statement, and a stored item's
     // statement runs to kilobytes.
-    const auto trim = [](std::string_view text)
-    {
-        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-        while (!text.empty() && blank(text.front()))
-            text.remove_prefix(1);
-        while (!text.empty() && blank(text.back()))
-            text.remove_suffix(1);
-        return text;
-    };
     table.setEmpty();
-    std::string_view rest = trim(statement ? statement : "");
+    std::string_view rest = dbsupport::trimmed(statement ? statement : "");
     if (!StartsWithNoCase(rest, "insert"))
         return false;
-    rest = trim(rest.substr(6));
+    rest = dbsupport::trimmed(rest.substr(6));
     if (!StartsWithNoCase(rest, "into"))
         return false;
-    rest = trim(rest.substr(4));
+    rest = dbsupport::trimmed(rest.substr(4));
     table.assign(std::string(rest.substr(0, rest.find_first_of(" \t\r\n"))).c_str());
     return true;
 }

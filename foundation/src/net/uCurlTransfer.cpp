@@ -4,9 +4,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <curl/curl.h>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -173,31 +172,20 @@ void uCurlTransfer::saveCookies()
 
     // A jar that says what the file says is not written again: an update pass
     // fetches hundreds of feeds of one site, and each write made a new file.
-    const char* path = m_cookieFile.c_str();
+    // Only a plain file counts: a link planted at the name is replaced by the
+    // write (a rename), never read or written through.
+    uFile file(m_cookieFile.c_str());
     struct stat info = {};
-    if (::lstat(path, &info) == 0 && S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) == jar.size())
+    if (::lstat(m_cookieFile.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<size_t>(info.st_size) == jar.size())
     {
-        std::ifstream current(path, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(current)), std::istreambuf_iterator<char>());
-        if (text == jar)
+        uString current;
+        if (file.open() && file.readAll(current) && current.getLength() == static_cast<int>(jar.size()) &&
+            std::memcmp(current.c_str(), jar.data(), jar.size()) == 0)
             return;
+        file.close();
     }
-    // Written into a private file beside it, then renamed over it: a link
-    // planted at its name is replaced, never written through.
-    std::string temporary = std::string(path) + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return;
-    bool written = true;
-    for (size_t done = 0; written && done < jar.size();)
-    {
-        const ssize_t count = ::write(fd, jar.data() + done, jar.size() - done);
-        written = count > 0;
-        done += written ? static_cast<size_t>(count) : 0;
-    }
-    written = ::close(fd) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), path) != 0)
-        ::unlink(temporary.c_str());
+    file.replaceContents(jar.data(), jar.size(), 0600);
 }
 
 bool uCurlTransfer::record(int code)

@@ -1,16 +1,14 @@
 #include "ado/JetSql.h"
 
 #include "Ascii.h"
+#include "HexDigits.h"
 #include "JetCounter.h"
 #include "SqlTokenizer.h"
+#include "Utf8.h"
 
 #include <array>
 #include <charconv>
 #include <cstdint>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace ado
 {
@@ -323,29 +321,13 @@ JetTranslation translateJetSql(std::string_view statement)
 
 namespace
 {
-// Hex digit values by byte, -1 for anything else: the store sends every text
-// as hex, so this runs over most of the bytes a refresh writes.
-constexpr std::array<signed char, 256> kHexValues = []
-{
-    std::array<signed char, 256> values{};
-    values.fill(-1);
-    for (int c = 0; c < 10; ++c)
-        values['0' + c] = static_cast<signed char>(c);
-    for (int c = 0; c < 6; ++c)
-    {
-        values['a' + c] = static_cast<signed char>(10 + c);
-        values['A' + c] = static_cast<signed char>(10 + c);
-    }
-    return values;
-}();
-
 // The UTF-16 unit written as four hex digits, low byte first; -1 when a digit is not hex.
 long decodeUnit(const char* digits)
 {
-    const int d0 = kHexValues[static_cast<unsigned char>(digits[0])];
-    const int d1 = kHexValues[static_cast<unsigned char>(digits[1])];
-    const int d2 = kHexValues[static_cast<unsigned char>(digits[2])];
-    const int d3 = kHexValues[static_cast<unsigned char>(digits[3])];
+    const int d0 = detail::kHexValues[static_cast<unsigned char>(digits[0])];
+    const int d1 = detail::kHexValues[static_cast<unsigned char>(digits[1])];
+    const int d2 = detail::kHexValues[static_cast<unsigned char>(digits[2])];
+    const int d3 = detail::kHexValues[static_cast<unsigned char>(digits[3])];
     if ((d0 | d1 | d2 | d3) < 0)
         return -1;
     return static_cast<long>((d0 << 4 | d1) | (d2 << 4 | d3) << 8);
@@ -355,20 +337,6 @@ long decodeUnit(const char* digits)
 namespace
 {
 #if defined(__SSE2__)
-// The values of sixteen hex digits, and in `valid` whether all were digits.
-__m128i hexNibbles(__m128i text, bool& valid)
-{
-    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(text, _mm_set1_epi8('0' - 1)),
-                                        _mm_cmplt_epi8(text, _mm_set1_epi8('9' + 1)));
-    const __m128i lower = _mm_or_si128(text, _mm_set1_epi8(0x20));
-    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
-                                         _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
-    valid = _mm_movemask_epi8(_mm_or_si128(digit, letter)) == 0xFFFF;
-    const __m128i digitValue = _mm_and_si128(digit, _mm_sub_epi8(text, _mm_set1_epi8('0')));
-    const __m128i letterValue = _mm_and_si128(letter, _mm_sub_epi8(lower, _mm_set1_epi8('a' - 10)));
-    return _mm_or_si128(digitValue, letterValue);
-}
-
 // Pairs of nibbles (high first) as 16-bit lanes holding the bytes they spell.
 __m128i nibblePairs(__m128i nibbles)
 {
@@ -380,12 +348,13 @@ __m128i nibblePairs(__m128i nibbles)
 // (nothing written) for anything else, which the caller decodes unit by unit.
 bool decodeAsciiBlock(const char* digits, char* out)
 {
-    bool firstValid = false;
-    bool secondValid = false;
-    const __m128i first = hexNibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(digits)), firstValid);
+    unsigned firstDigits = 0;
+    unsigned secondDigits = 0;
+    const __m128i first =
+        detail::hexNibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(digits)), firstDigits);
     const __m128i second =
-        hexNibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(digits + 16)), secondValid);
-    if (!firstValid || !secondValid)
+        detail::hexNibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(digits + 16)), secondDigits);
+    if ((firstDigits & secondDigits) != 0xFFFF)
         return false;
     // The little-endian bytes of the eight units, so each 16-bit lane is a unit.
     const __m128i units = _mm_packus_epi16(nibblePairs(first), nibblePairs(second));
@@ -451,30 +420,7 @@ bool decodeUtf16Hex(std::string_view hexDigits, std::string& utf8)
                 ++i;
             }
         }
-        if (c >= 0xD800 && c <= 0xDFFF)
-            c = 0xFFFD; // a lone surrogate
-        if (c < 0x80)
-        {
-            *out++ = static_cast<char>(c);
-        }
-        else if (c < 0x800)
-        {
-            *out++ = static_cast<char>(0xC0 | (c >> 6));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            *out++ = static_cast<char>(0xE0 | (c >> 12));
-            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            *out++ = static_cast<char>(0xF0 | (c >> 18));
-            *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
+        out = detail::writeUtf8(out, c); // a lone surrogate comes out as U+FFFD
     }
     utf8.resize(static_cast<std::size_t>(out - begin));
     return true;

@@ -1,12 +1,7 @@
 #include "SqlTokenizer.h"
 
 #include "Ascii.h"
-
-#include <array>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "HexDigits.h"
 
 namespace ado::detail
 {
@@ -30,42 +25,17 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// By table, not by comparisons: the store sends every text as hex digits,
-// so this runs over most of the bytes a refresh writes.
-constexpr std::array<bool, 256> kHexDigits = []
-{
-    std::array<bool, 256> digits{};
-    for (const char c : std::string_view("0123456789abcdefABCDEF"))
-        digits[static_cast<unsigned char>(c)] = true;
-    return digits;
-}();
-
-bool isHexDigit(char c)
-{
-    return kHexDigits[static_cast<unsigned char>(c)];
-}
-
 // Index just past the run of hex digits that starts at `i`, sixteen bytes at
 // a time where the processor allows.
 std::size_t skipHexDigits(std::string_view sql, std::size_t i)
 {
 #if defined(__SSE2__)
-    const __m128i belowZero = _mm_set1_epi8('0' - 1);
-    const __m128i aboveNine = _mm_set1_epi8('9' + 1);
-    const __m128i belowA = _mm_set1_epi8('a' - 1);
-    const __m128i aboveF = _mm_set1_epi8('f' + 1);
-    const __m128i lowerCase = _mm_set1_epi8(0x20);
     while (sql.size() - i >= 16)
     {
-        // Signed compares: bytes of 0x80 and above are negative, never digits.
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sql.data() + i));
-        const __m128i digit =
-            _mm_and_si128(_mm_cmpgt_epi8(bytes, belowZero), _mm_cmplt_epi8(bytes, aboveNine));
-        const __m128i lower = _mm_or_si128(bytes, lowerCase);
-        const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, belowA), _mm_cmplt_epi8(lower, aboveF));
-        const unsigned hex = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(digit, letter)));
-        if (hex != 0xFFFF)
-            return i + static_cast<std::size_t>(__builtin_ctz(~hex));
+        unsigned digits = 0;
+        hexNibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sql.data() + i)), digits);
+        if (digits != 0xFFFF)
+            return i + static_cast<std::size_t>(__builtin_ctz(~digits));
         i += 16;
     }
 #endif

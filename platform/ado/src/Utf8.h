@@ -7,7 +7,10 @@
 namespace ado::detail
 {
 
-// Appends the UTF-8 form of a code point (U+FFFD for anything not a scalar value).
+// Writes the UTF-8 form of a code point (U+FFFD for anything not a scalar
+// value) at `out`, which has room for four bytes; returns the end.
+char* writeUtf8(char* out, char32_t codePoint);
+// Appends the UTF-8 form of a code point, as writeUtf8.
 void appendUtf8(std::string& out, char32_t codePoint);
 
 // Reads the code point at `index` and advances past it. A malformed byte is
