@@ -40,6 +40,16 @@ protected:
                      { return TextResponse(200, "session " + request.cookie("session")); });
     }
 
+    // One transfer of the path with this cookie file, gone (its jar written) on return.
+    std::string FetchWithJar(const std::string& path, const std::string& jar)
+    {
+        uCurlTransfer transfer(U(server.url(path)));
+        EXPECT_TRUE(transfer.setCookieFile(uFile(jar.c_str())));
+        uString body;
+        EXPECT_TRUE(transfer.downloadToString(&body));
+        return S(body);
+    }
+
     // Drives one download into the named file and reports the transfer's outcome.
     bool download(const std::string& path, const std::string& fileName, uint16_t* lastResult = nullptr)
     {
@@ -230,15 +240,12 @@ TEST_F(CurlTransferTest, CookiesPersistInTheJarAcrossObjects)
     }
     ASSERT_TRUE(FileExists(jar)) << "the jar is written when the object goes away";
 
-    uCurlTransfer later(U(server.url("/feed")));
-    ASSERT_TRUE(later.setCookieFile(uFile(jar.c_str())));
-    uString body;
-    ASSERT_TRUE(later.downloadToString(&body));
-    EXPECT_EQ(S(body), "session abc123");
+    EXPECT_EQ(FetchWithJar("/feed", jar), "session abc123");
 
     // Without a file the engine still keeps cookies within one object.
     uCurlTransfer memoryOnly(U(server.url("/login")));
     ASSERT_TRUE(memoryOnly.setCookieFile(uFile()));
+    uString body;
     ASSERT_TRUE(memoryOnly.downloadToString(&body));
     ASSERT_TRUE(memoryOnly.setURL(U(server.url("/feed"))));
     ASSERT_TRUE(memoryOnly.downloadToString(&body));
@@ -251,24 +258,13 @@ TEST_F(CurlTransferTest, AJarWithNothingNewLeavesTheCookieFileAsItIs)
 {
     ServeLoginAndFeed();
     const std::string jar = dir.file("site.cookie");
-    {
-        uCurlTransfer transfer(U(server.url("/login")));
-        ASSERT_TRUE(transfer.setCookieFile(uFile(jar.c_str())));
-        uString body;
-        ASSERT_TRUE(transfer.downloadToString(&body));
-    }
+    FetchWithJar("/login", jar);
     struct stat before = {};
     ASSERT_EQ(::stat(jar.c_str(), &before), 0);
     const std::string written = ReadFileBytes(jar);
 
     for (int i = 0; i < 3; ++i)
-    {
-        uCurlTransfer transfer(U(server.url("/feed")));
-        ASSERT_TRUE(transfer.setCookieFile(uFile(jar.c_str())));
-        uString body;
-        ASSERT_TRUE(transfer.downloadToString(&body));
-        EXPECT_EQ(S(body), "session abc123");
-    }
+        EXPECT_EQ(FetchWithJar("/feed", jar), "session abc123");
     {
         uCurlTransfer unused(U(server.url("/feed")));
         ASSERT_TRUE(unused.setCookieFile(uFile(jar.c_str())));
@@ -284,12 +280,7 @@ TEST_F(CurlTransferTest, AJarWithNothingNewLeavesTheCookieFileAsItIs)
     HttpResponse more = TextResponse(200, "ok");
     more.header("Set-Cookie", "theme=dark; Path=/");
     server.serve("/theme", more);
-    {
-        uCurlTransfer transfer(U(server.url("/theme")));
-        ASSERT_TRUE(transfer.setCookieFile(uFile(jar.c_str())));
-        uString body;
-        ASSERT_TRUE(transfer.downloadToString(&body));
-    }
+    FetchWithJar("/theme", jar);
     const std::string now = ReadFileBytes(jar);
     EXPECT_NE(now.find("session\tabc123"), std::string::npos);
     EXPECT_NE(now.find("theme\tdark"), std::string::npos);
