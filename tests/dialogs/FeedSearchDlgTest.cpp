@@ -3,11 +3,9 @@
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
 #include "common/SearchRequests.h"
-#include "foundation/uTranslation.h"
+#include "support/GermanInterface.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <memory>
 #include <wx/choice.h>
 #include <wx/textctrl.h>
 
@@ -51,9 +49,8 @@ TEST(FeedSearchDlgTest, OkReadsTheChoicesAndTheUntrimmedPhraseAndNoListsGiveAnEm
 
 TEST(FeedSearchDlgTest, InGermanTheChoicesAreGermanAndOkStillReadsTheirPositions)
 {
-    auto german = std::make_shared<uMoCatalog>();
-    ASSERT_TRUE(german->load(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"));
-    uSetCatalog(german);
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
     std::vector<uString> labels{uString("News")};
     CFeedSearchDlg dialog(labels, nullptr);
     wxString match;
@@ -65,8 +62,7 @@ TEST(FeedSearchDlgTest, InGermanTheChoicesAreGermanAndOkStillReadsTheirPositions
         wxDynamicCast(d.FindWindow(CFeedSearchDlg::kFieldChoice), wxChoice)->SetSelection(1);
         Press(d, wxID_OK);
     };
-    int result = RunModal(dialog, {pick});
-    uSetCatalog(nullptr);
+    const int result = RunModal(dialog, {pick});
     ASSERT_EQ(result, wxID_OK);
     EXPECT_EQ(match, "Beginnt mit");
     EXPECT_EQ(dialog.criteria.matchMode, CFeedSearchCriteria::kStartsWith);

@@ -3,12 +3,10 @@
 #include "SubscriptionFrameFixture.h"
 #include "dialogs/OpmlDialogs.h"
 #include "feeds/LibraryFiles.h"
-#include "foundation/uTranslation.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/WebBrowserFrame.h"
+#include "support/GermanInterface.h"
 
-#include <cstdlib>
-#include <memory>
 #include <wx/listctrl.h>
 
 using namespace subscription;
@@ -121,13 +119,8 @@ TEST_F(SlowFetchFrameTest, LookingForFeedsOffersTheLinkedFeedsAndASlowLinkCanBeC
     const std::vector<std::string> first = Labels(Find("First", kList));
     ShowPage(SlowUrl("/index.html"), "<p>News</p><a href=\"slow.xml\">feed</a>");
     // The progress dialog is named after the command, in the interface language.
-    auto german = std::make_shared<uMoCatalog>();
-    ASSERT_TRUE(german->load(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"));
-    uSetCatalog(german);
-    struct EnglishAgain
-    {
-        ~EnglishAgain() { uSetCatalog(nullptr); }
-    } english;
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
     {
         guitest::CancelProgressOnTick user;
         Command(resources::cmd::kLookForFeeds);
