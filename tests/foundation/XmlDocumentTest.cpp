@@ -356,14 +356,15 @@ TEST(XmlDocumentTest, TheRepairKnowsEveryHtmlEntityName)
 {
     TempDir dir;
     const std::string path = dir.write(
-        "feed.xml", "<r><a>&rsquo;&mdash;&hellip;&euro;&trade;&Alpha;&alpha;&lang;&loz;&zwj;&Yuml;&yuml;</a>"
-                    "<b>&check;&half;&NBSP;&amp;</b><![CDATA[&rsquo;]]></r>");
+        "feed.xml",
+        "<r><a>&rsquo;&mdash;&hellip;&euro;&trade;&Alpha;&alpha;&lang;&loz;&zwj;&Yuml;&yuml;&ETH;&eth;</a>"
+        "<b>&check;&half;&NBSP;&amp;</b><![CDATA[&rsquo;]]></r>");
     uXmlDocument document;
     ASSERT_TRUE(document.loadRepaired(path.c_str())) << document.getErrorText();
     xercesc::DOMElement* root = document.getDocumentElement();
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(utf8(root->getFirstChild()->getTextContent()),
-              "\u2019\u2014\u2026\u20ac\u2122\u0391\u03b1\u27e8\u25ca\u200d\u0178\u00ff");
+              "\u2019\u2014\u2026\u20ac\u2122\u0391\u03b1\u27e8\u25ca\u200d\u0178\u00ff\u00d0\u00f0");
     EXPECT_EQ(utf8(root->getFirstChild()->getNextSibling()->getTextContent()), "\u2713\u00bd\u00a0&");
     EXPECT_EQ(utf8(root->getLastChild()->getNodeValue()), "&rsquo;") << "CDATA is text";
 

@@ -1,6 +1,5 @@
 #include "XmlEntityNames.h"
 #include "foundation/uFile.h"
-#include "foundation/uHtmlEntities.h"
 #include "foundation/uXml.h"
 
 #include <string>
@@ -105,12 +104,7 @@ bool RewriteHtmlEntities(std::string& text)
         const std::size_t end = i + 1 + name.size();
         long codePoint = -1;
         if (!name.empty() && end < text.size() && text[end] == ';' && !declared.count(name))
-        {
             codePoint = xmlentities::Lookup(name);
-            // Latin-1 names with their case mangled ("&NBSP;") were read before the full table came.
-            if (codePoint < 0)
-                codePoint = html::LookupEntity(name);
-        }
         if (codePoint > 0)
         {
             out.append(text, copied, i - copied);
