@@ -57,6 +57,20 @@ protected:
         std::ofstream(m_home.file(name), std::ios::binary) << text;
         return m_home.file(name);
     }
+    // File > Import of the chooser's answer with every feed checked, into
+    // the list of that index in the dialog's choice (the offered one for -1).
+    void ImportEveryFeed(int list = -1)
+    {
+        guitest::WhenDialogShown<OPMLImport>(
+            [list](OPMLImport& dialog)
+            {
+                guitest::Press(dialog, OPMLImport::kSelectAll);
+                if (list >= 0)
+                    ChooseList(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), list);
+                guitest::Press(dialog, wxID_OK);
+            });
+        Command(kImport);
+    }
     std::shared_ptr<ScriptedChooser> chooser = std::make_shared<ScriptedChooser>();
 };
 
@@ -131,14 +145,7 @@ TEST_F(OpmlFrameTest, ImportPutsEveryCheckedFeedIntoTheChosenListAndExportWrites
 <outline type="rss" text="Loose two" xmlUrl="http://127.0.0.1:9/loose2.xml"/>
 <outline type="rss" text="Loose three" xmlUrl="http://127.0.0.1:9/loose3.xml"/></body></opml>)")
                                   .c_str());
-    guitest::WhenDialogShown<OPMLImport>(
-        [](OPMLImport& dialog)
-        {
-            guitest::Press(dialog, OPMLImport::kSelectAll);
-            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), 1);
-            guitest::Press(dialog, wxID_OK);
-        });
-    Command(kImport);
+    ImportEveryFeed(/*list=*/1);
     EXPECT_EQ(Labels(Find("Second", kList)),
               (std::vector<std::string>{"Café Müsik", "Loose & one", "Loose two", "Tech one", "Tech two",
                                         "Loose three"}));
@@ -167,13 +174,7 @@ TEST_F(OpmlFrameTest, ImportStoresOnlyNetworkAddressesAndNamesTheOthers)
 </body></opml>)x")
                                   .c_str());
     Start();
-    guitest::WhenDialogShown<OPMLImport>(
-        [](OPMLImport& dialog)
-        {
-            guitest::Press(dialog, OPMLImport::kSelectAll);
-            guitest::Press(dialog, wxID_OK);
-        });
-    Command(kImport);
+    ImportEveryFeed();
     ASSERT_EQ(m_prompt->Ids(), std::vector<int>{3058});
     const std::string& told = m_prompt->shown[0].text;
     for (const char* address :
@@ -207,14 +208,7 @@ TEST_F(OpmlFrameTest, ADeepOutlineFileImportedLeavesATreeTheNextStartReads)
     Start();
     const std::vector<std::string> podcasts = Labels(Find("Podcasts", kFolder));
     const std::vector<std::string> news = Labels(tree->GetFirstTopLevelItem());
-    guitest::WhenDialogShown<OPMLImport>(
-        [](OPMLImport& dialog)
-        {
-            guitest::Press(dialog, OPMLImport::kSelectAll);
-            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), 1);
-            guitest::Press(dialog, wxID_OK);
-        });
-    Command(kImport);
+    ImportEveryFeed(/*list=*/1);
     EXPECT_EQ(Labels(Find("Second", kList)).size(), 995u);
     guitest::RunEventsUntil([&] { return !m_frame->GetRefreshHost()->IsRefreshRunning(); }, 60000);
 
@@ -280,14 +274,7 @@ TEST_F(OpmlFrameTest, ACancelledImportLeavesTheTreeAndTheListAsTheyWere)
                            }
                });
     timer.Start(100);
-    guitest::WhenDialogShown<OPMLImport>(
-        [](OPMLImport& dialog)
-        {
-            guitest::Press(dialog, OPMLImport::kSelectAll);
-            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), 1);
-            guitest::Press(dialog, wxID_OK);
-        });
-    Command(kImport);
+    ImportEveryFeed(/*list=*/1);
     timer.Stop();
     EXPECT_TRUE(cancelled) << "a progress dialog with Cancel was shown";
     EXPECT_TRUE(released);
@@ -362,13 +349,7 @@ TEST_F(OpmlFrameTest, ANewsboatExportOfUnfetchedFeedsTakesTheFeedsOwnTitlesAtThe
 
     chooser->answer = uString(exported.c_str());
     Start();
-    guitest::WhenDialogShown<OPMLImport>(
-        [](OPMLImport& dialog)
-        {
-            guitest::Press(dialog, OPMLImport::kSelectAll);
-            guitest::Press(dialog, wxID_OK);
-        });
-    Command(kImport);
+    ImportEveryFeed();
     ASSERT_TRUE(guitest::RunEventsUntil(
         [&]
         {
