@@ -35,6 +35,20 @@ protected:
     }
     void Click(int row, int x = 60) { guitest::ClickAt(RowPoint(row, x)); }
     void DoubleClick(int row, int x = 60) { guitest::ClickAt(RowPoint(row, x), true); }
+    // A right-click at the point, given settleMs to be handled. The menu it
+    // opens runs a loop of its own; Escape, pressed until it is gone, closes
+    // it again.
+    void RightClickAt(const wxPoint& point, int settleMs)
+    {
+        wxTimer escape;
+        escape.Bind(wxEVT_TIMER, [](wxTimerEvent&) { wxUIActionSimulator().Char(WXK_ESCAPE); });
+        escape.Start(300);
+        wxUIActionSimulator mouse;
+        mouse.MouseMove(point);
+        guitest::RunEventsFor(30);
+        mouse.MouseClick(wxMOUSE_BTN_RIGHT);
+        guitest::RunEventsFor(settleMs);
+    }
     std::string ReadStatus(const char* path)
     {
         return Query("select readstatus from item where link='" + m_server.url(path) + "'");
@@ -297,15 +311,7 @@ TEST_F(Reading, OnlyAClickOnTheIconFlipsTheKeptFlag)
     EXPECT_EQ(Query(kept), "1") << "Down and Up keep the item kept";
 
     // A right-click shows the row under it first; that is no icon click either.
-    wxTimer escape;
-    escape.Bind(wxEVT_TIMER, [](wxTimerEvent&) { wxUIActionSimulator().Char(WXK_ESCAPE); });
-    escape.Start(300);
-    wxUIActionSimulator mouse;
-    mouse.MouseMove(RowPoint(1));
-    guitest::RunEventsFor(30);
-    mouse.MouseClick(wxMOUSE_BTN_RIGHT);
-    guitest::RunEventsFor(400);
-    escape.Stop();
+    RightClickAt(RowPoint(1), 400);
     EXPECT_EQ(m_list->GetRightClickedRow(), 1);
     EXPECT_EQ(Query(kept), "1") << "a right-click keeps the item kept";
     EXPECT_EQ(m_list->GetRow(1)->image, itemkind::kImageAudioKept);
@@ -324,16 +330,7 @@ TEST_F(Reading, RowMenuCommandsActOnTheRightClickedRowOnly)
         m_list->GetEventHandler()->ProcessEvent(event);
     };
 
-    // The menu runs a loop of its own; Escape, pressed until it is gone,
-    // closes it again.
-    wxTimer escape;
-    escape.Bind(wxEVT_TIMER, [](wxTimerEvent&) { wxUIActionSimulator().Char(WXK_ESCAPE); });
-    escape.Start(300);
-    wxUIActionSimulator mouse;
-    mouse.MouseMove(RowPoint(1));
-    guitest::RunEventsFor(30);
-    mouse.MouseClick(wxMOUSE_BTN_RIGHT);
-    guitest::RunEventsFor(200);
+    RightClickAt(RowPoint(1), 200);
     EXPECT_EQ(m_list->GetRightClickedRow(), 1);
     EXPECT_FALSE(WaitForPage("Bravo episode").empty()) << "the row under the click is shown first";
     command(CKestrovaView::kDeleteItem);
@@ -345,12 +342,8 @@ TEST_F(Reading, RowMenuCommandsActOnTheRightClickedRowOnly)
     commands.clear();
     m_browser->GetHtmlCtrl()->WriteHtml(uString("<p>Another page</p>"));
     ASSERT_FALSE(WaitForPage("Another page").empty());
-    mouse.MouseMove(m_list->ClientToScreen(wxPoint(100, m_list->GetClientSize().y - 10)));
-    guitest::RunEventsFor(30);
-    mouse.MouseClick(wxMOUSE_BTN_RIGHT);
-    guitest::RunEventsFor(200);
+    RightClickAt(m_list->ClientToScreen(wxPoint(100, m_list->GetClientSize().y - 10)), 200);
     EXPECT_FALSE(WaitForPage("Bravo episode").empty());
-    escape.Stop();
     EXPECT_EQ(m_list->GetRightClickedRow(), -1);
     command(CKestrovaView::kArchiveItem);
     EXPECT_TRUE(commands.empty());
