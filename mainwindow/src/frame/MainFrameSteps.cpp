@@ -42,5 +42,5 @@ void CMainFrame::UpdateRunAtLogon(bool startAtLogon)
     if (startAtLogon)
         Desktop().SetRunAtLogon();
     else
-        Desktop().RemoveRunValue(desktop::kRunName, /*allUsers=*/false);
+        Desktop().RemoveRunAtLogon();
 }
