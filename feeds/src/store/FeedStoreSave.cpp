@@ -425,6 +425,21 @@ void CFeedStore::SaveChannelImages()
 {
     const uString feed = SqlHexLiteral(channel.link);
     uString sql;
+    // Runs the insert in `sql`, then sets the channel's flag for the row; a
+    // row stored already is no failure.
+    auto insertAndMark = [&](const char* flag)
+    {
+        if (dataObject.execute(sql.c_str()))
+        {
+            sql.format("UPDATE channel set %s=true where feed=%s", flag, feed.c_str());
+            if (!dataObject.execute(sql.c_str()))
+                FailStatement();
+        }
+        else if (!dataObject.isDuplicateKey())
+        {
+            FailStatement();
+        }
+    };
     if (!channel.imageUrl.isEmpty())
     {
         sql.format(
@@ -433,16 +448,7 @@ void CFeedStore::SaveChannelImages()
             feed.c_str(), SqlHexLiteral(channel.imageLink).c_str(), SqlHexLiteral(channel.imageTitle).c_str(),
             SqlHexLiteral(channel.imageDescription).c_str(), SqlHexLiteral(channel.imageUrl).c_str(),
             feeds::LeadingInt(channel.imageWidth), feeds::LeadingInt(channel.imageHeight));
-        if (dataObject.execute(sql.c_str()))
-        {
-            sql.format("UPDATE channel set [image]=true where feed=%s", feed.c_str());
-            if (!dataObject.execute(sql.c_str()))
-                FailStatement();
-        }
-        else if (!dataObject.isDuplicateKey())
-        {
-            FailStatement();
-        }
+        insertAndMark("[image]");
     }
 
     if (channel.iconLink.isEmpty())
@@ -468,16 +474,7 @@ void CFeedStore::SaveChannelImages()
     }
     sql.format("INSERT INTO icon (feed, link, localfile ) VALUES(%s, %s, %s)", feed.c_str(),
                SqlHexLiteral(channel.iconLink).c_str(), SqlHexLiteral(channel.iconFile).c_str());
-    if (dataObject.execute(sql.c_str()))
-    {
-        sql.format("UPDATE channel set icon=true where feed=%s", feed.c_str());
-        if (!dataObject.execute(sql.c_str()))
-            FailStatement();
-    }
-    else if (!dataObject.isDuplicateKey())
-    {
-        FailStatement();
-    }
+    insertAndMark("icon");
 }
 
 void CFeedStore::SaveItemPage(const uString& /*listName*/, const uString& link, const uString& channelTitle)
