@@ -198,8 +198,6 @@ TEST_F(FeedsAsPublishedTest, TheFirstBatchListsNewestFirstAsLaterOnesDo)
     EXPECT_EQ(titles(url), "newer next new mid old ");
 }
 
-// The subscription fetch logs in when asked to: an error page it reaches is
-// no feed, even one that looks like a feed.
 // A web page's address taken for a feed's: the parser's complaints stay with
 // the document and never reach the terminal.
 TEST_F(FeedsAsPublishedTest, AWebPageTakenForAFeedPrintsNothing)
@@ -214,6 +212,8 @@ TEST_F(FeedsAsPublishedTest, AWebPageTakenForAFeedPrintsNothing)
     EXPECT_TRUE(store.items.empty());
 }
 
+// The subscription fetch logs in when asked to: an error page it reaches is
+// no feed, even one that looks like a feed.
 TEST_F(FeedsAsPublishedTest, AnErrorPageIsAFailedDownloadWithLoginToo)
 {
     site.feed("/down.xml", Rss(Item("maintenance", "http://x.test/m")), 503);
