@@ -246,7 +246,10 @@ TEST_F(FeedStoreSaveTest, AskingWhetherALinkIsATorrentLeavesTheListFreeForOtherW
                      return response;
                  });
     const std::string torrent = server.url("/ep1.torrent");
-    Parsed(server.url("/show/feed").c_str(), {Item(torrent.c_str(), "One")});
+    // An item without a title is never stored, so its link is never asked.
+    server.serveContent("/untitled.torrent", "", "application/x-bittorrent");
+    Parsed(server.url("/show/feed").c_str(),
+           {Item(torrent.c_str(), "One"), Item(server.url("/untitled.torrent").c_str(), "")});
     std::thread saving([&] { store.SaveChannel("default.mdb", false, true, false, false); });
     {
         std::unique_lock hold(lock);
@@ -275,6 +278,7 @@ TEST_F(FeedStoreSaveTest, AskingWhetherALinkIsATorrentLeavesTheListFreeForOtherW
     EXPECT_EQ(Count(("select type from enclosure where link = '" + torrent + "'").c_str()),
               "application/x-bittorrent");
     EXPECT_EQ(server.requestsFor("/ep1.torrent").size(), 1u);
+    EXPECT_TRUE(server.requestsFor("/untitled.torrent").empty());
 }
 
 TEST_F(FeedStoreSaveTest, TheAggregatorRuleRunsOnTheAddressesOfTheSettingsFile)

@@ -391,7 +391,8 @@ void CFeedStore::ResolveTorrentLinks()
     m_torrentLinks.clear();
     for (const CItemRecord& item : items)
     {
-        if (!item.enclosureLink.isEmpty() || item.link.isEmpty())
+        // An item without a title is never stored: its link is not asked.
+        if (!item.enclosureLink.isEmpty() || item.link.isEmpty() || item.title.isEmpty())
             continue;
         const std::string link = item.link.c_str();
         if (m_torrentLinks.count(link) == 0)
