@@ -1,5 +1,6 @@
 #include "dialogs/XHeaderCtrl.h"
 
+#include "ListRects.h"
 #include "dialogs/MemoryDC.h"
 #include "downloads/XListText.h"
 #include "foundation/uTranslation.h"
@@ -14,16 +15,6 @@ namespace
 {
 // Every caption is blue, whatever the theme.
 const wxColour kCaptionColour(0, 0, 255);
-
-XListRect ToListRect(const wxRect& rect)
-{
-    return {rect.x, rect.y, rect.x + rect.width, rect.y + rect.height};
-}
-
-wxRect ToWxRect(const XListRect& rect)
-{
-    return wxRect(rect.left, rect.top, std::max(rect.Width(), 0), std::max(rect.Height(), 0));
-}
 
 // A one-pixel line as a filled span: exact pixels, whatever the DC does with
 // line ends.

@@ -1,5 +1,6 @@
 #include "dialogs/XListCtrl.h"
 
+#include "ListRects.h"
 #include "dialogs/MemoryDC.h"
 #include "downloads/XListText.h"
 #include "foundation/uTranslation.h"
@@ -32,17 +33,6 @@ wxColour CellColour(uint32_t colour, const wxColour& system)
     if (colour == XListCellData::kSystemColour)
         return system;
     return wxColour((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
-}
-
-XListRect ToListRect(const wxRect& rect)
-{
-    return {rect.GetLeft(), rect.GetTop(), rect.GetLeft() + rect.GetWidth(),
-            rect.GetTop() + rect.GetHeight()};
-}
-
-wxRect ToWxRect(const XListRect& rect)
-{
-    return wxRect(rect.left, rect.top, std::max(rect.Width(), 0), std::max(rect.Height(), 0));
 }
 } // namespace
 
