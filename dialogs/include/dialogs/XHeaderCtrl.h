@@ -75,7 +75,6 @@ private:
 
     const CXListModel& m_model;
     mutable std::vector<wxHeaderColumnSimple> m_columns;
-    bool m_doubleBuffer = true;
     int m_spacing = 6;
     wxImageList* m_images = nullptr;
     int m_imageWidth = 0;

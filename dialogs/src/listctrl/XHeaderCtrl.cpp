@@ -141,13 +141,8 @@ void CXHeaderCtrl::DoUpdate(unsigned int)
 void CXHeaderCtrl::OnPaint(wxPaintEvent&)
 {
     wxPaintDC dc(this);
-    if (m_doubleBuffer)
-    {
-        CMemoryDC memory(dc);
-        DoPaint(memory.GetDC());
-    }
-    else
-        DoPaint(dc);
+    CMemoryDC memory(dc);
+    DoPaint(memory.GetDC());
 }
 
 void CXHeaderCtrl::DoPaint(wxDC& dc)
