@@ -1,4 +1,4 @@
-#include "GuiTestSupport.h"
+#include "XListFrameTest.h"
 #include "dialogs/MemoryDC.h"
 #include "dialogs/XListCtrl.h"
 
@@ -48,28 +48,15 @@ std::pair<int, int> BlueSpan(const wxImage& image, int left, int right)
     return {first, last};
 }
 
-// A list in a frame: a check-box column whose header has a check box, a
-// file column and a progress column with a long caption.
-class XHeaderCtrlTest : public testing::Test
+// The progress column has a long caption.
+class XHeaderCtrlTest : public XListFrameTest
 {
 protected:
     void SetUp() override
     {
-        m_frame = new wxFrame(nullptr, wxID_ANY, "header", wxPoint(30, 30), wxSize(520, 300));
-        m_list = new CXListCtrl(m_frame, 1083);
-        auto* sizer = new wxBoxSizer(wxVERTICAL);
-        sizer->Add(m_list, 1, wxEXPAND);
-        m_frame->SetSizer(sizer);
-        CXListModel& model = m_list->GetModel();
-        model.InsertColumn(0, "", kAlignCentre, 40);
-        model.InsertColumn(1, "File", kAlignLeft, 200);
-        model.InsertColumn(2, "Progress of the transfer", kAlignCentre, 200);
-        model.SetHeaderCheckedState(0, kHeaderUnchecked);
-        m_frame->Show();
-        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
-        guitest::RunEventsFor(200);
+        MakeList("header", "Progress of the transfer", 200);
+        ShowFrame();
     }
-    void TearDown() override { guitest::DestroyWindow(m_frame); }
 
     CXHeaderCtrl& Header() { return *m_list->GetHeader(); }
 
@@ -89,8 +76,6 @@ protected:
         return bitmap.ConvertToImage();
     }
 
-    wxFrame* m_frame = nullptr;
-    CXListCtrl* m_list = nullptr;
     wxImageList m_images{16, 16, false, 2};
 };
 } // namespace

@@ -1,6 +1,6 @@
 #include "dialogs/XListCtrl.h"
 
-#include "GuiTestSupport.h"
+#include "XListFrameTest.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -13,23 +13,14 @@
 
 namespace
 {
-// A list in a frame: a check-box column with a header check box, a text
-// column and a progress column; two rows.
-class XListCtrlTest : public testing::Test
+// Two rows under the columns.
+class XListCtrlTest : public XListFrameTest
 {
 protected:
     void SetUp() override
     {
-        m_frame = new wxFrame(nullptr, wxID_ANY, "list", wxPoint(30, 30), wxSize(520, 300));
-        m_list = new CXListCtrl(m_frame, 1083);
-        auto* sizer = new wxBoxSizer(wxVERTICAL);
-        sizer->Add(m_list, 1, wxEXPAND);
-        m_frame->SetSizer(sizer);
+        MakeList("list", "Progress", 160);
         CXListModel& model = m_list->GetModel();
-        model.InsertColumn(0, "", kAlignCentre, 40);
-        model.InsertColumn(1, "File", kAlignLeft, 200);
-        model.InsertColumn(2, "Progress", kAlignCentre, 160);
-        model.SetHeaderCheckedState(0, kHeaderUnchecked);
         for (int row = 0; row < 2; ++row)
         {
             model.InsertItem(row, "");
@@ -40,11 +31,8 @@ protected:
                       { m_checked.emplace_back(event.GetRow(), event.GetColumn()); });
         m_frame->Bind(EVT_XLIST_COLUMN_CLICK,
                       [this](CXListEvent& event) { m_columnClicks.push_back(event.GetColumn()); });
-        m_frame->Show();
-        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
-        guitest::RunEventsFor(200);
+        ShowFrame();
     }
-    void TearDown() override { guitest::DestroyWindow(m_frame); }
 
     // A cell's centre on the screen.
     wxPoint CellOnScreen(int row, int column) const
@@ -54,8 +42,6 @@ protected:
             wxSize(m_list->GetSubItemRect(row, column).width / 2, m_list->GetRowHeight() / 2));
     }
 
-    wxFrame* m_frame = nullptr;
-    CXListCtrl* m_list = nullptr;
     std::vector<std::pair<int, int>> m_checked;
     std::vector<int> m_columnClicks;
 };
