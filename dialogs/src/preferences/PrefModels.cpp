@@ -57,18 +57,12 @@ bool ParseNumber(const uString& text, int low, int high, int& value)
     return value >= low && value <= high;
 }
 
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to)
-{
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-}
-
 Refusal RangeRefusal(int control, int low, int high)
 {
-    std::string text(resources::FindString(kIntegerRange));
-    ReplaceAll(text, "%1", std::to_string(low));
-    ReplaceAll(text, "%2", std::to_string(high));
-    return Refusal{control, uString(text.c_str())};
+    uString text = Text(kIntegerRange);
+    text.replace(uString("%1"), Number(low));
+    text.replace(uString("%2"), Number(high));
+    return Refusal{control, text};
 }
 
 // The item's index in the list, -1 when the text matches none exactly.
