@@ -7,6 +7,7 @@
 #include <wx/event.h>
 #include <wx/imaglist.h>
 #include <wx/scrolwin.h>
+#include <wx/timer.h>
 #include <wx/window.h>
 
 /// What the list tells its parent: a click on a row (row -1 below the
@@ -59,6 +60,9 @@ public:
     void SetSmallImageList(wxImageList* images) { m_images = images; }
     /// Paint the selection in button face while the list has no focus.
     void SetShowSelectionAlways(bool show) { m_showSelectionAlways = show; }
+    /// Track selection: a row the pointer rests on for a moment is selected,
+    /// as if clicked but without telling the parent. Off at first.
+    void SetTrackSelect(bool on);
 
     int GetRowHeight() const { return m_rowHeight; }
     /// The row and column at a point of the body window (its client
@@ -105,6 +109,9 @@ private:
     void OnLeftDoubleClick(const wxPoint& bodyPoint);
     void OnRightDown(const wxPoint& bodyPoint);
     void OnKey(int key);
+    // The pointer over a point of the body, (-1, -1) when it left.
+    void OnHover(const wxPoint& bodyPoint);
+    void OnHoverTimer();
 
     // The three cell painters and their colours.
     void DrawCell(wxDC& dc, int row, int column, const wxRect& rect);
@@ -124,6 +131,9 @@ private:
     wxImageList m_headerImages;
     int m_toolId = -1; // the cell whose tip the body carries
     bool m_showSelectionAlways = false;
+    bool m_trackSelect = false;
+    int m_hoverRow = -1; // the row the pointer rests on
+    wxTimer m_hoverTimer;
     bool m_layoutPending = false;
     int m_rowHeight = 20;
     int m_headerScroll = 0;

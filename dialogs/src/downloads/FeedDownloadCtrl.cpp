@@ -1,8 +1,8 @@
 #include "dialogs/FeedDownloadCtrl.h"
 
-#include "dialogs/XListCtrl.h"
 #include "common/DesktopShell.h"
 #include "common/MenuBuilder.h"
+#include "dialogs/XListCtrl.h"
 
 #include <wx/button.h>
 #include <wx/menu.h>
@@ -30,6 +30,7 @@ CFeedDownloadCtrl::CFeedDownloadCtrl(CDownloadManager* manager, wxWindow* parent
     Layout();
     CentreOnParent();
 
+    m_list->SetTrackSelect(true);
     m_panel.InitColumns(m_list->GetClientSize().x);
     {
         wxWindowUpdateLocker noUpdates(m_list);

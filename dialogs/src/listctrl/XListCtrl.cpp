@@ -22,6 +22,10 @@ wxDEFINE_EVENT(EVT_XLIST_CHECKBOX_CLICKED, CXListEvent);
 namespace
 {
 constexpr const char* kEmptyText = "There are no items to show in this view.";
+// How long the pointer rests on a row before track selection selects it: the
+// usual hover time of desktops, so that a pointer passing over rows on its
+// way elsewhere selects nothing.
+constexpr int kHoverMilliseconds = 400;
 
 wxString Wide(const uString& text)
 {
@@ -56,6 +60,13 @@ public:
              [this](wxMouseEvent& event)
              {
                  m_list.UpdateToolTip(event.GetPosition());
+                 m_list.OnHover(event.GetPosition());
+                 event.Skip();
+             });
+        Bind(wxEVT_LEAVE_WINDOW,
+             [this](wxMouseEvent& event)
+             {
+                 m_list.OnHover(wxPoint(-1, -1));
                  event.Skip();
              });
         Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) { KeyDown(event); });
@@ -129,11 +140,15 @@ CXListCtrl::CXListCtrl(wxWindow* parent, wxWindowID id, const wxPoint& position,
     m_header->Bind(wxEVT_HEADER_RESIZING, &CXListCtrl::OnHeaderResizing, this);
     m_header->Bind(wxEVT_HEADER_END_RESIZE, &CXListCtrl::OnHeaderResizing, this);
     Bind(wxEVT_SYS_COLOUR_CHANGED, &CXListCtrl::OnSysColourChanged, this);
+    m_hoverTimer.SetOwner(this);
+    Bind(
+        wxEVT_TIMER, [this](wxTimerEvent&) { OnHoverTimer(); }, m_hoverTimer.GetId());
     m_model.SetChangeObserver([this](int row, int column) { OnModelChanged(row, column); });
 }
 
 CXListCtrl::~CXListCtrl()
 {
+    m_hoverTimer.Stop();
     m_model.SetChangeObserver(nullptr);
 }
 
@@ -360,6 +375,34 @@ void CXListCtrl::OnRightDown(const wxPoint& bodyPoint)
     if (row != -1)
         SelectRow(row);
     Notify(EVT_XLIST_RCLICK, row, column, bodyPoint);
+}
+
+void CXListCtrl::SetTrackSelect(bool on)
+{
+    m_trackSelect = on;
+    if (!on)
+        OnHover(wxPoint(-1, -1));
+}
+
+void CXListCtrl::OnHover(const wxPoint& bodyPoint)
+{
+    const int row = m_trackSelect && bodyPoint.x >= 0 ? HitTest(bodyPoint) : -1;
+    if (row == m_hoverRow)
+        return; // still resting on the same row: its time runs on
+    m_hoverRow = row;
+    if (row == -1 || row == m_model.GetSelection() || !m_model.IsRowEnabled(row))
+        m_hoverTimer.Stop();
+    else
+        m_hoverTimer.StartOnce(kHoverMilliseconds);
+}
+
+void CXListCtrl::OnHoverTimer()
+{
+    // The row may have gone or been disabled while the pointer rested on it.
+    if (m_hoverRow < 0 || m_hoverRow >= m_model.GetItemCount() || !m_model.IsRowEnabled(m_hoverRow))
+        return;
+    // Only selected: the row is under the pointer, so it is in view already.
+    m_model.SetSelection(m_hoverRow);
 }
 
 void CXListCtrl::OnKey(int key)

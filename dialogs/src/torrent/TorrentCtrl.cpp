@@ -1,9 +1,9 @@
 #include "dialogs/TorrentCtrl.h"
 
-#include "dialogs/XListCtrl.h"
-#include "foundation/uTranslation.h"
 #include "common/DesktopShell.h"
 #include "common/MenuBuilder.h"
+#include "dialogs/XListCtrl.h"
+#include "foundation/uTranslation.h"
 
 #include <wx/button.h>
 #include <wx/dcmemory.h>
@@ -87,6 +87,7 @@ CTorrentCtrl::CTorrentCtrl(CDownloadManager* manager, wxWindow* parent)
     MakeImages();
     m_list->SetSmallImageList(&m_images);
     m_list->SetShowSelectionAlways(true);
+    m_list->SetTrackSelect(true);
     {
         wxWindowUpdateLocker noUpdates(m_list);
         m_panel.InitColumns(m_list->GetClientSize().x);

@@ -1,11 +1,11 @@
 #include "FrameFixture.h"
 #include "ModalDriver.h"
+#include "common/DesktopShell.h"
+#include "common/MenuBuilder.h"
 #include "dialogs/FeedDownloadCtrl.h"
 #include "dialogs/XListCtrl.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/ListDatabaseFixture.h"
-#include "common/DesktopShell.h"
-#include "common/MenuBuilder.h"
 #include "support/LocalHttpServer.h"
 
 #include <condition_variable>
@@ -181,6 +181,16 @@ protected:
         guitest::RunEventsFor(30);
         mouse.MouseClick(wxMOUSE_BTN_RIGHT);
         guitest::RunEventsFor(100);
+    }
+
+    // Rests the pointer on a row of the list, as the user would.
+    void Hover(int row)
+    {
+        CXListCtrl& list = *m_panel->GetList();
+        wxUIActionSimulator mouse;
+        mouse.MouseMove(
+            list.GetBody()->ClientToScreen(list.GetSubItemRect(row, 1).GetPosition() + wxSize(10, 4)));
+        guitest::RunEventsFor(30);
     }
 
     testsupport::LocalHttpServer m_server;
@@ -389,4 +399,19 @@ TEST_F(DownloadPanelTest, HeaderIsOursAndACutFileNameShowsWholeInItsTip)
     // Long enough for the toolkit to show it.
     guitest::RunEventsFor(2000);
     guitest::TakeScreenshot("issue35-download-panel-tooltip");
+}
+
+// Track selection: resting the pointer on a row selects it, without a click.
+TEST_F(DownloadPanelTest, RestingThePointerOnARowSelectsIt)
+{
+    ShowFrame();
+    Queue("show");
+    Queue("talk");
+    OpenPanel();
+    ASSERT_EQ(Rows().GetItemCount(), 2);
+    for (int row : {1, 0})
+    {
+        Hover(row);
+        EXPECT_TRUE(guitest::RunEventsUntil([&] { return Rows().GetSelection() == row; }, 5000)) << row;
+    }
 }

@@ -4,20 +4,21 @@
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
 #include "TorrentFiles.h"
+#include "common/DesktopShell.h"
+#include "common/MenuBuilder.h"
 #include "dialogs/TorrentCtrl.h"
 #include "dialogs/XListCtrl.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/TorrentEngineLoader.h"
 #include "foundation/uProgramFolder.h"
-#include "common/DesktopShell.h"
 #include "mainwindow/FileChooser.h"
-#include "common/MenuBuilder.h"
 
 #include <filesystem>
 #include <fstream>
 #include <wx/listctrl.h>
 #include <wx/menu.h>
 #include <wx/notebook.h>
+#include <wx/uiaction.h>
 
 namespace
 {
@@ -158,6 +159,14 @@ TEST_F(TorrentPanelTest, ListsAndDrivesATorrentDownloadingFromASeed)
     ASSERT_EQ(panel.GetList()->GetModel().GetItemCount(), 2);
     EXPECT_EQ(Cell(0, 0), "episode.mp3");
     EXPECT_EQ(Cell(0, 9), "Paused");
+    // Track selection: resting the pointer on a row selects it, without a click.
+    {
+        CXListCtrl& list = *panel.GetList();
+        wxUIActionSimulator mouse;
+        mouse.MouseMove(
+            list.GetBody()->ClientToScreen(list.GetSubItemRect(1, 0).GetPosition() + wxSize(10, 4)));
+        EXPECT_TRUE(guitest::RunEventsUntil([&] { return list.GetModel().GetSelection() == 1; }, 5000));
+    }
     panel.ClickRow(0);
     SelectTab(CTorrentDetailPages::kFiles);
     EXPECT_EQ(Detail(0, 0), "episode.mp3");
