@@ -109,6 +109,7 @@ SaveAction ActionForPath(const uString& path)
     std::string extension = text.substr(dot + 1);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    // ".html" too: the filter offers it, and a name it offers must not save nothing in silence.
     if (extension == "htm" || extension == "html")
         return SaveAction::kPage;
     if (extension == "rss")
