@@ -17,8 +17,6 @@ namespace
 
 namespace fs = std::filesystem;
 
-constexpr int kMaxFolderNameBytes = 200;
-
 // Copies a folder with everything in it; false at the first failure. Every
 // entry is taken as it is, not through a link: hidden files are copied like
 // any other, a symbolic link is made again as a link (never followed, so a
@@ -66,22 +64,6 @@ uFile RecordFolder(const CTransferItem& record, const uFile& tempDir)
 }
 
 } // namespace
-
-uString SafeFolderName(const uString& label)
-{
-    uString name(label);
-    MakeValidFileName(name);
-    if (name.getLength() > kMaxFolderNameBytes)
-    {
-        // Cut on a character boundary: never inside a UTF-8 sequence.
-        int cut = kMaxFolderNameBytes;
-        while (cut > 0 && (static_cast<unsigned char>(name.getAt(cut)) & 0xC0) == 0x80)
-            --cut;
-        name.truncate(cut);
-        MakeValidFileName(name);
-    }
-    return name;
-}
 
 uString FolderName(const uFile& folder)
 {
@@ -140,8 +122,7 @@ uString FreeNameIn(const uFile& folder, const uString& name)
     const int dot = name.reverseFindChar('.');
     const bool hasExtension = dot > 0;
     const uString stem = hasExtension ? uString(name.c_str(), 0, dot) : name;
-    const uString extension =
-        hasExtension ? uString(name.c_str(), dot, name.getLength() - dot) : uString();
+    const uString extension = hasExtension ? uString(name.c_str(), dot, name.getLength() - dot) : uString();
     for (int n = 1; n < 1000; ++n)
     {
         uString candidate(name);

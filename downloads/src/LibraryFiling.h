@@ -8,10 +8,6 @@
 namespace library
 {
 
-// A channel title as one safe folder name: no separators or reserved
-// characters, never "", "." or "..", at most 200 bytes.
-uString SafeFolderName(const uString& label);
-
 // The last component of a folder's path.
 uString FolderName(const uFile& folder);
 

@@ -21,7 +21,7 @@ const uFile& MediaFolderFor(const CDownloadSettings& settings, int media)
 bool ChannelFolder(const uFile& mediaFolder, const uString& label, uFile& folder, uString& relative)
 {
     mediaFolder.ensureDirectory();
-    const uString channel = library::SafeFolderName(label);
+    const uString channel = SafeFileName(label);
     folder = mediaFolder;
     folder.append(channel.c_str());
     folder.ensureDirectory();

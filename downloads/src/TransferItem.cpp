@@ -114,7 +114,7 @@ bool CTransferItem::Prepare(const CTransferContext& context)
         name = NameFromLink(link);
         if (name.isEmpty())
             name = Md5Hex(link);
-        MakeValidFileName(name);
+        name = SafeFileName(name);
     }
     localfile.ensureDirectory();
     localfile.append(name.c_str());

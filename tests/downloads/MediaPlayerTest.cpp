@@ -38,7 +38,7 @@ TEST(MediaPlayerTest, TitlesWithLineBreaksNeverSplitAnEntry)
     // A channel title that tries to add its own playlist lines becomes a
     // folder name without them.
     const uString title("Radio\r\n#EXTINF:-1,Injected\n/etc/passwd\tx");
-    const std::string folder = dir.path() + "/My Music/" + feeds::SafeFolderName(title).c_str();
+    const std::string folder = dir.path() + "/My Music/" + SafeFileName(title).c_str();
     CM3UPlayer player;
     player.AddFile(uString((folder + "/one.mp3").c_str()));
     player.AddFile(uString((folder + "/two.mp3").c_str()));

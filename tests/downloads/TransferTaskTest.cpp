@@ -141,6 +141,39 @@ TEST_F(TransferTaskTest, ChannelTitlesNeverLeaveTheLibrary)
     EXPECT_EQ(ReadFileBytes(Data("library/My Music/....b/b.mp3")), "b");
 }
 
+// Feed text longer than a file system takes in one name (255 bytes): the
+// enclosure's name from its link and the channel title both.
+TEST_F(TransferTaskTest, NamesLongerThanAFileSystemTakesAreCutAndFiled)
+{
+    std::string name; // 33 percent-encoded Japanese characters: 301 bytes
+    for (int i = 0; i < 33; ++i)
+        name += "%E3%81%82";
+    name += ".mp3";
+    std::string title; // 100 CJK characters: 300 bytes
+    for (int i = 0; i < 100; ++i)
+        title += "\xE6\x97\xA5";
+    m_server.serveContent("/a/" + name, Pattern(3000, 'a'));
+    m_server.serveContent("/b/" + name, Pattern(3000, 'b'));
+    const CTransferItem first = Enclosure("/a/" + name, CTransferItem::kMediaAudio, title);
+    const CTransferItem second = Enclosure("/b/" + name, CTransferItem::kMediaAudio, title);
+    ASSERT_EQ(Run(first), CTransferItem::kComplete);
+    // The same name with other content is filed beside it, its suffix within the limit too.
+    ASSERT_EQ(Run(second), CTransferItem::kComplete);
+
+    const std::string folder = S(SafeFileName(U(title)));
+    const std::string filed = S(SafeFileName(U(name)));
+    EXPECT_LT(folder.size(), title.size());
+    EXPECT_EQ(filed.substr(filed.size() - 4), ".mp3");
+    EXPECT_EQ(ReadFileBytes(Data("library/My Music/" + folder + "/" + filed)), Pattern(3000, 'a'));
+    EXPECT_EQ(StoredRow(first), "My Music/" + folder + "/" + filed + "|3000|audio/mpeg");
+    const std::string other = StoredRow(second);
+    const std::string otherName =
+        other.substr(0, other.find('|')).substr(("My Music/" + folder + "/").size());
+    EXPECT_NE(otherName, filed);
+    EXPECT_LE(otherName.size(), 255u);
+    EXPECT_EQ(ReadFileBytes(Data("library/My Music/" + folder + "/" + otherName)), Pattern(3000, 'b'));
+}
+
 TEST_F(TransferTaskTest, FailedRecordsAreRetriedUpToTwentyFourTimes)
 {
     m_server.serveContent("/r.mp3", "retried");

@@ -1,4 +1,5 @@
 #include "StoredChannelFixture.h"
+#include "feeds/LibraryFiles.h"
 #include "support/LocalHttpServer.h"
 
 #include <atomic>
@@ -350,6 +351,58 @@ TEST_F(FeedStoreSaveTest, ChannelsOfOneSiteStoredAtOnceFetchItsIconOnce)
     EXPECT_EQ(testsupport::ReadFileBytes(S(Preference().GetIconsDir().getPath()) + "/" +
                                          Count("select min(localfile) from icon")),
               "ICON");
+}
+
+// An auto-archive channel whose title is longer than a file system takes in
+// one name (255 bytes) still gets its offline copies; a folder made under a
+// whole title before titles were cut keeps serving its channel; an archive
+// folder that cannot be made is reported.
+TEST_F(FeedStoreSaveTest, OfflineCopiesOfChannelsWithLongTitlesAreWritten)
+{
+    LocalHttpServer server;
+    server.setDefaultHandler([](const testsupport::HttpRequest&)
+                             { return testsupport::TextResponse(200, "<html><body>Story</body></html>"); });
+    const uFile archive = Preference().GetArchiveDir();
+    auto keptPage = [&](const std::string& title, const std::string& link)
+    {
+        Parsed(server.url("/feed/" + std::to_string(title.size())).c_str(), {Item(link.c_str(), "One")},
+               title.c_str());
+        store.SaveChannel("default.mdb", false, true, /*autoArchive=*/true, /*autoDownload=*/false);
+        EXPECT_TRUE(CPageSaveTask::WaitAll(30000));
+        return feeds::ArchivePageFile(archive, uString(title.c_str()), uString(link.c_str()));
+    };
+    auto cjk = [](int characters)
+    {
+        std::string text;
+        for (int i = 0; i < characters; ++i)
+            text += "\xE6\x97\xA5";
+        return text;
+    };
+
+    const std::string longTitle = cjk(100); // 300 bytes
+    const uFile page = keptPage(longTitle, server.url("/story/1"));
+    EXPECT_EQ(store.errorCode, CFeedStore::kNoError) << store.errorText.c_str();
+    EXPECT_NE(testsupport::ReadFileBytes(S(page.getPath())).find("Story"), std::string::npos)
+        << S(page.getPath());
+    EXPECT_EQ(uString(uFile(S(page.getPath()).substr(0, S(page.getPath()).rfind('/')).c_str()).getFileName()),
+              SafeFileName(uString(longTitle.c_str())));
+
+    // 228 bytes: a name the file system took, made before the cut.
+    const std::string earlierTitle = cjk(76);
+    const std::string earlierFolder = S(archive.getPath()) + "/" + earlierTitle;
+    std::filesystem::create_directories(earlierFolder);
+    const uFile earlierPage = keptPage(earlierTitle, server.url("/story/2"));
+    EXPECT_EQ(S(earlierPage.getPath()).rfind(earlierFolder + "/", 0), 0u) << S(earlierPage.getPath());
+    EXPECT_TRUE(earlierPage.isFile());
+
+    // The archive is a file: no folder for the channel, and the save says so.
+    const std::string blocked = S(archive.getPath()) + "/Blocked";
+    std::ofstream(blocked) << "not a folder";
+    keptPage("Blocked", server.url("/story/3"));
+    EXPECT_EQ(store.errorCode, CFeedStore::kPageNotSaved);
+    EXPECT_NE(std::string(store.errorText.c_str()).find(server.url("/story/3")), std::string::npos)
+        << store.errorText.c_str();
+    EXPECT_TRUE(server.requestsFor("/story/3").empty());
 }
 
 } // namespace

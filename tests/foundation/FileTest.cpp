@@ -115,6 +115,46 @@ TEST(FileTest, MakeValidFileNameKeepsFeedTitlesInsideTheirFolder)
     EXPECT_STREQ(name.c_str(), "x\xC3\xA9");
 }
 
+TEST(FileTest, SafeFileNameCutsLongFeedTextToOneNameAFileSystemTakes)
+{
+    auto safe = [](const std::string& text)
+    { return std::string(SafeFileName(uString(text.c_str())).c_str()); };
+    // Within the limit a name is what MakeValidFileName makes it, so names
+    // stored before the cut still match.
+    const std::string limit = std::string(kMaxFeedNameBytes - 4, 'a') + ".mp3";
+    EXPECT_EQ(safe(limit), limit);
+    EXPECT_EQ(safe("a/b:c?.txt"), "abc.txt");
+    EXPECT_EQ(safe(".."), "_");
+
+    std::string cjk; // 100 three-byte characters
+    for (int i = 0; i < 100; ++i)
+        cjk += "\xE6\x97\xA5";
+    const std::string encoded = []
+    {
+        std::string text;
+        for (int i = 0; i < 33; ++i)
+            text += "%E3%81%82";
+        return text;
+    }();
+    const std::pair<std::string, std::string> cases[] = {
+        // extension kept, the rest cut on a character boundary
+        {cjk + ".mp3", cjk.substr(0, 195) + ".mp3"},
+        {cjk, cjk.substr(0, 198)},
+        {encoded + ".mp3", encoded.substr(0, 196) + ".mp3"},
+        // a last "." far from the end is part of the title, not an extension
+        {"Vol. " + cjk, ("Vol. " + cjk).substr(0, 200)},
+        // what MakeValidFileName removes does not count
+        {std::string(150, 'x') + std::string(100, '/') + "y.ogg", std::string(150, 'x') + "y.ogg"},
+    };
+    for (const auto& [text, expected] : cases)
+    {
+        const std::string name = safe(text);
+        EXPECT_EQ(name, expected) << text;
+        EXPECT_LE(name.size(), static_cast<std::size_t>(kMaxFeedNameBytes));
+        EXPECT_EQ(safe(name), name) << "cutting again changes nothing";
+    }
+}
+
 TEST(FileTest, QueriesAnswerForWhatLiesAtThePath)
 {
     TempDir dir;

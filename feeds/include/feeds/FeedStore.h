@@ -65,7 +65,8 @@ public:
         kCannotOpen = 3,
         kStatementFailed = 4,
         kDocumentRefused = 5, // too large, too deep or expanding too far (uXmlLimits.h)
-        kAddressRefused = 6   // not an http, https or ftp address (FeedAddress.h)
+        kAddressRefused = 6,  // not an http, https or ftp address (FeedAddress.h)
+        kPageNotSaved = 7     // the archive folder of an offline copy cannot be made
     };
 
     // The list databases live in the configured subscription folder, or in
@@ -201,8 +202,10 @@ public:
     // The item's enclosure row (a torrent link without enclosure becomes one),
     // and its transfer request when the media file is missing and `queue`.
     void SaveItemEnclosure(CItemRecord& item, bool queue);
-    // Starts the offline copy of the item's page in "My Archive/<title>".
-    void SaveItemPage(const uString& listName, const uString& link, const uString& channelTitle);
+    // Starts the offline copy of the item's page in "My Archive/<title>"
+    // (feeds::ArchivePageFile). False, with error 7 and the folder in the
+    // error text, when the folder cannot be made: no copy is started.
+    bool SaveItemPage(const uString& listName, const uString& link, const uString& channelTitle);
     // Transfer requests for every enclosure of the feed whose media file is
     // missing from the library (stream types never), when `queue`.
     void QueueFeedEnclosures(const uString& listName, const uString& feed, bool queue);

@@ -20,9 +20,9 @@ int LeadingInt(const uString& text);
 // .torrent files.
 uString Md5Hex(const uString& text);
 
-// A channel title as one path component: the characters \ / : * ? < > |
-// removed, and "", "." and ".." replaced.
-uString SafeFolderName(const uString& title);
+// The offline copy of an item: "<archive>/<channel title as SafeFileName>/
+// <MD5 of the link>.html".
+uFile ArchivePageFile(const uFile& archiveDir, const uString& channelTitle, const uString& link);
 
 // The file or folder that a stored local file name (relative to the library
 // folder, or absolute) names under `root`, when it lies inside `root` after

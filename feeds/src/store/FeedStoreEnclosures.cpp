@@ -64,7 +64,7 @@ CTransferRequest MakeRequest(const uString& channelTitle, const uString& listNam
     CTransferRequest request;
     request.type = IsTorrentEnclosure(type, link) ? 1 : 0;
     request.media = IsVideoType(type) ? 2 : (IsAudioType(type) ? 1 : 0);
-    request.label = feeds::SafeFolderName(channelTitle);
+    request.label = SafeFileName(channelTitle);
     request.listName = listName;
     request.feed = feed;
     request.item = itemLink;

@@ -191,7 +191,7 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
     SetDatabase(listName);
     EnsureOpen(false);
     // The title names folders of the library and the archive. An empty title
-    // stays empty in the database; SafeFolderName covers it where a path is made.
+    // stays empty in the database; SafeFileName covers it where a path is made.
     if (!channel.title.isEmpty())
         MakeValidFileName(channel.title);
     const uString feed = SqlHexLiteral(channel.link);
@@ -382,8 +382,10 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
     // Only what was stored is queued and archived.
     if (batch)
         batch->Flush();
+    // The pages share one folder: when it cannot be made, once is enough.
     for (const uString& link : pagesToSave)
-        SaveItemPage(listName, link, channel.title);
+        if (!SaveItemPage(listName, link, channel.title))
+            break;
 }
 
 void CFeedStore::ResolveTorrentLinks()
@@ -478,14 +480,22 @@ void CFeedStore::SaveChannelImages()
     insertAndMark("icon");
 }
 
-void CFeedStore::SaveItemPage(const uString& /*listName*/, const uString& link, const uString& channelTitle)
+bool CFeedStore::SaveItemPage(const uString& /*listName*/, const uString& link, const uString& channelTitle)
 {
-    uFile folder = CPreference::GetInstance()->GetArchiveDir();
-    if (folder.getPath().isEmpty())
-        return;
-    folder.append(feeds::SafeFolderName(channelTitle).c_str());
-    folder.ensureDirectory();
-    uFile file(folder.getPath().c_str(), (feeds::Md5Hex(link) + ".html").c_str());
+    const uFile archive = CPreference::GetInstance()->GetArchiveDir();
+    const uFile file = feeds::ArchivePageFile(archive, channelTitle, link);
+    uString folder;
+    file.getDirectory(folder);
+    const uFile pageFolder(folder.c_str());
+    if (!archive.getPath().isEmpty())
+        pageFolder.ensureDirectory();
+    if (archive.getPath().isEmpty() || !pageFolder.isDirectory())
+    {
+        errorCode = kPageNotSaved;
+        errorText.format("Cannot save the page of %s in %s", link.c_str(), folder.c_str());
+        return false;
+    }
     if (!file.exists())
         new CPageSaveTask(link, file, true); // runs on its own thread and deletes itself
+    return true;
 }

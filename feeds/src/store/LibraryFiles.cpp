@@ -41,11 +41,16 @@ uString Md5Hex(const uString& text)
     return hex;
 }
 
-uString SafeFolderName(const uString& title)
+uFile ArchivePageFile(const uFile& archiveDir, const uString& channelTitle, const uString& link)
 {
-    uString name(title);
-    MakeValidFileName(name);
-    return name;
+    uString folder = SafeFileName(channelTitle);
+    // Titles were not cut before: a folder made then under the whole title
+    // (within the file system's limit) still holds the channel's pages.
+    uString whole(channelTitle);
+    MakeValidFileName(whole);
+    if (whole != folder && uFile(archiveDir.getPath().c_str(), whole.c_str()).isDirectory())
+        folder = whole;
+    return uFile(archiveDir.getPath().c_str(), folder.c_str(), (Md5Hex(link) + ".html").c_str());
 }
 
 bool ResolveInside(const uFile& root, const uString& localFile, uString& path)

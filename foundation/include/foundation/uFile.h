@@ -180,3 +180,13 @@ bool IsAlphaNumeric(const char* text);
 void MakeValidFileName(uString& name);
 // In place; a buffer that held an empty name cannot grow, so it stays empty.
 void MakeValidFileName(char* name);
+// Longest name, in bytes, made from feed text: below the 255 bytes a name may
+// take on common file systems, with room for what is added to it later
+// ("-1a2b3c4d" or " (2)" when filed, ".part" while a page is saved).
+constexpr int kMaxFeedNameBytes = 200;
+// The one rule for every file or folder name made from feed text (a channel
+// title, the file name of an enclosure link): MakeValidFileName, then, over
+// kMaxFeedNameBytes, cut on a UTF-8 character boundary with the extension
+// kept. A name within the limit comes back as MakeValidFileName makes it, so
+// names stored before the cut still match.
+uString SafeFileName(const uString& text);

@@ -52,6 +52,15 @@ std::string ValidFileName(const char* name)
     return result;
 }
 
+// Longest extension, dot included, that a cut keeps: beyond that the text
+// after the last "." is part of a title, not the kind of the file.
+constexpr std::size_t kMaxKeptExtensionBytes = 16;
+
+bool IsUtf8Continuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
 } // namespace
 
 bool PathExists(const char* path)
@@ -152,4 +161,21 @@ void MakeValidFileName(char* name)
     // Never longer than a non-empty input: "_" replaces at least one byte.
     if (valid != name)
         std::memcpy(name, valid.c_str(), valid.size() + 1);
+}
+
+uString SafeFileName(const uString& text)
+{
+    std::string name = ValidFileName(text.c_str());
+    if (name.size() <= static_cast<std::size_t>(kMaxFeedNameBytes))
+        return uString(name.c_str());
+    const std::string::size_type dot = name.rfind('.');
+    std::string extension;
+    if (dot != std::string::npos && dot > 0 && name.size() - dot <= kMaxKeptExtensionBytes)
+        extension = name.substr(dot);
+    std::size_t cut = kMaxFeedNameBytes - extension.size();
+    // Never inside a UTF-8 sequence: half a character is no text at all.
+    while (cut > 0 && IsUtf8Continuation(name[cut]))
+        --cut;
+    name = ValidFileName((name.substr(0, cut) + extension).c_str());
+    return uString(name.c_str());
 }

@@ -55,8 +55,9 @@ public:
     // A click on the row's icon flips its kept flag.
     void OnItemIconClick(int row);
     // Keeping saves the item's page for offline reading; releasing removes
-    // that copy and withdraws queued downloads, never downloaded media.
-    void KeepListItem(const uString& database, const uString& link, const uString& channelTitle, bool keep);
+    // that copy and withdraws queued downloads, never downloaded media. False,
+    // with a message and nothing changed, when the page's folder cannot be made.
+    bool KeepListItem(const uString& database, const uString& link, const uString& channelTitle, bool keep);
     uFile GetArchivePath(const uString& link, const uString& channelTitle) const;
     bool IsItemArchived(const uString& link, const uString& channelTitle) const;
 

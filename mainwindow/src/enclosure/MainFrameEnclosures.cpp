@@ -5,6 +5,10 @@
 // the download manager, the hand-offs to the desktop's opener.
 #include "CommandIds.h"
 #include "StringTable.h"
+#include "common/DesktopShell.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
+#include "common/UserPrompt.h"
 #include "dialogs/SubscriptionDlgs.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/MediaPlayer.h"
@@ -14,14 +18,10 @@
 #include "feeds/MediaTypes.h"
 #include "feeds/Preference.h"
 #include "feeds/WebFetch.h"
-#include "common/DesktopShell.h"
 #include "mainwindow/FileChooser.h"
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
-#include "common/MenuBuilder.h"
-#include "common/Messages.h"
-#include "common/UserPrompt.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/WindowMessage.h"
 
@@ -158,8 +158,9 @@ long CMainFrame::OnArchiveItem(const CFrameMessage& message)
     CTransferRowData* data = m_itemListView->GetRowData(*row);
     if (data == nullptr)
         return 0;
+    if (!m_reader->KeepListItem(data->ds, data->item, data->label, /*keep=*/true))
+        return 0;
     data->status = 1;
-    m_reader->KeepListItem(data->ds, data->item, data->label, /*keep=*/true);
     wxWindowUpdateLocker noUpdates(m_itemListView);
     m_reader->RefreshListRow(*row);
     return 0;

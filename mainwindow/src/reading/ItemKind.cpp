@@ -55,7 +55,6 @@ uFile TorrentFile(const uFile& torrentDir, const uString& enclosureLink)
 
 uFile ArchiveFile(const uFile& archiveDir, const uString& channelTitle, const uString& link)
 {
-    return uFile(archiveDir.getPath().c_str(), feeds::SafeFolderName(channelTitle).c_str(),
-                 (feeds::Md5Hex(link) + ".html").c_str());
+    return feeds::ArchivePageFile(archiveDir, channelTitle, link);
 }
 } // namespace itemkind

@@ -3,6 +3,7 @@
 #include "common/DesktopShell.h"
 #include "feeds/FeedStore.h"
 #include "feeds/LibraryFiles.h"
+#include "feeds/MessageBox.h"
 #include "feeds/PageSave.h"
 #include "feeds/Preference.h"
 #include "mainwindow/HtmlCtrl.h"
@@ -240,19 +241,30 @@ void CItemReader::OnItemIconClick(int row)
         return;
     m_lastToggleRow = row;
     m_lastToggleTime = now;
-    data->status = data->status == 1 ? 0 : 1;
-    KeepListItem(data->ds, data->item, data->label, data->status == 1);
+    const bool keep = data->status != 1;
+    if (KeepListItem(data->ds, data->item, data->label, keep))
+        data->status = keep ? 1 : 0;
 }
 
-void CItemReader::KeepListItem(const uString& database, const uString& link, const uString& channelTitle,
+bool CItemReader::KeepListItem(const uString& database, const uString& link, const uString& channelTitle,
                                bool keep)
 {
     uFile archive = GetArchivePath(link, channelTitle);
     if (keep)
     {
         uString folder;
-        if (archive.getDirectory(folder))
-            uFile(folder.c_str()).ensureDirectory();
+        archive.getDirectory(folder);
+        const uFile pageFolder(folder.c_str());
+        pageFolder.ensureDirectory();
+        // A kept row promises an offline copy: without its folder the item
+        // stays as it was, and the user hears why.
+        if (folder.isEmpty() || !pageFolder.isDirectory())
+        {
+            uString message;
+            message.format("Cannot save the page of %s in %s", link.c_str(), folder.c_str());
+            CMessageBox::Display(message);
+            return false;
+        }
         new CPageSaveTask(link, archive, /*rewrite=*/true); // runs on its own thread and deletes itself
     }
     else
@@ -263,6 +275,7 @@ void CItemReader::KeepListItem(const uString& database, const uString& link, con
     store.SetDatabase(database);
     store.downloadManager = m_downloadQueue;
     store.SetItemKept(link, keep);
+    return true;
 }
 
 uFile CItemReader::GetArchivePath(const uString& link, const uString& channelTitle) const

@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 #include "ReadingFixture.h"
+#include "feeds/support/FeedTestSupport.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/ItemKind.h"
 #include "support/TempDir.h"
@@ -291,6 +292,25 @@ TEST_F(Reading, TheIconKeepsAnItemAndReleasesItWithoutDeletingItsMedia)
     DoubleClick(2, 8);
     guitest::RunEventsFor(300);
     EXPECT_EQ(Query("select attributes from item where link='" + m_server.url("/alpha") + "'"), "1");
+}
+
+// A kept row promises an offline copy: when its folder cannot be made the
+// user hears why and the row stays as it was.
+TEST_F(Reading, AKeepWithoutAnArchiveFolderIsReportedAndKeepsNothing)
+{
+    feedtest::ShownMessages shown;
+    const std::string blocked =
+        Text(CPreference::GetInstance()->GetArchiveDir().getPath()) + "/Loopback News";
+    std::ofstream(blocked) << "a file where the channel's folder would go";
+    const std::string kept = "select attributes from item where link='" + m_server.url("/bravo") + "'";
+
+    Click(1, /*x=*/8); // on the icon
+    ASSERT_FALSE(WaitForPage("Bravo episode").empty());
+    ASSERT_EQ(shown().size(), 1u);
+    EXPECT_NE(shown()[0].find(m_server.url("/bravo")), std::string::npos) << shown()[0];
+    EXPECT_EQ(Query(kept), "0");
+    EXPECT_EQ(m_list->GetRow(1)->image, itemkind::kImageAudio);
+    EXPECT_FALSE(m_reader->IsItemArchived(uString(m_server.url("/bravo").c_str()), uString("Loopback News")));
 }
 
 TEST_F(Reading, OnlyAClickOnTheIconFlipsTheKeptFlag)
