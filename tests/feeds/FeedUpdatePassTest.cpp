@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <future>
+#include <mutex>
 #include <set>
 #include <stdexcept>
 
@@ -316,6 +319,90 @@ TEST_F(UpdatePassTest, CloseAbortsRunningFetchesAndLeavesTheFeedDue)
     EXPECT_EQ(host->RefreshAll({"user0.mdb"}), CRefreshHost::RefreshStart::kClosed);
     EXPECT_EQ(Query("user0.mdb", "select lastupdate from channel"), "2000-01-01 00:00:00");
     EXPECT_TRUE(std::filesystem::is_empty(config.data("temp"))) << "the aborted download is removed";
+}
+
+// A site without an icon is asked once a pass, however many of its feeds the
+// pass stores, in parallel or one after another; the next pass asks again.
+TEST_F(UpdatePassTest, ASiteWithoutAnIconIsAskedOnceAPass)
+{
+    site.server().serve("/favicon.ico", testsupport::TextResponse(404, "no icon"));
+    std::vector<feeds::ImportedFeed> feeds;
+    for (int i = 0; i < 6; ++i)
+        feeds.push_back({U(Feed("/site/" + std::to_string(i), 2)), U(""), U("")});
+    CFeedStore store;
+    feeds::ImportCounts counts;
+    ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("user0.mdb"), feeds, counts));
+    for (const bool parallel : {true, false})
+    {
+        SCOPED_TRACE(parallel ? "parallel" : "inline");
+        site.server().clearLog();
+        auto host = MakeHost(3, parallel);
+        MakeDue("user0.mdb");
+        Refresh(*host, {"user0.mdb"});
+        EXPECT_EQ(site.server().requestsFor("/favicon.ico").size(), 1u);
+        EXPECT_EQ(Query("user0.mdb", "select count(*) from item"), "12");
+    }
+}
+
+// A close while a save waits on the network (the site icon with its own
+// 30-second time-out, a .torrent question with the configured one; a silent
+// server is dropped after 10 s without data) ends the save at once; the feed
+// is not stamped and stays due.
+TEST_F(UpdatePassTest, CloseEndsASaveWaitingOnItsLookUps)
+{
+    CPreference::GeneralSection general = CPreference::GetInstance()->GetGeneralSection();
+    general.nDefaultTimeout = 600;
+    CPreference::GetInstance()->SetGeneralSection(general);
+    const std::string torrent = site.url("/held.torrent");
+    for (const char* held : {"/favicon.ico", "/held.torrent"})
+    {
+        SCOPED_TRACE(held);
+        const std::string url = site.url(std::string("/look") + held);
+        site.feed(std::string("/look") + held, feedsite::Rss("T", url + "/site", {{"One", torrent, ""}}));
+        CFeedStore store;
+        feeds::ImportCounts counts;
+        ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("user0.mdb"), {{U(url), U("Look"), U("")}}, counts));
+        MakeDue("user0.mdb");
+
+        std::mutex lock;
+        std::condition_variable changed;
+        bool asked = false;
+        bool released = false;
+        // Answers only when the test ends, long after any bound below.
+        site.server().route(held,
+                            [&](const testsupport::HttpRequest&)
+                            {
+                                std::unique_lock hold(lock);
+                                asked = true;
+                                changed.notify_all();
+                                changed.wait_for(hold, std::chrono::seconds(120), [&] { return released; });
+                                return testsupport::TextResponse(404, "late");
+                            });
+        auto host = MakeHost(2, /*parallel=*/true);
+        ASSERT_EQ(host->RefreshAll({"user0.mdb"}), CRefreshHost::RefreshStart::kStarted);
+        {
+            std::unique_lock hold(lock);
+            EXPECT_TRUE(changed.wait_for(hold, std::chrono::seconds(30), [&] { return asked; }));
+        }
+        const auto closing = std::chrono::steady_clock::now();
+        const bool closed = host->Close(5000);
+        const auto took = std::chrono::steady_clock::now() - closing;
+        {
+            std::lock_guard hold(lock);
+            released = true;
+            changed.notify_all();
+        }
+        EXPECT_TRUE(closed) << "the close waited for the held answer";
+        std::printf(
+            "[ measure  ] close during %s: %lld ms\n", held,
+            static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+        EXPECT_EQ(Query("user0.mdb", "select lastupdate from channel where feed='" + url + "'"),
+                  "2000-01-01 00:00:00");
+        EXPECT_EQ(ItemCount("user0.mdb", url), 0);
+        if (!closed)
+            host->WaitIdle(120000); // its tasks use this list and this server
+        site.server().serveContent("/favicon.ico", std::string("\0\0\1\0", 4), "image/x-icon");
+    }
 }
 
 TEST(RefreshHostTest, ScanningThreadsOutsideOneToEightBecomeTwo)

@@ -12,6 +12,7 @@
 #include <vector>
 
 class CDownloadQueue;
+class CFailedIcons;
 class uFile;
 class uXmlNode;
 struct CFeedSearchCriteria;
@@ -194,8 +195,18 @@ public:
     // auto-archive channel and collect the new titles in `newTitles`. Items
     // whose link is changed (an episode told apart by its enclosure) are
     // changed in `items` too, for the purge that follows.
+    // A save cut short by the stop flag (see SetUpdatePass) stores nothing.
     void SaveChannel(const uString& listName, bool showMessages, bool subscribe, bool autoArchive,
                      bool autoDownload);
+    // For the saves of an update pass: while *stopFlag is true the save's
+    // network look-ups (the site icon, the .torrent questions) end soon; icon
+    // links in `failedIcons` are not asked again, and the ones that fail are
+    // added. Either may be null; neither is owned.
+    void SetUpdatePass(const std::atomic<bool>* stopFlag, CFailedIcons* failedIcons)
+    {
+        m_stopFlag = stopFlag;
+        m_failedIcons = failedIcons;
+    }
     // The channel's image row, and its site icon fetched into the icons folder
     // (only a 2xx answer with a body counts) with its row.
     void SaveChannelImages();
@@ -336,6 +347,7 @@ private:
     // The answer ResolveTorrentLinks found, or the server's outside a save.
     bool IsItemTorrentLink(const uString& link);
     void ReadAggregatorAddresses();
+    bool Stopping() const { return m_stopFlag && m_stopFlag->load(); }
 
     uString m_subscriptionFolder;
     int m_failedStatements = 0; // a save that sees this rise is rolled back
@@ -347,6 +359,8 @@ private:
     uString m_aggregatorPrefix;
     uString m_aggregatorDroppedHost;
     bool m_aggregatorRead = false;
+    const std::atomic<bool>* m_stopFlag = nullptr;
+    CFailedIcons* m_failedIcons = nullptr;
 };
 
 // The SQL literal of a text: "0x" and the UTF-16 code units of the text in

@@ -7,8 +7,10 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 class CDownloadQueue;
+class CFailedIcons;
 class CRefreshHost;
 class uActiveXDataObjectExt;
 
@@ -36,6 +38,8 @@ public:
     ~CFeedUpdateTask() override;
 
     void SetThread(uThread* thread) { m_thread = thread; }
+    // The icon links that failed in the task's pass, shared by its tasks.
+    void SetFailedIcons(std::shared_ptr<CFailedIcons> failedIcons) { m_failedIcons = std::move(failedIcons); }
     // Tests only: called in every task before its fetch, on the task's
     // thread; it may throw. An empty function removes it.
     static void SetTestHook(std::function<void(const uString& feedUrl)> hook);
@@ -54,6 +58,7 @@ private:
     std::shared_ptr<uSemaphore> m_semaphore;
     uThread* m_thread; // owned
     std::shared_ptr<CTaskTracker> m_tracker;
+    std::shared_ptr<CFailedIcons> m_failedIcons;
 };
 
 // One update pass over one list database: compaction, the list's feeds, one

@@ -2,6 +2,8 @@
 
 #include "foundation/uString.h"
 
+#include <atomic>
+
 // Classification of enclosure MIME types, links and file names. Every test
 // works on a lower-cased copy of its argument; an empty text gives false.
 
@@ -21,5 +23,6 @@ uString GetMimeTypeFromExtension(uString name);
 // Asks the server (a HEAD request, no login, no prompt) whether the link is a
 // .torrent file: true when the first Content-Type header the request saw is
 // "application/x-bittorrent". A link without ".torrent" past its first
-// character is refused without a request. Blocks the calling thread.
-bool IsTorrentLink(uString link);
+// character is refused without a request. Blocks the calling thread; while
+// *abortFlag is true the request ends soon, as a "no".
+bool IsTorrentLink(uString link, const std::atomic<bool>* abortFlag = nullptr);

@@ -11,7 +11,7 @@ constexpr int kFallbackTimeoutSeconds = 60;
 
 } // namespace
 
-bool IsTorrentLink(uString link)
+bool IsTorrentLink(uString link, const std::atomic<bool>* abortFlag)
 {
     uString lower(link);
     lower.makeLower();
@@ -22,7 +22,8 @@ bool IsTorrentLink(uString link)
     if (timeout <= 0)
         timeout = kFallbackTimeoutSeconds;
     uString headers;
-    if (!FetchUrlHeader(link, headers, timeout, /*login=*/false, /*prompt=*/false))
+    if (!FetchUrlHeader(link, headers, timeout, /*login=*/false, /*prompt=*/false, abortFlag) ||
+        (abortFlag && abortFlag->load()))
         return false;
     headers.makeLower();
     // The first content-type of all the responses the request received; after

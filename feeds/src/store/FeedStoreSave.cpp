@@ -1,5 +1,6 @@
 #include "SqlJoin.h"
 #include "feeds/DownloadQueue.h"
+#include "feeds/FailedIcons.h"
 #include "feeds/FeedStore.h"
 #include "feeds/LibraryFiles.h"
 #include "feeds/MediaTypes.h"
@@ -129,11 +130,14 @@ CIconFetches& IconFetches()
     return fetches;
 }
 
-// Fetches the icon into `file` unless it is there. A failed fetch, an answer
-// that is not 2xx and an empty body leave no file: an error page is no icon.
-void FetchIcon(const uString& iconLink, uFile& file)
+// Fetches the icon into `file` unless it is there, or failed already in this
+// pass. A failed fetch, an answer that is not 2xx and an empty body leave no
+// file: an error page is no icon.
+void FetchIcon(const uString& iconLink, uFile& file, const std::atomic<bool>* stopFlag,
+               CFailedIcons* failedIcons)
 {
-    if (file.exists())
+    auto knownFailed = [&] { return failedIcons && failedIcons->Contains(iconLink); };
+    if (file.exists() || knownFailed())
         return;
     const std::string path = file.getPath().c_str();
     if (!IconFetches().Begin(path))
@@ -143,13 +147,19 @@ void FetchIcon(const uString& iconLink, uFile& file)
         const std::string& path;
         ~EndFetch() { IconFetches().End(path); }
     } end{path};
-    if (file.exists())
+    if (file.exists() || knownFailed())
         return;
     uString headers;
-    const bool fetched = FetchUrlToFile(iconLink, file, kIconTimeoutSeconds, &headers, false, false);
+    const bool fetched =
+        FetchUrlToFile(iconLink, file, kIconTimeoutSeconds, &headers, false, false, nullptr, stopFlag);
     const int status = LastHttpStatus(headers);
     if (!fetched || (status != 0 && (status < 200 || status > 299)) || file.getSize() <= 0)
+    {
         file.remove();
+        // Marked before the fetch ends for the others: no task may start it again.
+        if (failedIcons && !(stopFlag && stopFlag->load()))
+            failedIcons->Add(iconLink);
+    }
 }
 
 // Holds the transfer requests of one batch, so that they reach the real
@@ -224,6 +234,10 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
     if (savesImages)
         FetchChannelIcon();
     ResolveTorrentLinks();
+    // Look-ups cut short by a close answer nothing reliable: store nothing,
+    // so that the feed stays due.
+    if (Stopping())
+        return;
     if (!dataObject.execute("BEGIN IMMEDIATE"))
     {
         FailStatement();
@@ -396,9 +410,11 @@ void CFeedStore::ResolveTorrentLinks()
         // An item without a title is never stored: its link is not asked.
         if (!item.enclosureLink.isEmpty() || item.link.isEmpty() || item.title.isEmpty())
             continue;
+        if (Stopping())
+            break;
         const std::string link = item.link.c_str();
         if (m_torrentLinks.count(link) == 0)
-            m_torrentLinks.emplace(link, IsTorrentLink(item.link));
+            m_torrentLinks.emplace(link, IsTorrentLink(item.link, m_stopFlag));
     }
     m_torrentLinksResolved = true;
 }
@@ -420,7 +436,7 @@ void CFeedStore::FetchChannelIcon()
     if (file.getPath().isEmpty())
         return;
     file.append((feeds::Md5Hex(link) + IconExtension(link)).c_str());
-    FetchIcon(link, file);
+    FetchIcon(link, file, m_stopFlag, m_failedIcons);
     m_iconTried = link;
 }
 
@@ -464,7 +480,7 @@ void CFeedStore::SaveChannelImages()
             file.append((feeds::Md5Hex(channel.iconLink) + IconExtension(channel.iconLink)).c_str());
             // Fetched already before the save took the write lock.
             if (m_iconTried != channel.iconLink)
-                FetchIcon(channel.iconLink, file);
+                FetchIcon(channel.iconLink, file, m_stopFlag, m_failedIcons);
             if (file.exists())
                 channel.iconFile = file.getFileName();
         }

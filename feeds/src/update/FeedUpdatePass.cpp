@@ -1,4 +1,5 @@
 #include "feeds/DownloadQueue.h"
+#include "feeds/FailedIcons.h"
 #include "feeds/FeedStore.h"
 #include "feeds/FeedUpdate.h"
 #include "feeds/MessageBox.h"
@@ -68,6 +69,8 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
         return;
     }
 
+    // A site without an icon is asked once a pass, not once for each of its feeds.
+    auto failedIcons = std::make_shared<CFailedIcons>();
     for (const uString& feed : feeds)
     {
         if (Stopping(tracker))
@@ -76,6 +79,7 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
             CFeedUpdateTask(listName, feed, window, downloadManager, postTitles, semaphore, nullptr, tracker);
         if (!task)
             continue;
+        task->SetFailedIcons(failedIcons);
         if (!semaphore)
         {
             task->run(); // deletes the task

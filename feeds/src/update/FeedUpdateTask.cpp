@@ -1,4 +1,5 @@
 #include "feeds/DownloadQueue.h"
+#include "feeds/FailedIcons.h"
 #include "feeds/FeedStore.h"
 #include "feeds/FeedUpdate.h"
 #include "feeds/Preference.h"
@@ -126,7 +127,11 @@ void CFeedUpdateTask::UpdateFeed()
     // The channel is keyed by the address it was subscribed under, never by
     // the feed's own link element.
     store.channel.link = m_feedUrl;
+    store.SetUpdatePass(m_tracker ? &m_tracker->StopFlag() : nullptr, m_failedIcons.get());
     store.SaveChannel(m_listName, false, false, false, false);
+    // A save cut short by the close stored nothing: nothing to purge or queue.
+    if (m_tracker && m_tracker->IsStopping())
+        return;
 
     CPreference* preference = CPreference::GetInstance();
     // Only a complete document tells which stored items the feed dropped.
