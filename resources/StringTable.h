@@ -70,6 +70,8 @@ inline constexpr StringEntry kStringTable[] = {
     {3057, "Mail failed to deliver"},
     // Added with the address rule of feeds/FeedAddress.h; the addresses follow.
     {3058, "Only http, https and ftp feed addresses are subscribed. Skipped:"},
+    // Keeping an item whose archive folder cannot be made: the item link, the folder.
+    {3059, "Cannot save the page of %s in %s"},
     {57345, "Ready"},                                      // AFX_IDS_IDLEMESSAGE
     {59137, "CAP"},                                        // ID_INDICATOR_CAPS
     {59138, "NUM"},                                        // ID_INDICATOR_NUM

@@ -1,5 +1,6 @@
 #include "mainwindow/ItemReader.h"
 
+#include "StringTable.h"
 #include "common/DesktopShell.h"
 #include "feeds/FeedStore.h"
 #include "feeds/LibraryFiles.h"
@@ -22,6 +23,8 @@
 
 namespace
 {
+constexpr int kPageNotSavedString = 3059;
+
 uString TemplateDir()
 {
     return CPreference::GetInstance()->GetProgramDir() + "/template";
@@ -261,7 +264,8 @@ bool CItemReader::KeepListItem(const uString& database, const uString& link, con
         if (folder.isEmpty() || !pageFolder.isDirectory())
         {
             uString message;
-            message.format("Cannot save the page of %s in %s", link.c_str(), folder.c_str());
+            message.format(std::string(resources::FindString(kPageNotSavedString)).c_str(), link.c_str(),
+                           folder.c_str());
             CMessageBox::Display(message);
             return false;
         }
