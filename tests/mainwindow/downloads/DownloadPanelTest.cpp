@@ -177,6 +177,9 @@ protected:
             cell.y = list.GetRowHeight() * Rows().GetItemCount() + 4;
         guitest::RunEventsFor(wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC) + 100);
         wxUIActionSimulator mouse;
+        // From outside the list: a pointer left on the very point would not move.
+        mouse.MouseMove(wxPoint(0, 0));
+        guitest::RunEventsFor(30);
         mouse.MouseMove(list.GetBody()->ClientToScreen(cell.GetPosition() + wxSize(10, 4)));
         guitest::RunEventsFor(30);
         mouse.MouseClick(wxMOUSE_BTN_RIGHT);

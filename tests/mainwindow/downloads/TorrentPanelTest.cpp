@@ -163,6 +163,8 @@ TEST_F(TorrentPanelTest, ListsAndDrivesATorrentDownloadingFromASeed)
     {
         CXListCtrl& list = *panel.GetList();
         wxUIActionSimulator mouse;
+        mouse.MouseMove(wxPoint(0, 0)); // from outside the list
+        guitest::RunEventsFor(30);
         mouse.MouseMove(
             list.GetBody()->ClientToScreen(list.GetSubItemRect(1, 0).GetPosition() + wxSize(10, 4)));
         EXPECT_TRUE(guitest::RunEventsUntil([&] { return list.GetModel().GetSelection() == 1; }, 5000));
