@@ -131,6 +131,48 @@ TEST(HtmlParserTest, QuotesProtectTheirOwnKindAndTheTagEnd)
     EXPECT_EQ(scan("<a a=\" >x"), "B|S:a a=\"|T:x|Z");
 }
 
+// Where a start tag ends when its ">" lies far ahead, beyond other tags'
+// starts and quoted values, or when a quote is left open to the end.
+TEST(HtmlParserTest, TagEndsBeyondOtherTagsAndOpenQuotes)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        // The first tag takes everything up to its ">", another tag's start included.
+        {"<a x<b y>z", "B|S:a|T:z|Z"},
+        {"<a href=\"a>b\" <i>t</i>", "B|S:a href=a>b|T:t</i>|Z"},
+        {"<a x <b y <c z", "B|T:<a x <b y <c z|Z"},
+        // A quote left open to the end: each tag before it ends at its own first ">".
+        {"<a x=\">\" <b x=\">\" '", "B|S:a x=\"|T:\"|S:b x=\"|T:\" '|Z"},
+        {"<p x='a' y=\"b>c\" 'd>e", "B|S:p x=a|T:c\" 'd>e|Z"},
+        // A tag that starts inside another's quoted value reads the quotes the other way.
+        {"<a x='1' y=' <b z='2'>w</b> '>v", "B|S:a x=1|T:w|E:b|T:'>v|Z"},
+        {"<a x=\"'\" y='>' z=\">'\" <b w='>t</b>", "B|S:a x='|T:' z=\">'\"|S:b|T:t</b>|Z"},
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(scan(input), expected) << "input: " << input;
+}
+
+// Tag soup where every "<" starts a tag whose end is far off or missing: a
+// search from each "<" to the end would take minutes at these sizes.
+TEST(HtmlParserTest, TagsWithoutAnEndAreScannedOnce)
+{
+    std::string open;
+    for (int i = 0; i < 1000000; ++i)
+        open += "<a x";
+    EXPECT_EQ(scan(open), "B|T:" + open + "|Z");
+
+    // A quote left open at the very end: each tag looks that far, then ends at its first ">".
+    std::string quoted;
+    std::string expected = "B";
+    for (int i = 0; i < 400000; ++i)
+    {
+        quoted += "<a x=\">\" ";
+        expected += "|S:a x=\"|T:\"";
+    }
+    quoted += "'";
+    expected += " '|Z";
+    EXPECT_EQ(scan(quoted), expected);
+}
+
 TEST(HtmlParserTest, AttributeTextAndHasAttributes)
 {
     struct Capture : uHtmlHandler

@@ -65,7 +65,7 @@ public:
         kDocumentUnreadable = 2,
         kCannotOpen = 3,
         kStatementFailed = 4,
-        kDocumentRefused = 5, // too large, too deep or expanding too far (uXmlLimits.h)
+        kDocumentRefused = 5, // too large, too deep, expanding too far (uXmlLimits.h), or a base too long
         kAddressRefused = 6,  // not an http, https or ftp address (FeedAddress.h)
         kPageNotSaved = 7     // the archive folder of an offline copy cannot be made
     };
@@ -320,6 +320,9 @@ public:
     // kept, but they cannot tell which stored items the feed dropped, so
     // nothing may be purged on them.
     bool documentPartial = false;
+    // The last parsed document made a link relative to an xml:base longer
+    // than the parsers take (8 KiB): it is refused, nothing of it is kept.
+    bool linksRefused = false;
     // Where the document being parsed came from (after redirects): its
     // relative links are made absolute against it, or against an xml:base in
     // force. Set by FetchFeed; empty, only an absolute xml:base resolves them.

@@ -1,4 +1,5 @@
 #include "StringTable.h"
+#include "feeds/DocumentTypes.h"
 #include "feeds/FeedAddress.h"
 #include "feeds/FeedStore.h"
 #include "feeds/MessageBox.h"
@@ -60,36 +61,6 @@ bool ReserveTargetFile(const uString& url, uFile& target)
             return false;
     }
     return false;
-}
-
-// Cuts every "<!DOCTYPE ...>" out of the text, again and again, since a cut
-// can join the pieces of a new one. A declaration without a ">" after it
-// stays as it is and ends the search. An internal subset is cut at its first
-// ">", which leaves the rest of it in the text.
-void RemoveDocumentTypes(uString& text)
-{
-    static const std::string kDeclaration = "<!DOCTYPE";
-    std::string remaining(text.c_str(), static_cast<std::size_t>(text.getLength()));
-    bool cut = true;
-    while (cut)
-    {
-        cut = false;
-        std::string kept;
-        std::size_t position = 0;
-        for (;;)
-        {
-            const std::size_t start = remaining.find(kDeclaration, position);
-            const std::size_t end = start == std::string::npos ? start : remaining.find('>', start);
-            if (end == std::string::npos)
-                break;
-            kept.append(remaining, position, start - position);
-            position = end + 1;
-            cut = true;
-        }
-        kept.append(remaining, position, std::string::npos);
-        remaining.swap(kept);
-    }
-    text.assign(remaining.c_str(), 0, static_cast<int>(remaining.size()));
 }
 
 } // namespace
@@ -158,6 +129,7 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
 bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
 {
     documentPartial = false;
+    linksRefused = false;
     if (!file.exists())
         return false;
     const char* path = file.getPath().c_str();
@@ -200,7 +172,7 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
         uString text;
         if (source.open() && source.readAll(text))
         {
-            RemoveDocumentTypes(text);
+            feeds::RemoveDocumentTypes(text);
             loaded =
                 document->loadXml(text.c_str(), true, true, false, false) && document->getDocumentElement();
         }
@@ -214,8 +186,10 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     }
     if (!parsed)
     {
-        errorCode = kDocumentUnreadable;
-        errorText = TableText(3001).c_str();
+        errorCode = linksRefused ? kDocumentRefused : kDocumentUnreadable;
+        errorText = linksRefused
+                        ? uString("Refused the feed: a link stands under an xml:base longer than 8 KiB")
+                        : uString(TableText(3001).c_str());
         if (showMessages)
             CMessageBox::Display(errorText);
     }
@@ -224,6 +198,7 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
 
 bool CFeedStore::ParseFeedDocument(uXmlNode* root)
 {
+    linksRefused = false;
     const uString name(root->getNodeName());
     if (name.equalsNoCase("rdf:RDF"))
         ParseRdfFeed(root);
@@ -236,6 +211,12 @@ bool CFeedStore::ParseFeedDocument(uXmlNode* root)
         // A document that names no feed format is no feed: taken for a fetched
         // one, a web page would be subscribed as a channel that never has items.
         root->release();
+        return false;
+    }
+    if (linksRefused)
+    {
+        channel.Clear();
+        items.clear();
         return false;
     }
     return true;

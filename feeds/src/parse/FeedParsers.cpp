@@ -3,6 +3,7 @@
 #include "feeds/FeedStore.h"
 #include "foundation/uXml.h"
 
+#include <unordered_map>
 #include <utility>
 #include <vector>
 #include <xercesc/util/XMLString.hpp>
@@ -94,29 +95,79 @@ template <typename Visit> void WalkTree(const DOMNode* root, int32_t& depth, Vis
     --depth;
 }
 
-// A link as stored: a relative one is made absolute against the xml:base in
-// force at the element (each one resolved against the one around it), and
+// Links as stored: a relative one is made absolute against the xml:base in
+// force at its element (each one resolved against the one around it), and
 // the document's address under them all. An absolute link is kept as written.
-uString AbsoluteLink(uString link, const DOMNode* element, const uString& address)
+// Each element's base is resolved once for the whole document: resolving
+// every ancestor's again for each link costs the square of the nesting. A
+// base longer than kMaxBaseBytes is not taken: nested relative bases would
+// otherwise grow with every level, and so would every link below them.
+class CXmlBases
 {
-    if (link.isEmpty() || pageurl::HasScheme(link))
-        return link;
-    std::vector<const XMLCh*> bases;
-    for (const DOMNode* node = element; node && IsElement(node); node = node->getParentNode())
-    {
-        const XMLCh* base = static_cast<const DOMElement*>(node)->getAttribute(u"xml:base");
-        if (base && *base)
-            bases.push_back(base);
-    }
-    uString base(address);
-    for (auto outer = bases.rbegin(); outer != bases.rend(); ++outer)
-        base = pageurl::ResolveReference(base, uString(*outer));
-    return pageurl::ResolveReference(base, link);
-}
+public:
+    static constexpr int kMaxBaseBytes = 8192;
 
-uString LinkOf(const DOMNode* node, const uString& address)
+    explicit CXmlBases(const uString& address) : m_bases{address} {}
+
+    uString Absolute(uString link, const DOMNode* element)
+    {
+        if (link.isEmpty() || pageurl::HasScheme(link))
+            return link;
+        const std::size_t base = BaseOf(element);
+        if (base == kTooLong)
+            return uString();
+        return pageurl::ResolveReference(m_bases[base], link);
+    }
+
+    // A relative link stood under a base too long to take.
+    bool Refused() const { return m_refused; }
+
+private:
+    static constexpr std::size_t kTooLong = static_cast<std::size_t>(-1);
+
+    // Index into m_bases of the base in force at the element.
+    std::size_t BaseOf(const DOMNode* element)
+    {
+        std::vector<const DOMNode*> unknown;
+        std::size_t base = 0; // the document's address
+        for (const DOMNode* node = element; node && IsElement(node); node = node->getParentNode())
+        {
+            if (const auto known = m_known.find(node); known != m_known.end())
+            {
+                base = known->second;
+                break;
+            }
+            unknown.push_back(node);
+        }
+        for (auto node = unknown.rbegin(); node != unknown.rend(); ++node)
+        {
+            const XMLCh* own = static_cast<const DOMElement*>(*node)->getAttribute(u"xml:base");
+            if (own && *own && base != kTooLong)
+            {
+                uString resolved = pageurl::ResolveReference(m_bases[base], uString(own));
+                if (resolved.getLength() > kMaxBaseBytes)
+                    base = kTooLong;
+                else
+                {
+                    m_bases.push_back(std::move(resolved));
+                    base = m_bases.size() - 1;
+                }
+            }
+            m_known.emplace(*node, base);
+        }
+        if (base == kTooLong)
+            m_refused = true;
+        return base;
+    }
+
+    std::vector<uString> m_bases;
+    std::unordered_map<const DOMNode*, std::size_t> m_known;
+    bool m_refused = false;
+};
+
+uString LinkOf(const DOMNode* node, CXmlBases& bases)
 {
-    return AbsoluteLink(TextOf(node), node, address);
+    return bases.Absolute(TextOf(node), node);
 }
 
 // An Atom text construct: the markup of type "xhtml" as XHTML, anything else
@@ -137,28 +188,27 @@ void SetFirst(uString& field, const DOMNode* node)
 
 // The enclosure of an RSS item or an Atom entry; a missing type is guessed
 // from the address.
-void ReadEnclosure(CItemRecord& item, const DOMNode* node, const char16_t* linkAttribute,
-                   const uString& address)
+void ReadEnclosure(CItemRecord& item, const DOMNode* node, const char16_t* linkAttribute, CXmlBases& bases)
 {
-    item.enclosureLink = AbsoluteLink(AttributeOf(node, linkAttribute), node, address);
+    item.enclosureLink = bases.Absolute(AttributeOf(node, linkAttribute), node);
     item.enclosureLength = AttributeOf(node, u"length");
     item.enclosureType = AttributeOf(node, u"type");
     if (item.enclosureType.isEmpty())
         item.enclosureType = GuessMediaType(item.enclosureLink);
 }
 
-CItemRecord ReadRssItem(const DOMNode* element, const uString& address)
+CItemRecord ReadRssItem(const DOMNode* element, CXmlBases& bases)
 {
     CItemRecord item;
     ForEachChildElement(element,
-                        [&item, &address](const DOMNode* node)
+                        [&item, &bases](const DOMNode* node)
                         {
                             if (NameIs(node, u"title"))
                                 item.title = TextOf(node);
                             else if (NameIs(node, u"description"))
                                 item.description = TextOf(node);
                             else if (NameIs(node, u"link"))
-                                item.link = LinkOf(node, address);
+                                item.link = LinkOf(node, bases);
                             else if (NameIs(node, u"author"))
                                 item.author = TextOf(node);
                             else if (NameIs(node, u"category"))
@@ -170,7 +220,7 @@ CItemRecord ReadRssItem(const DOMNode* element, const uString& address)
                             else if (NameIs(node, u"guid"))
                                 item.guid = TextOf(node);
                             else if (NameIs(node, u"enclosure"))
-                                ReadEnclosure(item, node, u"url", address);
+                                ReadEnclosure(item, node, u"url", bases);
                         });
     if (item.link.isEmpty())
         item.link = item.enclosureLink.isEmpty() ? item.guid : item.enclosureLink;
@@ -179,16 +229,16 @@ CItemRecord ReadRssItem(const DOMNode* element, const uString& address)
     return item;
 }
 
-CItemRecord ReadRdfItem(const DOMNode* element, const uString& address)
+CItemRecord ReadRdfItem(const DOMNode* element, CXmlBases& bases)
 {
     CItemRecord item;
     ForEachChildElement(element,
-                        [&item, &address](const DOMNode* node)
+                        [&item, &bases](const DOMNode* node)
                         {
                             if (NameIs(node, u"title"))
                                 item.title = TextOf(node);
                             else if (NameIs(node, u"link"))
-                                item.link = LinkOf(node, address);
+                                item.link = LinkOf(node, bases);
                             else if (NameIs(node, u"dc:description") || NameIs(node, u"description"))
                                 item.description = TextOf(node);
                             else if (NameIs(node, u"dc:creator"))
@@ -199,7 +249,7 @@ CItemRecord ReadRdfItem(const DOMNode* element, const uString& address)
     return item;
 }
 
-CItemRecord ReadAtomEntry(const DOMNode* element, const uString& address)
+CItemRecord ReadAtomEntry(const DOMNode* element, CXmlBases& bases)
 {
     CItemRecord item;
     uString published;
@@ -229,7 +279,7 @@ CItemRecord ReadAtomEntry(const DOMNode* element, const uString& address)
                             {
                                 const uString rel = AttributeOf(node, u"rel");
                                 if (rel.equalsNoCase("enclosure"))
-                                    ReadEnclosure(item, node, u"href", address);
+                                    ReadEnclosure(item, node, u"href", bases);
                                 // A link without rel is the alternate one (RFC 4287): many feeds
                                 // leave it out, and an entry without a link would not be stored.
                                 else if ((rel.isEmpty() || rel.equalsNoCase("alternate")) &&
@@ -238,7 +288,7 @@ CItemRecord ReadAtomEntry(const DOMNode* element, const uString& address)
                                     item.link = TextOf(node);
                                     if (item.link.isEmpty())
                                         item.link = AttributeOf(node, u"href");
-                                    item.link = AbsoluteLink(std::move(item.link), node, address);
+                                    item.link = bases.Absolute(std::move(item.link), node);
                                 }
                             }
                         });
@@ -273,7 +323,7 @@ void ReadImage(CChannelRecord& channel, const DOMNode* element)
                         });
 }
 
-void VisitRss(CFeedStore& store, const DOMNode* node)
+void VisitRss(CFeedStore& store, CXmlBases& bases, const DOMNode* node)
 {
     if (!IsElement(node) || store.parseDepth != 3)
         return;
@@ -284,7 +334,7 @@ void VisitRss(CFeedStore& store, const DOMNode* node)
     else if (NameIs(node, u"title"))
         channel.title = TextOf(node);
     else if (NameIs(node, u"link"))
-        channel.link = LinkOf(node, store.documentAddress);
+        channel.link = LinkOf(node, bases);
     else if (NameIs(node, u"description"))
         channel.description = TextOf(node);
     else if (NameIs(node, u"language"))
@@ -304,10 +354,10 @@ void VisitRss(CFeedStore& store, const DOMNode* node)
     else if (NameIs(node, u"image"))
         ReadImage(channel, node);
     else if (NameIs(node, u"item"))
-        store.items.push_back(ReadRssItem(node, store.documentAddress));
+        store.items.push_back(ReadRssItem(node, bases));
 }
 
-void VisitRdf(CFeedStore& store, const DOMNode* node)
+void VisitRdf(CFeedStore& store, CXmlBases& bases, const DOMNode* node)
 {
     if (!IsElement(node))
         return;
@@ -323,7 +373,7 @@ void VisitRdf(CFeedStore& store, const DOMNode* node)
     else if (depth == 3 && NameIs(node, u"link"))
     {
         if (channel.link.isEmpty())
-            channel.link = LinkOf(node, store.documentAddress);
+            channel.link = LinkOf(node, bases);
     }
     else if (depth == 3 && NameIs(node, u"description"))
         SetFirst(channel.description, node);
@@ -342,10 +392,10 @@ void VisitRdf(CFeedStore& store, const DOMNode* node)
     else if (depth == 2 && NameIs(node, u"image"))
         ReadImage(channel, node);
     else if (NameIs(node, u"item"))
-        store.items.push_back(ReadRdfItem(node, store.documentAddress));
+        store.items.push_back(ReadRdfItem(node, bases));
 }
 
-void VisitAtom(CFeedStore& store, const DOMNode* node)
+void VisitAtom(CFeedStore& store, CXmlBases& bases, const DOMNode* node)
 {
     if (!IsElement(node))
         return;
@@ -368,7 +418,7 @@ void VisitAtom(CFeedStore& store, const DOMNode* node)
             channel.link = TextOf(node);
         if (channel.link.isEmpty())
             channel.link = AttributeOf(node, u"href");
-        channel.link = AbsoluteLink(std::move(channel.link), node, store.documentAddress);
+        channel.link = bases.Absolute(std::move(channel.link), node);
     }
     else if (NameIs(node, u"tagline") || NameIs(node, u"summary"))
         channel.description = TextOf(node);
@@ -387,13 +437,25 @@ void VisitAtom(CFeedStore& store, const DOMNode* node)
     else if (NameIs(node, u"icon"))
         channel.iconLink = TextOf(node);
     else if (NameIs(node, u"entry"))
-        store.items.push_back(ReadAtomEntry(node, store.documentAddress));
+        store.items.push_back(ReadAtomEntry(node, bases));
 }
 
 template <typename Visit> void WalkChannel(CFeedStore& store, const uXmlNode& node, Visit visit)
 {
+    CXmlBases bases(store.documentAddress);
     if (const DOMNode* root = uXmlNode::getDomNode(&node))
-        WalkTree(root, store.parseDepth, [&store, visit](const DOMNode* current) { visit(store, current); });
+        WalkTree(root, store.parseDepth,
+                 [&store, &bases, visit](const DOMNode* current) { visit(store, bases, current); });
+    store.linksRefused = store.linksRefused || bases.Refused();
+}
+
+// One record read on its own, outside a walk.
+template <typename Read> void ReadOne(CFeedStore& store, const uXmlNode& element, Read read)
+{
+    CXmlBases bases(store.documentAddress);
+    if (const DOMNode* node = uXmlNode::getDomNode(&element))
+        store.items.push_back(read(node, bases));
+    store.linksRefused = store.linksRefused || bases.Refused();
 }
 
 // The entries take the root's wrapper and delete it; the node stays with
@@ -444,20 +506,17 @@ void CFeedStore::ParseAtomChannel(const uXmlNode& node)
 
 void CFeedStore::ParseRssItem(const uXmlNode& item)
 {
-    if (const DOMNode* node = uXmlNode::getDomNode(&item))
-        items.push_back(ReadRssItem(node, documentAddress));
+    ReadOne(*this, item, ReadRssItem);
 }
 
 void CFeedStore::ParseRdfItem(const uXmlNode& item)
 {
-    if (const DOMNode* node = uXmlNode::getDomNode(&item))
-        items.push_back(ReadRdfItem(node, documentAddress));
+    ReadOne(*this, item, ReadRdfItem);
 }
 
 void CFeedStore::ParseAtomEntry(const uXmlNode& entry)
 {
-    if (const DOMNode* node = uXmlNode::getDomNode(&entry))
-        items.push_back(ReadAtomEntry(node, documentAddress));
+    ReadOne(*this, entry, ReadAtomEntry);
 }
 
 void CFeedStore::ParseImage(const uXmlNode& image)

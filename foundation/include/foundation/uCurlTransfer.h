@@ -94,7 +94,8 @@ public:
     virtual bool downloadToFile(uFile* file);
     // GET into the string. An HTTP error page is a successful transfer here (see needsLogin).
     virtual bool downloadToString(uString* body);
-    // Header requests (HTTP, HTTPS and FTP, where libcurl reports size and date as headers).
+    // Header requests, for HTTP and HTTPS only: false for FTP, which answers
+    // none (nothing in the program asks an FTP server for headers).
     virtual bool headToFile(uFile* file);
     virtual bool getHead(uString* headers);
     // The last answer asked for credentials: 401 over HTTP(S), 331, 332 or 530 over FTP, as
@@ -154,6 +155,7 @@ private:
     bool readStatus();
     void resetTransferOptions();
     long currentResponseCode() const;
+    bool headRequestAllowed() const;
     bool headRequest(void* sink, bool toFile);
     bool postWithSinks(bool sinksInstalled, const uString& data);
     bool resumedFileIsComplete(int64_t size) const;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 class uFile;
 class uHtmlParser;
@@ -93,7 +94,8 @@ private:
     struct Markup;
 
     bool matchComment(std::size_t at, Markup& markup) const;
-    bool matchTag(std::size_t at, Markup& markup) const;
+    bool matchTag(std::size_t at, Markup& markup);
+    std::size_t startTagEnd(std::size_t from);
     void takeStartTag(const Markup& markup);
     bool flushText(std::string& text);
     bool dispatch(const Markup& markup);
@@ -109,4 +111,9 @@ private:
     const unsigned char* m_input = nullptr;
     std::size_t m_length = 0;
     std::size_t m_position = 0;
+    // For each index of the input, where a start tag whose attributes begin
+    // there ends (or why it does not); made for the first start tag of a
+    // scan, so that no tag searches the rest of the input again.
+    std::vector<std::int32_t> m_tagEnds;
+    std::size_t m_nextGreater = 0; // the first ">" at or after the last start tag's name, once sought
 };

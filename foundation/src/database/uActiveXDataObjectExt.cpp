@@ -47,6 +47,7 @@ bool uActiveXDataObjectExt::removeDatabaseFiles(const char* path)
 
 bool uActiveXDataObjectExt::createTable(const char* newTable, const char* templateTable)
 {
+    // The template's own definition is copied: a key over several columns arrives whole, or nothing does.
     return copyTable(newTable, templateTable);
 }
 

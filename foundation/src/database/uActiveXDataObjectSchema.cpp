@@ -75,6 +75,7 @@ int uActiveXDataObject::getLastInsertId()
     if (m_lastInsertTable.isEmpty() || !getAutoIncrementColumn(m_lastInsertTable.c_str(), column))
         return 0;
     // This connection's own last row: another connection's insert cannot interfere.
+    // The whole 32-bit id, not its low 16 bits: past 65,535 rows those would name another row.
     return static_cast<int>(m_connection.lastInsertRowId());
 }
 

@@ -173,6 +173,7 @@ int* uActiveXDataObject::selectIntArray(const char* table, const char* column, c
     int* values = static_cast<int*>(std::calloc(2 * rows.recordCount(), sizeof(int)));
     if (!values)
         return nullptr;
+    // Whole 32-bit values, not their low 16 bits: ids past 65,535 must come back as stored.
     for (std::size_t i = 0; !rows.eof(); rows.moveNext(), ++i)
         values[i] = rows.field(0)->toInt32();
     return values;
@@ -185,6 +186,7 @@ bool uActiveXDataObject::selectIntList(const char* table, const char* column, st
     ado::Recordset rows;
     if (!selectRows(table, column, condition, tail, rows))
         return false;
+    // Whole 32-bit values, as in selectIntArray.
     for (; !rows.eof(); rows.moveNext())
         out.push_back(rows.field(0)->toInt32());
     return true;

@@ -48,22 +48,16 @@ std::string_view trimBlanks(std::string_view text)
 // Where the end of a tag is sought, a quote opens a quoted run only where a
 // value or a token begins: at the start, after a blank or after "=". An
 // apostrophe inside an unquoted word ("Bob's") does not hide the tag's ">".
-bool opensQuote(std::string_view text, std::size_t i)
+bool opensQuote(const unsigned char* input, std::size_t i)
 {
-    if (!isQuote(static_cast<unsigned char>(text[i])))
+    if (!isQuote(input[i]))
         return false;
-    if (i == 0)
-        return true;
-    auto before = static_cast<unsigned char>(text[i - 1]);
-    return isBlank(before) || before == '=';
+    return i == 0 || isBlank(input[i - 1]) || input[i - 1] == '=';
 }
 
-// Index of the quote that closes the run opened at i, or npos. Inside a run
-// only the same quote character closes it.
-std::size_t closingQuote(std::string_view text, std::size_t i)
-{
-    return text.find(text[i], i + 1);
-}
+// Entries of the tag-end table that are no index.
+constexpr std::int32_t kNoTagEnd = -1;      // no ">" outside quotes up to the end
+constexpr std::int32_t kQuoteLeftOpen = -2; // a quote opens and never closes
 
 std::string lowerAscii(std::string_view text)
 {
@@ -221,7 +215,7 @@ bool uHtmlParser::matchComment(std::size_t at, Markup& markup) const
     return true;
 }
 
-bool uHtmlParser::matchTag(std::size_t at, Markup& markup) const
+bool uHtmlParser::matchTag(std::size_t at, Markup& markup)
 {
     // A "<" less than five bytes before the end is text, whatever follows it.
     if (m_length - at < 5)
@@ -257,32 +251,7 @@ bool uHtmlParser::matchTag(std::size_t at, Markup& markup) const
     if (!isSpace(after) && after != '>' && after != '/')
         return false;
 
-    // The tag ends at the first ">" outside a quoted value: HTML allows ">"
-    // inside one (title="a > b"), and ending at the first ">" whatever the
-    // quotes would cut real attribute values and show their rest as text.
-    // When a quote is left open up to the end of the input, the first ">"
-    // ends the tag instead, so that a stray quote in tag soup does not
-    // swallow the page.
-    std::string_view input(reinterpret_cast<const char*>(m_input), m_length);
-    std::size_t close = std::string_view::npos;
-    for (std::size_t i = pos; i < m_length; ++i)
-    {
-        if (m_input[i] == '>')
-        {
-            close = i;
-            break;
-        }
-        if (opensQuote(input, i))
-        {
-            std::size_t quote = closingQuote(input, i);
-            if (quote == std::string_view::npos)
-            {
-                close = input.find('>', pos);
-                break;
-            }
-            i = quote;
-        }
-    }
+    const std::size_t close = startTagEnd(pos);
     if (close == std::string_view::npos)
         return false;
 
@@ -296,6 +265,60 @@ bool uHtmlParser::matchTag(std::size_t at, Markup& markup) const
     markup.textBegin = text;
     markup.textEnd = close + 1;
     return true;
+}
+
+// The tag ends at the first ">" outside a quoted value: HTML allows ">"
+// inside one (title="a > b"), and ending at the first ">" whatever the quotes
+// would cut real attribute values and show their rest as text. When a quote
+// is left open up to the end of the input, the first ">" ends the tag
+// instead, so that a stray quote in tag soup does not swallow the page.
+//
+// Sought from every "<" that starts a tag, that search would run to the end
+// of the input again and again in tag soup without ">" ("<a x" repeated).
+// Where it ends depends only on where it starts, so one sweep from the end
+// of the input settles it for every index: a ">" ends there, an opening
+// quote continues after its closing one, any other byte continues after
+// itself.
+std::size_t uHtmlParser::startTagEnd(std::size_t from)
+{
+    if (m_tagEnds.empty())
+    {
+        m_tagEnds.resize(m_length + 1);
+        m_tagEnds[m_length] = kNoTagEnd;
+        // What the table says right after the nearest '"' and "'" further on.
+        std::int32_t afterDouble = kQuoteLeftOpen;
+        std::int32_t afterSingle = kQuoteLeftOpen;
+        for (std::size_t i = m_length; i-- > 0;)
+        {
+            const unsigned char c = m_input[i];
+            std::int32_t end = m_tagEnds[i + 1];
+            if (c == '>')
+                end = static_cast<std::int32_t>(i);
+            else if (opensQuote(m_input, i))
+                end = c == '"' ? afterDouble : afterSingle;
+            if (c == '"')
+                afterDouble = m_tagEnds[i + 1];
+            else if (c == '\'')
+                afterSingle = m_tagEnds[i + 1];
+            m_tagEnds[i] = end;
+        }
+        m_nextGreater = 0;
+    }
+    const std::int32_t end = m_tagEnds[from];
+    if (end >= 0)
+        return static_cast<std::size_t>(end);
+    if (end == kNoTagEnd)
+        return std::string_view::npos;
+    // Tags are matched in input order: the ">" found for an earlier tag
+    // still answers as long as it lies at or after this one's name.
+    if (m_nextGreater != std::string_view::npos && (m_nextGreater < from || m_input[m_nextGreater] != '>'))
+    {
+        const void* greater = std::memchr(m_input + from, '>', m_length - from);
+        m_nextGreater = greater
+                            ? static_cast<std::size_t>(static_cast<const unsigned char*>(greater) - m_input)
+                            : std::string_view::npos;
+    }
+    return m_nextGreater;
 }
 
 void uHtmlParser::takeStartTag(const Markup& markup)
@@ -488,6 +511,7 @@ void uHtmlParser::parseBuffer(const char* bytes, int length)
     m_input = nullptr;
     m_length = 0;
     m_position = 0;
+    std::vector<std::int32_t>().swap(m_tagEnds);
 }
 
 bool uHtmlParser::parseFile(uFile& file)

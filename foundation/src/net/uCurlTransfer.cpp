@@ -664,19 +664,25 @@ bool uCurlTransfer::downloadToString(uString* body)
 bool uCurlTransfer::headRequest(void* sink, bool toFile)
 {
     CURL* curl = Handle(m_handle);
-    // FTP gets no HTTP preparation; libcurl then asks for size and date only.
-    bool ok = (isHttp() || record(curl_easy_setopt(curl, CURLOPT_NOBODY, 1L))) &&
-              installHeaderSink(sink, toFile) &&
+    bool ok = installHeaderSink(sink, toFile) &&
               record(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Discard)) && perform() && readStatus();
     resetTransferOptions();
     // The next transfer is a GET with a body again.
-    curl_easy_setopt(curl, isHttp() ? CURLOPT_HTTPGET : CURLOPT_NOBODY, isHttp() ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     return ok;
+}
+
+// Header requests are HTTP's: the enclosure size probe, the torrent test and
+// feed discovery skip FTP links, so no caller asks an FTP server for headers.
+// The refusal records no failure: that would stay and stop the next transfer.
+bool uCurlTransfer::headRequestAllowed() const
+{
+    return isHttp();
 }
 
 bool uCurlTransfer::getHead(uString* headers)
 {
-    if (!headers || !prepareHttp(true))
+    if (!headers || !headRequestAllowed() || !prepareHttp(true))
         return false;
     m_headers.setEmpty();
     headers->setEmpty();
@@ -687,7 +693,7 @@ bool uCurlTransfer::getHead(uString* headers)
 
 bool uCurlTransfer::headToFile(uFile* file)
 {
-    if (!file || !prepareHttp(true))
+    if (!file || !headRequestAllowed() || !prepareHttp(true))
         return false;
     file->setMode(uFile::kModeWrite);
     if (!file->open())

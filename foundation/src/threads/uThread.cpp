@@ -181,6 +181,7 @@ bool uThread::setPriority(int level)
     if (level == m_priorityLevel || level < 0 || level > kPriorityLowest || !isRunning())
         return false;
     // On Linux a thread id addresses that one thread.
+    // Above normal needs CAP_SYS_NICE: without it this fails and the level stays, rather than pretend.
     if (::setpriority(PRIO_PROCESS, static_cast<id_t>(m_threadId), kNiceByLevel[level]) != 0)
         return false;
     m_priorityLevel = level;
