@@ -135,15 +135,14 @@ void CMainFrame::KillTimerById(int timerId)
 
 long CMainFrame::OnNotifyNewItems(const CFrameMessage& message)
 {
-    bool trayIconShown = m_trayIcon && m_trayIcon->IsShown();
-    if (message.text != nullptr && trayIconShown && m_preference->GetGeneralSection().bNotifyUponNewArrival)
+    if (message.text != nullptr && m_hiddenInTray && m_preference->GetGeneralSection().bNotifyUponNewArrival)
         ShowNotifier(*message.text);
     return 0;
 }
 
 long CMainFrame::OnStatusText(const CFrameMessage& message)
 {
-    if (message.text == nullptr || (m_trayIcon && m_trayIcon->IsShown()))
+    if (message.text == nullptr || m_hiddenInTray)
         return 0;
     ShowStatusText(wxString::FromUTF8(message.text->c_str()));
     return 0;
