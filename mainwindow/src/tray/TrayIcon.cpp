@@ -110,7 +110,9 @@ bool CTrayIcon::Add()
 
 void CTrayIcon::WatchIconWindow(const std::vector<void*>& before)
 {
-    // The icon's window is the one setting the icon made.
+    // The icon's window is the one setting the icon made. Without one (an
+    // icon of another kind) the icon never counts as embedded, and the
+    // window it stands for stays an ordinary minimised one.
     for (void* window : trayicon::IconWindows())
     {
         if (std::find(before.begin(), before.end(), window) != before.end())
