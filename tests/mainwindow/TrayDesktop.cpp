@@ -20,6 +20,27 @@ Display* AsDisplay(void* display)
     return static_cast<Display*>(display);
 }
 
+// Windows of other programs come and go while a query walks the tree: an
+// error about one that just went is no failure (nor the end of the process,
+// which the default handler makes it).
+class IgnoreXErrors
+{
+public:
+    explicit IgnoreXErrors(Display* display) : m_display(display), m_previous(XSetErrorHandler(Ignore)) {}
+    ~IgnoreXErrors()
+    {
+        XSync(m_display, False);
+        XSetErrorHandler(m_previous);
+    }
+    IgnoreXErrors(const IgnoreXErrors&) = delete;
+    IgnoreXErrors& operator=(const IgnoreXErrors&) = delete;
+
+private:
+    static int Ignore(Display*, XErrorEvent*) { return 0; }
+    Display* m_display;
+    XErrorHandler m_previous;
+};
+
 // Polls the X server until done() holds; false after about 10 s.
 bool WaitFor(const std::function<bool()>& done)
 {
@@ -77,12 +98,13 @@ TrayDesktop::TrayDesktop(const std::string& logFolder, bool withTray)
     if (display == nullptr)
         return;
     m_display = display;
-    Window root = DefaultRootWindow(display);
-
     m_windowManager = std::make_unique<testsupport::ChildProcess>(std::vector<std::string>{kWindowManager},
                                                                   logFolder + "/openbox.log");
-    Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-    if (!WaitFor([&] { return HasProperty(display, root, check); }))
+    // The manager's selection, not a property on the root window: that one
+    // outlives a manager that ended.
+    Atom managerSelection =
+        XInternAtom(display, ("WM_S" + std::to_string(DefaultScreen(display))).c_str(), False);
+    if (!WaitFor([&] { return XGetSelectionOwner(display, managerSelection) != None; }))
         return;
     if (!withTray)
     {
@@ -129,6 +151,7 @@ unsigned long TrayDesktop::XWindowOf(wxWindow* window)
 unsigned long TrayDesktop::FindWindow(const std::string& title) const
 {
     Display* display = AsDisplay(m_display);
+    IgnoreXErrors quiet(display);
     std::vector<Window> windows;
     Descendants(display, DefaultRootWindow(display), windows);
     Atom wmState = XInternAtom(display, "WM_STATE", False);
@@ -163,6 +186,7 @@ void TrayDesktop::Minimise(unsigned long window) const
 TrayDesktop::WindowState TrayDesktop::StateOf(unsigned long window) const
 {
     Display* display = AsDisplay(m_display);
+    IgnoreXErrors quiet(display);
     Atom wmState = XInternAtom(display, "WM_STATE", False);
     Atom type = None;
     int format = 0;
@@ -185,14 +209,16 @@ TrayDesktop::WindowState TrayDesktop::StateOf(unsigned long window) const
 
 bool TrayDesktop::IsOnScreen(unsigned long window) const
 {
+    Display* display = AsDisplay(m_display);
+    IgnoreXErrors quiet(display);
     XWindowAttributes attributes{};
-    return XGetWindowAttributes(AsDisplay(m_display), window, &attributes) &&
-           attributes.map_state == IsViewable;
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
 }
 
 std::vector<wxRect> TrayDesktop::EmbeddedIcons() const
 {
     Display* display = AsDisplay(m_display);
+    IgnoreXErrors quiet(display);
     Window root = DefaultRootWindow(display);
     Atom xembedInfo = XInternAtom(display, "_XEMBED_INFO", False);
     std::vector<Window> windows;
