@@ -4,7 +4,6 @@
 #include "feeds/RefreshHost.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/StartupRules.h"
-#include "mainwindow/TrayIcon.h"
 #include "mainwindow/TreeViewEx.h"
 #include "mainwindow/UiThreadCaller.h"
 #include "mainwindow/XStatusBar.h"
