@@ -163,7 +163,7 @@ TEST_F(UpdatePassTest, DueFeedsAreFetchedAndOnlyNewItemsAreNews)
     Execute("user0.mdb", "UPDATE channel SET ttl=60");
     site.resetCounts();
     auto host = MakeHost(2, /*parallel=*/true);
-    host->SetTrayIconShown(true);
+    host->SetHiddenInTray(true);
     Refresh(*host, {"user0.mdb"});
     EXPECT_EQ(site.gets("/news"), 0) << "stored just now, due only after 60 minutes";
 
@@ -175,7 +175,6 @@ TEST_F(UpdatePassTest, DueFeedsAreFetchedAndOnlyNewItemsAreNews)
 
     Feed("/news", 9);
     MakeDue("user0.mdb");
-    host->SetHiddenInTray(true);
     Refresh(*host, {"user0.mdb"});
     const std::vector<uWindowMessage> posted = messages->take();
     EXPECT_EQ(Texts(posted, WM_APP_NOTIFYNEWITEMS), std::vector<std::string>{"t 5\nt 6\nt 7\n"});

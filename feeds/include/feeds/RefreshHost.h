@@ -69,11 +69,8 @@ public:
     // update-task semaphore; otherwise one after another on the worker.
     void SetParallelMode(bool on) { m_parallelMode.store(on); }
     bool IsParallelMode() const { return m_parallelMode.load(); }
-    // The tray icon is shown (the window is hidden in the notification area):
-    // passes post new-item titles instead of status texts.
-    void SetTrayIconShown(bool shown) { m_trayIconShown.store(shown); }
-    bool IsTrayIconShown() const { return m_trayIconShown.load(); }
-    // The frame's hidden-in-tray flag: while set, the worker posts no
+    // The frame's hidden-in-tray flag, read once per list: while set, passes
+    // post new-item titles instead of status texts, and no
     // WM_USER_FEEDUPDATED.
     void SetHiddenInTray(bool hidden) { m_hiddenInTray.store(hidden); }
     bool IsHiddenInTray() const { return m_hiddenInTray.load(); }
@@ -105,7 +102,6 @@ private:
 
     std::atomic<bool> m_refreshRunning{false};
     std::atomic<bool> m_parallelMode{false};
-    std::atomic<bool> m_trayIconShown{false};
     std::atomic<bool> m_hiddenInTray{false};
     std::atomic<bool> m_closed{false};
 

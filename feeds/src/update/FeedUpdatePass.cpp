@@ -127,7 +127,8 @@ unsigned RefreshWorkerProc(const std::shared_ptr<CRefreshHost>& host)
         {
             if (host->GetTaskTracker()->IsStopping())
                 break;
-            const bool hidden = host->IsTrayIconShown();
+            // Hidden in the tray: the notifier shows new titles, the status bar nothing.
+            const bool hidden = host->IsHiddenInTray();
             std::shared_ptr<uSemaphore> semaphore =
                 host->IsParallelMode() ? host->GetUpdateSemaphore() : std::shared_ptr<uSemaphore>();
             if (semaphore)

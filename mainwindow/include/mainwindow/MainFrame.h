@@ -136,8 +136,8 @@ public:
     int GetIconIndex(const uString& iconFile) const;
 
     /// What minimising and restoring the window do: hide it into the
-    /// notification area when there is one (else it stays minimised), and
-    /// come back from there with a Refresh All.
+    /// notification area once that holds the icon (without one it stays
+    /// minimised), and come back from there with a Refresh All.
     void OnMinimised();
     void OnRestored();
     bool IsHiddenInTray() const { return m_hiddenInTray; }
@@ -340,6 +340,9 @@ private:
     void OnSizeEvent(wxSizeEvent& event);
     void OnMoveEvent(wxMoveEvent& event);
     void OnIconizeEvent(wxIconizeEvent& event);
+    void OnTrayIconEmbedding(bool embedded);
+    void HideInTray();
+    void SetHiddenInTray(bool hidden);
     void OnMaximizeEvent(wxMaximizeEvent& event);
     void OnCloseWindow(wxCloseEvent& event);
     void LayoutPanes();
@@ -510,6 +513,7 @@ private:
     bool m_selectingQuietly = false; // the frame moves the tree selection itself
     bool m_firstRefresh = false;
     bool m_hiddenInTray = false;
+    bool m_trayPending = false; // minimised with the icon shown: hidden once the area takes it
     wxRect m_normalRect;
     std::vector<uString> m_subscriptionLists;
     ListCollector m_listCollector;

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 #include <wx/taskbar.h>
 
 class CTrayIcon;
 class wxWindow;
+namespace trayicon
+{
+class CIconWindowWatch;
+}
 
 /// Turns one mouse action on the notification-area icon into an action. The
 /// base class does nothing.
@@ -58,7 +63,8 @@ public:
 
 /// The main window's icon in the notification area, shown while the window
 /// is minimised. Where the desktop has no notification area, Add() fails and
-/// the window must stay reachable some other way.
+/// the window must stay reachable some other way. The area takes a shown icon
+/// in a moment, or never: only an embedded icon can be seen and clicked.
 class CTrayIcon : public wxTaskBarIcon
 {
 public:
@@ -77,6 +83,14 @@ public:
     /// Removes the icon; false, doing nothing, when it was not shown.
     bool Remove();
     bool IsShown() const { return m_shown; }
+    /// Shown and held by the notification area.
+    bool IsEmbedded() const;
+    /// Called from the event loop when the area takes the shown icon
+    /// (true) or lets it go (false).
+    void SetEmbeddingHandler(std::function<void(bool embedded)> handler)
+    {
+        m_embeddingHandler = std::move(handler);
+    }
 
     /// Runs, in table order, every handler whose trigger is lParam, when
     /// wParam is this icon's id. Always 0.
@@ -91,10 +105,13 @@ private:
     int RunHandlers(unsigned wParam, unsigned lParam);
     void OnMouse(wxTaskBarIconEvent& event, unsigned trigger);
     void ForwardToOwner(wxEvent& event);
+    void WatchIconWindow(const std::vector<void*>& before);
 
     bool m_shown = false;
     wxWindow* m_owner;
     int m_iconId;
     wxString m_tip;
     HandlerTable m_handlers;
+    std::unique_ptr<trayicon::CIconWindowWatch> m_watch; // while shown
+    std::function<void(bool)> m_embeddingHandler;
 };

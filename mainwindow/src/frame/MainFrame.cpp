@@ -187,6 +187,7 @@ bool CMainFrame::OnCreateClient()
 
     m_trayIcon =
         std::make_unique<CTrayIcon>(this, resources::id::kMainIcon, resources::id::kTrayMenu, kTrayTip);
+    m_trayIcon->SetEmbeddingHandler([this](bool embedded) { OnTrayIconEmbedding(embedded); });
     CreateDownloadManager();
     StartBrowser();
     RegisterFileTypes();
@@ -311,8 +312,10 @@ void CMainFrame::OnIconizeEvent(wxIconizeEvent& event)
 {
     if (event.IsIconized())
         OnMinimised();
-    else
+    else if (IsShown())
         OnRestored();
+    // Hiding a minimised window withdraws it, which the toolkit reports as
+    // no longer minimised: that is no restore, the window is in the tray.
 }
 
 void CMainFrame::OnMaximizeEvent(wxMaximizeEvent& event)
@@ -324,32 +327,49 @@ void CMainFrame::OnMaximizeEvent(wxMaximizeEvent& event)
 void CMainFrame::OnMinimised()
 {
     // Without a notification area the window stays minimised where the user
-    // can find it; hiding it would lose it for good.
-    if (m_trayIcon && m_trayIcon->Add())
+    // can find it; hiding it would lose it for good. So it is hidden only
+    // once the area holds the icon (at once, or when it takes it).
+    m_trayPending = m_trayIcon && m_trayIcon->Add();
+    if (m_trayPending && m_trayIcon->IsEmbedded())
+        HideInTray();
+}
+
+void CMainFrame::OnTrayIconEmbedding(bool embedded)
+{
+    if (embedded)
     {
-        Hide();
-        m_hiddenInTray = true;
+        if (m_trayPending && !m_hiddenInTray)
+            HideInTray();
+        return;
     }
-    else
+    // The notification area went away with the icon: the window comes back
+    // as an ordinary minimised one.
+    if (m_hiddenInTray)
     {
-        m_hiddenInTray = false;
+        SetHiddenInTray(false);
+        Show();
+        Iconize(true);
     }
+}
+
+void CMainFrame::HideInTray()
+{
+    Hide();
+    SetHiddenInTray(true);
+}
+
+void CMainFrame::SetHiddenInTray(bool hidden)
+{
+    m_hiddenInTray = hidden;
     if (m_refreshHost)
-    {
-        m_refreshHost->SetTrayIconShown(m_trayIcon && m_trayIcon->IsShown());
-        m_refreshHost->SetHiddenInTray(m_hiddenInTray);
-    }
+        m_refreshHost->SetHiddenInTray(hidden);
 }
 
 void CMainFrame::OnRestored()
 {
-    m_hiddenInTray = false;
+    m_trayPending = false;
+    SetHiddenInTray(false);
     bool wasInTray = m_trayIcon && m_trayIcon->Remove();
-    if (m_refreshHost)
-    {
-        m_refreshHost->SetHiddenInTray(false);
-        m_refreshHost->SetTrayIconShown(false);
-    }
     if (wasInTray)
         RefreshAll();
 }

@@ -229,10 +229,11 @@ void CMainFrame::OnTrayRestore()
 
 long CMainFrame::OnRestoreWindow(const CFrameMessage&)
 {
-    // Showing the window normally is a restore, wherever it was.
+    // Showing the window normally is a restore, wherever it was. A window
+    // hidden while minimised is still minimised to the toolkit, whatever
+    // IsIconized says: without this it would come back minimised.
+    Iconize(false);
     Show();
-    if (IsIconized())
-        Iconize(false);
     Raise();
     OnRestored();
     return 0;

@@ -4,7 +4,6 @@
 #include "feeds/RefreshHost.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/StartupRules.h"
-#include "mainwindow/TrayIcon.h"
 #include "mainwindow/TreeViewEx.h"
 #include "mainwindow/UiThreadCaller.h"
 #include "mainwindow/XStatusBar.h"
@@ -135,15 +134,14 @@ void CMainFrame::KillTimerById(int timerId)
 
 long CMainFrame::OnNotifyNewItems(const CFrameMessage& message)
 {
-    bool trayIconShown = m_trayIcon && m_trayIcon->IsShown();
-    if (message.text != nullptr && trayIconShown && m_preference->GetGeneralSection().bNotifyUponNewArrival)
+    if (message.text != nullptr && m_hiddenInTray && m_preference->GetGeneralSection().bNotifyUponNewArrival)
         ShowNotifier(*message.text);
     return 0;
 }
 
 long CMainFrame::OnStatusText(const CFrameMessage& message)
 {
-    if (message.text == nullptr || (m_trayIcon && m_trayIcon->IsShown()))
+    if (message.text == nullptr || m_hiddenInTray)
         return 0;
     ShowStatusText(wxString::FromUTF8(message.text->c_str()));
     return 0;

@@ -3,7 +3,9 @@
 #include "common/MenuBuilder.h"
 #include "common/ResourceImages.h"
 #include "mainwindow/WindowMessage.h"
+#include "tray/TrayIconWindow.h"
 
+#include <algorithm>
 #include <wx/app.h>
 #include <wx/bmpbndl.h>
 #include <wx/menu.h>
@@ -98,16 +100,49 @@ bool CTrayIcon::Add()
     if (!wxTaskBarIcon::IsAvailable())
         return false;
     wxBitmap image = ui::LoadResourceBitmap(m_iconId);
+    std::vector<void*> before = trayicon::IconWindows();
     if (!image.IsOk() || !SetIcon(wxBitmapBundle::FromBitmap(image), m_tip.Left(kMaxTipLength)))
         return false;
     m_shown = true;
+    WatchIconWindow(before);
     return true;
+}
+
+void CTrayIcon::WatchIconWindow(const std::vector<void*>& before)
+{
+    // The icon's window is the one setting the icon made. Without one (an
+    // icon of another kind) the icon never counts as embedded, and the
+    // window it stands for stays an ordinary minimised one.
+    for (void* window : trayicon::IconWindows())
+    {
+        if (std::find(before.begin(), before.end(), window) != before.end())
+            continue;
+        m_watch = std::make_unique<trayicon::CIconWindowWatch>(window,
+                                                               [this](bool embedded)
+                                                               {
+                                                                   // Inside the toolkit's event handling: the
+                                                                   // owner hears of it afterwards.
+                                                                   CallAfter(
+                                                                       [this, embedded]
+                                                                       {
+                                                                           if (m_shown && m_embeddingHandler)
+                                                                               m_embeddingHandler(embedded);
+                                                                       });
+                                                               });
+        return;
+    }
+}
+
+bool CTrayIcon::IsEmbedded() const
+{
+    return m_shown && m_watch && m_watch->IsEmbedded();
 }
 
 bool CTrayIcon::Remove()
 {
     if (!m_shown)
         return false;
+    m_watch.reset();
     RemoveIcon();
     m_shown = false;
     return true;

@@ -1,9 +1,9 @@
 #include "FakeTrayHost.h"
 #include "FrameFixture.h"
+#include "common/Messages.h"
 #include "mainwindow/AppActivation.h"
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/KestrovaApp.h"
-#include "common/Messages.h"
 #include "support/ChildProcess.h"
 
 #include <cstdlib>
@@ -84,7 +84,12 @@ TEST_F(SecondInstanceTest, ASecondStartWithoutAFileBringsTheHiddenWindowBack)
     FakeTrayHost tray;
     ASSERT_TRUE(tray.IsRunning());
     m_frame->OnMinimised();
-    ASSERT_FALSE(m_frame->IsShown());
+    ASSERT_TRUE(guitest::RunEventsUntil(
+        [&]
+        {
+            tray.Pump();
+            return !m_frame->IsShown();
+        }));
 
     EXPECT_EQ(StartSecond({}, 10000), 0);
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_frame->IsShown(); }));

@@ -1,11 +1,11 @@
 #include "FakeTrayHost.h"
 #include "FrameFixture.h"
 #include "IcoFixture.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/RefreshHost.h"
 #include "mainwindow/KestrovaView.h"
-#include "common/MenuBuilder.h"
-#include "common/Messages.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/XStatusBar.h"
@@ -233,7 +233,13 @@ TEST_F(FrameFixture, MinimisingIntoTheTrayHidesTheWindowAndRestoringBringsItBack
     frame.SendMessage(WM_APP_STATUSTEXT, 0, uString("before"));
 
     frame.OnMinimised();
-    EXPECT_FALSE(frame.IsShown());
+    EXPECT_TRUE(guitest::RunEventsUntil(
+        [&]
+        {
+            tray.Pump();
+            return !frame.IsShown();
+        }))
+        << "hidden once the tray holds the icon";
     EXPECT_TRUE(frame.IsHiddenInTray());
     EXPECT_TRUE(frame.GetTrayIcon()->IsShown());
     EXPECT_TRUE(frame.GetRefreshHost()->IsHiddenInTray());

@@ -1,0 +1,69 @@
+#include "tray/TrayIconWindow.h"
+
+#include <dlfcn.h>
+#include <glib-object.h>
+
+namespace trayicon
+{
+namespace
+{
+// The toolkit is loaded with the program; its window list is looked up at
+// run time, as the window library links the toolkit only through wx.
+using ListToplevels = GList* (*)();
+
+bool IsIconWindow(GObject* object)
+{
+    // The notification-area icon of GTK 3 is a plug of this type.
+    GType plug = g_type_from_name("GtkPlug");
+    return plug != 0 && G_TYPE_CHECK_INSTANCE_TYPE(object, plug) &&
+           g_strcmp0(G_OBJECT_TYPE_NAME(object), "GtkTrayIcon") == 0;
+}
+} // namespace
+
+std::vector<void*> IconWindows()
+{
+    std::vector<void*> windows;
+    static auto listToplevels =
+        reinterpret_cast<ListToplevels>(::dlsym(RTLD_DEFAULT, "gtk_window_list_toplevels"));
+    if (listToplevels == nullptr)
+        return windows;
+    GList* toplevels = listToplevels();
+    for (GList* entry = toplevels; entry != nullptr; entry = entry->next)
+    {
+        auto* object = static_cast<GObject*>(entry->data);
+        if (object != nullptr && IsIconWindow(object))
+            windows.push_back(object);
+    }
+    g_list_free(toplevels);
+    return windows;
+}
+
+CIconWindowWatch::CIconWindowWatch(void* window, std::function<void(bool embedded)> changed)
+    : m_window(window), m_changed(std::move(changed))
+{
+    // Held, so that the toolkit dropping the icon leaves no dangling window.
+    g_object_ref(static_cast<GObject*>(m_window));
+    m_signal =
+        g_signal_connect(static_cast<GObject*>(m_window), "notify::embedded", G_CALLBACK(OnNotify), this);
+}
+
+CIconWindowWatch::~CIconWindowWatch()
+{
+    g_signal_handler_disconnect(static_cast<GObject*>(m_window), m_signal);
+    g_object_unref(static_cast<GObject*>(m_window));
+}
+
+bool CIconWindowWatch::IsEmbedded() const
+{
+    gboolean embedded = FALSE;
+    g_object_get(static_cast<GObject*>(m_window), "embedded", &embedded, nullptr);
+    return embedded != FALSE;
+}
+
+void CIconWindowWatch::OnNotify(void*, void*, void* watch)
+{
+    auto* self = static_cast<CIconWindowWatch*>(watch);
+    if (self->m_changed)
+        self->m_changed(self->IsEmbedded());
+}
+} // namespace trayicon
