@@ -227,3 +227,20 @@ TEST_F(OpmlTest, HostileAndBrokenFilesAreRefusedWithAReason)
     EXPECT_EQ(opml::ReadFile(m_dir.file("missing.opml").c_str()).error, opml::kLoadFailed);
 }
 } // namespace
+
+namespace
+{
+TEST(OpmlEntitiesTest, ATextOfManyAmpersandsDecodesInOnePass)
+{
+    // Each "&" used to look for its ";" through the whole rest of the text.
+    std::string text;
+    for (int i = 0; i < (2 << 20); ++i)
+        text += "&a";
+    std::string expected = text + "&<";
+    text += "&amp;&lt;";
+    uString decoded = opml::DecodeEntitiesOnce(uString(text.c_str()));
+    EXPECT_EQ(std::string(decoded.c_str()), expected);
+    // A reference stops at the first character a name cannot hold.
+    EXPECT_STREQ(opml::DecodeEntitiesOnce(uString("&amp x; &#0000065; &#x;")).c_str(), "&amp x; A &#x;");
+}
+} // namespace

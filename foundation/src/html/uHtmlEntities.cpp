@@ -36,6 +36,11 @@ constexpr Entity kEntities[] = {
     {"ucirc", 251},  {"uuml", 252},   {"yacute", 253}, {"thorn", 254},  {"yuml", 255},
 };
 
+bool isReferenceChar(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 bool isUpperAscii(char c)
 {
     return c >= 'A' && c <= 'Z';
@@ -133,8 +138,13 @@ std::size_t DecodeReference(std::string_view text, std::string& out)
 {
     if (text.size() < 4 || text[0] != '&')
         return 0;
-    std::size_t end = text.find(';', 1);
-    if (end == std::string_view::npos || end < 3)
+    // A reference is "#" and digits or a name of letters and digits: stop at
+    // the first other character instead of searching the rest of the text
+    // for a ";", which made decoding a text of many "&" quadratic.
+    std::size_t end = text[1] == '#' ? 2 : 1;
+    while (end < text.size() && isReferenceChar(text[end]))
+        ++end;
+    if (end == text.size() || text[end] != ';' || end < 3)
         return 0;
     std::string_view body = text.substr(1, end - 1);
     long cp;
