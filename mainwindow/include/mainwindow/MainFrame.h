@@ -374,6 +374,8 @@ private:
     void ClearShownChannel();
     bool GetFeedList(const wxTreeItemId& feed, uString& database) const;
     uString ListDatabaseFile(const uString& database) const;
+    /// Whether another list item than this one names its database file.
+    bool IsListDatabaseShared(const wxTreeItemId& list) const;
     uString CreateList(const wxTreeItemId& target);
     long OnFeedUpdated(const CFrameMessage& message);
     long OnTreeLabelEdited(const CFrameMessage& message);
