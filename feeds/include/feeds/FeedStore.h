@@ -236,8 +236,9 @@ public:
     // The channel with its image and icon, and appends its items that are not
     // deleted, newest first (`items` is not emptied first).
     void LoadChannel(const uString& database, const uString& feed);
-    // Parallel lists in title order of the current database: titles with
-    // " (n)" for n unread items, and feed addresses.
+    // Parallel lists in title order of the current database: titles (the
+    // address for a channel without one) with " (n)" for n unread items, and
+    // feed addresses.
     void GetChannelList(std::vector<uString>& titles, std::vector<uString>& feeds);
     // The same on the named database.
     void ListFeedsWithCounts(const uString& database, std::vector<uString>& titles,

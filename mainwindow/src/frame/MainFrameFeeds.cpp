@@ -61,8 +61,10 @@ bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& addres
     // The list has one item per feed: an address it holds already is shown,
     // not added a second time.
     wxTreeItemId feed = FindTreeItem(url, m_treeView->GetFirstChildItem(list), kFindByValue, kFeed);
+    // A feed without a title goes by its address.
     if (!feed.IsOk())
-        feed = m_treeView->AppendNode(list, kFeed, store.channel.title, url);
+        feed = m_treeView->AppendNode(list, kFeed, store.channel.title.isEmpty() ? url : store.channel.title,
+                                      url);
     m_treeView->Expand(list);
 
     store.Reset();

@@ -216,3 +216,19 @@ TEST_F(SubscriptionFrameTest, RemovingACopiedListKeepsTheDatabaseOfTheListItWasC
     EXPECT_EQ(listsNamingUser0(), 0);
 }
 
+// The address stands in for a missing title, with the unread count after
+// it, when subscribed and when the list is read again.
+TEST_F(SubscriptionFrameTest, AFeedWithoutATitleIsLabelledWithItsAddress)
+{
+    Site site("", {20, 150, 30, 255}, 2);
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("First", kList), site.Url(), uString(), false, false));
+    const std::string label = std::string(site.Url().c_str()) + " (2)";
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{label});
+
+    Restart();
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{label});
+    m_frame->SendMessage(WM_APP_MARKALLREAD, 0, ItemToParam(Find("First", kList)));
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{site.Url().c_str()})
+        << "read, the address without a count";
+}
