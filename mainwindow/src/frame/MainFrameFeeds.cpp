@@ -278,7 +278,9 @@ long CMainFrame::OnMoveFeed(const CFrameMessage& message)
     wxTreeItemId target = ParamToItem(static_cast<std::intptr_t>(message.wParam));
     // The source keeps the feed until the target has it: a failed fetch
     // must not lose the feed and its items.
-    if (!AddSubscription(target, request->url, uString(), false, false))
+    // A feed file the user opened moves with its list's address as it is.
+    const bool localFile = !feeds::LocalFeedPath(request->url).isEmpty();
+    if (!AddSubscription(target, request->url, uString(), false, false, localFile))
         return 0;
     if (!request->sourceDatabase.isEmpty())
     {
