@@ -96,10 +96,10 @@ void AddFlags(wxWindow* parent, wxSizer& sizer, wxCheckBox*& archive, int archiv
 }
 // The address, title and flags of a feed dialog into its fields; false, with
 // the fields untouched, after the message when the address is empty or not
-// one that is fetched.
+// one that is fetched. The stored address of the feed shown passes as it is.
 template <class Dialog>
 bool TakeFeedFields(Dialog& dialog, wxTextCtrl* urlEdit, wxTextCtrl* titleEdit, wxCheckBox* archive,
-                    wxCheckBox* download)
+                    wxCheckBox* download, const uString& storedUrl = uString())
 {
     uString newUrl = Trimmed(urlEdit->GetValue());
     if (newUrl.isEmpty())
@@ -108,7 +108,7 @@ bool TakeFeedFields(Dialog& dialog, wxTextCtrl* urlEdit, wxTextCtrl* titleEdit, 
         return false;
     }
     // Only network addresses are feeds; a local file or a script is never fetched.
-    uString address = feeds::FeedAddress(newUrl);
+    uString address = !storedUrl.isEmpty() && newUrl == storedUrl ? storedUrl : feeds::FeedAddress(newUrl);
     if (address.isEmpty())
     {
         ui::ShowPromptDetail(&dialog, kAddressRefused, kCheckFailedStyle, newUrl);
@@ -127,7 +127,7 @@ bool TakeFeedFields(Dialog& dialog, wxTextCtrl* urlEdit, wxTextCtrl* titleEdit, 
 CFeedPropertiesDlg::CFeedPropertiesDlg(const uString& url, const uString& title, int interval,
                                        bool autoArchive, bool autoDownload, wxWindow* parent)
     : wxDialog(parent, wxID_ANY, "News Feed Web Service"), url(url), title(title), autoArchive(autoArchive),
-      autoDownload(autoDownload), interval(interval)
+      autoDownload(autoDownload), interval(interval), m_storedUrl(url)
 {
     Build();
 }
@@ -176,7 +176,7 @@ void CFeedPropertiesDlg::Build()
 
 void CFeedPropertiesDlg::OnOK(wxCommandEvent&)
 {
-    if (!TakeFeedFields(*this, m_urlEdit, m_titleEdit, m_autoArchiveCheck, m_autoDownloadCheck))
+    if (!TakeFeedFields(*this, m_urlEdit, m_titleEdit, m_autoArchiveCheck, m_autoDownloadCheck, m_storedUrl))
         return;
     interval =
         subscription::ParseInterval(m_intervalEdit->GetValue().utf8_str().data(), m_unitList->GetSelection());

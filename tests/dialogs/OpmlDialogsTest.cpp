@@ -2,6 +2,7 @@
 
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <wx/choice.h>
@@ -68,5 +69,24 @@ TEST_F(OpmlDialogsTest, ImportReturnsTheCheckedLinksInRowOrderAndTheChosenList)
     // Vectors of different lengths give no rows.
     OPMLImport uneven(U({"First"}), U({"http://127.0.0.1:9/a"}), U({}), U({}), m_parent);
     EXPECT_EQ(uneven.GetFeedList()->GetItemCount(), 0);
+}
+
+// The caption names the file's title only when its head has one.
+TEST_F(OpmlDialogsTest, TheImportCaptionAddsTheHeadTitleOnlyWhenThereIsOne)
+{
+    testsupport::TempDir dir;
+    const std::string body = R"(<body><outline type="rss" text="A" xmlUrl="http://127.0.0.1:9/a"/></body>)";
+    const std::pair<std::string, const char*> files[] = {
+        {"<opml><head><title> Mine </title></head>" + body + "</opml>", "Import RSS Feeds : Mine"},
+        {"<opml><head><title></title></head>" + body + "</opml>", "Import RSS Feeds"},
+        {"<opml><head/>" + body + "</opml>", "Import RSS Feeds"},
+        {"<opml>" + body + "</opml>", "Import RSS Feeds"},
+    };
+    for (const auto& [text, caption] : files)
+    {
+        OPMLImport dialog(U({"First"}), uString(dir.write("in.opml", text).c_str()), m_parent);
+        EXPECT_EQ(dialog.GetFeedList()->GetItemCount(), 1) << text;
+        EXPECT_EQ(dialog.GetTitle().utf8_string(), caption) << text;
+    }
 }
 } // namespace

@@ -3,8 +3,8 @@
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
 #include "ScriptedPrompt.h"
-#include "dialogs/SubscriptionLogic.h"
 #include "common/Clipboard.h"
+#include "dialogs/SubscriptionLogic.h"
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
@@ -114,6 +114,37 @@ TEST_F(SubscriptionDlgsTest, FeedPropertiesKeepTheFeedsAddressAndCheckTheEntered
     EXPECT_EQ(dialog.interval, 180);
     EXPECT_TRUE(dialog.autoArchive);
     EXPECT_TRUE(dialog.autoDownload);
+}
+
+// A feed file the user opened keeps its "file://" address through its
+// Properties; no other local address may be typed in, nor come from the
+// clipboard into a new feed.
+TEST_F(SubscriptionDlgsTest, FeedPropertiesAcceptTheFeedsOwnFileAddressOnly)
+{
+    const char* own = "file:///home/amy/opened.rss";
+    CFeedPropertiesDlg dialog(uString(own), uString("Opened"), 0, false, false, m_parent);
+    EXPECT_EQ(RunModal(dialog, {[](wxDialog& d)
+                                {
+                                    Type(d, CFeedPropertiesDlg::kUrlEdit, "file:///etc/passwd");
+                                    Press(d, wxID_OK);
+                                },
+                                [own](wxDialog& d)
+                                {
+                                    Type(d, CFeedPropertiesDlg::kUrlEdit, own);
+                                    Type(d, CFeedPropertiesDlg::kTitleEdit, "Renamed");
+                                    Press(d, wxID_OK);
+                                }}),
+              wxID_OK);
+    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3058}) << "only the other file was refused";
+    EXPECT_STREQ(dialog.url.c_str(), own);
+    EXPECT_STREQ(dialog.title.c_str(), "Renamed");
+
+    ASSERT_TRUE(SetClipboardText(uString(own)));
+    CFeedPropertiesDlg added(m_parent);
+    EXPECT_EQ(
+        RunModal(added, {[](wxDialog& d) { Press(d, wxID_OK); }, [](wxDialog& d) { Press(d, wxID_CANCEL); }}),
+        wxID_CANCEL);
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3058, 3058}));
 }
 
 TEST_F(SubscriptionDlgsTest, ANewFeedStartsWithTheClipboardOrTheSample)

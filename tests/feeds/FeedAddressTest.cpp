@@ -46,6 +46,17 @@ TEST(FeedAddressTest, LocalFilesScriptsDataAndHostlessAddressesAreRefused)
         EXPECT_EQ(Accepted(address), "") << address;
 }
 
+// Only "file://" and an absolute path is a feed file; the path is taken as it is.
+TEST(FeedAddressTest, AFeedFileAddressGivesItsPath)
+{
+    EXPECT_STREQ(feeds::LocalFeedPath(uString("file:///home/amy/My Feeds/a%20b.rss")).c_str(),
+                 "/home/amy/My Feeds/a%20b.rss");
+    for (const char* address :
+         {"FILE:///etc/passwd", "file://localhost/etc/passwd", "file://", "file:/etc/passwd", "/etc/passwd",
+          "http://example.test/a.rss", "file:///a\nb", ""})
+        EXPECT_STREQ(feeds::LocalFeedPath(uString(address)).c_str(), "") << address;
+}
+
 TEST(FeedAddressTest, ListNamesEachAddressAndCutsALongList)
 {
     std::vector<uString> addresses = {uString("javascript:x"), uString(), uString("/etc/passwd")};

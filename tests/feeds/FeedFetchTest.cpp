@@ -147,13 +147,14 @@ TEST_F(FeedFetchTest, APartialDocumentKeepsWhatWasReadAndIsMarked)
     EXPECT_FALSE(store.documentPartial);
 }
 
-// Only the network is fetched: a stored address naming a local file, a
-// script or inline data is refused before anything is read, with an error
-// that says why; "feed://" stands for http.
+// Only the network is fetched, and a feed file the user opened: a stored
+// address naming a path any other way, a script or inline data is refused
+// before anything is read, with an error that says why; "feed://" stands for
+// http.
 TEST_F(FeedFetchTest, OnlyHttpHttpsAndFtpAddressesAreFetched)
 {
     const std::string path = config.write("local feed.xml", Channel("rss"));
-    for (const std::string& address : {"file://" + path, "FILE://" + path, path, std::string("~/.ssh/id_rsa"),
+    for (const std::string& address : {"FILE://" + path, "file:" + path, path, std::string("~/.ssh/id_rsa"),
                                        std::string("javascript:alert(1)"), "data:text/xml," + Channel("rss"),
                                        std::string("http:///no-host"), std::string("gopher://127.0.0.1/1")})
     {
@@ -165,12 +166,40 @@ TEST_F(FeedFetchTest, OnlyHttpHttpsAndFtpAddressesAreFetched)
     }
     EXPECT_EQ(shown().size(), 8u) << "each refusal is told when messages are asked for";
     EXPECT_TRUE(std::filesystem::exists(path));
+    CFeedStore relative;
+    EXPECT_FALSE(relative.FetchFeed(U("file://local feed.xml"), 5, false, false));
+    EXPECT_EQ(relative.errorCode, CFeedStore::kAddressRefused) << "a path that is not absolute";
 
     const std::string url = Serve("/as-feed", Channel("rss"));
     CFeedStore store;
     EXPECT_TRUE(store.FetchFeed(U("feed" + url.substr(4)), 5, false, false));
     EXPECT_EQ(store.items.size(), 1u);
     EXPECT_EQ(site.gets("/as-feed"), 1);
+}
+
+// A feed file the user opened is read where it lies at every fetch, so a
+// change on disk is seen; the file stays. A path that names no regular file
+// is a failed download, not a wait on a device.
+TEST_F(FeedFetchTest, AFileAddressIsReadFromDiskAtEveryFetch)
+{
+    const std::string path = config.write("opened feed.rss", Channel("rss"));
+    const uString address = U("file://" + path);
+    CFeedStore store;
+    ASSERT_TRUE(store.FetchFeed(address, 5, false, false)) << store.errorText.c_str();
+    ASSERT_EQ(store.items.size(), 1u);
+    config.write(
+        "opened feed.rss",
+        Channel("rss", std::string(kItem) + "<item><title>two</title><link>http://x.test/2</link></item>"));
+    ASSERT_TRUE(store.FetchFeed(address, 5, false, false));
+    EXPECT_EQ(store.items.size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_TRUE(TempIsEmpty()) << "nothing is copied";
+
+    for (const std::string& other : {config.data("temp"), std::string("/dev/zero"), path + ".missing"})
+    {
+        EXPECT_FALSE(store.FetchFeed(U("file://" + other), 5, false, false)) << other;
+        EXPECT_EQ(store.errorCode, CFeedStore::kDownloadFailed) << other;
+    }
 }
 
 // A fetch downloads into the temp folder under the lower-case MD5 of its URL;

@@ -67,6 +67,16 @@ TEST_F(FeedStoreLoadTest, ChannelListIsInTitleOrderWithUnreadCounts)
     list.ListFeedsWithCounts("default.mdb", titles, feeds);
     EXPECT_EQ(titles, (std::vector<uString>{"Alpha", "beta (2)"}));
     EXPECT_EQ(feeds, (std::vector<uString>{"http://a.test/", "http://b.test/"}));
+
+    // A channel not named yet goes by its address, count and all.
+    InsertChannel(store, "http://untitled.test/", "", 0, 0);
+    InsertItem(store, "http://untitled.test/", "http://untitled.test/1", "u");
+    titles.clear();
+    feeds.clear();
+    list.ListFeedsWithCounts("default.mdb", titles, feeds);
+    ASSERT_EQ(feeds.size(), 3u);
+    EXPECT_EQ(S(feeds[0]), "http://untitled.test/") << "an empty title sorts first";
+    EXPECT_EQ(S(titles[0]), "http://untitled.test/ (1)");
 }
 
 TEST_F(FeedStoreLoadTest, PurgeSparesKeptAndCurrentItemsAndHonoursTheAge)

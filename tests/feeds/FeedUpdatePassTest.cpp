@@ -184,40 +184,55 @@ TEST_F(UpdatePassTest, DueFeedsAreFetchedAndOnlyNewItemsAreNews)
 }
 
 // Feeds as an outline import stores them: not fetched, some without a
-// title. The refresh names an untitled feed after the feed itself, keeps a
-// title the file gave, and refuses a stored local-file address with a status
-// text instead of reading the file.
-TEST_F(UpdatePassTest, ImportedFeedsAreNamedAtTheirFirstFetchAndLocalFilesAreRefused)
+// title. Their first fetch stores what a subscription would: the feed's own
+// title (over the one the file gave) and description. Later fetches leave a
+// title alone. The import stores no local-file address at all.
+TEST_F(UpdatePassTest, ImportedFeedsTakeTheFeedsOwnPropertiesAtTheirFirstFetch)
 {
     const std::string untitled = Feed("/untitled", 2);
     const std::string named = Feed("/named", 2);
+    const std::string later = site.url("/later");
+    site.feed("/later", "gone", 404, "text/plain");
     const std::string local =
         "file://" + config.write("local.xml",
                                  feedsite::Rss("Local", "http://x.test/", Items("http://x.test", "l", 1, 2)));
     CFeedStore store;
     feeds::ImportCounts counts;
-    ASSERT_TRUE(feeds::AddFeedsUnfetched(
-        store, U("user0.mdb"),
-        {{U(untitled), U(""), U("")}, {U(named), U("Mine"), U("")}, {U(local), U("Local file"), U("")}},
-        counts));
+    ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("user0.mdb"),
+                                         {{U(untitled), U(""), U("")},
+                                          {U(named), U("Mine"), U("From the file")},
+                                          {U(later), U("Later"), U("")},
+                                          {U(local), U("Local file"), U("")}},
+                                         counts));
+    EXPECT_EQ(counts.added, 3u);
+    EXPECT_EQ(counts.failed, 1u);
+    EXPECT_EQ(Query("user0.mdb", "select count(*) from channel where feed like 'file:%'"), "0");
+    Execute("user0.mdb", "UPDATE channel SET ttl=45 where feed='" + named + "'");
     auto host = MakeHost(2, /*parallel=*/true);
     Refresh(*host, {"user0.mdb"});
 
     EXPECT_EQ(ItemCount("user0.mdb", untitled), 2);
-    EXPECT_EQ(Query("user0.mdb", "select title from channel where feed='" + untitled + "'"), "T");
-    EXPECT_EQ(Query("user0.mdb", "select title from channel where feed='" + named + "'"), "Mine");
-    EXPECT_EQ(ItemCount("user0.mdb", local), 0);
-    const std::vector<std::string> status = Texts(messages->take(), WM_APP_STATUSTEXT);
-    EXPECT_NE(
-        std::find(status.begin(), status.end(),
-                  local + ": Refused the feed address: only http, https and ftp addresses are fetched."),
-        status.end());
+    EXPECT_EQ(
+        Query("user0.mdb", "select title || '|' || description from channel where feed='" + untitled + "'"),
+        "T|about T");
+    EXPECT_EQ(
+        Query("user0.mdb",
+              "select title || '|' || description || '|' || ttl from channel where feed='" + named + "'"),
+        "T|about T|45")
+        << "the time to live the user set stays";
 
-    // A later fetch leaves the title alone.
+    EXPECT_EQ(Query("user0.mdb", "select title from channel where feed='" + later + "'"), "Later")
+        << "a failed fetch fills nothing";
+
+    // A later fetch leaves the title alone; the first one that works fills.
     Execute("user0.mdb", "UPDATE channel SET title='Renamed' where feed='" + untitled + "'");
+    Feed("/later", 1);
     MakeDue("user0.mdb");
     Refresh(*host, {"user0.mdb"});
     EXPECT_EQ(Query("user0.mdb", "select title from channel where feed='" + untitled + "'"), "Renamed");
+    EXPECT_EQ(
+        Query("user0.mdb", "select title || '|' || description from channel where feed='" + later + "'"),
+        "T|about T");
 }
 
 // No task runs for a list without feeds, so the worker itself reports the end

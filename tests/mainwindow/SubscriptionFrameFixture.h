@@ -6,14 +6,14 @@
 #include "IcoFixture.h"
 #include "ModalDriver.h"
 #include "ScriptedPrompt.h"
+#include "common/Clipboard.h"
+#include "common/MenuBuilder.h"
+#include "common/Messages.h"
 #include "dialogs/SubscriptionDlgs.h"
 #include "feeds/FeedStore.h"
 #include "feeds/MessageBox.h"
 #include "feeds/RefreshHost.h"
 #include "feeds/support/FeedSite.h"
-#include "common/Clipboard.h"
-#include "common/MenuBuilder.h"
-#include "common/Messages.h"
 #include "mainwindow/TreeViewEx.h"
 #include "support/LocalHttpServer.h"
 
@@ -138,6 +138,14 @@ protected:
         store.SetDatabase(uString(database));
         uString error;
         return store.CountRows(uString(table), uString("feed"), feed, error, nullptr);
+    }
+    // Every feed of the list is due at the next refresh, whatever the clock says.
+    void MakeDue(const char* database)
+    {
+        CFeedStore store;
+        store.SetDatabase(uString(database));
+        ASSERT_TRUE(store.EnsureOpen(false));
+        ASSERT_TRUE(store.dataObject.execute("UPDATE channel SET lastupdate='2000-01-01 00:00:00'"));
     }
     void Command(int command)
     {

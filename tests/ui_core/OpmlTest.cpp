@@ -218,6 +218,31 @@ TEST_F(OpmlTest, HostileAndBrokenFilesAreRefusedWithAReason)
         }
     }
 
+    // The reader's limits say which one the file broke.
+    std::string laughs =
+        R"(<?xml version="1.0"?><!DOCTYPE opml [<!ENTITY a "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa">)";
+    std::string previous = "a";
+    for (char name = 'b'; name <= 'h'; ++name)
+    {
+        laughs += std::string("<!ENTITY ") + name + " \"";
+        for (int i = 0; i < 10; ++i)
+            laughs += "&" + previous + ";";
+        laughs += "\">";
+        previous = std::string(1, name);
+    }
+    laughs += "]><opml><head><title>&h;</title></head>" + feeds + "</opml>";
+    std::string deep = "<opml><body>";
+    for (int level = 0; level < 1001; ++level)
+        deep += "<outline text=\"g\">";
+    const std::pair<std::string, const char*> limits[] = {{laughs, "entity declarations are refused"},
+                                                          {deep, "too deeply nested"}};
+    for (const auto& [text, reason] : limits)
+    {
+        opml::Document read = Read(text);
+        EXPECT_EQ(read.error, opml::kLoadFailed) << reason;
+        EXPECT_NE(std::string(read.reason.c_str()).find(reason), std::string::npos) << read.reason.c_str();
+    }
+
     // 50 MB is refused before a byte is parsed.
     std::string big = m_dir.write("big.opml", "<opml><body>");
     std::filesystem::resize_file(big, 50u * 1024 * 1024);

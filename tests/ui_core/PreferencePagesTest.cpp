@@ -34,7 +34,7 @@ std::map<std::string, std::string> Attributes(const std::string& xml)
 // would show up as a difference.
 const char* const kConfig = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <Preference>
-  <general bNotifyUponNewArrival="true" bAutoPurge="false" bStartupAtLogon="false" bPurgeItemOldThan="true" nRefreshRate="90" nDefaultTimeout="45" nPurgeDayToLive="7" nStartupMode="0"/>
+  <general bNotifyUponNewArrival="true" bAutoPurge="false" bStartupAtLogon="false" bPurgeItemOldThan="true" nRefreshRate="90" nDefaultTimeout="30" nPurgeDayToLive="7" nStartupMode="0"/>
   <download bAutoDownload="true" nMinFreeSpace="100" nMaxScanningThreads="12" nMaxDownloadingThreads="2" bIntervalScheduler="true" nSchedulerInterval="90"/>
   <proxy bSock5="false" strHostname="" strPort="" strUsername="" strPassword=""/>
   <podcast nFormatPlayLists="2"/>
@@ -117,11 +117,34 @@ protected:
 
 TEST_F(PreferencePagesTest, OkWithoutAChangeLeavesTheFileByteIdentical)
 {
-    // 90 minutes, a 45 s time-out, a 90-minute interval, 12 threads and
-    // 1999 B/s: none is rewritten.
+    // 90 minutes, a 90-minute interval, 12 threads and 1999 B/s: none is
+    // rewritten.
     ASSERT_TRUE(Ok([](prefs::SheetForms&) {}));
     EXPECT_EQ(ReadFileBytes(File()), before);
     EXPECT_EQ(fileWhenTold, before);
+}
+
+// A stored time-out that is no item shows as the first one; OK stores what
+// was shown, so the program never uses another time-out than the page says.
+TEST_F(PreferencePagesTest, TheTimeOutStoredIsTheOneShown)
+{
+    for (int stored : {45, 0, 300})
+    {
+        CPreference::GeneralSection section;
+        section.nDefaultTimeout = stored;
+        prefs::GeneralForm shown = prefs::ShowGeneral(section);
+        prefs::Refusal refusal;
+        ASSERT_TRUE(prefs::ApplyGeneral(shown, shown, section, refusal));
+        EXPECT_EQ(section.nDefaultTimeout, stored == 300 ? 300 : 5)
+            << stored << " shown as " << shown.timeout.c_str();
+
+        // A typed text that is no item leaves the stored value alone.
+        prefs::GeneralForm typed = shown;
+        typed.timeout = "45 sec.";
+        section.nDefaultTimeout = stored;
+        ASSERT_TRUE(prefs::ApplyGeneral(shown, typed, section, refusal));
+        EXPECT_EQ(section.nDefaultTimeout, stored);
+    }
 }
 
 TEST_F(PreferencePagesTest, EachChangedSettingIsTheOnlyDifferenceInTheFile)

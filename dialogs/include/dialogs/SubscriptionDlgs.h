@@ -45,6 +45,9 @@ private:
     void Build();
     void OnOK(wxCommandEvent& event);
 
+    // The existing feed's address, accepted unchanged: it may be a feed file
+    // the user opened, which no one may type in.
+    uString m_storedUrl;
     wxTextCtrl* m_urlEdit = nullptr;
     wxTextCtrl* m_titleEdit = nullptr;
     wxCheckBox* m_autoArchiveCheck = nullptr;

@@ -2,6 +2,7 @@
 
 #include "foundation/uHtmlEntities.h"
 #include "foundation/uXml.h"
+#include "foundation/uXmlLimits.h"
 
 #include <filesystem>
 
@@ -96,6 +97,21 @@ Document Refused(int error, const char* reason)
 
 Document ReadLoaded(uXmlDocument& xml, bool parsed)
 {
+    // Refused by the reader's limits before anything was built: the user
+    // learns why, not that the file is no XML at all.
+    switch (xml.getRefusal())
+    {
+    case xmllimits::Refusal::kTooDeep:
+        return Refused(kLoadFailed,
+                       "The file is too deeply nested: its elements go more than 1000 levels deep.");
+    case xmllimits::Refusal::kEntityExpansion:
+        return Refused(kLoadFailed, "The file's entity declarations are refused: outline files never need "
+                                    "them, and these expand beyond any list of feeds.");
+    case xmllimits::Refusal::kTooLarge:
+        return Refused(kLoadFailed, "The file is larger than 32 MB, more than any list of feeds needs.");
+    case xmllimits::Refusal::kNone:
+        break;
+    }
     const DOMElement* root = parsed ? xml.getDocumentElement() : nullptr;
     if (root == nullptr)
         return Refused(kLoadFailed, "The file is not an XML document.");

@@ -1,7 +1,7 @@
 #include "dialogs/OpmlDialogs.h"
 
-#include "foundation/uFile.h"
 #include "common/UserPrompt.h"
+#include "foundation/uFile.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -115,7 +115,10 @@ void OPMLImport::ReadFile(const uString& path)
         ui::ShowPromptDetail(this, m_document.error, wxOK | wxICON_WARNING, m_document.reason);
         return;
     }
-    SetTitle(GetTitle() + " : " + ToWx(m_document.headTitle));
+    // A file without a title in its head leaves the caption as it is, not
+    // ending in a separator with nothing after it.
+    if (!m_document.headTitle.isEmpty())
+        SetTitle(GetTitle() + " : " + ToWx(m_document.headTitle));
     m_feedList->Freeze();
     for (const opml::Row& row : m_document.rows)
         AddRow(row.title, row.description, row.link, row.page);

@@ -148,12 +148,11 @@ bool ApplyGeneral(const GeneralForm& shown, const GeneralForm& edited, CPreferen
         if (unit >= 0) // a unit that is no item leaves the rate as it was
             result.nRefreshRate = number * factor;
     }
-    if (edited.timeout != shown.timeout)
-    {
-        int index = ItemIndex(TimeoutItems(), edited.timeout);
-        if (index >= 0)
-            result.nDefaultTimeout = kTimeoutSeconds[index];
-    }
+    // Stored whether changed or not: a stored value that is no item shows as
+    // the first item, and the program must then use what the page showed.
+    int timeoutIndex = ItemIndex(TimeoutItems(), edited.timeout);
+    if (timeoutIndex >= 0)
+        result.nDefaultTimeout = kTimeoutSeconds[timeoutIndex];
     if (edited.purgeDays != shown.purgeDays &&
         !ParseNumber(edited.purgeDays, 1, kMaxPurgeDays, result.nPurgeDayToLive))
     {

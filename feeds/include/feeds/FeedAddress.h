@@ -16,6 +16,12 @@ namespace feeds
 /// host, or holds a control character.
 uString FeedAddress(const uString& address);
 
+/// The path of a "file://" address (the scheme in lower case, then an
+/// absolute path, taken as it is): where a feed file the user opened lies.
+/// Empty for any other address. Only a list may hold such an address, never
+/// one of the sources FeedAddress checks.
+uString LocalFeedPath(const uString& address);
+
 /// The addresses refused, one a line, for a message that names them; at
 /// most `shown` lines, then "..." when there were more.
 uString ListAddresses(const std::vector<uString>& addresses, std::size_t shown = 20);

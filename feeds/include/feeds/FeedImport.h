@@ -23,7 +23,7 @@ struct ImportCounts
 {
     std::size_t added = 0;
     std::size_t known = 0;  ///< the list held the address already
-    std::size_t failed = 0; ///< the database refused the row
+    std::size_t failed = 0; ///< the database refused the row, or the address is no network one
 };
 
 /// Stores a channel row per feed that the list does not hold yet, without

@@ -250,8 +250,9 @@ public:
     // The channel with its image and icon, and appends its items that are not
     // deleted, newest first (`items` is not emptied first).
     void LoadChannel(const uString& database, const uString& feed);
-    // Parallel lists in title order of the current database: titles with
-    // " (n)" for n unread items, and feed addresses.
+    // Parallel lists in title order of the current database: titles (the
+    // address for a channel without one) with " (n)" for n unread items, and
+    // feed addresses.
     void GetChannelList(std::vector<uString>& titles, std::vector<uString>& feeds);
     // The same on the named database.
     void ListFeedsWithCounts(const uString& database, std::vector<uString>& titles,
@@ -283,7 +284,8 @@ public:
     // whose root names no feed format; 5 "Refused the feed: <reason>" for a
     // document over the limits of uXmlLimits.h (a download is cut off as soon
     // as it passes the size limit); 6 "Refused the feed address: ..." for an
-    // address that is not http, https or ftp (a "file://" one included).
+    // address that is not http, https or ftp, nor "file://" and an absolute
+    // path, which is read from disk (a feed file the user opened).
     // The feed is downloaded into the temp folder under the MD5 of the URL
     // and deleted after parsing. A time-out of 0 means the
     // configured default. True when a feed was parsed. While *abortFlag is
@@ -329,6 +331,15 @@ public:
     uString documentAddress;
 
 private:
+    // Whether the channel (its key as an SQL literal) was stored by an
+    // outline import and no fetch has filled it since.
+    bool IsUnfetchedImport(const uString& feedLiteral);
+    // The first fetch of an imported channel stores what a subscription
+    // would: the feed's title, description and other properties.
+    void FillImportedChannel(const uString& feedLiteral);
+    // Reads a feed file from disk as FetchFeed reads a download; error 1 when
+    // the path names no regular file.
+    bool FetchLocalFeed(const uString& url, const uFile& file, bool showMessages);
     // The queue and withdraw steps over the enclosures under a condition.
     void QueueEnclosuresWhere(const uString& listName, const uString& feed, const uString& condition,
                               bool queue);

@@ -48,6 +48,21 @@ uString FeedAddress(const uString& address)
     return uString();
 }
 
+uString LocalFeedPath(const uString& address)
+{
+    constexpr std::string_view kScheme = "file://";
+    std::string_view text(address.c_str(), static_cast<std::size_t>(address.getLength()));
+    if (text.substr(0, kScheme.size()) != kScheme || text.size() <= kScheme.size() ||
+        text[kScheme.size()] != '/')
+        return uString();
+    for (char c : text)
+    {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return uString();
+    }
+    return uString(std::string(text.substr(kScheme.size())).c_str());
+}
+
 uString ListAddresses(const std::vector<uString>& addresses, std::size_t shown)
 {
     uString list;

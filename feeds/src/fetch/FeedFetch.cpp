@@ -77,9 +77,13 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     Reset();
     documentPartial = false;
     documentAddress = url;
+    // A feed file the user opened is read where it lies, at every refresh.
+    // No outline file, dialog or feed can put such an address in a list.
+    const uString localPath = feeds::LocalFeedPath(url);
+    if (!localPath.isEmpty())
+        return FetchLocalFeed(url, uFile(localPath.c_str()), showMessages);
     // A stored address may come from an outline file or a list written
-    // before addresses were checked: only the network is fetched, never a
-    // local file.
+    // before addresses were checked: only the network is fetched.
     const uString address = feeds::FeedAddress(url);
     if (address.isEmpty())
     {
@@ -124,6 +128,20 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     if (!target.getPath().isEmpty() && target.exists())
         target.remove();
     return result;
+}
+
+bool CFeedStore::FetchLocalFeed(const uString& url, const uFile& file, bool showMessages)
+{
+    // Only a regular file: a device or a pipe named by the path would never end.
+    if (!file.isFile())
+    {
+        errorCode = kDownloadFailed;
+        errorText.format(TableText(3009).c_str(), url.c_str());
+        if (showMessages)
+            CMessageBox::Display(errorText);
+        return false;
+    }
+    return LoadFeedFile(file, showMessages);
 }
 
 bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)

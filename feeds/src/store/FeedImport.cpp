@@ -1,5 +1,6 @@
 #include "feeds/FeedImport.h"
 
+#include "feeds/FeedAddress.h"
 #include "feeds/FeedStore.h"
 #include "foundation/uFile.h"
 
@@ -35,8 +36,16 @@ bool AddFeedsUnfetched(CFeedStore& store, const uString& database, const std::ve
         for (std::size_t i = start; i < end; ++i)
         {
             const ImportedFeed& feed = feeds[i];
+            // Outline files name any address: a local file or a script never
+            // becomes a feed, whoever passed it on.
+            const uString url = FeedAddress(feed.url);
+            if (url.isEmpty())
+            {
+                ++made.failed;
+                continue;
+            }
             uString error;
-            if (store.CountRows(uString("channel"), uString("feed"), feed.url, error, nullptr) > 0)
+            if (store.CountRows(uString("channel"), uString("feed"), url, error, nullptr) > 0)
             {
                 ++made.known;
                 continue;
@@ -48,7 +57,7 @@ bool AddFeedsUnfetched(CFeedStore& store, const uString& database, const std::ve
                 MakeValidFileName(title);
             sql.format("INSERT INTO channel (feed, description, title, ttl, attributes, lastupdate) "
                        "VALUES(%s, %s, %s, 0, 0, '%s')",
-                       SqlHexLiteral(feed.url).c_str(), SqlHexLiteral(feed.description).c_str(),
+                       SqlHexLiteral(url).c_str(), SqlHexLiteral(feed.description).c_str(),
                        SqlHexLiteral(title).c_str(), kLongAgo);
             if (data.execute(sql.c_str()))
                 ++made.added;

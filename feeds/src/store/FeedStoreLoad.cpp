@@ -164,6 +164,9 @@ void CFeedStore::GetChannelList(std::vector<uString>& titles, std::vector<uStrin
     counter.SetDatabase(databaseName);
     for (auto& [title, feed] : rows)
     {
+        // A channel not named yet (imported, never fetched) goes by its address.
+        if (title.isEmpty())
+            title = feed;
         const int unread = counter.CountUnread(feed);
         if (unread > 0)
         {

@@ -195,6 +195,41 @@ private:
 
 } // namespace
 
+bool CFeedStore::IsUnfetchedImport(const uString& feedLiteral)
+{
+    // An outline import leaves the generator NULL, which every fetch that
+    // fills the channel (and every subscription) sets, if only to ''. A
+    // failed fetch stamps the time but fills nothing: the next one still does.
+    uString sql;
+    sql.format("SELECT feed FROM channel WHERE feed=%s and generator IS NULL and "
+               "NOT EXISTS (SELECT link FROM item WHERE item.feed=%s)",
+               feedLiteral.c_str(), feedLiteral.c_str());
+    return dataObject.executeCount(sql.c_str()) > 0;
+}
+
+void CFeedStore::FillImportedChannel(const uString& feedLiteral)
+{
+    // What a subscription would have stored from the feed; the outline file's
+    // title and description stand only where the feed has none, and a time
+    // to live the user set stays.
+    uString sql = uString("UPDATE channel SET copyright=") + SqlHexLiteral(channel.copyright) +
+                  ", generator=" + SqlHexLiteral(channel.generator) +
+                  ", [language]=" + SqlHexLiteral(channel.language) +
+                  ", lastbuilddate=" + SqlHexLiteral(channel.lastBuildDate) +
+                  ", webmaster=" + SqlHexLiteral(channel.webMaster);
+    if (!channel.description.isEmpty())
+        sql += uString(", description=") + SqlHexLiteral(channel.description);
+    if (!channel.title.isEmpty())
+        sql += uString(", title=") + SqlHexLiteral(channel.title);
+    sql += uString(" where feed=") + feedLiteral;
+    if (!dataObject.execute(sql.c_str()))
+        FailStatement();
+    sql.format("UPDATE channel SET ttl=%d where feed=%s and ttl=0", feeds::LeadingInt(channel.ttl),
+               feedLiteral.c_str());
+    if (!dataObject.execute(sql.c_str()))
+        FailStatement();
+}
+
 void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool subscribe, bool autoArchive,
                              bool autoDownload)
 {
@@ -283,6 +318,10 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
     {
         if (channel.iconFile.isEmpty())
             SaveChannelImages();
+        // Only a fetch that brought the feed fills an imported channel.
+        const bool fetched = !channel.title.isEmpty() || !channel.description.isEmpty() || !items.empty();
+        if (fetched && IsUnfetchedImport(feed))
+            FillImportedChannel(feed);
         sql.format("UPDATE channel SET lastupdate=Now() where feed=%s", feed.c_str());
         if (!dataObject.execute(sql.c_str()))
             FailStatement();

@@ -25,7 +25,8 @@ enum class SubscribeOutcome
 /// empty) and the two flags. The store is left holding the fetched channel
 /// and its items. The feed store itself tells the user about an address the
 /// list holds already. With localFile the address is "file://" and a path,
-/// read once from disk instead of fetched: a feed file the user opened.
+/// read from disk instead of fetched (as every refresh reads it): a feed
+/// file the user opened.
 SubscribeOutcome SubscribeFeed(CFeedStore& store, const uString& database, const uString& url,
                                const uString& title, bool autoArchive, bool autoDownload,
                                bool localFile = false);

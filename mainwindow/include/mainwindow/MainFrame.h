@@ -188,9 +188,10 @@ public:
     /// Fetches the feed and stores it in the list; a feed with items gets
     /// its tree item (or, when the list has it already, that one is shown).
     /// Only http, https and ftp addresses are fetched ("feed:" ones as
-    /// http); a "file://" address is read once from disk when localFile says
-    /// it names a feed file the user opened. False when the address was
-    /// refused or the fetch failed (the user was told why).
+    /// http); a "file://" address is read from disk when localFile says it
+    /// names a feed file the user opened (or a list holds it already). False
+    /// when the address was refused or the fetch failed (the user was told
+    /// why).
     bool AddSubscription(const wxTreeItemId& list, const uString& url, const uString& title, bool autoArchive,
                          bool autoDownload, bool localFile = false);
     /// The feed's label with its current unread count from the list database.
@@ -377,6 +378,8 @@ private:
     void ClearShownChannel();
     bool GetFeedList(const wxTreeItemId& feed, uString& database) const;
     uString ListDatabaseFile(const uString& database) const;
+    /// Whether another list item than this one names its database file.
+    bool IsListDatabaseShared(const wxTreeItemId& list) const;
     uString CreateList(const wxTreeItemId& target);
     long OnFeedUpdated(const CFrameMessage& message);
     long OnTreeLabelEdited(const CFrameMessage& message);

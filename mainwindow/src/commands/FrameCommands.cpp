@@ -2,10 +2,10 @@
 // routed to the browser pane or the search bar, printing, the help pages,
 // the bars, moving the focus between the panes, and compacting a list.
 #include "CommandIds.h"
+#include "common/Clipboard.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
-#include "common/Clipboard.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
@@ -93,6 +93,7 @@ bool CMainFrame::CanEditPaste() const
     return other != nullptr && other->CanPaste();
 }
 
+// The focused control only: cutting in both would leave only the second cut on the clipboard.
 void CMainFrame::OnEditCut()
 {
     if (IsFocusInBrowserFrame() && m_browserFrame->CanCut())

@@ -61,8 +61,10 @@ bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& addres
     // The list has one item per feed: an address it holds already is shown,
     // not added a second time.
     wxTreeItemId feed = FindTreeItem(url, m_treeView->GetFirstChildItem(list), kFindByValue, kFeed);
+    // A feed without a title goes by its address.
     if (!feed.IsOk())
-        feed = m_treeView->AppendNode(list, kFeed, store.channel.title, url);
+        feed = m_treeView->AppendNode(list, kFeed, store.channel.title.isEmpty() ? url : store.channel.title,
+                                      url);
     m_treeView->Expand(list);
 
     store.Reset();
@@ -276,7 +278,9 @@ long CMainFrame::OnMoveFeed(const CFrameMessage& message)
     wxTreeItemId target = ParamToItem(static_cast<std::intptr_t>(message.wParam));
     // The source keeps the feed until the target has it: a failed fetch
     // must not lose the feed and its items.
-    if (!AddSubscription(target, request->url, uString(), false, false))
+    // A feed file the user opened moves with its list's address as it is.
+    const bool localFile = !feeds::LocalFeedPath(request->url).isEmpty();
+    if (!AddSubscription(target, request->url, uString(), false, false, localFile))
         return 0;
     if (!request->sourceDatabase.isEmpty())
     {

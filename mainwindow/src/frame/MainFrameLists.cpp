@@ -1,12 +1,12 @@
 // The frame's operations on subscription lists: loading a list's feeds into
 // the tree, opening, creating and removing lists, and searching one list.
+#include "common/UserPrompt.h"
 #include "feeds/FeedSearchCriteria.h"
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
 #include "mainwindow/ListDatabaseFiles.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TreeViewEx.h"
-#include "common/UserPrompt.h"
 
 #include <algorithm>
 #include <wx/utils.h>
@@ -27,7 +27,30 @@ uString DatabaseOf(const CNamedValue& list)
 {
     return list.text.isEmpty() ? uString(CConnectionString::kDefaultDatabase) : list.text;
 }
+
+bool NamesDatabaseBelow(const CTreeViewEx& tree, const wxTreeItemId& parent, const wxTreeItemId& except,
+                        const uString& database)
+{
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId item = tree.GetFirstChild(parent, cookie); item.IsOk();
+         item = tree.GetNextChild(parent, cookie))
+    {
+        const CNamedValue* record = tree.GetRecord(item);
+        if (item != except && record != nullptr && record->value == kList && DatabaseOf(*record) == database)
+            return true;
+        if (NamesDatabaseBelow(tree, item, except, database))
+            return true;
+    }
+    return false;
+}
 } // namespace
+
+bool CMainFrame::IsListDatabaseShared(const wxTreeItemId& list) const
+{
+    const CNamedValue* record = m_treeView->GetRecord(list);
+    return record != nullptr &&
+           NamesDatabaseBelow(*m_treeView, m_treeView->GetRootItem(), list, DatabaseOf(*record));
+}
 
 uString CMainFrame::ListDatabaseFile(const uString& database) const
 {
@@ -166,11 +189,15 @@ long CMainFrame::OnRemoveList(const CFrameMessage& message)
         return 0;
     if (ui::ShowPrompt(this, kConfirmRemove, wxYES_NO | wxICON_QUESTION, m_treeView->GetLabel(list)) != wxYES)
         return 0;
-    uString database = DatabaseOf(*record);
-    // A file that cannot be deleted leaves the list as it is.
-    if (!RemoveListDatabase(ListDatabaseFile(database)))
-        return 0;
-    std::erase(m_subscriptionLists, record->text);
+    // A copied list item names the same database as its original: the file
+    // and its name in the list vector stay while another item holds them.
+    if (!IsListDatabaseShared(list))
+    {
+        // A file that cannot be deleted leaves the list as it is.
+        if (!RemoveListDatabase(ListDatabaseFile(DatabaseOf(*record))))
+            return 0;
+        std::erase(m_subscriptionLists, record->text);
+    }
     m_treeView->FreeTreeItemData(list);
     m_treeView->DeleteItemQuietly(list);
     RefillListCombo();

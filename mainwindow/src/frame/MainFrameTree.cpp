@@ -235,10 +235,14 @@ void CMainFrame::OnEditDelete()
             return;
         if (m_currentChannelItem.IsOk() && m_treeView->GetParentItem(m_currentChannelItem) == item)
             ClearShownChannel();
-        std::erase(m_subscriptionLists, record->text);
-        uString path = ListDatabaseFile(record->text.isEmpty() ? uString("default.mdb") : record->text);
-        if (uFile(path.c_str()).exists())
-            RemoveListDatabase(path);
+        // The database stays for another item that names it (a copied list).
+        if (!IsListDatabaseShared(item))
+        {
+            std::erase(m_subscriptionLists, record->text);
+            uString path = ListDatabaseFile(record->text.isEmpty() ? uString("default.mdb") : record->text);
+            if (uFile(path.c_str()).exists())
+                RemoveListDatabase(path);
+        }
         m_treeView->FreeTreeItemData(item);
         m_treeView->DeleteItemQuietly(item);
         break;

@@ -2,6 +2,7 @@
 
 #include "StringTable.h"
 #include "common/FetchProgress.h"
+#include "feeds/FeedAddress.h"
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
 #include "foundation/uFile.h"
@@ -37,10 +38,9 @@ SubscribeOutcome SubscribeFeed(CFeedStore& store, const uString& database, const
 {
     if (localFile)
     {
-        const uString scheme("file://");
+        const uString path = feeds::LocalFeedPath(url);
         store.Reset();
-        if (!url.startsWith(scheme.c_str()) ||
-            !store.LoadFeedFile(uFile(url.c_str() + scheme.getLength()), /*showMessages=*/false))
+        if (path.isEmpty() || !store.LoadFeedFile(uFile(path.c_str()), /*showMessages=*/false))
         {
             if (store.errorText.isEmpty())
                 store.errorText = uString(std::string(resources::FindString(kUnreadableDocument)).c_str());

@@ -2,8 +2,8 @@
 #include "TreeMenus.h"
 #include "common/MenuBuilder.h"
 #include "common/Messages.h"
-#include "mainwindow/TreeViewEx.h"
 #include "common/UserPrompt.h"
+#include "mainwindow/TreeViewEx.h"
 
 #include <wx/menu.h>
 #include <wx/utils.h>
@@ -133,8 +133,7 @@ void CTreeViewEx::OnRClick(const wxPoint& point)
     int flags = 0;
     wxTreeItemId item = HitTest(point, flags);
     m_remembered = item.IsOk() && item != GetRootItem() ? item : wxTreeItemId();
-    // The clicked item becomes the selection, as in a file manager, so the
-    // highlight, the title bar and the item list show what the menu acts on.
+    // Selected too, on purpose: otherwise the menu acts on an item the highlight does not show.
     if (m_remembered.IsOk() && GetSelection() != m_remembered)
         SelectItem(m_remembered);
     std::unique_ptr<wxMenu> menu = BuildContextMenu(m_remembered);

@@ -286,8 +286,9 @@ TEST_F(OpmlFrameTest, ACancelledImportLeavesTheTreeAndTheListAsTheyWere)
 }
 
 // A stored address that names a local file, as older versions imported
-// them: the refresh reads nothing and says why.
-TEST_F(OpmlFrameTest, ARefreshOfALocalFileAddressStoresNothingAndShowsAnError)
+// them, is read as a feed file the user opened; the import itself stores
+// no such address any more.
+TEST_F(OpmlFrameTest, ARefreshReadsAStoredLocalFileAddressWhichNoImportStoresAnyMore)
 {
     std::string local =
         "file://" +
@@ -299,6 +300,13 @@ TEST_F(OpmlFrameTest, ARefreshOfALocalFileAddressStoresNothingAndShowsAnError)
         feeds::ImportCounts counts;
         ASSERT_TRUE(feeds::AddFeedsUnfetched(
             store, uString("default.mdb"), {{uString(local.c_str()), uString("Local"), uString()}}, counts));
+        EXPECT_EQ(counts.failed, 1u);
+        EXPECT_EQ(Count("default.mdb", "channel", uString(local.c_str())), 0);
+        store.SetDatabase(uString("default.mdb"));
+        ASSERT_TRUE(store.EnsureOpen(false));
+        ASSERT_TRUE(store.dataObject.execute(("INSERT INTO channel (feed, title, lastupdate) VALUES('" +
+                                              local + "', 'Local', '2000-01-01 00:00:00')")
+                                                 .c_str()));
     }
     std::vector<std::string> statuses;
     m_frame->SetMessageObserver(
@@ -309,20 +317,11 @@ TEST_F(OpmlFrameTest, ARefreshOfALocalFileAddressStoresNothingAndShowsAnError)
         });
     ASSERT_TRUE(m_frame->CanRefreshNow());
     m_frame->RefreshAll();
-    ASSERT_TRUE(guitest::RunEventsUntil(
-        [&]
-        {
-            return !m_frame->GetRefreshHost()->IsRefreshRunning() &&
-                   m_frame->GetRefreshHost()->GetTaskTracker()->RunningTasks() == 0;
-        },
-        60000));
+    ASSERT_TRUE(m_frame->GetRefreshHost()->WaitIdle(60000));
     guitest::RunEventsFor(300);
-    EXPECT_EQ(Count("default.mdb", "item", uString(local.c_str())), 0);
-    EXPECT_NE(
-        std::find(statuses.begin(), statuses.end(),
-                  local + ": Refused the feed address: only http, https and ftp addresses are fetched."),
-        statuses.end())
-        << testing::PrintToString(statuses);
+    EXPECT_EQ(Count("default.mdb", "item", uString(local.c_str())), 2);
+    for (const std::string& status : statuses)
+        EXPECT_EQ(status.find("Refused"), std::string::npos) << status;
 }
 
 // newsboat exports feeds it has not fetched yet with title="": imported,
@@ -535,4 +534,62 @@ TEST_F(OpmlFrameTest, SaveWritesTheItemsAsRssAndALocalFeedFileIsSubscribed)
     m_frame->SendMessage(WM_APP_OPENRSSFILE, 0, uString(local.c_str()));
     EXPECT_EQ(caption, "Import RSS From File ...");
     EXPECT_EQ(Count("user0.mdb", "item", uString(("file://" + local).c_str())), 2);
+}
+
+// A feed file opened from the shell stays a working feed: each refresh reads
+// the file as it now is, and its Properties accept its own address.
+TEST_F(OpmlFrameTest, AFeedFileOpenedFromTheShellIsRefreshedAndKeepsItsProperties)
+{
+    auto write = [&](int items)
+    {
+        return Write("opened.rss",
+                     feedsite::Rss("Opened feed", "http://127.0.0.1:9/",
+                                   feedsite::Items("http://127.0.0.1:9/", "Opened story", 1, items)));
+    };
+    const std::string local = write(2);
+    const uString address(("file://" + local).c_str());
+    Start();
+    guitest::WhenDialogShown<OPMLExport>(
+        [](OPMLExport& dialog)
+        {
+            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
+            guitest::Press(dialog, wxID_OK);
+        });
+    m_frame->SendMessage(WM_APP_OPENRSSFILE, 0, uString(local.c_str()));
+    ASSERT_EQ(Count("user0.mdb", "item", address), 2);
+    wxTreeItemId feed = tree->GetFirstChildItem(Find("Second", kList));
+    ASSERT_STREQ(tree->GetRecord(feed)->text.c_str(), address.c_str());
+
+    write(3);
+    MakeDue("user0.mdb");
+    m_frame->RefreshAll();
+    // The pass's tasks outlive its worker: wait for them too.
+    ASSERT_TRUE(m_frame->GetRefreshHost()->WaitIdle(60000));
+    EXPECT_EQ(Count("user0.mdb", "item", address), 3) << "the new item is stored";
+    EXPECT_TRUE(m_messages->texts.empty()) << m_messages->texts[0];
+
+    bool refused = false;
+    guitest::WhenDialogShown<CFeedPropertiesDlg>(
+        [&](CFeedPropertiesDlg& dialog)
+        {
+            wxDynamicCast(dialog.FindWindow(CFeedPropertiesDlg::kTitleEdit), wxTextCtrl)->ChangeValue("Mine");
+            guitest::Press(dialog, wxID_OK);
+            refused = dialog.IsModal();
+            if (refused)
+                guitest::Press(dialog, wxID_CANCEL);
+        });
+    tree->SetRememberedItem(feed);
+    m_frame->SendMessage(WM_APP_FEEDPROPERTIES);
+    EXPECT_FALSE(refused) << "OK takes the feed's own address";
+    EXPECT_TRUE(m_prompt->shown.empty());
+    CFeedStore store;
+    store.LoadChannel(uString("user0.mdb"), address);
+    EXPECT_STREQ(store.channel.title.c_str(), "Mine");
+    EXPECT_STREQ(tree->GetRecord(feed)->text.c_str(), address.c_str());
+
+    // Dropped onto another list, it moves with its address as it is.
+    tree->DropItem(feed, Find("First", kList), /*copy=*/false);
+    EXPECT_TRUE(m_prompt->shown.empty());
+    EXPECT_EQ(Count("default.mdb", "item", address), 3);
+    EXPECT_EQ(Count("user0.mdb", "channel", address), 0);
 }

@@ -160,3 +160,75 @@ TEST_F(SubscriptionFrameTest, SubscribingToASlowServerKeepsTheWindowAliveAndCanc
     EXPECT_TRUE(m_messages->texts.empty());
     EXPECT_EQ(Labels(Find("First", kList)), before) << "nothing subscribed";
 }
+
+// A Ctrl-drop copies a list's item, not its database: removing either item
+// must leave the other with its feeds, its items and its place in the refresh.
+TEST_F(SubscriptionFrameTest, RemovingACopiedListKeepsTheDatabaseOfTheListItWasCopiedFrom)
+{
+    Site site("Shared", {20, 150, 30, 255}, 2);
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("Second", kList), site.Url(), uString(), false, false));
+    wxTreeItemId news = Find("News", kChannel);
+    auto copyOfSecond = [&]
+    {
+        tree->DropItem(Find("Second", kList), news, /*copy=*/true);
+        wxTreeItemId copy = tree->GetLastChild(news);
+        EXPECT_STREQ(tree->GetRecord(copy)->text.c_str(), "user0.mdb");
+        return copy;
+    };
+    auto original = [&] { return tree->GetFirstChildItem(Find("Podcasts", kFolder)); };
+    auto listsNamingUser0 = [&]
+    {
+        const std::vector<uString>& lists = m_frame->GetSubscriptionLists();
+        return std::count(lists.begin(), lists.end(), uString("user0.mdb"));
+    };
+
+    m_frame->SendMessage(WM_APP_REMOVELIST, 0, ItemToParam(copyOfSecond()));
+    EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3016});
+    EXPECT_EQ(Labels(news), (std::vector<std::string>{"First", "Podcasts"})) << "the copy is gone";
+    EXPECT_TRUE(testsupport::FileExists(Data("user0.mdb")));
+    EXPECT_GE(listsNamingUser0(), 1);
+
+    // Delete on a copy does the same.
+    wxTreeItemId copy = copyOfSecond();
+    tree->SetFocus();
+    tree->SelectItem(copy);
+    Command(kDelete);
+    EXPECT_EQ(m_prompt->Ids().back(), 3015);
+    EXPECT_EQ(Labels(news), (std::vector<std::string>{"First", "Podcasts"}));
+    EXPECT_EQ(Count("user0.mdb", "item", site.Url()), 2);
+    EXPECT_GE(listsNamingUser0(), 1);
+
+    // The original still opens with its feed and is refreshed.
+    tree->Collapse(original());
+    m_frame->SendMessage(WM_APP_OPENLIST, 0, ItemToParam(original()));
+    EXPECT_EQ(Labels(original()), std::vector<std::string>{"Shared (2)"});
+    site.AddFeed("/feed.xml", "Shared", 3);
+    MakeDue("user0.mdb");
+    m_frame->RefreshAll();
+    // The pass's tasks outlive its worker: wait for them too.
+    ASSERT_TRUE(m_frame->GetRefreshHost()->WaitIdle(60000));
+    EXPECT_EQ(Count("user0.mdb", "item", site.Url()), 3) << "the new item is stored";
+
+    // The last item naming the database takes it with it.
+    m_frame->SendMessage(WM_APP_REMOVELIST, 0, ItemToParam(original()));
+    EXPECT_FALSE(testsupport::FileExists(Data("user0.mdb")));
+    EXPECT_EQ(listsNamingUser0(), 0);
+}
+
+// The address stands in for a missing title, with the unread count after
+// it, when subscribed and when the list is read again.
+TEST_F(SubscriptionFrameTest, AFeedWithoutATitleIsLabelledWithItsAddress)
+{
+    Site site("", {20, 150, 30, 255}, 2);
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("First", kList), site.Url(), uString(), false, false));
+    const std::string label = std::string(site.Url().c_str()) + " (2)";
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{label});
+
+    Restart();
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{label});
+    m_frame->SendMessage(WM_APP_MARKALLREAD, 0, ItemToParam(Find("First", kList)));
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{site.Url().c_str()})
+        << "read, the address without a count";
+}
