@@ -55,7 +55,7 @@ CFeedUpdateTask::~CFeedUpdateTask()
     // members would otherwise be released only after this body).
     m_downloadManager.reset();
     m_semaphore.reset();
-    // After the slot is free again: the window may start the next refresh.
+    // Only once the slot is free again: the end is told when none is taken.
     if (m_completion)
         m_completion->Release();
     if (m_tracker)

@@ -18,41 +18,43 @@ constexpr int kFeeds = 40;
 
 // Counts the connections SQLite opens on database files of one name, by
 // standing in for the process's default file-system layer while it lives.
+// The stand-in stays valid afterwards: a connection opened through it may
+// outlive the counter and still open its journal through it.
 class DatabaseOpenCounter
 {
 public:
-    explicit DatabaseOpenCounter(std::string fileName) : m_suffix("/" + std::move(fileName))
+    explicit DatabaseOpenCounter(std::string fileName)
     {
-        s_counter = this;
-        m_real = sqlite3_vfs_find(nullptr);
-        m_vfs = *m_real; // pAppData included: the real layer's methods read it
-        m_vfs.zName = "kestrova-open-counter";
-        m_vfs.xOpen = &Open;
-        sqlite3_vfs_register(&m_vfs, 1);
+        s_suffix = "/" + std::move(fileName);
+        s_opens = 0;
+        s_real = sqlite3_vfs_find(nullptr);
+        s_vfs = *s_real; // pAppData included: the real layer's methods read it
+        s_vfs.zName = "kestrova-open-counter";
+        s_vfs.xOpen = &Open;
+        sqlite3_vfs_register(&s_vfs, 1);
     }
     ~DatabaseOpenCounter()
     {
-        sqlite3_vfs_register(m_real, 1);
-        sqlite3_vfs_unregister(&m_vfs);
-        s_counter = nullptr;
+        sqlite3_vfs_register(s_real, 1);
+        sqlite3_vfs_unregister(&s_vfs);
     }
-    int Opens() const { return m_opens.load(); }
+    DatabaseOpenCounter(const DatabaseOpenCounter&) = delete;
+    DatabaseOpenCounter& operator=(const DatabaseOpenCounter&) = delete;
+    int Opens() const { return s_opens.load(); }
 
 private:
     static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags)
     {
-        DatabaseOpenCounter* self = s_counter;
         if ((flags & SQLITE_OPEN_MAIN_DB) != 0 && name != nullptr &&
-            std::string_view(name).ends_with(self->m_suffix))
-            ++self->m_opens;
-        return self->m_real->xOpen(self->m_real, name, file, flags, outFlags);
+            std::string_view(name).ends_with(s_suffix))
+            ++s_opens;
+        return s_real->xOpen(s_real, name, file, flags, outFlags);
     }
 
-    static inline DatabaseOpenCounter* s_counter = nullptr;
-    std::string m_suffix;
-    sqlite3_vfs* m_real = nullptr;
-    sqlite3_vfs m_vfs{};
-    std::atomic<int> m_opens{0};
+    static inline std::string s_suffix;
+    static inline std::atomic<int> s_opens{0};
+    static inline sqlite3_vfs* s_real = nullptr;
+    static inline sqlite3_vfs s_vfs{};
 };
 
 class ListRelabelTest : public SubscriptionFrameTest
