@@ -105,6 +105,8 @@ def stop(process, bound):
 
 
 def seconds(value):
+    if isinstance(value, str):
+        return value
     return "gave up" if value is None else f"{value:.2f} s"
 
 
@@ -147,16 +149,23 @@ def main():
     parser.add_argument("--program", default=os.path.join(os.path.dirname(__file__), "..", "build",
                                                           "bin", "kestrova"))
     parser.add_argument("--bound", type=float, default=600, help="seconds before a run is given up")
+    parser.add_argument("--runs", default="pass,half,end", help="which of the runs to make")
     parser.add_argument("feeds", type=int, nargs="+")
     arguments = parser.parse_args()
     program = os.path.abspath(arguments.program)
     template = os.path.join(os.path.dirname(program), "template", "default.mdb")
     print(f"{'feeds':>7}  {'all stamped':>12}  {'window quiet':>12}  {'SIGTERM':>9}  "
           f"{'SIGTERM at 1/2':>14}  {'SIGTERM at end':>14}  settings")
+    runs = arguments.runs.split(",")
     for feeds in arguments.feeds:
-        tasks, quiet, after = run_pass(program, template, feeds, arguments.bound)
-        half, saved_half = run_stop(program, template, feeds, 0.5, arguments.bound)
-        end, saved_end = run_stop(program, template, feeds, 1.0, arguments.bound)
+        tasks = quiet = after = half = end = "not run"
+        saved_half = saved_end = True
+        if "pass" in runs:
+            tasks, quiet, after = run_pass(program, template, feeds, arguments.bound)
+        if "half" in runs:
+            half, saved_half = run_stop(program, template, feeds, 0.5, arguments.bound)
+        if "end" in runs:
+            end, saved_end = run_stop(program, template, feeds, 1.0, arguments.bound)
         saved = "saved" if saved_half and saved_end else "NOT saved"
         print(f"{feeds:>7}  {seconds(tasks):>12}  {seconds(quiet):>12}  {seconds(after):>9}  "
               f"{seconds(half):>14}  {seconds(end):>14}  {saved}", flush=True)
