@@ -3,6 +3,8 @@
 // naive SQL: quotes in keys, non-ASCII, one-character titles.
 #include "ListDatabaseFixture.h"
 
+#include <map>
+
 namespace
 {
 
@@ -120,6 +122,31 @@ TEST_F(FeedStoreStatementsTest, MarkingReadAndRecordingDownloads)
               "2")
         << "no type leaves the type alone";
     EXPECT_EQ(store.errorCode, 0) << store.errorText.c_str();
+}
+
+// A list's tree is relabelled from one read of every channel: each with its
+// own title and unread count (a quote in the key included), a channel without
+// items at 0, and a list that cannot be read reported, not counted as empty.
+TEST_F(FeedStoreStatementsTest, UnreadCountsOfEveryChannelInOneRead)
+{
+    const uString empty("http://c.test/no-items");
+    InsertChannel(store, empty, "", 0, 0);
+    Run(&CFeedStore::MarkItemRead, kItem2);
+    std::vector<CChannelCount> channels{{"stale", "stale", 9}};
+    ASSERT_TRUE(store.ListUnreadCounts(channels));
+    std::map<std::string, std::string> read;
+    for (const CChannelCount& channel : channels)
+        read[S(channel.feed)] = S(channel.title) + " " + std::to_string(channel.unread);
+    EXPECT_EQ(read,
+              (std::map<std::string, std::string>{{S(kFeedA), "Ü 1"}, {S(kFeedB), "b 1"}, {S(empty), " 0"}}));
+    for (const CChannelCount& channel : channels)
+        EXPECT_EQ(channel.unread, store.CountUnread(channel.feed)) << S(channel.feed);
+
+    Execute(store, "DROP TABLE item");
+    EXPECT_FALSE(store.ListUnreadCounts(channels));
+    EXPECT_EQ(store.errorCode, CFeedStore::kStatementFailed);
+    EXPECT_FALSE(store.errorText.isEmpty());
+    EXPECT_TRUE(channels.empty());
 }
 
 TEST_F(FeedStoreStatementsTest, HidingAndUnsubscribingTouchOnlyThatFeed)

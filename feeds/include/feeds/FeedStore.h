@@ -49,6 +49,14 @@ private:
     uString m_path;
 };
 
+// One channel of a list database as the list's tree shows it.
+struct CChannelCount
+{
+    uString feed;
+    uString title;
+    int unread = 0;
+};
+
 // One list database with one channel and its items, and all feed SQL. A store
 // and its connection belong to one thread; other threads use stores of their
 // own on the same file, and the database arbitrates.
@@ -257,6 +265,12 @@ public:
     // The same on the named database.
     void ListFeedsWithCounts(const uString& database, std::vector<uString>& titles,
                              std::vector<uString>& feeds);
+    // Every channel of the current database with its title and its number of
+    // unread items, in no particular order, from one statement: a list of
+    // many feeds is counted without a connection or a statement per feed.
+    // False, with the error code and message set (nothing shown), when the
+    // database cannot be read.
+    bool ListUnreadCounts(std::vector<CChannelCount>& channels);
     // After a refresh of the feed into this store: deletes the stored items
     // the feed no longer carries, except kept ones (and, when configured,
     // those younger than the configured days), then loads the channel as

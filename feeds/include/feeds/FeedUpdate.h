@@ -11,6 +11,7 @@
 
 class CDownloadQueue;
 class CFailedIcons;
+class CRefreshCompletion;
 class CRefreshHost;
 class uActiveXDataObjectExt;
 
@@ -20,7 +21,8 @@ class uActiveXDataObjectExt;
 // messages, each carrying its own copy of its text:
 //   WM_APP_STATUSTEXT     "Compacting database <list>", "Checking Feed <url>"
 //   WM_APP_NOTIFYNEWITEMS up to three new item titles, each ended by "\n"
-//   WM_APP_UPDATEDONE     a task left no slot of the semaphore taken
+//   WM_APP_UPDATEDONE     once per refresh, when its worker and the last task
+//                         it started on a thread have ended (CRefreshCompletion)
 //   WM_USER_FEEDUPDATED   the list file name, after its pass
 
 // One feed's update. Runs once, on its own thread or inline, and then deletes
@@ -30,11 +32,13 @@ class CFeedUpdateTask : public uRunnable
 public:
     // `semaphore` null: the task runs inline. `postTitles`: new item titles
     // are posted for the notifier. `tracker` may be null; the task counts in
-    // it from construction to the end of its destruction.
+    // it from construction to the end of its destruction. `completion` may be
+    // null; the task holds it for as long as it exists.
     CFeedUpdateTask(const uString& listName, const uString& feedUrl, uWindowHandle window,
                     std::shared_ptr<CDownloadQueue> downloadManager, bool postTitles,
                     std::shared_ptr<uSemaphore> semaphore, uThread* thread,
-                    std::shared_ptr<CTaskTracker> tracker = nullptr);
+                    std::shared_ptr<CTaskTracker> tracker = nullptr,
+                    std::shared_ptr<CRefreshCompletion> completion = nullptr);
     ~CFeedUpdateTask() override;
 
     void SetThread(uThread* thread) { m_thread = thread; }
@@ -59,6 +63,7 @@ private:
     uThread* m_thread; // owned
     std::shared_ptr<CTaskTracker> m_tracker;
     std::shared_ptr<CFailedIcons> m_failedIcons;
+    std::shared_ptr<CRefreshCompletion> m_completion;
 };
 
 // One update pass over one list database: compaction, the list's feeds, one
@@ -67,11 +72,14 @@ private:
 // differing in case are different files). With a semaphore each task runs on
 // a thread of its own once a slot is free, else inline. The pass does not
 // wait for its tasks. Once the tracker asks to stop, no further task starts.
+// Tasks on threads hold `completion` (may be null); inline ones never do.
 void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHandle window,
                     std::shared_ptr<uSemaphore> semaphore, std::shared_ptr<CDownloadQueue> downloadManager,
                     bool postTitles, bool postStatus, bool showMessages,
-                    std::shared_ptr<CTaskTracker> tracker = nullptr);
+                    std::shared_ptr<CTaskTracker> tracker = nullptr,
+                    std::shared_ptr<CRefreshCompletion> completion = nullptr);
 
 // The refresh worker: one pass per list of the host, then it clears the
-// host's refresh-running flag. Returns 0.
+// host's refresh-running flag. When any pass ran its tasks on threads, the
+// window hears WM_APP_UPDATEDONE once, after the last of them. Returns 0.
 unsigned RefreshWorkerProc(const std::shared_ptr<CRefreshHost>& host);

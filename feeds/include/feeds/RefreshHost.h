@@ -83,9 +83,12 @@ public:
     // Waits, with one bound for both, for the worker to end and then for
     // every update task to end; true when both did. Nothing is stopped.
     bool WaitIdle(uint32_t milliseconds);
-    // The close of the program: no further refresh starts, running fetches
-    // are aborted, nothing more is stored, and WaitIdle runs with the bound.
-    // False when something still ran when the bound ran out.
+    // The first half of Close, which waits for nothing: no further refresh
+    // starts, no further task starts, running fetches are aborted and nothing
+    // more is stored.
+    void Stop();
+    // The close of the program: Stop, then WaitIdle with the bound. False
+    // when something still ran when the bound ran out.
     bool Close(uint32_t milliseconds = 60000);
 
 private:

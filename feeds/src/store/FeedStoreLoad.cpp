@@ -186,6 +186,30 @@ void CFeedStore::ListFeedsWithCounts(const uString& database, std::vector<uStrin
     GetChannelList(titles, feeds);
 }
 
+bool CFeedStore::ListUnreadCounts(std::vector<CChannelCount>& channels)
+{
+    channels.clear();
+    if (!EnsureOpen(false))
+        return false;
+    if (!dataObject.query("select feed, title, (select count(*) from item where item.feed = channel.feed and "
+                          "item.readstatus = 0) from channel"))
+    {
+        FailStatement();
+        return false;
+    }
+    do
+    {
+        CChannelCount row;
+        uString unread;
+        if (!ReadRow(dataObject, {{0, &row.feed}, {1, &row.title}, {2, &unread}}))
+            break;
+        row.unread = std::atoi(unread.c_str());
+        channels.push_back(std::move(row));
+    } while (dataObject.moveNext());
+    dataObject.closeQuery();
+    return true;
+}
+
 bool CFeedStore::PurgeItems(const uString& feed, const uString& database, bool showMessage)
 {
     // Reset below empties the channel, whose link the caller may have passed.

@@ -3,6 +3,7 @@
 #include "feeds/FeedStore.h"
 #include "feeds/FeedUpdate.h"
 #include "feeds/MessageBox.h"
+#include "feeds/RefreshCompletion.h"
 #include "feeds/RefreshHost.h"
 #include "foundation/uActiveXDataObjectExt.h"
 
@@ -29,15 +30,6 @@ bool Stopping(const std::shared_ptr<CTaskTracker>& tracker)
     return tracker && tracker->IsStopping();
 }
 
-// Hands a slot back for a task that never ran; when that frees the last one,
-// the window hears that nothing runs, as from a finished task.
-void ReleaseSlot(uSemaphore& semaphore, uWindowHandle window)
-{
-    int countAfter = -1;
-    if (semaphore.post(&countAfter) && countAfter == semaphore.getInitialCount())
-        PostMessage(window, WM_APP_UPDATEDONE);
-}
-
 } // namespace
 
 namespace
@@ -48,7 +40,7 @@ constexpr double kPassCompactionFreeRatio = 0.25;
 void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHandle window,
                     std::shared_ptr<uSemaphore> semaphore, std::shared_ptr<CDownloadQueue> downloadManager,
                     bool postTitles, bool postStatus, bool showMessages,
-                    std::shared_ptr<CTaskTracker> tracker)
+                    std::shared_ptr<CTaskTracker> tracker, std::shared_ptr<CRefreshCompletion> completion)
 {
     uString status;
     if (postStatus)
@@ -75,8 +67,9 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
     {
         if (Stopping(tracker))
             break;
-        auto* task = new (std::nothrow)
-            CFeedUpdateTask(listName, feed, window, downloadManager, postTitles, semaphore, nullptr, tracker);
+        auto* task =
+            new (std::nothrow) CFeedUpdateTask(listName, feed, window, downloadManager, postTitles, semaphore,
+                                               nullptr, tracker, semaphore ? completion : nullptr);
         if (!task)
             continue;
         task->SetFailedIcons(failedIcons);
@@ -88,15 +81,15 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
         semaphore->wait();
         if (Stopping(tracker))
         {
+            semaphore->post();
             delete task;
-            ReleaseSlot(*semaphore, window);
             break;
         }
         auto* thread = new (std::nothrow) uThread(task);
         if (!thread)
         {
+            semaphore->post();
             delete task;
-            ReleaseSlot(*semaphore, window);
             continue;
         }
         task->SetThread(thread);
@@ -108,8 +101,8 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
         if (!thread->start())
         {
             delete thread;
+            semaphore->post();
             delete task;
-            ReleaseSlot(*semaphore, window);
         }
         // Once started, the task owns itself and its thread: neither is touched here again.
     }
@@ -121,7 +114,9 @@ unsigned RefreshWorkerProc(const std::shared_ptr<CRefreshHost>& host)
         uComInit com;
         uActiveXDataObjectExt database;
         uString listName;
-        std::shared_ptr<uSemaphore> lastSemaphore;
+        // Held by the worker until every list has had its pass.
+        auto completion = std::make_shared<CRefreshCompletion>(host->GetWindow());
+        bool tasksOnThreads = false;
         // The count is read again before every list.
         for (std::size_t i = 0; host->ListAt(i, listName); ++i)
         {
@@ -131,19 +126,19 @@ unsigned RefreshWorkerProc(const std::shared_ptr<CRefreshHost>& host)
             const bool hidden = host->IsHiddenInTray();
             std::shared_ptr<uSemaphore> semaphore =
                 host->IsParallelMode() ? host->GetUpdateSemaphore() : std::shared_ptr<uSemaphore>();
-            if (semaphore)
-                lastSemaphore = semaphore;
+            tasksOnThreads = tasksOnThreads || semaphore;
             UpdateAllFeeds(&database, listName, host->GetWindow(), semaphore, host->GetDownloadQueue(),
                            /*postTitles=*/hidden, /*postStatus=*/!hidden, /*showMessages=*/false,
-                           host->GetTaskTracker());
+                           host->GetTaskTracker(), completion);
             if (!host->IsHiddenInTray())
                 PostMessage(host->GetWindow(), WM_USER_FEEDUPDATED, 0, listName);
         }
-        // Only a finished task reports the end of a pass; when the lists held no
-        // feed (or could not be read) none ran, and the status bar would keep
-        // "Compacting database ..." for good. Nothing runs now: say so.
-        if (lastSemaphore && lastSemaphore->getCount() == lastSemaphore->getInitialCount())
-            PostMessage(host->GetWindow(), WM_APP_UPDATEDONE);
+        // The end is told after the last task, or here when every task has
+        // ended already or none started (lists without feeds would otherwise
+        // leave "Compacting database ..." in the status bar for good). Inline
+        // passes tell nothing: the window hears of each list as it is done.
+        if (tasksOnThreads)
+            completion->Release();
     }
     host->RefreshEnded();
     return 0;

@@ -3,6 +3,7 @@
 #include "feeds/FeedStore.h"
 #include "feeds/FeedUpdate.h"
 #include "feeds/Preference.h"
+#include "feeds/RefreshCompletion.h"
 
 #include <cstdio>
 #include <exception>
@@ -35,13 +36,17 @@ void RunTestHook(const uString& feedUrl)
 CFeedUpdateTask::CFeedUpdateTask(const uString& listName, const uString& feedUrl, uWindowHandle window,
                                  std::shared_ptr<CDownloadQueue> downloadManager, bool postTitles,
                                  std::shared_ptr<uSemaphore> semaphore, uThread* thread,
-                                 std::shared_ptr<CTaskTracker> tracker)
+                                 std::shared_ptr<CTaskTracker> tracker,
+                                 std::shared_ptr<CRefreshCompletion> completion)
     : m_listName(listName), m_feedUrl(feedUrl), m_window(window),
       m_downloadManager(std::move(downloadManager)), m_postTitles(postTitles),
-      m_semaphore(std::move(semaphore)), m_thread(thread), m_tracker(std::move(tracker))
+      m_semaphore(std::move(semaphore)), m_thread(thread), m_tracker(std::move(tracker)),
+      m_completion(std::move(completion))
 {
     if (m_tracker)
         m_tracker->TaskStarted();
+    if (m_completion)
+        m_completion->Hold();
 }
 
 CFeedUpdateTask::~CFeedUpdateTask()
@@ -51,6 +56,9 @@ CFeedUpdateTask::~CFeedUpdateTask()
     // members would otherwise be released only after this body).
     m_downloadManager.reset();
     m_semaphore.reset();
+    // Only once the slot is free again: the end is told when none is taken.
+    if (m_completion)
+        m_completion->Release();
     if (m_tracker)
         m_tracker->TaskEnded();
 }
@@ -71,12 +79,7 @@ void CFeedUpdateTask::run()
         ~Finish()
         {
             if (task->m_semaphore)
-            {
-                int countAfter = -1;
-                if (task->m_semaphore->post(&countAfter) &&
-                    countAfter == task->m_semaphore->getInitialCount())
-                    PostMessage(task->m_window, WM_APP_UPDATEDONE);
-            }
+                task->m_semaphore->post();
             delete task->m_thread; // a detached thread: this only lets it go
             delete task;
         }

@@ -118,12 +118,17 @@ bool CRefreshHost::WaitIdle(uint32_t milliseconds)
     return m_tracker->WaitIdle(MillisecondsLeft(deadline));
 }
 
-bool CRefreshHost::Close(uint32_t milliseconds)
+void CRefreshHost::Stop()
 {
     {
         std::lock_guard hold(m_workerLock);
         m_closed.store(true);
     }
     m_tracker->RequestStop();
+}
+
+bool CRefreshHost::Close(uint32_t milliseconds)
+{
+    Stop();
     return WaitIdle(milliseconds);
 }

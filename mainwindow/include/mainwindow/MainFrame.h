@@ -140,6 +140,10 @@ public:
     /// minimised), and come back from there with a Refresh All.
     void OnMinimised();
     void OnRestored();
+    /// A close is on its way (a stop signal): the refresh stops now, and the
+    /// relabelling its workers asked for before the close is skipped, so that
+    /// the close does not wait behind it.
+    void PrepareToClose();
     bool IsHiddenInTray() const { return m_hiddenInTray; }
 
     /// The subscription lists of the tree, in tree order: database file names
@@ -515,6 +519,7 @@ private:
     bool m_listChannelShown = false; // the item list shows a channel's items
     bool m_selectingQuietly = false; // the frame moves the tree selection itself
     bool m_firstRefresh = false;
+    bool m_closeComing = false; // PrepareToClose was called
     bool m_hiddenInTray = false;
     bool m_trayPending = false; // minimised with the icon shown: hidden once the area takes it
     wxRect m_normalRect;

@@ -107,6 +107,10 @@ void CKestrovaApp::CloseOnSignal()
     m_stopRequested = true;
     if (m_openDialogs)
         m_openDialogs->EndAll();
+    // The close is queued behind whatever the window was posted before: the
+    // refresh stops posting now, and what it posted is not worked through.
+    if (m_mainFrame && !m_mainFrame->IsBeingDeleted())
+        m_mainFrame->PrepareToClose();
     CallAfter(&CKestrovaApp::CloseMainFrame);
 }
 

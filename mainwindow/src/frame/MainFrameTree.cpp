@@ -11,6 +11,9 @@
 #include "mainwindow/TreeViewEx.h"
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 using namespace subscription;
 
@@ -20,6 +23,21 @@ constexpr int kConfirmUnsubscribeFeed = 3014;
 constexpr int kConfirmDeleteDatabase = 3015;
 constexpr int kConfirmRemove = 3016;
 constexpr int kCannotRemove = 3017;
+
+// The feed's label with its unread count. A label that is still the feed's
+// address stands for a title the feed did not have yet: a fetch may have
+// brought one. An unchanged label is left alone.
+void SetFeedLabel(CTreeViewEx* tree, const wxTreeItemId& feed, const uString& url, const uString& storedTitle,
+                  int unread)
+{
+    const uString label = tree->GetLabel(feed);
+    uString title = StripUnreadCount(label);
+    if (title == url && !storedTitle.isEmpty())
+        title = storedTitle;
+    const uString relabelled = FeedLabel(title, unread);
+    if (relabelled != label)
+        tree->SetLabel(feed, relabelled);
+}
 } // namespace
 
 wxTreeItemId CMainFrame::FindTreeItem(const uString& text, const wxTreeItemId& start, int mode,
@@ -56,25 +74,22 @@ void CMainFrame::RefreshFeedLabel(const uString& database, const wxTreeItemId& f
     const CNamedValue* record = m_treeView->GetRecord(feed);
     if (record == nullptr || record->value != kFeed || record->text.isEmpty())
         return;
+    const uString url = record->text;
     CFeedStore store;
     store.SetDatabase(database);
-    int unread = store.CountUnread(record->text);
+    int unread = store.CountUnread(url);
     if (store.errorCode != 0)
     {
         m_treeView->SetImages(feed, kImageWarning, kImageWarning);
         unread = 0;
     }
-    uString title = StripUnreadCount(m_treeView->GetLabel(feed));
-    // The address stands for a title the feed did not have yet: a fetch may
-    // have brought one.
-    if (title == record->text)
+    uString storedTitle;
+    if (StripUnreadCount(m_treeView->GetLabel(feed)) == url)
     {
-        const uString url = record->text;
         store.LoadChannel(database, url);
-        if (!store.channel.title.isEmpty())
-            title = store.channel.title;
+        storedTitle = store.channel.title;
     }
-    m_treeView->SetLabel(feed, FeedLabel(title, unread));
+    SetFeedLabel(m_treeView, feed, url, storedTitle, unread);
 }
 
 bool CMainFrame::RefreshListLabels(const wxTreeItemId& list)
@@ -83,17 +98,43 @@ bool CMainFrame::RefreshListLabels(const wxTreeItemId& list)
     if (record == nullptr || record->value != kList || record->text.isEmpty() ||
         !m_treeView->IsExpanded(list))
         return false;
-    uString database = record->text;
+    // One connection and one statement for the whole list: a list of
+    // thousands of feeds is relabelled after every refresh.
+    CFeedStore store;
+    store.SetDatabase(record->text);
+    std::vector<CChannelCount> channels;
+    const bool counted = store.ListUnreadCounts(channels);
+    std::unordered_map<std::string, const CChannelCount*> byFeed;
+    byFeed.reserve(channels.size());
+    for (const CChannelCount& channel : channels)
+        byFeed.emplace(channel.feed.c_str(), &channel);
+
     wxTreeItemIdValue cookie;
     for (wxTreeItemId feed = m_treeView->GetFirstChild(list, cookie); feed.IsOk();
          feed = m_treeView->GetNextChild(list, cookie))
-        RefreshFeedLabel(database, feed);
+    {
+        const CNamedValue* feedRecord = m_treeView->GetRecord(feed);
+        if (feedRecord == nullptr || feedRecord->value != kFeed || feedRecord->text.isEmpty())
+            continue;
+        if (!counted)
+        {
+            m_treeView->SetImages(feed, kImageWarning, kImageWarning);
+            SetFeedLabel(m_treeView, feed, feedRecord->text, uString(), 0);
+            continue;
+        }
+        // A feed the list no longer holds has nothing unread.
+        auto found = byFeed.find(feedRecord->text.c_str());
+        if (found == byFeed.end())
+            SetFeedLabel(m_treeView, feed, feedRecord->text, uString(), 0);
+        else
+            SetFeedLabel(m_treeView, feed, feedRecord->text, found->second->title, found->second->unread);
+    }
     return true;
 }
 
 long CMainFrame::OnFeedUpdated(const CFrameMessage& message)
 {
-    if (m_treeView == nullptr) // the window is closing
+    if (m_treeView == nullptr || m_closeComing) // the window is closing
         return 0;
     if (message.text == nullptr)
         return 0;

@@ -171,15 +171,22 @@ long CMainFrame::OnUpdateDone(const CFrameMessage&)
 {
     std::string_view ready = resources::FindString(kReadyString);
     ShowStatusText(wxString::FromUTF8(ready.data(), ready.size()));
+    if (m_treeView == nullptr || m_closeComing)
+        return 0;
     // The updates may have brought new matches of the news watches.
-    if (m_treeView != nullptr)
-        UpdateWatchCounts(m_treeView->GetFirstTopLevelItem());
+    UpdateWatchCounts(m_treeView->GetFirstTopLevelItem());
     // A list reports when its last task starts; now that every task ended,
     // open lists show what they brought: unread counts, and the titles of
     // feeds imported without one.
-    if (m_treeView != nullptr)
-        RefreshOpenLists(*this, *m_treeView, m_treeView->GetFirstTopLevelItem());
+    RefreshOpenLists(*this, *m_treeView, m_treeView->GetFirstTopLevelItem());
     return 0;
+}
+
+void CMainFrame::PrepareToClose()
+{
+    m_closeComing = true;
+    if (m_refreshHost)
+        m_refreshHost->Stop();
 }
 
 long CMainFrame::OnSettingsChanged(const CFrameMessage&)

@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <memory>
+#include <sqlite3.h>
+#include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -98,6 +100,62 @@ TEST_F(ProgramStopTest, SigtermDuringAStartPromptEndsTheProgram)
         program.reset();
         fs::remove_all(m_home.file("Documents/Kestrova"));
     }
+}
+
+// Feeds of a list that the start-up refresh has tried: their last update is
+// no longer the one they were stored with. -1 when the file cannot be read.
+int TriedFeeds(const std::string& database)
+{
+    sqlite3* db = nullptr;
+    int tried = -1;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+    {
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM channel WHERE lastupdate > '2000-01-01 00:00:00'",
+                               -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            tried = sqlite3_column_int(statement, 0);
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return tried;
+}
+
+// An open list of feeds that all fail at once (nothing listens at their
+// address) ends its update tasks faster than the refresh starts them, and
+// every feed of the list is relabelled when the refresh ends. A SIGTERM in
+// the middle of that refresh closes the program as File > Exit does, soon;
+// the bound below only keeps a hang from stalling the test.
+TEST_F(ProgramStopTest, SigtermDuringARefreshOfManyFailingFeedsEndsTheProgram)
+{
+    constexpr int kFeeds = 2000;
+    const std::string data = m_home.file("Documents/Kestrova");
+    fs::create_directories(data + "/subscription");
+    std::ofstream(data + "/config.xml") << "<?xml version=\"1.0\"?><Preference><general nRefreshRate=\"0\" "
+                                           "nStartupMode=\"0\"/></Preference>\n";
+    std::ofstream(data + "/subscription/config.xml")
+        << "<?xml version=\"1.0\"?>\n<Kestrova><channel name=\"Feeds\" type=\"newsfeed\">"
+           "<newsfeed name=\"Imported\" url=\"imported.mdb\" status=\"expand\"/></channel></Kestrova>\n";
+    const std::string list = data + "/subscription/imported.mdb";
+    fs::copy_file(KESTROVA_LIST_TEMPLATE, list);
+    const std::string base = "http://127.0.0.1:" + std::to_string(testsupport::PickFreePort()) + "/feed/";
+    std::string sql = "BEGIN;";
+    for (int i = 0; i < kFeeds; ++i)
+        sql += "INSERT INTO channel (feed, title, lastupdate) VALUES ('" + base + std::to_string(i) +
+               "', '', '2000-01-01 00:00:00');";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(list.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, (sql + "COMMIT;").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    auto program = Start();
+    for (int i = 0; i < 1200 && program->running() && TriedFeeds(list) < kFeeds / 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_GE(TriedFeeds(list), kFeeds / 2) << "the refresh is under way\n" << program->log();
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(10000), 0) << "ends by itself, with success\n" << program->log();
+    EXPECT_NE(ReadConfig().find("nRefreshRate=\"5\""), std::string::npos) << "the settings are saved";
 }
 
 // This process holds the program's socket and never answers: the start takes

@@ -1,0 +1,172 @@
+// An open list relabelled after a refresh: every feed's unread count, and the
+// title a first fetch gave a feed imported without one, read through one
+// connection to the list database however many feeds it holds.
+#include "SubscriptionFrameFixture.h"
+#include "feeds/TaskTracker.h"
+
+#include <atomic>
+#include <map>
+#include <sqlite3.h>
+#include <string>
+#include <string_view>
+
+namespace
+{
+using namespace subscriptiontest;
+
+constexpr int kFeeds = 40;
+
+// Counts the connections SQLite opens on database files of one name, by
+// standing in for the process's default file-system layer while it lives.
+// The stand-in stays valid afterwards: a connection opened through it may
+// outlive the counter and still open its journal through it.
+class DatabaseOpenCounter
+{
+public:
+    explicit DatabaseOpenCounter(std::string fileName)
+    {
+        s_suffix = "/" + std::move(fileName);
+        s_opens = 0;
+        s_real = sqlite3_vfs_find(nullptr);
+        s_vfs = *s_real; // pAppData included: the real layer's methods read it
+        s_vfs.zName = "kestrova-open-counter";
+        s_vfs.xOpen = &Open;
+        sqlite3_vfs_register(&s_vfs, 1);
+    }
+    ~DatabaseOpenCounter()
+    {
+        sqlite3_vfs_register(s_real, 1);
+        sqlite3_vfs_unregister(&s_vfs);
+    }
+    DatabaseOpenCounter(const DatabaseOpenCounter&) = delete;
+    DatabaseOpenCounter& operator=(const DatabaseOpenCounter&) = delete;
+    int Opens() const { return s_opens.load(); }
+
+private:
+    static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags)
+    {
+        if ((flags & SQLITE_OPEN_MAIN_DB) != 0 && name != nullptr &&
+            std::string_view(name).ends_with(s_suffix))
+            ++s_opens;
+        return s_real->xOpen(s_real, name, file, flags, outFlags);
+    }
+
+    static inline std::string s_suffix;
+    static inline std::atomic<int> s_opens{0};
+    static inline sqlite3_vfs* s_real = nullptr;
+    static inline sqlite3_vfs s_vfs{};
+};
+
+class ListRelabelTest : public SubscriptionFrameTest
+{
+protected:
+    // The first list holds kFeeds feeds that are not due (the start-up refresh
+    // leaves them alone): feed i has i % 3 unread items and one read item.
+    // The last one was imported without a title; one has a quote in its address.
+    void StartWithFeeds()
+    {
+        std::string sql = "BEGIN;";
+        for (int i = 0; i < kFeeds; ++i)
+        {
+            const std::string feed = Address(i);
+            const std::string title = i == kFeeds - 1 ? "" : "Feed " + std::to_string(i);
+            sql += "INSERT INTO channel (feed, title, ttl) VALUES (" + Quoted(feed) + ", '" + title +
+                   "', 100000);";
+            for (int n = 0; n <= i % 3; ++n)
+                sql += "INSERT INTO item (title, link, feed, readstatus) VALUES ('t', " +
+                       Quoted(feed + "/item" + std::to_string(n)) + ", " + Quoted(feed) + ", " +
+                       (n == 0 ? "1" : "0") + ");";
+        }
+        Execute(sql + "COMMIT;");
+        Start();
+        guitest::RunEventsUntil(
+            [&] { return m_frame->GetRefreshHost()->GetTaskTracker()->RunningTasks() == 0; }, 60000);
+        list = Find("First", subscription::kList);
+        ASSERT_EQ(tree->GetChildrenCount(list, false), static_cast<size_t>(kFeeds));
+    }
+
+    static std::string Address(int i)
+    {
+        return "http://127.0.0.1:9/" + std::string(i == 7 ? "it's/" : "feed/") + std::to_string(i);
+    }
+    static std::string Quoted(std::string text)
+    {
+        for (size_t at = text.find('\''); at != std::string::npos; at = text.find('\'', at + 2))
+            text.insert(at, "'");
+        return "'" + text + "'";
+    }
+    void Execute(const std::string& sql)
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(Data("default.mdb").c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+    // Each feed's label, by address.
+    std::map<std::string, std::string> LabelsByFeed() const
+    {
+        std::map<std::string, std::string> labels;
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId feed = tree->GetFirstChild(list, cookie); feed.IsOk();
+             feed = tree->GetNextChild(list, cookie))
+            labels[tree->GetRecord(feed)->text.c_str()] = tree->GetLabel(feed).c_str();
+        return labels;
+    }
+
+    wxTreeItemId list;
+};
+} // namespace
+
+TEST_F(ListRelabelTest, AnOpenListIsRelabelledThroughOneConnection)
+{
+    StartWithFeeds();
+    std::map<std::string, std::string> expected = LabelsByFeed();
+    EXPECT_EQ(expected[Address(2)], "Feed 2 (2)");
+    EXPECT_EQ(expected[Address(kFeeds - 1)], Address(kFeeds - 1))
+        << "no title yet: the address stands for it";
+
+    // What a refresh changes behind the window: items read and new ones, a
+    // first fetch that names the untitled feed.
+    Execute("UPDATE item SET readstatus=1 WHERE feed=" + Quoted(Address(2)) + ";" +
+            "INSERT INTO item (title, link, feed) VALUES ('n', 'http://127.0.0.1:9/new', " +
+            Quoted(Address(7)) + ");" +
+            "UPDATE channel SET title='Named now' WHERE feed=" + Quoted(Address(kFeeds - 1)));
+    expected[Address(2)] = "Feed 2";
+    expected[Address(7)] = "Feed 7 (2)";
+    expected[Address(kFeeds - 1)] = "Named now";
+    {
+        DatabaseOpenCounter opens("default.mdb");
+        m_frame->SendMessage(WM_USER_FEEDUPDATED, 0, uString("default.mdb"));
+        EXPECT_EQ(opens.Opens(), 1) << "one connection for the whole list";
+    }
+    EXPECT_EQ(LabelsByFeed(), expected);
+
+    // The end of a refresh relabels every open list the same way; a list that
+    // cannot be read marks its feeds and shows no counts.
+    Execute("DROP TABLE item");
+    m_frame->SendMessage(WM_APP_UPDATEDONE);
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId feed = tree->GetFirstChild(list, cookie); feed.IsOk();
+         feed = tree->GetNextChild(list, cookie))
+    {
+        EXPECT_EQ(tree->GetItemImage(feed), subscription::kImageWarning) << tree->GetLabel(feed).c_str();
+        EXPECT_FALSE(tree->GetLabel(feed).contains("(")) << tree->GetLabel(feed).c_str();
+    }
+}
+
+// Once a stop signal has asked for the close, the refresh stops at once, and
+// the relabelling its workers asked for before is skipped: the close is
+// queued behind those messages and must not wait for it.
+TEST_F(ListRelabelTest, NothingIsRelabelledOnceACloseIsComing)
+{
+    StartWithFeeds();
+    const std::map<std::string, std::string> before = LabelsByFeed();
+    Execute("UPDATE item SET readstatus=1");
+    m_frame->PrepareToClose();
+    EXPECT_TRUE(m_frame->GetRefreshHost()->GetTaskTracker()->IsStopping());
+    EXPECT_EQ(m_frame->GetRefreshHost()->RefreshAll({uString("default.mdb")}),
+              CRefreshHost::RefreshStart::kClosed);
+    m_frame->SendMessage(WM_USER_FEEDUPDATED, 0, uString("default.mdb"));
+    m_frame->SendMessage(WM_APP_UPDATEDONE);
+    EXPECT_EQ(LabelsByFeed(), before);
+}
