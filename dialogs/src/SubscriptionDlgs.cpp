@@ -50,7 +50,7 @@ uString Trimmed(const wxString& text)
 uString ClipboardOrSampleFeed()
 {
     uString text = GetClipboardText();
-    return text.isEmpty() ? uString(subscription::kSampleFeedAddress) : text;
+    return text.isEmpty() ? subscription::SampleFeedAddress() : text;
 }
 
 // A label and its field on one row of a two-column grid.

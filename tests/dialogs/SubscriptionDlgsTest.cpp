@@ -3,8 +3,8 @@
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
 #include "ScriptedPrompt.h"
-#include "dialogs/SubscriptionLogic.h"
 #include "common/Clipboard.h"
+#include "dialogs/SubscriptionLogic.h"
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
@@ -128,7 +128,7 @@ TEST_F(SubscriptionDlgsTest, ANewFeedStartsWithTheClipboardOrTheSample)
     }
     ASSERT_TRUE(SetClipboardText(uString("")));
     CFeedPropertiesDlg dialog(m_parent);
-    EXPECT_EQ(Text(dialog, CFeedPropertiesDlg::kUrlEdit), subscription::kSampleFeedAddress);
+    EXPECT_EQ(Text(dialog, CFeedPropertiesDlg::kUrlEdit), std::string(kProductWebAddress) + "news/rss.xml");
 }
 
 TEST_F(SubscriptionDlgsTest, NewSubscriptionNamesTheChosenList)
