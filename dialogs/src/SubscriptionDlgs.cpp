@@ -50,7 +50,7 @@ uString Trimmed(const wxString& text)
 uString ClipboardOrSampleFeed()
 {
     uString text = GetClipboardText();
-    return text.isEmpty() ? uString(subscription::kSampleFeedAddress) : text;
+    return text.isEmpty() ? subscription::SampleFeedAddress() : text;
 }
 
 // A label and its field on one row of a two-column grid.
@@ -126,13 +126,14 @@ bool TakeFeedFields(Dialog& dialog, wxTextCtrl* urlEdit, wxTextCtrl* titleEdit, 
 
 CFeedPropertiesDlg::CFeedPropertiesDlg(const uString& url, const uString& title, int interval,
                                        bool autoArchive, bool autoDownload, wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "News Feed Web Service"), url(url), title(title), autoArchive(autoArchive),
-      autoDownload(autoDownload), interval(interval), m_storedUrl(url)
+    : ui::CDialog(parent, wxID_ANY, "News Feed Web Service"), url(url), title(title),
+      autoArchive(autoArchive), autoDownload(autoDownload), interval(interval), m_storedUrl(url)
 {
     Build();
 }
 
-CFeedPropertiesDlg::CFeedPropertiesDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "News Feed Web Service")
+CFeedPropertiesDlg::CFeedPropertiesDlg(wxWindow* parent)
+    : ui::CDialog(parent, wxID_ANY, "News Feed Web Service")
 {
     Build();
 }
@@ -186,7 +187,7 @@ void CFeedPropertiesDlg::OnOK(wxCommandEvent&)
 // ---- new subscription
 
 CNewSubscriptionDlg::CNewSubscriptionDlg(const std::vector<uString>& listLabels, wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "News Feed Web Service"), m_listLabels(listLabels)
+    : ui::CDialog(parent, wxID_ANY, "News Feed Web Service"), m_listLabels(listLabels)
 {
     url = ClipboardOrSampleFeed();
 
@@ -229,13 +230,13 @@ void CNewSubscriptionDlg::OnOK(wxCommandEvent&)
 
 // ---- news watch
 
-CNewsWatchDlg::CNewsWatchDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "News Watch Web Service")
+CNewsWatchDlg::CNewsWatchDlg(wxWindow* parent) : ui::CDialog(parent, wxID_ANY, "News Watch Web Service")
 {
     Build();
 }
 
 CNewsWatchDlg::CNewsWatchDlg(const uString& title, const uString& keywords, wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "News Watch Web Service"), title(title), keywords(keywords)
+    : ui::CDialog(parent, wxID_ANY, "News Watch Web Service"), title(title), keywords(keywords)
 {
     Build();
 }
@@ -277,7 +278,7 @@ void CNewsWatchDlg::OnOK(wxCommandEvent&)
 
 // ---- open URL
 
-COpenURLDlg::COpenURLDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Open URL ...")
+COpenURLDlg::COpenURLDlg(wxWindow* parent) : ui::CDialog(parent, wxID_ANY, "Open URL ...")
 {
     url = subscription::DefaultOpenUrl(GetClipboardText());
 

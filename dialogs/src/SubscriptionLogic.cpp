@@ -10,6 +10,13 @@ constexpr int kMinutesPerHour = 60;
 constexpr int kMinutesPerDay = 1440;
 } // namespace
 
+uString SampleFeedAddress()
+{
+    uString address(kProductWebAddress);
+    address += "news/rss.xml";
+    return address;
+}
+
 IntervalDisplay DisplayInterval(int minutes)
 {
     if (minutes >= kMinutesPerHour && minutes < kMinutesPerDay && minutes % kMinutesPerHour == 0)

@@ -159,7 +159,7 @@ TEST_F(SubscriptionDlgsTest, ANewFeedStartsWithTheClipboardOrTheSample)
     }
     ASSERT_TRUE(SetClipboardText(uString("")));
     CFeedPropertiesDlg dialog(m_parent);
-    EXPECT_EQ(Text(dialog, CFeedPropertiesDlg::kUrlEdit), subscription::kSampleFeedAddress);
+    EXPECT_EQ(Text(dialog, CFeedPropertiesDlg::kUrlEdit), std::string(kProductWebAddress) + "news/rss.xml");
 }
 
 TEST_F(SubscriptionDlgsTest, NewSubscriptionNamesTheChosenList)

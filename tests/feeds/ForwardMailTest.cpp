@@ -4,6 +4,7 @@
 #include "feeds/CredentialPrompt.h"
 #include "foundation/MimeMessage.h"
 #include "foundation/MxLookup.h"
+#include "foundation/ProductAddress.h"
 #include "foundation/SmtpConnection.h"
 #include "support/ChildProcess.h"
 #include "support/LocalSmtpServer.h"
@@ -128,6 +129,9 @@ TEST_F(ForwardMailTest, TheBodyHoldsTheAddressOrThePage)
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(parts[0].decodedBody(), "http://example.test/a/b.html");
     EXPECT_EQ(parts[1].decodedBody(), kForwardFooter);
+    // The footer's last line is the program's one home address.
+    EXPECT_TRUE(kForwardFooter.ends_with("Kestrova.\r\n" + std::string(kProductWebAddress) + "\r\n"))
+        << kForwardFooter;
 
     // Otherwise footer and page, with the base (escaped) in front when the address is known.
     const std::string source = Content(true, "").source;

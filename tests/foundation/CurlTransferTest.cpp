@@ -1,5 +1,6 @@
 // Real libcurl against the in-process server on 127.0.0.1: what the client sent is read from
 // the server's log, what it received from the files and strings it wrote.
+#include "foundation/ProductAddress.h"
 #include "foundation/uCurlTransfer.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
@@ -84,6 +85,9 @@ TEST_F(CurlTransferTest, FollowsRedirectsIntoAStringAndKeepsEveryHeader)
     EXPECT_NE(headers.find("Content-Type: application/rss+xml"), std::string::npos);
     EXPECT_FALSE(server.requests()[0].hasHeader("Accept-Encoding"))
         << "compressed bodies would break byte ranges";
+    EXPECT_EQ(server.requests()[0].header("User-Agent"),
+              std::string("Mozilla/4.0 (compatible; Kestrova RSS reader/ruvivivod +") + kProductWebAddress +
+                  ")");
 
     // A header request, then the same object fetches a body again.
     server.clearLog();

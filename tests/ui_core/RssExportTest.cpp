@@ -1,6 +1,7 @@
 #include "dialogs/RssExport.h"
 
 #include "feeds/FeedStore.h"
+#include "foundation/ProductAddress.h"
 #include "foundation/uFile.h"
 #include "support/TempDir.h"
 
@@ -41,6 +42,10 @@ TEST(RssExportTest, ExportedItemsParseBackTheSame)
     std::string text = testsupport::ReadFileBytes(path);
     EXPECT_EQ(text.find("standalone=\"yes\""), std::string::npos) << text;
     EXPECT_LT(text.find("<title>Kestrova Subscription</title>"), text.find("<generator>"));
+    // The channel links to the program's one home address.
+    const std::string site = kProductWebAddress;
+    EXPECT_NE(text.find("<link>" + site + "</link>"), std::string::npos) << text;
+    EXPECT_NE(text.find("<copyright>" + site + "</copyright>"), std::string::npos) << text;
     EXPECT_EQ(text.find("length", text.find("b.ogg")), std::string::npos) << "no empty length";
 
     CFeedStore store(uString(home.path().c_str()));

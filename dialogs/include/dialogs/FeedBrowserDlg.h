@@ -1,12 +1,12 @@
 #pragma once
 
+#include "common/Dialog.h"
 #include "dialogs/FeedDirectory.h"
 #include "foundation/uString.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <wx/dialog.h>
 #include <wx/treectrl.h>
 
 class wxButton;
@@ -20,7 +20,7 @@ class wxTextCtrl;
 /// are kept in directory.xml, written when the dialog is closed with Close.
 /// Downloads run on a worker behind a progress dialog that can cancel
 /// them, with a time-out.
-class CFeedBrowserDlg : public wxDialog
+class CFeedBrowserDlg : public ui::CDialog
 {
 public:
     enum ControlId

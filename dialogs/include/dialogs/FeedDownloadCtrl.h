@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/Dialog.h"
 #include "downloads/DownloadPanelModel.h"
 
 #include <functional>
 #include <memory>
-#include <wx/dialog.h>
 #include <wx/timer.h>
 
 class CDownloadManager;
@@ -18,7 +18,7 @@ class wxMenu;
 /// source; buttons and a row menu start, stop, cancel and remove entries and
 /// open a finished file or its folder through the desktop opener. Modal, run
 /// by the main frame.
-class CFeedDownloadCtrl : public wxDialog
+class CFeedDownloadCtrl : public ui::CDialog
 {
 public:
     enum ControlId

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "common/Dialog.h"
 #include "feeds/FeedSearchCriteria.h"
 
 #include <ctime>
 #include <string_view>
 #include <vector>
-#include <wx/dialog.h>
 
 class wxChoice;
 class wxDatePickerCtrl;
@@ -14,7 +14,7 @@ class wxTextCtrl;
 /// "Database Query Tool": which list to search, the phrase, how to match it,
 /// in which fields, and a range of creation days. After wxID_OK the caller
 /// reads `criteria` and runs the search; an empty phrase is passed on.
-class CFeedSearchDlg : public wxDialog
+class CFeedSearchDlg : public ui::CDialog
 {
 public:
     enum ControlId

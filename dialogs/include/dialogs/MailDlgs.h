@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Dialog.h"
 #include "feeds/ForwardMail.h"
 #include "foundation/MimeMessage.h"
 #include "foundation/uString.h"
@@ -8,7 +9,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <wx/dialog.h>
 #include <wx/timer.h>
 
 class CAuthList;
@@ -20,7 +20,7 @@ class wxTextCtrl;
 /// "Access Authentication": a user name and a password for a server or a
 /// site; the caption (its address) is the window title. The password always
 /// starts empty. Nothing is checked; after wxID_OK the caller reads the fields.
-class CPromptUserPassDlg : public wxDialog
+class CPromptUserPassDlg : public ui::CDialog
 {
 public:
     enum ControlId
@@ -41,7 +41,7 @@ private:
 /// "Forward to ...": the recipient of a forwarded page and whether the page
 /// goes along, on by default. Nothing is checked here (the sender checks the
 /// address).
-class CForwardMailDlg : public wxDialog
+class CForwardMailDlg : public ui::CDialog
 {
 public:
     enum ControlId
@@ -62,7 +62,7 @@ private:
 /// Sends one message on a worker thread while showing what is being done;
 /// Cancel stops the send (the window stays responsive throughout). The
 /// dialog ends by itself when the worker is done: GetResult then tells how.
-class CMailSendDlg : public wxDialog
+class CMailSendDlg : public ui::CDialog
 {
 public:
     /// `server` is the configured SMTP server (empty: deliver to the

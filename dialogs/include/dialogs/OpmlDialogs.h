@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/Dialog.h"
 #include "dialogs/Opml.h"
 #include "foundation/uString.h"
 
 #include <vector>
-#include <wx/dialog.h>
 
 class wxChoice;
 class wxListCtrl;
@@ -12,7 +12,7 @@ class wxListCtrl;
 /// "Import RSS Feeds": the feeds of an outline file (file mode) or of a web
 /// page (list mode) with check boxes, and the list to import them into.
 /// After wxID_OK the caller reads checkedLinks and GetSelectedList().
-class OPMLImport : public wxDialog
+class OPMLImport : public ui::CDialog
 {
 public:
     enum ControlId
@@ -61,7 +61,7 @@ private:
 
 /// "Select List to Export", and with a caption of its own the choice of a
 /// list for a local feed file.
-class OPMLExport : public wxDialog
+class OPMLExport : public ui::CDialog
 {
 public:
     enum ControlId

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/Dialog.h"
 #include "foundation/uString.h"
 
 #include <vector>
-#include <wx/dialog.h>
 
 class wxCheckBox;
 class wxChoice;
@@ -16,7 +16,7 @@ class wxTextCtrl;
 
 /// "News Feed Web Service": a new feed in a given list, or the properties of
 /// an existing feed.
-class CFeedPropertiesDlg : public wxDialog
+class CFeedPropertiesDlg : public ui::CDialog
 {
 public:
     enum ControlId
@@ -57,7 +57,7 @@ private:
 };
 
 /// "News Feed Web Service" with a choice of list: a new subscription.
-class CNewSubscriptionDlg : public wxDialog
+class CNewSubscriptionDlg : public ui::CDialog
 {
 public:
     enum ControlId
@@ -90,7 +90,7 @@ private:
 };
 
 /// "News Watch Web Service": a watch's title and keywords.
-class CNewsWatchDlg : public wxDialog
+class CNewsWatchDlg : public ui::CDialog
 {
 public:
     enum ControlId
@@ -114,7 +114,7 @@ private:
 };
 
 /// "Open URL ...": one address, taken as typed.
-class COpenURLDlg : public wxDialog
+class COpenURLDlg : public ui::CDialog
 {
 public:
     enum ControlId

@@ -1,14 +1,13 @@
 #pragma once
 
+#include "foundation/ProductAddress.h"
 #include "foundation/uString.h"
 
 namespace subscription
 {
-/// The address the product's own web site has; the open-URL dialog offers it
-/// when the clipboard holds no address.
-inline constexpr const char* kProductWebAddress = "https://kestrova.example/";
-/// The feed address the subscription dialogs offer when the clipboard is empty.
-inline constexpr const char* kSampleFeedAddress = "https://kestrova.example/news/rss.xml";
+/// The feed address the subscription dialogs offer when the clipboard is
+/// empty: the news feed of the program's own site.
+uString SampleFeedAddress();
 
 /// The entries of the interval unit list, in their order (strings 2140 to 2142).
 enum IntervalUnit

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "common/Dialog.h"
 #include "downloads/TorrentDetailPages.h"
 #include "downloads/TorrentPanelModel.h"
 
 #include <functional>
 #include <memory>
-#include <wx/dialog.h>
 #include <wx/imaglist.h>
 #include <wx/timer.h>
 
@@ -22,7 +22,7 @@ class wxNotebook;
 /// Peers of the selected torrent. A row menu starts, stops, cancels and
 /// deletes torrents and opens their data through the desktop opener. Modal,
 /// run by the main frame and by the download manager panel.
-class CTorrentCtrl : public wxDialog
+class CTorrentCtrl : public ui::CDialog
 {
 public:
     enum ControlId

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "common/Dialog.h"
 #include "dialogs/PageFrame.h"
 #include "dialogs/TreePropSheetLogic.h"
 
 #include <functional>
 #include <memory>
 #include <vector>
-#include <wx/dialog.h>
 #include <wx/imaglist.h>
 #include <wx/panel.h>
 #include <wx/treectrl.h>
@@ -33,7 +33,7 @@ private:
 /// Ctrl+Shift+Tab walk the tree. OK (and Apply, when an apply handler is
 /// set) first ask the current page to let go, then the handler; a handler
 /// that returns false keeps the sheet open.
-class CTreePropSheet : public wxDialog
+class CTreePropSheet : public ui::CDialog
 {
 public:
     static constexpr int kTreeId = 32494;

@@ -78,8 +78,8 @@ CFeedBrowserDlg::CFeedBrowserDlg(wxWindow* parent, Sender sender)
 
 CFeedBrowserDlg::CFeedBrowserDlg(wxWindow* parent, Sender sender, const uString& directoryFile,
                                  const uString& cacheFolder)
-    : wxDialog(parent, wxID_ANY, ToWx(ui::FormatString(kCaptionString)), wxDefaultPosition, wxDefaultSize,
-               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
+    : ui::CDialog(parent, wxID_ANY, ToWx(ui::FormatString(kCaptionString)),
+                  wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       m_sender(std::move(sender)), m_directoryFile(directoryFile), m_cacheFolder(cacheFolder)
 {
     Build();

@@ -10,8 +10,7 @@
 #include <wx/wupdlock.h>
 
 CFeedDownloadCtrl::CFeedDownloadCtrl(CDownloadManager* manager, wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "Kestrova Download Manager", wxDefaultPosition, wxDefaultSize,
-               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
+    : ui::CDialog(parent, wxID_ANY, "Kestrova Download Manager", wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       m_list(new CXListCtrl(this, kListId)), m_manager(manager), m_parent(parent),
       m_panel(m_list->GetModel(), manager), m_timer(this, kTimerId)
 {
@@ -26,7 +25,7 @@ CFeedDownloadCtrl::CFeedDownloadCtrl(CDownloadManager* manager, wxWindow* parent
     sizer->Add(m_list, 1, wxEXPAND | wxALL, 7);
     sizer->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 7);
     SetSizer(sizer);
-    SetSize(ConvertDialogToPixels(wxSize(430, 244)));
+    SetClientSize(ConvertDialogToPixels(wxSize(430, 244)));
     Layout();
     CentreOnParent();
 

@@ -32,7 +32,7 @@ wxBoxSizer* Column(wxDialog& dialog, wxSizer* fields)
 } // namespace
 
 CPromptUserPassDlg::CPromptUserPassDlg(const uString& caption, const uString& user, wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, ToWx(caption))
+    : ui::CDialog(parent, wxID_ANY, ToWx(caption))
 {
     m_userEdit = new wxTextCtrl(this, kUserEdit, ToWx(user), wxDefaultPosition, wxSize(240, -1));
     m_passwordEdit =
@@ -58,7 +58,7 @@ uString CPromptUserPassDlg::GetPassword() const
 }
 
 CForwardMailDlg::CForwardMailDlg(const uString& recipient, wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "Forward to ...")
+    : ui::CDialog(parent, wxID_ANY, "Forward to ...")
 {
     m_recipientEdit =
         new wxTextCtrl(this, kRecipientEdit, ToWx(recipient), wxDefaultPosition, wxSize(260, -1));
@@ -85,8 +85,8 @@ bool CForwardMailDlg::GetAttachContent() const
 }
 
 CMailSendDlg::CMailSendDlg(wxWindow* parent, CMimeMessage message, std::string server, CAuthList* authList)
-    : wxDialog(parent, wxID_ANY, "Sending mail"), m_message(std::move(message)), m_server(std::move(server)),
-      m_authList(authList), m_timer(this)
+    : ui::CDialog(parent, wxID_ANY, "Sending mail"), m_message(std::move(message)),
+      m_server(std::move(server)), m_authList(authList), m_timer(this)
 {
     m_status = new wxStaticText(this, wxID_ANY, "Preparing the message", wxDefaultPosition, wxSize(360, -1),
                                 wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);

@@ -36,8 +36,7 @@ int Chosen(const wxChoice* choice)
 // ---- import
 
 OPMLImport::OPMLImport(const std::vector<uString>& listLabels, const uString& path, wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "Import RSS Feeds", wxDefaultPosition, wxDefaultSize,
-               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
+    : ui::CDialog(parent, wxID_ANY, "Import RSS Feeds", wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
 {
     Build(listLabels);
     if (!listLabels.empty() && uFile(path.c_str()).exists())
@@ -47,8 +46,7 @@ OPMLImport::OPMLImport(const std::vector<uString>& listLabels, const uString& pa
 OPMLImport::OPMLImport(const std::vector<uString>& listLabels, const std::vector<uString>& links,
                        const std::vector<uString>& titles, const std::vector<uString>& descriptions,
                        wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "Import RSS Feeds", wxDefaultPosition, wxDefaultSize,
-               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
+    : ui::CDialog(parent, wxID_ANY, "Import RSS Feeds", wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
 {
     Build(listLabels);
     if (listLabels.empty() || links.size() != titles.size() || links.size() != descriptions.size())
@@ -151,7 +149,7 @@ OPMLExport::OPMLExport(const std::vector<uString>& listLabels, const uString& ca
 }
 
 OPMLExport::OPMLExport(const std::vector<uString>& listLabels, const wxString& title, wxWindow* parent, int)
-    : wxDialog(parent, wxID_ANY, title)
+    : ui::CDialog(parent, wxID_ANY, title)
 {
     m_listChoice = MakeListChoice(this, kListChoice, listLabels);
     auto* outer = new wxBoxSizer(wxVERTICAL);

@@ -72,9 +72,9 @@ bool WriteItems(const std::vector<CItemRecord>& items, const char* path)
     root->setAttribute(u"version", u"2.0");
     root->appendChild(channel);
     AppendText(xml, channel, u"title", uString(kChannelTitle));
-    AppendText(xml, channel, u"link", uString(subscription::kProductWebAddress));
+    AppendText(xml, channel, u"link", uString(kProductWebAddress));
     AppendText(xml, channel, u"description", uString(kChannelDescription));
-    AppendText(xml, channel, u"copyright", uString(subscription::kProductWebAddress));
+    AppendText(xml, channel, u"copyright", uString(kProductWebAddress));
     AppendText(xml, channel, u"generator", uString(kGenerator));
     for (const CItemRecord& item : items)
         AppendItem(xml, channel, item);

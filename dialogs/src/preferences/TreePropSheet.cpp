@@ -23,8 +23,7 @@ CPropertyPageBase::CPropertyPageBase(wxWindow* parent, const wxString& caption)
 }
 
 CTreePropSheet::CTreePropSheet(const wxString& caption, wxWindow* parent, int startPage)
-    : wxDialog(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE),
-      m_startPage(startPage)
+    : ui::CDialog(parent, wxID_ANY, caption, wxDEFAULT_DIALOG_STYLE), m_startPage(startPage)
 {
     Bind(wxEVT_CHAR_HOOK, &CTreePropSheet::OnCharHook, this);
 }
@@ -168,12 +167,12 @@ void CTreePropSheet::Build()
     FitPages();
     Bind(wxEVT_BUTTON, &CTreePropSheet::OnOK, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CTreePropSheet::OnApply, this, wxID_APPLY);
-    // The window translator has changed the texts by the time this runs.
+    // The window translator has changed the texts by the time this runs;
+    // the dialog centres itself on its parent once they fit.
     Bind(wxEVT_INIT_DIALOG,
          [this](wxInitDialogEvent& event)
          {
              FitPages();
-             CentreOnScreen();
              event.Skip();
          });
 
@@ -181,7 +180,6 @@ void CTreePropSheet::Build()
     int start = m_startPage >= 0 && m_startPage < GetPageCount() ? m_startPage : 0;
     if (!m_pages.empty())
         SetActivePage(start);
-    CentreOnScreen();
 }
 
 void CTreePropSheet::FitPages()

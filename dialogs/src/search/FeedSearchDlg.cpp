@@ -40,7 +40,7 @@ uString PickerDay(const wxDatePickerCtrl& picker)
 } // namespace
 
 CFeedSearchDlg::CFeedSearchDlg(const std::vector<uString>& listLabels, wxWindow* parent, std::time_t now)
-    : wxDialog(parent, wxID_ANY, "Database Query Tool"), m_listLabels(listLabels)
+    : ui::CDialog(parent, wxID_ANY, "Database Query Tool"), m_listLabels(listLabels)
 {
     auto* content = new wxBoxSizer(wxVERTICAL);
 

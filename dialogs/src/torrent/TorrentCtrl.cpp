@@ -57,8 +57,7 @@ constexpr unsigned long kImageColours[7] = {0x808080, 0xE0A000, 0x3070E0, 0xA0A0
 } // namespace
 
 CTorrentCtrl::CTorrentCtrl(CDownloadManager* manager, wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "Kestrova BitTorrent Manager", wxDefaultPosition, wxDefaultSize,
-               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
+    : ui::CDialog(parent, wxID_ANY, "Kestrova BitTorrent Manager", wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       m_manager(manager), m_list(new CXListCtrl(this, kListId)), m_panel(m_list->GetModel(), manager),
       m_images(16, 16, true, 7), m_timer(this, kTimerId)
 {
@@ -80,7 +79,7 @@ CTorrentCtrl::CTorrentCtrl(CDownloadManager* manager, wxWindow* parent)
     sizer->Add(m_detail, 3, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 7);
     sizer->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 7);
     SetSizer(sizer);
-    SetSize(ConvertDialogToPixels(wxSize(460, 330)));
+    SetClientSize(ConvertDialogToPixels(wxSize(460, 330)));
     Layout();
     CentreOnParent();
 

@@ -13,7 +13,7 @@ class CMxResolver;
 // check, the message and the delivery rules. Texts are UTF-8.
 
 // The four footer lines of every forwarded message, each ended by CR LF.
-extern const char* const kForwardFooter;
+extern const std::string kForwardFooter;
 
 // The page and the settings a forward is built from.
 struct CForwardContent

@@ -4,13 +4,14 @@
 #include "feeds/CredentialPrompt.h"
 #include "foundation/MimeMessage.h"
 #include "foundation/MxLookup.h"
+#include "foundation/ProductAddress.h"
 #include "foundation/SmtpConnection.h"
 #include "foundation/uHtmlEntities.h"
 
-const char* const kForwardFooter = "_________________________________\r\n"
-                                   "Do you podcast? Use Kestrova.    \r\n"
-                                   "Do you vlog? Again, use Kestrova.\r\n"
-                                   "https://www.kestrova.org/\r\n";
+const std::string kForwardFooter = std::string("_________________________________\r\n"
+                                               "Do you podcast? Use Kestrova.    \r\n"
+                                               "Do you vlog? Again, use Kestrova.\r\n") +
+                                   kProductWebAddress + "\r\n";
 
 namespace
 {

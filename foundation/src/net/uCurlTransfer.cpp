@@ -1,5 +1,7 @@
 #include "foundation/uCurlTransfer.h"
 
+#include "foundation/ProductAddress.h"
+
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -15,8 +17,8 @@
 namespace
 {
 
-const char* const kUserAgent =
-    "Mozilla/4.0 (compatible; Kestrova RSS reader/ruvivivod +https://kestrova.example/)";
+const std::string kUserAgent =
+    std::string("Mozilla/4.0 (compatible; Kestrova RSS reader/ruvivivod +") + kProductWebAddress + ")";
 const char* const kAllowedProtocols = "http,https,ftp";
 constexpr long kMaxRedirects = 30;
 
@@ -436,7 +438,7 @@ bool uCurlTransfer::prepareHttp(bool noBody)
     if (!isHttp())
         return true;
     CURL* curl = Handle(m_handle);
-    if (!record(curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent)) ||
+    if (!record(curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent.c_str())) ||
         !record(curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L)) ||
         !record(curl_easy_setopt(curl, CURLOPT_NOBODY, noBody ? 1L : 0L)))
         return false;

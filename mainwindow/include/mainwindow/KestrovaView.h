@@ -19,9 +19,10 @@ class wxKeyEvent;
 //
 // A virtual report list: the rows live here (a channel may hold thousands of
 // items) and wx asks for what it draws. wx's own list behaves unlike the old
-// one in three ways, handled here: a click on the row already selected still
+// one in four ways, handled here: a click on the row already selected still
 // shows it; a double-click and Enter are told apart; Up and Down move the
-// selection once, through the frame, not a second time by the list itself.
+// selection once, through the frame, not a second time by the list itself;
+// Home, End, Page Up and Page Down show the row they move the selection to.
 class CKestrovaView : public wxListCtrl, public ISortableList
 {
 public:

@@ -9,7 +9,7 @@
 #include <wx/stattext.h>
 
 CAboutDlg::CAboutDlg(wxWindow* parent)
-    : wxDialog(parent, resources::id::kAboutDialog, "About Kestrova RSS Reader")
+    : ui::CDialog(parent, resources::id::kAboutDialog, "About Kestrova RSS Reader")
 {
     auto* texts = new wxBoxSizer(wxVERTICAL);
     texts->Add(new wxStaticText(this, wxID_ANY, kVersionText), 0, wxBOTTOM, 6);

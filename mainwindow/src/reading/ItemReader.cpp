@@ -70,6 +70,10 @@ void CItemReader::FillItemList(CFeedStore& store)
                                                item.kept ? 1 : 0, static_cast<uint16_t>(kind));
         m_list.AppendRow(std::move(row));
     }
+    // Another list starts at its top, where the newest item is, wherever
+    // the last one was scrolled to.
+    if (m_list.GetRowCount() > 0)
+        m_list.EnsureVisible(0);
 }
 
 bool CItemReader::ShowChannelImage(const CChannelRecord& channel, const uString& feed)

@@ -283,6 +283,20 @@ void CKestrovaView::OnKeyDown(wxKeyEvent& event)
         return;
     }
     event.Skip();
+    if ((key == WXK_HOME || key == WXK_END || key == WXK_PAGEUP || key == WXK_PAGEDOWN) &&
+        !event.HasAnyModifiers() && m_hooks.showSelectedItem)
+    {
+        // The list moves the selection for these keys itself, after this
+        // handler: the row it lands on is shown once it has.
+        const int before = GetSelectedRow();
+        CallAfter(
+            [this, before]
+            {
+                const int after = GetSelectedRow();
+                if (after >= 0 && after != before && m_hooks.showSelectedItem)
+                    m_hooks.showSelectedItem();
+            });
+    }
 }
 
 void CKestrovaView::OnItemActivated(wxListEvent&)

@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 #include "ReadingFixture.h"
+#include "feeds/FeedStore.h"
 #include "feeds/support/FeedTestSupport.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/ItemKind.h"
@@ -154,6 +155,59 @@ TEST_F(Reading, ArrowKeysMoveOnceAndEnterDiffersFromDoubleClick)
     DoubleClick(2);
     ASSERT_FALSE(WaitForPage("Alpha on the web").empty());
     EXPECT_EQ(opened, (std::vector<int>{0, 1}));
+}
+
+TEST_F(Reading, HomeEndAndPageKeysShowTheRowTheyLandOn)
+{
+    CKestrovaView::Hooks hooks;
+    hooks.showSelectedItem = [this] { m_reader->ShowSelectedItem(); };
+    hooks.showNextItem = [this](int key) { m_reader->ShowNextItem(key); };
+    m_list->SetHooks(hooks);
+
+    Click(0);
+    ASSERT_FALSE(WaitForPage("Zebra").empty());
+    const struct
+    {
+        int key;
+        int row;
+        const char* shown;
+    } moves[] = {
+        {WXK_END, 2, "Alpha story"},
+        {WXK_HOME, 0, "Zebra"},
+        {WXK_PAGEDOWN, 2, "Alpha story"},
+        {WXK_PAGEUP, 0, "Zebra"},
+    };
+    wxUIActionSimulator keys;
+    for (const auto& move : moves)
+    {
+        keys.Char(move.key);
+        EXPECT_FALSE(WaitForPage(move.shown).empty()) << "key " << move.key;
+        EXPECT_EQ(m_list->GetSelectedRow(), move.row) << "key " << move.key;
+    }
+}
+
+TEST_F(Reading, ANewlyLoadedListStartsAtItsTop)
+{
+    auto fill = [this](const std::string& name)
+    {
+        CFeedStore store;
+        store.databaseName = "default.mdb";
+        for (int i = 0; i < 200; ++i)
+        {
+            CItemRecord item;
+            item.title = (name + " " + std::to_string(i)).c_str();
+            item.link = (m_server.url("/") + name + std::to_string(i)).c_str();
+            store.items.push_back(item);
+        }
+        m_reader->FillItemList(store);
+        guitest::RunEventsFor(100);
+    };
+    fill("first");
+    m_list->SelectRow(199);
+    guitest::RunEventsFor(100);
+    ASSERT_GT(m_list->GetTopItem(), 100) << "scrolled down to the last item";
+    fill("second");
+    EXPECT_EQ(m_list->GetTopItem(), 0);
 }
 
 TEST_F(Reading, AnItemLinkThatIsNoWebAddressIsNeverOpened)
