@@ -8,6 +8,7 @@
 #include "dialogs/OpmlDialogs.h"
 #include "feeds/AuthList.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/OpenDialogs.h"
 #include "mainwindow/UiThreadCaller.h"
 #include "mainwindow/WebBrowserFrame.h"
 
@@ -230,6 +231,35 @@ TEST_F(PasswordPromptFrameTest, SubscribeNowInTheDirectoryAsksOverTheProgressDia
     EXPECT_TRUE(Stored(Url("/private.xml")));
     EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Private news (2)"});
     EXPECT_EQ(WithLogin("/private.xml"), 2u) << "the prompted download and the subscription's own";
+}
+
+// A stop signal while the prompt waits over the progress dialog: the prompt
+// and the progress dialog end, nothing is subscribed or reported, and the
+// window closes as File > Exit closes it.
+TEST_F(PasswordPromptFrameTest, AStopWhileThePromptWaitsClosesTheWindowLikeExit)
+{
+    GuardFeed("/private.xml", "Private news");
+    StartWithPrompt();
+    const uString url = Url("/private.xml");
+    COpenDialogs openDialogs;
+    bool promptShown = false;
+    guitest::WhenDialogShownWithin<CPromptUserPassDlg>(15000,
+                                                       [&](CPromptUserPassDlg&)
+                                                       {
+                                                           promptShown = true;
+                                                           // What the program's stop-signal handler does.
+                                                           openDialogs.EndAll();
+                                                           wxTheApp->CallAfter([this]
+                                                                               { m_frame->Close(true); });
+                                                       });
+    Unattended([&] { SubscribeThroughDialog(url, 0); });
+    EXPECT_TRUE(promptShown);
+    guitest::RunEventsUntil([&] { return !m_frame; }, 30000);
+    EXPECT_FALSE(m_frame) << "the window closed";
+    EXPECT_TRUE(m_messages->texts.empty()) << "a stop is no failure to report";
+    EXPECT_TRUE(m_prompt->Ids().empty());
+    EXPECT_FALSE(Stored(url));
+    EXPECT_EQ(Count("default.mdb", "channel", url), 0);
 }
 
 // Subscribing to an address, an outline file at an address, View Source and

@@ -73,6 +73,14 @@ FetchEnd RunFetch(wxWindow* parent, const uString& caption, const uString& text,
     // A program that is stopping refuses new questions: nothing is fetched.
     if (wxModalDialogHook::CallEnter(&progress) != wxID_NONE)
         return FetchEnd::kCancelled;
+    // Closed from outside (a stop ends the open dialogs): the worker must know
+    // before it gets the answer of a question ended by the same stop.
+    progress.Bind(wxEVT_CLOSE_WINDOW,
+                  [&abort](wxCloseEvent& event)
+                  {
+                      abort = true;
+                      event.Skip();
+                  });
 
     // The worker only uses what this frame owns, and is joined before it goes.
     std::thread worker(
