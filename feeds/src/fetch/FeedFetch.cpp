@@ -116,7 +116,8 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     {
         errorCode = kDownloadFailed;
         errorText.format(TableText(3009).c_str(), url.c_str());
-        if (showMessages)
+        // A fetch the user cancelled is no failure to tell about.
+        if (showMessages && !(abortFlag != nullptr && abortFlag->load()))
             CMessageBox::Display(errorText);
     }
     else

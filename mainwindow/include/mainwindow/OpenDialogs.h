@@ -5,7 +5,8 @@
 
 class wxDialog;
 
-/// The modal dialogs open at the moment, so that a stop signal can end them:
+/// The modal dialogs open at the moment (a fetch's progress dialog among
+/// them), so that a stop signal can end them:
 /// the program must close as File > Exit does whatever question is waiting.
 /// After EndAll, no modal dialog opens any more (each answers Cancel at once).
 /// User-interface thread only.

@@ -36,7 +36,8 @@ private:
 // The feed engine's user-name and password prompt for the window program.
 // The dialog always runs on the user-interface thread; a worker that asks
 // waits for the answer, unless the program is closing (Cancel), which refuses
-// every pending and later request at once.
+// every pending and later request at once. A request of a fetch that the user
+// cancelled in its progress dialog is refused without asking.
 class CUiCredentialPrompt : public CCredentialPrompt
 {
 public:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <dlfcn.h>
 #include <wx/dialog.h>
+#include <wx/progdlg.h>
 
 namespace
 {
@@ -28,6 +29,8 @@ void COpenDialogs::EndAll()
     {
         if ((*dialog)->IsModal())
             (*dialog)->EndModal(wxID_CANCEL);
+        else if (dynamic_cast<wxGenericProgressDialog*>(*dialog) != nullptr)
+            (*dialog)->Close(true); // as its Cancel: the fetch behind it ends
         else
             RespondCancel(**dialog);
     }

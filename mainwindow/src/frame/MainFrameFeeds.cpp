@@ -48,7 +48,9 @@ bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& addres
         return false;
     if (outcome == SubscribeOutcome::kFailed)
     {
-        ui::ShowText(this, store.errorText, wxOK | wxICON_INFORMATION);
+        // A fetch from the network has told the user already.
+        if (localFile)
+            ui::ShowText(this, store.errorText, wxOK | wxICON_INFORMATION);
         return false;
     }
     if (!isList || store.items.empty())

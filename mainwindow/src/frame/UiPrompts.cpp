@@ -1,5 +1,6 @@
 #include "mainwindow/UiPrompts.h"
 
+#include "common/FetchProgress.h"
 #include "dialogs/MailDlgs.h"
 #include "mainwindow/UiThreadCaller.h"
 
@@ -75,18 +76,25 @@ bool CUiCredentialPrompt::Ask(const uString& caption, const uString& initialUser
     auto request = std::make_shared<Request>();
     uString captionCopy(caption);
     uString initialCopy(initialUser);
-    bool queued = m_caller->Queue(
-        [this, request, captionCopy, initialCopy]
+    std::weak_ptr<CUiThreadCaller> weakCaller = m_caller;
+    // Posted where a progress dialog that waits for this worker serves it too:
+    // the window's own queue does not run while that dialog's loop does.
+    bool posted = ui::PostUiRequest(
+        [this, weakCaller, request, captionCopy, initialCopy](bool refused)
         {
-            // Runs on the UI thread while the window (and so this prompt) lives.
+            // The window, and so this prompt, lives while the caller is
+            // attached; once it is not, Cancel has woken the worker already.
+            auto caller = weakCaller.lock();
+            if (!caller || !caller->IsAttached())
+                return;
             bool cancelled;
             {
                 std::lock_guard<std::mutex> lock(m_lock);
                 cancelled = m_cancelled;
             }
             uString answerUser, answerPassword;
-            bool confirmed =
-                !cancelled && m_dialog(m_parent, captionCopy, initialCopy, answerUser, answerPassword);
+            bool confirmed = !refused && !cancelled &&
+                             m_dialog(m_parent, captionCopy, initialCopy, answerUser, answerPassword);
             std::lock_guard<std::mutex> lock(m_lock);
             request->done = true;
             request->confirmed = confirmed;
@@ -94,7 +102,7 @@ bool CUiCredentialPrompt::Ask(const uString& caption, const uString& initialUser
             request->password = answerPassword;
             m_answered.notify_all();
         });
-    if (!queued)
+    if (!posted)
         return false;
 
     std::unique_lock<std::mutex> lock(m_lock);

@@ -16,14 +16,15 @@ constexpr int kUnreadableDocument = 3001;
 
 // The fetch runs behind the progress dialog: a slow or stalled server must
 // not freeze the window for the whole time-out. The store is the worker's
-// until the call returns.
+// until the call returns. With messages on, a site that wants a login asks
+// for it, and the store tells the user itself why a fetch failed.
 ui::FetchEnd FetchWithProgress(CFeedStore& store, const uString& url)
 {
     const int timeout = WindowFetchTimeout();
     return ui::RunFetch(
         nullptr, uString("Subscribe"), url,
         [&](const std::atomic<bool>& abort)
-        { return store.FetchFeed(url, timeout, /*login=*/true, /*showMessages=*/false, &abort); });
+        { return store.FetchFeed(url, timeout, /*login=*/true, /*showMessages=*/true, &abort); });
 }
 } // namespace
 
