@@ -2,9 +2,11 @@
 
 #include "foundation/uString.h"
 #include "mainwindow/HtmlCtrlPolicy.h"
+#include "mainwindow/PaneDownloads.h"
 
 #include <functional>
 #include <list>
+#include <memory>
 #include <set>
 #include <string>
 #include <wx/event.h>
@@ -71,6 +73,9 @@ public:
     void SetWindowOpener(WindowOpener opener) { m_openWindow = std::move(opener); }
     // Never set by the program itself; kept for pages that offer commands.
     void SetCommandTable(const CHtmlCommand* table) { m_commands = table; }
+    // Where the program's own documents that a page offers for download
+    // go, and who opens them; without hooks every download is the engine's.
+    void SetDownloadHooks(CPaneDownloads::Hooks hooks);
 
     // Posts the commands of the table entries named `name` (case ignored) to
     // the parent window; nothing without a table.
@@ -113,4 +118,5 @@ private:
     uString m_statusText;
     // The toolkit's handler of the view's hover notification; 0 when none.
     unsigned long m_statusSignal = 0;
+    std::unique_ptr<CPaneDownloads> m_downloads;
 };

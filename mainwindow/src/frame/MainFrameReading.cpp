@@ -73,6 +73,11 @@ void CMainFrame::CreateReadingPanes()
             else
                 SendMessage(WM_APP_SETSTATUS, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(value)));
         });
+    // A torrent, feed or outline that a page offers opens as the desktop
+    // would open such a file: posted, with the path, once it is complete.
+    m_browserFrame->GetHtmlCtrl()->SetDownloadHooks({[this] { return m_preference->GetTempDir().getPath(); },
+                                                     [this](std::uint32_t message, const uString& path)
+                                                     { PostMessage(GetWindowHandle(), message, 0, path); }});
 
     CItemReader::Hooks reader;
     reader.refreshFeedLabel = [this]

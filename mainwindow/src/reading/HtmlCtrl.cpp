@@ -179,6 +179,7 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     m_view->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, &CHtmlCtrl::OnTitleChanged, this);
     m_view->Bind(wxEVT_DESTROY, &CHtmlCtrl::OnViewDestroyed, this);
     WatchStatusText();
+    m_downloads = std::make_unique<CPaneDownloads>(m_view);
 }
 
 // The wx bindings end with this handler (wx tracks them); the toolkit's
@@ -201,7 +202,10 @@ void CHtmlCtrl::WatchStatusText()
 void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
 {
     if (event.GetEventObject() == m_view)
+    {
         StopWatchingStatusText();
+        m_downloads.reset();
+    }
     event.Skip();
 }
 
@@ -212,6 +216,12 @@ void CHtmlCtrl::StopWatchingStatusText()
         g_signal_handler_disconnect(static_cast<GObject*>(m_view->GetNativeBackend()), m_statusSignal);
 #endif
     m_statusSignal = 0;
+}
+
+void CHtmlCtrl::SetDownloadHooks(CPaneDownloads::Hooks hooks)
+{
+    if (m_downloads)
+        m_downloads->SetHooks(std::move(hooks));
 }
 
 void CHtmlCtrl::OnStatusTextChange(const uString& text)

@@ -1,0 +1,106 @@
+#include "mainwindow/PaneDownloadRules.h"
+
+#include "common/Messages.h"
+#include "mainwindow/StartupRules.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <unistd.h>
+#include <vector>
+
+namespace panedownload
+{
+namespace
+{
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return text;
+}
+
+// The bare value: no parameters, no blanks, lower case.
+std::string BareType(const std::string& mimeType)
+{
+    std::string type = Lower(mimeType.substr(0, mimeType.find(';')));
+    const std::size_t first = type.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return type.substr(first, type.find_last_not_of(" \t") - first + 1);
+}
+
+// The path of an address, without its host, query or fragment: a host
+// name's ending says nothing about the file.
+std::string AddressPath(const std::string& address)
+{
+    std::string rest = address.substr(0, address.find_first_of("?#"));
+    const std::size_t scheme = rest.find("://");
+    if (scheme == std::string::npos)
+        return rest;
+    const std::size_t slash = rest.find('/', scheme + 3);
+    return slash == std::string::npos ? std::string() : rest.substr(slash);
+}
+} // namespace
+
+std::uint32_t MessageFor(const std::string& mimeType, const std::string& suggestedName,
+                         const std::string& address)
+{
+    const std::string type = BareType(mimeType);
+    if (type == "application/x-bittorrent")
+        return WM_APP_OPENTORRENTFILE;
+    if (type == "application/rss+xml")
+        return WM_APP_OPENRSSFILE;
+    if (type == "text/x-opml" || type == "application/x-opml" || type == "text/x-opml+xml")
+        return WM_APP_OPENOPMLFILE;
+    if (std::uint32_t message = startup::DocumentMessageFor(suggestedName); message != 0)
+        return message;
+    return startup::DocumentMessageFor(AddressPath(address));
+}
+
+std::string FileEndingFor(std::uint32_t message)
+{
+    switch (message)
+    {
+    case WM_APP_OPENTORRENTFILE:
+        return ".torrent";
+    case WM_APP_OPENRSSFILE:
+        return ".rss";
+    case WM_APP_OPENOPMLFILE:
+        return ".opml";
+    default:
+        return std::string();
+    }
+}
+
+std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& contentEncoding)
+{
+    const std::string coding = BareType(contentEncoding);
+    if (!coding.empty() && coding != "identity")
+        return 0;
+    // Beyond any file: the engine's "unknown" seen as unsigned.
+    if (contentLength >= (std::uint64_t{1} << 62))
+        return 0;
+    return contentLength;
+}
+
+bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::string& path)
+{
+    path.clear();
+    const std::string ending = FileEndingFor(message);
+    if (folder.empty() || ending.empty())
+        return false;
+    std::string name = folder;
+    if (name.back() != '/')
+        name += '/';
+    name += "page-XXXXXX" + ending;
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.push_back('\0');
+    // Made with O_EXCL: a file or link already there is never reused.
+    const int fd = ::mkstemps(buffer.data(), static_cast<int>(ending.size()));
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    path = buffer.data();
+    return true;
+}
+} // namespace panedownload

@@ -1,0 +1,234 @@
+#include "mainwindow/PaneDownloads.h"
+
+#include "mainwindow/PaneDownloadRules.h"
+
+#include <string>
+#include <wx/webview.h>
+
+#ifdef __WXGTK__
+#include <dlfcn.h>
+#include <glib-object.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+struct CPaneDownloads::Shared
+{
+    void* view = nullptr; // the browser engine's view whose downloads these are
+    Hooks hooks;
+};
+
+#ifdef __WXGTK__
+namespace
+{
+// wx has no download event: the browser engine's own download signals are
+// used, with the few functions they need looked up in the loaded library.
+struct DownloadApi
+{
+    void* (*viewContext)(void* view) = nullptr;
+    void* (*downloadView)(void* download) = nullptr;
+    void (*setDestination)(void* download, const char* uri) = nullptr;
+    void (*download)(void* decision) = nullptr;
+    // Newer engines only; without it every response counts.
+    gboolean (*isMainResource)(void* decision) = nullptr;
+    gboolean (*canShow)(void* decision) = nullptr;
+    void* (*responseHeaders)(void* response) = nullptr;
+    const char* (*header)(void* headers, const char* name) = nullptr;
+
+    bool Load()
+    {
+        isMainResource = reinterpret_cast<decltype(isMainResource)>(
+            ::dlsym(RTLD_DEFAULT, "webkit_response_policy_decision_is_main_frame_main_resource"));
+        responseHeaders = reinterpret_cast<decltype(responseHeaders)>(
+            ::dlsym(RTLD_DEFAULT, "webkit_uri_response_get_http_headers"));
+        header = reinterpret_cast<decltype(header)>(::dlsym(RTLD_DEFAULT, "soup_message_headers_get_one"));
+        canShow = reinterpret_cast<decltype(canShow)>(
+            ::dlsym(RTLD_DEFAULT, "webkit_response_policy_decision_is_mime_type_supported"));
+        download =
+            reinterpret_cast<decltype(download)>(::dlsym(RTLD_DEFAULT, "webkit_policy_decision_download"));
+        viewContext =
+            reinterpret_cast<decltype(viewContext)>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_context"));
+        downloadView =
+            reinterpret_cast<decltype(downloadView)>(::dlsym(RTLD_DEFAULT, "webkit_download_get_web_view"));
+        setDestination = reinterpret_cast<decltype(setDestination)>(
+            ::dlsym(RTLD_DEFAULT, "webkit_download_set_destination"));
+        return viewContext && downloadView && setDestination && download && canShow && responseHeaders &&
+               header;
+    }
+};
+
+DownloadApi& Api()
+{
+    // All or nothing: without one of them downloads stay as they were.
+    static DownloadApi api = []
+    {
+        DownloadApi found;
+        return found.Load() ? found : DownloadApi();
+    }();
+    return api;
+}
+
+// One download of our view, kept as data of the download object.
+struct Download
+{
+    std::weak_ptr<CPaneDownloads::Shared> shared;
+    std::uint32_t message = 0;
+    std::string path;
+    std::uint64_t expectedSize = 0; // 0: not known
+    bool failed = false;
+};
+
+std::string StringProperty(GObject* object, const char* name)
+{
+    gchar* value = nullptr;
+    g_object_get(object, name, &value, nullptr);
+    std::string text = value != nullptr ? value : "";
+    g_free(value);
+    return text;
+}
+
+// The response has arrived: ours to keep, or the engine's default place.
+gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer data)
+{
+    auto* record = static_cast<Download*>(data);
+    std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock();
+    if (!shared || !shared->hooks.folder || !shared->hooks.open)
+        return FALSE;
+    GObject* response = nullptr;
+    g_object_get(download, "response", &response, nullptr);
+    if (response == nullptr)
+        return FALSE;
+    const std::uint32_t message = panedownload::MessageFor(StringProperty(response, "mime-type"),
+                                                           suggestedName != nullptr ? suggestedName : "",
+                                                           StringProperty(response, "uri"));
+    guint64 length = 0;
+    g_object_get(response, "content-length", &length, nullptr);
+    void* headers = Api().responseHeaders(response);
+    const char* coding = headers != nullptr ? Api().header(headers, "Content-Encoding") : nullptr;
+    const std::uint64_t expectedSize = panedownload::ExpectedSize(length, coding != nullptr ? coding : "");
+    g_object_unref(response);
+    std::string path;
+    if (message == 0 || !panedownload::MakeDownloadFile(shared->hooks.folder().c_str(), message, path))
+        return FALSE;
+    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    if (uri == nullptr)
+    {
+        ::unlink(path.c_str());
+        return FALSE;
+    }
+    // The file was made empty just now to reserve the name.
+    g_object_set(download, "allow-overwrite", TRUE, nullptr);
+    Api().setDestination(download, uri);
+    g_free(uri);
+    record->message = message;
+    record->path = path;
+    record->expectedSize = expectedSize;
+    return TRUE;
+}
+
+void Discard(Download& record)
+{
+    record.failed = true;
+    // A part of a document is no document.
+    if (!record.path.empty())
+        ::unlink(record.path.c_str());
+}
+
+void OnFailed(GObject*, GError*, gpointer data)
+{
+    Discard(*static_cast<Download*>(data));
+}
+
+// Comes after a failure too. The engine also ends a download whose
+// connection broke early as if it were complete: the size tells.
+void OnFinished(GObject*, gpointer data)
+{
+    auto* record = static_cast<Download*>(data);
+    if (record->failed || record->message == 0)
+        return;
+    struct stat info
+    {
+    };
+    if (::stat(record->path.c_str(), &info) != 0 ||
+        (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize))
+    {
+        Discard(*record);
+        return;
+    }
+    if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
+        shared->hooks.open(record->message, uString(record->path.c_str()));
+}
+
+// The engine drops a response it cannot show unless it is an attachment:
+// one the program opens is downloaded instead. What it can show it shows,
+// and only the page itself counts, not a frame inside it.
+gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
+{
+    constexpr int kResponseDecision = 2;
+    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
+    if (type != kResponseDecision || !shared->hooks.open || Api().canShow(decision) ||
+        (Api().isMainResource != nullptr && !Api().isMainResource(decision)))
+        return FALSE;
+    GObject* response = nullptr;
+    g_object_get(decision, "response", &response, nullptr);
+    if (response == nullptr)
+        return FALSE;
+    // Not the response's suggested name: the network library frees a name
+    // with a "/" in it wrongly when it is read here. An attachment is
+    // downloaded anyway, and its name is looked at when it arrives.
+    const std::uint32_t message = panedownload::MessageFor(StringProperty(response, "mime-type"),
+                                                           std::string(), StringProperty(response, "uri"));
+    g_object_unref(response);
+    if (message == 0)
+        return FALSE;
+    Api().download(decision);
+    return TRUE;
+}
+
+void OnDownloadStarted(GObject*, GObject* download, gpointer data)
+{
+    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
+    if (Api().downloadView(download) != shared->view)
+        return;
+    auto* record = new Download{shared, 0, std::string(), 0, false};
+    g_object_set_data_full(download, "kestrova-pane-download", record,
+                           [](gpointer record) { delete static_cast<Download*>(record); });
+    g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), record);
+    g_signal_connect(download, "failed", G_CALLBACK(OnFailed), record);
+    g_signal_connect(download, "finished", G_CALLBACK(OnFinished), record);
+}
+} // namespace
+#endif
+
+CPaneDownloads::CPaneDownloads(wxWebView* view) : m_shared(std::make_shared<Shared>())
+{
+#ifdef __WXGTK__
+    m_shared->view = view != nullptr ? view->GetNativeBackend() : nullptr;
+    if (m_shared->view == nullptr || Api().viewContext == nullptr)
+        return;
+    m_context = Api().viewContext(m_shared->view);
+    if (m_context != nullptr && g_signal_lookup("download-started", G_OBJECT_TYPE(m_context)) != 0)
+        m_signal = g_signal_connect(m_context, "download-started", G_CALLBACK(OnDownloadStarted), &m_shared);
+    if (m_signal != 0)
+        m_policySignal =
+            g_signal_connect(m_shared->view, "decide-policy", G_CALLBACK(OnDecidePolicy), &m_shared);
+#else
+    (void)view;
+#endif
+}
+
+CPaneDownloads::~CPaneDownloads()
+{
+#ifdef __WXGTK__
+    // The context outlives the view; its handler must not outlive us.
+    if (m_signal != 0)
+        g_signal_handler_disconnect(m_context, m_signal);
+    if (m_policySignal != 0)
+        g_signal_handler_disconnect(m_shared->view, m_policySignal);
+#endif
+}
+
+void CPaneDownloads::SetHooks(Hooks hooks)
+{
+    m_shared->hooks = std::move(hooks);
+}

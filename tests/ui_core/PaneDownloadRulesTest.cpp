@@ -1,0 +1,90 @@
+#include "mainwindow/PaneDownloadRules.h"
+
+#include "common/Messages.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+
+TEST(PaneDownloadRulesTest, TheTypeDecidesFirstThenTheSuggestedNameThenTheAddressPath)
+{
+    struct Case
+    {
+        const char* type;
+        const char* name;
+        const char* address;
+        std::uint32_t message;
+    };
+    const Case cases[] = {
+        // By type, whatever the name says, with parameters and any case.
+        {"application/x-bittorrent", "get", "http://h/get?id=3", WM_APP_OPENTORRENTFILE},
+        {"Application/X-BitTorrent; charset=binary", "", "http://h/x", WM_APP_OPENTORRENTFILE},
+        {"application/rss+xml", "feed.opml", "http://h/feed.opml", WM_APP_OPENRSSFILE},
+        {" text/x-opml ", "", "http://h/list", WM_APP_OPENOPMLFILE},
+        {"application/x-opml", "", "http://h/list", WM_APP_OPENOPMLFILE},
+        // A general type leaves it to the name the server suggests...
+        {"application/octet-stream", "Show.TORRENT", "http://h/download?id=3", WM_APP_OPENTORRENTFILE},
+        {"text/xml", "news.rss", "http://h/n", WM_APP_OPENRSSFILE},
+        // ...and then to the address's path, not its query or host.
+        {"", "", "http://h/files/list.opml?x=1#top", WM_APP_OPENOPMLFILE},
+        {"application/octet-stream", "download", "http://h/a/show.torrent", WM_APP_OPENTORRENTFILE},
+        {"application/octet-stream", "", "http://h/get?name=show.torrent", 0},
+        {"application/octet-stream", "", "http://feeds.rss", 0},
+        {"application/octet-stream", "", "http://feeds.rss/", 0},
+        // Anything else stays with the desktop.
+        {"application/zip", "archive.zip", "http://h/archive.zip", 0},
+        {"application/x-bittorrent-like", "a.torrents", "http://h/a.torrent.zip", 0},
+        {"", "", "", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(panedownload::MessageFor(c.type, c.name, c.address), c.message)
+            << c.type << " | " << c.name << " | " << c.address;
+}
+
+TEST(PaneDownloadRulesTest, EachDownloadGetsANewFileOfItsOwnInTheFolder)
+{
+    testsupport::TempDir folder;
+    // A file already there under a name of the pattern is never taken over.
+    const std::string taken = folder.write("page-AAAAAA.torrent", "someone else's");
+
+    std::set<std::string> made;
+    for (int i = 0; i < 20; ++i)
+    {
+        std::string path;
+        ASSERT_TRUE(panedownload::MakeDownloadFile(folder.path(), WM_APP_OPENTORRENTFILE, path));
+        EXPECT_EQ(std::filesystem::path(path).parent_path(), std::filesystem::path(folder.path()));
+        EXPECT_EQ(std::filesystem::path(path).extension(), ".torrent");
+        EXPECT_TRUE(std::filesystem::is_regular_file(path));
+        EXPECT_EQ(std::filesystem::file_size(path), 0u);
+        made.insert(path);
+    }
+    EXPECT_EQ(made.size(), 20u);
+    EXPECT_EQ(made.count(taken), 0u);
+    EXPECT_EQ(testsupport::ReadFileBytes(taken), "someone else's");
+
+    std::string path;
+    ASSERT_TRUE(panedownload::MakeDownloadFile(folder.path() + "/", WM_APP_OPENRSSFILE, path));
+    EXPECT_EQ(std::filesystem::path(path).extension(), ".rss");
+    EXPECT_EQ(std::filesystem::path(path).parent_path(), std::filesystem::path(folder.path()));
+
+    // No file for a download the program does not open, nor without a folder.
+    path = "stale";
+    EXPECT_FALSE(panedownload::MakeDownloadFile(folder.path(), 0, path));
+    EXPECT_TRUE(path.empty());
+    EXPECT_FALSE(panedownload::MakeDownloadFile(folder.file("missing"), WM_APP_OPENOPMLFILE, path));
+    EXPECT_FALSE(panedownload::MakeDownloadFile("", WM_APP_OPENOPMLFILE, path));
+}
+
+TEST(PaneDownloadRulesTest, OnlyAPlainKnownLengthIsTheSizeACompleteDownloadMustHave)
+{
+    EXPECT_EQ(panedownload::ExpectedSize(4000, ""), 4000u);
+    EXPECT_EQ(panedownload::ExpectedSize(4000, " Identity "), 4000u);
+    // The length of coded bytes says nothing of the decoded file.
+    EXPECT_EQ(panedownload::ExpectedSize(4000, "gzip"), 0u);
+    EXPECT_EQ(panedownload::ExpectedSize(4000, "br"), 0u);
+    // Unknown, as the engine reports it.
+    EXPECT_EQ(panedownload::ExpectedSize(0, ""), 0u);
+    EXPECT_EQ(panedownload::ExpectedSize(static_cast<std::uint64_t>(-1), ""), 0u);
+}
