@@ -17,6 +17,9 @@
 
 namespace
 {
+// Bounds the pane's putting back of a written page that the view replaced.
+constexpr int kMaxRewrites = 3;
+
 uString ToUString(const wxString& text)
 {
     return uString(text.utf8_str().data());
@@ -152,6 +155,70 @@ void RegisterPageScheme(wxWebView* view)
 #endif
 
 #ifdef __WXGTK__
+// The view's navigation decisions come to wx without how each navigation
+// started; the pane's rule needs that, so it asks WebKit itself, after wx.
+struct WebKitPolicyApi
+{
+    void* (*action)(void* decision) = nullptr;
+    int (*navigationType)(void* action) = nullptr;
+    gboolean (*userGesture)(void* action) = nullptr;
+    gboolean (*redirect)(void* action) = nullptr;
+    void* (*request)(void* action) = nullptr;
+    const char* (*requestUri)(void* request) = nullptr;
+    void (*ignore)(void* decision) = nullptr;
+
+    template <typename F> static void Find(F& function, const char* name)
+    {
+        function = reinterpret_cast<F>(::dlsym(RTLD_DEFAULT, name));
+    }
+    bool Load()
+    {
+        Find(action, "webkit_navigation_policy_decision_get_navigation_action");
+        Find(navigationType, "webkit_navigation_action_get_navigation_type");
+        Find(userGesture, "webkit_navigation_action_is_user_gesture");
+        Find(redirect, "webkit_navigation_action_is_redirect");
+        Find(request, "webkit_navigation_action_get_request");
+        Find(requestUri, "webkit_uri_request_get_uri");
+        Find(ignore, "webkit_policy_decision_ignore");
+        return action && navigationType && userGesture && redirect && request && requestUri && ignore;
+    }
+};
+
+WebKitPolicyApi& PolicyApi()
+{
+    static WebKitPolicyApi api = []
+    {
+        WebKitPolicyApi found;
+        return found.Load() ? found : WebKitPolicyApi();
+    }();
+    return api;
+}
+
+// "decide-policy": runs after wx's own handler, which stops the signal for
+// what it refused (the "app:" addresses, folders). Only navigations are
+// judged here (decision type 0); new windows and responses go on as wx left
+// them.
+gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer control)
+{
+    WebKitPolicyApi& api = PolicyApi();
+    if (type != 0 || api.action == nullptr)
+        return FALSE;
+    void* action = api.action(decision);
+    const char* uri = api.requestUri(api.request(action));
+    htmlctrl::Navigation navigation;
+    navigation.url = uString(uri != nullptr ? uri : "");
+    const int kind = api.navigationType(action);
+    navigation.kind = kind >= 0 && kind <= static_cast<int>(htmlctrl::NavigationKind::kOther)
+                          ? static_cast<htmlctrl::NavigationKind>(kind)
+                          : htmlctrl::NavigationKind::kOther;
+    navigation.userGesture = api.userGesture(action) != FALSE;
+    navigation.redirect = api.redirect(action) != FALSE;
+    if (static_cast<CHtmlCtrl*>(control)->OnNavigationDecision(navigation))
+        return FALSE;
+    api.ignore(decision);
+    return TRUE;
+}
+
 // WebKitGTK has no status text of its own: what the page would show there
 // (the address of the link under the mouse) comes with its hover
 // notification, whose hit-test result names the link.
@@ -173,19 +240,21 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     RegisterPageScheme(m_view);
 #endif
     m_view->Bind(wxEVT_WEBVIEW_NAVIGATING, &CHtmlCtrl::OnNavigating, this);
+    m_view->Bind(wxEVT_WEBVIEW_NAVIGATED, &CHtmlCtrl::OnNavigated, this);
     m_view->Bind(wxEVT_WEBVIEW_NEWWINDOW, &CHtmlCtrl::OnNewWindow, this);
     m_view->Bind(wxEVT_WEBVIEW_LOADED, &CHtmlCtrl::OnLoaded, this);
     m_view->Bind(wxEVT_WEBVIEW_ERROR, &CHtmlCtrl::OnError, this);
     m_view->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, &CHtmlCtrl::OnTitleChanged, this);
     m_view->Bind(wxEVT_DESTROY, &CHtmlCtrl::OnViewDestroyed, this);
     WatchStatusText();
+    WatchNavigations();
 }
 
 // The wx bindings end with this handler (wx tracks them); the toolkit's
 // signal does not. The view itself belongs to the parent window.
 CHtmlCtrl::~CHtmlCtrl()
 {
-    StopWatchingStatusText();
+    StopWatchingView();
 }
 
 void CHtmlCtrl::WatchStatusText()
@@ -198,20 +267,35 @@ void CHtmlCtrl::WatchStatusText()
 #endif
 }
 
+void CHtmlCtrl::WatchNavigations()
+{
+#ifdef __WXGTK__
+    if (auto* native = static_cast<GObject*>(m_view->GetNativeBackend()); native != nullptr)
+        m_policySignal = g_signal_connect(native, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+#endif
+}
+
 void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
 {
     if (event.GetEventObject() == m_view)
-        StopWatchingStatusText();
+        StopWatchingView();
     event.Skip();
 }
 
-void CHtmlCtrl::StopWatchingStatusText()
+void CHtmlCtrl::StopWatchingView()
 {
 #ifdef __WXGTK__
-    if (m_statusSignal != 0 && m_view != nullptr)
-        g_signal_handler_disconnect(static_cast<GObject*>(m_view->GetNativeBackend()), m_statusSignal);
+    if (m_view != nullptr)
+    {
+        auto* native = static_cast<GObject*>(m_view->GetNativeBackend());
+        if (m_statusSignal != 0)
+            g_signal_handler_disconnect(native, m_statusSignal);
+        if (m_policySignal != 0)
+            g_signal_handler_disconnect(native, m_policySignal);
+    }
 #endif
     m_statusSignal = 0;
+    m_policySignal = 0;
 }
 
 void CHtmlCtrl::OnStatusTextChange(const uString& text)
@@ -234,11 +318,38 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
         served.templateDir = m_templateDir;
         served.files = pageFiles;
     }
-    m_view->SetPage(ToWx(itempage::WithPagePolicy(html)), m_baseUrl);
+    // From here until it has loaded, the written page is what the pane
+    // should show; see OnNavigationDecision.
+    m_shown = htmlctrl::PageShown::kWrittenLoading;
+    m_leaving = false;
+    m_rewrites = 0;
+    m_writtenPage = ToWx(itempage::WithPagePolicy(html));
+    // WebKit, given pages before it has loaded the view's start page, may
+    // load that start page after them: the page waits for it.
+    if (m_started)
+        PutWrittenPage();
+    else
+        m_writeWaiting = true;
     Report(-1, nullptr);
     m_source = html;
     m_hasSource = true;
     return 0;
+}
+
+void CHtmlCtrl::PutWrittenPage()
+{
+    m_writeWaiting = false;
+    ++m_writesPending;
+    m_view->SetPage(m_writtenPage, m_baseUrl);
+}
+
+void CHtmlCtrl::OnStartPageDone()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    if (m_writeWaiting)
+        PutWrittenPage();
 }
 
 bool CHtmlCtrl::GetDocumentSource(uString& text)
@@ -259,8 +370,34 @@ bool CHtmlCtrl::GetDocumentSource(uString& text)
 
 void CHtmlCtrl::Navigate(const uString& url)
 {
-    if (m_view != nullptr)
-        m_view->LoadURL(ToWx(url));
+    if (m_view == nullptr)
+        return;
+    m_commanded = true;
+    m_view->LoadURL(ToWx(url));
+}
+
+void CHtmlCtrl::GoBack()
+{
+    if (m_view == nullptr || !m_view->CanGoBack())
+        return;
+    m_commanded = true;
+    m_view->GoBack();
+}
+
+void CHtmlCtrl::GoForward()
+{
+    if (m_view == nullptr || !m_view->CanGoForward())
+        return;
+    m_commanded = true;
+    m_view->GoForward();
+}
+
+void CHtmlCtrl::Reload()
+{
+    if (m_view == nullptr)
+        return;
+    m_commanded = true;
+    m_view->Reload();
 }
 
 void CHtmlCtrl::OnAppCmd(const uString& name)
@@ -280,6 +417,8 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     uString command;
     if (htmlctrl::IsAppCommand(ToUString(event.GetURL()), command))
     {
+        // Nothing loads: a command that asked for it is over.
+        m_commanded = false;
         event.Veto();
         OnAppCmd(command);
         return;
@@ -289,11 +428,60 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     std::string path;
     if (ResolveServed(event.GetURL(), path) && uFile(path.c_str()).isDirectory())
     {
+        m_commanded = false;
         event.Veto();
         ui::GetShell().Open(uString(path.c_str()));
         return;
     }
+#ifndef __WXGTK__
     m_popups.OnLoadStarted();
+#endif
+}
+
+bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
+{
+    // Our own write loads the base address; no page can name it to load it
+    // (the scheme serves no folder), so each pending write accounts for one.
+    if (m_writesPending > 0 && ToWx(navigation.url) == m_baseUrl)
+    {
+        --m_writesPending;
+        m_popups.OnLoadStarted();
+        return true;
+    }
+    const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, m_commanded);
+    if (verdict == htmlctrl::NavigationVerdict::kRefuse)
+        return false;
+    if (verdict == htmlctrl::NavigationVerdict::kLeave)
+    {
+        // The command's navigation is this one; later ones are the page's own.
+        m_commanded = false;
+        m_leaving = true;
+    }
+    m_popups.OnLoadStarted();
+    return true;
+}
+
+void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
+{
+    if (event.GetURL() == m_baseUrl)
+        return;
+    if (m_shown != htmlctrl::PageShown::kBrowsed && !m_leaving)
+    {
+        // Nobody asked for this page. WebKit does load its start page late,
+        // past the policy, when writes follow the view's creation closely:
+        // the written page goes back (a write still on its way replaces the
+        // page anyway).
+        if (m_writesPending == 0 && m_rewrites < kMaxRewrites)
+        {
+            ++m_rewrites;
+            PutWrittenPage();
+        }
+        return;
+    }
+    m_leaving = false;
+    m_shown = htmlctrl::PageShown::kBrowsed;
+    if (m_address)
+        m_address(event.GetURL());
     if (IsOwnOrBlank(event.GetURL()))
         return;
     // The user went elsewhere: the written page is no longer what is shown.
@@ -324,6 +512,11 @@ void CHtmlCtrl::OnNewWindow(wxWebViewEvent& event)
 void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 {
     m_popups.OnLoadEnded();
+    OnStartPageDone();
+    // Our page is complete once no later write is still on its way.
+    if (event.GetURL() == m_baseUrl && m_shown == htmlctrl::PageShown::kWrittenLoading &&
+        m_writesPending == 0)
+        m_shown = htmlctrl::PageShown::kWrittenLoaded;
     if (IsOwnOrBlank(event.GetURL()))
     {
         // Our own page: the indicator stays as the write set it.
@@ -338,6 +531,7 @@ void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 void CHtmlCtrl::OnError(wxWebViewEvent&)
 {
     m_popups.OnLoadEnded();
+    OnStartPageDone();
 }
 
 void CHtmlCtrl::OnTitleChanged(wxWebViewEvent& event)

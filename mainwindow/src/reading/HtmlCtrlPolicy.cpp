@@ -18,6 +18,16 @@ bool IsAppCommand(const uString& address, uString& command)
     return true;
 }
 
+NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool commanded)
+{
+    if (commanded || shown == PageShown::kBrowsed || navigation.redirect)
+        return NavigationVerdict::kLeave;
+    if (navigation.userGesture && (navigation.kind == NavigationKind::kLinkClicked ||
+                                   navigation.kind == NavigationKind::kFormSubmitted))
+        return NavigationVerdict::kLeave;
+    return shown == PageShown::kWrittenLoading ? NavigationVerdict::kFrame : NavigationVerdict::kRefuse;
+}
+
 bool MayOpenOutside(const uString& address)
 {
     for (const char* scheme : {"http://", "https://", "ftp://"})

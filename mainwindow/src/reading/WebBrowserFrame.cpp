@@ -72,6 +72,10 @@ CWebBrowserFrame::CWebBrowserFrame(wxWindow* parent, wxWindowID id, const uStrin
 
     m_address->Bind(wxEVT_TEXT_ENTER, &CWebBrowserFrame::OnAddressEnter, this);
     m_address->Bind(wxEVT_COMBOBOX, &CWebBrowserFrame::OnAddressChosen, this);
+    // A written page keeps the address its writer set (the item's link);
+    // any other page the pane comes to show, however it got there, shows
+    // its own.
+    m_view->SetAddressHandler([this](const wxString& url) { m_address->ChangeValue(url); });
     Bind(wxEVT_TOOL, &CWebBrowserFrame::OnCommand, this, kBack, kSendMail);
     Bind(wxEVT_MENU, &CWebBrowserFrame::OnCommand, this, kBack, kSendMail);
 }
@@ -160,18 +164,16 @@ void CWebBrowserFrame::OnCommand(wxCommandEvent& event)
     switch (command)
     {
     case kBack:
-        if (view->CanGoBack())
-            view->GoBack();
+        m_view->GoBack();
         break;
     case kForward:
-        if (view->CanGoForward())
-            view->GoForward();
+        m_view->GoForward();
         break;
     case kStop:
         view->Stop();
         break;
     case kRefresh:
-        view->Reload();
+        m_view->Reload();
         break;
     case kHome:
         Navigate(uString(kHomeUrl));
