@@ -27,8 +27,8 @@ struct ToolButton
     int command;
     const char* art;
     const char* fallbackArt;
-    const char* label;
-    const char* tip;
+    const char* label; // also its tool tip
+    const char* tip;   // the fly-by text the window's status bar shows
 };
 
 // Five buttons; Stop (5002) and Refresh (5003) are commands without buttons.
@@ -89,7 +89,8 @@ void CWebBrowserFrame::CreateToolBar()
                               wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER);
     m_toolBar->SetToolBitmapSize(wxSize(24, 24));
     for (const ToolButton& button : kButtons)
-        m_toolBar->AddTool(button.command, button.label, ToolBitmap(button), button.tip);
+        m_toolBar->AddTool(button.command, button.label, ToolBitmap(button), wxNullBitmap, wxITEM_NORMAL,
+                           button.label, button.tip);
     m_toolBar->Realize();
     // Sized now: GTK warns about a bar allocated before it has a size.
     m_toolBar->SetSize(m_toolBar->GetBestSize());

@@ -10,7 +10,10 @@
 #include <wx/combobox.h>
 #include <wx/frame.h>
 #include <wx/sizer.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
+#include <wx/toolbar.h>
+#include <wx/uiaction.h>
 #include <wx/webview.h>
 
 using testsupport::LocalHttpServer;
@@ -190,4 +193,29 @@ TEST_F(WebBrowserFrameTest, AWrittenItemNeverLeavesByItselfButAClickStillDoes)
     guitest::ClickAt(View()->ClientToScreen(wxPoint(100, 60)));
     ASSERT_TRUE(WaitForText("the story"));
     EXPECT_EQ(std::string(m_browser->GetAddressText().c_str()), server.url("/story"));
+}
+
+TEST_F(WebBrowserFrameTest, ButtonsTipTheirNameAndTellWhatTheyDoInTheStatusBar)
+{
+    wxStatusBar* status = m_frame->CreateStatusBar();
+    m_frame->SendSizeEvent();
+    wxToolBar* bar = nullptr;
+    for (wxWindow* child : m_browser->GetChildren())
+        if (auto* found = wxDynamicCast(child, wxToolBar))
+            bar = found;
+    ASSERT_NE(bar, nullptr);
+    const std::pair<int, const char*> tips[] = {{CWebBrowserFrame::kBack, "Back"},
+                                                {CWebBrowserFrame::kForward, "Forward"},
+                                                {CWebBrowserFrame::kHome, "Start Page"},
+                                                {CWebBrowserFrame::kSearch, "Search the Internet"},
+                                                {CWebBrowserFrame::kSendMail, "Send email"}};
+    for (const auto& [command, tip] : tips)
+        EXPECT_EQ(bar->GetToolShortHelp(command), tip);
+
+    guitest::RunEventsFor(300);
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(bar->ClientToScreen(wxPoint(bar->GetToolSize().x / 2 + 2, bar->GetClientSize().y / 2)));
+    EXPECT_TRUE(
+        guitest::RunEventsUntil([&] { return status->GetStatusText() == "Goes back one step."; }, 5000))
+        << status->GetStatusText();
 }
