@@ -3,6 +3,7 @@
 #include "foundation/uString.h"
 #include "mainwindow/HtmlCtrlPolicy.h"
 
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <set>
@@ -40,12 +41,17 @@ struct CHtmlCommand
 // page's status text changed.
 //
 // User-interface thread only.
+struct CPaneDownload;
+
 class CHtmlCtrl : public wxEvtHandler
 {
 public:
     using StatusHandler = std::function<void(long value, const uString* text)>;
     using WindowOpener = std::function<void(const wxString& url)>;
     using AddressHandler = std::function<void(const wxString& url)>;
+    // Opens a file the pane downloaded for the program: the message
+    // (htmlctrl::ProgramFileMessage) and the file's full path.
+    using FileOpener = std::function<void(std::uint32_t message, const uString& path)>;
 
     CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir);
     ~CHtmlCtrl() override;
@@ -78,6 +84,9 @@ public:
     // Told the address of each page the view comes to show other than the
     // ones the program writes (those show what their writer sets).
     void SetAddressHandler(AddressHandler handler) { m_address = std::move(handler); }
+    // Where the downloads of torrents, feeds and outlines go once complete;
+    // without it they stay in the download folder.
+    void SetFileOpener(FileOpener opener) { m_openFile = std::move(opener); }
     // Never set by the program itself; kept for pages that offer commands.
     void SetCommandTable(const CHtmlCommand* table) { m_commands = table; }
 
@@ -90,6 +99,10 @@ public:
     // The browser asks whether a navigation the view let through may go
     // on: false refuses it.
     bool OnNavigationDecision(const htmlctrl::Navigation& navigation);
+    // The view started a download (the toolkit's download object).
+    void OnDownloadStarted(void* download);
+    // A download the program took over ended; `path` complete unless it failed.
+    void OnDownloadEnded(CPaneDownload* download);
 
     const std::list<CFeedLink>& GetFeedLinks() const { return m_feedLinks; }
     const wxString& GetPageTitle() const { return m_title; }
@@ -126,6 +139,10 @@ private:
     StatusHandler m_status;
     WindowOpener m_openWindow;
     AddressHandler m_address;
+    FileOpener m_openFile;
+    // Downloads under way whose signals name this pane.
+    std::set<CPaneDownload*> m_downloads;
+    unsigned long m_downloadSignal = 0;
     wxString m_title;
     uString m_source;
     bool m_hasSource = false;

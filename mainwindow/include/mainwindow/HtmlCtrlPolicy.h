@@ -2,6 +2,7 @@
 
 #include "foundation/uString.h"
 
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -68,6 +69,12 @@ enum class NavigationVerdict
 // frame's navigation from the page's; a refresh waits for the load). A
 // browsed page navigates as the web does.
 NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool commanded);
+
+// The message that hands a download of the pane to the program, by the
+// file's type or, failing that, its name: WM_APP_OPENTORRENTFILE,
+// WM_APP_OPENRSSFILE or WM_APP_OPENOPMLFILE; 0 for any other file, which is
+// left to the desktop.
+std::uint32_t ProgramFileMessage(const uString& mimeType, const uString& fileName);
 
 // True for the addresses a window that a page asks for may be handed to
 // the desktop's browser with: web and ftp pages only. Any other scheme

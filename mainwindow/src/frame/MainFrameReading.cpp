@@ -3,6 +3,8 @@
 // shows. The work itself is done by CItemReader; the frame wires it to the
 // tree, the status bar and the download manager.
 #include "StringTable.h"
+#include "common/Messages.h"
+#include "common/UserPrompt.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/TorrentEngine.h"
 #include "feeds/FeedStore.h"
@@ -12,9 +14,7 @@
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
-#include "common/Messages.h"
 #include "mainwindow/TreeViewEx.h"
-#include "common/UserPrompt.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/XStatusBar.h"
 
@@ -73,6 +73,11 @@ void CMainFrame::CreateReadingPanes()
             else
                 SendMessage(WM_APP_SETSTATUS, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(value)));
         });
+
+    // Torrents, feeds and outlines the pane downloads open as the desktop
+    // would open them: in the program.
+    m_browserFrame->GetHtmlCtrl()->SetFileOpener([this](std::uint32_t message, const uString& path)
+                                                 { SendMessage(message, 0, path); });
 
     CItemReader::Hooks reader;
     reader.refreshFeedLabel = [this]

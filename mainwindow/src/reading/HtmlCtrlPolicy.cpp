@@ -1,7 +1,9 @@
 #include "mainwindow/HtmlCtrlPolicy.h"
 
+#include "common/Messages.h"
 #include "foundation/uUrl.h"
 #include "mainwindow/ItemPage.h"
+#include "mainwindow/StartupRules.h"
 
 #include <cstring>
 #include <filesystem>
@@ -26,6 +28,23 @@ NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, boo
                                    navigation.kind == NavigationKind::kFormSubmitted))
         return NavigationVerdict::kLeave;
     return shown == PageShown::kWrittenLoading ? NavigationVerdict::kFrame : NavigationVerdict::kRefuse;
+}
+
+std::uint32_t ProgramFileMessage(const uString& mimeType, const uString& fileName)
+{
+    // The type without its parameters ("; charset=...").
+    std::string type(mimeType.c_str());
+    type = type.substr(0, type.find(';'));
+    while (!type.empty() && type.back() == ' ')
+        type.pop_back();
+    const uString bare(type.c_str());
+    if (bare.compareNoCase("application/x-bittorrent") == 0)
+        return WM_APP_OPENTORRENTFILE;
+    if (bare.compareNoCase("application/rss+xml") == 0)
+        return WM_APP_OPENRSSFILE;
+    if (bare.compareNoCase("text/x-opml") == 0)
+        return WM_APP_OPENOPMLFILE;
+    return startup::DocumentMessageFor(fileName.c_str());
 }
 
 bool MayOpenOutside(const uString& address)

@@ -4,20 +4,24 @@
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
 #include "TorrentFiles.h"
+#include "common/DesktopShell.h"
+#include "common/MenuBuilder.h"
 #include "dialogs/TorrentCtrl.h"
 #include "dialogs/XListCtrl.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/TorrentEngineLoader.h"
 #include "foundation/uProgramFolder.h"
-#include "common/DesktopShell.h"
 #include "mainwindow/FileChooser.h"
-#include "common/MenuBuilder.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/WebBrowserFrame.h"
+#include "support/LocalHttpServer.h"
 
 #include <filesystem>
 #include <fstream>
 #include <wx/listctrl.h>
 #include <wx/menu.h>
 #include <wx/notebook.h>
+#include <wx/webview.h>
 
 namespace
 {
@@ -235,4 +239,40 @@ TEST_F(TorrentPanelTest, WithoutAnEngineTheCommandIsAbsentAndThePanelEmpty)
     EXPECT_EQ(panel.GetList()->GetModel().GetColumns(), 11);
     EXPECT_EQ(panel.GetDetailList()->GetItemCount(), 15); // the Summary's labels, no values
     EXPECT_EQ(Detail(0, 1), "");
+}
+
+// A .torrent the user clicks in the browser pane goes where the desktop
+// would send it: to the program, which shows it in the BitTorrent panel.
+TEST_F(TorrentPanelTest, AClickOnATorrentLinkInThePaneOpensItInThePanel)
+{
+    const torrenttest::MadeTorrent made =
+        torrenttest::MakeSingleFileTorrent("lecture.mp3", "lecture", m_tracker.announceUrl(), kPieceLength);
+    testsupport::LocalHttpServer server;
+    // Named by its type only: the address has no ".torrent".
+    server.serveContent("/get/7", made.bytes, "application/x-bittorrent");
+    ShowFrame(wxSize(1000, 700), WithEngine());
+    ASSERT_NE(m_frame->GetDownloadManager()->GetEngine(), nullptr);
+    CHtmlCtrl* pane = m_frame->GetBrowserFrame()->GetHtmlCtrl();
+    pane->WriteHtml(uString(("<html><body style='margin:0'><a href='" + server.url("/get/7") +
+                             "' style='display:block;height:300px;background:#cde'>lecture</a></body></html>")
+                                .c_str()));
+    ASSERT_FALSE(guitest::WaitForPage(*pane->GetWebView(), "lecture").empty());
+
+    std::vector<std::string> rows;
+    bool shown = false;
+    guitest::WhenDialogShownWithin<CTorrentCtrl>(20000,
+                                                 [&](CTorrentCtrl& dialog)
+                                                 {
+                                                     shown = true;
+                                                     CXListModel& list = dialog.GetList()->GetModel();
+                                                     for (int row = 0; row < list.GetItemCount(); ++row)
+                                                         rows.push_back(list.GetItemText(row, 0).c_str());
+                                                     guitest::Press(dialog, wxID_OK);
+                                                 });
+    guitest::ClickAt(pane->GetWebView()->ClientToScreen(wxPoint(150, 100)));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return shown; }, 20000)) << "the panel opened";
+    EXPECT_EQ(rows, std::vector<std::string>{"lecture.mp3"});
+    EXPECT_TRUE(fs::exists(std::string(CPreference::GetInstance()->GetTorrentDir().getPath().c_str()) + "/" +
+                           made.infoKey + ".torrent"));
+    EXPECT_FALSE(server.requestsFor("/get/7").empty());
 }
