@@ -31,6 +31,8 @@ struct CHtmlCommand
     int command;
 };
 
+struct CPaneDownload;
+
 // The browser of the lower right pane. It owns a wxWebView (which cannot be
 // subclassed) made as a child of the given parent, and adds: pages written
 // from text (the only way the program shows pages of its own), the source of
@@ -40,9 +42,11 @@ struct CHtmlCommand
 // (number of feed links, none) after a page has loaded, (0, text) when the
 // page's status text changed.
 //
+// A written page never navigates by itself: only the user's clicks and the
+// program's commands leave it. Downloads of torrents, feeds and outlines go
+// to the program (SetFileOpener).
+//
 // User-interface thread only.
-struct CPaneDownload;
-
 class CHtmlCtrl : public wxEvtHandler
 {
 public:
@@ -117,6 +121,9 @@ private:
     void OnTitleChanged(wxWebViewEvent& event);
     void WatchStatusText();
     void WatchNavigations();
+    // A command of the program's is about to navigate; `loads` when it
+    // loads a page.
+    void BeginCommand(bool loads);
     // Hands the last written page to the view.
     void PutWrittenPage();
     // The view's first load ended; a page written meanwhile goes in now.

@@ -564,15 +564,25 @@ void CHtmlCtrl::Navigate(const uString& url)
 {
     if (m_view == nullptr)
         return;
-    m_commanded = true;
+    uString command;
+    BeginCommand(!htmlctrl::IsAppCommand(url, command));
     m_view->LoadURL(ToWx(url));
+}
+
+void CHtmlCtrl::BeginCommand(bool loads)
+{
+    m_commanded = true;
+    // A page still waiting for the start page would come after the
+    // command's: the command is the later one.
+    if (loads)
+        m_writeWaiting = false;
 }
 
 void CHtmlCtrl::GoBack()
 {
     if (m_view == nullptr || !m_view->CanGoBack())
         return;
-    m_commanded = true;
+    BeginCommand(true);
     m_view->GoBack();
 }
 
@@ -580,7 +590,7 @@ void CHtmlCtrl::GoForward()
 {
     if (m_view == nullptr || !m_view->CanGoForward())
         return;
-    m_commanded = true;
+    BeginCommand(true);
     m_view->GoForward();
 }
 
@@ -588,7 +598,7 @@ void CHtmlCtrl::Reload()
 {
     if (m_view == nullptr)
         return;
-    m_commanded = true;
+    BeginCommand(true);
     m_view->Reload();
 }
 
