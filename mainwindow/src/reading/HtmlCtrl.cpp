@@ -635,9 +635,7 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
         ui::GetShell().Open(uString(path.c_str()));
         return;
     }
-#ifndef __WXGTK__
     m_popups.OnLoadStarted();
-#endif
 }
 
 bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
@@ -647,19 +645,21 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
     if (m_writesPending > 0 && ToWx(navigation.url) == m_baseUrl)
     {
         --m_writesPending;
-        m_popups.OnLoadStarted();
         return true;
     }
     const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, m_commanded);
     if (verdict == htmlctrl::NavigationVerdict::kRefuse)
+    {
+        // No load starts: the window permission the view's notice gave goes.
+        m_popups.OnLoadEnded();
         return false;
+    }
     if (verdict == htmlctrl::NavigationVerdict::kLeave)
     {
         // The command's navigation is this one; later ones are the page's own.
         m_commanded = false;
         m_leaving = true;
     }
-    m_popups.OnLoadStarted();
     return true;
 }
 
