@@ -121,6 +121,8 @@ private:
     void OnTitleChanged(wxWebViewEvent& event);
     void WatchStatusText();
     void WatchNavigations();
+    void WatchDownloads();
+    void StopWatchingDownloads();
     // A command of the program's is about to navigate; `loads` when it
     // loads a page.
     void BeginCommand(bool loads);

@@ -1,5 +1,6 @@
 #include "mainwindow/HtmlCtrl.h"
 
+#include "WebKitCalls.h"
 #include "common/DesktopShell.h"
 #include "common/Messages.h"
 #include "feeds/FeedDiscovery.h"
@@ -159,88 +160,13 @@ void RegisterPageScheme(wxWebView* view)
 #endif
 
 #ifdef __WXGTK__
-// The view's navigation decisions come to wx without how each navigation
-// started; the pane's rule needs that, so it asks WebKit itself, after wx.
-struct WebKitPolicyApi
-{
-    void* (*action)(void* decision) = nullptr;
-    int (*navigationType)(void* action) = nullptr;
-    gboolean (*userGesture)(void* action) = nullptr;
-    gboolean (*redirect)(void* action) = nullptr;
-    void* (*request)(void* action) = nullptr;
-    const char* (*requestUri)(void* request) = nullptr;
-    void (*ignore)(void* decision) = nullptr;
-    void (*download)(void* decision) = nullptr;
-    void* (*response)(void* decision) = nullptr;
-    gboolean (*typeSupported)(void* decision) = nullptr;
-    gboolean (*mainResource)(void* decision) = nullptr;
-    const char* (*mimeType)(void* response) = nullptr;
-    const char* (*responseUri)(void* response) = nullptr;
-    const char* (*suggestedName)(void* response) = nullptr;
-
-    template <typename F> static void Find(F& function, const char* name)
-    {
-        function = reinterpret_cast<F>(::dlsym(RTLD_DEFAULT, name));
-    }
-    bool Load()
-    {
-        Find(action, "webkit_navigation_policy_decision_get_navigation_action");
-        Find(navigationType, "webkit_navigation_action_get_navigation_type");
-        Find(userGesture, "webkit_navigation_action_is_user_gesture");
-        Find(redirect, "webkit_navigation_action_is_redirect");
-        Find(request, "webkit_navigation_action_get_request");
-        Find(requestUri, "webkit_uri_request_get_uri");
-        Find(ignore, "webkit_policy_decision_ignore");
-        Find(download, "webkit_policy_decision_download");
-        Find(response, "webkit_response_policy_decision_get_response");
-        Find(typeSupported, "webkit_response_policy_decision_is_mime_type_supported");
-        Find(mainResource, "webkit_response_policy_decision_is_main_frame_main_resource");
-        Find(mimeType, "webkit_uri_response_get_mime_type");
-        Find(responseUri, "webkit_uri_response_get_uri");
-        Find(suggestedName, "webkit_uri_response_get_suggested_filename");
-        return action && navigationType && userGesture && redirect && request && requestUri && ignore &&
-               download && response && typeSupported && mainResource && mimeType && responseUri &&
-               suggestedName;
-    }
-};
-
-WebKitPolicyApi& PolicyApi()
-{
-    static WebKitPolicyApi api = []
-    {
-        WebKitPolicyApi found;
-        return found.Load() ? found : WebKitPolicyApi();
-    }();
-    return api;
-}
-
-// A download's name: the one the server suggests, else the address's last
-// part; no folder part, no control characters.
-std::string DownloadName(const char* suggested, const char* uri)
-{
-    std::string name = suggested != nullptr ? suggested : "";
-    if (name.empty() && uri != nullptr)
-    {
-        name = uri;
-        name = name.substr(0, name.find_first_of("?#"));
-    }
-    const std::size_t slash = name.find_last_of("/\\");
-    name = name.substr(slash == std::string::npos ? 0 : slash + 1);
-    for (char& c : name)
-    {
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = '_';
-    }
-    return name;
-}
-
 // "decide-policy": runs after wx's own handler, which stops the signal for
 // what it refused (the "app:" addresses, folders). Navigations (decision
 // type 0) and answers of the page (type 2) are judged here; new windows go
 // on as wx left them.
 gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer control)
 {
-    WebKitPolicyApi& api = PolicyApi();
+    const webkitcalls::PolicyApi& api = webkitcalls::Policy();
     if (api.action == nullptr)
         return FALSE;
     if (type == 2)
@@ -254,7 +180,7 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer control)
         const char* mimeType = api.mimeType(response);
         const char* suggested = api.suggestedName(response);
         const char* uri = api.responseUri(response);
-        const std::string name = DownloadName(suggested, uri);
+        const std::string name = webkitcalls::DownloadName(suggested, uri);
         if (htmlctrl::ProgramFileMessage(uString(mimeType != nullptr ? mimeType : ""),
                                          uString(name.c_str())) == 0)
             return FALSE;
@@ -277,124 +203,6 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer control)
         return FALSE;
     api.ignore(decision);
     return TRUE;
-}
-
-// The few functions of WebKit's downloads the pane uses.
-struct WebKitDownloadApi
-{
-    void* (*webView)(void* download) = nullptr;
-    void* (*response)(void* download) = nullptr;
-    const char* (*mimeType)(void* response) = nullptr;
-    const char* (*responseUri)(void* response) = nullptr;
-    void (*setDestination)(void* download, const char* uri) = nullptr;
-
-    bool Load()
-    {
-        WebKitPolicyApi::Find(webView, "webkit_download_get_web_view");
-        WebKitPolicyApi::Find(response, "webkit_download_get_response");
-        WebKitPolicyApi::Find(mimeType, "webkit_uri_response_get_mime_type");
-        WebKitPolicyApi::Find(responseUri, "webkit_uri_response_get_uri");
-        WebKitPolicyApi::Find(setDestination, "webkit_download_set_destination");
-        return webView && response && mimeType && responseUri && setDestination;
-    }
-};
-
-WebKitDownloadApi& DownloadApi()
-{
-    static WebKitDownloadApi api = []
-    {
-        WebKitDownloadApi found;
-        return found.Load() ? found : WebKitDownloadApi();
-    }();
-    return api;
-}
-#endif
-} // namespace
-
-// A download the pane watches: whether the program takes it over, where it
-// goes, and whether it failed. Freed when WebKit reports it finished, which
-// it does after a failure too; `control` is emptied when the pane goes first.
-struct CPaneDownload
-{
-    CHtmlCtrl* control = nullptr;
-    std::uint32_t message = 0;
-    std::string path;
-    bool failed = false;
-};
-
-namespace
-{
-#ifdef __WXGTK__
-// The kind's own extension on the file's name.
-std::string FileName(std::string name, std::uint32_t message)
-{
-    if (name.empty() || name[0] == '.')
-        name = "download" + name;
-    const char* extension = message == WM_APP_OPENTORRENTFILE ? ".torrent"
-                            : message == WM_APP_OPENRSSFILE   ? ".rss"
-                                                              : ".opml";
-    if (startup::DocumentMessageFor(name) != message)
-        name += extension;
-    return name;
-}
-
-// "name.torrent", else "name (2).torrent" and on: an earlier download stays.
-std::string FreePath(const std::string& folder, const std::string& name)
-{
-    const std::size_t dot = name.rfind('.');
-    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
-    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
-    std::string path = folder + "/" + name;
-    for (int number = 2; uFile(path.c_str()).exists(); ++number)
-        path = folder + "/" + stem + " (" + std::to_string(number) + ")" + extension;
-    return path;
-}
-
-gboolean OnDecideDestination(GObject* download, gchar* suggested, gpointer data)
-{
-    auto* record = static_cast<CPaneDownload*>(data);
-    WebKitDownloadApi& api = DownloadApi();
-    void* response = api.response(download);
-    if (record->control == nullptr || response == nullptr)
-        return FALSE;
-    const char* type = api.mimeType(response);
-    const char* uri = api.responseUri(response);
-    const std::string name = DownloadName(suggested, uri);
-    const std::uint32_t message =
-        htmlctrl::ProgramFileMessage(uString(type != nullptr ? type : ""), uString(name.c_str()));
-    // Anything else is the desktop's, as WebKit would have it.
-    const uString folder = CPreference::GetInstance()->GetDownloadDir().getPath();
-    if (message == 0 || folder.isEmpty())
-        return FALSE;
-    record->message = message;
-    record->path = FreePath(folder.c_str(), FileName(name, message));
-    gchar* destination = g_filename_to_uri(record->path.c_str(), nullptr, nullptr);
-    if (destination == nullptr)
-    {
-        record->message = 0;
-        return FALSE;
-    }
-    api.setDestination(download, destination);
-    g_free(destination);
-    return TRUE;
-}
-
-void OnDownloadFailed(GObject*, GError*, gpointer data)
-{
-    static_cast<CPaneDownload*>(data)->failed = true;
-}
-
-void OnDownloadFinished(GObject*, gpointer data)
-{
-    auto* record = static_cast<CPaneDownload*>(data);
-    if (record->control != nullptr)
-        record->control->OnDownloadEnded(record);
-    delete record;
-}
-
-void OnContextDownloadStarted(GObject*, GObject* download, gpointer control)
-{
-    static_cast<CHtmlCtrl*>(control)->OnDownloadStarted(download);
 }
 
 // WebKitGTK has no status text of its own: what the page would show there
@@ -451,13 +259,9 @@ void CHtmlCtrl::WatchNavigations()
     if (auto* native = static_cast<GObject*>(m_view->GetNativeBackend()); native != nullptr)
     {
         m_policySignal = g_signal_connect(native, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
-        // Downloads are the context's, shared by every view: each is
-        // checked for its view when it starts.
-        if (SchemeApi().viewContext != nullptr && DownloadApi().webView != nullptr)
-            m_downloadSignal = g_signal_connect(SchemeApi().viewContext(native), "download-started",
-                                                G_CALLBACK(OnContextDownloadStarted), this);
     }
 #endif
+    WatchDownloads();
 }
 
 void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
@@ -477,17 +281,11 @@ void CHtmlCtrl::StopWatchingView()
             g_signal_handler_disconnect(native, m_statusSignal);
         if (m_policySignal != 0)
             g_signal_handler_disconnect(native, m_policySignal);
-        if (m_downloadSignal != 0)
-            g_signal_handler_disconnect(SchemeApi().viewContext(native), m_downloadSignal);
     }
 #endif
     m_statusSignal = 0;
     m_policySignal = 0;
-    m_downloadSignal = 0;
-    // Downloads still running end without this pane.
-    for (CPaneDownload* download : m_downloads)
-        download->control = nullptr;
-    m_downloads.clear();
+    StopWatchingDownloads();
 }
 
 void CHtmlCtrl::OnStatusTextChange(const uString& text)
@@ -663,45 +461,13 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
     return true;
 }
 
-void CHtmlCtrl::OnDownloadStarted(void* download)
-{
-#ifdef __WXGTK__
-    if (m_view == nullptr || DownloadApi().webView(download) != m_view->GetNativeBackend())
-        return;
-    // The navigation that let it through ends here: the page stays.
-    m_leaving = false;
-    auto* record = new CPaneDownload;
-    record->control = this;
-    m_downloads.insert(record);
-    g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), record);
-    g_signal_connect(download, "failed", G_CALLBACK(OnDownloadFailed), record);
-    g_signal_connect(download, "finished", G_CALLBACK(OnDownloadFinished), record);
-#else
-    (void)download;
-#endif
-}
-
-void CHtmlCtrl::OnDownloadEnded(CPaneDownload* download)
-{
-    m_downloads.erase(download);
-    if (download->message == 0 || download->failed)
-        return;
-    // Opening may ask the user first: not inside WebKit's notification.
-    const std::uint32_t message = download->message;
-    const uString path(download->path.c_str());
-    CallAfter(
-        [this, message, path]
-        {
-            if (m_openFile)
-                m_openFile(message, path);
-        });
-}
-
 void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
 {
     if (event.GetURL() == m_baseUrl)
         return;
-    if (m_shown != htmlctrl::PageShown::kBrowsed && !m_leaving)
+    // A command's page may commit before WebKit asks about it (a page of
+    // another site, loaded in a process of its own).
+    if (m_shown != htmlctrl::PageShown::kBrowsed && !m_leaving && !m_commanded)
     {
         // Nobody asked for this page. WebKit does load its start page late,
         // past the policy, when writes follow the view's creation closely:
@@ -715,6 +481,7 @@ void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
         return;
     }
     m_leaving = false;
+    m_commanded = false;
     m_shown = htmlctrl::PageShown::kBrowsed;
     if (m_address)
         m_address(event.GetURL());
