@@ -1,5 +1,7 @@
 #include "mainwindow/HtmlCtrlPolicy.h"
 
+#include "common/Messages.h"
+
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -60,4 +62,25 @@ TEST(HtmlCtrlPolicyTest, ThePagesOwnSchemeReachesTheTemplateFolderAndThePagesFil
     EXPECT_EQ(resolve("kestrova://template/a/../b.css"), "/opt/kestrova/template/b.css");
     EXPECT_EQ(resolve("kestrova://file/home/amy/Documents/Kestrova/library/My%20Music/Show/x/../ep%201.mp3"),
               *pageFiles.begin());
+}
+
+TEST(HtmlCtrlPolicyTest, AWrittenPageLeavesOnlyByTheUserOrTheProgram)
+{
+    using htmlctrl::NavigationKind;
+    using htmlctrl::NavigationVerdict;
+    using htmlctrl::PageShown;
+    htmlctrl::Navigation refresh;
+    refresh.url = "http://127.0.0.1:9/login";
+    htmlctrl::Navigation click = refresh;
+    click.kind = NavigationKind::kLinkClicked;
+    click.userGesture = true;
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, refresh, false), NavigationVerdict::kRefuse);
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, refresh, true), NavigationVerdict::kLeave);
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, click, false), NavigationVerdict::kLeave);
+    // A frame of the page loads while the page does; the page is not left.
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoading, refresh, false), NavigationVerdict::kFrame);
+    // A link "clicked" by no user is no click.
+    click.userGesture = false;
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, click, false), NavigationVerdict::kRefuse);
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kBrowsed, refresh, false), NavigationVerdict::kLeave);
 }

@@ -156,3 +156,37 @@ TEST(ItemPage, ShippedTemplatesUseEveryPlaceholder)
             << "no remote resources in " << itempage::TemplateName(kind);
     }
 }
+
+TEST(ItemPage, RelativeReferencesOfTheTextResolveAgainstTheItem)
+{
+    auto resolve = [](const char* html)
+    {
+        return std::string(
+            itempage::ResolveReferences(uString(html), "http://site.test/news/7.html?x=1").c_str());
+    };
+    EXPECT_EQ(resolve("<a href=\"timetable.html\">t</a><IMG SRC=map.png alt='x'>"),
+              "<a href=\"http://site.test/news/timetable.html\">t</a>"
+              "<IMG SRC=\"http://site.test/news/map.png\" alt='x'>");
+    EXPECT_EQ(resolve("<a href='../up/a.html'>u</a><a href=\"/root\">r</a><a href=\"//cdn.test/c.js\">c</a>"),
+              "<a href=\"http://site.test/up/a.html\">u</a><a href=\"http://site.test/root\">r</a>"
+              "<a href=\"http://cdn.test/c.js\">c</a>");
+    EXPECT_EQ(resolve("<img srcset=\"s.png 1x, big/l.png 2x\" poster=p.jpg>"),
+              "<img srcset=\"http://site.test/news/s.png 1x, http://site.test/news/big/l.png 2x\" "
+              "poster=\"http://site.test/news/p.jpg\">");
+    // A reference is read as the browser reads it: character references decoded,
+    // and written back escaped.
+    EXPECT_EQ(resolve("<a href=\"a.html?b=1&amp;c=2\">q</a>"),
+              "<a href=\"http://site.test/news/a.html?b=1&amp;c=2\">q</a>");
+    // Kept: schemes, places in the page, text, comments, script and style text.
+    const char* kept =
+        "<a href=\"https://other.test/\">o</a><a href=\"#top\">t</a><a href=\"mailto:a@b.test\">m</a>"
+        "<p title=\"src=x.png\">1 < 2 src=y.png</p><!-- <img src=c.png> -->"
+        "<style>b { background: url(s.png) }</style>";
+    EXPECT_EQ(resolve(kept), kept);
+    // A base of the text's own would move the template's references too.
+    EXPECT_EQ(resolve("<base href=\"http://evil.test/\"><img src=\"m.png\">"),
+              "<img src=\"http://site.test/news/m.png\">");
+    // Without an absolute base nothing changes.
+    EXPECT_EQ(std::string(itempage::ResolveReferences(uString("<img src=m.png>"), uString("")).c_str()),
+              "<img src=m.png>");
+}

@@ -4,6 +4,7 @@
 #include "mainwindow/HtmlCtrlPolicy.h"
 #include "mainwindow/PaneDownloads.h"
 
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
@@ -41,12 +42,17 @@ struct CHtmlCommand
 // (number of feed links, none) after a page has loaded, (0, text) when the
 // page's status text changed.
 //
+// A written page never navigates by itself: only the user's clicks and the
+// program's commands leave it. Downloads of torrents, feeds and outlines go
+// to the program (SetDownloadHooks).
+//
 // User-interface thread only.
 class CHtmlCtrl : public wxEvtHandler
 {
 public:
     using StatusHandler = std::function<void(long value, const uString* text)>;
     using WindowOpener = std::function<void(const wxString& url)>;
+    using AddressHandler = std::function<void(const wxString& url)>;
 
     CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir);
     ~CHtmlCtrl() override;
@@ -66,11 +72,19 @@ public:
     // source of the page it shows (empty for an empty page). False, with
     // empty text, only when there is no browser to ask.
     bool GetDocumentSource(uString& text);
+    // The program's own navigations: each may leave a written page, where
+    // the page itself may not (htmlctrl::MayNavigate).
     void Navigate(const uString& url);
+    void GoBack();
+    void GoForward();
+    void Reload();
 
     void SetStatusHandler(StatusHandler handler) { m_status = std::move(handler); }
     // Where an allowed new window goes; the default browser when not set.
     void SetWindowOpener(WindowOpener opener) { m_openWindow = std::move(opener); }
+    // Told the address of each page the view comes to show other than the
+    // ones the program writes (those show what their writer sets).
+    void SetAddressHandler(AddressHandler handler) { m_address = std::move(handler); }
     // Never set by the program itself; kept for pages that offer commands.
     void SetCommandTable(const CHtmlCommand* table) { m_commands = table; }
     // Where the program's own documents that a page offers for download
@@ -83,6 +97,9 @@ public:
     // The page's status text changed (the address of the link under the
     // mouse, empty when it left the link): reported with the value 0.
     void OnStatusTextChange(const uString& text);
+    // The browser asks whether a navigation the view let through may go
+    // on: false refuses it.
+    bool OnNavigationDecision(const htmlctrl::Navigation& navigation);
 
     const std::list<CFeedLink>& GetFeedLinks() const { return m_feedLinks; }
     const wxString& GetPageTitle() const { return m_title; }
@@ -90,14 +107,23 @@ public:
 
 private:
     void OnNavigating(wxWebViewEvent& event);
+    void OnNavigated(wxWebViewEvent& event);
     void OnNewWindow(wxWebViewEvent& event);
     void OnLoaded(wxWebViewEvent& event);
     void OnError(wxWebViewEvent& event);
     void OnTitleChanged(wxWebViewEvent& event);
     void WatchStatusText();
+    void WatchNavigations();
+    // A command of the program's is about to navigate; `loads` when it
+    // loads a page.
+    void BeginCommand(bool loads);
+    // Hands the last written page to the view.
+    void PutWrittenPage();
+    // The view's first load ended; a page written meanwhile goes in now.
+    void OnStartPageDone();
     // Bound as a method, so that wx drops the binding with this handler.
     void OnViewDestroyed(wxWindowDestroyEvent& event);
-    void StopWatchingStatusText();
+    void StopWatchingView();
     // A load of a page we wrote (or of the blank start page while one is
     // shown): it neither replaces the source nor runs a feed search.
     bool IsOwnOrBlank(const wxString& url) const;
@@ -112,6 +138,7 @@ private:
     htmlctrl::CPopupPermission m_popups;
     StatusHandler m_status;
     WindowOpener m_openWindow;
+    AddressHandler m_address;
     wxString m_title;
     uString m_source;
     bool m_hasSource = false;
@@ -119,4 +146,21 @@ private:
     // The toolkit's handler of the view's hover notification; 0 when none.
     unsigned long m_statusSignal = 0;
     std::unique_ptr<CPaneDownloads> m_downloads;
+    unsigned long m_policySignal = 0;
+    htmlctrl::PageShown m_shown = htmlctrl::PageShown::kBrowsed;
+    // Writes whose navigation the browser has not asked about yet: those
+    // navigations are ours, whatever the shown page's state.
+    int m_writesPending = 0;
+    // A navigation that may replace the written page was let through.
+    bool m_leaving = false;
+    // The last written page as the view got it, and how often the pane put
+    // it back after the view replaced it by itself.
+    wxString m_writtenPage;
+    int m_rewrites = 0;
+    // The view has loaded its start page; until then a write waits.
+    bool m_started = false;
+    bool m_writeWaiting = false;
+    // A command of the program is under way: its navigation may leave a
+    // written page.
+    bool m_commanded = false;
 };

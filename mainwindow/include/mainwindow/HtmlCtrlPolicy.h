@@ -2,6 +2,7 @@
 
 #include "foundation/uString.h"
 
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -25,6 +26,49 @@ public:
 private:
     bool m_blocked = true;
 };
+
+// What the pane shows, for the rule below.
+enum class PageShown
+{
+    kBrowsed,        // a page the user or the program browsed to, or none yet
+    kWrittenLoading, // a page the program wrote, still loading its parts
+    kWrittenLoaded,  // a page the program wrote, done loading
+};
+
+// The kinds of navigation the browser tells apart.
+enum class NavigationKind
+{
+    kLinkClicked,
+    kFormSubmitted,
+    kBackForward,
+    kReload,
+    kFormResubmitted,
+    kOther,
+};
+
+struct Navigation
+{
+    uString url;
+    NavigationKind kind = NavigationKind::kOther;
+    bool userGesture = false;
+    bool redirect = false;
+};
+
+enum class NavigationVerdict
+{
+    kRefuse,
+    kFrame, // a part of the written page loading: the page stays
+    kLeave, // may replace the shown page
+};
+
+// Whether a navigation may go on. A page the program wrote from feed text
+// never navigates by itself: only a click of the user's on a link or a
+// form, a command of the program (`commanded`) or a redirect of a
+// navigation let through may leave it; a meta refresh may not. While it
+// loads, its frames load their own addresses (the browser does not tell a
+// frame's navigation from the page's; a refresh waits for the load). A
+// browsed page navigates as the web does.
+NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool commanded);
 
 // True for the addresses a window that a page asks for may be handed to
 // the desktop's browser with: web and ftp pages only. Any other scheme

@@ -41,6 +41,15 @@ struct Fields
     uString link;        // a link
 };
 
+// The item text with its relative references (href, src, srcset, poster,
+// action and the like) made absolute against `base`, the item's address: a
+// written page's own address is the program's, which serves none of them.
+// References with a scheme and those to a place in the page ("#top") stay
+// as written; a base element of the text's own is dropped, as it would move
+// the template's references too. Without an absolute base the text is
+// returned unchanged.
+uString ResolveReferences(const uString& html, const uString& base);
+
 // Replaces "##title##", "##description##", "##enclosure##" and "##link##" at
 // every occurrence in one pass, so a value that contains a placeholder is
 // never expanded again. An empty value (or a link of a refused scheme)

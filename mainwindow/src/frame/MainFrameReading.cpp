@@ -3,6 +3,8 @@
 // shows. The work itself is done by CItemReader; the frame wires it to the
 // tree, the status bar and the download manager.
 #include "StringTable.h"
+#include "common/Messages.h"
+#include "common/UserPrompt.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/TorrentEngine.h"
 #include "feeds/FeedStore.h"
@@ -12,9 +14,7 @@
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
-#include "common/Messages.h"
 #include "mainwindow/TreeViewEx.h"
-#include "common/UserPrompt.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/XStatusBar.h"
 

@@ -1,9 +1,13 @@
 #include "mainwindow/HtmlCtrl.h"
 
+#include "WebKitCalls.h"
 #include "common/DesktopShell.h"
+#include "common/Messages.h"
 #include "feeds/FeedDiscovery.h"
+#include "feeds/Preference.h"
 #include "foundation/uHtmlParser.h"
 #include "mainwindow/ItemPage.h"
+#include "mainwindow/StartupRules.h"
 
 #ifdef __WXGTK__
 #include <dlfcn.h>
@@ -11,12 +15,16 @@
 #include <sys/stat.h>
 #endif
 #include <mutex>
+#include <string>
 #include <wx/utils.h>
 #include <wx/webview.h>
 #include <wx/window.h>
 
 namespace
 {
+// Bounds the pane's putting back of a written page that the view replaced.
+constexpr int kMaxRewrites = 3;
+
 uString ToUString(const wxString& text)
 {
     return uString(text.utf8_str().data());
@@ -152,6 +160,32 @@ void RegisterPageScheme(wxWebView* view)
 #endif
 
 #ifdef __WXGTK__
+// "decide-policy": runs after wx's own handler, which stops the signal for
+// what it refused (the "app:" addresses, folders). Navigations (decision
+// type 0) are judged here; new windows and answers go on as wx left them.
+gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer control)
+{
+    const webkitcalls::PolicyApi& api = webkitcalls::Policy();
+    if (api.action == nullptr)
+        return FALSE;
+    if (type != 0)
+        return FALSE;
+    void* action = api.action(decision);
+    const char* uri = api.requestUri(api.request(action));
+    htmlctrl::Navigation navigation;
+    navigation.url = uString(uri != nullptr ? uri : "");
+    const int kind = api.navigationType(action);
+    navigation.kind = kind >= 0 && kind <= static_cast<int>(htmlctrl::NavigationKind::kOther)
+                          ? static_cast<htmlctrl::NavigationKind>(kind)
+                          : htmlctrl::NavigationKind::kOther;
+    navigation.userGesture = api.userGesture(action) != FALSE;
+    navigation.redirect = api.redirect(action) != FALSE;
+    if (static_cast<CHtmlCtrl*>(control)->OnNavigationDecision(navigation))
+        return FALSE;
+    api.ignore(decision);
+    return TRUE;
+}
+
 // WebKitGTK has no status text of its own: what the page would show there
 // (the address of the link under the mouse) comes with its hover
 // notification, whose hit-test result names the link.
@@ -173,12 +207,14 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     RegisterPageScheme(m_view);
 #endif
     m_view->Bind(wxEVT_WEBVIEW_NAVIGATING, &CHtmlCtrl::OnNavigating, this);
+    m_view->Bind(wxEVT_WEBVIEW_NAVIGATED, &CHtmlCtrl::OnNavigated, this);
     m_view->Bind(wxEVT_WEBVIEW_NEWWINDOW, &CHtmlCtrl::OnNewWindow, this);
     m_view->Bind(wxEVT_WEBVIEW_LOADED, &CHtmlCtrl::OnLoaded, this);
     m_view->Bind(wxEVT_WEBVIEW_ERROR, &CHtmlCtrl::OnError, this);
     m_view->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, &CHtmlCtrl::OnTitleChanged, this);
     m_view->Bind(wxEVT_DESTROY, &CHtmlCtrl::OnViewDestroyed, this);
     WatchStatusText();
+    WatchNavigations();
     m_downloads = std::make_unique<CPaneDownloads>(m_view);
 }
 
@@ -186,7 +222,7 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
 // signal does not. The view itself belongs to the parent window.
 CHtmlCtrl::~CHtmlCtrl()
 {
-    StopWatchingStatusText();
+    StopWatchingView();
 }
 
 void CHtmlCtrl::WatchStatusText()
@@ -199,23 +235,40 @@ void CHtmlCtrl::WatchStatusText()
 #endif
 }
 
+void CHtmlCtrl::WatchNavigations()
+{
+#ifdef __WXGTK__
+    if (auto* native = static_cast<GObject*>(m_view->GetNativeBackend()); native != nullptr)
+    {
+        m_policySignal = g_signal_connect(native, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+    }
+#endif
+}
+
 void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
 {
     if (event.GetEventObject() == m_view)
     {
-        StopWatchingStatusText();
+        StopWatchingView();
         m_downloads.reset();
     }
     event.Skip();
 }
 
-void CHtmlCtrl::StopWatchingStatusText()
+void CHtmlCtrl::StopWatchingView()
 {
 #ifdef __WXGTK__
-    if (m_statusSignal != 0 && m_view != nullptr)
-        g_signal_handler_disconnect(static_cast<GObject*>(m_view->GetNativeBackend()), m_statusSignal);
+    if (m_view != nullptr)
+    {
+        auto* native = static_cast<GObject*>(m_view->GetNativeBackend());
+        if (m_statusSignal != 0)
+            g_signal_handler_disconnect(native, m_statusSignal);
+        if (m_policySignal != 0)
+            g_signal_handler_disconnect(native, m_policySignal);
+    }
 #endif
     m_statusSignal = 0;
+    m_policySignal = 0;
 }
 
 void CHtmlCtrl::SetDownloadHooks(CPaneDownloads::Hooks hooks)
@@ -244,11 +297,38 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
         served.templateDir = m_templateDir;
         served.files = pageFiles;
     }
-    m_view->SetPage(ToWx(itempage::WithPagePolicy(html)), m_baseUrl);
+    // From here until it has loaded, the written page is what the pane
+    // should show; see OnNavigationDecision.
+    m_shown = htmlctrl::PageShown::kWrittenLoading;
+    m_leaving = false;
+    m_rewrites = 0;
+    m_writtenPage = ToWx(itempage::WithPagePolicy(html));
+    // WebKit, given pages before it has loaded the view's start page, may
+    // load that start page after them: the page waits for it.
+    if (m_started)
+        PutWrittenPage();
+    else
+        m_writeWaiting = true;
     Report(-1, nullptr);
     m_source = html;
     m_hasSource = true;
     return 0;
+}
+
+void CHtmlCtrl::PutWrittenPage()
+{
+    m_writeWaiting = false;
+    ++m_writesPending;
+    m_view->SetPage(m_writtenPage, m_baseUrl);
+}
+
+void CHtmlCtrl::OnStartPageDone()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    if (m_writeWaiting)
+        PutWrittenPage();
 }
 
 bool CHtmlCtrl::GetDocumentSource(uString& text)
@@ -269,8 +349,44 @@ bool CHtmlCtrl::GetDocumentSource(uString& text)
 
 void CHtmlCtrl::Navigate(const uString& url)
 {
-    if (m_view != nullptr)
-        m_view->LoadURL(ToWx(url));
+    if (m_view == nullptr)
+        return;
+    uString command;
+    BeginCommand(!htmlctrl::IsAppCommand(url, command));
+    m_view->LoadURL(ToWx(url));
+}
+
+void CHtmlCtrl::BeginCommand(bool loads)
+{
+    m_commanded = true;
+    // A page still waiting for the start page would come after the
+    // command's: the command is the later one.
+    if (loads)
+        m_writeWaiting = false;
+}
+
+void CHtmlCtrl::GoBack()
+{
+    if (m_view == nullptr || !m_view->CanGoBack())
+        return;
+    BeginCommand(true);
+    m_view->GoBack();
+}
+
+void CHtmlCtrl::GoForward()
+{
+    if (m_view == nullptr || !m_view->CanGoForward())
+        return;
+    BeginCommand(true);
+    m_view->GoForward();
+}
+
+void CHtmlCtrl::Reload()
+{
+    if (m_view == nullptr)
+        return;
+    BeginCommand(true);
+    m_view->Reload();
 }
 
 void CHtmlCtrl::OnAppCmd(const uString& name)
@@ -290,6 +406,8 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     uString command;
     if (htmlctrl::IsAppCommand(ToUString(event.GetURL()), command))
     {
+        // Nothing loads: a command that asked for it is over.
+        m_commanded = false;
         event.Veto();
         OnAppCmd(command);
         return;
@@ -299,11 +417,63 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     std::string path;
     if (ResolveServed(event.GetURL(), path) && uFile(path.c_str()).isDirectory())
     {
+        m_commanded = false;
         event.Veto();
         ui::GetShell().Open(uString(path.c_str()));
         return;
     }
     m_popups.OnLoadStarted();
+}
+
+bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
+{
+    // Our own write loads the base address; no page can name it to load it
+    // (the scheme serves no folder), so each pending write accounts for one.
+    if (m_writesPending > 0 && ToWx(navigation.url) == m_baseUrl)
+    {
+        --m_writesPending;
+        return true;
+    }
+    const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, m_commanded);
+    if (verdict == htmlctrl::NavigationVerdict::kRefuse)
+    {
+        // No load starts: the window permission the view's notice gave goes.
+        m_popups.OnLoadEnded();
+        return false;
+    }
+    if (verdict == htmlctrl::NavigationVerdict::kLeave)
+    {
+        // The command's navigation is this one; later ones are the page's own.
+        m_commanded = false;
+        m_leaving = true;
+    }
+    return true;
+}
+
+void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
+{
+    if (event.GetURL() == m_baseUrl)
+        return;
+    // A command's page may commit before WebKit asks about it (a page of
+    // another site, loaded in a process of its own).
+    if (m_shown != htmlctrl::PageShown::kBrowsed && !m_leaving && !m_commanded)
+    {
+        // Nobody asked for this page. WebKit does load its start page late,
+        // past the policy, when writes follow the view's creation closely:
+        // the written page goes back (a write still on its way replaces the
+        // page anyway).
+        if (m_writesPending == 0 && m_rewrites < kMaxRewrites)
+        {
+            ++m_rewrites;
+            PutWrittenPage();
+        }
+        return;
+    }
+    m_leaving = false;
+    m_commanded = false;
+    m_shown = htmlctrl::PageShown::kBrowsed;
+    if (m_address)
+        m_address(event.GetURL());
     if (IsOwnOrBlank(event.GetURL()))
         return;
     // The user went elsewhere: the written page is no longer what is shown.
@@ -334,6 +504,11 @@ void CHtmlCtrl::OnNewWindow(wxWebViewEvent& event)
 void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 {
     m_popups.OnLoadEnded();
+    OnStartPageDone();
+    // Our page is complete once no later write is still on its way.
+    if (event.GetURL() == m_baseUrl && m_shown == htmlctrl::PageShown::kWrittenLoading &&
+        m_writesPending == 0)
+        m_shown = htmlctrl::PageShown::kWrittenLoaded;
     if (IsOwnOrBlank(event.GetURL()))
     {
         // Our own page: the indicator stays as the write set it.
@@ -348,6 +523,7 @@ void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 void CHtmlCtrl::OnError(wxWebViewEvent&)
 {
     m_popups.OnLoadEnded();
+    OnStartPageDone();
 }
 
 void CHtmlCtrl::OnTitleChanged(wxWebViewEvent& event)

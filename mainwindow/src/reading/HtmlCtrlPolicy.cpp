@@ -1,5 +1,6 @@
 #include "mainwindow/HtmlCtrlPolicy.h"
 
+#include "common/Messages.h"
 #include "foundation/uUrl.h"
 #include "mainwindow/ItemPage.h"
 
@@ -16,6 +17,16 @@ bool IsAppCommand(const uString& address, uString& command)
         return false;
     command = uString(address.c_str(), 4, address.getLength() - 4);
     return true;
+}
+
+NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool commanded)
+{
+    if (commanded || shown == PageShown::kBrowsed || navigation.redirect)
+        return NavigationVerdict::kLeave;
+    if (navigation.userGesture && (navigation.kind == NavigationKind::kLinkClicked ||
+                                   navigation.kind == NavigationKind::kFormSubmitted))
+        return NavigationVerdict::kLeave;
+    return shown == PageShown::kWrittenLoading ? NavigationVerdict::kFrame : NavigationVerdict::kRefuse;
 }
 
 bool MayOpenOutside(const uString& address)

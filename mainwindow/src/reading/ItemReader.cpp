@@ -123,7 +123,20 @@ void CItemReader::ShowListItem(int row)
         CPreference* preference = CPreference::GetInstance();
         itempage::Fields fields;
         fields.title = m_list.GetRowText(row, CKestrovaView::kTitle);
-        fields.description = data->extra;
+        // The text's relative references belong to the item's site: against
+        // its link, else the channel's.
+        uString base = data->item;
+        if (!itempage::IsSafeLink(base))
+        {
+            uString feed;
+            store.GetItemFeed(data->item, feed);
+            if (!feed.isEmpty())
+            {
+                store.LoadChannel(data->ds, feed);
+                base = store.channel.link;
+            }
+        }
+        fields.description = itempage::ResolveReferences(data->extra, base);
         uString localEnclosure;
         fields.enclosure = itempage::EnclosureReference(item, data->flag, preference->GetLibraryDir(),
                                                         preference->GetDefaultLibraryDir(), &localEnclosure);

@@ -27,8 +27,8 @@ struct ToolButton
     int command;
     const char* art;
     const char* fallbackArt;
-    const char* label;
-    const char* tip;
+    const char* label; // also its tool tip
+    const char* tip;   // the fly-by text the window's status bar shows
 };
 
 // Five buttons; Stop (5002) and Refresh (5003) are commands without buttons.
@@ -72,6 +72,10 @@ CWebBrowserFrame::CWebBrowserFrame(wxWindow* parent, wxWindowID id, const uStrin
 
     m_address->Bind(wxEVT_TEXT_ENTER, &CWebBrowserFrame::OnAddressEnter, this);
     m_address->Bind(wxEVT_COMBOBOX, &CWebBrowserFrame::OnAddressChosen, this);
+    // A written page keeps the address its writer set (the item's link);
+    // any other page the pane comes to show, however it got there, shows
+    // its own.
+    m_view->SetAddressHandler([this](const wxString& url) { m_address->ChangeValue(url); });
     Bind(wxEVT_TOOL, &CWebBrowserFrame::OnCommand, this, kBack, kSendMail);
     Bind(wxEVT_MENU, &CWebBrowserFrame::OnCommand, this, kBack, kSendMail);
 }
@@ -85,7 +89,8 @@ void CWebBrowserFrame::CreateToolBar()
                               wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER);
     m_toolBar->SetToolBitmapSize(wxSize(24, 24));
     for (const ToolButton& button : kButtons)
-        m_toolBar->AddTool(button.command, button.label, ToolBitmap(button), button.tip);
+        m_toolBar->AddTool(button.command, button.label, ToolBitmap(button), wxNullBitmap, wxITEM_NORMAL,
+                           button.label, button.tip);
     m_toolBar->Realize();
     // Sized now: GTK warns about a bar allocated before it has a size.
     m_toolBar->SetSize(m_toolBar->GetBestSize());
@@ -160,18 +165,16 @@ void CWebBrowserFrame::OnCommand(wxCommandEvent& event)
     switch (command)
     {
     case kBack:
-        if (view->CanGoBack())
-            view->GoBack();
+        m_view->GoBack();
         break;
     case kForward:
-        if (view->CanGoForward())
-            view->GoForward();
+        m_view->GoForward();
         break;
     case kStop:
         view->Stop();
         break;
     case kRefresh:
-        view->Reload();
+        m_view->Reload();
         break;
     case kHome:
         Navigate(uString(kHomeUrl));

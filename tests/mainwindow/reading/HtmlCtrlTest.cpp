@@ -94,6 +94,35 @@ TEST_F(HtmlCtrlTest, WrittenPagesReplaceEachOtherWithScriptsOff)
     EXPECT_TRUE(m_html->GetFeedLinks().empty());
 }
 
+TEST_F(HtmlCtrlTest, APageNobodyAskedForNeverReplacesAWrittenOne)
+{
+    ASSERT_EQ(m_html->WriteHtml(uString("<html><body><p>the item</p></body></html>")), 0);
+    ASSERT_TRUE(WaitUntilShown("the item"));
+
+    // The view's own start page, as WebKit loads it late when writes follow
+    // the view's creation closely; and a page loaded past the pane.
+    m_html->GetWebView()->LoadURL("about:blank");
+    guitest::RunEventsFor(1000);
+    ASSERT_TRUE(WaitUntilShown("the item"));
+    const std::string other = m_pages.write("other.html", "<html><body>other page</body></html>");
+    m_html->GetWebView()->LoadURL(wxString::FromUTF8("file://" + other));
+    guitest::RunEventsFor(1000);
+    EXPECT_TRUE(WaitUntilShown("the item"));
+    uString source;
+    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    EXPECT_NE(std::string(source.c_str()).find("the item"), std::string::npos);
+
+    // Also while the written page is still loading.
+    ASSERT_EQ(m_html->WriteHtml(uString("<html><body><p>the next item</p></body></html>")), 0);
+    m_html->GetWebView()->LoadURL(wxString::FromUTF8("file://" + other));
+    guitest::RunEventsFor(1000);
+    EXPECT_TRUE(WaitUntilShown("the next item"));
+
+    // The program's own navigation still leaves it.
+    m_html->Navigate(uString(("file://" + other).c_str()));
+    EXPECT_TRUE(WaitUntilShown("other page"));
+}
+
 TEST_F(HtmlCtrlTest, AppAddressesNeverLoad)
 {
     m_html->WriteHtml(uString("<html><body><p>stays</p></body></html>"));

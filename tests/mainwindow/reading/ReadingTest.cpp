@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <wx/mstream.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/webview.h>
@@ -421,4 +422,67 @@ TEST_F(Reading, RowMenuCommandsActOnTheRightClickedRowOnly)
     EXPECT_EQ(m_list->GetRightClickedRow(), -1);
     command(CKestrovaView::kArchiveItem);
     EXPECT_TRUE(commands.empty());
+}
+
+namespace
+{
+// A feed whose item text names its link and image relative to the item.
+class ReadingRelativeReferences : public ReadingFixture
+{
+protected:
+    void SetUp() override
+    {
+        const std::string base = m_server.url("/");
+        m_server.serveContent(
+            "/feed.xml",
+            "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Trains</title>"
+            "<link>" +
+                base +
+                "</link><description>d</description>"
+                "<item><title>New timetable</title><link>" +
+                base +
+                "news/items/7.html</link>"
+                "<description>&lt;p&gt;&lt;img src=\"map.png\" width=120 height=60&gt;&lt;/p&gt;"
+                "&lt;a href=\"timetable.html\" style=\"position:fixed;left:0;bottom:0;"
+                "width:100%;height:60px;background:#cde\"&gt;See the timetable&lt;/a&gt;"
+                "</description></item></channel></rss>",
+            "application/rss+xml");
+        if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr)
+            wxImage::AddHandler(new wxPNGHandler);
+        wxImage map(120, 60);
+        map.SetRGB(wxRect(0, 0, 120, 60), 30, 170, 60);
+        wxMemoryOutputStream out;
+        map.SaveFile(out, wxBITMAP_TYPE_PNG);
+        std::string png(out.GetSize(), '\0');
+        out.CopyTo(png.data(), png.size());
+        m_server.serveContent("/news/items/map.png", png, "image/png");
+        ASSERT_NO_FATAL_FAILURE(Subscribe());
+        ASSERT_NO_FATAL_FAILURE(SelectFeed());
+        ASSERT_EQ(m_list->GetRowCount(), 1);
+    }
+};
+} // namespace
+
+TEST_F(ReadingRelativeReferences, TheItemsLinksAndImagesResolveAgainstItsSite)
+{
+    std::vector<std::string> texts;
+    m_browser->GetHtmlCtrl()->SetStatusHandler(
+        [&](long, const uString* text)
+        {
+            if (text != nullptr)
+                texts.push_back(Text(*text));
+        });
+    guitest::ClickAt(RowPoint(0));
+    ASSERT_FALSE(WaitForPage("See the timetable").empty());
+    EXPECT_TRUE(
+        guitest::RunEventsUntil([&] { return !m_server.requestsFor("/news/items/map.png").empty(); }, 15000))
+        << "the image loads from the item's site";
+
+    wxWebView* view = m_browser->GetHtmlCtrl()->GetWebView();
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(view->ClientToScreen(wxPoint(view->GetClientSize().x / 2, view->GetClientSize().y - 30)));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !texts.empty() && !texts.back().empty(); }, 5000));
+    EXPECT_EQ(texts.back(), m_server.url("/news/items/timetable.html"));
+    guitest::RunEventsFor(500);
+    EXPECT_TRUE(guitest::TakeScreenshot("item-relative-image").IsOk());
 }

@@ -2,6 +2,7 @@
 
 #include "GuiTestSupport.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +10,13 @@
 #include <wx/combobox.h>
 #include <wx/frame.h>
 #include <wx/sizer.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
+#include <wx/toolbar.h>
+#include <wx/uiaction.h>
 #include <wx/webview.h>
 
+using testsupport::LocalHttpServer;
 using testsupport::TempDir;
 
 namespace
@@ -43,6 +48,11 @@ protected:
         return uString(("file://" + path).c_str());
     }
     wxWebView* View() { return m_browser->GetHtmlCtrl()->GetWebView(); }
+    std::string Source() { return std::string(View()->GetPageSource().utf8_str().data()); }
+    bool WaitForText(const std::string& text)
+    {
+        return guitest::RunEventsUntil([&] { return Source().find(text) != std::string::npos; }, 15000);
+    }
     bool WaitForUrl(const uString& url)
     {
         wxString want = wxString::FromUTF8(url.c_str());
@@ -143,4 +153,69 @@ TEST_F(WebBrowserFrameTest, FocusFollowsTheBarsAndHiddenBarsTakeNone)
     EXPECT_EQ(wxWindow::FindFocus(), m_other) << "hidden bars take no focus";
     m_browser->ToggleBars();
     EXPECT_TRUE(m_address->IsShown());
+}
+
+TEST_F(WebBrowserFrameTest, AWrittenItemNeverLeavesByItselfButAClickStillDoes)
+{
+    LocalHttpServer server;
+    server.serveContent("/login", "<html><body>log in here</body></html>", "text/html");
+    server.serveContent("/frame.html",
+                        "<html><head><meta http-equiv='refresh' content='0;url=/frame-login'></head>"
+                        "<body>embedded</body></html>",
+                        "text/html");
+    server.serveContent("/frame-login", "<html><body>framed login</body></html>", "text/html");
+    server.redirect("/moved", "/story");
+    server.serveContent("/story", "<html><head><title>story</title></head><body>the story</body></html>",
+                        "text/html");
+    const std::string item = "http://127.0.0.1:9/items/7";
+    const std::string page =
+        "<html><head><meta http-equiv=\"Refresh\" content=\"0; url=" + server.url("/login") +
+        "\"></head><body style='margin:0'><a href='" + server.url("/moved") +
+        "' style='display:block;height:120px;background:#cde'>read on</a>"
+        "<iframe src='" +
+        server.url("/frame.html") +
+        "'></iframe>"
+        "<p>item text</p></body></html>";
+    m_browser->GetHtmlCtrl()->WriteHtml(uString(page.c_str()));
+    m_browser->SetAddressText(uString(item.c_str()));
+    ASSERT_TRUE(WaitForText("item text"));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !server.requestsFor("/frame.html").empty(); }, 15000))
+        << "the item's frames still load";
+    guitest::RunEventsFor(1500);
+
+    EXPECT_NE(Source().find("item text"), std::string::npos) << "the item stays shown";
+    EXPECT_TRUE(server.requestsFor("/login").empty()) << "the refresh was refused";
+    EXPECT_TRUE(server.requestsFor("/frame-login").empty()) << "so was the frame's, once the item had loaded";
+    EXPECT_EQ(std::string(m_browser->GetAddressText().c_str()), item);
+
+    // A click of the user's still leaves; the address box then shows where
+    // the pane went, after the server's redirect.
+    guitest::ClickAt(View()->ClientToScreen(wxPoint(100, 60)));
+    ASSERT_TRUE(WaitForText("the story"));
+    EXPECT_EQ(std::string(m_browser->GetAddressText().c_str()), server.url("/story"));
+}
+
+TEST_F(WebBrowserFrameTest, ButtonsTipTheirNameAndTellWhatTheyDoInTheStatusBar)
+{
+    wxStatusBar* status = m_frame->CreateStatusBar();
+    m_frame->SendSizeEvent();
+    wxToolBar* bar = nullptr;
+    for (wxWindow* child : m_browser->GetChildren())
+        if (auto* found = wxDynamicCast(child, wxToolBar))
+            bar = found;
+    ASSERT_NE(bar, nullptr);
+    const std::pair<int, const char*> tips[] = {{CWebBrowserFrame::kBack, "Back"},
+                                                {CWebBrowserFrame::kForward, "Forward"},
+                                                {CWebBrowserFrame::kHome, "Start Page"},
+                                                {CWebBrowserFrame::kSearch, "Search the Internet"},
+                                                {CWebBrowserFrame::kSendMail, "Send email"}};
+    for (const auto& [command, tip] : tips)
+        EXPECT_EQ(bar->GetToolShortHelp(command), tip);
+
+    guitest::RunEventsFor(300);
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(bar->ClientToScreen(wxPoint(bar->GetToolSize().x / 2 + 2, bar->GetClientSize().y / 2)));
+    EXPECT_TRUE(
+        guitest::RunEventsUntil([&] { return status->GetStatusText() == "Goes back one step."; }, 5000))
+        << status->GetStatusText();
 }

@@ -309,7 +309,9 @@ TEST_F(PasswordPromptFrameTest, EveryFetchBehindTheProgressDialogAsksKeepsTheLog
          {
              long shown = m_frame->SendMessage(WM_APP_VIEWSOURCE, 0, Url("/source.xml"));
              if (pass > 0)
+             {
                  EXPECT_EQ(shown, 0);
+             }
          },
          [&](int)
          {

@@ -1,0 +1,36 @@
+#include "WebKitCalls.h"
+
+#ifdef __WXGTK__
+#include <dlfcn.h>
+
+namespace webkitcalls
+{
+namespace
+{
+template <typename F> void Find(F& function, const char* name)
+{
+    function = reinterpret_cast<F>(::dlsym(RTLD_DEFAULT, name));
+}
+} // namespace
+
+const PolicyApi& Policy()
+{
+    static const PolicyApi api = []
+    {
+        PolicyApi found;
+        Find(found.action, "webkit_navigation_policy_decision_get_navigation_action");
+        Find(found.navigationType, "webkit_navigation_action_get_navigation_type");
+        Find(found.userGesture, "webkit_navigation_action_is_user_gesture");
+        Find(found.redirect, "webkit_navigation_action_is_redirect");
+        Find(found.request, "webkit_navigation_action_get_request");
+        Find(found.requestUri, "webkit_uri_request_get_uri");
+        Find(found.ignore, "webkit_policy_decision_ignore");
+        const bool all = found.action && found.navigationType && found.userGesture && found.redirect &&
+                         found.request && found.requestUri && found.ignore;
+        return all ? found : PolicyApi();
+    }();
+    return api;
+}
+
+} // namespace webkitcalls
+#endif

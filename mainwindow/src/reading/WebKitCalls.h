@@ -1,0 +1,26 @@
+#pragma once
+
+// The WebKit functions the browser pane calls itself, beyond what wx offers:
+// looked up in the loaded library, all of a group or none. GTK only.
+#ifdef __WXGTK__
+#include <glib.h>
+
+namespace webkitcalls
+{
+// The view's navigation decisions come to wx without how each navigation
+// started; the pane's rule needs that, so it asks WebKit itself, after wx.
+struct PolicyApi
+{
+    void* (*action)(void* decision) = nullptr;
+    int (*navigationType)(void* action) = nullptr;
+    gboolean (*userGesture)(void* action) = nullptr;
+    gboolean (*redirect)(void* action) = nullptr;
+    void* (*request)(void* action) = nullptr;
+    const char* (*requestUri)(void* request) = nullptr;
+    void (*ignore)(void* decision) = nullptr;
+};
+
+// Null members when any function of the group is missing.
+const PolicyApi& Policy();
+} // namespace webkitcalls
+#endif
