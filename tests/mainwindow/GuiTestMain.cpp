@@ -1,5 +1,6 @@
 // The window tests need a wx application and a display (Xvfb). Listing the
 // tests, as the build does to register them, needs neither.
+#include "common/MenuToolTips.h"
 #include "mainwindow/ToolkitEnvironment.h"
 
 #include <cstdio>
@@ -43,6 +44,8 @@ int main(int argc, char** argv)
     }
     // Messages go to stderr: a modal log dialog would stall the run.
     delete wxLog::SetActiveTarget(new wxLogStderr);
+    // As in the program: no tip over an open menu.
+    ui::KeepToolTipsOffMenus();
     wxTheApp->CallOnInit();
 
     int result = RUN_ALL_TESTS();

@@ -1,5 +1,6 @@
 #include "mainwindow/KestrovaApp.h"
 
+#include "common/MenuToolTips.h"
 #include "feeds/MessageBox.h"
 #include "feeds/Preference.h"
 #include "foundation/uThread.h"
@@ -52,6 +53,7 @@ bool CKestrovaApp::OnInit()
     // The toolkit set the user's locale; numbers stay in the C locale.
     std::setlocale(LC_NUMERIC, "C");
     SetAppName(kTitle);
+    ui::KeepToolTipsOffMenus();
 
     // A logout or a kill closes like File > Exit: wx runs the handler from
     // the event loop (its signal handler only writes to a wake-up pipe), also

@@ -2,6 +2,7 @@
 
 #include "GuiTestSupport.h"
 #include "ScriptedPrompt.h"
+#include "ToolTipWindows.h"
 #include "common/MenuBuilder.h"
 #include "common/Messages.h"
 #include "mainwindow/WindowMessage.h"
@@ -13,6 +14,7 @@
 #include <wx/menu.h>
 #include <wx/sizer.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
 using namespace subscription;
@@ -332,4 +334,104 @@ TEST_F(TreeViewExTest, AMouseDragMovesAFolderOntoAChannel)
     mouse.MouseUp();
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return Child(other, "Sport").IsOk(); }));
     EXPECT_FALSE(Child(news, "Sport").IsOk()) << "no Ctrl: a move";
+}
+
+// A name the tree cuts off shows whole as a tip. A tip shown goes when a
+// menu opens, and the pointer leaving the menu for that name brings it back
+// only after the menu closed, never over the menu.
+TEST_F(TreeViewExTest, NoToolTipComesOverAnOpenContextMenu)
+{
+    const wxTreeItemId longName = tree->AppendNode(
+        wxTreeItemId(), kChannel, uString("A channel whose name is far too long for the width of the tree"),
+        uString());
+    guitest::RunEventsFor(100);
+    wxRect row;
+    ASSERT_TRUE(tree->GetBoundingRect(longName, row, /*textOnly=*/true));
+    const int middle = row.y + row.height / 2;
+    const wxPoint onName = tree->ClientToScreen(wxPoint(row.x + 20, middle));
+    const wxPoint nearEdge = tree->ClientToScreen(wxPoint(tree->GetClientSize().x - 10, middle));
+    wxRect otherRow;
+    ASSERT_TRUE(tree->GetBoundingRect(other, otherRow, true));
+    // A name that fits: no tip there.
+    const wxPoint onOther = tree->ClientToScreen(otherRow.GetPosition() + wxPoint(10, otherRow.height / 2));
+    ASSERT_GT(nearEdge.x - onName.x, 150) << "room for the pointer beside the menu";
+
+    // Right-clicks at a point. While the menu is open, its loop runs
+    // inMenu every 50 ms until it returns true; Escape closes the menu then.
+    wxUIActionSimulator mouse;
+    auto rightClick = [&](const wxPoint& point, const std::function<bool()>& inMenu)
+    {
+        bool done = false;
+        wxTimer timer;
+        timer.Bind(wxEVT_TIMER,
+                   [&](wxTimerEvent&)
+                   {
+                       if (done || !inMenu())
+                           return;
+                       done = true;
+                       wxUIActionSimulator().Char(WXK_ESCAPE);
+                   });
+        auto opened = [&](wxMenuEvent& event)
+        {
+            timer.Start(50);
+            event.Skip();
+        };
+        tree->Bind(wxEVT_MENU_OPEN, opened);
+        mouse.MouseMove(point);
+        guitest::RunEventsFor(30);
+        mouse.MouseClick(wxMOUSE_BTN_RIGHT);
+        EXPECT_TRUE(guitest::RunEventsUntil([&] { return done; }, 20000)) << "the menu opened";
+        timer.Stop();
+        tree->Unbind(wxEVT_MENU_OPEN, opened);
+        guitest::RunEventsFor(100);
+    };
+
+    mouse.MouseMove(onName);
+    ASSERT_TRUE(guitest::RunEventsUntil([] { return guitest::ShownToolTips() == 1; }))
+        << "the whole name as a tip";
+    int tipsAtOpening = -1;
+    rightClick(onName,
+               [&]
+               {
+                   tipsAtOpening = guitest::ShownToolTips();
+                   return true;
+               });
+    EXPECT_EQ(tipsAtOpening, 0) << "the tip shown went when the menu opened";
+
+    mouse.MouseMove(onOther);
+    ASSERT_TRUE(guitest::RunEventsUntil([] { return guitest::ShownToolTips() == 0; }));
+    guitest::ToolTipWatch watch;
+    int tipsOverMenu = -1;
+    int tick = 0;
+    int tickMapped = 0;
+    rightClick(nearEdge,
+               [&]
+               {
+                   ++tick;
+                   // Off the menu (it opens right of the pointer) and onto the name.
+                   if (tick <= 8)
+                   {
+                       mouse.MouseMove(nearEdge + (onName - nearEdge) * tick / 8);
+                       return false;
+                   }
+                   // The toolkit does try to show the tip (at most 10 s waited)...
+                   if (tickMapped == 0 && watch.Mapped() == 0)
+                       return tick > 200;
+                   if (tickMapped == 0)
+                       tickMapped = tick;
+                   // ...which must not stay (1 s given to go).
+                   tipsOverMenu = guitest::ShownToolTips();
+                   if (tipsOverMenu != 0 && tick < tickMapped + 20)
+                       return false;
+                   guitest::TakeScreenshot("tree-menu-without-tip");
+                   return true;
+               });
+    ASSERT_GT(watch.Mapped(), 0) << "the pointer rested on the name";
+    EXPECT_EQ(tipsOverMenu, 0) << "no tip over the open menu";
+
+    // Closed, the menu keeps no tip away.
+    mouse.MouseMove(onOther);
+    guitest::RunEventsFor(100);
+    mouse.MouseMove(onName);
+    EXPECT_TRUE(guitest::RunEventsUntil([] { return guitest::ShownToolTips() == 1; }));
 }
