@@ -55,6 +55,8 @@ struct CChannelCount
     uString feed;
     uString title;
     int unread = 0;
+    // The site icon's file in the icons folder; empty when the channel has none.
+    uString iconFile;
 };
 
 // One list database with one channel and its items, and all feed SQL. A store
@@ -126,6 +128,8 @@ public:
     bool TestChannelAttributes(const uString& feed, int16_t mask);
     // Negative values read as 0, as does a feed without a row.
     int GetChannelTtl(const uString& feed);
+    // The stored title, without the channel's items.
+    uString GetChannelTitle(const uString& feed);
     bool SetChannelTtl(const uString& feed, int minutes);
     // True when the read worked and the content is not empty.
     bool GetItemContent(const uString& link, uString& content);
@@ -271,6 +275,10 @@ public:
     // False, with the error code and message set (nothing shown), when the
     // database cannot be read.
     bool ListUnreadCounts(std::vector<CChannelCount>& channels);
+    // The same with each channel's site icon file, in title order: what a
+    // list's tree shows when it opens, without a statement per feed. False,
+    // with error 4, the message and a message box, when it cannot be read.
+    bool ListChannelsByTitle(std::vector<CChannelCount>& channels);
     // After a refresh of the feed into this store: deletes the stored items
     // the feed no longer carries, except kept ones (and, when configured,
     // those younger than the configured days), then loads the channel as

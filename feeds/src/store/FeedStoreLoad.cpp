@@ -210,6 +210,37 @@ bool CFeedStore::ListUnreadCounts(std::vector<CChannelCount>& channels)
     return true;
 }
 
+bool CFeedStore::ListChannelsByTitle(std::vector<CChannelCount>& channels)
+{
+    channels.clear();
+    if (!EnsureOpen(false))
+        return false;
+    // The icon flag decides as in LoadChannel: an icon row of a channel whose
+    // flag is clear is not shown.
+    if (!dataObject.query("select channel.feed, channel.title, (select count(*) from item where item.feed = "
+                          "channel.feed and item.readstatus = 0), channel.icon, (select icon.localfile from "
+                          "icon where icon.feed = channel.feed) from channel order by channel.title"))
+    {
+        FailDisplayRead();
+        return false;
+    }
+    do
+    {
+        CChannelCount row;
+        uString unread;
+        uString hasIcon;
+        if (!ReadRow(dataObject,
+                     {{0, &row.feed}, {1, &row.title}, {2, &unread}, {3, &hasIcon}, {4, &row.iconFile}}))
+            break;
+        row.unread = std::atoi(unread.c_str());
+        if (!IsSet(hasIcon))
+            row.iconFile.setEmpty();
+        channels.push_back(std::move(row));
+    } while (dataObject.moveNext());
+    dataObject.closeQuery();
+    return true;
+}
+
 bool CFeedStore::PurgeItems(const uString& feed, const uString& database, bool showMessage)
 {
     // Reset below empties the channel, whose link the caller may have passed.

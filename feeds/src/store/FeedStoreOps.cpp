@@ -141,6 +141,15 @@ int CFeedStore::GetChannelTtl(const uString& feed)
     return ttl < 0 ? 0 : ttl;
 }
 
+uString CFeedStore::GetChannelTitle(const uString& feed)
+{
+    EnsureOpen(false);
+    uString title;
+    if (!dataObject.selectString("channel", "title", title, KeyCondition("feed", feed).c_str()))
+        title.setEmpty();
+    return title;
+}
+
 bool CFeedStore::SetChannelTtl(const uString& feed, int minutes)
 {
     EnsureOpen(false);

@@ -4,6 +4,7 @@
 #include "feeds/FeedSearchCriteria.h"
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
+#include "mainwindow/FeedLabel.h"
 #include "mainwindow/ListDatabaseFiles.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TreeViewEx.h"
@@ -71,26 +72,27 @@ bool CMainFrame::LoadListFeeds(const wxTreeItemId& list)
         return true;
     }
 
+    // One connection and one statement for the whole list: an imported list
+    // may hold a hundred thousand feeds, and it opens on the window's thread.
     CFeedStore store;
-    std::vector<uString> labels;
-    std::vector<uString> feeds;
-    store.ListFeedsWithCounts(database, labels, feeds);
-    uFile icons = m_preference->GetIconsDir();
-    for (size_t i = 0; i < labels.size() && i < feeds.size(); ++i)
+    store.SetDatabase(database);
+    std::vector<CChannelCount> channels;
+    store.ListChannelsByTitle(channels); // a failed read has told the user
+    const uFile icons = m_preference->GetIconsDir();
+    for (const CChannelCount& channel : channels)
     {
         // A feed imported without a title shows its address until its first fetch names it.
-        const uString& label = labels[i].isEmpty() ? feeds[i] : labels[i];
-        wxTreeItemId feed = m_treeView->AppendNode(list, kFeed, label, feeds[i]);
-        store.Reset();
-        store.LoadChannel(database, feeds[i]);
-        if (store.channel.iconFile.isEmpty())
+        const uString& title = channel.title.isEmpty() ? channel.feed : channel.title;
+        wxTreeItemId feed =
+            m_treeView->AppendNode(list, kFeed, FeedLabel(title, channel.unread), channel.feed);
+        if (channel.iconFile.isEmpty())
             continue;
-        uFile icon(icons.getPath().c_str(), store.channel.iconFile.c_str());
+        uFile icon(icons.getPath().c_str(), channel.iconFile.c_str());
         if (!icon.isFile())
             continue;
-        int index = GetIconIndex(store.channel.iconFile);
+        int index = GetIconIndex(channel.iconFile);
         if (index < kTreeImageCount && AddIcon(icon.getPath()))
-            index = GetIconIndex(store.channel.iconFile);
+            index = GetIconIndex(channel.iconFile);
         if (index >= kTreeImageCount)
             m_treeView->SetImages(feed, index, index);
     }

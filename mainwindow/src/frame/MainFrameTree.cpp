@@ -83,12 +83,10 @@ void CMainFrame::RefreshFeedLabel(const uString& database, const wxTreeItemId& f
         m_treeView->SetImages(feed, kImageWarning, kImageWarning);
         unread = 0;
     }
+    // Only the title: the feed's items are not needed for its label.
     uString storedTitle;
     if (StripUnreadCount(m_treeView->GetLabel(feed)) == url)
-    {
-        store.LoadChannel(database, url);
-        storedTitle = store.channel.title;
-    }
+        storedTitle = store.GetChannelTitle(url);
     SetFeedLabel(m_treeView, feed, url, storedTitle, unread);
 }
 

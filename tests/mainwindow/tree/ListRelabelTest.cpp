@@ -1,61 +1,19 @@
 // An open list relabelled after a refresh: every feed's unread count, and the
 // title a first fetch gave a feed imported without one, read through one
 // connection to the list database however many feeds it holds.
+#include "SqliteWatch.h"
 #include "SubscriptionFrameFixture.h"
 #include "feeds/TaskTracker.h"
 
-#include <atomic>
 #include <map>
-#include <sqlite3.h>
 #include <string>
-#include <string_view>
 
 namespace
 {
 using namespace subscriptiontest;
+using sqlitewatch::DatabaseOpenCounter;
 
 constexpr int kFeeds = 40;
-
-// Counts the connections SQLite opens on database files of one name, by
-// standing in for the process's default file-system layer while it lives.
-// The stand-in stays valid afterwards: a connection opened through it may
-// outlive the counter and still open its journal through it.
-class DatabaseOpenCounter
-{
-public:
-    explicit DatabaseOpenCounter(std::string fileName)
-    {
-        s_suffix = "/" + std::move(fileName);
-        s_opens = 0;
-        s_real = sqlite3_vfs_find(nullptr);
-        s_vfs = *s_real; // pAppData included: the real layer's methods read it
-        s_vfs.zName = "kestrova-open-counter";
-        s_vfs.xOpen = &Open;
-        sqlite3_vfs_register(&s_vfs, 1);
-    }
-    ~DatabaseOpenCounter()
-    {
-        sqlite3_vfs_register(s_real, 1);
-        sqlite3_vfs_unregister(&s_vfs);
-    }
-    DatabaseOpenCounter(const DatabaseOpenCounter&) = delete;
-    DatabaseOpenCounter& operator=(const DatabaseOpenCounter&) = delete;
-    int Opens() const { return s_opens.load(); }
-
-private:
-    static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags)
-    {
-        if ((flags & SQLITE_OPEN_MAIN_DB) != 0 && name != nullptr &&
-            std::string_view(name).ends_with(s_suffix))
-            ++s_opens;
-        return s_real->xOpen(s_real, name, file, flags, outFlags);
-    }
-
-    static inline std::string s_suffix;
-    static inline std::atomic<int> s_opens{0};
-    static inline sqlite3_vfs* s_real = nullptr;
-    static inline sqlite3_vfs s_vfs{};
-};
 
 class ListRelabelTest : public SubscriptionFrameTest
 {
