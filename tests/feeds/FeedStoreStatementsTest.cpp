@@ -132,7 +132,7 @@ TEST_F(FeedStoreStatementsTest, UnreadCountsOfEveryChannelInOneRead)
     const uString empty("http://c.test/no-items");
     InsertChannel(store, empty, "", 0, 0);
     Run(&CFeedStore::MarkItemRead, kItem2);
-    std::vector<CChannelCount> channels{{"stale", "stale", 9}};
+    std::vector<CChannelCount> channels{{"stale", "stale", 9, ""}};
     ASSERT_TRUE(store.ListUnreadCounts(channels));
     std::map<std::string, std::string> read;
     for (const CChannelCount& channel : channels)
