@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <wx/bitmap.h>
 #include <wx/statusbr.h>
+#include <wx/timer.h>
 
 /// The main frame's status bar: pane 0 holds the message text, panes 1 to 3
 /// the lock-key indicators, and pane 4 a 16 by 16 image telling whether the
@@ -28,11 +30,29 @@ public:
     void SetLabel(const wxString& text) override;
     wxString GetLabel() const override;
 
+    /// The message pane is painted at most once per this pause; a text set
+    /// sooner is kept and painted when the pause ends, unless a newer one
+    /// replaced it by then. The lock keys are read as seldom.
+    static constexpr std::chrono::milliseconds kPaintPause{250};
+
 protected:
     void DrawField(wxDC& dc, int i, int textHeight) override;
+    void DoUpdateStatusText(int number) override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    void PaintMessage(Clock::time_point now);
+    void OnIdle(wxIdleEvent& event);
+    void PollLockKeys(Clock::time_point now);
     void UpdateLockKeys();
+
+    Clock::time_point m_messagePainted;
+    bool m_messagePending = false;
+    wxTimer m_messageTimer; // its own owner: its events go to it, not to the bar
+    Clock::time_point m_keysPolled;
+    bool m_keysPolledByTimer = false;
+    wxTimer m_keysTimer;
 
     int m_indicatorState = kIndicatorIdle;
     wxBitmap m_indicators[3];

@@ -22,6 +22,14 @@ struct LockKey
 };
 constexpr LockKey kLockKeys[3] = {{WXK_CAPITAL, 59137}, {WXK_NUMLOCK, 59138}, {WXK_SCROLL, 59139}};
 
+// Milliseconds from now to the end of the pause that began at since; at least
+// one, as a timer of 0 would not wait at all.
+int MillisecondsLeft(std::chrono::steady_clock::time_point since, std::chrono::steady_clock::time_point now)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(since + XStatusBar::kPaintPause - now);
+    return left.count() > 0 ? static_cast<int>(left.count()) : 1;
+}
+
 wxString LockKeyText(int pane)
 {
     std::string_view text = resources::FindString(kLockKeys[pane].stringId);
@@ -53,12 +61,75 @@ XStatusBar::XStatusBar(wxWindow* parent, wxWindowID id) : wxStatusBar(parent, id
     SetMinHeight(kIndicatorSize + 2 * GetBorderY());
 
     // The lock-key panes follow the keyboard as the frame's idle time comes.
-    Bind(wxEVT_IDLE,
-         [this](wxIdleEvent& event)
-         {
-             UpdateLockKeys();
-             event.Skip();
-         });
+    Bind(wxEVT_IDLE, &XStatusBar::OnIdle, this);
+    m_messageTimer.Bind(wxEVT_TIMER,
+                        [this](wxTimerEvent&)
+                        {
+                            if (m_messagePending)
+                                PaintMessage(Clock::now());
+                        });
+    m_keysTimer.Bind(wxEVT_TIMER,
+                     [this](wxTimerEvent&)
+                     {
+                         PollLockKeys(Clock::now());
+                         m_keysPolledByTimer = true;
+                     });
+}
+
+void XStatusBar::DoUpdateStatusText(int number)
+{
+    if (number != 0)
+    {
+        wxStatusBar::DoUpdateStatusText(number);
+        return;
+    }
+    // An update pass sets a text per feed, thousands a second, and each paint
+    // waits for the X server: paint the first text of a burst at once (a
+    // long step of this thread may follow it), and then only the newest text
+    // once per pause.
+    Clock::time_point now = Clock::now();
+    if (now - m_messagePainted >= kPaintPause)
+    {
+        PaintMessage(now);
+        return;
+    }
+    m_messagePending = true;
+    if (!m_messageTimer.IsRunning())
+        m_messageTimer.StartOnce(MillisecondsLeft(m_messagePainted, now));
+}
+
+void XStatusBar::PaintMessage(Clock::time_point now)
+{
+    m_messageTimer.Stop();
+    m_messagePending = false;
+    m_messagePainted = now;
+    wxStatusBar::DoUpdateStatusText(0);
+}
+
+void XStatusBar::OnIdle(wxIdleEvent& event)
+{
+    event.Skip();
+    // Every posted message ends in idle time, and reading the lock keys asks
+    // the X server three times: read them once per pause, and make up a
+    // skipped reading by the timer. The idle time that follows the timer's
+    // own reading must not start the timer again.
+    if (m_keysPolledByTimer)
+    {
+        m_keysPolledByTimer = false;
+        return;
+    }
+    Clock::time_point now = Clock::now();
+    if (now - m_keysPolled >= kPaintPause)
+        PollLockKeys(now);
+    else if (!m_keysTimer.IsRunning())
+        m_keysTimer.StartOnce(MillisecondsLeft(m_keysPolled, now));
+}
+
+void XStatusBar::PollLockKeys(Clock::time_point now)
+{
+    m_keysTimer.Stop();
+    m_keysPolled = now;
+    UpdateLockKeys();
 }
 
 void XStatusBar::SetIndicator(int state)

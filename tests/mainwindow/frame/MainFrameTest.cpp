@@ -215,6 +215,38 @@ TEST_F(FrameFixture, WorkerTextsReachTheStatusBarAndTheIndicatorFollowsItsOwnMes
     EXPECT_EQ(frame.GetStatusBarEx()->GetIndicator(), XStatusBar::kIndicatorIdle);
 }
 
+TEST_F(FrameFixture, AnUpdatePassWorthOfPostedTextsEndsOnItsLastTextWithoutAPaintPerText)
+{
+    CMainFrame& frame = *ShowFrame();
+    XStatusBar& bar = *frame.GetStatusBarEx();
+    guitest::RunEventsFor(300);
+    int paints = 0;
+    wxString painted;
+    bar.Bind(wxEVT_PAINT,
+             [&](wxPaintEvent& event)
+             {
+                 ++paints;
+                 painted = bar.GetStatusText(0);
+                 event.Skip();
+             });
+
+    constexpr int kTexts = 10000;
+    const std::string last = "Checking Feed http://127.0.0.1/feed/" + std::to_string(kTexts - 1);
+    std::thread pass(
+        [handle = frame.GetWindowHandle()]
+        {
+            for (int i = 0; i < kTexts; ++i)
+                PostMessage(handle, WM_APP_STATUSTEXT, 0,
+                            uString(("Checking Feed http://127.0.0.1/feed/" + std::to_string(i)).c_str()));
+        });
+    pass.join();
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return painted.utf8_string() == last; }));
+    EXPECT_EQ(StatusText(frame), last);
+    // The bar paints a few times a second however long the burst took; a
+    // paint per text would be ten thousand.
+    EXPECT_LT(paints, kTexts / 50);
+}
+
 TEST_F(FrameFixture, MinimisingWithoutANotificationAreaLeavesTheWindowReachable)
 {
     CMainFrame& frame = *ShowFrame();

@@ -111,3 +111,39 @@ TEST_F(XStatusBarTest, LockKeyPanesFollowTheKeyboard)
     EXPECT_TRUE(guitest::RunEventsUntil([&] { return m_bar->GetStatusText(1) == (capsWasOn ? "CAP" : ""); }));
     EXPECT_EQ(m_bar->GetStatusText(3), wxGetKeyState(WXK_SCROLL) ? "SCRL" : "");
 }
+
+TEST_F(XStatusBarTest, ABurstOfTextsPaintsTheMessagePaneAFewTimesAndEndsOnTheLastText)
+{
+    m_bar->SetLabel("Ready");
+    guitest::RunEventsFor(400);
+    int paints = 0;
+    wxString painted;
+    m_bar->Bind(wxEVT_PAINT,
+                [&](wxPaintEvent& event)
+                {
+                    ++paints;
+                    painted = m_bar->GetStatusText(0);
+                    event.Skip();
+                });
+
+    // As an update pass over a big list sets them: one text per feed.
+    constexpr int kTexts = 10000;
+    wxString last;
+    for (int i = 0; i < kTexts; ++i)
+    {
+        last = wxString::Format("Checking Feed http://127.0.0.1/feed/%d", i);
+        m_bar->SetStatusText(last, 0);
+    }
+    EXPECT_EQ(m_bar->GetStatusText(0), last) << "the bar holds the newest text at once";
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return painted == last; }))
+        << "the last text reaches the screen";
+    guitest::RunEventsFor(600); // room for a paint that would come late
+    EXPECT_EQ(painted, last);
+    EXPECT_LE(paints, 20) << "texts replaced before their turn are never painted";
+
+    // A single text later on still shows, without waiting for another.
+    paints = 0;
+    m_bar->SetStatusText("Downloading http://127.0.0.1/a.mp3", 0);
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return painted == "Downloading http://127.0.0.1/a.mp3"; }));
+    EXPECT_GE(paints, 1);
+}
