@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <wx/menu.h>
 #include <wx/mstream.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
@@ -27,6 +28,24 @@ protected:
         ASSERT_NO_FATAL_FAILURE(Subscribe());
         ASSERT_NO_FATAL_FAILURE(SelectFeed());
         ASSERT_EQ(m_list->GetRowCount(), 3);
+        m_list->Bind(wxEVT_RIGHT_DOWN,
+                     [this](wxMouseEvent& event)
+                     {
+                         ++m_rightDowns;
+                         event.Skip();
+                     });
+        m_list->Bind(wxEVT_MENU_OPEN,
+                     [this](wxMenuEvent& event)
+                     {
+                         ++m_menusOpened;
+                         event.Skip();
+                     });
+        m_list->Bind(wxEVT_MENU_CLOSE,
+                     [this](wxMenuEvent& event)
+                     {
+                         ++m_menusClosed;
+                         event.Skip();
+                     });
     }
 
     std::vector<std::string> Column(int column)
@@ -38,24 +57,35 @@ protected:
     }
     void Click(int row, int x = 60) { guitest::ClickAt(RowPoint(row, x)); }
     void DoubleClick(int row, int x = 60) { guitest::ClickAt(RowPoint(row, x), true); }
-    // A right-click at the point, given settleMs to be handled. The menu it
-    // opens runs a loop of its own; Escape, pressed until it is gone, closes
-    // it again.
-    void RightClickAt(const wxPoint& point, int settleMs)
+    // A right-click at the point, once the list has had it; on a row, once
+    // the menu it opened (which runs a loop of its own) is closed again by
+    // Escape, pressed while it is open.
+    void RightClickAt(const wxPoint& point, bool opensMenu)
     {
+        const int downs = m_rightDowns, closed = m_menusClosed;
         wxTimer escape;
-        escape.Bind(wxEVT_TIMER, [](wxTimerEvent&) { wxUIActionSimulator().Char(WXK_ESCAPE); });
-        escape.Start(300);
+        escape.Bind(wxEVT_TIMER,
+                    [this](wxTimerEvent&)
+                    {
+                        if (m_menusOpened > m_menusClosed)
+                            wxUIActionSimulator().Char(WXK_ESCAPE);
+                    });
+        escape.Start(100);
         wxUIActionSimulator mouse;
         mouse.MouseMove(point);
         guitest::RunEventsFor(30);
         mouse.MouseClick(wxMOUSE_BTN_RIGHT);
-        guitest::RunEventsFor(settleMs);
+        guitest::RunEventsUntil([&]
+                                { return m_rightDowns > downs && (!opensMenu || m_menusClosed > closed); });
     }
     std::string ReadStatus(const char* path)
     {
         return Query("select readstatus from item where link='" + m_server.url(path) + "'");
     }
+
+    int m_rightDowns = 0;
+    int m_menusOpened = 0;
+    int m_menusClosed = 0;
 };
 } // namespace
 
@@ -386,7 +416,7 @@ TEST_F(Reading, OnlyAClickOnTheIconFlipsTheKeptFlag)
     EXPECT_EQ(Query(kept), "1") << "Down and Up keep the item kept";
 
     // A right-click shows the row under it first; that is no icon click either.
-    RightClickAt(RowPoint(1), 400);
+    RightClickAt(RowPoint(1), /*opensMenu=*/true);
     EXPECT_EQ(m_list->GetRightClickedRow(), 1);
     EXPECT_EQ(Query(kept), "1") << "a right-click keeps the item kept";
     EXPECT_EQ(m_list->GetRow(1)->image, itemkind::kImageAudioKept);
@@ -405,7 +435,7 @@ TEST_F(Reading, RowMenuCommandsActOnTheRightClickedRowOnly)
         m_list->GetEventHandler()->ProcessEvent(event);
     };
 
-    RightClickAt(RowPoint(1), 200);
+    RightClickAt(RowPoint(1), /*opensMenu=*/true);
     EXPECT_EQ(m_list->GetRightClickedRow(), 1);
     EXPECT_FALSE(WaitForPage("Bravo episode").empty()) << "the row under the click is shown first";
     command(CKestrovaView::kDeleteItem);
@@ -417,7 +447,7 @@ TEST_F(Reading, RowMenuCommandsActOnTheRightClickedRowOnly)
     commands.clear();
     m_browser->GetHtmlCtrl()->WriteHtml(uString("<p>Another page</p>"));
     ASSERT_FALSE(WaitForPage("Another page").empty());
-    RightClickAt(m_list->ClientToScreen(wxPoint(100, m_list->GetClientSize().y - 10)), 200);
+    RightClickAt(m_list->ClientToScreen(wxPoint(100, m_list->GetClientSize().y - 10)), /*opensMenu=*/false);
     EXPECT_FALSE(WaitForPage("Bravo episode").empty());
     EXPECT_EQ(m_list->GetRightClickedRow(), -1);
     command(CKestrovaView::kArchiveItem);
