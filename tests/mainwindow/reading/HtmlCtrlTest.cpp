@@ -255,3 +255,46 @@ TEST_F(HtmlCtrlTest, AWrittenPageReachesNoLocalFileButTheTemplatesAndItsOwn)
     EXPECT_EQ(CountPixels(screen, area, [](int r, int g, int b) { return r > 180 && g < 80 && b < 80; }), 0)
         << "no other local file reached the page";
 }
+
+// A pane that has just been made is still loading its blank start page;
+// WebKit could drop the pages written over it and end on the blank page,
+// as when the first item is shown at once after the channel's page.
+TEST(HtmlCtrlNewPane, PagesWrittenWhileItStartsAreShownTheLastOnly)
+{
+    const wxString base = wxString::FromUTF8(htmlctrl::PageBaseUrl().c_str());
+    for (int pane = 0; pane < 8; ++pane)
+    {
+        SCOPED_TRACE(pane);
+        TempDir templates;
+        templates.write("news.template", "unused");
+        auto* frame = new wxFrame(nullptr, wxID_ANY, "new pane", wxPoint(20, 20), wxSize(640, 480));
+        auto html = std::make_unique<CHtmlCtrl>(frame, wxID_ANY, uString(templates.path().c_str()));
+        int writtenLoads = 0;
+        html->GetWebView()->Bind(wxEVT_WEBVIEW_NAVIGATING,
+                                 [&](wxWebViewEvent& event)
+                                 {
+                                     writtenLoads += event.GetURL() == base ? 1 : 0;
+                                     event.Skip();
+                                 });
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        sizer->Add(html->GetWebView(), 1, wxEXPAND);
+        frame->SetSizer(sizer);
+        frame->Show();
+        guitest::RunEventsUntil([&] { return frame->IsShownOnScreen(); });
+
+        ASSERT_EQ(html->WriteHtml(uString("<p>channel page</p>")), 0);
+        guitest::RunEventsFor(40);
+        ASSERT_EQ(html->WriteHtml(uString("<p>item page</p>")), 0);
+        EXPECT_TRUE(guitest::RunEventsUntil(
+            [&] { return html->GetWebView()->GetPageSource().Contains("item page"); }, 15000))
+            << "shown: " << html->GetWebView()->GetPageSource();
+        guitest::RunEventsFor(100);
+        EXPECT_EQ(writtenLoads, 1) << "the page written over before it could load never loads";
+        uString source;
+        ASSERT_TRUE(html->GetDocumentSource(source));
+        EXPECT_STREQ(source.c_str(), "<p>item page</p>");
+
+        html.reset();
+        guitest::DestroyWindow(frame);
+    }
+}
