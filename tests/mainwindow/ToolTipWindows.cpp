@@ -1,5 +1,7 @@
 #include "ToolTipWindows.h"
 
+#include "IgnoreXErrors.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -7,25 +9,6 @@ namespace guitest
 {
 namespace
 {
-// Windows may vanish between listing and asking (a menu closing): such
-// errors are expected, not fatal.
-class IgnoreXErrors
-{
-public:
-    explicit IgnoreXErrors(Display* display) : m_display(display), m_previous(XSetErrorHandler(Ignore)) {}
-    ~IgnoreXErrors()
-    {
-        XSync(m_display, False);
-        XSetErrorHandler(m_previous);
-    }
-    IgnoreXErrors(const IgnoreXErrors&) = delete;
-    IgnoreXErrors& operator=(const IgnoreXErrors&) = delete;
-
-private:
-    static int Ignore(Display*, XErrorEvent*) { return 0; }
-    Display* m_display;
-    XErrorHandler m_previous;
-};
 
 bool IsToolTip(Display* display, Window window)
 {

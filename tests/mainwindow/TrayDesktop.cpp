@@ -1,5 +1,7 @@
 #include "TrayDesktop.h"
 
+#include "IgnoreXErrors.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -19,27 +21,6 @@ Display* AsDisplay(void* display)
 {
     return static_cast<Display*>(display);
 }
-
-// Windows of other programs come and go while a query walks the tree: an
-// error about one that just went is no failure (nor the end of the process,
-// which the default handler makes it).
-class IgnoreXErrors
-{
-public:
-    explicit IgnoreXErrors(Display* display) : m_display(display), m_previous(XSetErrorHandler(Ignore)) {}
-    ~IgnoreXErrors()
-    {
-        XSync(m_display, False);
-        XSetErrorHandler(m_previous);
-    }
-    IgnoreXErrors(const IgnoreXErrors&) = delete;
-    IgnoreXErrors& operator=(const IgnoreXErrors&) = delete;
-
-private:
-    static int Ignore(Display*, XErrorEvent*) { return 0; }
-    Display* m_display;
-    XErrorHandler m_previous;
-};
 
 // Polls the X server until done() holds; false after about 10 s.
 bool WaitFor(const std::function<bool()>& done)
@@ -151,7 +132,7 @@ unsigned long TrayDesktop::XWindowOf(wxWindow* window)
 unsigned long TrayDesktop::FindWindow(const std::string& title) const
 {
     Display* display = AsDisplay(m_display);
-    IgnoreXErrors quiet(display);
+    guitest::IgnoreXErrors quiet(display);
     std::vector<Window> windows;
     Descendants(display, DefaultRootWindow(display), windows);
     Atom wmState = XInternAtom(display, "WM_STATE", False);
@@ -186,7 +167,7 @@ void TrayDesktop::Minimise(unsigned long window) const
 TrayDesktop::WindowState TrayDesktop::StateOf(unsigned long window) const
 {
     Display* display = AsDisplay(m_display);
-    IgnoreXErrors quiet(display);
+    guitest::IgnoreXErrors quiet(display);
     Atom wmState = XInternAtom(display, "WM_STATE", False);
     Atom type = None;
     int format = 0;
@@ -210,7 +191,7 @@ TrayDesktop::WindowState TrayDesktop::StateOf(unsigned long window) const
 bool TrayDesktop::IsOnScreen(unsigned long window) const
 {
     Display* display = AsDisplay(m_display);
-    IgnoreXErrors quiet(display);
+    guitest::IgnoreXErrors quiet(display);
     XWindowAttributes attributes{};
     return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
 }
@@ -218,7 +199,7 @@ bool TrayDesktop::IsOnScreen(unsigned long window) const
 std::vector<wxRect> TrayDesktop::EmbeddedIcons() const
 {
     Display* display = AsDisplay(m_display);
-    IgnoreXErrors quiet(display);
+    guitest::IgnoreXErrors quiet(display);
     Window root = DefaultRootWindow(display);
     Atom xembedInfo = XInternAtom(display, "_XEMBED_INFO", False);
     std::vector<Window> windows;

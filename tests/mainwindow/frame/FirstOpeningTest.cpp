@@ -5,6 +5,7 @@
 // measured on the X server itself.
 #include "CommandIds.h"
 #include "FrameFixture.h"
+#include "IgnoreXErrors.h"
 #include "ModalDriver.h"
 #include "common/MenuBuilder.h"
 #include "dialogs/FeedBrowserDlg.h"
@@ -58,11 +59,11 @@ public:
             CardinalsOf(DefaultRootWindow(m_display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
         if (named.empty())
             return false;
-        XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        std::vector<long> own =
-            CardinalsOf(static_cast<Window>(named[0]), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
-        XSync(m_display, False);
-        XSetErrorHandler(previous);
+        std::vector<long> own;
+        {
+            guitest::IgnoreXErrors ignore(m_display);
+            own = CardinalsOf(static_cast<Window>(named[0]), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+        }
         return !own.empty() && own[0] == named[0];
     }
 
