@@ -1,12 +1,12 @@
 #include "mainwindow/PaneDownloads.h"
 
+#include "WebKitCalls.h"
 #include "mainwindow/PaneDownloadRules.h"
 
 #include <string>
 #include <wx/webview.h>
 
 #ifdef __WXGTK__
-#include <dlfcn.h>
 #include <glib-object.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,51 +21,9 @@ struct CPaneDownloads::Shared
 #ifdef __WXGTK__
 namespace
 {
-// wx has no download event: the browser engine's own download signals are
-// used, with the few functions they need looked up in the loaded library.
-struct DownloadApi
+const webkitcalls::DownloadApi& Api()
 {
-    void* (*viewContext)(void* view) = nullptr;
-    void* (*downloadView)(void* download) = nullptr;
-    void (*setDestination)(void* download, const char* uri) = nullptr;
-    void (*download)(void* decision) = nullptr;
-    // Newer engines only; without it every response counts.
-    gboolean (*isMainResource)(void* decision) = nullptr;
-    gboolean (*canShow)(void* decision) = nullptr;
-    void* (*responseHeaders)(void* response) = nullptr;
-    const char* (*header)(void* headers, const char* name) = nullptr;
-
-    bool Load()
-    {
-        isMainResource = reinterpret_cast<decltype(isMainResource)>(
-            ::dlsym(RTLD_DEFAULT, "webkit_response_policy_decision_is_main_frame_main_resource"));
-        responseHeaders = reinterpret_cast<decltype(responseHeaders)>(
-            ::dlsym(RTLD_DEFAULT, "webkit_uri_response_get_http_headers"));
-        header = reinterpret_cast<decltype(header)>(::dlsym(RTLD_DEFAULT, "soup_message_headers_get_one"));
-        canShow = reinterpret_cast<decltype(canShow)>(
-            ::dlsym(RTLD_DEFAULT, "webkit_response_policy_decision_is_mime_type_supported"));
-        download =
-            reinterpret_cast<decltype(download)>(::dlsym(RTLD_DEFAULT, "webkit_policy_decision_download"));
-        viewContext =
-            reinterpret_cast<decltype(viewContext)>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_context"));
-        downloadView =
-            reinterpret_cast<decltype(downloadView)>(::dlsym(RTLD_DEFAULT, "webkit_download_get_web_view"));
-        setDestination = reinterpret_cast<decltype(setDestination)>(
-            ::dlsym(RTLD_DEFAULT, "webkit_download_set_destination"));
-        return viewContext && downloadView && setDestination && download && canShow && responseHeaders &&
-               header;
-    }
-};
-
-DownloadApi& Api()
-{
-    // All or nothing: without one of them downloads stay as they were.
-    static DownloadApi api = []
-    {
-        DownloadApi found;
-        return found.Load() ? found : DownloadApi();
-    }();
-    return api;
+    return webkitcalls::Downloads();
 }
 
 // One download of our view, kept as data of the download object.
@@ -87,6 +45,13 @@ std::string StringProperty(GObject* object, const char* name)
     return text;
 }
 
+// Which document of the program's a response brings, if any (0: none).
+std::uint32_t MessageFor(GObject* response, const char* name)
+{
+    return panedownload::MessageFor(StringProperty(response, "mime-type"), name != nullptr ? name : "",
+                                    StringProperty(response, "uri"));
+}
+
 // The response has arrived: ours to keep, or the engine's default place.
 gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer data)
 {
@@ -98,9 +63,7 @@ gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer d
     g_object_get(download, "response", &response, nullptr);
     if (response == nullptr)
         return FALSE;
-    const std::uint32_t message = panedownload::MessageFor(StringProperty(response, "mime-type"),
-                                                           suggestedName != nullptr ? suggestedName : "",
-                                                           StringProperty(response, "uri"));
+    const std::uint32_t message = MessageFor(response, suggestedName);
     guint64 length = 0;
     g_object_get(response, "content-length", &length, nullptr);
     void* headers = Api().responseHeaders(response);
@@ -176,8 +139,7 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     // Not the response's suggested name: the network library frees a name
     // with a "/" in it wrongly when it is read here. An attachment is
     // downloaded anyway, and its name is looked at when it arrives.
-    const std::uint32_t message = panedownload::MessageFor(StringProperty(response, "mime-type"),
-                                                           std::string(), StringProperty(response, "uri"));
+    const std::uint32_t message = MessageFor(response, nullptr);
     g_object_unref(response);
     if (message == 0)
         return FALSE;

@@ -32,5 +32,25 @@ const PolicyApi& Policy()
     return api;
 }
 
+const DownloadApi& Downloads()
+{
+    static const DownloadApi api = []
+    {
+        DownloadApi found;
+        Find(found.viewContext, "webkit_web_view_get_context");
+        Find(found.downloadView, "webkit_download_get_web_view");
+        Find(found.setDestination, "webkit_download_set_destination");
+        Find(found.download, "webkit_policy_decision_download");
+        Find(found.canShow, "webkit_response_policy_decision_is_mime_type_supported");
+        Find(found.responseHeaders, "webkit_uri_response_get_http_headers");
+        Find(found.header, "soup_message_headers_get_one");
+        Find(found.isMainResource, "webkit_response_policy_decision_is_main_frame_main_resource");
+        const bool all = found.viewContext && found.downloadView && found.setDestination && found.download &&
+                         found.canShow && found.responseHeaders && found.header;
+        return all ? found : DownloadApi();
+    }();
+    return api;
+}
+
 } // namespace webkitcalls
 #endif

@@ -20,7 +20,24 @@ struct PolicyApi
     void (*ignore)(void* decision) = nullptr;
 };
 
+// wx has no download event: the pane takes the downloads of the documents
+// the program opens itself through the engine's own download signals.
+struct DownloadApi
+{
+    void* (*viewContext)(void* view) = nullptr;
+    void* (*downloadView)(void* download) = nullptr;
+    void (*setDestination)(void* download, const char* uri) = nullptr;
+    void (*download)(void* decision) = nullptr;
+    gboolean (*canShow)(void* decision) = nullptr;
+    void* (*responseHeaders)(void* response) = nullptr;
+    const char* (*header)(void* headers, const char* name) = nullptr;
+    // Newer engines only, and not part of the group: without it every
+    // response counts as the page's own.
+    gboolean (*isMainResource)(void* decision) = nullptr;
+};
+
 // Null members when any function of the group is missing.
 const PolicyApi& Policy();
+const DownloadApi& Downloads();
 } // namespace webkitcalls
 #endif

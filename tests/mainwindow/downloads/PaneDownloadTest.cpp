@@ -1,6 +1,6 @@
 // Links in the browser pane to the program's own documents: a .torrent, a
 // feed or an outline goes to the program, as the desktop would hand it over.
-#include "FrameFixture.h"
+#include "EngineFrameFixture.h"
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
 #include "TorrentFiles.h"
@@ -22,27 +22,9 @@ namespace
 namespace fs = std::filesystem;
 using testsupport::HttpResponse;
 
-class PaneDownloadTest : public FrameFixture
+class PaneDownloadTest : public EngineFrameFixture
 {
 protected:
-    void SetUp() override
-    {
-        Configure(
-            [](CPreference& preference)
-            {
-                CPreference::TorrentSection torrent = preference.GetTorrentSection();
-                torrent.nListenPortNumber1 = 0; // any free port
-                torrent.nListenPortNumber2 = 0;
-                preference.SetTorrentSection(torrent);
-            });
-    }
-    CMainFrame::Options WithEngine()
-    {
-        CMainFrame::Options options = NoEngine();
-        options.loadTorrentEngine = true;
-        return options;
-    }
-
     // Shows a page whose one link fills the pane, and clicks it.
     void ClickLinkTo(const std::string& path)
     {
@@ -81,7 +63,7 @@ protected:
     {
         if (m_frame)
             m_frame->SetMessageObserver(nullptr);
-        FrameFixture::TearDown();
+        EngineFrameFixture::TearDown();
     }
 
     testsupport::ScopedEnv m_listenAddress{"VESSIMAR_LISTEN_ADDRESS", "127.0.0.1"};

@@ -1,6 +1,6 @@
 // The BitTorrent manager panel over the frame's real download manager and
 // engine plug-in, downloading from a second engine on 127.0.0.1.
-#include "FrameFixture.h"
+#include "EngineFrameFixture.h"
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
 #include "TorrentFiles.h"
@@ -35,33 +35,16 @@ public:
     uString answer;
 };
 
-class TorrentPanelTest : public FrameFixture
+class TorrentPanelTest : public EngineFrameFixture
 {
 protected:
-    void SetUp() override
-    {
-        Configure(
-            [](CPreference& preference)
-            {
-                CPreference::TorrentSection torrent = preference.GetTorrentSection();
-                torrent.nListenPortNumber1 = 0; // any free port
-                torrent.nListenPortNumber2 = 0;
-                preference.SetTorrentSection(torrent);
-            });
-    }
     void TearDown() override
     {
         ui::CFileChooser::Install(nullptr);
         if (m_panel)
             m_panel->Destroy();
-        FrameFixture::TearDown();
+        EngineFrameFixture::TearDown();
         m_seed.reset();
-    }
-    CMainFrame::Options WithEngine()
-    {
-        CMainFrame::Options options = NoEngine();
-        options.loadTorrentEngine = true;
-        return options;
     }
     CTorrentCtrl& OpenPanel()
     {
