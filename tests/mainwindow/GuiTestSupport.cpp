@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <wx/app.h>
 #include <wx/apptrait.h>
+#include <wx/choice.h>
 #include <wx/evtloop.h>
 #include <wx/settings.h>
 #include <wx/treectrl.h>
@@ -157,6 +158,15 @@ std::string WaitForPage(wxWebView& view, const std::string& text)
         },
         15000);
     return page.find(text) != std::string::npos ? page : std::string();
+}
+
+void Choose(wxChoice* choice, int index)
+{
+    choice->SetSelection(index);
+    wxCommandEvent chosen(wxEVT_CHOICE, choice->GetId());
+    chosen.SetInt(index);
+    chosen.SetEventObject(choice);
+    choice->GetEventHandler()->ProcessEvent(chosen);
 }
 
 void ClickAt(const wxPoint& screen, bool doubleClick)

@@ -7,6 +7,8 @@
 #include <wx/image.h>
 #include <wx/treebase.h>
 
+class wxChoice;
+
 class wxTreeCtrl;
 class wxWebView;
 class wxWindow;
@@ -46,4 +48,7 @@ std::string WaitForPage(wxWebView& view, const std::string& text);
 /// A real (double-)click at a screen point, after the double-click time has
 /// passed so that it does not pair with an earlier click.
 void ClickAt(const wxPoint& screen, bool doubleClick = false);
+
+// Picks an entry of a choice and tells its handler, as a user's pick does.
+void Choose(wxChoice* choice, int index);
 } // namespace guitest

@@ -38,15 +38,6 @@ public:
     std::vector<ui::FileRequest> requests;
 };
 
-void ChooseList(wxChoice* lists, int index)
-{
-    lists->SetSelection(index);
-    wxCommandEvent chosen(wxEVT_CHOICE, lists->GetId());
-    chosen.SetInt(index);
-    chosen.SetEventObject(lists);
-    lists->GetEventHandler()->ProcessEvent(chosen);
-}
-
 class OpmlFrameTest : public SubscriptionFrameTest
 {
 protected:
@@ -66,7 +57,8 @@ protected:
             {
                 guitest::Press(dialog, OPMLImport::kSelectAll);
                 if (list >= 0)
-                    ChooseList(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), list);
+                    guitest::Choose(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice),
+                                    list);
                 guitest::Press(dialog, wxID_OK);
             });
         Command(kImport);
@@ -104,7 +96,7 @@ TEST_F(OpmlFrameTest, ImportPutsEveryCheckedFeedIntoTheChosenListAndExportWrites
             title = dialog.GetTitle().utf8_str().data();
             guitest::TakeScreenshot("issue36-import-dialog");
             guitest::Press(dialog, OPMLImport::kSelectAll);
-            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), 1);
+            guitest::Choose(wxDynamicCast(dialog.FindWindow(OPMLImport::kListChoice), wxChoice), 1);
             guitest::Press(dialog, wxID_OK);
         });
     Command(kImport);
@@ -129,7 +121,7 @@ TEST_F(OpmlFrameTest, ImportPutsEveryCheckedFeedIntoTheChosenListAndExportWrites
     guitest::WhenDialogShown<OPMLExport>(
         [](OPMLExport& dialog)
         {
-            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
+            guitest::Choose(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
             guitest::Press(dialog, wxID_OK);
         });
     Command(kExport);
@@ -407,7 +399,7 @@ TEST_F(OpmlFrameTest, TheFeedDirectoryExpandsALoopbackDirectoryAndSubscribesToIt
             guitest::WhenDialogShown<OPMLSubscribe>(
                 [](OPMLSubscribe& choice)
                 {
-                    ChooseList(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice), 0);
+                    guitest::Choose(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice), 0);
                     guitest::Press(choice, wxID_OK);
                 });
             guitest::Press(dialog, CFeedBrowserDlg::kSubscribeButton);
@@ -444,7 +436,7 @@ TEST_F(OpmlFrameTest, AnAddressIsSubscribedByWhatItTurnsOutToBe)
     guitest::WhenDialogShown<OPMLSubscribe>(
         [](OPMLSubscribe& choice)
         {
-            ChooseList(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
+            guitest::Choose(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
             guitest::Press(choice, wxID_OK);
         });
     subscribe("/hop");
@@ -528,7 +520,7 @@ TEST_F(OpmlFrameTest, SaveWritesTheItemsAsRssAndALocalFeedFileIsSubscribed)
         [&](OPMLExport& dialog)
         {
             caption = dialog.GetTitle().utf8_str().data();
-            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
+            guitest::Choose(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
             guitest::Press(dialog, wxID_OK);
         });
     m_frame->SendMessage(WM_APP_OPENRSSFILE, 0, uString(local.c_str()));
@@ -552,7 +544,7 @@ TEST_F(OpmlFrameTest, AFeedFileOpenedFromTheShellIsRefreshedAndKeepsItsPropertie
     guitest::WhenDialogShown<OPMLExport>(
         [](OPMLExport& dialog)
         {
-            ChooseList(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
+            guitest::Choose(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
             guitest::Press(dialog, wxID_OK);
         });
     m_frame->SendMessage(WM_APP_OPENRSSFILE, 0, uString(local.c_str()));

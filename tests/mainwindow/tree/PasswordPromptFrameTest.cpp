@@ -31,15 +31,6 @@ enum class Answer
     kCancel,
 };
 
-void ChooseList(wxChoice* lists, int index)
-{
-    lists->SetSelection(index);
-    wxCommandEvent chosen(wxEVT_CHOICE, lists->GetId());
-    chosen.SetInt(index);
-    chosen.SetEventObject(lists);
-    lists->GetEventHandler()->ProcessEvent(chosen);
-}
-
 class PasswordPromptFrameTest : public SubscriptionFrameTest
 {
 protected:
@@ -213,7 +204,7 @@ TEST_F(PasswordPromptFrameTest, SubscribeNowInTheDirectoryAsksOverTheProgressDia
                 15000,
                 [](OPMLSubscribe& choice)
                 {
-                    ChooseList(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice), 0);
+                    guitest::Choose(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice), 0);
                     guitest::Press(choice, wxID_OK);
                 });
             std::vector<std::string> more = Answering(
@@ -296,8 +287,8 @@ TEST_F(PasswordPromptFrameTest, EveryFetchBehindTheProgressDialogAsksKeepsTheLog
                      15000,
                      [pass](OPMLSubscribe& choice)
                      {
-                         ChooseList(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice),
-                                    pass - 1);
+                         guitest::Choose(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice),
+                                         pass - 1);
                          guitest::Press(choice, wxID_OK);
                      });
              m_frame->SendMessage(WM_APP_SUBSCRIBEURL, 0, Url("/subscribe.xml"));
