@@ -21,14 +21,13 @@ Run by hand; no test runs it.
 
 import argparse
 import os
-import shutil
 import sqlite3
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from refresh_close_bench import free_port, seconds  # noqa: E402
+from refresh_close_bench import free_port, make_data_folder, seconds  # noqa: E402
 
 GDB_SCRIPT = """
 set pagination off
@@ -57,19 +56,7 @@ quit
 
 
 def make_home(folder, template, feeds, items, port):
-    data = os.path.join(folder, "Documents", "Kestrova")
-    subscription = os.path.join(data, "subscription")
-    os.makedirs(subscription)
-    os.makedirs(os.path.join(folder, "run"), mode=0o700)
-    with open(os.path.join(data, "config.xml"), "w") as out:
-        out.write('<?xml version="1.0"?><Preference><window left="0" top="0" width="1000" '
-                  'height="700"/><general nStartupMode="0" nRefreshRate="60"/></Preference>\n')
-    with open(os.path.join(subscription, "config.xml"), "w") as out:
-        out.write('<?xml version="1.0"?>\n<Kestrova><channel name="Feeds" type="newsfeed" status="expand">'
-                  '<newsfeed name="Imported" url="imported.mdb" status="expand"/>'
-                  '</channel></Kestrova>\n')
-    database = os.path.join(subscription, "imported.mdb")
-    shutil.copyfile(template, database)
+    _, database = make_data_folder(folder, template, ' status="expand"')
     with sqlite3.connect(database) as db:
         addresses = [f"http://127.0.0.1:{port}/feed/{n}" for n in range(feeds)]
         db.executemany(

@@ -37,7 +37,9 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def make_home(folder, template, feeds, port):
+def make_data_folder(folder, template, channel_attributes=""):
+    """A HOME whose tree holds one open list, "Imported", copied from the
+    template; gives the data folder and the list's database."""
     data = os.path.join(folder, "Documents", "Kestrova")
     subscription = os.path.join(data, "subscription")
     os.makedirs(subscription)
@@ -46,11 +48,16 @@ def make_home(folder, template, feeds, port):
         out.write('<?xml version="1.0"?><Preference><window left="0" top="0" width="1000" '
                   'height="700"/><general nStartupMode="0" nRefreshRate="60"/></Preference>\n')
     with open(os.path.join(subscription, "config.xml"), "w") as out:
-        out.write('<?xml version="1.0"?>\n<Kestrova><channel name="Feeds" type="newsfeed">'
+        out.write(f'<?xml version="1.0"?>\n<Kestrova><channel name="Feeds" type="newsfeed"{channel_attributes}>'
                   '<newsfeed name="Imported" url="imported.mdb" status="expand"/>'
                   '</channel></Kestrova>\n')
     database = os.path.join(subscription, "imported.mdb")
     shutil.copyfile(template, database)
+    return data, database
+
+
+def make_home(folder, template, feeds, port):
+    data, database = make_data_folder(folder, template)
     with sqlite3.connect(database) as db:
         db.executemany(
             "INSERT INTO channel (feed, description, title, ttl, attributes, lastupdate) "
