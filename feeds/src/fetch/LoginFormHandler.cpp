@@ -1,6 +1,6 @@
 #include "feeds/LoginFormHandler.h"
 
-#include "PageUrl.h"
+#include "feeds/PageUrl.h"
 
 namespace
 {

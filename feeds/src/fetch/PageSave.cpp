@@ -1,6 +1,6 @@
 #include "feeds/PageSave.h"
 
-#include "PageUrl.h"
+#include "feeds/PageUrl.h"
 #include "feeds/WebFetch.h"
 #include "foundation/uHtmlEntities.h"
 

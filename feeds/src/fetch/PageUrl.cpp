@@ -1,4 +1,4 @@
-#include "PageUrl.h"
+#include "feeds/PageUrl.h"
 
 #include "foundation/uUrl.h"
 

@@ -1,8 +1,8 @@
 #include "feeds/WebFetch.h"
 
-#include "PageUrl.h"
 #include "feeds/CredentialPrompt.h"
 #include "feeds/LoginFormHandler.h"
+#include "feeds/PageUrl.h"
 #include "feeds/Preference.h"
 #include "foundation/uHash.h"
 #include "foundation/uHtmlParser.h"

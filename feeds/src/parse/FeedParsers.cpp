@@ -1,6 +1,6 @@
 #include "FeedXhtml.h"
-#include "PageUrl.h"
 #include "feeds/FeedStore.h"
+#include "feeds/PageUrl.h"
 #include "foundation/uXml.h"
 
 #include <unordered_map>

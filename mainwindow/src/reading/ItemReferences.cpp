@@ -1,3 +1,4 @@
+#include "feeds/PageUrl.h"
 #include "foundation/uAscii.h"
 #include "foundation/uHtmlEntities.h"
 #include "mainwindow/ItemPage.h"
@@ -5,7 +6,6 @@
 #include <cctype>
 #include <string>
 #include <string_view>
-#include <wx/uri.h>
 
 namespace itempage
 {
@@ -71,18 +71,17 @@ std::string Trim(std::string_view text)
 
 // One reference made absolute. Kept as written: an empty one, one with a
 // scheme, and one that names a place in the page itself ("#top").
-std::string ResolveOne(const std::string& reference, const wxURI& base)
+std::string ResolveOne(const std::string& reference, const uString& base)
 {
     const std::string trimmed = Trim(reference);
     if (trimmed.empty() || trimmed[0] == '#' || HasScheme(trimmed))
         return reference;
-    wxURI resolved(wxString::FromUTF8(trimmed));
-    resolved.Resolve(base);
-    return std::string(resolved.BuildURI().utf8_str().data());
+    // The feed's own links are resolved by the same rule.
+    return pageurl::ResolveReference(base, uString(trimmed.c_str())).c_str();
 }
 
 // "a.png 1x, b.png 2x": each candidate's address, its descriptor kept.
-std::string ResolveSourceSet(const std::string& value, const wxURI& base)
+std::string ResolveSourceSet(const std::string& value, const uString& base)
 {
     std::string result;
     std::size_t start = 0;
@@ -114,7 +113,7 @@ bool IsReferenceAttribute(const std::string& name)
 
 // Copies one start tag from `text` at `at` (just past "<name") into `out`,
 // its references resolved; returns where the tag ends (past ">").
-std::size_t CopyTag(std::string_view text, std::size_t at, const wxURI& base, std::string& out)
+std::size_t CopyTag(std::string_view text, std::size_t at, const uString& base, std::string& out)
 {
     while (at < text.size() && text[at] != '>')
     {
@@ -184,7 +183,6 @@ uString ResolveReferences(const uString& html, const uString& base)
     const std::string_view text(html.c_str(), static_cast<std::size_t>(html.getLength()));
     if (base.isEmpty() || !HasScheme(base.c_str()))
         return html;
-    const wxURI baseUri(wxString::FromUTF8(base.c_str()));
     std::string out;
     out.reserve(text.size() + 256);
     std::size_t at = 0;
@@ -225,7 +223,7 @@ uString ResolveReferences(const uString& html, const uString& base)
             continue;
         }
         out.append(text.substr(at, nameEnd - at));
-        at = CopyTag(text, nameEnd, baseUri, out);
+        at = CopyTag(text, nameEnd, base, out);
         if (name == "script" || name == "style")
         {
             // Their text is no markup: copied up to their end tag.
