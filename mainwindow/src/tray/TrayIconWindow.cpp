@@ -1,16 +1,13 @@
 #include "tray/TrayIconWindow.h"
 
-#include <dlfcn.h>
+#include "common/ToplevelWindows.h"
+
 #include <glib-object.h>
 
 namespace trayicon
 {
 namespace
 {
-// The toolkit is loaded with the program; its window list is looked up at
-// run time, as the window library links the toolkit only through wx.
-using ListToplevels = GList* (*)();
-
 bool IsIconWindow(GObject* object)
 {
     // The notification-area icon of GTK 3 is a plug of this type.
@@ -23,18 +20,11 @@ bool IsIconWindow(GObject* object)
 std::vector<void*> IconWindows()
 {
     std::vector<void*> windows;
-    static auto listToplevels =
-        reinterpret_cast<ListToplevels>(::dlsym(RTLD_DEFAULT, "gtk_window_list_toplevels"));
-    if (listToplevels == nullptr)
-        return windows;
-    GList* toplevels = listToplevels();
-    for (GList* entry = toplevels; entry != nullptr; entry = entry->next)
+    for (void* window : ui::ToplevelWindows())
     {
-        auto* object = static_cast<GObject*>(entry->data);
-        if (object != nullptr && IsIconWindow(object))
-            windows.push_back(object);
+        if (IsIconWindow(static_cast<GObject*>(window)))
+            windows.push_back(window);
     }
-    g_list_free(toplevels);
     return windows;
 }
 

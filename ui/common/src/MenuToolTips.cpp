@@ -1,5 +1,7 @@
 #include "common/MenuToolTips.h"
 
+#include "common/ToplevelWindows.h"
+
 #include <algorithm>
 #include <dlfcn.h>
 #include <glib-object.h>
@@ -19,11 +21,10 @@ constexpr int kToolTipHint = 10;
 struct Toolkit
 {
     GType window = 0;
-    GList* (*listToplevels)() = nullptr;
     gboolean (*isMapped)(void*) = nullptr;
     void (*hide)(void*) = nullptr;
 
-    bool IsComplete() const { return window != 0 && listToplevels && isMapped && hide; }
+    bool IsComplete() const { return window != 0 && isMapped && hide; }
 };
 
 const Toolkit& GetToolkit()
@@ -32,8 +33,6 @@ const Toolkit& GetToolkit()
     {
         Toolkit found;
         found.window = g_type_from_name("GtkWindow");
-        found.listToplevels =
-            reinterpret_cast<GList* (*)()>(::dlsym(RTLD_DEFAULT, "gtk_window_list_toplevels"));
         found.isMapped =
             reinterpret_cast<gboolean (*)(void*)>(::dlsym(RTLD_DEFAULT, "gtk_widget_get_mapped"));
         found.hide = reinterpret_cast<void (*)(void*)>(::dlsym(RTLD_DEFAULT, "gtk_widget_hide"));
@@ -63,17 +62,14 @@ std::vector<int> ShownHints(bool hideTips)
 {
     const Toolkit& toolkit = GetToolkit();
     std::vector<int> hints;
-    GList* toplevels = toolkit.listToplevels();
-    for (GList* entry = toplevels; entry != nullptr; entry = entry->next)
+    for (void* window : ToplevelWindows())
     {
-        auto* window = static_cast<GObject*>(entry->data);
-        if (window == nullptr || !toolkit.isMapped(window))
+        if (!toolkit.isMapped(window))
             continue;
-        hints.push_back(WindowHint(window));
+        hints.push_back(WindowHint(static_cast<GObject*>(window)));
         if (hideTips && hints.back() == kToolTipHint)
             toolkit.hide(window);
     }
-    g_list_free(toplevels);
     return hints;
 }
 

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <vector>
+
+namespace ui
+{
+/// The toolkit's top-level windows of this process (GtkWindow objects, as
+/// `void*`: the window library reaches the toolkit only through wx, so the
+/// list is looked up at run time); empty where there is no such list.
+/// UI thread only.
+std::vector<void*> ToplevelWindows();
+} // namespace ui
