@@ -141,8 +141,13 @@ void CXHeaderCtrl::DoUpdate(unsigned int)
 void CXHeaderCtrl::OnPaint(wxPaintEvent&)
 {
     wxPaintDC dc(this);
-    CMemoryDC memory(dc);
-    DoPaint(memory.GetDC());
+    if (m_doubleBuffer)
+    {
+        CMemoryDC memory(dc);
+        DoPaint(memory.GetDC());
+    }
+    else
+        DoPaint(dc);
 }
 
 void CXHeaderCtrl::DoPaint(wxDC& dc)

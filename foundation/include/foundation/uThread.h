@@ -63,7 +63,9 @@ public:
     // True on a thread whose uThread was told to terminate.
     static bool isStopRequested();
 
-    // False for the current level, a level outside 0..6, or a thread that is not running.
+    // False for the current level, a level outside 0..6, or a thread that is not running;
+    // also false without the right to raise priority, for a level above normal and for
+    // any step back up after a lowering.
     bool setPriority(int level);
     int getPriority() const { return m_priorityLevel; }
     bool isDetached() const { return m_detached; }

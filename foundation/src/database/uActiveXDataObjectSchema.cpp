@@ -222,6 +222,8 @@ bool uActiveXDataObject::copyTable(const char* newTable, const char* templateTab
 
 bool uActiveXDataObject::createTable(const char* newTable, const char* templateTable)
 {
+    // The template's own definition is copied, so a key over several columns
+    // arrives whole (a column-by-column copy would split it into single keys).
     m_errorCode = kNoError;
     if (copyTable(newTable, templateTable))
         return true;

@@ -181,7 +181,10 @@ bool uThread::setPriority(int level)
     if (level == m_priorityLevel || level < 0 || level > kPriorityLowest || !isRunning())
         return false;
     // On Linux a thread id addresses that one thread.
-    // Above normal needs CAP_SYS_NICE: without it this fails and the level stays, rather than pretend.
+    // A nice value below the one the thread has needs CAP_SYS_NICE: without
+    // it this fails and the level stays, rather than pretend. That covers not
+    // only the levels above normal but also going back up after a lowering
+    // (lowest, then normal again), which an unprivileged user cannot undo.
     if (::setpriority(PRIO_PROCESS, static_cast<id_t>(m_threadId), kNiceByLevel[level]) != 0)
         return false;
     m_priorityLevel = level;
