@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -256,7 +257,8 @@ TEST_F(UpdatePassTest, AListWithoutFeedsStartsNoTaskAndTheWorkerReportsTheEnd)
 TEST_F(UpdatePassTest, ManyFailingFeedsEndTheRefreshOnce)
 {
     AddList("user1.mdb");
-    const std::string base = "http://127.0.0.1:" + std::to_string(testsupport::PickFreePort()) + "/feed/";
+    const testsupport::ClosedPort closed;
+    const std::string base = closed.url("/feed/");
     for (const char* list : {"user0.mdb", "user1.mdb"})
     {
         std::vector<feeds::ImportedFeed> failing;
@@ -414,33 +416,41 @@ TEST_F(UpdatePassTest, CloseEndsASaveWaitingOnItsLookUps)
         ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("user0.mdb"), {{U(url), U("Look"), U("")}}, counts));
         MakeDue("user0.mdb");
 
-        std::mutex lock;
-        std::condition_variable changed;
-        bool asked = false;
-        bool released = false;
+        // The handler runs on a server thread that wakes after this iteration
+        // has ended, so what it waits on is shared with it, not borrowed.
+        struct Answer
+        {
+            std::mutex lock;
+            std::condition_variable changed;
+            bool asked = false;
+            bool released = false;
+        };
+        auto answer = std::make_shared<Answer>();
         // Answers only when the test ends, long after any bound below.
         site.server().route(held,
-                            [&](const testsupport::HttpRequest&)
+                            [answer](const testsupport::HttpRequest&)
                             {
-                                std::unique_lock hold(lock);
-                                asked = true;
-                                changed.notify_all();
-                                changed.wait_for(hold, std::chrono::seconds(120), [&] { return released; });
+                                std::unique_lock hold(answer->lock);
+                                answer->asked = true;
+                                answer->changed.notify_all();
+                                answer->changed.wait_for(hold, std::chrono::seconds(120),
+                                                         [&] { return answer->released; });
                                 return testsupport::TextResponse(404, "late");
                             });
         auto host = MakeHost(2, /*parallel=*/true);
         ASSERT_EQ(host->RefreshAll({"user0.mdb"}), CRefreshHost::RefreshStart::kStarted);
         {
-            std::unique_lock hold(lock);
-            EXPECT_TRUE(changed.wait_for(hold, std::chrono::seconds(30), [&] { return asked; }));
+            std::unique_lock hold(answer->lock);
+            EXPECT_TRUE(
+                answer->changed.wait_for(hold, std::chrono::seconds(30), [&] { return answer->asked; }));
         }
         const auto closing = std::chrono::steady_clock::now();
         const bool closed = host->Close(5000);
         const auto took = std::chrono::steady_clock::now() - closing;
         {
-            std::lock_guard hold(lock);
-            released = true;
-            changed.notify_all();
+            std::lock_guard hold(answer->lock);
+            answer->released = true;
+            answer->changed.notify_all();
         }
         EXPECT_TRUE(closed) << "the close waited for the held answer";
         std::printf(
