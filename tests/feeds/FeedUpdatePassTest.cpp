@@ -185,6 +185,45 @@ TEST_F(UpdatePassTest, DueFeedsAreFetchedAndOnlyNewItemsAreNews)
     EXPECT_EQ(ItemCount("user0.mdb", url), 9);
 }
 
+// A feed behind HTTP authentication is refreshed with the login kept in
+// auth.xml for its address, with no prompt; a feed without a stored login
+// still fails quietly and waits for its ttl like any failing feed.
+TEST_F(UpdatePassTest, AFeedBehindALoginIsRefreshedWithTheLoginStoredForIt)
+{
+    const std::string locked = site.url("/locked");
+    const std::string stranger = site.url("/stranger");
+    const std::string body = feedsite::Rss("L", locked + "/site", Items(locked, "l", 1, 3));
+    for (const char* path : {"/locked", "/stranger"})
+        site.server().route(path,
+                            [body](const testsupport::HttpRequest& request)
+                            {
+                                return testsupport::HasBasicAuth(request, "reader", "pa:ss w")
+                                           ? testsupport::TextResponse(200, body, "application/rss+xml")
+                                           : testsupport::UnauthorizedResponse();
+                            });
+    CPreference::Release(); // the configuration reads auth.xml when it is made
+    config.write("Documents/Kestrova/auth.xml",
+                 "<?xml version=\"1.0\"?><Auth><entry url=\"" + locked + "\" user=\"reader\" auth=\"" +
+                     testsupport::Base64Encode("pa:ss w") + "\" crypto-type=\"base64\"/></Auth>\n");
+    ASSERT_TRUE(CPreference::GetInstance()->GetAuthList().Contains(locked.c_str()));
+    CFeedStore store;
+    feeds::ImportCounts counts;
+    ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("user0.mdb"),
+                                         {{U(locked), U(""), U("")}, {U(stranger), U(""), U("")}}, counts));
+    auto prompt = feedtest::InstallPrompt("typed", "typed");
+    auto host = MakeHost(2, /*parallel=*/true);
+    Refresh(*host, {"user0.mdb"});
+    CCredentialPrompt::Install(nullptr);
+
+    EXPECT_EQ(ItemCount("user0.mdb", locked), 3);
+    EXPECT_EQ(ItemCount("user0.mdb", stranger), 0);
+    EXPECT_TRUE(prompt->asked.empty()) << "a refresh never asks";
+    for (const testsupport::HttpRequest& request : site.server().requestsFor("/stranger"))
+        EXPECT_FALSE(request.hasHeader("Authorization")) << "another address's login stays with it";
+    EXPECT_EQ(Query("user0.mdb", "select count(*) from channel where lastupdate < '2001-01-01'"), "0");
+    EXPECT_FALSE(CPreference::GetInstance()->GetAuthList().Contains(stranger.c_str())) << "nothing stored";
+}
+
 // Feeds as an outline import stores them: not fetched, some without a
 // title. Their first fetch stores what a subscription would: the feed's own
 // title (over the one the file gave) and description. Later fetches leave a
