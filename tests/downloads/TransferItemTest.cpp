@@ -4,6 +4,7 @@
 
 #include "DownloadTestSupport.h"
 #include "feeds/support/ConfigHome.h"
+#include "support/ChildProcess.h"
 #include "support/LocalFtpServer.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
@@ -131,9 +132,8 @@ TEST_F(TransferFetchTest, AnErrorAnswerFailsAndKeepsThePartialFile)
     EXPECT_EQ(record.status, CTransferItem::kFailed);
     EXPECT_EQ(ReadFileBytes(S(record.localfile.getPath())), "partial");
 
-    testsupport::LocalHttpServer closed;
+    const testsupport::ClosedPort closed;
     CTransferItem unreachable = Record(closed.url("/show.mp3"));
-    closed.stop();
     EXPECT_FALSE(unreachable.Prepare(m_context));
     EXPECT_EQ(unreachable.status, CTransferItem::kFailed);
 }

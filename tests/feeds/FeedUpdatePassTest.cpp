@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -184,6 +185,45 @@ TEST_F(UpdatePassTest, DueFeedsAreFetchedAndOnlyNewItemsAreNews)
     EXPECT_EQ(ItemCount("user0.mdb", url), 9);
 }
 
+// A feed behind HTTP authentication is refreshed with the login kept in
+// auth.xml for its address, with no prompt; a feed without a stored login
+// still fails quietly and waits for its ttl like any failing feed.
+TEST_F(UpdatePassTest, AFeedBehindALoginIsRefreshedWithTheLoginStoredForIt)
+{
+    const std::string locked = site.url("/locked");
+    const std::string stranger = site.url("/stranger");
+    const std::string body = feedsite::Rss("L", locked + "/site", Items(locked, "l", 1, 3));
+    for (const char* path : {"/locked", "/stranger"})
+        site.server().route(path,
+                            [body](const testsupport::HttpRequest& request)
+                            {
+                                return testsupport::HasBasicAuth(request, "reader", "pa:ss w")
+                                           ? testsupport::TextResponse(200, body, "application/rss+xml")
+                                           : testsupport::UnauthorizedResponse();
+                            });
+    CPreference::Release(); // the configuration reads auth.xml when it is made
+    config.write("Documents/Kestrova/auth.xml",
+                 "<?xml version=\"1.0\"?><Auth><entry url=\"" + locked + "\" user=\"reader\" auth=\"" +
+                     testsupport::Base64Encode("pa:ss w") + "\" crypto-type=\"base64\"/></Auth>\n");
+    ASSERT_TRUE(CPreference::GetInstance()->GetAuthList().Contains(locked.c_str()));
+    CFeedStore store;
+    feeds::ImportCounts counts;
+    ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("user0.mdb"),
+                                         {{U(locked), U(""), U("")}, {U(stranger), U(""), U("")}}, counts));
+    auto prompt = feedtest::InstallPrompt("typed", "typed");
+    auto host = MakeHost(2, /*parallel=*/true);
+    Refresh(*host, {"user0.mdb"});
+    CCredentialPrompt::Install(nullptr);
+
+    EXPECT_EQ(ItemCount("user0.mdb", locked), 3);
+    EXPECT_EQ(ItemCount("user0.mdb", stranger), 0);
+    EXPECT_TRUE(prompt->asked.empty()) << "a refresh never asks";
+    for (const testsupport::HttpRequest& request : site.server().requestsFor("/stranger"))
+        EXPECT_FALSE(request.hasHeader("Authorization")) << "another address's login stays with it";
+    EXPECT_EQ(Query("user0.mdb", "select count(*) from channel where lastupdate < '2001-01-01'"), "0");
+    EXPECT_FALSE(CPreference::GetInstance()->GetAuthList().Contains(stranger.c_str())) << "nothing stored";
+}
+
 // Feeds as an outline import stores them: not fetched, some without a
 // title. Their first fetch stores what a subscription would: the feed's own
 // title (over the one the file gave) and description. Later fetches leave a
@@ -256,7 +296,8 @@ TEST_F(UpdatePassTest, AListWithoutFeedsStartsNoTaskAndTheWorkerReportsTheEnd)
 TEST_F(UpdatePassTest, ManyFailingFeedsEndTheRefreshOnce)
 {
     AddList("user1.mdb");
-    const std::string base = "http://127.0.0.1:" + std::to_string(testsupport::PickFreePort()) + "/feed/";
+    const testsupport::ClosedPort closed;
+    const std::string base = closed.url("/feed/");
     for (const char* list : {"user0.mdb", "user1.mdb"})
     {
         std::vector<feeds::ImportedFeed> failing;
@@ -414,33 +455,41 @@ TEST_F(UpdatePassTest, CloseEndsASaveWaitingOnItsLookUps)
         ASSERT_TRUE(feeds::AddFeedsUnfetched(store, U("user0.mdb"), {{U(url), U("Look"), U("")}}, counts));
         MakeDue("user0.mdb");
 
-        std::mutex lock;
-        std::condition_variable changed;
-        bool asked = false;
-        bool released = false;
+        // The handler runs on a server thread that wakes after this iteration
+        // has ended, so what it waits on is shared with it, not borrowed.
+        struct Answer
+        {
+            std::mutex lock;
+            std::condition_variable changed;
+            bool asked = false;
+            bool released = false;
+        };
+        auto answer = std::make_shared<Answer>();
         // Answers only when the test ends, long after any bound below.
         site.server().route(held,
-                            [&](const testsupport::HttpRequest&)
+                            [answer](const testsupport::HttpRequest&)
                             {
-                                std::unique_lock hold(lock);
-                                asked = true;
-                                changed.notify_all();
-                                changed.wait_for(hold, std::chrono::seconds(120), [&] { return released; });
+                                std::unique_lock hold(answer->lock);
+                                answer->asked = true;
+                                answer->changed.notify_all();
+                                answer->changed.wait_for(hold, std::chrono::seconds(120),
+                                                         [&] { return answer->released; });
                                 return testsupport::TextResponse(404, "late");
                             });
         auto host = MakeHost(2, /*parallel=*/true);
         ASSERT_EQ(host->RefreshAll({"user0.mdb"}), CRefreshHost::RefreshStart::kStarted);
         {
-            std::unique_lock hold(lock);
-            EXPECT_TRUE(changed.wait_for(hold, std::chrono::seconds(30), [&] { return asked; }));
+            std::unique_lock hold(answer->lock);
+            EXPECT_TRUE(
+                answer->changed.wait_for(hold, std::chrono::seconds(30), [&] { return answer->asked; }));
         }
         const auto closing = std::chrono::steady_clock::now();
         const bool closed = host->Close(5000);
         const auto took = std::chrono::steady_clock::now() - closing;
         {
-            std::lock_guard hold(lock);
-            released = true;
-            changed.notify_all();
+            std::lock_guard hold(answer->lock);
+            answer->released = true;
+            answer->changed.notify_all();
         }
         EXPECT_TRUE(closed) << "the close waited for the held answer";
         std::printf(

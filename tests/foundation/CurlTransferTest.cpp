@@ -6,10 +6,17 @@
 #include "support/TempDir.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
+#include <vector>
 
 using namespace testsupport;
 
@@ -288,6 +295,112 @@ TEST_F(CurlTransferTest, AJarWithNothingNewLeavesTheCookieFileAsItIs)
     const std::string now = ReadFileBytes(jar);
     EXPECT_NE(now.find("session\tabc123"), std::string::npos);
     EXPECT_NE(now.find("theme\tdark"), std::string::npos);
+}
+
+// Transfers of one site overlap: each answer sets the next value of s, and
+// the bodies are held so that the transfer that started first ends last. The
+// cookies an answer sets reach the jar at once; no transfer ending later puts
+// the older values it started with back, and a cookie an answer deleted
+// stays deleted.
+TEST_F(CurlTransferTest, OverlappingTransfersOfASiteNeverPutOlderCookiesBack)
+{
+    constexpr int kTransfers = 6;
+    const std::string jar = dir.file("site.cookie");
+    HttpResponse seed = TextResponse(200, "seed");
+    seed.header("Set-Cookie", "s=0; Path=/; Max-Age=3600")
+        .header("Set-Cookie", "gone=x; Path=/; Max-Age=3600")
+        .header("Set-Cookie", "other=o; Path=/");
+    server.serve("/seed", seed);
+    FetchWithJar("/seed", jar);
+
+    struct Bodies
+    {
+        std::mutex lock;
+        std::condition_variable changed;
+        int answered = 0;
+        std::set<int> released;
+        std::map<int, std::string> sent; // the value of s each request carried
+    };
+    auto bodies = std::make_shared<Bodies>();
+    server.route("/count",
+                 [bodies](const HttpRequest& request)
+                 {
+                     std::lock_guard hold(bodies->lock);
+                     const int n = ++bodies->answered;
+                     bodies->sent[n] = request.hasHeader("Cookie") ? request.cookie("s") : "<none>";
+                     HttpResponse response = TextResponse(200, "body " + std::to_string(n));
+                     response.header("Set-Cookie", "s=" + std::to_string(n) + "; Path=/; Max-Age=3600");
+                     if (n == 3)
+                         response.header("Set-Cookie", "gone=; Path=/; Max-Age=0");
+                     response.holdAfter = 1;
+                     response.hold = [bodies, n]
+                     {
+                         std::unique_lock wait(bodies->lock);
+                         bodies->changed.wait_for(wait, std::chrono::seconds(60),
+                                                  [&] { return bodies->released.count(n) != 0; });
+                     };
+                     return response;
+                 });
+    auto release = [bodies](int n)
+    {
+        std::lock_guard hold(bodies->lock);
+        bodies->released.insert(n);
+        bodies->changed.notify_all();
+    };
+    auto jarHolds = [&](const std::string& cookie)
+    { return ReadFileBytes(jar).find(cookie) != std::string::npos; };
+
+    std::vector<std::jthread> transfers;
+    // Whatever fails below, every body is let go before the transfers are joined.
+    struct ReleaseAll
+    {
+        std::function<void()> run;
+        ~ReleaseAll() { run(); }
+    } releaseAll{[&]
+                 {
+                     for (int n = 1; n <= kTransfers; ++n)
+                         release(n);
+                 }};
+    for (int n = 1; n <= kTransfers; ++n)
+    {
+        transfers.emplace_back([this, jar, n]
+                               { EXPECT_EQ(FetchWithJar("/count", jar), "body " + std::to_string(n)); });
+        // Its answer's cookie is in the jar while its body is still held.
+        const std::string value = "\ts\t" + std::to_string(n) + "\n";
+        bool arrived = false;
+        for (int waited = 0; waited < 10000 && !(arrived = jarHolds(value)); waited += 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_TRUE(arrived) << "s=" << n << " not in the jar:\n" << ReadFileBytes(jar);
+    }
+    const std::string newest = "\ts\t" + std::to_string(kTransfers) + "\n";
+    for (int n = kTransfers; n >= 1; --n)
+    {
+        release(n);
+        transfers[n - 1].join();
+        EXPECT_TRUE(jarHolds(newest)) << "after transfer " << n << " ended:\n" << ReadFileBytes(jar);
+    }
+    for (int n = 1; n <= kTransfers; ++n)
+        EXPECT_EQ(bodies->sent[n], std::to_string(n - 1)) << "request " << n;
+    EXPECT_FALSE(jarHolds("\tgone\t")) << ReadFileBytes(jar);
+    EXPECT_TRUE(jarHolds("\tother\to\n"));
+    server.route("/which", [](const HttpRequest& request)
+                 { return TextResponse(200, request.cookie("s") + request.cookie("gone")); });
+    EXPECT_EQ(FetchWithJar("/which", jar), std::to_string(kTransfers));
+}
+
+// A jar that something else holds open (an exclusive open through uFile)
+// still takes the cookies a transfer received.
+TEST_F(CurlTransferTest, ASaveIsNotLostWhileTheJarIsHeldOpen)
+{
+    ServeLoginAndFeed();
+    const std::string jar = dir.write("site.cookie", "");
+    {
+        uFile holder(jar.c_str());
+        ASSERT_TRUE(holder.open());
+        FetchWithJar("/login", jar);
+    }
+    EXPECT_NE(ReadFileBytes(jar).find("session\tabc123"), std::string::npos);
+    EXPECT_EQ(FetchWithJar("/feed", jar), "session abc123");
 }
 
 TEST_F(CurlTransferTest, TimeOutAndAbortFlagEndASlowTransfer)

@@ -171,6 +171,31 @@ int PickFreePort()
     return port;
 }
 
+ClosedPort::ClosedPort()
+{
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        throw std::runtime_error("ClosedPort: cannot bind on 127.0.0.1");
+    }
+    m_port = ntohs(address.sin_port);
+}
+
+ClosedPort::~ClosedPort()
+{
+    ::close(m_fd);
+}
+
+std::string ClosedPort::url(const std::string& path) const
+{
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
 bool WaitForPort(int port, int timeoutMs, ChildProcess* process)
 {
     for (int waited = 0; waited < timeoutMs; waited += kSliceMs)

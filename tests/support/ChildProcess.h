@@ -39,8 +39,28 @@ private:
 // Runs a program to its end (at most timeoutMs, then it is killed); its exit status, or -1.
 int RunProgram(const std::vector<std::string>& argv, const std::string& logPath, int timeoutMs = 30000);
 
-// A TCP port on 127.0.0.1 that was free a moment ago (bound to port 0, then released).
+// A TCP port on 127.0.0.1 that was free a moment ago (bound to port 0, then released), for a
+// server the test starts on it. Not for an address meant to fail: use ClosedPort.
 int PickFreePort();
+
+// A port on 127.0.0.1 that refuses every connection while the object lives: it is bound but
+// never listens. A port merely released may be bound a moment later by a server of a test running
+// in another process, which would then receive the requests meant to fail.
+class ClosedPort
+{
+public:
+    ClosedPort(); // throws std::runtime_error when it cannot bind
+    ~ClosedPort();
+    ClosedPort(const ClosedPort&) = delete;
+    ClosedPort& operator=(const ClosedPort&) = delete;
+
+    int port() const { return m_port; }
+    std::string url(const std::string& path = "/") const; // "http://127.0.0.1:PORT" + path
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
 
 // Polls until a connection to 127.0.0.1:port succeeds; false after timeoutMs or when `process`
 // (if given) has ended.

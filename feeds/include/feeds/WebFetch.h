@@ -12,7 +12,8 @@
 // time-out (seconds, 0 = no limit) and a cookie file per site in the cache
 // folder apply to every call. With `login` set, the fetch goes through
 // SubmitLoginForm, which answers HTTP authentication and fills in a page's
-// login form; `prompt` allows it to ask the user for credentials.
+// login form; `prompt` allows it to ask the user for credentials. Without it,
+// the login stored for the URL is still offered when the server asks (401).
 //
 // Headers and the other out-parameters are set only when the call succeeds.
 // `effectiveUrl` receives the URL reached after redirects. While *abortFlag

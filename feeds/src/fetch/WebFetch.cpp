@@ -45,6 +45,14 @@ void Prepare(uCurlTransfer& transfer, const uString& url, int timeout, const std
                           proxy.strUsername, proxy.strPassword);
     transfer.setCookieFile(CookieFileFor(url, *configuration));
     transfer.setAbortFlag(abortFlag);
+    // The login the user stored for this URL serves every fetch of it, the
+    // refresh's and the downloads' too, which never show a login form or a
+    // prompt. libcurl offers it only when the server asks (401), and only to
+    // the site of the URL.
+    uString user;
+    uString password;
+    if (configuration->GetAuthList().GetCredentials(url.c_str(), user, password))
+        transfer.setCredentials(user, password);
 }
 
 // Asks the user for the credentials of `site`; what was confirmed is stored

@@ -7,7 +7,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
+
+class uCookieJar;
 
 // One field of a submitted form.
 struct uFormField
@@ -77,10 +81,11 @@ public:
     // Used for HTTP and HTTPS (any authentication method the server offers); FTP takes its
     // credentials from the URL only.
     virtual void setCredentials(const uString& user, const uString& password);
-    // Cookies are read from this file (only when it is a plain file, never through a link) and
-    // written back when the object is destroyed, unless they are what the file holds, into a
-    // private temporary file beside it that is then renamed over it. An empty path turns the
-    // cookie engine on without a file.
+    // Cookies are read from this file at once (only when it is a plain file, never through a
+    // link). The cookies a response sets or deletes are written into it as soon as its headers
+    // have arrived, merged over what the file holds then; whatever else changed is written when
+    // the object is destroyed. Each write goes into a private temporary file beside it that is
+    // then renamed over it. An empty path turns the cookie engine on without a file.
     virtual bool setCookieFile(const uFile& file);
     virtual int getProtocol();
     virtual const char* getHeaders();
@@ -145,8 +150,12 @@ private:
     bool ready() const { return m_handle && m_lastResult == 0; }
     bool record(int code);
     bool fail(int code, const uString& text);
-    // Writes the cookie jar into the cookie file, when it says something new.
+    // Writes the cookies received since the last call into the cookie file.
     void saveCookies();
+    std::vector<std::string> heldCookies() const;
+    // The header callback of every transfer: hands the line to the sink of the call and saves
+    // the cookies of each response once its headers are complete.
+    static std::size_t relayHeader(char* data, std::size_t size, std::size_t count, void* user);
     bool prepareHttp(bool noBody);
     bool isHttp() const { return m_protocol == kHttp || m_protocol == kHttps; }
     bool installHeaderSink(void* sink, bool toFile);
@@ -180,7 +189,10 @@ private:
     uString m_proxyUser;
     uString m_proxyPassword;
     bool m_socks5 = false;
-    uString m_cookieFile;
+    std::unique_ptr<uCookieJar> m_cookieJar;
+    void* m_headerSink = nullptr;
+    bool m_headerSinkIsFile = false;
+    bool m_sawSetCookie = false; // in the response whose headers are arriving
     uString m_errorText;
     const std::atomic<bool>* m_abortFlag = nullptr;
     int64_t m_maxBodyBytes = 0;

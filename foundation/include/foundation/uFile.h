@@ -94,11 +94,13 @@ public:
     bool moveTo(const uFile& newPath);
     // Atomically replaces the file at this path by the file at temporaryPath
     // (flushed to disk first). False, with both files untouched, when this
-    // file is held open by another uFile.
-    bool replaceWith(const char* temporaryPath);
+    // file is held open by another uFile, unless evenWhenHeld: for files whose
+    // readers may go on with the copy they opened (the holder keeps it).
+    bool replaceWith(const char* temporaryPath, bool evenWhenHeld = false);
     // Writes the bytes to a temporary file beside the path, flushes it and
     // renames it over the path: readers see the old or the new content, never a mix.
-    bool replaceContents(const void* data, uint64_t size, unsigned permissions = 0644);
+    bool replaceContents(const void* data, uint64_t size, unsigned permissions = 0644,
+                         bool evenWhenHeld = false);
 
     // Reads up to *count bytes. At the end of the file: true with *count = kEndOfFile.
     bool read(void* buffer, uint32_t* count);

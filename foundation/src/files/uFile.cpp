@@ -362,13 +362,13 @@ bool uFile::moveTo(const uFile& newPath)
     return moveTo(Text(newPath.m_path));
 }
 
-bool uFile::replaceWith(const char* temporaryPath)
+bool uFile::replaceWith(const char* temporaryPath, bool evenWhenHeld)
 {
     if (!temporaryPath || m_path.isEmpty())
         return false;
     close();
     const char* path = Text(m_path);
-    if (fsutil::IsHeldOpen(path) || !IsRegularFile(temporaryPath))
+    if ((!evenWhenHeld && fsutil::IsHeldOpen(path)) || !IsRegularFile(temporaryPath))
         return false;
     int temporary = fsutil::OpenFile(temporaryPath, O_RDONLY);
     if (temporary < 0)
@@ -381,7 +381,7 @@ bool uFile::replaceWith(const char* temporaryPath)
     return true;
 }
 
-bool uFile::replaceContents(const void* data, uint64_t size, unsigned permissions)
+bool uFile::replaceContents(const void* data, uint64_t size, unsigned permissions, bool evenWhenHeld)
 {
     if (m_path.isEmpty())
         return false;
@@ -393,7 +393,7 @@ bool uFile::replaceContents(const void* data, uint64_t size, unsigned permission
                    fsutil::WriteAll(descriptor, data, static_cast<size_t>(size)) && ::fsync(descriptor) == 0;
     if (::close(descriptor) != 0)
         written = false;
-    if (!written || !replaceWith(pattern.c_str()))
+    if (!written || !replaceWith(pattern.c_str(), evenWhenHeld))
     {
         ::unlink(pattern.c_str());
         return false;

@@ -139,7 +139,8 @@ TEST_F(ProgramStopTest, SigtermDuringARefreshOfManyFailingFeedsEndsTheProgram)
            "<newsfeed name=\"Imported\" url=\"imported.mdb\" status=\"expand\"/></channel></Kestrova>\n";
     const std::string list = data + "/subscription/imported.mdb";
     fs::copy_file(KESTROVA_LIST_TEMPLATE, list);
-    const std::string base = "http://127.0.0.1:" + std::to_string(testsupport::PickFreePort()) + "/feed/";
+    const testsupport::ClosedPort closed;
+    const std::string base = closed.url("/feed/");
     std::string sql = "BEGIN;";
     for (int i = 0; i < kFeeds; ++i)
         sql += "INSERT INTO channel (feed, title, lastupdate) VALUES ('" + base + std::to_string(i) +
