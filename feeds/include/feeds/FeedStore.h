@@ -130,6 +130,10 @@ public:
     int GetChannelTtl(const uString& feed);
     // The stored title, without the channel's items.
     uString GetChannelTitle(const uString& feed);
+    // The address of the stored channel that holds the item, from one
+    // statement and without the channel's items; empty when the item or its
+    // channel is not stored.
+    uString GetItemChannelAddress(const uString& link);
     bool SetChannelTtl(const uString& feed, int minutes);
     // True when the read worked and the content is not empty.
     bool GetItemContent(const uString& link, uString& content);

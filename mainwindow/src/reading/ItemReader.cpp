@@ -124,18 +124,12 @@ void CItemReader::ShowListItem(int row)
         itempage::Fields fields;
         fields.title = m_list.GetRowText(row, CKestrovaView::kTitle);
         // The text's relative references belong to the item's site: against
-        // its link, else the channel's.
+        // its link when that is a network address, else the feed's (only its
+        // address is read; urn: and tag: links are common). Neither: they
+        // stay as written.
         uString base = data->item;
-        if (!itempage::IsSafeLink(base))
-        {
-            uString feed;
-            store.GetItemFeed(data->item, feed);
-            if (!feed.isEmpty())
-            {
-                store.LoadChannel(data->ds, feed);
-                base = store.channel.link;
-            }
-        }
+        if (!itempage::IsNetworkLink(base))
+            base = store.GetItemChannelAddress(data->item);
         fields.description = itempage::ResolveReferences(data->extra, base);
         uString localEnclosure;
         fields.enclosure = itempage::EnclosureReference(item, data->flag, preference->GetLibraryDir(),
