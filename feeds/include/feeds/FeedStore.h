@@ -230,9 +230,12 @@ public:
     // and its transfer request when the media file is missing and `queue`.
     void SaveItemEnclosure(CItemRecord& item, bool queue);
     // Starts the offline copy of the item's page in "My Archive/<title>"
-    // (feeds::ArchivePageFile). False, with error 7 and the folder in the
-    // error text, when the folder cannot be made: no copy is started.
-    bool SaveItemPage(const uString& listName, const uString& link, const uString& channelTitle);
+    // (feeds::ArchivePageFile), the folder made when missing. A copy that
+    // exists already is fetched again only when `refetch` (the user keeping
+    // an item). False, with error 7 and the folder in the error text, when
+    // the folder cannot be made: no copy is started.
+    bool SaveItemPage(const uString& listName, const uString& link, const uString& channelTitle,
+                      bool refetch = false);
     // Transfer requests for every enclosure of the feed whose media file is
     // missing from the library (stream types never), when `queue`.
     void QueueFeedEnclosures(const uString& listName, const uString& feed, bool queue);
