@@ -82,6 +82,13 @@ TEST_F(FeedStoreStatementsTest, ReadsForDisplayAndSingleValues)
     EXPECT_EQ(S(feed), "kept");
     store.GetItemFeed(kItem1, feed);
     EXPECT_EQ(feed, kFeedA);
+    // The channel's own address, read without its items; none for an item
+    // of no stored channel.
+    EXPECT_EQ(store.GetItemChannelAddress(kItem1), kFeedA);
+    EXPECT_EQ(store.GetItemChannelAddress(kItemB), kFeedB);
+    EXPECT_TRUE(store.GetItemChannelAddress("http://nowhere.test/").isEmpty());
+    InsertItem(store, "http://gone.test/rss", "urn:x:'1'", "o");
+    EXPECT_TRUE(store.GetItemChannelAddress("urn:x:'1'").isEmpty());
 
     uString content;
     EXPECT_TRUE(store.GetItemContent(kItem1, content));

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,37 @@ TEST(HtmlParserTest, StopEndsTheScanAndIsReported)
     EXPECT_EQ(scan("a<p>b<br/>c", "S:br"), "B|T:a|S:p|T:b|S:br|Z:stopped");
     EXPECT_EQ(scan("a<p>b", "B"), "B|Z:stopped");
     EXPECT_EQ(scan("tail", "T:tail"), "B|T:tail|Z:stopped");
+}
+
+// A handler may throw out of a scan. The next scan through the same parser,
+// of a shorter page, must see its own tags and not what the first page left.
+TEST(HtmlParserTest, AScanAfterAHandlerThrewReadsOnlyItsOwnPage)
+{
+    struct Throwing : RecordingHandler
+    {
+        using RecordingHandler::RecordingHandler;
+        void onStartTag(const uString& name, uHtmlParser& parser, bool& stop) override
+        {
+            if (name.equals("a"))
+                throw std::runtime_error("handler failed");
+            RecordingHandler::onStartTag(name, parser, stop);
+        }
+    };
+    std::vector<std::string> events;
+    uHtmlParser parser;
+    parser.setHandler(new Throwing(events));
+    // The first tag's ">" lies far beyond the end of the second page.
+    const std::string first = "<a href=\"u\"" + std::string(20000, ' ') + "><p>long</p>";
+    EXPECT_THROW(parser.parseBuffer(first.data(), static_cast<int>(first.size())), std::runtime_error);
+    EXPECT_EQ(parser.nextByte(), 0) << "the first page is let go";
+
+    events.clear();
+    const std::string second = "<b title=\"y\">bold</b> after";
+    parser.parseBuffer(second.data(), static_cast<int>(second.size()));
+    std::string joined;
+    for (const std::string& event : events)
+        joined += (joined.empty() ? "" : "|") + event;
+    EXPECT_EQ(joined, "B|S:b title=y|T:bold|E:b|T:after|Z");
 }
 
 TEST(HtmlParserTest, InputLimits)

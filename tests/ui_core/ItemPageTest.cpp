@@ -190,3 +190,20 @@ TEST(ItemPage, RelativeReferencesOfTheTextResolveAgainstTheItem)
     EXPECT_EQ(std::string(itempage::ResolveReferences(uString("<img src=m.png>"), uString("")).c_str()),
               "<img src=m.png>");
 }
+
+// Only a network address is a base: an item link naming the reader's own
+// files (or no place at all) must not turn the text's references into them.
+TEST(ItemPage, OnlyANetworkAddressIsABaseForTheText)
+{
+    const char* text = "<a href=\"passwd\">p</a><img src=\"//host/x\">";
+    for (const char* base : {"file:///etc/", "FILE:///etc/", "file://localhost/etc/", "File:/etc/",
+                             "urn:uuid:6e8bc430-9c3a-11d9-9669", "tag:site.test,2024:7", "/etc/"})
+        EXPECT_EQ(std::string(itempage::ResolveReferences(uString(text), uString(base)).c_str()), text)
+            << base;
+    EXPECT_EQ(
+        std::string(itempage::ResolveReferences(uString(text), uString("HTTPS://Site.test/a/b")).c_str()),
+        "<a href=\"HTTPS://Site.test/a/passwd\">p</a><img src=\"HTTPS://host/x\">");
+    EXPECT_EQ(
+        std::string(itempage::ResolveReferences(uString(text), uString("ftp://files.test/pub/")).c_str()),
+        "<a href=\"ftp://files.test/pub/passwd\">p</a><img src=\"ftp://host/x\">");
+}

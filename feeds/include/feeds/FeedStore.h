@@ -130,6 +130,10 @@ public:
     int GetChannelTtl(const uString& feed);
     // The stored title, without the channel's items.
     uString GetChannelTitle(const uString& feed);
+    // The address of the stored channel that holds the item, from one
+    // statement and without the channel's items; empty when the item or its
+    // channel is not stored.
+    uString GetItemChannelAddress(const uString& link);
     bool SetChannelTtl(const uString& feed, int minutes);
     // True when the read worked and the content is not empty.
     bool GetItemContent(const uString& link, uString& content);
@@ -226,9 +230,12 @@ public:
     // and its transfer request when the media file is missing and `queue`.
     void SaveItemEnclosure(CItemRecord& item, bool queue);
     // Starts the offline copy of the item's page in "My Archive/<title>"
-    // (feeds::ArchivePageFile). False, with error 7 and the folder in the
-    // error text, when the folder cannot be made: no copy is started.
-    bool SaveItemPage(const uString& listName, const uString& link, const uString& channelTitle);
+    // (feeds::ArchivePageFile), the folder made when missing. A copy that
+    // exists already is fetched again only when `refetch` (the user keeping
+    // an item). False, with error 7 and the folder in the error text, when
+    // the folder cannot be made: no copy is started.
+    bool SaveItemPage(const uString& listName, const uString& link, const uString& channelTitle,
+                      bool refetch = false);
     // Transfer requests for every enclosure of the feed whose media file is
     // missing from the library (stream types never), when `queue`.
     void QueueFeedEnclosures(const uString& listName, const uString& feed, bool queue);

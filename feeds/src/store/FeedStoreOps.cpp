@@ -150,6 +150,22 @@ uString CFeedStore::GetChannelTitle(const uString& feed)
     return title;
 }
 
+uString CFeedStore::GetItemChannelAddress(const uString& link)
+{
+    EnsureOpen(false);
+    uString sql;
+    sql.format("select c.feed from channel as c, item as i where c.feed = i.feed and i.link = %s",
+               SqlHexLiteral(link).c_str());
+    uString feed;
+    if (dataObject.query(sql.c_str()))
+    {
+        if (!ReadRow(dataObject, {{0, &feed}}))
+            feed.setEmpty();
+        dataObject.closeQuery();
+    }
+    return feed;
+}
+
 bool CFeedStore::SetChannelTtl(const uString& feed, int minutes)
 {
     EnsureOpen(false);

@@ -535,7 +535,8 @@ void CFeedStore::SaveChannelImages()
     insertAndMark("icon");
 }
 
-bool CFeedStore::SaveItemPage(const uString& /*listName*/, const uString& link, const uString& channelTitle)
+bool CFeedStore::SaveItemPage(const uString& /*listName*/, const uString& link, const uString& channelTitle,
+                              bool refetch)
 {
     const uFile archive = CPreference::GetInstance()->GetArchiveDir();
     const uFile file = feeds::ArchivePageFile(archive, channelTitle, link);
@@ -550,7 +551,7 @@ bool CFeedStore::SaveItemPage(const uString& /*listName*/, const uString& link, 
         errorText.format("Cannot save the page of %s in %s", link.c_str(), folder.c_str());
         return false;
     }
-    if (!file.exists())
+    if (refetch || !file.exists())
         new CPageSaveTask(link, file, true); // runs on its own thread and deletes itself
     return true;
 }

@@ -447,6 +447,21 @@ void uHtmlParser::parseBuffer(const char* bytes, int length)
     m_input = reinterpret_cast<const unsigned char*>(bytes);
     m_length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes)
                    : static_cast<std::size_t>(length);
+    // The tag-end table describes the bytes of one scan only; one left by a
+    // scan that a throwing handler cut short would be read for these.
+    m_tagEnds.clear();
+    // However the scan ends, a throw included, the caller's bytes are let go.
+    struct ScanEnd
+    {
+        uHtmlParser& parser;
+        ~ScanEnd()
+        {
+            parser.m_input = nullptr;
+            parser.m_length = 0;
+            parser.m_position = 0;
+            std::vector<std::int32_t>().swap(parser.m_tagEnds);
+        }
+    } scanEnd{*this};
 
     bool stopped = false;
     m_position = 0;
@@ -508,10 +523,6 @@ void uHtmlParser::parseBuffer(const char* bytes, int length)
 
     if (m_options & kBeginEnd)
         m_handler->onEnd(*this, stopped);
-    m_input = nullptr;
-    m_length = 0;
-    m_position = 0;
-    std::vector<std::int32_t>().swap(m_tagEnds);
 }
 
 bool uHtmlParser::parseFile(uFile& file)

@@ -23,6 +23,9 @@ uString HtmlEscape(const uString& text);
 // enclosure may also be a stream (rtsp, mms) or a file the pane's own scheme
 // serves (htmlctrl::PageFileUrl).
 bool IsSafeLink(const uString& link);
+// True for http, https and ftp links (case ignored): the only addresses an
+// item's text may take as the base of its relative references.
+bool IsNetworkLink(const uString& link);
 bool IsSafeEnclosureLink(const uString& link);
 // "file://" and the absolute path, every byte but letters, digits, "-", ".",
 // "_", "~" and "/" percent-encoded.
@@ -46,8 +49,9 @@ struct Fields
 // written page's own address is the program's, which serves none of them.
 // References with a scheme and those to a place in the page ("#top") stay
 // as written; a base element of the text's own is dropped, as it would move
-// the template's references too. Without an absolute base the text is
-// returned unchanged.
+// the template's references too. Without a network base (IsNetworkLink)
+// the text is returned unchanged: a file base would point its references at
+// the reader's own files.
 uString ResolveReferences(const uString& html, const uString& base);
 
 // Replaces "##title##", "##description##", "##enclosure##" and "##link##" at

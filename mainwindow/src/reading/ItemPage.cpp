@@ -85,7 +85,12 @@ uString HtmlEscape(const uString& text)
 
 bool IsSafeLink(const uString& link)
 {
-    return HasScheme(link, {"http://", "https://", "ftp://", "file://"});
+    return IsNetworkLink(link) || HasScheme(link, {"file://"});
+}
+
+bool IsNetworkLink(const uString& link)
+{
+    return HasScheme(link, {"http://", "https://", "ftp://"});
 }
 
 bool IsSafeEnclosureLink(const uString& link)

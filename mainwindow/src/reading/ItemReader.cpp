@@ -1,11 +1,9 @@
 #include "mainwindow/ItemReader.h"
 
-#include "StringTable.h"
 #include "common/DesktopShell.h"
 #include "feeds/FeedStore.h"
 #include "feeds/LibraryFiles.h"
 #include "feeds/MessageBox.h"
-#include "feeds/PageSave.h"
 #include "feeds/Preference.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/HtmlCtrlPolicy.h"
@@ -23,8 +21,6 @@
 
 namespace
 {
-constexpr int kPageNotSavedString = 3059;
-
 uString TemplateDir()
 {
     return CPreference::GetInstance()->GetProgramDir() + "/template";
@@ -124,18 +120,12 @@ void CItemReader::ShowListItem(int row)
         itempage::Fields fields;
         fields.title = m_list.GetRowText(row, CKestrovaView::kTitle);
         // The text's relative references belong to the item's site: against
-        // its link, else the channel's.
+        // its link when that is a network address, else the feed's (only its
+        // address is read; urn: and tag: links are common). Neither: they
+        // stay as written.
         uString base = data->item;
-        if (!itempage::IsSafeLink(base))
-        {
-            uString feed;
-            store.GetItemFeed(data->item, feed);
-            if (!feed.isEmpty())
-            {
-                store.LoadChannel(data->ds, feed);
-                base = store.channel.link;
-            }
-        }
+        if (!itempage::IsNetworkLink(base))
+            base = store.GetItemChannelAddress(data->item);
         fields.description = itempage::ResolveReferences(data->extra, base);
         uString localEnclosure;
         fields.enclosure = itempage::EnclosureReference(item, data->flag, preference->GetLibraryDir(),
@@ -269,32 +259,24 @@ void CItemReader::OnItemIconClick(int row)
 bool CItemReader::KeepListItem(const uString& database, const uString& link, const uString& channelTitle,
                                bool keep)
 {
-    uFile archive = GetArchivePath(link, channelTitle);
-    if (keep)
-    {
-        uString folder;
-        archive.getDirectory(folder);
-        const uFile pageFolder(folder.c_str());
-        pageFolder.ensureDirectory();
-        // A kept row promises an offline copy: without its folder the item
-        // stays as it was, and the user hears why.
-        if (folder.isEmpty() || !pageFolder.isDirectory())
-        {
-            uString message;
-            message.format(std::string(resources::FindString(kPageNotSavedString)).c_str(), link.c_str(),
-                           folder.c_str());
-            CMessageBox::Display(message);
-            return false;
-        }
-        new CPageSaveTask(link, archive, /*rewrite=*/true); // runs on its own thread and deletes itself
-    }
-    else
-    {
-        archive.remove();
-    }
     CFeedStore store;
     store.SetDatabase(database);
     store.downloadManager = m_downloadQueue;
+    if (keep)
+    {
+        // A kept row promises an offline copy: without its folder the item
+        // stays as it was, and the user hears why. Keeping again fetches
+        // the page again.
+        if (!store.SaveItemPage(database, link, channelTitle, /*refetch=*/true))
+        {
+            CMessageBox::Display(store.errorText);
+            return false;
+        }
+    }
+    else
+    {
+        GetArchivePath(link, channelTitle).remove();
+    }
     store.SetItemKept(link, keep);
     return true;
 }

@@ -43,22 +43,6 @@ std::string DecodeValue(std::string_view value)
     return decoded;
 }
 
-bool HasScheme(std::string_view reference)
-{
-    // A scheme: a letter, then letters, digits, "+", "-" or ".", then ":".
-    if (reference.empty() || !std::isalpha(static_cast<unsigned char>(reference[0])))
-        return false;
-    for (std::size_t i = 1; i < reference.size(); ++i)
-    {
-        const char c = reference[i];
-        if (c == ':')
-            return true;
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
-            return false;
-    }
-    return false;
-}
-
 std::string Trim(std::string_view text)
 {
     std::size_t start = 0, end = text.size();
@@ -74,7 +58,7 @@ std::string Trim(std::string_view text)
 std::string ResolveOne(const std::string& reference, const uString& base)
 {
     const std::string trimmed = Trim(reference);
-    if (trimmed.empty() || trimmed[0] == '#' || HasScheme(trimmed))
+    if (trimmed.empty() || trimmed[0] == '#' || pageurl::HasScheme(uString(trimmed.c_str())))
         return reference;
     // The feed's own links are resolved by the same rule.
     return pageurl::ResolveReference(base, uString(trimmed.c_str())).c_str();
@@ -181,7 +165,7 @@ std::size_t CopyTag(std::string_view text, std::size_t at, const uString& base, 
 uString ResolveReferences(const uString& html, const uString& base)
 {
     const std::string_view text(html.c_str(), static_cast<std::size_t>(html.getLength()));
-    if (base.isEmpty() || !HasScheme(base.c_str()))
+    if (!IsNetworkLink(base))
         return html;
     std::string out;
     out.reserve(text.size() + 256);

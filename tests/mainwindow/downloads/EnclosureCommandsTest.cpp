@@ -245,6 +245,12 @@ TEST_F(EnclosureCommands, ArchiveKeepsTheItemAndTheLibraryFoldersOpenInTheFileMa
                 feeds::Md5Hex(uString((site.server.url("/story/Bravo")).c_str())).c_str() + ".html");
         },
         30000));
+    // Archiving a kept item saves its page again.
+    const std::size_t fetched = site.server.requestsFor("/story/Bravo").size();
+    RowCommand("Bravo", CKestrovaView::kArchiveItem);
+    EXPECT_TRUE(guitest::RunEventsUntil(
+        [&] { return site.server.requestsFor("/story/Bravo").size() > fetched; }, 30000));
+    EXPECT_EQ(List()->GetRow(Row("Bravo"))->image, itemkind::kImageAudioKept);
 
     // My Music missing: made, then shown.
     const std::string music =

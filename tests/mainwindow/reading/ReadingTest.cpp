@@ -1,11 +1,13 @@
 #include "GuiTestSupport.h"
 #include "ReadingFixture.h"
+#include "SqliteWatch.h"
 #include "feeds/FeedStore.h"
 #include "feeds/support/FeedTestSupport.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/ItemKind.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -515,4 +517,71 @@ TEST_F(ReadingRelativeReferences, TheItemsLinksAndImagesResolveAgainstItsSite)
     EXPECT_EQ(texts.back(), m_server.url("/news/items/timetable.html"));
     guitest::RunEventsFor(500);
     EXPECT_TRUE(guitest::TakeScreenshot("item-relative-image").IsOk());
+}
+
+// An item's text is based on the item's link only when that is a network
+// address. A link naming the reader's own files, or no place (urn:), falls
+// back to the feed's address, read without the feed's items; a feed without
+// a network address leaves the references as written.
+TEST_F(Reading, AnItemsTextIsNeverBasedOnTheReadersOwnFiles)
+{
+    auto execute = [](const std::string& sql)
+    {
+        CFeedStore store;
+        store.SetDatabase(uString("default.mdb"));
+        store.EnsureOpen(false);
+        ASSERT_TRUE(store.dataObject.execute(sql.c_str())) << sql;
+    };
+    const std::string text = "<a href=\"passwd\">p</a><img src=\"//host/x\">";
+    const std::string resolved =
+        "<a href=\"" + m_server.url("/passwd") + "\">p</a><img src=\"http://host/x\">";
+    // Rows, newest first: charlie, bravo, alpha.
+    const std::vector<std::pair<std::string, std::string>> links = {
+        {"/charlie", "file:///etc/"}, {"/bravo", "FILE:///etc/"}, {"/alpha", "file://localhost/etc/"}};
+    for (std::size_t row = 0; row < links.size(); ++row)
+        execute("update item set link='" + links[row].second + "', description='row" + std::to_string(row) +
+                " " + text + "' where link='" + m_server.url(links[row].first) + "'");
+    ASSERT_NO_FATAL_FAILURE(SelectFeed());
+    auto show = [&](int row)
+    {
+        m_browser->GetHtmlCtrl()->WriteHtml(uString("<p>between</p>"));
+        EXPECT_FALSE(WaitForPage("between").empty());
+        m_reader->ShowListItem(row);
+        return WaitForPage("row" + std::to_string(row) + " ");
+    };
+    for (int row = 0; row < 3; ++row)
+    {
+        const std::string page = show(row);
+        EXPECT_NE(page.find(resolved), std::string::npos) << links[row].second << ": " << page;
+        EXPECT_EQ(page.find("/etc/passwd"), std::string::npos) << page;
+        EXPECT_EQ(page.find("file://host"), std::string::npos) << page;
+    }
+
+    // A urn: link: one read of the feed's address, none of its items.
+    execute("update item set link='urn:uuid:charlie' where link='file:///etc/'");
+    ASSERT_NO_FATAL_FAILURE(SelectFeed());
+    {
+        sqlitewatch::StatementRecorder statements("default.mdb");
+        EXPECT_NE(show(0).find(resolved), std::string::npos);
+        const std::vector<std::string> run = statements.Statements();
+        EXPECT_FALSE(run.empty());
+        for (std::string sql : run)
+        {
+            std::transform(sql.begin(), sql.end(), sql.begin(),
+                           [](unsigned char c) { return std::tolower(c); });
+            EXPECT_EQ(sql.find("select * from item "), std::string::npos)
+                << "the feed's items were read: " << sql;
+        }
+    }
+
+    // A feed read from a file has no network address either.
+    const std::string local = "file:///srv/feeds/news.xml";
+    execute("update channel set feed='" + local + "' where feed='" + FeedUrl() + "'");
+    execute("update item set feed='" + local + "' where feed='" + FeedUrl() + "'");
+    CFeedStore store;
+    store.LoadChannel(uString("default.mdb"), uString(local.c_str()));
+    ASSERT_EQ(store.items.size(), 3u);
+    m_reader->FillItemList(store);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_NE(show(row).find("row" + std::to_string(row) + " " + text), std::string::npos) << row;
 }
