@@ -74,6 +74,7 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
                            const std::atomic<bool>* abortFlag)
 {
     // Nothing of an earlier fetch may pass for this feed's channel or items.
+    const uint16_t earlierError = errorCode;
     Reset();
     documentPartial = false;
     documentAddress = url;
@@ -81,7 +82,18 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     // No outline file, dialog or feed can put such an address in a list.
     const uString localPath = feeds::LocalFeedPath(url);
     if (!localPath.isEmpty())
-        return FetchLocalFeed(url, uFile(localPath.c_str()), showMessages);
+    {
+        const uFile file(localPath.c_str());
+        // A feed file that is not there (moved, or on a disk not mounted yet)
+        // is no error to report: the store keeps its error state, and the
+        // next fetch reads it when it is back.
+        if (!file.exists())
+        {
+            errorCode = earlierError;
+            return false;
+        }
+        return FetchLocalFeed(file, showMessages);
+    }
     // A stored address may come from an outline file or a list written
     // before addresses were checked: only the network is fetched.
     const uString address = feeds::FeedAddress(url);
@@ -131,13 +143,14 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     return result;
 }
 
-bool CFeedStore::FetchLocalFeed(const uString& url, const uFile& file, bool showMessages)
+bool CFeedStore::FetchLocalFeed(const uFile& file, bool showMessages)
 {
-    // Only a regular file: a device or a pipe named by the path would never end.
+    // Only a regular file is read: a device or a pipe named by the path would
+    // never end. Anything else there is a document that cannot be loaded.
     if (!file.isFile())
     {
-        errorCode = kDownloadFailed;
-        errorText.format(TableText(3009).c_str(), url.c_str());
+        errorCode = kDocumentUnreadable;
+        errorText = uString(TableText(3001).c_str());
         if (showMessages)
             CMessageBox::Display(errorText);
         return false;
