@@ -26,9 +26,18 @@ std::string TableText(int id)
     return std::string(resources::FindString(id));
 }
 
+constexpr int kTooLargeText = 3060;
+constexpr int kEntityExpansionText = 3061;
+constexpr int kTooDeepText = 3062;
+constexpr int kBaseTooLongText = 3063;
+constexpr int kAddressRefusedText = 3064;
+
 uString RefusalText(xmllimits::Refusal refusal)
 {
-    return uString("Refused the feed: ") + xmllimits::Describe(refusal);
+    const int id = refusal == xmllimits::Refusal::kEntityExpansion ? kEntityExpansionText
+                   : refusal == xmllimits::Refusal::kTooDeep       ? kTooDeepText
+                                                                   : kTooLargeText;
+    return uString(TableText(id).c_str());
 }
 
 // Creates an empty file of a name nobody uses yet in the temp folder: the
@@ -100,7 +109,7 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     if (address.isEmpty())
     {
         errorCode = kAddressRefused;
-        errorText = uString("Refused the feed address: only http, https and ftp addresses are fetched.");
+        errorText = uString(TableText(kAddressRefusedText).c_str());
         if (showMessages)
             CMessageBox::Display(url + ": " + errorText);
         return false;
@@ -219,9 +228,7 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     if (!parsed)
     {
         errorCode = linksRefused ? kDocumentRefused : kDocumentUnreadable;
-        errorText = linksRefused
-                        ? uString("Refused the feed: a link stands under an xml:base longer than 8 KiB")
-                        : uString(TableText(3001).c_str());
+        errorText = uString(TableText(linksRefused ? kBaseTooLongText : 3001).c_str());
         if (showMessages)
             CMessageBox::Display(errorText);
     }
