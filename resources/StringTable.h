@@ -94,6 +94,9 @@ inline constexpr StringEntry kStringTable[] = {
     {3075, "Compacting database %s"},
     {3076, "Checking Feed %s"},
     {3077, "Downloading %s"},
+    // A damaged settings file: its path, then the name it was kept under.
+    {3078, "%s is damaged and could not be moved aside; defaults are used."},
+    {3079, "%s was damaged and has been kept as %s; defaults are used."},
     {57345, "Ready"},                                      // AFX_IDS_IDLEMESSAGE
     {59137, "CAP"},                                        // ID_INDICATOR_CAPS
     {59138, "NUM"},                                        // ID_INDICATOR_NUM
