@@ -72,6 +72,31 @@ inline constexpr StringEntry kStringTable[] = {
     {3058, "Only http, https and ftp feed addresses are subscribed. Skipped:"},
     // Keeping an item whose archive folder cannot be made: the item link, the folder.
     {3059, "Cannot save the page of %s in %s"},
+    // Feeds refused by the reader's limits and address rule.
+    {3060, "Refused the feed: the document is larger than 64 MiB"},
+    {3061, "Refused the feed: its entities expand to more than 1 MiB"},
+    {3062, "Refused the feed: its elements nest deeper than 1000 levels"},
+    {3063, "Refused the feed: a link stands under an xml:base longer than 8 KiB"},
+    {3064, "Refused the feed address: only http, https and ftp addresses are fetched."},
+    // Why an outline file was refused (after 3001).
+    {3065, "The file is too deeply nested: its elements go more than 1000 levels deep."},
+    {3066, "The file's entity declarations are refused: outline files never need them, and these expand "
+           "beyond any list of feeds."},
+    {3067, "The file is larger than 32 MB, more than any list of feeds needs."},
+    {3068, "The file is not an XML document."},
+    {3069, "The file declares a document type, which outline files never do."},
+    {3070, "The file is damaged or ends before its document is complete."},
+    {3071, "The file cannot be read."},
+    // Status-bar texts: an import, Remove All Outdated Feeds, the refresh and download workers.
+    {3072, "Imported %zu feeds (%zu already subscribed)"},
+    {3073, "Removing outdated feed from %s"},
+    {3074, "done"},
+    {3075, "Compacting database %s"},
+    {3076, "Checking Feed %s"},
+    {3077, "Downloading %s"},
+    // A damaged settings file: its path, then the name it was kept under.
+    {3078, "%s is damaged and could not be moved aside; defaults are used."},
+    {3079, "%s was damaged and has been kept as %s; defaults are used."},
     {57345, "Ready"},                                      // AFX_IDS_IDLEMESSAGE
     {59137, "CAP"},                                        // ID_INDICATOR_CAPS
     {59138, "NUM"},                                        // ID_INDICATOR_NUM

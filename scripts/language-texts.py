@@ -27,7 +27,9 @@ def add(text, where):
 # Resource tables: every literal of a menu, tool-bar or string entry.
 for name in ["Menus.h", "TreeMenus.h", "ToolBars.h", "StringTable.h"]:
     path = ROOT / "resources" / name
-    for number, line in enumerate(path.read_text().splitlines(), 1):
+    # A text the formatter broke over two lines is one text.
+    source = re.sub(r'"\n\s*"', "", path.read_text())
+    for number, line in enumerate(source.splitlines(), 1):
         if line.lstrip().startswith("{"):
             for literal in re.findall(LITERAL, line):
                 add(literal, f"resources/{name}:{number}")

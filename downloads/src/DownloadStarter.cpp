@@ -1,10 +1,13 @@
 // Starting, stopping and collecting the transfer tasks of the download manager.
 #include "LibraryFiling.h"
+#include "StringTable.h"
 #include "downloads/DownloadManager.h"
 #include "foundation/uProcess.h"
 
 namespace
 {
+
+constexpr int kDownloadingText = 3077;
 
 // Replaces "%f" and "%n" in one pass, so that a path holding "%n" is not
 // substituted again.
@@ -103,7 +106,7 @@ void CDownloadManager::StartPendingBody()
         if (m_host)
         {
             uString text;
-            text.format("Downloading %s", record.link.c_str());
+            text.format(std::string(resources::FindString(kDownloadingText)).c_str(), record.link.c_str());
             m_announced = true;
             m_host->PostStatusText(text);
         }

@@ -178,8 +178,9 @@ TEST_F(FeedFetchTest, OnlyHttpHttpsAndFtpAddressesAreFetched)
 }
 
 // A feed file the user opened is read where it lies at every fetch, so a
-// change on disk is seen; the file stays. A path that names no regular file
-// is a failed download, not a wait on a device.
+// change on disk is seen; the file stays. A path that names something other
+// than a regular file is a document that cannot be loaded, not a wait on a
+// device; a path that names nothing fails quietly and sets no error.
 TEST_F(FeedFetchTest, AFileAddressIsReadFromDiskAtEveryFetch)
 {
     const std::string path = config.write("opened feed.rss", Channel("rss"));
@@ -195,11 +196,21 @@ TEST_F(FeedFetchTest, AFileAddressIsReadFromDiskAtEveryFetch)
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_TRUE(TempIsEmpty()) << "nothing is copied";
 
-    for (const std::string& other : {config.data("temp"), std::string("/dev/zero"), path + ".missing"})
+    for (const std::string& other : {config.data("temp"), std::string("/dev/zero")})
     {
-        EXPECT_FALSE(store.FetchFeed(U("file://" + other), 5, false, false)) << other;
-        EXPECT_EQ(store.errorCode, CFeedStore::kDownloadFailed) << other;
+        EXPECT_FALSE(store.FetchFeed(U("file://" + other), 5, false, true)) << other;
+        EXPECT_EQ(store.errorCode, CFeedStore::kDocumentUnreadable) << other;
+        EXPECT_STREQ(store.errorText.c_str(), "Failed to load/parse XML Document") << other;
     }
+    EXPECT_EQ(shown().size(), 2u);
+
+    store.errorCode = CFeedStore::kStatementFailed;
+    store.errorText = U("an earlier error");
+    EXPECT_FALSE(store.FetchFeed(U("file://" + path + ".missing"), 5, false, true));
+    EXPECT_EQ(store.errorCode, CFeedStore::kStatementFailed);
+    EXPECT_STREQ(store.errorText.c_str(), "an earlier error");
+    EXPECT_TRUE(store.items.empty()) << "nothing of the earlier fetch passes for this feed";
+    EXPECT_EQ(shown().size(), 2u) << "no message";
 }
 
 // A fetch downloads into the temp folder under the lower-case MD5 of its URL;

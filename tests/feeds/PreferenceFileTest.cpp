@@ -1,5 +1,6 @@
 #include "feeds/Preference.h"
 #include "feeds/support/ConfigHome.h"
+#include "support/GermanInterface.h"
 
 #include <algorithm>
 #include <ctime>
@@ -185,8 +186,25 @@ TEST(PreferenceFileTest, DamagedSettingsFilesAreSetAsideAndTheSaveKeepsThem)
     EXPECT_EQ(preference->GetGeneralSection().nRefreshRate, 5);
     std::vector<uString> urls;
     EXPECT_FALSE(preference->GetAuthList().GetUrls(urls)) << "nothing taken from a damaged file";
-    EXPECT_EQ(preference->TakeSetAsideMessages().size(), 2u);
     EXPECT_NE(errors.find("auth.xml was damaged and has been kept as"), std::string::npos) << errors;
+    {
+        // The window asks for the messages once the interface language is
+        // chosen. The home of this test has a program folder of its own.
+        const std::string program =
+            std::filesystem::path(KESTROVA_LIST_TEMPLATE).parent_path().parent_path().string();
+        testsupport::GermanInterface german(program.c_str());
+        const std::vector<uString> messages = preference->TakeSetAsideMessages();
+        EXPECT_EQ(messages.size(), 2u);
+        // A build without msgfmt has no catalog.
+        for (const uString& message : messages)
+        {
+            if (german.loaded)
+            {
+                EXPECT_NE(std::string(message.c_str()).find("beschädigt"), std::string::npos)
+                    << message.c_str();
+            }
+        }
+    }
     preference->GetAuthList().Add("https://new.test/", "n", "p");
     CPreference::Release();
 

@@ -13,10 +13,10 @@ namespace testsupport
 class GermanInterface
 {
 public:
-    GermanInterface()
+    // The catalog of the program folder (by default the one the tests are given).
+    explicit GermanInterface(const char* program = std::getenv("KESTROVA_PROGRAM_DIR"))
     {
         auto german = std::make_shared<uMoCatalog>();
-        const char* program = std::getenv("KESTROVA_PROGRAM_DIR");
         loaded = program != nullptr && german->load(std::string(program) + "/languages/de.mo");
         if (loaded)
             uSetCatalog(german);

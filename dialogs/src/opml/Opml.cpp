@@ -1,5 +1,6 @@
 #include "dialogs/Opml.h"
 
+#include "StringTable.h"
 #include "foundation/uHtmlEntities.h"
 #include "foundation/uXml.h"
 #include "foundation/uXmlLimits.h"
@@ -87,11 +88,21 @@ void ReadOutlines(const DOMNode* node, std::vector<Row>& rows)
     }
 }
 
-Document Refused(int error, const char* reason)
+// Why a file was refused, in the interface language.
+constexpr int kTooDeep = 3065;
+constexpr int kEntitiesRefused = 3066;
+constexpr int kTooLarge = 3067;
+constexpr int kNotXml = 3068;
+constexpr int kDocumentType = 3069;
+constexpr int kIncomplete = 3070;
+constexpr int kUnreadable = 3071;
+
+Document Refused(int error, int reason = 0)
 {
     Document document;
     document.error = error;
-    document.reason = reason;
+    if (reason != 0)
+        document.reason = uString(std::string(resources::FindString(reason)).c_str());
     return document;
 }
 
@@ -102,27 +113,25 @@ Document ReadLoaded(uXmlDocument& xml, bool parsed)
     switch (xml.getRefusal())
     {
     case xmllimits::Refusal::kTooDeep:
-        return Refused(kLoadFailed,
-                       "The file is too deeply nested: its elements go more than 1000 levels deep.");
+        return Refused(kLoadFailed, kTooDeep);
     case xmllimits::Refusal::kEntityExpansion:
-        return Refused(kLoadFailed, "The file's entity declarations are refused: outline files never need "
-                                    "them, and these expand beyond any list of feeds.");
+        return Refused(kLoadFailed, kEntitiesRefused);
     case xmllimits::Refusal::kTooLarge:
-        return Refused(kLoadFailed, "The file is larger than 32 MB, more than any list of feeds needs.");
+        return Refused(kLoadFailed, kTooLarge);
     case xmllimits::Refusal::kNone:
         break;
     }
     const DOMElement* root = parsed ? xml.getDocumentElement() : nullptr;
     if (root == nullptr)
-        return Refused(kLoadFailed, "The file is not an XML document.");
+        return Refused(kLoadFailed, kNotXml);
     // Outline files never need a document type; one that declares entities
     // is refused whole rather than expanded.
     if (xml.getDocument()->getDoctype() != nullptr)
-        return Refused(kLoadFailed, "The file declares a document type, which outline files never do.");
+        return Refused(kLoadFailed, kDocumentType);
     if (xml.isPartial())
-        return Refused(kLoadFailed, "The file is damaged or ends before its document is complete.");
+        return Refused(kLoadFailed, kIncomplete);
     if (XMLString::compareIString(root->getTagName(), u"opml") != 0)
-        return Refused(kNotOpml, "");
+        return Refused(kNotOpml);
 
     Document document;
     for (const DOMNode* child = root->getFirstChild(); child != nullptr; child = child->getNextSibling())
@@ -239,9 +248,9 @@ Document ReadFile(const char* path)
     std::error_code error;
     auto size = std::filesystem::file_size(path, error);
     if (error)
-        return Refused(kLoadFailed, "The file cannot be read.");
+        return Refused(kLoadFailed, kUnreadable);
     if (size > static_cast<std::uintmax_t>(kMaxFileBytes))
-        return Refused(kLoadFailed, "The file is larger than 32 MB, more than any list of feeds needs.");
+        return Refused(kLoadFailed, kTooLarge);
     uXmlDocument xml;
     bool parsed = xml.load(path, false, false, false, false);
     return ReadLoaded(xml, parsed);
@@ -250,7 +259,7 @@ Document ReadFile(const char* path)
 Document ReadText(const std::string& text)
 {
     if (text.size() > static_cast<std::size_t>(kMaxFileBytes))
-        return Refused(kLoadFailed, "The file is larger than 32 MB, more than any list of feeds needs.");
+        return Refused(kLoadFailed, kTooLarge);
     uXmlDocument xml;
     bool parsed = xml.loadXml(text.c_str(), false, false, false, false);
     return ReadLoaded(xml, parsed);

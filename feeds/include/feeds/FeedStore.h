@@ -314,7 +314,9 @@ public:
     // document over the limits of uXmlLimits.h (a download is cut off as soon
     // as it passes the size limit); 6 "Refused the feed address: ..." for an
     // address that is not http, https or ftp, nor "file://" and an absolute
-    // path, which is read from disk (a feed file the user opened).
+    // path, which is read from disk (a feed file the user opened). A feed
+    // file that is not there gives false and keeps the error code the store
+    // had, with no message.
     // The feed is downloaded into the temp folder under the MD5 of the URL
     // and deleted after parsing. A time-out of 0 means the
     // configured default. True when a feed was parsed. While *abortFlag is
@@ -366,9 +368,9 @@ private:
     // The first fetch of an imported channel stores what a subscription
     // would: the feed's title, description and other properties.
     void FillImportedChannel(const uString& feedLiteral);
-    // Reads a feed file from disk as FetchFeed reads a download; error 1 when
-    // the path names no regular file.
-    bool FetchLocalFeed(const uString& url, const uFile& file, bool showMessages);
+    // Reads an existing feed file from disk as FetchFeed reads a download;
+    // error 2 when the path names no regular file.
+    bool FetchLocalFeed(const uFile& file, bool showMessages);
     // The queue and withdraw steps over the enclosures under a condition.
     void QueueEnclosuresWhere(const uString& listName, const uString& feed, const uString& condition,
                               bool queue);

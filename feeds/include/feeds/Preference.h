@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 // The configuration of the process: the per-user data-folder tree, the seven
@@ -131,7 +132,8 @@ public:
     uString GetLastErrorText() const;
     CAuthList& GetAuthList() { return m_authList; }
     // The damaged settings files ("config.xml", "auth.xml") that were moved
-    // aside at construction, as messages for the user; emptied by the call.
+    // aside at construction, as messages for the user in the interface
+    // language of the call; emptied by the call.
     std::vector<uString> TakeSetAsideMessages();
     // Removes what killed fetches and saves of earlier runs left: downloaded
     // feeds in the temp folder, "*.xml.XXXXXX" save files, "*.cookie.XXXXXX"
@@ -200,7 +202,8 @@ private:
     uString m_programDir;
     uString m_lastError;
     CAuthList m_authList;
-    std::vector<uString> m_setAsideMessages;
+    // Each damaged file and where it was kept (empty: it could not be moved).
+    std::vector<std::pair<uString, uString>> m_setAsideFiles;
 
     WindowSection m_window;
     GeneralSection m_general;

@@ -26,9 +26,18 @@ std::string TableText(int id)
     return std::string(resources::FindString(id));
 }
 
+constexpr int kTooLargeText = 3060;
+constexpr int kEntityExpansionText = 3061;
+constexpr int kTooDeepText = 3062;
+constexpr int kBaseTooLongText = 3063;
+constexpr int kAddressRefusedText = 3064;
+
 uString RefusalText(xmllimits::Refusal refusal)
 {
-    return uString("Refused the feed: ") + xmllimits::Describe(refusal);
+    const int id = refusal == xmllimits::Refusal::kEntityExpansion ? kEntityExpansionText
+                   : refusal == xmllimits::Refusal::kTooDeep       ? kTooDeepText
+                                                                   : kTooLargeText;
+    return uString(TableText(id).c_str());
 }
 
 // Creates an empty file of a name nobody uses yet in the temp folder: the
@@ -74,6 +83,7 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
                            const std::atomic<bool>* abortFlag)
 {
     // Nothing of an earlier fetch may pass for this feed's channel or items.
+    const uint16_t earlierError = errorCode;
     Reset();
     documentPartial = false;
     documentAddress = url;
@@ -81,14 +91,25 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     // No outline file, dialog or feed can put such an address in a list.
     const uString localPath = feeds::LocalFeedPath(url);
     if (!localPath.isEmpty())
-        return FetchLocalFeed(url, uFile(localPath.c_str()), showMessages);
+    {
+        const uFile file(localPath.c_str());
+        // A feed file that is not there (moved, or on a disk not mounted yet)
+        // is no error to report: the store keeps its error state, and the
+        // next fetch reads it when it is back.
+        if (!file.exists())
+        {
+            errorCode = earlierError;
+            return false;
+        }
+        return FetchLocalFeed(file, showMessages);
+    }
     // A stored address may come from an outline file or a list written
     // before addresses were checked: only the network is fetched.
     const uString address = feeds::FeedAddress(url);
     if (address.isEmpty())
     {
         errorCode = kAddressRefused;
-        errorText = uString("Refused the feed address: only http, https and ftp addresses are fetched.");
+        errorText = uString(TableText(kAddressRefusedText).c_str());
         if (showMessages)
             CMessageBox::Display(url + ": " + errorText);
         return false;
@@ -131,13 +152,14 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     return result;
 }
 
-bool CFeedStore::FetchLocalFeed(const uString& url, const uFile& file, bool showMessages)
+bool CFeedStore::FetchLocalFeed(const uFile& file, bool showMessages)
 {
-    // Only a regular file: a device or a pipe named by the path would never end.
+    // Only a regular file is read: a device or a pipe named by the path would
+    // never end. Anything else there is a document that cannot be loaded.
     if (!file.isFile())
     {
-        errorCode = kDownloadFailed;
-        errorText.format(TableText(3009).c_str(), url.c_str());
+        errorCode = kDocumentUnreadable;
+        errorText = uString(TableText(3001).c_str());
         if (showMessages)
             CMessageBox::Display(errorText);
         return false;
@@ -206,9 +228,7 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     if (!parsed)
     {
         errorCode = linksRefused ? kDocumentRefused : kDocumentUnreadable;
-        errorText = linksRefused
-                        ? uString("Refused the feed: a link stands under an xml:base longer than 8 KiB")
-                        : uString(TableText(3001).c_str());
+        errorText = uString(TableText(linksRefused ? kBaseTooLongText : 3001).c_str());
         if (showMessages)
             CMessageBox::Display(errorText);
     }

@@ -1,5 +1,6 @@
 #include "feeds/Preference.h"
 
+#include "StringTable.h"
 #include "feeds/PageSave.h"
 #include "foundation/uProgramFolder.h"
 #include "foundation/uSetAside.h"
@@ -9,6 +10,19 @@
 
 namespace
 {
+constexpr int kNotSetAsideText = 3078;
+constexpr int kSetAsideText = 3079;
+
+uString SetAsideMessage(const uString& path, const uString& target)
+{
+    uString message;
+    if (target.isEmpty())
+        message.format(std::string(resources::FindString(kNotSetAsideText)).c_str(), path.c_str());
+    else
+        message.format(std::string(resources::FindString(kSetAsideText)).c_str(), path.c_str(),
+                       target.c_str());
+    return message;
+}
 
 constexpr uint32_t kPageSaveWaitMs = 5000;
 
@@ -161,23 +175,20 @@ uString CPreference::GetProgramDir() const
 void CPreference::SetAside(const uFile& file)
 {
     const uString target = SetAsideDamagedFile(file.getPath());
-    uString message;
-    if (target.isEmpty())
-        message.format("%s is damaged and could not be moved aside; defaults are used.",
-                       file.getPath().c_str());
-    else
-        message.format("%s was damaged and has been kept as %s; defaults are used.", file.getPath().c_str(),
-                       target.c_str());
-    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fprintf(stderr, "%s\n", SetAsideMessage(file.getPath(), target).c_str());
     std::lock_guard hold(m_lock);
-    m_setAsideMessages.push_back(message);
+    m_setAsideFiles.emplace_back(file.getPath(), target);
 }
 
 std::vector<uString> CPreference::TakeSetAsideMessages()
 {
+    // Formatted now, not when the files were set aside: the configuration is
+    // read before the interface language is chosen.
     std::lock_guard hold(m_lock);
     std::vector<uString> messages;
-    messages.swap(m_setAsideMessages);
+    for (const auto& [path, target] : m_setAsideFiles)
+        messages.push_back(SetAsideMessage(path, target));
+    m_setAsideFiles.clear();
     return messages;
 }
 

@@ -301,6 +301,17 @@ void CFeedStore::UpdateChannelProperties(uString& feed, const uString& title, co
         feed = newFeed;
     }
 
+    // A title the user gives an imported feed before its first fetch is the
+    // user's: the channel stops counting as an untouched import, whose title
+    // that fetch would replace with the feed's own.
+    sql.format("update channel set generator='' where feed = %s and generator is null and "
+               "coalesce(title, '') <> %s",
+               SqlHexLiteral(feed).c_str(), SqlHexLiteral(title).c_str());
+    if (!dataObject.execute(sql.c_str()))
+    {
+        FailStatement();
+        return;
+    }
     sql.format("update channel set title=%s where feed = %s", SqlHexLiteral(title).c_str(),
                SqlHexLiteral(feed).c_str());
     if (!dataObject.execute(sql.c_str()))

@@ -1,4 +1,5 @@
 #include "SqlJoin.h"
+#include "StringTable.h"
 #include "feeds/DownloadQueue.h"
 #include "feeds/FailedIcons.h"
 #include "feeds/FeedStore.h"
@@ -27,6 +28,7 @@ namespace
 constexpr const char* kAlreadySubscribed =
     "The specified newsfeed URL is already in subcription collection. ";
 constexpr int kIconTimeoutSeconds = 30;
+constexpr int kPageNotSavedText = 3059;
 
 // The favicon of the site of an http or https link: scheme and host, then
 // "/favicon.ico". Empty when the link has no "/" after its host.
@@ -548,7 +550,8 @@ bool CFeedStore::SaveItemPage(const uString& /*listName*/, const uString& link, 
     if (archive.getPath().isEmpty() || !pageFolder.isDirectory())
     {
         errorCode = kPageNotSaved;
-        errorText.format("Cannot save the page of %s in %s", link.c_str(), folder.c_str());
+        errorText.format(std::string(resources::FindString(kPageNotSavedText)).c_str(), link.c_str(),
+                         folder.c_str());
         return false;
     }
     if (refetch || !file.exists())

@@ -1,3 +1,4 @@
+#include "StringTable.h"
 #include "feeds/DownloadQueue.h"
 #include "feeds/FailedIcons.h"
 #include "feeds/FeedStore.h"
@@ -35,6 +36,9 @@ bool Stopping(const std::shared_ptr<CTaskTracker>& tracker)
 namespace
 {
 constexpr double kPassCompactionFreeRatio = 0.25;
+// Status texts, formatted on this worker in the interface language.
+constexpr int kCompactingText = 3075;
+constexpr int kCheckingText = 3076;
 } // namespace
 
 void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHandle window,
@@ -45,7 +49,7 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
     uString status;
     if (postStatus)
     {
-        status.format("Compacting database %s", listName.c_str());
+        status.format(std::string(resources::FindString(kCompactingText)).c_str(), listName.c_str());
         PostMessage(window, WM_APP_STATUSTEXT, 0, status);
     }
     // Every pass would otherwise rewrite the whole file; a quarter of it free
@@ -95,7 +99,7 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
         task->SetThread(thread);
         if (postStatus)
         {
-            status.format("Checking Feed %s", feed.c_str());
+            status.format(std::string(resources::FindString(kCheckingText)).c_str(), feed.c_str());
             PostMessage(window, WM_APP_STATUSTEXT, 0, status);
         }
         if (!thread->start())

@@ -198,7 +198,8 @@ public:
     /// why).
     bool AddSubscription(const wxTreeItemId& list, const uString& url, const uString& title, bool autoArchive,
                          bool autoDownload, bool localFile = false);
-    /// The feed's label with its current unread count from the list database.
+    /// The feed's label: its stored title with its current unread count from
+    /// the list database.
     void RefreshFeedLabel(const uString& database, const wxTreeItemId& feed);
     /// RefreshFeedLabel for every feed of an open list; false when not handled.
     bool RefreshListLabels(const wxTreeItemId& list);
@@ -415,6 +416,7 @@ private:
     void ShowChannel(const wxTreeItemId& feed, CFeedStore& store, const uString& url);
     void SelectTreeItemQuietly(const wxTreeItemId& item);
     void UpdateFrameTitle(const wxTreeItemId& item);
+    void FollowRelabelledFeed(const wxTreeItemId& feed);
     void OnNewSubscription();
     void OnEditDelete();
     void OnFileNewList();

@@ -2,6 +2,7 @@
 // unsubscribing, marking read, removing outdated items and moving a feed
 // between lists. The subscription's fetch runs on a worker behind a
 // progress dialog that can cancel it, with a bounded time-out.
+#include "StringTable.h"
 #include "common/UserPrompt.h"
 #include "dialogs/SubscriptionDlgs.h"
 #include "downloads/DownloadManager.h"
@@ -22,6 +23,8 @@ constexpr int kConfirmUnsubscribe = 3013;
 constexpr int kAddressRefused = 3058;
 constexpr int kAutoArchiveFlag = 1;
 constexpr int kAutoDownloadFlag = 2;
+constexpr int kRemovingOutdatedText = 3073;
+constexpr int kDoneText = 3074;
 } // namespace
 
 bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& address, const uString& title,
@@ -261,13 +264,13 @@ void CMainFrame::OnRemoveAllOutdated()
     for (const uString& database : m_subscriptionLists)
     {
         uString text;
-        text.format("Removing outdated feed from %s", database.c_str());
+        text.format(std::string(resources::FindString(kRemovingOutdatedText)).c_str(), database.c_str());
         ShowStatusText(wxString::FromUTF8(text.c_str()));
         CFeedStore store;
         store.downloadManager = m_downloadManager.get();
         store.RefreshAllFeeds(database, /*showMessages=*/true);
     }
-    ShowStatusText("done");
+    ShowStatusText(wxString::FromUTF8(std::string(resources::FindString(kDoneText))));
 }
 
 long CMainFrame::OnMoveFeed(const CFrameMessage& message)

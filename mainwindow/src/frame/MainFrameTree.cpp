@@ -24,19 +24,20 @@ constexpr int kConfirmDeleteDatabase = 3015;
 constexpr int kConfirmRemove = 3016;
 constexpr int kCannotRemove = 3017;
 
-// The feed's label with its unread count. A label that is still the feed's
-// address stands for a title the feed did not have yet: a fetch may have
-// brought one. An unchanged label is left alone.
-void SetFeedLabel(CTreeViewEx* tree, const wxTreeItemId& feed, const uString& url, const uString& storedTitle,
-                  int unread)
+// The feed's label with its unread count. The title is the one the list
+// database holds, as a list read at start shows it: the first fetch after an
+// outline import stores the feed's own title over the outline's, and a
+// rename is stored before it shows. Without a stored title (none yet, or
+// none read) the label keeps its title. True when the label changed.
+bool SetFeedLabel(CTreeViewEx* tree, const wxTreeItemId& feed, const uString& storedTitle, int unread)
 {
     const uString label = tree->GetLabel(feed);
-    uString title = StripUnreadCount(label);
-    if (title == url && !storedTitle.isEmpty())
-        title = storedTitle;
+    const uString title = storedTitle.isEmpty() ? StripUnreadCount(label) : storedTitle;
     const uString relabelled = FeedLabel(title, unread);
-    if (relabelled != label)
-        tree->SetLabel(feed, relabelled);
+    if (relabelled == label)
+        return false;
+    tree->SetLabel(feed, relabelled);
+    return true;
 }
 } // namespace
 
@@ -84,10 +85,15 @@ void CMainFrame::RefreshFeedLabel(const uString& database, const wxTreeItemId& f
         unread = 0;
     }
     // Only the title: the feed's items are not needed for its label.
-    uString storedTitle;
-    if (StripUnreadCount(m_treeView->GetLabel(feed)) == url)
-        storedTitle = store.GetChannelTitle(url);
-    SetFeedLabel(m_treeView, feed, url, storedTitle, unread);
+    if (SetFeedLabel(m_treeView, feed, store.GetChannelTitle(url), unread))
+        FollowRelabelledFeed(feed);
+}
+
+void CMainFrame::FollowRelabelledFeed(const wxTreeItemId& feed)
+{
+    // The window title names the shown feed by its label.
+    if (feed == m_treeView->GetSelection())
+        UpdateFrameTitle(feed);
 }
 
 bool CMainFrame::RefreshListLabels(const wxTreeItemId& list)
@@ -117,15 +123,16 @@ bool CMainFrame::RefreshListLabels(const wxTreeItemId& list)
         if (!counted)
         {
             m_treeView->SetImages(feed, kImageWarning, kImageWarning);
-            SetFeedLabel(m_treeView, feed, feedRecord->text, uString(), 0);
+            SetFeedLabel(m_treeView, feed, uString(), 0);
             continue;
         }
         // A feed the list no longer holds has nothing unread.
         auto found = byFeed.find(feedRecord->text.c_str());
-        if (found == byFeed.end())
-            SetFeedLabel(m_treeView, feed, feedRecord->text, uString(), 0);
-        else
-            SetFeedLabel(m_treeView, feed, feedRecord->text, found->second->title, found->second->unread);
+        const bool relabelled = found == byFeed.end() ? SetFeedLabel(m_treeView, feed, uString(), 0)
+                                                      : SetFeedLabel(m_treeView, feed, found->second->title,
+                                                                     found->second->unread);
+        if (relabelled)
+            FollowRelabelledFeed(feed);
     }
     return true;
 }

@@ -83,6 +83,9 @@ void TranslateChildren(wxWindow* window)
             const wxToolBarToolBase* tool = bar->GetToolByPos(i);
             if (wxString tip = Translated(tool->GetShortHelp()); !tip.empty())
                 bar->SetToolShortHelp(tool->GetId(), tip);
+            // The long help is what the status bar shows while the pointer is on the tool.
+            if (wxString help = Translated(tool->GetLongHelp()); !help.empty())
+                bar->SetToolLongHelp(tool->GetId(), help);
         }
     }
     else if (auto* book = wxDynamicCast(window, wxBookCtrlBase))

@@ -4,6 +4,8 @@
 // on a worker thread while a progress dialog keeps the window alive (one
 // fetch per feed on the window thread would freeze it); the refresh
 // fetches them.
+#include "StringTable.h"
+#include "common/UserPrompt.h"
 #include "dialogs/Opml.h"
 #include "dialogs/OpmlDialogs.h"
 #include "feeds/FeedAddress.h"
@@ -15,7 +17,6 @@
 #include "mainwindow/ListDatabaseFiles.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TreeViewEx.h"
-#include "common/UserPrompt.h"
 
 #include <atomic>
 #include <map>
@@ -30,6 +31,7 @@ namespace
 {
 constexpr int kWriteFailed = 3026;
 constexpr int kAddressesSkipped = 3058;
+constexpr int kImportedText = 3072;
 const char* const kOutlineFilter =
     "Subscription Outline Files (*.opml; *.xml)|*.opml;*.xml|All Files (*.*)|*.*";
 
@@ -177,7 +179,7 @@ void CMainFrame::ImportIntoList(const wxTreeItemId& list, const std::vector<feed
          item = m_treeView->GetParentItem(item))
         m_treeView->Expand(item);
     uString status;
-    status.format("Imported %zu feeds (%zu already subscribed)", counts.added, counts.known);
+    status.format(std::string(resources::FindString(kImportedText)).c_str(), counts.added, counts.known);
     ShowStatusText(wxString::FromUTF8(status.c_str()));
     // The new feeds are due: the refresh workers fetch them, not this thread.
     if (counts.added > 0 && CanRefreshNow())

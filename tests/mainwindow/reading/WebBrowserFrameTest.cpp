@@ -2,11 +2,14 @@
 
 #include "GuiTestSupport.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/WindowTranslator.h"
+#include "support/GermanInterface.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include <wx/combobox.h>
 #include <wx/frame.h>
 #include <wx/sizer.h>
@@ -64,6 +67,28 @@ protected:
             },
             15000);
     }
+
+    // The browser frame's tool bar, under a window with a status bar.
+    wxToolBar* ToolBarWithStatus()
+    {
+        m_frame->CreateStatusBar();
+        m_frame->SendSizeEvent();
+        wxToolBar* bar = nullptr;
+        for (wxWindow* child : m_browser->GetChildren())
+            if (auto* found = wxDynamicCast(child, wxToolBar))
+                bar = found;
+        return bar;
+    }
+    // From outside the bar, so that the pointer enters the button.
+    void PointAtBack(wxToolBar* bar)
+    {
+        guitest::RunEventsFor(300);
+        wxUIActionSimulator mouse;
+        mouse.MouseMove(m_other->ClientToScreen(wxPoint(5, 5)));
+        mouse.MouseMove(
+            bar->ClientToScreen(wxPoint(bar->GetToolSize().x / 2 + 2, bar->GetClientSize().y / 2)));
+    }
+    std::string StatusText() const { return m_frame->GetStatusBar()->GetStatusText().utf8_string(); }
 
     TempDir m_pages;
     wxFrame* m_frame = nullptr;
@@ -197,12 +222,7 @@ TEST_F(WebBrowserFrameTest, AWrittenItemNeverLeavesByItselfButAClickStillDoes)
 
 TEST_F(WebBrowserFrameTest, ButtonsTipTheirNameAndTellWhatTheyDoInTheStatusBar)
 {
-    wxStatusBar* status = m_frame->CreateStatusBar();
-    m_frame->SendSizeEvent();
-    wxToolBar* bar = nullptr;
-    for (wxWindow* child : m_browser->GetChildren())
-        if (auto* found = wxDynamicCast(child, wxToolBar))
-            bar = found;
+    wxToolBar* bar = ToolBarWithStatus();
     ASSERT_NE(bar, nullptr);
     const std::pair<int, const char*> tips[] = {{CWebBrowserFrame::kBack, "Back"},
                                                 {CWebBrowserFrame::kForward, "Forward"},
@@ -211,11 +231,32 @@ TEST_F(WebBrowserFrameTest, ButtonsTipTheirNameAndTellWhatTheyDoInTheStatusBar)
                                                 {CWebBrowserFrame::kSendMail, "Send email"}};
     for (const auto& [command, tip] : tips)
         EXPECT_EQ(bar->GetToolShortHelp(command), tip);
+    PointAtBack(bar);
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Goes back one step."; }, 5000))
+        << StatusText();
+}
 
-    guitest::RunEventsFor(300);
-    wxUIActionSimulator mouse;
-    mouse.MouseMove(bar->ClientToScreen(wxPoint(bar->GetToolSize().x / 2 + 2, bar->GetClientSize().y / 2)));
-    EXPECT_TRUE(
-        guitest::RunEventsUntil([&] { return status->GetStatusText() == "Goes back one step."; }, 5000))
-        << status->GetStatusText();
+// In German both the tips and the status-bar texts of the buttons are German.
+TEST_F(WebBrowserFrameTest, InGermanTheButtonsTipAndTellWhatTheyDoInGerman)
+{
+    testsupport::GermanInterface german;
+    if (!german.loaded)
+        GTEST_SKIP() << "the build made no catalogs (msgfmt missing)";
+    wxToolBar* bar = ToolBarWithStatus();
+    ASSERT_NE(bar, nullptr);
+    std::vector<std::pair<std::string, std::string>> english;
+    for (size_t i = 0; i < bar->GetToolsCount(); ++i)
+        english.emplace_back(bar->GetToolByPos(i)->GetShortHelp().utf8_string(),
+                             bar->GetToolByPos(i)->GetLongHelp().utf8_string());
+    ui::TranslateWindow(m_frame);
+    for (size_t i = 0; i < english.size(); ++i)
+        for (const auto& [text, shown] : {std::pair(english[i].first, bar->GetToolByPos(i)->GetShortHelp()),
+                                          std::pair(english[i].second, bar->GetToolByPos(i)->GetLongHelp())})
+        {
+            EXPECT_EQ(shown.utf8_string(), std::string(uTr(text)));
+            EXPECT_NE(shown.utf8_string(), text);
+        }
+    PointAtBack(bar);
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Geht einen Schritt zurück."; }, 5000))
+        << StatusText();
 }

@@ -211,8 +211,9 @@ TEST_F(ListLoadTest, OneFeedIsRelabelledWithoutReadingItsItems)
     }
     EXPECT_EQ(tree->GetLabel(untitled), uString("Named now (1)"));
 
-    // A title of its own stays: only an address gives way to the stored title.
+    // A title a label had already gives way as well: the stored title is
+    // the one the list shows when it is read at the next start.
     Execute("UPDATE channel SET title='Renamed behind' WHERE feed=" + Quoted(Address(0)));
     m_frame->RefreshFeedLabel(uString("user0.mdb"), untitled);
-    EXPECT_EQ(tree->GetLabel(untitled), uString("Named now (1)"));
+    EXPECT_EQ(tree->GetLabel(untitled), uString("Renamed behind (1)"));
 }

@@ -4,6 +4,7 @@
 #include "dialogs/Opml.h"
 #include "dialogs/OpmlDialogs.h"
 #include "feeds/FeedImport.h"
+#include "feeds/TaskTracker.h"
 #include "foundation/uFile.h"
 #include "mainwindow/FileChooser.h"
 #include "mainwindow/HtmlCtrl.h"
@@ -584,4 +585,88 @@ TEST_F(OpmlFrameTest, AFeedFileOpenedFromTheShellIsRefreshedAndKeepsItsPropertie
     EXPECT_TRUE(m_prompt->shown.empty());
     EXPECT_EQ(Count("default.mdb", "item", address), 3);
     EXPECT_EQ(Count("user0.mdb", "channel", address), 0);
+}
+
+// Feeds imported under the outline's titles take their own titles at their
+// first fetch, in the tree, the window title and Properties, as they do after
+// a restart. A name the user gave stays, also one given before that fetch.
+TEST_F(OpmlFrameTest, ImportedFeedsTakeTheirOwnTitlesAtTheirFirstFetchButKeepTheUsersNames)
+{
+    Site site("Loopback news", {20, 230, 230, 255}, 3);
+    std::string outlines;
+    for (const auto& [text, path] :
+         {std::pair("one", "/feed.xml"), {"two", "/two.xml"}, {"three", "/three.xml"}})
+        outlines += std::string("<outline type=\"rss\" text=\"Outline ") + text + "\" xmlUrl=\"" +
+                    site.Url(path).c_str() + "\"/>";
+    site.AddFeed("/two.xml", "Other news", 2);
+    chooser->answer = uString(Write("titles.opml", "<opml><body>" + outlines + "</body></opml>").c_str());
+    Start();
+    const wxTreeItemId list = Find("First", kList);
+    auto settled = [&]
+    {
+        return !m_frame->GetRefreshHost()->IsRefreshRunning() &&
+               m_frame->GetRefreshHost()->GetTaskTracker()->RunningTasks() == 0;
+    };
+    auto sortedLabels = [&]
+    {
+        std::vector<std::string> labels = Labels(list);
+        std::sort(labels.begin(), labels.end());
+        return labels;
+    };
+    // The third feed is not there yet: its fetch fails and it keeps the outline's title.
+    const std::vector<std::string> fetched{"Loopback news (3)", "Other news (2)", "Outline three"};
+    ImportEveryFeed();
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return settled() && sortedLabels() == fetched; }, 60000))
+        << testing::PrintToString(Labels(list));
+
+    auto feed = [&](const char* path)
+    {
+        return m_frame->FindTreeItem(site.Url(path), tree->GetFirstChildItem(list), CMainFrame::kFindByValue,
+                                     kFeed);
+    };
+    const wxTreeItemId first = feed("/feed.xml");
+    const wxTreeItemId second = feed("/two.xml");
+    const wxTreeItemId third = feed("/three.xml");
+    ASSERT_TRUE(first.IsOk() && second.IsOk() && third.IsOk());
+    tree->SelectItem(first);
+    EXPECT_TRUE(guitest::RunEventsUntil(
+        [&] { return m_frame->GetTitle().StartsWith("Kestrova - Loopback news - "); }, 5000))
+        << m_frame->GetTitle();
+    std::string propertiesTitle;
+    guitest::WhenDialogShown<CFeedPropertiesDlg>(
+        [&](CFeedPropertiesDlg& dialog)
+        {
+            propertiesTitle = wxDynamicCast(dialog.FindWindow(CFeedPropertiesDlg::kTitleEdit), wxTextCtrl)
+                                  ->GetValue()
+                                  .utf8_string();
+            guitest::Press(dialog, wxID_CANCEL);
+        });
+    tree->SetRememberedItem(second);
+    m_frame->SendMessage(WM_APP_FEEDPROPERTIES);
+    EXPECT_EQ(propertiesTitle, "Other news");
+
+    // Renamed: the second after its first fetch, the third before it.
+    auto rename = [&](const wxTreeItemId& feed, const char* name)
+    {
+        tree->SetFocus();
+        wxTextCtrl* editor = tree->EditLabel(feed);
+        ASSERT_NE(editor, nullptr);
+        editor->SetValue(name);
+        tree->EndEditLabel(feed, false);
+    };
+    rename(second, "My other");
+    rename(third, "Mine");
+    site.AddFeed("/three.xml", "Third news", 1);
+    MakeDue("default.mdb");
+    m_frame->RefreshAll();
+    EXPECT_TRUE(guitest::RunEventsUntil(
+        [&] { return settled() && Count("default.mdb", "item", site.Url("/three.xml")) == 1; }, 60000));
+    const std::vector<std::string> named{"Loopback news (3)", "Mine (1)", "My other (2)"};
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return sortedLabels() == named; }, 5000))
+        << testing::PrintToString(Labels(list));
+
+    // The next start shows the same names.
+    Restart();
+    tree->Expand(Find("First", kList));
+    EXPECT_EQ(Labels(Find("First", kList)), named);
 }
