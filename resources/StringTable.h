@@ -72,6 +72,9 @@ inline constexpr StringEntry kStringTable[] = {
     {3058, "Only http, https and ftp feed addresses are subscribed. Skipped:"},
     // Keeping an item whose archive folder cannot be made: the item link, the folder.
     {3059, "Cannot save the page of %s in %s"},
+    // A download of the browser pane saved where the user chose, or not: the file.
+    {3064, "Saved %s"},
+    {3065, "Failed to save %s"},
     {57345, "Ready"},                                      // AFX_IDS_IDLEMESSAGE
     {59137, "CAP"},                                        // ID_INDICATOR_CAPS
     {59138, "NUM"},                                        // ID_INDICATOR_NUM
