@@ -298,6 +298,17 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
     EXPECT_EQ(FilesNamed("pack.zip"), 0);
     EXPECT_TRUE(m_opened.empty());
 
+    // Cut short: the part is no file, and the status bar says so.
+    HttpResponse cut = Attachment("application/zip", "broken.zip", archive);
+    cut.breakAfter = 20000;
+    m_server.serve("/get/broken", cut);
+    const std::string broken = m_home.file("kept/broken.zip");
+    chooser->answer = broken;
+    ClickLinkTo("/get/broken");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Failed to save " + broken; }, 20000))
+        << StatusText();
+    EXPECT_FALSE(fs::exists(broken));
+
     ClickLinkTo("/go");
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_opened.size() == 1; }, 20000));
     EXPECT_EQ(m_opened[0].first, WM_APP_OPENOPMLFILE);
