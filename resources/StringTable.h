@@ -97,6 +97,9 @@ inline constexpr StringEntry kStringTable[] = {
     // A damaged settings file: its path, then the name it was kept under.
     {3078, "%s is damaged and could not be moved aside; defaults are used."},
     {3079, "%s was damaged and has been kept as %s; defaults are used."},
+    // A download of the browser pane saved where the user chose, or not: the file.
+    {3080, "Saved %s"},
+    {3081, "Failed to save %s"},
     {57345, "Ready"},                                      // AFX_IDS_IDLEMESSAGE
     {59137, "CAP"},                                        // ID_INDICATOR_CAPS
     {59138, "NUM"},                                        // ID_INDICATOR_NUM

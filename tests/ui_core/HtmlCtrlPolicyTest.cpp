@@ -84,3 +84,57 @@ TEST(HtmlCtrlPolicyTest, AWrittenPageLeavesOnlyByTheUserOrTheProgram)
     EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, click, false), NavigationVerdict::kRefuse);
     EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kBrowsed, refresh, false), NavigationVerdict::kLeave);
 }
+
+TEST(HtmlCtrlPolicyTest, ACommandsLeaveIsForItsOwnNavigationOnly)
+{
+    using htmlctrl::Navigation;
+    using htmlctrl::NavigationKind;
+    auto navigation = [](const char* url, NavigationKind kind, bool redirect = false)
+    {
+        Navigation made;
+        made.url = uString(url);
+        made.kind = kind;
+        made.redirect = redirect;
+        return made;
+    };
+    htmlctrl::CCommandedNavigation command;
+    EXPECT_FALSE(command.IsCommanded(navigation("about:blank", NavigationKind::kOther)));
+
+    // An address given: the browser reports it back in its own spelling.
+    command.ExpectAddress(uString("HTTP://127.0.0.1:8080?q=a b"));
+    EXPECT_TRUE(command.IsCommanded(navigation("http://127.0.0.1:8080/?q=a%20b", NavigationKind::kOther)));
+    // A frame's load, a frame's reload and a redirect decided first are not it.
+    EXPECT_FALSE(command.IsCommanded(navigation("http://127.0.0.1:8080/frame", NavigationKind::kOther)));
+    EXPECT_FALSE(command.IsCommanded(navigation("http://127.0.0.1:8080/", NavigationKind::kReload)));
+    EXPECT_FALSE(
+        command.IsCommanded(navigation("http://127.0.0.1:8080/?q=a%20b", NavigationKind::kOther, true)));
+
+    // Back, Forward and Reload are known by their kind.
+    command.ExpectKind(NavigationKind::kBackForward);
+    EXPECT_FALSE(command.IsCommanded(navigation("http://127.0.0.1:8080/frame", NavigationKind::kReload)));
+    EXPECT_TRUE(
+        command.IsCommanded(navigation("http://127.0.0.1:8080/before", NavigationKind::kBackForward)));
+    command.Clear();
+    EXPECT_FALSE(command.IsPending());
+    EXPECT_FALSE(
+        command.IsCommanded(navigation("http://127.0.0.1:8080/before", NavigationKind::kBackForward)));
+}
+
+TEST(HtmlCtrlPolicyTest, OnlyTheNewestWriteWaitsForTheBrowser)
+{
+    htmlctrl::CWrittenPages writes;
+    EXPECT_FALSE(writes.IsPending());
+    EXPECT_FALSE(writes.OnAsked()) << "no write: a load of the base address is the page's own";
+
+    // Three quick writes; the browser asks about the last one only.
+    writes.OnPut();
+    writes.OnPut();
+    writes.OnPut();
+    EXPECT_TRUE(writes.IsPending());
+    EXPECT_TRUE(writes.OnAsked());
+    EXPECT_FALSE(writes.IsPending()) << "the replaced writes must not keep the guard off";
+    EXPECT_FALSE(writes.OnAsked());
+
+    writes.OnPut();
+    EXPECT_TRUE(writes.IsPending());
+}

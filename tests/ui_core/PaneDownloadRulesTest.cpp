@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <vector>
 
 TEST(PaneDownloadRulesTest, TheTypeDecidesFirstThenTheSuggestedNameThenTheAddressPath)
 {
@@ -87,4 +88,44 @@ TEST(PaneDownloadRulesTest, OnlyAPlainKnownLengthIsTheSizeACompleteDownloadMustH
     // Unknown, as the engine reports it.
     EXPECT_EQ(panedownload::ExpectedSize(0, ""), 0u);
     EXPECT_EQ(panedownload::ExpectedSize(static_cast<std::uint64_t>(-1), ""), 0u);
+}
+
+TEST(PaneDownloadRulesTest, OnlyTheUsersNavigationsAndTheirRedirectsAreTheUsers)
+{
+    panedownload::CUserStarts starts;
+    // A frame's load and a meta refresh: nobody asked.
+    starts.OnNavigation("http://h/frame.torrent", false, false);
+    starts.OnNavigation("http://h/refresh.zip", false, false);
+    EXPECT_FALSE(starts.IsUserStarted("http://h/frame.torrent"));
+    EXPECT_FALSE(starts.IsUserStarted("http://h/refresh.zip"));
+    // A redirect of a navigation nobody asked for stays nobody's.
+    starts.OnNavigation("http://h/after-redirect.torrent", false, true);
+    EXPECT_FALSE(starts.IsUserStarted("http://h/after-redirect.torrent"));
+
+    // A click, and the redirects that follow it.
+    starts.OnNavigation("http://h/go#top", true, false);
+    starts.OnNavigation("http://h/list.opml", false, true);
+    EXPECT_TRUE(starts.IsUserStarted("http://h/go"));
+    EXPECT_TRUE(starts.IsUserStarted("http://h/list.opml#part"));
+    // The page then loading the same address by itself takes it away.
+    starts.OnNavigation("http://h/go", false, false);
+    EXPECT_FALSE(starts.IsUserStarted("http://h/go"));
+    EXPECT_TRUE(starts.IsUserStarted("http://h/list.opml"));
+
+    // A download let through uses the whole navigation up.
+    EXPECT_EQ(starts.UseUp("http://h/list.opml"), std::vector<std::string>{"http://h/list.opml"});
+    EXPECT_FALSE(starts.IsUserStarted("http://h/list.opml"));
+    EXPECT_TRUE(starts.UseUp("http://h/list.opml").empty());
+}
+
+TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFolders)
+{
+    EXPECT_EQ(panedownload::SaveName("pack.zip"), "pack.zip");
+    EXPECT_EQ(panedownload::SaveName("../../.config/autostart/x.desktop"), "x.desktop");
+    EXPECT_EQ(panedownload::SaveName("..\\windows\\pack.zip"), "pack.zip");
+    EXPECT_EQ(panedownload::SaveName("a\nb.zip"), "ab.zip");
+    EXPECT_EQ(panedownload::SaveName(".."), "download");
+    EXPECT_EQ(panedownload::SaveName(""), "download");
+    EXPECT_TRUE(panedownload::IsAttachment("Attachment; filename=x.torrent"));
+    EXPECT_FALSE(panedownload::IsAttachment("inline; filename=x.torrent"));
 }

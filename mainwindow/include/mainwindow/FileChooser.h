@@ -15,6 +15,7 @@ struct FileRequest
     bool save = false; ///< a save dialog (with the overwrite question), else an open dialog of existing files
     uString filter;    ///< wx form: "Label|*.a;*.b|Label|*.c"
     uString defaultName; ///< file name offered first
+    uString defaultDir;  ///< folder shown first; the toolkit's choice when empty
     /// Extensions (without the dot), one per filter entry: a name typed
     /// without one gets the extension of the chosen entry, since what a save
     /// writes depends on it.

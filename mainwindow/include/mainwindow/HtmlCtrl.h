@@ -43,8 +43,9 @@ struct CHtmlCommand
 // page's status text changed.
 //
 // A written page never navigates by itself: only the user's clicks and the
-// program's commands leave it. Downloads of torrents, feeds and outlines go
-// to the program (SetDownloadHooks).
+// program's commands leave it. Only the downloads the user started are
+// taken (SetDownloadHooks): torrents, feeds and outlines go to the program,
+// anything else is saved where the user says.
 //
 // User-interface thread only.
 class CHtmlCtrl : public wxEvtHandler
@@ -88,7 +89,8 @@ public:
     // Never set by the program itself; kept for pages that offer commands.
     void SetCommandTable(const CHtmlCommand* table) { m_commands = table; }
     // Where the program's own documents that a page offers for download
-    // go, and who opens them; without hooks every download is the engine's.
+    // go, who opens them, and where other downloads are saved. Only the
+    // downloads the user started are taken; without hooks, none.
     void SetDownloadHooks(CPaneDownloads::Hooks hooks);
 
     // Posts the commands of the table entries named `name` (case ignored) to
@@ -114,9 +116,8 @@ private:
     void OnTitleChanged(wxWebViewEvent& event);
     void WatchStatusText();
     void WatchNavigations();
-    // A command of the program's is about to navigate; `loads` when it
-    // loads a page.
-    void BeginCommand(bool loads);
+    // A command of the program's is about to navigate.
+    void BeginCommand();
     // Hands the last written page to the view.
     void PutWrittenPage();
     // The view's first load ended; a page written meanwhile goes in now.
@@ -148,9 +149,9 @@ private:
     std::unique_ptr<CPaneDownloads> m_downloads;
     unsigned long m_policySignal = 0;
     htmlctrl::PageShown m_shown = htmlctrl::PageShown::kBrowsed;
-    // Writes whose navigation the browser has not asked about yet: those
-    // navigations are ours, whatever the shown page's state.
-    int m_writesPending = 0;
+    // Until the browser has asked about the newest write, a load of the base
+    // address is ours, whatever the shown page's state.
+    htmlctrl::CWrittenPages m_writes;
     // A navigation that may replace the written page was let through.
     bool m_leaving = false;
     // The last written page as the view got it, and how often the pane put
@@ -162,5 +163,5 @@ private:
     bool m_writeWaiting = false;
     // A command of the program is under way: its navigation may leave a
     // written page.
-    bool m_commanded = false;
+    htmlctrl::CCommandedNavigation m_command;
 };

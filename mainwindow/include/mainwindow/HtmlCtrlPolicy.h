@@ -70,6 +70,51 @@ enum class NavigationVerdict
 // browsed page navigates as the web does.
 NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool commanded);
 
+// True when a navigation a page starts counts as the user's: a click on a
+// link or a form submitted by the user.
+bool IsUsersOwn(const Navigation& navigation);
+
+// A command of the program's that is to navigate the pane: an address
+// (Navigate), or Back, Forward or Reload. Only the navigation the command
+// started may use its leave; one of a frame or a redirect that the browser
+// decides first is not it.
+class CCommandedNavigation
+{
+public:
+    void ExpectAddress(const uString& address);
+    void ExpectKind(NavigationKind kind);
+    void Clear() { m_pending = false; }
+    bool IsPending() const { return m_pending; }
+    // True when `navigation` is the command's own.
+    bool IsCommanded(const Navigation& navigation) const;
+    // True when a page at `address` that commits may be the command's: one
+    // of its address, or any for Back, Forward and Reload.
+    bool MayHaveCommitted(const uString& address) const;
+
+private:
+    bool m_pending = false;
+    bool m_byAddress = false;
+    uString m_address;
+    NavigationKind m_kind = NavigationKind::kOther;
+};
+
+// The pages the pane wrote into the view, and whether the browser has asked
+// about loading the newest yet. Only the newest counts: a write that a later
+// one replaced before the browser asked about it may never be asked about.
+class CWrittenPages
+{
+public:
+    void OnPut() { ++m_newest; }
+    // The browser asks about a load of the written pages' address: true when
+    // it is the newest write's (the first such question since that write).
+    bool OnAsked();
+    bool IsPending() const { return m_asked != m_newest; }
+
+private:
+    unsigned m_newest = 0;
+    unsigned m_asked = 0;
+};
+
 // True for the addresses a window that a page asks for may be handed to
 // the desktop's browser with: web and ftp pages only. Any other scheme
 // (file, a desktop's own handler schemes) would start a program chosen by

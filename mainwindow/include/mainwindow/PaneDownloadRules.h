@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <vector>
 
 // Which downloads of the browser pane the program opens itself, and where
 // they are kept; no window needed.
@@ -29,4 +31,38 @@ std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& conte
 /// one the server suggests, and never a file that was there. False, with an
 /// empty path, when no file could be made.
 bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::string& path);
+
+/// True when a Content-Disposition value asks for the body to be saved,
+/// not shown.
+bool IsAttachment(const std::string& contentDisposition);
+
+/// The name offered for saving a download: the server's name without any
+/// folder part (a server's name never chooses the folder); "download" when
+/// nothing usable is left.
+std::string SaveName(const std::string& suggestedName);
+
+/// The addresses the user asked for. A page may start downloads by itself
+/// (frames, a meta refresh, scripts); only those the user started count:
+/// a click or a form of the user's, or an address the user gave the
+/// program, and the redirects that follow that navigation. The browser
+/// tells each navigation as it decides it, in order.
+class CUserStarts
+{
+public:
+    /// `userStarted`: the user started this navigation. A redirect carries
+    /// on the navigation decided just before it, when that was the user's.
+    /// Any other navigation to an address takes its leave away.
+    void OnNavigation(const std::string& address, bool userStarted, bool redirect);
+    /// True when the newest navigation to `address` was the user's. A
+    /// fragment is no part of the address.
+    bool IsUserStarted(const std::string& address) const;
+    /// A download of `address` was let through: its navigation's leave is
+    /// used up. The addresses of that navigation (empty when none).
+    std::vector<std::string> UseUp(const std::string& address);
+
+private:
+    // Newest last; a few are enough, as each ends with its answer.
+    std::deque<std::vector<std::string>> m_chains;
+    bool m_lastWasUsers = false;
+};
 } // namespace panedownload

@@ -8,12 +8,15 @@
 
 class wxWebView;
 
-// The downloads a browser view starts. A response the view cannot show is
-// downloaded, not dropped, when it is one of the program's own documents
-// (by panedownload::MessageFor); such a document is fetched into the hooks'
+// The downloads a browser view starts. Only a download the user started is
+// taken (panedownload::CUserStarts): a click or form in the page itself, or
+// an address given to the program, and the redirects of that navigation.
+// Every other download (a frame's, a meta refresh's, a script's) is refused
+// before anything is written. A taken download that is one of the program's
+// own documents (by panedownload::MessageFor) is fetched into the hooks'
 // folder under a new name and, once complete, handed to the hooks with the
-// message that opens it. Every other download, and all of them while no
-// hooks are set, goes where the browser engine puts it by default.
+// message that opens it; any other is saved where the user chooses (none
+// without `saveAs`). Without hooks no download is taken.
 //
 // User-interface thread only.
 class CPaneDownloads
@@ -25,6 +28,11 @@ public:
         std::function<uString()> folder;
         // A document fetched completely: the message and the file's path.
         std::function<void(std::uint32_t message, const uString& path)> open;
+        // Where to save a download the program does not open itself, given
+        // the name to offer; empty when the user cancelled.
+        std::function<uString(const uString& name)> saveAs;
+        // A saved download is complete (true) or failed (false).
+        std::function<void(bool saved, const uString& path)> saved;
     };
 
     // Made with the view, and destroyed before it.
@@ -35,6 +43,9 @@ public:
     CPaneDownloads& operator=(const CPaneDownloads&) = delete;
 
     void SetHooks(Hooks hooks);
+    // The view is about to follow a navigation, in the order the browser
+    // decides them; `userStarted` when the user asked for it.
+    void OnNavigation(const uString& address, bool userStarted, bool redirect);
 
     struct Shared;
 

@@ -12,7 +12,7 @@ public:
     uString Choose(wxWindow* parent, const FileRequest& request) override
     {
         long style = request.save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN | wxFD_FILE_MUST_EXIST;
-        wxFileDialog dialog(parent, wxFileSelectorPromptStr, wxEmptyString,
+        wxFileDialog dialog(parent, wxFileSelectorPromptStr, wxString::FromUTF8(request.defaultDir.c_str()),
                             wxString::FromUTF8(request.defaultName.c_str()),
                             wxString::FromUTF8(request.filter.c_str()), style);
         if (dialog.ShowModal() != wxID_OK)

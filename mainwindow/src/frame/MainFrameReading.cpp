@@ -10,6 +10,7 @@
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
 #include "mainwindow/FeedLabel.h"
+#include "mainwindow/FileChooser.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
@@ -20,6 +21,7 @@
 
 #include <wx/busyinfo.h>
 #include <wx/splitter.h>
+#include <wx/stdpaths.h>
 #include <wx/utils.h>
 #include <wx/webview.h>
 
@@ -28,6 +30,9 @@ using namespace subscription;
 namespace
 {
 constexpr const char* kProductName = "Kestrova";
+// A download of the browser pane saved: "Saved %s" / "Failed to save %s".
+constexpr int kDownloadSavedString = 3080;
+constexpr int kDownloadNotSavedString = 3081;
 constexpr int kDatabaseMissingString = 3012;
 
 wxString ToWx(const uString& text)
@@ -75,9 +80,30 @@ void CMainFrame::CreateReadingPanes()
         });
     // A torrent, feed or outline that a page offers opens as the desktop
     // would open such a file: posted, with the path, once it is complete.
-    m_browserFrame->GetHtmlCtrl()->SetDownloadHooks({[this] { return m_preference->GetTempDir().getPath(); },
-                                                     [this](std::uint32_t message, const uString& path)
-                                                     { PostMessage(GetWindowHandle(), message, 0, path); }});
+    // Anything else is saved where the user says, as a browser's download.
+    CPaneDownloads::Hooks downloads;
+    downloads.folder = [this] { return m_preference->GetTempDir().getPath(); };
+    downloads.open = [this](std::uint32_t message, const uString& path)
+    { PostMessage(GetWindowHandle(), message, 0, path); };
+    downloads.saveAs = [this](const uString& name)
+    {
+        ui::FileRequest request;
+        request.save = true;
+        request.defaultName = name;
+        // The user's download folder; the home folder when none is set.
+        request.defaultDir =
+            uString(wxStandardPaths::Get().GetUserDir(wxStandardPaths::Dir_Downloads).utf8_str());
+        return ui::ChooseFile(this, request);
+    };
+    downloads.saved = [this](bool saved, const uString& path)
+    {
+        uString text;
+        text.format(std::string(resources::FindString(saved ? kDownloadSavedString : kDownloadNotSavedString))
+                        .c_str(),
+                    path.c_str());
+        ShowStatusText(wxString::FromUTF8(text.c_str()));
+    };
+    m_browserFrame->GetHtmlCtrl()->SetDownloadHooks(std::move(downloads));
 
     CItemReader::Hooks reader;
     reader.refreshFeedLabel = [this]

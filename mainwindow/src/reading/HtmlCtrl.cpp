@@ -10,7 +10,6 @@
 #include "mainwindow/StartupRules.h"
 
 #ifdef __WXGTK__
-#include <dlfcn.h>
 #include <gio/gio.h>
 #include <sys/stat.h>
 #endif
@@ -79,51 +78,10 @@ const char* MimeTypeOf(const std::string& path)
 }
 
 #ifdef __WXGTK__
-// The program's scheme, registered with WebKit itself rather than through
-// wx: WebKit takes a scheme once per process and keeps the view that
-// registered it as its data, which would outlive that view; and it can
-// stream a file, where wx's handlers read it whole into memory (a video
-// enclosure). The few WebKit functions are looked up in the loaded library.
-struct WebKitSchemeApi
-{
-    void* (*viewContext)(void* view) = nullptr;
-    void (*registerScheme)(void* context, const char* scheme, void (*callback)(void*, void*), void* data,
-                           void (*destroy)(void*)) = nullptr;
-    const char* (*requestUri)(void* request) = nullptr;
-    void (*finish)(void* request, GInputStream* stream, gint64 length, const char* mimeType) = nullptr;
-    void (*finishError)(void* request, GError* error) = nullptr;
-
-    bool Load()
-    {
-        viewContext =
-            reinterpret_cast<decltype(viewContext)>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_context"));
-        registerScheme = reinterpret_cast<decltype(registerScheme)>(
-            ::dlsym(RTLD_DEFAULT, "webkit_web_context_register_uri_scheme"));
-        requestUri = reinterpret_cast<decltype(requestUri)>(
-            ::dlsym(RTLD_DEFAULT, "webkit_uri_scheme_request_get_uri"));
-        finish =
-            reinterpret_cast<decltype(finish)>(::dlsym(RTLD_DEFAULT, "webkit_uri_scheme_request_finish"));
-        finishError = reinterpret_cast<decltype(finishError)>(
-            ::dlsym(RTLD_DEFAULT, "webkit_uri_scheme_request_finish_error"));
-        return viewContext && registerScheme && requestUri && finish && finishError;
-    }
-};
-
-WebKitSchemeApi& SchemeApi()
-{
-    // All or nothing: without one of them the scheme is not registered.
-    static WebKitSchemeApi api = []
-    {
-        WebKitSchemeApi found;
-        return found.Load() ? found : WebKitSchemeApi();
-    }();
-    return api;
-}
-
 // WebKit's request for an address of the scheme (window thread).
 void OnSchemeRequest(void* request, void*)
 {
-    WebKitSchemeApi& api = SchemeApi();
+    const webkitcalls::SchemeApi& api = webkitcalls::Scheme();
     std::string path;
     struct stat info
     {
@@ -150,7 +108,7 @@ void OnSchemeRequest(void* request, void*)
 void RegisterPageScheme(wxWebView* view)
 {
     static bool registered = false;
-    WebKitSchemeApi& api = SchemeApi();
+    const webkitcalls::SchemeApi& api = webkitcalls::Scheme();
     if (registered || api.registerScheme == nullptr || view->GetNativeBackend() == nullptr)
         return;
     api.registerScheme(api.viewContext(view->GetNativeBackend()), htmlctrl::kPageScheme, OnSchemeRequest,
@@ -251,6 +209,8 @@ void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
     {
         StopWatchingView();
         m_downloads.reset();
+        // Gone with its parent: nothing may reach it any more.
+        m_view = nullptr;
     }
     event.Skip();
 }
@@ -318,7 +278,7 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
 void CHtmlCtrl::PutWrittenPage()
 {
     m_writeWaiting = false;
-    ++m_writesPending;
+    m_writes.OnPut();
     m_view->SetPage(m_writtenPage, m_baseUrl);
 }
 
@@ -352,24 +312,30 @@ void CHtmlCtrl::Navigate(const uString& url)
     if (m_view == nullptr)
         return;
     uString command;
-    BeginCommand(!htmlctrl::IsAppCommand(url, command));
+    if (htmlctrl::IsAppCommand(url, command))
+    {
+        // Nothing loads: the view hands the command over.
+        m_view->LoadURL(ToWx(url));
+        return;
+    }
+    BeginCommand();
+    m_command.ExpectAddress(url);
     m_view->LoadURL(ToWx(url));
 }
 
-void CHtmlCtrl::BeginCommand(bool loads)
+void CHtmlCtrl::BeginCommand()
 {
-    m_commanded = true;
     // A page still waiting for the start page would come after the
     // command's: the command is the later one.
-    if (loads)
-        m_writeWaiting = false;
+    m_writeWaiting = false;
 }
 
 void CHtmlCtrl::GoBack()
 {
     if (m_view == nullptr || !m_view->CanGoBack())
         return;
-    BeginCommand(true);
+    BeginCommand();
+    m_command.ExpectKind(htmlctrl::NavigationKind::kBackForward);
     m_view->GoBack();
 }
 
@@ -377,7 +343,8 @@ void CHtmlCtrl::GoForward()
 {
     if (m_view == nullptr || !m_view->CanGoForward())
         return;
-    BeginCommand(true);
+    BeginCommand();
+    m_command.ExpectKind(htmlctrl::NavigationKind::kBackForward);
     m_view->GoForward();
 }
 
@@ -385,7 +352,8 @@ void CHtmlCtrl::Reload()
 {
     if (m_view == nullptr)
         return;
-    BeginCommand(true);
+    BeginCommand();
+    m_command.ExpectKind(htmlctrl::NavigationKind::kReload);
     m_view->Reload();
 }
 
@@ -406,8 +374,6 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     uString command;
     if (htmlctrl::IsAppCommand(ToUString(event.GetURL()), command))
     {
-        // Nothing loads: a command that asked for it is over.
-        m_commanded = false;
         event.Veto();
         OnAppCmd(command);
         return;
@@ -417,7 +383,7 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     std::string path;
     if (ResolveServed(event.GetURL(), path) && uFile(path.c_str()).isDirectory())
     {
-        m_commanded = false;
+        m_command.Clear();
         event.Veto();
         ui::GetShell().Open(uString(path.c_str()));
         return;
@@ -428,13 +394,16 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
 bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
 {
     // Our own write loads the base address; no page can name it to load it
-    // (the scheme serves no folder), so each pending write accounts for one.
-    if (m_writesPending > 0 && ToWx(navigation.url) == m_baseUrl)
-    {
-        --m_writesPending;
+    // (the scheme serves no folder). The first such load after the newest
+    // write is that write's: one replaced before the browser asked about it
+    // is never asked about.
+    if (ToWx(navigation.url) == m_baseUrl && m_writes.OnAsked())
         return true;
-    }
-    const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, m_commanded);
+    const bool commanded = m_command.IsCommanded(navigation);
+    if (m_downloads)
+        m_downloads->OnNavigation(navigation.url, commanded || htmlctrl::IsUsersOwn(navigation),
+                                  navigation.redirect);
+    const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, commanded);
     if (verdict == htmlctrl::NavigationVerdict::kRefuse)
     {
         // No load starts: the window permission the view's notice gave goes.
@@ -444,7 +413,8 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
     if (verdict == htmlctrl::NavigationVerdict::kLeave)
     {
         // The command's navigation is this one; later ones are the page's own.
-        m_commanded = false;
+        if (commanded)
+            m_command.Clear();
         m_leaving = true;
     }
     return true;
@@ -456,13 +426,14 @@ void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
         return;
     // A command's page may commit before WebKit asks about it (a page of
     // another site, loaded in a process of its own).
-    if (m_shown != htmlctrl::PageShown::kBrowsed && !m_leaving && !m_commanded)
+    const uString committed = ToUString(event.GetURL());
+    if (m_shown != htmlctrl::PageShown::kBrowsed && !m_leaving && !m_command.MayHaveCommitted(committed))
     {
         // Nobody asked for this page. WebKit does load its start page late,
         // past the policy, when writes follow the view's creation closely:
         // the written page goes back (a write still on its way replaces the
         // page anyway).
-        if (m_writesPending == 0 && m_rewrites < kMaxRewrites)
+        if (!m_writes.IsPending() && m_rewrites < kMaxRewrites)
         {
             ++m_rewrites;
             PutWrittenPage();
@@ -470,7 +441,10 @@ void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
         return;
     }
     m_leaving = false;
-    m_commanded = false;
+    // Another page committing (one the view started before the command)
+    // leaves the command waiting for its own.
+    if (m_command.MayHaveCommitted(committed))
+        m_command.Clear();
     m_shown = htmlctrl::PageShown::kBrowsed;
     if (m_address)
         m_address(event.GetURL());
@@ -507,7 +481,7 @@ void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
     OnStartPageDone();
     // Our page is complete once no later write is still on its way.
     if (event.GetURL() == m_baseUrl && m_shown == htmlctrl::PageShown::kWrittenLoading &&
-        m_writesPending == 0)
+        !m_writes.IsPending())
         m_shown = htmlctrl::PageShown::kWrittenLoaded;
     if (IsOwnOrBlank(event.GetURL()))
     {

@@ -23,10 +23,72 @@ NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, boo
 {
     if (commanded || shown == PageShown::kBrowsed || navigation.redirect)
         return NavigationVerdict::kLeave;
-    if (navigation.userGesture && (navigation.kind == NavigationKind::kLinkClicked ||
-                                   navigation.kind == NavigationKind::kFormSubmitted))
+    if (IsUsersOwn(navigation))
         return NavigationVerdict::kLeave;
     return shown == PageShown::kWrittenLoading ? NavigationVerdict::kFrame : NavigationVerdict::kRefuse;
+}
+
+bool IsUsersOwn(const Navigation& navigation)
+{
+    return navigation.userGesture && (navigation.kind == NavigationKind::kLinkClicked ||
+                                      navigation.kind == NavigationKind::kFormSubmitted);
+}
+
+namespace
+{
+// An address as the browser reports it back: scheme and host in lower case,
+// "/" for an empty path, escapes decoded.
+std::string ComparableAddress(const uString& address)
+{
+    std::string text = unescape(address).c_str();
+    const std::size_t scheme = text.find("://");
+    if (scheme == std::string::npos)
+        return text;
+    std::size_t end = text.find_first_of("/?#", scheme + 3);
+    if (end == std::string::npos)
+        end = text.size();
+    for (std::size_t i = 0; i < end; ++i)
+        text[i] = static_cast<char>(text[i] >= 'A' && text[i] <= 'Z' ? text[i] - 'A' + 'a' : text[i]);
+    if (end < text.size() && text[end] == '/')
+        return text;
+    return text.substr(0, end) + "/" + text.substr(end);
+}
+} // namespace
+
+void CCommandedNavigation::ExpectAddress(const uString& address)
+{
+    m_pending = true;
+    m_byAddress = true;
+    m_address = address;
+}
+
+void CCommandedNavigation::ExpectKind(NavigationKind kind)
+{
+    m_pending = true;
+    m_byAddress = false;
+    m_kind = kind;
+}
+
+bool CCommandedNavigation::IsCommanded(const Navigation& navigation) const
+{
+    if (!m_pending || navigation.redirect)
+        return false;
+    if (!m_byAddress)
+        return navigation.kind == m_kind;
+    return ComparableAddress(navigation.url) == ComparableAddress(m_address);
+}
+
+bool CCommandedNavigation::MayHaveCommitted(const uString& address) const
+{
+    return m_pending && (!m_byAddress || ComparableAddress(address) == ComparableAddress(m_address));
+}
+
+bool CWrittenPages::OnAsked()
+{
+    if (!IsPending())
+        return false;
+    m_asked = m_newest;
+    return true;
 }
 
 bool MayOpenOutside(const uString& address)

@@ -103,4 +103,83 @@ bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::str
     path = buffer.data();
     return true;
 }
+bool IsAttachment(const std::string& contentDisposition)
+{
+    return BareType(contentDisposition) == "attachment";
+}
+
+std::string SaveName(const std::string& suggestedName)
+{
+    std::string name = suggestedName.substr(suggestedName.find_last_of("/\\") + 1);
+    name.erase(
+        std::remove_if(name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; }),
+        name.end());
+    const std::size_t first = name.find_first_not_of(" .");
+    if (first == std::string::npos)
+        return "download";
+    return name.substr(first);
+}
+
+namespace
+{
+constexpr std::size_t kMaxChains = 8;
+constexpr std::size_t kMaxRedirects = 30;
+
+std::string WithoutFragment(const std::string& address)
+{
+    return address.substr(0, address.find('#'));
+}
+
+void Forget(std::deque<std::vector<std::string>>& chains, const std::string& address)
+{
+    for (std::vector<std::string>& chain : chains)
+        chain.erase(std::remove(chain.begin(), chain.end(), address), chain.end());
+    while (!chains.empty() && chains.front().empty())
+        chains.pop_front();
+}
+} // namespace
+
+void CUserStarts::OnNavigation(const std::string& target, bool userStarted, bool redirect)
+{
+    const std::string address = WithoutFragment(target);
+    if (redirect && m_lastWasUsers && !m_chains.empty() && m_chains.back().size() < kMaxRedirects)
+    {
+        m_chains.back().push_back(address);
+        return;
+    }
+    Forget(m_chains, address);
+    m_lastWasUsers = userStarted;
+    if (!userStarted)
+        return;
+    m_chains.push_back({address});
+    if (m_chains.size() > kMaxChains)
+        m_chains.pop_front();
+}
+
+bool CUserStarts::IsUserStarted(const std::string& target) const
+{
+    const std::string address = WithoutFragment(target);
+    for (const std::vector<std::string>& chain : m_chains)
+    {
+        if (std::find(chain.begin(), chain.end(), address) != chain.end())
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> CUserStarts::UseUp(const std::string& target)
+{
+    const std::string address = WithoutFragment(target);
+    for (auto chain = m_chains.begin(); chain != m_chains.end(); ++chain)
+    {
+        if (std::find(chain->begin(), chain->end(), address) != chain->end())
+        {
+            std::vector<std::string> used = std::move(*chain);
+            m_chains.erase(chain);
+            m_lastWasUsers = false;
+            return used;
+        }
+    }
+    return {};
+}
 } // namespace panedownload

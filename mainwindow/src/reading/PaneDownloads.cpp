@@ -3,7 +3,9 @@
 #include "WebKitCalls.h"
 #include "mainwindow/PaneDownloadRules.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 #include <wx/webview.h>
 
 #ifdef __WXGTK__
@@ -16,6 +18,25 @@ struct CPaneDownloads::Shared
 {
     void* view = nullptr; // the browser engine's view whose downloads these are
     Hooks hooks;
+    panedownload::CUserStarts starts;
+    // The navigations whose answers were let through as downloads, until
+    // their downloads start.
+    std::vector<std::vector<std::string>> accepted;
+
+    bool HasHooks() const { return hooks.folder && hooks.open; }
+    // True once for a download the user started, by its address.
+    bool TakeAccepted(const std::string& address)
+    {
+        for (auto chain = accepted.begin(); chain != accepted.end(); ++chain)
+        {
+            if (std::find(chain->begin(), chain->end(), address) != chain->end())
+            {
+                accepted.erase(chain);
+                return true;
+            }
+        }
+        return !starts.UseUp(address).empty();
+    }
 };
 
 #ifdef __WXGTK__
@@ -34,6 +55,7 @@ struct Download
     std::string path;
     std::uint64_t expectedSize = 0; // 0: not known
     bool failed = false;
+    bool saved = false; // saved where the user chose, not opened
 };
 
 std::string StringProperty(GObject* object, const char* name)
@@ -52,17 +74,37 @@ std::uint32_t MessageFor(GObject* response, const char* name)
                                     StringProperty(response, "uri"));
 }
 
-// The response has arrived: ours to keep, or the engine's default place.
+// Where the user wants a download the program does not open; false when
+// the user cancelled.
+bool ChooseSaveFile(CPaneDownloads::Shared& shared, const char* suggestedName, Download& record)
+{
+    if (!shared.hooks.saveAs)
+        return false;
+    const uString chosen = shared.hooks.saveAs(
+        uString(panedownload::SaveName(suggestedName != nullptr ? suggestedName : "").c_str()));
+    if (chosen.isEmpty())
+        return false;
+    record.path = chosen.c_str();
+    record.saved = true;
+    return true;
+}
+
+// The response has arrived: a document of the program's goes to a file of
+// ours, anything else where the user chooses; nothing is written when the
+// user cancels.
 gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer data)
 {
     auto* record = static_cast<Download*>(data);
     std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock();
-    if (!shared || !shared->hooks.folder || !shared->hooks.open)
-        return FALSE;
     GObject* response = nullptr;
     g_object_get(download, "response", &response, nullptr);
-    if (response == nullptr)
-        return FALSE;
+    if (!shared || !shared->HasHooks() || response == nullptr)
+    {
+        if (response != nullptr)
+            g_object_unref(response);
+        Api().cancel(download);
+        return TRUE;
+    }
     const std::uint32_t message = MessageFor(response, suggestedName);
     guint64 length = 0;
     g_object_get(response, "content-length", &length, nullptr);
@@ -70,23 +112,37 @@ gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer d
     const char* coding = headers != nullptr ? Api().header(headers, "Content-Encoding") : nullptr;
     const std::uint64_t expectedSize = panedownload::ExpectedSize(length, coding != nullptr ? coding : "");
     g_object_unref(response);
-    std::string path;
-    if (message == 0 || !panedownload::MakeDownloadFile(shared->hooks.folder().c_str(), message, path))
-        return FALSE;
-    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    bool placed = false;
+    if (message != 0)
+        placed = panedownload::MakeDownloadFile(shared->hooks.folder().c_str(), message, record->path);
+    else
+        placed = ChooseSaveFile(*shared, suggestedName, *record);
+    gchar* uri = placed ? g_filename_to_uri(record->path.c_str(), nullptr, nullptr) : nullptr;
     if (uri == nullptr)
     {
-        ::unlink(path.c_str());
-        return FALSE;
+        if (placed && message != 0)
+            ::unlink(record->path.c_str());
+        record->path.clear();
+        record->saved = false;
+        Api().cancel(download);
+        return TRUE;
     }
-    // The file was made empty just now to reserve the name.
+    // Our file was made empty just now to reserve the name; the user's
+    // choice was confirmed by the dialog.
     g_object_set(download, "allow-overwrite", TRUE, nullptr);
     Api().setDestination(download, uri);
     g_free(uri);
     record->message = message;
-    record->path = path;
     record->expectedSize = expectedSize;
     return TRUE;
+}
+
+void Tell(const Download& record, bool saved)
+{
+    if (!record.saved)
+        return;
+    if (std::shared_ptr<CPaneDownloads::Shared> shared = record.shared.lock(); shared && shared->hooks.saved)
+        shared->hooks.saved(saved, uString(record.path.c_str()));
 }
 
 void Discard(Download& record)
@@ -99,7 +155,9 @@ void Discard(Download& record)
 
 void OnFailed(GObject*, GError*, gpointer data)
 {
-    Discard(*static_cast<Download*>(data));
+    auto* record = static_cast<Download*>(data);
+    Discard(*record);
+    Tell(*record, false);
 }
 
 // Comes after a failure too. The engine also ends a download whose
@@ -107,7 +165,7 @@ void OnFailed(GObject*, GError*, gpointer data)
 void OnFinished(GObject*, gpointer data)
 {
     auto* record = static_cast<Download*>(data);
-    if (record->failed || record->message == 0)
+    if (record->failed || record->path.empty())
         return;
     struct stat info
     {
@@ -116,43 +174,70 @@ void OnFinished(GObject*, gpointer data)
         (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize))
     {
         Discard(*record);
+        Tell(*record, false);
+        return;
+    }
+    if (record->saved)
+    {
+        Tell(*record, true);
         return;
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
         shared->hooks.open(record->message, uString(record->path.c_str()));
 }
 
-// The engine drops a response it cannot show unless it is an attachment:
-// one the program opens is downloaded instead. What it can show it shows,
-// and only the page itself counts, not a frame inside it.
+std::string HeaderOf(GObject* response, const char* name)
+{
+    void* headers = Api().responseHeaders(response);
+    const char* value = headers != nullptr ? Api().header(headers, name) : nullptr;
+    return value != nullptr ? value : "";
+}
+
+// An answer the engine would download (an attachment) or could not show is
+// downloaded only when the user asked for it in the page itself, not in a
+// frame inside it; otherwise nothing loads and nothing is written. What the
+// engine can show it shows.
 gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
 {
     constexpr int kResponseDecision = 2;
-    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
-    if (type != kResponseDecision || !shared->hooks.open || Api().canShow(decision) ||
-        (Api().isMainResource != nullptr && !Api().isMainResource(decision)))
+    if (type != kResponseDecision)
         return FALSE;
+    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
     GObject* response = nullptr;
     g_object_get(decision, "response", &response, nullptr);
     if (response == nullptr)
         return FALSE;
-    // Not the response's suggested name: the network library frees a name
-    // with a "/" in it wrongly when it is read here. An attachment is
-    // downloaded anyway, and its name is looked at when it arrives.
-    const std::uint32_t message = MessageFor(response, nullptr);
+    const bool attachment = panedownload::IsAttachment(HeaderOf(response, "Content-Disposition"));
+    const std::string address = StringProperty(response, "uri");
     g_object_unref(response);
-    if (message == 0)
+    if (!attachment && Api().canShow(decision))
         return FALSE;
-    Api().download(decision);
+    const bool pageItself = Api().isMainResource == nullptr || Api().isMainResource(decision);
+    if (pageItself && shared->HasHooks() && shared->starts.IsUserStarted(address))
+    {
+        shared->accepted.push_back(shared->starts.UseUp(address));
+        Api().download(decision);
+        return TRUE;
+    }
+    Api().ignore(decision);
     return TRUE;
 }
 
+// Every download of our view is checked here, also one that came without
+// an answer to decide on (a link with a download attribute): one the user
+// did not start ends before it has a file.
 void OnDownloadStarted(GObject*, GObject* download, gpointer data)
 {
     const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
     if (Api().downloadView(download) != shared->view)
         return;
-    auto* record = new Download{shared, 0, std::string(), 0, false};
+    const char* uri = Api().requestUri(Api().downloadRequest(download));
+    if (uri == nullptr || !shared->HasHooks() || !shared->TakeAccepted(uri))
+    {
+        Api().cancel(download);
+        return;
+    }
+    auto* record = new Download{shared, 0, std::string(), 0, false, false};
     g_object_set_data_full(download, "kestrova-pane-download", record,
                            [](gpointer record) { delete static_cast<Download*>(record); });
     g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), record);
@@ -193,4 +278,9 @@ CPaneDownloads::~CPaneDownloads()
 void CPaneDownloads::SetHooks(Hooks hooks)
 {
     m_shared->hooks = std::move(hooks);
+}
+
+void CPaneDownloads::OnNavigation(const uString& address, bool userStarted, bool redirect)
+{
+    m_shared->starts.OnNavigation(address.c_str(), userStarted, redirect);
 }

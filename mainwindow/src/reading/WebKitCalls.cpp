@@ -39,18 +39,39 @@ const DownloadApi& Downloads()
         DownloadApi found;
         Find(found.viewContext, "webkit_web_view_get_context");
         Find(found.downloadView, "webkit_download_get_web_view");
+        Find(found.downloadRequest, "webkit_download_get_request");
+        Find(found.requestUri, "webkit_uri_request_get_uri");
         Find(found.setDestination, "webkit_download_set_destination");
+        Find(found.cancel, "webkit_download_cancel");
         Find(found.download, "webkit_policy_decision_download");
+        Find(found.ignore, "webkit_policy_decision_ignore");
         Find(found.canShow, "webkit_response_policy_decision_is_mime_type_supported");
         Find(found.responseHeaders, "webkit_uri_response_get_http_headers");
         Find(found.header, "soup_message_headers_get_one");
         Find(found.isMainResource, "webkit_response_policy_decision_is_main_frame_main_resource");
-        const bool all = found.viewContext && found.downloadView && found.setDestination && found.download &&
-                         found.canShow && found.responseHeaders && found.header;
+        const bool all = found.viewContext && found.downloadView && found.downloadRequest &&
+                         found.requestUri && found.setDestination && found.cancel && found.download &&
+                         found.ignore && found.canShow && found.responseHeaders && found.header;
         return all ? found : DownloadApi();
     }();
     return api;
 }
 
+const SchemeApi& Scheme()
+{
+    static const SchemeApi api = []
+    {
+        SchemeApi found;
+        Find(found.viewContext, "webkit_web_view_get_context");
+        Find(found.registerScheme, "webkit_web_context_register_uri_scheme");
+        Find(found.requestUri, "webkit_uri_scheme_request_get_uri");
+        Find(found.finish, "webkit_uri_scheme_request_finish");
+        Find(found.finishError, "webkit_uri_scheme_request_finish_error");
+        const bool all = found.viewContext && found.registerScheme && found.requestUri && found.finish &&
+                         found.finishError;
+        return all ? found : SchemeApi();
+    }();
+    return api;
+}
 } // namespace webkitcalls
 #endif

@@ -3,7 +3,7 @@
 // The WebKit functions the browser pane calls itself, beyond what wx offers:
 // looked up in the loaded library, all of a group or none. GTK only.
 #ifdef __WXGTK__
-#include <glib.h>
+#include <gio/gio.h>
 
 namespace webkitcalls
 {
@@ -20,14 +20,18 @@ struct PolicyApi
     void (*ignore)(void* decision) = nullptr;
 };
 
-// wx has no download event: the pane takes the downloads of the documents
-// the program opens itself through the engine's own download signals.
+// wx has no download event: the pane decides which downloads it takes, and
+// where they go, through the engine's own download signals.
 struct DownloadApi
 {
     void* (*viewContext)(void* view) = nullptr;
     void* (*downloadView)(void* download) = nullptr;
+    void* (*downloadRequest)(void* download) = nullptr;
+    const char* (*requestUri)(void* request) = nullptr;
     void (*setDestination)(void* download, const char* uri) = nullptr;
+    void (*cancel)(void* download) = nullptr;
     void (*download)(void* decision) = nullptr;
+    void (*ignore)(void* decision) = nullptr;
     gboolean (*canShow)(void* decision) = nullptr;
     void* (*responseHeaders)(void* response) = nullptr;
     const char* (*header)(void* headers, const char* name) = nullptr;
@@ -36,8 +40,23 @@ struct DownloadApi
     gboolean (*isMainResource)(void* decision) = nullptr;
 };
 
+// The program's scheme, registered with WebKit itself rather than through
+// wx: WebKit takes a scheme once per process and keeps the view that
+// registered it as its data, which would outlive that view; and it can
+// stream a file, where wx's handlers read it whole into memory.
+struct SchemeApi
+{
+    void* (*viewContext)(void* view) = nullptr;
+    void (*registerScheme)(void* context, const char* scheme, void (*callback)(void*, void*), void* data,
+                           void (*destroy)(void*)) = nullptr;
+    const char* (*requestUri)(void* request) = nullptr;
+    void (*finish)(void* request, GInputStream* stream, gint64 length, const char* mimeType) = nullptr;
+    void (*finishError)(void* request, GError* error) = nullptr;
+};
+
 // Null members when any function of the group is missing.
 const PolicyApi& Policy();
 const DownloadApi& Downloads();
+const SchemeApi& Scheme();
 } // namespace webkitcalls
 #endif

@@ -8,6 +8,8 @@
 #include "dialogs/TorrentCtrl.h"
 #include "dialogs/XListCtrl.h"
 #include "downloads/DownloadManager.h"
+#include "mainwindow/FileChooser.h"
+#include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "support/LocalHttpServer.h"
 
@@ -15,12 +17,34 @@
 #include <filesystem>
 #include <future>
 #include <vector>
+#include <wx/statusbr.h>
 #include <wx/webview.h>
 
 namespace
 {
 namespace fs = std::filesystem;
 using testsupport::HttpResponse;
+
+// Answers the save dialog as the user would, and keeps what it was asked.
+class ScriptedChooser : public ui::CFileChooser
+{
+public:
+    uString Choose(wxWindow*, const ui::FileRequest& request) override
+    {
+        requests.push_back(request);
+        return uString(answer.c_str());
+    }
+    std::string answer; // empty: Cancel
+    std::vector<ui::FileRequest> requests;
+};
+
+HttpResponse Attachment(const std::string& type, const std::string& name, const std::string& body)
+{
+    HttpResponse response;
+    response.header("Content-Type", type).header("Content-Disposition", "attachment; filename=" + name);
+    response.body = body;
+    return response;
+}
 
 class PaneDownloadTest : public EngineFrameFixture
 {
@@ -63,8 +87,33 @@ protected:
     {
         if (m_frame)
             m_frame->SetMessageObserver(nullptr);
+        ui::CFileChooser::Install(nullptr);
         EngineFrameFixture::TearDown();
     }
+    // Files of that name anywhere in the home folder (the download folder
+    // is the home folder here).
+    int FilesNamed(const std::string& name) const
+    {
+        int count = 0;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(m_home.path()))
+            count += entry.path().filename() == name ? 1 : 0;
+        return count;
+    }
+    bool WaitForRequests(const std::vector<std::string>& paths)
+    {
+        return guitest::RunEventsUntil(
+            [&]
+            {
+                for (const std::string& path : paths)
+                {
+                    if (m_server.requestsFor(path).empty())
+                        return false;
+                }
+                return true;
+            },
+            20000);
+    }
+    std::string StatusText() const { return m_frame->GetStatusBar()->GetStatusText(0).utf8_string(); }
 
     testsupport::ScopedEnv m_listenAddress{"VESSIMAR_LISTEN_ADDRESS", "127.0.0.1"};
     torrenttest::LoopbackTracker m_tracker;
@@ -158,4 +207,110 @@ TEST_F(PaneDownloadTest, ACutDownloadIsNeitherOpenedNorKept)
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return FilesEndingIn(".opml") == 0; }, 20000));
     guitest::RunEventsFor(300);
     EXPECT_TRUE(m_opened.empty());
+}
+
+// Frames of an item, a meta refresh and a script start downloads of every
+// kind; none is taken: no file, no dialog, nothing opened. A click on a link
+// afterwards still is.
+TEST_F(PaneDownloadTest, DownloadsAPageStartsByItselfAreRefused)
+{
+    const torrenttest::MadeTorrent made =
+        torrenttest::MakeSingleFileTorrent("talk.mp3", "a talk", m_tracker.announceUrl(), 16384);
+    const std::string outline = "<?xml version=\"1.0\"?><opml version=\"1.0\"><body/></opml>";
+    const std::string feed = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel/></rss>";
+    m_server.serve("/x", Attachment("application/x-bittorrent", "x.torrent", made.bytes));
+    m_server.serve("/outline", Attachment("text/x-opml", "framed.opml", outline));
+    m_server.serve("/feed", Attachment("application/rss+xml", "framed.rss", feed));
+    m_server.serve("/pack", Attachment("application/zip", "framed.zip", "PK zip"));
+    m_server.redirect("/hop", "/hopped");
+    m_server.serve("/hopped", Attachment("application/x-bittorrent", "hopped.torrent", made.bytes));
+    m_server.serve("/refreshed", Attachment("application/zip", "refreshed.zip", "PK zip"));
+    m_server.serve("/scripted", Attachment("text/x-opml", "scripted.opml", outline));
+    m_server.serveContent("/refresh.html",
+                          "<html><head><meta http-equiv='refresh' content='0;url=/refreshed'></head>"
+                          "<body>refreshing</body></html>",
+                          "text/html");
+    m_server.serveContent(
+        "/script.html", "<html><body><script>location.href='/scripted'</script></body></html>", "text/html");
+    m_server.serve("/clicked", Attachment("text/x-opml", "clicked.opml", outline));
+    auto chooser = std::make_shared<ScriptedChooser>();
+    chooser->answer = m_home.file("chosen.zip");
+    ui::CFileChooser::Install(chooser);
+    ShowFrame(wxSize(1000, 700), WithEngine());
+    ObserveOpenings();
+
+    std::string frames = "<html><body><p>the item</p>";
+    for (const char* path : {"/x", "/outline", "/feed", "/pack", "/hop"})
+        frames += "<iframe src='" + m_server.url(path) + "'></iframe>";
+    m_frame->GetBrowserFrame()->GetHtmlCtrl()->WriteHtml(uString((frames + "</body></html>").c_str()));
+    ASSERT_TRUE(WaitForRequests({"/x", "/outline", "/feed", "/pack", "/hopped"}));
+    m_frame->GetBrowserFrame()->Navigate(uString(m_server.url("/refresh.html").c_str()));
+    ASSERT_TRUE(WaitForRequests({"/refreshed"}));
+    m_frame->GetBrowserFrame()->Navigate(uString(m_server.url("/script.html").c_str()));
+    ASSERT_TRUE(WaitForRequests({"/scripted"}));
+
+    // The engine answers in order: once the click's document is open, any
+    // download of the above would have been handled.
+    ClickLinkTo("/clicked");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_opened.empty(); }, 20000));
+    guitest::RunEventsFor(300);
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].first, WM_APP_OPENOPMLFILE);
+    EXPECT_EQ(FilesEndingIn(".opml"), 1);
+    EXPECT_EQ(FilesEndingIn(".torrent") + FilesEndingIn(".rss"), 0);
+    EXPECT_TRUE(chooser->requests.empty());
+    for (const char* name : {"x.torrent", "framed.opml", "framed.rss", "framed.zip", "hopped.torrent",
+                             "refreshed.zip", "scripted.opml", "chosen.zip"})
+        EXPECT_EQ(FilesNamed(name), 0) << name;
+}
+
+// A document the program does not open, clicked: the user says where it
+// goes, under the server's name in the download folder at first; Cancel
+// writes nothing. A clicked link that redirects still opens its document.
+TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
+{
+    const std::string archive(50000, 'z');
+    m_server.serve("/get/pack", Attachment("application/zip", "pack.zip", archive));
+    const std::string outline = "<?xml version=\"1.0\"?><opml version=\"1.0\"><body/></opml>";
+    m_server.redirect("/go", "/files/list.opml");
+    m_server.serveContent("/files/list.opml", outline, "application/octet-stream");
+    auto chooser = std::make_shared<ScriptedChooser>();
+    ui::CFileChooser::Install(chooser);
+    ShowFrame();
+    ObserveOpenings();
+
+    // Cancelled: nothing written anywhere.
+    ClickLinkTo("/get/pack");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return chooser->requests.size() == 1; }, 20000));
+    EXPECT_TRUE(chooser->requests[0].save);
+    EXPECT_EQ(std::string(chooser->requests[0].defaultName.c_str()), "pack.zip");
+    EXPECT_EQ(fs::path(chooser->requests[0].defaultDir.c_str()), fs::path(m_home.path()));
+
+    // Saved where the dialog says, and told in the status bar.
+    const std::string chosen = m_home.file("kept/archive.zip");
+    fs::create_directories(fs::path(chosen).parent_path());
+    chooser->answer = chosen;
+    ClickLinkTo("/get/pack");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Saved " + chosen; }, 20000))
+        << StatusText();
+    EXPECT_EQ(testsupport::ReadFileBytes(chosen), archive);
+    EXPECT_EQ(chooser->requests.size(), 2u);
+    EXPECT_EQ(FilesNamed("pack.zip"), 0);
+    EXPECT_TRUE(m_opened.empty());
+
+    // Cut short: the part is no file, and the status bar says so.
+    HttpResponse cut = Attachment("application/zip", "broken.zip", archive);
+    cut.breakAfter = 20000;
+    m_server.serve("/get/broken", cut);
+    const std::string broken = m_home.file("kept/broken.zip");
+    chooser->answer = broken;
+    ClickLinkTo("/get/broken");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Failed to save " + broken; }, 20000))
+        << StatusText();
+    EXPECT_FALSE(fs::exists(broken));
+
+    ClickLinkTo("/go");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_opened.size() == 1; }, 20000));
+    EXPECT_EQ(m_opened[0].first, WM_APP_OPENOPMLFILE);
+    EXPECT_EQ(testsupport::ReadFileBytes(m_opened[0].second), outline);
 }

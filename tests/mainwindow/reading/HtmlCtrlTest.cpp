@@ -2,10 +2,13 @@
 
 #include "GuiTestSupport.h"
 #include "mainwindow/HtmlCtrlPolicy.h"
+#include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 #include <wx/frame.h>
 #include <wx/image.h>
@@ -297,4 +300,99 @@ TEST(HtmlCtrlNewPane, PagesWrittenWhileItStartsAreShownTheLastOnly)
         html.reset();
         guitest::DestroyWindow(frame);
     }
+}
+
+// Many writes in a row, some replaced before the browser asked about them:
+// the newest page still never leaves by itself.
+TEST_F(HtmlCtrlTest, AfterManyQuickWritesAMetaRefreshIsStillRefused)
+{
+    testsupport::LocalHttpServer server;
+    server.serveContent("/elsewhere.html", "<html><body>elsewhere</body></html>", "text/html");
+    server.serveContent("/page.html", "<html><body>a page</body></html>", "text/html");
+    // The pane has started: each write below goes to the view at once.
+    ASSERT_EQ(m_html->WriteHtml(uString("<html><body><p>the first item</p></body></html>")), 0);
+    ASSERT_TRUE(WaitUntilShown("the first item"));
+    // Writes mixed with the program's navigations, each replacing the last.
+    for (int write = 0; write < 10; ++write)
+    {
+        m_html->WriteHtml(
+            uString(("<html><body><p>item " + std::to_string(write) + "</p></body></html>").c_str()));
+        m_html->Navigate(uString(server.url("/page.html").c_str()));
+        m_html->GoBack();
+    }
+    m_html->WriteHtml(
+        uString(("<html><head><meta http-equiv='refresh' content='0;url=" + server.url("/elsewhere.html") +
+                 "'></head><body><p>the last item</p></body></html>")
+                    .c_str()));
+    ASSERT_TRUE(WaitUntilShown("the last item"));
+    guitest::RunEventsUntil([&] { return !server.requestsFor("/elsewhere.html").empty(); }, 2000);
+    EXPECT_TRUE(server.requestsFor("/elsewhere.html").empty());
+    EXPECT_NE(ShownSource().find("the last item"), std::string::npos);
+}
+
+// A frame of a written page reloads itself again and again; Back and Home,
+// pressed while one of its reloads waits to be decided, still take effect.
+TEST_F(HtmlCtrlTest, BackAndHomeTakeEffectWhileAFrameReloadsItself)
+{
+    testsupport::LocalHttpServer server;
+    server.serveContent("/first.html", "<html><body>the first page</body></html>", "text/html");
+    server.serveContent(
+        "/reloading.html",
+        "<html><body>frame<script>setInterval(function() { location.reload(); }, 300)</script>"
+        "</body></html>",
+        "text/html");
+    const uString framed(("<html><body><p>the item</p><iframe src='" + server.url("/reloading.html") +
+                          "'></iframe></body></html>")
+                             .c_str());
+    auto showFramedItem = [&]
+    {
+        // The page before has loaded completely: a late end of its load
+        // would count as the item's.
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_html->GetWebView()->IsBusy(); }, 10000));
+        server.clearLog();
+        ASSERT_EQ(m_html->WriteHtml(framed), 0);
+        ASSERT_TRUE(WaitUntilShown("the item"));
+        ASSERT_TRUE(
+            guitest::RunEventsUntil([&] { return !server.requestsFor("/reloading.html").empty(); }, 10000));
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_html->GetWebView()->IsBusy(); }, 10000));
+        // The window is busy for longer than the frame waits: its next
+        // reload is queued to be decided when the command is given.
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    };
+
+    m_html->Navigate(uString(server.url("/first.html").c_str()));
+    ASSERT_TRUE(WaitUntilShown("the first page"));
+    showFramedItem();
+    const auto before = m_html->GetWebView()->GetBackwardHistory();
+    ASSERT_FALSE(before.empty());
+    const wxString previous = before.back()->GetUrl();
+    m_html->GoBack();
+    EXPECT_TRUE(guitest::RunEventsUntil(
+        [&]
+        {
+            return m_html->GetWebView()->GetCurrentURL() == previous &&
+                   ShownSource().find("the item") == std::string::npos;
+        },
+        10000));
+
+    showFramedItem();
+    m_html->Navigate(uString("about:blank"));
+    EXPECT_TRUE(guitest::RunEventsUntil(
+        [&]
+        {
+            return m_html->GetWebView()->GetCurrentURL() == "about:blank" &&
+                   ShownSource().find("the item") == std::string::npos;
+        },
+        10000));
+}
+
+// The pane outlives its view when the parent window goes first.
+TEST_F(HtmlCtrlTest, APaneWhoseViewIsGoneNoLongerReachesIt)
+{
+    guitest::DestroyWindow(m_frame);
+    m_frame = nullptr;
+    EXPECT_EQ(m_html->GetWebView(), nullptr);
+    EXPECT_EQ(m_html->WriteHtml(uString("<html><body>late</body></html>")), -1);
+    m_html->Navigate(uString("about:blank"));
+    m_html.reset();
 }
