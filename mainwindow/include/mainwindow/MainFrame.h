@@ -356,6 +356,7 @@ private:
     void LayoutPanes();
     void TrackNormalRect();
     wxSize FrameExtents() const;
+    wxRect RectInsideFrame() const;
     void DetachImageList();
 
     // Messages and commands (MainFrameMessages.cpp).

@@ -306,11 +306,7 @@ void CMainFrame::TrackNormalRect()
 {
     if (!IsShown() || IsIconized() || IsMaximized())
         return;
-    // The toolkit's size holds the window manager's frame once it has been
-    // reported, which may come only after the window showed, or never: the
-    // frame's size is left out, so that what is stored does not depend on
-    // when it came. The next start places the window with it.
-    m_normalRect = wxRect(GetPosition(), GetSize() - FrameExtents());
+    m_normalRect = RectInsideFrame();
 }
 
 void CMainFrame::OnIconizeEvent(wxIconizeEvent& event)

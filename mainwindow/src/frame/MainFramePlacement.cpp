@@ -8,6 +8,15 @@ void CMainFrame::PlaceAt(const wxRect& rect)
     SetSize(wxRect(rect.GetPosition(), rect.GetSize() + FrameExtents()));
 }
 
+wxRect CMainFrame::RectInsideFrame() const
+{
+    // The toolkit's size holds the window manager's frame once it has been
+    // reported, which may come only after the window showed, or never: the
+    // frame's size is left out, so that what is stored does not depend on
+    // when it came.
+    return wxRect(GetPosition(), GetSize() - FrameExtents());
+}
+
 wxSize CMainFrame::FrameExtents() const
 {
 #ifdef __WXGTK__
