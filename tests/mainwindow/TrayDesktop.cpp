@@ -196,6 +196,65 @@ bool TrayDesktop::IsOnScreen(unsigned long window) const
     return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
 }
 
+wxRect TrayDesktop::FramedRectOf(unsigned long window) const
+{
+    Display* display = AsDisplay(m_display);
+    guitest::IgnoreXErrors quiet(display);
+    // The window manager's frame is the ancestor that is a child of the root.
+    Window frame = window;
+    for (;;)
+    {
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, frame, &root, &parent, &children, &count))
+            return {};
+        if (children != nullptr)
+            XFree(children);
+        if (parent == root || parent == 0)
+            break;
+        frame = parent;
+    }
+    if (frame == window)
+        return {};
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, frame, &attributes))
+        return {};
+    return wxRect(attributes.x, attributes.y, attributes.width + 2 * attributes.border_width,
+                  attributes.height + 2 * attributes.border_width);
+}
+
+wxSize TrayDesktop::SizeOf(unsigned long window) const
+{
+    Display* display = AsDisplay(m_display);
+    guitest::IgnoreXErrors quiet(display);
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) ? wxSize(attributes.width, attributes.height)
+                                                              : wxSize();
+}
+
+int TrayDesktop::PopupsShown() const
+{
+    Display* display = AsDisplay(m_display);
+    guitest::IgnoreXErrors quiet(display);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return 0;
+    int shown = 0;
+    for (unsigned i = 0; i < count; ++i)
+    {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.override_redirect &&
+            attributes.map_state == IsViewable)
+            ++shown;
+    }
+    if (children != nullptr)
+        XFree(children);
+    return shown;
+}
+
 std::vector<wxRect> TrayDesktop::EmbeddedIcons() const
 {
     Display* display = AsDisplay(m_display);

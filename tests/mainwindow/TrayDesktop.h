@@ -46,6 +46,13 @@ public:
     WindowState StateOf(unsigned long window) const;
     // Mapped and inside a mapped parent: on the screen.
     bool IsOnScreen(unsigned long window) const;
+    // The screen rectangle of the window with the window manager's frame
+    // around it, as the user sees it; empty when the window is not managed.
+    wxRect FramedRectOf(unsigned long window) const;
+    // The size of the window itself, inside the frame.
+    wxSize SizeOf(unsigned long window) const;
+    // Pop-ups on the screen (menus, tips): windows the manager leaves alone.
+    int PopupsShown() const;
     // Screen rectangles of the icons the tray holds (embedded and shown).
     std::vector<wxRect> EmbeddedIcons() const;
 

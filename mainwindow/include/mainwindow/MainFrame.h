@@ -173,9 +173,12 @@ public:
     CDownloadManager* GetDownloadManager() const { return m_downloadManager.get(); }
     const std::shared_ptr<CRefreshHost>& GetRefreshHost() const { return m_refreshHost; }
     const uFile& GetSubscriptionTreeFile() const { return m_subscriptionTreeFile; }
-    /// The last position and size the window had while neither minimised
-    /// nor maximised: what the close stores.
+    /// The last rectangle the window had while neither minimised nor
+    /// maximised: what the close stores. Position of the window manager's
+    /// frame, size of the window inside it.
     wxRect GetNormalRect() const { return m_normalRect; }
+    /// Places the window at a rectangle of the kind GetNormalRect gives.
+    void PlaceAt(const wxRect& rect);
 
     /// Shows a text in the status bar's message pane.
     void ShowStatusText(const wxString& text);
@@ -353,6 +356,8 @@ private:
     void OnCloseWindow(wxCloseEvent& event);
     void LayoutPanes();
     void TrackNormalRect();
+    wxSize FrameExtents() const;
+    wxRect RectInsideFrame() const;
     void DetachImageList();
 
     // Messages and commands (MainFrameMessages.cpp).

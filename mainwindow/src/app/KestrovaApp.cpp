@@ -199,7 +199,7 @@ void CKestrovaApp::PlaceMainWindow()
         startup::PlacementFor(width, height, preference->GetGeneralSection().nStartupMode);
     if (placement.useStoredRect)
     {
-        frame->SetSize(left, top, width, height);
+        frame->PlaceAt(wxRect(left, top, width, height));
     }
     else
     {

@@ -304,8 +304,9 @@ void CMainFrame::LayoutPanes()
 
 void CMainFrame::TrackNormalRect()
 {
-    if (IsShown() && !IsIconized() && !IsMaximized())
-        m_normalRect = GetRect();
+    if (!IsShown() || IsIconized() || IsMaximized())
+        return;
+    m_normalRect = RectInsideFrame();
 }
 
 void CMainFrame::OnIconizeEvent(wxIconizeEvent& event)

@@ -20,7 +20,7 @@ void CMainFrame::OnCloseWindow(wxCloseEvent&)
     // The rectangle the window last had while shown normally: a window hidden
     // in the tray or minimised reports no useful one of its own.
     TrackNormalRect();
-    wxRect rect = m_normalRect.IsEmpty() ? GetRect() : m_normalRect;
+    wxRect rect = m_normalRect.IsEmpty() ? RectInsideFrame() : m_normalRect;
     m_preference->SetWindowRect(rect.x, rect.y, rect.width, rect.height);
 
     // The records go below: the tree must not be written again without them.

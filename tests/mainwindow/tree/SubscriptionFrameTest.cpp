@@ -2,6 +2,7 @@
 #include "downloads/DownloadManager.h"
 
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 using namespace subscription;
 using namespace subscriptiontest;
@@ -270,4 +271,36 @@ TEST_F(SubscriptionFrameTest, ADamagedTreeFileIsKeptAndAFreshOneWrittenAtClose)
     EXPECT_NE(testsupport::ReadFileBytes(m_home.file("Documents/Kestrova/subscription/config.xml"))
                   .find("New Channel"),
               std::string::npos);
+}
+
+// New Subscription suggests the clipboard's address; a user types another
+// over it and presses Enter: the typed one is subscribed, and the suggested
+// one is not even fetched.
+TEST_F(SubscriptionFrameTest, TheAddressTypedIntoNewSubscriptionIsTheOneSubscribed)
+{
+    Site site("Typed news", {20, 120, 230, 255}, 2);
+    Start();
+    const uString suggested = site.Url("/suggested.xml");
+    ASSERT_TRUE(SetClipboardText(suggested));
+    bool closedByEnter = false;
+    guitest::WhenDialogShown<CNewSubscriptionDlg>(
+        [&](CNewSubscriptionDlg& dialog)
+        {
+            // The keys go to the window that has the keyboard, as a user's do.
+            dialog.Raise();
+            guitest::RunEventsUntil([&] { return dialog.IsActive(); });
+            wxUIActionSimulator keys;
+            keys.Text(site.Url().c_str());
+            keys.Char(WXK_RETURN);
+            closedByEnter = guitest::RunEventsUntil([&] { return !dialog.IsModal(); }, 15000);
+            if (!closedByEnter)
+                dialog.EndModal(wxID_CANCEL);
+        });
+    Command(kNewSubscription);
+    EXPECT_TRUE(closedByEnter);
+    EXPECT_EQ(Count("default.mdb", "channel", site.Url()), 1) << "the typed address";
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Typed news (2)"});
+    for (const std::string& text : m_messages->texts)
+        EXPECT_EQ(text.find("suggested.xml"), std::string::npos) << text;
+    EXPECT_TRUE(site.server.requestsFor("/suggested.xml").empty());
 }

@@ -13,6 +13,11 @@ namespace ui
 /// it (squashing the bottom row of buttons), and a window it holds back for
 /// that frame loses its position. So the size is set as a client size, which
 /// wx keeps, and the dialog is centred again once the frame is known.
+///
+/// It opens with the focus in its first field that takes typing (or in the
+/// field it put the focus into itself), the field's text selected, so that
+/// what the user types replaces a suggested value; Enter still presses the
+/// default button.
 class CDialog : public wxDialog
 {
 public:
@@ -22,6 +27,7 @@ public:
 
 private:
     void PlaceOnParent();
+    void FocusFirstTextField();
     void OnSize(wxSizeEvent& event);
 
     // The client size laid out and the outer size it was centred with.
