@@ -4,9 +4,11 @@
 #include "support/TempDir.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <vector>
 
 TEST(PaneDownloadRulesTest, TheTypeDecidesFirstThenTheSuggestedNameThenTheAddressPath)
 {
@@ -87,4 +89,28 @@ TEST(PaneDownloadRulesTest, OnlyAPlainKnownLengthIsTheSizeACompleteDownloadMustH
     // Unknown, as the engine reports it.
     EXPECT_EQ(panedownload::ExpectedSize(0, ""), 0u);
     EXPECT_EQ(panedownload::ExpectedSize(static_cast<std::uint64_t>(-1), ""), 0u);
+}
+
+TEST(PaneDownloadRulesTest, TheLeftoversOfEarlierRunsAreItsOwnFilesAndNoOthers)
+{
+    testsupport::TempDir folder;
+    std::vector<std::string> made;
+    for (std::uint32_t message : {WM_APP_OPENTORRENTFILE, WM_APP_OPENRSSFILE, WM_APP_OPENOPMLFILE})
+    {
+        std::string path;
+        ASSERT_TRUE(panedownload::MakeDownloadFile(folder.path(), message, path));
+        made.push_back(path);
+    }
+    const std::vector<std::string> others = {"page-Ab12C.rss", "page-Ab12Cd.html", "mypage-Ab12Cd.rss",
+                                             "page-Ab12Cd.rss.bak", "page-Ab-2Cd.opml"};
+    for (const std::string& name : others)
+        std::ofstream(folder.file(name)) << "mine";
+    std::filesystem::create_directory(folder.file("page-Zz12Cd.torrent"));
+
+    EXPECT_EQ(panedownload::RemoveLeftoverFiles(folder.path()), 3);
+    for (const std::string& path : made)
+        EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    for (const std::string& name : others)
+        EXPECT_TRUE(std::filesystem::exists(folder.file(name))) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(folder.file("page-Zz12Cd.torrent")));
 }

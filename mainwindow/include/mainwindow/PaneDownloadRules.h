@@ -29,4 +29,13 @@ std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& conte
 /// one the server suggests, and never a file that was there. False, with an
 /// empty path, when no file could be made.
 bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::string& path);
+
+/// True for the names MakeDownloadFile gives ("page-" and six letters or
+/// digits, then a message's ending).
+bool IsDownloadFileName(const std::string& name);
+
+/// Removes from `folder` the files of MakeDownloadFile that an earlier run
+/// left (closed or killed before it was done with them). At start, while no
+/// other instance runs. Returns the count.
+int RemoveLeftoverFiles(const std::string& folder);
 } // namespace panedownload
