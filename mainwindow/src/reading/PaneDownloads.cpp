@@ -1,6 +1,8 @@
 #include "mainwindow/PaneDownloads.h"
 
 #include "WebKitCalls.h"
+#include "common/Messages.h"
+#include "foundation/uUrl.h"
 #include "mainwindow/PaneDownloadRules.h"
 
 #include <string>
@@ -14,7 +16,8 @@
 
 struct CPaneDownloads::Shared
 {
-    void* view = nullptr; // the browser engine's view whose downloads these are
+    void* view = nullptr;   // the browser engine's view whose downloads these are
+    std::string navigation; // where the view was last sent
     Hooks hooks;
 };
 
@@ -52,6 +55,16 @@ std::uint32_t MessageFor(GObject* response, const char* name)
                                     StringProperty(response, "uri"));
 }
 
+// A feed is subscribed by its address: a copy of the response would be the
+// same snapshot at every refresh. False when nobody takes feeds.
+bool SubscribeFeed(const CPaneDownloads::Shared& shared, const std::string& address)
+{
+    if (!shared.hooks.subscribe || address.empty())
+        return false;
+    shared.hooks.subscribe(uString(address.c_str()));
+    return true;
+}
+
 // The response has arrived: ours to keep, or the engine's default place.
 gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer data)
 {
@@ -64,6 +77,12 @@ gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer d
     if (response == nullptr)
         return FALSE;
     const std::uint32_t message = MessageFor(response, suggestedName);
+    if (message == WM_APP_OPENRSSFILE && SubscribeFeed(*shared, StringProperty(response, "uri")))
+    {
+        g_object_unref(response);
+        Api().cancel(download);
+        return TRUE;
+    }
     guint64 length = 0;
     g_object_get(response, "content-length", &length, nullptr);
     void* headers = Api().responseHeaders(response);
@@ -128,7 +147,16 @@ void OnFinished(GObject*, gpointer data)
 gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
 {
     constexpr int kResponseDecision = 2;
+    constexpr int kNavigationDecision = 0;
     const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
+    if (type == kNavigationDecision)
+    {
+        const webkitcalls::PolicyApi& policy = webkitcalls::Policy();
+        const char* address =
+            policy.action != nullptr ? policy.requestUri(policy.request(policy.action(decision))) : nullptr;
+        shared->navigation = address != nullptr ? address : "";
+        return FALSE;
+    }
     if (type != kResponseDecision || !shared->hooks.open || Api().canShow(decision) ||
         (Api().isMainResource != nullptr && !Api().isMainResource(decision)))
         return FALSE;
@@ -140,10 +168,35 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     // with a "/" in it wrongly when it is read here. An attachment is
     // downloaded anyway, and its name is looked at when it arrives.
     const std::uint32_t message = MessageFor(response, nullptr);
+    const std::string address = StringProperty(response, "uri");
     g_object_unref(response);
     if (message == 0)
         return FALSE;
+    if (message == WM_APP_OPENRSSFILE && webkitcalls::Policy().ignore != nullptr &&
+        SubscribeFeed(*shared, address))
+    {
+        webkitcalls::Policy().ignore(decision);
+        return TRUE;
+    }
     Api().download(decision);
+    return TRUE;
+}
+
+// A feed link behind a login: the address goes to the program, whose own
+// fetch asks for the login as a new subscription does and keeps it; the
+// engine's question would only lead to the feed's text in the pane. The
+// login names no address: it is the navigation's when the site matches.
+gboolean OnAuthenticate(GObject*, GObject* request, gpointer data)
+{
+    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
+    const uString address(shared->navigation.c_str());
+    const char* host = Api().loginHost(request);
+    if (Api().isForProxy(request) || host == nullptr || ExtractHost(address).compareNoCase(host) != 0 ||
+        ExtractPort(address) != static_cast<int>(Api().loginPort(request)) ||
+        panedownload::MessageFor(std::string(), std::string(), shared->navigation) != WM_APP_OPENRSSFILE ||
+        !SubscribeFeed(*shared, shared->navigation))
+        return FALSE;
+    Api().cancelLogin(request);
     return TRUE;
 }
 
@@ -174,6 +227,9 @@ CPaneDownloads::CPaneDownloads(wxWebView* view) : m_shared(std::make_shared<Shar
     if (m_signal != 0)
         m_policySignal =
             g_signal_connect(m_shared->view, "decide-policy", G_CALLBACK(OnDecidePolicy), &m_shared);
+    if (m_signal != 0 && Api().loginHost != nullptr)
+        m_loginSignal =
+            g_signal_connect(m_shared->view, "authenticate", G_CALLBACK(OnAuthenticate), &m_shared);
 #else
     (void)view;
 #endif
@@ -187,6 +243,8 @@ CPaneDownloads::~CPaneDownloads()
         g_signal_handler_disconnect(m_context, m_signal);
     if (m_policySignal != 0)
         g_signal_handler_disconnect(m_shared->view, m_policySignal);
+    if (m_loginSignal != 0)
+        g_signal_handler_disconnect(m_shared->view, m_loginSignal);
 #endif
 }
 

@@ -31,9 +31,16 @@ struct DownloadApi
     gboolean (*canShow)(void* decision) = nullptr;
     void* (*responseHeaders)(void* response) = nullptr;
     const char* (*header)(void* headers, const char* name) = nullptr;
+    void (*cancel)(void* download) = nullptr;
     // Newer engines only, and not part of the group: without it every
     // response counts as the page's own.
     gboolean (*isMainResource)(void* decision) = nullptr;
+    // A login the view is asked for: whose, and refusing it. All four or
+    // none, outside the group too.
+    const char* (*loginHost)(void* request) = nullptr;
+    guint (*loginPort)(void* request) = nullptr;
+    gboolean (*isForProxy)(void* request) = nullptr;
+    void (*cancelLogin)(void* request) = nullptr;
 };
 
 // Null members when any function of the group is missing.
