@@ -1,5 +1,6 @@
 // The queue file download.xml in the subscription folder.
 #include "downloads/DownloadManager.h"
+#include "foundation/uDirectory.h"
 #include "foundation/uXml.h"
 
 #include <cstdlib>
@@ -110,6 +111,13 @@ bool CDownloadManager::SaveQueue() const
     // there no queue file, and a reader sees the old or the new one whole.
     uFile queueFile(settings.subscriptionDir.getPath().c_str(), kQueueFileName);
     return queueFile.replaceWith(temporary.getPath().c_str());
+}
+
+bool CDownloadManager::RemoveQueueLeftover(const uFile& subscriptionDir)
+{
+    const std::string temporary = kTemporaryName;
+    return RemoveFilesNamed(subscriptionDir.getPath().c_str(),
+                            [&](const std::string& name) { return name == temporary; }) > 0;
 }
 
 void CDownloadManager::LoadQueue()

@@ -95,8 +95,9 @@ TEST(DataFoldersTest, LeftoverTemporaryFilesAreRemoved)
                                                 "temp/" + md5 + ".2",
                                                 "temp/" + md5 + ".Ab3dE9",
                                                 "auth.xml.x1Y2z3",
-                                                "download.xml.QwErTy",
+                                                "config.xml.QwErTy",
                                                 "subscription/config.xml.a1b2c3",
+                                                "subscription/directory.xml.b2c3d4",
                                                 "cache/" + md5 + ".cookie.Zz9Zz9"};
     const std::vector<std::string> kept = {"temp/fedcba9876543210fedcba9876543210/episode.mp3",
                                            "temp/notes.txt",
@@ -104,7 +105,11 @@ TEST(DataFoldersTest, LeftoverTemporaryFilesAreRemoved)
                                            "auth.xml.bak",
                                            "cache/" + md5 + ".cookie",
                                            "subscription/user0.mdb",
-                                           "library/a.xml.abcdef"};
+                                           "library/a.xml.abcdef",
+                                           "notes.xml.a1b2c3",
+                                           "subscription/mine.xml.a1b2c3",
+                                           "auth.xml.a1b2c",
+                                           "cache/cookie.a1b2c3"};
     for (const std::string& name : leftovers)
         config.write("Documents/Kestrova/" + name, "x");
     for (const std::string& name : kept)

@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -128,4 +129,28 @@ TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFol
     EXPECT_EQ(panedownload::SaveName(""), "download");
     EXPECT_TRUE(panedownload::IsAttachment("Attachment; filename=x.torrent"));
     EXPECT_FALSE(panedownload::IsAttachment("inline; filename=x.torrent"));
+}
+
+TEST(PaneDownloadRulesTest, TheLeftoversOfEarlierRunsAreItsOwnFilesAndNoOthers)
+{
+    testsupport::TempDir folder;
+    std::vector<std::string> made;
+    for (std::uint32_t message : {WM_APP_OPENTORRENTFILE, WM_APP_OPENRSSFILE, WM_APP_OPENOPMLFILE})
+    {
+        std::string path;
+        ASSERT_TRUE(panedownload::MakeDownloadFile(folder.path(), message, path));
+        made.push_back(path);
+    }
+    const std::vector<std::string> others = {"page-Ab12C.rss", "page-Ab12Cd.html", "mypage-Ab12Cd.rss",
+                                             "page-Ab12Cd.rss.bak", "page-Ab-2Cd.opml"};
+    for (const std::string& name : others)
+        std::ofstream(folder.file(name)) << "mine";
+    std::filesystem::create_directory(folder.file("page-Zz12Cd.torrent"));
+
+    EXPECT_EQ(panedownload::RemoveLeftoverFiles(folder.path()), 3);
+    for (const std::string& path : made)
+        EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    for (const std::string& name : others)
+        EXPECT_TRUE(std::filesystem::exists(folder.file(name))) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(folder.file("page-Zz12Cd.torrent")));
 }

@@ -100,6 +100,10 @@ public:
     // download.xml in the subscription folder.
     bool SaveQueue() const;
     void LoadQueue();
+    // Removes the work file that a save cut short by a kill left in the
+    // subscription folder (download.xml, written whole or not at all, stays).
+    // At start, while no other instance runs. True when there was one.
+    static bool RemoveQueueLeftover(const uFile& subscriptionDir);
 
     // One step of the record's life (the body of a transfer task); task gives
     // the abort flag and may be null. changed tells whether the record must

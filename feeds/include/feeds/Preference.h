@@ -136,8 +136,10 @@ public:
     // language of the call; emptied by the call.
     std::vector<uString> TakeSetAsideMessages();
     // Removes what killed fetches and saves of earlier runs left: downloaded
-    // feeds in the temp folder, "*.xml.XXXXXX" save files, "*.cookie.XXXXXX"
-    // cookie files. Only while no other instance runs. Returns the count.
+    // feeds in the temp folder, the temporary siblings of the settings, the
+    // credentials, the subscription tree and the feed directory
+    // ("config.xml.XXXXXX" and the like) and of the cookie files. Only while
+    // no other instance runs. Returns the count.
     int RemoveLeftoverTempFiles() const;
 
     // Folders. Those below create their folder when nothing exists at its path

@@ -2,15 +2,17 @@
 #include "feeds/Preference.h"
 #include "foundation/uDirectory.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -66,38 +68,26 @@ bool isFetchName(const std::string& name)
     return i == name.size() || (name.size() - i == 7 && name[i] == '.');
 }
 
-bool isReplaceTemp(const std::string& name, const char* suffix)
+// A cookie file's temporary sibling: the cookie files are named after
+// their hosts, so only the ending is known.
+bool isCookieTemp(const std::string& name)
 {
-    const std::size_t at = name.rfind(suffix);
-    if (at == std::string::npos || at == 0 || name.size() != at + std::strlen(suffix) + 7 ||
-        name[at + std::strlen(suffix)] != '.')
-        return false;
-    for (std::size_t i = name.size() - 6; i < name.size(); ++i)
-        if (!std::isalnum(static_cast<unsigned char>(name[i])))
-            return false;
-    return true;
+    constexpr const char* kEnding = ".cookie";
+    const std::size_t target = name.size() >= 7 ? name.size() - 7 : 0;
+    return target > std::strlen(kEnding) &&
+           name.compare(target - std::strlen(kEnding), std::strlen(kEnding), kEnding) == 0 &&
+           IsReplacementTemp(name, name.substr(0, target));
 }
 
-int removeMatching(const uFile& folder, const std::function<bool(const std::string&)>& leftover)
+// The temporary sibling of one of the named files.
+std::function<bool(const std::string&)> replacementOf(std::initializer_list<const char*> targets)
 {
-    int removed = 0;
-    if (folder.getPath().isEmpty())
-        return 0;
-    DIR* directory = ::opendir(folder.getPath().c_str());
-    if (!directory)
-        return 0;
-    while (const dirent* entry = ::readdir(directory))
+    std::vector<std::string> names(targets.begin(), targets.end());
+    return [names](const std::string& name)
     {
-        const std::string name = entry->d_name;
-        struct stat info = {};
-        if (!leftover(name) || ::fstatat(::dirfd(directory), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode))
-            continue;
-        if (::unlinkat(::dirfd(directory), name.c_str(), 0) == 0)
-            ++removed;
-    }
-    ::closedir(directory);
-    return removed;
+        return std::any_of(names.begin(), names.end(),
+                           [&](const std::string& target) { return IsReplacementTemp(name, target); });
+    };
 }
 
 // base + name; the base is never empty here.
@@ -257,10 +247,12 @@ int CPreference::RemoveLeftoverTempFiles() const
         subscription = m_subscriptionDir;
         cache = m_cacheDir;
     }
-    auto xmlTemp = [](const std::string& name) { return isReplaceTemp(name, ".xml"); };
-    return removeMatching(temp, isFetchName) + removeMatching(data, xmlTemp) +
-           removeMatching(subscription, xmlTemp) +
-           removeMatching(cache, [](const std::string& name) { return isReplaceTemp(name, ".cookie"); });
+    // Only the files written by replacement here: a file of the user's
+    // that merely looks alike stays.
+    return RemoveFilesNamed(temp.getPath().c_str(), isFetchName) +
+           RemoveFilesNamed(data.getPath().c_str(), replacementOf({"config.xml", "auth.xml"})) +
+           RemoveFilesNamed(subscription.getPath().c_str(), replacementOf({"config.xml", "directory.xml"})) +
+           RemoveFilesNamed(cache.getPath().c_str(), isCookieTemp);
 }
 
 uFile CPreference::GetTempDir() const

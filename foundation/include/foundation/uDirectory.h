@@ -4,6 +4,8 @@
 // process's current directory, and entry order is whatever the file system gives.
 
 #include <cstdio>
+#include <functional>
+#include <string>
 
 // Copies one regular, visible file (policies: uFile::kCopyAlways,
 // kCopyUnlessNewer, kCopyUnlessExists). True when copied or skipped by the policy;
@@ -30,3 +32,12 @@ void PrintDirectory(FILE* stream, const char* directory);
 // Deletes a directory with everything in it. Symbolic links inside it are
 // removed, never followed; a path that is itself a symbolic link is left alone.
 void RemoveDirectoryTree(const char* directory);
+
+// Deletes the regular files directly in a directory whose names the test
+// accepts; links and folders stay whatever their names. Returns the count.
+int RemoveFilesNamed(const char* directory, const std::function<bool(const std::string& name)>& test);
+
+// True when `name` is the temporary sibling that a replacing write of a file
+// called `target` makes (uFile::replaceContents: the name, "." and six
+// letters or digits), as a kill during the write leaves it behind.
+bool IsReplacementTemp(const std::string& name, const std::string& target);

@@ -3,6 +3,7 @@
 #include "foundation/uFile.h"
 #include "uFileSystem.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -235,4 +236,38 @@ void RemoveDirectoryTree(const char* directory)
 void uFile::removeDirectory() const
 {
     RemoveDirectoryTree(Text(m_path));
+}
+
+int RemoveFilesNamed(const char* directory, const std::function<bool(const std::string& name)>& test)
+{
+    if (!directory || !*directory)
+        return 0;
+    DIR* folder = ::opendir(directory);
+    if (!folder)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(folder))
+    {
+        const std::string name = entry->d_name;
+        struct stat info = {};
+        if (!test(name) || ::fstatat(::dirfd(folder), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode))
+            continue;
+        if (::unlinkat(::dirfd(folder), name.c_str(), 0) == 0)
+            ++removed;
+    }
+    ::closedir(folder);
+    return removed;
+}
+
+bool IsReplacementTemp(const std::string& name, const std::string& target)
+{
+    constexpr std::size_t kSuffix = 6;
+    if (target.empty() || name.size() != target.size() + 1 + kSuffix ||
+        name.compare(0, target.size(), target) != 0 || name[target.size()] != '.')
+        return false;
+    for (std::size_t i = target.size() + 1; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
 }

@@ -232,6 +232,9 @@ public:
     void OnFileSave();
     bool SaveItemsAsRss(const uString& path);
     void SubscribeFeedsOfPage(const uString& url, const uString& text);
+    /// A feed address (a feed link clicked in the browser pane): the list
+    /// dialog, then the subscription as New Subscription makes it.
+    bool SubscribeIntoChosenList(const uString& url);
     void OnBrowseDirectory();
     void OnLookForFeeds();
 

@@ -65,4 +65,13 @@ private:
     std::deque<std::vector<std::string>> m_chains;
     bool m_lastWasUsers = false;
 };
+
+/// True for the names MakeDownloadFile gives ("page-" and six letters or
+/// digits, then a message's ending).
+bool IsDownloadFileName(const std::string& name);
+
+/// Removes from `folder` the files of MakeDownloadFile that an earlier run
+/// left (closed or killed before it was done with them). At start, while no
+/// other instance runs. Returns the count.
+int RemoveLeftoverFiles(const std::string& folder);
 } // namespace panedownload

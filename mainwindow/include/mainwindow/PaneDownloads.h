@@ -15,8 +15,11 @@ class wxWebView;
 // before anything is written. A taken download that is one of the program's
 // own documents (by panedownload::MessageFor) is fetched into the hooks'
 // folder under a new name and, once complete, handed to the hooks with the
-// message that opens it; any other is saved where the user chooses (none
-// without `saveAs`). Without hooks no download is taken.
+// message that opens it, except a feed, which is not fetched at all: its
+// address goes to the hooks, to be subscribed as it is on the network (so
+// does the address of a feed the user followed that asks for a login). Any
+// other download is saved where the user chooses (none without `saveAs`).
+// Without hooks no download is taken.
 //
 // User-interface thread only.
 class CPaneDownloads
@@ -33,6 +36,8 @@ public:
         std::function<uString(const uString& name)> saveAs;
         // A saved download is complete (true) or failed (false).
         std::function<void(bool saved, const uString& path)> saved;
+        // A feed's address; the response itself is dropped.
+        std::function<void(const uString& address)> subscribe;
     };
 
     // Made with the view, and destroyed before it.
@@ -54,4 +59,5 @@ private:
     void* m_context = nullptr;
     unsigned long m_signal = 0;
     unsigned long m_policySignal = 0;
+    unsigned long m_loginSignal = 0;
 };

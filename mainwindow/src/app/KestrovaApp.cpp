@@ -1,6 +1,7 @@
 #include "mainwindow/KestrovaApp.h"
 
 #include "common/MenuToolTips.h"
+#include "downloads/DownloadManager.h"
 #include "feeds/MessageBox.h"
 #include "feeds/Preference.h"
 #include "foundation/uThread.h"
@@ -10,6 +11,7 @@
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/OpenDialogs.h"
+#include "mainwindow/PaneDownloadRules.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/StartupRules.h"
 
@@ -66,7 +68,12 @@ bool CKestrovaApp::OnInit()
         return false;
     // No other instance runs: what killed runs left behind can go.
     if (m_instanceChannel && m_instanceChannel->IsListening())
-        CPreference::GetInstance()->RemoveLeftoverTempFiles();
+    {
+        CPreference* preference = CPreference::GetInstance();
+        preference->RemoveLeftoverTempFiles();
+        CDownloadManager::RemoveQueueLeftover(preference->GetSubscriptionDir());
+        panedownload::RemoveLeftoverFiles(preference->GetTempDir().getPath().c_str());
+    }
 
     // The profile. The recent-file list has no place in any menu: not kept.
     m_profile = std::make_unique<CProfileStore>();

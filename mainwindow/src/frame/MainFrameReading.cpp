@@ -78,13 +78,25 @@ void CMainFrame::CreateReadingPanes()
             else
                 SendMessage(WM_APP_SETSTATUS, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(value)));
         });
-    // A torrent, feed or outline that a page offers opens as the desktop
-    // would open such a file: posted, with the path, once it is complete.
-    // Anything else is saved where the user says, as a browser's download.
+    // A torrent or outline that a page offers opens as the desktop would
+    // open such a file, once it is complete; the pane's copy goes once its
+    // handler is done with it (used or refused). A feed is subscribed by its
+    // address. Both after the engine's signal has returned: they open
+    // dialogs. Anything else is saved where the user says, as a browser's
+    // download.
     CPaneDownloads::Hooks downloads;
     downloads.folder = [this] { return m_preference->GetTempDir().getPath(); };
     downloads.open = [this](std::uint32_t message, const uString& path)
-    { PostMessage(GetWindowHandle(), message, 0, path); };
+    {
+        CallAfter(
+            [this, message, path]
+            {
+                SendMessage(message, 0, path);
+                uFile(path.c_str()).remove();
+            });
+    };
+    downloads.subscribe = [this](const uString& address)
+    { CallAfter([this, address] { SubscribeIntoChosenList(address); }); };
     downloads.saveAs = [this](const uString& name)
     {
         ui::FileRequest request;

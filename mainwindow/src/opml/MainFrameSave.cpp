@@ -307,21 +307,7 @@ bool CMainFrame::SubscribeUrl(const uString& url, int hops)
         feed = probe.LoadFeedFile(download.File(), false);
     }
     if (feed)
-    {
-        std::vector<uString> databases = CollectLists(kCollectDatabases);
-        std::vector<uString> labels = CollectLists(kCollectLabels);
-        if (databases.empty() || labels.size() != databases.size())
-            return false;
-        OPMLSubscribe dialog(labels, this);
-        if (dialog.ShowModal() != wxID_OK)
-            return false;
-        std::size_t index = static_cast<std::size_t>(dialog.GetSelectedList());
-        wxTreeItemId list =
-            index < databases.size()
-                ? FindTreeItem(databases[index], m_treeView->GetFirstTopLevelItem(), kFindByValue, kList)
-                : wxTreeItemId();
-        return list.IsOk() && AddSubscription(list, url, uString(), false, false);
-    }
+        return SubscribeIntoChosenList(url);
     if (kind.IsOpml())
     {
         ui::ShowPrompt(this, kOnlyOutlines, wxOK | wxICON_INFORMATION, url);
@@ -350,6 +336,25 @@ bool CMainFrame::SubscribeUrl(const uString& url, int hops)
         m_browserFrame->SetAddressText(url);
     }
     return false;
+}
+
+bool CMainFrame::SubscribeIntoChosenList(const uString& url)
+{
+    if (m_treeView == nullptr) // the window is closing
+        return false;
+    std::vector<uString> databases = CollectLists(kCollectDatabases);
+    std::vector<uString> labels = CollectLists(kCollectLabels);
+    if (databases.empty() || labels.size() != databases.size())
+        return false;
+    OPMLSubscribe dialog(labels, this);
+    if (dialog.ShowModal() != wxID_OK)
+        return false;
+    std::size_t index = static_cast<std::size_t>(dialog.GetSelectedList());
+    wxTreeItemId list =
+        index < databases.size()
+            ? FindTreeItem(databases[index], m_treeView->GetFirstTopLevelItem(), kFindByValue, kList)
+            : wxTreeItemId();
+    return list.IsOk() && AddSubscription(list, url, uString(), false, false);
 }
 
 long CMainFrame::OnViewSource(const CFrameMessage& message)

@@ -1,10 +1,13 @@
 #include "mainwindow/PaneDownloadRules.h"
 
 #include "common/Messages.h"
+#include "foundation/uDirectory.h"
 #include "mainwindow/StartupRules.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 #include <vector>
 
@@ -12,6 +15,8 @@ namespace panedownload
 {
 namespace
 {
+constexpr const char* kDownloadPrefix = "page-";
+
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -92,7 +97,7 @@ bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::str
     std::string name = folder;
     if (name.back() != '/')
         name += '/';
-    name += "page-XXXXXX" + ending;
+    name += kDownloadPrefix + std::string("XXXXXX") + ending;
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
     // Made with O_EXCL: a file or link already there is never reused.
@@ -181,5 +186,24 @@ std::vector<std::string> CUserStarts::UseUp(const std::string& target)
         }
     }
     return {};
+}
+
+bool IsDownloadFileName(const std::string& name)
+{
+    constexpr std::size_t kUnique = 6; // what mkstemps puts for the X's
+    const std::size_t prefix = std::strlen(kDownloadPrefix);
+    if (name.compare(0, prefix, kDownloadPrefix) != 0 || name.size() <= prefix + kUnique)
+        return false;
+    for (std::size_t i = prefix; i < prefix + kUnique; ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i])))
+            return false;
+    const std::string ending = name.substr(prefix + kUnique);
+    return ending == FileEndingFor(WM_APP_OPENTORRENTFILE) || ending == FileEndingFor(WM_APP_OPENRSSFILE) ||
+           ending == FileEndingFor(WM_APP_OPENOPMLFILE);
+}
+
+int RemoveLeftoverFiles(const std::string& folder)
+{
+    return RemoveFilesNamed(folder.c_str(), IsDownloadFileName);
 }
 } // namespace panedownload

@@ -1,6 +1,8 @@
 #include "mainwindow/PaneDownloads.h"
 
 #include "WebKitCalls.h"
+#include "common/Messages.h"
+#include "foundation/uUrl.h"
 #include "mainwindow/PaneDownloadRules.h"
 
 #include <algorithm>
@@ -16,7 +18,8 @@
 
 struct CPaneDownloads::Shared
 {
-    void* view = nullptr; // the browser engine's view whose downloads these are
+    void* view = nullptr;   // the browser engine's view whose downloads these are
+    std::string navigation; // where the view was last sent
     Hooks hooks;
     panedownload::CUserStarts starts;
     // The navigations whose answers were let through as downloads, until
@@ -89,9 +92,19 @@ bool ChooseSaveFile(CPaneDownloads::Shared& shared, const char* suggestedName, D
     return true;
 }
 
-// The response has arrived: a document of the program's goes to a file of
-// ours, anything else where the user chooses; nothing is written when the
-// user cancels.
+// A feed is subscribed by its address: a copy of the response would be the
+// same snapshot at every refresh. False when nobody takes feeds.
+bool SubscribeFeed(const CPaneDownloads::Shared& shared, const std::string& address)
+{
+    if (!shared.hooks.subscribe || address.empty())
+        return false;
+    shared.hooks.subscribe(uString(address.c_str()));
+    return true;
+}
+
+// The response has arrived: a feed goes by its address, another document
+// of the program's to a file of ours, anything else where the user
+// chooses; nothing is written when the user cancels.
 gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer data)
 {
     auto* record = static_cast<Download*>(data);
@@ -106,6 +119,12 @@ gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer d
         return TRUE;
     }
     const std::uint32_t message = MessageFor(response, suggestedName);
+    if (message == WM_APP_OPENRSSFILE && SubscribeFeed(*shared, StringProperty(response, "uri")))
+    {
+        g_object_unref(response);
+        Api().cancel(download);
+        return TRUE;
+    }
     guint64 length = 0;
     g_object_get(response, "content-length", &length, nullptr);
     void* headers = Api().responseHeaders(response);
@@ -208,6 +227,10 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     if (response == nullptr)
         return FALSE;
     const bool attachment = panedownload::IsAttachment(HeaderOf(response, "Content-Disposition"));
+    // Not the response's suggested name: the network library frees a name
+    // with a "/" in it wrongly when it is read here. An attachment is
+    // downloaded anyway, and its name is looked at when it arrives.
+    const std::uint32_t message = MessageFor(response, nullptr);
     const std::string address = StringProperty(response, "uri");
     g_object_unref(response);
     if (!attachment && Api().canShow(decision))
@@ -215,11 +238,39 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     const bool pageItself = Api().isMainResource == nullptr || Api().isMainResource(decision);
     if (pageItself && shared->HasHooks() && shared->starts.IsUserStarted(address))
     {
+        // A feed needs no copy: the program subscribes its address.
+        if (message == WM_APP_OPENRSSFILE && SubscribeFeed(*shared, address))
+        {
+            shared->starts.UseUp(address);
+            Api().ignore(decision);
+            return TRUE;
+        }
         shared->accepted.push_back(shared->starts.UseUp(address));
         Api().download(decision);
         return TRUE;
     }
     Api().ignore(decision);
+    return TRUE;
+}
+
+// A feed link behind a login that the user followed: the address goes to
+// the program, whose own fetch asks for the login as a new subscription
+// does and keeps it; the engine's question would only lead to the feed's
+// text in the pane. The login names no address: it is the newest
+// navigation's when the site matches.
+gboolean OnAuthenticate(GObject*, GObject* request, gpointer data)
+{
+    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
+    const uString address(shared->navigation.c_str());
+    const char* host = Api().loginHost(request);
+    if (Api().isForProxy(request) || host == nullptr || !shared->HasHooks() ||
+        !shared->starts.IsUserStarted(shared->navigation) || ExtractHost(address).compareNoCase(host) != 0 ||
+        ExtractPort(address) != static_cast<int>(Api().loginPort(request)) ||
+        panedownload::MessageFor(std::string(), std::string(), shared->navigation) != WM_APP_OPENRSSFILE ||
+        !SubscribeFeed(*shared, shared->navigation))
+        return FALSE;
+    shared->starts.UseUp(shared->navigation);
+    Api().cancelLogin(request);
     return TRUE;
 }
 
@@ -259,6 +310,9 @@ CPaneDownloads::CPaneDownloads(wxWebView* view) : m_shared(std::make_shared<Shar
     if (m_signal != 0)
         m_policySignal =
             g_signal_connect(m_shared->view, "decide-policy", G_CALLBACK(OnDecidePolicy), &m_shared);
+    if (m_signal != 0 && Api().loginHost != nullptr)
+        m_loginSignal =
+            g_signal_connect(m_shared->view, "authenticate", G_CALLBACK(OnAuthenticate), &m_shared);
 #else
     (void)view;
 #endif
@@ -272,6 +326,8 @@ CPaneDownloads::~CPaneDownloads()
         g_signal_handler_disconnect(m_context, m_signal);
     if (m_policySignal != 0)
         g_signal_handler_disconnect(m_shared->view, m_policySignal);
+    if (m_loginSignal != 0)
+        g_signal_handler_disconnect(m_shared->view, m_loginSignal);
 #endif
 }
 
@@ -282,5 +338,6 @@ void CPaneDownloads::SetHooks(Hooks hooks)
 
 void CPaneDownloads::OnNavigation(const uString& address, bool userStarted, bool redirect)
 {
+    m_shared->navigation = address.c_str();
     m_shared->starts.OnNavigation(address.c_str(), userStarted, redirect);
 }

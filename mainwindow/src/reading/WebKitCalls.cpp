@@ -49,6 +49,12 @@ const DownloadApi& Downloads()
         Find(found.responseHeaders, "webkit_uri_response_get_http_headers");
         Find(found.header, "soup_message_headers_get_one");
         Find(found.isMainResource, "webkit_response_policy_decision_is_main_frame_main_resource");
+        Find(found.loginHost, "webkit_authentication_request_get_host");
+        Find(found.loginPort, "webkit_authentication_request_get_port");
+        Find(found.isForProxy, "webkit_authentication_request_is_for_proxy");
+        Find(found.cancelLogin, "webkit_authentication_request_cancel");
+        if (!found.loginPort || !found.isForProxy || !found.cancelLogin)
+            found.loginHost = nullptr;
         const bool all = found.viewContext && found.downloadView && found.downloadRequest &&
                          found.requestUri && found.setDestination && found.cancel && found.download &&
                          found.ignore && found.canShow && found.responseHeaders && found.header;

@@ -3,8 +3,11 @@
 #include "EngineFrameFixture.h"
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
+#include "SubscriptionFrameFixture.h"
 #include "TorrentFiles.h"
 #include "common/Messages.h"
+#include "dialogs/MailDlgs.h"
+#include "dialogs/OpmlDialogs.h"
 #include "dialogs/TorrentCtrl.h"
 #include "dialogs/XListCtrl.h"
 #include "downloads/DownloadManager.h"
@@ -15,9 +18,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <vector>
 #include <wx/statusbr.h>
+#include <wx/textctrl.h>
 #include <wx/webview.h>
 
 namespace
@@ -46,23 +51,35 @@ HttpResponse Attachment(const std::string& type, const std::string& name, const 
     return response;
 }
 
+// Shows a page whose one link fills the pane, and clicks it.
+void ClickLinkIn(CMainFrame& frame, testsupport::LocalHttpServer& server, const std::string& path)
+{
+    server.serveContent("/page.html",
+                        "<html><body style='margin:0'><a href='" + path +
+                            "' style='display:block;width:100%;height:600px'>the document</a>"
+                            "</body></html>",
+                        "text/html");
+    frame.GetBrowserFrame()->Navigate(uString(server.url("/page.html").c_str()));
+    wxWebView& view = *frame.GetBrowser();
+    ASSERT_FALSE(guitest::WaitForPage(view, "the document").empty());
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !view.IsBusy(); }, 15000));
+    guitest::ClickAt(view.GetScreenPosition() + wxPoint(view.GetSize().x / 2, 40));
+}
+
+// The pane's own files in the temp folder ("page-..."), whatever their ending.
+int PaneFiles()
+{
+    int count = 0;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(CPreference::GetInstance()->GetTempDir().getPath().c_str()))
+        count += entry.path().filename().string().rfind("page-", 0) == 0 ? 1 : 0;
+    return count;
+}
+
 class PaneDownloadTest : public EngineFrameFixture
 {
 protected:
-    // Shows a page whose one link fills the pane, and clicks it.
-    void ClickLinkTo(const std::string& path)
-    {
-        m_server.serveContent("/page.html",
-                              "<html><body style='margin:0'><a href='" + path +
-                                  "' style='display:block;width:100%;height:600px'>the document</a>"
-                                  "</body></html>",
-                              "text/html");
-        m_frame->GetBrowserFrame()->Navigate(uString(m_server.url("/page.html").c_str()));
-        wxWebView& view = *m_frame->GetBrowser();
-        ASSERT_FALSE(guitest::WaitForPage(view, "the document").empty());
-        ASSERT_TRUE(guitest::RunEventsUntil([&] { return !view.IsBusy(); }, 15000));
-        guitest::ClickAt(view.GetScreenPosition() + wxPoint(view.GetSize().x / 2, 40));
-    }
+    void ClickLinkTo(const std::string& path) { ClickLinkIn(*m_frame, m_server, path); }
 
     static std::string TempFolder() { return CPreference::GetInstance()->GetTempDir().getPath().c_str(); }
     static int FilesEndingIn(const std::string& ending)
@@ -79,8 +96,12 @@ protected:
             {
                 if (message.message == WM_APP_OPENOPMLFILE || message.message == WM_APP_OPENRSSFILE ||
                     message.message == WM_APP_OPENTORRENTFILE)
-                    m_opened.emplace_back(message.message,
-                                          message.text != nullptr ? message.text->c_str() : "");
+                {
+                    const std::string path = message.text != nullptr ? message.text->c_str() : "";
+                    m_opened.emplace_back(message.message, path);
+                    // As the handler finds it; it is gone afterwards.
+                    m_contents.push_back(testsupport::ReadFileBytes(path));
+                }
             });
     }
     void TearDown() override
@@ -119,6 +140,7 @@ protected:
     torrenttest::LoopbackTracker m_tracker;
     testsupport::LocalHttpServer m_server;
     std::vector<std::pair<std::uint32_t, std::string>> m_opened;
+    std::vector<std::string> m_contents;
 };
 } // namespace
 
@@ -150,12 +172,14 @@ TEST_F(PaneDownloadTest, ClickingATorrentLinkOpensTheBitTorrentPanelWithTheTorre
                              "/" + made.infoKey + ".torrent";
     EXPECT_EQ(testsupport::ReadFileBytes(kept), made.bytes);
     EXPECT_EQ(m_server.requestsFor("/get/show.torrent").size(), 1u);
+    // The engine keeps its own copy: the pane's goes once the panel is closed.
+    EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
 }
 
-// An attachment named .opml and a file at a .rss address, both of a general
-// type: each is posted, with a file in the temp folder holding what the
-// server sent.
-TEST_F(PaneDownloadTest, FeedsAndOutlinesGoToTheirMessagesWithTheWholeFile)
+// An attachment named .opml of a general type: posted with a file in the
+// temp folder holding what the server sent, which goes once the import is
+// over, here cancelled.
+TEST_F(PaneDownloadTest, AnOutlineGoesToItsMessageWithTheWholeFileWhichGoesAfterwards)
 {
     const std::string outline = "<?xml version=\"1.0\"?><opml version=\"1.0\"><body/></opml>";
     HttpResponse attachment;
@@ -163,11 +187,19 @@ TEST_F(PaneDownloadTest, FeedsAndOutlinesGoToTheirMessagesWithTheWholeFile)
         .header("Content-Disposition", "attachment; filename=\"subscriptions.opml\"");
     attachment.body = outline;
     m_server.serve("/export", attachment);
-    const std::string feed = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel/></rss>";
-    m_server.serveContent("/files/news.rss", feed, "application/octet-stream");
+    // A list to import into, so that the import asks.
+    fs::create_directories(m_home.file("Documents/Kestrova/subscription"));
+    fs::copy_file(KESTROVA_LIST_TEMPLATE, m_home.file("Documents/Kestrova/subscription/default.mdb"));
+    std::ofstream(m_home.file("Documents/Kestrova/subscription/config.xml")) << subscriptiontest::kTree;
     ShowFrame();
-
     ObserveOpenings();
+    bool cancelled = false;
+    guitest::WhenDialogShownWithin<OPMLImport>(30000,
+                                               [&](OPMLImport& dialog)
+                                               {
+                                                   cancelled = true;
+                                                   guitest::Press(dialog, wxID_CANCEL);
+                                               });
 
     ClickLinkTo("/export");
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_opened.size() == 1; }, 20000));
@@ -176,14 +208,9 @@ TEST_F(PaneDownloadTest, FeedsAndOutlinesGoToTheirMessagesWithTheWholeFile)
     EXPECT_EQ(fs::path(m_opened[0].second).parent_path(), fs::path(TempFolder()));
     EXPECT_EQ(fs::path(m_opened[0].second).extension(), ".opml");
     EXPECT_EQ(fs::path(m_opened[0].second).filename().string().find("subscriptions"), std::string::npos);
-    EXPECT_EQ(testsupport::ReadFileBytes(m_opened[0].second), outline);
-
-    ClickLinkTo("/files/news.rss");
-    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_opened.size() == 2; }, 20000));
-    EXPECT_EQ(m_opened[1].first, WM_APP_OPENRSSFILE);
-    EXPECT_EQ(fs::path(m_opened[1].second).parent_path(), fs::path(TempFolder()));
-    EXPECT_NE(m_opened[1].second, m_opened[0].second);
-    EXPECT_EQ(testsupport::ReadFileBytes(m_opened[1].second), feed);
+    EXPECT_EQ(m_contents[0], outline);
+    EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
+    EXPECT_TRUE(cancelled);
 }
 
 // A download cut short is no document: nothing is opened and its file goes.
@@ -256,8 +283,9 @@ TEST_F(PaneDownloadTest, DownloadsAPageStartsByItselfAreRefused)
     guitest::RunEventsFor(300);
     ASSERT_EQ(m_opened.size(), 1u);
     EXPECT_EQ(m_opened[0].first, WM_APP_OPENOPMLFILE);
-    EXPECT_EQ(FilesEndingIn(".opml"), 1);
-    EXPECT_EQ(FilesEndingIn(".torrent") + FilesEndingIn(".rss"), 0);
+    EXPECT_EQ(m_contents[0], outline);
+    // The clicked copy goes once its handler is done; the refused left none.
+    EXPECT_EQ(FilesEndingIn(".opml") + FilesEndingIn(".torrent") + FilesEndingIn(".rss"), 0);
     EXPECT_TRUE(chooser->requests.empty());
     for (const char* name : {"x.torrent", "framed.opml", "framed.rss", "framed.zip", "hopped.torrent",
                              "refreshed.zip", "scripted.opml", "chosen.zip"})
@@ -312,5 +340,109 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
     ClickLinkTo("/go");
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_opened.size() == 1; }, 20000));
     EXPECT_EQ(m_opened[0].first, WM_APP_OPENOPMLFILE);
-    EXPECT_EQ(testsupport::ReadFileBytes(m_opened[0].second), outline);
+    EXPECT_EQ(m_contents[0], outline);
+}
+
+namespace
+{
+using namespace subscription;
+
+// A feed link clicked in the pane, into the lists of a real tree.
+class PaneFeedLinkTest : public subscriptiontest::SubscriptionFrameTest
+{
+protected:
+    // Of a type the pane cannot show, the address naming the feed; or as an
+    // attachment of a type it could show, which the engine downloads itself.
+    void ServeFeed(int items, bool attachment = false)
+    {
+        const std::string base = m_server.url("/site/");
+        HttpResponse response = testsupport::TextResponse(
+            200, feedsite::Rss("Pane news", base, feedsite::Items(base, "Pane story", 1, items)),
+            attachment ? "application/rss+xml" : "application/octet-stream");
+        if (attachment)
+            response.header("Content-Disposition", "attachment; filename=\"news.rss\"");
+        m_server.serve("/files/news.rss", response);
+    }
+    // Clicks the link and, in the list dialog, chooses the first list.
+    void ClickAndChooseFirstList(const std::string& path = "/files/news.rss")
+    {
+        guitest::WhenDialogShownWithin<OPMLSubscribe>(30000,
+                                                      [this](OPMLSubscribe& dialog)
+                                                      {
+                                                          ++m_listDialogs;
+                                                          guitest::Press(dialog, wxID_OK);
+                                                      });
+        ClickLinkIn(*m_frame, m_server, path);
+    }
+    uString Address() const { return uString(m_server.url("/files/news.rss").c_str()); }
+
+    testsupport::LocalHttpServer m_server;
+    int m_listDialogs = 0;
+};
+} // namespace
+
+TEST_F(PaneFeedLinkTest, AClickedFeedIsSubscribedByItsAddressAndRefreshesFromIt)
+{
+    ServeFeed(2);
+    Start();
+    ClickAndChooseFirstList();
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return Count("default.mdb", "item", Address()) == 2; }, 30000));
+    EXPECT_EQ(m_listDialogs, 1);
+    EXPECT_EQ(Count("default.mdb", "channel", Address()), 1) << "stored under its http address";
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Pane news (2)"});
+    EXPECT_STREQ(tree->GetRecord(tree->GetFirstChildItem(Find("First", kList)))->text.c_str(),
+                 Address().c_str());
+    EXPECT_EQ(PaneFiles(), 0) << "nothing was written for it";
+
+    // The feed moves on: a refresh reads the network, not a snapshot.
+    ServeFeed(3);
+    MakeDue("default.mdb");
+    m_frame->RefreshAll();
+    ASSERT_TRUE(m_frame->GetRefreshHost()->WaitIdle(60000));
+    EXPECT_EQ(Count("default.mdb", "item", Address()), 3);
+
+    // Clicked again: the list already holds it, as New Subscription says.
+    ServeFeed(3, /*attachment=*/true);
+    ClickAndChooseFirstList();
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_messages->texts.empty(); }, 30000));
+    EXPECT_NE(m_messages->texts[0].find("already"), std::string::npos) << m_messages->texts[0];
+    EXPECT_EQ(m_listDialogs, 2);
+    EXPECT_EQ(Count("default.mdb", "channel", Address()), 1);
+    EXPECT_EQ(Labels(Find("First", kList)).size(), 1u);
+    EXPECT_EQ(PaneFiles(), 0);
+}
+
+// Behind a login the pane hands the address over too: the subscription's own
+// fetch asks for the login, keeps it and subscribes.
+TEST_F(PaneFeedLinkTest, AFeedLinkBehindALoginAsksForItAsNewSubscriptionDoes)
+{
+    const std::string base = m_server.url("/site/");
+    const std::string feed =
+        feedsite::Rss("Private news", base, feedsite::Items(base, "Private story", 1, 2));
+    m_server.route("/private/news.rss",
+                   [feed](const testsupport::HttpRequest& request)
+                   {
+                       if (!testsupport::HasBasicAuth(request, "reader", "s3cret"))
+                           return testsupport::UnauthorizedResponse();
+                       return testsupport::TextResponse(200, feed, "application/rss+xml");
+                   });
+    Start();
+    std::vector<std::string> asked;
+    guitest::WhenDialogShownWithin<CPromptUserPassDlg>(
+        60000,
+        [&](CPromptUserPassDlg& dialog)
+        {
+            asked.push_back(dialog.GetTitle().utf8_string());
+            wxDynamicCast(dialog.FindWindow(CPromptUserPassDlg::kUserEdit), wxTextCtrl)->SetValue("reader");
+            wxDynamicCast(dialog.FindWindow(CPromptUserPassDlg::kPasswordEdit), wxTextCtrl)
+                ->SetValue("s3cret");
+            guitest::Press(dialog, wxID_OK);
+        });
+    ClickAndChooseFirstList("/private/news.rss");
+    const uString address(m_server.url("/private/news.rss").c_str());
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return Count("default.mdb", "item", address) == 2; }, 60000));
+    EXPECT_EQ(asked, std::vector<std::string>{m_server.url("/private/news.rss")});
+    EXPECT_EQ(m_listDialogs, 1);
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Private news (2)"});
+    EXPECT_EQ(PaneFiles(), 0);
 }

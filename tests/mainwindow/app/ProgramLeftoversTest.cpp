@@ -1,0 +1,84 @@
+// The real program started over a data folder that a killed run left behind:
+// the browser pane's hand-off copies and the temporary files of interrupted
+// saves go, the files those saves were replacing stay as they were.
+#include "FrameFixture.h"
+#include "RealProgram.h"
+#include "support/ChildProcess.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <thread>
+#include <vector>
+
+namespace
+{
+namespace fs = std::filesystem;
+
+class ProgramLeftoversTest : public FrameFixture
+{
+protected:
+    ProgramLeftoversTest()
+    {
+        fs::create_directories(m_runtime);
+        fs::permissions(m_runtime, fs::perms::owner_all);
+        fs::create_directories(Data("temp"));
+    }
+    std::string Data(const std::string& name) const { return m_home.file("Documents/Kestrova/" + name); }
+    void Write(const std::string& name, const std::string& content) const
+    {
+        std::ofstream(Data(name), std::ios::binary) << content;
+    }
+
+    std::string m_runtime = m_home.file("run");
+    testsupport::ScopedEnv m_runtimeEnv{"XDG_RUNTIME_DIR", m_runtime};
+};
+
+std::string AuthFile(int sites)
+{
+    std::string xml = "<?xml version=\"1.0\" standalone=\"yes\"?>\n<Auth>\n";
+    for (int n = 0; n < sites; ++n)
+        xml += "  <entry url=\"https://site" + std::to_string(n) +
+               ".example/\" user=\"reader\" auth=\"c2VjcmV0\" crypto-type=\"base64\"/>\n";
+    return xml + "</Auth>\n";
+}
+} // namespace
+
+TEST_F(ProgramLeftoversTest, WhatAKilledRunLeftGoesAtStartAndTheRealFilesStay)
+{
+    const std::vector<std::string> leftovers = {"temp/page-Ab12Cd.torrent", "temp/page-x9Y8z7.rss",
+                                                "temp/page-QQ11ww.opml",    "config.xml.a1B2c3",
+                                                "auth.xml.Zz9Yy8",          "subscription/config.xml.k2L3m4",
+                                                "subscription/download.tmp"};
+    // The files the interrupted saves were replacing.
+    const std::map<std::string, std::string> kept = {
+        {"config.xml", "<?xml version=\"1.0\"?><Preference><general nStartupMode=\"0\"/></Preference>\n"},
+        {"auth.xml", AuthFile(1)},
+        {"subscription/config.xml", "<?xml version=\"1.0\"?>\n<Kestrova/>\n"}};
+    for (const std::string& name : leftovers)
+        Write(name, name.rfind("auth.xml", 0) == 0 ? AuthFile(300) : "a part of a file");
+    for (const auto& [name, content] : kept)
+        Write(name, content);
+
+    auto program = realprogram::StartKestrova(m_home.file("kestrova.log"), m_runtime);
+    ASSERT_TRUE(realprogram::WaitUntilListening(*program)) << program->log();
+    auto anyLeft = [&]
+    {
+        for (const std::string& name : leftovers)
+            if (fs::exists(Data(name)))
+                return true;
+        return false;
+    };
+    for (int i = 0; i < 300 && anyLeft(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // another process: polled
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(fs::exists(Data(name))) << name;
+    for (const auto& [name, content] : kept)
+        EXPECT_EQ(testsupport::ReadFileBytes(Data(name)), content) << name;
+
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
+}
