@@ -265,15 +265,23 @@ TEST_F(UpdatePassTest, ImportedFeedsTakeTheFeedsOwnPropertiesAtTheirFirstFetch)
     EXPECT_EQ(Query("user0.mdb", "select title from channel where feed='" + later + "'"), "Later")
         << "a failed fetch fills nothing";
 
-    // A later fetch leaves the title alone; the first one that works fills.
+    // A later fetch leaves the title alone; the first one that works fills,
+    // but not over a name the user gave before it.
     Execute("user0.mdb", "UPDATE channel SET title='Renamed' where feed='" + untitled + "'");
+    {
+        CFeedStore renaming;
+        renaming.SetDatabase(U("user0.mdb"));
+        uString feed = U(later);
+        renaming.UpdateChannelProperties(feed, U("My later"), feed, false, false);
+        ASSERT_EQ(renaming.errorCode, 0);
+    }
     Feed("/later", 1);
     MakeDue("user0.mdb");
     Refresh(*host, {"user0.mdb"});
     EXPECT_EQ(Query("user0.mdb", "select title from channel where feed='" + untitled + "'"), "Renamed");
     EXPECT_EQ(
         Query("user0.mdb", "select title || '|' || description from channel where feed='" + later + "'"),
-        "T|about T");
+        "My later|about T");
 }
 
 // No task runs for a list without feeds, so the worker itself reports the end

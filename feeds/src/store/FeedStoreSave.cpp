@@ -202,8 +202,10 @@ bool CFeedStore::IsUnfetchedImport(const uString& feedLiteral)
     // An outline import leaves the generator NULL, which every fetch that
     // fills the channel (and every subscription) sets, if only to ''. A
     // failed fetch stamps the time but fills nothing: the next one still does.
+    // A user who renames such a channel first makes it '' (the title is the
+    // user's): it is still filled, but keeps its title.
     uString sql;
-    sql.format("SELECT feed FROM channel WHERE feed=%s and generator IS NULL and "
+    sql.format("SELECT feed FROM channel WHERE feed=%s and (generator IS NULL or generator='') and "
                "NOT EXISTS (SELECT link FROM item WHERE item.feed=%s)",
                feedLiteral.c_str(), feedLiteral.c_str());
     return dataObject.executeCount(sql.c_str()) > 0;
@@ -222,7 +224,8 @@ void CFeedStore::FillImportedChannel(const uString& feedLiteral)
     if (!channel.description.isEmpty())
         sql += uString(", description=") + SqlHexLiteral(channel.description);
     if (!channel.title.isEmpty())
-        sql += uString(", title=") + SqlHexLiteral(channel.title);
+        sql += uString(", title=CASE WHEN generator IS NULL THEN ") + SqlHexLiteral(channel.title) +
+               " ELSE title END";
     sql += uString(" where feed=") + feedLiteral;
     if (!dataObject.execute(sql.c_str()))
         FailStatement();
