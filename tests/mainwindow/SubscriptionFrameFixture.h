@@ -96,10 +96,10 @@ protected:
         std::ofstream(Data("config.xml")) << kTree;
     }
 
-    CMainFrame& Start()
+    CMainFrame& Start(CMainFrame::Options options = NoEngine())
     {
         CMessageBox::Install(m_messages);
-        CMainFrame& frame = *ShowFrame(wxSize(900, 600));
+        CMainFrame& frame = *ShowFrame(wxSize(900, 600), options);
         // The frame shows the feed store's messages in dialogs; here they are recorded.
         CMessageBox::Install(m_messages);
         tree = frame.GetTreeView();

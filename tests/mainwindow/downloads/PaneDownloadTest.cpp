@@ -3,6 +3,7 @@
 #include "EngineFrameFixture.h"
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
+#include "PaneFiles.h"
 #include "SubscriptionFrameFixture.h"
 #include "TorrentFiles.h"
 #include "common/Messages.h"
@@ -64,16 +65,6 @@ void ClickLinkIn(CMainFrame& frame, testsupport::LocalHttpServer& server, const 
     ASSERT_FALSE(guitest::WaitForPage(view, "the document").empty());
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return !view.IsBusy(); }, 15000));
     guitest::ClickAt(view.GetScreenPosition() + wxPoint(view.GetSize().x / 2, 40));
-}
-
-// The pane's own files in the temp folder ("page-..."), whatever their ending.
-int PaneFiles()
-{
-    int count = 0;
-    for (const fs::directory_entry& entry :
-         fs::directory_iterator(CPreference::GetInstance()->GetTempDir().getPath().c_str()))
-        count += entry.path().filename().string().rfind("page-", 0) == 0 ? 1 : 0;
-    return count;
 }
 
 class PaneDownloadTest : public EngineFrameFixture
