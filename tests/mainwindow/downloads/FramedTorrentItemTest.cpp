@@ -3,7 +3,7 @@
 // nothing of the pane's is left in the temp folder, during the run or after.
 #include "EngineFrameFixture.h"
 #include "LoopbackTracker.h"
-#include "PaneFiles.h"
+#include "PaneDownloadSupport.h"
 #include "SubscriptionFrameFixture.h"
 #include "TorrentFiles.h"
 #include "common/Messages.h"
@@ -11,7 +11,6 @@
 #include "dialogs/TorrentCtrl.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/TorrentEngine.h"
-#include "mainwindow/KestrovaView.h"
 
 #include <vector>
 #include <wx/timer.h>
@@ -19,16 +18,6 @@
 
 namespace
 {
-using testsupport::HttpResponse;
-
-HttpResponse Attachment(const std::string& type, const std::string& name, const std::string& body)
-{
-    HttpResponse response;
-    response.header("Content-Type", type).header("Content-Disposition", "attachment; filename=" + name);
-    response.body = body;
-    return response;
-}
-
 class FramedTorrentItemTest : public subscriptiontest::SubscriptionFrameTest
 {
 protected:
@@ -69,13 +58,6 @@ protected:
                m_server.url("/") + "</link><description>d</description>\n<item><title>Framed</title><link>" +
                m_server.url("/story/framed") + "</link><description><![CDATA[" + text +
                "]]></description></item>\n</channel></rss>\n";
-    }
-    void ClickRow(int row)
-    {
-        CKestrovaView* list = m_frame->GetItemListView();
-        wxRect rect;
-        list->GetItemRect(row, rect);
-        guitest::ClickAt(list->ClientToScreen(wxPoint(rect.x + 80, rect.y + rect.height / 2)));
     }
 
     testsupport::ScopedEnv m_listenAddress{"VESSIMAR_LISTEN_ADDRESS", "127.0.0.1"};

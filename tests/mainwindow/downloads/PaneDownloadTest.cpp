@@ -3,7 +3,7 @@
 #include "EngineFrameFixture.h"
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
-#include "PaneFiles.h"
+#include "PaneDownloadSupport.h"
 #include "SubscriptionFrameFixture.h"
 #include "TorrentFiles.h"
 #include "common/Messages.h"
@@ -43,14 +43,6 @@ public:
     std::string answer; // empty: Cancel
     std::vector<ui::FileRequest> requests;
 };
-
-HttpResponse Attachment(const std::string& type, const std::string& name, const std::string& body)
-{
-    HttpResponse response;
-    response.header("Content-Type", type).header("Content-Disposition", "attachment; filename=" + name);
-    response.body = body;
-    return response;
-}
 
 // Shows a page whose one link fills the pane, and clicks it.
 void ClickLinkIn(CMainFrame& frame, testsupport::LocalHttpServer& server, const std::string& path)
