@@ -20,6 +20,8 @@ public:
     LoopbackTracker();
 
     std::string announceUrl() const { return m_server.url("/announce"); }
+    // How many announces reached it, from any peer.
+    std::size_t announces() const { return m_server.requestsFor("/announce").size(); }
 
 private:
     testsupport::HttpResponse Announce(const testsupport::HttpRequest& request);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <vector>
 
 using testsupport::ReadFileBytes;
 using testsupport::TempDir;
@@ -67,6 +68,26 @@ TEST(MediaPlayerTest, AFailedWriteIsReportedAndReplacesNothing)
     dir.write("folder/Kestrova.m3u/keep", "x");
     EXPECT_FALSE(player.Save(uFile(dir.file("folder/Kestrova.m3u").c_str())));
     EXPECT_EQ(ReadFileBytes(dir.file("folder/Kestrova.m3u/keep")), "x");
+}
+
+// What a save killed half-way left goes; the playlist and files that only
+// look alike stay.
+TEST(MediaPlayerTest, TheLeftoversOfKilledSavesGoAndNothingElse)
+{
+    TempDir dir;
+    const std::vector<std::string> leftovers = {"Kestrova.m3u.a1B2c3", "Kestrova.m3u.ZZ9yy8"};
+    const std::vector<std::string> kept = {
+        "Kestrova.m3u",    "Kestrova.m3u.bak",     "Kestrova.m3u.a1B2c",  "kestrova.m3u.a1B2c3",
+        "Mine.m3u.a1B2c3", "Kestrova.m3u.a1B2c3d", "Kestrova.m3u.a1-2c3", "Kestrova.m3u.Fold3r/inner"};
+    for (const std::string& name : leftovers)
+        dir.write(name, "#EXTM3U\r\n");
+    for (const std::string& name : kept)
+        dir.write(name, "x");
+    EXPECT_EQ(CM3UPlayer::RemoveSaveLeftovers(uFile(dir.path().c_str())), static_cast<int>(leftovers.size()));
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(testsupport::FileExists(dir.file(name))) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(testsupport::FileExists(dir.file(name))) << name;
 }
 
 TEST(MediaPlayerTest, TheFactoryNamesThePlayersAndTheAutomationPlayersStayInert)

@@ -14,6 +14,7 @@
 #include "feeds/MessageBox.h"
 #include "feeds/RefreshHost.h"
 #include "feeds/support/FeedSite.h"
+#include "mainwindow/KestrovaView.h"
 #include "mainwindow/TreeViewEx.h"
 #include "support/LocalHttpServer.h"
 
@@ -96,10 +97,10 @@ protected:
         std::ofstream(Data("config.xml")) << kTree;
     }
 
-    CMainFrame& Start()
+    CMainFrame& Start(CMainFrame::Options options = NoEngine())
     {
         CMessageBox::Install(m_messages);
-        CMainFrame& frame = *ShowFrame(wxSize(900, 600));
+        CMainFrame& frame = *ShowFrame(wxSize(900, 600), options);
         // The frame shows the feed store's messages in dialogs; here they are recorded.
         CMessageBox::Install(m_messages);
         tree = frame.GetTreeView();
@@ -151,6 +152,14 @@ protected:
     {
         wxCommandEvent event(wxEVT_MENU, ui::MenuCommandId(command));
         m_frame->GetEventHandler()->ProcessEvent(event);
+    }
+    // Clicks a row of the item list as the user would.
+    void ClickRow(int row)
+    {
+        CKestrovaView* list = m_frame->GetItemListView();
+        wxRect rect;
+        list->GetItemRect(row, rect);
+        guitest::ClickAt(list->ClientToScreen(wxPoint(rect.x + 80, rect.y + rect.height / 2)));
     }
     // Subscribes through the new-subscription dialog into the named list.
     void SubscribeThroughDialog(const uString& url, int listIndex)

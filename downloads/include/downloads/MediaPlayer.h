@@ -29,7 +29,15 @@ public:
 class CM3UPlayer : public CMediaPlayer
 {
 public:
+    // The playlist the play-podcasts command saves in the library folder.
+    static constexpr const char* kPlaylistName = "Kestrova.m3u";
+
     CM3UPlayer();
+    // Removes the temporary files that saves of the playlist cut short by a
+    // kill left in `libraryDir` (the playlist's name, "." and six letters or
+    // digits); the playlist itself stays. At start, while no other instance
+    // runs. Returns the count.
+    static int RemoveSaveLeftovers(const uFile& libraryDir);
     // Nothing to start: the caller opens the saved file.
     bool Launch() override { return false; }
     // "#EXTM3U" and then each path's UTF-8 bytes, every line ending in CR LF

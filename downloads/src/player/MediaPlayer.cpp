@@ -1,9 +1,17 @@
 #include "downloads/MediaPlayer.h"
 
+#include "foundation/uDirectory.h"
+
 #include <string>
 #include <string_view>
 
 CM3UPlayer::CM3UPlayer() : m_name("Kestrova :: Podcast"), m_vendor("MPEG Version 3.0 URL") {}
+
+int CM3UPlayer::RemoveSaveLeftovers(const uFile& libraryDir)
+{
+    return RemoveFilesNamed(libraryDir.getPath().c_str(),
+                            [](const std::string& name) { return IsReplacementTemp(name, kPlaylistName); });
+}
 
 bool CM3UPlayer::Save(const uFile& target)
 {

@@ -2,6 +2,7 @@
 
 #include "common/MenuToolTips.h"
 #include "downloads/DownloadManager.h"
+#include "downloads/MediaPlayer.h"
 #include "feeds/MessageBox.h"
 #include "feeds/Preference.h"
 #include "foundation/uThread.h"
@@ -72,6 +73,7 @@ bool CKestrovaApp::OnInit()
         CPreference* preference = CPreference::GetInstance();
         preference->RemoveLeftoverTempFiles();
         CDownloadManager::RemoveQueueLeftover(preference->GetSubscriptionDir());
+        CM3UPlayer::RemoveSaveLeftovers(preference->GetLibraryDir());
         panedownload::RemoveLeftoverFiles(preference->GetTempDir().getPath().c_str());
     }
 

@@ -32,7 +32,6 @@
 namespace
 {
 constexpr int kNoMediaString = 3029;
-constexpr const char* kPlaylistName = "Kestrova.m3u";
 
 // The full path of a recorded local file: under the configured library, else
 // under the start-up one; false when no file is at either (or the name
@@ -281,7 +280,7 @@ void CMainFrame::OnPlayPodcasts()
             player->AddFile(path);
     }
     uFile playlist = m_preference->GetLibraryDir();
-    playlist.append(kPlaylistName);
+    playlist.append(CM3UPlayer::kPlaylistName);
     if (player->Save(playlist))
         ui::GetShell().Open(playlist.getPath());
 }

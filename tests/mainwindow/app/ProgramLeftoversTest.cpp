@@ -26,6 +26,7 @@ protected:
         fs::create_directories(m_runtime);
         fs::permissions(m_runtime, fs::perms::owner_all);
         fs::create_directories(Data("temp"));
+        fs::create_directories(Data("library"));
     }
     std::string Data(const std::string& name) const { return m_home.file("Documents/Kestrova/" + name); }
     void Write(const std::string& name, const std::string& content) const
@@ -49,15 +50,16 @@ std::string AuthFile(int sites)
 
 TEST_F(ProgramLeftoversTest, WhatAKilledRunLeftGoesAtStartAndTheRealFilesStay)
 {
-    const std::vector<std::string> leftovers = {"temp/page-Ab12Cd.torrent", "temp/page-x9Y8z7.rss",
-                                                "temp/page-QQ11ww.opml",    "config.xml.a1B2c3",
-                                                "auth.xml.Zz9Yy8",          "subscription/config.xml.k2L3m4",
-                                                "subscription/download.tmp"};
+    const std::vector<std::string> leftovers = {"temp/page-Ab12Cd.torrent",  "temp/page-x9Y8z7.rss",
+                                                "temp/page-QQ11ww.opml",     "config.xml.a1B2c3",
+                                                "auth.xml.Zz9Yy8",           "subscription/config.xml.k2L3m4",
+                                                "subscription/download.tmp", "library/Kestrova.m3u.Pq7Rs8"};
     // The files the interrupted saves were replacing.
     const std::map<std::string, std::string> kept = {
         {"config.xml", "<?xml version=\"1.0\"?><Preference><general nStartupMode=\"0\"/></Preference>\n"},
         {"auth.xml", AuthFile(1)},
-        {"subscription/config.xml", "<?xml version=\"1.0\"?>\n<Kestrova/>\n"}};
+        {"subscription/config.xml", "<?xml version=\"1.0\"?>\n<Kestrova/>\n"},
+        {"library/Kestrova.m3u", "#EXTM3U\r\n"}};
     for (const std::string& name : leftovers)
         Write(name, name.rfind("auth.xml", 0) == 0 ? AuthFile(300) : "a part of a file");
     for (const auto& [name, content] : kept)

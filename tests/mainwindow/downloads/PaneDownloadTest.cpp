@@ -3,6 +3,7 @@
 #include "EngineFrameFixture.h"
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
+#include "PaneDownloadSupport.h"
 #include "SubscriptionFrameFixture.h"
 #include "TorrentFiles.h"
 #include "common/Messages.h"
@@ -43,14 +44,6 @@ public:
     std::vector<ui::FileRequest> requests;
 };
 
-HttpResponse Attachment(const std::string& type, const std::string& name, const std::string& body)
-{
-    HttpResponse response;
-    response.header("Content-Type", type).header("Content-Disposition", "attachment; filename=" + name);
-    response.body = body;
-    return response;
-}
-
 // Shows a page whose one link fills the pane, and clicks it.
 void ClickLinkIn(CMainFrame& frame, testsupport::LocalHttpServer& server, const std::string& path)
 {
@@ -64,16 +57,6 @@ void ClickLinkIn(CMainFrame& frame, testsupport::LocalHttpServer& server, const 
     ASSERT_FALSE(guitest::WaitForPage(view, "the document").empty());
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return !view.IsBusy(); }, 15000));
     guitest::ClickAt(view.GetScreenPosition() + wxPoint(view.GetSize().x / 2, 40));
-}
-
-// The pane's own files in the temp folder ("page-..."), whatever their ending.
-int PaneFiles()
-{
-    int count = 0;
-    for (const fs::directory_entry& entry :
-         fs::directory_iterator(CPreference::GetInstance()->GetTempDir().getPath().c_str()))
-        count += entry.path().filename().string().rfind("page-", 0) == 0 ? 1 : 0;
-    return count;
 }
 
 class PaneDownloadTest : public EngineFrameFixture

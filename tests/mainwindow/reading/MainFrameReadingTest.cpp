@@ -45,12 +45,6 @@ protected:
     CKestrovaView* List() { return m_frame->GetItemListView(); }
     wxWebView* Browser() { return m_frame->GetBrowser(); }
     std::string WaitForPage(const std::string& text) { return guitest::WaitForPage(*Browser(), text); }
-    void ClickRow(int row)
-    {
-        wxRect rect;
-        List()->GetItemRect(row, rect);
-        guitest::ClickAt(List()->ClientToScreen(wxPoint(rect.x + 80, rect.y + rect.height / 2)));
-    }
 };
 } // namespace
 
