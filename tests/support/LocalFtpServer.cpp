@@ -11,8 +11,8 @@ namespace
 
 const char* const kPython = "/usr/bin/python3";
 
-// pyftpdlib's own command line, serving the socket inherited as descriptor 3 instead of binding
-// one. Arguments: root folder, permissions, then optionally user and password.
+// What "python3 -m pyftpdlib" sets up, but serving the socket inherited as descriptor 3 instead of
+// binding one. Arguments: root folder, permissions, then optionally user and password.
 const char* const kServerScript = R"(import socket, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
