@@ -49,10 +49,29 @@ int ConnectLoopback(int port)
     return fd;
 }
 
+// A socket bound to 127.0.0.1 on a port the system picks, listening if asked; -1 on failure.
+int BindLoopback(bool listening, int* port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        (listening && ::listen(fd, 64) != 0) ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    {
+        ::close(fd);
+        return -1;
+    }
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
 } // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& logPath,
-                           const std::vector<std::string>& environment)
+                           const std::vector<std::string>& environment, int inheritedSocket)
     : m_logPath(logPath)
 {
     // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
@@ -89,6 +108,11 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
             ::dup2(log, 1);
             ::dup2(log, 2);
         }
+        // dup2 clears close-on-exec on the copy; a socket that already is descriptor 3 keeps it.
+        if (inheritedSocket == 3)
+            ::fcntl(3, F_SETFD, 0);
+        else if (inheritedSocket >= 0)
+            ::dup2(inheritedSocket, 3);
         ::execve(args[0], args.data(), env.data());
         ::_exit(127);
     }
@@ -150,40 +174,34 @@ std::string ChildProcess::log() const
     return ReadFileBytes(m_logPath);
 }
 
+std::string ChildProcess::waitForOutput(const std::string& prefix, int timeoutMs)
+{
+    for (int waited = 0;; waited += kSliceMs)
+    {
+        // Asked before reading: a child that printed the line and then ended still finds it.
+        const bool alive = running();
+        const std::string output = log();
+        for (std::size_t start = 0, end; (end = output.find('\n', start)) != std::string::npos;
+             start = end + 1)
+            if (output.compare(start, prefix.size(), prefix) == 0 && end - start >= prefix.size())
+                return output.substr(start + prefix.size(), end - start - prefix.size());
+        if (!alive || waited >= timeoutMs)
+            return {};
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+    }
+}
+
 int RunProgram(const std::vector<std::string>& argv, const std::string& logPath, int timeoutMs)
 {
     ChildProcess process(argv, logPath);
     return process.waitForExit(timeoutMs);
 }
 
-int PickFreePort()
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    int port = -1;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
-
 ClosedPort::ClosedPort()
 {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
+    m_fd = BindLoopback(/*listening=*/false, &m_port);
+    if (m_fd < 0)
         throw std::runtime_error("ClosedPort: cannot bind on 127.0.0.1");
-    }
-    m_port = ntohs(address.sin_port);
 }
 
 ClosedPort::~ClosedPort()
@@ -194,23 +212,6 @@ ClosedPort::~ClosedPort()
 std::string ClosedPort::url(const std::string& path) const
 {
     return "http://127.0.0.1:" + std::to_string(m_port) + path;
-}
-
-bool WaitForPort(int port, int timeoutMs, ChildProcess* process)
-{
-    for (int waited = 0; waited < timeoutMs; waited += kSliceMs)
-    {
-        int fd = ConnectLoopback(port);
-        if (fd >= 0)
-        {
-            ::close(fd);
-            return true;
-        }
-        if (process && !process->running())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
-    }
-    return false;
 }
 
 std::string ReadGreeting(int port, int timeoutMs)
@@ -232,6 +233,31 @@ std::string ReadGreeting(int port, int timeoutMs)
     }
     ::close(fd);
     return line.substr(0, line.find('\n'));
+}
+
+std::unique_ptr<ChildProcess> StartGreetingServer(const std::vector<std::string>& argv,
+                                                  const std::string& logPath, int* port)
+{
+    const int listener = BindLoopback(/*listening=*/true, port);
+    if (listener < 0)
+        return nullptr;
+    std::unique_ptr<ChildProcess> process;
+    try
+    {
+        process = std::make_unique<ChildProcess>(argv, logPath, std::vector<std::string>{}, listener);
+    }
+    catch (...)
+    {
+        ::close(listener);
+        throw;
+    }
+    // Only the child holds the socket now, so a child that dies closes it and the greeting below
+    // fails at once instead of waiting in the backlog.
+    ::close(listener);
+    // Connections queue on the socket while the program starts up: this waits for its greeting.
+    if (ReadGreeting(*port, 15000).rfind("220", 0) != 0)
+        return nullptr;
+    return process;
 }
 
 } // namespace testsupport

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -15,9 +16,10 @@ class ChildProcess
 {
 public:
     // argv[0] must be an absolute path; no shell is involved. `environment` adds "NAME=value"
-    // entries to the inherited environment. Throws std::runtime_error when fork fails.
+    // entries to the inherited environment. `inheritedSocket`, if given, is the child's descriptor
+    // 3 (the caller keeps its own copy). Throws std::runtime_error when fork fails.
     ChildProcess(const std::vector<std::string>& argv, const std::string& logPath,
-                 const std::vector<std::string>& environment = {});
+                 const std::vector<std::string>& environment = {}, int inheritedSocket = -1);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -29,6 +31,9 @@ public:
     void stop();             // idempotent
     void signal(int number); // sends the signal while the child runs
     std::string log() const;
+    // Waits up to timeoutMs for a whole line of the child's output that starts with `prefix`; the
+    // rest of that line, or empty when the child ended or the time ran out without it.
+    std::string waitForOutput(const std::string& prefix, int timeoutMs);
 
 private:
     pid_t m_pid = -1;
@@ -38,10 +43,6 @@ private:
 
 // Runs a program to its end (at most timeoutMs, then it is killed); its exit status, or -1.
 int RunProgram(const std::vector<std::string>& argv, const std::string& logPath, int timeoutMs = 30000);
-
-// A TCP port on 127.0.0.1 that was free a moment ago (bound to port 0, then released), for a
-// server the test starts on it. Not for an address meant to fail: use ClosedPort.
-int PickFreePort();
 
 // A port on 127.0.0.1 that refuses every connection while the object lives: it is bound but
 // never listens. A port merely released may be bound a moment later by a server of a test running
@@ -62,11 +63,14 @@ private:
     int m_port = 0;
 };
 
-// Polls until a connection to 127.0.0.1:port succeeds; false after timeoutMs or when `process`
-// (if given) has ended.
-bool WaitForPort(int port, int timeoutMs, ChildProcess* process = nullptr);
-
 // Reads a greeting line from a fresh connection (FTP and SMTP servers greet first); empty on failure.
 std::string ReadGreeting(int port, int timeoutMs = 5000);
+
+// Starts a server program that serves the listening socket it inherits as descriptor 3, and waits
+// until it greets a connection with "220" as FTP and SMTP servers do. The socket is made here on
+// 127.0.0.1 and a port the system picks, so no other process can take the port before the
+// program serves it. Sets *port; null (the program stopped, its log kept) when it did not greet.
+std::unique_ptr<ChildProcess> StartGreetingServer(const std::vector<std::string>& argv,
+                                                  const std::string& logPath, int* port);
 
 } // namespace testsupport

@@ -11,31 +11,40 @@ namespace
 
 const char* const kPython = "/usr/bin/python3";
 
+// What "python3 -m pyftpdlib" sets up, but serving the socket inherited as descriptor 3 instead of
+// binding one. Arguments: root folder, permissions, then optionally user and password.
+const char* const kServerScript = R"(import socket, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+root, permissions = sys.argv[1], sys.argv[2]
+authorizer = DummyAuthorizer()
+if len(sys.argv) > 3:
+    authorizer.add_user(sys.argv[3], sys.argv[4], root, perm=permissions)
+else:
+    authorizer.add_anonymous(root, perm=permissions)
+FTPHandler.authorizer = authorizer
+server = FTPServer(socket.socket(fileno=3), FTPHandler)
+try:
+    server.serve_forever()
+finally:
+    server.close_all()
+)";
+
 } // namespace
 
 LocalFtpServer::LocalFtpServer(const std::string& user, const std::string& password, bool writable)
     : m_user(user), m_password(password)
 {
-    // The port is picked free and then handed over, so another process may take it in between:
-    // a server that dies at start is retried on a new port.
-    for (int attempt = 0; attempt < 5; ++attempt)
-    {
-        m_port = PickFreePort();
-        std::vector<std::string> argv = {
-            kPython, "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", std::to_string(m_port), "-d", m_root.path()};
-        if (writable)
-            argv.push_back("-w");
-        if (!user.empty())
-        {
-            argv.insert(argv.end(), {"-u", user, "-P", password});
-        }
-        m_process = std::make_unique<ChildProcess>(argv, m_work.file("ftp.log"));
-        if (WaitForPort(m_port, 15000, m_process.get()) && ReadGreeting(m_port).rfind("220", 0) == 0)
-            return;
-        m_process.reset();
-    }
-    throw std::runtime_error("LocalFtpServer: pyftpdlib did not start: " +
-                             ReadFileBytes(m_work.file("ftp.log")));
+    std::vector<std::string> argv = {kPython, "-c", kServerScript, m_root.path(),
+                                     writable ? "elradfmwMT" : "elr"};
+    if (!user.empty())
+        argv.insert(argv.end(), {user, password});
+    m_process = StartGreetingServer(argv, m_work.file("ftp.log"), &m_port);
+    if (!m_process)
+        throw std::runtime_error("LocalFtpServer: pyftpdlib did not start: " +
+                                 ReadFileBytes(m_work.file("ftp.log")));
 }
 
 LocalFtpServer::~LocalFtpServer() = default;

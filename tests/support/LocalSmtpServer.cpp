@@ -17,17 +17,15 @@ namespace
 const char* const kPython = "/usr/bin/python3";
 
 // An aiosmtpd handler that keeps the raw DATA bytes; files appear by rename, so a reader never
-// sees half a message.
-const char* const kCaptureModule = R"(import itertools, os
+// sees half a message. The server is set up as aiosmtpd's command line does (no size limit), but
+// on the socket inherited as descriptor 3. Argument: the mail folder.
+const char* const kServerScript = R"(import asyncio, itertools, logging, os, socket, sys
+from aiosmtpd.smtp import SMTP
 
 class Capture:
     def __init__(self, folder):
         self.folder = folder
         self.numbers = itertools.count(1)
-
-    @classmethod
-    def from_cli(cls, parser, *args):
-        return cls(args[0])
 
     async def handle_DATA(self, server, session, envelope):
         base = os.path.join(self.folder, "%06d" % next(self.numbers))
@@ -39,30 +37,25 @@ class Capture:
             out.write(envelope.original_content)
         os.rename(base + ".tmp", base + ".eml")
         return "250 OK"
+
+async def serve(handler):
+    loop = asyncio.get_running_loop()
+    server = await loop.create_server(lambda: SMTP(handler, data_size_limit=None), sock=socket.socket(fileno=3))
+    await server.serve_forever()
+
+logging.basicConfig(level=logging.ERROR)
+asyncio.run(serve(Capture(sys.argv[1])))
 )";
 
 } // namespace
 
 LocalSmtpServer::LocalSmtpServer()
 {
-    m_work.write("kestrova_capture.py", kCaptureModule);
-    for (int attempt = 0; attempt < 5; ++attempt)
-    {
-        m_port = PickFreePort();
-        std::vector<std::string> argv = {kPython,      "-m",
-                                         "aiosmtpd",   "-n",
-                                         "-l",         "127.0.0.1:" + std::to_string(m_port),
-                                         "-c",         "kestrova_capture.Capture",
-                                         m_mail.path()};
-        m_process = std::make_unique<ChildProcess>(
-            argv, m_work.file("smtp.log"),
-            std::vector<std::string>{"PYTHONPATH=" + m_work.path(), "PYTHONDONTWRITEBYTECODE=1"});
-        if (WaitForPort(m_port, 15000, m_process.get()) && ReadGreeting(m_port).rfind("220", 0) == 0)
-            return;
-        m_process.reset();
-    }
-    throw std::runtime_error("LocalSmtpServer: aiosmtpd did not start: " +
-                             ReadFileBytes(m_work.file("smtp.log")));
+    m_process =
+        StartGreetingServer({kPython, "-c", kServerScript, m_mail.path()}, m_work.file("smtp.log"), &m_port);
+    if (!m_process)
+        throw std::runtime_error("LocalSmtpServer: aiosmtpd did not start: " +
+                                 ReadFileBytes(m_work.file("smtp.log")));
 }
 
 LocalSmtpServer::~LocalSmtpServer() = default;

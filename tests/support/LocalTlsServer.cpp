@@ -1,5 +1,6 @@
 #include "support/LocalTlsServer.h"
 
+#include <charconv>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -24,20 +25,17 @@ LocalTlsServer::LocalTlsServer()
     if (made != 0)
         throw std::runtime_error("LocalTlsServer: openssl req failed: " +
                                  ReadFileBytes(m_work.file("req.log")));
-    for (int attempt = 0; attempt < 5; ++attempt)
-    {
-        m_port = PickFreePort();
-        m_process = std::make_unique<ChildProcess>(
-            std::vector<std::string>{kOpenssl, "s_server", "-accept", "127.0.0.1:" + std::to_string(m_port),
-                                     "-cert", m_work.file("cert.pem"), "-key", m_work.file("key.pem"), "-www",
-                                     "-quiet"},
-            m_work.file("server.log"));
-        if (WaitForPort(m_port, 15000, m_process.get()))
-            return;
-        m_process.reset();
-    }
-    throw std::runtime_error("LocalTlsServer: openssl s_server did not start: " +
-                             ReadFileBytes(m_work.file("server.log")));
+    // Port 0: the server binds a port the system picks, so no other process can take it in
+    // between, and reports it once it listens (hence no -quiet, which silences that line).
+    m_process = std::make_unique<ChildProcess>(
+        std::vector<std::string>{kOpenssl, "s_server", "-accept", "127.0.0.1:0", "-cert",
+                                 m_work.file("cert.pem"), "-key", m_work.file("key.pem"), "-www"},
+        m_work.file("server.log"));
+    const std::string port = m_process->waitForOutput("ACCEPT 127.0.0.1:", 15000);
+    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), m_port);
+    if (error != std::errc() || end != port.data() + port.size() || m_port <= 0)
+        throw std::runtime_error("LocalTlsServer: openssl s_server did not start: " +
+                                 ReadFileBytes(m_work.file("server.log")));
 }
 
 LocalTlsServer::~LocalTlsServer() = default;
