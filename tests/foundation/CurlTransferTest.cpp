@@ -393,13 +393,19 @@ TEST_F(CurlTransferTest, OverlappingTransfersOfASiteNeverPutOlderCookiesBack)
 TEST_F(CurlTransferTest, ASaveIsNotLostWhileTheJarIsHeldOpen)
 {
     ServeLoginAndFeed();
-    const std::string jar = dir.write("site.cookie", "");
+    // Cookies of other names: one that ran out in 2001 leaves at the save,
+    // one good until 2100 stays.
+    const std::string jar = dir.write("site.cookie", "127.0.0.1\tFALSE\t/\tFALSE\t1000000000\told\tx\n"
+                                                     "127.0.0.1\tFALSE\t/\tFALSE\t4102444800\tkeep\ty\n");
     {
         uFile holder(jar.c_str());
         ASSERT_TRUE(holder.open());
         FetchWithJar("/login", jar);
     }
-    EXPECT_NE(ReadFileBytes(jar).find("session\tabc123"), std::string::npos);
+    const std::string saved = ReadFileBytes(jar);
+    EXPECT_NE(saved.find("session\tabc123"), std::string::npos);
+    EXPECT_NE(saved.find("\tkeep\ty"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("\told\tx"), std::string::npos) << saved;
     EXPECT_EQ(FetchWithJar("/feed", jar), "session abc123");
 }
 

@@ -4,9 +4,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -94,22 +94,9 @@ uCookieJar::Lines ReadLines(const std::string& path)
     return lines;
 }
 
-// The in-process turn of one file's writers. The locks live as long as the
-// process: one per site the program talked to.
-std::mutex& WriterLock(const std::string& path)
-{
-    static std::mutex registryLock;
-    static std::map<std::string, std::unique_ptr<std::mutex>> locks;
-    std::lock_guard hold(registryLock);
-    std::unique_ptr<std::mutex>& lock = locks[path];
-    if (!lock)
-        lock = std::make_unique<std::mutex>();
-    return *lock;
-}
-
-// The turn between processes: flock on the file's folder, since the file
-// itself is replaced by every write. Without the folder, only the process's
-// own lock applies.
+// The turn of the file's writers, threads and processes alike (each opens
+// the folder anew, so each holds a lock of its own): flock on the file's
+// folder, since the file itself is replaced by every write.
 class FolderLock
 {
 public:
@@ -179,18 +166,26 @@ bool uCookieJar::record(const Lines& held, std::time_t now)
         if (expiry == 0 || expiry > static_cast<long long>(now))
             removed.insert(key);
     }
+    // What could not be written is still news at the next save.
+    if ((!set.empty() || !removed.empty()) && !merge(m_path, set, removed))
+        return false;
     m_held = std::move(current);
-    if (set.empty() && removed.empty())
-        return true;
-    return merge(m_path, set, removed);
+    return true;
 }
 
 bool uCookieJar::merge(const std::string& path, const Cookies& set, const std::set<std::string>& removed)
 {
-    std::lock_guard turn(WriterLock(path));
-    FolderLock folderTurn(path);
+    FolderLock turn(path);
     const Lines lines = ReadLines(path);
     Cookies cookies = parse(lines);
+    // Cookies that ran out leave the file here; nobody else drops them.
+    const long long now = static_cast<long long>(std::time(nullptr));
+    std::erase_if(cookies,
+                  [now](const auto& cookie)
+                  {
+                      const long long expiry = ExpiryOf(cookie.second);
+                      return expiry != 0 && expiry <= now;
+                  });
     for (const std::string& key : removed)
         cookies.erase(key);
     for (const auto& [key, line] : set)
