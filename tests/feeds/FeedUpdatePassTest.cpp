@@ -249,6 +249,14 @@ TEST_F(UpdatePassTest, ImportedFeedsTakeTheFeedsOwnPropertiesAtTheirFirstFetch)
     EXPECT_EQ(counts.failed, 1u);
     EXPECT_EQ(Query("user0.mdb", "select count(*) from channel where feed like 'file:%'"), "0");
     Execute("user0.mdb", "UPDATE channel SET ttl=45 where feed='" + named + "'");
+    {
+        // Its address as its label (a label edit left as shown) is no name.
+        CFeedStore renaming;
+        renaming.SetDatabase(U("user0.mdb"));
+        uString feed = U(untitled);
+        renaming.UpdateChannelProperties(feed, feed, feed, false, false);
+        ASSERT_EQ(renaming.errorCode, 0);
+    }
     auto host = MakeHost(2, /*parallel=*/true);
     Refresh(*host, {"user0.mdb"});
 

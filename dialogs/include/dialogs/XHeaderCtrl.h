@@ -39,9 +39,6 @@ public:
     wxImageList* GetImageList() const { return m_images; }
     /// The inner margin of each item and the gap between its image and text.
     int GetSpacing() const { return m_spacing; }
-    /// Whether a paint goes off-screen first (always, as made; nothing
-    /// turns it off, but the painting honours it).
-    bool IsDoubleBuffered() const { return m_doubleBuffer; }
     /// How far the items are scrolled left with the list (0 or less).
     int GetScrollOffset() const { return m_scrollOffset; }
 
@@ -78,7 +75,7 @@ private:
 
     const CXListModel& m_model;
     mutable std::vector<wxHeaderColumnSimple> m_columns;
-    bool m_doubleBuffer = true;
+    bool m_doubleBuffer = true; // paint off-screen first; nothing turns it off
     int m_spacing = 6;
     wxImageList* m_images = nullptr;
     int m_imageWidth = 0;

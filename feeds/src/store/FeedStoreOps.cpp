@@ -302,11 +302,12 @@ void CFeedStore::UpdateChannelProperties(uString& feed, const uString& title, co
     }
 
     // A title the user gives an imported feed before its first fetch is the
-    // user's: the channel stops counting as an untouched import, whose title
-    // that fetch would replace with the feed's own.
+    // user's, so that fetch must not replace it with the feed's own: the
+    // generator goes from NULL to '' (lastbuilddate stays NULL until the
+    // fetch fills the channel). The feed's address as its label is no name.
     sql.format("update channel set generator='' where feed = %s and generator is null and "
-               "coalesce(title, '') <> %s",
-               SqlHexLiteral(feed).c_str(), SqlHexLiteral(title).c_str());
+               "coalesce(title, '') <> %s and feed <> %s",
+               SqlHexLiteral(feed).c_str(), SqlHexLiteral(title).c_str(), SqlHexLiteral(title).c_str());
     if (!dataObject.execute(sql.c_str()))
     {
         FailStatement();

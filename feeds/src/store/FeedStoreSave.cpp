@@ -202,10 +202,12 @@ bool CFeedStore::IsUnfetchedImport(const uString& feedLiteral)
     // An outline import leaves the generator NULL, which every fetch that
     // fills the channel (and every subscription) sets, if only to ''. A
     // failed fetch stamps the time but fills nothing: the next one still does.
-    // A user who renames such a channel first makes it '' (the title is the
-    // user's): it is still filled, but keeps its title.
+    // A user who renames such a channel first makes it '' while its
+    // lastbuilddate is still NULL (every fill sets it): it is still filled,
+    // but keeps the user's title.
     uString sql;
-    sql.format("SELECT feed FROM channel WHERE feed=%s and (generator IS NULL or generator='') and "
+    sql.format("SELECT feed FROM channel WHERE feed=%s and "
+               "(generator IS NULL or (generator='' and lastbuilddate IS NULL)) and "
                "NOT EXISTS (SELECT link FROM item WHERE item.feed=%s)",
                feedLiteral.c_str(), feedLiteral.c_str());
     return dataObject.executeCount(sql.c_str()) > 0;
