@@ -1,7 +1,9 @@
 #pragma once
 
+#include "foundation/uString.h"
 #include "foundation/uTranslation.h"
 
+#include <string>
 #include <string_view>
 
 // The string table: texts the program shows, under their original ids.
@@ -117,5 +119,11 @@ inline std::string_view FindString(int id)
             return uTr(entry.text);
     }
     return {};
+}
+
+/// The same text as a string of the program's own, ready for a format.
+inline uString StringText(int id)
+{
+    return uString(std::string(FindString(id)).c_str());
 }
 } // namespace resources

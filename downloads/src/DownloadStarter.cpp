@@ -106,7 +106,7 @@ void CDownloadManager::StartPendingBody()
         if (m_host)
         {
             uString text;
-            text.format(std::string(resources::FindString(kDownloadingText)).c_str(), record.link.c_str());
+            text.format(resources::StringText(kDownloadingText).c_str(), record.link.c_str());
             m_announced = true;
             m_host->PostStatusText(text);
         }

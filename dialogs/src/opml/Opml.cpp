@@ -102,7 +102,7 @@ Document Refused(int error, int reason = 0)
     Document document;
     document.error = error;
     if (reason != 0)
-        document.reason = uString(std::string(resources::FindString(reason)).c_str());
+        document.reason = resources::StringText(reason);
     return document;
 }
 

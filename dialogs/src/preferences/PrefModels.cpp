@@ -30,7 +30,7 @@ constexpr int kLastPortEdit = 1096;
 
 uString Text(int stringId)
 {
-    return uString(std::string(resources::FindString(stringId)).c_str());
+    return resources::StringText(stringId);
 }
 
 uString Number(int value)

@@ -21,11 +21,6 @@ namespace
 
 constexpr int kFeedTimeoutSeconds = 60;
 
-std::string TableText(int id)
-{
-    return std::string(resources::FindString(id));
-}
-
 constexpr int kTooLargeText = 3060;
 constexpr int kEntityExpansionText = 3061;
 constexpr int kTooDeepText = 3062;
@@ -37,7 +32,7 @@ uString RefusalText(xmllimits::Refusal refusal)
     const int id = refusal == xmllimits::Refusal::kEntityExpansion ? kEntityExpansionText
                    : refusal == xmllimits::Refusal::kTooDeep       ? kTooDeepText
                                                                    : kTooLargeText;
-    return uString(TableText(id).c_str());
+    return resources::StringText(id);
 }
 
 // Creates an empty file of a name nobody uses yet in the temp folder: the
@@ -109,7 +104,7 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     if (address.isEmpty())
     {
         errorCode = kAddressRefused;
-        errorText = uString(TableText(kAddressRefusedText).c_str());
+        errorText = resources::StringText(kAddressRefusedText);
         if (showMessages)
             CMessageBox::Display(url + ": " + errorText);
         return false;
@@ -136,7 +131,7 @@ bool CFeedStore::FetchFeed(const uString& url, int timeout, bool login, bool sho
     else if (!fetched)
     {
         errorCode = kDownloadFailed;
-        errorText.format(TableText(3009).c_str(), url.c_str());
+        errorText.format(resources::StringText(3009).c_str(), url.c_str());
         // A fetch the user cancelled is no failure to tell about.
         if (showMessages && !(abortFlag != nullptr && abortFlag->load()))
             CMessageBox::Display(errorText);
@@ -159,7 +154,7 @@ bool CFeedStore::FetchLocalFeed(const uFile& file, bool showMessages)
     if (!file.isFile())
     {
         errorCode = kDocumentUnreadable;
-        errorText = uString(TableText(3001).c_str());
+        errorText = resources::StringText(3001);
         if (showMessages)
             CMessageBox::Display(errorText);
         return false;
@@ -228,7 +223,7 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     if (!parsed)
     {
         errorCode = linksRefused ? kDocumentRefused : kDocumentUnreadable;
-        errorText = uString(TableText(linksRefused ? kBaseTooLongText : 3001).c_str());
+        errorText = resources::StringText(linksRefused ? kBaseTooLongText : 3001);
         if (showMessages)
             CMessageBox::Display(errorText);
     }

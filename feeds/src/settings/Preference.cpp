@@ -17,10 +17,9 @@ uString SetAsideMessage(const uString& path, const uString& target)
 {
     uString message;
     if (target.isEmpty())
-        message.format(std::string(resources::FindString(kNotSetAsideText)).c_str(), path.c_str());
+        message.format(resources::StringText(kNotSetAsideText).c_str(), path.c_str());
     else
-        message.format(std::string(resources::FindString(kSetAsideText)).c_str(), path.c_str(),
-                       target.c_str());
+        message.format(resources::StringText(kSetAsideText).c_str(), path.c_str(), target.c_str());
     return message;
 }
 

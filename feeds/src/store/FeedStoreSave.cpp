@@ -555,8 +555,7 @@ bool CFeedStore::SaveItemPage(const uString& /*listName*/, const uString& link, 
     if (archive.getPath().isEmpty() || !pageFolder.isDirectory())
     {
         errorCode = kPageNotSaved;
-        errorText.format(std::string(resources::FindString(kPageNotSavedText)).c_str(), link.c_str(),
-                         folder.c_str());
+        errorText.format(resources::StringText(kPageNotSavedText).c_str(), link.c_str(), folder.c_str());
         return false;
     }
     if (refetch || !file.exists())

@@ -49,7 +49,7 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
     uString status;
     if (postStatus)
     {
-        status.format(std::string(resources::FindString(kCompactingText)).c_str(), listName.c_str());
+        status.format(resources::StringText(kCompactingText).c_str(), listName.c_str());
         PostMessage(window, WM_APP_STATUSTEXT, 0, status);
     }
     // Every pass would otherwise rewrite the whole file; a quarter of it free
@@ -99,7 +99,7 @@ void UpdateAllFeeds(uActiveXDataObjectExt* database, uString listName, uWindowHa
         task->SetThread(thread);
         if (postStatus)
         {
-            status.format(std::string(resources::FindString(kCheckingText)).c_str(), feed.c_str());
+            status.format(resources::StringText(kCheckingText).c_str(), feed.c_str());
             PostMessage(window, WM_APP_STATUSTEXT, 0, status);
         }
         if (!thread->start())

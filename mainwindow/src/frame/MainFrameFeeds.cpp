@@ -264,7 +264,7 @@ void CMainFrame::OnRemoveAllOutdated()
     for (const uString& database : m_subscriptionLists)
     {
         uString text;
-        text.format(std::string(resources::FindString(kRemovingOutdatedText)).c_str(), database.c_str());
+        text.format(resources::StringText(kRemovingOutdatedText).c_str(), database.c_str());
         ShowStatusText(wxString::FromUTF8(text.c_str()));
         CFeedStore store;
         store.downloadManager = m_downloadManager.get();

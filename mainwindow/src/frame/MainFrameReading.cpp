@@ -110,8 +110,7 @@ void CMainFrame::CreateReadingPanes()
     downloads.saved = [this](bool saved, const uString& path)
     {
         uString text;
-        text.format(std::string(resources::FindString(saved ? kDownloadSavedString : kDownloadNotSavedString))
-                        .c_str(),
+        text.format(resources::StringText(saved ? kDownloadSavedString : kDownloadNotSavedString).c_str(),
                     path.c_str());
         ShowStatusText(wxString::FromUTF8(text.c_str()));
     };

@@ -179,7 +179,7 @@ void CMainFrame::ImportIntoList(const wxTreeItemId& list, const std::vector<feed
          item = m_treeView->GetParentItem(item))
         m_treeView->Expand(item);
     uString status;
-    status.format(std::string(resources::FindString(kImportedText)).c_str(), counts.added, counts.known);
+    status.format(resources::StringText(kImportedText).c_str(), counts.added, counts.known);
     ShowStatusText(wxString::FromUTF8(status.c_str()));
     // The new feeds are due: the refresh workers fetch them, not this thread.
     if (counts.added > 0 && CanRefreshNow())

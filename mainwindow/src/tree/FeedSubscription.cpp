@@ -44,7 +44,7 @@ SubscribeOutcome SubscribeFeed(CFeedStore& store, const uString& database, const
         if (path.isEmpty() || !store.LoadFeedFile(uFile(path.c_str()), /*showMessages=*/false))
         {
             if (store.errorText.isEmpty())
-                store.errorText = uString(std::string(resources::FindString(kUnreadableDocument)).c_str());
+                store.errorText = resources::StringText(kUnreadableDocument);
             return SubscribeOutcome::kFailed;
         }
     }
