@@ -120,21 +120,46 @@ TEST(HtmlCtrlPolicyTest, ACommandsLeaveIsForItsOwnNavigationOnly)
         command.IsCommanded(navigation("http://127.0.0.1:8080/before", NavigationKind::kBackForward)));
 }
 
-TEST(HtmlCtrlPolicyTest, OnlyTheNewestWriteWaitsForTheBrowser)
+// Quick writes: the browser may ask about a replaced write, and report its
+// end, after the newer one was put; that must neither use up the newer
+// write's question nor end its load.
+TEST(HtmlCtrlPolicyTest, EachWriteIsKnownByItsOwnAddress)
 {
     htmlctrl::CWrittenPages writes;
+    const uString base = htmlctrl::PageBaseUrl();
     EXPECT_FALSE(writes.IsPending());
-    EXPECT_FALSE(writes.OnAsked()) << "no write: a load of the base address is the page's own";
+    EXPECT_FALSE(writes.OnAsked(base)) << "no write: a load of the base address is the page's own";
 
-    // Three quick writes; the browser asks about the last one only.
-    writes.OnPut();
-    writes.OnPut();
-    writes.OnPut();
+    const uString channel = writes.OnPut();
+    const uString item = writes.OnPut();
+    EXPECT_NE(std::string(channel.c_str()), std::string(item.c_str()));
     EXPECT_TRUE(writes.IsPending());
-    EXPECT_TRUE(writes.OnAsked());
-    EXPECT_FALSE(writes.IsPending()) << "the replaced writes must not keep the guard off";
-    EXPECT_FALSE(writes.OnAsked());
+    EXPECT_TRUE(writes.OnAsked(channel));
+    EXPECT_FALSE(writes.IsNewest(channel)) << "the replaced write's end is not the page's";
+    EXPECT_TRUE(writes.IsPending());
+    EXPECT_TRUE(writes.OnAsked(item)) << "the newest write was refused";
+    EXPECT_FALSE(writes.IsPending());
+    EXPECT_TRUE(writes.IsNewest(item));
+    EXPECT_FALSE(writes.OnAsked(item)) << "the page reloading itself is not a write";
+    EXPECT_FALSE(writes.OnAsked(channel));
 
+    // Three writes, only the last asked about: the guard comes back on.
     writes.OnPut();
-    EXPECT_TRUE(writes.IsPending());
+    writes.OnPut();
+    const uString last = writes.OnPut();
+    EXPECT_TRUE(writes.OnAsked(last));
+    EXPECT_FALSE(writes.IsPending());
+
+    // Addresses a page may name are never taken for a write still to come.
+    const std::string prefix = std::string(base.c_str()) + "?page=";
+    for (const std::string& other : {prefix + "99", prefix + "0", prefix + "06", prefix + "6x", prefix,
+                                     std::string(base.c_str()) + "style.css?page=6"})
+    {
+        writes.OnPut();
+        EXPECT_FALSE(writes.OnAsked(uString(other.c_str()))) << other;
+        EXPECT_TRUE(writes.IsPending()) << other;
+    }
+    EXPECT_TRUE(htmlctrl::CWrittenPages::IsWritten(channel));
+    EXPECT_FALSE(htmlctrl::CWrittenPages::IsWritten(base));
+    EXPECT_FALSE(htmlctrl::CWrittenPages::IsWritten(uString("http://127.0.0.1/?page=1")));
 }

@@ -132,7 +132,6 @@ private:
     void Report(long value, const uString* text);
 
     wxWebView* m_view = nullptr;
-    wxString m_baseUrl;
     uString m_templateDir;
     const CHtmlCommand* m_commands = nullptr;
     std::list<CFeedLink> m_feedLinks;
@@ -149,8 +148,8 @@ private:
     std::unique_ptr<CPaneDownloads> m_downloads;
     unsigned long m_policySignal = 0;
     htmlctrl::PageShown m_shown = htmlctrl::PageShown::kBrowsed;
-    // Until the browser has asked about the newest write, a load of the base
-    // address is ours, whatever the shown page's state.
+    // Until the browser has asked about a write, a load of its address is
+    // ours, whatever the shown page's state.
     htmlctrl::CWrittenPages m_writes;
     // A navigation that may replace the written page was let through.
     bool m_leaving = false;

@@ -98,17 +98,26 @@ private:
     NavigationKind m_kind = NavigationKind::kOther;
 };
 
-// The pages the pane wrote into the view, and whether the browser has asked
-// about loading the newest yet. Only the newest counts: a write that a later
-// one replaced before the browser asked about it may never be asked about.
+// The pages the pane wrote into the view. Each write loads an address of
+// its own under the base address, so that the browser's question about a
+// load, and its report that a load ended, tell which write they concern:
+// a write replaced before it loaded may be asked about and end after the
+// newer one was put, or never be asked about at all.
 class CWrittenPages
 {
 public:
-    void OnPut() { ++m_newest; }
-    // The browser asks about a load of the written pages' address: true when
-    // it is the newest write's (the first such question since that write).
-    bool OnAsked();
+    // A new write: the address it loads.
+    uString OnPut();
+    // The browser asks about a load of `address`: true for a write's address
+    // that no question concerned before and that no later write's question
+    // passed. A write's page loading itself again is not one of ours.
+    bool OnAsked(const uString& address);
+    // True while the browser has not asked about the newest write.
     bool IsPending() const { return m_asked != m_newest; }
+    // True for the address of the newest write.
+    bool IsNewest(const uString& address) const;
+    // True for the address of any written page.
+    static bool IsWritten(const uString& address);
 
 private:
     unsigned m_newest = 0;

@@ -157,8 +157,7 @@ void OnMouseTargetChanged(GObject*, GObject* hitTest, guint, gpointer control)
 #endif
 } // namespace
 
-CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir)
-    : m_baseUrl(ToWx(htmlctrl::PageBaseUrl())), m_templateDir(templateDir)
+CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir) : m_templateDir(templateDir)
 {
     m_view = wxWebView::New(parent, id, "about:blank");
 #ifdef __WXGTK__
@@ -278,8 +277,7 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
 void CHtmlCtrl::PutWrittenPage()
 {
     m_writeWaiting = false;
-    m_writes.OnPut();
-    m_view->SetPage(m_writtenPage, m_baseUrl);
+    m_view->SetPage(m_writtenPage, ToWx(m_writes.OnPut()));
 }
 
 void CHtmlCtrl::OnStartPageDone()
@@ -393,11 +391,10 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
 
 bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
 {
-    // Our own write loads the base address; no page can name it to load it
-    // (the scheme serves no folder). The first such load after the newest
-    // write is that write's: one replaced before the browser asked about it
-    // is never asked about.
-    if (ToWx(navigation.url) == m_baseUrl && m_writes.OnAsked())
+    // Our own write loads an address of its own under the base address,
+    // which the scheme never serves: the first question about it is the
+    // write's; a later one is the page loading itself again.
+    if (m_writes.OnAsked(navigation.url))
         return true;
     const bool commanded = m_command.IsCommanded(navigation);
     if (m_downloads)
@@ -422,7 +419,7 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
 
 void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
 {
-    if (event.GetURL() == m_baseUrl)
+    if (htmlctrl::CWrittenPages::IsWritten(ToUString(event.GetURL())))
         return;
     // A command's page may commit before WebKit asks about it (a page of
     // another site, loaded in a process of its own).
@@ -457,9 +454,9 @@ void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
 
 bool CHtmlCtrl::IsOwnOrBlank(const wxString& url) const
 {
-    // Only our writes load the template folder itself; a load that a later
-    // navigation cancelled still reports, and must not count as browsing.
-    if (url == m_baseUrl)
+    // Only our writes load their addresses; a load that a later navigation
+    // cancelled still reports, and must not count as browsing.
+    if (htmlctrl::CWrittenPages::IsWritten(ToUString(url)))
         return true;
     // The blank page the view starts on may report after a first write.
     return m_hasSource && url == "about:blank";
@@ -479,8 +476,9 @@ void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 {
     m_popups.OnLoadEnded();
     OnStartPageDone();
-    // Our page is complete once no later write is still on its way.
-    if (event.GetURL() == m_baseUrl && m_shown == htmlctrl::PageShown::kWrittenLoading &&
+    // Our page is complete when the newest write's load ends; a replaced
+    // write's load may end after the newer one was put.
+    if (m_writes.IsNewest(ToUString(event.GetURL())) && m_shown == htmlctrl::PageShown::kWrittenLoading &&
         !m_writes.IsPending())
         m_shown = htmlctrl::PageShown::kWrittenLoaded;
     if (IsOwnOrBlank(event.GetURL()))

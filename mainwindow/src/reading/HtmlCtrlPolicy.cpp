@@ -83,12 +83,55 @@ bool CCommandedNavigation::MayHaveCommitted(const uString& address) const
     return m_pending && (!m_byAddress || ComparableAddress(address) == ComparableAddress(m_address));
 }
 
-bool CWrittenPages::OnAsked()
+namespace
 {
-    if (!IsPending())
+std::string WrittenPrefix()
+{
+    return std::string(PageBaseUrl().c_str()) + "?page=";
+}
+
+// The number of the write whose address `address` is; 0 for any other.
+unsigned WriteNumber(const uString& address)
+{
+    const std::string prefix = WrittenPrefix();
+    const std::string text(address.c_str(), static_cast<std::size_t>(address.getLength()));
+    if (text.size() <= prefix.size() || text.size() > prefix.size() + 9 ||
+        text.compare(0, prefix.size(), prefix) != 0 || text[prefix.size()] == '0')
+        return 0;
+    unsigned number = 0;
+    for (std::size_t i = prefix.size(); i < text.size(); ++i)
+    {
+        if (text[i] < '0' || text[i] > '9')
+            return 0;
+        number = number * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    return number;
+}
+} // namespace
+
+uString CWrittenPages::OnPut()
+{
+    ++m_newest;
+    return uString((WrittenPrefix() + std::to_string(m_newest)).c_str());
+}
+
+bool CWrittenPages::OnAsked(const uString& address)
+{
+    const unsigned number = WriteNumber(address);
+    if (number <= m_asked || number > m_newest)
         return false;
-    m_asked = m_newest;
+    m_asked = number;
     return true;
+}
+
+bool CWrittenPages::IsNewest(const uString& address) const
+{
+    return m_newest != 0 && WriteNumber(address) == m_newest;
+}
+
+bool CWrittenPages::IsWritten(const uString& address)
+{
+    return WriteNumber(address) != 0;
 }
 
 bool MayOpenOutside(const uString& address)
