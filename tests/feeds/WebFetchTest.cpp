@@ -114,9 +114,14 @@ TEST_F(WebFetchTest, CookiesLiveInAPrivateFilePerSiteAndReachTheNextFetch)
     EXPECT_EQ(ModeOf(cache + "/" + files[0]), 0600u);
 
     LocalHttpServer otherSite;
-    otherSite.serve("/", TextResponse(200, "other"));
+    otherSite.serve("/", TextResponse(200, "other").header("Set-Cookie", "theme=dark; Path=/"));
     ASSERT_EQ(Fetch(otherSite.url("/"), false), "other");
     EXPECT_EQ(FileNames(cache).size(), 2u) << "another port is another site";
+    // A site that sets no cookie leaves no file.
+    LocalHttpServer quietSite;
+    quietSite.serve("/", TextResponse(200, "quiet"));
+    ASSERT_EQ(Fetch(quietSite.url("/"), false), "quiet");
+    EXPECT_EQ(FileNames(cache).size(), 2u);
     EXPECT_EQ(otherSite.requests()[0].cookie("session"), "") << "cookies stay with their site";
 }
 

@@ -9,15 +9,13 @@
 #include "foundation/uUrl.h"
 
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace
 {
 
-// The site's cookie file, named after the MD5 of its root URL. It is created
-// empty and private before libcurl first writes it; libcurl keeps the mode
-// when it rewrites the file. An empty path when there is no cache folder.
+// The site's cookie file, named after the MD5 of its root URL; the transfer
+// writes it (private) once the site sets a cookie. An empty path when there
+// is no cache folder.
 uFile CookieFileFor(const uString& url, const CPreference& configuration)
 {
     uFile cache = configuration.GetCacheDir(); // made again (private) when it went missing
@@ -28,11 +26,7 @@ uFile CookieFileFor(const uString& url, const CPreference& configuration)
     uString name;
     digest.getHexDigest(name);
     name += ".cookie";
-    uFile cookie(cache.getPath().c_str(), name.c_str());
-    int fd = ::open(cookie.getPath().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-    return cookie;
+    return uFile(cache.getPath().c_str(), name.c_str());
 }
 
 void Prepare(uCurlTransfer& transfer, const uString& url, int timeout, const std::atomic<bool>* abortFlag)
