@@ -527,6 +527,19 @@ TEST_F(OpmlFrameTest, SaveWritesTheItemsAsRssAndALocalFeedFileIsSubscribed)
     m_frame->SendMessage(WM_APP_OPENRSSFILE, 0, uString(local.c_str()));
     EXPECT_EQ(caption, "Import RSS From File ...");
     EXPECT_EQ(Count("user0.mdb", "item", uString(("file://" + local).c_str())), 2);
+
+    // A file gone before the list was chosen is not subscribed, and the user is told.
+    const std::string gone = m_home.file("gone.rss");
+    guitest::WhenDialogShown<OPMLExport>(
+        [&](OPMLExport& dialog)
+        {
+            guitest::Choose(wxDynamicCast(dialog.FindWindow(OPMLExport::kListChoice), wxChoice), 1);
+            guitest::Press(dialog, wxID_OK);
+        });
+    m_frame->SendMessage(WM_APP_OPENRSSFILE, 0, uString(gone.c_str()));
+    ASSERT_EQ(m_prompt->shown.size(), 1u);
+    EXPECT_EQ(m_prompt->shown[0].text, "Failed to load/parse XML Document");
+    EXPECT_EQ(Count("user0.mdb", "channel", uString(("file://" + gone).c_str())), 0);
 }
 
 // A feed file opened from the shell stays a working feed: each refresh reads
