@@ -98,7 +98,9 @@ TEST(DataFoldersTest, LeftoverTemporaryFilesAreRemoved)
                                                 "config.xml.QwErTy",
                                                 "subscription/config.xml.a1b2c3",
                                                 "subscription/directory.xml.b2c3d4",
-                                                "cache/" + md5 + ".cookie.Zz9Zz9"};
+                                                "cache/" + md5 + ".cookie.Zz9Zz9",
+                                                "library/My Archive/News/" + md5 + ".html.part",
+                                                "library/My Archive/News/" + md5 + ".html.Ab3dE9"};
     const std::vector<std::string> kept = {"temp/fedcba9876543210fedcba9876543210/episode.mp3",
                                            "temp/notes.txt",
                                            "config.xml",
@@ -109,11 +111,19 @@ TEST(DataFoldersTest, LeftoverTemporaryFilesAreRemoved)
                                            "notes.xml.a1b2c3",
                                            "subscription/mine.xml.a1b2c3",
                                            "auth.xml.a1b2c",
-                                           "cache/cookie.a1b2c3"};
+                                           "cache/cookie.a1b2c3",
+                                           "library/My Archive/News/" + md5 + ".html",
+                                           "library/My Archive/News/notes.html.part",
+                                           "library/My Archive/News/" + md5 + ".htm.part",
+                                           "library/My Archive/" + md5 + ".html.part",
+                                           "elsewhere/" + md5 + ".html.part"};
     for (const std::string& name : leftovers)
         config.write("Documents/Kestrova/" + name, "x");
     for (const std::string& name : kept)
         config.write("Documents/Kestrova/" + name, "x");
+    // A folder linked into the archive is not the archive's.
+    std::filesystem::create_directory_symlink(config.data("elsewhere"),
+                                              config.data("library/My Archive/Linked"));
     EXPECT_EQ(preference->RemoveLeftoverTempFiles(), static_cast<int>(leftovers.size()));
     for (const std::string& name : leftovers)
         EXPECT_FALSE(FileExists(config.data(name))) << name;

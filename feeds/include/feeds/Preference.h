@@ -138,8 +138,9 @@ public:
     // Removes what killed fetches and saves of earlier runs left: downloaded
     // feeds in the temp folder, the temporary siblings of the settings, the
     // credentials, the subscription tree and the feed directory
-    // ("config.xml.XXXXXX" and the like) and of the cookie files. Only while
-    // no other instance runs. Returns the count.
+    // ("config.xml.XXXXXX" and the like) and of the cookie files, and what
+    // page saves left beside the archived pages. Only while no other
+    // instance runs. Returns the count.
     int RemoveLeftoverTempFiles() const;
 
     // Folders. Those below create their folder when nothing exists at its path

@@ -7,12 +7,15 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace
 {
@@ -77,6 +80,43 @@ bool isCookieTemp(const std::string& name)
     return target > std::strlen(kEnding) &&
            name.compare(target - std::strlen(kEnding), std::strlen(kEnding), kEnding) == 0 &&
            IsReplacementTemp(name, name.substr(0, target));
+}
+
+// A saved page's own name: the MD5 hex of its link, then ".html".
+bool isPageName(const std::string& name)
+{
+    constexpr std::size_t kDigits = 32;
+    return name.size() == kDigits + 5 && name.compare(kDigits, 5, ".html") == 0 &&
+           std::all_of(name.begin(), name.begin() + kDigits,
+                       [](unsigned char c) { return std::isdigit(c) || (c >= 'a' && c <= 'f'); });
+}
+
+// What a page save cut short leaves beside the page: its download
+// (".part") or the temporary sibling of its rewrite.
+bool isPageSaveLeftover(const std::string& name)
+{
+    constexpr std::size_t kPage = 32 + 5;
+    if (name.size() <= kPage || !isPageName(name.substr(0, kPage)))
+        return false;
+    return name.compare(kPage, std::string::npos, ".part") == 0 ||
+           IsReplacementTemp(name, name.substr(0, kPage));
+}
+
+// Page saves write into one folder per channel below the archive.
+int removePageSaveLeftovers(const uFile& archive)
+{
+    int removed = 0;
+    std::error_code error;
+    if (archive.getPath().isEmpty())
+        return 0;
+    for (fs::directory_iterator entry(archive.getPath().c_str(), error), end; !error && entry != end;
+         entry.increment(error))
+    {
+        // Never through a link: the archive is the user's to arrange.
+        if (entry->symlink_status(error).type() == fs::file_type::directory)
+            removed += RemoveFilesNamed(entry->path().c_str(), isPageSaveLeftover);
+    }
+    return removed;
 }
 
 // The temporary sibling of one of the named files.
@@ -239,20 +279,21 @@ int CPreference::RemoveLeftoverTempFiles() const
 {
     if (!m_dataFolderReady)
         return 0;
-    uFile temp, data, subscription, cache;
+    uFile temp, data, subscription, cache, archive;
     {
         std::lock_guard hold(m_lock);
         temp = m_tempDir;
         data = m_dataDir;
         subscription = m_subscriptionDir;
         cache = m_cacheDir;
+        archive = m_archiveDir;
     }
     // Only the files written by replacement here: a file of the user's
     // that merely looks alike stays.
     return RemoveFilesNamed(temp.getPath().c_str(), isFetchName) +
            RemoveFilesNamed(data.getPath().c_str(), replacementOf({"config.xml", "auth.xml"})) +
            RemoveFilesNamed(subscription.getPath().c_str(), replacementOf({"config.xml", "directory.xml"})) +
-           RemoveFilesNamed(cache.getPath().c_str(), isCookieTemp);
+           RemoveFilesNamed(cache.getPath().c_str(), isCookieTemp) + removePageSaveLeftovers(archive);
 }
 
 uFile CPreference::GetTempDir() const
