@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <sqlite3.h>
 #include <wx/choice.h>
 
 namespace subscriptiontest
@@ -139,6 +140,26 @@ protected:
         store.SetDatabase(uString(database));
         uString error;
         return store.CountRows(uString(table), uString("feed"), feed, error, nullptr);
+    }
+    // Runs statements on a list database of the subscription folder.
+    void Execute(const char* database, const std::string& sql)
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(Data(database).c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+    // An SQL text literal.
+    static std::string Quoted(std::string text)
+    {
+        for (size_t at = text.find('\''); at != std::string::npos; at = text.find('\'', at + 2))
+            text.insert(at, "'");
+        return "'" + text + "'";
+    }
+    // The address of feed `i` of a list filled for a test; feed 7's holds a quote.
+    static std::string NumberedFeed(int i)
+    {
+        return "http://127.0.0.1:9/" + std::string(i == 7 ? "it's/" : "feed/") + std::to_string(i);
     }
     // Every feed of the list is due at the next refresh, whatever the clock says.
     void MakeDue(const char* database)

@@ -50,7 +50,7 @@ protected:
         std::string sql = "BEGIN;";
         for (int i = 0; i < kFeeds; ++i)
         {
-            const std::string feed = Address(i);
+            const std::string feed = NumberedFeed(i);
             const std::string title =
                 i == 0   ? "NULL"
                 : i == 1 ? "''"
@@ -66,7 +66,7 @@ protected:
                        Quoted(feed + "/item" + std::to_string(n)) + ", " + Quoted(feed) + ", " +
                        (n == 0 ? "1" : "0") + ");";
         }
-        Execute(sql + "COMMIT;");
+        Execute("user0.mdb", sql + "COMMIT;");
         Start();
         guitest::RunEventsUntil(
             [&] { return m_frame->GetRefreshHost()->GetTaskTracker()->RunningTasks() == 0; }, 60000);
@@ -80,26 +80,9 @@ protected:
         std::string text = std::to_string(n);
         return std::string(3 - text.size(), '0') + text;
     }
-    static std::string Address(int i)
-    {
-        return "http://127.0.0.1:9/" + std::string(i == 7 ? "it's/" : "feed/") + std::to_string(i);
-    }
-    static std::string Quoted(std::string text)
-    {
-        for (size_t at = text.find('\''); at != std::string::npos; at = text.find('\'', at + 2))
-            text.insert(at, "'");
-        return "'" + text + "'";
-    }
     static std::string Counted(const std::string& title, int unread)
     {
         return unread > 0 ? title + " (" + std::to_string(unread) + ")" : title;
-    }
-    void Execute(const std::string& sql)
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(Data("user0.mdb").c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
     }
     void WriteIcon(const char* name)
     {
@@ -137,7 +120,7 @@ protected:
             std::string key = title;
             std::transform(key.begin(), key.end(), key.begin(),
                            [](unsigned char c) { return std::tolower(c); });
-            ShownFeed shown{Counted(i < 2 ? Address(i) : title, i % 3), kFeedImage};
+            ShownFeed shown{Counted(i < 2 ? NumberedFeed(i) : title, i % 3), kFeedImage};
             if (i == 4 || i == 5)
                 shown.image = CMainFrame::kTreeImageCount;
             feeds.emplace_back(key.empty() ? std::to_string(i) : key, shown);
@@ -157,7 +140,7 @@ TEST_F(ListLoadTest, OpeningAListReadsItsFeedsThroughOneConnectionAndOneStatemen
 {
     StartWithFeeds();
     const std::vector<ShownFeed> expected = Expected();
-    ASSERT_EQ(expected.front().label, Address(0));
+    ASSERT_EQ(expected.front().label, NumberedFeed(0));
     {
         DatabaseOpenCounter opens("user0.mdb");
         StatementRecorder statements("user0.mdb");
@@ -182,7 +165,7 @@ TEST_F(ListLoadTest, OpeningAListReadsItsFeedsThroughOneConnectionAndOneStatemen
 TEST_F(ListLoadTest, AListThatCannotBeReadSaysSoOnce)
 {
     StartWithFeeds();
-    Execute("DROP TABLE item");
+    Execute("user0.mdb", "DROP TABLE item");
     m_frame->SendMessage(WM_APP_OPENLIST, 0, ItemToParam(list));
     EXPECT_EQ(tree->GetChildrenCount(list, false), 0u);
     EXPECT_EQ(m_messages->texts.size(), 1u);
@@ -195,11 +178,11 @@ TEST_F(ListLoadTest, OneFeedIsRelabelledWithoutReadingItsItems)
     StartWithFeeds();
     m_frame->SendMessage(WM_APP_OPENLIST, 0, ItemToParam(list));
     wxTreeItemId untitled = tree->GetFirstChildItem(list);
-    ASSERT_EQ(tree->GetLabel(untitled), uString(Address(0).c_str()));
+    ASSERT_EQ(tree->GetLabel(untitled), uString(NumberedFeed(0).c_str()));
 
-    Execute("UPDATE channel SET title='Named now' WHERE feed=" + Quoted(Address(0)) + ";" +
-            "INSERT INTO item (title, link, feed) VALUES ('n', 'http://127.0.0.1:9/new', " +
-            Quoted(Address(0)) + ");");
+    Execute("user0.mdb", "UPDATE channel SET title='Named now' WHERE feed=" + Quoted(NumberedFeed(0)) + ";" +
+                             "INSERT INTO item (title, link, feed) VALUES ('n', 'http://127.0.0.1:9/new', " +
+                             Quoted(NumberedFeed(0)) + ");");
     {
         StatementRecorder statements("user0.mdb");
         m_frame->RefreshFeedLabel(uString("user0.mdb"), untitled);
@@ -213,7 +196,7 @@ TEST_F(ListLoadTest, OneFeedIsRelabelledWithoutReadingItsItems)
 
     // A title a label had already gives way as well: the stored title is
     // the one the list shows when it is read at the next start.
-    Execute("UPDATE channel SET title='Renamed behind' WHERE feed=" + Quoted(Address(0)));
+    Execute("user0.mdb", "UPDATE channel SET title='Renamed behind' WHERE feed=" + Quoted(NumberedFeed(0)));
     m_frame->RefreshFeedLabel(uString("user0.mdb"), untitled);
     EXPECT_EQ(tree->GetLabel(untitled), uString("Renamed behind (1)"));
 }

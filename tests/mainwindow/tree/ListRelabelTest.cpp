@@ -26,7 +26,7 @@ protected:
         std::string sql = "BEGIN;";
         for (int i = 0; i < kFeeds; ++i)
         {
-            const std::string feed = Address(i);
+            const std::string feed = NumberedFeed(i);
             const std::string title = i == kFeeds - 1 ? "" : "Feed " + std::to_string(i);
             sql += "INSERT INTO channel (feed, title, ttl) VALUES (" + Quoted(feed) + ", '" + title +
                    "', 100000);";
@@ -35,7 +35,7 @@ protected:
                        Quoted(feed + "/item" + std::to_string(n)) + ", " + Quoted(feed) + ", " +
                        (n == 0 ? "1" : "0") + ");";
         }
-        Execute(sql + "COMMIT;");
+        Execute("default.mdb", sql + "COMMIT;");
         Start();
         guitest::RunEventsUntil(
             [&] { return m_frame->GetRefreshHost()->GetTaskTracker()->RunningTasks() == 0; }, 60000);
@@ -43,23 +43,6 @@ protected:
         ASSERT_EQ(tree->GetChildrenCount(list, false), static_cast<size_t>(kFeeds));
     }
 
-    static std::string Address(int i)
-    {
-        return "http://127.0.0.1:9/" + std::string(i == 7 ? "it's/" : "feed/") + std::to_string(i);
-    }
-    static std::string Quoted(std::string text)
-    {
-        for (size_t at = text.find('\''); at != std::string::npos; at = text.find('\'', at + 2))
-            text.insert(at, "'");
-        return "'" + text + "'";
-    }
-    void Execute(const std::string& sql)
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(Data("default.mdb").c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
     // Each feed's label, by address.
     std::map<std::string, std::string> LabelsByFeed() const
     {
@@ -79,19 +62,20 @@ TEST_F(ListRelabelTest, AnOpenListIsRelabelledThroughOneConnection)
 {
     StartWithFeeds();
     std::map<std::string, std::string> expected = LabelsByFeed();
-    EXPECT_EQ(expected[Address(2)], "Feed 2 (2)");
-    EXPECT_EQ(expected[Address(kFeeds - 1)], Address(kFeeds - 1))
+    EXPECT_EQ(expected[NumberedFeed(2)], "Feed 2 (2)");
+    EXPECT_EQ(expected[NumberedFeed(kFeeds - 1)], NumberedFeed(kFeeds - 1))
         << "no title yet: the address stands for it";
 
     // What a refresh changes behind the window: items read and new ones, a
     // first fetch that names the untitled feed.
-    Execute("UPDATE item SET readstatus=1 WHERE feed=" + Quoted(Address(2)) + ";" +
-            "INSERT INTO item (title, link, feed) VALUES ('n', 'http://127.0.0.1:9/new', " +
-            Quoted(Address(7)) + ");" +
-            "UPDATE channel SET title='Named now' WHERE feed=" + Quoted(Address(kFeeds - 1)));
-    expected[Address(2)] = "Feed 2";
-    expected[Address(7)] = "Feed 7 (2)";
-    expected[Address(kFeeds - 1)] = "Named now";
+    Execute("default.mdb",
+            "UPDATE item SET readstatus=1 WHERE feed=" + Quoted(NumberedFeed(2)) + ";" +
+                "INSERT INTO item (title, link, feed) VALUES ('n', 'http://127.0.0.1:9/new', " +
+                Quoted(NumberedFeed(7)) + ");" +
+                "UPDATE channel SET title='Named now' WHERE feed=" + Quoted(NumberedFeed(kFeeds - 1)));
+    expected[NumberedFeed(2)] = "Feed 2";
+    expected[NumberedFeed(7)] = "Feed 7 (2)";
+    expected[NumberedFeed(kFeeds - 1)] = "Named now";
     {
         DatabaseOpenCounter opens("default.mdb");
         m_frame->SendMessage(WM_USER_FEEDUPDATED, 0, uString("default.mdb"));
@@ -101,7 +85,7 @@ TEST_F(ListRelabelTest, AnOpenListIsRelabelledThroughOneConnection)
 
     // The end of a refresh relabels every open list the same way; a list that
     // cannot be read marks its feeds and shows no counts.
-    Execute("DROP TABLE item");
+    Execute("default.mdb", "DROP TABLE item");
     m_frame->SendMessage(WM_APP_UPDATEDONE);
     wxTreeItemIdValue cookie;
     for (wxTreeItemId feed = tree->GetFirstChild(list, cookie); feed.IsOk();
@@ -119,7 +103,7 @@ TEST_F(ListRelabelTest, NothingIsRelabelledOnceACloseIsComing)
 {
     StartWithFeeds();
     const std::map<std::string, std::string> before = LabelsByFeed();
-    Execute("UPDATE item SET readstatus=1");
+    Execute("default.mdb", "UPDATE item SET readstatus=1");
     m_frame->PrepareToClose();
     EXPECT_TRUE(m_frame->GetRefreshHost()->GetTaskTracker()->IsStopping());
     EXPECT_EQ(m_frame->GetRefreshHost()->RefreshAll({uString("default.mdb")}),
