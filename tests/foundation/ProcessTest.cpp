@@ -235,6 +235,15 @@ TEST(ProcessTest, PollKillWaitAndElapsedFollowTheStates)
     EXPECT_GE(nap.getElapsed(), 1);
     EXPECT_FALSE(nap.poll());
 
+    // An end that poll sees has its time as well.
+    uProcess quick("true", "");
+    ASSERT_TRUE(quick.start(false));
+    for (int waited = 0; quick.poll() && waited < 60000; waited += 10)
+        SleepMs(10);
+    EXPECT_EQ(quick.getState(), uProcess::kStateFinished);
+    EXPECT_GE(quick.getElapsed(), 0);
+    EXPECT_LT(quick.getElapsed(), 60);
+
     int orphan = 0;
     {
         uProcess left("sleep 30", "");

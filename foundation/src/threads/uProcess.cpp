@@ -34,6 +34,9 @@ bool uProcess::spawn(bool withPipe)
     if (m_child)
         return false;
     int pipe = -1;
+    // Read before the child exists: read after, the clock may pass a second
+    // the child has already run in, and a one-second run would count none.
+    const std::time_t started = std::time(nullptr);
     auto child =
         childprocess::SpawnCommand(m_commandLine.c_str(), withPipe ? m_pipeMode.c_str() : nullptr, &pipe);
     if (!child)
@@ -41,7 +44,7 @@ bool uProcess::spawn(bool withPipe)
     m_child = child;
     m_processId = static_cast<int>(childprocess::ProcessId(child));
     m_pipe = pipe;
-    m_startTime = std::time(nullptr);
+    m_startTime = started;
     return true;
 }
 
@@ -73,7 +76,12 @@ bool uProcess::poll()
         return true;
     }
     if (m_state == kStateRunning)
+    {
+        // The end seen here is the run's end: without it the elapsed time
+        // would count from the epoch.
         m_state = kStateFinished;
+        m_endTime = std::time(nullptr);
+    }
     return false;
 }
 
