@@ -1,9 +1,11 @@
 #include "downloads/MediaPlayer.h"
 
 #include "feeds/LibraryFiles.h"
+#include "support/KilledSave.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -70,24 +72,48 @@ TEST(MediaPlayerTest, AFailedWriteIsReportedAndReplacesNothing)
     EXPECT_EQ(ReadFileBytes(dir.file("folder/Kestrova.m3u/keep")), "x");
 }
 
-// What a save killed half-way left goes; the playlist and files that only
-// look alike stay.
+// What a save killed half-way left goes; the playlist and every file of
+// the user's (the library may be the user's own podcast folder), whatever
+// its name, stay byte for byte, as do links.
 TEST(MediaPlayerTest, TheLeftoversOfKilledSavesGoAndNothingElse)
 {
     TempDir dir;
-    const std::vector<std::string> leftovers = {"Kestrova.m3u.a1B2c3", "Kestrova.m3u.ZZ9yy8"};
-    const std::vector<std::string> kept = {
-        "Kestrova.m3u",    "Kestrova.m3u.bak",     "Kestrova.m3u.a1B2c",  "kestrova.m3u.a1B2c3",
-        "Mine.m3u.a1B2c3", "Kestrova.m3u.a1B2c3d", "Kestrova.m3u.a1-2c3", "Kestrova.m3u.Fold3r/inner"};
+    const std::vector<std::string> leftovers = {".Kestrova.m3u.kestrova-a1B2c3",
+                                                ".Kestrova.m3u.kestrova-ZZ9yy8"};
+    const std::vector<std::string> kept = {"Kestrova.m3u",
+                                           "Kestrova.m3u.bak",
+                                           "Kestrova.m3u.backup",
+                                           "Kestrova.m3u.old1",
+                                           "Kestrova.m3u.a1B2c3",
+                                           "Kestrova.m3u.kestrova-a1B2c3",
+                                           ".Kestrova.m3u.backup",
+                                           ".Kestrova.m3u.kestrova-a1B2c",
+                                           ".Kestrova.m3u.kestrova-a1B2c3d",
+                                           ".Kestrova.m3u.kestrova-a1-2c3",
+                                           ".kestrova.m3u.kestrova-a1B2c3",
+                                           ".Mine.m3u.kestrova-a1B2c3",
+                                           ".Kestrova.m3u.kestrova-Fold3r/inner"};
     for (const std::string& name : leftovers)
         dir.write(name, "#EXTM3U\r\n");
     for (const std::string& name : kept)
-        dir.write(name, "x");
-    EXPECT_EQ(CM3UPlayer::RemoveSaveLeftovers(uFile(dir.path().c_str())), static_cast<int>(leftovers.size()));
+        dir.write(name, "mine: " + name);
+    dir.write("elsewhere.m3u", "linked");
+    std::filesystem::create_symlink(dir.file("elsewhere.m3u"), dir.file(".Kestrova.m3u.kestrova-L1nk3d"));
+
+    // And one left by the real save, killed inside its write.
+    CM3UPlayer player;
+    for (int n = 0; n < 100; ++n)
+        player.AddFile(uString((dir.path() + "/My Music/episode " + std::to_string(n) + ".mp3").c_str()));
+    const uFile playlist(dir.file("Kestrova.m3u").c_str());
+    ASSERT_TRUE(testsupport::RunKilledInsideWrite([&] { player.Save(playlist); }, 512));
+
+    EXPECT_EQ(CM3UPlayer::RemoveSaveLeftovers(uFile(dir.path().c_str())),
+              static_cast<int>(leftovers.size()) + 1);
     for (const std::string& name : leftovers)
         EXPECT_FALSE(testsupport::FileExists(dir.file(name))) << name;
     for (const std::string& name : kept)
-        EXPECT_TRUE(testsupport::FileExists(dir.file(name))) << name;
+        EXPECT_EQ(ReadFileBytes(dir.file(name)), "mine: " + name) << name;
+    EXPECT_EQ(ReadFileBytes(dir.file(".Kestrova.m3u.kestrova-L1nk3d")), "linked");
 }
 
 TEST(MediaPlayerTest, TheFactoryNamesThePlayersAndTheAutomationPlayersStayInert)

@@ -1,5 +1,6 @@
 #include "feeds/Preference.h"
 #include "feeds/support/ConfigHome.h"
+#include "support/KilledSave.h"
 
 #include <algorithm>
 #include <atomic>
@@ -84,8 +85,10 @@ TEST(DataFoldersTest, LooseDataAndCacheFoldersAreTightened)
     EXPECT_EQ(ModeOf(config.data("cache")), 0700u);
 }
 
-// What killed fetches and saves left is removed; downloads in progress (their
-// folders in temp) and every other file stay.
+// What killed fetches and saves left is removed, each by its exact form;
+// downloads in progress (their folders in temp), the user's own files
+// whatever their names, temporary names of earlier versions (which no longer
+// differ from a user's copy) and links stay.
 TEST(DataFoldersTest, LeftoverTemporaryFilesAreRemoved)
 {
     ConfigHome config;
@@ -93,42 +96,91 @@ TEST(DataFoldersTest, LeftoverTemporaryFilesAreRemoved)
     const std::string md5 = "0123456789abcdef0123456789abcdef";
     const std::vector<std::string> leftovers = {"temp/" + md5,
                                                 "temp/" + md5 + ".2",
-                                                "temp/" + md5 + ".Ab3dE9",
-                                                "auth.xml.x1Y2z3",
-                                                "config.xml.QwErTy",
-                                                "subscription/config.xml.a1b2c3",
-                                                "subscription/directory.xml.b2c3d4",
-                                                "cache/" + md5 + ".cookie.Zz9Zz9",
+                                                "temp/." + md5 + ".kestrova-Ab3dE9",
+                                                "temp/." + md5 + ".2.kestrova-Ab3dE9",
+                                                ".auth.xml.kestrova-x1Y2z3",
+                                                ".config.xml.kestrova-QwErTy",
+                                                "subscription/.config.xml.kestrova-a1b2c3",
+                                                "subscription/.directory.xml.kestrova-b2c3d4",
+                                                "cache/." + md5 + ".cookie.kestrova-Zz9Zz9",
                                                 "library/My Archive/News/" + md5 + ".html.part",
-                                                "library/My Archive/News/" + md5 + ".html.Ab3dE9"};
+                                                "library/My Archive/News/." + md5 + ".html.kestrova-Ab3dE9"};
     const std::vector<std::string> kept = {"temp/fedcba9876543210fedcba9876543210/episode.mp3",
                                            "temp/notes.txt",
+                                           "temp/" + md5 + ".backup",
+                                           "temp/" + md5 + ".Ab3dE9",
                                            "config.xml",
+                                           "config.xml.backup",
+                                           "config.xml.QwErTy",
+                                           "config.xml.kestrova-QwErTy",
+                                           ".config.xml.backup",
                                            "auth.xml.bak",
+                                           "auth.xml.backup",
+                                           "auth.xml.saved1",
+                                           "auth.xml.a1b2c",
+                                           "subscription/config.xml.backup",
+                                           "subscription/directory.xml.backup",
+                                           "subscription/directory.xml.2024-01",
                                            "cache/" + md5 + ".cookie",
+                                           "cache/" + md5 + ".cookie.Zz9Zz9",
+                                           "cache/cookie.a1b2c3",
                                            "subscription/user0.mdb",
                                            "library/a.xml.abcdef",
                                            "notes.xml.a1b2c3",
+                                           ".notes.xml.kestrova-a1b2c3",
                                            "subscription/mine.xml.a1b2c3",
-                                           "auth.xml.a1b2c",
-                                           "cache/cookie.a1b2c3",
                                            "library/My Archive/News/" + md5 + ".html",
+                                           "library/My Archive/News/" + md5 + ".html.Ab3dE9",
                                            "library/My Archive/News/notes.html.part",
+                                           "library/My Archive/News/.notes.html.kestrova-Ab3dE9",
                                            "library/My Archive/News/" + md5 + ".htm.part",
                                            "library/My Archive/" + md5 + ".html.part",
-                                           "elsewhere/" + md5 + ".html.part"};
+                                           "elsewhere/" + md5 + ".html.part",
+                                           "elsewhere/linked.xml"};
     for (const std::string& name : leftovers)
         config.write("Documents/Kestrova/" + name, "x");
     for (const std::string& name : kept)
-        config.write("Documents/Kestrova/" + name, "x");
-    // A folder linked into the archive is not the archive's.
-    std::filesystem::create_directory_symlink(config.data("elsewhere"),
-                                              config.data("library/My Archive/Linked"));
+        config.write("Documents/Kestrova/" + name, "kept: " + name);
+    // A folder linked into the archive is not the archive's, and a link
+    // named like a leftover is no file of the program's.
+    fs::create_directory_symlink(config.data("elsewhere"), config.data("library/My Archive/Linked"));
+    fs::create_symlink(config.data("elsewhere/linked.xml"), config.data(".config.xml.kestrova-L1nk3d"));
     EXPECT_EQ(preference->RemoveLeftoverTempFiles(), static_cast<int>(leftovers.size()));
     for (const std::string& name : leftovers)
         EXPECT_FALSE(FileExists(config.data(name))) << name;
     for (const std::string& name : kept)
-        EXPECT_TRUE(FileExists(config.data(name))) << name;
+        EXPECT_EQ(ReadFileBytes(config.data(name)), "kept: " + name) << name;
+    EXPECT_TRUE(fs::is_symlink(config.data(".config.xml.kestrova-L1nk3d")));
+}
+
+// Saves of the settings and the credentials killed inside their write leave
+// files that the clean-up at start takes away; the copies a user made of
+// those files beside them stay byte for byte.
+TEST(DataFoldersTest, KilledSavesOfTheSettingsGoAndTheUsersCopiesStay)
+{
+    ConfigHome config;
+    const std::vector<std::string> copies = {"config.xml.backup", "auth.xml.backup", "auth.xml.saved1",
+                                             "subscription/config.xml.backup",
+                                             "subscription/directory.xml.backup"};
+    for (const std::string& name : copies)
+        config.write("Documents/Kestrova/" + name, "<mine>" + name + "</mine>\n");
+    CPreference* preference = CPreference::GetInstance();
+    preference->GetAuthList().FindOrAdd("https://site.example/", "reader", "secret");
+    const std::string dataDir = config.dataDir();
+    ASSERT_TRUE(testsupport::RunKilledInsideWrite([&] { preference->Save(); }, 32));
+    ASSERT_TRUE(testsupport::RunKilledInsideWrite(
+        [&] { preference->GetAuthList().Save(uFile(dataDir.c_str(), "auth.xml")); }, 32));
+    std::vector<std::string> hidden;
+    for (const auto& entry : fs::directory_iterator(dataDir))
+        if (entry.path().filename().string()[0] == '.')
+            hidden.push_back(entry.path().filename().string());
+    ASSERT_EQ(hidden.size(), 2u) << "one leftover of each killed save";
+
+    EXPECT_EQ(preference->RemoveLeftoverTempFiles(), 2);
+    for (const std::string& name : hidden)
+        EXPECT_FALSE(FileExists(config.data(name))) << name;
+    for (const std::string& name : copies)
+        EXPECT_EQ(ReadFileBytes(config.data(name)), "<mine>" + name + "</mine>\n") << name;
 }
 
 TEST(DataFoldersTest, MediaFolderThatCannotBeMadeFallsBackToTheLibrary)

@@ -1,9 +1,12 @@
+#include "foundation/uDirectory.h"
 #include "foundation/uFile.h"
 #include "foundation/uProgramFolder.h"
+#include "support/KilledSave.h"
 #include "support/TempDir.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -413,6 +416,52 @@ TEST(FileTest, ReplaceContentsSwapsTheWholeFileAtOnce)
     std::string blocked = dir.write("plain", "x") + "/inside.xml";
     EXPECT_FALSE(uFile(blocked.c_str()).replaceContents("y", 1));
     EXPECT_EQ(ReadFileBytes(dir.file("plain")), "x");
+}
+
+// A write killed before its rename leaves a hidden file carrying the
+// program's mark, the target untouched: the form the clean-up at start looks for.
+TEST(FileTest, AKilledReplacementLeavesOnlyAMarkedHiddenFile)
+{
+    TempDir dir;
+    const std::string target = dir.write("config.xml", "old");
+    const std::string content(64 * 1024, 'n');
+    ASSERT_TRUE(testsupport::RunKilledInsideWrite(
+        [&] { uFile(target.c_str()).replaceContents(content.data(), content.size()); }, 4096));
+    EXPECT_EQ(ReadFileBytes(target), "old");
+    std::vector<std::string> others;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        if (entry.path().filename() != "config.xml")
+            others.push_back(entry.path().filename().string());
+    ASSERT_EQ(others.size(), 1u);
+    const std::string& leftover = others[0];
+    EXPECT_EQ(leftover.rfind(".config.xml.kestrova-", 0), 0u) << leftover;
+    EXPECT_TRUE(IsReplacementTemp(leftover, "config.xml")) << leftover;
+    EXPECT_EQ(ReplacementTempTarget(leftover), "config.xml");
+    EXPECT_EQ(ReadFileBytes(dir.file(leftover)), content.substr(0, 4096));
+}
+
+// The mark makes a name longer: a target near the longest name still saves,
+// its temporary name cut to fit, and nothing is left beside it.
+TEST(FileTest, ReplacementOfALongNameFitsItsTemporaryName)
+{
+    TempDir dir;
+    // 3-byte characters, so that the cut falls inside one.
+    std::string name;
+    while (name.size() < 250)
+        name += "\xe2\x82\xac";
+    const std::string path = dir.file(name);
+    ASSERT_TRUE(uFile(path.c_str()).replaceContents("x", 1));
+    EXPECT_EQ(ReadFileBytes(path), "x");
+    const std::string prefix = ReplacementTempPrefix(name);
+    EXPECT_LE(prefix.size() + 6, 255u);
+    EXPECT_GT(prefix.size() + 6, 250u);
+    EXPECT_EQ((prefix.size() - std::string(".").size() - std::string(".kestrova-").size()) % 3, 0u)
+        << "whole characters only";
+    EXPECT_TRUE(IsReplacementTemp(prefix + "a1B2c3", name));
+    std::size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        entries += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(entries, 1u);
 }
 
 TEST(FileTest, CopiesTakeThePathAndModeButNeverTheOpenFile)

@@ -34,9 +34,9 @@ public:
 
     CM3UPlayer();
     // Removes the temporary files that saves of the playlist cut short by a
-    // kill left in `libraryDir` (the playlist's name, "." and six letters or
-    // digits); the playlist itself stays. At start, while no other instance
-    // runs. Returns the count.
+    // kill left in `libraryDir` (the marked form of ReplacementTempPrefix
+    // alone: the folder may be the user's own); the playlist itself stays.
+    // At start, while no other instance runs. Returns the count.
     static int RemoveSaveLeftovers(const uFile& libraryDir);
     // Nothing to start: the caller opens the saved file.
     bool Launch() override { return false; }

@@ -136,11 +136,13 @@ public:
     // language of the call; emptied by the call.
     std::vector<uString> TakeSetAsideMessages();
     // Removes what killed fetches and saves of earlier runs left: downloaded
-    // feeds in the temp folder, the temporary siblings of the settings, the
-    // credentials, the subscription tree and the feed directory
-    // ("config.xml.XXXXXX" and the like) and of the cookie files, and what
-    // page saves left beside the archived pages. Only while no other
-    // instance runs. Returns the count.
+    // feeds in the temp folder, the marked temporary files of replacing
+    // writes (".config.xml.kestrova-XXXXXX" and the like, see
+    // ReplacementTempPrefix) of the settings, the credentials, the
+    // subscription tree, the feed directory and the cookie files, and what
+    // page saves left beside the archived pages. Each by its exact form, never
+    // through a link: a file of the user's stays whatever its name. Only
+    // while no other instance runs. Returns the count.
     int RemoveLeftoverTempFiles() const;
 
     // Folders. Those below create their folder when nothing exists at its path

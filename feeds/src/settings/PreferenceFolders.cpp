@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -48,11 +48,9 @@ void tightenFolder(const uFile& folder)
         ::chmod(path, 0700);
 }
 
-// Names left by killed fetches and saves: a feed downloaded into the temp
-// folder (32 hex digits, then ".N" when the name was taken), and the
-// temporary file of a replacing write (anything, then "." and six letters or
-// digits). Folders in the temp folder belong to the downloads and stay.
-bool isFetchName(const std::string& name)
+// A feed downloaded into the temp folder: 32 lower-case hex digits, then
+// ".N" when the name was taken.
+bool isFetchTarget(const std::string& name)
 {
     if (name.size() < 32)
         return false;
@@ -68,18 +66,25 @@ bool isFetchName(const std::string& name)
         while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])))
             ++i;
     }
-    return i == name.size() || (name.size() - i == 7 && name[i] == '.');
+    return i == name.size();
 }
 
-// A cookie file's temporary sibling: the cookie files are named after
-// their hosts, so only the ending is known.
+// Names left by killed fetches: the feed's file, or the temporary file of
+// its replacing write. Folders in the temp folder belong to the downloads
+// and stay.
+bool isFetchName(const std::string& name)
+{
+    return isFetchTarget(name) || isFetchTarget(ReplacementTempTarget(name));
+}
+
+// A cookie file's temporary file: the cookie files are named after their
+// sites, so only the ending is known.
 bool isCookieTemp(const std::string& name)
 {
-    constexpr const char* kEnding = ".cookie";
-    const std::size_t target = name.size() >= 7 ? name.size() - 7 : 0;
-    return target > std::strlen(kEnding) &&
-           name.compare(target - std::strlen(kEnding), std::strlen(kEnding), kEnding) == 0 &&
-           IsReplacementTemp(name, name.substr(0, target));
+    constexpr std::string_view kEnding = ".cookie";
+    const std::string target = ReplacementTempTarget(name);
+    return target.size() > kEnding.size() &&
+           target.compare(target.size() - kEnding.size(), kEnding.size(), kEnding) == 0;
 }
 
 // A saved page's own name: the MD5 hex of its link, then ".html".
@@ -92,14 +97,13 @@ bool isPageName(const std::string& name)
 }
 
 // What a page save cut short leaves beside the page: its download
-// (".part") or the temporary sibling of its rewrite.
+// (".part") or the temporary file of its rewrite.
 bool isPageSaveLeftover(const std::string& name)
 {
     constexpr std::size_t kPage = 32 + 5;
-    if (name.size() <= kPage || !isPageName(name.substr(0, kPage)))
-        return false;
-    return name.compare(kPage, std::string::npos, ".part") == 0 ||
-           IsReplacementTemp(name, name.substr(0, kPage));
+    if (name.size() == kPage + 5 && name.compare(kPage, 5, ".part") == 0)
+        return isPageName(name.substr(0, kPage));
+    return isPageName(ReplacementTempTarget(name));
 }
 
 // Page saves write into one folder per channel below the archive.

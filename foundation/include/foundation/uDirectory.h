@@ -37,7 +37,18 @@ void RemoveDirectoryTree(const char* directory);
 // accepts; links and folders stay whatever their names. Returns the count.
 int RemoveFilesNamed(const char* directory, const std::function<bool(const std::string& name)>& test);
 
-// True when `name` is the temporary sibling that a replacing write of a file
-// called `target` makes (uFile::replaceContents: the name, "." and six
-// letters or digits), as a kill during the write leaves it behind.
+// The name, less its last six letters or digits, of the temporary file that a
+// replacing write of a file called `target` makes beside it
+// (uFile::replaceContents): "." + target + ".kestrova-". Hidden and marked
+// with the program's name, so that no name a user gives a copy by hand
+// ("config.xml.backup") is ever taken for one. A target too long for the
+// mark to fit in a name is cut, on a character boundary.
+std::string ReplacementTempPrefix(const std::string& target);
+
+// True when `name` is, in exactly that form, the temporary file of a
+// replacing write of `target`, as a kill during the write leaves it behind.
 bool IsReplacementTemp(const std::string& name, const std::string& target);
+
+// The target (as cut) that a temporary name of that form was made for; empty
+// for any other name.
+std::string ReplacementTempTarget(const std::string& name);

@@ -97,8 +97,10 @@ public:
     // file is held open by another uFile, unless evenWhenHeld: for files whose
     // readers may go on with the copy they opened (the holder keeps it).
     bool replaceWith(const char* temporaryPath, bool evenWhenHeld = false);
-    // Writes the bytes to a temporary file beside the path, flushes it and
-    // renames it over the path: readers see the old or the new content, never a mix.
+    // Writes the bytes to a temporary file beside the path (hidden and marked
+    // as the program's: ReplacementTempPrefix in foundation/uDirectory.h),
+    // flushes it and renames it over the path: readers see the old or the new
+    // content, never a mix.
     bool replaceContents(const void* data, uint64_t size, unsigned permissions = 0644,
                          bool evenWhenHeld = false);
 

@@ -3,7 +3,6 @@
 #include "foundation/uFile.h"
 #include "uFileSystem.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -260,14 +259,51 @@ int RemoveFilesNamed(const char* directory, const std::function<bool(const std::
     return removed;
 }
 
+namespace
+{
+
+constexpr const char* kReplacementMark = ".kestrova-";
+constexpr std::size_t kMarkLength = 10;
+constexpr std::size_t kUniqueLength = 6; // what mkostemp puts for the X's
+constexpr std::size_t kLongestName = 255;
+
+} // namespace
+
+std::string ReplacementTempPrefix(const std::string& target)
+{
+    constexpr std::size_t kLongestTarget = kLongestName - 1 - kMarkLength - kUniqueLength;
+    std::size_t length = target.size();
+    if (length > kLongestTarget)
+    {
+        length = kLongestTarget;
+        // Never half a UTF-8 character: back off over continuation bytes.
+        while (length > 0 && (static_cast<unsigned char>(target[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    return "." + target.substr(0, length) + kReplacementMark;
+}
+
+std::string ReplacementTempTarget(const std::string& name)
+{
+    constexpr std::size_t kEnding = kMarkLength + kUniqueLength;
+    if (name.size() < 1 + 1 + kEnding || name[0] != '.' ||
+        name.compare(name.size() - kEnding, kMarkLength, kReplacementMark) != 0)
+        return std::string();
+    for (std::size_t i = name.size() - kUniqueLength; i < name.size(); ++i)
+    {
+        // ASCII only, whatever the locale: mkostemp's letters and digits.
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return std::string();
+    }
+    return name.substr(1, name.size() - 1 - kEnding);
+}
+
 bool IsReplacementTemp(const std::string& name, const std::string& target)
 {
-    constexpr std::size_t kSuffix = 6;
-    if (target.empty() || name.size() != target.size() + 1 + kSuffix ||
-        name.compare(0, target.size(), target) != 0 || name[target.size()] != '.')
+    if (target.empty())
         return false;
-    for (std::size_t i = target.size() + 1; i < name.size(); ++i)
-        if (!std::isalnum(static_cast<unsigned char>(name[i])))
-            return false;
-    return true;
+    const std::string prefix = ReplacementTempPrefix(target);
+    return name.size() == prefix.size() + kUniqueLength && name.compare(0, prefix.size(), prefix) == 0 &&
+           !ReplacementTempTarget(name).empty();
 }

@@ -1,5 +1,6 @@
 #include "foundation/uFile.h"
 
+#include "foundation/uDirectory.h"
 #include "uFileSystem.h"
 
 #include <cerrno>
@@ -385,7 +386,11 @@ bool uFile::replaceContents(const void* data, uint64_t size, unsigned permission
 {
     if (m_path.isEmpty())
         return false;
-    std::string pattern = ToStd(m_path) + ".XXXXXX";
+    // Hidden and marked as the program's own, so that the clean-up at start
+    // can tell a killed write's leftover from any copy the user made.
+    uString directory;
+    getDirectory(directory);
+    std::string pattern = ToStd(directory) + ReplacementTempPrefix(getFileName()) + "XXXXXX";
     int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (descriptor < 0)
         return false;

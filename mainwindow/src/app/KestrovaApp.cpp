@@ -73,7 +73,13 @@ bool CKestrovaApp::OnInit()
         CPreference* preference = CPreference::GetInstance();
         preference->RemoveLeftoverTempFiles();
         CDownloadManager::RemoveQueueLeftover(preference->GetSubscriptionDir());
-        CM3UPlayer::RemoveSaveLeftovers(preference->GetLibraryDir());
+        // The playlist went to the library folder of its day: the configured
+        // one (perhaps the user's own podcast folder) or the data folder's own.
+        const uFile library = preference->GetLibraryDir();
+        const uFile defaultLibrary = preference->GetDefaultLibraryDir();
+        CM3UPlayer::RemoveSaveLeftovers(library);
+        if (library.getPath() != defaultLibrary.getPath())
+            CM3UPlayer::RemoveSaveLeftovers(defaultLibrary);
         panedownload::RemoveLeftoverFiles(preference->GetTempDir().getPath().c_str());
     }
 

@@ -3,7 +3,9 @@
 // saves go, the files those saves were replacing stay as they were.
 #include "FrameFixture.h"
 #include "RealProgram.h"
+#include "downloads/MediaPlayer.h"
 #include "support/ChildProcess.h"
+#include "support/KilledSave.h"
 
 #include <chrono>
 #include <csignal>
@@ -50,10 +52,11 @@ std::string AuthFile(int sites)
 
 TEST_F(ProgramLeftoversTest, WhatAKilledRunLeftGoesAtStartAndTheRealFilesStay)
 {
-    const std::vector<std::string> leftovers = {"temp/page-Ab12Cd.torrent",  "temp/page-x9Y8z7.rss",
-                                                "temp/page-QQ11ww.opml",     "config.xml.a1B2c3",
-                                                "auth.xml.Zz9Yy8",           "subscription/config.xml.k2L3m4",
-                                                "subscription/download.tmp", "library/Kestrova.m3u.Pq7Rs8"};
+    const std::vector<std::string> leftovers = {
+        "temp/page-Ab12Cd.torrent",  "temp/page-x9Y8z7.rss",
+        "temp/page-QQ11ww.opml",     ".config.xml.kestrova-a1B2c3",
+        ".auth.xml.kestrova-Zz9Yy8", "subscription/.config.xml.kestrova-k2L3m4",
+        "subscription/download.tmp", "library/.Kestrova.m3u.kestrova-Pq7Rs8"};
     // The files the interrupted saves were replacing.
     const std::map<std::string, std::string> kept = {
         {"config.xml", "<?xml version=\"1.0\"?><Preference><general nStartupMode=\"0\"/></Preference>\n"},
@@ -61,7 +64,7 @@ TEST_F(ProgramLeftoversTest, WhatAKilledRunLeftGoesAtStartAndTheRealFilesStay)
         {"subscription/config.xml", "<?xml version=\"1.0\"?>\n<Kestrova/>\n"},
         {"library/Kestrova.m3u", "#EXTM3U\r\n"}};
     for (const std::string& name : leftovers)
-        Write(name, name.rfind("auth.xml", 0) == 0 ? AuthFile(300) : "a part of a file");
+        Write(name, name.rfind(".auth.xml", 0) == 0 ? AuthFile(300) : "a part of a file");
     for (const auto& [name, content] : kept)
         Write(name, content);
 
@@ -83,4 +86,51 @@ TEST_F(ProgramLeftoversTest, WhatAKilledRunLeftGoesAtStartAndTheRealFilesStay)
 
     program->signal(SIGTERM);
     EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
+}
+
+// Copies the user made of the program's files, named as a user names them,
+// stay byte for byte across a start and a close of the real program, in the
+// data folder and in the user's own podcast folder; what a playlist save
+// killed inside its write left there goes.
+TEST_F(ProgramLeftoversTest, TheUsersCopiesStayAndAKilledSavesLeftoverGoes)
+{
+    const std::string music = m_home.file("Music");
+    fs::create_directories(music);
+    Write("config.xml", "<?xml version=\"1.0\"?><Preference><general nStartupMode=\"0\"/><podcast "
+                        "strPodcastDirectory=\"" +
+                            music + "\"/></Preference>\n");
+    std::map<std::string, std::string> copies;
+    for (const std::string name :
+         {"config.xml.backup", "auth.xml.backup", "auth.xml.saved1", "subscription/config.xml.backup",
+          "subscription/directory.xml.backup", "library/Kestrova.m3u.backup"})
+        copies[Data(name)] = "<mine>" + name + "</mine>\r\n";
+    copies[music + "/Kestrova.m3u.backup"] = "#EXTM3U\r\n/home/me/song.mp3\r\n";
+    for (const auto& [path, content] : copies)
+        std::ofstream(path, std::ios::binary) << content;
+
+    CM3UPlayer player;
+    for (int n = 0; n < 100; ++n)
+        player.AddFile(uString((music + "/episode " + std::to_string(n) + ".mp3").c_str()));
+    ASSERT_TRUE(testsupport::RunKilledInsideWrite(
+        [&] { player.Save(uFile((music + "/" + CM3UPlayer::kPlaylistName).c_str())); }, 256));
+    auto leftoversIn = [&]
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(music))
+            if (entry.is_regular_file() && copies.count(entry.path().string()) == 0)
+                names.push_back(entry.path().filename().string());
+        return names;
+    };
+    ASSERT_EQ(leftoversIn().size(), 1u);
+
+    auto program = realprogram::StartKestrova(m_home.file("kestrova.log"), m_runtime);
+    ASSERT_TRUE(realprogram::WaitUntilListening(*program)) << program->log();
+    for (int i = 0; i < 300 && !leftoversIn().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // another process: polled
+    EXPECT_EQ(leftoversIn(), std::vector<std::string>{});
+
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
+    for (const auto& [path, content] : copies)
+        EXPECT_EQ(testsupport::ReadFileBytes(path), content) << path;
 }
