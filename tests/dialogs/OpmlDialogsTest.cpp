@@ -2,6 +2,8 @@
 
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
+#include "mainwindow/WindowTranslator.h"
+#include "support/GermanInterface.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -87,6 +89,28 @@ TEST_F(OpmlDialogsTest, TheImportCaptionAddsTheHeadTitleOnlyWhenThereIsOne)
         OPMLImport dialog(U({"First"}), uString(dir.write("in.opml", text).c_str()), m_parent);
         EXPECT_EQ(dialog.GetFeedList()->GetItemCount(), 1) << text;
         EXPECT_EQ(dialog.GetTitle().utf8_string(), caption) << text;
+    }
+}
+
+// The caption as shown in German: the dialog's title translated, the file's
+// title as the file has it.
+TEST_F(OpmlDialogsTest, InGermanTheImportCaptionIsGermanWithTheHeadTitle)
+{
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
+    ui::InstallWindowTranslator();
+    testsupport::TempDir dir;
+    const std::string body = R"(<body><outline type="rss" text="A" xmlUrl="http://127.0.0.1:9/a"/></body>)";
+    const std::pair<std::string, const char*> files[] = {
+        {"<opml><head><title>My feeds</title></head>" + body + "</opml>", "RSS-Feeds importieren : My feeds"},
+        {"<opml>" + body + "</opml>", "RSS-Feeds importieren"},
+    };
+    for (const auto& [text, caption] : files)
+    {
+        OPMLImport dialog(U({"First"}), uString(dir.write("in.opml", text).c_str()), m_parent);
+        std::string shown;
+        RunModal(dialog, {[&](wxDialog& d) { shown = d.GetTitle().utf8_string(); }});
+        EXPECT_EQ(shown, caption) << text;
     }
 }
 } // namespace

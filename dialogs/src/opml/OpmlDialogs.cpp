@@ -2,6 +2,7 @@
 
 #include "common/UserPrompt.h"
 #include "foundation/uFile.h"
+#include "foundation/uTranslation.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -11,6 +12,8 @@
 
 namespace
 {
+constexpr const char* kImportTitle = "Import RSS Feeds";
+
 wxString ToWx(const uString& text)
 {
     return wxString::FromUTF8(text.c_str());
@@ -36,7 +39,7 @@ int Chosen(const wxChoice* choice)
 // ---- import
 
 OPMLImport::OPMLImport(const std::vector<uString>& listLabels, const uString& path, wxWindow* parent)
-    : ui::CDialog(parent, wxID_ANY, "Import RSS Feeds", wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
+    : ui::CDialog(parent, wxID_ANY, kImportTitle, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
 {
     Build(listLabels);
     if (!listLabels.empty() && uFile(path.c_str()).exists())
@@ -46,7 +49,7 @@ OPMLImport::OPMLImport(const std::vector<uString>& listLabels, const uString& pa
 OPMLImport::OPMLImport(const std::vector<uString>& listLabels, const std::vector<uString>& links,
                        const std::vector<uString>& titles, const std::vector<uString>& descriptions,
                        wxWindow* parent)
-    : ui::CDialog(parent, wxID_ANY, "Import RSS Feeds", wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
+    : ui::CDialog(parent, wxID_ANY, kImportTitle, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
 {
     Build(listLabels);
     if (listLabels.empty() || links.size() != titles.size() || links.size() != descriptions.size())
@@ -114,9 +117,13 @@ void OPMLImport::ReadFile(const uString& path)
         return;
     }
     // A file without a title in its head leaves the caption as it is, not
-    // ending in a separator with nothing after it.
+    // ending in a separator with nothing after it. The dialog's own title is
+    // translated here: the whole caption is no text the catalog holds.
     if (!m_document.headTitle.isEmpty())
-        SetTitle(GetTitle() + " : " + ToWx(m_document.headTitle));
+    {
+        std::string_view title = uTr(kImportTitle);
+        SetTitle(wxString::FromUTF8(title.data(), title.size()) + " : " + ToWx(m_document.headTitle));
+    }
     m_feedList->Freeze();
     for (const opml::Row& row : m_document.rows)
         AddRow(row.title, row.description, row.link, row.page);
