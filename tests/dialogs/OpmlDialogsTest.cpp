@@ -6,6 +6,7 @@
 #include "support/GermanInterface.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <wx/choice.h>
 #include <wx/frame.h>
@@ -90,6 +91,39 @@ TEST_F(OpmlDialogsTest, TheImportCaptionAddsTheHeadTitleOnlyWhenThereIsOne)
         EXPECT_EQ(dialog.GetFeedList()->GetItemCount(), 1) << text;
         EXPECT_EQ(dialog.GetTitle().utf8_string(), caption) << text;
     }
+}
+
+// The check box of a row stands in the first column: a row without a title
+// shows the box there and nothing in the title column.
+TEST_F(OpmlDialogsTest, TheCheckBoxesStayInTheirOwnColumn)
+{
+    OPMLImport dialog(U({"First"}), U({"http://127.0.0.1:9/a"}), U({""}), U({""}), m_parent);
+    wxListCtrl* rows = dialog.GetFeedList();
+    auto drawn = [](const wxImage& shot, const wxRect& area)
+    {
+        int count = 0;
+        for (int y = area.y; y < area.GetBottom(); ++y)
+            for (int x = area.x; x < area.GetRight(); ++x)
+                count += std::min({shot.GetRed(x, y), shot.GetGreen(x, y), shot.GetBlue(x, y)}) < 200 ? 1 : 0;
+        return count;
+    };
+    int inBoxColumn = -1;
+    int inTitleColumn = -1;
+    RunModal(dialog, {[&](wxDialog&)
+                      {
+                          ASSERT_TRUE(guitest::RunEventsUntil([&] { return rows->IsShownOnScreen(); }));
+                          wxRect row;
+                          ASSERT_TRUE(rows->GetItemRect(0, row));
+                          const wxImage shot = guitest::TakeScreenshot("opml-import-check-boxes");
+                          ASSERT_TRUE(shot.IsOk());
+                          const wxPoint start = rows->ClientToScreen(wxPoint(0, row.y));
+                          const int boxColumn = rows->GetColumnWidth(0);
+                          inBoxColumn = drawn(shot, wxRect(start.x, start.y, boxColumn, row.height));
+                          inTitleColumn = drawn(shot, wxRect(start.x + boxColumn, start.y,
+                                                             rows->GetColumnWidth(1), row.height));
+                      }});
+    EXPECT_GT(inBoxColumn, 0) << "the box shows";
+    EXPECT_EQ(inTitleColumn, 0) << "nothing of it reaches the titles";
 }
 
 // The caption as shown in German: the dialog's title translated, the file's

@@ -4,15 +4,20 @@
 #include "foundation/uFile.h"
 #include "foundation/uTranslation.h"
 
+#include <algorithm>
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/listctrl.h>
+#include <wx/renderer.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
 namespace
 {
 constexpr const char* kImportTitle = "Import RSS Feeds";
+// Where the list places a row's check box in its first column.
+constexpr int kCheckBoxMargin = 5;
+constexpr int kCheckBoxIndent = 4;
 
 wxString ToWx(const uString& text)
 {
@@ -70,6 +75,12 @@ void OPMLImport::Build(const std::vector<uString>& listLabels)
         {"", 18}, {"Feed Title", 100}, {"Feed Description", 300}, {"Feed Link", 300}, {"Feed Page", 300}};
     for (const auto& column : columns)
         m_feedList->AppendColumn(column.heading, wxLIST_FORMAT_LEFT, column.width);
+    // The list draws each row's check box at the start of the first column,
+    // with a margin on both sides: the column holds all of it, or the box
+    // covers the titles.
+    const int checkBoxWidth =
+        wxRendererNative::Get().GetCheckBoxSize(m_feedList).x + 2 * kCheckBoxMargin + kCheckBoxIndent;
+    m_feedList->SetColumnWidth(0, std::max(m_feedList->GetColumnWidth(0), checkBoxWidth));
 
     m_listChoice = MakeListChoice(this, kListChoice, listLabels);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
