@@ -39,8 +39,9 @@ protected:
         m_frame->Show();
         guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
         // The search tool takes a phrase: with one typed it can be used.
-        m_frame->GetSearchToolBar()->GetSearchCombo()->SetValue("harbour");
-        guitest::RunEventsFor(200);
+        CMainToolBar* search = m_frame->GetSearchToolBar();
+        search->GetSearchCombo()->SetValue("harbour");
+        guitest::RunEventsUntil([&] { return search->GetToolEnabled(ui::MenuCommandId(32793)); });
     }
 
     std::string StatusText() const { return m_frame->GetStatusBarEx()->GetStatusText(0).utf8_string(); }
