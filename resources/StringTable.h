@@ -18,6 +18,9 @@ struct StringEntry
 inline constexpr StringEntry kStringTable[] = {
     // The document string: file type "Kestrova.Document", extension ".opml".
     {128, "Kestrova\n\nKestrova\nKestrova Files (*.opml)\n.opml\nKestrova.Document\nKestrova Document"},
+    // Prompts of the tool bars' commands, for the status bar, then the tip.
+    {129, "Save the subscriptions of the selected branch as an outline file\nSave"},
+    {224, "Look for news feeds offered by the page in the browser\nLook for News Feed from Current Page"},
     // Drop-down entries of the preferences pages.
     {2129, "5 min."},
     {2131, "30 min."},
@@ -102,7 +105,17 @@ inline constexpr StringEntry kStringTable[] = {
     // A download of the browser pane saved where the user chose, or not: the file.
     {3080, "Saved %s"},
     {3081, "Failed to save %s"},
-    {57345, "Ready"},                                      // AFX_IDS_IDLEMESSAGE
+    {32770, "Subscribe to a new news feed\nNew Subscription"},
+    {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
+    {32785, "Open a web address in the browser\nOpen URL"},
+    {32791, "Start the waiting downloads now\nDownload Now"},
+    {32792, "Search the feed items with the query tool\nFind"},
+    {32793, "Search the chosen list for the phrase typed\nFind"},
+    {32798, "Remove the outdated items of every list\nRemove All Outdated Feeds"},
+    {32812, "Export/Play Current Podcast\nExport Playlists and Launch It in Default Player"},
+    {57345, "Ready"}, // AFX_IDS_IDLEMESSAGE
+    {57607, "Print the page shown in the browser\nPrint"},
+    {57664, "Display program information, version number and copyright\nAbout Kestrova"},
     {59137, "CAP"},                                        // ID_INDICATOR_CAPS
     {59138, "NUM"},                                        // ID_INDICATOR_NUM
     {59139, "SCRL"},                                       // ID_INDICATOR_SCRL
@@ -119,6 +132,14 @@ inline std::string_view FindString(int id)
             return uTr(entry.text);
     }
     return {};
+}
+
+/// The prompt of a command: its text up to the line break, which the tip
+/// follows. Empty when the table has no text for the command.
+inline std::string_view CommandPrompt(int command)
+{
+    std::string_view text = FindString(command);
+    return text.substr(0, text.find('\n'));
 }
 
 /// The same text as a string of the program's own, ready for a format.

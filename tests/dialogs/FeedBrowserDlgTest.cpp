@@ -6,6 +6,8 @@
 #include "SlowFetch.h"
 #include "common/Messages.h"
 #include "foundation/uFile.h"
+#include "mainwindow/WindowTranslator.h"
+#include "support/GermanInterface.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
@@ -103,6 +105,27 @@ TEST_F(FeedBrowserDlgTest, AKeptDirectoryOpensFromTheCacheAndItsFeedIsOffered)
                            shown.ProcessWindowEvent(escape);
                        }});
     EXPECT_EQ(testsupport::ReadFileBytes(m_dir.file("directory.xml")), before);
+}
+
+// Both captions in German: the directory document's, shown when it opens, and
+// the service's with the chosen directory's name.
+TEST_F(FeedBrowserDlgTest, InGermanTheCaptionsAreGermanWithTheirNames)
+{
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
+    ui::InstallWindowTranslator();
+    auto dialog = Make();
+    wxTreeCtrl* tree = dialog->GetTree();
+    std::string opened;
+    std::string chosen;
+    RunModal(*dialog, {[&](wxDialog& shown)
+                       {
+                           opened = shown.GetTitle().utf8_string();
+                           tree->SelectItem(FirstChild(tree, tree->GetRootItem()));
+                           chosen = shown.GetTitle().utf8_string();
+                       }});
+    EXPECT_EQ(opened, "Feed-Verzeichnis : Loopback directory");
+    EXPECT_EQ(chosen, "Newsfeed-Verzeichnisdienst : Kept");
 }
 
 TEST_F(FeedBrowserDlgTest, CloseKeepsTheDirectoriesAndTheirState)

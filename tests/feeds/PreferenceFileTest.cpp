@@ -187,24 +187,12 @@ TEST(PreferenceFileTest, DamagedSettingsFilesAreSetAsideAndTheSaveKeepsThem)
     std::vector<uString> urls;
     EXPECT_FALSE(preference->GetAuthList().GetUrls(urls)) << "nothing taken from a damaged file";
     EXPECT_NE(errors.find("auth.xml was damaged and has been kept as"), std::string::npos) << errors;
-    {
-        // The window asks for the messages once the interface language is
-        // chosen. The home of this test has a program folder of its own.
-        const std::string program =
-            std::filesystem::path(KESTROVA_LIST_TEMPLATE).parent_path().parent_path().string();
-        testsupport::GermanInterface german(program.c_str());
-        const std::vector<uString> messages = preference->TakeSetAsideMessages();
-        EXPECT_EQ(messages.size(), 2u);
-        // A build without msgfmt has no catalog.
-        for (const uString& message : messages)
-        {
-            if (german.loaded)
-            {
-                EXPECT_NE(std::string(message.c_str()).find("beschädigt"), std::string::npos)
-                    << message.c_str();
-            }
-        }
-    }
+    // The window asks for the messages once the interface language is chosen.
+    const std::vector<uString> messages = preference->TakeSetAsideMessages();
+    EXPECT_EQ(messages.size(), 2u);
+    for (const uString& message : messages)
+        EXPECT_NE(std::string(message.c_str()).find("was damaged and has been kept as"), std::string::npos)
+            << message.c_str();
     preference->GetAuthList().Add("https://new.test/", "n", "p");
     CPreference::Release();
 
@@ -222,6 +210,31 @@ TEST(PreferenceFileTest, DamagedSettingsFilesAreSetAsideAndTheSaveKeepsThem)
     EXPECT_TRUE(CPreference::GetInstance()->TakeSetAsideMessages().empty());
     EXPECT_EQ(CPreference::GetInstance()->GetGeneralSection().nDefaultTimeout, 300);
     EXPECT_EQ(setAside(config, "auth.xml").size(), 1u);
+}
+
+// Read before the interface language is chosen, the message about a damaged
+// file is worded in the language chosen afterwards.
+TEST(PreferenceFileTest, TheMessageAboutADamagedFileIsInTheLanguageChosenAfterReading)
+{
+    // The home of this test has a program folder of its own.
+    const std::string program =
+        std::filesystem::path(KESTROVA_LIST_TEMPLATE).parent_path().parent_path().string();
+    if (!std::filesystem::exists(program + "/languages/de.mo"))
+        GTEST_SKIP() << "the build made no catalogs (msgfmt missing)";
+    ConfigHome config;
+    writeConfig(config, "\x01\x02 this is <not xml");
+    testing::internal::CaptureStderr(); // the XML layer reports the parse error there
+    CPreference* preference = CPreference::GetInstance();
+    testing::internal::GetCapturedStderr();
+    {
+        testsupport::GermanInterface german(program.c_str());
+        ASSERT_TRUE(german.loaded);
+        const std::vector<uString> messages = preference->TakeSetAsideMessages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(std::string(messages[0].c_str()).find("beschädigt"), std::string::npos)
+            << messages[0].c_str();
+    }
+    CPreference::Release();
 }
 
 TEST(PreferenceFileTest, DailyTimersKeepTheirFormAndDate)

@@ -1,3 +1,4 @@
+// Guards against a server again being told, on its command line, a port this process chose and let go.
 // The loopback servers the tests start as child programs must own their port from the moment it
 // is chosen: tests run in parallel, and a port released before the child binds it may go to a
 // server of another test process. Here a thread plays that other process at its quickest.

@@ -14,7 +14,6 @@ constexpr int kFileUnreadable = 3001;
 constexpr int kCannotLoad = 3002;
 constexpr int kNotADirectory = 3003;
 constexpr long kCacheSeconds = 86400;
-inline constexpr const char* kCaptionPrefix = "Feeds Directory : ";
 
 /// A top-level entry of the directory file.
 struct Entry

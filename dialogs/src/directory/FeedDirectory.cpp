@@ -4,6 +4,7 @@
 #include "feeds/FeedAddress.h"
 #include "feeds/LibraryFiles.h"
 #include "foundation/uFile.h"
+#include "foundation/uTranslation.h"
 #include "foundation/uXml.h"
 
 #include <sys/stat.h>
@@ -14,6 +15,10 @@ namespace feeddirectory
 {
 namespace
 {
+// The caption of a document with a title: this text in the interface
+// language, " : " and the title.
+constexpr const char* kCaptionTitle = "Feeds Directory";
+
 bool NameIs(const DOMNode* node, const XMLCh* name)
 {
     return node->getNodeType() == DOMNode::ELEMENT_NODE &&
@@ -55,7 +60,7 @@ void AddOutlines(const DOMNode* node, std::vector<Node>& into, Listing& listing)
         {
             uString text(child->getTextContent());
             if (!text.isEmpty())
-                listing.caption = uString(kCaptionPrefix) + TrimEnd(text);
+                listing.caption = uString(std::string(uTr(kCaptionTitle)).c_str()) + " : " + TrimEnd(text);
         }
         else if (NameIs(child, u"outline"))
         {

@@ -2,15 +2,23 @@
 
 #include "common/UserPrompt.h"
 #include "foundation/uFile.h"
+#include "foundation/uTranslation.h"
 
+#include <algorithm>
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/listctrl.h>
+#include <wx/renderer.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
 namespace
 {
+constexpr const char* kImportTitle = "Import RSS Feeds";
+// Where the list places a row's check box in its first column.
+constexpr int kCheckBoxMargin = 5;
+constexpr int kCheckBoxIndent = 4;
+
 wxString ToWx(const uString& text)
 {
     return wxString::FromUTF8(text.c_str());
@@ -36,7 +44,7 @@ int Chosen(const wxChoice* choice)
 // ---- import
 
 OPMLImport::OPMLImport(const std::vector<uString>& listLabels, const uString& path, wxWindow* parent)
-    : ui::CDialog(parent, wxID_ANY, "Import RSS Feeds", wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
+    : ui::CDialog(parent, wxID_ANY, kImportTitle, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
 {
     Build(listLabels);
     if (!listLabels.empty() && uFile(path.c_str()).exists())
@@ -46,7 +54,7 @@ OPMLImport::OPMLImport(const std::vector<uString>& listLabels, const uString& pa
 OPMLImport::OPMLImport(const std::vector<uString>& listLabels, const std::vector<uString>& links,
                        const std::vector<uString>& titles, const std::vector<uString>& descriptions,
                        wxWindow* parent)
-    : ui::CDialog(parent, wxID_ANY, "Import RSS Feeds", wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
+    : ui::CDialog(parent, wxID_ANY, kImportTitle, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
 {
     Build(listLabels);
     if (listLabels.empty() || links.size() != titles.size() || links.size() != descriptions.size())
@@ -67,6 +75,12 @@ void OPMLImport::Build(const std::vector<uString>& listLabels)
         {"", 18}, {"Feed Title", 100}, {"Feed Description", 300}, {"Feed Link", 300}, {"Feed Page", 300}};
     for (const auto& column : columns)
         m_feedList->AppendColumn(column.heading, wxLIST_FORMAT_LEFT, column.width);
+    // The list draws each row's check box at the start of the first column,
+    // with a margin on both sides: the column holds all of it, or the box
+    // covers the titles.
+    const int checkBoxWidth =
+        wxRendererNative::Get().GetCheckBoxSize(m_feedList).x + 2 * kCheckBoxMargin + kCheckBoxIndent;
+    m_feedList->SetColumnWidth(0, std::max(m_feedList->GetColumnWidth(0), checkBoxWidth));
 
     m_listChoice = MakeListChoice(this, kListChoice, listLabels);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
@@ -114,9 +128,13 @@ void OPMLImport::ReadFile(const uString& path)
         return;
     }
     // A file without a title in its head leaves the caption as it is, not
-    // ending in a separator with nothing after it.
+    // ending in a separator with nothing after it. The dialog's own title is
+    // translated here: the whole caption is no text the catalog holds.
     if (!m_document.headTitle.isEmpty())
-        SetTitle(GetTitle() + " : " + ToWx(m_document.headTitle));
+    {
+        std::string_view title = uTr(kImportTitle);
+        SetTitle(wxString::FromUTF8(title.data(), title.size()) + " : " + ToWx(m_document.headTitle));
+    }
     m_feedList->Freeze();
     for (const opml::Row& row : m_document.rows)
         AddRow(row.title, row.description, row.link, row.page);

@@ -182,6 +182,9 @@ public:
 
     /// Shows a text in the status bar's message pane.
     void ShowStatusText(const wxString& text);
+    /// The tool bars' and menus' fly-by help: the prompt while the pointer is
+    /// on a tool or entry, "Ready" once it left.
+    void DoGiveHelp(const wxString& help, bool show) override;
 
     // The subscription tree (MainFrameTreeFile.cpp, MainFrameTree.cpp,
     // MainFrameFeeds.cpp, MainFrameLists.cpp).

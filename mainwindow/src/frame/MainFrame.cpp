@@ -42,6 +42,7 @@ namespace
 constexpr const char* kTitle = "Kestrova";
 constexpr const char* kTrayTip = "Kestrova\nVaviDozoze/RuvIvivod";
 constexpr int kImageSize = 16;
+constexpr int kReadyString = 57345;
 // The size the window has before the application places it (a window
 // laid out at no size makes GTK complain), and the least at which its panes
 // stay usable.
@@ -149,7 +150,7 @@ bool CMainFrame::OnCreate()
     CreateToolBars();
     m_statusBar = new XStatusBar(this);
     SetStatusBar(m_statusBar);
-    ShowStatusText(FromUtf8(resources::FindString(57345)));
+    ShowStatusText(FromUtf8(resources::FindString(kReadyString)));
 
     if (!m_subscriptionLists.empty())
     {
@@ -236,8 +237,10 @@ wxToolBar* CMainFrame::CreateToolBar(int toolBarId)
         }
         wxBitmapBundle image = wxArtProvider::GetBitmapBundle(FromUtf8(button.art), wxART_TOOLBAR,
                                                               wxSize(kImageSize, kImageSize));
-        bar->AddTool(ui::MenuCommandId(button.command), FromUtf8(uTr(button.tip)), image,
-                     FromUtf8(uTr(button.tip)));
+        // The long help is the command's prompt, which the status bar shows.
+        bar->AddTool(ui::MenuCommandId(button.command), FromUtf8(uTr(button.tip)), image, wxBitmapBundle(),
+                     wxITEM_NORMAL, FromUtf8(uTr(button.tip)),
+                     FromUtf8(resources::CommandPrompt(button.command)));
     }
     return bar;
 }
@@ -434,6 +437,13 @@ void CMainFrame::ShowStatusText(const wxString& text)
 {
     if (m_statusBar != nullptr)
         m_statusBar->SetStatusText(text, 0);
+}
+
+void CMainFrame::DoGiveHelp(const wxString& help, bool show)
+{
+    // Not the text shown before the pointer came: that may be a link's
+    // address the pane has since taken back.
+    ShowStatusText(show ? help : FromUtf8(resources::FindString(kReadyString)));
 }
 
 uWindowHandle CMainFrame::GetWindowHandle() const

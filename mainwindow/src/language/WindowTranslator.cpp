@@ -6,6 +6,7 @@
 #include <wx/bookctrl.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/dialog.h>
 #include <wx/eventfilter.h>
 #include <wx/listctrl.h>
 #include <wx/menu.h>
@@ -155,8 +156,10 @@ void TranslateWindow(wxWindow* window)
     if (wxString title = Translated(window->GetLabel()); !title.empty() && window->IsTopLevel())
         window->SetLabel(title);
     TranslateChildren(window);
-    // German texts are longer: let the window grow to hold them.
-    if (window->IsTopLevel() && window->GetSizer() != nullptr)
+    // German texts are longer: a dialog grows to hold them. Other windows
+    // keep their size: the main window's best size follows its feed titles,
+    // and its size is the user's, stored from one start to the next.
+    if (wxDynamicCast(window, wxDialog) != nullptr && window->GetSizer() != nullptr)
     {
         window->Layout();
         wxSize best = window->GetBestSize();

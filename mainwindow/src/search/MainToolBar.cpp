@@ -1,5 +1,6 @@
 #include "mainwindow/MainToolBar.h"
 
+#include "StringTable.h"
 #include "ToolBars.h"
 #include "common/Clipboard.h"
 #include "common/MenuBuilder.h"
@@ -73,7 +74,9 @@ void CMainToolBar::LoadToolBar(int toolBarId)
         }
         wxBitmapBundle image = wxArtProvider::GetBitmapBundle(FromUtf8(button.art), wxART_TOOLBAR,
                                                               wxSize(kImageSize, kImageSize));
-        AddTool(ui::MenuCommandId(button.command), FromUtf8(button.tip), image, FromUtf8(button.tip));
+        // The long help is the command's prompt, which the status bar shows.
+        AddTool(ui::MenuCommandId(button.command), FromUtf8(button.tip), image, wxBitmapBundle(),
+                wxITEM_NORMAL, FromUtf8(button.tip), FromUtf8(resources::CommandPrompt(button.command)));
     }
 }
 

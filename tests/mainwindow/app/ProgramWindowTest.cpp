@@ -5,6 +5,7 @@
 #include "GuiTestSupport.h"
 #include "RealProgram.h"
 #include "TrayDesktop.h"
+#include "mainwindow/ProfileStore.h"
 #include "support/TempDir.h"
 
 #include <csignal>
@@ -45,6 +46,37 @@ std::string Describe(const wxRect& rect)
     return std::to_string(rect.x) + "," + std::to_string(rect.y) + " " + std::to_string(rect.width) + "x" +
            std::to_string(rect.height);
 }
+
+// A window set to a size that its long feed titles would outgrow, with the
+// German interface chosen.
+struct GermanSetting
+{
+    const wxRect given{60, 50, 960, 700};
+    const std::string config;
+
+    explicit GermanSetting(const testsupport::TempHome& home)
+        : config(home.file("Documents/Kestrova/config.xml"))
+    {
+        CProfileStore profile(CProfileStore::DefaultPath());
+        profile.WriteProfileInt("", "LanguageId", 0x0407);
+        profile.Flush();
+        fs::create_directories(home.file("Documents/Kestrova/subscription"));
+        StoreGivenRect();
+        std::ofstream tree(home.file("Documents/Kestrova/subscription/config.xml"));
+        tree << "<?xml version=\"1.0\"?>\n<Kestrova>\n";
+        for (int n = 1; n <= 5; ++n)
+            tree << "  <channel name=\"The Long Weekly Report on Lighthouses, Harbours and Coastal Weather, "
+                    "Part "
+                 << n << "\" type=\"newsfeed\"/>\n";
+        tree << "</Kestrova>\n";
+    }
+
+    void StoreGivenRect() const
+    {
+        std::ofstream(config) << "<?xml version=\"1.0\"?><Preference><window left=\"60\" top=\"50\" "
+                                 "width=\"960\" height=\"700\"/><general nStartupMode=\"0\"/></Preference>\n";
+    }
+};
 
 enum class Ending
 {
@@ -124,4 +156,66 @@ TEST(ProgramWindow, TheStoredRectangleIsTheOneShownAtEveryRestart)
         EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
         EXPECT_EQ(Describe(StoredRect(config)), Describe(given));
     }
+}
+
+TEST(ProgramWindow, InGermanRestartsAndATrayRoundTripKeepTheStoredSize)
+{
+    if (!fs::exists(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"))
+        GTEST_SKIP() << "the build made no catalogs (msgfmt missing)";
+    testsupport::TempHome home;
+    TrayDesktop desktop(home.path());
+    if (!desktop.Missing().empty())
+        GTEST_SKIP() << desktop.Missing() << " is not installed";
+    ASSERT_TRUE(desktop.IsReady());
+    const std::string runtime = home.file("run");
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    const GermanSetting setting(home);
+    const std::string& config = setting.config;
+
+    auto shownNormally = [&](unsigned long& window)
+    {
+        return guitest::RunEventsUntil(
+            [&]
+            {
+                window = desktop.FindWindow("Kestrova");
+                return window != 0 && desktop.StateOf(window) == TrayDesktop::WindowState::kNormal &&
+                       desktop.IsOnScreen(window);
+            },
+            30000);
+    };
+    // The size is the one shown when the window is on the screen: a window
+    // that grew at its showing is stored grown.
+    for (int round = 1; round <= 5; ++round)
+    {
+        SCOPED_TRACE("start number " + std::to_string(round));
+        auto program = realprogram::StartKestrova(home.file("kestrova.log"), runtime);
+        unsigned long window = 0;
+        ASSERT_TRUE(shownNormally(window)) << program->log();
+        program->signal(SIGTERM);
+        EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
+        EXPECT_EQ(Describe(StoredRect(config)), Describe(setting.given));
+    }
+
+    // The tray round trip on its own, from the given size.
+    setting.StoreGivenRect();
+    auto program = realprogram::StartKestrova(home.file("kestrova.log"), runtime);
+    unsigned long window = 0;
+    ASSERT_TRUE(shownNormally(window)) << program->log();
+    desktop.Minimise(window);
+    ASSERT_TRUE(guitest::RunEventsUntil(
+        [&]
+        {
+            return desktop.EmbeddedIcons().size() == 1 &&
+                   desktop.StateOf(window) == TrayDesktop::WindowState::kWithdrawn;
+        },
+        10000))
+        << "the window went into the tray";
+    testsupport::ChildProcess second({std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova"},
+                                     home.file("second.log"), {"XDG_RUNTIME_DIR=" + runtime});
+    EXPECT_EQ(second.waitForExit(10000), 0) << second.log();
+    ASSERT_TRUE(shownNormally(window)) << "the second start brought the window back";
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
+    EXPECT_EQ(Describe(StoredRect(config)), Describe(setting.given)) << "after the tray";
 }
