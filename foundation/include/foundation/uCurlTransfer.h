@@ -45,7 +45,7 @@ public:
 
     uCurlTransfer();
     explicit uCurlTransfer(const uString& url);
-    virtual ~uCurlTransfer(); // writes the cookie jar
+    virtual ~uCurlTransfer(); // the last transfer of a site writes its cookie file
     uCurlTransfer(const uCurlTransfer&) = delete;
     uCurlTransfer& operator=(const uCurlTransfer&) = delete;
 
@@ -86,11 +86,12 @@ public:
     virtual void setCredentials(const uString& user, const uString& password);
     // The transfer works on the process's cookie store of this file's site, which is read from
     // the file when the process first uses it (only when it is a plain file, never through a
-    // link). The store takes the cookies of each answer as they arrive; the file is written from
-    // it once an answer's headers are complete and when the object is destroyed, merged over
-    // what the file holds then, and never while another process holds the folder's lock (that
-    // save is made at the next one). Each write goes into a private temporary file beside it
-    // that is then renamed over it. An empty path turns the cookie engine on without a file.
+    // link). The store takes the cookies of each answer as they arrive. The file is written from
+    // it soon after an answer set cookies, and at once when the last transfer of the site is
+    // destroyed; merged over what the file holds then, and never while another process holds
+    // the folder's lock (that save is made at the next one). Each write goes into a private
+    // temporary file beside it that is then renamed over it. An empty path turns the cookie
+    // engine on without a file.
     virtual bool setCookieFile(const uFile& file);
     virtual int getProtocol();
     virtual const char* getHeaders();
@@ -155,10 +156,8 @@ private:
     bool ready() const { return m_handle && m_lastResult == 0; }
     bool record(int code);
     bool fail(int code, const uString& text);
-    // Writes the site's cookies into its file when they changed.
-    void saveCookies();
-    // The header callback of every transfer: hands the line to the sink of the call and saves
-    // the cookies of each response once its headers are complete.
+    // The header callback of every transfer: hands the line to the sink of the call and has
+    // the cookies of each response saved once its headers are complete.
     static std::size_t relayHeader(char* data, std::size_t size, std::size_t count, void* user);
     bool prepareHttp(bool noBody);
     bool isHttp() const { return m_protocol == kHttp || m_protocol == kHttps; }
@@ -194,6 +193,7 @@ private:
     uString m_proxyPassword;
     bool m_socks5 = false;
     uCookieJar* m_cookieJar = nullptr; // the site's, shared by the process
+    uint64_t m_cookieTicket = 0;       // of the jar's attach
     void* m_headerSink = nullptr;
     bool m_headerSinkIsFile = false;
     bool m_sawSetCookie = false; // in the response whose headers are arriving

@@ -3,6 +3,8 @@
 #include "foundation/uFile.h"
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -12,6 +14,7 @@
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -144,6 +147,57 @@ private:
     bool m_held = false;
 };
 
+// The thread that writes the cookies answers set, gathering the answers of
+// a moment into one write.
+class GatheredSaves
+{
+public:
+    static GatheredSaves& instance()
+    {
+        static auto* saves = new GatheredSaves; // never destroyed: the thread may run at exit
+        return *saves;
+    }
+
+    void add(uCookieJar* jar)
+    {
+        std::lock_guard hold(m_lock);
+        m_jars.insert(jar);
+        if (!m_started)
+        {
+            m_started = true;
+            std::thread([this] { run(); }).detach();
+        }
+        m_added.notify_one();
+    }
+
+private:
+    static constexpr std::chrono::milliseconds kGathering{50};
+
+    [[noreturn]] void run()
+    {
+        for (;;)
+        {
+            {
+                std::unique_lock hold(m_lock);
+                m_added.wait(hold, [this] { return !m_jars.empty(); });
+            }
+            std::this_thread::sleep_for(kGathering);
+            std::set<uCookieJar*> jars;
+            {
+                std::lock_guard hold(m_lock);
+                jars.swap(m_jars);
+            }
+            for (uCookieJar* jar : jars)
+                jar->save(std::time(nullptr));
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_added;
+    std::set<uCookieJar*> m_jars;
+    bool m_started = false;
+};
+
 std::mutex& JarsLock()
 {
     static auto* lock = new std::mutex;
@@ -255,27 +309,49 @@ uCookieJar::Cookies uCookieJar::parse(const Lines& lines)
     return cookies;
 }
 
-bool uCookieJar::save(std::time_t now)
+std::uint64_t uCookieJar::attach()
+{
+    std::lock_guard hold(m_using);
+    const std::thread::id thread = std::this_thread::get_id();
+    const bool sameThread = m_lastThread == std::thread::id() || m_lastThread == thread;
+    m_lastThread = thread;
+    ++m_attached;
+    return ++m_transfers == 1 && sameThread ? m_attached : 0;
+}
+
+void uCookieJar::detach(std::uint64_t ticket, std::time_t now)
+{
+    bool alone = false;
+    bool last = false;
+    {
+        std::lock_guard hold(m_using);
+        last = --m_transfers == 0;
+        alone = ticket != 0 && ticket == m_attached;
+    }
+    if (!m_due.load())
+        return;
+    if (alone)
+        save(now);
+    else if (last)
+        GatheredSaves::instance().add(this);
+}
+
+void uCookieJar::answered()
 {
     m_due = true;
-    for (;;)
-    {
-        std::unique_lock turn(m_saving, std::try_to_lock);
-        if (!turn.owns_lock())
-            return true; // the saver at work finds the jar due and saves again
-        while (m_due.exchange(false))
-        {
-            if (!write(now))
-            {
-                m_due = true;
-                return false;
-            }
-        }
-        turn.unlock();
-        // Made due while the turn was being given up: nobody else saw it free.
-        if (!m_due.load())
-            return true;
-    }
+    GatheredSaves::instance().add(this);
+}
+
+bool uCookieJar::save(std::time_t now)
+{
+    // Waits only for a save running now: it never waits for anything itself.
+    std::lock_guard turn(m_saving);
+    if (!m_due.exchange(false))
+        return true;
+    if (write(now))
+        return true;
+    m_due = true;
+    return false;
 }
 
 bool uCookieJar::write(std::time_t now)

@@ -2,12 +2,14 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <curl/curl.h>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The cookies of one site for the whole process, and the site's cookie file.
@@ -17,6 +19,15 @@
 // answers arrive; a transfer therefore never holds an older copy of its own.
 // The store is read from the file once, when the process first meets the
 // site, and the file is written from the store.
+//
+// When to write: a site that one thread fetches from has its file written as
+// each transfer ends, so once a transfer is gone the file holds its cookies.
+// Transfers of a site on several threads (an update pass runs one thread per
+// feed) leave it to a thread of the jars' own, which gathers the answers of a
+// short moment into one write: a pass over many feeds of one site would
+// otherwise rewrite and sync the file once per feed. The cookies an answer
+// set are handed to that thread too, so they reach the file while a long
+// body is still arriving.
 //
 // The file keeps libcurl's Netscape format and is written 0600, only once the
 // site has set a cookie. Writers take turns: one at a time inside the process,
@@ -42,9 +53,17 @@ public:
     // The store that transfers of the site attach to (CURLOPT_SHARE).
     CURLSH* share() const { return m_share; }
 
-    // Writes the store into the file when it changed. False when that is
-    // still due (the lock was taken elsewhere, or the write failed); it is
-    // then tried again by the next call.
+    // A transfer starts or stops using the store; attach's ticket goes to
+    // detach. A transfer that had the site to itself, on the thread that
+    // used the site last, saves what is due as it stops; otherwise the last
+    // one to stop leaves it to the jars' thread.
+    std::uint64_t attach();
+    void detach(std::uint64_t ticket, std::time_t now);
+    // An answer set cookies: they go to the file soon, from the jars' thread.
+    void answered();
+    // Writes the store into the file when a save is due and it changed,
+    // after a save running now. False when that is still due (the lock was
+    // taken elsewhere, or the write failed); the next save tries again.
     bool save(std::time_t now);
     // Saves every jar of the process whose save is still due.
     static void saveAll(std::time_t now);
@@ -75,5 +94,9 @@ private:
     std::array<std::mutex, CURL_LOCK_DATA_LAST> m_dataLocks;
     std::mutex m_saving;
     std::atomic<bool> m_due{false};
-    Cookies m_written; // the store as it was at the last save
+    std::mutex m_using;
+    int m_transfers = 0;          // using the store now
+    std::uint64_t m_attached = 0; // ever
+    std::thread::id m_lastThread; // that attached
+    Cookies m_written;            // the store as it was at the last save
 };

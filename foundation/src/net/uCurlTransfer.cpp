@@ -149,19 +149,14 @@ uCurlTransfer::~uCurlTransfer()
 {
     if (!m_handle)
         return;
-    saveCookies();
+    if (m_cookieJar)
+        m_cookieJar->detach(m_cookieTicket, std::time(nullptr));
     curl_easy_cleanup(Handle(m_handle));
 }
 
 void uCurlTransfer::saveDueCookies()
 {
     uCookieJar::saveAll(std::time(nullptr));
-}
-
-void uCurlTransfer::saveCookies()
-{
-    if (m_cookieJar)
-        m_cookieJar->save(std::time(nullptr));
 }
 
 bool uCurlTransfer::record(int code)
@@ -364,13 +359,17 @@ bool uCurlTransfer::setCookieFile(const uFile& file)
 {
     if (!m_handle)
         return false;
-    saveCookies(); // what arrived for an earlier file still goes there
+    if (m_cookieJar)
+        m_cookieJar->detach(m_cookieTicket,
+                            std::time(nullptr)); // what arrived for an earlier file still goes there
     const uString path = file.getPath();
     m_cookieJar = path.isEmpty() ? nullptr : uCookieJar::forFile(std::string(path.c_str()));
+    if (m_cookieJar)
+        m_cookieTicket = m_cookieJar->attach();
     CURL* curl = Handle(m_handle);
     // The file is never given to libcurl: it would read it into the store
     // again at every transfer, putting older values over newer ones. The jar
-    // reads it once and writes it (saveCookies). Without a jar the handle
+    // reads it once and writes it. Without a jar the handle
     // keeps cookies of its own. "" turns the engine on, which RELOAD does now.
     CURLcode result = curl_easy_setopt(curl, CURLOPT_COOKIEFILE, nullptr);
     if (result == CURLE_OK)
@@ -466,7 +465,7 @@ std::size_t uCurlTransfer::relayHeader(char* data, std::size_t size, std::size_t
     if (self->m_cookieJar)
     {
         // The store took each Set-Cookie as libcurl parsed it; the blank line
-        // ends the answer's headers, and the file follows the store then.
+        // ends the answer's headers, and the file is to follow the store.
         const std::string_view line(data, size * count);
         if (StartsWithNoCase(line, "set-cookie:"))
         {
@@ -475,7 +474,7 @@ std::size_t uCurlTransfer::relayHeader(char* data, std::size_t size, std::size_t
         else if ((line == "\r\n" || line == "\n") && self->m_sawSetCookie)
         {
             self->m_sawSetCookie = false;
-            self->saveCookies();
+            self->m_cookieJar->answered();
         }
     }
     return kept;
