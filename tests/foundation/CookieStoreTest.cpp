@@ -106,7 +106,7 @@ protected:
 // Another program holds the folder lock: transfers run to their end without
 // waiting for it, the process keeps sending what it received, and the first
 // save after the lock is let go writes it all, keeping what the other program
-// wrote meanwhile.
+// wrote meanwhile, which the process takes in as well.
 TEST_F(CookieStoreTest, AHeldFolderLockDelaysTheSaveAndStopsNoTransfer)
 {
     server.serve("/login", TextResponse(200, "ok").header("Set-Cookie", "session=abc; Path=/"));
@@ -129,9 +129,13 @@ TEST_F(CookieStoreTest, AHeldFolderLockDelaysTheSaveAndStopsNoTransfer)
     // The other program writes a cookie of its own before letting go.
     dir.write("site.cookie", "127.0.0.1\tFALSE\t/\tFALSE\t0\tother\tx\n");
     holder.release();
-    EXPECT_EQ(Fetch("/feed"), "session abc");
+    EXPECT_EQ(Fetch("/feed"), "session abcx") << "what the other program wrote is sent too";
     EXPECT_TRUE(JarHolds("\tsession\tabc\n")) << ReadFileBytes(jar);
     EXPECT_TRUE(JarHolds("\tother\tx\n")) << ReadFileBytes(jar);
+
+    // What the other program deletes leaves the process too.
+    dir.write("site.cookie", "127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\tabc\n");
+    EXPECT_EQ(Fetch("/feed"), "session abc");
 }
 
 // The first answer's headers stop short of their end after s=1; the second

@@ -269,10 +269,69 @@ bool uCookieJar::open()
 
 void uCookieJar::load()
 {
+    m_stamp = stampOf(m_path);
     for (const std::string& line : ReadLines(m_path))
         if (!KeyOf(line).empty())
             curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, line.c_str());
     m_written = parse(held());
+}
+
+uCookieJar::Stamp uCookieJar::stampOf(const std::string& path)
+{
+    struct stat info = {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return Stamp();
+    return Stamp{info.st_dev, info.st_ino, info.st_size,
+                 static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec};
+}
+
+void uCookieJar::refresh()
+{
+    std::lock_guard turn(m_saving);
+    // Files are replaced whole, by rename: what is read is one whole version.
+    const Stamp stamp = stampOf(m_path);
+    if (stamp == m_stamp)
+        return;
+    adopt(parse(ReadLines(m_path)), parse(held()), m_written);
+    m_stamp = stamp;
+}
+
+void uCookieJar::adopt(const Cookies& disk, const Cookies& store, Cookies& record)
+{
+    // The store kept the cookie as this jar last saw it in the file.
+    auto kept = [&](const std::string& key)
+    {
+        const auto seen = m_written.find(key);
+        const auto now = store.find(key);
+        return seen == m_written.end() ? now == store.end()
+                                       : now != store.end() && now->second == seen->second;
+    };
+    for (const auto& [key, line] : disk)
+    {
+        const auto seen = m_written.find(key);
+        if ((seen != m_written.end() && seen->second == line) || !kept(key))
+            continue;
+        curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, line.c_str());
+        record[key] = line;
+    }
+    std::vector<std::string> gone;
+    for (const auto& [key, line] : m_written)
+        if (disk.count(key) == 0 && kept(key))
+            gone.push_back(key);
+    for (const std::string& key : gone)
+    {
+        // Deleted there: the same cookie, expired long ago, leaves the store.
+        std::vector<std::string_view> fields = Fields(m_written[key]);
+        if (fields.size() > 4)
+        {
+            fields[4] = "1";
+            std::string expired;
+            for (std::size_t i = 0; i < fields.size(); ++i)
+                expired.append(i == 0 ? "" : "\t").append(fields[i]);
+            curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, expired.c_str());
+        }
+        record.erase(key);
+    }
 }
 
 void uCookieJar::lockData(CURL*, curl_lock_data data, curl_lock_access, void* jar)
@@ -384,20 +443,22 @@ bool uCookieJar::write(std::time_t now)
             removed.insert(key);
     }
     // What could not be written is still news at the next save.
-    if ((!set.empty() || !removed.empty()) && !merge(m_path, set, removed))
+    if ((!set.empty() || !removed.empty()) && !merge(set, removed, current))
         return false;
     m_written = std::move(current);
     return true;
 }
 
-bool uCookieJar::merge(const std::string& path, const Cookies& set, const std::set<std::string>& removed)
+bool uCookieJar::merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current)
 {
     std::lock_guard inProcess(ProcessTurn());
-    FolderLock turn(path);
+    FolderLock turn(m_path);
     if (!turn.held())
         return false;
-    const Lines lines = ReadLines(path);
+    m_stamp = stampOf(m_path);
+    const Lines lines = ReadLines(m_path);
     Cookies cookies = parse(lines);
+    adopt(cookies, current, current);
     // Cookies that ran out leave the file here; nobody else drops them.
     const long long now = static_cast<long long>(std::time(nullptr));
     std::erase_if(cookies,
@@ -419,5 +480,8 @@ bool uCookieJar::merge(const std::string& path, const Cookies& set, const std::s
         old += line + "\n";
     if (old == jar)
         return true;
-    return uFile(path.c_str()).replaceContents(jar.data(), jar.size(), 0600, /*evenWhenHeld=*/true);
+    if (!uFile(m_path.c_str()).replaceContents(jar.data(), jar.size(), 0600, /*evenWhenHeld=*/true))
+        return false;
+    m_stamp = stampOf(m_path); // still under the folder lock: this write's
+    return true;
 }

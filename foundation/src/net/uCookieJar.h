@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 #include <vector>
 
@@ -35,7 +36,9 @@
 // a save that cannot take it at once (another process holds it) stays due and
 // is made at the next save of the site, so no stop ever waits on it. A save
 // writes what changed in the store since the last one, merged over what the
-// file holds then, so what another process wrote meanwhile stays. The file is
+// file holds then, so what another process wrote meanwhile stays; and what
+// that process wrote comes into the store, then and before each transfer,
+// unless the store changed the same cookie itself. The file is
 // replaced by rename, also while someone holds the old one open.
 //
 // Jars are never destroyed: transfers still running at exit keep using theirs.
@@ -61,6 +64,9 @@ public:
     void detach(std::uint64_t ticket, std::time_t now);
     // An answer set cookies: they go to the file soon, from the jars' thread.
     void answered();
+    // Takes in what another process wrote into the file since this jar last
+    // read or wrote it (a transfer of the site is about to start).
+    void refresh();
     // Writes the store into the file when a save is due and it changed,
     // after a save running now. False when that is still due (the lock was
     // taken elsewhere, or the write failed); the next save tries again.
@@ -81,9 +87,14 @@ private:
     bool write(std::time_t now);
 
     static Cookies parse(const Lines& lines);
-    // The file with these cookies set and those keys removed. False when the
+    // The file with these cookies set and those keys removed, after taking
+    // in what another process wrote (into `current` too). False when the
     // folder lock is taken or the file could not be written.
-    static bool merge(const std::string& path, const Cookies& set, const std::set<std::string>& removed);
+    bool merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current);
+    // Takes into the store what another process changed in the file since
+    // this jar last read or wrote it, where the store kept the value it had
+    // then; `record` follows.
+    void adopt(const Cookies& disk, const Cookies& store, Cookies& record);
 
     static void lockData(CURL* handle, curl_lock_data data, curl_lock_access access, void* jar);
     static void unlockData(CURL* handle, curl_lock_data data, void* jar);
@@ -99,4 +110,14 @@ private:
     std::uint64_t m_attached = 0; // ever
     std::thread::id m_lastThread; // that attached
     Cookies m_written;            // the store as it was at the last save
+    struct Stamp
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        long long modified = 0; // ns
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp stampOf(const std::string& path);
+    Stamp m_stamp; // of the file as this jar last read or wrote it
 };

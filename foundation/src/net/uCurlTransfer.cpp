@@ -365,7 +365,10 @@ bool uCurlTransfer::setCookieFile(const uFile& file)
     const uString path = file.getPath();
     m_cookieJar = path.isEmpty() ? nullptr : uCookieJar::forFile(std::string(path.c_str()));
     if (m_cookieJar)
+    {
+        m_cookieJar->refresh();
         m_cookieTicket = m_cookieJar->attach();
+    }
     CURL* curl = Handle(m_handle);
     // The file is never given to libcurl: it would read it into the store
     // again at every transfer, putting older values over newer ones. The jar
