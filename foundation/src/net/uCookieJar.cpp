@@ -14,6 +14,7 @@
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -164,8 +165,15 @@ public:
         m_jars.insert(jar);
         if (!m_started)
         {
-            m_started = true;
-            std::thread([this] { run(); }).detach();
+            try
+            {
+                std::thread([this] { run(); }).detach();
+                m_started = true;
+            }
+            catch (const std::system_error&)
+            {
+                // No thread to be had now: the jar stays due for its next save.
+            }
         }
         m_added.notify_one();
     }

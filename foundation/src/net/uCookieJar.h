@@ -18,8 +18,8 @@
 // Every transfer of the site works on one libcurl cookie store (a share
 // object), which takes each Set-Cookie as libcurl parses it, in the order the
 // answers arrive; a transfer therefore never holds an older copy of its own.
-// The store is read from the file once, when the process first meets the
-// site, and the file is written from the store.
+// The store is read from the file when the process first meets the site,
+// and the file is written from the store.
 //
 // When to write: a site that one thread fetches from has its file written as
 // each transfer ends, so once a transfer is gone the file holds its cookies.
@@ -38,8 +38,8 @@
 // writes what changed in the store since the last one, merged over what the
 // file holds then, so what another process wrote meanwhile stays; and what
 // that process wrote comes into the store, then and before each transfer,
-// unless the store changed the same cookie itself. The file is
-// replaced by rename, also while someone holds the old one open.
+// unless the store changed the same cookie itself. The file is replaced by
+// rename, also while someone holds the old one open.
 //
 // Jars are never destroyed: transfers still running at exit keep using theirs.
 class uCookieJar
@@ -109,7 +109,7 @@ private:
     int m_transfers = 0;          // using the store now
     std::uint64_t m_attached = 0; // ever
     std::thread::id m_lastThread; // that attached
-    Cookies m_written;            // the store as it was at the last save
+    Cookies m_written;            // the store as the file last held it
     struct Stamp
     {
         dev_t device = 0;
