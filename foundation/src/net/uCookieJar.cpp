@@ -1,10 +1,9 @@
 #include "uCookieJar.h"
 
 #include "foundation/uFile.h"
+#include "uGatheredCookieSaves.h"
 
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -14,7 +13,6 @@
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -146,64 +144,6 @@ public:
 private:
     int m_fd = -1;
     bool m_held = false;
-};
-
-// The thread that writes the cookies answers set, gathering the answers of
-// a moment into one write.
-class GatheredSaves
-{
-public:
-    static GatheredSaves& instance()
-    {
-        static auto* saves = new GatheredSaves; // never destroyed: the thread may run at exit
-        return *saves;
-    }
-
-    void add(uCookieJar* jar)
-    {
-        std::lock_guard hold(m_lock);
-        m_jars.insert(jar);
-        if (!m_started)
-        {
-            try
-            {
-                std::thread([this] { run(); }).detach();
-                m_started = true;
-            }
-            catch (const std::system_error&)
-            {
-                // No thread to be had now: the jar stays due for its next save.
-            }
-        }
-        m_added.notify_one();
-    }
-
-private:
-    static constexpr std::chrono::milliseconds kGathering{50};
-
-    [[noreturn]] void run()
-    {
-        for (;;)
-        {
-            {
-                std::unique_lock hold(m_lock);
-                m_added.wait(hold, [this] { return !m_jars.empty(); });
-            }
-            std::this_thread::sleep_for(kGathering);
-            std::set<uCookieJar*> jars;
-            {
-                std::lock_guard hold(m_lock);
-                jars.swap(m_jars);
-            }
-            for (uCookieJar* jar : jars)
-                jar->save(std::time(nullptr));
-        }
-    }
-
-    std::mutex m_lock;
-    std::condition_variable m_added;
-    std::set<uCookieJar*> m_jars;
-    bool m_started = false;
 };
 
 std::mutex& JarsLock()
@@ -400,13 +340,13 @@ void uCookieJar::detach(std::uint64_t ticket, std::time_t now)
     if (alone)
         save(now);
     else if (last)
-        GatheredSaves::instance().add(this);
+        uGatheredCookieSaves::add(this);
 }
 
 void uCookieJar::answered()
 {
     m_due = true;
-    GatheredSaves::instance().add(this);
+    uGatheredCookieSaves::add(this);
 }
 
 bool uCookieJar::save(std::time_t now)

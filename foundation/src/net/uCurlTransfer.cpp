@@ -359,9 +359,9 @@ bool uCurlTransfer::setCookieFile(const uFile& file)
 {
     if (!m_handle)
         return false;
+    // What arrived for an earlier file still goes there.
     if (m_cookieJar)
-        m_cookieJar->detach(m_cookieTicket,
-                            std::time(nullptr)); // what arrived for an earlier file still goes there
+        m_cookieJar->detach(m_cookieTicket, std::time(nullptr));
     const uString path = file.getPath();
     m_cookieJar = path.isEmpty() ? nullptr : uCookieJar::forFile(std::string(path.c_str()));
     if (m_cookieJar)
@@ -371,9 +371,9 @@ bool uCurlTransfer::setCookieFile(const uFile& file)
     }
     CURL* curl = Handle(m_handle);
     // The file is never given to libcurl: it would read it into the store
-    // again at every transfer, putting older values over newer ones. The jar
-    // reads it once and writes it. Without a jar the handle
-    // keeps cookies of its own. "" turns the engine on, which RELOAD does now.
+    // again at every transfer, putting older values over newer ones; the jar
+    // reads and writes it. Without a jar the handle keeps cookies of its own.
+    // "" turns the engine on, which RELOAD does at once.
     CURLcode result = curl_easy_setopt(curl, CURLOPT_COOKIEFILE, nullptr);
     if (result == CURLE_OK)
         result = curl_easy_setopt(curl, CURLOPT_SHARE, m_cookieJar ? m_cookieJar->share() : nullptr);
