@@ -32,9 +32,11 @@ class LoopbackFeedServer
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Each answer waits `latencyMs` first, as a distant server's would.
-    explicit LoopbackFeedServer(std::map<std::string, std::string> documents, int latencyMs = 0)
-        : m_documents(std::move(documents)), m_latency(latencyMs)
+    // Each answer waits `latencyMs` first, as a distant server's would. With
+    // `setCookies` each answer sets two cookies, both new values every time.
+    explicit LoopbackFeedServer(std::map<std::string, std::string> documents, int latencyMs = 0,
+                                bool setCookies = false)
+        : m_documents(std::move(documents)), m_latency(latencyMs), m_setCookies(setCookies)
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         int on = 1;
@@ -187,9 +189,16 @@ private:
             m_getTimes.push_back(Clock::now());
         }
         const std::string& body = known ? found->second : m_notFound;
+        std::string cookies;
+        if (m_setCookies)
+        {
+            const std::string n = std::to_string(++m_answers);
+            cookies = "\r\nSet-Cookie: visit=" + n + "; Path=/" + "\r\nSet-Cookie: seen=" + n +
+                      "; Path=/; Max-Age=86400";
+        }
         std::string response = std::string("HTTP/1.1 ") + (known ? "200 OK" : "404 Not Found") +
                                "\r\nContent-Type: " + (known ? "application/xml" : "text/plain") +
-                               "\r\nContent-Length: " + std::to_string(body.size()) +
+                               "\r\nContent-Length: " + std::to_string(body.size()) + cookies +
                                (keepAlive ? "\r\nConnection: keep-alive" : "\r\nConnection: close") +
                                "\r\n\r\n";
         if (method != "HEAD")
@@ -209,6 +218,8 @@ private:
     const std::map<std::string, std::string> m_documents;
     const std::string m_notFound = "not found";
     const std::chrono::milliseconds m_latency;
+    const bool m_setCookies;
+    std::atomic<long> m_answers{0};
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};

@@ -4,9 +4,10 @@
 //   feed_update_bench [--feeds=N] [--items=M] [--seed=S] [benchmark flags]
 //       the benchmarks (the server runs in a child process, so CPU time and
 //       peak memory are the engine's alone)
-//   feed_update_bench --serve=DIR [--feeds=N] [--items=M] [--seed=S] [--latency=MS]
+//   feed_update_bench --serve=DIR [--feeds=N] [--items=M] [--seed=S] [--latency=MS] [--cookies]
 //       writes the corpus, its OPML and urls.txt to DIR, serves it (each answer
 //       MS milliseconds late) and prints "port N"; ends when standard input closes
+//   --cookies: every answer of the server sets two cookies (for the benchmarks too)
 //   feed_update_bench --pass=URLS [--threads=T] [--home=DIR]
 //       one cold update pass over the URLs of a file (another reader's server),
 //       in a private HOME, or in DIR, which is then kept
@@ -47,6 +48,7 @@ struct Settings
     std::string passUrls;
     int threads = 4;
     int latencyMs = 0;
+    bool cookies = false;
     std::string home; // kept after the run when given
 };
 
@@ -452,7 +454,7 @@ std::map<std::string, std::string> Documents(const std::vector<benchcorpus::Feed
 int Serve(const std::string& folder)
 {
     const std::vector<benchcorpus::Feed> feeds = benchcorpus::MakeCorpus(g_settings.corpus);
-    benchserver::LoopbackFeedServer server(Documents(feeds), g_settings.latencyMs);
+    benchserver::LoopbackFeedServer server(Documents(feeds), g_settings.latencyMs, g_settings.cookies);
     if (!folder.empty())
     {
         std::filesystem::create_directories(folder + "/feeds");
@@ -560,6 +562,8 @@ void ParseFlags(int& argc, char** argv)
             g_settings.home = v;
         else if (const char* v = value("--latency="))
             g_settings.latencyMs = std::atoi(v);
+        else if (arg == "--cookies")
+            g_settings.cookies = true;
         else
             argv[kept++] = argv[i];
     }
@@ -592,7 +596,8 @@ int main(int argc, char** argv)
     }
     Home();
     std::cerr << "corpus: " << g_settings.corpus.feeds << " feeds x " << g_settings.corpus.itemsMin
-              << " items, seed " << g_settings.corpus.seed << ", served at " << g_baseUrl << "\n";
+              << " items, seed " << g_settings.corpus.seed << ", served at " << g_baseUrl
+              << (g_settings.cookies ? ", every answer sets two cookies" : "") << "\n";
     benchmark::Initialize(&argc, argv);
     RegisterBenchmarks();
     benchmark::RunSpecifiedBenchmarks();

@@ -46,6 +46,8 @@ struct HttpResponse
     // Sends holdAfter body bytes, calls hold (which may block: a gate) and then sends the rest.
     std::size_t holdAfter = 0;
     std::function<void()> hold;
+    // Calls holdInHead before the blank line that ends the headers, when given.
+    std::function<void()> holdInHead;
 
     HttpResponse& header(const std::string& name, const std::string& value);
 };

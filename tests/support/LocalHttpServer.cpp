@@ -383,8 +383,15 @@ bool LocalHttpServer::sendResponse(Connection& connection, const HttpRequest& re
         head += "Transfer-Encoding: chunked\r\n";
     else if (!HasHeaderLine(response, "Content-Length"))
         head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
-    head += "Connection: close\r\n\r\n";
-    if (!SendAll(fd, head))
+    head += "Connection: close\r\n";
+    if (response.holdInHead)
+    {
+        if (!SendAll(fd, head))
+            return false;
+        response.holdInHead();
+        head.clear();
+    }
+    if (!SendAll(fd, head + "\r\n"))
         return false;
 
     if (response.stallAfterHeaders)

@@ -45,13 +45,16 @@ public:
 
     uCurlTransfer();
     explicit uCurlTransfer(const uString& url);
-    virtual ~uCurlTransfer(); // writes the cookie jar
+    virtual ~uCurlTransfer(); // the last transfer of a site writes its cookie file
     uCurlTransfer(const uCurlTransfer&) = delete;
     uCurlTransfer& operator=(const uCurlTransfer&) = delete;
 
     // libcurl's process-wide set-up, done once (the constructor calls it too). Also ignores
     // SIGPIPE: with signals off, a peer that closes would otherwise end the process.
     static void initGlobal();
+    // Makes the cookie saves still due because another process held the cookie folder's lock,
+    // once and without waiting for it: the program's close calls it.
+    static void saveDueCookies();
 
     // Parts of the request URL.
     virtual uString getHost();
@@ -81,11 +84,14 @@ public:
     // Used for HTTP and HTTPS (any authentication method the server offers); FTP takes its
     // credentials from the URL only.
     virtual void setCredentials(const uString& user, const uString& password);
-    // Cookies are read from this file at once (only when it is a plain file, never through a
-    // link). The cookies a response sets or deletes are written into it as soon as its headers
-    // have arrived, merged over what the file holds then; whatever else changed is written when
-    // the object is destroyed. Each write goes into a private temporary file beside it that is
-    // then renamed over it. An empty path turns the cookie engine on without a file.
+    // The transfer works on the process's cookie store of this file's site, which is read from
+    // the file when the process first uses it (only when it is a plain file, never through a
+    // link). The store takes the cookies of each answer as they arrive. The file is written from
+    // it soon after an answer set cookies, and at once when the last transfer of the site is
+    // destroyed; merged over what the file holds then, and never while another process holds
+    // the folder's lock (that save is made at the next one). Each write goes into a private
+    // temporary file beside it that is then renamed over it. An empty path turns the cookie
+    // engine on without a file.
     virtual bool setCookieFile(const uFile& file);
     virtual int getProtocol();
     virtual const char* getHeaders();
@@ -150,11 +156,8 @@ private:
     bool ready() const { return m_handle && m_lastResult == 0; }
     bool record(int code);
     bool fail(int code, const uString& text);
-    // Writes the cookies received since the last call into the cookie file.
-    void saveCookies();
-    std::vector<std::string> heldCookies() const;
-    // The header callback of every transfer: hands the line to the sink of the call and saves
-    // the cookies of each response once its headers are complete.
+    // The header callback of every transfer: hands the line to the sink of the call and has
+    // the cookies of each response saved once its headers are complete.
     static std::size_t relayHeader(char* data, std::size_t size, std::size_t count, void* user);
     bool prepareHttp(bool noBody);
     bool isHttp() const { return m_protocol == kHttp || m_protocol == kHttps; }
@@ -189,7 +192,8 @@ private:
     uString m_proxyUser;
     uString m_proxyPassword;
     bool m_socks5 = false;
-    std::unique_ptr<uCookieJar> m_cookieJar;
+    uCookieJar* m_cookieJar = nullptr; // the site's, shared by the process
+    uint64_t m_cookieTicket = 0;       // of the jar's attach
     void* m_headerSink = nullptr;
     bool m_headerSinkIsFile = false;
     bool m_sawSetCookie = false; // in the response whose headers are arriving

@@ -1,15 +1,19 @@
 #include "uCookieJar.h"
 
 #include "foundation/uFile.h"
+#include "uGatheredCookieSaves.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -58,12 +62,17 @@ long long ExpiryOf(const std::string& line)
     return fields.size() > 4 ? std::strtoll(std::string(fields[4]).c_str(), nullptr, 10) : 0;
 }
 
+bool IsPlainFile(const std::string& path)
+{
+    struct stat info = {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // The file's lines; none when it is no plain file (a link is never read through).
 uCookieJar::Lines ReadLines(const std::string& path)
 {
     uCookieJar::Lines lines;
-    struct stat info = {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (!IsPlainFile(path))
         return lines;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -94,9 +103,18 @@ uCookieJar::Lines ReadLines(const std::string& path)
     return lines;
 }
 
-// The turn of the file's writers, threads and processes alike (each opens
-// the folder anew, so each holds a lock of its own): flock on the file's
-// folder, since the file itself is replaced by every write.
+// Writers of the folder's files inside the process take turns here, so the
+// folder lock below is only ever refused because another process holds it.
+std::mutex& ProcessTurn()
+{
+    static auto* turn = new std::mutex; // never destroyed: savers may run at exit
+    return *turn;
+}
+
+// The turn between processes: flock on the file's folder, since the file
+// itself is replaced by every write. Only tried, never waited for: whoever
+// holds it (a second copy that was stopped, a backup tool) may hold it for
+// minutes, and a save runs inside a transfer that must stay stoppable.
 class FolderLock
 {
 public:
@@ -107,9 +125,11 @@ public:
                                    : slash == 0               ? "/"
                                                               : path.substr(0, slash);
         m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR)
+        int result = -1;
+        while (m_fd >= 0 && (result = ::flock(m_fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR)
         {
         }
+        m_held = m_fd >= 0 && result == 0;
     }
     ~FolderLock()
     {
@@ -119,13 +139,170 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
+    bool held() const { return m_held; }
+
 private:
     int m_fd = -1;
+    bool m_held = false;
 };
+
+std::mutex& JarsLock()
+{
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+
+std::map<std::string, uCookieJar*>& Jars()
+{
+    static auto* jars = new std::map<std::string, uCookieJar*>;
+    return *jars;
+}
 
 } // namespace
 
-uCookieJar::uCookieJar(const std::string& path, const Lines& held) : m_path(path), m_held(parse(held)) {}
+uCookieJar* uCookieJar::forFile(const std::string& path)
+{
+    std::lock_guard hold(JarsLock());
+    uCookieJar*& jar = Jars()[path];
+    if (!jar)
+    {
+        auto made = std::unique_ptr<uCookieJar>(new uCookieJar(path));
+        if (!made->open())
+        {
+            Jars().erase(path);
+            return nullptr;
+        }
+        made->load();
+        jar = made.release();
+    }
+    return jar;
+}
+
+void uCookieJar::saveAll(std::time_t now)
+{
+    std::vector<uCookieJar*> jars;
+    {
+        std::lock_guard hold(JarsLock());
+        for (const auto& [path, jar] : Jars())
+            jars.push_back(jar);
+    }
+    for (uCookieJar* jar : jars)
+        if (jar->m_due.load())
+            jar->save(now);
+}
+
+uCookieJar::uCookieJar(const std::string& path) : m_path(path) {}
+
+bool uCookieJar::open()
+{
+    m_share = curl_share_init();
+    m_reader = curl_easy_init();
+    if (!m_share || !m_reader ||
+        curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &uCookieJar::lockData) != CURLSHE_OK ||
+        curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &uCookieJar::unlockData) != CURLSHE_OK ||
+        curl_share_setopt(m_share, CURLSHOPT_USERDATA, this) != CURLSHE_OK ||
+        curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE) != CURLSHE_OK ||
+        curl_easy_setopt(m_reader, CURLOPT_SHARE, m_share) != CURLE_OK)
+    {
+        if (m_reader)
+            curl_easy_cleanup(m_reader);
+        if (m_share)
+            curl_share_cleanup(m_share);
+        m_reader = nullptr;
+        m_share = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void uCookieJar::load()
+{
+    m_stamp = stampOf(m_path);
+    for (const std::string& line : ReadLines(m_path))
+        if (!KeyOf(line).empty())
+            curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, line.c_str());
+    m_written = parse(held());
+}
+
+uCookieJar::Stamp uCookieJar::stampOf(const std::string& path)
+{
+    struct stat info = {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return Stamp();
+    return Stamp{info.st_dev, info.st_ino, info.st_size,
+                 static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec};
+}
+
+void uCookieJar::refresh()
+{
+    std::lock_guard turn(m_saving);
+    // Files are replaced whole, by rename: what is read is one whole version.
+    const Stamp stamp = stampOf(m_path);
+    if (stamp == m_stamp)
+        return;
+    adopt(parse(ReadLines(m_path)), parse(held()), m_written);
+    m_stamp = stamp;
+}
+
+void uCookieJar::adopt(const Cookies& disk, const Cookies& store, Cookies& record)
+{
+    // The store kept the cookie as this jar last saw it in the file.
+    auto kept = [&](const std::string& key)
+    {
+        const auto seen = m_written.find(key);
+        const auto now = store.find(key);
+        return seen == m_written.end() ? now == store.end()
+                                       : now != store.end() && now->second == seen->second;
+    };
+    for (const auto& [key, line] : disk)
+    {
+        const auto seen = m_written.find(key);
+        if ((seen != m_written.end() && seen->second == line) || !kept(key))
+            continue;
+        curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, line.c_str());
+        record[key] = line;
+    }
+    std::vector<std::string> gone;
+    for (const auto& [key, line] : m_written)
+        if (disk.count(key) == 0 && kept(key))
+            gone.push_back(key);
+    for (const std::string& key : gone)
+    {
+        // Deleted there: the same cookie, expired long ago, leaves the store.
+        std::vector<std::string_view> fields = Fields(m_written[key]);
+        if (fields.size() > 4)
+        {
+            fields[4] = "1";
+            std::string expired;
+            for (std::size_t i = 0; i < fields.size(); ++i)
+                expired.append(i == 0 ? "" : "\t").append(fields[i]);
+            curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, expired.c_str());
+        }
+        record.erase(key);
+    }
+}
+
+void uCookieJar::lockData(CURL*, curl_lock_data data, curl_lock_access, void* jar)
+{
+    static_cast<uCookieJar*>(jar)->m_dataLocks[static_cast<std::size_t>(data)].lock();
+}
+
+void uCookieJar::unlockData(CURL*, curl_lock_data data, void* jar)
+{
+    static_cast<uCookieJar*>(jar)->m_dataLocks[static_cast<std::size_t>(data)].unlock();
+}
+
+uCookieJar::Lines uCookieJar::held() const
+{
+    Lines lines;
+    struct curl_slist* cookies = nullptr;
+    if (curl_easy_getinfo(m_reader, CURLINFO_COOKIELIST, &cookies) != CURLE_OK)
+        return lines;
+    for (const curl_slist* cookie = cookies; cookie; cookie = cookie->next)
+        lines.emplace_back(cookie->data);
+    curl_slist_free_all(cookies);
+    return lines;
+}
 
 uCookieJar::Cookies uCookieJar::parse(const Lines& lines)
 {
@@ -139,15 +316,62 @@ uCookieJar::Cookies uCookieJar::parse(const Lines& lines)
     return cookies;
 }
 
-bool uCookieJar::record(const Lines& held, std::time_t now)
+std::uint64_t uCookieJar::attach()
 {
-    Cookies current = parse(held);
+    std::lock_guard hold(m_using);
+    const std::thread::id thread = std::this_thread::get_id();
+    const bool sameThread = m_lastThread == std::thread::id() || m_lastThread == thread;
+    m_lastThread = thread;
+    ++m_attached;
+    return ++m_transfers == 1 && sameThread ? m_attached : 0;
+}
+
+void uCookieJar::detach(std::uint64_t ticket, std::time_t now)
+{
+    bool alone = false;
+    bool last = false;
+    {
+        std::lock_guard hold(m_using);
+        last = --m_transfers == 0;
+        alone = ticket != 0 && ticket == m_attached;
+    }
+    if (!m_due.load())
+        return;
+    if (alone)
+        save(now);
+    else if (last)
+        uGatheredCookieSaves::add(this);
+}
+
+void uCookieJar::answered()
+{
+    m_due = true;
+    uGatheredCookieSaves::add(this);
+}
+
+bool uCookieJar::save(std::time_t now)
+{
+    // Waits only for a save running now: it never waits for anything itself.
+    std::lock_guard turn(m_saving);
+    if (!m_due.exchange(false))
+        return true;
+    if (write(now))
+        return true;
+    m_due = true;
+    return false;
+}
+
+bool uCookieJar::write(std::time_t now)
+{
+    Cookies current = parse(held());
+    // A file that went away (or was replaced by a link) holds none of them.
+    const bool fileGone = !IsPlainFile(m_path);
     Cookies set;
     std::set<std::string> removed;
     for (const auto& [key, line] : current)
     {
-        auto before = m_held.find(key);
-        if (before != m_held.end() && before->second == line)
+        auto before = m_written.find(key);
+        if (!fileGone && before != m_written.end() && before->second == line)
             continue;
         // A server deletes a cookie by sending it expired; libcurl may list it so.
         const long long expiry = ExpiryOf(line);
@@ -156,7 +380,7 @@ bool uCookieJar::record(const Lines& held, std::time_t now)
         else
             set[key] = line;
     }
-    for (const auto& [key, line] : m_held)
+    for (const auto& [key, line] : m_written)
     {
         if (current.count(key) != 0)
             continue;
@@ -167,17 +391,22 @@ bool uCookieJar::record(const Lines& held, std::time_t now)
             removed.insert(key);
     }
     // What could not be written is still news at the next save.
-    if ((!set.empty() || !removed.empty()) && !merge(m_path, set, removed))
+    if ((!set.empty() || !removed.empty()) && !merge(set, removed, current))
         return false;
-    m_held = std::move(current);
+    m_written = std::move(current);
     return true;
 }
 
-bool uCookieJar::merge(const std::string& path, const Cookies& set, const std::set<std::string>& removed)
+bool uCookieJar::merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current)
 {
-    FolderLock turn(path);
-    const Lines lines = ReadLines(path);
+    std::lock_guard inProcess(ProcessTurn());
+    FolderLock turn(m_path);
+    if (!turn.held())
+        return false;
+    m_stamp = stampOf(m_path);
+    const Lines lines = ReadLines(m_path);
     Cookies cookies = parse(lines);
+    adopt(cookies, current, current);
     // Cookies that ran out leave the file here; nobody else drops them.
     const long long now = static_cast<long long>(std::time(nullptr));
     std::erase_if(cookies,
@@ -199,5 +428,8 @@ bool uCookieJar::merge(const std::string& path, const Cookies& set, const std::s
         old += line + "\n";
     if (old == jar)
         return true;
-    return uFile(path.c_str()).replaceContents(jar.data(), jar.size(), 0600, /*evenWhenHeld=*/true);
+    if (!uFile(m_path.c_str()).replaceContents(jar.data(), jar.size(), 0600, /*evenWhenHeld=*/true))
+        return false;
+    m_stamp = stampOf(m_path); // still under the folder lock: this write's
+    return true;
 }

@@ -1,45 +1,123 @@
 #pragma once
 
+#include <array>
+#include <atomic>
+#include <cstdint>
 #include <ctime>
+#include <curl/curl.h>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
+#include <sys/types.h>
+#include <thread>
 #include <vector>
 
-// The cookie file of one site, as one transfer sees it. Transfers of a site
-// run at once, each with the copy of the cookies it read when it started;
-// writing a whole copy back would put the older values of a slow transfer
-// over newer ones another transfer received meanwhile. So a transfer writes
-// only what it received itself, merged over what the file holds at that
-// moment, as soon as it received it.
+// The cookies of one site for the whole process, and the site's cookie file.
 //
-// The file keeps libcurl's Netscape format. Writers of one file take turns:
-// a lock per file inside the process and flock on its folder between
-// processes. A write replaces the file by rename, also while someone holds
-// the old one open, so no save is dropped.
+// Every transfer of the site works on one libcurl cookie store (a share
+// object), which takes each Set-Cookie as libcurl parses it, in the order the
+// answers arrive; a transfer therefore never holds an older copy of its own.
+// The store is read from the file when the process first meets the site,
+// and the file is written from the store.
+//
+// When to write: a site that one thread fetches from has its file written as
+// each transfer ends, so once a transfer is gone the file holds its cookies.
+// Transfers of a site on several threads (an update pass runs one thread per
+// feed) leave it to a thread of the jars' own, which gathers the answers of a
+// short moment into one write: a pass over many feeds of one site would
+// otherwise rewrite and sync the file once per feed. The cookies an answer
+// set are handed to that thread too, so they reach the file while a long
+// body is still arriving.
+//
+// The file keeps libcurl's Netscape format and is written 0600, only once the
+// site has set a cookie. Writers take turns: one at a time inside the process,
+// and flock on the file's folder between processes. That lock is only tried:
+// a save that cannot take it at once (another process holds it) stays due and
+// is made at the next save of the site, so no stop ever waits on it. A save
+// writes what changed in the store since the last one, merged over what the
+// file holds then, so what another process wrote meanwhile stays; and what
+// that process wrote comes into the store, then and before each transfer,
+// unless the store changed the same cookie itself. The file is replaced by
+// rename, also while someone holds the old one open.
+//
+// Jars are never destroyed: transfers still running at exit keep using theirs.
 class uCookieJar
 {
 public:
     // Cookie lines as libcurl lists them (CURLINFO_COOKIELIST).
     using Lines = std::vector<std::string>;
 
-    uCookieJar(const std::string& path, const Lines& held);
+    // The jar of this file, made and read from the file on first use. Null
+    // when libcurl cannot make a store.
+    static uCookieJar* forFile(const std::string& path);
 
     const std::string& path() const { return m_path; }
+    // The store that transfers of the site attach to (CURLOPT_SHARE).
+    CURLSH* share() const { return m_share; }
 
-    // What the transfer holds now. The cookies that are new or changed since
-    // the last call go into the file; those the transfer dropped before they
-    // expired (the server deleted them) leave it. The rest of the file stays
-    // as it is. False when the file could not be written.
-    bool record(const Lines& held, std::time_t now);
+    // A transfer starts or stops using the store; attach's ticket goes to
+    // detach. A transfer that had the site to itself, on the thread that
+    // used the site last, saves what is due as it stops; otherwise the last
+    // one to stop leaves it to the jars' thread.
+    std::uint64_t attach();
+    void detach(std::uint64_t ticket, std::time_t now);
+    // An answer set cookies: they go to the file soon, from the jars' thread.
+    void answered();
+    // Takes in what another process wrote into the file since this jar last
+    // read or wrote it (a transfer of the site is about to start).
+    void refresh();
+    // Writes the store into the file when a save is due and it changed,
+    // after a save running now. False when that is still due (the lock was
+    // taken elsewhere, or the write failed); the next save tries again.
+    bool save(std::time_t now);
+    // Saves every jar of the process whose save is still due.
+    static void saveAll(std::time_t now);
+
+    uCookieJar(const uCookieJar&) = delete;
+    uCookieJar& operator=(const uCookieJar&) = delete;
 
 private:
     using Cookies = std::map<std::string, std::string>; // key (domain, path, name) -> line
 
+    explicit uCookieJar(const std::string& path);
+    bool open();
+    void load();
+    Lines held() const;
+    bool write(std::time_t now);
+
     static Cookies parse(const Lines& lines);
-    // The file with these cookies set and those keys removed.
-    static bool merge(const std::string& path, const Cookies& set, const std::set<std::string>& removed);
+    // The file with these cookies set and those keys removed, after taking
+    // in what another process wrote (into `current` too). False when the
+    // folder lock is taken or the file could not be written.
+    bool merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current);
+    // Takes into the store what another process changed in the file since
+    // this jar last read or wrote it, where the store kept the value it had
+    // then; `record` follows.
+    void adopt(const Cookies& disk, const Cookies& store, Cookies& record);
+
+    static void lockData(CURL* handle, curl_lock_data data, curl_lock_access access, void* jar);
+    static void unlockData(CURL* handle, curl_lock_data data, void* jar);
 
     std::string m_path;
-    Cookies m_held;
+    CURLSH* m_share = nullptr;
+    CURL* m_reader = nullptr; // attached to the store; used while m_saving is held
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> m_dataLocks;
+    std::mutex m_saving;
+    std::atomic<bool> m_due{false};
+    std::mutex m_using;
+    int m_transfers = 0;          // using the store now
+    std::uint64_t m_attached = 0; // ever
+    std::thread::id m_lastThread; // that attached
+    Cookies m_written;            // the store as the file last held it
+    struct Stamp
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        long long modified = 0; // ns
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp stampOf(const std::string& path);
+    Stamp m_stamp; // of the file as this jar last read or wrote it
 };

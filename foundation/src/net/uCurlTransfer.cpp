@@ -13,7 +13,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -150,26 +149,14 @@ uCurlTransfer::~uCurlTransfer()
 {
     if (!m_handle)
         return;
-    saveCookies();
+    if (m_cookieJar)
+        m_cookieJar->detach(m_cookieTicket, std::time(nullptr));
     curl_easy_cleanup(Handle(m_handle));
 }
 
-std::vector<std::string> uCurlTransfer::heldCookies() const
+void uCurlTransfer::saveDueCookies()
 {
-    std::vector<std::string> lines;
-    struct curl_slist* cookies = nullptr;
-    if (curl_easy_getinfo(Handle(m_handle), CURLINFO_COOKIELIST, &cookies) != CURLE_OK)
-        return lines;
-    for (const curl_slist* cookie = cookies; cookie; cookie = cookie->next)
-        lines.emplace_back(cookie->data);
-    curl_slist_free_all(cookies);
-    return lines;
-}
-
-void uCurlTransfer::saveCookies()
-{
-    if (m_cookieJar)
-        m_cookieJar->record(heldCookies(), std::time(nullptr));
+    uCookieJar::saveAll(std::time(nullptr));
 }
 
 bool uCurlTransfer::record(int code)
@@ -372,21 +359,28 @@ bool uCurlTransfer::setCookieFile(const uFile& file)
 {
     if (!m_handle)
         return false;
-    saveCookies(); // what arrived for an earlier file still goes there
-    m_cookieJar.reset();
+    // What arrived for an earlier file still goes there.
+    if (m_cookieJar)
+        m_cookieJar->detach(m_cookieTicket, std::time(nullptr));
     const uString path = file.getPath();
-    // Only a plain file is read: a link could point anywhere. The file is
-    // written by this object (saveCookies), never by libcurl.
-    struct stat info = {};
-    const bool readable = !path.isEmpty() && ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    m_cookieJar = path.isEmpty() ? nullptr : uCookieJar::forFile(std::string(path.c_str()));
+    if (m_cookieJar)
+    {
+        m_cookieJar->refresh();
+        m_cookieTicket = m_cookieJar->attach();
+    }
     CURL* curl = Handle(m_handle);
-    CURLcode result = curl_easy_setopt(curl, CURLOPT_COOKIEFILE, readable ? path.c_str() : "");
-    // Read now rather than at the first transfer: the jar must know what this
-    // transfer started from to tell what it received.
+    // The file is never given to libcurl: it would read it into the store
+    // again at every transfer, putting older values over newer ones; the jar
+    // reads and writes it. Without a jar the handle keeps cookies of its own.
+    // "" turns the engine on, which RELOAD does at once.
+    CURLcode result = curl_easy_setopt(curl, CURLOPT_COOKIEFILE, nullptr);
+    if (result == CURLE_OK)
+        result = curl_easy_setopt(curl, CURLOPT_SHARE, m_cookieJar ? m_cookieJar->share() : nullptr);
+    if (result == CURLE_OK)
+        result = curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
     if (result == CURLE_OK)
         result = curl_easy_setopt(curl, CURLOPT_COOKIELIST, "RELOAD");
-    if (result == CURLE_OK && !path.isEmpty())
-        m_cookieJar = std::make_unique<uCookieJar>(std::string(path.c_str()), heldCookies());
     // Runs whatever the state, but never hides an earlier failure (a failed proxy set-up must
     // not turn into a direct connection).
     if (result != CURLE_OK)
@@ -473,9 +467,8 @@ std::size_t uCurlTransfer::relayHeader(char* data, std::size_t size, std::size_t
                                                       : writeToString(data, size, count, self->m_headerSink);
     if (self->m_cookieJar)
     {
-        // A slower transfer of the site that started earlier must not write
-        // older values over these later: they go to the file at once. libcurl
-        // has taken in every header of the response when the blank line ends it.
+        // The store took each Set-Cookie as libcurl parsed it; the blank line
+        // ends the answer's headers, and the file is to follow the store.
         const std::string_view line(data, size * count);
         if (StartsWithNoCase(line, "set-cookie:"))
         {
@@ -484,7 +477,7 @@ std::size_t uCurlTransfer::relayHeader(char* data, std::size_t size, std::size_t
         else if ((line == "\r\n" || line == "\n") && self->m_sawSetCookie)
         {
             self->m_sawSetCookie = false;
-            self->saveCookies();
+            self->m_cookieJar->answered();
         }
     }
     return kept;

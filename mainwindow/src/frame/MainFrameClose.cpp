@@ -3,6 +3,7 @@
 #include "downloads/PreferenceEnvironment.h"
 #include "feeds/Preference.h"
 #include "feeds/RefreshHost.h"
+#include "foundation/uCurlTransfer.h"
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
@@ -94,6 +95,8 @@ CMainFrame::~CMainFrame()
         m_downloadHost.release();
         m_downloadEnvironment.release();
     }
+    // Cookies that found the folder locked by another program are still due.
+    uCurlTransfer::saveDueCookies();
     // Writes auth.xml, then config.xml.
     CPreference::Release();
     m_preference = nullptr;

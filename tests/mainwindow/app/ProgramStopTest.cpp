@@ -5,12 +5,14 @@
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/KestrovaApp.h"
 #include "support/ChildProcess.h"
+#include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -18,10 +20,12 @@
 #include <memory>
 #include <sqlite3.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -157,6 +161,74 @@ TEST_F(ProgramStopTest, SigtermDuringARefreshOfManyFailingFeedsEndsTheProgram)
     program->signal(SIGTERM);
     EXPECT_EQ(program->waitForExit(10000), 0) << "ends by itself, with success\n" << program->log();
     EXPECT_NE(ReadConfig().find("nRefreshRate=\"5\""), std::string::npos) << "the settings are saved";
+}
+
+std::vector<std::string> CookieFiles(const std::string& folder)
+{
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".cookie")
+            files.push_back(entry.path());
+    return files;
+}
+
+// Another program holds the cookie folder's lock for the whole refresh of
+// feeds that set cookies: every feed is still fetched, a SIGTERM still ends
+// the program with its settings saved, and once the lock is let go the save
+// at the close writes every cookie the answers set. The lock is held until
+// the test lets it go, far longer than the bounds of the waits.
+TEST_F(ProgramStopTest, ACookieFolderLockedElsewhereStopsNeitherTheRefreshNorTheClose)
+{
+    constexpr int kFeeds = 20;
+    const std::string data = m_home.file("Documents/Kestrova");
+    fs::create_directories(data + "/subscription");
+    fs::create_directories(data + "/cache");
+    fs::permissions(data + "/cache", fs::perms::owner_all);
+    std::ofstream(data + "/config.xml") << "<?xml version=\"1.0\"?><Preference><general nRefreshRate=\"0\" "
+                                           "nStartupMode=\"0\"/></Preference>\n";
+    std::ofstream(data + "/subscription/config.xml")
+        << "<?xml version=\"1.0\"?>\n<Kestrova><channel name=\"Feeds\" type=\"newsfeed\">"
+           "<newsfeed name=\"Cookies\" url=\"cookies.mdb\" status=\"expand\"/></channel></Kestrova>\n";
+    testsupport::LocalHttpServer server;
+    std::string sql = "BEGIN;";
+    for (int i = 0; i < kFeeds; ++i)
+    {
+        const std::string path = "/feed/" + std::to_string(i);
+        server.serve(path,
+                     testsupport::TextResponse(200,
+                                               "<rss version=\"2.0\"><channel><title>feed " +
+                                                   std::to_string(i) + "</title></channel></rss>",
+                                               "application/rss+xml")
+                         .header("Set-Cookie", "f" + std::to_string(i) + "=seen; Path=/; Max-Age=86400"));
+        sql += "INSERT INTO channel (feed, title, lastupdate) VALUES ('" + server.url(path) +
+               "', '', '2000-01-01 00:00:00');";
+    }
+    const std::string list = data + "/subscription/cookies.mdb";
+    fs::copy_file(KESTROVA_LIST_TEMPLATE, list);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(list.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, (sql + "COMMIT;").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    int holder = ::open((data + "/cache").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    auto program = Start();
+    for (int i = 0; i < 1200 && program->running() && TriedFeeds(list) < kFeeds; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(TriedFeeds(list), kFeeds) << "the refresh ran to its end\n" << program->log();
+    EXPECT_TRUE(CookieFiles(data + "/cache").empty())
+        << "nothing is written while the lock is held elsewhere";
+
+    ::close(holder);
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(30000), 0) << "ends by itself, with success\n" << program->log();
+    EXPECT_NE(ReadConfig().find("nRefreshRate=\"5\""), std::string::npos) << "the settings are saved";
+    const std::vector<std::string> jars = CookieFiles(data + "/cache");
+    ASSERT_EQ(jars.size(), 1u) << "one cookie file for the one site";
+    std::ifstream in(jars[0]);
+    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    for (int i = 0; i < kFeeds; ++i)
+        EXPECT_NE(saved.find("\tf" + std::to_string(i) + "\tseen\n"), std::string::npos) << saved;
 }
 
 // This process holds the program's socket and never answers: the start takes
