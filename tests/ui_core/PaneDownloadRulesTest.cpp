@@ -127,6 +127,17 @@ TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFol
     EXPECT_EQ(panedownload::SaveName("a\nb.zip"), "ab.zip");
     EXPECT_EQ(panedownload::SaveName(".."), "download");
     EXPECT_EQ(panedownload::SaveName(""), "download");
+    // Nothing that turns or hides the text's direction, nor C1 controls:
+    // U+202E would show "invoice\u202Efdp.exe" as "invoiceexe.pdf".
+    for (const char* mark : {"\u200E", "\u200F", "\u202A", "\u202B", "\u202C", "\u202D", "\u202E", "\u2066",
+                             "\u2067", "\u2068", "\u2069", "\u061C", "\u0085", "\u009B"})
+        EXPECT_EQ(panedownload::SaveName(std::string("invoice") + mark + "fdp.exe"), "invoicefdp.exe")
+            << mark;
+    EXPECT_EQ(panedownload::SaveName("\u202E\u2066"), "download");
+    // Other characters stay, also next to the marks, and broken sequences
+    // are left to the dialog.
+    EXPECT_EQ(panedownload::SaveName("\u202Eк\u200Dнига \u2067.pdf"), "к\u200Dнига .pdf");
+    EXPECT_EQ(panedownload::SaveName("a\xE2\x80.zip"), "a\xE2\x80.zip");
     EXPECT_TRUE(panedownload::IsAttachment("Attachment; filename=x.torrent"));
     EXPECT_FALSE(panedownload::IsAttachment("inline; filename=x.torrent"));
 }

@@ -37,8 +37,9 @@ bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::str
 bool IsAttachment(const std::string& contentDisposition);
 
 /// The name offered for saving a download: the server's name without any
-/// folder part (a server's name never chooses the folder); "download" when
-/// nothing usable is left.
+/// folder part (a server's name never chooses the folder), control
+/// characters or direction and format controls (which could show
+/// "x\u202Efdp.exe" as "xexe.pdf"); "download" when nothing usable is left.
 std::string SaveName(const std::string& suggestedName);
 
 /// Makes a new empty file beside `chosenPath` for a download to be saved

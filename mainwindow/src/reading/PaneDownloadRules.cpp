@@ -53,6 +53,38 @@ bool IsUniqueName(const std::string& name, const std::string& prefix, const std:
                        [](unsigned char c) { return std::isalnum(c) != 0; });
 }
 
+// Characters a shown file name must not carry: controls, and the marks and
+// embeddings that turn the text's direction.
+bool IsHiddenControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x61c || c == 0x200e || c == 0x200f ||
+           (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The length of the UTF-8 sequence at `at` and its character; a byte of no
+// whole sequence counts alone, as U+FFFD.
+std::size_t NextCharacter(const std::string& text, std::size_t at, char32_t& c)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0xc0 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+    constexpr char32_t kReplacement = 0xfffd;
+    c = lead < 0x80 ? lead : kReplacement;
+    if (length == 1 || at + length > text.size())
+        return 1;
+    c = lead & (0x7f >> length);
+    for (std::size_t i = 1; i < length; ++i)
+    {
+        const auto next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xc0) != 0x80)
+        {
+            c = kReplacement;
+            return 1;
+        }
+        c = (c << 6) | (next & 0x3f);
+    }
+    return length;
+}
+
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -145,10 +177,16 @@ bool IsAttachment(const std::string& contentDisposition)
 
 std::string SaveName(const std::string& suggestedName)
 {
-    std::string name = suggestedName.substr(suggestedName.find_last_of("/\\") + 1);
-    name.erase(
-        std::remove_if(name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; }),
-        name.end());
+    const std::string last = suggestedName.substr(suggestedName.find_last_of("/\\") + 1);
+    std::string name;
+    for (std::size_t at = 0; at < last.size();)
+    {
+        char32_t c = 0;
+        const std::size_t length = NextCharacter(last, at, c);
+        if (!IsHiddenControl(c))
+            name.append(last, at, length);
+        at += length;
+    }
     const std::size_t first = name.find_first_not_of(" .");
     if (first == std::string::npos)
         return "download";
