@@ -1,6 +1,7 @@
 // The real program on a desktop, asked where to save a download of the
-// browser pane: a stop signal while its save dialog waits ends it as
-// File > Exit does, and nothing is saved.
+// browser pane: Save saves at once, with nothing of the toolkit's in the
+// way, and a stop signal while the dialog waits ends the program as
+// File > Exit does, with nothing saved.
 #include "GuiTestSupport.h"
 #include "RealProgram.h"
 #include "TrayDesktop.h"
@@ -16,6 +17,7 @@ namespace
 {
 namespace fs = std::filesystem;
 using State = TrayDesktop::WindowState;
+const std::string kBody(50000, 'z');
 
 class ProgramSaveDialogTest : public testing::Test
 {
@@ -27,7 +29,7 @@ protected:
         testsupport::HttpResponse attachment;
         attachment.header("Content-Type", "application/zip")
             .header("Content-Disposition", "attachment; filename=pack.zip");
-        attachment.body = std::string(50000, 'z');
+        attachment.body = kBody;
         m_server.serve("/get/pack", attachment);
     }
 
@@ -73,4 +75,23 @@ TEST_F(ProgramSaveDialogTest, ASigtermWhileTheSaveDialogWaitsEndsTheProgram)
     m_program->signal(SIGTERM);
     EXPECT_EQ(m_program->waitForExit(30000), 0) << "ends by itself, with success\n" << m_program->log();
     EXPECT_FALSE(fs::exists(m_home.file("pack.zip")));
+}
+
+TEST_F(ProgramSaveDialogTest, SaveInTheDialogSavesTheDownloadAtOnce)
+{
+    TrayDesktop desktop(m_home.path(), /*withTray=*/false);
+    if (!desktop.Missing().empty())
+        GTEST_SKIP() << desktop.Missing() << " is not installed";
+    ASSERT_TRUE(desktop.IsReady());
+    ASSERT_TRUE(StartUntilTheSaveDialogShows(desktop)) << m_program->log();
+
+    guitest::RunEventsFor(500); // the window manager gives the dialog the focus
+    wxUIActionSimulator keys;
+    keys.Char(WXK_RETURN); // in the name field: Save
+    EXPECT_TRUE(guitest::RunEventsUntil(
+        [&] { return testsupport::ReadFileBytes(m_home.file("pack.zip")) == kBody; }, 30000))
+        << m_program->log();
+    m_program->signal(SIGTERM);
+    EXPECT_EQ(m_program->waitForExit(30000), 0) << m_program->log();
+    EXPECT_EQ(m_program->log().find("assertion"), std::string::npos) << m_program->log();
 }
