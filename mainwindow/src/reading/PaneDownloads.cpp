@@ -245,6 +245,7 @@ void OnFinished(GObject*, gpointer data)
     }
     if (record->saved)
     {
+        record->path.clear(); // the user's file now
         RemoveOurFiles(*record);
         Tell(*record, true);
         return;

@@ -39,16 +39,17 @@ protected:
     bool StartUntilTheSaveDialogShows(TrayDesktop& desktop)
     {
         m_program = realprogram::StartKestrova(m_home.file("kestrova.log"), m_runtime);
+        unsigned long window = 0;
         if (!realprogram::WaitUntilListening(*m_program) ||
             !guitest::RunEventsUntil(
                 [&]
                 {
-                    const unsigned long window = desktop.FindWindow("Kestrova");
-                    return window != 0 && desktop.StateOf(window) == State::kNormal;
+                    window = desktop.FindWindow("Kestrova");
+                    return window != 0 && desktop.StateOf(window) == State::kNormal &&
+                           desktop.HasFocus(window);
                 },
                 30000))
             return false;
-        guitest::RunEventsFor(500); // the window manager gives it the focus
         wxUIActionSimulator keys;
         keys.Char(WXK_F7);
         keys.Text(m_server.url("/get/pack").c_str());
@@ -85,7 +86,8 @@ TEST_F(ProgramSaveDialogTest, SaveInTheDialogSavesTheDownloadAtOnce)
     ASSERT_TRUE(desktop.IsReady());
     ASSERT_TRUE(StartUntilTheSaveDialogShows(desktop)) << m_program->log();
 
-    guitest::RunEventsFor(500); // the window manager gives the dialog the focus
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return desktop.HasFocus(desktop.FindWindow("Select a file")); },
+                                        10000));
     wxUIActionSimulator keys;
     keys.Char(WXK_RETURN); // in the name field: Save
     EXPECT_TRUE(guitest::RunEventsUntil(
