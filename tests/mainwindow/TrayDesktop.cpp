@@ -150,6 +150,30 @@ unsigned long TrayDesktop::FindWindow(const std::string& title) const
     return 0;
 }
 
+bool TrayDesktop::HasFocus(unsigned long window) const
+{
+    Display* display = AsDisplay(m_display);
+    guitest::IgnoreXErrors quiet(display);
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    while (focus != None && focus != PointerRoot && focus != DefaultRootWindow(display))
+    {
+        if (focus == window)
+            return true;
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, focus, &root, &parent, &children, &count))
+            return false;
+        if (children != nullptr)
+            XFree(children);
+        focus = parent;
+    }
+    return false;
+}
+
 void TrayDesktop::Minimise(unsigned long window) const
 {
     Display* display = AsDisplay(m_display);

@@ -44,6 +44,8 @@ public:
     // What a click on the title bar's minimise button asks the window manager.
     void Minimise(unsigned long window) const;
     WindowState StateOf(unsigned long window) const;
+    // The keyboard's focus is on the window or inside it.
+    bool HasFocus(unsigned long window) const;
     // Mapped and inside a mapped parent: on the screen.
     bool IsOnScreen(unsigned long window) const;
     // The screen rectangle of the window with the window manager's frame

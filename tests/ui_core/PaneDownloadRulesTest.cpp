@@ -127,6 +127,17 @@ TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFol
     EXPECT_EQ(panedownload::SaveName("a\nb.zip"), "ab.zip");
     EXPECT_EQ(panedownload::SaveName(".."), "download");
     EXPECT_EQ(panedownload::SaveName(""), "download");
+    // Nothing that turns or hides the text's direction, nor C1 controls:
+    // U+202E would show "invoice\u202Efdp.exe" as "invoiceexe.pdf".
+    for (const char* mark : {"\u200E", "\u200F", "\u202A", "\u202B", "\u202C", "\u202D", "\u202E", "\u2066",
+                             "\u2067", "\u2068", "\u2069", "\u061C", "\u0085", "\u009B"})
+        EXPECT_EQ(panedownload::SaveName(std::string("invoice") + mark + "fdp.exe"), "invoicefdp.exe")
+            << mark;
+    EXPECT_EQ(panedownload::SaveName("\u202E\u2066"), "download");
+    // Other characters stay, also next to the marks, and broken sequences
+    // are left to the dialog.
+    EXPECT_EQ(panedownload::SaveName("\u202Eк\u200Dнига \u2067.pdf"), "к\u200Dнига .pdf");
+    EXPECT_EQ(panedownload::SaveName("a\xE2\x80.zip"), "a\xE2\x80.zip");
     EXPECT_TRUE(panedownload::IsAttachment("Attachment; filename=x.torrent"));
     EXPECT_FALSE(panedownload::IsAttachment("inline; filename=x.torrent"));
 }
@@ -141,16 +152,75 @@ TEST(PaneDownloadRulesTest, TheLeftoversOfEarlierRunsAreItsOwnFilesAndNoOthers)
         ASSERT_TRUE(panedownload::MakeDownloadFile(folder.path(), message, path));
         made.push_back(path);
     }
-    const std::vector<std::string> others = {"page-Ab12C.rss", "page-Ab12Cd.html", "mypage-Ab12Cd.rss",
-                                             "page-Ab12Cd.rss.bak", "page-Ab-2Cd.opml"};
+    const std::vector<std::string> others = {"page-Ab12C.rss",
+                                             "page-Ab12Cd.html",
+                                             "mypage-Ab12Cd.rss",
+                                             "page-Ab12Cd.rss.bak",
+                                             "page-Ab-2Cd.opml",
+                                             "page-Ab12Cd.wkdownload",
+                                             "page-Ab12Cd.rsswkdownload",
+                                             "page-Ab12Cd.html.wkdownload"};
     for (const std::string& name : others)
         std::ofstream(folder.file(name)) << "mine";
+
+    // The engine's parts of them.
+    for (const std::string& path : std::vector<std::string>(made))
+    {
+        made.push_back(path + ".wkdownload");
+        std::ofstream(made.back()) << "a part";
+    }
     std::filesystem::create_directory(folder.file("page-Zz12Cd.torrent"));
 
-    EXPECT_EQ(panedownload::RemoveLeftoverFiles(folder.path()), 3);
+    EXPECT_EQ(panedownload::RemoveLeftoverFiles(folder.path()), 6);
     for (const std::string& path : made)
         EXPECT_FALSE(std::filesystem::exists(path)) << path;
     for (const std::string& name : others)
         EXPECT_TRUE(std::filesystem::exists(folder.file(name))) << name;
     EXPECT_TRUE(std::filesystem::is_directory(folder.file("page-Zz12Cd.torrent")));
+}
+
+// A save goes into a hidden file of the program's beside the chosen one; a
+// note in the temp folder says where, so that a start after a kill removes
+// it and the engine's part of it, wherever the user saved, and nothing else.
+TEST(PaneDownloadRulesTest, ASavesFileIsFoundAfterAKillByItsNoteAndOnlyItGoes)
+{
+    testsupport::TempDir temp;
+    testsupport::TempDir chosen;
+    std::ofstream(chosen.file("report.pdf")) << "the user's report";
+    std::string saving;
+    ASSERT_TRUE(panedownload::MakeSaveFile(chosen.file("report.pdf"), saving));
+    EXPECT_EQ(std::filesystem::path(saving).parent_path(), std::filesystem::path(chosen.path()));
+    EXPECT_TRUE(panedownload::IsSaveFileName(std::filesystem::path(saving).filename().string()));
+    std::string again;
+    ASSERT_TRUE(panedownload::MakeSaveFile(chosen.file("report.pdf"), again));
+    EXPECT_NE(again, saving);
+    EXPECT_FALSE(panedownload::MakeSaveFile("report.pdf", again)) << "no folder";
+    EXPECT_TRUE(again.empty());
+    std::ofstream(saving + ".wkdownload") << "a part";
+
+    std::string note;
+    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), saving, note));
+    EXPECT_EQ(std::filesystem::path(note).parent_path(), std::filesystem::path(temp.path()));
+    // Notes that name anything but a save's file take nothing with them.
+    const std::vector<std::string> looksAlike = {chosen.file("report.pdf"),
+                                                 chosen.file(".kestrova-save-Ab12C"),
+                                                 chosen.file(".kestrova-save-Ab12Cd.pdf")};
+    std::vector<std::string> notes = {note};
+    for (const std::string& named : looksAlike)
+    {
+        std::ofstream(named, std::ios::app) << "the user's";
+        ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), named, notes.emplace_back()));
+    }
+    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), ".kestrova-save-Ab12Cd", notes.emplace_back()));
+    std::ofstream(temp.file("page-Ab12Cd.saved")) << saving;
+
+    EXPECT_EQ(panedownload::RemoveLeftoverFiles(temp.path()), 2 + static_cast<int>(notes.size()));
+    EXPECT_FALSE(std::filesystem::exists(saving));
+    EXPECT_FALSE(std::filesystem::exists(saving + ".wkdownload"));
+    for (const std::string& path : notes)
+        EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    for (const std::string& path : looksAlike)
+        EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    EXPECT_EQ(testsupport::ReadFileBytes(chosen.file("report.pdf")), "the user's reportthe user's");
+    EXPECT_TRUE(std::filesystem::exists(temp.file("page-Ab12Cd.saved")));
 }

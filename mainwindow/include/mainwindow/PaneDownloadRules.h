@@ -37,9 +37,31 @@ bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::str
 bool IsAttachment(const std::string& contentDisposition);
 
 /// The name offered for saving a download: the server's name without any
-/// folder part (a server's name never chooses the folder); "download" when
-/// nothing usable is left.
+/// folder part (a server's name never chooses the folder), control
+/// characters or direction and format controls (which could show
+/// "x\u202Efdp.exe" as "xexe.pdf"); "download" when nothing usable is left.
 std::string SaveName(const std::string& suggestedName);
+
+/// Makes a new empty file beside `chosenPath` for a download to be saved
+/// there: a hidden name of the program's own (".kestrova-save-" and six
+/// letters or digits), never a file that was there. The download goes into
+/// it and takes the chosen name only once complete, so that a download cut
+/// short never costs the file it would have replaced. False, with an empty
+/// path, when no file could be made.
+bool MakeSaveFile(const std::string& chosenPath, std::string& path);
+
+/// True for the names MakeSaveFile gives.
+bool IsSaveFileName(const std::string& name);
+
+/// Notes in `folder` (the program's temp folder) where a save's file of
+/// MakeSaveFile is, so that a start after a kill finds it wherever the user
+/// saved: a file "page-" and six letters or digits ".save" holding its path.
+/// False, with an empty path, when no note could be written.
+bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::string& notePath);
+
+/// The ending the browser engine gives the file it writes a download into
+/// until it is complete; it then takes the download's own name.
+constexpr const char* kEnginePartEnding = ".wkdownload";
 
 /// The addresses the user asked for. A page may start downloads by itself
 /// (frames, a meta refresh, scripts); only those the user started count:
@@ -67,11 +89,14 @@ private:
 };
 
 /// True for the names MakeDownloadFile gives ("page-" and six letters or
-/// digits, then a message's ending).
+/// digits, then a message's ending), also with the engine's part ending.
 bool IsDownloadFileName(const std::string& name);
 
-/// Removes from `folder` the files of MakeDownloadFile that an earlier run
-/// left (closed or killed before it was done with them). At start, while no
-/// other instance runs. Returns the count.
+/// Removes from `folder` the files of MakeDownloadFile, with the engine's
+/// parts of them, that an earlier run left (closed or killed before it was
+/// done with them); and for each note of MakeSaveNote there, the file of
+/// MakeSaveFile it names and the engine's part of it, then the note. Only
+/// files of exactly those names go. At start, while no other instance
+/// runs. Returns the count of files removed.
 int RemoveLeftoverFiles(const std::string& folder);
 } // namespace panedownload

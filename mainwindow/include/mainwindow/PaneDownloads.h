@@ -18,7 +18,9 @@ class wxWebView;
 // message that opens it, except a feed, which is not fetched at all: its
 // address goes to the hooks, to be subscribed as it is on the network (so
 // does the address of a feed the user followed that asks for a login). Any
-// other download is saved where the user chooses (none without `saveAs`).
+// other download is saved where the user chooses (none without `saveAs`):
+// into a new file beside the chosen one, which takes the chosen name only
+// once complete, so that a file there is never lost to a broken download.
 // Without hooks no download is taken.
 //
 // User-interface thread only.
@@ -32,7 +34,8 @@ public:
         // A document fetched completely: the message and the file's path.
         std::function<void(std::uint32_t message, const uString& path)> open;
         // Where to save a download the program does not open itself, given
-        // the name to offer; empty when the user cancelled.
+        // the name to offer; empty when the user cancelled. Asked after the
+        // engine's signal has returned, so it may run a dialog.
         std::function<uString(const uString& name)> saveAs;
         // A saved download is complete (true) or failed (false).
         std::function<void(bool saved, const uString& path)> saved;

@@ -18,8 +18,11 @@ public:
         if (dialog.ShowModal() != wxID_OK)
             return uString();
         uString path(dialog.GetPath().utf8_str().data());
+        // Without filters the toolkit has no index to give.
+        if (!request.save || request.filter.isEmpty())
+            return path;
         int index = dialog.GetFilterIndex();
-        if (request.save && index >= 0 && static_cast<std::size_t>(index) < request.extensions.size())
+        if (index >= 0 && static_cast<std::size_t>(index) < request.extensions.size())
             path = WithExtension(path, request.extensions[static_cast<std::size_t>(index)]);
         return path;
     }

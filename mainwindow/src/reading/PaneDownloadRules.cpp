@@ -8,6 +8,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -16,6 +19,71 @@ namespace panedownload
 namespace
 {
 constexpr const char* kDownloadPrefix = "page-";
+constexpr const char* kSavePrefix = ".kestrova-save-";
+constexpr const char* kNoteEnding = ".save";
+constexpr std::size_t kUnique = 6; // what mkstemps puts for the X's
+
+std::string InFolder(std::string folder, const std::string& name)
+{
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder + name;
+}
+
+// Made with O_EXCL from a pattern whose X's come before `ending`: a file or
+// link already there is never reused. The open file, or -1.
+int MakeUniqueFile(const std::string& pattern, const std::string& ending, std::string& path)
+{
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = ::mkstemps(buffer.data(), static_cast<int>(ending.size()));
+    path = fd >= 0 ? buffer.data() : "";
+    return fd;
+}
+
+// `prefix`, six letters or digits, then `ending`.
+bool IsUniqueName(const std::string& name, const std::string& prefix, const std::string& ending)
+{
+    if (name.size() != prefix.size() + kUnique + ending.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(prefix.size() + kUnique, std::string::npos, ending) != 0)
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()),
+                       name.begin() + static_cast<std::ptrdiff_t>(prefix.size() + kUnique),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+// Characters a shown file name must not carry: controls, and the marks and
+// embeddings that turn the text's direction.
+bool IsHiddenControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x61c || c == 0x200e || c == 0x200f ||
+           (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The length of the UTF-8 sequence at `at` and its character; a byte of no
+// whole sequence counts alone, as U+FFFD.
+std::size_t NextCharacter(const std::string& text, std::size_t at, char32_t& c)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0xc0 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+    constexpr char32_t kReplacement = 0xfffd;
+    c = lead < 0x80 ? lead : kReplacement;
+    if (length == 1 || at + length > text.size())
+        return 1;
+    c = lead & (0x7f >> length);
+    for (std::size_t i = 1; i < length; ++i)
+    {
+        const auto next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xc0) != 0x80)
+        {
+            c = kReplacement;
+            return 1;
+        }
+        c = (c << 6) | (next & 0x3f);
+    }
+    return length;
+}
 
 std::string Lower(std::string text)
 {
@@ -94,20 +162,14 @@ bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::str
     const std::string ending = FileEndingFor(message);
     if (folder.empty() || ending.empty())
         return false;
-    std::string name = folder;
-    if (name.back() != '/')
-        name += '/';
-    name += kDownloadPrefix + std::string("XXXXXX") + ending;
-    std::vector<char> buffer(name.begin(), name.end());
-    buffer.push_back('\0');
-    // Made with O_EXCL: a file or link already there is never reused.
-    const int fd = ::mkstemps(buffer.data(), static_cast<int>(ending.size()));
+    const int fd =
+        MakeUniqueFile(InFolder(folder, kDownloadPrefix + std::string("XXXXXX") + ending), ending, path);
     if (fd < 0)
         return false;
     ::close(fd);
-    path = buffer.data();
     return true;
 }
+
 bool IsAttachment(const std::string& contentDisposition)
 {
     return BareType(contentDisposition) == "attachment";
@@ -115,14 +177,62 @@ bool IsAttachment(const std::string& contentDisposition)
 
 std::string SaveName(const std::string& suggestedName)
 {
-    std::string name = suggestedName.substr(suggestedName.find_last_of("/\\") + 1);
-    name.erase(
-        std::remove_if(name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; }),
-        name.end());
+    const std::string last = suggestedName.substr(suggestedName.find_last_of("/\\") + 1);
+    std::string name;
+    for (std::size_t at = 0; at < last.size();)
+    {
+        char32_t c = 0;
+        const std::size_t length = NextCharacter(last, at, c);
+        if (!IsHiddenControl(c))
+            name.append(last, at, length);
+        at += length;
+    }
     const std::size_t first = name.find_first_not_of(" .");
     if (first == std::string::npos)
         return "download";
     return name.substr(first);
+}
+
+bool MakeSaveFile(const std::string& chosenPath, std::string& path)
+{
+    const std::size_t slash = chosenPath.rfind('/');
+    if (slash == std::string::npos)
+    {
+        path.clear();
+        return false;
+    }
+    const int fd = MakeUniqueFile(chosenPath.substr(0, slash + 1) + kSavePrefix + "XXXXXX", "", path);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+bool IsSaveFileName(const std::string& name)
+{
+    return IsUniqueName(name, kSavePrefix, "");
+}
+
+bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::string& notePath)
+{
+    if (folder.empty())
+    {
+        notePath.clear();
+        return false;
+    }
+    const int fd = MakeUniqueFile(InFolder(folder, kDownloadPrefix + std::string("XXXXXX") + kNoteEnding),
+                                  kNoteEnding, notePath);
+    if (fd < 0)
+        return false;
+    const bool written =
+        ::write(fd, savePath.data(), savePath.size()) == static_cast<ssize_t>(savePath.size());
+    ::close(fd);
+    if (!written)
+    {
+        ::unlink(notePath.c_str());
+        notePath.clear();
+    }
+    return written;
 }
 
 namespace
@@ -190,20 +300,53 @@ std::vector<std::string> CUserStarts::UseUp(const std::string& target)
 
 bool IsDownloadFileName(const std::string& name)
 {
-    constexpr std::size_t kUnique = 6; // what mkstemps puts for the X's
-    const std::size_t prefix = std::strlen(kDownloadPrefix);
-    if (name.compare(0, prefix, kDownloadPrefix) != 0 || name.size() <= prefix + kUnique)
-        return false;
-    for (std::size_t i = prefix; i < prefix + kUnique; ++i)
-        if (!std::isalnum(static_cast<unsigned char>(name[i])))
-            return false;
-    const std::string ending = name.substr(prefix + kUnique);
-    return ending == FileEndingFor(WM_APP_OPENTORRENTFILE) || ending == FileEndingFor(WM_APP_OPENRSSFILE) ||
-           ending == FileEndingFor(WM_APP_OPENOPMLFILE);
+    for (std::uint32_t message : {WM_APP_OPENTORRENTFILE, WM_APP_OPENRSSFILE, WM_APP_OPENOPMLFILE})
+    {
+        const std::string ending = FileEndingFor(message);
+        if (IsUniqueName(name, kDownloadPrefix, ending) ||
+            IsUniqueName(name, kDownloadPrefix, ending + kEnginePartEnding))
+            return true;
+    }
+    return false;
 }
+
+namespace
+{
+// What a note names, when it is a save's file of ours; else empty.
+std::string NotedSaveFile(const std::string& notePath)
+{
+    constexpr std::size_t kLongestPath = 4096;
+    std::ifstream note(notePath, std::ios::binary);
+    std::string path(kLongestPath + 1, '\0');
+    note.read(&path[0], static_cast<std::streamsize>(path.size()));
+    path.resize(static_cast<std::size_t>(note.gcount()));
+    if (path.size() > kLongestPath || path.find('\0') != std::string::npos || path.empty() || path[0] != '/')
+        return std::string();
+    return IsSaveFileName(path.substr(path.rfind('/') + 1)) ? path : std::string();
+}
+
+// A regular file (not a link, nor a folder) removed.
+int RemoveRegularFile(const std::string& path)
+{
+    struct stat info = {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(path.c_str()) == 0 ? 1 : 0;
+}
+} // namespace
 
 int RemoveLeftoverFiles(const std::string& folder)
 {
-    return RemoveFilesNamed(folder.c_str(), IsDownloadFileName);
+    int removed = 0;
+    std::error_code error;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder, error))
+    {
+        const std::string note = entry.path().string();
+        if (!IsUniqueName(entry.path().filename().string(), kDownloadPrefix, kNoteEnding) ||
+            !entry.is_regular_file(error) || entry.is_symlink(error))
+            continue;
+        if (const std::string saved = NotedSaveFile(note); !saved.empty())
+            removed += RemoveRegularFile(saved) + RemoveRegularFile(saved + kEnginePartEnding);
+        removed += RemoveRegularFile(note);
+    }
+    return removed + RemoveFilesNamed(folder.c_str(), IsDownloadFileName);
 }
 } // namespace panedownload

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include <wx/app.h>
 #include <wx/webview.h>
 
 #ifdef __WXGTK__
@@ -50,15 +51,19 @@ const webkitcalls::DownloadApi& Api()
     return webkitcalls::Downloads();
 }
 
+constexpr const char* kRecordKey = "kestrova-pane-download";
+
 // One download of our view, kept as data of the download object.
 struct Download
 {
     std::weak_ptr<CPaneDownloads::Shared> shared;
     std::uint32_t message = 0;
-    std::string path;
+    std::string path;               // where the engine writes it
     std::uint64_t expectedSize = 0; // 0: not known
     bool failed = false;
     bool saved = false; // saved where the user chose, not opened
+    std::string chosen; // the user's choice, which `path` becomes once complete
+    std::string note;   // tells a start after a kill where `path` is
 };
 
 std::string StringProperty(GObject* object, const char* name)
@@ -77,21 +82,6 @@ std::uint32_t MessageFor(GObject* response, const char* name)
                                     StringProperty(response, "uri"));
 }
 
-// Where the user wants a download the program does not open; false when
-// the user cancelled.
-bool ChooseSaveFile(CPaneDownloads::Shared& shared, const char* suggestedName, Download& record)
-{
-    if (!shared.hooks.saveAs)
-        return false;
-    const uString chosen = shared.hooks.saveAs(
-        uString(panedownload::SaveName(suggestedName != nullptr ? suggestedName : "").c_str()));
-    if (chosen.isEmpty())
-        return false;
-    record.path = chosen.c_str();
-    record.saved = true;
-    return true;
-}
-
 // A feed is subscribed by its address: a copy of the response would be the
 // same snapshot at every refresh. False when nobody takes feeds.
 bool SubscribeFeed(const CPaneDownloads::Shared& shared, const std::string& address)
@@ -100,6 +90,76 @@ bool SubscribeFeed(const CPaneDownloads::Shared& shared, const std::string& addr
         return false;
     shared.hooks.subscribe(uString(address.c_str()));
     return true;
+}
+
+void Tell(const Download& record, bool saved)
+{
+    if (!record.saved)
+        return;
+    if (std::shared_ptr<CPaneDownloads::Shared> shared = record.shared.lock(); shared && shared->hooks.saved)
+        shared->hooks.saved(saved, uString(record.chosen.c_str()));
+}
+
+// The engine's file goes when the download ends, ours (and its note) when
+// we are done with it.
+void RemoveOurFiles(Download& record)
+{
+    if (!record.path.empty())
+    {
+        ::unlink(record.path.c_str());
+        ::unlink((record.path + panedownload::kEnginePartEnding).c_str());
+    }
+    if (!record.note.empty())
+        ::unlink(record.note.c_str());
+    record.note.clear();
+}
+
+void Discard(Download& record)
+{
+    record.failed = true;
+    // A part of a document is no document; a file the save would have
+    // replaced is left as it was.
+    RemoveOurFiles(record);
+}
+
+void SetDestination(GObject* download, const std::string& path)
+{
+    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    // Our file was made empty just now to reserve the name.
+    g_object_set(download, "allow-overwrite", TRUE, nullptr);
+    Api().setDestination(download, uri);
+    g_free(uri);
+}
+
+// Where the user wants a download the program does not open. Run after the
+// engine's signal has returned: the dialog's loop may close the window, and
+// with it the view. The download waits for its destination meanwhile.
+void ChooseSaveFile(GObject* download, const std::string& suggestedName)
+{
+    auto* record = static_cast<Download*>(g_object_get_data(download, kRecordKey));
+    std::function<uString(const uString&)> saveAs;
+    if (record != nullptr && !record->failed)
+    {
+        if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock())
+            saveAs = shared->hooks.saveAs;
+    }
+    const std::string chosen = saveAs ? saveAs(uString(suggestedName.c_str())).c_str() : std::string();
+    // The pane may have gone while the user chose, or the download broken.
+    std::shared_ptr<CPaneDownloads::Shared> shared = record != nullptr ? record->shared.lock() : nullptr;
+    std::string path;
+    if (chosen.empty() || !shared || record->failed || !panedownload::MakeSaveFile(chosen, path))
+    {
+        if (!chosen.empty() && shared && shared->hooks.saved)
+            shared->hooks.saved(false, uString(chosen.c_str()));
+        Api().cancel(download);
+        return;
+    }
+    record->saved = true;
+    record->chosen = chosen;
+    record->path = path;
+    // Without a note a kill leaves the file behind, nothing worse.
+    panedownload::MakeSaveNote(shared->hooks.folder().c_str(), path, record->note);
+    SetDestination(download, path);
 }
 
 // The response has arrived: a feed goes by its address, another document
@@ -129,47 +189,32 @@ gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer d
     g_object_get(response, "content-length", &length, nullptr);
     void* headers = Api().responseHeaders(response);
     const char* coding = headers != nullptr ? Api().header(headers, "Content-Encoding") : nullptr;
-    const std::uint64_t expectedSize = panedownload::ExpectedSize(length, coding != nullptr ? coding : "");
+    record->expectedSize = panedownload::ExpectedSize(length, coding != nullptr ? coding : "");
     g_object_unref(response);
-    bool placed = false;
-    if (message != 0)
-        placed = panedownload::MakeDownloadFile(shared->hooks.folder().c_str(), message, record->path);
-    else
-        placed = ChooseSaveFile(*shared, suggestedName, *record);
-    gchar* uri = placed ? g_filename_to_uri(record->path.c_str(), nullptr, nullptr) : nullptr;
-    if (uri == nullptr)
+    record->message = message;
+    if (message == 0)
     {
-        if (placed && message != 0)
-            ::unlink(record->path.c_str());
-        record->path.clear();
-        record->saved = false;
+        if (!shared->hooks.saveAs || wxTheApp == nullptr)
+        {
+            Api().cancel(download);
+            return TRUE;
+        }
+        g_object_ref(download);
+        wxTheApp->CallAfter(
+            [download, name = panedownload::SaveName(suggestedName != nullptr ? suggestedName : "")]
+            {
+                ChooseSaveFile(download, name);
+                g_object_unref(download);
+            });
+        return TRUE;
+    }
+    if (!panedownload::MakeDownloadFile(shared->hooks.folder().c_str(), message, record->path))
+    {
         Api().cancel(download);
         return TRUE;
     }
-    // Our file was made empty just now to reserve the name; the user's
-    // choice was confirmed by the dialog.
-    g_object_set(download, "allow-overwrite", TRUE, nullptr);
-    Api().setDestination(download, uri);
-    g_free(uri);
-    record->message = message;
-    record->expectedSize = expectedSize;
+    SetDestination(download, record->path);
     return TRUE;
-}
-
-void Tell(const Download& record, bool saved)
-{
-    if (!record.saved)
-        return;
-    if (std::shared_ptr<CPaneDownloads::Shared> shared = record.shared.lock(); shared && shared->hooks.saved)
-        shared->hooks.saved(saved, uString(record.path.c_str()));
-}
-
-void Discard(Download& record)
-{
-    record.failed = true;
-    // A part of a document is no document.
-    if (!record.path.empty())
-        ::unlink(record.path.c_str());
 }
 
 void OnFailed(GObject*, GError*, gpointer data)
@@ -180,7 +225,8 @@ void OnFailed(GObject*, GError*, gpointer data)
 }
 
 // Comes after a failure too. The engine also ends a download whose
-// connection broke early as if it were complete: the size tells.
+// connection broke early as if it were complete: the size tells. A saved
+// download takes the user's name only then.
 void OnFinished(GObject*, gpointer data)
 {
     auto* record = static_cast<Download*>(data);
@@ -190,7 +236,8 @@ void OnFinished(GObject*, gpointer data)
     {
     };
     if (::stat(record->path.c_str(), &info) != 0 ||
-        (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize))
+        (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize) ||
+        (record->saved && ::rename(record->path.c_str(), record->chosen.c_str()) != 0))
     {
         Discard(*record);
         Tell(*record, false);
@@ -198,6 +245,8 @@ void OnFinished(GObject*, gpointer data)
     }
     if (record->saved)
     {
+        record->path.clear(); // the user's file now
+        RemoveOurFiles(*record);
         Tell(*record, true);
         return;
     }
@@ -288,8 +337,8 @@ void OnDownloadStarted(GObject*, GObject* download, gpointer data)
         Api().cancel(download);
         return;
     }
-    auto* record = new Download{shared, 0, std::string(), 0, false, false};
-    g_object_set_data_full(download, "kestrova-pane-download", record,
+    auto* record = new Download{shared, 0, std::string(), 0, false, false, std::string(), std::string()};
+    g_object_set_data_full(download, kRecordKey, record,
                            [](gpointer record) { delete static_cast<Download*>(record); });
     g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), record);
     g_signal_connect(download, "failed", G_CALLBACK(OnFailed), record);

@@ -56,7 +56,8 @@ TEST_F(ProgramLeftoversTest, WhatAKilledRunLeftGoesAtStartAndTheRealFilesStay)
         "temp/page-Ab12Cd.torrent",  "temp/page-x9Y8z7.rss",
         "temp/page-QQ11ww.opml",     ".config.xml.kestrova-a1B2c3",
         ".auth.xml.kestrova-Zz9Yy8", "subscription/.config.xml.kestrova-k2L3m4",
-        "subscription/download.tmp", "library/.Kestrova.m3u.kestrova-Pq7Rs8"};
+        "subscription/download.tmp", "library/.Kestrova.m3u.kestrova-Pq7Rs8",
+        "temp/page-Ab12Cd.torrent.wkdownload"};
     // The files the interrupted saves were replacing.
     const std::map<std::string, std::string> kept = {
         {"config.xml", "<?xml version=\"1.0\"?><Preference><general nStartupMode=\"0\"/></Preference>\n"},
@@ -68,6 +69,16 @@ TEST_F(ProgramLeftoversTest, WhatAKilledRunLeftGoesAtStartAndTheRealFilesStay)
     for (const auto& [name, content] : kept)
         Write(name, content);
 
+    // A save into a folder of the user's, cut short: its file and the
+    // engine's part of it go by the note in the temp folder, the file it
+    // would have replaced stays.
+    const std::string saving = m_home.file("Downloads/.kestrova-save-Xy12Zw");
+    fs::create_directories(m_home.file("Downloads"));
+    std::ofstream(m_home.file("Downloads/report.pdf")) << "the user's report";
+    for (const std::string& path : {saving, saving + ".wkdownload"})
+        std::ofstream(path) << "a part of a file";
+    Write("temp/page-Sv12Nt.save", saving);
+
     auto program = realprogram::StartKestrova(m_home.file("kestrova.log"), m_runtime);
     ASSERT_TRUE(realprogram::WaitUntilListening(*program)) << program->log();
     auto anyLeft = [&]
@@ -75,7 +86,8 @@ TEST_F(ProgramLeftoversTest, WhatAKilledRunLeftGoesAtStartAndTheRealFilesStay)
         for (const std::string& name : leftovers)
             if (fs::exists(Data(name)))
                 return true;
-        return false;
+        return fs::exists(saving) || fs::exists(saving + ".wkdownload") ||
+               fs::exists(Data("temp/page-Sv12Nt.save"));
     };
     for (int i = 0; i < 300 && anyLeft(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100)); // another process: polled
@@ -83,6 +95,10 @@ TEST_F(ProgramLeftoversTest, WhatAKilledRunLeftGoesAtStartAndTheRealFilesStay)
         EXPECT_FALSE(fs::exists(Data(name))) << name;
     for (const auto& [name, content] : kept)
         EXPECT_EQ(testsupport::ReadFileBytes(Data(name)), content) << name;
+    EXPECT_FALSE(fs::exists(saving));
+    EXPECT_FALSE(fs::exists(saving + ".wkdownload"));
+    EXPECT_FALSE(fs::exists(Data("temp/page-Sv12Nt.save")));
+    EXPECT_EQ(testsupport::ReadFileBytes(m_home.file("Downloads/report.pdf")), "the user's report");
 
     program->signal(SIGTERM);
     EXPECT_EQ(program->waitForExit(60000), 0) << program->log();

@@ -326,6 +326,46 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
     EXPECT_EQ(m_contents[0], outline);
 }
 
+// Saved over a file the user has: the file is replaced only by a complete
+// download, and a broken one leaves it as it was. The download is written
+// beside it under a name of the program's, which goes in either case.
+TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
+{
+    const std::string archive(50000, 'z');
+    HttpResponse cut = Attachment("application/zip", "pack.zip", archive);
+    cut.breakAfter = 20000;
+    m_server.serve("/get/broken", cut);
+    m_server.serve("/get/pack", Attachment("application/zip", "pack.zip", archive));
+    const std::string chosen = m_home.file("kept/archive.zip");
+    fs::create_directories(fs::path(chosen).parent_path());
+    std::ofstream(chosen, std::ios::binary) << "the user's own archive";
+    auto chooser = std::make_shared<ScriptedChooser>();
+    chooser->answer = chosen;
+    ui::CFileChooser::Install(chooser);
+    ShowFrame();
+    auto folderHolds = [&]
+    {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(chosen).parent_path()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    };
+
+    ClickLinkTo("/get/broken");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Failed to save " + chosen; }, 20000))
+        << StatusText();
+    EXPECT_EQ(testsupport::ReadFileBytes(chosen), "the user's own archive");
+    EXPECT_EQ(folderHolds(), std::vector<std::string>{"archive.zip"});
+    EXPECT_EQ(PaneFiles(), 0);
+
+    ClickLinkTo("/get/pack");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Saved " + chosen; }, 20000))
+        << StatusText();
+    EXPECT_EQ(testsupport::ReadFileBytes(chosen), archive);
+    EXPECT_EQ(folderHolds(), std::vector<std::string>{"archive.zip"});
+    EXPECT_EQ(PaneFiles(), 0);
+}
+
 namespace
 {
 using namespace subscription;
