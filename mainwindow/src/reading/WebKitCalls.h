@@ -60,8 +60,19 @@ struct SchemeApi
     void (*finishError)(void* request, GError* error) = nullptr;
 };
 
+// The entries Back and Forward go to, which wx does not name as such: a
+// command of the program is tied to its entry.
+struct HistoryApi
+{
+    void* (*list)(void* view) = nullptr;
+    void* (*backItem)(void* list) = nullptr;
+    void* (*forwardItem)(void* list) = nullptr;
+    const char* (*itemUri)(void* item) = nullptr;
+};
+
 // Null members when any function of the group is missing.
 const PolicyApi& Policy();
+const HistoryApi& History();
 const DownloadApi& Downloads();
 const SchemeApi& Scheme();
 } // namespace webkitcalls

@@ -1,0 +1,331 @@
+// Pages that try to act for the user in the browser pane: open windows from
+// a click, step through the history by script, take a written page away.
+// Each is refused with the real engine and real clicks, and a click the user
+// makes afterwards still opens its page.
+#include "GuiTestSupport.h"
+#include "downloads/PaneDownloadSupport.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/WebBrowserFrame.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempDir.h"
+
+#include <atomic>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+#include <wx/frame.h>
+#include <wx/sizer.h>
+#include <wx/webview.h>
+
+namespace
+{
+enum class Step
+{
+    kNavigate,  // the program's Navigate of `text`, a path on the server
+    kWrite,     // the program writes `text` as an item's page
+    kClickTop,  // the user clicks the top band of the page
+    kBack,      // the user presses Back
+    kWaitShown, // until the pane shows `text`
+    kWaitUrl,   // until the pane's address ends with `text`
+    kWaitAsked, // until the server was asked `count` times for path `text`
+};
+
+struct Action
+{
+    Action(Step step, std::string text = {}, int count = 1) : step(step), text(std::move(text)), count(count)
+    {
+    }
+    Step step;
+    std::string text;
+    int count;
+};
+
+struct HostileCase
+{
+    HostileCase(const char* name, std::vector<Action> actions, std::vector<std::string> neverAsked = {},
+                std::vector<std::string> windows = {})
+        : name(name), actions(std::move(actions)), neverAsked(std::move(neverAsked)),
+          windows(std::move(windows))
+    {
+    }
+    const char* name;
+    std::vector<Action> actions;
+    // Asked of the server never: a window's page the pane must not load.
+    std::vector<std::string> neverAsked;
+    // Windows handed to the desktop.
+    std::vector<std::string> windows;
+};
+
+class HostileNavigationTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_frame = new wxFrame(nullptr, wxID_ANY, "hostile pages", wxPoint(0, 0), wxSize(900, 700));
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        m_browser = new CWebBrowserFrame(m_frame, wxID_ANY, uString(m_templates.path().c_str()));
+        sizer->Add(m_browser, 1, wxEXPAND);
+        m_frame->SetSizer(sizer);
+        CPaneDownloads::Hooks hooks;
+        hooks.folder = [this] { return uString(m_downloads.path().c_str()); };
+        hooks.open = [this](std::uint32_t, const uString& path) { m_handedOver.push_back(path.c_str()); };
+        hooks.saveAs = [this](const uString& name)
+        {
+            m_handedOver.push_back(std::string("save as ") + name.c_str());
+            return uString();
+        };
+        hooks.subscribe = [this](const uString& address) { m_handedOver.push_back(address.c_str()); };
+        Pane().SetDownloadHooks(hooks);
+        Pane().SetWindowOpener([this](const wxString& url) { m_windows.push_back(url.utf8_string()); });
+        KeepNoPagesToGoBackTo();
+        m_frame->Show();
+        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
+        guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 10000);
+    }
+    void TearDown() override { guitest::DestroyWindow(m_frame); }
+
+    // The engine keeps recent pages whole, and goes back to them without
+    // asking the server; pages it did not keep (most, on the web) are asked
+    // for again, and may answer something else then. Here it keeps none.
+    void KeepNoPagesToGoBackTo()
+    {
+        using GetSettings = void* (*)(void*);
+        using SetPageCache = void (*)(void*, int);
+        auto getSettings =
+            reinterpret_cast<GetSettings>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_settings"));
+        auto setPageCache =
+            reinterpret_cast<SetPageCache>(::dlsym(RTLD_DEFAULT, "webkit_settings_set_enable_page_cache"));
+        ASSERT_TRUE(getSettings != nullptr && setPageCache != nullptr);
+        setPageCache(getSettings(View().GetNativeBackend()), 0);
+    }
+    CHtmlCtrl& Pane() { return *m_browser->GetHtmlCtrl(); }
+    wxWebView& View() { return *Pane().GetWebView(); }
+    std::string Url(const std::string& path) const { return m_server.url(path); }
+    bool Shows(const std::string& text)
+    {
+        return View().GetPageSource().utf8_string().find(text) != std::string::npos;
+    }
+    // The page "<name> page": its hostile part fills the top band, the
+    // user's own link the band below, to "/after/<the name's first word>".
+    std::string Page(const std::string& name, const std::string& top, const std::string& script = "") const
+    {
+        return "<html><body style='margin:0'><div style='height:200px'>" + top + "</div><a href='" +
+               Url("/after/" + name.substr(0, name.find(' '))) +
+               "' style='display:block;height:150px;background:#cde'>the user's link</a><p>" + name +
+               " page</p><script>" + script + "</script></body></html>";
+    }
+    std::string Frame(const std::string& path) const
+    {
+        return "<iframe src='" + Url(path) + "' style='width:100%;height:200px;border:0'></iframe>";
+    }
+    static std::string Fragment() { return "<a href='#part' style='display:block;height:200px'>part</a>"; }
+    void ServePage(const std::string& path, const std::string& html)
+    {
+        m_server.serveContent(path, html, "text/html");
+    }
+    // An address that is a page the first time and a torrent after, as a
+    // page the history goes back to may answer. Not stored: going back asks
+    // the server again.
+    void ServePageThenTorrent(const std::string& path, const std::string& html)
+    {
+        auto asked = std::make_shared<std::atomic<int>>(0);
+        const std::string& page = html;
+        m_server.route(path,
+                       [asked, page](const testsupport::HttpRequest&)
+                       {
+                           if ((*asked)++ == 0)
+                               return testsupport::TextResponse(200, page, "text/html")
+                                   .header("Cache-Control", "no-store");
+                           return Attachment("application/x-bittorrent", "show.torrent",
+                                             "d4:infod4:name1:xee");
+                       });
+    }
+    wxPoint Band(int y) { return View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, y); }
+    void Run(const Action& action)
+    {
+        switch (action.step)
+        {
+        case Step::kNavigate:
+            m_browser->Navigate(uString(Url(action.text).c_str()));
+            break;
+        case Step::kWrite:
+            ASSERT_EQ(Pane().WriteHtml(uString(action.text.c_str())), 0);
+            break;
+        case Step::kClickTop:
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
+            guitest::ClickAt(Band(100));
+            break;
+        case Step::kBack:
+        {
+            wxCommandEvent back(wxEVT_TOOL, CWebBrowserFrame::kBack);
+            m_browser->GetEventHandler()->ProcessEvent(back);
+            break;
+        }
+        case Step::kWaitShown:
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return Shows(action.text); }, 15000)) << action.text;
+            break;
+        case Step::kWaitUrl:
+            ASSERT_TRUE(
+                guitest::RunEventsUntil([&] { return View().GetCurrentURL().EndsWith(action.text); }, 15000))
+                << action.text << " at " << View().GetCurrentURL();
+            break;
+        case Step::kWaitAsked:
+            ASSERT_TRUE(guitest::RunEventsUntil(
+                [&] { return m_server.requestsFor(action.text).size() >= std::size_t(action.count); }, 20000))
+                << action.text << " at " << View().GetCurrentURL();
+            break;
+        }
+    }
+
+    testsupport::TempDir m_templates;
+    testsupport::TempDir m_downloads;
+    testsupport::LocalHttpServer m_server;
+    wxFrame* m_frame = nullptr;
+    CWebBrowserFrame* m_browser = nullptr;
+    std::vector<std::string> m_handedOver;
+    std::vector<std::string> m_windows;
+};
+} // namespace
+
+TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
+{
+    const std::string openOnClick = "d.onclick=()=>{window.open('/x');new Image().src='clicked'}";
+    const std::string clickable = "<div id=d style='height:200px;background:#edc'>CLICK</div>";
+    ServePage("/open-frame/inner", "<html><body style='margin:0'>" + clickable + "<script>" + openOnClick +
+                                       "</script></body></html>");
+    ServePage("/open-page/page", Page("open-page", clickable, openOnClick));
+    for (const char* name : {"pop-back", "pop-go", "pop-timer", "load-back", "pop-forward"})
+        ServePageThenTorrent(std::string("/") + name + "/start", Page(std::string(name) + " start", "", ""));
+    ServePage("/pop-back/page", Page("pop-back", Fragment(), "onpopstate=()=>location.hash||history.back()"));
+    ServePage("/pop-go/page", Page("pop-go", Fragment(), "onpopstate=()=>location.hash||history.go(-1)"));
+    ServePage("/pop-timer/page", Page("pop-timer", Fragment(),
+                                      "onpopstate=()=>location.hash||setTimeout(()=>history.back(),100)"));
+    ServePage("/load-back/page",
+              Page("load-back", Fragment(), "onpopstate=()=>location.hash||location.replace('next')"));
+    ServePage("/load-back/next", Page("load-back next", "", "onload=()=>history.back()"));
+    ServePage("/pop-forward/page", Page("pop-forward", Fragment(), "onpopstate=()=>history.forward()"));
+    ServePageThenTorrent("/pop-forward/next", Page("pop-forward next", ""));
+    ServePage("/frame-back/page", Page("frame-back", Fragment()));
+    // Goes back, and only then asks for the image: a frame taken away with
+    // its page never asks.
+    ServePage("/frame-back/inner",
+              "<script>setTimeout(()=>{history.back();setTimeout(()=>{new Image().src='backing'},500)},300)"
+              "</script>");
+    ServePage("/frame-load/page", Page("frame-load", ""));
+    ServePage("/frame-load/inner", "<script>history.go(-1);new Image().src='backing'</script>");
+    for (const char* name : {"open-frame", "open-page", "pop-back", "pop-go", "pop-timer", "load-back",
+                             "pop-forward", "frame-back", "frame-load"})
+        ServePage(std::string("/after/") + name, std::string("<p>after ") + name + "</p>");
+
+    const std::vector<HostileCase> cases = {
+        {"open-frame",
+         {{Step::kWrite, Page("open-frame", Frame("/open-frame/inner"))},
+          {Step::kWaitAsked, "/open-frame/inner"},
+          {Step::kClickTop},
+          {Step::kWaitAsked, "/open-frame/clicked"}},
+         {"/x"}},
+        {"open-page",
+         {{Step::kNavigate, "/open-page/page"},
+          {Step::kWaitShown, "open-page page"},
+          {Step::kClickTop},
+          {Step::kWaitAsked, "/open-page/clicked"}},
+         {"/x"}},
+        // After the user's Back inside the page, the page's own steps back
+        // reach a page that answers a torrent: never taken.
+        {"pop-back",
+         {{Step::kNavigate, "/pop-back/start"},
+          {Step::kWaitShown, "pop-back start page"},
+          {Step::kNavigate, "/pop-back/page"},
+          {Step::kWaitShown, "pop-back page"},
+          {Step::kClickTop},
+          {Step::kWaitUrl, "#part"},
+          {Step::kBack},
+          {Step::kWaitAsked, "/pop-back/start", 2}}},
+        {"pop-go",
+         {{Step::kNavigate, "/pop-go/start"},
+          {Step::kWaitShown, "pop-go start page"},
+          {Step::kNavigate, "/pop-go/page"},
+          {Step::kWaitShown, "pop-go page"},
+          {Step::kClickTop},
+          {Step::kWaitUrl, "#part"},
+          {Step::kBack},
+          {Step::kWaitAsked, "/pop-go/start", 2}}},
+        {"pop-timer",
+         {{Step::kNavigate, "/pop-timer/start"},
+          {Step::kWaitShown, "pop-timer start page"},
+          {Step::kNavigate, "/pop-timer/page"},
+          {Step::kWaitShown, "pop-timer page"},
+          {Step::kClickTop},
+          {Step::kWaitUrl, "#part"},
+          {Step::kBack},
+          {Step::kWaitAsked, "/pop-timer/start", 2}}},
+        // The page replaces itself; the next one steps back on load.
+        {"load-back",
+         {{Step::kNavigate, "/load-back/start"},
+          {Step::kWaitShown, "load-back start page"},
+          {Step::kNavigate, "/load-back/page"},
+          {Step::kWaitShown, "load-back page"},
+          {Step::kClickTop},
+          {Step::kWaitUrl, "#part"},
+          {Step::kBack},
+          {Step::kWaitAsked, "/load-back/start", 2},
+          {Step::kWaitShown, "load-back next page"}}},
+        // Back to the page's own part, twice forward by the page.
+        {"pop-forward",
+         {{Step::kNavigate, "/pop-forward/page"},
+          {Step::kWaitShown, "pop-forward page"},
+          {Step::kClickTop},
+          {Step::kWaitUrl, "#part"},
+          {Step::kNavigate, "/pop-forward/next"},
+          {Step::kWaitShown, "pop-forward next page"},
+          {Step::kBack},
+          {Step::kWaitUrl, "#part"},
+          {Step::kWaitShown, "pop-forward page"},
+          {Step::kBack},
+          {Step::kWaitAsked, "/pop-forward/next", 2}}},
+        // A frame of the item steps back while the user's Back is recent.
+        {"frame-back",
+         {{Step::kNavigate, "/frame-back/page"},
+          {Step::kWaitShown, "frame-back page"},
+          {Step::kClickTop},
+          {Step::kWaitUrl, "#part"},
+          {Step::kBack},
+          {Step::kWrite, Page("frame-back item", Frame("/frame-back/inner"))},
+          {Step::kWaitAsked, "/frame-back/backing"},
+          {Step::kWaitShown, "frame-back item page"}}},
+        // A frame steps back while the item is still loading.
+        {"frame-load",
+         {{Step::kNavigate, "/frame-load/page"},
+          {Step::kWaitShown, "frame-load page"},
+          {Step::kWrite, Page("frame-load item", Frame("/frame-load/inner"))},
+          {Step::kWaitAsked, "/frame-load/backing"},
+          {Step::kWaitShown, "frame-load item page"}}},
+    };
+
+    for (const HostileCase& hostile : cases)
+    {
+        SCOPED_TRACE(hostile.name);
+        m_windows.clear();
+        for (const Action& action : hostile.actions)
+        {
+            Run(action);
+            if (HasFatalFailure())
+                return;
+        }
+        // A torrent would be handed over once fetched.
+        guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 1500);
+        EXPECT_TRUE(m_handedOver.empty()) << m_handedOver.front();
+        for (const std::string& path : hostile.neverAsked)
+            EXPECT_TRUE(m_server.requestsFor(path).empty()) << path;
+        EXPECT_EQ(m_windows, hostile.windows);
+        m_handedOver.clear();
+
+        // The user's own click still opens its page.
+        guitest::ClickAt(Band(275));
+        EXPECT_TRUE(
+            guitest::RunEventsUntil([&] { return Shows(std::string("after ") + hostile.name); }, 15000));
+    }
+}
