@@ -76,6 +76,10 @@ public:
     // The program's own navigations: each may leave a written page, where
     // the page itself may not (htmlctrl::MayNavigate).
     void Navigate(const uString& url);
+    // `url` as the browser reads it (host and port in their plain form, dot
+    // steps resolved, blanks at the ends dropped): the spelling it reports
+    // in its questions. `url` itself when the browser cannot say.
+    static uString EngineAddress(const uString& url);
     void GoBack();
     void GoForward();
     void Reload();

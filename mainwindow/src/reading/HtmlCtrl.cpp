@@ -365,8 +365,39 @@ void CHtmlCtrl::Navigate(const uString& url)
         return;
     }
     BeginCommand();
-    m_command.ExpectAddress(url);
+    // The browser asks about the address in its own spelling.
+    m_command.ExpectAddress(EngineAddress(url));
     m_view->LoadURL(ToWx(url));
+}
+
+uString CHtmlCtrl::EngineAddress(const uString& url)
+{
+#ifdef __WXGTK__
+    const webkitcalls::AddressApi& api = webkitcalls::Address();
+    if (api.newRequest != nullptr)
+    {
+        // The request reads its address as Latin-1, where a load reads
+        // UTF-8: other bytes go escaped, which reads the same to both.
+        static const char kHex[] = "0123456789ABCDEF";
+        std::string ascii;
+        for (const char* c = url.c_str(); *c != '\0'; ++c)
+        {
+            const auto byte = static_cast<unsigned char>(*c);
+            if (byte < 0x80)
+                ascii += *c;
+            else
+                ascii.append({'%', kHex[byte >> 4], kHex[byte & 15]});
+        }
+        void* request = api.newRequest(ascii.c_str());
+        const char* uri = request != nullptr ? api.requestUri(request) : nullptr;
+        uString engine(uri != nullptr ? uri : "");
+        if (request != nullptr)
+            g_object_unref(request);
+        if (!engine.isEmpty())
+            return engine;
+    }
+#endif
+    return url;
 }
 
 void CHtmlCtrl::BeginCommand()

@@ -47,6 +47,18 @@ const HistoryApi& History()
     return api;
 }
 
+const AddressApi& Address()
+{
+    static const AddressApi api = []
+    {
+        AddressApi found;
+        Find(found.newRequest, "webkit_uri_request_new");
+        Find(found.requestUri, "webkit_uri_request_get_uri");
+        return found.newRequest && found.requestUri ? found : AddressApi();
+    }();
+    return api;
+}
+
 const DownloadApi& Downloads()
 {
     static const DownloadApi api = []

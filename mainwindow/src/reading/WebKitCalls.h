@@ -70,9 +70,17 @@ struct HistoryApi
     const char* (*itemUri)(void* item) = nullptr;
 };
 
+// An address as the engine reads it, through a request made for it.
+struct AddressApi
+{
+    void* (*newRequest)(const char* uri) = nullptr;
+    const char* (*requestUri)(void* request) = nullptr;
+};
+
 // Null members when any function of the group is missing.
 const PolicyApi& Policy();
 const HistoryApi& History();
+const AddressApi& Address();
 const DownloadApi& Downloads();
 const SchemeApi& Scheme();
 } // namespace webkitcalls
