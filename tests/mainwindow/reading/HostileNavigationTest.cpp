@@ -45,18 +45,10 @@ struct Action
 
 struct HostileCase
 {
-    HostileCase(const char* name, std::vector<Action> actions, std::vector<std::string> neverAsked = {},
-                std::vector<std::string> windows = {})
-        : name(name), actions(std::move(actions)), neverAsked(std::move(neverAsked)),
-          windows(std::move(windows))
-    {
-    }
     const char* name;
     std::vector<Action> actions;
     // Asked of the server never: a window's page the pane must not load.
     std::vector<std::string> neverAsked;
-    // Windows handed to the desktop.
-    std::vector<std::string> windows;
 };
 
 class HostileNavigationTest : public testing::Test
@@ -77,7 +69,6 @@ protected:
             m_handedOver.push_back(std::string("save as ") + name.c_str());
             return uString();
         };
-        hooks.subscribe = [this](const uString& address) { m_handedOver.push_back(address.c_str()); };
         Pane().SetDownloadHooks(hooks);
         Pane().SetWindowOpener([this](const wxString& url) { m_windows.push_back(url.utf8_string()); });
         KeepNoPagesToGoBackTo();
@@ -197,15 +188,33 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
     ServePage("/open-frame/inner", "<html><body style='margin:0'>" + clickable + "<script>" + openOnClick +
                                        "</script></body></html>");
     ServePage("/open-page/page", Page("open-page", clickable, openOnClick));
-    for (const char* name : {"pop-back", "pop-go", "pop-timer", "load-back", "pop-forward"})
-        ServePageThenTorrent(std::string("/") + name + "/start", Page(std::string(name) + " start", "", ""));
-    ServePage("/pop-back/page", Page("pop-back", Fragment(), "onpopstate=()=>location.hash||history.back()"));
-    ServePage("/pop-go/page", Page("pop-go", Fragment(), "onpopstate=()=>location.hash||history.go(-1)"));
-    ServePage("/pop-timer/page", Page("pop-timer", Fragment(),
-                                      "onpopstate=()=>location.hash||setTimeout(()=>history.back(),100)"));
-    ServePage("/load-back/page",
-              Page("load-back", Fragment(), "onpopstate=()=>location.hash||location.replace('next')"));
+    // After the user's Back inside the page, the page steps back itself, to
+    // a page that answers a torrent then (on popstate, on a timer, or on load
+    // of the page it replaced itself with).
+    const std::pair<std::string, std::string> stepsBack[] = {
+        {"pop-back", "onpopstate=()=>location.hash||history.back()"},
+        {"pop-go", "onpopstate=()=>location.hash||history.go(-1)"},
+        {"pop-timer", "onpopstate=()=>location.hash||setTimeout(()=>history.back(),100)"},
+        {"load-back", "onpopstate=()=>location.hash||location.replace('next')"},
+    };
+    std::vector<HostileCase> cases;
+    for (const auto& [name, script] : stepsBack)
+    {
+        ServePageThenTorrent("/" + name + "/start", Page(name + " start", ""));
+        ServePage("/" + name + "/page", Page(name, Fragment(), script));
+        cases.push_back({name.c_str(),
+                         {{Step::kNavigate, "/" + name + "/start"},
+                          {Step::kWaitShown, name + " start page"},
+                          {Step::kNavigate, "/" + name + "/page"},
+                          {Step::kWaitShown, name + " page"},
+                          {Step::kClickTop},
+                          {Step::kWaitUrl, "#part"},
+                          {Step::kBack},
+                          {Step::kWaitAsked, "/" + name + "/start", 2}},
+                         {}});
+    }
     ServePage("/load-back/next", Page("load-back next", "", "onload=()=>history.back()"));
+    cases.back().actions.push_back({Step::kWaitShown, "load-back next page"});
     ServePage("/pop-forward/page", Page("pop-forward", Fragment(), "onpopstate=()=>history.forward()"));
     ServePageThenTorrent("/pop-forward/next", Page("pop-forward next", ""));
     ServePage("/frame-back/page", Page("frame-back", Fragment()));
@@ -216,11 +225,8 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
               "</script>");
     ServePage("/frame-load/page", Page("frame-load", ""));
     ServePage("/frame-load/inner", "<script>history.go(-1);new Image().src='backing'</script>");
-    for (const char* name : {"open-frame", "open-page", "pop-back", "pop-go", "pop-timer", "load-back",
-                             "pop-forward", "frame-back", "frame-load"})
-        ServePage(std::string("/after/") + name, std::string("<p>after ") + name + "</p>");
 
-    const std::vector<HostileCase> cases = {
+    const std::vector<HostileCase> more = {
         {"open-frame",
          {{Step::kWrite, Page("open-frame", Frame("/open-frame/inner"))},
           {Step::kWaitAsked, "/open-frame/inner"},
@@ -233,47 +239,7 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
           {Step::kClickTop},
           {Step::kWaitAsked, "/open-page/clicked"}},
          {"/x"}},
-        // After the user's Back inside the page, the page's own steps back
-        // reach a page that answers a torrent: never taken.
-        {"pop-back",
-         {{Step::kNavigate, "/pop-back/start"},
-          {Step::kWaitShown, "pop-back start page"},
-          {Step::kNavigate, "/pop-back/page"},
-          {Step::kWaitShown, "pop-back page"},
-          {Step::kClickTop},
-          {Step::kWaitUrl, "#part"},
-          {Step::kBack},
-          {Step::kWaitAsked, "/pop-back/start", 2}}},
-        {"pop-go",
-         {{Step::kNavigate, "/pop-go/start"},
-          {Step::kWaitShown, "pop-go start page"},
-          {Step::kNavigate, "/pop-go/page"},
-          {Step::kWaitShown, "pop-go page"},
-          {Step::kClickTop},
-          {Step::kWaitUrl, "#part"},
-          {Step::kBack},
-          {Step::kWaitAsked, "/pop-go/start", 2}}},
-        {"pop-timer",
-         {{Step::kNavigate, "/pop-timer/start"},
-          {Step::kWaitShown, "pop-timer start page"},
-          {Step::kNavigate, "/pop-timer/page"},
-          {Step::kWaitShown, "pop-timer page"},
-          {Step::kClickTop},
-          {Step::kWaitUrl, "#part"},
-          {Step::kBack},
-          {Step::kWaitAsked, "/pop-timer/start", 2}}},
-        // The page replaces itself; the next one steps back on load.
-        {"load-back",
-         {{Step::kNavigate, "/load-back/start"},
-          {Step::kWaitShown, "load-back start page"},
-          {Step::kNavigate, "/load-back/page"},
-          {Step::kWaitShown, "load-back page"},
-          {Step::kClickTop},
-          {Step::kWaitUrl, "#part"},
-          {Step::kBack},
-          {Step::kWaitAsked, "/load-back/start", 2},
-          {Step::kWaitShown, "load-back next page"}}},
-        // Back to the page's own part, twice forward by the page.
+        // Back to the page's own part, then twice forward by the page.
         {"pop-forward",
          {{Step::kNavigate, "/pop-forward/page"},
           {Step::kWaitShown, "pop-forward page"},
@@ -285,7 +251,8 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
           {Step::kWaitUrl, "#part"},
           {Step::kWaitShown, "pop-forward page"},
           {Step::kBack},
-          {Step::kWaitAsked, "/pop-forward/next", 2}}},
+          {Step::kWaitAsked, "/pop-forward/next", 2}},
+         {}},
         // A frame of the item steps back while the user's Back is recent.
         {"frame-back",
          {{Step::kNavigate, "/frame-back/page"},
@@ -295,20 +262,23 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
           {Step::kBack},
           {Step::kWrite, Page("frame-back item", Frame("/frame-back/inner"))},
           {Step::kWaitAsked, "/frame-back/backing"},
-          {Step::kWaitShown, "frame-back item page"}}},
+          {Step::kWaitShown, "frame-back item page"}},
+         {}},
         // A frame steps back while the item is still loading.
         {"frame-load",
          {{Step::kNavigate, "/frame-load/page"},
           {Step::kWaitShown, "frame-load page"},
           {Step::kWrite, Page("frame-load item", Frame("/frame-load/inner"))},
           {Step::kWaitAsked, "/frame-load/backing"},
-          {Step::kWaitShown, "frame-load item page"}}},
+          {Step::kWaitShown, "frame-load item page"}},
+         {}},
     };
+    cases.insert(cases.begin(), more.begin(), more.end());
 
     for (const HostileCase& hostile : cases)
     {
         SCOPED_TRACE(hostile.name);
-        m_windows.clear();
+        ServePage(std::string("/after/") + hostile.name, std::string("<p>after ") + hostile.name + "</p>");
         for (const Action& action : hostile.actions)
         {
             Run(action);
@@ -320,7 +290,7 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
         EXPECT_TRUE(m_handedOver.empty()) << m_handedOver.front();
         for (const std::string& path : hostile.neverAsked)
             EXPECT_TRUE(m_server.requestsFor(path).empty()) << path;
-        EXPECT_EQ(m_windows, hostile.windows);
+        EXPECT_TRUE(m_windows.empty());
         m_handedOver.clear();
 
         // The user's own click still opens its page.
