@@ -79,6 +79,11 @@ TEST(HtmlCtrlPolicyTest, AWrittenPageLeavesOnlyByTheUserOrTheProgram)
     EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, click, false), NavigationVerdict::kLeave);
     // A frame of the page loads while the page does; the page is not left.
     EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoading, refresh, false), NavigationVerdict::kFrame);
+    // A frame's step through the history is the whole page's.
+    htmlctrl::Navigation back = refresh;
+    back.kind = NavigationKind::kBackForward;
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoading, back, false), NavigationVerdict::kRefuse);
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoading, back, true), NavigationVerdict::kLeave);
     // A link "clicked" by no user is no click.
     click.userGesture = false;
     EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, click, false), NavigationVerdict::kRefuse);
@@ -109,15 +114,57 @@ TEST(HtmlCtrlPolicyTest, ACommandsLeaveIsForItsOwnNavigationOnly)
     EXPECT_FALSE(
         command.IsCommanded(navigation("http://127.0.0.1:8080/?q=a%20b", NavigationKind::kOther, true)));
 
-    // Back, Forward and Reload are known by their kind.
-    command.ExpectKind(NavigationKind::kBackForward);
+    // Nor a page's own step back to that address.
+    EXPECT_FALSE(
+        command.IsCommanded(navigation("http://127.0.0.1:8080/?q=a%20b", NavigationKind::kBackForward)));
+
+    // Back, Forward and Reload are known by their kind and their entry.
+    command.ExpectEntry(NavigationKind::kBackForward, uString("http://127.0.0.1:8080/before"));
     EXPECT_FALSE(command.IsCommanded(navigation("http://127.0.0.1:8080/frame", NavigationKind::kReload)));
+    EXPECT_FALSE(
+        command.IsCommanded(navigation("http://127.0.0.1:8080/elsewhere", NavigationKind::kBackForward)));
     EXPECT_TRUE(
         command.IsCommanded(navigation("http://127.0.0.1:8080/before", NavigationKind::kBackForward)));
     command.Clear();
     EXPECT_FALSE(command.IsPending());
     EXPECT_FALSE(
         command.IsCommanded(navigation("http://127.0.0.1:8080/before", NavigationKind::kBackForward)));
+
+    // A load's address, also a late one of a page begun before, keeps the
+    // leave; the page stepping inside itself ends it.
+    command.ExpectEntry(NavigationKind::kBackForward, uString("http://127.0.0.1:8080/before"));
+    command.OnAddressChanged(uString("http://127.0.0.1:8080/page#part"));
+    command.OnAddressChanged(uString("http://127.0.0.1:8080/before"));
+    command.OnAddressChanged(uString("http://127.0.0.1:8080/late"));
+    EXPECT_TRUE(command.IsPending());
+    command.OnAddressChanged(uString("http://127.0.0.1:8080/late#part"));
+    EXPECT_FALSE(command.IsPending());
+
+    // A frame's reload decided first keeps it; a step through the history
+    // to elsewhere ends it.
+    command.ExpectEntry(NavigationKind::kBackForward, uString("http://127.0.0.1:8080/before"));
+    command.OnDecided(navigation("http://127.0.0.1:8080/frame", NavigationKind::kReload));
+    EXPECT_TRUE(command.IsPending());
+    command.OnDecided(navigation("http://127.0.0.1:8080/elsewhere", NavigationKind::kBackForward));
+    EXPECT_FALSE(command.IsPending());
+}
+
+TEST(HtmlCtrlPolicyTest, AStepInsideThePageDiffersInItsFragmentOnly)
+{
+    const std::pair<const char*, const char*> inside[] = {
+        {"http://h/page#part", "http://h/page"},
+        {"http://h/page", "http://h/page#"},
+        {"http://h/page?q=1#a", "http://h/page?q=1#b"},
+    };
+    for (const auto& [from, to] : inside)
+        EXPECT_TRUE(htmlctrl::DiffersInFragmentOnly(uString(from), uString(to))) << from << " " << to;
+    const std::pair<const char*, const char*> outside[] = {
+        {"http://h/page", "http://h/page"}, // the same address loaded twice: two pages
+        {"http://h/page#part", "http://h/other#part"},
+        {"http://h/page?q=1", "http://h/page?q=2"},
+    };
+    for (const auto& [from, to] : outside)
+        EXPECT_FALSE(htmlctrl::DiffersInFragmentOnly(uString(from), uString(to))) << from << " " << to;
 }
 
 // Quick writes: the browser may ask about a replaced write, and report its

@@ -76,6 +76,10 @@ public:
     // The program's own navigations: each may leave a written page, where
     // the page itself may not (htmlctrl::MayNavigate).
     void Navigate(const uString& url);
+    // `url` as the browser reads it (host and port in their plain form, dot
+    // steps resolved, blanks at the ends dropped): the spelling it reports
+    // in its questions. `url` itself when the browser cannot say.
+    static uString EngineAddress(const uString& url);
     void GoBack();
     void GoForward();
     void Reload();
@@ -102,6 +106,13 @@ public:
     // The browser asks whether a navigation the view let through may go
     // on: false refuses it.
     bool OnNavigationDecision(const htmlctrl::Navigation& navigation);
+    // A page asks for a new window on `url` (a link's target or a script):
+    // it never opens in the pane; while a page loads, one of the web goes to
+    // the window opener.
+    void OnNewWindowAsked(const uString& url);
+    // The view's address changed (a load started or committed, or a step
+    // inside the page).
+    void OnAddressChanged(const uString& address);
 
     const std::list<CFeedLink>& GetFeedLinks() const { return m_feedLinks; }
     const wxString& GetPageTitle() const { return m_title; }
@@ -116,8 +127,11 @@ private:
     void OnTitleChanged(wxWebViewEvent& event);
     void WatchStatusText();
     void WatchNavigations();
+    void WatchNewWindows();
     // A command of the program's is about to navigate.
     void BeginCommand();
+    // Back (or Forward): the command is tied to the entry it goes to.
+    void ExpectHistoryStep(bool back);
     // Hands the last written page to the view.
     void PutWrittenPage();
     // The view's first load ended; a page written meanwhile goes in now.
@@ -147,6 +161,8 @@ private:
     unsigned long m_statusSignal = 0;
     std::unique_ptr<CPaneDownloads> m_downloads;
     unsigned long m_policySignal = 0;
+    unsigned long m_createSignal = 0;
+    unsigned long m_addressSignal = 0;
     htmlctrl::PageShown m_shown = htmlctrl::PageShown::kBrowsed;
     // Until the browser has asked about a write, a load of its address is
     // ours, whatever the shown page's state.

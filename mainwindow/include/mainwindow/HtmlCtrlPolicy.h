@@ -66,36 +66,53 @@ enum class NavigationVerdict
 // form, a command of the program (`commanded`) or a redirect of a
 // navigation let through may leave it; a meta refresh may not. While it
 // loads, its frames load their own addresses (the browser does not tell a
-// frame's navigation from the page's; a refresh waits for the load). A
-// browsed page navigates as the web does.
+// frame's navigation from the page's; a refresh waits for the load), but
+// no step through the history is a frame's own. A browsed page navigates
+// as the web does.
 NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool commanded);
 
 // True when a navigation a page starts counts as the user's: a click on a
 // link or a form submitted by the user.
 bool IsUsersOwn(const Navigation& navigation);
 
+// True when the two addresses differ in their fragment only: a step
+// between them stays inside the page, and the browser decides nothing.
+bool DiffersInFragmentOnly(const uString& first, const uString& second);
+
 // A command of the program's that is to navigate the pane: an address
-// (Navigate), or Back, Forward or Reload. Only the navigation the command
-// started may use its leave; one of a frame or a redirect that the browser
-// decides first is not it.
+// (Navigate), or Back, Forward or Reload, each tied to the history entry it
+// goes to. Only the navigation the command started may use its leave: one
+// to that entry's address, of that kind. One of a frame, of a redirect, or
+// of a page's script to another address that the browser decides first is
+// not it. The leave ends with its own navigation, with a step through the
+// history to elsewhere (the command's step was passed), or when the page
+// steps inside itself to another address (the step was that one, which the
+// browser decides nothing about).
 class CCommandedNavigation
 {
 public:
+    // Navigate: any kind but a step through the history.
     void ExpectAddress(const uString& address);
-    void ExpectKind(NavigationKind kind);
+    // Back or Forward (kBackForward) to an entry, or Reload (kReload) of it.
+    void ExpectEntry(NavigationKind kind, const uString& address);
     void Clear() { m_pending = false; }
     bool IsPending() const { return m_pending; }
     // True when `navigation` is the command's own.
     bool IsCommanded(const Navigation& navigation) const;
-    // True when a page at `address` that commits may be the command's: one
-    // of its address, or any for Back, Forward and Reload.
+    // True when a page at `address` that commits may be the command's.
     bool MayHaveCommitted(const uString& address) const;
+    // The browser decided about `navigation`.
+    void OnDecided(const Navigation& navigation);
+    // The view's address became `address`: a load's (any, also one begun
+    // before the command) or a step inside the shown page.
+    void OnAddressChanged(const uString& address);
 
 private:
     bool m_pending = false;
     bool m_byAddress = false;
     uString m_address;
     NavigationKind m_kind = NavigationKind::kOther;
+    uString m_shown;
 };
 
 // The pages the pane wrote into the view. Each write loads an address of

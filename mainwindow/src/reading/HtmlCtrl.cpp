@@ -144,6 +144,28 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer control)
     return TRUE;
 }
 
+// "create": a page's script asks for a new window. The toolkit's own handler
+// gives the engine back the view itself, which the engine cannot take; it is
+// blocked, and no view is ever given: a window the pane allows goes to the
+// desktop instead.
+GtkWidget* OnCreateWindow(GObject*, GObject* action, gpointer control)
+{
+    const webkitcalls::PolicyApi& api = webkitcalls::Policy();
+    const char* uri = api.request != nullptr ? api.requestUri(api.request(action)) : nullptr;
+    static_cast<CHtmlCtrl*>(control)->OnNewWindowAsked(uString(uri != nullptr ? uri : ""));
+    return nullptr;
+}
+
+// "notify::uri": the view's address changed, also for a step inside the
+// page, which the browser decides nothing about.
+void OnAddressNotified(GObject* view, GParamSpec*, gpointer control)
+{
+    gchar* uri = nullptr;
+    g_object_get(view, "uri", &uri, nullptr);
+    static_cast<CHtmlCtrl*>(control)->OnAddressChanged(uString(uri != nullptr ? uri : ""));
+    g_free(uri);
+}
+
 // WebKitGTK has no status text of its own: what the page would show there
 // (the address of the link under the mouse) comes with its hover
 // notification, whose hit-test result names the link.
@@ -172,6 +194,7 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     m_view->Bind(wxEVT_DESTROY, &CHtmlCtrl::OnViewDestroyed, this);
     WatchStatusText();
     WatchNavigations();
+    WatchNewWindows();
     m_downloads = std::make_unique<CPaneDownloads>(m_view);
 }
 
@@ -198,7 +221,24 @@ void CHtmlCtrl::WatchNavigations()
     if (auto* native = static_cast<GObject*>(m_view->GetNativeBackend()); native != nullptr)
     {
         m_policySignal = g_signal_connect(native, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+        m_addressSignal = g_signal_connect(native, "notify::uri", G_CALLBACK(OnAddressNotified), this);
     }
+#endif
+}
+
+void CHtmlCtrl::WatchNewWindows()
+{
+#ifdef __WXGTK__
+    auto* native = static_cast<GObject*>(m_view->GetNativeBackend());
+    const guint signal = native != nullptr ? g_signal_lookup("create", G_OBJECT_TYPE(native)) : 0;
+    if (signal == 0)
+        return;
+    // Blocked for good: with no handler the engine opens no window at all.
+    while (const gulong other = g_signal_handler_find(
+               native, static_cast<GSignalMatchType>(G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_UNBLOCKED), signal, 0,
+               nullptr, nullptr, nullptr))
+        g_signal_handler_block(native, other);
+    m_createSignal = g_signal_connect(native, "create", G_CALLBACK(OnCreateWindow), this);
 #endif
 }
 
@@ -224,10 +264,16 @@ void CHtmlCtrl::StopWatchingView()
             g_signal_handler_disconnect(native, m_statusSignal);
         if (m_policySignal != 0)
             g_signal_handler_disconnect(native, m_policySignal);
+        if (m_createSignal != 0)
+            g_signal_handler_disconnect(native, m_createSignal);
+        if (m_addressSignal != 0)
+            g_signal_handler_disconnect(native, m_addressSignal);
     }
 #endif
     m_statusSignal = 0;
     m_policySignal = 0;
+    m_createSignal = 0;
+    m_addressSignal = 0;
 }
 
 void CHtmlCtrl::SetDownloadHooks(CPaneDownloads::Hooks hooks)
@@ -260,6 +306,8 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
     // should show; see OnNavigationDecision.
     m_shown = htmlctrl::PageShown::kWrittenLoading;
     m_leaving = false;
+    // The write is the later: a command not yet decided goes nowhere.
+    m_command.Clear();
     m_rewrites = 0;
     m_writtenPage = ToWx(itempage::WithPagePolicy(html));
     // WebKit, given pages before it has loaded the view's start page, may
@@ -317,8 +365,39 @@ void CHtmlCtrl::Navigate(const uString& url)
         return;
     }
     BeginCommand();
-    m_command.ExpectAddress(url);
+    // The browser asks about the address in its own spelling.
+    m_command.ExpectAddress(EngineAddress(url));
     m_view->LoadURL(ToWx(url));
+}
+
+uString CHtmlCtrl::EngineAddress(const uString& url)
+{
+#ifdef __WXGTK__
+    const webkitcalls::AddressApi& api = webkitcalls::Address();
+    if (api.newRequest != nullptr)
+    {
+        // The request reads its address as Latin-1, where a load reads
+        // UTF-8: other bytes go escaped, which reads the same to both.
+        static const char kHex[] = "0123456789ABCDEF";
+        std::string ascii;
+        for (const char* c = url.c_str(); *c != '\0'; ++c)
+        {
+            const auto byte = static_cast<unsigned char>(*c);
+            if (byte < 0x80)
+                ascii += *c;
+            else
+                ascii.append({'%', kHex[byte >> 4], kHex[byte & 15]});
+        }
+        void* request = api.newRequest(ascii.c_str());
+        const char* uri = request != nullptr ? api.requestUri(request) : nullptr;
+        uString engine(uri != nullptr ? uri : "");
+        if (request != nullptr)
+            g_object_unref(request);
+        if (!engine.isEmpty())
+            return engine;
+    }
+#endif
+    return url;
 }
 
 void CHtmlCtrl::BeginCommand()
@@ -332,8 +411,7 @@ void CHtmlCtrl::GoBack()
 {
     if (m_view == nullptr || !m_view->CanGoBack())
         return;
-    BeginCommand();
-    m_command.ExpectKind(htmlctrl::NavigationKind::kBackForward);
+    ExpectHistoryStep(true);
     m_view->GoBack();
 }
 
@@ -341,9 +419,28 @@ void CHtmlCtrl::GoForward()
 {
     if (m_view == nullptr || !m_view->CanGoForward())
         return;
-    BeginCommand();
-    m_command.ExpectKind(htmlctrl::NavigationKind::kBackForward);
+    ExpectHistoryStep(false);
     m_view->GoForward();
+}
+
+void CHtmlCtrl::ExpectHistoryStep(bool back)
+{
+    BeginCommand();
+    m_command.Clear();
+#ifdef __WXGTK__
+    const webkitcalls::HistoryApi& api = webkitcalls::History();
+    void* native = m_view->GetNativeBackend();
+    if (api.list == nullptr || native == nullptr)
+        return;
+    void* list = api.list(native);
+    void* entry = list != nullptr ? (back ? api.backItem(list) : api.forwardItem(list)) : nullptr;
+    const char* uri = entry != nullptr ? api.itemUri(entry) : nullptr;
+    // A step inside the page is decided by nobody: no leave may wait for it,
+    // or the page's own next step would take it.
+    if (uri == nullptr || htmlctrl::DiffersInFragmentOnly(ToUString(m_view->GetCurrentURL()), uString(uri)))
+        return;
+    m_command.ExpectEntry(htmlctrl::NavigationKind::kBackForward, uString(uri));
+#endif
 }
 
 void CHtmlCtrl::Reload()
@@ -351,8 +448,13 @@ void CHtmlCtrl::Reload()
     if (m_view == nullptr)
         return;
     BeginCommand();
-    m_command.ExpectKind(htmlctrl::NavigationKind::kReload);
+    m_command.ExpectEntry(htmlctrl::NavigationKind::kReload, ToUString(m_view->GetCurrentURL()));
     m_view->Reload();
+}
+
+void CHtmlCtrl::OnAddressChanged(const uString& address)
+{
+    m_command.OnAddressChanged(address);
 }
 
 void CHtmlCtrl::OnAppCmd(const uString& name)
@@ -397,6 +499,7 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
     if (m_writes.OnAsked(navigation.url))
         return true;
     const bool commanded = m_command.IsCommanded(navigation);
+    m_command.OnDecided(navigation);
     if (m_downloads)
         m_downloads->OnNavigation(navigation.url, commanded || htmlctrl::IsUsersOwn(navigation),
                                   navigation.redirect);
@@ -464,12 +567,17 @@ bool CHtmlCtrl::IsOwnOrBlank(const wxString& url) const
 
 void CHtmlCtrl::OnNewWindow(wxWebViewEvent& event)
 {
-    if (!m_popups.IsAllowed() || !htmlctrl::MayOpenOutside(ToUString(event.GetURL())))
+    OnNewWindowAsked(ToUString(event.GetURL()));
+}
+
+void CHtmlCtrl::OnNewWindowAsked(const uString& url)
+{
+    if (!m_popups.IsAllowed() || !htmlctrl::MayOpenOutside(url))
         return;
     if (m_openWindow)
-        m_openWindow(event.GetURL());
+        m_openWindow(ToWx(url));
     else
-        ui::GetShell().Open(ToUString(event.GetURL()));
+        ui::GetShell().Open(url);
 }
 
 void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)

@@ -25,7 +25,10 @@ NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, boo
         return NavigationVerdict::kLeave;
     if (IsUsersOwn(navigation))
         return NavigationVerdict::kLeave;
-    return shown == PageShown::kWrittenLoading ? NavigationVerdict::kFrame : NavigationVerdict::kRefuse;
+    // A frame's history step would take the whole page's.
+    if (shown == PageShown::kWrittenLoading && navigation.kind != NavigationKind::kBackForward)
+        return NavigationVerdict::kFrame;
+    return NavigationVerdict::kRefuse;
 }
 
 bool IsUsersOwn(const Navigation& navigation)
@@ -55,6 +58,13 @@ std::string ComparableAddress(const uString& address)
 }
 } // namespace
 
+bool DiffersInFragmentOnly(const uString& first, const uString& second)
+{
+    const std::string one(first.c_str(), static_cast<std::size_t>(first.getLength()));
+    const std::string two(second.c_str(), static_cast<std::size_t>(second.getLength()));
+    return one != two && one.substr(0, one.find('#')) == two.substr(0, two.find('#'));
+}
+
 void CCommandedNavigation::ExpectAddress(const uString& address)
 {
     m_pending = true;
@@ -62,25 +72,41 @@ void CCommandedNavigation::ExpectAddress(const uString& address)
     m_address = address;
 }
 
-void CCommandedNavigation::ExpectKind(NavigationKind kind)
+void CCommandedNavigation::ExpectEntry(NavigationKind kind, const uString& address)
 {
     m_pending = true;
     m_byAddress = false;
     m_kind = kind;
+    m_address = address;
 }
 
 bool CCommandedNavigation::IsCommanded(const Navigation& navigation) const
 {
     if (!m_pending || navigation.redirect)
         return false;
-    if (!m_byAddress)
-        return navigation.kind == m_kind;
-    return ComparableAddress(navigation.url) == ComparableAddress(m_address);
+    const bool kindMatches =
+        m_byAddress ? navigation.kind != NavigationKind::kBackForward : navigation.kind == m_kind;
+    return kindMatches && MayHaveCommitted(navigation.url);
 }
 
 bool CCommandedNavigation::MayHaveCommitted(const uString& address) const
 {
-    return m_pending && (!m_byAddress || ComparableAddress(address) == ComparableAddress(m_address));
+    return m_pending && ComparableAddress(address) == ComparableAddress(m_address);
+}
+
+void CCommandedNavigation::OnDecided(const Navigation& navigation)
+{
+    if (m_pending && !m_byAddress && navigation.kind == NavigationKind::kBackForward &&
+        !IsCommanded(navigation))
+        m_pending = false;
+}
+
+void CCommandedNavigation::OnAddressChanged(const uString& address)
+{
+    // A load's address may come late, from a page begun before the command.
+    if (DiffersInFragmentOnly(m_shown, address) && !MayHaveCommitted(address))
+        m_pending = false;
+    m_shown = address;
 }
 
 namespace

@@ -32,6 +32,33 @@ const PolicyApi& Policy()
     return api;
 }
 
+const HistoryApi& History()
+{
+    static const HistoryApi api = []
+    {
+        HistoryApi found;
+        Find(found.list, "webkit_web_view_get_back_forward_list");
+        Find(found.backItem, "webkit_back_forward_list_get_back_item");
+        Find(found.forwardItem, "webkit_back_forward_list_get_forward_item");
+        Find(found.itemUri, "webkit_back_forward_list_item_get_uri");
+        const bool all = found.list && found.backItem && found.forwardItem && found.itemUri;
+        return all ? found : HistoryApi();
+    }();
+    return api;
+}
+
+const AddressApi& Address()
+{
+    static const AddressApi api = []
+    {
+        AddressApi found;
+        Find(found.newRequest, "webkit_uri_request_new");
+        Find(found.requestUri, "webkit_uri_request_get_uri");
+        return found.newRequest && found.requestUri ? found : AddressApi();
+    }();
+    return api;
+}
+
 const DownloadApi& Downloads()
 {
     static const DownloadApi api = []

@@ -60,8 +60,27 @@ struct SchemeApi
     void (*finishError)(void* request, GError* error) = nullptr;
 };
 
+// The entries Back and Forward go to, which wx does not name as such: a
+// command of the program is tied to its entry.
+struct HistoryApi
+{
+    void* (*list)(void* view) = nullptr;
+    void* (*backItem)(void* list) = nullptr;
+    void* (*forwardItem)(void* list) = nullptr;
+    const char* (*itemUri)(void* item) = nullptr;
+};
+
+// An address as the engine reads it, through a request made for it.
+struct AddressApi
+{
+    void* (*newRequest)(const char* uri) = nullptr;
+    const char* (*requestUri)(void* request) = nullptr;
+};
+
 // Null members when any function of the group is missing.
 const PolicyApi& Policy();
+const HistoryApi& History();
+const AddressApi& Address();
 const DownloadApi& Downloads();
 const SchemeApi& Scheme();
 } // namespace webkitcalls

@@ -396,3 +396,68 @@ TEST_F(HtmlCtrlTest, APaneWhoseViewIsGoneNoLongerReachesIt)
     m_html->Navigate(uString("about:blank"));
     m_html.reset();
 }
+
+// The browser reports an address in its own spelling; the program's
+// Navigate is known by it however the address was written.
+TEST(HtmlCtrlAddress, TheBrowsersSpellingOfAnAddress)
+{
+    const std::pair<const char*, const char*> spellings[] = {
+        {"http://127.1:8080/", "http://127.0.0.1:8080/"},
+        {"http://127.0.0.1:08080/page", "http://127.0.0.1:8080/page"},
+        {"http://127.0.0.1:8080/page ", "http://127.0.0.1:8080/page"},
+        {"http://127.0.0.1:8080/a/../b", "http://127.0.0.1:8080/b"},
+        {"http://127.0.0.1:8080/a/%2e%2E/b", "http://127.0.0.1:8080/b"},
+        {"http://example.org:80/", "http://example.org/"},
+        {"HTTP://EXAMPLE.org", "http://example.org/"},
+        {"http://b\xc3\xbc"
+         "cher.example/",
+         "http://xn--bcher-kva.example/"},
+        {"http:\\\\127.0.0.1:8080\\a\\b", "http://127.0.0.1:8080/a/b"},
+    };
+    for (const auto& [written, read] : spellings)
+        EXPECT_STREQ(CHtmlCtrl::EngineAddress(uString(written)).c_str(), read) << written;
+}
+
+TEST_F(HtmlCtrlTest, TheProgramsNavigateLeavesAWrittenPageHoweverTheAddressIsWritten)
+{
+    testsupport::LocalHttpServer server;
+    server.serveContent("/nav/page", "<html><body>the page</body></html>", "text/html");
+    testsupport::HttpResponse torrent;
+    torrent.header("Content-Type", "application/x-bittorrent")
+        .header("Content-Disposition", "attachment; filename=show.torrent");
+    torrent.body = "d4:infod4:name1:xee";
+    server.serve("/nav/show.torrent", torrent);
+    std::vector<std::string> handedOver;
+    CPaneDownloads::Hooks hooks;
+    hooks.folder = [this] { return uString(m_pages.path().c_str()); };
+    hooks.open = [&](std::uint32_t, const uString& path) { handedOver.push_back(path.c_str()); };
+    m_html->SetDownloadHooks(hooks);
+
+    const std::string port = std::to_string(server.port());
+    // Each spelling, with "<>" where the path goes.
+    const std::string spellings[] = {
+        "http://127.1:" + port + "/nav/<>",
+        "http://127.0.0.1:0" + port + "/nav/<>",
+        "http://127.0.0.1:" + port + "/nav/<> ",
+        "http://127.0.0.1:" + port + "/nav/x/../<>",
+        "http://127.0.0.1:" + port + "/nav/x/%2e%2e/<>",
+        "http:\\\\127.0.0.1:" + port + "\\nav\\<>",
+    };
+    auto spell = [](std::string spelling, const std::string& path)
+    { return uString(spelling.replace(spelling.find("<>"), 2, path).c_str()); };
+    for (const std::string& spelling : spellings)
+    {
+        SCOPED_TRACE(spelling);
+        ASSERT_EQ(m_html->WriteHtml(uString("<html><body><p>the item</p></body></html>")), 0);
+        ASSERT_TRUE(WaitUntilShown("the item"));
+        m_html->Navigate(spell(spelling, "page"));
+        EXPECT_TRUE(WaitUntilShown("the page"));
+
+        // A download it answers counts as the user's.
+        ASSERT_EQ(m_html->WriteHtml(uString("<html><body><p>the next item</p></body></html>")), 0);
+        ASSERT_TRUE(WaitUntilShown("the next item"));
+        handedOver.clear();
+        m_html->Navigate(spell(spelling, "show.torrent"));
+        EXPECT_TRUE(guitest::RunEventsUntil([&] { return !handedOver.empty(); }, 15000));
+    }
+}

@@ -1,0 +1,301 @@
+// Pages that try to act for the user in the browser pane: open windows from
+// a click, step through the history by script, take a written page away.
+// Each is refused with the real engine and real clicks, and a click the user
+// makes afterwards still opens its page.
+#include "GuiTestSupport.h"
+#include "downloads/PaneDownloadSupport.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/WebBrowserFrame.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempDir.h"
+
+#include <atomic>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+#include <wx/frame.h>
+#include <wx/sizer.h>
+#include <wx/webview.h>
+
+namespace
+{
+enum class Step
+{
+    kNavigate,  // the program's Navigate of `text`, a path on the server
+    kWrite,     // the program writes `text` as an item's page
+    kClickTop,  // the user clicks the top band of the page
+    kBack,      // the user presses Back
+    kWaitShown, // until the pane shows `text`
+    kWaitUrl,   // until the pane's address ends with `text`
+    kWaitAsked, // until the server was asked `count` times for path `text`
+};
+
+struct Action
+{
+    Action(Step step, std::string text = {}, int count = 1) : step(step), text(std::move(text)), count(count)
+    {
+    }
+    Step step;
+    std::string text;
+    int count;
+};
+
+struct HostileCase
+{
+    const char* name;
+    std::vector<Action> actions;
+    // Asked of the server never: a window's page the pane must not load.
+    std::vector<std::string> neverAsked;
+};
+
+class HostileNavigationTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_frame = new wxFrame(nullptr, wxID_ANY, "hostile pages", wxPoint(0, 0), wxSize(900, 700));
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        m_browser = new CWebBrowserFrame(m_frame, wxID_ANY, uString(m_templates.path().c_str()));
+        sizer->Add(m_browser, 1, wxEXPAND);
+        m_frame->SetSizer(sizer);
+        CPaneDownloads::Hooks hooks;
+        hooks.folder = [this] { return uString(m_downloads.path().c_str()); };
+        hooks.open = [this](std::uint32_t, const uString& path) { m_handedOver.push_back(path.c_str()); };
+        hooks.saveAs = [this](const uString& name)
+        {
+            m_handedOver.push_back(std::string("save as ") + name.c_str());
+            return uString();
+        };
+        Pane().SetDownloadHooks(hooks);
+        Pane().SetWindowOpener([this](const wxString& url) { m_windows.push_back(url.utf8_string()); });
+        KeepNoPagesToGoBackTo();
+        m_frame->Show();
+        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
+        guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 10000);
+    }
+    void TearDown() override { guitest::DestroyWindow(m_frame); }
+
+    // The engine keeps recent pages whole, and goes back to them without
+    // asking the server; pages it did not keep (most, on the web) are asked
+    // for again, and may answer something else then. Here it keeps none.
+    void KeepNoPagesToGoBackTo()
+    {
+        using GetSettings = void* (*)(void*);
+        using SetPageCache = void (*)(void*, int);
+        auto getSettings =
+            reinterpret_cast<GetSettings>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_settings"));
+        auto setPageCache =
+            reinterpret_cast<SetPageCache>(::dlsym(RTLD_DEFAULT, "webkit_settings_set_enable_page_cache"));
+        ASSERT_TRUE(getSettings != nullptr && setPageCache != nullptr);
+        setPageCache(getSettings(View().GetNativeBackend()), 0);
+    }
+    CHtmlCtrl& Pane() { return *m_browser->GetHtmlCtrl(); }
+    wxWebView& View() { return *Pane().GetWebView(); }
+    std::string Url(const std::string& path) const { return m_server.url(path); }
+    bool Shows(const std::string& text)
+    {
+        return View().GetPageSource().utf8_string().find(text) != std::string::npos;
+    }
+    // The page "<name> page": its hostile part fills the top band, the
+    // user's own link the band below, to "/after/<the name's first word>".
+    std::string Page(const std::string& name, const std::string& top, const std::string& script = "") const
+    {
+        return "<html><body style='margin:0'><div style='height:200px'>" + top + "</div><a href='" +
+               Url("/after/" + name.substr(0, name.find(' '))) +
+               "' style='display:block;height:150px;background:#cde'>the user's link</a><p>" + name +
+               " page</p><script>" + script + "</script></body></html>";
+    }
+    std::string Frame(const std::string& path) const
+    {
+        return "<iframe src='" + Url(path) + "' style='width:100%;height:200px;border:0'></iframe>";
+    }
+    static std::string Fragment() { return "<a href='#part' style='display:block;height:200px'>part</a>"; }
+    void ServePage(const std::string& path, const std::string& html)
+    {
+        m_server.serveContent(path, html, "text/html");
+    }
+    // An address that is a page the first time and a torrent after, as a
+    // page the history goes back to may answer. Not stored: going back asks
+    // the server again.
+    void ServePageThenTorrent(const std::string& path, const std::string& html)
+    {
+        auto asked = std::make_shared<std::atomic<int>>(0);
+        const std::string& page = html;
+        m_server.route(path,
+                       [asked, page](const testsupport::HttpRequest&)
+                       {
+                           if ((*asked)++ == 0)
+                               return testsupport::TextResponse(200, page, "text/html")
+                                   .header("Cache-Control", "no-store");
+                           return Attachment("application/x-bittorrent", "show.torrent",
+                                             "d4:infod4:name1:xee");
+                       });
+    }
+    wxPoint Band(int y) { return View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, y); }
+    void Run(const Action& action)
+    {
+        switch (action.step)
+        {
+        case Step::kNavigate:
+            m_browser->Navigate(uString(Url(action.text).c_str()));
+            break;
+        case Step::kWrite:
+            ASSERT_EQ(Pane().WriteHtml(uString(action.text.c_str())), 0);
+            break;
+        case Step::kClickTop:
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
+            guitest::ClickAt(Band(100));
+            break;
+        case Step::kBack:
+        {
+            wxCommandEvent back(wxEVT_TOOL, CWebBrowserFrame::kBack);
+            m_browser->GetEventHandler()->ProcessEvent(back);
+            break;
+        }
+        case Step::kWaitShown:
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return Shows(action.text); }, 15000)) << action.text;
+            break;
+        case Step::kWaitUrl:
+            ASSERT_TRUE(
+                guitest::RunEventsUntil([&] { return View().GetCurrentURL().EndsWith(action.text); }, 15000))
+                << action.text << " at " << View().GetCurrentURL();
+            break;
+        case Step::kWaitAsked:
+            ASSERT_TRUE(guitest::RunEventsUntil(
+                [&] { return m_server.requestsFor(action.text).size() >= std::size_t(action.count); }, 20000))
+                << action.text << " at " << View().GetCurrentURL();
+            break;
+        }
+    }
+
+    testsupport::TempDir m_templates;
+    testsupport::TempDir m_downloads;
+    testsupport::LocalHttpServer m_server;
+    wxFrame* m_frame = nullptr;
+    CWebBrowserFrame* m_browser = nullptr;
+    std::vector<std::string> m_handedOver;
+    std::vector<std::string> m_windows;
+};
+} // namespace
+
+TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
+{
+    const std::string openOnClick = "d.onclick=()=>{window.open('/x');new Image().src='clicked'}";
+    const std::string clickable = "<div id=d style='height:200px;background:#edc'>CLICK</div>";
+    ServePage("/open-frame/inner", "<html><body style='margin:0'>" + clickable + "<script>" + openOnClick +
+                                       "</script></body></html>");
+    ServePage("/open-page/page", Page("open-page", clickable, openOnClick));
+    // After the user's Back inside the page, the page steps back itself, to
+    // a page that answers a torrent then (on popstate, on a timer, or on load
+    // of the page it replaced itself with).
+    const std::pair<std::string, std::string> stepsBack[] = {
+        {"pop-back", "onpopstate=()=>location.hash||history.back()"},
+        {"pop-go", "onpopstate=()=>location.hash||history.go(-1)"},
+        {"pop-timer", "onpopstate=()=>location.hash||setTimeout(()=>history.back(),100)"},
+        {"load-back", "onpopstate=()=>location.hash||location.replace('next')"},
+    };
+    std::vector<HostileCase> cases;
+    for (const auto& [name, script] : stepsBack)
+    {
+        ServePageThenTorrent("/" + name + "/start", Page(name + " start", ""));
+        ServePage("/" + name + "/page", Page(name, Fragment(), script));
+        cases.push_back({name.c_str(),
+                         {{Step::kNavigate, "/" + name + "/start"},
+                          {Step::kWaitShown, name + " start page"},
+                          {Step::kNavigate, "/" + name + "/page"},
+                          {Step::kWaitShown, name + " page"},
+                          {Step::kClickTop},
+                          {Step::kWaitUrl, "#part"},
+                          {Step::kBack},
+                          {Step::kWaitAsked, "/" + name + "/start", 2}},
+                         {}});
+    }
+    ServePage("/load-back/next", Page("load-back next", "", "onload=()=>history.back()"));
+    cases.back().actions.push_back({Step::kWaitShown, "load-back next page"});
+    ServePage("/pop-forward/page", Page("pop-forward", Fragment(), "onpopstate=()=>history.forward()"));
+    ServePageThenTorrent("/pop-forward/next", Page("pop-forward next", ""));
+    ServePage("/frame-back/page", Page("frame-back", Fragment()));
+    // Goes back, and only then asks for the image: a frame taken away with
+    // its page never asks.
+    ServePage("/frame-back/inner",
+              "<script>setTimeout(()=>{history.back();setTimeout(()=>{new Image().src='backing'},500)},300)"
+              "</script>");
+    ServePage("/frame-load/page", Page("frame-load", ""));
+    ServePage("/frame-load/inner", "<script>history.go(-1);new Image().src='backing'</script>");
+
+    const std::vector<HostileCase> more = {
+        {"open-frame",
+         {{Step::kWrite, Page("open-frame", Frame("/open-frame/inner"))},
+          {Step::kWaitAsked, "/open-frame/inner"},
+          {Step::kClickTop},
+          {Step::kWaitAsked, "/open-frame/clicked"}},
+         {"/x"}},
+        {"open-page",
+         {{Step::kNavigate, "/open-page/page"},
+          {Step::kWaitShown, "open-page page"},
+          {Step::kClickTop},
+          {Step::kWaitAsked, "/open-page/clicked"}},
+         {"/x"}},
+        // Back to the page's own part, then twice forward by the page.
+        {"pop-forward",
+         {{Step::kNavigate, "/pop-forward/page"},
+          {Step::kWaitShown, "pop-forward page"},
+          {Step::kClickTop},
+          {Step::kWaitUrl, "#part"},
+          {Step::kNavigate, "/pop-forward/next"},
+          {Step::kWaitShown, "pop-forward next page"},
+          {Step::kBack},
+          {Step::kWaitUrl, "#part"},
+          {Step::kWaitShown, "pop-forward page"},
+          {Step::kBack},
+          {Step::kWaitAsked, "/pop-forward/next", 2}},
+         {}},
+        // A frame of the item steps back while the user's Back is recent.
+        {"frame-back",
+         {{Step::kNavigate, "/frame-back/page"},
+          {Step::kWaitShown, "frame-back page"},
+          {Step::kClickTop},
+          {Step::kWaitUrl, "#part"},
+          {Step::kBack},
+          {Step::kWrite, Page("frame-back item", Frame("/frame-back/inner"))},
+          {Step::kWaitAsked, "/frame-back/backing"},
+          {Step::kWaitShown, "frame-back item page"}},
+         {}},
+        // A frame steps back while the item is still loading.
+        {"frame-load",
+         {{Step::kNavigate, "/frame-load/page"},
+          {Step::kWaitShown, "frame-load page"},
+          {Step::kWrite, Page("frame-load item", Frame("/frame-load/inner"))},
+          {Step::kWaitAsked, "/frame-load/backing"},
+          {Step::kWaitShown, "frame-load item page"}},
+         {}},
+    };
+    cases.insert(cases.begin(), more.begin(), more.end());
+
+    for (const HostileCase& hostile : cases)
+    {
+        SCOPED_TRACE(hostile.name);
+        ServePage(std::string("/after/") + hostile.name, std::string("<p>after ") + hostile.name + "</p>");
+        for (const Action& action : hostile.actions)
+        {
+            Run(action);
+            if (HasFatalFailure())
+                return;
+        }
+        // A torrent would be handed over once fetched.
+        guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 1500);
+        EXPECT_TRUE(m_handedOver.empty()) << m_handedOver.front();
+        for (const std::string& path : hostile.neverAsked)
+            EXPECT_TRUE(m_server.requestsFor(path).empty()) << path;
+        EXPECT_TRUE(m_windows.empty());
+        m_handedOver.clear();
+
+        // The user's own click still opens its page.
+        guitest::ClickAt(Band(275));
+        EXPECT_TRUE(
+            guitest::RunEventsUntil([&] { return Shows(std::string("after ") + hostile.name); }, 15000));
+    }
+}
