@@ -214,7 +214,8 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
     m_server.serveContent("/p/download", FullLink("/x.torrent", "download onclick=\"fetch('/seen')\""),
                           "text/html");
     m_server.serve("/auth/frame", testsupport::UnauthorizedResponse("Sign in to your bank"));
-    m_server.serve("/auth/image", testsupport::UnauthorizedResponse("Sign in to your bank"));
+    m_server.serve("/auth/own-image", testsupport::UnauthorizedResponse("Sign in to your bank"));
+    m_server.serveContent("/p/image", Page(m_server, "<img src='/auth/own-image'>"), "text/html");
     m_server.serveContent(
         "/p/host",
         Page(m_server, Frame("/p/in"), "<script>onload=()=>setTimeout(()=>location='/slow',300)</script>"),
@@ -302,12 +303,12 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
              ASSERT_TRUE(Requested("/auth/frame"));
              ASSERT_TRUE(Settled());
          }},
-        {"a written item's image that asks for a login",
+        {"a page's own image that asks for a login",
          {},
          [this]
          {
-             Write(Page(m_server, "<img src='" + m_server.url("/auth/image") + "'>"));
-             ASSERT_TRUE(Requested("/auth/image"));
+             Show("/p/image");
+             ASSERT_TRUE(Requested("/auth/own-image"));
              ASSERT_TRUE(Settled());
          }},
     };
