@@ -30,13 +30,15 @@ namespace
 using testsupport::HttpResponse;
 
 // A page whose upper half is `top` and whose lower half is a link to an
-// outline the user clicks last.
+// outline the user clicks last. The link asks for a download: on a page of
+// the site the engine starts it with no answer to decide on, on a written
+// page (another site) it is a plain link.
 std::string Page(const testsupport::LocalHttpServer& server, const std::string& top,
                  const std::string& head = std::string())
 {
     return "<html><head>" + head +
            "</head><body style='margin:0'><div style='position:fixed;left:0;top:0;width:100%;height:50%'>" +
-           top + "</div><a href='" + server.url("/clicked") +
+           top + "</div><a download href='" + server.url("/clicked") +
            "' style='position:fixed;left:0;top:50%;width:100%;height:50%'>"
            "the outline</a></body></html>";
 }
