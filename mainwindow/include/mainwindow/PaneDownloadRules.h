@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -60,9 +59,9 @@ public:
     /// belongs to. Any other navigation to an address of the page's load
     /// takes that address's leave away.
     void OnNavigation(const std::string& address, bool userStarted, bool redirect);
-    /// The page itself starts a load: the one the navigation decided just
-    /// before is, and it is the user's when that navigation was. The engine
-    /// names no address yet.
+    /// The page itself starts a load, that of the navigation decided just
+    /// before it (the engine names no address yet): the user's when that
+    /// navigation was.
     void OnPageLoadStarted();
     /// The page's own load went on to `address`.
     void OnPageRedirected(const std::string& address);
