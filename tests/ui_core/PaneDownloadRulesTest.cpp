@@ -103,9 +103,11 @@ TEST(PaneDownloadRulesTest, OnlyTheUsersNavigationsAndTheirRedirectsAreTheUsers)
     starts.OnNavigation("http://h/after-redirect.torrent", false, true);
     EXPECT_FALSE(starts.IsUserStarted("http://h/after-redirect.torrent"));
 
-    // A click, and the redirects that follow it.
+    // A click, and the redirects of the page's load it started.
     starts.OnNavigation("http://h/go#top", true, false);
+    starts.OnPageLoadStarted();
     starts.OnNavigation("http://h/list.opml", false, true);
+    starts.OnPageRedirected("http://h/list.opml");
     EXPECT_TRUE(starts.IsUserStarted("http://h/go"));
     EXPECT_TRUE(starts.IsUserStarted("http://h/list.opml#part"));
     // The page then loading the same address by itself takes it away.
@@ -117,6 +119,95 @@ TEST(PaneDownloadRulesTest, OnlyTheUsersNavigationsAndTheirRedirectsAreTheUsers)
     EXPECT_EQ(starts.UseUp("http://h/list.opml"), std::vector<std::string>{"http://h/list.opml"});
     EXPECT_FALSE(starts.IsUserStarted("http://h/list.opml"));
     EXPECT_TRUE(starts.UseUp("http://h/list.opml").empty());
+}
+
+TEST(PaneDownloadRulesTest, ARedirectIsTheUsersOnlyThroughThePagesOwnLoadTheUserStarted)
+{
+    panedownload::CUserStarts starts;
+    // The page's script navigates, the user clicks in a frame (no load of
+    // the page's), then the script's navigation is redirected.
+    starts.OnNavigation("http://h/slow", false, false);
+    starts.OnPageLoadStarted();
+    starts.OnNavigation("http://h/plain", true, false);
+    starts.OnNavigation("http://h/x.torrent", false, true);
+    starts.OnPageRedirected("http://h/x.torrent");
+    EXPECT_FALSE(starts.IsUserStarted("http://h/x.torrent"));
+    EXPECT_TRUE(starts.UsersPageLoad().empty());
+
+    // A navigation starts one load at most: a load after it (a page the
+    // program writes) is not the user's.
+    starts.OnNavigation("http://h/go", true, false);
+    starts.OnPageLoadStarted();
+    EXPECT_EQ(starts.UsersPageLoad(), "http://h/go");
+    starts.OnPageLoadStarted();
+    EXPECT_FALSE(starts.IsUserStarted("http://h/go"));
+
+    // The user's load ends: its leave goes with it.
+    starts.OnNavigation("http://h/go", true, false);
+    starts.OnPageLoadStarted();
+    starts.OnPageLoadEnded();
+    EXPECT_FALSE(starts.IsUserStarted("http://h/go"));
+    EXPECT_TRUE(starts.UsersPageLoad().empty());
+}
+
+TEST(PaneDownloadRulesTest, AnAcceptedAnswerTakesOnlyTheDownloadOfItsOwnLoad)
+{
+    panedownload::CUserStarts starts;
+    auto accept = [&starts](const std::string& address)
+    {
+        starts.OnNavigation(address, true, false);
+        starts.OnPageLoadStarted();
+        starts.Accept(address);
+    };
+    // The load ends as it becomes a download, which then starts; once.
+    accept("http://h/y");
+    starts.OnPageLoadEnded(true);
+    EXPECT_TRUE(starts.TakeAccepted("http://h/y#part"));
+    EXPECT_FALSE(starts.TakeAccepted("http://h/y"));
+
+    // No download started: the load failed, a navigation was decided, another
+    // download started first. None leaves the address accepted.
+    accept("http://h/y");
+    starts.OnPageLoadEnded(false);
+    EXPECT_FALSE(starts.TakeAccepted("http://h/y"));
+    accept("http://h/y");
+    starts.OnNavigation("http://h/y", false, false);
+    EXPECT_FALSE(starts.TakeAccepted("http://h/y"));
+    accept("http://h/y");
+    EXPECT_FALSE(starts.TakeAccepted("http://h/other"));
+    EXPECT_FALSE(starts.TakeAccepted("http://h/y"));
+}
+
+TEST(PaneDownloadRulesTest, ADownloadWithoutAnAnswerIsTheUsersOnlyFromTheWebPageItself)
+{
+    panedownload::CUserStarts starts;
+    const std::string page = "http://h/page";
+    starts.OnNavigation("http://h/x.torrent", true, false);
+    EXPECT_TRUE(starts.IsUnansweredUsers("http://h/x.torrent", page, page + "#top"));
+    // From a frame, from no known page, from a page the program wrote.
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", "http://h/framed", page));
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", "", page));
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", "kestrova://template/?page=1",
+                                          "kestrova://template/?page=1"));
+    // Another address, or a navigation decided after the user's.
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/y.torrent", page, page));
+    starts.OnNavigation("http://h/x.torrent", false, false);
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", page, page));
+    // Used once.
+    starts.OnNavigation("http://h/x.torrent", true, false);
+    EXPECT_EQ(starts.UseUp("http://h/x.torrent"), std::vector<std::string>{"http://h/x.torrent"});
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", page, page));
+}
+
+TEST(PaneDownloadRulesTest, FeedAndOutlineTypesAreKnownByTheirTypeAlone)
+{
+    EXPECT_EQ(panedownload::MessageForType("application/rss+xml"), WM_APP_OPENRSSFILE);
+    EXPECT_EQ(panedownload::MessageForType("Application/Atom+XML; charset=utf-8"), WM_APP_OPENRSSFILE);
+    EXPECT_EQ(panedownload::MessageForType("application/rdf+xml"), WM_APP_OPENRSSFILE);
+    EXPECT_EQ(panedownload::MessageForType("text/x-opml"), WM_APP_OPENOPMLFILE);
+    EXPECT_EQ(panedownload::MessageForType("text/xml"), 0u);
+    EXPECT_EQ(panedownload::MessageForType("application/xml"), 0u);
+    EXPECT_EQ(panedownload::MessageFor("application/atom+xml", "", "http://h/feed"), WM_APP_OPENRSSFILE);
 }
 
 TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFolders)

@@ -9,19 +9,24 @@
 class wxWebView;
 
 // The downloads a browser view starts. Only a download the user started is
-// taken (panedownload::CUserStarts): a click or form in the page itself, or
-// an address given to the program, and the redirects of that navigation.
+// taken (panedownload::CUserStarts): the answer of a load of the page itself
+// (never a frame's) that a click or form of the user's or an address given
+// to the program started, through that load's own redirects; or a download
+// that comes without an answer, from the user's click in a web page itself.
 // Every other download (a frame's, a meta refresh's, a script's) is refused
-// before anything is written. A taken download that is one of the program's
-// own documents (by panedownload::MessageFor) is fetched into the hooks'
-// folder under a new name and, once complete, handed to the hooks with the
-// message that opens it, except a feed, which is not fetched at all: its
-// address goes to the hooks, to be subscribed as it is on the network (so
-// does the address of a feed the user followed that asks for a login). Any
-// other download is saved where the user chooses (none without `saveAs`):
-// into a new file beside the chosen one, which takes the chosen name only
-// once complete, so that a file there is never lost to a broken download.
-// Without hooks no download is taken.
+// before anything is written. So is every login the view is asked for but
+// one of the user's own load of the page. A feed or an outline that load
+// brings goes to the program even where the view could show it as text.
+// A taken download that is one of the program's own documents (by
+// panedownload::MessageFor) is fetched into the hooks' folder under a new
+// name and, once complete, handed to the hooks with the message that opens
+// it, except a feed, which is not fetched at all: its address goes to the
+// hooks, to be subscribed as it is on the network (so does the address of a
+// feed the user followed that asks for a login). Any other download is
+// saved where the user chooses (none without `saveAs`): into a new file
+// beside the chosen one, which takes the chosen name only once complete, so
+// that a file there is never lost to a broken download. Without hooks no
+// download is taken.
 //
 // User-interface thread only.
 class CPaneDownloads
@@ -52,7 +57,8 @@ public:
 
     void SetHooks(Hooks hooks);
     // The view is about to follow a navigation, in the order the browser
-    // decides them; `userStarted` when the user asked for it.
+    // decides them, frames' included; `userStarted` when the user asked for
+    // it.
     void OnNavigation(const uString& address, bool userStarted, bool redirect);
 
     struct Shared;
@@ -63,4 +69,6 @@ private:
     unsigned long m_signal = 0;
     unsigned long m_policySignal = 0;
     unsigned long m_loginSignal = 0;
+    unsigned long m_loadSignal = 0;
+    unsigned long m_failSignal = 0;
 };

@@ -115,16 +115,23 @@ std::string AddressPath(const std::string& address)
 }
 } // namespace
 
-std::uint32_t MessageFor(const std::string& mimeType, const std::string& suggestedName,
-                         const std::string& address)
+std::uint32_t MessageForType(const std::string& mimeType)
 {
     const std::string type = BareType(mimeType);
     if (type == "application/x-bittorrent")
         return WM_APP_OPENTORRENTFILE;
-    if (type == "application/rss+xml")
+    if (type == "application/rss+xml" || type == "application/atom+xml" || type == "application/rdf+xml")
         return WM_APP_OPENRSSFILE;
     if (type == "text/x-opml" || type == "application/x-opml" || type == "text/x-opml+xml")
         return WM_APP_OPENOPMLFILE;
+    return 0;
+}
+
+std::uint32_t MessageFor(const std::string& mimeType, const std::string& suggestedName,
+                         const std::string& address)
+{
+    if (std::uint32_t message = MessageForType(mimeType); message != 0)
+        return message;
     if (std::uint32_t message = startup::DocumentMessageFor(suggestedName); message != 0)
         return message;
     return startup::DocumentMessageFor(AddressPath(address));
@@ -237,7 +244,6 @@ bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::s
 
 namespace
 {
-constexpr std::size_t kMaxChains = 8;
 constexpr std::size_t kMaxRedirects = 30;
 
 std::string WithoutFragment(const std::string& address)
@@ -245,57 +251,94 @@ std::string WithoutFragment(const std::string& address)
     return address.substr(0, address.find('#'));
 }
 
-void Forget(std::deque<std::vector<std::string>>& chains, const std::string& address)
+bool IsWebAddress(const std::string& address)
 {
-    for (std::vector<std::string>& chain : chains)
-        chain.erase(std::remove(chain.begin(), chain.end(), address), chain.end());
-    while (!chains.empty() && chains.front().empty())
-        chains.pop_front();
+    const std::string scheme = Lower(address.substr(0, address.find(':')));
+    return address.find("://") == scheme.size() && (scheme == "http" || scheme == "https");
 }
 } // namespace
 
 void CUserStarts::OnNavigation(const std::string& target, bool userStarted, bool redirect)
 {
     const std::string address = WithoutFragment(target);
-    if (redirect && m_lastWasUsers && !m_chains.empty() && m_chains.back().size() < kMaxRedirects)
-    {
-        m_chains.back().push_back(address);
-        return;
-    }
-    Forget(m_chains, address);
-    m_lastWasUsers = userStarted;
-    if (!userStarted)
-        return;
-    m_chains.push_back({address});
-    if (m_chains.size() > kMaxChains)
-        m_chains.pop_front();
+    m_accepted.clear();
+    m_newest = redirect ? std::string() : address;
+    m_newestIsUsers = userStarted && !redirect;
+    if (!redirect && !userStarted)
+        m_pageLoad.erase(std::remove(m_pageLoad.begin(), m_pageLoad.end(), address), m_pageLoad.end());
+}
+
+void CUserStarts::OnPageLoadStarted()
+{
+    m_accepted.clear();
+    m_pageLoad.clear();
+    if (m_newestIsUsers && !m_newest.empty())
+        m_pageLoad.push_back(m_newest);
+    // Each navigation starts one load at most.
+    m_newest.clear();
+    m_newestIsUsers = false;
+}
+
+void CUserStarts::OnPageRedirected(const std::string& target)
+{
+    if (!m_pageLoad.empty() && m_pageLoad.size() < kMaxRedirects)
+        m_pageLoad.push_back(WithoutFragment(target));
+}
+
+void CUserStarts::OnPageLoadEnded(bool becameDownload)
+{
+    // The engine ends a load that became a download before that download
+    // starts.
+    if (!becameDownload)
+        m_accepted.clear();
+    m_pageLoad.clear();
+}
+
+void CUserStarts::Accept(const std::string& address)
+{
+    m_accepted = UseUp(address);
+}
+
+bool CUserStarts::TakeAccepted(const std::string& target)
+{
+    const bool taken =
+        std::find(m_accepted.begin(), m_accepted.end(), WithoutFragment(target)) != m_accepted.end();
+    m_accepted.clear();
+    return taken;
 }
 
 bool CUserStarts::IsUserStarted(const std::string& target) const
 {
-    const std::string address = WithoutFragment(target);
-    for (const std::vector<std::string>& chain : m_chains)
-    {
-        if (std::find(chain.begin(), chain.end(), address) != chain.end())
-            return true;
-    }
-    return false;
+    return std::find(m_pageLoad.begin(), m_pageLoad.end(), WithoutFragment(target)) != m_pageLoad.end();
+}
+
+std::string CUserStarts::UsersPageLoad() const
+{
+    return m_pageLoad.empty() ? std::string() : m_pageLoad.back();
+}
+
+bool CUserStarts::IsUnansweredUsers(const std::string& target, const std::string& referrer,
+                                    const std::string& shownPage) const
+{
+    // The referrer is the document the link is in: a frame's differs from
+    // the page's, as the engine never frames a page inside itself.
+    const std::string page = WithoutFragment(shownPage);
+    return m_newestIsUsers && m_newest == WithoutFragment(target) && IsWebAddress(page) &&
+           WithoutFragment(referrer) == page;
 }
 
 std::vector<std::string> CUserStarts::UseUp(const std::string& target)
 {
     const std::string address = WithoutFragment(target);
-    for (auto chain = m_chains.begin(); chain != m_chains.end(); ++chain)
-    {
-        if (std::find(chain->begin(), chain->end(), address) != chain->end())
-        {
-            std::vector<std::string> used = std::move(*chain);
-            m_chains.erase(chain);
-            m_lastWasUsers = false;
-            return used;
-        }
-    }
-    return {};
+    std::vector<std::string> used;
+    if (IsUserStarted(address))
+        used.swap(m_pageLoad);
+    else if (m_newestIsUsers && m_newest == address)
+        used.push_back(address);
+    // Used once: no later download of these addresses is the user's.
+    if (std::find(used.begin(), used.end(), m_newest) != used.end())
+        m_newestIsUsers = false;
+    return used;
 }
 
 bool IsDownloadFileName(const std::string& name)

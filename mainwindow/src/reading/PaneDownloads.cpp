@@ -19,28 +19,12 @@
 
 struct CPaneDownloads::Shared
 {
-    void* view = nullptr;   // the browser engine's view whose downloads these are
-    std::string navigation; // where the view was last sent
+    void* view = nullptr;  // the browser engine's view whose downloads these are
+    std::string shownPage; // the page itself the view shows, once committed
     Hooks hooks;
     panedownload::CUserStarts starts;
-    // The navigations whose answers were let through as downloads, until
-    // their downloads start.
-    std::vector<std::vector<std::string>> accepted;
 
     bool HasHooks() const { return hooks.folder && hooks.open; }
-    // True once for a download the user started, by its address.
-    bool TakeAccepted(const std::string& address)
-    {
-        for (auto chain = accepted.begin(); chain != accepted.end(); ++chain)
-        {
-            if (std::find(chain->begin(), chain->end(), address) != chain->end())
-            {
-                accepted.erase(chain);
-                return true;
-            }
-        }
-        return !starts.UseUp(address).empty();
-    }
 };
 
 #ifdef __WXGTK__
@@ -254,17 +238,17 @@ void OnFinished(GObject*, gpointer data)
         shared->hooks.open(record->message, uString(record->path.c_str()));
 }
 
-std::string HeaderOf(GObject* response, const char* name)
+std::string HeaderOf(void* headers, const char* name)
 {
-    void* headers = Api().responseHeaders(response);
     const char* value = headers != nullptr ? Api().header(headers, name) : nullptr;
     return value != nullptr ? value : "";
 }
 
 // An answer the engine would download (an attachment) or could not show is
-// downloaded only when the user asked for it in the page itself, not in a
-// frame inside it; otherwise nothing loads and nothing is written. What the
-// engine can show it shows.
+// downloaded only when it is the page's own and the user asked for that
+// load; otherwise nothing loads and nothing is written. What the engine can
+// show it shows, except a feed or an outline the user followed, which goes
+// to the program as a downloaded one does.
 gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
 {
     constexpr int kResponseDecision = 2;
@@ -275,64 +259,86 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     g_object_get(decision, "response", &response, nullptr);
     if (response == nullptr)
         return FALSE;
-    const bool attachment = panedownload::IsAttachment(HeaderOf(response, "Content-Disposition"));
+    const bool attachment =
+        panedownload::IsAttachment(HeaderOf(Api().responseHeaders(response), "Content-Disposition"));
     // Not the response's suggested name: the network library frees a name
     // with a "/" in it wrongly when it is read here. An attachment is
     // downloaded anyway, and its name is looked at when it arrives.
     const std::uint32_t message = MessageFor(response, nullptr);
+    const std::uint32_t typeMessage = panedownload::MessageForType(StringProperty(response, "mime-type"));
     const std::string address = StringProperty(response, "uri");
     g_object_unref(response);
-    if (!attachment && Api().canShow(decision))
+    // Where the engine cannot say whether the answer is the page's own, it
+    // is taken for a frame's.
+    const bool pageItself = Api().isMainResource != nullptr && Api().isMainResource(decision);
+    const bool users = pageItself && shared->HasHooks() && shared->starts.IsUserStarted(address);
+    if (!attachment && !(users && typeMessage != 0) && Api().canShow(decision))
         return FALSE;
-    const bool pageItself = Api().isMainResource == nullptr || Api().isMainResource(decision);
-    if (pageItself && shared->HasHooks() && shared->starts.IsUserStarted(address))
+    if (!users)
     {
-        // A feed needs no copy: the program subscribes its address.
-        if (message == WM_APP_OPENRSSFILE && SubscribeFeed(*shared, address))
-        {
-            shared->starts.UseUp(address);
-            Api().ignore(decision);
-            return TRUE;
-        }
-        shared->accepted.push_back(shared->starts.UseUp(address));
-        Api().download(decision);
+        Api().ignore(decision);
         return TRUE;
     }
-    Api().ignore(decision);
+    // A feed needs no copy: the program subscribes its address.
+    if (message == WM_APP_OPENRSSFILE && SubscribeFeed(*shared, address))
+    {
+        shared->starts.UseUp(address);
+        Api().ignore(decision);
+        return TRUE;
+    }
+    shared->starts.Accept(address);
+    Api().download(decision);
     return TRUE;
 }
 
-// A feed link behind a login that the user followed: the address goes to
-// the program, whose own fetch asks for the login as a new subscription
-// does and keeps it; the engine's question would only lead to the feed's
-// text in the pane. The login names no address: it is the newest
-// navigation's when the site matches.
+// Only the page's own load that the user started may ask for a login, in
+// the engine's box; every other question (a frame's, an image's) is
+// refused unseen, as its text is the server's. A feed link behind a login
+// that the user followed goes to the program, whose own fetch asks for the
+// login as a new subscription does and keeps it; the engine's box would
+// only lead to the feed's text in the pane.
 gboolean OnAuthenticate(GObject*, GObject* request, gpointer data)
 {
     const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
-    const uString address(shared->navigation.c_str());
+    const std::string address = shared->starts.UsersPageLoad();
+    const uString url(address.c_str());
     const char* host = Api().loginHost(request);
-    if (Api().isForProxy(request) || host == nullptr || !shared->HasHooks() ||
-        !shared->starts.IsUserStarted(shared->navigation) || ExtractHost(address).compareNoCase(host) != 0 ||
-        ExtractPort(address) != static_cast<int>(Api().loginPort(request)) ||
-        panedownload::MessageFor(std::string(), std::string(), shared->navigation) != WM_APP_OPENRSSFILE ||
-        !SubscribeFeed(*shared, shared->navigation))
+    const bool users = !address.empty() && (Api().isForProxy(request) ||
+                                            (host != nullptr && ExtractHost(url).compareNoCase(host) == 0 &&
+                                             ExtractPort(url) == static_cast<int>(Api().loginPort(request))));
+    if (users && Api().isForProxy(request))
         return FALSE;
-    shared->starts.UseUp(shared->navigation);
+    if (users && (panedownload::MessageFor(std::string(), std::string(), address) != WM_APP_OPENRSSFILE ||
+                  !shared->HasHooks() || !SubscribeFeed(*shared, address)))
+        return FALSE;
+    if (users)
+        shared->starts.UseUp(address);
     Api().cancelLogin(request);
     return TRUE;
 }
 
-// Every download of our view is checked here, also one that came without
-// an answer to decide on (a link with a download attribute): one the user
-// did not start ends before it has a file.
+// Every download of our view is checked here: the one whose answer was
+// just let through, or one that came without an answer to decide on (a
+// link with a download attribute), which must be the user's click in the
+// page itself. Any other ends before it has a file.
 void OnDownloadStarted(GObject*, GObject* download, gpointer data)
 {
     const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
     if (Api().downloadView(download) != shared->view)
         return;
-    const char* uri = Api().requestUri(Api().downloadRequest(download));
-    if (uri == nullptr || !shared->HasHooks() || !shared->TakeAccepted(uri))
+    void* request = Api().downloadRequest(download);
+    const char* uri = Api().requestUri(request);
+    const std::string address = uri != nullptr ? uri : "";
+    bool taken = false;
+    if (!address.empty() && shared->HasHooks())
+    {
+        if (shared->starts.TakeAccepted(address))
+            taken = true;
+        else if (shared->starts.IsUnansweredUsers(address, HeaderOf(Api().requestHeaders(request), "Referer"),
+                                                  shared->shownPage))
+            taken = !shared->starts.UseUp(address).empty();
+    }
+    if (!taken)
     {
         Api().cancel(download);
         return;
@@ -343,6 +349,41 @@ void OnDownloadStarted(GObject*, GObject* download, gpointer data)
     g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), record);
     g_signal_connect(download, "failed", G_CALLBACK(OnFailed), record);
     g_signal_connect(download, "finished", G_CALLBACK(OnFinished), record);
+}
+
+// The page's own load, told apart from its frames' by the view: where it
+// starts, where its redirects lead, and its end.
+void OnLoadChanged(GObject*, int event, gpointer data)
+{
+    enum
+    {
+        kStarted,
+        kRedirected,
+        kCommitted,
+    };
+    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
+    const char* loading = Api().viewUri(shared->view);
+    const std::string address = loading != nullptr ? loading : "";
+    if (event == kStarted)
+        shared->starts.OnPageLoadStarted();
+    else if (event == kRedirected)
+        shared->starts.OnPageRedirected(address);
+    else if (event == kCommitted)
+    {
+        shared->starts.OnPageLoadEnded();
+        shared->shownPage = address;
+    }
+}
+
+// A load whose answer became a download ends so too; its download may
+// start after. Any other end leaves no download to the load.
+gboolean OnLoadFailed(GObject*, int, gchar*, GError* error, gpointer data)
+{
+    constexpr int kBecameDownload = 102;
+    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
+    shared->starts.OnPageLoadEnded(error != nullptr && error->code == kBecameDownload &&
+                                   g_strcmp0(g_quark_to_string(error->domain), "WebKitPolicyError") == 0);
+    return FALSE;
 }
 } // namespace
 #endif
@@ -362,6 +403,11 @@ CPaneDownloads::CPaneDownloads(wxWebView* view) : m_shared(std::make_shared<Shar
     if (m_signal != 0 && Api().loginHost != nullptr)
         m_loginSignal =
             g_signal_connect(m_shared->view, "authenticate", G_CALLBACK(OnAuthenticate), &m_shared);
+    if (m_signal != 0)
+    {
+        m_loadSignal = g_signal_connect(m_shared->view, "load-changed", G_CALLBACK(OnLoadChanged), &m_shared);
+        m_failSignal = g_signal_connect(m_shared->view, "load-failed", G_CALLBACK(OnLoadFailed), &m_shared);
+    }
 #else
     (void)view;
 #endif
@@ -375,8 +421,9 @@ CPaneDownloads::~CPaneDownloads()
         g_signal_handler_disconnect(m_context, m_signal);
     if (m_policySignal != 0)
         g_signal_handler_disconnect(m_shared->view, m_policySignal);
-    if (m_loginSignal != 0)
-        g_signal_handler_disconnect(m_shared->view, m_loginSignal);
+    for (unsigned long signal : {m_loginSignal, m_loadSignal, m_failSignal})
+        if (signal != 0)
+            g_signal_handler_disconnect(m_shared->view, signal);
 #endif
 }
 
@@ -387,6 +434,5 @@ void CPaneDownloads::SetHooks(Hooks hooks)
 
 void CPaneDownloads::OnNavigation(const uString& address, bool userStarted, bool redirect)
 {
-    m_shared->navigation = address.c_str();
     m_shared->starts.OnNavigation(address.c_str(), userStarted, redirect);
 }

@@ -74,7 +74,9 @@ const DownloadApi& Downloads()
         Find(found.ignore, "webkit_policy_decision_ignore");
         Find(found.canShow, "webkit_response_policy_decision_is_mime_type_supported");
         Find(found.responseHeaders, "webkit_uri_response_get_http_headers");
+        Find(found.requestHeaders, "webkit_uri_request_get_http_headers");
         Find(found.header, "soup_message_headers_get_one");
+        Find(found.viewUri, "webkit_web_view_get_uri");
         Find(found.isMainResource, "webkit_response_policy_decision_is_main_frame_main_resource");
         Find(found.loginHost, "webkit_authentication_request_get_host");
         Find(found.loginPort, "webkit_authentication_request_get_port");
@@ -84,7 +86,8 @@ const DownloadApi& Downloads()
             found.loginHost = nullptr;
         const bool all = found.viewContext && found.downloadView && found.downloadRequest &&
                          found.requestUri && found.setDestination && found.cancel && found.download &&
-                         found.ignore && found.canShow && found.responseHeaders && found.header;
+                         found.ignore && found.canShow && found.responseHeaders && found.requestHeaders &&
+                         found.header && found.viewUri;
         return all ? found : DownloadApi();
     }();
     return api;

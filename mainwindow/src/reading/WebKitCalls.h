@@ -34,7 +34,10 @@ struct DownloadApi
     void (*ignore)(void* decision) = nullptr;
     gboolean (*canShow)(void* decision) = nullptr;
     void* (*responseHeaders)(void* response) = nullptr;
+    void* (*requestHeaders)(void* request) = nullptr;
     const char* (*header)(void* headers, const char* name) = nullptr;
+    // The address the view shows or, while the page itself loads, loads.
+    const char* (*viewUri)(void* view) = nullptr;
     // Newer engines only, and not part of the group: without it every
     // response counts as the page's own.
     gboolean (*isMainResource)(void* decision) = nullptr;

@@ -1,12 +1,17 @@
 #pragma once
 
 // What the browser pane's download tests share: the documents a site
-// offers, and the pane's copies in the temp folder.
+// offers, the pane's copies in the temp folder and a click on a link.
+#include "GuiTestSupport.h"
 #include "feeds/Preference.h"
+#include "mainwindow/MainFrame.h"
+#include "mainwindow/WebBrowserFrame.h"
 #include "support/LocalHttpServer.h"
 
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
+#include <wx/webview.h>
 
 // An answer to be saved, not shown, under the server's name.
 inline testsupport::HttpResponse Attachment(const std::string& type, const std::string& name,
@@ -27,4 +32,19 @@ inline int PaneFiles()
          std::filesystem::directory_iterator(CPreference::GetInstance()->GetTempDir().getPath().c_str()))
         count += entry.path().filename().string().rfind("page-", 0) == 0 ? 1 : 0;
     return count;
+}
+
+// Shows a page whose one link fills the pane, and clicks it.
+inline void ClickLinkIn(CMainFrame& frame, testsupport::LocalHttpServer& server, const std::string& path)
+{
+    server.serveContent("/page.html",
+                        "<html><body style='margin:0'><a href='" + path +
+                            "' style='display:block;width:100%;height:600px'>the document</a>"
+                            "</body></html>",
+                        "text/html");
+    frame.GetBrowserFrame()->Navigate(uString(server.url("/page.html").c_str()));
+    wxWebView& view = *frame.GetBrowser();
+    ASSERT_FALSE(guitest::WaitForPage(view, "the document").empty());
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !view.IsBusy(); }, 15000));
+    guitest::ClickAt(view.GetScreenPosition() + wxPoint(view.GetSize().x / 2, 40));
 }

@@ -44,21 +44,6 @@ public:
     std::vector<ui::FileRequest> requests;
 };
 
-// Shows a page whose one link fills the pane, and clicks it.
-void ClickLinkIn(CMainFrame& frame, testsupport::LocalHttpServer& server, const std::string& path)
-{
-    server.serveContent("/page.html",
-                        "<html><body style='margin:0'><a href='" + path +
-                            "' style='display:block;width:100%;height:600px'>the document</a>"
-                            "</body></html>",
-                        "text/html");
-    frame.GetBrowserFrame()->Navigate(uString(server.url("/page.html").c_str()));
-    wxWebView& view = *frame.GetBrowser();
-    ASSERT_FALSE(guitest::WaitForPage(view, "the document").empty());
-    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !view.IsBusy(); }, 15000));
-    guitest::ClickAt(view.GetScreenPosition() + wxPoint(view.GetSize().x / 2, 40));
-}
-
 class PaneDownloadTest : public EngineFrameFixture
 {
 protected:
@@ -468,4 +453,50 @@ TEST_F(PaneFeedLinkTest, AFeedLinkBehindALoginAsksForItAsNewSubscriptionDoes)
     EXPECT_EQ(m_listDialogs, 1);
     EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Private news (2)"});
     EXPECT_EQ(PaneFiles(), 0);
+}
+
+// A feed or an outline the engine could show as text, followed by the user,
+// goes to the program as a downloaded one does; plain XML stays shown.
+TEST_F(PaneFeedLinkTest, FeedAndOutlineTypesTheEngineCouldShowGoToTheProgram)
+{
+    Start();
+    const std::string base = m_server.url("/site/");
+    struct FeedType
+    {
+        const char* path;
+        const char* type;
+    };
+    const FeedType feeds[] = {{"/types/rss", "application/rss+xml"},
+                              {"/types/atom", "application/atom+xml; charset=utf-8"},
+                              {"/types/rdf", "application/rdf+xml"}};
+    for (const FeedType& feed : feeds)
+    {
+        SCOPED_TRACE(feed.type);
+        m_server.serveContent(feed.path, feedsite::Rss(feed.path, base, feedsite::Items(base, "Story", 1, 1)),
+                              feed.type);
+        const int dialogs = m_listDialogs;
+        ClickAndChooseFirstList(feed.path);
+        const uString address(m_server.url(feed.path).c_str());
+        ASSERT_TRUE(
+            guitest::RunEventsUntil([&] { return Count("default.mdb", "channel", address) == 1; }, 30000));
+        EXPECT_EQ(m_listDialogs, dialogs + 1);
+    }
+
+    bool importAsked = false;
+    guitest::WhenDialogShownWithin<OPMLImport>(30000,
+                                               [&](OPMLImport& dialog)
+                                               {
+                                                   importAsked = true;
+                                                   guitest::Press(dialog, wxID_CANCEL);
+                                               });
+    m_server.serveContent("/types/opml", "<?xml version=\"1.0\"?><opml version=\"1.0\"><body/></opml>",
+                          "text/x-opml");
+    ClickLinkIn(*m_frame, m_server, "/types/opml");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return importAsked; }, 30000));
+
+    m_server.serveContent("/types/xml", "<?xml version=\"1.0\"?><note>plain xml shown</note>", "text/xml");
+    ClickLinkIn(*m_frame, m_server, "/types/xml");
+    EXPECT_FALSE(guitest::WaitForPage(*m_frame->GetBrowser(), "plain xml shown").empty());
+    EXPECT_EQ(m_listDialogs, 3);
+    EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
 }

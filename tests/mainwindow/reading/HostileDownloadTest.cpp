@@ -1,0 +1,344 @@
+// Pages that try to pass their own downloads and login boxes off as the
+// user's, in the real main window with the real engine and real clicks: a
+// download link inside a frame, a script's or a meta refresh's redirect that
+// answers while the user clicks in a frame, a download the user accepted
+// once and a script starts again, a framed login and an image's login. Each
+// is refused, and a click the user makes afterwards still opens.
+#include "LoopbackTracker.h"
+#include "SubscriptionFrameFixture.h"
+#include "TorrentFiles.h"
+#include "common/Messages.h"
+#include "dialogs/OpmlDialogs.h"
+#include "dialogs/TorrentCtrl.h"
+#include "downloads/DownloadManager.h"
+#include "downloads/EngineFrameFixture.h"
+#include "downloads/PaneDownloadSupport.h"
+#include "downloads/TorrentEngine.h"
+#include "mainwindow/HtmlCtrl.h"
+
+#include <atomic>
+#include <chrono>
+#include <dlfcn.h>
+#include <functional>
+#include <future>
+#include <vector>
+#include <wx/timer.h>
+#include <wx/webview.h>
+
+namespace
+{
+using testsupport::HttpResponse;
+
+// A page whose upper half is `top` and whose lower half is a link to an
+// outline the user clicks last. The link asks for a download: on a page of
+// the site the engine starts it with no answer to decide on, on a written
+// page (another site) it is a plain link.
+std::string Page(const testsupport::LocalHttpServer& server, const std::string& top,
+                 const std::string& head = std::string())
+{
+    return "<html><head>" + head +
+           "</head><body style='margin:0'><div style='position:fixed;left:0;top:0;width:100%;height:50%'>" +
+           top + "</div><a download href='" + server.url("/clicked") +
+           "' style='position:fixed;left:0;top:50%;width:100%;height:50%'>"
+           "the outline</a></body></html>";
+}
+
+// A frame over the upper half.
+std::string Frame(const std::string& path)
+{
+    return "<iframe src='" + path + "' style='border:0;width:100%;height:100%'></iframe>";
+}
+
+// A link that fills its page.
+std::string FullLink(const std::string& path, const std::string& attributes = std::string())
+{
+    return "<html><body style='margin:0'><a href='" + path + "' " + attributes +
+           " style='position:fixed;left:0;top:0;width:100%;height:100%'>a link</a></body></html>";
+}
+
+// A redirect that waits until the test lets it answer.
+struct Gate
+{
+    std::promise<void> promise;
+    std::shared_future<void> opened = promise.get_future().share();
+};
+
+class HostileDownloadTest : public subscriptiontest::SubscriptionFrameTest
+{
+protected:
+    HostileDownloadTest()
+    {
+        Configure(enginetest::ListenOnFreePorts);
+        // A torrent handed over would open its panel, waiting for the user:
+        // it is closed here, and counted.
+        m_panelWatch.Bind(wxEVT_TIMER,
+                          [this](wxTimerEvent&)
+                          {
+                              for (wxWindow* window : wxTopLevelWindows)
+                                  if (auto* panel = dynamic_cast<CTorrentCtrl*>(window);
+                                      panel && panel->IsModal())
+                                  {
+                                      ++m_panelsShown;
+                                      guitest::Press(*panel, wxID_OK);
+                                  }
+                          });
+        m_panelWatch.Start(50);
+    }
+    void TearDown() override
+    {
+        m_panelWatch.Stop();
+        if (m_frame)
+            m_frame->SetMessageObserver(nullptr);
+        SubscriptionFrameTest::TearDown();
+    }
+
+    void StartWithEngine()
+    {
+        Start(enginetest::WithEngine());
+        ASSERT_NE(m_frame->GetDownloadManager()->GetEngine(), nullptr);
+        m_frame->SetMessageObserver(
+            [this](const CFrameMessage& message)
+            {
+                if (message.message == WM_APP_OPENTORRENTFILE || message.message == WM_APP_OPENOPMLFILE ||
+                    message.message == WM_APP_OPENRSSFILE)
+                    m_opened.push_back(message.message);
+            });
+    }
+    wxWebView& View() const { return *m_frame->GetBrowser(); }
+    void Write(const std::string& html)
+    {
+        m_frame->GetBrowserFrame()->GetHtmlCtrl()->WriteHtml(uString(html.c_str()));
+    }
+    void Show(const std::string& path)
+    {
+        m_frame->GetBrowserFrame()->Navigate(uString(m_server.url(path).c_str()));
+    }
+    bool Requested(const std::string& path) const
+    {
+        return guitest::RunEventsUntil([&] { return !m_server.requestsFor(path).empty(); }, 20000);
+    }
+    bool Settled() const
+    {
+        return guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 20000);
+    }
+    // Real clicks: in the upper half, in the lower half.
+    void ClickTop() const
+    {
+        guitest::ClickAt(View().GetScreenPosition() +
+                         wxPoint(View().GetSize().x / 2, View().GetSize().y / 4));
+    }
+    void ClickBottom() const
+    {
+        guitest::ClickAt(View().GetScreenPosition() +
+                         wxPoint(View().GetSize().x / 2, View().GetSize().y * 3 / 4));
+    }
+    // Answers `path` with a redirect to `to` once the gate opens.
+    void ServeHeldRedirect(const std::string& path, const std::string& to, const std::shared_ptr<Gate>& gate)
+    {
+        const std::string location = m_server.url(to);
+        m_server.route(path,
+                       [gate, location](const testsupport::HttpRequest&)
+                       {
+                           gate->opened.wait_for(std::chrono::seconds(30));
+                           HttpResponse response;
+                           response.status = 302;
+                           response.header("Location", location);
+                           return response;
+                       });
+    }
+    // The engine's own login boxes over the pane: children of the view,
+    // found through the toolkit wx loaded.
+    int LoginBoxes() const
+    {
+        using Visit = void (*)(void* widget, void* data);
+        using ForAll = void (*)(void* container, Visit visit, void* data);
+        using TypeName = const char* (*)(void* instance);
+        static const auto forAll = reinterpret_cast<ForAll>(::dlsym(RTLD_DEFAULT, "gtk_container_forall"));
+        static const auto typeName =
+            reinterpret_cast<TypeName>(::dlsym(RTLD_DEFAULT, "g_type_name_from_instance"));
+        EXPECT_TRUE(forAll != nullptr && typeName != nullptr);
+        if (forAll == nullptr || typeName == nullptr)
+            return -1;
+        struct Count
+        {
+            TypeName typeName;
+            int boxes = 0;
+        } count{typeName};
+        forAll(
+            View().GetNativeBackend(),
+            [](void* child, void* data)
+            {
+                auto& count = *static_cast<Count*>(data);
+                if (std::string(count.typeName(child)).find("Authentication") != std::string::npos)
+                    ++count.boxes;
+            },
+            &count);
+        return count.boxes;
+    }
+    std::size_t Torrents() const
+    {
+        std::vector<CTorrentStatus> torrents;
+        m_frame->GetDownloadManager()->GetEngine()->ListTorrents(torrents);
+        return torrents.size();
+    }
+
+    testsupport::ScopedEnv m_listenAddress{"VESSIMAR_LISTEN_ADDRESS", "127.0.0.1"};
+    torrenttest::LoopbackTracker m_tracker;
+    testsupport::LocalHttpServer m_server;
+    wxTimer m_panelWatch;
+    int m_panelsShown = 0;
+    std::vector<std::uint32_t> m_opened;
+};
+
+struct HostileCase
+{
+    const char* name;
+    // What the program opens before the user's last click.
+    std::vector<std::uint32_t> opened;
+    // Shows the page and makes its attempt, up to the requests that show
+    // the attempt was made.
+    std::function<void()> attempt;
+};
+} // namespace
+
+TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
+{
+    const torrenttest::MadeTorrent made =
+        torrenttest::MakeSingleFileTorrent("talk.mp3", "a talk", m_tracker.announceUrl(), 16384);
+    for (const char* path : {"/x.torrent", "/x1", "/x2"})
+        m_server.serve(path, Attachment("application/x-bittorrent", "x.torrent", made.bytes));
+    m_server.serve("/y", Attachment("text/x-opml", "y.opml",
+                                    "<?xml version=\"1.0\"?><opml version=\"1.0\"><body/></opml>"));
+    m_server.serve("/clicked", Attachment("text/x-opml", "clicked.opml",
+                                          "<?xml version=\"1.0\"?><opml version=\"1.0\"><body/></opml>"));
+    m_server.serveContent("/plain", "<html><body>a plain page</body></html>", "text/html");
+    m_server.serveContent("/p/in", FullLink("/plain"), "text/html");
+    m_server.serveContent("/p/download", FullLink("/x.torrent", "download onclick=\"fetch('/seen')\""),
+                          "text/html");
+    m_server.serve("/auth/frame", testsupport::UnauthorizedResponse("Sign in to your bank"));
+    m_server.serve("/auth/own-image", testsupport::UnauthorizedResponse("Sign in to your bank"));
+    m_server.serveContent("/p/image", Page(m_server, "<img src='/auth/own-image'>"), "text/html");
+    m_server.serveContent(
+        "/p/host",
+        Page(m_server, Frame("/p/in"), "<script>onload=()=>setTimeout(()=>location='/slow',300)</script>"),
+        "text/html");
+    m_server.serveContent(
+        "/p/refresh",
+        Page(m_server, Frame("/p/in"), "<meta http-equiv='refresh' content='0;url=/slow-refresh'>"),
+        "text/html");
+    // The user's link names a part of the outline: the engine starts its
+    // download under that address, the page's own download under the bare
+    // one.
+    m_server.serveContent(
+        "/p/again",
+        Page(m_server, "<a href='/y#part' style='display:block;width:100%;height:100%'>the download</a>"
+                       "<a id='again' download href='/y'></a><script>let "
+                       "done=false;setInterval(()=>fetch('/p/again/poll')"
+                       ".then(r=>r.text()).then(t=>{if(t=='go'&&!done){done=true;"
+                       "document.getElementById('again').click();fetch('/p/again/clicked')}}),100)</script>"),
+        "text/html");
+    StartWithEngine();
+
+    // The page's navigation starts, the user clicks in the frame, then the
+    // page's navigation is redirected to a torrent.
+    auto racingRedirect = [this](const std::string& host, const std::string& slow, const std::string& torrent)
+    {
+        return [this, host, slow, torrent]
+        {
+            auto gate = std::make_shared<Gate>();
+            ServeHeldRedirect(slow, torrent, gate);
+            m_server.clearLog();
+            Show(host);
+            ASSERT_TRUE(Requested(slow));
+            ClickTop();
+            ASSERT_TRUE(Requested("/plain"));
+            gate->promise.set_value();
+            ASSERT_TRUE(Requested(torrent));
+        };
+    };
+    const std::vector<HostileCase> cases = {
+        {"a download link inside a written item's frame",
+         {},
+         [this]
+         {
+             Write(Page(m_server, Frame(m_server.url("/p/download"))));
+             ASSERT_TRUE(Requested("/p/download"));
+             ASSERT_TRUE(Settled());
+             ClickTop();
+             ASSERT_TRUE(Requested("/seen"));
+         }},
+        {"a script's redirect answering while the user clicks in a frame",
+         {},
+         racingRedirect("/p/host", "/slow", "/x1")},
+        {"a meta refresh's redirect answering while the user clicks in a frame",
+         {},
+         racingRedirect("/p/refresh", "/slow-refresh", "/x2")},
+        {"a download the user accepted once, started again by a script",
+         {WM_APP_OPENOPMLFILE},
+         [this]
+         {
+             auto go = std::make_shared<std::atomic<bool>>(false);
+             m_server.route("/p/again/poll", [go](const testsupport::HttpRequest&)
+                            { return testsupport::TextResponse(200, *go ? "go" : "wait"); });
+             Show("/p/again");
+             ASSERT_TRUE(Requested("/p/again/poll"));
+             ASSERT_TRUE(Settled());
+             bool asked = false;
+             guitest::WhenDialogShownWithin<OPMLImport>(30000,
+                                                        [&](OPMLImport& dialog)
+                                                        {
+                                                            asked = true;
+                                                            guitest::Press(dialog, wxID_CANCEL);
+                                                        });
+             ClickTop();
+             ASSERT_TRUE(guitest::RunEventsUntil([&] { return asked; }, 30000)) << "the user's download";
+             // The page's own click, with no gesture, when its script hears
+             // back: after the user's download is over.
+             *go = true;
+             ASSERT_TRUE(Requested("/p/again/clicked"));
+         }},
+        {"a written item's frame that asks for a login",
+         {},
+         [this]
+         {
+             Write(Page(m_server, Frame(m_server.url("/auth/frame"))));
+             ASSERT_TRUE(Requested("/auth/frame"));
+             ASSERT_TRUE(Settled());
+         }},
+        {"a page's own image that asks for a login",
+         {},
+         [this]
+         {
+             Show("/p/image");
+             ASSERT_TRUE(Requested("/auth/own-image"));
+             ASSERT_TRUE(Settled());
+         }},
+    };
+    for (const HostileCase& row : cases)
+    {
+        SCOPED_TRACE(row.name);
+        m_opened.clear();
+        row.attempt();
+        if (HasFatalFailure())
+            return;
+        // The user's own click afterwards: once its outline is open, the
+        // attempt's download or login would have come before it.
+        bool importAsked = false;
+        guitest::WhenDialogShownWithin<OPMLImport>(30000,
+                                                   [&](OPMLImport& dialog)
+                                                   {
+                                                       importAsked = true;
+                                                       guitest::Press(dialog, wxID_CANCEL);
+                                                   });
+        ClickBottom();
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return importAsked; }, 30000)) << "the user's click";
+        std::vector<std::uint32_t> opened = row.opened;
+        opened.push_back(WM_APP_OPENOPMLFILE);
+        EXPECT_EQ(m_opened, opened);
+        EXPECT_EQ(LoginBoxes(), 0);
+        EXPECT_EQ(Torrents(), 0u);
+        EXPECT_EQ(m_tracker.announces(), 0u);
+        EXPECT_EQ(m_panelsShown, 0);
+        EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
+    }
+}
