@@ -50,7 +50,11 @@ public:
 private:
     // SIGTERM, SIGINT and SIGHUP, called from the event loop.
     static void OnStopSignal(int signal);
-    void CloseOnSignal();
+    // File > Exit and the tray's Exit: the close a stop signal makes.
+    void OnExitCommand(wxCommandEvent& event);
+    // Ends the open dialogs, then closes the window once their loops have
+    // returned, as File > Exit does.
+    void EndQuestionsAndClose();
     void CloseMainFrame();
     std::string ParseCommandLine() const;
     void PlaceMainWindow();

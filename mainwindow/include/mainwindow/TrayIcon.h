@@ -6,6 +6,7 @@
 #include <wx/taskbar.h>
 
 class CTrayIcon;
+class wxMenu;
 class wxWindow;
 namespace trayicon
 {
@@ -59,6 +60,9 @@ class CTrayMenuHandler : public CTrayIconHandler
 public:
     CTrayMenuHandler(wxWindow* owner, int menuId, unsigned trigger);
     void Handle(CTrayIcon& icon) override;
+
+private:
+    static void WatchPicks(wxMenu& menu, int& picked);
 };
 
 /// The main window's icon in the notification area, shown while the window

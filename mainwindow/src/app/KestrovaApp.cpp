@@ -98,6 +98,8 @@ bool CKestrovaApp::OnInit()
     frame->SetTitle(kTitle);
     frame->DragAcceptFiles(true);
     frame->Bind(wxEVT_DROP_FILES, &CKestrovaApp::OnDropFiles, this);
+    // Exit comes from the tray's menu too, while a question may wait.
+    frame->Bind(wxEVT_MENU, &CKestrovaApp::OnExitCommand, this, wxID_EXIT);
 
     // Damaged settings files were set aside: say so once the window stands.
     for (const uString& message : CPreference::GetInstance()->TakeSetAsideMessages())
@@ -114,10 +116,15 @@ bool CKestrovaApp::OnInit()
 void CKestrovaApp::OnStopSignal(int)
 {
     if (auto* app = dynamic_cast<CKestrovaApp*>(wxTheApp))
-        app->CloseOnSignal();
+        app->EndQuestionsAndClose();
 }
 
-void CKestrovaApp::CloseOnSignal()
+void CKestrovaApp::OnExitCommand(wxCommandEvent&)
+{
+    EndQuestionsAndClose();
+}
+
+void CKestrovaApp::EndQuestionsAndClose()
 {
     // The questions end first (and no new one waits for an answer): the close
     // must not destroy the frame under one.

@@ -3,6 +3,7 @@
 #include "Menus.h"
 #include "ToolBars.h"
 #include "common/MenuBuilder.h"
+#include "common/ToplevelWindows.h"
 #include "mainwindow/AboutDlg.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/TrayIcon.h"
@@ -236,5 +237,8 @@ long CMainFrame::OnRestoreWindow(const CFrameMessage&)
     Show();
     Raise();
     OnRestored();
+    // A dialog waiting on the window went into the tray with it and comes
+    // back over it.
+    ui::PresentWindowsOver(GetHandle());
     return 0;
 }

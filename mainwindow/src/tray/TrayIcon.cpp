@@ -50,10 +50,34 @@ CTrayMenuHandler::CTrayMenuHandler(wxWindow* owner, int menuId, unsigned trigger
 
 void CTrayMenuHandler::Handle(CTrayIcon& icon)
 {
-    // The notification area places the menu itself, next to the icon.
+    // Before the menu: its items hold on to it.
+    int picked = wxID_NONE;
     std::unique_ptr<wxMenu> menu = ui::BuildFirstSubMenu(m_parameter);
-    if (menu)
-        icon.PopupMenu(menu.get());
+    if (!menu)
+        return;
+    // The pick comes from the toolkit and goes to the owner once the menu
+    // has closed: wx drops it while a modal dialog runs, and the tray is how
+    // the user reaches the window then. What wx passes on stops at the menu.
+    WatchPicks(*menu, picked);
+    // The notification area places the menu itself, next to the icon.
+    icon.PopupMenu(menu.get());
+    if (picked == wxID_NONE || m_owner == nullptr)
+        return;
+    wxCommandEvent command(wxEVT_MENU, picked);
+    command.SetEventObject(&icon);
+    m_owner->GetEventHandler()->ProcessEvent(command);
+}
+
+void CTrayMenuHandler::WatchPicks(wxMenu& menu, int& picked)
+{
+    menu.Bind(wxEVT_MENU, [](wxCommandEvent&) {});
+    for (wxMenuItem* item : menu.GetMenuItems())
+    {
+        if (item->IsSubMenu())
+            WatchPicks(*item->GetSubMenu(), picked);
+        else if (!item->IsSeparator())
+            trayicon::WatchMenuPick(item->GetMenuItem(), item->GetId(), picked);
+    }
 }
 
 CTrayIcon::CTrayIcon(wxWindow* owner, int iconId, int menuId, const wxString& tip, HandlerTable handlers)

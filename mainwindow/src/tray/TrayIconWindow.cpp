@@ -28,6 +28,32 @@ std::vector<void*> IconWindows()
     return windows;
 }
 
+namespace
+{
+struct MenuPick
+{
+    int id;
+    int* picked;
+};
+
+void OnMenuItemActivate(void*, void* pick)
+{
+    auto* self = static_cast<MenuPick*>(pick);
+    *self->picked = self->id;
+}
+
+void FreeMenuPick(void* pick, GClosure*)
+{
+    delete static_cast<MenuPick*>(pick);
+}
+} // namespace
+
+void WatchMenuPick(void* item, int id, int& picked)
+{
+    g_signal_connect_data(static_cast<GObject*>(item), "activate", G_CALLBACK(OnMenuItemActivate),
+                          new MenuPick{id, &picked}, FreeMenuPick, GConnectFlags(0));
+}
+
 CIconWindowWatch::CIconWindowWatch(void* window, std::function<void(bool embedded)> changed)
     : m_window(window), m_changed(std::move(changed))
 {

@@ -12,6 +12,12 @@ namespace trayicon
 /// The icon windows of this process, as opaque handles.
 std::vector<void*> IconWindows();
 
+/// Sets `picked` to `id` when the user picks this item (a toolkit menu item)
+/// of a pop-up menu. The toolkit reports a pick that wx drops: wx passes no
+/// pop-up menu's command on while a modal dialog runs. `picked` must outlive
+/// the item.
+void WatchMenuPick(void* item, int id, int& picked);
+
 /// Follows one icon window while it lives: whether the notification area
 /// holds it now, and a call on this thread each time that changes.
 class CIconWindowWatch

@@ -1,7 +1,8 @@
 // The real program on a desktop, asked where to save a download of the
 // browser pane: Save saves at once, with nothing of the toolkit's in the
-// way, and a stop signal while the dialog waits ends the program as
-// File > Exit does, with nothing saved.
+// way, and a stop signal or the tray's Exit while the dialog waits ends the
+// program as File > Exit does, with nothing saved. The tray and a second
+// start bring the window back with the dialog still waiting on it.
 #include "GuiTestSupport.h"
 #include "RealProgram.h"
 #include "TrayDesktop.h"
@@ -39,7 +40,7 @@ protected:
     bool StartUntilTheSaveDialogShows(TrayDesktop& desktop)
     {
         m_program = realprogram::StartKestrova(m_home.file("kestrova.log"), m_runtime);
-        unsigned long window = 0;
+        unsigned long& window = m_window;
         if (!realprogram::WaitUntilListening(*m_program) ||
             !guitest::RunEventsUntil(
                 [&]
@@ -54,7 +55,65 @@ protected:
         keys.Char(WXK_F7);
         keys.Text(m_server.url("/get/pack").c_str());
         keys.Char(WXK_RETURN);
-        return guitest::RunEventsUntil([&] { return desktop.FindWindow("Select a file") != 0; }, 30000);
+        return guitest::RunEventsUntil(
+            [&]
+            {
+                m_dialog = desktop.FindWindow("Select a file");
+                return m_dialog != 0;
+            },
+            30000);
+    }
+
+    // Minimises the window as its title bar's button does: it goes into
+    // the tray, the dialog with it. The icon's place on the screen, or an
+    // empty rectangle when the icon never showed.
+    wxRect MinimiseIntoTray(TrayDesktop& desktop)
+    {
+        desktop.Minimise(m_window);
+        if (!guitest::RunEventsUntil(
+                [&]
+                {
+                    return desktop.EmbeddedIcons().size() == 1 &&
+                           desktop.StateOf(m_window) == State::kWithdrawn && !desktop.IsOnScreen(m_dialog);
+                },
+                10000))
+            return {};
+        return desktop.EmbeddedIcons().front();
+    }
+
+    // A right-click on the icon; true once its menu shows.
+    bool OpenTheIconsMenu(TrayDesktop& desktop, const wxRect& icon)
+    {
+        const int popups = desktop.PopupsShown();
+        wxUIActionSimulator mouse;
+        mouse.MouseMove(icon.GetPosition() + wxSize(icon.width / 2, icon.height / 2));
+        mouse.MouseClick(wxMOUSE_BTN_RIGHT);
+        return guitest::RunEventsUntil([&] { return desktop.PopupsShown() > popups; }, 10000);
+    }
+
+    // The window back on the screen with the dialog over it, still waiting.
+    bool ShownWithTheDialog(TrayDesktop& desktop)
+    {
+        return guitest::RunEventsUntil(
+            [&]
+            {
+                return desktop.StateOf(m_window) == State::kNormal && desktop.IsOnScreen(m_window) &&
+                       desktop.FindWindow("Select a file") == m_dialog && desktop.IsOnScreen(m_dialog);
+            },
+            10000);
+    }
+
+    // Cancels the dialog from the keyboard and ends the program by the
+    // signal: exit status, and whether it saved what it was given.
+    void CancelAndStop(TrayDesktop& desktop)
+    {
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return desktop.HasFocus(m_dialog); }, 10000));
+        wxUIActionSimulator keys;
+        keys.Char(WXK_ESCAPE);
+        EXPECT_TRUE(guitest::RunEventsUntil([&] { return desktop.FindWindow("Select a file") == 0; }, 10000));
+        m_program->signal(SIGTERM);
+        EXPECT_EQ(m_program->waitForExit(30000), 0) << m_program->log();
+        EXPECT_FALSE(fs::exists(m_home.file("pack.zip")));
     }
 
     testsupport::TempHome m_home;
@@ -62,6 +121,8 @@ protected:
     testsupport::ScopedEnv m_runtimeEnv{"XDG_RUNTIME_DIR", m_runtime};
     testsupport::LocalHttpServer m_server;
     std::unique_ptr<testsupport::ChildProcess> m_program;
+    unsigned long m_window = 0;
+    unsigned long m_dialog = 0;
 };
 } // namespace
 
@@ -96,4 +157,72 @@ TEST_F(ProgramSaveDialogTest, SaveInTheDialogSavesTheDownloadAtOnce)
     m_program->signal(SIGTERM);
     EXPECT_EQ(m_program->waitForExit(30000), 0) << m_program->log();
     EXPECT_EQ(m_program->log().find("assertion"), std::string::npos) << m_program->log();
+}
+
+TEST_F(ProgramSaveDialogTest, TheTraysExitWhileTheSaveDialogWaitsEndsTheProgramWithItsSettingsSaved)
+{
+    TrayDesktop desktop(m_home.path());
+    if (!desktop.Missing().empty())
+        GTEST_SKIP() << desktop.Missing() << " is not installed";
+    ASSERT_TRUE(desktop.IsReady());
+    ASSERT_TRUE(StartUntilTheSaveDialogShows(desktop)) << m_program->log();
+    const std::string config = m_home.file("Documents/Kestrova/config.xml");
+    ASSERT_FALSE(fs::exists(config)) << "a first start: the settings are written at the close";
+
+    const wxRect icon = MinimiseIntoTray(desktop);
+    ASSERT_FALSE(icon.IsEmpty()) << m_program->log();
+    ASSERT_TRUE(OpenTheIconsMenu(desktop, icon)) << m_program->log();
+    wxUIActionSimulator keys;
+    keys.Char(WXK_UP); // the last entry: Exit
+    keys.Char(WXK_RETURN);
+
+    EXPECT_EQ(m_program->waitForExit(30000), 0) << "ends by itself, with success\n" << m_program->log();
+    EXPECT_TRUE(fs::exists(config)) << "the settings were saved";
+    EXPECT_FALSE(fs::exists(m_home.file("pack.zip")));
+}
+
+// A click on the icon, its menu's Restore, and a second start of the program
+// each bring the window back with the dialog on it, which still answers.
+TEST_F(ProgramSaveDialogTest, TheTrayAndASecondStartBringBackTheWindowWithTheDialog)
+{
+    enum class Way
+    {
+        kClick,
+        kRestore,
+        kSecondStart,
+    };
+    TrayDesktop desktop(m_home.path());
+    if (!desktop.Missing().empty())
+        GTEST_SKIP() << desktop.Missing() << " is not installed";
+    ASSERT_TRUE(desktop.IsReady());
+    for (Way way : {Way::kClick, Way::kRestore, Way::kSecondStart})
+    {
+        SCOPED_TRACE("way number " + std::to_string(static_cast<int>(way)));
+        // Stored settings would start the program in the tray.
+        fs::remove(m_home.file("Documents/Kestrova/config.xml"));
+        ASSERT_TRUE(StartUntilTheSaveDialogShows(desktop)) << m_program->log();
+        const wxRect icon = MinimiseIntoTray(desktop);
+        ASSERT_FALSE(icon.IsEmpty()) << m_program->log();
+
+        if (way == Way::kClick)
+        {
+            guitest::ClickAt(icon.GetPosition() + wxSize(icon.width / 2, icon.height / 2));
+        }
+        else if (way == Way::kRestore)
+        {
+            ASSERT_TRUE(OpenTheIconsMenu(desktop, icon)) << m_program->log();
+            wxUIActionSimulator keys;
+            keys.Char(WXK_DOWN); // the first entry: Restore
+            keys.Char(WXK_RETURN);
+        }
+        else
+        {
+            testsupport::ChildProcess second({std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova"},
+                                             m_home.file("second.log"), {"XDG_RUNTIME_DIR=" + m_runtime});
+            EXPECT_EQ(second.waitForExit(10000), 0) << second.log();
+        }
+        EXPECT_TRUE(ShownWithTheDialog(desktop)) << m_program->log();
+        CancelAndStop(desktop);
+        m_program.reset();
+    }
 }

@@ -9,4 +9,8 @@ namespace ui
 /// list is looked up at run time); empty where there is no such list.
 /// UI thread only.
 std::vector<void*> ToplevelWindows();
+
+/// Brings the shown windows that stand over `window` (its dialogs, theirs
+/// in turn) back from minimised and up, the innermost on top.
+void PresentWindowsOver(void* window);
 } // namespace ui
