@@ -39,6 +39,17 @@ bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::str
 /// not shown.
 bool IsAttachment(const std::string& contentDisposition);
 
+/// The file name a Content-Disposition value gives, as the server wrote
+/// it: its "filename*" when that is UTF-8, else its "filename" (unquoted);
+/// empty when it names none.
+std::string DispositionName(const std::string& contentDisposition);
+
+/// True when the browser engine must not download an answer with this
+/// Content-Disposition itself: its network library frees memory it does
+/// not own when a file name holds a "/" (written or escaped), which takes
+/// down the engine's network process, or ours where the name is read.
+bool EngineBreaksOnName(const std::string& contentDisposition);
+
 /// The name offered for saving a download: the server's name without any
 /// folder part (a server's name never chooses the folder), control
 /// characters or direction and format controls (which could show
