@@ -258,8 +258,14 @@ TEST(PaneDownloadRulesTest, AServersNameIsReadInEachSpellingAndOneWithFoldersKep
     for (const Disposition& row : cases)
     {
         EXPECT_EQ(panedownload::DispositionName(row.value), row.name) << row.value;
-        EXPECT_EQ(panedownload::EngineBreaksOnName(row.value), row.breaksEngine) << row.value;
+        EXPECT_EQ(panedownload::EngineBreaksOnName(row.value, "http://127.0.0.1/get/pack"), row.breaksEngine)
+            << row.value;
     }
+    // Without a name the engine takes the address's, unescaped.
+    EXPECT_TRUE(panedownload::EngineBreaksOnName("", "http://127.0.0.1/get/a%2Fb.torrent"));
+    EXPECT_TRUE(panedownload::EngineBreaksOnName("", "http://127.0.0.1/a%2f/b.torrent?x"));
+    EXPECT_FALSE(panedownload::EngineBreaksOnName("", "http://127.0.0.1/get/b.torrent?next=%2Fa"));
+    EXPECT_FALSE(panedownload::EngineBreaksOnName("attachment", "http://127.0.0.1/get/a%5Cb.zip"));
 }
 
 TEST(PaneDownloadRulesTest, TheLeftoversOfEarlierRunsAreItsOwnFilesAndNoOthers)

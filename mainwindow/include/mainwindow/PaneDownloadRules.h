@@ -45,10 +45,11 @@ bool IsAttachment(const std::string& contentDisposition);
 std::string DispositionName(const std::string& contentDisposition);
 
 /// True when the browser engine must not download an answer with this
-/// Content-Disposition itself: its network library frees memory it does
-/// not own when a file name holds a "/" (written or escaped), which takes
-/// down the engine's network process, or ours where the name is read.
-bool EngineBreaksOnName(const std::string& contentDisposition);
+/// Content-Disposition, from this address, itself: its network library
+/// frees memory it does not own when a file name holds a "/", which takes
+/// down the engine's network process when the name is the server's, or
+/// ours when the engine takes it from an escaped "/" in the address.
+bool EngineBreaksOnName(const std::string& contentDisposition, const std::string& address);
 
 /// The name offered for saving a download: the server's name without any
 /// folder part (a server's name never chooses the folder), control

@@ -259,12 +259,14 @@ std::string DispositionName(const std::string& contentDisposition)
     return !extended.empty() ? extended : plain;
 }
 
-bool EngineBreaksOnName(const std::string& contentDisposition)
+bool EngineBreaksOnName(const std::string& contentDisposition, const std::string& address)
 {
     // Any "/" at all, not only the name's: the library's reading of the
-    // parameters is not ours to guess.
+    // parameters is not ours to guess. The engine falls back on the last
+    // part of the address's path, unescaped.
     return contentDisposition.find('/') != std::string::npos ||
-           Lower(contentDisposition).find("%2f") != std::string::npos;
+           Lower(contentDisposition).find("%2f") != std::string::npos ||
+           Lower(AddressPath(address)).find("%2f") != std::string::npos;
 }
 
 std::string SaveName(const std::string& suggestedName)

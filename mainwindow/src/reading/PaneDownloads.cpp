@@ -385,7 +385,7 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
         Api().ignore(decision);
         return TRUE;
     }
-    if (panedownload::EngineBreaksOnName(disposition))
+    if (panedownload::EngineBreaksOnName(disposition, address))
     {
         shared->starts.UseUp(address);
         Api().ignore(decision);

@@ -501,27 +501,30 @@ TEST_F(PaneFeedLinkTest, FeedAndOutlineTypesTheEngineCouldShowGoToTheProgram)
     EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
 }
 
-// A server's name with folders in it, in each spelling a header can give
-// it, chooses no folder and names no file: the program lives through every
-// one of them, a torrent is handed over in a file of the program's own, and
-// anything else is offered to the user under its last part alone.
+// A server's name with folders in it, in each spelling a header or an
+// address can give it, chooses no folder and names no file: the program
+// lives through every one of them, a torrent is handed over in a file of the
+// program's own, and anything else is offered to the user under its last
+// part alone.
 TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
 {
     const torrenttest::MadeTorrent made =
         torrenttest::MakeSingleFileTorrent("talk.mp3", "a talk", m_tracker.announceUrl(), 16384);
     struct NamedAttachment
     {
-        const char* disposition;
+        const char* disposition; // empty: the name is the address's
+        const char* addressName;
         const char* offered; // the name the save dialog offers; null for a torrent
     };
     const NamedAttachment cases[] = {
-        {"attachment; filename=\"a/b.torrent\"", nullptr},
-        {"attachment; filename=\"../../x.torrent\"", nullptr},
-        {"attachment; filename*=UTF-8''a%2Fb.torrent", nullptr},
-        {"attachment; filename=\"/etc/x.zip\"", "x.zip"},
+        {"attachment; filename=\"a/b.torrent\"", "get", nullptr},
+        {"attachment; filename=\"../../x.torrent\"", "get", nullptr},
+        {"attachment; filename*=UTF-8''a%2Fb.torrent", "get", nullptr},
+        {"", "a%2Fb.torrent", nullptr},
+        {"attachment; filename=\"/etc/x.zip\"", "get", "x.zip"},
         // The engine's own spelling, with no backslash left to split at.
-        {"attachment; filename=\"a\\\\b.zip\"", "a_b.zip"},
-        {"attachment; filename=a/b.zip", "b.zip"},
+        {"attachment; filename=\"a\\\\b.zip\"", "get", "a_b.zip"},
+        {"attachment; filename=a/b.zip", "get", "b.zip"},
     };
     auto chooser = std::make_shared<ScriptedChooser>();
     ui::CFileChooser::Install(chooser);
@@ -534,10 +537,11 @@ TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
         for (const NamedAttachment& row : cases)
         {
             SCOPED_TRACE(row.disposition);
-            const std::string path = "/named/" + std::to_string(++serial);
+            const std::string path = "/named/" + std::to_string(++serial) + "/" + row.addressName;
             HttpResponse response;
-            response.header("Content-Type", "application/octet-stream")
-                .header("Content-Disposition", row.disposition);
+            response.header("Content-Type", "application/octet-stream");
+            if (*row.disposition != '\0')
+                response.header("Content-Disposition", row.disposition);
             response.body = row.offered != nullptr ? std::string("PK zip") : made.bytes;
             m_server.serve(path, response);
             const std::size_t opened = m_opened.size();
@@ -559,7 +563,7 @@ TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
             }
         }
     guitest::RunEventsFor(300);
-    EXPECT_EQ(m_opened.size(), 3u * kRounds);
+    EXPECT_EQ(m_opened.size(), 4u * kRounds);
     for (const char* name : {"b.torrent", "x.torrent", "x.zip", "b.zip"})
         EXPECT_EQ(FilesNamed(name), 0) << name;
     EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
