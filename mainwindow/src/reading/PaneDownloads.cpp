@@ -262,6 +262,8 @@ void FetchOutsideEngine(CPaneDownloads::Shared& shared, const std::string& addre
         {
             const bool fetched = FetchUrlToFile(uString(address.c_str()), uFile(path.c_str()), 0, nullptr,
                                                 /*login=*/false, /*prompt=*/false, nullptr, stop.get());
+            // Once the pane is going its files stay, for the next start to
+            // remove.
             if (!*stop)
                 wxTheApp->CallAfter([done, fetched] { done(fetched); });
         });
