@@ -233,6 +233,41 @@ TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFol
     EXPECT_FALSE(panedownload::IsAttachment("inline; filename=x.torrent"));
 }
 
+// The name a server gives, read as it wrote it, and which names the engine
+// must not be left to download.
+TEST(PaneDownloadRulesTest, AServersNameIsReadInEachSpellingAndOneWithFoldersKeptFromTheEngine)
+{
+    struct Disposition
+    {
+        const char* value;
+        const char* name;
+        bool breaksEngine;
+    };
+    const Disposition cases[] = {
+        {"attachment; filename=\"a/b.torrent\"", "a/b.torrent", true},
+        {"attachment; filename=../../x.torrent", "../../x.torrent", true},
+        {"attachment; filename*=UTF-8''a%2Fb.torrent", "a/b.torrent", true},
+        {"attachment; filename*=utf-8'en'%D0%BA.zip; filename=\"plain.zip\"", "\u043a.zip", false},
+        {"attachment; filename*=ISO-8859-1''x.zip; filename=y.zip", "y.zip", false},
+        {"attachment; filename=\"a\\\\b \\\"q\\\".zip\"", "a\\b \"q\".zip", false},
+        {"attachment;filename = pack.zip ;size=3", "pack.zip", false},
+        {"attachment; size=3", "", false},
+        {"attachment; filename=\"unended", "unended", false},
+        {"attachment", "", false},
+    };
+    for (const Disposition& row : cases)
+    {
+        EXPECT_EQ(panedownload::DispositionName(row.value), row.name) << row.value;
+        EXPECT_EQ(panedownload::EngineBreaksOnName(row.value, "http://127.0.0.1/get/pack"), row.breaksEngine)
+            << row.value;
+    }
+    // Without a name the engine takes the address's, unescaped.
+    EXPECT_TRUE(panedownload::EngineBreaksOnName("", "http://127.0.0.1/get/a%2Fb.torrent"));
+    EXPECT_TRUE(panedownload::EngineBreaksOnName("", "http://127.0.0.1/a%2f/b.torrent?x"));
+    EXPECT_FALSE(panedownload::EngineBreaksOnName("", "http://127.0.0.1/get/b.torrent?next=%2Fa"));
+    EXPECT_FALSE(panedownload::EngineBreaksOnName("attachment", "http://127.0.0.1/get/a%5Cb.zip"));
+}
+
 TEST(PaneDownloadRulesTest, TheLeftoversOfEarlierRunsAreItsOwnFilesAndNoOthers)
 {
     testsupport::TempDir folder;

@@ -39,6 +39,18 @@ bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::str
 /// not shown.
 bool IsAttachment(const std::string& contentDisposition);
 
+/// The file name a Content-Disposition value gives, as the server wrote
+/// it: its "filename*" when that is UTF-8, else its "filename" (unquoted);
+/// empty when it names none.
+std::string DispositionName(const std::string& contentDisposition);
+
+/// True when the browser engine must not download an answer with this
+/// Content-Disposition, from this address, itself: its network library
+/// frees memory it does not own when a file name holds a "/", which takes
+/// down the engine's network process when the name is the server's, or
+/// ours when the engine takes it from an escaped "/" in the address.
+bool EngineBreaksOnName(const std::string& contentDisposition, const std::string& address);
+
 /// The name offered for saving a download: the server's name without any
 /// folder part (a server's name never chooses the folder), control
 /// characters or direction and format controls (which could show

@@ -182,6 +182,93 @@ bool IsAttachment(const std::string& contentDisposition)
     return BareType(contentDisposition) == "attachment";
 }
 
+namespace
+{
+std::string Trimmed(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// "charset'language'text" with the text percent-encoded; only UTF-8 is
+// taken, anything else gives nothing.
+std::string DecodeExtendedValue(const std::string& value)
+{
+    const std::size_t charsetEnd = value.find('\'');
+    const std::size_t languageEnd =
+        charsetEnd == std::string::npos ? charsetEnd : value.find('\'', charsetEnd + 1);
+    if (languageEnd == std::string::npos || Lower(value.substr(0, charsetEnd)) != "utf-8")
+        return std::string();
+    std::string decoded;
+    for (std::size_t at = languageEnd + 1; at < value.size(); ++at)
+    {
+        if (value[at] == '%' && at + 2 < value.size() &&
+            std::isxdigit(static_cast<unsigned char>(value[at + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(value[at + 2])))
+        {
+            decoded += static_cast<char>(std::stoi(value.substr(at + 1, 2), nullptr, 16));
+            at += 2;
+        }
+        else
+            decoded += value[at];
+    }
+    return decoded;
+}
+} // namespace
+
+std::string DispositionName(const std::string& contentDisposition)
+{
+    const std::string& value = contentDisposition;
+    std::string plain;
+    std::string extended;
+    std::size_t at = value.find(';');
+    while (at != std::string::npos)
+    {
+        const std::size_t equals = value.find_first_of("=;", at + 1);
+        if (equals == std::string::npos || value[equals] == ';')
+        {
+            at = equals;
+            continue;
+        }
+        const std::string name = Lower(Trimmed(value.substr(at + 1, equals - at - 1)));
+        std::string text;
+        at = value.find_first_not_of(" \t", equals + 1);
+        if (at != std::string::npos && value[at] == '"')
+        {
+            for (++at; at < value.size() && value[at] != '"'; ++at)
+            {
+                if (value[at] == '\\' && at + 1 < value.size())
+                    ++at;
+                text += value[at];
+            }
+            at = value.find(';', at);
+        }
+        else if (at != std::string::npos)
+        {
+            const std::size_t end = value.find(';', at);
+            text = Trimmed(value.substr(at, end == std::string::npos ? std::string::npos : end - at));
+            at = end;
+        }
+        if (name == "filename")
+            plain = text;
+        else if (name == "filename*")
+            extended = DecodeExtendedValue(text);
+    }
+    return !extended.empty() ? extended : plain;
+}
+
+bool EngineBreaksOnName(const std::string& contentDisposition, const std::string& address)
+{
+    // Any "/" at all, not only the name's: the library's reading of the
+    // parameters is not ours to guess. The engine falls back on the last
+    // part of the address's path, unescaped.
+    return contentDisposition.find('/') != std::string::npos ||
+           Lower(contentDisposition).find("%2f") != std::string::npos ||
+           Lower(AddressPath(address)).find("%2f") != std::string::npos;
+}
+
 std::string SaveName(const std::string& suggestedName)
 {
     const std::string last = suggestedName.substr(suggestedName.find_last_of("/\\") + 1);

@@ -2,11 +2,14 @@
 
 #include "WebKitCalls.h"
 #include "common/Messages.h"
+#include "feeds/WebFetch.h"
 #include "foundation/uUrl.h"
 #include "mainwindow/PaneDownloadRules.h"
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 #include <wx/app.h>
 #include <wx/webview.h>
@@ -21,8 +24,13 @@ struct CPaneDownloads::Shared
 {
     void* view = nullptr;  // the browser engine's view whose downloads these are
     std::string shownPage; // the page itself the view shows, once committed
+    std::weak_ptr<Shared> self;
     Hooks hooks;
     panedownload::CUserStarts starts;
+    // The program's own fetches of downloads the engine must not make,
+    // ended and joined with the pane.
+    std::vector<std::thread> fetches;
+    std::shared_ptr<std::atomic<bool>> stopFetches = std::make_shared<std::atomic<bool>>(false);
 
     bool HasHooks() const { return hooks.folder && hooks.open; }
 };
@@ -244,6 +252,98 @@ std::string HeaderOf(void* headers, const char* name)
     return value != nullptr ? value : "";
 }
 
+// Fetches `address` into `path` on a thread of its own, outside the engine,
+// then runs `done` with the outcome on the user-interface thread.
+void FetchOutsideEngine(CPaneDownloads::Shared& shared, const std::string& address, const std::string& path,
+                        std::function<void(bool fetched)> done)
+{
+    shared.fetches.emplace_back(
+        [stop = shared.stopFetches, address, path, done = std::move(done)]
+        {
+            const bool fetched = FetchUrlToFile(uString(address.c_str()), uFile(path.c_str()), 0, nullptr,
+                                                /*login=*/false, /*prompt=*/false, nullptr, stop.get());
+            // Once the pane is going its files stay, for the next start to
+            // remove.
+            if (!*stop)
+                wxTheApp->CallAfter([done, fetched] { done(fetched); });
+        });
+}
+
+// A document of the program's, fetched outside the engine: handed over
+// under a name of ours as the engine's downloads are.
+void OpenOutsideEngine(CPaneDownloads::Shared& shared, std::uint32_t message, const std::string& address)
+{
+    std::string path;
+    if (!panedownload::MakeDownloadFile(shared.hooks.folder().c_str(), message, path))
+        return;
+    std::weak_ptr<CPaneDownloads::Shared> weak = shared.self;
+    FetchOutsideEngine(shared, address, path,
+                       [weak, message, path](bool fetched)
+                       {
+                           std::shared_ptr<CPaneDownloads::Shared> shared = weak.lock();
+                           if (fetched && shared && shared->hooks.open)
+                               shared->hooks.open(message, uString(path.c_str()));
+                           else
+                               ::unlink(path.c_str());
+                       });
+}
+
+// Anything else fetched outside the engine: saved where the user chooses,
+// through a file of ours beside it that takes the chosen name once
+// complete. Asked after the engine's signal has returned.
+void SaveOutsideEngine(const std::weak_ptr<CPaneDownloads::Shared>& weak, const std::string& address,
+                       const std::string& name)
+{
+    std::shared_ptr<CPaneDownloads::Shared> shared = weak.lock();
+    const std::string chosen =
+        shared && shared->hooks.saveAs ? shared->hooks.saveAs(uString(name.c_str())).c_str() : std::string();
+    // The pane may have gone while the user chose.
+    shared = weak.lock();
+    std::string path;
+    if (chosen.empty() || !shared || !panedownload::MakeSaveFile(chosen, path))
+    {
+        if (!chosen.empty() && shared && shared->hooks.saved)
+            shared->hooks.saved(false, uString(chosen.c_str()));
+        return;
+    }
+    std::string note;
+    panedownload::MakeSaveNote(shared->hooks.folder().c_str(), path, note);
+    FetchOutsideEngine(*shared, address, path,
+                       [weak, chosen, path, note](bool fetched)
+                       {
+                           const bool saved = fetched && ::rename(path.c_str(), chosen.c_str()) == 0;
+                           if (!saved)
+                               ::unlink(path.c_str());
+                           if (!note.empty())
+                               ::unlink(note.c_str());
+                           if (std::shared_ptr<CPaneDownloads::Shared> shared = weak.lock();
+                               shared && shared->hooks.saved)
+                               shared->hooks.saved(saved, uString(chosen.c_str()));
+                       });
+}
+
+// The user's answer whose file name the engine cannot download: the
+// program fetches it itself, by its address, and the server's name only
+// chooses the kind and the name offered for saving.
+void TakeOutsideEngine(CPaneDownloads::Shared& shared, const std::string& mimeType,
+                       const std::string& address, const std::string& disposition)
+{
+    const std::string name = panedownload::DispositionName(disposition);
+    const std::uint32_t message = panedownload::MessageFor(mimeType, name, address);
+    if (message == WM_APP_OPENRSSFILE && SubscribeFeed(shared, address))
+        return;
+    if (message != 0)
+    {
+        OpenOutsideEngine(shared, message, address);
+        return;
+    }
+    if (!shared.hooks.saveAs || wxTheApp == nullptr)
+        return;
+    std::weak_ptr<CPaneDownloads::Shared> weak = shared.self;
+    wxTheApp->CallAfter([weak, address, offered = panedownload::SaveName(name)]
+                        { SaveOutsideEngine(weak, address, offered); });
+}
+
 // An answer the engine would download (an attachment) or could not show is
 // downloaded only when it is the page's own and the user asked for that
 // load; otherwise nothing loads and nothing is written. What the engine can
@@ -259,13 +359,14 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     g_object_get(decision, "response", &response, nullptr);
     if (response == nullptr)
         return FALSE;
-    const bool attachment =
-        panedownload::IsAttachment(HeaderOf(Api().responseHeaders(response), "Content-Disposition"));
+    const std::string disposition = HeaderOf(Api().responseHeaders(response), "Content-Disposition");
+    const bool attachment = panedownload::IsAttachment(disposition);
     // Not the response's suggested name: the network library frees a name
     // with a "/" in it wrongly when it is read here. An attachment is
     // downloaded anyway, and its name is looked at when it arrives.
     const std::uint32_t message = MessageFor(response, nullptr);
-    const std::uint32_t typeMessage = panedownload::MessageForType(StringProperty(response, "mime-type"));
+    const std::string mimeType = StringProperty(response, "mime-type");
+    const std::uint32_t typeMessage = panedownload::MessageForType(mimeType);
     const std::string address = StringProperty(response, "uri");
     g_object_unref(response);
     // Where the engine cannot say whether the answer is the page's own, it
@@ -284,6 +385,13 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     {
         shared->starts.UseUp(address);
         Api().ignore(decision);
+        return TRUE;
+    }
+    if (panedownload::EngineBreaksOnName(disposition, address))
+    {
+        shared->starts.UseUp(address);
+        Api().ignore(decision);
+        TakeOutsideEngine(*shared, mimeType, address, disposition);
         return TRUE;
     }
     shared->starts.Accept(address);
@@ -390,6 +498,7 @@ gboolean OnLoadFailed(GObject*, int, gchar*, GError* error, gpointer data)
 
 CPaneDownloads::CPaneDownloads(wxWebView* view) : m_shared(std::make_shared<Shared>())
 {
+    m_shared->self = m_shared;
 #ifdef __WXGTK__
     m_shared->view = view != nullptr ? view->GetNativeBackend() : nullptr;
     if (m_shared->view == nullptr || Api().viewContext == nullptr)
@@ -424,6 +533,9 @@ CPaneDownloads::~CPaneDownloads()
     for (unsigned long signal : {m_loginSignal, m_loadSignal, m_failSignal})
         if (signal != 0)
             g_signal_handler_disconnect(m_shared->view, signal);
+    *m_shared->stopFetches = true;
+    for (std::thread& fetch : m_shared->fetches)
+        fetch.join();
 #endif
 }
 

@@ -500,3 +500,83 @@ TEST_F(PaneFeedLinkTest, FeedAndOutlineTypesTheEngineCouldShowGoToTheProgram)
     EXPECT_EQ(m_listDialogs, 3);
     EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
 }
+
+// A server's name with folders in it, in each spelling a header or an
+// address can give it, chooses no folder and names no file: the program
+// lives through every one of them, a torrent is handed over in a file of the
+// program's own, and anything else is offered to the user under its last
+// part alone.
+TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
+{
+    const torrenttest::MadeTorrent made =
+        torrenttest::MakeSingleFileTorrent("talk.mp3", "a talk", m_tracker.announceUrl(), 16384);
+    struct NamedAttachment
+    {
+        const char* disposition; // empty: the name is the address's
+        const char* addressName;
+        const char* offered; // the name the save dialog offers; null for a torrent
+    };
+    const NamedAttachment cases[] = {
+        {"attachment; filename=\"a/b.torrent\"", "get", nullptr},
+        {"attachment; filename=\"../../x.torrent\"", "get", nullptr},
+        {"attachment; filename*=UTF-8''a%2Fb.torrent", "get", nullptr},
+        {"", "a%2Fb.torrent", nullptr},
+        {"attachment; filename=\"/etc/x.zip\"", "get", "x.zip"},
+        // The engine's own spelling, with no backslash left to split at.
+        {"attachment; filename=\"a\\\\b.zip\"", "get", "a_b.zip"},
+        {"attachment; filename=a/b.zip", "get", "b.zip"},
+    };
+    auto chooser = std::make_shared<ScriptedChooser>();
+    ui::CFileChooser::Install(chooser);
+    ShowFrame();
+    ObserveOpenings();
+
+    constexpr int kRounds = 3;
+    int serial = 0;
+    for (int round = 0; round < kRounds; ++round)
+        for (const NamedAttachment& row : cases)
+        {
+            SCOPED_TRACE(row.disposition);
+            const std::string path = "/named/" + std::to_string(++serial) + "/" + row.addressName;
+            HttpResponse response;
+            response.header("Content-Type", "application/octet-stream");
+            if (*row.disposition != '\0')
+                response.header("Content-Disposition", row.disposition);
+            response.body = row.offered != nullptr ? std::string("PK zip") : made.bytes;
+            m_server.serve(path, response);
+            const std::size_t opened = m_opened.size();
+            const std::size_t asked = chooser->requests.size();
+            ClickLinkTo(path);
+            if (row.offered == nullptr)
+            {
+                ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_opened.size() == opened + 1; }, 20000));
+                EXPECT_EQ(m_opened.back().first, WM_APP_OPENTORRENTFILE);
+                EXPECT_EQ(fs::path(m_opened.back().second).parent_path(), fs::path(TempFolder()));
+                EXPECT_EQ(fs::path(m_opened.back().second).filename().string().rfind("page-", 0), 0u);
+                EXPECT_EQ(m_contents.back(), made.bytes);
+            }
+            else
+            {
+                ASSERT_TRUE(
+                    guitest::RunEventsUntil([&] { return chooser->requests.size() == asked + 1; }, 20000));
+                EXPECT_EQ(std::string(chooser->requests.back().defaultName.c_str()), row.offered);
+            }
+        }
+    guitest::RunEventsFor(300);
+    EXPECT_EQ(m_opened.size(), 4u * kRounds);
+    for (const char* name : {"b.torrent", "x.torrent", "x.zip", "b.zip"})
+        EXPECT_EQ(FilesNamed(name), 0) << name;
+    EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
+
+    // Saved where the user says, whole.
+    const std::string chosen = m_home.file("kept/archive.zip");
+    fs::create_directories(fs::path(chosen).parent_path());
+    chooser->answer = chosen;
+    m_server.serve("/named/saved", Attachment("application/zip", "\"../x.zip\"", std::string(50000, 'z')));
+    ClickLinkTo("/named/saved");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Saved " + chosen; }, 20000))
+        << StatusText();
+    EXPECT_EQ(testsupport::ReadFileBytes(chosen), std::string(50000, 'z'));
+    EXPECT_EQ(std::string(chooser->requests.back().defaultName.c_str()), "x.zip");
+    EXPECT_EQ(PaneFiles(), 0);
+}
