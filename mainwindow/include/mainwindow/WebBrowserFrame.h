@@ -102,5 +102,6 @@ private:
     wxComboBox* m_address = nullptr;
     uString m_lastRecipient;
     bool m_barsShown = true;
+    bool m_typed = false; // the address box holds the user's typing, not yet given
     std::function<void()> m_sendMail;
 };

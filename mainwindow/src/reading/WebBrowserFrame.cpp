@@ -75,7 +75,16 @@ CWebBrowserFrame::CWebBrowserFrame(wxWindow* parent, wxWindowID id, const uStrin
     // A written page keeps the address its writer set (the item's link);
     // any other page the pane comes to show, however it got there, shows
     // its own.
-    m_view->SetAddressHandler([this](const wxString& url) { m_address->ChangeValue(url); });
+    // What the user is typing is never replaced by where the pane went in
+    // the meantime (the start page's late load, a frame's redirect); the
+    // next address the user or the program gives shows again.
+    m_address->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { m_typed = true; });
+    m_view->SetAddressHandler(
+        [this](const wxString& url)
+        {
+            if (!m_typed)
+                m_address->ChangeValue(url);
+        });
     Bind(wxEVT_TOOL, &CWebBrowserFrame::OnCommand, this, kBack, kSendMail);
     Bind(wxEVT_MENU, &CWebBrowserFrame::OnCommand, this, kBack, kSendMail);
 }
@@ -102,8 +111,9 @@ void CWebBrowserFrame::Navigate(const uString& url, int, const uString&, const u
         return;
     m_view->Navigate(url);
     wxString text = ToWx(url);
-    m_address->SetValue(text);
+    m_address->ChangeValue(text);
     RecordAddress(text);
+    m_typed = false;
 }
 
 void CWebBrowserFrame::RecordAddress(const wxString& url)
@@ -117,6 +127,7 @@ void CWebBrowserFrame::RecordAddress(const wxString& url)
 void CWebBrowserFrame::SetAddressText(const uString& text)
 {
     m_address->ChangeValue(ToWx(text));
+    m_typed = false;
 }
 
 uString CWebBrowserFrame::GetAddressText() const
@@ -140,6 +151,7 @@ void CWebBrowserFrame::OnAddressEnter(wxCommandEvent&)
     m_view->Navigate(ToUString(url));
     RecordAddress(url);
     m_address->ChangeValue(url);
+    m_typed = false;
 }
 
 void CWebBrowserFrame::OnAddressChosen(wxCommandEvent& event)
@@ -148,6 +160,7 @@ void CWebBrowserFrame::OnAddressChosen(wxCommandEvent& event)
     if (chosen == wxNOT_FOUND)
         return;
     m_view->Navigate(ToUString(m_address->GetString(static_cast<unsigned>(chosen))));
+    m_typed = false;
 }
 
 void CWebBrowserFrame::OnCommand(wxCommandEvent& event)
@@ -165,15 +178,18 @@ void CWebBrowserFrame::OnCommand(wxCommandEvent& event)
     switch (command)
     {
     case kBack:
+        m_typed = false;
         m_view->GoBack();
         break;
     case kForward:
+        m_typed = false;
         m_view->GoForward();
         break;
     case kStop:
         view->Stop();
         break;
     case kRefresh:
+        m_typed = false;
         m_view->Reload();
         break;
     case kHome:

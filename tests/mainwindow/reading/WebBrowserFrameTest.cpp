@@ -260,3 +260,31 @@ TEST_F(WebBrowserFrameTest, InGermanTheButtonsTipAndTellWhatTheyDoInGerman)
     EXPECT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Geht einen Schritt zurück."; }, 5000))
         << StatusText();
 }
+
+// An address the user is typing stays as typed while the pane goes on
+// loading what it had been given (the start page's late load); the address
+// given with Enter, and later pages, show again.
+TEST_F(WebBrowserFrameTest, WhatTheUserTypesIsNotReplacedByALoadUnderway)
+{
+    const uString first = Page("first");
+    const uString second = Page("second");
+    m_address->SetFocus();
+    ASSERT_TRUE(
+        guitest::RunEventsUntil([&] { return m_address->HasFocus() || wxWindow::FindFocus() != m_other; }));
+    wxUIActionSimulator keys;
+    keys.Text("abc");
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_address->GetValue() == "abc"; }, 5000))
+        << m_address->GetValue();
+    View()->LoadURL(wxString::FromUTF8(first.c_str())); // not through the box: the pane's own load
+    ASSERT_TRUE(WaitForUrl(first));
+    EXPECT_EQ(m_address->GetValue(), "abc");
+
+    m_address->ChangeValue(wxString::FromUTF8(second.c_str()));
+    keys.Char(WXK_RETURN);
+    ASSERT_TRUE(WaitForUrl(second));
+    View()->LoadURL(wxString::FromUTF8(first.c_str()));
+    ASSERT_TRUE(WaitForUrl(first));
+    EXPECT_TRUE(guitest::RunEventsUntil(
+        [&] { return m_address->GetValue() == wxString::FromUTF8(first.c_str()); }, 5000))
+        << m_address->GetValue();
+}
