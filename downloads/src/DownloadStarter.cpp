@@ -227,14 +227,25 @@ void CDownloadManager::RunPostProcess(const CTransferItem& record)
 
 int CDownloadManager::FinishTask(CDownloadTask* task, const CTransferItem& record, bool changed)
 {
+    const uFile tempDir = GetTempDir();
+    // A cancelled download's partial file goes while the entry still names
+    // its task: whoever sees the task ended sees the file gone. A filed
+    // record is the library's; only a file still in the temp or torrent
+    // folder is dropped.
+    const auto dropCancelled = [&](int reason)
+    {
+        if (reason == CDownloadTask::kAbortCancel && record.status != CTransferItem::kComplete)
+            library::RemovePartialDownload(record, tempDir);
+        return reason;
+    };
     std::lock_guard<std::mutex> lock(m_queueLock);
     auto it = Find(record.id);
     if (it == m_queue.end() || it->task != task)
-        return task->GetAbortReason();
-    it->task = nullptr;
+        return dropCancelled(task->GetAbortReason());
     // Read under the lock: a Cancel after this point finds no task and
     // deletes the file itself.
-    const int reason = task->GetAbortReason();
+    const int reason = dropCancelled(task->GetAbortReason());
+    it->task = nullptr;
     if (changed && reason == CDownloadTask::kAbortNone)
     {
         // The updated copy replaces the entry and goes to the end of the queue.

@@ -1,6 +1,5 @@
 #include "downloads/DownloadTask.h"
 
-#include "LibraryFiling.h"
 #include "downloads/DownloadManager.h"
 
 CDownloadTask::CDownloadTask(const CTransferItem& record, CDownloadManager* manager, bool holdsSlot)
@@ -19,11 +18,8 @@ void CDownloadTask::Run()
         m_manager->ReleaseSlot();
     if (ok && !IsAborted())
         m_manager->RunPostProcess(m_record);
-    const int reason = m_manager->FinishTask(this, m_record, changed);
-    // A filed record is the library's now; only a download still lying in the
-    // temp or torrent folder is a partial file to drop.
-    if (reason == kAbortCancel && m_record.status != CTransferItem::kComplete)
-        library::RemovePartialDownload(m_record, m_manager->GetTempDir());
+    // A cancelled download's partial file goes inside.
+    m_manager->FinishTask(this, m_record, changed);
     m_manager->MarkFinished(this);
 }
 

@@ -146,8 +146,9 @@ private:
     // Called by a task at its end.
     void ReleaseSlot() { m_limiter.Release(); }
     void RunPostProcess(const CTransferItem& record);
-    // Writes the record back (when changed and not aborted) and clears the
-    // entry's task; the task's abort reason as it stood then.
+    // Writes the record back (when changed and not aborted), drops a
+    // cancelled download's partial file and then clears the entry's task;
+    // the task's abort reason as it stood then.
     int FinishTask(CDownloadTask* task, const CTransferItem& record, bool changed);
     void MarkFinished(CDownloadTask* task);
     // Tells the host once the transfers the starter announced have all ended.
