@@ -1,0 +1,191 @@
+// More pages that try to act as the user in the browser pane, with the real
+// engine and real clicks: a download link in a frame the page wrote itself,
+// a frame's click that clicks the page's own download link, a window opened
+// after the load once a frame has loaded, and a saved file's offered name.
+#include "GuiTestSupport.h"
+#include "downloads/PaneDownloadSupport.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/WebBrowserFrame.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempDir.h"
+
+#include <atomic>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+#include <wx/frame.h>
+#include <wx/sizer.h>
+#include <wx/webview.h>
+
+namespace
+{
+struct AttackCase
+{
+    const char* name;
+    // Shows the page and makes the attempt, up to the requests that show
+    // it was made.
+    std::function<void()> attempt;
+};
+
+class PaneAttackTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_frame = new wxFrame(nullptr, wxID_ANY, "attacks", wxPoint(0, 0), wxSize(900, 700));
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        m_browser = new CWebBrowserFrame(m_frame, wxID_ANY, uString(m_templates.path().c_str()));
+        sizer->Add(m_browser, 1, wxEXPAND);
+        m_frame->SetSizer(sizer);
+        CPaneDownloads::Hooks hooks;
+        hooks.folder = [this] { return uString(m_downloads.path().c_str()); };
+        hooks.open = [this](std::uint32_t, const uString& path) { m_handedOver.push_back(path.c_str()); };
+        hooks.saveAs = [this](const uString& name)
+        {
+            m_handedOver.push_back(std::string("save as ") + name.c_str());
+            return uString();
+        };
+        hooks.subscribe = [this](const uString& address)
+        { m_handedOver.push_back(std::string("subscribe ") + address.c_str()); };
+        Pane().SetDownloadHooks(hooks);
+        Pane().SetWindowOpener([this](const wxString& url) { m_windows.push_back(url.utf8_string()); });
+        m_frame->Show();
+        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
+        guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 10000);
+    }
+    void TearDown() override { guitest::DestroyWindow(m_frame); }
+
+    CHtmlCtrl& Pane() { return *m_browser->GetHtmlCtrl(); }
+    wxWebView& View() { return *Pane().GetWebView(); }
+    std::string Url(const std::string& path) const { return m_server.url(path); }
+    void Show(const std::string& path, const std::string& html)
+    {
+        m_server.serveContent(path, html, "text/html");
+        m_browser->Navigate(uString(Url(path).c_str()));
+        ASSERT_TRUE(guitest::RunEventsUntil(
+            [&] { return View().GetPageSource().utf8_string().find("</p>") != std::string::npos; }, 15000))
+            << path;
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
+    }
+    // A page whose top band is `top`.
+    static std::string Page(const std::string& top, const std::string& script = std::string())
+    {
+        return "<html><body style='margin:0'><div style='height:200px'>" + top + "</div><p>page</p><script>" +
+               script + "</script></body></html>";
+    }
+    void ClickTop() { guitest::ClickAt(View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, 100)); }
+    bool Asked(const std::string& path, std::size_t times = 1) const
+    {
+        return guitest::RunEventsUntil([&] { return m_server.requestsFor(path).size() >= times; }, 20000);
+    }
+
+    testsupport::TempDir m_templates;
+    testsupport::TempDir m_downloads;
+    testsupport::LocalHttpServer m_server;
+    wxFrame* m_frame = nullptr;
+    CWebBrowserFrame* m_browser = nullptr;
+    std::vector<std::string> m_handedOver;
+    std::vector<std::string> m_windows;
+};
+} // namespace
+
+TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
+{
+    m_server.serve("/x.torrent", Attachment("application/x-bittorrent", "x.torrent", "d4:infod4:name1:xee"));
+    const std::string band = "style='display:block;width:100%;height:200px;background:#edc'";
+    const std::string downloadLink = "<a download href='" + Url("/x.torrent") + "' " + band +
+                                     " onclick=\"fetch('" + Url("/clicked") + "')\">the download</a>";
+    m_server.serveContent("/clicked", "clicked", "text/plain");
+    auto go = std::make_shared<std::atomic<bool>>(false);
+    m_server.route("/poll", [go](const testsupport::HttpRequest&)
+                   { return testsupport::TextResponse(200, *go ? "go" : "wait"); });
+    m_server.serveContent("/popups/inner", "<p>a frame</p>", "text/html");
+    m_server.serveContent("/frame-clicks/inner",
+                          "<html><body style='margin:0'><div id=d " + band +
+                              ">CLICK</div><script>d.onclick=()=>{top.document.getElementById('dl').click();"
+                              "fetch('/clicked')}</script></body></html>",
+                          "text/html");
+    testsupport::HttpResponse odd;
+    odd.header("Content-Type", "application/octet-stream")
+        .header("Content-Disposition",
+                "attachment; filename*=UTF-8''a%E2%80%8Bb%EF%BB%BFc%E2%81%A0d%E2%81%AA.bin");
+    odd.body = "a file";
+    m_server.serve("/odd-name", odd);
+
+    const std::vector<AttackCase> cases = {
+        // The frame's document has no address of its own: its requests
+        // name the page as their referrer.
+        {"a download link in a srcdoc frame",
+         [&]
+         {
+             std::string inner = "<body style=&quot;margin:0&quot;>" + downloadLink + "</body>";
+             for (std::size_t at = 0; (at = inner.find('\'', at)) != std::string::npos;)
+                 inner.replace(at, 1, "&#39;");
+             Show("/srcdoc", Page("<iframe srcdoc='" + inner +
+                                  "' style='border:0;width:100%;height:200px'>"
+                                  "</iframe>"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
+        {"a download link in a blank frame the page wrote",
+         [&]
+         {
+             Show("/blank", Page("<iframe id=f style='border:0;width:100%;height:200px'></iframe>",
+                                 "f.contentDocument.body.style.margin=0;f.contentDocument.body.innerHTML=`" +
+                                     downloadLink + "`"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
+        {"a click in a frame that clicks the page's download link",
+         [&]
+         {
+             Show("/frame-clicks",
+                  Page("<iframe src='/frame-clicks/inner' style='border:0;width:100%;height:200px'></iframe>"
+                       "<a id=dl download href='/x.torrent'></a>"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
+        // Long after the load, the page adds a frame and, once it is in,
+        // opens a window.
+        {"a window opened after the load once a frame has loaded",
+         [&]
+         {
+             Show("/popups", Page("", "setInterval(()=>fetch('/poll').then(r=>r.text()).then(t=>{"
+                                      "if(t!='go'||window.f)return;window.f=document.createElement('iframe');"
+                                      "f.src='/popups/inner';f.onload=()=>{window.open('/popups/x');"
+                                      "fetch('/popups/opened')};document.body.appendChild(f)}),100)"));
+             *go = true;
+             ASSERT_TRUE(Asked("/popups/opened"));
+         }},
+        // Zero-width and format characters in the server's name.
+        {"a saved file's name with format characters",
+         [&]
+         {
+             Show("/save", Page("<a href='/odd-name' " + band + ">the file</a>"));
+             ClickTop();
+             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 20000));
+             ASSERT_EQ(m_handedOver.size(), 1u);
+             for (const char* mark : {"\xe2\x80\x8b", "\xef\xbb\xbf", "\xe2\x81\xa0", "\xe2\x81\xaa"})
+                 EXPECT_EQ(m_handedOver[0].find(mark), std::string::npos) << m_handedOver[0];
+             EXPECT_EQ(m_handedOver[0].rfind("save as a", 0), 0u) << m_handedOver[0];
+             m_handedOver.clear();
+         }},
+    };
+    for (const AttackCase& attack : cases)
+    {
+        SCOPED_TRACE(attack.name);
+        m_server.clearLog();
+        attack.attempt();
+        if (HasFatalFailure())
+            return;
+        // A torrent would be handed over once fetched.
+        guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 1500);
+        EXPECT_TRUE(m_handedOver.empty()) << m_handedOver.front();
+        EXPECT_TRUE(m_windows.empty()) << m_windows.front();
+        EXPECT_TRUE(m_server.requestsFor("/popups/x").empty());
+        m_handedOver.clear();
+        m_windows.clear();
+    }
+}
