@@ -10,6 +10,7 @@
 #include "support/TempDir.h"
 
 #include <atomic>
+#include <dlfcn.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -51,18 +52,40 @@ protected:
         { m_handedOver.push_back(std::string("subscribe ") + address.c_str()); };
         Pane().SetDownloadHooks(hooks);
         Pane().SetWindowOpener([this](const wxString& url) { m_windows.push_back(url.utf8_string()); });
+        KeepNoPagesToGoBackTo();
         m_frame->Show();
         guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
         guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 10000);
     }
     void TearDown() override { guitest::DestroyWindow(m_frame); }
 
+    // Going back asks the server again, as for most pages on the web.
+    void KeepNoPagesToGoBackTo()
+    {
+        using GetSettings = void* (*)(void*);
+        using SetPageCache = void (*)(void*, int);
+        auto getSettings =
+            reinterpret_cast<GetSettings>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_settings"));
+        auto setPageCache =
+            reinterpret_cast<SetPageCache>(::dlsym(RTLD_DEFAULT, "webkit_settings_set_enable_page_cache"));
+        ASSERT_TRUE(getSettings != nullptr && setPageCache != nullptr);
+        setPageCache(getSettings(View().GetNativeBackend()), 0);
+    }
+    void PressBack()
+    {
+        wxCommandEvent back(wxEVT_TOOL, CWebBrowserFrame::kBack);
+        m_browser->GetEventHandler()->ProcessEvent(back);
+    }
     CHtmlCtrl& Pane() { return *m_browser->GetHtmlCtrl(); }
     wxWebView& View() { return *Pane().GetWebView(); }
     std::string Url(const std::string& path) const { return m_server.url(path); }
     void Show(const std::string& path, const std::string& html)
     {
         m_server.serveContent(path, html, "text/html");
+        Visit(path);
+    }
+    void Visit(const std::string& path)
+    {
         m_browser->Navigate(uString(Url(path).c_str()));
         ASSERT_TRUE(guitest::RunEventsUntil(
             [&] { return View().GetPageSource().utf8_string().find("</p>") != std::string::npos; }, 15000))
@@ -114,6 +137,17 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
     odd.body = "a file";
     m_server.serve("/odd-name", odd);
 
+    // A page the first time, a torrent when the history goes back to it.
+    auto asked = std::make_shared<std::atomic<int>>(0);
+    m_server.route("/start",
+                   [asked](const testsupport::HttpRequest&)
+                   {
+                       if ((*asked)++ == 0)
+                           return testsupport::TextResponse(200, "<p>start</p>", "text/html")
+                               .header("Cache-Control", "no-store");
+                       return Attachment("application/x-bittorrent", "x.torrent", "d4:infod4:name1:xee");
+                   });
+
     const std::vector<AttackCase> cases = {
         // The frame's document has no address of its own: its requests
         // name the page as their referrer.
@@ -146,6 +180,45 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
                        "<a id=dl download href='/x.torrent'></a>"));
              ClickTop();
              ASSERT_TRUE(Asked("/clicked"));
+         }},
+        // The user's click lands on the page itself, where its handler
+        // clicks a hidden download link, or submits a form, of its own.
+        {"the page's click handler clicking its hidden download link",
+         [&]
+         {
+             Show("/page-clicks",
+                  Page("<div id=d " + band + ">CLICK</div><a id=dl download href='/x.torrent'></a>",
+                       "d.onclick=()=>{dl.click();fetch('/clicked')}"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
+        {"the page's click handler submitting its hidden form",
+         [&]
+         {
+             Show("/page-submits",
+                  Page("<div id=d " + band + ">CLICK</div><form id=f action='/x.torrent'></form>",
+                       "d.onclick=()=>{f.submit();fetch('/clicked')}"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
+        // The page puts the address of an earlier page into its own
+        // history, the user steps back onto it, and the page then goes to
+        // the earlier page's real entry.
+        {"a Back onto an address the page pushed",
+         [&]
+         {
+             Visit("/start");
+             Show("/pushes",
+                  Page("<div id=d " + band + ">CLICK</div>",
+                       "d.onclick=()=>{history.pushState(1,'','/start');history.pushState(2,'','/q');"
+                       "fetch('/clicked')};onpopstate=()=>{fetch('/popped');history.go(-2)}"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+             ASSERT_TRUE(
+                 guitest::RunEventsUntil([&] { return View().GetCurrentURL().EndsWith("/q"); }, 15000));
+             PressBack();
+             ASSERT_TRUE(Asked("/popped"));
+             ASSERT_TRUE(Asked("/start", 2));
          }},
         // Long after the load, the page adds a frame and, once it is in,
         // opens a window.
