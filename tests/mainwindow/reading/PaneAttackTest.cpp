@@ -148,6 +148,14 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
                        return Attachment("application/x-bittorrent", "x.torrent", "d4:infod4:name1:xee");
                    });
 
+    m_server.serveContent("/feed",
+                          "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>a feed</title>"
+                          "</channel></rss>",
+                          "Application/RSS+XML; charset=utf-8");
+    m_server.serveContent(
+        "/feed-frame/inner",
+        "<html><body style='margin:0'><a href='/feed' " + band + ">the feed</a></body></html>", "text/html");
+
     const std::vector<AttackCase> cases = {
         // The frame's document has no address of its own: its requests
         // name the page as their referrer.
@@ -220,6 +228,37 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
              ASSERT_TRUE(Asked("/popped"));
              ASSERT_TRUE(Asked("/start", 2));
          }},
+        // The page's script opens a window as it sends the pane elsewhere.
+        {"a window opened as the page leaves",
+         [&]
+         {
+             Show("/leaves", Page("", "setInterval(()=>fetch('/poll').then(r=>r.text()).then(t=>{"
+                                      "if(t!='go'||window.gone)return;window.gone=1;location='/clicked';"
+                                      "window.open('/popups/x');fetch('/leaving')}),100)"));
+             *go = true;
+             ASSERT_TRUE(Asked("/leaving"));
+             ASSERT_TRUE(Asked("/clicked"));
+             *go = false;
+         }},
+        // A feed the page's script goes to, and one the user follows in a
+        // frame.
+        {"a feed a script goes to",
+         [&]
+         {
+             Show("/script-feed", Page("", "setTimeout(()=>location='/feed',100)"));
+             ASSERT_TRUE(Asked("/feed"));
+             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
+             EXPECT_FALSE(View().GetCurrentURL().EndsWith("/feed"));
+         }},
+        {"a feed the user follows in a frame",
+         [&]
+         {
+             Show("/feed-frame",
+                  Page("<iframe src='/feed-frame/inner' style='border:0;width:100%;height:200px'>"
+                       "</iframe>"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/feed"));
+         }},
         // Long after the load, the page adds a frame and, once it is in,
         // opens a window.
         {"a window opened after the load once a frame has loaded",
@@ -231,6 +270,7 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
                                       "fetch('/popups/opened')};document.body.appendChild(f)}),100)"));
              *go = true;
              ASSERT_TRUE(Asked("/popups/opened"));
+             *go = false;
          }},
         // Zero-width and format characters in the server's name.
         {"a saved file's name with format characters",
