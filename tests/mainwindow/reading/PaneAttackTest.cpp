@@ -1,7 +1,8 @@
 // More pages that try to act as the user in the browser pane, with the real
 // engine and real clicks: a download link in a frame the page wrote itself,
 // a frame's click that clicks the page's own download link, a window opened
-// after the load once a frame has loaded, and a saved file's offered name.
+// after the load once a frame has loaded, a login a frame or a script's
+// redirect asks for, and a saved file's offered name.
 #include "GuiTestSupport.h"
 #include "downloads/PaneDownloadSupport.h"
 #include "mainwindow/HtmlCtrl.h"
@@ -82,6 +83,33 @@ protected:
         wxCommandEvent back(wxEVT_TOOL, CWebBrowserFrame::kBack);
         m_browser->GetEventHandler()->ProcessEvent(back);
     }
+    // The engine's own login boxes over the pane: children of the view.
+    int LoginBoxes()
+    {
+        using Visit = void (*)(void* widget, void* data);
+        using ForAll = void (*)(void* container, Visit visit, void* data);
+        using TypeName = const char* (*)(void* instance);
+        static const auto forAll = reinterpret_cast<ForAll>(::dlsym(RTLD_DEFAULT, "gtk_container_forall"));
+        static const auto typeName =
+            reinterpret_cast<TypeName>(::dlsym(RTLD_DEFAULT, "g_type_name_from_instance"));
+        if (forAll == nullptr || typeName == nullptr)
+            return -1;
+        struct Count
+        {
+            TypeName typeName;
+            int boxes = 0;
+        } count{typeName};
+        forAll(
+            View().GetNativeBackend(),
+            [](void* child, void* data)
+            {
+                auto& count = *static_cast<Count*>(data);
+                if (std::string(count.typeName(child)).find("Authentication") != std::string::npos)
+                    ++count.boxes;
+            },
+            &count);
+        return count.boxes;
+    }
     CHtmlCtrl& Pane() { return *m_browser->GetHtmlCtrl(); }
     wxWebView& View() { return *Pane().GetWebView(); }
     std::string Url(const std::string& path) const { return m_server.url(path); }
@@ -139,6 +167,12 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
                        released.wait_for(std::chrono::seconds(30));
                        return testsupport::TextResponse(200, "<p>held</p>", "text/html");
                    });
+    m_server.serve("/auth", testsupport::UnauthorizedResponse("Sign in to your bank"));
+    testsupport::HttpResponse toLogin;
+    toLogin.status = 302;
+    toLogin.header("Location", Url("/auth"));
+    m_server.serve("/to-login", toLogin);
+    m_server.serveContent("/login-frame/inner", "<p>a frame</p>", "text/html");
     m_server.serveContent("/popups/inner", "<p>a frame</p>", "text/html");
     m_server.serveContent("/frame-clicks/inner",
                           "<html><body style='margin:0'><div id=d " + band +
@@ -257,6 +291,31 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
              ASSERT_TRUE(
                  guitest::RunEventsUntil([&] { return View().GetCurrentTitle() == "opened"; }, 15000));
          }},
+        // The user's link leads to a page that answers late; meanwhile the
+        // page's frame goes to a page that asks for a login.
+        {"a frame's login while the user's next page loads",
+         [&]
+         {
+             Show("/login-frame",
+                  Page("<iframe id=f src='/login-frame/inner' style='border:0;width:100%;height:"
+                       "100px'></iframe><a href='/held' style='display:block;height:100px'>"
+                       "the user's link</a>",
+                       "document.links[0].onclick=()=>setTimeout(()=>{f.src='/auth';"
+                       "document.title='framed'},300)"));
+             guitest::ClickAt(View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, 150));
+             ASSERT_TRUE(Asked("/held"));
+             ASSERT_TRUE(
+                 guitest::RunEventsUntil([&] { return View().GetCurrentTitle() == "framed"; }, 15000));
+             ASSERT_TRUE(Asked("/auth"));
+             guitest::RunEventsUntil([&] { return LoginBoxes() != 0; }, 3000);
+         }},
+        {"a login behind the redirect of a script's navigation",
+         [&]
+         {
+             Show("/script-login", Page("", "setTimeout(()=>location='/to-login',100)"));
+             ASSERT_TRUE(Asked("/auth"));
+             guitest::RunEventsUntil([&] { return LoginBoxes() != 0; }, 3000);
+         }},
         // A feed the page's script goes to, and one the user follows in a
         // frame.
         {"a feed a script goes to",
@@ -315,6 +374,7 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
         guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 1500);
         EXPECT_TRUE(m_handedOver.empty()) << m_handedOver.front();
         EXPECT_TRUE(m_windows.empty()) << m_windows.front();
+        EXPECT_EQ(LoginBoxes(), 0);
         EXPECT_TRUE(m_server.requestsFor("/popups/x").empty());
         m_handedOver.clear();
         m_windows.clear();
