@@ -309,6 +309,19 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
              ASSERT_TRUE(Asked("/auth"));
              guitest::RunEventsUntil([&] { return LoginBoxes() != 0; }, 3000);
          }},
+        {"a window the page opens while the user's next page loads",
+         [&]
+         {
+             Show("/window-while",
+                  Page("<a href='/held' " + band + ">the user's link</a>",
+                       "document.links[0].onclick=()=>setTimeout(()=>{window.open('/popups/x');"
+                       "document.title='opened'},1500)"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/held"));
+             ASSERT_TRUE(
+                 guitest::RunEventsUntil([&] { return View().GetCurrentTitle() == "opened"; }, 15000));
+             guitest::RunEventsUntil([&] { return !m_windows.empty(); }, 3000);
+         }},
         {"a login behind the redirect of a script's navigation",
          [&]
          {
