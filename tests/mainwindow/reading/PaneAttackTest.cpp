@@ -173,6 +173,7 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
     toLogin.header("Location", Url("/auth"));
     m_server.serve("/to-login", toLogin);
     m_server.serveContent("/login-frame/inner", "<p>a frame</p>", "text/html");
+    m_server.serveContent("/redirects", Page("", "location='/x.torrent'"), "text/html");
     m_server.serveContent("/popups/inner", "<p>a frame</p>", "text/html");
     m_server.serveContent("/frame-clicks/inner",
                           "<html><body style='margin:0'><div id=d " + band +
@@ -257,6 +258,21 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
                        "d.onclick=()=>{f.submit();fetch('/clicked')}"));
              ClickTop();
              ASSERT_TRUE(Asked("/clicked"));
+         }},
+        // The user follows an item's link to a page whose script goes on to
+        // a download.
+        {"an item's link to a page that goes on by script",
+         [&]
+         {
+             ASSERT_EQ(Pane().WriteHtml(uString(
+                           Page("<a href='" + Url("/redirects") + "' " + band + ">the link</a>").c_str())),
+                       0);
+             ASSERT_TRUE(guitest::RunEventsUntil(
+                 [&] { return View().GetPageSource().utf8_string().find("the link") != std::string::npos; },
+                 15000));
+             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
+             ClickTop();
+             ASSERT_TRUE(Asked("/x.torrent"));
          }},
         // The page puts the address of an earlier page into its own
         // history, the user steps back onto it, and the page then goes to
