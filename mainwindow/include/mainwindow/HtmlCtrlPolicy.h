@@ -52,6 +52,9 @@ struct Navigation
     NavigationKind kind = NavigationKind::kOther;
     bool userGesture = false;
     bool redirect = false;
+    // The button of the real press that started it; 0 when none did (a
+    // key, or a script's click even inside the user's own click).
+    unsigned mouseButton = 0;
 };
 
 enum class NavigationVerdict
@@ -74,6 +77,12 @@ NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, boo
 // True when a navigation a page starts counts as the user's: a click on a
 // link or a form submitted by the user.
 bool IsUsersOwn(const Navigation& navigation);
+
+// True when the user's own press of a mouse button started a navigation of
+// the page: what may start a download or a hand-off. A page's handler that
+// clicks a hidden link or submits a form while the user clicks something
+// else (in the page or in a frame) has the user's gesture but no press.
+bool IsUsersClick(const Navigation& navigation);
 
 // True when the two addresses differ in their fragment only: a step
 // between them stays inside the page, and the browser decides nothing.

@@ -138,6 +138,7 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer control)
                           : htmlctrl::NavigationKind::kOther;
     navigation.userGesture = api.userGesture(action) != FALSE;
     navigation.redirect = api.redirect(action) != FALSE;
+    navigation.mouseButton = api.mouseButton(action);
     if (static_cast<CHtmlCtrl*>(control)->OnNavigationDecision(navigation))
         return FALSE;
     api.ignore(decision);
@@ -501,7 +502,7 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
     const bool commanded = m_command.IsCommanded(navigation);
     m_command.OnDecided(navigation);
     if (m_downloads)
-        m_downloads->OnNavigation(navigation.url, commanded || htmlctrl::IsUsersOwn(navigation),
+        m_downloads->OnNavigation(navigation.url, commanded || htmlctrl::IsUsersClick(navigation),
                                   navigation.redirect);
     const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, commanded);
     if (verdict == htmlctrl::NavigationVerdict::kRefuse)

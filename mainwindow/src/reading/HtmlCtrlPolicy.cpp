@@ -37,6 +37,11 @@ bool IsUsersOwn(const Navigation& navigation)
                                       navigation.kind == NavigationKind::kFormSubmitted);
 }
 
+bool IsUsersClick(const Navigation& navigation)
+{
+    return IsUsersOwn(navigation) && navigation.mouseButton != 0;
+}
+
 namespace
 {
 // An address as the browser reports it back: scheme and host in lower case,

@@ -22,11 +22,12 @@ const PolicyApi& Policy()
         Find(found.navigationType, "webkit_navigation_action_get_navigation_type");
         Find(found.userGesture, "webkit_navigation_action_is_user_gesture");
         Find(found.redirect, "webkit_navigation_action_is_redirect");
+        Find(found.mouseButton, "webkit_navigation_action_get_mouse_button");
         Find(found.request, "webkit_navigation_action_get_request");
         Find(found.requestUri, "webkit_uri_request_get_uri");
         Find(found.ignore, "webkit_policy_decision_ignore");
         const bool all = found.action && found.navigationType && found.userGesture && found.redirect &&
-                         found.request && found.requestUri && found.ignore;
+                         found.mouseButton && found.request && found.requestUri && found.ignore;
         return all ? found : PolicyApi();
     }();
     return api;

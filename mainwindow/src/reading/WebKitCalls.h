@@ -15,6 +15,9 @@ struct PolicyApi
     int (*navigationType)(void* action) = nullptr;
     gboolean (*userGesture)(void* action) = nullptr;
     gboolean (*redirect)(void* action) = nullptr;
+    // The button of a real press that started it; 0 for a script's click, a
+    // key or no click at all.
+    unsigned (*mouseButton)(void* action) = nullptr;
     void* (*request)(void* action) = nullptr;
     const char* (*requestUri)(void* request) = nullptr;
     void (*ignore)(void* decision) = nullptr;

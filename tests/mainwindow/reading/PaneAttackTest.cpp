@@ -1,0 +1,414 @@
+// More pages that try to act as the user in the browser pane, with the real
+// engine and real clicks: a download link in a frame the page wrote itself,
+// a frame's click that clicks the page's own download link, a window opened
+// after the load once a frame has loaded, a login a frame or a script's
+// redirect asks for, and a saved file's offered name.
+#include "GuiTestSupport.h"
+#include "downloads/PaneDownloadSupport.h"
+#include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/WebBrowserFrame.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempDir.h"
+
+#include <atomic>
+#include <chrono>
+#include <dlfcn.h>
+#include <functional>
+#include <future>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+#include <wx/frame.h>
+#include <wx/sizer.h>
+#include <wx/webview.h>
+
+namespace
+{
+struct AttackCase
+{
+    const char* name;
+    // Shows the page and makes the attempt, up to the requests that show
+    // it was made.
+    std::function<void()> attempt;
+};
+
+class PaneAttackTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_frame = new wxFrame(nullptr, wxID_ANY, "attacks", wxPoint(0, 0), wxSize(900, 700));
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        m_browser = new CWebBrowserFrame(m_frame, wxID_ANY, uString(m_templates.path().c_str()));
+        sizer->Add(m_browser, 1, wxEXPAND);
+        m_frame->SetSizer(sizer);
+        CPaneDownloads::Hooks hooks;
+        hooks.folder = [this] { return uString(m_downloads.path().c_str()); };
+        hooks.open = [this](std::uint32_t, const uString& path) { m_handedOver.push_back(path.c_str()); };
+        hooks.saveAs = [this](const uString& name)
+        {
+            m_handedOver.push_back(std::string("save as ") + name.c_str());
+            return uString();
+        };
+        hooks.subscribe = [this](const uString& address)
+        { m_handedOver.push_back(std::string("subscribe ") + address.c_str()); };
+        Pane().SetDownloadHooks(hooks);
+        Pane().SetWindowOpener([this](const wxString& url) { m_windows.push_back(url.utf8_string()); });
+        KeepNoPagesToGoBackTo();
+        m_frame->Show();
+        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
+        guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 10000);
+    }
+    void TearDown() override
+    {
+        guitest::DestroyWindow(m_frame);
+        m_release.set_value();
+    }
+
+    // Going back asks the server again, as for most pages on the web.
+    void KeepNoPagesToGoBackTo()
+    {
+        using GetSettings = void* (*)(void*);
+        using SetPageCache = void (*)(void*, int);
+        auto getSettings =
+            reinterpret_cast<GetSettings>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_settings"));
+        auto setPageCache =
+            reinterpret_cast<SetPageCache>(::dlsym(RTLD_DEFAULT, "webkit_settings_set_enable_page_cache"));
+        ASSERT_TRUE(getSettings != nullptr && setPageCache != nullptr);
+        setPageCache(getSettings(View().GetNativeBackend()), 0);
+    }
+    void PressBack()
+    {
+        wxCommandEvent back(wxEVT_TOOL, CWebBrowserFrame::kBack);
+        m_browser->GetEventHandler()->ProcessEvent(back);
+    }
+    // The engine's own login boxes over the pane: children of the view.
+    int LoginBoxes()
+    {
+        using Visit = void (*)(void* widget, void* data);
+        using ForAll = void (*)(void* container, Visit visit, void* data);
+        using TypeName = const char* (*)(void* instance);
+        static const auto forAll = reinterpret_cast<ForAll>(::dlsym(RTLD_DEFAULT, "gtk_container_forall"));
+        static const auto typeName =
+            reinterpret_cast<TypeName>(::dlsym(RTLD_DEFAULT, "g_type_name_from_instance"));
+        if (forAll == nullptr || typeName == nullptr)
+            return -1;
+        struct Count
+        {
+            TypeName typeName;
+            int boxes = 0;
+        } count{typeName};
+        forAll(
+            View().GetNativeBackend(),
+            [](void* child, void* data)
+            {
+                auto& count = *static_cast<Count*>(data);
+                if (std::string(count.typeName(child)).find("Authentication") != std::string::npos)
+                    ++count.boxes;
+            },
+            &count);
+        return count.boxes;
+    }
+    CHtmlCtrl& Pane() { return *m_browser->GetHtmlCtrl(); }
+    wxWebView& View() { return *Pane().GetWebView(); }
+    std::string Url(const std::string& path) const { return m_server.url(path); }
+    void Show(const std::string& path, const std::string& html)
+    {
+        m_server.serveContent(path, html, "text/html");
+        Visit(path);
+    }
+    void Visit(const std::string& path)
+    {
+        m_browser->Navigate(uString(Url(path).c_str()));
+        ASSERT_TRUE(guitest::RunEventsUntil(
+            [&] { return View().GetPageSource().utf8_string().find("</p>") != std::string::npos; }, 15000))
+            << path;
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
+    }
+    // A page whose top band is `top`.
+    static std::string Page(const std::string& top, const std::string& script = std::string())
+    {
+        return "<html><body style='margin:0'><div style='height:200px'>" + top + "</div><p>page</p><script>" +
+               script + "</script></body></html>";
+    }
+    void ClickTop() { guitest::ClickAt(View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, 100)); }
+    bool Asked(const std::string& path, std::size_t times = 1) const
+    {
+        return guitest::RunEventsUntil([&] { return m_server.requestsFor(path).size() >= times; }, 20000);
+    }
+
+    testsupport::TempDir m_templates;
+    testsupport::TempDir m_downloads;
+    testsupport::LocalHttpServer m_server;
+    // Lets the answers held until the end go.
+    std::promise<void> m_release;
+    std::shared_future<void> m_released = m_release.get_future().share();
+    wxFrame* m_frame = nullptr;
+    CWebBrowserFrame* m_browser = nullptr;
+    std::vector<std::string> m_handedOver;
+    std::vector<std::string> m_windows;
+};
+} // namespace
+
+TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
+{
+    m_server.serve("/x.torrent", Attachment("application/x-bittorrent", "x.torrent", "d4:infod4:name1:xee"));
+    const std::string band = "style='display:block;width:100%;height:200px;background:#edc'";
+    const std::string downloadLink = "<a download href='" + Url("/x.torrent") + "' " + band +
+                                     " onclick=\"fetch('" + Url("/clicked") + "')\">the download</a>";
+    m_server.serveContent("/clicked", "clicked", "text/plain");
+    auto go = std::make_shared<std::atomic<bool>>(false);
+    m_server.route("/poll", [go](const testsupport::HttpRequest&)
+                   { return testsupport::TextResponse(200, *go ? "go" : "wait"); });
+    m_server.route("/held",
+                   [released = m_released](const testsupport::HttpRequest&)
+                   {
+                       released.wait_for(std::chrono::seconds(30));
+                       return testsupport::TextResponse(200, "<p>held</p>", "text/html");
+                   });
+    m_server.serve("/auth", testsupport::UnauthorizedResponse("Sign in to your bank"));
+    testsupport::HttpResponse toLogin;
+    toLogin.status = 302;
+    toLogin.header("Location", Url("/auth"));
+    m_server.serve("/to-login", toLogin);
+    m_server.serveContent("/login-frame/inner", "<p>a frame</p>", "text/html");
+    m_server.serveContent("/redirects", Page("", "location='/x.torrent'"), "text/html");
+    m_server.serveContent("/popups/inner", "<p>a frame</p>", "text/html");
+    m_server.serveContent("/frame-clicks/inner",
+                          "<html><body style='margin:0'><div id=d " + band +
+                              ">CLICK</div><script>d.onclick=()=>{top.document.getElementById('dl').click();"
+                              "fetch('/clicked')}</script></body></html>",
+                          "text/html");
+    testsupport::HttpResponse odd;
+    odd.header("Content-Type", "application/octet-stream")
+        .header("Content-Disposition",
+                "attachment; filename*=UTF-8''a%E2%80%8Bb%EF%BB%BFc%E2%81%A0d%E2%81%AA.bin");
+    odd.body = "a file";
+    m_server.serve("/odd-name", odd);
+
+    // A page the first time, a torrent when the history goes back to it.
+    auto asked = std::make_shared<std::atomic<int>>(0);
+    m_server.route("/start",
+                   [asked](const testsupport::HttpRequest&)
+                   {
+                       if ((*asked)++ == 0)
+                           return testsupport::TextResponse(200, "<p>start</p>", "text/html")
+                               .header("Cache-Control", "no-store");
+                       return Attachment("application/x-bittorrent", "x.torrent", "d4:infod4:name1:xee");
+                   });
+
+    m_server.serveContent("/feed",
+                          "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>a feed</title>"
+                          "</channel></rss>",
+                          "Application/RSS+XML; charset=utf-8");
+    m_server.serveContent(
+        "/feed-frame/inner",
+        "<html><body style='margin:0'><a href='/feed' " + band + ">the feed</a></body></html>", "text/html");
+
+    const std::vector<AttackCase> cases = {
+        // A frame whose text the page itself holds (srcdoc) is the page's
+        // own content, asked for in the page's name: the user's click there
+        // is taken as one in the page. Any other page's frame is refused.
+        {"a download link in a srcdoc frame",
+         [&]
+         {
+             std::string inner = "<body style=&quot;margin:0&quot;>" + downloadLink + "</body>";
+             for (std::size_t at = 0; (at = inner.find('\'', at)) != std::string::npos;)
+                 inner.replace(at, 1, "&#39;");
+             Show("/srcdoc", Page("<iframe srcdoc='" + inner +
+                                  "' style='border:0;width:100%;height:200px'>"
+                                  "</iframe>"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 20000));
+             m_handedOver.clear();
+         }},
+        {"a download link in a blank frame the page wrote",
+         [&]
+         {
+             Show("/blank", Page("<iframe id=f style='border:0;width:100%;height:200px'></iframe>",
+                                 "f.contentDocument.body.style.margin=0;f.contentDocument.body.innerHTML=`" +
+                                     downloadLink + "`"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
+        {"a click in a frame that clicks the page's download link",
+         [&]
+         {
+             Show("/frame-clicks",
+                  Page("<iframe src='/frame-clicks/inner' style='border:0;width:100%;height:200px'></iframe>"
+                       "<a id=dl download href='/x.torrent'></a>"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
+        // The user's click lands on the page itself, where its handler
+        // clicks a hidden download link, or submits a form, of its own.
+        {"the page's click handler clicking its hidden download link",
+         [&]
+         {
+             Show("/page-clicks",
+                  Page("<div id=d " + band + ">CLICK</div><a id=dl download href='/x.torrent'></a>",
+                       "d.onclick=()=>{dl.click();fetch('/clicked')}"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
+        {"the page's click handler submitting its hidden form",
+         [&]
+         {
+             Show("/page-submits",
+                  Page("<div id=d " + band + ">CLICK</div><form id=f action='/x.torrent'></form>",
+                       "d.onclick=()=>{f.submit();fetch('/clicked')}"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
+        // The user follows an item's link to a page whose script goes on to
+        // a download.
+        {"an item's link to a page that goes on by script",
+         [&]
+         {
+             ASSERT_EQ(Pane().WriteHtml(uString(
+                           Page("<a href='" + Url("/redirects") + "' " + band + ">the link</a>").c_str())),
+                       0);
+             ASSERT_TRUE(guitest::RunEventsUntil(
+                 [&] { return View().GetPageSource().utf8_string().find("the link") != std::string::npos; },
+                 15000));
+             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
+             ClickTop();
+             ASSERT_TRUE(Asked("/x.torrent"));
+         }},
+        // The page puts the address of an earlier page into its own
+        // history, the user steps back onto it, and the page then goes to
+        // the earlier page's real entry.
+        {"a Back onto an address the page pushed",
+         [&]
+         {
+             Visit("/start");
+             Show("/pushes",
+                  Page("<div id=d " + band + ">CLICK</div>",
+                       "d.onclick=()=>{history.pushState(1,'','/start');history.pushState(2,'','/q');"
+                       "fetch('/clicked')};onpopstate=()=>{fetch('/popped');history.go(-2)}"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+             ASSERT_TRUE(
+                 guitest::RunEventsUntil([&] { return View().GetCurrentURL().EndsWith("/q"); }, 15000));
+             PressBack();
+             ASSERT_TRUE(Asked("/popped"));
+             ASSERT_TRUE(Asked("/start", 2));
+         }},
+        // The page's script opens a window as it sends the pane elsewhere.
+        {"a window opened as the page leaves",
+         [&]
+         {
+             Show("/leaves",
+                  Page("", "setInterval(()=>fetch('/poll').then(r=>r.text()).then(t=>{"
+                           "if(t!='go'||window.gone)return;window.gone=1;location='/held';"
+                           "setTimeout(()=>{window.open('/popups/x');document.title='opened'},300)}),100)"));
+             *go = true;
+             ASSERT_TRUE(Asked("/held"));
+             *go = false;
+             ASSERT_TRUE(
+                 guitest::RunEventsUntil([&] { return View().GetCurrentTitle() == "opened"; }, 15000));
+         }},
+        // The user's link leads to a page that answers late; meanwhile the
+        // page's frame goes to a page that asks for a login.
+        {"a frame's login while the user's next page loads",
+         [&]
+         {
+             Show("/login-frame",
+                  Page("<iframe id=f src='/login-frame/inner' style='border:0;width:100%;height:"
+                       "100px'></iframe><a href='/held' style='display:block;height:100px'>"
+                       "the user's link</a>",
+                       "document.links[0].onclick=()=>setTimeout(()=>{f.src='/auth';"
+                       "document.title='framed'},300)"));
+             guitest::ClickAt(View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, 150));
+             ASSERT_TRUE(Asked("/held"));
+             ASSERT_TRUE(
+                 guitest::RunEventsUntil([&] { return View().GetCurrentTitle() == "framed"; }, 15000));
+             ASSERT_TRUE(Asked("/auth"));
+             guitest::RunEventsUntil([&] { return LoginBoxes() != 0; }, 3000);
+         }},
+        {"a window the page opens while the user's next page loads",
+         [&]
+         {
+             Show("/window-while",
+                  Page("<a href='/held' " + band + ">the user's link</a>",
+                       "document.links[0].onclick=()=>setTimeout(()=>{window.open('/popups/x');"
+                       "document.title='opened'},1500)"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/held"));
+             ASSERT_TRUE(
+                 guitest::RunEventsUntil([&] { return View().GetCurrentTitle() == "opened"; }, 15000));
+             guitest::RunEventsUntil([&] { return !m_windows.empty(); }, 3000);
+         }},
+        {"a login behind the redirect of a script's navigation",
+         [&]
+         {
+             Show("/script-login", Page("", "setTimeout(()=>location='/to-login',100)"));
+             ASSERT_TRUE(Asked("/auth"));
+             guitest::RunEventsUntil([&] { return LoginBoxes() != 0; }, 3000);
+         }},
+        // A feed the page's script goes to, and one the user follows in a
+        // frame.
+        {"a feed a script goes to",
+         [&]
+         {
+             Show("/script-feed", Page("", "setTimeout(()=>location='/feed',100)"));
+             ASSERT_TRUE(Asked("/feed"));
+             // Not the user's: shown as the text it is, never subscribed.
+             EXPECT_TRUE(
+                 guitest::RunEventsUntil([&] { return View().GetCurrentURL().EndsWith("/feed"); }, 10000));
+         }},
+        {"a feed the user follows in a frame",
+         [&]
+         {
+             Show("/feed-frame",
+                  Page("<iframe src='/feed-frame/inner' style='border:0;width:100%;height:200px'>"
+                       "</iframe>"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/feed"));
+         }},
+        // Long after the load, the page adds a frame and, once it is in,
+        // opens a window.
+        {"a window opened after the load once a frame has loaded",
+         [&]
+         {
+             Show("/popups", Page("", "setInterval(()=>fetch('/poll').then(r=>r.text()).then(t=>{"
+                                      "if(t!='go'||window.f)return;window.f=document.createElement('iframe');"
+                                      "f.src='/popups/inner';f.onload=()=>{window.open('/popups/x');"
+                                      "fetch('/popups/opened')};document.body.appendChild(f)}),100)"));
+             *go = true;
+             ASSERT_TRUE(Asked("/popups/opened"));
+             *go = false;
+         }},
+        // Zero-width and format characters in the server's name.
+        {"a saved file's name with format characters",
+         [&]
+         {
+             Show("/save", Page("<a href='/odd-name' " + band + ">the file</a>"));
+             ClickTop();
+             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 20000));
+             ASSERT_EQ(m_handedOver.size(), 1u);
+             for (const char* mark : {"\xe2\x80\x8b", "\xef\xbb\xbf", "\xe2\x81\xa0", "\xe2\x81\xaa"})
+                 EXPECT_EQ(m_handedOver[0].find(mark), std::string::npos) << m_handedOver[0];
+             EXPECT_EQ(m_handedOver[0].rfind("save as a", 0), 0u) << m_handedOver[0];
+             m_handedOver.clear();
+         }},
+    };
+    for (const AttackCase& attack : cases)
+    {
+        SCOPED_TRACE(attack.name);
+        m_server.clearLog();
+        attack.attempt();
+        if (HasFatalFailure())
+            return;
+        // A torrent would be handed over once fetched.
+        guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 1500);
+        EXPECT_TRUE(m_handedOver.empty()) << m_handedOver.front();
+        EXPECT_TRUE(m_windows.empty()) << m_windows.front();
+        EXPECT_EQ(LoginBoxes(), 0);
+        EXPECT_TRUE(m_server.requestsFor("/popups/x").empty());
+        m_handedOver.clear();
+        m_windows.clear();
+    }
+}
