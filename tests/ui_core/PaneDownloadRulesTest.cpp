@@ -150,6 +150,62 @@ TEST(PaneDownloadRulesTest, ARedirectIsTheUsersOnlyThroughThePagesOwnLoadTheUser
     EXPECT_TRUE(starts.UsersPageLoad().empty());
 }
 
+TEST(PaneDownloadRulesTest, ALoginIsTheUsersOnlyWhileNoOtherRequestCouldBeAskingIt)
+{
+    panedownload::CUserStarts starts;
+    starts.OnNavigation("http://h:8080/go", true, false);
+    starts.OnPageLoadStarted();
+    starts.OnPageRedirected("http://h:8080/held#top");
+    struct Case
+    {
+        const char* what;
+        const char* host;
+        int port;
+        bool proxy;
+        const char* mainRequest;
+        std::vector<std::string> others;
+        bool users;
+    };
+    const Case cases[] = {
+        {"the load's own request, alone", "H", 8080, false, "http://h:8080/held", {}, true},
+        {"beside requests to other servers",
+         "h",
+         8080,
+         false,
+         "http://h:8080/held",
+         {"http://h:8081/img", "http://other:8080/frame"},
+         true},
+        {"beside a frame's request to that server",
+         "h",
+         8080,
+         false,
+         "http://h:8080/held",
+         {"http://h:8080/auth"},
+         false},
+        {"beside one to the same address",
+         "h",
+         8080,
+         false,
+         "http://h:8080/held",
+         {"http://h:8080/held"},
+         false},
+        {"another server", "h", 8081, false, "http://h:8080/held", {}, false},
+        {"the page's request done", "h", 8080, false, "", {"http://h:8080/auth"}, false},
+        {"the page's request elsewhere", "h", 8080, false, "http://h:8080/go", {}, false},
+        {"a proxy, beside other requests", "proxy", 3128, true, "", {"http://h:8080/auth"}, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(starts.IsUsersLogin(c.host, c.port, c.proxy, c.mainRequest, c.others), c.users) << c.what;
+
+    // Not the user's load: nobody's login.
+    starts.OnPageLoadEnded();
+    EXPECT_FALSE(starts.IsUsersLogin("h", 8080, false, "http://h:8080/held", {}));
+    EXPECT_FALSE(starts.IsUsersLogin("proxy", 3128, true, "http://h:8080/held", {}));
+    starts.OnNavigation("http://h:8080/script", false, false);
+    starts.OnPageLoadStarted();
+    EXPECT_FALSE(starts.IsUsersLogin("h", 8080, false, "http://h:8080/script", {}));
+}
+
 TEST(PaneDownloadRulesTest, AnAcceptedAnswerTakesOnlyTheDownloadOfItsOwnLoad)
 {
     panedownload::CUserStarts starts;

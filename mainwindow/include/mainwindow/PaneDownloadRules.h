@@ -108,6 +108,17 @@ public:
     /// Where the page's own load under way that the user started has got
     /// to; empty when there is none.
     std::string UsersPageLoad() const;
+    /// True when a login asked of the view is the user's page load's own.
+    /// The engine names only the server that asks (`host`, `port`), not the
+    /// request, so it is the user's only when the page's own load under way
+    /// is the user's, is still asking for `mainRequest` (the page's own
+    /// request in flight; empty when none) where it has got to, at that
+    /// server, and no other request in flight (`otherRequests`: frames',
+    /// images', scripts', the old page's too) goes there. A proxy's
+    /// question (`forProxy`) is the user's while the user's load is under
+    /// way.
+    bool IsUsersLogin(const std::string& host, int port, bool forProxy, const std::string& mainRequest,
+                      const std::vector<std::string>& otherRequests) const;
     /// True for a download that came with no answer to decide on: the
     /// newest navigation decided was the user's own to `address`, not a
     /// redirect, and was asked for by `referrer`, the page itself as shown

@@ -72,6 +72,7 @@ private:
     unsigned long m_signal = 0;
     unsigned long m_policySignal = 0;
     unsigned long m_loginSignal = 0;
+    unsigned long m_requestSignal = 0;
     unsigned long m_loadSignal = 0;
     unsigned long m_failSignal = 0;
 };

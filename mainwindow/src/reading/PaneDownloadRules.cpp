@@ -2,6 +2,7 @@
 
 #include "common/Messages.h"
 #include "foundation/uDirectory.h"
+#include "foundation/uUrl.h"
 #include "mainwindow/StartupRules.h"
 
 #include <algorithm>
@@ -402,6 +403,23 @@ bool CUserStarts::IsUserStarted(const std::string& target) const
 std::string CUserStarts::UsersPageLoad() const
 {
     return m_pageLoad.empty() ? std::string() : m_pageLoad.back();
+}
+
+bool CUserStarts::IsUsersLogin(const std::string& host, int port, bool forProxy,
+                               const std::string& mainRequest,
+                               const std::vector<std::string>& otherRequests) const
+{
+    const std::string page = UsersPageLoad();
+    // A proxy's question is the user's own proxy's, never a page's text.
+    if (forProxy || page.empty())
+        return !page.empty();
+    const auto isAsked = [&](const std::string& address)
+    {
+        const uString url(address.c_str());
+        return ExtractHost(url).compareNoCase(host.c_str()) == 0 && ExtractPort(url) == port;
+    };
+    return WithoutFragment(mainRequest) == page && isAsked(page) &&
+           std::none_of(otherRequests.begin(), otherRequests.end(), isAsked);
 }
 
 bool CUserStarts::IsUnansweredUsers(const std::string& target, const std::string& referrer,

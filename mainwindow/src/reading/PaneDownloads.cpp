@@ -31,9 +31,21 @@ struct CPaneDownloads::Shared
     // ended and joined with the pane.
     std::vector<std::thread> fetches;
     std::shared_ptr<std::atomic<bool>> stopFetches = std::make_shared<std::atomic<bool>>(false);
+    // The view's requests in flight, each held until it ends: a login
+    // question names no request, only its server.
+    std::vector<void*> requests;
 
     bool HasHooks() const { return hooks.folder && hooks.open; }
+    ~Shared();
 };
+
+CPaneDownloads::Shared::~Shared()
+{
+#ifdef __WXGTK__
+    for (void* resource : requests)
+        g_object_unref(resource);
+#endif
+}
 
 #ifdef __WXGTK__
 namespace
@@ -404,16 +416,29 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
 // refused unseen, as its text is the server's. A feed link behind a login
 // that the user followed goes to the program, whose own fetch asks for the
 // login as a new subscription does and keeps it; the engine's box would
-// only lead to the feed's text in the pane.
+// only lead to the feed's text in the pane. The engine names only the
+// server that asks, and the old page's frames and images go on loading
+// while the user's next page loads: a question is taken only when no
+// request but the page's own is in flight to that server.
 gboolean OnAuthenticate(GObject*, GObject* request, gpointer data)
 {
     const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
     const std::string address = shared->starts.UsersPageLoad();
-    const uString url(address.c_str());
+    void* main = Api().mainResource(shared->view);
+    std::string mainRequest;
+    std::vector<std::string> others;
+    for (void* resource : shared->requests)
+    {
+        const char* uri = Api().resourceUri(resource);
+        if (resource == main)
+            mainRequest = uri != nullptr ? uri : "";
+        else if (uri != nullptr)
+            others.emplace_back(uri);
+    }
     const char* host = Api().loginHost(request);
-    const bool users = !address.empty() && (Api().isForProxy(request) ||
-                                            (host != nullptr && ExtractHost(url).compareNoCase(host) == 0 &&
-                                             ExtractPort(url) == static_cast<int>(Api().loginPort(request))));
+    const bool users =
+        host != nullptr && shared->starts.IsUsersLogin(host, static_cast<int>(Api().loginPort(request)),
+                                                       Api().isForProxy(request), mainRequest, others);
     if (users && Api().isForProxy(request))
         return FALSE;
     if (users && (panedownload::MessageFor(std::string(), std::string(), address) != WM_APP_OPENRSSFILE ||
@@ -457,6 +482,31 @@ void OnDownloadStarted(GObject*, GObject* download, gpointer data)
     g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), record);
     g_signal_connect(download, "failed", G_CALLBACK(OnFailed), record);
     g_signal_connect(download, "finished", G_CALLBACK(OnFinished), record);
+}
+
+using WeakShared = std::weak_ptr<CPaneDownloads::Shared>;
+
+void OnRequestEnded(GObject* resource, gpointer data)
+{
+    std::shared_ptr<CPaneDownloads::Shared> shared = static_cast<WeakShared*>(data)->lock();
+    if (!shared)
+        return;
+    auto found = std::find(shared->requests.begin(), shared->requests.end(), resource);
+    if (found == shared->requests.end())
+        return;
+    shared->requests.erase(found);
+    g_object_unref(resource);
+}
+
+// Each request of the view, the page's own and its frames', images and
+// scripts', ends with "finished", after a failure too.
+void OnRequestStarted(GObject*, GObject* resource, GObject*, gpointer data)
+{
+    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
+    shared->requests.push_back(g_object_ref(resource));
+    g_signal_connect_data(
+        resource, "finished", G_CALLBACK(OnRequestEnded), new WeakShared(shared),
+        [](gpointer weak, GClosure*) { delete static_cast<WeakShared*>(weak); }, GConnectFlags(0));
 }
 
 // The page's own load, told apart from its frames' by the view: where it
@@ -510,8 +560,12 @@ CPaneDownloads::CPaneDownloads(wxWebView* view) : m_shared(std::make_shared<Shar
         m_policySignal =
             g_signal_connect(m_shared->view, "decide-policy", G_CALLBACK(OnDecidePolicy), &m_shared);
     if (m_signal != 0 && Api().loginHost != nullptr)
+    {
         m_loginSignal =
             g_signal_connect(m_shared->view, "authenticate", G_CALLBACK(OnAuthenticate), &m_shared);
+        m_requestSignal = g_signal_connect(m_shared->view, "resource-load-started",
+                                           G_CALLBACK(OnRequestStarted), &m_shared);
+    }
     if (m_signal != 0)
     {
         m_loadSignal = g_signal_connect(m_shared->view, "load-changed", G_CALLBACK(OnLoadChanged), &m_shared);
@@ -530,7 +584,7 @@ CPaneDownloads::~CPaneDownloads()
         g_signal_handler_disconnect(m_context, m_signal);
     if (m_policySignal != 0)
         g_signal_handler_disconnect(m_shared->view, m_policySignal);
-    for (unsigned long signal : {m_loginSignal, m_loadSignal, m_failSignal})
+    for (unsigned long signal : {m_loginSignal, m_requestSignal, m_loadSignal, m_failSignal})
         if (signal != 0)
             g_signal_handler_disconnect(m_shared->view, signal);
     *m_shared->stopFetches = true;

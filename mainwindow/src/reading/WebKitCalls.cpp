@@ -83,7 +83,10 @@ const DownloadApi& Downloads()
         Find(found.loginPort, "webkit_authentication_request_get_port");
         Find(found.isForProxy, "webkit_authentication_request_is_for_proxy");
         Find(found.cancelLogin, "webkit_authentication_request_cancel");
-        if (!found.loginPort || !found.isForProxy || !found.cancelLogin)
+        Find(found.mainResource, "webkit_web_view_get_main_resource");
+        Find(found.resourceUri, "webkit_web_resource_get_uri");
+        if (!found.loginPort || !found.isForProxy || !found.cancelLogin || !found.mainResource ||
+            !found.resourceUri)
             found.loginHost = nullptr;
         const bool all = found.viewContext && found.downloadView && found.downloadRequest &&
                          found.requestUri && found.setDestination && found.cancel && found.download &&

@@ -44,12 +44,14 @@ struct DownloadApi
     // Newer engines only, and not part of the group: without it every
     // response counts as the page's own.
     gboolean (*isMainResource)(void* decision) = nullptr;
-    // A login the view is asked for: whose, and refusing it. All four or
-    // none, outside the group too.
+    // A login the view is asked for: whose, refusing it, and the requests
+    // in flight it may be for. All six or none, outside the group too.
     const char* (*loginHost)(void* request) = nullptr;
     guint (*loginPort)(void* request) = nullptr;
     gboolean (*isForProxy)(void* request) = nullptr;
     void (*cancelLogin)(void* request) = nullptr;
+    void* (*mainResource)(void* view) = nullptr;
+    const char* (*resourceUri)(void* resource) = nullptr;
 };
 
 // The program's scheme, registered with WebKit itself rather than through

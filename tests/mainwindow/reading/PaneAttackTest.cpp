@@ -412,3 +412,18 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
         m_windows.clear();
     }
 }
+
+// The user's own link to a page behind a login still asks for it in the
+// engine's box, from a page whose frame and image are of the same server.
+TEST_F(PaneAttackTest, TheUsersOwnLinkBehindALoginStillAsksForIt)
+{
+    m_server.serve("/auth", testsupport::UnauthorizedResponse("Sign in to your bank"));
+    m_server.serveContent("/login-link/inner", "<p>a frame</p>", "text/html");
+    m_server.serveContent("/login-link/image", "not an image", "image/png");
+    Show("/login-link", Page("<a href='/auth' style='display:block;height:200px'>the user's link</a>"
+                             "<iframe src='/login-link/inner'></iframe><img src='/login-link/image'>"));
+    ASSERT_TRUE(Asked("/login-link/image"));
+    ClickTop();
+    ASSERT_TRUE(Asked("/auth"));
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return LoginBoxes() == 1; }, 15000));
+}
