@@ -175,10 +175,6 @@ TEST(HtmlCtrlPolicyTest, ACommandsLeaveIsForItsOwnNavigationOnly)
     EXPECT_TRUE(command.IsCommanded(at(target, NavigationKind::kBackForward)));
     command.OnEntryChanged(&away);
     EXPECT_FALSE(command.IsPending());
-    // A Navigate after a step asks for no entry.
-    command.ExpectEntry(NavigationKind::kBackForward, uString("http://127.0.0.1:8080/before"), &target);
-    command.ExpectAddress(uString("http://127.0.0.1:8080/before"));
-    EXPECT_TRUE(command.IsCommanded(at(pushed, NavigationKind::kOther)));
 }
 
 TEST(HtmlCtrlPolicyTest, AStepInsideThePageDiffersInItsFragmentOnly)

@@ -70,7 +70,6 @@ void CCommandedNavigation::ExpectAddress(const uString& address)
     m_pending = true;
     m_byAddress = true;
     m_address = address;
-    m_entry = nullptr;
 }
 
 void CCommandedNavigation::ExpectEntry(NavigationKind kind, const uString& address, const void* entry)
