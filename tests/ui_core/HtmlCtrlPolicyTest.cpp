@@ -147,6 +147,34 @@ TEST(HtmlCtrlPolicyTest, ACommandsLeaveIsForItsOwnNavigationOnly)
     EXPECT_TRUE(command.IsPending());
     command.OnDecided(navigation("http://127.0.0.1:8080/elsewhere", NavigationKind::kBackForward));
     EXPECT_FALSE(command.IsPending());
+
+    // A step tied to its entry: the page's step to another entry of the
+    // same address is not it, and ends it; a reload's entry is not asked.
+    const int target = 0;
+    const int pushed = 0;
+    auto at = [&](const int& entry, NavigationKind kind)
+    {
+        Navigation made = navigation("http://127.0.0.1:8080/before", kind);
+        made.entry = &entry;
+        return made;
+    };
+    command.ExpectEntry(NavigationKind::kBackForward, uString("http://127.0.0.1:8080/before"), &target);
+    EXPECT_TRUE(command.IsCommanded(at(target, NavigationKind::kBackForward)));
+    EXPECT_FALSE(command.IsCommanded(at(pushed, NavigationKind::kBackForward)));
+    command.OnDecided(at(pushed, NavigationKind::kBackForward));
+    EXPECT_FALSE(command.IsPending());
+    command.ExpectEntry(NavigationKind::kReload, uString("http://127.0.0.1:8080/before"));
+    EXPECT_TRUE(command.IsCommanded(at(pushed, NavigationKind::kReload)));
+    // Moving to the entry keeps the step (the engine moves before it asks);
+    // moving on from there without the step's load ends it.
+    const int away = 0;
+    command.ExpectEntry(NavigationKind::kBackForward, uString("http://127.0.0.1:8080/before"), &target);
+    command.OnEntryChanged(&away);
+    EXPECT_TRUE(command.IsPending()) << "a change before the step's own is not its end";
+    command.OnEntryChanged(&target);
+    EXPECT_TRUE(command.IsCommanded(at(target, NavigationKind::kBackForward)));
+    command.OnEntryChanged(&away);
+    EXPECT_FALSE(command.IsPending());
 }
 
 TEST(HtmlCtrlPolicyTest, AStepInsideThePageDiffersInItsFragmentOnly)

@@ -113,6 +113,8 @@ public:
     // The view's address changed (a load started or committed, or a step
     // inside the page).
     void OnAddressChanged(const uString& address);
+    // The view's history changed; it stands at entry `current` now.
+    void OnHistoryChanged(const void* current);
 
     const std::list<CFeedLink>& GetFeedLinks() const { return m_feedLinks; }
     const wxString& GetPageTitle() const { return m_title; }
@@ -132,6 +134,9 @@ private:
     void BeginCommand();
     // Back (or Forward): the command is tied to the entry it goes to.
     void ExpectHistoryStep(bool back);
+    // Keeps `entry` (a history entry of the engine, or null) alive as the
+    // expected one, and lets the one before go.
+    void HoldEntry(void* entry);
     // Hands the last written page to the view.
     void PutWrittenPage();
     // The view's first load ended; a page written meanwhile goes in now.
@@ -163,6 +168,7 @@ private:
     unsigned long m_policySignal = 0;
     unsigned long m_createSignal = 0;
     unsigned long m_addressSignal = 0;
+    unsigned long m_historySignal = 0;
     htmlctrl::PageShown m_shown = htmlctrl::PageShown::kBrowsed;
     // Until the browser has asked about a write, a load of its address is
     // ours, whatever the shown page's state.
@@ -179,4 +185,7 @@ private:
     // A command of the program is under way: its navigation may leave a
     // written page.
     htmlctrl::CCommandedNavigation m_command;
+    // The history entry the program's Back or Forward goes to, held while
+    // it may be asked about; null when none.
+    void* m_expectedEntry = nullptr;
 };

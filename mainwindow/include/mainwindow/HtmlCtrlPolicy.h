@@ -55,6 +55,9 @@ struct Navigation
     // The button of the real press that started it; 0 when none did (a
     // key, or a script's click even inside the user's own click).
     unsigned mouseButton = 0;
+    // The history entry the browser stands at as it asks (a step through
+    // the history has moved there already); null when not known.
+    const void* entry = nullptr;
 };
 
 enum class NavigationVerdict
@@ -103,7 +106,9 @@ public:
     // Navigate: any kind but a step through the history.
     void ExpectAddress(const uString& address);
     // Back or Forward (kBackForward) to an entry, or Reload (kReload) of it.
-    void ExpectEntry(NavigationKind kind, const uString& address);
+    // A step names its `entry`, where known: another entry of the same
+    // address, one the page put into the history, is not the command's.
+    void ExpectEntry(NavigationKind kind, const uString& address, const void* entry = nullptr);
     void Clear() { m_pending = false; }
     bool IsPending() const { return m_pending; }
     // True when `navigation` is the command's own.
@@ -115,11 +120,17 @@ public:
     // The view's address became `address`: a load's (any, also one begun
     // before the command) or a step inside the shown page.
     void OnAddressChanged(const uString& address);
+    // The browser stands at history entry `entry` now. Once at the step's
+    // entry, moving on to another without the step's load means the step
+    // stayed inside the page, and what follows is the page's own.
+    void OnEntryChanged(const void* entry);
 
 private:
     bool m_pending = false;
     bool m_byAddress = false;
     uString m_address;
+    const void* m_entry = nullptr;
+    bool m_atEntry = false;
     NavigationKind m_kind = NavigationKind::kOther;
     uString m_shown;
 };

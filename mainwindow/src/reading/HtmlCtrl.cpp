@@ -121,7 +121,7 @@ void RegisterPageScheme(wxWebView* view)
 // "decide-policy": runs after wx's own handler, which stops the signal for
 // what it refused (the "app:" addresses, folders). Navigations (decision
 // type 0) are judged here; new windows and answers go on as wx left them.
-gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer control)
+gboolean OnDecidePolicy(GObject* view, GObject* decision, int type, gpointer control)
 {
     const webkitcalls::PolicyApi& api = webkitcalls::Policy();
     if (api.action == nullptr)
@@ -139,6 +139,10 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer control)
     navigation.userGesture = api.userGesture(action) != FALSE;
     navigation.redirect = api.redirect(action) != FALSE;
     navigation.mouseButton = api.mouseButton(action);
+    // The engine moves to a step's entry before it asks about the step.
+    const webkitcalls::HistoryApi& history = webkitcalls::History();
+    if (void* list = history.list != nullptr ? history.list(view) : nullptr; list != nullptr)
+        navigation.entry = history.currentItem(list);
     if (static_cast<CHtmlCtrl*>(control)->OnNavigationDecision(navigation))
         return FALSE;
     api.ignore(decision);
@@ -165,6 +169,13 @@ void OnAddressNotified(GObject* view, GParamSpec*, gpointer control)
     g_object_get(view, "uri", &uri, nullptr);
     static_cast<CHtmlCtrl*>(control)->OnAddressChanged(uString(uri != nullptr ? uri : ""));
     g_free(uri);
+}
+
+// "changed" of the view's history: an entry added, or the view moved to
+// another entry, also one inside the page, which nobody decides about.
+void OnHistoryNotified(GObject* list, gpointer, gpointer, gpointer control)
+{
+    static_cast<CHtmlCtrl*>(control)->OnHistoryChanged(webkitcalls::History().currentItem(list));
 }
 
 // WebKitGTK has no status text of its own: what the page would show there
@@ -204,6 +215,19 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
 CHtmlCtrl::~CHtmlCtrl()
 {
     StopWatchingView();
+    HoldEntry(nullptr);
+}
+
+void CHtmlCtrl::HoldEntry(void* entry)
+{
+#ifdef __WXGTK__
+    // Held, so that no later entry is made at its address and passes for it.
+    if (entry != nullptr)
+        g_object_ref(entry);
+    if (m_expectedEntry != nullptr)
+        g_object_unref(m_expectedEntry);
+#endif
+    m_expectedEntry = entry;
 }
 
 void CHtmlCtrl::WatchStatusText()
@@ -223,6 +247,9 @@ void CHtmlCtrl::WatchNavigations()
     {
         m_policySignal = g_signal_connect(native, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
         m_addressSignal = g_signal_connect(native, "notify::uri", G_CALLBACK(OnAddressNotified), this);
+        const webkitcalls::HistoryApi& history = webkitcalls::History();
+        if (auto* list = history.list != nullptr ? static_cast<GObject*>(history.list(native)) : nullptr)
+            m_historySignal = g_signal_connect(list, "changed", G_CALLBACK(OnHistoryNotified), this);
     }
 #endif
 }
@@ -269,12 +296,15 @@ void CHtmlCtrl::StopWatchingView()
             g_signal_handler_disconnect(native, m_createSignal);
         if (m_addressSignal != 0)
             g_signal_handler_disconnect(native, m_addressSignal);
+        if (m_historySignal != 0)
+            g_signal_handler_disconnect(webkitcalls::History().list(native), m_historySignal);
     }
 #endif
     m_statusSignal = 0;
     m_policySignal = 0;
     m_createSignal = 0;
     m_addressSignal = 0;
+    m_historySignal = 0;
 }
 
 void CHtmlCtrl::SetDownloadHooks(CPaneDownloads::Hooks hooks)
@@ -440,7 +470,10 @@ void CHtmlCtrl::ExpectHistoryStep(bool back)
     // or the page's own next step would take it.
     if (uri == nullptr || htmlctrl::DiffersInFragmentOnly(ToUString(m_view->GetCurrentURL()), uString(uri)))
         return;
-    m_command.ExpectEntry(htmlctrl::NavigationKind::kBackForward, uString(uri));
+    // The page may have put other entries of that address into the history
+    // and step to one of them itself: the step is tied to this very entry.
+    HoldEntry(entry);
+    m_command.ExpectEntry(htmlctrl::NavigationKind::kBackForward, uString(uri), m_expectedEntry);
 #endif
 }
 
@@ -456,6 +489,11 @@ void CHtmlCtrl::Reload()
 void CHtmlCtrl::OnAddressChanged(const uString& address)
 {
     m_command.OnAddressChanged(address);
+}
+
+void CHtmlCtrl::OnHistoryChanged(const void* current)
+{
+    m_command.OnEntryChanged(current);
 }
 
 void CHtmlCtrl::OnAppCmd(const uString& name)

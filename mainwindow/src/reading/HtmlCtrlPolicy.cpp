@@ -77,12 +77,14 @@ void CCommandedNavigation::ExpectAddress(const uString& address)
     m_address = address;
 }
 
-void CCommandedNavigation::ExpectEntry(NavigationKind kind, const uString& address)
+void CCommandedNavigation::ExpectEntry(NavigationKind kind, const uString& address, const void* entry)
 {
     m_pending = true;
     m_byAddress = false;
     m_kind = kind;
     m_address = address;
+    m_entry = entry;
+    m_atEntry = false;
 }
 
 bool CCommandedNavigation::IsCommanded(const Navigation& navigation) const
@@ -91,6 +93,8 @@ bool CCommandedNavigation::IsCommanded(const Navigation& navigation) const
         return false;
     const bool kindMatches =
         m_byAddress ? navigation.kind != NavigationKind::kBackForward : navigation.kind == m_kind;
+    if (!m_byAddress && m_entry != nullptr && navigation.entry != m_entry)
+        return false;
     return kindMatches && MayHaveCommitted(navigation.url);
 }
 
@@ -112,6 +116,16 @@ void CCommandedNavigation::OnAddressChanged(const uString& address)
     if (DiffersInFragmentOnly(m_shown, address) && !MayHaveCommitted(address))
         m_pending = false;
     m_shown = address;
+}
+
+void CCommandedNavigation::OnEntryChanged(const void* entry)
+{
+    if (!m_pending || m_byAddress || m_entry == nullptr)
+        return;
+    if (entry == m_entry)
+        m_atEntry = true;
+    else if (m_atEntry)
+        m_pending = false;
 }
 
 namespace

@@ -41,8 +41,10 @@ const HistoryApi& History()
         Find(found.list, "webkit_web_view_get_back_forward_list");
         Find(found.backItem, "webkit_back_forward_list_get_back_item");
         Find(found.forwardItem, "webkit_back_forward_list_get_forward_item");
+        Find(found.currentItem, "webkit_back_forward_list_get_current_item");
         Find(found.itemUri, "webkit_back_forward_list_item_get_uri");
-        const bool all = found.list && found.backItem && found.forwardItem && found.itemUri;
+        const bool all =
+            found.list && found.backItem && found.forwardItem && found.currentItem && found.itemUri;
         return all ? found : HistoryApi();
     }();
     return api;

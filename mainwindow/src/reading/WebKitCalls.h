@@ -75,6 +75,7 @@ struct HistoryApi
     void* (*list)(void* view) = nullptr;
     void* (*backItem)(void* list) = nullptr;
     void* (*forwardItem)(void* list) = nullptr;
+    void* (*currentItem)(void* list) = nullptr;
     const char* (*itemUri)(void* item) = nullptr;
 };
 

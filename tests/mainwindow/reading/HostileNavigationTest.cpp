@@ -223,6 +223,15 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
     ServePage("/frame-back/inner",
               "<script>setTimeout(()=>{history.back();setTimeout(()=>{new Image().src='backing'},500)},300)"
               "</script>");
+    // The page puts its start page's address into its own history; after
+    // the user's Back onto it, the page leaves and steps back to that entry,
+    // now a load of its own. Not stored, so the step asks the server again.
+    ServePageThenTorrent("/push-away/start", Page("push-away start", ""));
+    ServePageThenTorrent("/push-away/page",
+                         Page("push-away", clickable,
+                              "d.onclick=()=>{history.pushState(1,'','start');history.pushState(2,'','q')};"
+                              "onpopstate=()=>location='next'"));
+    ServePage("/push-away/next", Page("push-away next", "", "onload=()=>history.back()"));
     ServePage("/frame-load/page", Page("frame-load", ""));
     ServePage("/frame-load/inner", "<script>history.go(-1);new Image().src='backing'</script>");
 
@@ -252,6 +261,17 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
           {Step::kWaitShown, "pop-forward page"},
           {Step::kBack},
           {Step::kWaitAsked, "/pop-forward/next", 2}},
+         {}},
+        {"push-away",
+         {{Step::kNavigate, "/push-away/start"},
+          {Step::kWaitShown, "push-away start page"},
+          {Step::kNavigate, "/push-away/page"},
+          {Step::kWaitShown, "push-away page"},
+          {Step::kClickTop},
+          {Step::kWaitUrl, "/push-away/q"},
+          {Step::kBack},
+          {Step::kWaitAsked, "/push-away/next"},
+          {Step::kWaitAsked, "/push-away/start", 2}},
          {}},
         // A frame of the item steps back while the user's Back is recent.
         {"frame-back",
