@@ -52,8 +52,8 @@ public:
     // libcurl's process-wide set-up, done once (the constructor calls it too). Also ignores
     // SIGPIPE: with signals off, a peer that closes would otherwise end the process.
     static void initGlobal();
-    // Makes the cookie saves still due because another process held the cookie folder's lock,
-    // once and without waiting for it: the program's close calls it.
+    // Makes the cookie saves still due because another process held the cookie folder's lock:
+    // the program's close calls it. It waits a moment for the lock, then writes without it.
     static void saveDueCookies();
 
     // Parts of the request URL.

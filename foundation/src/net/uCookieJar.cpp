@@ -4,6 +4,7 @@
 #include "uGatheredCookieSaves.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -186,9 +187,24 @@ void uCookieJar::saveAll(std::time_t now)
         for (const auto& [path, jar] : Jars())
             jars.push_back(jar);
     }
+    // A moment for a lock held only briefly (another copy's own save).
+    constexpr int kTries = 20;
+    constexpr std::chrono::milliseconds kPause{50};
+    for (int tried = 0;; ++tried)
+    {
+        bool due = false;
+        for (uCookieJar* jar : jars)
+            if (jar->m_due.load() && !jar->save(now))
+                due = true;
+        if (!due)
+            return;
+        if (tried + 1 == kTries)
+            break;
+        std::this_thread::sleep_for(kPause);
+    }
     for (uCookieJar* jar : jars)
         if (jar->m_due.load())
-            jar->save(now);
+            jar->save(now, /*withoutTurn=*/true);
 }
 
 uCookieJar::uCookieJar(const std::string& path) : m_path(path) {}
@@ -349,19 +365,19 @@ void uCookieJar::answered()
     uGatheredCookieSaves::add(this);
 }
 
-bool uCookieJar::save(std::time_t now)
+bool uCookieJar::save(std::time_t now, bool withoutTurn)
 {
     // Waits only for a save running now: it never waits for anything itself.
     std::lock_guard turn(m_saving);
     if (!m_due.exchange(false))
         return true;
-    if (write(now))
+    if (write(now, withoutTurn))
         return true;
     m_due = true;
     return false;
 }
 
-bool uCookieJar::write(std::time_t now)
+bool uCookieJar::write(std::time_t now, bool withoutTurn)
 {
     Cookies current = parse(held());
     // A file that went away (or was replaced by a link) holds none of them.
@@ -391,17 +407,18 @@ bool uCookieJar::write(std::time_t now)
             removed.insert(key);
     }
     // What could not be written is still news at the next save.
-    if ((!set.empty() || !removed.empty()) && !merge(set, removed, current))
+    if ((!set.empty() || !removed.empty()) && !merge(set, removed, current, withoutTurn))
         return false;
     m_written = std::move(current);
     return true;
 }
 
-bool uCookieJar::merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current)
+bool uCookieJar::merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current,
+                       bool withoutTurn)
 {
     std::lock_guard inProcess(ProcessTurn());
     FolderLock turn(m_path);
-    if (!turn.held())
+    if (!turn.held() && !withoutTurn)
         return false;
     m_stamp = stampOf(m_path);
     const Lines lines = ReadLines(m_path);

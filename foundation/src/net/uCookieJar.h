@@ -70,8 +70,13 @@ public:
     // Writes the store into the file when a save is due and it changed,
     // after a save running now. False when that is still due (the lock was
     // taken elsewhere, or the write failed); the next save tries again.
-    bool save(std::time_t now);
-    // Saves every jar of the process whose save is still due.
+    // `withoutTurn`: written even while another process holds the folder's
+    // lock (the close's last try).
+    bool save(std::time_t now, bool withoutTurn = false);
+    // The close's save of every jar still due. Nothing comes after it: a
+    // jar the folder's lock still refuses after a moment is written without
+    // its turn, merged with what the file holds then, so that this run's
+    // cookies are not lost to a lock held for minutes.
     static void saveAll(std::time_t now);
 
     uCookieJar(const uCookieJar&) = delete;
@@ -84,13 +89,13 @@ private:
     bool open();
     void load();
     Lines held() const;
-    bool write(std::time_t now);
+    bool write(std::time_t now, bool withoutTurn);
 
     static Cookies parse(const Lines& lines);
     // The file with these cookies set and those keys removed, after taking
     // in what another process wrote (into `current` too). False when the
     // folder lock is taken or the file could not be written.
-    bool merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current);
+    bool merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current, bool withoutTurn);
     // Takes into the store what another process changed in the file since
     // this jar last read or wrote it, where the store kept the value it had
     // then; `record` follows.

@@ -173,17 +173,27 @@ std::vector<std::string> CookieFiles(const std::string& folder)
 }
 
 // Another program holds the cookie folder's lock for the whole refresh of
-// feeds that set cookies: every feed is still fetched, a SIGTERM still ends
-// the program with its settings saved, and once the lock is let go the save
-// at the close writes every cookie the answers set. The lock is held until
-// the test lets it go, far longer than the bounds of the waits.
+// feeds that set cookies, and on past the end: every feed is still fetched,
+// a SIGTERM still ends the program with its settings saved, and the close's
+// last save writes every cookie the answers set. The user's copies of the
+// settings, named like the program's own temporary files once were, stay.
+// The lock is held until the test lets it go, far longer than the waits.
 TEST_F(ProgramStopTest, ACookieFolderLockedElsewhereStopsNeitherTheRefreshNorTheClose)
 {
-    constexpr int kFeeds = 20;
+    constexpr int kFeeds = 50;
     const std::string data = m_home.file("Documents/Kestrova");
     fs::create_directories(data + "/subscription");
     fs::create_directories(data + "/cache");
+    fs::create_directories(data + "/library");
     fs::permissions(data + "/cache", fs::perms::owner_all);
+    const std::vector<std::string> usersCopies = {"config.xml.backup",
+                                                  "auth.xml.backup",
+                                                  "auth.xml.saved1",
+                                                  "subscription/config.xml.backup",
+                                                  "subscription/directory.xml.backup",
+                                                  "library/Kestrova.m3u.backup"};
+    for (const std::string& name : usersCopies)
+        std::ofstream(data + "/" + name) << "the user's own " << name << "\n";
     std::ofstream(data + "/config.xml") << "<?xml version=\"1.0\"?><Preference><general nRefreshRate=\"0\" "
                                            "nStartupMode=\"0\"/></Preference>\n";
     std::ofstream(data + "/subscription/config.xml")
@@ -219,10 +229,12 @@ TEST_F(ProgramStopTest, ACookieFolderLockedElsewhereStopsNeitherTheRefreshNorThe
     EXPECT_TRUE(CookieFiles(data + "/cache").empty())
         << "nothing is written while the lock is held elsewhere";
 
-    ::close(holder);
     program->signal(SIGTERM);
     EXPECT_EQ(program->waitForExit(30000), 0) << "ends by itself, with success\n" << program->log();
+    ::close(holder);
     EXPECT_NE(ReadConfig().find("nRefreshRate=\"5\""), std::string::npos) << "the settings are saved";
+    for (const std::string& name : usersCopies)
+        EXPECT_EQ(testsupport::ReadFileBytes(data + "/" + name), "the user's own " + name + "\n");
     const std::vector<std::string> jars = CookieFiles(data + "/cache");
     ASSERT_EQ(jars.size(), 1u) << "one cookie file for the one site";
     std::ifstream in(jars[0]);
