@@ -15,10 +15,10 @@
 #include "downloads/PaneDownloadSupport.h"
 #include "downloads/TorrentEngine.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "reading/HostilePageFixture.h"
 
 #include <atomic>
 #include <chrono>
-#include <dlfcn.h>
 #include <functional>
 #include <future>
 #include <vector>
@@ -113,25 +113,14 @@ protected:
     {
         m_frame->GetBrowserFrame()->Navigate(uString(m_server.url(path).c_str()));
     }
-    bool Requested(const std::string& path) const
-    {
-        return guitest::RunEventsUntil([&] { return !m_server.requestsFor(path).empty(); }, 20000);
-    }
+    bool Requested(const std::string& path) const { return hostiletest::Asked(m_server, path); }
     bool Settled() const
     {
         return guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 20000);
     }
     // Real clicks: in the upper half, in the lower half.
-    void ClickTop() const
-    {
-        guitest::ClickAt(View().GetScreenPosition() +
-                         wxPoint(View().GetSize().x / 2, View().GetSize().y / 4));
-    }
-    void ClickBottom() const
-    {
-        guitest::ClickAt(View().GetScreenPosition() +
-                         wxPoint(View().GetSize().x / 2, View().GetSize().y * 3 / 4));
-    }
+    void ClickTop() const { hostiletest::ClickAcross(View(), View().GetSize().y / 4); }
+    void ClickBottom() const { hostiletest::ClickAcross(View(), View().GetSize().y * 3 / 4); }
     // Answers `path` with a redirect to `to` once the gate opens.
     void ServeHeldRedirect(const std::string& path, const std::string& to, const std::shared_ptr<Gate>& gate)
     {
@@ -146,35 +135,7 @@ protected:
                            return response;
                        });
     }
-    // The engine's own login boxes over the pane: children of the view,
-    // found through the toolkit wx loaded.
-    int LoginBoxes() const
-    {
-        using Visit = void (*)(void* widget, void* data);
-        using ForAll = void (*)(void* container, Visit visit, void* data);
-        using TypeName = const char* (*)(void* instance);
-        static const auto forAll = reinterpret_cast<ForAll>(::dlsym(RTLD_DEFAULT, "gtk_container_forall"));
-        static const auto typeName =
-            reinterpret_cast<TypeName>(::dlsym(RTLD_DEFAULT, "g_type_name_from_instance"));
-        EXPECT_TRUE(forAll != nullptr && typeName != nullptr);
-        if (forAll == nullptr || typeName == nullptr)
-            return -1;
-        struct Count
-        {
-            TypeName typeName;
-            int boxes = 0;
-        } count{typeName};
-        forAll(
-            View().GetNativeBackend(),
-            [](void* child, void* data)
-            {
-                auto& count = *static_cast<Count*>(data);
-                if (std::string(count.typeName(child)).find("Authentication") != std::string::npos)
-                    ++count.boxes;
-            },
-            &count);
-        return count.boxes;
-    }
+    int LoginBoxes() const { return hostiletest::LoginBoxes(View()); }
     std::size_t Torrents() const
     {
         std::vector<CTorrentStatus> torrents;

@@ -2,23 +2,13 @@
 // a click, step through the history by script, take a written page away.
 // Each is refused with the real engine and real clicks, and a click the user
 // makes afterwards still opens its page.
-#include "GuiTestSupport.h"
-#include "downloads/PaneDownloadSupport.h"
-#include "mainwindow/HtmlCtrl.h"
-#include "mainwindow/WebBrowserFrame.h"
-#include "support/LocalHttpServer.h"
-#include "support/TempDir.h"
+#include "reading/HostilePageFixture.h"
 
 #include <atomic>
-#include <dlfcn.h>
-#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-#include <wx/frame.h>
-#include <wx/sizer.h>
-#include <wx/webview.h>
 
 namespace
 {
@@ -51,54 +41,9 @@ struct HostileCase
     std::vector<std::string> neverAsked;
 };
 
-class HostileNavigationTest : public testing::Test
+class HostileNavigationTest : public hostiletest::HostilePageTest
 {
 protected:
-    void SetUp() override
-    {
-        m_frame = new wxFrame(nullptr, wxID_ANY, "hostile pages", wxPoint(0, 0), wxSize(900, 700));
-        auto* sizer = new wxBoxSizer(wxVERTICAL);
-        m_browser = new CWebBrowserFrame(m_frame, wxID_ANY, uString(m_templates.path().c_str()));
-        sizer->Add(m_browser, 1, wxEXPAND);
-        m_frame->SetSizer(sizer);
-        CPaneDownloads::Hooks hooks;
-        hooks.folder = [this] { return uString(m_downloads.path().c_str()); };
-        hooks.open = [this](std::uint32_t, const uString& path) { m_handedOver.push_back(path.c_str()); };
-        hooks.saveAs = [this](const uString& name)
-        {
-            m_handedOver.push_back(std::string("save as ") + name.c_str());
-            return uString();
-        };
-        Pane().SetDownloadHooks(hooks);
-        Pane().SetWindowOpener([this](const wxString& url) { m_windows.push_back(url.utf8_string()); });
-        KeepNoPagesToGoBackTo();
-        m_frame->Show();
-        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
-        guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 10000);
-    }
-    void TearDown() override { guitest::DestroyWindow(m_frame); }
-
-    // The engine keeps recent pages whole, and goes back to them without
-    // asking the server; pages it did not keep (most, on the web) are asked
-    // for again, and may answer something else then. Here it keeps none.
-    void KeepNoPagesToGoBackTo()
-    {
-        using GetSettings = void* (*)(void*);
-        using SetPageCache = void (*)(void*, int);
-        auto getSettings =
-            reinterpret_cast<GetSettings>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_settings"));
-        auto setPageCache =
-            reinterpret_cast<SetPageCache>(::dlsym(RTLD_DEFAULT, "webkit_settings_set_enable_page_cache"));
-        ASSERT_TRUE(getSettings != nullptr && setPageCache != nullptr);
-        setPageCache(getSettings(View().GetNativeBackend()), 0);
-    }
-    CHtmlCtrl& Pane() { return *m_browser->GetHtmlCtrl(); }
-    wxWebView& View() { return *Pane().GetWebView(); }
-    std::string Url(const std::string& path) const { return m_server.url(path); }
-    bool Shows(const std::string& text)
-    {
-        return View().GetPageSource().utf8_string().find(text) != std::string::npos;
-    }
     // The page "<name> page": its hostile part fills the top band, the
     // user's own link the band below, to "/after/<the name's first word>".
     std::string Page(const std::string& name, const std::string& top, const std::string& script = "") const
@@ -134,7 +79,6 @@ protected:
                                              "d4:infod4:name1:xee");
                        });
     }
-    wxPoint Band(int y) { return View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, y); }
     void Run(const Action& action)
     {
         switch (action.step)
@@ -147,14 +91,11 @@ protected:
             break;
         case Step::kClickTop:
             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
-            guitest::ClickAt(Band(100));
+            ClickTop();
             break;
         case Step::kBack:
-        {
-            wxCommandEvent back(wxEVT_TOOL, CWebBrowserFrame::kBack);
-            m_browser->GetEventHandler()->ProcessEvent(back);
+            PressBack();
             break;
-        }
         case Step::kWaitShown:
             ASSERT_TRUE(guitest::RunEventsUntil([&] { return Shows(action.text); }, 15000)) << action.text;
             break;
@@ -164,20 +105,11 @@ protected:
                 << action.text << " at " << View().GetCurrentURL();
             break;
         case Step::kWaitAsked:
-            ASSERT_TRUE(guitest::RunEventsUntil(
-                [&] { return m_server.requestsFor(action.text).size() >= std::size_t(action.count); }, 20000))
+            ASSERT_TRUE(Asked(action.text, std::size_t(action.count)))
                 << action.text << " at " << View().GetCurrentURL();
             break;
         }
     }
-
-    testsupport::TempDir m_templates;
-    testsupport::TempDir m_downloads;
-    testsupport::LocalHttpServer m_server;
-    wxFrame* m_frame = nullptr;
-    CWebBrowserFrame* m_browser = nullptr;
-    std::vector<std::string> m_handedOver;
-    std::vector<std::string> m_windows;
 };
 } // namespace
 
@@ -314,7 +246,7 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
         m_handedOver.clear();
 
         // The user's own click still opens its page.
-        guitest::ClickAt(Band(275));
+        hostiletest::ClickAcross(View(), 275);
         EXPECT_TRUE(
             guitest::RunEventsUntil([&] { return Shows(std::string("after ") + hostile.name); }, 15000));
     }

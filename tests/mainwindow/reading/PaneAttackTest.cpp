@@ -3,25 +3,15 @@
 // a frame's click that clicks the page's own download link, a window opened
 // after the load once a frame has loaded, a login a frame or a script's
 // redirect asks for, and a saved file's offered name.
-#include "GuiTestSupport.h"
-#include "downloads/PaneDownloadSupport.h"
-#include "mainwindow/HtmlCtrl.h"
-#include "mainwindow/WebBrowserFrame.h"
-#include "support/LocalHttpServer.h"
-#include "support/TempDir.h"
+#include "reading/HostilePageFixture.h"
 
 #include <atomic>
 #include <chrono>
-#include <dlfcn.h>
 #include <functional>
 #include <future>
-#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
-#include <wx/frame.h>
-#include <wx/sizer.h>
-#include <wx/webview.h>
 
 namespace
 {
@@ -33,86 +23,15 @@ struct AttackCase
     std::function<void()> attempt;
 };
 
-class PaneAttackTest : public testing::Test
+class PaneAttackTest : public hostiletest::HostilePageTest
 {
 protected:
-    void SetUp() override
-    {
-        m_frame = new wxFrame(nullptr, wxID_ANY, "attacks", wxPoint(0, 0), wxSize(900, 700));
-        auto* sizer = new wxBoxSizer(wxVERTICAL);
-        m_browser = new CWebBrowserFrame(m_frame, wxID_ANY, uString(m_templates.path().c_str()));
-        sizer->Add(m_browser, 1, wxEXPAND);
-        m_frame->SetSizer(sizer);
-        CPaneDownloads::Hooks hooks;
-        hooks.folder = [this] { return uString(m_downloads.path().c_str()); };
-        hooks.open = [this](std::uint32_t, const uString& path) { m_handedOver.push_back(path.c_str()); };
-        hooks.saveAs = [this](const uString& name)
-        {
-            m_handedOver.push_back(std::string("save as ") + name.c_str());
-            return uString();
-        };
-        hooks.subscribe = [this](const uString& address)
-        { m_handedOver.push_back(std::string("subscribe ") + address.c_str()); };
-        Pane().SetDownloadHooks(hooks);
-        Pane().SetWindowOpener([this](const wxString& url) { m_windows.push_back(url.utf8_string()); });
-        KeepNoPagesToGoBackTo();
-        m_frame->Show();
-        guitest::RunEventsUntil([&] { return m_frame->IsShownOnScreen(); });
-        guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 10000);
-    }
     void TearDown() override
     {
-        guitest::DestroyWindow(m_frame);
+        HostilePageTest::TearDown();
         m_release.set_value();
     }
 
-    // Going back asks the server again, as for most pages on the web.
-    void KeepNoPagesToGoBackTo()
-    {
-        using GetSettings = void* (*)(void*);
-        using SetPageCache = void (*)(void*, int);
-        auto getSettings =
-            reinterpret_cast<GetSettings>(::dlsym(RTLD_DEFAULT, "webkit_web_view_get_settings"));
-        auto setPageCache =
-            reinterpret_cast<SetPageCache>(::dlsym(RTLD_DEFAULT, "webkit_settings_set_enable_page_cache"));
-        ASSERT_TRUE(getSettings != nullptr && setPageCache != nullptr);
-        setPageCache(getSettings(View().GetNativeBackend()), 0);
-    }
-    void PressBack()
-    {
-        wxCommandEvent back(wxEVT_TOOL, CWebBrowserFrame::kBack);
-        m_browser->GetEventHandler()->ProcessEvent(back);
-    }
-    // The engine's own login boxes over the pane: children of the view.
-    int LoginBoxes()
-    {
-        using Visit = void (*)(void* widget, void* data);
-        using ForAll = void (*)(void* container, Visit visit, void* data);
-        using TypeName = const char* (*)(void* instance);
-        static const auto forAll = reinterpret_cast<ForAll>(::dlsym(RTLD_DEFAULT, "gtk_container_forall"));
-        static const auto typeName =
-            reinterpret_cast<TypeName>(::dlsym(RTLD_DEFAULT, "g_type_name_from_instance"));
-        if (forAll == nullptr || typeName == nullptr)
-            return -1;
-        struct Count
-        {
-            TypeName typeName;
-            int boxes = 0;
-        } count{typeName};
-        forAll(
-            View().GetNativeBackend(),
-            [](void* child, void* data)
-            {
-                auto& count = *static_cast<Count*>(data);
-                if (std::string(count.typeName(child)).find("Authentication") != std::string::npos)
-                    ++count.boxes;
-            },
-            &count);
-        return count.boxes;
-    }
-    CHtmlCtrl& Pane() { return *m_browser->GetHtmlCtrl(); }
-    wxWebView& View() { return *Pane().GetWebView(); }
-    std::string Url(const std::string& path) const { return m_server.url(path); }
     void Show(const std::string& path, const std::string& html)
     {
         m_server.serveContent(path, html, "text/html");
@@ -121,9 +40,7 @@ protected:
     void Visit(const std::string& path)
     {
         m_browser->Navigate(uString(Url(path).c_str()));
-        ASSERT_TRUE(guitest::RunEventsUntil(
-            [&] { return View().GetPageSource().utf8_string().find("</p>") != std::string::npos; }, 15000))
-            << path;
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return Shows("</p>"); }, 15000)) << path;
         ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
     }
     // A page whose top band is `top`.
@@ -132,22 +49,9 @@ protected:
         return "<html><body style='margin:0'><div style='height:200px'>" + top + "</div><p>page</p><script>" +
                script + "</script></body></html>";
     }
-    void ClickTop() { guitest::ClickAt(View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, 100)); }
-    bool Asked(const std::string& path, std::size_t times = 1) const
-    {
-        return guitest::RunEventsUntil([&] { return m_server.requestsFor(path).size() >= times; }, 20000);
-    }
-
-    testsupport::TempDir m_templates;
-    testsupport::TempDir m_downloads;
-    testsupport::LocalHttpServer m_server;
     // Lets the answers held until the end go.
     std::promise<void> m_release;
     std::shared_future<void> m_released = m_release.get_future().share();
-    wxFrame* m_frame = nullptr;
-    CWebBrowserFrame* m_browser = nullptr;
-    std::vector<std::string> m_handedOver;
-    std::vector<std::string> m_windows;
 };
 } // namespace
 
@@ -270,9 +174,7 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
              ASSERT_EQ(Pane().WriteHtml(uString(
                            Page("<a href='" + Url("/redirects") + "' " + band + ">the link</a>").c_str())),
                        0);
-             ASSERT_TRUE(guitest::RunEventsUntil(
-                 [&] { return View().GetPageSource().utf8_string().find("the link") != std::string::npos; },
-                 15000));
+             ASSERT_TRUE(guitest::RunEventsUntil([&] { return Shows("the link"); }, 15000));
              ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
              ClickTop();
              ASSERT_TRUE(Asked("/x.torrent"));
@@ -321,7 +223,7 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
                        "the user's link</a>",
                        "document.links[0].onclick=()=>setTimeout(()=>{f.src='/auth';"
                        "document.title='framed'},300)"));
-             guitest::ClickAt(View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, 150));
+             hostiletest::ClickAcross(View(), 150);
              ASSERT_TRUE(Asked("/held"));
              ASSERT_TRUE(
                  guitest::RunEventsUntil([&] { return View().GetCurrentTitle() == "framed"; }, 15000));
