@@ -21,27 +21,10 @@ namespace
 class FramedTorrentItemTest : public subscriptiontest::SubscriptionFrameTest
 {
 protected:
-    FramedTorrentItemTest()
-    {
-        Configure(enginetest::ListenOnFreePorts);
-        // Had the torrent gone to the program, its panel would wait for the
-        // user: it is closed here, and counted.
-        m_panelWatch.Bind(wxEVT_TIMER,
-                          [this](wxTimerEvent&)
-                          {
-                              for (wxWindow* window : wxTopLevelWindows)
-                                  if (auto* panel = dynamic_cast<CTorrentCtrl*>(window);
-                                      panel && panel->IsModal())
-                                  {
-                                      ++m_panelsShown;
-                                      guitest::Press(*panel, wxID_OK);
-                                  }
-                          });
-        m_panelWatch.Start(50);
-    }
+    FramedTorrentItemTest() { Configure(enginetest::ListenOnFreePorts); }
     void TearDown() override
     {
-        m_panelWatch.Stop();
+        m_panels.Stop();
         if (m_frame)
             m_frame->SetMessageObserver(nullptr);
         SubscriptionFrameTest::TearDown();
@@ -63,8 +46,7 @@ protected:
     testsupport::ScopedEnv m_listenAddress{"VESSIMAR_LISTEN_ADDRESS", "127.0.0.1"};
     torrenttest::LoopbackTracker m_tracker;
     testsupport::LocalHttpServer m_server;
-    wxTimer m_panelWatch;
-    int m_panelsShown = 0;
+    CTorrentPanelWatch m_panels;
 };
 } // namespace
 
@@ -116,7 +98,7 @@ TEST_F(FramedTorrentItemTest, ReadingTheItemAddsNoTorrentAndLeavesNoCopy)
     engine->ListTorrents(torrents);
     EXPECT_TRUE(torrents.empty());
     EXPECT_EQ(m_tracker.announces(), 0u);
-    EXPECT_EQ(m_panelsShown, 0);
+    EXPECT_EQ(m_panels.Shown(), 0);
     // The outline's copy goes once its import is over; the torrent left none.
     EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
 

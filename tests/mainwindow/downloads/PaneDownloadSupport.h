@@ -3,6 +3,8 @@
 // What the browser pane's download tests share: the documents a site
 // offers, the pane's copies in the temp folder and a click on a link.
 #include "GuiTestSupport.h"
+#include "ModalDriver.h"
+#include "dialogs/TorrentCtrl.h"
 #include "feeds/Preference.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/WebBrowserFrame.h"
@@ -11,7 +13,35 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <wx/timer.h>
 #include <wx/webview.h>
+
+// A torrent handed over opens its panel, which waits for the user: while
+// this lives, each such panel is closed and counted.
+class CTorrentPanelWatch
+{
+public:
+    CTorrentPanelWatch()
+    {
+        m_timer.Bind(wxEVT_TIMER,
+                     [this](wxTimerEvent&)
+                     {
+                         for (wxWindow* window : wxTopLevelWindows)
+                             if (auto* panel = dynamic_cast<CTorrentCtrl*>(window); panel && panel->IsModal())
+                             {
+                                 ++m_shown;
+                                 guitest::Press(*panel, wxID_OK);
+                             }
+                     });
+        m_timer.Start(50);
+    }
+    void Stop() { m_timer.Stop(); }
+    int Shown() const { return m_shown; }
+
+private:
+    wxTimer m_timer;
+    int m_shown = 0;
+};
 
 // An answer to be saved, not shown, under the server's name.
 inline testsupport::HttpResponse Attachment(const std::string& type, const std::string& name,

@@ -66,27 +66,10 @@ struct Gate
 class HostileDownloadTest : public subscriptiontest::SubscriptionFrameTest
 {
 protected:
-    HostileDownloadTest()
-    {
-        Configure(enginetest::ListenOnFreePorts);
-        // A torrent handed over would open its panel, waiting for the user:
-        // it is closed here, and counted.
-        m_panelWatch.Bind(wxEVT_TIMER,
-                          [this](wxTimerEvent&)
-                          {
-                              for (wxWindow* window : wxTopLevelWindows)
-                                  if (auto* panel = dynamic_cast<CTorrentCtrl*>(window);
-                                      panel && panel->IsModal())
-                                  {
-                                      ++m_panelsShown;
-                                      guitest::Press(*panel, wxID_OK);
-                                  }
-                          });
-        m_panelWatch.Start(50);
-    }
+    HostileDownloadTest() { Configure(enginetest::ListenOnFreePorts); }
     void TearDown() override
     {
-        m_panelWatch.Stop();
+        m_panels.Stop();
         if (m_frame)
             m_frame->SetMessageObserver(nullptr);
         SubscriptionFrameTest::TearDown();
@@ -146,8 +129,7 @@ protected:
     testsupport::ScopedEnv m_listenAddress{"VESSIMAR_LISTEN_ADDRESS", "127.0.0.1"};
     torrenttest::LoopbackTracker m_tracker;
     testsupport::LocalHttpServer m_server;
-    wxTimer m_panelWatch;
-    int m_panelsShown = 0;
+    CTorrentPanelWatch m_panels;
     std::vector<std::uint32_t> m_opened;
 };
 
@@ -299,7 +281,7 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
         EXPECT_EQ(LoginBoxes(), 0);
         EXPECT_EQ(Torrents(), 0u);
         EXPECT_EQ(m_tracker.announces(), 0u);
-        EXPECT_EQ(m_panelsShown, 0);
+        EXPECT_EQ(m_panels.Shown(), 0);
         EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
     }
 }
