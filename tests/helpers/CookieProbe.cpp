@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <grp.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -57,7 +58,7 @@ int main(int argc, char** argv)
         const std::string argument = step.substr(step.find(':') + 1);
         if (step == "nobody")
         {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
                 return 3;
         }
         else if (step.rfind("fetch:", 0) == 0)
