@@ -110,24 +110,35 @@ TEST_F(ProgramStopTest, SigtermDuringAStartPromptEndsTheProgram)
     }
 }
 
-// Feeds of a list that the start-up refresh has tried: their last update is
-// no longer the one they were stored with. -1 when the file cannot be read.
-int TriedFeeds(const std::string& database)
+// The count a query of a list database gives; -1 when the file cannot be read.
+int CountIn(const std::string& database, const char* query)
 {
     sqlite3* db = nullptr;
-    int tried = -1;
+    int count = -1;
     if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
     {
         sqlite3_busy_timeout(db, 5000);
         sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM channel WHERE lastupdate > '2000-01-01 00:00:00'",
-                               -1, &statement, nullptr) == SQLITE_OK &&
+        if (sqlite3_prepare_v2(db, query, -1, &statement, nullptr) == SQLITE_OK &&
             sqlite3_step(statement) == SQLITE_ROW)
-            tried = sqlite3_column_int(statement, 0);
+            count = sqlite3_column_int(statement, 0);
         sqlite3_finalize(statement);
     }
     sqlite3_close(db);
-    return tried;
+    return count;
+}
+
+// Feeds of a list that the start-up refresh has tried: their last update is
+// no longer the one they were stored with.
+int TriedFeeds(const std::string& database)
+{
+    return CountIn(database, "SELECT count(*) FROM channel WHERE lastupdate > '2000-01-01 00:00:00'");
+}
+
+// Feeds of a list whose item (one each) is stored.
+int RefreshedFeeds(const std::string& database)
+{
+    return CountIn(database, "SELECT count(DISTINCT link) FROM item");
 }
 
 // An open list of feeds that all fail at once (nothing listens at their
@@ -254,24 +265,6 @@ TEST_F(ProgramStopTest, ACookieFolderLockedElsewhereStopsNeitherTheRefreshNorThe
     const std::string saved((std::istreambuf_iterator<char>(in)), {});
     for (int i = 0; i < kFeeds; ++i)
         EXPECT_NE(saved.find("\tf" + std::to_string(i) + "\tseen\n"), std::string::npos) << saved;
-}
-
-// Feeds of a list whose items are stored.
-int RefreshedFeeds(const std::string& database)
-{
-    sqlite3* db = nullptr;
-    int refreshed = -1;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
-    {
-        sqlite3_busy_timeout(db, 5000);
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT count(DISTINCT link) FROM item", -1, &statement, nullptr) == SQLITE_OK &&
-            sqlite3_step(statement) == SQLITE_ROW)
-            refreshed = sqlite3_column_int(statement, 0);
-        sqlite3_finalize(statement);
-    }
-    sqlite3_close(db);
-    return refreshed;
 }
 
 // A hostile site: every answer sets 50 new cookies and each feed redirects 9
