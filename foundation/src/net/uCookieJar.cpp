@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <cstdio>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -608,18 +609,41 @@ bool uCookieJar::merge(const Cookies& set, const std::set<std::string>& removed,
             return false;
         if (const SaveHook hook = g_saveHook.load())
             hook(m_path);
-        if (!(stampOf(m_path) == read))
-        {
-            ::unlink(temporary.c_str());
+        const Put put = replace(temporary, read);
+        if (put == Put::kRaced)
             continue;
-        }
-        if (!uFile(m_path.c_str()).replaceWith(temporary.c_str(), /*evenWhenHeld=*/true))
-        {
-            ::unlink(temporary.c_str());
+        if (put == Put::kFailed)
             return false;
-        }
         m_stamp = stampOf(m_path); // still under the folder lock: this write's
         return true;
     }
     return false;
+}
+
+uCookieJar::Put uCookieJar::replace(const std::string& temporary, const Stamp& read) const
+{
+    const char* path = m_path.c_str();
+    // The two swap places at once, so that a write made meanwhile is never
+    // overwritten unseen: it is found where the new file was, and put back.
+    struct stat info = {};
+    const bool there = ::lstat(path, &info) == 0;
+    const unsigned int how = there ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+    Put put = Put::kFailed;
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path, how) == 0)
+    {
+        put = !there || stampOf(temporary) == read ? Put::kDone : Put::kRaced;
+        if (put == Put::kRaced && ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path, RENAME_EXCHANGE) != 0)
+            return Put::kFailed; // the other write stays beside it, for the clean-up at start
+    }
+    else if (errno == EEXIST || errno == ENOENT)
+        put = Put::kRaced;
+    else if (errno == EINVAL || errno == ENOSYS)
+        // No swapping here (some file systems): only the look just before.
+        put = !(stampOf(m_path) == read)                  ? Put::kRaced
+              : ::rename(temporary.c_str(), path) == 0 ? Put::kDone
+                                                        : Put::kFailed;
+    ::unlink(temporary.c_str());
+    if (put == Put::kDone)
+        fsutil::SyncParentDirectory(m_path);
+    return put;
 }

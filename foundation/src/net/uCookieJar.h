@@ -44,8 +44,9 @@
 // that process wrote comes into the store, then and before each transfer,
 // unless the store changed the same cookie itself. The file is replaced by
 // rename, also while someone holds the old one open. A process's close writes
-// even without the lock; the holder therefore looks at the file again just
-// before its rename and merges a write it finds there, rather than undo it.
+// even without the lock; the holder therefore swaps its new file with the old
+// in one step, and when the old one is no longer the one it read (a write
+// came between), puts that back and merges it, rather than undo it.
 // A file that exists but could not be read whole is never replaced: its
 // site's cookies stay in memory and are written once it can be read.
 //
@@ -98,6 +99,15 @@ public:
 
 private:
     using Cookies = std::map<std::string, std::string>; // key (domain, path, name) -> line
+    struct Stamp
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        long long modified = 0; // ns
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp stampOf(const std::string& path);
 
     explicit uCookieJar(const std::string& path);
     bool open();
@@ -123,6 +133,15 @@ private:
     // folder lock is taken, the file could not be read whole, or it could
     // not be written.
     bool merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current, bool withoutTurn);
+    enum class Put
+    {
+        kDone,
+        kRaced, // the file is not the one read any more: merge again
+        kFailed
+    };
+    // Puts the written temporary file in the file's place, unless the file
+    // there is no longer the one read (its stamp `read`).
+    Put replace(const std::string& temporary, const Stamp& read) const;
     // The file's text for these cookies, oldest first, at most the bound.
     std::string textOf(Cookies& cookies);
     // Takes into the store what another process changed in the file since
@@ -148,14 +167,5 @@ private:
     // and that line; under m_saving.
     std::map<std::string, std::pair<std::string, std::uint64_t>> m_setAt;
     std::uint64_t m_clock = 0;
-    struct Stamp
-    {
-        dev_t device = 0;
-        ino_t inode = 0;
-        off_t size = 0;
-        long long modified = 0; // ns
-        bool operator==(const Stamp&) const = default;
-    };
-    static Stamp stampOf(const std::string& path);
     Stamp m_stamp; // of the file as this jar last read or wrote it
 };
