@@ -627,6 +627,11 @@ uCookieJar::Put uCookieJar::replace(const std::string& temporary, const Stamp& r
     // overwritten unseen: it is found where the new file was, and put back.
     struct stat info = {};
     const bool there = ::lstat(path, &info) == 0;
+    if (there && S_ISDIR(info.st_mode))
+    {
+        ::unlink(temporary.c_str());
+        return Put::kFailed;
+    }
     const unsigned int how = there ? RENAME_EXCHANGE : RENAME_NOREPLACE;
     Put put = Put::kFailed;
     if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path, how) == 0)
