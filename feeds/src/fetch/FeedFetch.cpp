@@ -219,6 +219,14 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     {
         documentPartial = document->isPartial();
         parsed = ParseFeedDocument(new uXmlNode(document->getDocumentElement()));
+        // A broken document is read for the items it holds. Without one,
+        // what is left is no feed: the channel's fields may run into
+        // whatever followed an element the document never closed.
+        if (parsed && documentPartial && items.empty())
+        {
+            channel.Clear();
+            parsed = false;
+        }
     }
     if (!parsed)
     {
