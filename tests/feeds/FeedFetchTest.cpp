@@ -89,11 +89,12 @@ TEST_F(FeedFetchTest, EachDocumentIsParsedByItsRootOrRefused)
         {"broken internal subset", "<!DOCTYPE rss [<!ENTITY a \"b\"> <!BOGUS>]>" + Channel("rss"), 200,
          kUnreadable, 0},
         {"unterminated declaration", "<!DOCTYPE rss PUBLIC \"-//x//y//EN\" \"rss.dtd\"", 200, kUnreadable, 0},
-        {"unclosed tags, no item", "<rss><channel><title>Broken feed<description>unclosed tag</channel></rss>",
-         200, kUnreadable, 0},
-        {"cut in its first item", "<rss><channel><title>c</title><item><title>one</title>", 200, kUnreadable, 0},
-        {"unclosed tag after an item", "<rss><channel><title>c</title>" + std::string(kItem) + "<p>x</channel>",
-         200, 0, 1},
+        {"unclosed tags, no item",
+         "<rss><channel><title>Broken feed<description>unclosed tag</channel></rss>", 200, kUnreadable, 0},
+        {"cut in its first item", "<rss><channel><title>c</title><item><title>one</title>", 200, kUnreadable,
+         0},
+        {"unclosed tag after an item",
+         "<rss><channel><title>c</title>" + std::string(kItem) + "<p>x</channel>", 200, 0, 1},
     };
     CFeedStore store;
     std::vector<std::string> errors;

@@ -224,7 +224,8 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
         // could be stored (a title and a link), what is left is no feed: the
         // channel's fields may run into whatever followed an element the
         // document never closed.
-        const bool storable = std::any_of(items.begin(), items.end(), [](const CItemRecord& item)
+        const bool storable = std::any_of(items.begin(), items.end(),
+                                          [](const CItemRecord& item)
                                           { return !item.title.isEmpty() && !item.link.isEmpty(); });
         if (parsed && documentPartial && !storable)
         {

@@ -49,7 +49,8 @@ TEST_F(SubscriptionFrameTest, AFeedWithoutItemsShowsAtOnceAndABrokenOneIsRefused
     Site site("Quiet cast", {20, 120, 230, 255}, 0);
     const std::string sound = feedsite::Rss("Quiet cast", site.server.url("/site"), {});
     site.server.serveContent(
-        "/feed.xml", "<rss version=\"2.0\"><channel><title>Broken feed<description>unclosed tag</channel></rss>",
+        "/feed.xml",
+        "<rss version=\"2.0\"><channel><title>Broken feed<description>unclosed tag</channel></rss>",
         "application/rss+xml");
     Start();
     SubscribeThroughDialog(site.Url(), 0);
