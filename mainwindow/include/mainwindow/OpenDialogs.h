@@ -22,8 +22,9 @@ public:
     /// Ends every open modal dialog with Cancel, the innermost first, and
     /// refuses the ones that would open later. The toolkit's dialogs that
     /// no wx dialog stands for (the engine's Print dialog, the boxes a file
-    /// dialog asks from) are answered Cancel too: each runs a loop of its
-    /// own, and the program could not end while one of them waited.
+    /// dialog asks from) are answered Cancel too, and an open pop-up menu
+    /// closes: each runs a loop of its own, and the program could not end
+    /// while one of them waited.
     void EndAll();
 
 protected:

@@ -14,14 +14,24 @@ COpenDialogs* g_current = nullptr;
 // The toolkit, looked up in the one the program already runs on.
 struct Gtk
 {
-    using Respond = void (*)(void* dialog, int response);
     using GetType = unsigned long (*)();
     using IsA = int (*)(void* instance, unsigned long type);
+    using WidgetCall = void (*)(void* widget);
     using IsVisible = int (*)(void* widget);
-    Respond respond = reinterpret_cast<Respond>(dlsym(RTLD_DEFAULT, "gtk_dialog_response"));
+    using Child = void* (*)(void* container);
+    using Respond = void (*)(void* dialog, int response);
     GetType dialogType = reinterpret_cast<GetType>(dlsym(RTLD_DEFAULT, "gtk_dialog_get_type"));
+    GetType menuType = reinterpret_cast<GetType>(dlsym(RTLD_DEFAULT, "gtk_menu_get_type"));
     IsA isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
     IsVisible isVisible = reinterpret_cast<IsVisible>(dlsym(RTLD_DEFAULT, "gtk_widget_get_visible"));
+    Child child = reinterpret_cast<Child>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
+    Respond respond = reinterpret_cast<Respond>(dlsym(RTLD_DEFAULT, "gtk_dialog_response"));
+    WidgetCall cancelMenu = reinterpret_cast<WidgetCall>(dlsym(RTLD_DEFAULT, "gtk_menu_shell_cancel"));
+
+    bool Complete() const
+    {
+        return dialogType && menuType && isA && isVisible && child && respond && cancelMenu;
+    }
 };
 
 const Gtk& Toolkit()
@@ -40,21 +50,24 @@ void RespondCancel(void* dialog)
         Toolkit().respond(dialog, kGtkResponseCancel);
 }
 
-// The toolkit's dialogs on the screen that no wx dialog of the list stands for.
-std::vector<void*> OtherShownDialogs(const std::vector<wxDialog*>& known)
+// Ends the loops of the toolkit's windows on the screen that no wx dialog
+// of the list stands for: its dialogs are answered Cancel, and a pop-up
+// menu (wx waits in a loop until it closes) is closed as Escape closes it.
+void EndToolkitLoops(const std::vector<wxDialog*>& known)
 {
     const Gtk& gtk = Toolkit();
-    std::vector<void*> dialogs;
-    if (gtk.dialogType == nullptr || gtk.isA == nullptr || gtk.isVisible == nullptr)
-        return dialogs;
+    if (!gtk.Complete())
+        return;
     for (void* window : ui::ToplevelWindows())
     {
-        const bool isKnown = std::any_of(known.begin(), known.end(),
-                                         [window](wxDialog* dialog) { return dialog->GetHandle() == window; });
-        if (!isKnown && gtk.isA(window, gtk.dialogType()) != 0 && gtk.isVisible(window) != 0)
-            dialogs.push_back(window);
+        if (gtk.isVisible(window) == 0 ||
+            std::any_of(known.begin(), known.end(), [window](wxDialog* dialog) { return dialog->GetHandle() == window; }))
+            continue;
+        if (gtk.isA(window, gtk.dialogType()) != 0)
+            RespondCancel(window);
+        else if (void* menu = gtk.child(window); menu != nullptr && gtk.isA(menu, gtk.menuType()) != 0)
+            gtk.cancelMenu(menu);
     }
-    return dialogs;
 }
 } // namespace
 
@@ -81,8 +94,7 @@ void COpenDialogs::EndAll()
     m_refusing = true;
     // Copies: ending a dialog takes it off the list.
     const std::vector<wxDialog*> open = m_open;
-    for (void* other : OtherShownDialogs(open))
-        RespondCancel(other);
+    EndToolkitLoops(open);
     for (auto dialog = open.rbegin(); dialog != open.rend(); ++dialog)
     {
         if ((*dialog)->IsModal())

@@ -249,6 +249,7 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
     {
         kSignal,
         kTraysExit,
+        kSignalWhileTheTraysMenuShows,
     };
     struct Row
     {
@@ -303,12 +304,13 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
         {"print dialog", Stop::kSignal, print},        {"replace box", Stop::kSignal, replace},
         {"name too long box", Stop::kSignal, tooLong}, {"message box over a dialog", Stop::kSignal, messageOverDialog},
         {"print dialog", Stop::kTraysExit, print},     {"replace box", Stop::kTraysExit, replace},
+        {"replace box", Stop::kSignalWhileTheTraysMenuShows, replace},
     };
     const std::string config = m_home.file("Documents/Kestrova/config.xml");
     for (const Row& row : rows)
     {
-        SCOPED_TRACE(std::string(row.box) + (row.stop == Stop::kSignal ? ", SIGTERM" : ", the tray's Exit"));
-        TrayDesktop desktop(m_home.path(), row.stop == Stop::kTraysExit);
+        SCOPED_TRACE(std::string(row.box) + ", stop " + std::to_string(static_cast<int>(row.stop)));
+        TrayDesktop desktop(m_home.path(), row.stop != Stop::kSignal);
         if (!desktop.Missing().empty())
             GTEST_SKIP() << desktop.Missing() << " is not installed";
         ASSERT_TRUE(desktop.IsReady());
@@ -316,11 +318,7 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
         fs::remove(usersFile);
         ASSERT_TRUE(StartUntilTheWindowHasFocus(desktop)) << m_program->log();
         ASSERT_TRUE(row.open(desktop)) << m_program->log();
-        if (row.stop == Stop::kSignal)
-        {
-            m_program->signal(SIGTERM);
-        }
-        else
+        if (row.stop != Stop::kSignal)
         {
             // Only the window is watched into the tray: the engine's Print
             // dialog stays on the screen without it.
@@ -328,8 +326,15 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
             const wxRect icon = MinimiseIntoTray(desktop);
             ASSERT_FALSE(icon.IsEmpty()) << m_program->log();
             ASSERT_TRUE(OpenTheIconsMenu(desktop, icon)) << m_program->log();
+        }
+        if (row.stop == Stop::kTraysExit)
+        {
             keys.Char(WXK_UP); // the last entry: Exit
             keys.Char(WXK_RETURN);
+        }
+        else
+        {
+            m_program->signal(SIGTERM);
         }
         EXPECT_EQ(m_program->waitForExit(3000), 0) << "ends within 3 s, with success\n" << m_program->log();
         EXPECT_TRUE(fs::exists(config)) << "the settings were saved";
