@@ -61,7 +61,8 @@ void EndToolkitLoops(const std::vector<wxDialog*>& known)
     for (void* window : ui::ToplevelWindows())
     {
         if (gtk.isVisible(window) == 0 ||
-            std::any_of(known.begin(), known.end(), [window](wxDialog* dialog) { return dialog->GetHandle() == window; }))
+            std::any_of(known.begin(), known.end(),
+                        [window](wxDialog* dialog) { return dialog->GetHandle() == window; }))
             continue;
         if (gtk.isA(window, gtk.dialogType()) != 0)
             RespondCancel(window);

@@ -267,7 +267,8 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
     // Types into the save dialog's name field and saves: a box shows over it.
     auto save = [&](TrayDesktop& desktop, const std::string& name)
     {
-        if (!OpenTheSaveDialog(desktop) || !guitest::RunEventsUntil([&] { return desktop.HasFocus(m_dialog); }))
+        if (!OpenTheSaveDialog(desktop) ||
+            !guitest::RunEventsUntil([&] { return desktop.HasFocus(m_dialog); }))
             return false;
         if (!name.empty())
         {
@@ -301,9 +302,12 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
         return guitest::RunEventsUntil([&] { return desktop.ShownWindows() == 3; }, 10000);
     };
     const Row rows[] = {
-        {"print dialog", Stop::kSignal, print},        {"replace box", Stop::kSignal, replace},
-        {"name too long box", Stop::kSignal, tooLong}, {"message box over a dialog", Stop::kSignal, messageOverDialog},
-        {"print dialog", Stop::kTraysExit, print},     {"replace box", Stop::kTraysExit, replace},
+        {"print dialog", Stop::kSignal, print},
+        {"replace box", Stop::kSignal, replace},
+        {"name too long box", Stop::kSignal, tooLong},
+        {"message box over a dialog", Stop::kSignal, messageOverDialog},
+        {"print dialog", Stop::kTraysExit, print},
+        {"replace box", Stop::kTraysExit, replace},
         {"replace box", Stop::kSignalWhileTheTraysMenuShows, replace},
     };
     const std::string config = m_home.file("Documents/Kestrova/config.xml");

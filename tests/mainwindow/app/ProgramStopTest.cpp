@@ -102,7 +102,8 @@ TEST_F(ProgramStopTest, SigtermDuringAStartPromptEndsTheProgram)
         ASSERT_NE(program->log().find(damage.logged), std::string::npos) << program->log();
         std::this_thread::sleep_for(std::chrono::seconds(2)); // the prompt is up
         program->signal(SIGTERM);
-        EXPECT_EQ(program->waitForExit(kStopBoundMs), 0) << "ends within 3 s, with success\n" << program->log();
+        EXPECT_EQ(program->waitForExit(kStopBoundMs), 0) << "ends within 3 s, with success\n"
+                                                         << program->log();
         EXPECT_NE(ReadConfig().find("<Preference"), std::string::npos) << "the settings are saved";
         program.reset();
         fs::remove_all(m_home.file("Documents/Kestrova"));

@@ -1,8 +1,8 @@
+#include "CommandIds.h"
 #include "FakeTrayHost.h"
 #include "FrameFixture.h"
-#include "CommandIds.h"
-#include "ModalDriver.h"
 #include "IcoFixture.h"
+#include "ModalDriver.h"
 #include "common/MenuBuilder.h"
 #include "common/Messages.h"
 #include "downloads/DownloadManager.h"
@@ -341,14 +341,13 @@ TEST_F(FrameFixture, CloseWritesTheDownloadQueueBeforeTheConfiguration)
             COpenDialogs openDialogs;
             wxDialog question(nullptr, wxID_ANY, "a question");
             bool stillAsked = false;
-            const int answer = guitest::RunModal(question, {[&](wxDialog&)
-                                                            {
-                                                                wxCommandEvent exit(
-                                                                    wxEVT_MENU,
-                                                                    ui::MenuCommandId(resources::cmd::kExit));
-                                                                frame.GetEventHandler()->ProcessEvent(exit);
-                                                            },
-                                                            [&](wxDialog&) { stillAsked = true; }});
+            const int answer = guitest::RunModal(
+                question, {[&](wxDialog&)
+                           {
+                               wxCommandEvent exit(wxEVT_MENU, ui::MenuCommandId(resources::cmd::kExit));
+                               frame.GetEventHandler()->ProcessEvent(exit);
+                           },
+                           [&](wxDialog&) { stillAsked = true; }});
             EXPECT_EQ(answer, wxID_CANCEL);
             EXPECT_FALSE(stillAsked) << "the Exit ended the question";
             guitest::RunEventsUntil([&] { return !m_frame; }, 120000);

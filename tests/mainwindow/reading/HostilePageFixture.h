@@ -69,9 +69,11 @@ private:
         using IsA = int (*)(void* instance, unsigned long type);
         using IsVisible = int (*)(void* widget);
         using Respond = void (*)(void* dialog, int response);
-        static const auto dialogType = reinterpret_cast<GetType>(::dlsym(RTLD_DEFAULT, "gtk_dialog_get_type"));
+        static const auto dialogType =
+            reinterpret_cast<GetType>(::dlsym(RTLD_DEFAULT, "gtk_dialog_get_type"));
         static const auto isA = reinterpret_cast<IsA>(::dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
-        static const auto isVisible = reinterpret_cast<IsVisible>(::dlsym(RTLD_DEFAULT, "gtk_widget_get_visible"));
+        static const auto isVisible =
+            reinterpret_cast<IsVisible>(::dlsym(RTLD_DEFAULT, "gtk_widget_get_visible"));
         static const auto respond = reinterpret_cast<Respond>(::dlsym(RTLD_DEFAULT, "gtk_dialog_response"));
         if (dialogType == nullptr || isA == nullptr || isVisible == nullptr || respond == nullptr)
             return;
