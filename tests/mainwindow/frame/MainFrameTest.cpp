@@ -319,59 +319,52 @@ TEST_F(FrameFixture, ASiteIconIsAddedOnceAfterTheTwentyImagesOfTheStrip)
 }
 
 // The close writes the download queue, then the credentials, then the
-// settings with the window's rectangle. File > Exit while a question waits
-// ends the question first (no later step of it runs) and closes the same way.
+// settings with the window's rectangle.
 TEST_F(FrameFixture, CloseWritesTheDownloadQueueBeforeTheConfiguration)
 {
-    for (const bool byExit : {false, true})
+    CMainFrame& frame = *ShowFrame();
+    std::string dataDir = CPreference::GetInstance()->GetDataDir().getPath().c_str();
+    std::string subscriptionDir = CPreference::GetInstance()->GetSubscriptionDir().getPath().c_str();
+    uWindowHandle handle = frame.GetWindowHandle();
+    FileEvents events;
+    events.Watch(dataDir, "data");
+    events.Watch(subscriptionDir, "subscription");
+    frame.SetSize(wxRect(60, 50, 900, 640));
+    guitest::RunEventsFor(200);
+
+    CloseFrame();
+    ASSERT_FALSE(m_frame) << "the frame was deleted";
+    std::vector<std::string> written = events.Read();
+    long queue = IndexOf(written, "subscription/download.xml");
+    long credentials = IndexOf(written, "data/auth.xml");
+    long configuration = IndexOf(written, "data/config.xml");
+    ASSERT_GE(queue, 0);
+    ASSERT_GE(configuration, 0);
+    EXPECT_LT(queue, credentials);
+    EXPECT_LT(credentials, configuration);
+    EXPECT_FALSE(PostMessage(handle, WM_APP_STATUSTEXT, 0, uString("late"))) << "the handle is gone";
+
+    // The rectangle the window had is what the next start finds.
+    int left, top, width, height;
+    CPreference::GetInstance()->GetWindowRect(left, top, width, height);
+    EXPECT_EQ(width, 900);
+    EXPECT_EQ(height, 640);
+
+    // File > Exit while a question waits ends the question first (no later
+    // step of it runs) and then closes the same way.
+    CPreference::Release();
+    ShowFrame()->SetSize(wxRect(60, 50, 800, 600));
+    COpenDialogs openDialogs;
+    wxDialog question(nullptr, wxID_ANY, "a question");
+    bool stillAsked = false;
+    auto exit = [&](wxDialog&)
     {
-        SCOPED_TRACE(byExit ? "File > Exit while a question waits" : "the window's close");
-        CMainFrame& frame = *ShowFrame();
-        std::string dataDir = CPreference::GetInstance()->GetDataDir().getPath().c_str();
-        std::string subscriptionDir = CPreference::GetInstance()->GetSubscriptionDir().getPath().c_str();
-        uWindowHandle handle = frame.GetWindowHandle();
-        FileEvents events;
-        events.Watch(dataDir, "data");
-        events.Watch(subscriptionDir, "subscription");
-        frame.SetSize(wxRect(60, 50, 900, 640));
-        guitest::RunEventsFor(200);
-
-        if (byExit)
-        {
-            COpenDialogs openDialogs;
-            wxDialog question(nullptr, wxID_ANY, "a question");
-            bool stillAsked = false;
-            const int answer = guitest::RunModal(
-                question, {[&](wxDialog&)
-                           {
-                               wxCommandEvent exit(wxEVT_MENU, ui::MenuCommandId(resources::cmd::kExit));
-                               frame.GetEventHandler()->ProcessEvent(exit);
-                           },
-                           [&](wxDialog&) { stillAsked = true; }});
-            EXPECT_EQ(answer, wxID_CANCEL);
-            EXPECT_FALSE(stillAsked) << "the Exit ended the question";
-            guitest::RunEventsUntil([&] { return !m_frame; }, 120000);
-        }
-        else
-        {
-            CloseFrame();
-        }
-        ASSERT_FALSE(m_frame) << "the frame was deleted";
-        std::vector<std::string> written = events.Read();
-        long queue = IndexOf(written, "subscription/download.xml");
-        long credentials = IndexOf(written, "data/auth.xml");
-        long configuration = IndexOf(written, "data/config.xml");
-        ASSERT_GE(queue, 0);
-        ASSERT_GE(configuration, 0);
-        EXPECT_LT(queue, credentials);
-        EXPECT_LT(credentials, configuration);
-        EXPECT_FALSE(PostMessage(handle, WM_APP_STATUSTEXT, 0, uString("late"))) << "the handle is gone";
-
-        // The rectangle the window had is what the next start finds.
-        int left, top, width, height;
-        CPreference::GetInstance()->GetWindowRect(left, top, width, height);
-        EXPECT_EQ(width, 900);
-        EXPECT_EQ(height, 640);
-        CPreference::Release();
-    }
+        wxCommandEvent command(wxEVT_MENU, ui::MenuCommandId(resources::cmd::kExit));
+        m_frame->GetEventHandler()->ProcessEvent(command);
+    };
+    EXPECT_EQ(guitest::RunModal(question, {exit, [&](wxDialog&) { stillAsked = true; }}), wxID_CANCEL);
+    EXPECT_FALSE(stillAsked) << "the Exit ended the question";
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_frame; }, 120000)) << "the frame closed";
+    CPreference::GetInstance()->GetWindowRect(left, top, width, height);
+    EXPECT_EQ(width, 800);
 }
