@@ -161,6 +161,22 @@ GtkWidget* OnCreateWindow(GObject*, GObject* action, gpointer control)
     return nullptr;
 }
 
+// Whether a print request from a page (window.print(), from the page or a
+// frame, on a timer or from a click's handler) is the user's own act: a
+// page's request never is. The program's own Print command prints through
+// the view and does not come this way.
+bool PagePrintIsTheUsersOwn()
+{
+    return false;
+}
+
+// "print": the page asks for the print dialog. Refused with no dialog
+// (handled, so that the engine's own handler does not run).
+gboolean OnPrintRequested(GObject*, GObject*, gpointer)
+{
+    return PagePrintIsTheUsersOwn() ? FALSE : TRUE;
+}
+
 // "notify::uri": the view's address changed, also for a step inside the
 // page, which the browser decides nothing about.
 void OnAddressNotified(GObject* view, GParamSpec*, gpointer control)
@@ -207,6 +223,7 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     WatchStatusText();
     WatchNavigations();
     WatchNewWindows();
+    WatchPrintRequests();
     m_downloads = std::make_unique<CPaneDownloads>(m_view);
 }
 
@@ -270,6 +287,15 @@ void CHtmlCtrl::WatchNewWindows()
 #endif
 }
 
+void CHtmlCtrl::WatchPrintRequests()
+{
+#ifdef __WXGTK__
+    if (auto* native = static_cast<GObject*>(m_view->GetNativeBackend());
+        native != nullptr && g_signal_lookup("print", G_OBJECT_TYPE(native)) != 0)
+        m_printSignal = g_signal_connect(native, "print", G_CALLBACK(OnPrintRequested), this);
+#endif
+}
+
 void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
 {
     if (event.GetEventObject() == m_view)
@@ -298,6 +324,8 @@ void CHtmlCtrl::StopWatchingView()
             g_signal_handler_disconnect(native, m_addressSignal);
         if (m_historySignal != 0)
             g_signal_handler_disconnect(webkitcalls::History().list(native), m_historySignal);
+        if (m_printSignal != 0)
+            g_signal_handler_disconnect(native, m_printSignal);
     }
 #endif
     m_statusSignal = 0;
@@ -305,6 +333,7 @@ void CHtmlCtrl::StopWatchingView()
     m_createSignal = 0;
     m_addressSignal = 0;
     m_historySignal = 0;
+    m_printSignal = 0;
 }
 
 void CHtmlCtrl::SetDownloadHooks(CPaneDownloads::Hooks hooks)
