@@ -345,16 +345,17 @@ gboolean OnAuthenticate(GObject*, GObject* request, gpointer data)
     return TRUE;
 }
 
-// Every download of our view is checked here: the one whose answer was
-// just let through, or one that came without an answer to decide on (a
-// link with a download attribute), which must be the user's click in the
-// page itself. Any other ends before it has a file.
+// A refused download ends when the engine asks where to write it.
 gboolean RefuseDestination(GObject* download, gchar*, gpointer)
 {
     Api().cancel(download);
     return TRUE;
 }
 
+// Every download of our view is checked here: the one whose answer was
+// just let through, or one that came without an answer to decide on (a
+// link with a download attribute), which must be the user's click in the
+// page itself. Any other ends before it has a file.
 void OnDownloadStarted(GObject*, GObject* download, gpointer data)
 {
     const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);

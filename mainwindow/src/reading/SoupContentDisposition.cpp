@@ -7,7 +7,10 @@
 // server, a page's download link or an address gives, from its own dispatch.
 // The program carries its own version of that one routine: the executable
 // exports it (see ui/CMakeLists.txt), so the dynamic linker binds every
-// caller in the process to it. The parsing itself stays libsoup's.
+// caller in the process to it. The parsing itself stays libsoup's. The
+// engine's network process is a program of its own and keeps libsoup's: it
+// may still end on a server's name with a "/", and the engine starts it
+// again.
 #ifdef __WXGTK__
 #include <cstring>
 #include <dlfcn.h>
