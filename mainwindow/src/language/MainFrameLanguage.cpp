@@ -8,6 +8,7 @@
 #include "feeds/Preference.h"
 #include "mainwindow/LanguageSelector.h"
 #include "mainwindow/MainFrame.h"
+#include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/WindowTranslator.h"
 #include "mainwindow/XStatusBar.h"
 
@@ -91,14 +92,16 @@ bool CMainFrame::OnLanguageCommand(int command)
     return true;
 }
 
-// The tool bars' tips and prompts come from the string table, which follows
-// the language at once; other windows keep their texts until built again.
+// The tool bars' tips and prompts are read again: they follow the language
+// at once, while other windows keep their texts until built again.
 void CMainFrame::ReadBarTexts(const wxString& previousIdleText)
 {
     if (m_mainToolBar != nullptr)
         ui::ReadToolTexts(*m_mainToolBar, resources::id::kMainMenu);
     if (m_searchToolBar != nullptr)
         ui::ReadToolTexts(*m_searchToolBar, resources::id::kSearchToolBar);
+    if (m_browserFrame != nullptr)
+        m_browserFrame->ReadToolTexts();
     if (m_statusBar != nullptr && m_statusBar->GetStatusText(0) == previousIdleText)
         ShowStatusText(IdleText());
 }

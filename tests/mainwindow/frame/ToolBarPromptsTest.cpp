@@ -213,15 +213,21 @@ TEST_F(ToolBarPromptsTest, ALanguagePickedWhileTheWindowIsOpenShowsInTheToolsAtO
     if (!std::filesystem::exists(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"))
         GTEST_SKIP() << "the build made no catalogs (msgfmt missing)";
     ShowFrameIn(0x0409);
+    wxToolBar* browserBar = nullptr;
+    for (wxWindow* child : m_frame->GetBrowserFrame()->GetChildren())
+        if (auto* found = wxDynamicCast(child, wxToolBar))
+            browserBar = found;
+    ASSERT_NE(browserBar, nullptr);
+    const int home = CWebBrowserFrame::kHome;
     const struct
     {
         std::uint16_t language;
-        std::string mainTip, mainPrompt, searchTip, searchPrompt, ready;
+        std::string mainTip, mainPrompt, searchTip, searchPrompt, browserTip, browserPrompt, ready;
     } rows[] = {
         {0x0007, "Neues Abonnement", "Einen neuen Newsfeed abonnieren", "Alle veralteten Feeds entfernen",
-         "Die veralteten Einträge aller Listen entfernen", "Bereit"},
+         "Die veralteten Einträge aller Listen entfernen", "Startseite", "Öffnet Ihre Startseite.", "Bereit"},
         {0x0409, "New Subscription", "Subscribe to a new news feed", "Remove All Outdated Feeds",
-         "Remove the outdated items of every list", "Ready"},
+         "Remove the outdated items of every list", "Start Page", "Opens your start page.", "Ready"},
     };
     for (const auto& row : rows)
     {
@@ -230,13 +236,16 @@ TEST_F(ToolBarPromptsTest, ALanguagePickedWhileTheWindowIsOpenShowsInTheToolsAtO
                   row.mainTip);
         EXPECT_EQ(m_frame->GetSearchToolBar()->GetToolShortHelp(ui::MenuCommandId(32798)).utf8_string(),
                   row.searchTip);
+        EXPECT_EQ(browserBar->GetToolShortHelp(home).utf8_string(), row.browserTip);
         EXPECT_EQ(StatusText(), row.ready);
         Sweep main = SweepAlong(m_frame->GetMainToolBar());
         EXPECT_EQ(main.prompts[ui::MenuCommandId(32770)], row.mainPrompt);
         Sweep search = SweepAlong(m_frame->GetSearchToolBar());
         EXPECT_EQ(search.prompts[ui::MenuCommandId(32798)], row.searchPrompt);
-        ASSERT_FALSE(search.afterLeaving.empty());
-        EXPECT_EQ(search.afterLeaving.back(), row.ready);
+        Sweep browser = SweepAlong(browserBar);
+        EXPECT_EQ(browser.prompts[home], row.browserPrompt);
+        ASSERT_FALSE(browser.afterLeaving.empty());
+        EXPECT_EQ(browser.afterLeaving.back(), row.ready);
     }
 }
 
