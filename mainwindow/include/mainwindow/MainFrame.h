@@ -544,9 +544,9 @@ private:
     std::vector<uString> m_subscriptionLists;
     ListCollector m_listCollector;
     wxTreeItemId m_currentChannelItem;
-    uString m_statusMemory; // the last text WM_APP_SETSTATUS showed
+    uString m_statusMemory;                  // the last text WM_APP_SETSTATUS showed
     std::optional<wxString> m_textUnderHelp; // set while a prompt shows; empty for the idle text
-    wxString m_helpShown;
+    wxString m_helpShown;                    // the prompt, to tell a text set since
 
     std::unique_ptr<CItemReader> m_reader; // works on the item list and the browser pane
     std::unique_ptr<wxImageList> m_imageList;

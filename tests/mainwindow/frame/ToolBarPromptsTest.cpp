@@ -6,8 +6,8 @@
 #include "FrameFixture.h"
 #include "common/MenuBuilder.h"
 #include "common/Messages.h"
-#include "mainwindow/LanguageSelector.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/LanguageSelector.h"
 #include "mainwindow/MainToolBar.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/WebBrowserFrame.h"
@@ -226,11 +226,13 @@ TEST_F(ToolBarPromptsTest, ALanguagePickedWhileTheWindowIsOpenShowsInTheToolsAtO
         std::string ready;
         std::pair<std::string, std::string> tipAndPrompt[3]; // of each tool above
     } rows[] = {
-        {0x0007, "Bereit",
+        {0x0007,
+         "Bereit",
          {{"Neues Abonnement", "Einen neuen Newsfeed abonnieren"},
           {"Alle veralteten Feeds entfernen", "Die veralteten Einträge aller Listen entfernen"},
           {"Startseite", "Öffnet Ihre Startseite."}}},
-        {0x0409, "Ready",
+        {0x0409,
+         "Ready",
          {{"New Subscription", "Subscribe to a new news feed"},
           {"Remove All Outdated Feeds", "Remove the outdated items of every list"},
           {"Start Page", "Opens your start page."}}},
