@@ -19,7 +19,7 @@ inline constexpr StringEntry kStringTable[] = {
     // The document string: file type "Kestrova.Document", extension ".opml".
     {128, "Kestrova\n\nKestrova\nKestrova Files (*.opml)\n.opml\nKestrova.Document\nKestrova Document"},
     // Prompts of the tool bars' commands, for the status bar, then the tip.
-    {129, "Save the subscriptions of the selected branch as an outline file\nSave"},
+    {129, "Save the active webpage, news feed or news outline\nSave"},
     {224, "Look for news feeds offered by the page in the browser\nLook for News Feed from Current Page"},
     // Drop-down entries of the preferences pages.
     {2129, "5 min."},

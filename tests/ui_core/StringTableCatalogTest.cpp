@@ -59,8 +59,10 @@ TEST(StringTableCatalogTest, EveryTableTextHasAGermanTranslationWithItsConversio
         // The German texts are formats too: another argument there reads
         // what the caller never passed.
         if (translated != nullptr)
+        {
             EXPECT_EQ(Conversions(*translated), Conversions(text))
                 << entry.id << " \"" << *translated << "\"";
+        }
     }
 }
 } // namespace

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 #include <wx/frame.h>
@@ -183,7 +184,8 @@ public:
     /// Shows a text in the status bar's message pane.
     void ShowStatusText(const wxString& text);
     /// The tool bars' and menus' fly-by help: the prompt while the pointer is
-    /// on a tool or entry, "Ready" once it left.
+    /// on a tool or entry; once it left, a text set meanwhile stays, else the
+    /// text the prompt covered comes back, and "Ready" where there was none.
     void DoGiveHelp(const wxString& help, bool show) override;
 
     // The subscription tree (MainFrameTreeFile.cpp, MainFrameTree.cpp,
@@ -335,6 +337,9 @@ private:
     void OnUpdateLanguage(wxUpdateUIEvent& event);
     bool OnLanguageCommand(int command);
     void RebuildMenuBar();
+    void ReadBarTexts(const wxString& previousIdleText);
+    // "Ready", in the interface language now current.
+    static wxString IdleText();
     void CheckForUpdate();
     void StartVersionCheck(const uString& url);
     long OnVersionChecked(const CFrameMessage& message);
@@ -539,7 +544,9 @@ private:
     std::vector<uString> m_subscriptionLists;
     ListCollector m_listCollector;
     wxTreeItemId m_currentChannelItem;
-    uString m_statusMemory; // the last text WM_APP_SETSTATUS showed
+    uString m_statusMemory;                  // the last text WM_APP_SETSTATUS showed
+    std::optional<wxString> m_textUnderHelp; // set while a prompt shows; empty for the idle text
+    wxString m_helpShown;                    // the prompt, to tell a text set since
 
     std::unique_ptr<CItemReader> m_reader; // works on the item list and the browser pane
     std::unique_ptr<wxImageList> m_imageList;

@@ -62,6 +62,10 @@ public:
     // The recorded addresses, newest first.
     std::vector<uString> GetHistory() const;
 
+    // Gives the buttons their tips and status-bar texts again, in the
+    // interface language now current.
+    void ReadToolTexts();
+
     void ToggleBars();
     bool AreBarsShown() const { return m_barsShown; }
     void FocusBrowser();

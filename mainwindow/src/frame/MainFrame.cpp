@@ -3,10 +3,10 @@
 #include "CommandIds.h"
 #include "FrameDownloadHost.h"
 #include "StringTable.h"
-#include "ToolBars.h"
 #include "common/MenuBuilder.h"
 #include "common/Messages.h"
 #include "common/ResourceImages.h"
+#include "common/ToolBarButtons.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/PreferenceEnvironment.h"
 #include "feeds/Preference.h"
@@ -25,7 +25,6 @@
 #include "mainwindow/WindowMessage.h"
 #include "mainwindow/XStatusBar.h"
 
-#include <wx/artprov.h>
 #include <wx/combobox.h>
 #include <wx/imaglist.h>
 #include <wx/listctrl.h>
@@ -150,7 +149,7 @@ bool CMainFrame::OnCreate()
     CreateToolBars();
     m_statusBar = new XStatusBar(this);
     SetStatusBar(m_statusBar);
-    ShowStatusText(FromUtf8(resources::FindString(kReadyString)));
+    ShowStatusText(IdleText());
 
     if (!m_subscriptionLists.empty())
     {
@@ -228,20 +227,7 @@ wxToolBar* CMainFrame::CreateToolBar(int toolBarId)
     auto* bar = new wxToolBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                               wxTB_FLAT | wxTB_HORIZONTAL | wxTB_NODIVIDER);
     bar->SetToolBitmapSize(wxSize(kImageSize, kImageSize));
-    for (const resources::ToolButton& button : resources::FindToolBar(toolBarId))
-    {
-        if (button.command == 0)
-        {
-            bar->AddSeparator();
-            continue;
-        }
-        wxBitmapBundle image = wxArtProvider::GetBitmapBundle(FromUtf8(button.art), wxART_TOOLBAR,
-                                                              wxSize(kImageSize, kImageSize));
-        // The long help is the command's prompt, which the status bar shows.
-        bar->AddTool(ui::MenuCommandId(button.command), FromUtf8(uTr(button.tip)), image, wxBitmapBundle(),
-                     wxITEM_NORMAL, FromUtf8(uTr(button.tip)),
-                     FromUtf8(resources::CommandPrompt(button.command)));
-    }
+    ui::AddToolButtons(*bar, toolBarId);
     return bar;
 }
 
@@ -439,11 +425,34 @@ void CMainFrame::ShowStatusText(const wxString& text)
         m_statusBar->SetStatusText(text, 0);
 }
 
+wxString CMainFrame::IdleText()
+{
+    return FromUtf8(resources::FindString(kReadyString));
+}
+
 void CMainFrame::DoGiveHelp(const wxString& help, bool show)
 {
-    // Not the text shown before the pointer came: that may be a link's
-    // address the pane has since taken back.
-    ShowStatusText(show ? help : FromUtf8(resources::FindString(kReadyString)));
+    if (m_statusBar == nullptr)
+        return;
+    const wxString shown = m_statusBar->GetStatusText(0);
+    if (show)
+    {
+        // The text under the first prompt; moving on to another tool or
+        // entry keeps it. The idle text is read again when it comes back, so
+        // that it follows a language picked meanwhile.
+        if (!m_textUnderHelp)
+            m_textUnderHelp = shown == IdleText() ? wxString() : shown;
+        m_helpShown = help;
+        ShowStatusText(help);
+        return;
+    }
+    // A text set while the prompt showed (a refresh's progress, a message)
+    // is newer than the one the prompt covered. An empty one (a link's
+    // address the pane took back) gives the idle text.
+    wxString text = shown == m_helpShown ? m_textUnderHelp.value_or(wxString()) : shown;
+    m_textUnderHelp.reset();
+    m_helpShown.clear();
+    ShowStatusText(text.empty() ? IdleText() : text);
 }
 
 uWindowHandle CMainFrame::GetWindowHandle() const

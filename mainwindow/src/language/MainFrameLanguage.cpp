@@ -1,12 +1,16 @@
 // The frame's interface language: the choice at creation, the Language
-// sub-menu and the menu bar rebuilt after a pick.
+// sub-menu, and the menu bar rebuilt and the tool bars' texts read again
+// after a pick.
 #include "CommandIds.h"
 #include "common/MenuBuilder.h"
+#include "common/ToolBarButtons.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/Preference.h"
 #include "mainwindow/LanguageSelector.h"
 #include "mainwindow/MainFrame.h"
+#include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/WindowTranslator.h"
+#include "mainwindow/XStatusBar.h"
 
 #include <wx/menu.h>
 
@@ -78,12 +82,28 @@ bool CMainFrame::OnLanguageCommand(int command)
 {
     if (command < resources::cmd::kFirstLanguage || command > resources::cmd::kLastLanguage)
         return false;
+    const wxString idleText = IdleText();
     if (m_languageSelector->SelectLanguage(command))
     {
         // The menu that sent the command is still in use until it returns.
         CallAfter(&CMainFrame::RebuildMenuBar);
+        ReadBarTexts(idleText);
     }
     return true;
+}
+
+// The tool bars' tips and prompts are read again: they follow the language
+// at once, while other windows keep their texts until built again.
+void CMainFrame::ReadBarTexts(const wxString& previousIdleText)
+{
+    if (m_mainToolBar != nullptr)
+        ui::ReadToolTexts(*m_mainToolBar, resources::id::kMainMenu);
+    if (m_searchToolBar != nullptr)
+        ui::ReadToolTexts(*m_searchToolBar, resources::id::kSearchToolBar);
+    if (m_browserFrame != nullptr)
+        m_browserFrame->ReadToolTexts();
+    if (m_statusBar != nullptr && m_statusBar->GetStatusText(0) == previousIdleText)
+        ShowStatusText(IdleText());
 }
 
 // The menu bar and the window's keys again, in the language now current.

@@ -1,5 +1,6 @@
 #include "mainwindow/WebBrowserFrame.h"
 
+#include "foundation/uTranslation.h"
 #include "mainwindow/HtmlCtrl.h"
 
 #include <wx/artprov.h>
@@ -103,6 +104,16 @@ void CWebBrowserFrame::CreateToolBar()
     m_toolBar->Realize();
     // Sized now: GTK warns about a bar allocated before it has a size.
     m_toolBar->SetSize(m_toolBar->GetBestSize());
+}
+
+void CWebBrowserFrame::ReadToolTexts()
+{
+    auto translated = [](const char* text) { return wxString::FromUTF8(std::string(uTr(text))); };
+    for (const ToolButton& button : kButtons)
+    {
+        m_toolBar->SetToolShortHelp(button.command, translated(button.label));
+        m_toolBar->SetToolLongHelp(button.command, translated(button.tip));
+    }
 }
 
 void CWebBrowserFrame::Navigate(const uString& url, int, const uString&, const uString&, const void*, int)

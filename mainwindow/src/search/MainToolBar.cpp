@@ -1,24 +1,16 @@
 #include "mainwindow/MainToolBar.h"
 
-#include "StringTable.h"
-#include "ToolBars.h"
 #include "common/Clipboard.h"
-#include "common/MenuBuilder.h"
+#include "common/ToolBarButtons.h"
 #include "dialogs/FeedSearchDlg.h"
 
 #include <algorithm>
-#include <wx/artprov.h>
 
 namespace
 {
 constexpr int kImageSize = 16;
 // Room for the drop-down button and the frame around the text.
 constexpr int kComboChrome = 56;
-
-wxString FromUtf8(std::string_view text)
-{
-    return wxString::FromUTF8(text.data(), text.size());
-}
 
 uString ToUtf8(const wxString& text)
 {
@@ -65,19 +57,7 @@ CMainToolBar::CMainToolBar(wxWindow* parent)
 
 void CMainToolBar::LoadToolBar(int toolBarId)
 {
-    for (const resources::ToolButton& button : resources::FindToolBar(toolBarId))
-    {
-        if (button.command == 0)
-        {
-            AddSeparator();
-            continue;
-        }
-        wxBitmapBundle image = wxArtProvider::GetBitmapBundle(FromUtf8(button.art), wxART_TOOLBAR,
-                                                              wxSize(kImageSize, kImageSize));
-        // The long help is the command's prompt, which the status bar shows.
-        AddTool(ui::MenuCommandId(button.command), FromUtf8(button.tip), image, wxBitmapBundle(),
-                wxITEM_NORMAL, FromUtf8(button.tip), FromUtf8(resources::CommandPrompt(button.command)));
-    }
+    ui::AddToolButtons(*this, toolBarId);
 }
 
 bool CMainToolBar::CreateSearchCombo(int position, int id, int width, int)

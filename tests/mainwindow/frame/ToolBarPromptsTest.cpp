@@ -1,15 +1,21 @@
 // The status bar while the pointer is on the frame's tool bars and on links
-// in the reading pane: what a button does while the pointer is on it,
-// "Ready" once it left, and a link's address only while it is on the link.
+// in the reading pane: what a button does while the pointer is on it, the
+// text that was there (or "Ready") once it left, and a link's address only
+// while it is on the link. The tips and prompts follow a language picked
+// while the window is open.
 #include "FrameFixture.h"
 #include "common/MenuBuilder.h"
+#include "common/Messages.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/LanguageSelector.h"
 #include "mainwindow/MainToolBar.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/XStatusBar.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <wx/combobox.h>
@@ -53,8 +59,9 @@ protected:
     }
 
     // Moves the pointer along the bar, from outside it to outside it again,
-    // and notes what the status bar says as it enters and leaves each tool.
-    Sweep SweepAlong(wxToolBar* bar)
+    // and notes what the status bar says as it enters and leaves each tool;
+    // onEnter runs as the pointer first enters a tool.
+    Sweep SweepAlong(wxToolBar* bar, const std::function<void(int)>& onEnter = {})
     {
         Sweep sweep;
         auto note = [&](wxCommandEvent& event)
@@ -63,7 +70,11 @@ protected:
             if (event.GetInt() == wxID_ANY)
                 sweep.afterLeaving.push_back(StatusText());
             else if (sweep.prompts.count(event.GetInt()) == 0)
+            {
                 sweep.prompts[event.GetInt()] = StatusText();
+                if (onEnter)
+                    onEnter(event.GetInt());
+            }
         };
         bar->Bind(wxEVT_TOOL_ENTER, note);
         PointAtStatusBar();
@@ -91,6 +102,23 @@ protected:
         return byId;
     }
 
+    // Picks a language from Tools > Language, as the user does.
+    void PickLanguage(std::uint16_t language)
+    {
+        const std::vector<std::uint16_t>& languages = m_frame->GetLanguageSelector()->GetLanguages();
+        auto found = std::find(languages.begin(), languages.end(), language);
+        ASSERT_NE(found, languages.end()) << language;
+        wxCommandEvent pick(wxEVT_MENU,
+                            CLanguageSelector::kFirstCommand + static_cast<int>(found - languages.begin()));
+        m_frame->GetEventHandler()->ProcessEvent(pick);
+        guitest::RunEventsFor(200);
+    }
+
+    void SendStatusText(const std::string& text)
+    {
+        m_frame->SendMessage(WM_APP_STATUSTEXT, 0, uString(text.c_str()));
+    }
+
     std::unique_ptr<CProfileStore> m_profile;
 };
 } // namespace
@@ -103,7 +131,7 @@ TEST_F(ToolBarPromptsTest, EveryToolOfBothBarsShowsWhatItDoesAndLeavingItShowsRe
     const Prompts main = ByCommand({
         {32770, "Subscribe to a new news feed"},
         {32785, "Open a web address in the browser"},
-        {129, "Save the subscriptions of the selected branch as an outline file"},
+        {129, "Save the active webpage, news feed or news outline"},
         {32776, "Check the subscribed feeds for new items now"},
         {224, "Look for news feeds offered by the page in the browser"},
         {32812, "Export/Play Current Podcast"},
@@ -135,11 +163,94 @@ TEST_F(ToolBarPromptsTest, InGermanTheToolsTellWhatTheyDoInGerman)
     Sweep main = SweepAlong(m_frame->GetMainToolBar());
     EXPECT_EQ(main.prompts[ui::MenuCommandId(32770)], "Einen neuen Newsfeed abonnieren");
     EXPECT_EQ(main.prompts[ui::MenuCommandId(32812)], "Aktuellen Podcast exportieren/abspielen");
+    EXPECT_EQ(main.prompts[ui::MenuCommandId(129)],
+              "Die aktive Webseite, den Newsfeed oder die Nachrichtengliederung speichern");
     Sweep search = SweepAlong(m_frame->GetSearchToolBar());
     EXPECT_EQ(search.prompts[ui::MenuCommandId(32792)],
               "Die Feed-Einträge mit dem Abfragewerkzeug durchsuchen");
     ASSERT_FALSE(search.afterLeaving.empty());
     EXPECT_EQ(search.afterLeaving.back(), "Bereit");
+}
+
+// Leaving a tool puts back what the status bar said before the pointer came
+// (a refresh's progress), or what was set while it was on the tool, and
+// "Ready" only where there was nothing.
+TEST_F(ToolBarPromptsTest, LeavingAToolPutsBackTheTextThatWasThereOrWasSetMeanwhile)
+{
+    ShowFrameIn(0x0409);
+    const struct
+    {
+        std::string before;
+        std::string meanwhile; // set while the pointer is on Refresh Now; empty: nothing
+        std::string after;
+    } rows[] = {
+        {"Updating Harbour News", "", "Updating Harbour News"},
+        {"", "", "Ready"},
+        {"Ready", "Downloading harbour.mp3", "Downloading harbour.mp3"},
+    };
+    for (const auto& row : rows)
+    {
+        SendStatusText(row.before);
+        Sweep sweep = SweepAlong(m_frame->GetMainToolBar(),
+                                 [&](int command)
+                                 {
+                                     if (command == ui::MenuCommandId(32776) && !row.meanwhile.empty())
+                                         SendStatusText(row.meanwhile);
+                                 });
+        EXPECT_EQ(sweep.prompts[ui::MenuCommandId(32770)], "Subscribe to a new news feed") << row.before;
+        ASSERT_FALSE(sweep.afterLeaving.empty());
+        EXPECT_EQ(sweep.afterLeaving.front(), row.before.empty() ? "Ready" : row.before);
+        EXPECT_EQ(sweep.afterLeaving.back(), row.after) << row.before;
+        EXPECT_EQ(StatusText(), row.after) << row.before;
+    }
+}
+
+// A language picked while the window is open shows at once in the tools'
+// tips and in what the status bar says for them, and so does going back.
+TEST_F(ToolBarPromptsTest, ALanguagePickedWhileTheWindowIsOpenShowsInTheToolsAtOnce)
+{
+    if (!std::filesystem::exists(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo"))
+        GTEST_SKIP() << "the build made no catalogs (msgfmt missing)";
+    ShowFrameIn(0x0409);
+    wxToolBar* browserBar = nullptr;
+    for (wxWindow* child : m_frame->GetBrowserFrame()->GetChildren())
+        if (auto* found = wxDynamicCast(child, wxToolBar))
+            browserBar = found;
+    ASSERT_NE(browserBar, nullptr);
+    const std::pair<wxToolBar*, int> tools[] = {{m_frame->GetMainToolBar(), ui::MenuCommandId(32770)},
+                                                {m_frame->GetSearchToolBar(), ui::MenuCommandId(32798)},
+                                                {browserBar, CWebBrowserFrame::kHome}};
+    const struct
+    {
+        std::uint16_t language;
+        std::string ready;
+        std::pair<std::string, std::string> tipAndPrompt[3]; // of each tool above
+    } rows[] = {
+        {0x0007,
+         "Bereit",
+         {{"Neues Abonnement", "Einen neuen Newsfeed abonnieren"},
+          {"Alle veralteten Feeds entfernen", "Die veralteten Einträge aller Listen entfernen"},
+          {"Startseite", "Öffnet Ihre Startseite."}}},
+        {0x0409,
+         "Ready",
+         {{"New Subscription", "Subscribe to a new news feed"},
+          {"Remove All Outdated Feeds", "Remove the outdated items of every list"},
+          {"Start Page", "Opens your start page."}}},
+    };
+    for (const auto& row : rows)
+    {
+        PickLanguage(row.language);
+        EXPECT_EQ(StatusText(), row.ready);
+        for (int i = 0; i < 3; ++i)
+        {
+            const auto& [bar, tool] = tools[i];
+            EXPECT_EQ(bar->GetToolShortHelp(tool).utf8_string(), row.tipAndPrompt[i].first);
+            Sweep sweep = SweepAlong(bar);
+            EXPECT_EQ(sweep.prompts[tool], row.tipAndPrompt[i].second);
+            ASSERT_FALSE(sweep.afterLeaving.empty());
+            EXPECT_EQ(sweep.afterLeaving.back(), row.ready);
+        }
+    }
 }
 
 // A link's address shows while the pointer is on the link and goes when it
