@@ -1,5 +1,6 @@
 #include "mainwindow/HtmlCtrl.h"
 
+#include "UserActWatch.h"
 #include "WebKitCalls.h"
 #include "common/DesktopShell.h"
 #include "common/Messages.h"
@@ -8,6 +9,7 @@
 #include "foundation/uHtmlParser.h"
 #include "mainwindow/ItemPage.h"
 #include "mainwindow/StartupRules.h"
+#include "mainwindow/UserActs.h"
 
 #ifdef __WXGTK__
 #include <gio/gio.h>
@@ -207,7 +209,9 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     WatchStatusText();
     WatchNavigations();
     WatchNewWindows();
-    m_downloads = std::make_unique<CPaneDownloads>(m_view);
+    m_acts = std::make_shared<CUserActs>();
+    m_actWatch = std::make_unique<CUserActWatch>(m_view->GetNativeBackend(), m_acts);
+    m_downloads = std::make_unique<CPaneDownloads>(m_view, m_acts);
 }
 
 // The wx bindings end with this handler (wx tracks them); the toolkit's
@@ -276,6 +280,7 @@ void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
     {
         StopWatchingView();
         m_downloads.reset();
+        m_actWatch.reset();
         // Gone with its parent: nothing may reach it any more.
         m_view = nullptr;
     }
@@ -527,7 +532,6 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
         ui::GetShell().Open(uString(path.c_str()));
         return;
     }
-    m_popups.OnLoadStarted();
 }
 
 bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
@@ -539,16 +543,10 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
         return true;
     const bool commanded = m_command.IsCommanded(navigation);
     m_command.OnDecided(navigation);
-    if (m_downloads)
-        m_downloads->OnNavigation(navigation.url, commanded || htmlctrl::IsUsersClick(navigation),
-                                  navigation.redirect);
+    m_acts->OnNavigation(navigation, commanded);
     const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, commanded);
     if (verdict == htmlctrl::NavigationVerdict::kRefuse)
-    {
-        // No load starts: the window permission the view's notice gave goes.
-        m_popups.OnLoadEnded();
         return false;
-    }
     if (verdict == htmlctrl::NavigationVerdict::kLeave)
     {
         // The command's navigation is this one; later ones are the page's own.
@@ -609,9 +607,14 @@ void CHtmlCtrl::OnNewWindow(wxWebViewEvent& event)
     OnNewWindowAsked(ToUString(event.GetURL()));
 }
 
+bool CHtmlCtrl::IsPopupAllowed() const
+{
+    return m_acts->MayOpenWindow();
+}
+
 void CHtmlCtrl::OnNewWindowAsked(const uString& url)
 {
-    if (!m_popups.IsAllowed() || !htmlctrl::MayOpenOutside(url))
+    if (!IsPopupAllowed() || !htmlctrl::MayOpenOutside(url))
         return;
     if (m_openWindow)
         m_openWindow(ToWx(url));
@@ -621,7 +624,6 @@ void CHtmlCtrl::OnNewWindowAsked(const uString& url)
 
 void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 {
-    m_popups.OnLoadEnded();
     OnStartPageDone();
     // Our page is complete when the newest write's load ends; a replaced
     // write's load may end after the newer one was put.
@@ -641,7 +643,6 @@ void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 
 void CHtmlCtrl::OnError(wxWebViewEvent&)
 {
-    m_popups.OnLoadEnded();
     OnStartPageDone();
 }
 
