@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -287,6 +288,160 @@ TEST(PaneDownloadRulesTest, ADownloadWithoutAnAnswerIsTheUsersOnlyFromTheWebPage
     Decide(starts, "http://h/x.torrent", true, false);
     EXPECT_EQ(starts.UseUp("http://h/x.torrent"), std::vector<std::string>{"http://h/x.torrent"});
     EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent"));
+}
+
+TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFromThePageItself)
+{
+    using Target = CUserActs::PressReport::Target;
+    const std::string link = "http://h/x.torrent";
+    const CUserActs::PressReport onLink{true, true, Target::kLink, link + "#part"};
+    auto navigation = [](const std::string& address, htmlctrl::NavigationKind kind, unsigned button = 1)
+    {
+        htmlctrl::Navigation made;
+        made.url = uString(address.c_str());
+        made.kind = kind;
+        made.userGesture = true;
+        made.mouseButton = button;
+        return made;
+    };
+    const htmlctrl::Navigation click = navigation(link, htmlctrl::NavigationKind::kLinkClicked);
+    struct Case
+    {
+        const char* what;
+        std::function<void(CUserActs&)> before;
+        htmlctrl::Navigation navigation;
+        bool users;
+    };
+    const Case cases[] = {
+        {"the user's click on a link of the page",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+         },
+         click, true},
+        {"a form's button, its fields in the query",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported({true, true, Target::kForm, "http://h/get?old=1"});
+         },
+         navigation("http://h/get?q=talk", htmlctrl::NavigationKind::kFormSubmitted), true},
+        {"a press in another document's frame",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported({false, true, Target::kLink, link});
+         },
+         click, false},
+        {"a key's click on a link the page focused",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewKeyPressed();
+             acts.OnPressReported({true, false, Target::kLink, link});
+         },
+         click, false},
+        {"a press, then a key",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnViewKeyPressed();
+             acts.OnPressReported(onLink);
+         },
+         click, false},
+        {"a trusted click with no press before it", [&](CUserActs& acts) { acts.OnPressReported(onLink); },
+         click, false},
+        {"a second click of one press (a label's)",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported({true, true, Target::kNone, ""}), acts.OnPressReported(onLink);
+         },
+         click, false},
+        {"another link than the one pressed",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported({true, true, Target::kLink, "http://h/other"});
+         },
+         click, false},
+        {"a script's click inside the user's",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+         },
+         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 0), false},
+        {"a form sent where a link was pressed",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+         },
+         navigation(link, htmlctrl::NavigationKind::kFormSubmitted), false},
+        {"a navigation of the page's decided first",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+             acts.OnNavigation(navigation("http://h/frame", htmlctrl::NavigationKind::kOther, 0), false);
+         },
+         click, false},
+        {"a press used once",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+             acts.OnNavigation(click, false);
+         },
+         click, false},
+    };
+    for (const Case& c : cases)
+    {
+        CUserActs acts;
+        acts.OnPageCommitted("http://h/page");
+        c.before(acts);
+        acts.OnNavigation(c.navigation, false);
+        EXPECT_EQ(acts.IsUnansweredUsers(c.navigation.url.c_str()), c.users) << c.what;
+    }
+}
+
+TEST(PaneDownloadRulesTest, TheScriptsReportIsReadWholeOrNotAtAll)
+{
+    using Target = CUserActs::PressReport::Target;
+    CUserActs::PressReport report;
+    ASSERT_TRUE(CUserActs::ReadReport("1\n1\nlink\nhttp://h/x?a=1#b", report));
+    EXPECT_TRUE(report.inPageItself && report.byMouse && report.target == Target::kLink);
+    EXPECT_EQ(report.address, "http://h/x?a=1#b");
+    ASSERT_TRUE(CUserActs::ReadReport("0\n0\nform\nhttp://h/get", report));
+    EXPECT_TRUE(!report.inPageItself && !report.byMouse && report.target == Target::kForm);
+    ASSERT_TRUE(CUserActs::ReadReport("1\n2\nnone\n", report));
+    EXPECT_TRUE(report.byMouse && report.target == Target::kNone && report.address.empty());
+    for (const char* refused : {"", "1", "1\n1", "yes\n1\nlink\nx", "1\n-1\nlink\nx", "1\n1\nimage\nx"})
+        EXPECT_FALSE(CUserActs::ReadReport(refused, report)) << refused;
+}
+
+TEST(PaneDownloadRulesTest, AWindowMayOpenOnlyWhileThePageItselfLoads)
+{
+    CUserActs acts;
+    EXPECT_FALSE(acts.MayOpenWindow());
+    acts.OnPageLoadStarted();
+    acts.OnPageRequested("http://h/page");
+    acts.OnPageCommitted("http://h/page");
+    EXPECT_TRUE(acts.MayOpenWindow());
+    acts.OnPageLoadFinished();
+    EXPECT_FALSE(acts.MayOpenWindow());
+    // A frame's navigation or a step inside the page starts no load of the
+    // page's own.
+    Decide(acts, "http://h/page#part", false, false);
+    Decide(acts, "http://h/frame", true, false);
+    EXPECT_FALSE(acts.MayOpenWindow());
+    acts.OnPageLoadStarted();
+    acts.OnPageLoadFailed(false);
+    EXPECT_FALSE(acts.MayOpenWindow());
+    // A print the page asks for is never the user's.
+    EXPECT_FALSE(CUserActs::IsUsersPrint(/*askedByPage=*/true));
+    EXPECT_TRUE(CUserActs::IsUsersPrint(/*askedByPage=*/false));
 }
 
 TEST(PaneDownloadRulesTest, FeedAndOutlineTypesAreKnownByTheirTypeAlone)
