@@ -37,6 +37,12 @@ bool LockExclusive(int descriptor);
 bool IsHeldOpen(const char* path);
 
 bool WriteAll(int descriptor, const void* data, size_t size);
+// Writes the bytes, flushed, into a new hidden temporary file beside the file `name` in
+// `directory` (given with its trailing "/", or empty), named by ReplacementTempPrefix in
+// foundation/uDirectory.h, with these permissions: its path, for uFile::replaceWith, or empty
+// on failure (nothing left behind).
+std::string WriteReplacement(const std::string& directory, const std::string& name, const void* data,
+                             size_t size, unsigned permissions);
 // Copies every byte from one descriptor to another; false on a read or write error.
 bool CopyContents(int from, int to);
 // Flushes the directory holding path, so that a rename there survives a crash.

@@ -22,7 +22,8 @@ using guitest::RunModal;
 namespace
 {
 const char* const kDirectory = R"(<opml><head><title>Loopback directory</title></head><body>
-<outline text="Folder"><outline type="rss" text="A feed" xmlUrl="http://127.0.0.1:9/feed.xml"/></outline>
+<outline text="Folder"><outline type="rss" text="A feed" xmlUrl="http://127.0.0.1:9/feed.xml"/>
+<outline type="rss" text="Gopher feed" xmlUrl="gopher://127.0.0.1:9/1/feed"/></outline>
 </body></opml>)";
 
 class FeedBrowserDlgTest : public testing::Test
@@ -81,9 +82,18 @@ TEST_F(FeedBrowserDlgTest, AKeptDirectoryOpensFromTheCacheAndItsFeedIsOffered)
     Press(*dialog, CFeedBrowserDlg::kSubscribeButton);
     wxCommandEvent viewSource(wxEVT_MENU, CFeedBrowserDlg::kViewSource);
     dialog->ProcessWindowEvent(viewSource);
+    // Any address is an entry: only the subscription refuses what is no feed.
+    wxTreeItemId gopher = tree->GetNextSibling(feed);
+    ASSERT_TRUE(gopher.IsOk());
+    EXPECT_EQ(tree->GetItemImage(gopher), 7);
+    tree->SelectItem(gopher);
+    EXPECT_TRUE(dialog->FindWindow(CFeedBrowserDlg::kSubscribeButton)->IsEnabled());
+    Press(*dialog, CFeedBrowserDlg::kSubscribeButton);
+    EXPECT_TRUE(m_prompt->Ids().empty()) << "opening the directory warns of nothing";
     using Sent = std::pair<std::uint32_t, std::string>;
     EXPECT_EQ(sent, (std::vector<Sent>{{WM_APP_SUBSCRIBEURL, "http://127.0.0.1:9/feed.xml"},
-                                       {WM_APP_VIEWSOURCE, "http://127.0.0.1:9/feed.xml"}}));
+                                       {WM_APP_VIEWSOURCE, "http://127.0.0.1:9/feed.xml"},
+                                       {WM_APP_SUBSCRIBEURL, "gopher://127.0.0.1:9/1/feed"}}));
 
     // Refresh within the day reads the cache: no second download.
     tree->SelectItem(kept);

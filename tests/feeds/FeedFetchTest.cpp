@@ -45,7 +45,8 @@ protected:
 // name in any case; a failed download is error 1, a document that is no XML or
 // no feed error 2, and neither leaves anything of the earlier fetch a caller
 // could take for a channel. A document type declaration the strict load
-// refuses is cut, and what remains must parse. No temporary file is left.
+// refuses is cut, and what remains must parse. A broken document counts for
+// the items it holds. No temporary file is left.
 TEST_F(FeedFetchTest, EachDocumentIsParsedByItsRootOrRefused)
 {
     std::string refused;
@@ -88,6 +89,12 @@ TEST_F(FeedFetchTest, EachDocumentIsParsedByItsRootOrRefused)
         {"broken internal subset", "<!DOCTYPE rss [<!ENTITY a \"b\"> <!BOGUS>]>" + Channel("rss"), 200,
          kUnreadable, 0},
         {"unterminated declaration", "<!DOCTYPE rss PUBLIC \"-//x//y//EN\" \"rss.dtd\"", 200, kUnreadable, 0},
+        {"unclosed tags, no item",
+         "<rss><channel><title>Broken feed<description>unclosed tag</channel></rss>", 200, kUnreadable, 0},
+        {"cut in its first item", "<rss><channel><title>c</title><item><title>one</title>", 200, kUnreadable,
+         0},
+        {"unclosed tag after an item",
+         "<rss><channel><title>c</title>" + std::string(kItem) + "<p>x</channel>", 200, 0, 1},
     };
     CFeedStore store;
     std::vector<std::string> errors;

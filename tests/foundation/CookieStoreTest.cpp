@@ -1,8 +1,12 @@
 // The cookie store that the transfers of a site share in one process, and its
 // file: real libcurl against the in-process server on 127.0.0.1.
 #include "foundation/uCurlTransfer.h"
+#include "support/ChildProcess.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
+
+#include <atomic>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -96,6 +100,48 @@ protected:
     bool JarHolds(const std::string& cookie) const
     {
         return ReadFileBytes(jar).find(cookie) != std::string::npos;
+    }
+
+    // The names of the jar's cookies, as the file lists them.
+    std::vector<std::string> JarNames() const
+    {
+        std::vector<std::string> names;
+        const std::string text = ReadFileBytes(jar);
+        for (std::size_t start = 0, end; start < text.size(); start = end + 1)
+        {
+            end = text.find('\n', start);
+            const std::string line = text.substr(start, end - start);
+            std::size_t field = 0;
+            for (int tab = 0; tab < 5 && field != std::string::npos; ++tab)
+                field = line.find('\t', field == 0 ? 0 : field + 1);
+            if (!line.empty() && line[0] != '#' && field != std::string::npos)
+                names.push_back(line.substr(field + 1, line.find('\t', field + 1) - field - 1));
+            if (end == std::string::npos)
+                break;
+        }
+        return names;
+    }
+
+    // "/set/N" sets the 50 cookies nN_0 ... nN_49.
+    void ServeFiftyCookies()
+    {
+        server.setDefaultHandler(
+                     [](const HttpRequest& request)
+                     {
+                         HttpResponse response = TextResponse(200, "set");
+                         const std::string n = request.path.substr(5);
+                         for (int i = 0; i < 50; ++i)
+                             response.header("Set-Cookie",
+                                             "n" + n + "_" + std::to_string(i) + "=v; Path=/; Max-Age=86400");
+                         return response;
+                     });
+    }
+
+    // Another copy of the program on the same cookie folder, running `steps`.
+    std::unique_ptr<ChildProcess> Probe(std::vector<std::string> steps)
+    {
+        steps.insert(steps.begin(), {std::string(KESTROVA_COOKIE_PROBE), jar});
+        return std::make_unique<ChildProcess>(steps, dir.file("probe.log"));
     }
 
     TempDir dir;
@@ -193,6 +239,114 @@ TEST_F(CookieStoreTest, CookiesFollowTheOrderOfTheirArrivalNotOfTheSaves)
     EXPECT_TRUE(JarHolds("\ts\t2\n")) << "after the first transfer saved:\n" << ReadFileBytes(jar);
     EXPECT_EQ(Fetch("/which"), "2");
     EXPECT_TRUE(JarHolds("\ts\t2\n")) << ReadFileBytes(jar);
+}
+
+// The close while a save of the jars' own runs on a slow disk: the close
+// waits for it, and returns with every cookie in the file.
+std::atomic<bool> g_closeReturned{false};
+std::atomic<bool> g_inSave{false};
+void SlowDisk(const std::string&)
+{
+    g_inSave = true;
+    for (int waited = 0; waited < 2000 && !g_closeReturned; waited += 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+TEST_F(CookieStoreTest, TheCloseWaitsForASaveThatIsRunning)
+{
+    ServeFiftyCookies();
+    uCurlTransfer::setCookieSaveHook(&SlowDisk);
+    auto fetch = std::async(std::launch::async, [this] { return Fetch("/set/1"); });
+    for (int waited = 0; waited < 30000 && !g_inSave; waited += 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(g_inSave) << "a save runs";
+    uCurlTransfer::saveDueCookies();
+    const std::vector<std::string> atClose = JarNames();
+    g_closeReturned = true;
+    EXPECT_EQ(fetch.get(), "set");
+    uCurlTransfer::setCookieSaveHook(nullptr);
+    EXPECT_EQ(atClose.size(), 50u) << "when the close returned:\n" << ReadFileBytes(jar);
+}
+
+// A jar from an older version holds 2000 cookies: only its last lines come
+// in, and a site keeps its most recently set cookies up to the bound, in the
+// store and in the file.
+TEST_F(CookieStoreTest, ASiteKeepsItsMostRecentlySetCookiesUpToTheBound)
+{
+    ServeFiftyCookies();
+    std::string old;
+    for (int i = 0; i < 2000; ++i)
+        old += "127.0.0.1\tFALSE\t/\tFALSE\t0\told" + std::to_string(i) + "\tv\n";
+    dir.write("site.cookie", old);
+    server.route("/sent", [](const HttpRequest& request) { return TextResponse(200, request.header("Cookie")); });
+    const std::size_t bound = uCurlTransfer::kMostCookiesPerSite;
+    const std::size_t oldKept = bound - 50;
+
+    EXPECT_EQ(Fetch("/set/0"), "set");
+    std::vector<std::string> names = JarNames();
+    ASSERT_EQ(names.size(), bound) << "the newest of the old, then the new";
+    EXPECT_EQ(names.front(), "old" + std::to_string(2000 - oldKept));
+    EXPECT_EQ(names[oldKept - 1], "old1999");
+    EXPECT_EQ(names.back().substr(0, 3), "n0_");
+
+    for (int n = 1; n * 50 <= static_cast<int>(bound); ++n)
+        EXPECT_EQ(Fetch("/set/" + std::to_string(n)), "set");
+    names = JarNames();
+    ASSERT_EQ(names.size(), bound);
+    for (const std::string& name : names)
+        EXPECT_NE(name.substr(0, 3), "old") << "the least recently set went first";
+    EXPECT_EQ(Fetch("/sent").find("old"), std::string::npos) << "the store let them go too";
+}
+
+// Two copies of the program on one folder. The one holding the folder's lock
+// has read the file when the other closes and writes without the lock: the
+// holder's rename then merges that write instead of undoing it.
+TEST_F(CookieStoreTest, AWriteWithoutTheLockIsNeverUndoneByTheHolder)
+{
+    ServeFiftyCookies();
+    const std::string go = dir.file("go");
+    auto holder = Probe({"pause:" + go, "fetch:" + server.url("/set/1"), "fetch:" + server.url("/set/2"), "close"});
+    holder->waitForOutput("mid-save", 30000);
+    ASSERT_NE(holder->log().find("mid-save\n"), std::string::npos) << holder->log();
+    EXPECT_EQ(Fetch("/set/0"), "set");
+    EXPECT_TRUE(JarNames().empty()) << "the lock is held elsewhere";
+    uCurlTransfer::saveDueCookies();
+    EXPECT_EQ(JarNames().size(), 50u) << "the close wrote without the lock";
+
+    dir.write("go", "");
+    EXPECT_EQ(holder->waitForExit(30000), 0) << holder->log();
+    for (const std::string batch : {"\tn0_0\t", "\tn0_49\t", "\tn1_0\t", "\tn2_49\t"})
+        EXPECT_TRUE(JarHolds(batch)) << batch << " in\n" << ReadFileBytes(jar);
+    EXPECT_EQ(JarNames().size(), 150u);
+}
+
+// The user's jar cannot be read (no permission): another copy, which cannot
+// read it either, keeps its own cookies in memory and never replaces it; once
+// it can be read, the two are merged.
+TEST_F(CookieStoreTest, AJarThatCannotBeReadIsNeverReplaced)
+{
+    ServeFiftyCookies();
+    std::string users;
+    for (int i = 0; i < 200; ++i)
+        users += "127.0.0.1\tFALSE\t/\tFALSE\t0\tuser" + std::to_string(i) + "\tv\n";
+    dir.write("site.cookie", users);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(jar.c_str(), 0), 0);
+    server.route("/sent",
+                 [](const HttpRequest& request)
+                 { return TextResponse(200, request.header("Cookie").find("user") != std::string::npos ? "v" : "-"); });
+    const std::string go = dir.file("go");
+    auto other = Probe({"nobody", "fetch:" + server.url("/set/0"), "wait:" + go, "fetch:" + server.url("/sent"),
+                        "close"});
+    ASSERT_EQ(other->waitForOutput("fetched ", 30000), "set") << other->log();
+    EXPECT_EQ(ReadFileBytes(jar), users);
+
+    ASSERT_EQ(::chmod(jar.c_str(), 0644), 0);
+    dir.write("go", "");
+    EXPECT_EQ(other->waitForExit(30000), 0) << other->log();
+    EXPECT_NE(other->log().find("fetched v\n"), std::string::npos) << "the user's cookies came in\n"
+                                                                    << other->log();
+    EXPECT_EQ(JarNames().size(), 250u) << ReadFileBytes(jar);
 }
 
 } // namespace

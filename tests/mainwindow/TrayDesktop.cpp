@@ -257,6 +257,23 @@ wxSize TrayDesktop::SizeOf(unsigned long window) const
                                                               : wxSize();
 }
 
+int TrayDesktop::ShownWindows() const
+{
+    Display* display = AsDisplay(m_display);
+    std::vector<Window> windows;
+    {
+        guitest::IgnoreXErrors quiet(display);
+        Descendants(display, DefaultRootWindow(display), windows);
+    }
+    int shown = 0;
+    for (Window window : windows)
+    {
+        if (StateOf(window) == WindowState::kNormal && IsOnScreen(window))
+            ++shown;
+    }
+    return shown;
+}
+
 int TrayDesktop::PopupsShown() const
 {
     Display* display = AsDisplay(m_display);

@@ -53,6 +53,9 @@ public:
     wxRect FramedRectOf(unsigned long window) const;
     // The size of the window itself, inside the frame.
     wxSize SizeOf(unsigned long window) const;
+    // Managed windows on the screen: the program's window and the dialogs
+    // and boxes over it.
+    int ShownWindows() const;
     // Pop-ups on the screen (menus, tips): windows the manager leaves alone.
     int PopupsShown() const;
     // Screen rectangles of the icons the tray holds (embedded and shown).

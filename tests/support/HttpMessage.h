@@ -40,7 +40,8 @@ struct HttpResponse
     std::string body;
     int dripMs = 0; // pause between body pieces of dripBytes each
     std::size_t dripBytes = 1;
-    std::optional<std::size_t> breakAfter; // close after this many body bytes; the headers announce all
+    std::optional<std::size_t> breakAfter; // close after this many body bytes; the headers announce all,
+                                           // a chunked body ends without its last chunk
     bool stallAfterHeaders = false;        // headers, then silence until the server stops
     bool chunked = false;                  // no Content-Length: the body goes in chunks, size unannounced
     // Sends holdAfter body bytes, calls hold (which may block: a gate) and then sends the rest.

@@ -425,7 +425,8 @@ bool LocalHttpServer::sendResponse(Connection& connection, const HttpRequest& re
         if (!SendAll(fd, response.chunked ? size + part + "\r\n" : part))
             return false;
     }
-    return !response.chunked || SendAll(fd, "0\r\n\r\n");
+    // A chunked answer broken off never gets its last chunk.
+    return !response.chunked || total < response.body.size() || SendAll(fd, "0\r\n\r\n");
 }
 
 LocalHttpServer::Handler LocalHttpServer::handlerFor(const HttpRequest& request) const

@@ -94,21 +94,29 @@ TEST_F(FeedDirectoryTest, OutlinesBecomeFoldersAndFeedsByTheirType)
     EXPECT_STREQ(news[2].url.c_str(), "http://127.0.0.1:1/link.opml");
     EXPECT_STREQ(news[3].label.c_str(), "Adopted");
 
-    EXPECT_TRUE(listing.skipped.empty());
-
-    // Addresses that are no network ones never become feeds, and are named.
-    listing = feeddirectory::ReadListing(Write("hostile.opml", R"x(<opml><body>
+    // Listing subscribes nothing: every outline with an address is an entry,
+    // whatever the scheme, and keeps its outlines; "feed:" stands for http.
+    listing = feeddirectory::ReadListing(Write("schemes.opml", R"x(<opml><body>
 <outline type="rss" text="Passwords" xmlUrl="file:///etc/passwd">
   <outline type="rss" text="Kept" xmlUrl="feed://127.0.0.1:1/kept.xml"/></outline>
 <outline type="link" text="Script" url="javascript:alert(1)"/>
 <outline type="rss" text="Key" xmlUrl="~/.ssh/id_rsa"/>
+<outline type="rss" text="Gopher" xmlUrl="gopher://127.0.0.1:1/1/feed"/>
 </body></opml>)x")
                                              .c_str());
-    ASSERT_EQ(listing.nodes.size(), 1u);
-    EXPECT_STREQ(listing.nodes[0].label.c_str(), "Kept");
-    EXPECT_STREQ(listing.nodes[0].url.c_str(), "http://127.0.0.1:1/kept.xml");
-    ASSERT_EQ(listing.skipped.size(), 3u);
-    EXPECT_STREQ(listing.skipped[2].c_str(), "~/.ssh/id_rsa");
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Passwords", "file:///etc/passwd"},
+        {"Script", "javascript:alert(1)"},
+        {"Key", "~/.ssh/id_rsa"},
+        {"Gopher", "gopher://127.0.0.1:1/1/feed"}};
+    ASSERT_EQ(listing.nodes.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+    {
+        EXPECT_EQ(listing.nodes[i].label.c_str(), expected[i].first);
+        EXPECT_EQ(listing.nodes[i].url.c_str(), expected[i].second);
+    }
+    ASSERT_EQ(listing.nodes[0].children.size(), 1u);
+    EXPECT_STREQ(listing.nodes[0].children[0].url.c_str(), "http://127.0.0.1:1/kept.xml");
 
     EXPECT_EQ(feeddirectory::ReadListing(Write("rss.xml", "<rss/>").c_str()).error,
               feeddirectory::kNotADirectory);

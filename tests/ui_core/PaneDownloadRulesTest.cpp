@@ -4,9 +4,11 @@
 #include "mainwindow/UserActs.h"
 #include "support/TempDir.h"
 
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -465,52 +467,141 @@ TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFol
     EXPECT_EQ(panedownload::SaveName(""), "download");
     // Nothing that turns or hides the text's direction, nor C1 controls:
     // U+202E would show "invoice\u202Efdp.exe" as "invoiceexe.pdf".
-    for (const char* mark : {"\u200E", "\u200F", "\u202A", "\u202B", "\u202C", "\u202D", "\u202E", "\u2066",
-                             "\u2067", "\u2068", "\u2069", "\u061C", "\u0085", "\u009B"})
+    // Nor any other format character: zero-width ones, the byte-order mark,
+    // the soft hyphen, tags.
+    for (const char* mark : {"\u200E", "\u200F", "\u202A", "\u202B",     "\u202C",     "\u202D",    "\u202E",
+                             "\u2066", "\u2067", "\u2068", "\u2069",     "\u061C",     "\u0085",    "\u009B",
+                             "\u200B", "\u200C", "\u200D", "\uFEFF",     "\u2060",     "\u2064",    "\u206A",
+                             "\u206F", "\u00AD", "\u180E", "\U000E0041", "\U000E007F", "\U0001D173"})
         EXPECT_EQ(panedownload::SaveName(std::string("invoice") + mark + "fdp.exe"), "invoicefdp.exe")
             << mark;
     EXPECT_EQ(panedownload::SaveName("\u202E\u2066"), "download");
     // Other characters stay, also next to the marks, and broken sequences
     // are left to the dialog.
-    EXPECT_EQ(panedownload::SaveName("\u202Eк\u200Dнига \u2067.pdf"), "к\u200Dнига .pdf");
+    EXPECT_EQ(panedownload::SaveName("\u202Eк\u200Dнига \u2067.pdf"), "книга .pdf");
     EXPECT_EQ(panedownload::SaveName("a\xE2\x80.zip"), "a\xE2\x80.zip");
+    EXPECT_EQ(panedownload::SaveName("\u200B\uFEFF.\u2060 x.zip"), "x.zip");
+    // A name longer than a file system takes is cut at a character, its
+    // ending kept.
+    struct Long
+    {
+        std::string name;
+        std::string offered;
+    };
+    const std::string cyrillic = "\u043a";  // two bytes
+    const std::string emoji = "\U0001F600"; // four bytes
+    auto times = [](const std::string& text, int count)
+    {
+        std::string repeated;
+        for (int i = 0; i < count; ++i)
+            repeated += text;
+        return repeated;
+    };
+    const Long longNames[] = {
+        {std::string(300, 'a') + ".pdf", std::string(251, 'a') + ".pdf"},
+        {std::string(251, 'a') + ".pdf", std::string(251, 'a') + ".pdf"},
+        {times(cyrillic, 200) + ".pdf", times(cyrillic, 125) + ".pdf"},
+        {"x" + times(emoji, 100) + ".tar.gz", "x" + times(emoji, 62) + ".gz"},
+        {times(emoji, 100), times(emoji, 63)},
+        // An ending as long as a name is no ending.
+        {"a." + std::string(300, 'b'), "a." + std::string(253, 'b')},
+        {" ." + std::string(300, 'c') + ".zip", std::string(251, 'c') + ".zip"},
+        {std::string(300, 'd') + "\u200B.zip", std::string(251, 'd') + ".zip"},
+    };
+    for (const Long& row : longNames)
+    {
+        const std::string offered = panedownload::SaveName(row.name);
+        EXPECT_EQ(offered, row.offered) << row.name.size() << " bytes";
+        EXPECT_LE(offered.size(), 255u);
+    }
     EXPECT_TRUE(panedownload::IsAttachment("Attachment; filename=x.torrent"));
     EXPECT_FALSE(panedownload::IsAttachment("inline; filename=x.torrent"));
 }
 
-// The name a server gives, read as it wrote it, and which names the engine
-// must not be left to download.
-TEST(PaneDownloadRulesTest, AServersNameIsReadInEachSpellingAndOneWithFoldersKeptFromTheEngine)
+namespace
 {
-    struct Disposition
+void InTheTestProgram() {}
+} // namespace
+
+// The name a server gives, as the engine reads it in the program's process:
+// through the program's own Content-Disposition routine, which every caller
+// of the network library's gets, with any folder part dropped in memory the
+// table owns.
+TEST(PaneDownloadRulesTest, AServersNameIsReadInEachSpellingAndLosesItsFolders)
+{
+    // The network library the engine uses, loaded as the engine loads it.
+    ASSERT_NE(::dlopen("libsoup-2.4.so.1", RTLD_NOW | RTLD_GLOBAL), nullptr) << ::dlerror();
+    using NewHeaders = void* (*)(int kind);
+    using Append = void (*)(void* headers, const char* name, const char* value);
+    using FreeHeaders = void (*)(void* headers);
+    using Disposition = gboolean (*)(void* headers, char** disposition, GHashTable** params);
+    const auto newHeaders = reinterpret_cast<NewHeaders>(::dlsym(RTLD_DEFAULT, "soup_message_headers_new"));
+    const auto append = reinterpret_cast<Append>(::dlsym(RTLD_DEFAULT, "soup_message_headers_append"));
+    const auto freeHeaders =
+        reinterpret_cast<FreeHeaders>(::dlsym(RTLD_DEFAULT, "soup_message_headers_free"));
+    const auto disposition =
+        reinterpret_cast<Disposition>(::dlsym(RTLD_DEFAULT, "soup_message_headers_get_content_disposition"));
+    ASSERT_TRUE(newHeaders && append && freeHeaders && disposition);
+    // The one the dynamic linker binds callers to is the program's own.
+    Dl_info found{};
+    ASSERT_NE(::dladdr(reinterpret_cast<void*>(disposition), &found), 0);
+    Dl_info program{};
+    ASSERT_NE(::dladdr(reinterpret_cast<void*>(&InTheTestProgram), &program), 0);
+    EXPECT_EQ(found.dli_fbase, program.dli_fbase) << found.dli_fname;
+
+    struct Row
     {
         const char* value;
-        const char* name;
-        bool breaksEngine;
+        const char* type; // null: none
+        const char* name; // null: no "filename" parameter
     };
-    const Disposition cases[] = {
-        {"attachment; filename=\"a/b.torrent\"", "a/b.torrent", true},
-        {"attachment; filename=../../x.torrent", "../../x.torrent", true},
-        {"attachment; filename*=UTF-8''a%2Fb.torrent", "a/b.torrent", true},
-        {"attachment; filename*=utf-8'en'%D0%BA.zip; filename=\"plain.zip\"", "\u043a.zip", false},
-        {"attachment; filename*=ISO-8859-1''x.zip; filename=y.zip", "y.zip", false},
-        {"attachment; filename=\"a\\\\b \\\"q\\\".zip\"", "a\\b \"q\".zip", false},
-        {"attachment;filename = pack.zip ;size=3", "pack.zip", false},
-        {"attachment; size=3", "", false},
-        {"attachment; filename=\"unended", "unended", false},
-        {"attachment", "", false},
+    const Row rows[] = {
+        {"attachment; filename=\"a/b.torrent\"", "attachment", "b.torrent"},
+        {"attachment; filename=../../x.torrent", "attachment", "x.torrent"},
+        {"attachment; filename*=UTF-8''a%2Fb.torrent", "attachment", "b.torrent"},
+        {"attachment; FileName=\"/\"", "attachment", ""},
+        {"attachment; filename*=utf-8'en'%D0%BA.zip; filename=\"plain.zip\"", "attachment", "\u043a.zip"},
+        {"attachment; filename=\"a\\\\b \\\"q\\\".zip\"", "attachment", "a\\b \"q\".zip"},
+        {"attachment;filename = pack.zip ;size=3", "attachment", "pack.zip"},
+        {"attachment; size=3", "attachment", nullptr},
+        {"attachment", "attachment", nullptr},
+        // Only parameters, as some servers send it.
+        {"filename=\"c/d.zip\"", nullptr, "d.zip"},
     };
-    for (const Disposition& row : cases)
-    {
-        EXPECT_EQ(panedownload::DispositionName(row.value), row.name) << row.value;
-        EXPECT_EQ(panedownload::EngineBreaksOnName(row.value, "http://127.0.0.1/get/pack"), row.breaksEngine)
-            << row.value;
-    }
-    // Without a name the engine takes the address's, unescaped.
-    EXPECT_TRUE(panedownload::EngineBreaksOnName("", "http://127.0.0.1/get/a%2Fb.torrent"));
-    EXPECT_TRUE(panedownload::EngineBreaksOnName("", "http://127.0.0.1/a%2f/b.torrent?x"));
-    EXPECT_FALSE(panedownload::EngineBreaksOnName("", "http://127.0.0.1/get/b.torrent?next=%2Fa"));
-    EXPECT_FALSE(panedownload::EngineBreaksOnName("attachment", "http://127.0.0.1/get/a%5Cb.zip"));
+    for (const Row& row : rows)
+        for (int round = 0; round < 3; ++round)
+        {
+            SCOPED_TRACE(row.value);
+            void* headers = newHeaders(/*response=*/1);
+            append(headers, "Content-Disposition", row.value);
+            char* type = nullptr;
+            GHashTable* params = nullptr;
+            ASSERT_TRUE(disposition(headers, &type, &params));
+            EXPECT_STREQ(type, row.type);
+            ASSERT_NE(params, nullptr);
+            const auto* name = static_cast<const char*>(g_hash_table_lookup(params, "filename"));
+            EXPECT_STREQ(name, row.name);
+            EXPECT_EQ(g_hash_table_lookup(params, "FILENAME"), name) << "looked up in any case";
+            g_free(type);
+            g_hash_table_destroy(params);
+            freeHeaders(headers);
+        }
+
+    // A bare "filename" with no value, the header asked for its type alone,
+    // and no header at all.
+    void* headers = newHeaders(1);
+    EXPECT_FALSE(disposition(headers, nullptr, nullptr));
+    append(headers, "Content-Disposition", "attachment; filename");
+    GHashTable* params = nullptr;
+    ASSERT_TRUE(disposition(headers, nullptr, &params));
+    EXPECT_TRUE(g_hash_table_contains(params, "filename"));
+    EXPECT_EQ(g_hash_table_lookup(params, "filename"), nullptr);
+    g_hash_table_destroy(params);
+    char* type = nullptr;
+    EXPECT_TRUE(disposition(headers, &type, nullptr));
+    EXPECT_STREQ(type, "attachment");
+    g_free(type);
+    freeHeaders(headers);
 }
 
 TEST(PaneDownloadRulesTest, TheLeftoversOfEarlierRunsAreItsOwnFilesAndNoOthers)

@@ -51,14 +51,12 @@ struct Listing
     uString caption;    ///< from the last "title" met: "Feeds Directory : " + its text; empty without one
     uString firstTitle; ///< the text of the first "title" in document order
     std::vector<Node> nodes;
-    std::vector<uString> skipped; ///< feed addresses that are not http, https or ftp
 };
 /// Reads the document: labels are the first non-empty of text, title and
 /// description; the address is `url` for type "link" and `xmlUrl` for type
 /// "rss" (no other fallback), else the outline is a folder; an outline
 /// without a label adds nothing but its outlines still come in. A "feed:"
-/// address becomes http; an outline whose address is no http, https or ftp
-/// one is left out (its outlines still come in) and its address is listed
-/// in `skipped`.
+/// address becomes http; any other address is kept as written, whatever
+/// its scheme: only subscribing refuses what is no feed address.
 Listing ReadListing(const char* path);
 } // namespace feeddirectory

@@ -5,7 +5,6 @@
 #include "common/Messages.h"
 #include "common/ResourceImages.h"
 #include "common/UserPrompt.h"
-#include "feeds/FeedAddress.h"
 #include "feeds/Preference.h"
 #include "feeds/WebFetch.h"
 #include "foundation/uFile.h"
@@ -22,7 +21,6 @@ namespace
 {
 constexpr int kCaptionString = 3000;
 constexpr int kDownloadFailed = 3004;
-constexpr int kAddressesSkipped = 3058;
 constexpr int kImageSize = 16;
 constexpr int kImageCount = 20;
 constexpr int kDirectoryImage = 16;
@@ -224,9 +222,6 @@ bool CFeedBrowserDlg::LoadDirectory(const wxTreeItemId& item, const uString& url
     if (!listing.caption.isEmpty())
         SetTitle(ToWx(listing.caption));
     AddNodes(item, listing.nodes);
-    if (!listing.skipped.empty())
-        ui::ShowPromptDetail(this, kAddressesSkipped, wxOK | wxICON_WARNING,
-                             feeds::ListAddresses(listing.skipped));
     return true;
 }
 

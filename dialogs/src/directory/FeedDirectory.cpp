@@ -76,14 +76,12 @@ void AddOutlines(const DOMNode* node, std::vector<Node>& into, Listing& listing)
                 url = Attribute(element, u"url");
             else if (type.equalsNoCase("rss"))
                 url = Attribute(element, u"xmlUrl");
-            // A directory may name any address: only network ones become feeds.
+            // Listing an address subscribes nothing: the directory shows what
+            // its document names, and subscribing refuses what is no feed.
             uString address = url.isEmpty() ? url : feeds::FeedAddress(url);
-            if (!url.isEmpty() && address.isEmpty())
-            {
-                if (!label.isEmpty())
-                    listing.skipped.push_back(url);
-            }
-            else if (!label.isEmpty())
+            if (address.isEmpty())
+                address = url;
+            if (!label.isEmpty())
             {
                 into.push_back(Node{opml::DecodeEntitiesOnce(label), address, {}});
                 parent = &into.back().children;

@@ -325,7 +325,9 @@ public:
                    const std::atomic<bool>* abortFlag = nullptr);
     // Loads the file as XML (three strict attempts, then the repairs of
     // uXmlDocument::loadRepaired, then the first partial tree, then the text
-    // without its document-type declarations) and parses its root.
+    // without its document-type declarations) and parses its root. A partial
+    // tree without an item that has a title and a link is refused as
+    // unreadable.
     bool LoadFeedFile(const uFile& file, bool showMessages);
     // Runs the parser the root element's name picks ("rdf:RDF", "rss",
     // "feed", case ignored) and takes the wrapper; false when none fits.

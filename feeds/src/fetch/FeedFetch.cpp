@@ -9,6 +9,7 @@
 #include "foundation/uHash.h"
 #include "foundation/uXml.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -219,6 +220,19 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     {
         documentPartial = document->isPartial();
         parsed = ParseFeedDocument(new uXmlNode(document->getDocumentElement()));
+        // A broken document is read for the items it holds. Without one that
+        // could be stored (a title and a link), what is left is no feed: the
+        // channel's fields may run into whatever followed an element the
+        // document never closed.
+        const bool storable = std::any_of(items.begin(), items.end(),
+                                          [](const CItemRecord& item)
+                                          { return !item.title.isEmpty() && !item.link.isEmpty(); });
+        if (parsed && documentPartial && !storable)
+        {
+            channel.Clear();
+            items.clear();
+            parsed = false;
+        }
     }
     if (!parsed)
     {

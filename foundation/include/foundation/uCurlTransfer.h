@@ -52,9 +52,15 @@ public:
     // libcurl's process-wide set-up, done once (the constructor calls it too). Also ignores
     // SIGPIPE: with signals off, a peer that closes would otherwise end the process.
     static void initGlobal();
-    // Makes the cookie saves still due because another process held the cookie folder's lock:
-    // the program's close calls it. It waits a moment for the lock, then writes without it.
+    // Waits for the cookie saves running now, then makes those still due because another
+    // process held the cookie folder's lock: the program's close calls it. It waits a moment
+    // for the lock, then writes without it.
     static void saveDueCookies();
+    // A site keeps at most this many cookies; the least recently set go first, as in browsers.
+    static constexpr std::size_t kMostCookiesPerSite = 300;
+    // Tests: called inside every cookie file write, with the new file flushed beside the old
+    // one, just before it replaces it. Null removes it.
+    static void setCookieSaveHook(void (*hook)(const std::string& cookieFile));
 
     // Parts of the request URL.
     virtual uString getHost();
@@ -86,12 +92,15 @@ public:
     virtual void setCredentials(const uString& user, const uString& password);
     // The transfer works on the process's cookie store of this file's site, which is read from
     // the file when the process first uses it (only when it is a plain file, never through a
-    // link). The store takes the cookies of each answer as they arrive. The file is written from
-    // it soon after an answer set cookies, and at once when the last transfer of the site is
-    // destroyed; merged over what the file holds then, and never while another process holds
-    // the folder's lock (that save is made at the next one). Each write goes into a private
-    // temporary file beside it that is then renamed over it. An empty path turns the cookie
-    // engine on without a file.
+    // link; a file that cannot be read whole is read again later, and never replaced). The store
+    // takes the cookies of each answer as they arrive; each save lets the least recently set go
+    // beyond kMostCookiesPerSite. The file is written from it soon after an answer set cookies,
+    // and at once when the last transfer of the site is destroyed; merged over what the file
+    // holds then. While another process holds the folder's lock the save is made at the next
+    // one, except at the close (saveDueCookies), which writes without it; a holder whose own
+    // write would replace such a write merges it instead of undoing it. Each write goes
+    // into a private temporary file beside it that is then renamed over it. An empty path turns
+    // the cookie engine on without a file.
     virtual bool setCookieFile(const uFile& file);
     virtual int getProtocol();
     virtual const char* getHeaders();

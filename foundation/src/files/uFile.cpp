@@ -386,21 +386,15 @@ bool uFile::replaceContents(const void* data, uint64_t size, unsigned permission
 {
     if (m_path.isEmpty())
         return false;
-    // Hidden and marked as the program's own, so that the clean-up at start
-    // can tell a killed write's leftover from any copy the user made.
     uString directory;
     getDirectory(directory);
-    std::string pattern = ToStd(directory) + ReplacementTempPrefix(getFileName()) + "XXXXXX";
-    int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (descriptor < 0)
+    const std::string temporary =
+        fsutil::WriteReplacement(ToStd(directory), getFileName(), data, static_cast<size_t>(size), permissions);
+    if (temporary.empty())
         return false;
-    bool written = ::fchmod(descriptor, permissions & 07777) == 0 &&
-                   fsutil::WriteAll(descriptor, data, static_cast<size_t>(size)) && ::fsync(descriptor) == 0;
-    if (::close(descriptor) != 0)
-        written = false;
-    if (!written || !replaceWith(pattern.c_str(), evenWhenHeld))
+    if (!replaceWith(temporary.c_str(), evenWhenHeld))
     {
-        ::unlink(pattern.c_str());
+        ::unlink(temporary.c_str());
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #include "uFileSystem.h"
 
+#include "foundation/uDirectory.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -82,6 +84,23 @@ bool WriteAll(int descriptor, const void* data, size_t size)
         size -= static_cast<size_t>(written);
     }
     return true;
+}
+
+std::string WriteReplacement(const std::string& directory, const std::string& name, const void* data,
+                             size_t size, unsigned permissions)
+{
+    std::string pattern = directory + ReplacementTempPrefix(name) + "XXXXXX";
+    const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (descriptor < 0)
+        return std::string();
+    bool written = ::fchmod(descriptor, permissions & 07777) == 0 && WriteAll(descriptor, data, size) &&
+                   ::fsync(descriptor) == 0;
+    if (::close(descriptor) != 0)
+        written = false;
+    if (written)
+        return pattern;
+    ::unlink(pattern.c_str());
+    return std::string();
 }
 
 bool CopyContents(int from, int to)

@@ -1,12 +1,16 @@
 #include "uCookieJar.h"
 
+#include "foundation/uCurlTransfer.h"
 #include "foundation/uFile.h"
+#include "uFileSystem.h"
 #include "uGatheredCookieSaves.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <cstdio>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -63,46 +67,99 @@ long long ExpiryOf(const std::string& line)
     return fields.size() > 4 ? std::strtoll(std::string(fields[4]).c_str(), nullptr, 10) : 0;
 }
 
+bool HasRunOut(const std::string& line, long long now)
+{
+    const long long expiry = ExpiryOf(line);
+    return expiry != 0 && expiry <= now;
+}
+
+constexpr std::size_t kMostCookies = uCurlTransfer::kMostCookiesPerSite;
+
 bool IsPlainFile(const std::string& path)
 {
     struct stat info = {};
     return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// The file's lines; none when it is no plain file (a link is never read through).
-uCookieJar::Lines ReadLines(const std::string& path)
+// The file's lines; none when there is no plain file there (a link is never
+// read through). False when a file is there that could not be read whole (no
+// permission, a read error): it is no empty jar, and must not be replaced.
+bool ReadLines(const std::string& path, uCookieJar::Lines& lines)
 {
-    uCookieJar::Lines lines;
-    if (!IsPlainFile(path))
-        return lines;
+    lines.clear();
+    struct stat info = {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR;
+    if (!S_ISREG(info.st_mode))
+        return true;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return lines;
+        return errno == ENOENT || errno == ELOOP; // gone, or a link put there, since
     std::string text;
-    char buffer[8192];
+    text.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    bool whole = true;
     for (;;)
     {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
+        if (got < 0)
+            whole = false;
         if (got <= 0)
             break;
         text.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(fd);
+    if (!whole)
+        return false;
     for (std::size_t start = 0; start < text.size();)
     {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
+        std::size_t length = end - start;
+        if (length > 0 && text[end - 1] == '\r')
+            --length;
+        lines.emplace_back(text, start, length);
         start = end + 1;
     }
-    return lines;
+    return true;
 }
+
+// The cookies of the file's last lines, up to the bound, oldest first: a
+// later line of a cookie replaced an earlier one, and what ran out is none.
+std::vector<std::pair<std::string, const std::string*>> NewestOf(const uCookieJar::Lines& lines)
+{
+    const long long now = static_cast<long long>(std::time(nullptr));
+    std::vector<std::pair<std::string, const std::string*>> newest;
+    std::set<std::string> seen;
+    for (auto line = lines.rbegin(); line != lines.rend() && newest.size() < kMostCookies; ++line)
+    {
+        std::string key = KeyOf(*line);
+        if (key.empty() || !seen.insert(key).second || HasRunOut(*line, now))
+            continue;
+        newest.emplace_back(std::move(key), &*line);
+    }
+    std::reverse(newest.begin(), newest.end());
+    return newest;
+}
+
+// The line of the same cookie, expired long ago: it takes the cookie out of
+// a store.
+std::string ExpiredLine(const std::string& line)
+{
+    std::vector<std::string_view> fields = Fields(line);
+    if (fields.size() <= 4)
+        return std::string();
+    fields[4] = "1";
+    std::string expired;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        expired.append(i == 0 ? "" : "\t").append(fields[i]);
+    return expired;
+}
+
+std::atomic<uCookieJar::SaveHook> g_saveHook{nullptr};
 
 // Writers of the folder's files inside the process take turns here, so the
 // folder lock below is only ever refused because another process holds it.
@@ -193,8 +250,10 @@ void uCookieJar::saveAll(std::time_t now)
     for (int tried = 0;; ++tried)
     {
         bool due = false;
+        // Every jar, not only those due: one being saved on the jars' thread
+        // is no longer marked due, and the exit would cut its write.
         for (uCookieJar* jar : jars)
-            if (jar->m_due.load() && !jar->save(now))
+            if (!jar->save(now))
                 due = true;
         if (!due)
             return;
@@ -231,13 +290,31 @@ bool uCookieJar::open()
     return true;
 }
 
+void uCookieJar::setSaveHook(SaveHook hook)
+{
+    g_saveHook = hook;
+}
+
 void uCookieJar::load()
 {
-    m_stamp = stampOf(m_path);
-    for (const std::string& line : ReadLines(m_path))
-        if (!KeyOf(line).empty())
-            curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, line.c_str());
-    m_written = parse(held());
+    const Stamp stamp = stampOf(m_path);
+    Lines lines;
+    // Unread, the stamp stays unset: the next transfer tries again.
+    if (!ReadLines(m_path, lines))
+        return;
+    m_stamp = stamp;
+    std::map<std::string, std::uint64_t> order;
+    for (const auto& [key, line] : NewestOf(lines))
+    {
+        curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, line->c_str());
+        order[key] = ++m_clock;
+    }
+    m_written = keyed(held());
+    for (const auto& [key, line] : m_written)
+    {
+        const auto at = order.find(key);
+        m_setAt[key] = {line, at == order.end() ? ++m_clock : at->second};
+    }
 }
 
 uCookieJar::Stamp uCookieJar::stampOf(const std::string& path)
@@ -256,7 +333,12 @@ void uCookieJar::refresh()
     const Stamp stamp = stampOf(m_path);
     if (stamp == m_stamp)
         return;
-    adopt(parse(ReadLines(m_path)), parse(held()), m_written);
+    Lines lines;
+    if (!ReadLines(m_path, lines))
+        return;
+    Cookies current = list();
+    adopt(parse(lines), current, m_written);
+    trim(current);
     m_stamp = stamp;
 }
 
@@ -277,6 +359,7 @@ void uCookieJar::adopt(const Cookies& disk, const Cookies& store, Cookies& recor
             continue;
         curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, line.c_str());
         record[key] = line;
+        m_setAt[key] = {line, ++m_clock};
     }
     std::vector<std::string> gone;
     for (const auto& [key, line] : m_written)
@@ -284,18 +367,18 @@ void uCookieJar::adopt(const Cookies& disk, const Cookies& store, Cookies& recor
             gone.push_back(key);
     for (const std::string& key : gone)
     {
-        // Deleted there: the same cookie, expired long ago, leaves the store.
-        std::vector<std::string_view> fields = Fields(m_written[key]);
-        if (fields.size() > 4)
-        {
-            fields[4] = "1";
-            std::string expired;
-            for (std::size_t i = 0; i < fields.size(); ++i)
-                expired.append(i == 0 ? "" : "\t").append(fields[i]);
-            curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, expired.c_str());
-        }
+        // Deleted there: it leaves the store.
+        forget(m_written[key]);
+        m_setAt.erase(key);
         record.erase(key);
     }
+}
+
+void uCookieJar::forget(const std::string& line)
+{
+    const std::string expired = ExpiredLine(line);
+    if (!expired.empty())
+        curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, expired.c_str());
 }
 
 void uCookieJar::lockData(CURL*, curl_lock_data data, curl_lock_access, void* jar)
@@ -320,7 +403,7 @@ uCookieJar::Lines uCookieJar::held() const
     return lines;
 }
 
-uCookieJar::Cookies uCookieJar::parse(const Lines& lines)
+uCookieJar::Cookies uCookieJar::keyed(const Lines& lines)
 {
     Cookies cookies;
     for (const std::string& line : lines)
@@ -330,6 +413,78 @@ uCookieJar::Cookies uCookieJar::parse(const Lines& lines)
             cookies[std::move(key)] = line;
     }
     return cookies;
+}
+
+uCookieJar::Cookies uCookieJar::parse(const Lines& lines)
+{
+    Cookies cookies;
+    for (const auto& [key, line] : NewestOf(lines))
+        cookies.emplace(key, *line);
+    return cookies;
+}
+
+uCookieJar::Cookies uCookieJar::list()
+{
+    Cookies cookies = keyed(held());
+    std::erase_if(m_setAt, [&cookies](const auto& at) { return cookies.count(at.first) == 0; });
+    for (const auto& [key, line] : cookies)
+    {
+        auto& at = m_setAt[key];
+        if (at.first != line)
+            at = {line, ++m_clock};
+    }
+    return cookies;
+}
+
+std::vector<const std::string*> uCookieJar::inOrder(const Cookies& cookies) const
+{
+    std::vector<std::pair<std::uint64_t, const std::string*>> keys;
+    keys.reserve(cookies.size());
+    for (const auto& [key, line] : cookies)
+    {
+        const auto at = m_setAt.find(key);
+        keys.emplace_back(at == m_setAt.end() ? 0 : at->second.second, &key);
+    }
+    std::sort(keys.begin(), keys.end());
+    std::vector<const std::string*> ordered;
+    ordered.reserve(keys.size());
+    for (const auto& [setAt, key] : keys)
+        ordered.push_back(key);
+    return ordered;
+}
+
+void uCookieJar::trim(Cookies& cookies)
+{
+    const long long now = static_cast<long long>(std::time(nullptr));
+    std::vector<std::string> oldest;
+    std::size_t live = 0;
+    for (const auto& [key, line] : cookies)
+        live += HasRunOut(line, now) ? 0 : 1;
+    for (const std::string* key : inOrder(cookies))
+    {
+        if (live <= kMostCookies)
+            break;
+        if (HasRunOut(cookies[*key], now))
+            continue;
+        oldest.push_back(*key);
+        --live;
+    }
+    for (const std::string& key : oldest)
+    {
+        forget(cookies[key]);
+        m_setAt.erase(key);
+        cookies.erase(key);
+    }
+}
+
+std::string uCookieJar::textOf(Cookies& cookies)
+{
+    const std::vector<const std::string*> ordered = inOrder(cookies);
+    const std::size_t skipped = ordered.size() > kMostCookies ? ordered.size() - kMostCookies : 0;
+    std::string text = kFileHeader;
+    for (std::size_t i = skipped; i < ordered.size(); ++i)
+        text.append(cookies[*ordered[i]]).append("\n");
+    return text;
 }
 
 std::uint64_t uCookieJar::attach()
@@ -379,7 +534,8 @@ bool uCookieJar::save(std::time_t now, bool withoutTurn)
 
 bool uCookieJar::write(std::time_t now, bool withoutTurn)
 {
-    Cookies current = parse(held());
+    Cookies current = list();
+    trim(current);
     // A file that went away (or was replaced by a link) holds none of them.
     const bool fileGone = !IsPlainFile(m_path);
     Cookies set;
@@ -420,33 +576,79 @@ bool uCookieJar::merge(const Cookies& set, const std::set<std::string>& removed,
     FolderLock turn(m_path);
     if (!turn.held() && !withoutTurn)
         return false;
-    m_stamp = stampOf(m_path);
-    const Lines lines = ReadLines(m_path);
-    Cookies cookies = parse(lines);
-    adopt(cookies, current, current);
-    // Cookies that ran out leave the file here; nobody else drops them.
-    const long long now = static_cast<long long>(std::time(nullptr));
-    std::erase_if(cookies,
-                  [now](const auto& cookie)
-                  {
-                      const long long expiry = ExpiryOf(cookie.second);
-                      return expiry != 0 && expiry <= now;
-                  });
-    for (const std::string& key : removed)
-        cookies.erase(key);
-    for (const auto& [key, line] : set)
-        cookies[key] = line;
-
-    std::string jar = kFileHeader;
-    for (const auto& [key, line] : cookies)
-        jar += line + "\n";
-    std::string old;
-    for (const std::string& line : lines)
-        old += line + "\n";
-    if (old == jar)
+    const std::size_t slash = m_path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
+    const std::string name = m_path.substr(folder.size());
+    // Another process's close writes without the lock: when the file changed
+    // while this write was made, it is made again over what is there now.
+    constexpr int kRounds = 10;
+    for (int round = 0; round < kRounds; ++round)
+    {
+        const Stamp read = stampOf(m_path);
+        Lines lines;
+        if (!ReadLines(m_path, lines))
+            return false;
+        Cookies cookies = parse(lines);
+        adopt(cookies, current, current);
+        trim(current);
+        for (const std::string& key : removed)
+            cookies.erase(key);
+        for (const auto& [key, line] : set)
+            cookies[key] = line;
+        const std::string jar = textOf(cookies);
+        std::string old;
+        for (const std::string& line : lines)
+            old.append(line).append("\n");
+        if (old == jar)
+        {
+            m_stamp = read;
+            return true;
+        }
+        const std::string temporary = fsutil::WriteReplacement(folder, name, jar.data(), jar.size(), 0600);
+        if (temporary.empty())
+            return false;
+        if (const SaveHook hook = g_saveHook.load())
+            hook(m_path);
+        const Put put = replace(temporary, read);
+        if (put == Put::kRaced)
+            continue;
+        if (put == Put::kFailed)
+            return false;
+        m_stamp = stampOf(m_path); // still under the folder lock: this write's
         return true;
-    if (!uFile(m_path.c_str()).replaceContents(jar.data(), jar.size(), 0600, /*evenWhenHeld=*/true))
-        return false;
-    m_stamp = stampOf(m_path); // still under the folder lock: this write's
-    return true;
+    }
+    return false;
+}
+
+uCookieJar::Put uCookieJar::replace(const std::string& temporary, const Stamp& read) const
+{
+    const char* path = m_path.c_str();
+    // The two swap places at once, so that a write made meanwhile is never
+    // overwritten unseen: it is found where the new file was, and put back.
+    struct stat info = {};
+    const bool there = ::lstat(path, &info) == 0;
+    if (there && S_ISDIR(info.st_mode))
+    {
+        ::unlink(temporary.c_str());
+        return Put::kFailed;
+    }
+    const unsigned int how = there ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+    Put put = Put::kFailed;
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path, how) == 0)
+    {
+        put = !there || stampOf(temporary) == read ? Put::kDone : Put::kRaced;
+        if (put == Put::kRaced && ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path, RENAME_EXCHANGE) != 0)
+            return Put::kFailed; // the other write stays beside it, for the clean-up at start
+    }
+    else if (errno == EEXIST || errno == ENOENT)
+        put = Put::kRaced;
+    else if (errno == EINVAL || errno == ENOSYS)
+        // No swapping here (some file systems): only the look just before.
+        put = !(stampOf(m_path) == read)                  ? Put::kRaced
+              : ::rename(temporary.c_str(), path) == 0 ? Put::kDone
+                                                        : Put::kFailed;
+    ::unlink(temporary.c_str());
+    if (put == Put::kDone)
+        fsutil::SyncParentDirectory(m_path);
+    return put;
 }

@@ -31,7 +31,11 @@
 // body is still arriving.
 //
 // The file keeps libcurl's Netscape format and is written 0600, only once the
-// site has set a cookie. Writers take turns: one at a time inside the process,
+// site has set a cookie, oldest first. A site keeps at most
+// uCurlTransfer::kMostCookiesPerSite cookies, as browsers do: the least
+// recently set go first, from the store and from the file; of a longer file
+// (an older version's, another tool's) only its last lines are read.
+// Writers take turns: one at a time inside the process,
 // and flock on the file's folder between processes. That lock is only tried:
 // a save that cannot take it at once (another process holds it) stays due and
 // is made at the next save of the site, so no stop ever waits on it. A save
@@ -39,7 +43,12 @@
 // file holds then, so what another process wrote meanwhile stays; and what
 // that process wrote comes into the store, then and before each transfer,
 // unless the store changed the same cookie itself. The file is replaced by
-// rename, also while someone holds the old one open.
+// rename, also while someone holds the old one open. A process's close writes
+// even without the lock; the holder therefore swaps its new file with the old
+// in one step, and when the old one is no longer the one it read (a write
+// came between), puts that back and merges it, rather than undo it.
+// A file that exists but could not be read whole is never replaced: its
+// site's cookies stay in memory and are written once it can be read.
 //
 // Jars are never destroyed: transfers still running at exit keep using theirs.
 class uCookieJar
@@ -68,12 +77,13 @@ public:
     // read or wrote it (a transfer of the site is about to start).
     void refresh();
     // Writes the store into the file when a save is due and it changed,
-    // after a save running now. False when that is still due (the lock was
+    // after a save running now (waited for). False when that is still due (the lock was
     // taken elsewhere, or the write failed); the next save tries again.
     // `withoutTurn`: written even while another process holds the folder's
     // lock (the close's last try).
     bool save(std::time_t now, bool withoutTurn = false);
-    // The close's save of every jar still due. Nothing comes after it: a
+    // The close's save of every jar still due, or being saved now (waited
+    // for: the exit would cut it). Nothing comes after it: a
     // jar the folder's lock still refuses after a moment is written without
     // its turn, merged with what the file holds then, so that this run's
     // cookies are not lost to a lock held for minutes.
@@ -82,8 +92,22 @@ public:
     uCookieJar(const uCookieJar&) = delete;
     uCookieJar& operator=(const uCookieJar&) = delete;
 
+    // Tests: runs inside every save that writes, with the new file flushed
+    // beside the old one, just before the look at the file and the rename.
+    using SaveHook = void (*)(const std::string& path);
+    static void setSaveHook(SaveHook hook);
+
 private:
     using Cookies = std::map<std::string, std::string>; // key (domain, path, name) -> line
+    struct Stamp
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        long long modified = 0; // ns
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp stampOf(const std::string& path);
 
     explicit uCookieJar(const std::string& path);
     bool open();
@@ -91,11 +115,35 @@ private:
     Lines held() const;
     bool write(std::time_t now, bool withoutTurn);
 
+    // The cookies of a file's lines: its last lines, up to the bound.
     static Cookies parse(const Lines& lines);
+    // Every cookie of the lines (the store's listing).
+    static Cookies keyed(const Lines& lines);
+    // The store's cookies now; each whose line changed is set now.
+    Cookies list();
+    // Drops from the store, and from `cookies`, the least recently set of
+    // those beyond the bound.
+    void trim(Cookies& cookies);
+    // Lines in the order they were set, oldest first.
+    std::vector<const std::string*> inOrder(const Cookies& cookies) const;
+    // Takes the cookie out of the store.
+    void forget(const std::string& line);
     // The file with these cookies set and those keys removed, after taking
     // in what another process wrote (into `current` too). False when the
-    // folder lock is taken or the file could not be written.
+    // folder lock is taken, the file could not be read whole, or it could
+    // not be written.
     bool merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current, bool withoutTurn);
+    enum class Put
+    {
+        kDone,
+        kRaced, // the file is not the one read any more: merge again
+        kFailed
+    };
+    // Puts the written temporary file in the file's place, unless the file
+    // there is no longer the one read (its stamp `read`).
+    Put replace(const std::string& temporary, const Stamp& read) const;
+    // The file's text for these cookies, oldest first, at most the bound.
+    std::string textOf(Cookies& cookies);
     // Takes into the store what another process changed in the file since
     // this jar last read or wrote it, where the store kept the value it had
     // then; `record` follows.
@@ -115,14 +163,9 @@ private:
     std::uint64_t m_attached = 0; // ever
     std::thread::id m_lastThread; // that attached
     Cookies m_written;            // the store as the file last held it
-    struct Stamp
-    {
-        dev_t device = 0;
-        ino_t inode = 0;
-        off_t size = 0;
-        long long modified = 0; // ns
-        bool operator==(const Stamp&) const = default;
-    };
-    static Stamp stampOf(const std::string& path);
+    // When each cookie of the store took its line (a count, not a time),
+    // and that line; under m_saving.
+    std::map<std::string, std::pair<std::string, std::uint64_t>> m_setAt;
+    std::uint64_t m_clock = 0;
     Stamp m_stamp; // of the file as this jar last read or wrote it
 };

@@ -159,6 +159,11 @@ void uCurlTransfer::saveDueCookies()
     uCookieJar::saveAll(std::time(nullptr));
 }
 
+void uCurlTransfer::setCookieSaveHook(void (*hook)(const std::string& cookieFile))
+{
+    uCookieJar::setSaveHook(hook);
+}
+
 bool uCurlTransfer::record(int code)
 {
     if (code == CURLE_FILESIZE_EXCEEDED)

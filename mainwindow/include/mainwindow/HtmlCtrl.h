@@ -133,6 +133,7 @@ private:
     void WatchStatusText();
     void WatchNavigations();
     void WatchNewWindows();
+    void WatchPrintRequests();
     // A command of the program's is about to navigate.
     void BeginCommand();
     // Back (or Forward): the command is tied to the entry it goes to.
@@ -175,6 +176,7 @@ private:
     unsigned long m_createSignal = 0;
     unsigned long m_addressSignal = 0;
     unsigned long m_historySignal = 0;
+    unsigned long m_printSignal = 0;
     htmlctrl::PageShown m_shown = htmlctrl::PageShown::kBrowsed;
     // Until the browser has asked about a write, a load of its address is
     // ours, whatever the shown page's state.

@@ -50,12 +50,9 @@ public:
 private:
     // SIGTERM, SIGINT and SIGHUP, called from the event loop.
     static void OnStopSignal(int signal);
-    // File > Exit and the tray's Exit: the close a stop signal makes.
-    void OnExitCommand(wxCommandEvent& event);
-    // Ends the open dialogs, then closes the window once their loops have
-    // returned, as File > Exit does.
-    void EndQuestionsAndClose();
-    void CloseMainFrame();
+    // A stop signal: the window's File > Exit, once the window stands.
+    void Stop();
+    void ExitMainFrame();
     std::string ParseCommandLine() const;
     void PlaceMainWindow();
     void OnDropFiles(wxDropFilesEvent& event);

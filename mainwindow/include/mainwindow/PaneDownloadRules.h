@@ -28,6 +28,18 @@ std::string FileEndingFor(std::uint32_t message);
 /// length is then that of the coded bytes).
 std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& contentEncoding);
 
+/// True when an answer has an end that the program cannot check: a coded
+/// body (the engine shows only the decoded bytes, and ends a cut coded
+/// stream as complete) or a chunked one (the engine ends one without its
+/// last chunk as complete). Such a download never replaces a file already
+/// there. An answer that ends with its connection, with no length, no chunks
+/// and no coding, has no end to check at all, and is saved as any other.
+bool HasUncheckedEnd(const std::string& contentEncoding, const std::string& transferEncoding);
+
+/// Moves a complete save's file (`from`, beside it) to the chosen name
+/// `to`, over a file there only when `replace`. False when nothing moved.
+bool MoveSaveFile(const std::string& from, const std::string& to, bool replace);
+
 /// Makes a new empty file in `folder` (which must exist) for a download
 /// opened with `message`: a name of our own with the message's ending, never
 /// one the server suggests, and never a file that was there. False, with an
@@ -38,22 +50,13 @@ bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::str
 /// not shown.
 bool IsAttachment(const std::string& contentDisposition);
 
-/// The file name a Content-Disposition value gives, as the server wrote
-/// it: its "filename*" when that is UTF-8, else its "filename" (unquoted);
-/// empty when it names none.
-std::string DispositionName(const std::string& contentDisposition);
-
-/// True when the browser engine must not download an answer with this
-/// Content-Disposition, from this address, itself: its network library
-/// frees memory it does not own when a file name holds a "/", which takes
-/// down the engine's network process when the name is the server's, or
-/// ours when the engine takes it from an escaped "/" in the address.
-bool EngineBreaksOnName(const std::string& contentDisposition, const std::string& address);
-
 /// The name offered for saving a download: the server's name without any
 /// folder part (a server's name never chooses the folder), control
-/// characters or direction and format controls (which could show
-/// "x\u202Efdp.exe" as "xexe.pdf"); "download" when nothing usable is left.
+/// characters or format characters (Unicode's category Cf: direction
+/// controls, which could show "x\u202Efdp.exe" as "xexe.pdf", zero-width
+/// ones, the byte-order mark), without leading blanks or dots, and cut to at
+/// most 255 bytes at a character, keeping its ending; "download" when nothing
+/// usable is left.
 std::string SaveName(const std::string& suggestedName);
 
 /// Makes a new empty file beside `chosenPath` for a download to be saved

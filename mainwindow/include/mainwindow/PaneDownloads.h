@@ -27,11 +27,8 @@ class wxWebView;
 // feed the user followed that asks for a login). Any other download is
 // saved where the user chooses (none without `saveAs`): into a new file
 // beside the chosen one, which takes the chosen name only once complete, so
-// that a file there is never lost to a broken download. A taken answer
-// whose file name holds a "/" (the server's, or the address's escaped) is
-// fetched by the program itself, outside the engine, and goes on the same
-// way: the engine's network library breaks on such a name. Without hooks
-// no download is taken.
+// that a file there is never lost to a broken download. Without hooks no
+// download is taken.
 //
 // User-interface thread only.
 class CPaneDownloads

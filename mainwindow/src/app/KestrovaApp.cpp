@@ -1,5 +1,7 @@
 #include "mainwindow/KestrovaApp.h"
 
+#include "CommandIds.h"
+#include "common/MenuBuilder.h"
 #include "common/MenuToolTips.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/MediaPlayer.h"
@@ -98,8 +100,6 @@ bool CKestrovaApp::OnInit()
     frame->SetTitle(kTitle);
     frame->DragAcceptFiles(true);
     frame->Bind(wxEVT_DROP_FILES, &CKestrovaApp::OnDropFiles, this);
-    // Exit comes from the tray's menu too, while a question may wait.
-    frame->Bind(wxEVT_MENU, &CKestrovaApp::OnExitCommand, this, wxID_EXIT);
 
     // Damaged settings files were set aside: say so once the window stands.
     for (const uString& message : CPreference::GetInstance()->TakeSetAsideMessages())
@@ -109,40 +109,39 @@ bool CKestrovaApp::OnInit()
         CallAfter([this, file] { OpenDocumentFile(file); });
     // A stop that came while the window was being built closes it now.
     if (m_stopRequested)
-        CallAfter(&CKestrovaApp::CloseMainFrame);
+        CallAfter(&CKestrovaApp::ExitMainFrame);
     return true;
 }
 
 void CKestrovaApp::OnStopSignal(int)
 {
     if (auto* app = dynamic_cast<CKestrovaApp*>(wxTheApp))
-        app->EndQuestionsAndClose();
+        app->Stop();
 }
 
-void CKestrovaApp::OnExitCommand(wxCommandEvent&)
+void CKestrovaApp::Stop()
 {
-    EndQuestionsAndClose();
-}
-
-void CKestrovaApp::EndQuestionsAndClose()
-{
-    // The questions end first (and no new one waits for an answer): the close
-    // must not destroy the frame under one.
     m_stopRequested = true;
+    if (m_mainFrame)
+    {
+        ExitMainFrame();
+        return;
+    }
+    // The window is being built under a question of the start: the question
+    // ends (and no new one waits for an answer), and the start goes on and
+    // closes the window once made.
     if (m_openDialogs)
         m_openDialogs->EndAll();
-    // The close is queued behind whatever the window was posted before: the
-    // refresh stops posting now, and what it posted is not worked through.
-    if (m_mainFrame && !m_mainFrame->IsBeingDeleted())
-        m_mainFrame->PrepareToClose();
-    CallAfter(&CKestrovaApp::CloseMainFrame);
 }
 
-void CKestrovaApp::CloseMainFrame()
+void CKestrovaApp::ExitMainFrame()
 {
-    // Before the frame exists the start goes on and closes it once made.
+    // What File > Exit does: settings, tree and queue written.
     if (m_mainFrame && !m_mainFrame->IsBeingDeleted())
-        m_mainFrame->Close(true); // what File > Exit does: settings, tree and queue written
+    {
+        wxCommandEvent exit(wxEVT_MENU, ui::MenuCommandId(resources::cmd::kExit));
+        m_mainFrame->GetEventHandler()->ProcessEvent(exit);
+    }
 }
 
 int CKestrovaApp::OnExit()

@@ -56,7 +56,9 @@ bool CMainFrame::AddSubscription(const wxTreeItemId& list, const uString& addres
             ui::ShowText(this, store.errorText, wxOK | wxICON_INFORMATION);
         return false;
     }
-    if (!isList || store.items.empty())
+    // A stored feed shows at once, also one with no items yet (a new podcast):
+    // hidden, it could be neither seen nor added again.
+    if (!isList)
         return true;
 
     // A list still closed is read first: an item added beside its

@@ -6,6 +6,7 @@
 #include "common/ToplevelWindows.h"
 #include "mainwindow/AboutDlg.h"
 #include "mainwindow/MainFrame.h"
+#include "mainwindow/OpenDialogs.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/WindowMessage.h"
 
@@ -217,9 +218,22 @@ void CMainFrame::OnAppAbout()
     dialog.ShowModal();
 }
 
+// File > Exit, the tray's Exit and a stop signal all end the program here.
+// The questions that wait end first, and none opens after: the close must
+// not destroy the window under a dialog's loop, and the process ends only
+// once every such loop has returned. The refresh stops posting now, and the
+// close is queued behind what it posted before, which is not worked through.
 void CMainFrame::OnAppExit()
 {
-    Close();
+    if (COpenDialogs* open = COpenDialogs::Current())
+        open->EndAll();
+    PrepareToClose();
+    CallAfter(
+        [this]
+        {
+            if (!IsBeingDeleted())
+                Close(true);
+        });
 }
 
 void CMainFrame::OnTrayRestore()

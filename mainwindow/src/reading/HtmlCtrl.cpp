@@ -163,6 +163,16 @@ GtkWidget* OnCreateWindow(GObject*, GObject* action, gpointer control)
     return nullptr;
 }
 
+// "print": the page asks for the print dialog (window.print(), from the
+// page or a frame, on a timer or from a click's handler). Refused with no
+// dialog (handled, so that the engine's own handler does not run). The
+// program's own Print command prints through the view and does not come
+// this way.
+gboolean OnPrintRequested(GObject*, GObject*, gpointer)
+{
+    return CUserActs::IsUsersPrint(/*askedByPage=*/true) ? FALSE : TRUE;
+}
+
 // "notify::uri": the view's address changed, also for a step inside the
 // page, which the browser decides nothing about.
 void OnAddressNotified(GObject* view, GParamSpec*, gpointer control)
@@ -209,6 +219,7 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     WatchStatusText();
     WatchNavigations();
     WatchNewWindows();
+    WatchPrintRequests();
     m_acts = std::make_shared<CUserActs>();
     m_actWatch = std::make_unique<CUserActWatch>(m_view->GetNativeBackend(), m_acts);
     m_downloads = std::make_unique<CPaneDownloads>(m_view, m_acts);
@@ -274,6 +285,15 @@ void CHtmlCtrl::WatchNewWindows()
 #endif
 }
 
+void CHtmlCtrl::WatchPrintRequests()
+{
+#ifdef __WXGTK__
+    if (auto* native = static_cast<GObject*>(m_view->GetNativeBackend());
+        native != nullptr && g_signal_lookup("print", G_OBJECT_TYPE(native)) != 0)
+        m_printSignal = g_signal_connect(native, "print", G_CALLBACK(OnPrintRequested), this);
+#endif
+}
+
 void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
 {
     if (event.GetEventObject() == m_view)
@@ -303,6 +323,8 @@ void CHtmlCtrl::StopWatchingView()
             g_signal_handler_disconnect(native, m_addressSignal);
         if (m_historySignal != 0)
             g_signal_handler_disconnect(webkitcalls::History().list(native), m_historySignal);
+        if (m_printSignal != 0)
+            g_signal_handler_disconnect(native, m_printSignal);
     }
 #endif
     m_statusSignal = 0;
@@ -310,6 +332,7 @@ void CHtmlCtrl::StopWatchingView()
     m_createSignal = 0;
     m_addressSignal = 0;
     m_historySignal = 0;
+    m_printSignal = 0;
 }
 
 void CHtmlCtrl::SetDownloadHooks(CPaneDownloads::Hooks hooks)

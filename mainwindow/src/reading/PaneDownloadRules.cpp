@@ -2,14 +2,19 @@
 
 #include "common/Messages.h"
 #include "foundation/uDirectory.h"
+#include "foundation/uUnicode.h"
 #include "mainwindow/StartupRules.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -53,36 +58,42 @@ bool IsUniqueName(const std::string& name, const std::string& prefix, const std:
                        [](unsigned char c) { return std::isalnum(c) != 0; });
 }
 
-// Characters a shown file name must not carry: controls, and the marks and
-// embeddings that turn the text's direction.
+// Characters a shown file name must not carry: controls, and every format
+// character (Unicode's category Cf: the marks and embeddings that turn the
+// text's direction, zero-width ones, the byte-order mark, tags), which could
+// show "x\u202Efdp.exe" as "xexe.pdf" or hide part of a name.
 bool IsHiddenControl(char32_t c)
 {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x61c || c == 0x200e || c == 0x200f ||
-           (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+    struct Range
+    {
+        char32_t first;
+        char32_t last;
+    };
+    static constexpr Range kFormat[] = {
+        {0xad, 0xad},       {0x600, 0x605},     {0x61c, 0x61c},     {0x6dd, 0x6dd},     {0x70f, 0x70f},
+        {0x890, 0x891},     {0x8e2, 0x8e2},     {0x180e, 0x180e},   {0x200b, 0x200f},   {0x202a, 0x202e},
+        {0x2060, 0x2064},   {0x2066, 0x206f},   {0xfeff, 0xfeff},   {0xfff9, 0xfffb},   {0x110bd, 0x110bd},
+        {0x110cd, 0x110cd}, {0x13430, 0x1343f}, {0x1bca0, 0x1bca3}, {0x1d173, 0x1d17a}, {0xe0001, 0xe0001},
+        {0xe0020, 0xe007f},
+    };
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f))
+        return true;
+    return std::any_of(std::begin(kFormat), std::end(kFormat),
+                       [c](const Range& range) { return c >= range.first && c <= range.last; });
 }
 
-// The length of the UTF-8 sequence at `at` and its character; a byte of no
-// whole sequence counts alone, as U+FFFD.
-std::size_t NextCharacter(const std::string& text, std::size_t at, char32_t& c)
+// The length of the UTF-8 sequence at `at`, and whether it is a character
+// to drop; a byte of no whole sequence counts alone, and stays.
+std::size_t NextCharacter(const std::string& text, std::size_t at, bool& hidden)
 {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0xc0 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
-    constexpr char32_t kReplacement = 0xfffd;
-    c = lead < 0x80 ? lead : kReplacement;
-    if (length == 1 || at + length > text.size())
-        return 1;
-    c = lead & (0x7f >> length);
-    for (std::size_t i = 1; i < length; ++i)
-    {
-        const auto next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xc0) != 0x80)
-        {
-            c = kReplacement;
-            return 1;
-        }
-        c = (c << 6) | (next & 0x3f);
-    }
-    return length;
+    const auto* start = reinterpret_cast<const unsigned char*>(text.data()) + at;
+    const auto* source = start;
+    char32_t c = 0;
+    char32_t* target = &c;
+    // Room for one character: the conversion stops after it, whatever follows.
+    ConvertUTF8toUTF32(&source, start + (text.size() - at), &target, &c + 1, unicode::strictConversion);
+    hidden = target != &c && IsHiddenControl(c);
+    return target != &c ? static_cast<std::size_t>(source - start) : 1;
 }
 
 std::string Lower(std::string text)
@@ -163,6 +174,25 @@ std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& conte
     return contentLength;
 }
 
+bool HasUncheckedEnd(const std::string& contentEncoding, const std::string& transferEncoding)
+{
+    const std::string coding = BareType(contentEncoding);
+    return (!coding.empty() && coding != "identity") ||
+           Lower(transferEncoding).find("chunked") != std::string::npos;
+}
+
+bool MoveSaveFile(const std::string& from, const std::string& to, bool replace)
+{
+    if (replace)
+        return ::rename(from.c_str(), to.c_str()) == 0;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system that cannot refuse to replace: a link can.
+    return ::link(from.c_str(), to.c_str()) == 0 && ::unlink(from.c_str()) == 0;
+}
+
 bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::string& path)
 {
     path.clear();
@@ -182,109 +212,38 @@ bool IsAttachment(const std::string& contentDisposition)
     return BareType(contentDisposition) == "attachment";
 }
 
-namespace
-{
-std::string Trimmed(const std::string& text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// "charset'language'text" with the text percent-encoded; only UTF-8 is
-// taken, anything else gives nothing.
-std::string DecodeExtendedValue(const std::string& value)
-{
-    const std::size_t charsetEnd = value.find('\'');
-    const std::size_t languageEnd =
-        charsetEnd == std::string::npos ? charsetEnd : value.find('\'', charsetEnd + 1);
-    if (languageEnd == std::string::npos || Lower(value.substr(0, charsetEnd)) != "utf-8")
-        return std::string();
-    std::string decoded;
-    for (std::size_t at = languageEnd + 1; at < value.size(); ++at)
-    {
-        if (value[at] == '%' && at + 2 < value.size() &&
-            std::isxdigit(static_cast<unsigned char>(value[at + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(value[at + 2])))
-        {
-            decoded += static_cast<char>(std::stoi(value.substr(at + 1, 2), nullptr, 16));
-            at += 2;
-        }
-        else
-            decoded += value[at];
-    }
-    return decoded;
-}
-} // namespace
-
-std::string DispositionName(const std::string& contentDisposition)
-{
-    const std::string& value = contentDisposition;
-    std::string plain;
-    std::string extended;
-    std::size_t at = value.find(';');
-    while (at != std::string::npos)
-    {
-        const std::size_t equals = value.find_first_of("=;", at + 1);
-        if (equals == std::string::npos || value[equals] == ';')
-        {
-            at = equals;
-            continue;
-        }
-        const std::string name = Lower(Trimmed(value.substr(at + 1, equals - at - 1)));
-        std::string text;
-        at = value.find_first_not_of(" \t", equals + 1);
-        if (at != std::string::npos && value[at] == '"')
-        {
-            for (++at; at < value.size() && value[at] != '"'; ++at)
-            {
-                if (value[at] == '\\' && at + 1 < value.size())
-                    ++at;
-                text += value[at];
-            }
-            at = value.find(';', at);
-        }
-        else if (at != std::string::npos)
-        {
-            const std::size_t end = value.find(';', at);
-            text = Trimmed(value.substr(at, end == std::string::npos ? std::string::npos : end - at));
-            at = end;
-        }
-        if (name == "filename")
-            plain = text;
-        else if (name == "filename*")
-            extended = DecodeExtendedValue(text);
-    }
-    return !extended.empty() ? extended : plain;
-}
-
-bool EngineBreaksOnName(const std::string& contentDisposition, const std::string& address)
-{
-    // Any "/" at all, not only the name's: the library's reading of the
-    // parameters is not ours to guess. The engine falls back on the last
-    // part of the address's path, unescaped.
-    return contentDisposition.find('/') != std::string::npos ||
-           Lower(contentDisposition).find("%2f") != std::string::npos ||
-           Lower(AddressPath(address)).find("%2f") != std::string::npos;
-}
-
 std::string SaveName(const std::string& suggestedName)
 {
+    // Most file systems take no longer name.
+    constexpr std::size_t kLongestName = 255;
     const std::string last = suggestedName.substr(suggestedName.find_last_of("/\\") + 1);
     std::string name;
+    std::vector<std::size_t> starts; // where each kept character starts in `name`
     for (std::size_t at = 0; at < last.size();)
     {
-        char32_t c = 0;
-        const std::size_t length = NextCharacter(last, at, c);
-        if (!IsHiddenControl(c))
+        bool hidden = false;
+        const std::size_t length = NextCharacter(last, at, hidden);
+        if (!hidden)
+        {
+            starts.push_back(name.size());
             name.append(last, at, length);
+        }
         at += length;
     }
     const std::size_t first = name.find_first_not_of(" .");
     if (first == std::string::npos)
         return "download";
-    return name.substr(first);
+    if (name.size() - first <= kLongestName)
+        return name.substr(first);
+    // Too long: the stem is cut at a character, the ending kept when it
+    // leaves room for one.
+    const std::size_t dot = name.rfind('.');
+    const std::string ending = dot != std::string::npos && dot > first && name.size() - dot < kLongestName / 2
+                                   ? name.substr(dot)
+                                   : "";
+    const std::size_t room = first + kLongestName - ending.size();
+    const std::size_t cut = *std::prev(std::upper_bound(starts.begin(), starts.end(), room));
+    return name.substr(first, cut - first) + ending;
 }
 
 bool MakeSaveFile(const std::string& chosenPath, std::string& path)

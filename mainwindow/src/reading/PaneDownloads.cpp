@@ -2,15 +2,11 @@
 
 #include "WebKitCalls.h"
 #include "common/Messages.h"
-#include "feeds/WebFetch.h"
-#include "foundation/uUrl.h"
 #include "mainwindow/PaneDownloadRules.h"
 #include "mainwindow/UserActs.h"
 
 #include <algorithm>
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 #include <wx/app.h>
 #include <wx/webview.h>
@@ -24,13 +20,8 @@
 struct CPaneDownloads::Shared
 {
     void* view = nullptr; // the browser engine's view whose downloads these are
-    std::weak_ptr<Shared> self;
     Hooks hooks;
     std::shared_ptr<CUserActs> acts;
-    // The program's own fetches of downloads the engine must not make,
-    // ended and joined with the pane.
-    std::vector<std::thread> fetches;
-    std::shared_ptr<std::atomic<bool>> stopFetches = std::make_shared<std::atomic<bool>>(false);
     // The view's requests in flight, each held until it ends: a login
     // question names no request, only its server.
     std::vector<void*> requests;
@@ -64,6 +55,7 @@ struct Download
     std::uint32_t message = 0;
     std::string path;               // where the engine writes it
     std::uint64_t expectedSize = 0; // 0: not known
+    bool uncheckedEnd = false;      // its end cannot be told: it replaces no file
     bool failed = false;
     bool saved = false; // saved where the user chose, not opened
     std::string chosen; // the user's choice, which `path` becomes once complete
@@ -135,6 +127,12 @@ void SetDestination(GObject* download, const std::string& path)
     g_free(uri);
 }
 
+std::string HeaderOf(void* headers, const char* name)
+{
+    const char* value = headers != nullptr ? Api().header(headers, name) : nullptr;
+    return value != nullptr ? value : "";
+}
+
 // Where the user wants a download the program does not open. Run after the
 // engine's signal has returned: the dialog's loop may close the window, and
 // with it the view. The download waits for its destination meanwhile.
@@ -194,6 +192,8 @@ gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer d
     void* headers = Api().responseHeaders(response);
     const char* coding = headers != nullptr ? Api().header(headers, "Content-Encoding") : nullptr;
     record->expectedSize = panedownload::ExpectedSize(length, coding != nullptr ? coding : "");
+    record->uncheckedEnd = panedownload::HasUncheckedEnd(coding != nullptr ? coding : "",
+                                                         HeaderOf(headers, "Transfer-Encoding"));
     g_object_unref(response);
     record->message = message;
     if (message == 0)
@@ -230,7 +230,8 @@ void OnFailed(GObject*, GError*, gpointer data)
 
 // Comes after a failure too. The engine also ends a download whose
 // connection broke early as if it were complete: the size tells. A saved
-// download takes the user's name only then.
+// download takes the user's name only then, and only where no file is, when
+// no size can tell.
 void OnFinished(GObject*, gpointer data)
 {
     auto* record = static_cast<Download*>(data);
@@ -241,7 +242,7 @@ void OnFinished(GObject*, gpointer data)
     };
     if (::stat(record->path.c_str(), &info) != 0 ||
         (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize) ||
-        (record->saved && ::rename(record->path.c_str(), record->chosen.c_str()) != 0))
+        (record->saved && !panedownload::MoveSaveFile(record->path, record->chosen, !record->uncheckedEnd)))
     {
         Discard(*record);
         Tell(*record, false);
@@ -256,104 +257,6 @@ void OnFinished(GObject*, gpointer data)
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
         shared->hooks.open(record->message, uString(record->path.c_str()));
-}
-
-std::string HeaderOf(void* headers, const char* name)
-{
-    const char* value = headers != nullptr ? Api().header(headers, name) : nullptr;
-    return value != nullptr ? value : "";
-}
-
-// Fetches `address` into `path` on a thread of its own, outside the engine,
-// then runs `done` with the outcome on the user-interface thread.
-void FetchOutsideEngine(CPaneDownloads::Shared& shared, const std::string& address, const std::string& path,
-                        std::function<void(bool fetched)> done)
-{
-    shared.fetches.emplace_back(
-        [stop = shared.stopFetches, address, path, done = std::move(done)]
-        {
-            const bool fetched = FetchUrlToFile(uString(address.c_str()), uFile(path.c_str()), 0, nullptr,
-                                                /*login=*/false, /*prompt=*/false, nullptr, stop.get());
-            // Once the pane is going its files stay, for the next start to
-            // remove.
-            if (!*stop)
-                wxTheApp->CallAfter([done, fetched] { done(fetched); });
-        });
-}
-
-// A document of the program's, fetched outside the engine: handed over
-// under a name of ours as the engine's downloads are.
-void OpenOutsideEngine(CPaneDownloads::Shared& shared, std::uint32_t message, const std::string& address)
-{
-    std::string path;
-    if (!panedownload::MakeDownloadFile(shared.hooks.folder().c_str(), message, path))
-        return;
-    std::weak_ptr<CPaneDownloads::Shared> weak = shared.self;
-    FetchOutsideEngine(shared, address, path,
-                       [weak, message, path](bool fetched)
-                       {
-                           std::shared_ptr<CPaneDownloads::Shared> shared = weak.lock();
-                           if (fetched && shared && shared->hooks.open)
-                               shared->hooks.open(message, uString(path.c_str()));
-                           else
-                               ::unlink(path.c_str());
-                       });
-}
-
-// Anything else fetched outside the engine: saved where the user chooses,
-// through a file of ours beside it that takes the chosen name once
-// complete. Asked after the engine's signal has returned.
-void SaveOutsideEngine(const std::weak_ptr<CPaneDownloads::Shared>& weak, const std::string& address,
-                       const std::string& name)
-{
-    std::shared_ptr<CPaneDownloads::Shared> shared = weak.lock();
-    const std::string chosen =
-        shared && shared->hooks.saveAs ? shared->hooks.saveAs(uString(name.c_str())).c_str() : std::string();
-    // The pane may have gone while the user chose.
-    shared = weak.lock();
-    std::string path;
-    if (chosen.empty() || !shared || !panedownload::MakeSaveFile(chosen, path))
-    {
-        if (!chosen.empty() && shared && shared->hooks.saved)
-            shared->hooks.saved(false, uString(chosen.c_str()));
-        return;
-    }
-    std::string note;
-    panedownload::MakeSaveNote(shared->hooks.folder().c_str(), path, note);
-    FetchOutsideEngine(*shared, address, path,
-                       [weak, chosen, path, note](bool fetched)
-                       {
-                           const bool saved = fetched && ::rename(path.c_str(), chosen.c_str()) == 0;
-                           if (!saved)
-                               ::unlink(path.c_str());
-                           if (!note.empty())
-                               ::unlink(note.c_str());
-                           if (std::shared_ptr<CPaneDownloads::Shared> shared = weak.lock();
-                               shared && shared->hooks.saved)
-                               shared->hooks.saved(saved, uString(chosen.c_str()));
-                       });
-}
-
-// The user's answer whose file name the engine cannot download: the
-// program fetches it itself, by its address, and the server's name only
-// chooses the kind and the name offered for saving.
-void TakeOutsideEngine(CPaneDownloads::Shared& shared, const std::string& mimeType,
-                       const std::string& address, const std::string& disposition)
-{
-    const std::string name = panedownload::DispositionName(disposition);
-    const std::uint32_t message = panedownload::MessageFor(mimeType, name, address);
-    if (message == WM_APP_OPENRSSFILE && SubscribeFeed(shared, address))
-        return;
-    if (message != 0)
-    {
-        OpenOutsideEngine(shared, message, address);
-        return;
-    }
-    if (!shared.hooks.saveAs || wxTheApp == nullptr)
-        return;
-    std::weak_ptr<CPaneDownloads::Shared> weak = shared.self;
-    wxTheApp->CallAfter([weak, address, offered = panedownload::SaveName(name)]
-                        { SaveOutsideEngine(weak, address, offered); });
 }
 
 // An answer the engine would download (an attachment) or could not show is
@@ -373,9 +276,8 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
         return FALSE;
     const std::string disposition = HeaderOf(Api().responseHeaders(response), "Content-Disposition");
     const bool attachment = panedownload::IsAttachment(disposition);
-    // Not the response's suggested name: the network library frees a name
-    // with a "/" in it wrongly when it is read here. An attachment is
-    // downloaded anyway, and its name is looked at when it arrives.
+    // An attachment is downloaded anyway, and its name is looked at when it
+    // arrives.
     const std::uint32_t message = MessageFor(response, nullptr);
     const std::string mimeType = StringProperty(response, "mime-type");
     const std::uint32_t typeMessage = panedownload::MessageForType(mimeType);
@@ -397,13 +299,6 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     {
         shared->acts->UseUp(address);
         Api().ignore(decision);
-        return TRUE;
-    }
-    if (panedownload::EngineBreaksOnName(disposition, address))
-    {
-        shared->acts->UseUp(address);
-        Api().ignore(decision);
-        TakeOutsideEngine(*shared, mimeType, address, disposition);
         return TRUE;
     }
     shared->acts->Accept(address);
@@ -450,6 +345,13 @@ gboolean OnAuthenticate(GObject*, GObject* request, gpointer data)
     return TRUE;
 }
 
+// A refused download ends when the engine asks where to write it.
+gboolean RefuseDestination(GObject* download, gchar*, gpointer)
+{
+    Api().cancel(download);
+    return TRUE;
+}
+
 // Every download of our view is checked here: the one whose answer was
 // just let through, or one that came without an answer to decide on (a
 // link with a download attribute), which must be the user's click in the
@@ -472,10 +374,14 @@ void OnDownloadStarted(GObject*, GObject* download, gpointer data)
     }
     if (!taken)
     {
-        Api().cancel(download);
+        // Cancelled when the engine asks where it goes, not before: a
+        // cancel while the engine's network process still reads the answer
+        // crashes the engine in our process when that process ends on it.
+        g_signal_connect(download, "decide-destination", G_CALLBACK(RefuseDestination), nullptr);
         return;
     }
-    auto* record = new Download{shared, 0, std::string(), 0, false, false, std::string(), std::string()};
+    auto* record =
+        new Download{shared, 0, std::string(), 0, false, false, false, std::string(), std::string()};
     g_object_set_data_full(download, kRecordKey, record,
                            [](gpointer record) { delete static_cast<Download*>(record); });
     g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), record);
@@ -514,7 +420,6 @@ void OnRequestStarted(GObject*, GObject* resource, GObject*, gpointer data)
 CPaneDownloads::CPaneDownloads(wxWebView* view, std::shared_ptr<CUserActs> acts)
     : m_shared(std::make_shared<Shared>())
 {
-    m_shared->self = m_shared;
     m_shared->acts = std::move(acts);
 #ifdef __WXGTK__
     m_shared->view = view != nullptr ? view->GetNativeBackend() : nullptr;
@@ -549,9 +454,6 @@ CPaneDownloads::~CPaneDownloads()
     for (unsigned long signal : {m_loginSignal, m_requestSignal})
         if (signal != 0)
             g_signal_handler_disconnect(m_shared->view, signal);
-    *m_shared->stopFetches = true;
-    for (std::thread& fetch : m_shared->fetches)
-        fetch.join();
 #endif
 }
 

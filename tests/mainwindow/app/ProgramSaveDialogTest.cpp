@@ -11,6 +11,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <wx/uiaction.h>
 
@@ -39,18 +41,26 @@ protected:
     // the save dialog shows.
     bool StartUntilTheSaveDialogShows(TrayDesktop& desktop)
     {
+        return StartUntilTheWindowHasFocus(desktop) && OpenTheSaveDialog(desktop);
+    }
+
+    bool StartUntilTheWindowHasFocus(TrayDesktop& desktop)
+    {
         m_program = realprogram::StartKestrova(m_home.file("kestrova.log"), m_runtime);
         unsigned long& window = m_window;
-        if (!realprogram::WaitUntilListening(*m_program) ||
-            !guitest::RunEventsUntil(
-                [&]
-                {
-                    window = desktop.FindWindow("Kestrova");
-                    return window != 0 && desktop.StateOf(window) == State::kNormal &&
-                           desktop.HasFocus(window);
-                },
-                30000))
-            return false;
+        return realprogram::WaitUntilListening(*m_program) &&
+               guitest::RunEventsUntil(
+                   [&]
+                   {
+                       window = desktop.FindWindow("Kestrova");
+                       return window != 0 && desktop.StateOf(window) == State::kNormal &&
+                              desktop.HasFocus(window);
+                   },
+                   30000);
+    }
+
+    bool OpenTheSaveDialog(TrayDesktop& desktop)
+    {
         wxUIActionSimulator keys;
         keys.Char(WXK_F7);
         keys.Text(m_server.url("/get/pack").c_str());
@@ -223,6 +233,119 @@ TEST_F(ProgramSaveDialogTest, TheTrayAndASecondStartBringBackTheWindowWithTheDia
         }
         EXPECT_TRUE(ShownWithTheDialog(desktop)) << m_program->log();
         CancelAndStop(desktop);
+        m_program.reset();
+    }
+}
+
+// Whatever dialog or box shows over the window, a stop ends the program
+// within the promised 3 s, from the signal or the pick of the tray's Exit to
+// the process's end, and the close saves the settings as File > Exit does.
+// The boxes: the engine's Print dialog (the program's own Print), the save
+// dialog's question whether to replace the user's file and its box for a
+// name too long, and a message box over the toolkit's modal dialog.
+TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxShows)
+{
+    enum class Stop
+    {
+        kSignal,
+        kTraysExit,
+        kSignalWhileTheTraysMenuShows,
+    };
+    struct Row
+    {
+        const char* box;
+        Stop stop;
+        std::function<bool(TrayDesktop&)> open;
+    };
+    const std::string usersFile = m_home.file("pack.zip");
+    wxUIActionSimulator keys;
+    auto print = [&](TrayDesktop& desktop)
+    {
+        keys.Char('P', wxMOD_CONTROL);
+        return guitest::RunEventsUntil([&] { return desktop.FindWindow("Print") != 0; }, 20000);
+    };
+    // Types into the save dialog's name field and saves: a box shows over it.
+    auto save = [&](TrayDesktop& desktop, const std::string& name)
+    {
+        if (!OpenTheSaveDialog(desktop) ||
+            !guitest::RunEventsUntil([&] { return desktop.HasFocus(m_dialog); }))
+            return false;
+        if (!name.empty())
+        {
+            keys.Char('A', wxMOD_CONTROL);
+            keys.Text(name.c_str());
+        }
+        keys.Char(WXK_RETURN);
+        return guitest::RunEventsUntil([&] { return desktop.ShownWindows() == 3; }, 10000);
+    };
+    auto replace = [&](TrayDesktop& desktop)
+    {
+        std::ofstream(usersFile) << "the user's own";
+        return save(desktop, "");
+    };
+    auto tooLong = [&](TrayDesktop& desktop) { return save(desktop, std::string(300, 'n') + ".zip"); };
+    auto messageOverDialog = [&](TrayDesktop& desktop)
+    {
+        keys.Char('N', wxMOD_CONTROL);
+        unsigned long dialog = 0;
+        if (!guitest::RunEventsUntil(
+                [&]
+                {
+                    dialog = desktop.FindWindow("News Feed Web Service");
+                    return dialog != 0 && desktop.HasFocus(dialog);
+                },
+                10000))
+            return false;
+        keys.Char('A', wxMOD_CONTROL);
+        keys.Text("gopher:x"); // refused: a message box says so
+        keys.Char(WXK_RETURN);
+        return guitest::RunEventsUntil([&] { return desktop.ShownWindows() == 3; }, 10000);
+    };
+    const Row rows[] = {
+        {"print dialog", Stop::kSignal, print},
+        {"replace box", Stop::kSignal, replace},
+        {"name too long box", Stop::kSignal, tooLong},
+        {"message box over a dialog", Stop::kSignal, messageOverDialog},
+        {"print dialog", Stop::kTraysExit, print},
+        {"replace box", Stop::kTraysExit, replace},
+        {"replace box", Stop::kSignalWhileTheTraysMenuShows, replace},
+    };
+    const std::string config = m_home.file("Documents/Kestrova/config.xml");
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(std::string(row.box) + ", stop " + std::to_string(static_cast<int>(row.stop)));
+        TrayDesktop desktop(m_home.path(), row.stop != Stop::kSignal);
+        if (!desktop.Missing().empty())
+            GTEST_SKIP() << desktop.Missing() << " is not installed";
+        ASSERT_TRUE(desktop.IsReady());
+        fs::remove(config);
+        fs::remove(usersFile);
+        ASSERT_TRUE(StartUntilTheWindowHasFocus(desktop)) << m_program->log();
+        ASSERT_TRUE(row.open(desktop)) << m_program->log();
+        if (row.stop != Stop::kSignal)
+        {
+            // Only the window is watched into the tray: the engine's Print
+            // dialog stays on the screen without it.
+            m_dialog = 0;
+            const wxRect icon = MinimiseIntoTray(desktop);
+            ASSERT_FALSE(icon.IsEmpty()) << m_program->log();
+            ASSERT_TRUE(OpenTheIconsMenu(desktop, icon)) << m_program->log();
+        }
+        if (row.stop == Stop::kTraysExit)
+        {
+            keys.Char(WXK_UP); // the last entry: Exit
+            keys.Char(WXK_RETURN);
+        }
+        else
+        {
+            m_program->signal(SIGTERM);
+        }
+        EXPECT_EQ(m_program->waitForExit(3000), 0) << "ends within 3 s, with success\n" << m_program->log();
+        EXPECT_TRUE(fs::exists(config)) << "the settings were saved";
+        if (fs::exists(usersFile))
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(usersFile), "the user's own");
+        }
         m_program.reset();
     }
 }

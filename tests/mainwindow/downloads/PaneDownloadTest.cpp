@@ -18,13 +18,16 @@
 #include "support/LocalHttpServer.h"
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <sys/stat.h>
 #include <vector>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/webview.h>
+#include <zlib.h>
 
 namespace
 {
@@ -43,6 +46,37 @@ public:
     std::string answer; // empty: Cancel
     std::vector<ui::FileRequest> requests;
 };
+
+// Bytes that hardly compress, the same at each run.
+std::string Noise(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    std::uint32_t state = 12345;
+    for (char& byte : bytes)
+    {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+// `bytes` as a gzip stream.
+std::string Gzip(const std::string& bytes)
+{
+    z_stream stream{};
+    constexpr int kGzipWindow = 15 + 16;
+    EXPECT_EQ(deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindow, 8, Z_DEFAULT_STRATEGY),
+              Z_OK);
+    std::string packed(deflateBound(&stream, bytes.size()), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(packed.data());
+    stream.avail_out = static_cast<uInt>(packed.size());
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    packed.resize(stream.total_out);
+    deflateEnd(&stream);
+    return packed;
+}
 
 class PaneDownloadTest : public EngineFrameFixture
 {
@@ -312,18 +346,47 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
 }
 
 // Saved over a file the user has: the file is replaced only by a complete
-// download, and a broken one leaves it as it was. The download is written
-// beside it under a name of the program's, which goes in either case.
+// download, and a broken one leaves it as it was, however the answer is
+// framed (a length, chunks) or coded. The download is written beside it
+// under a name of the program's, which goes in either case; the saved file
+// gets the user's usual mode.
 TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
 {
-    const std::string archive(50000, 'z');
-    HttpResponse cut = Attachment("application/zip", "pack.zip", archive);
-    cut.breakAfter = 20000;
-    m_server.serve("/get/broken", cut);
-    m_server.serve("/get/pack", Attachment("application/zip", "pack.zip", archive));
-    const std::string chosen = m_home.file("kept/archive.zip");
+    // Before the engine's processes start, which write the file.
+    const mode_t userMask = ::umask(022);
+    const std::string archive = Noise(100000);
+    const std::string packed = Gzip(archive);
+    auto answer = [&](bool coded, bool chunked, bool cut)
+    {
+        HttpResponse response = Attachment("application/zip", "pack.zip", coded ? packed : archive);
+        if (coded)
+            response.header("Content-Encoding", "gzip");
+        response.chunked = chunked;
+        if (cut)
+            response.breakAfter = response.body.size() / 2;
+        return response;
+    };
+    // The engine ends a cut coded or chunked answer as if it were whole:
+    // such an answer never replaces a file, and is saved where none is.
+    struct Row
+    {
+        const char* name;
+        HttpResponse response;
+        bool overFile;
+        bool saved;
+    };
+    const Row rows[] = {
+        {"a length, cut", answer(false, false, true), true, false},
+        {"gzip with a length, cut at half", answer(true, false, true), true, false},
+        {"chunks, cut", answer(false, true, true), true, false},
+        {"gzip in chunks, cut", answer(true, true, true), true, false},
+        {"a length, whole", answer(false, false, false), true, true},
+        {"gzip with a length, whole", answer(true, false, false), true, false},
+        {"gzip with a length, whole, where no file is", answer(true, false, false), false, true},
+        {"chunks, whole, where no file is", answer(false, true, false), false, true},
+    };
+    const std::string chosen = m_home.file("kept/keep.zip");
     fs::create_directories(fs::path(chosen).parent_path());
-    std::ofstream(chosen, std::ios::binary) << "the user's own archive";
     auto chooser = std::make_shared<ScriptedChooser>();
     chooser->answer = chosen;
     ui::CFileChooser::Install(chooser);
@@ -336,19 +399,38 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         return names;
     };
 
-    ClickLinkTo("/get/broken");
-    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Failed to save " + chosen; }, 20000))
-        << StatusText();
-    EXPECT_EQ(testsupport::ReadFileBytes(chosen), "the user's own archive");
-    EXPECT_EQ(folderHolds(), std::vector<std::string>{"archive.zip"});
-    EXPECT_EQ(PaneFiles(), 0);
-
-    ClickLinkTo("/get/pack");
-    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Saved " + chosen; }, 20000))
-        << StatusText();
-    EXPECT_EQ(testsupport::ReadFileBytes(chosen), archive);
-    EXPECT_EQ(folderHolds(), std::vector<std::string>{"archive.zip"});
-    EXPECT_EQ(PaneFiles(), 0);
+    int serial = 0;
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.name);
+        fs::remove(chosen);
+        if (row.overFile)
+        {
+            std::ofstream(chosen, std::ios::binary) << "the user's own archive";
+            fs::permissions(chosen, fs::perms::owner_read | fs::perms::owner_write);
+        }
+        const std::string path = "/get/" + std::to_string(++serial);
+        m_server.serve(path, row.response);
+        m_frame->GetStatusBar()->SetStatusText(wxString());
+        ClickLinkTo(path);
+        const std::string told = (row.saved ? "Saved " : "Failed to save ") + chosen;
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == told; }, 20000)) << StatusText();
+        if (row.overFile)
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen), row.saved ? archive : "the user's own archive");
+            EXPECT_EQ(folderHolds(), std::vector<std::string>{"keep.zip"});
+        }
+        else
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen), archive);
+        }
+        EXPECT_EQ(PaneFiles(), 0);
+        if (row.saved)
+        {
+            EXPECT_EQ(fs::status(chosen).permissions(), static_cast<fs::perms>(0644));
+        }
+    }
+    ::umask(userMask);
 }
 
 namespace
@@ -505,7 +587,9 @@ TEST_F(PaneFeedLinkTest, FeedAndOutlineTypesTheEngineCouldShowGoToTheProgram)
 // address can give it, chooses no folder and names no file: the program
 // lives through every one of them, a torrent is handed over in a file of the
 // program's own, and anything else is offered to the user under its last
-// part alone.
+// part alone. The engine's network process, which reads the server's own
+// name with the network library's faulty routine, ends on a name with a "/"
+// in it: that download does not happen, and the next one does.
 TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
 {
     const torrenttest::MadeTorrent made =
@@ -515,15 +599,16 @@ TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
         const char* disposition; // empty: the name is the address's
         const char* addressName;
         const char* offered; // the name the save dialog offers; null for a torrent
+        bool engineEnds = true; // the engine's network process ends on the name
     };
     const NamedAttachment cases[] = {
         {"attachment; filename=\"a/b.torrent\"", "get", nullptr},
         {"attachment; filename=\"../../x.torrent\"", "get", nullptr},
         {"attachment; filename*=UTF-8''a%2Fb.torrent", "get", nullptr},
-        {"", "a%2Fb.torrent", nullptr},
+        {"", "a%2Fb.torrent", nullptr, false},
         {"attachment; filename=\"/etc/x.zip\"", "get", "x.zip"},
         // The engine's own spelling, with no backslash left to split at.
-        {"attachment; filename=\"a\\\\b.zip\"", "get", "a_b.zip"},
+        {"attachment; filename=\"a\\\\b.zip\"", "get", "a_b.zip", false},
         {"attachment; filename=a/b.zip", "get", "b.zip"},
     };
     auto chooser = std::make_shared<ScriptedChooser>();
@@ -547,7 +632,9 @@ TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
             const std::size_t opened = m_opened.size();
             const std::size_t asked = chooser->requests.size();
             ClickLinkTo(path);
-            if (row.offered == nullptr)
+            if (row.engineEnds)
+                ASSERT_TRUE(WaitForRequests({path}));
+            else if (row.offered == nullptr)
             {
                 ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_opened.size() == opened + 1; }, 20000));
                 EXPECT_EQ(m_opened.back().first, WM_APP_OPENTORRENTFILE);
@@ -563,16 +650,17 @@ TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
             }
         }
     guitest::RunEventsFor(300);
-    EXPECT_EQ(m_opened.size(), 4u * kRounds);
+    EXPECT_EQ(m_opened.size(), 1u * kRounds);
+    EXPECT_EQ(chooser->requests.size(), 1u * kRounds);
     for (const char* name : {"b.torrent", "x.torrent", "x.zip", "b.zip"})
         EXPECT_EQ(FilesNamed(name), 0) << name;
     EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
 
-    // Saved where the user says, whole.
+    // After them all, a download is saved where the user says, whole.
     const std::string chosen = m_home.file("kept/archive.zip");
     fs::create_directories(fs::path(chosen).parent_path());
     chooser->answer = chosen;
-    m_server.serve("/named/saved", Attachment("application/zip", "\"../x.zip\"", std::string(50000, 'z')));
+    m_server.serve("/named/saved", Attachment("application/zip", "\"..x.zip\"", std::string(50000, 'z')));
     ClickLinkTo("/named/saved");
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Saved " + chosen; }, 20000))
         << StatusText();

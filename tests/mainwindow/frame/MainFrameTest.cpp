@@ -1,11 +1,14 @@
+#include "CommandIds.h"
 #include "FakeTrayHost.h"
 #include "FrameFixture.h"
 #include "IcoFixture.h"
+#include "ModalDriver.h"
 #include "common/MenuBuilder.h"
 #include "common/Messages.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/RefreshHost.h"
 #include "mainwindow/KestrovaView.h"
+#include "mainwindow/OpenDialogs.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "mainwindow/XStatusBar.h"
@@ -315,6 +318,8 @@ TEST_F(FrameFixture, ASiteIconIsAddedOnceAfterTheTwentyImagesOfTheStrip)
     EXPECT_EQ(frame.GetImageList()->GetImageCount(), 21);
 }
 
+// The close writes the download queue, then the credentials, then the
+// settings with the window's rectangle.
 TEST_F(FrameFixture, CloseWritesTheDownloadQueueBeforeTheConfiguration)
 {
     CMainFrame& frame = *ShowFrame();
@@ -344,4 +349,22 @@ TEST_F(FrameFixture, CloseWritesTheDownloadQueueBeforeTheConfiguration)
     CPreference::GetInstance()->GetWindowRect(left, top, width, height);
     EXPECT_EQ(width, 900);
     EXPECT_EQ(height, 640);
+
+    // File > Exit while a question waits ends the question first (no later
+    // step of it runs) and then closes the same way.
+    CPreference::Release();
+    ShowFrame()->SetSize(wxRect(60, 50, 800, 600));
+    COpenDialogs openDialogs;
+    wxDialog question(nullptr, wxID_ANY, "a question");
+    bool stillAsked = false;
+    auto exit = [&](wxDialog&)
+    {
+        wxCommandEvent command(wxEVT_MENU, ui::MenuCommandId(resources::cmd::kExit));
+        m_frame->GetEventHandler()->ProcessEvent(command);
+    };
+    EXPECT_EQ(guitest::RunModal(question, {exit, [&](wxDialog&) { stillAsked = true; }}), wxID_CANCEL);
+    EXPECT_FALSE(stillAsked) << "the Exit ended the question";
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_frame; }, 120000)) << "the frame closed";
+    CPreference::GetInstance()->GetWindowRect(left, top, width, height);
+    EXPECT_EQ(width, 800);
 }

@@ -2,8 +2,9 @@
 // user's, in the real main window with the real engine and real clicks: a
 // download link inside a frame, a script's or a meta refresh's redirect that
 // answers while the user clicks in a frame, a download the user accepted
-// once and a script starts again, a framed login and an image's login. Each
-// is refused, and a click the user makes afterwards still opens.
+// once and a script starts again, a framed login and an image's login, and
+// scripts that start downloads whose names hold folders. Each is refused,
+// the program lives on, and a click the user makes afterwards still opens.
 #include "LoopbackTracker.h"
 #include "SubscriptionFrameFixture.h"
 #include "TorrentFiles.h"
@@ -54,6 +55,21 @@ std::string FullLink(const std::string& path, const std::string& attributes = st
 {
     return "<html><body style='margin:0'><a href='" + path + "' " + attributes +
            " style='position:fixed;left:0;top:0;width:100%;height:100%'>a link</a></body></html>";
+}
+
+// A script that makes a download link to `path` and clicks it, `times`
+// times, with no click of the user's.
+std::string ScriptLink(const std::string& path, int times = 1)
+{
+    return "<script>setTimeout(function(){for(var i=0;i<" + std::to_string(times) +
+           ";++i){var a=document.createElement('a');a.href='" + path +
+           "';a.download='';document.body.appendChild(a);a.click()}fetch('/clicked-all')},300)</script>";
+}
+
+// A page of its own whose script does so.
+std::string ScriptClicks(const std::string& path)
+{
+    return "<html><body>" + ScriptLink(path) + "</body></html>";
 }
 
 // A redirect that waits until the test lets it answer.
@@ -129,6 +145,7 @@ protected:
     testsupport::ScopedEnv m_listenAddress{"VESSIMAR_LISTEN_ADDRESS", "127.0.0.1"};
     torrenttest::LoopbackTracker m_tracker;
     testsupport::LocalHttpServer m_server;
+    testsupport::LocalHttpServer m_otherSite;
     CTorrentPanelWatch m_panels;
     std::vector<std::uint32_t> m_opened;
 };
@@ -141,6 +158,8 @@ struct HostileCase
     // Shows the page and makes its attempt, up to the requests that show
     // the attempt was made.
     std::function<void()> attempt;
+    // How often the row is tried: a crash need not come every time.
+    int runs = 1;
 };
 } // namespace
 
@@ -180,7 +199,30 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
                        ".then(r=>r.text()).then(t=>{if(t=='go'&&!done){done=true;"
                        "document.getElementById('again').click();fetch('/p/again/clicked')}}),100)</script>"),
         "text/html");
+    // Downloads a script starts by clicking a download link it made, with
+    // names that hold folders: the server's, or the address's.
+    for (testsupport::LocalHttpServer* site : {&m_server, &m_otherSite})
+    {
+        site->serve("/cd", Attachment("application/x-bittorrent", "\"a/b.torrent\"", made.bytes));
+        site->serveContent("/f/cd", ScriptClicks("/cd"), "text/html");
+    }
+    m_server.serve("/cd-octets", Attachment("application/octet-stream", "\"a/b.torrent\"", made.bytes));
+    m_server.serveContent("/dl/a%2Fb.torrent", made.bytes, "application/x-bittorrent");
     StartWithEngine();
+    // Shows a page whose script (or a frame's) starts its downloads, and
+    // waits until the script is through and the server was asked.
+    auto scriptedDownloads =
+        [this](const std::string& top, testsupport::LocalHttpServer& site, const std::string& path)
+    {
+        return [this, top, &site, path]
+        {
+            site.clearLog();
+            m_server.serveContent("/p/scripted", Page(m_server, top), "text/html");
+            Show("/p/scripted");
+            ASSERT_TRUE(hostiletest::Asked(site, "/clicked-all"));
+            ASSERT_TRUE(hostiletest::Asked(site, path));
+        };
+    };
 
     // The page's navigation starts, the user clicks in the frame, then the
     // page's navigation is redirected to a torrent.
@@ -256,8 +298,36 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
              ASSERT_TRUE(Requested("/auth/own-image"));
              ASSERT_TRUE(Settled());
          }},
+        {"a script's download of a name with a folder",
+         {},
+         scriptedDownloads(ScriptLink("/cd"), m_server, "/cd"),
+         5},
+        {"the same from a frame of the page's own site",
+         {},
+         scriptedDownloads(Frame("/f/cd"), m_server, "/cd"),
+         5},
+        {"the same from a frame of another site",
+         {},
+         scriptedDownloads(Frame(m_otherSite.url("/f/cd")), m_otherSite, "/cd"),
+         5},
+        {"a script's download of an octet stream named with a folder",
+         {},
+         scriptedDownloads(ScriptLink("/cd-octets"), m_server, "/cd-octets"),
+         5},
+        {"a script's download of an address with an escaped slash",
+         {},
+         scriptedDownloads(ScriptLink("/dl/a%2Fb.torrent"), m_server, "/dl/a%2Fb.torrent"),
+         5},
+        {"a script's ten downloads of a name with a folder",
+         {},
+         scriptedDownloads(ScriptLink("/cd", 10), m_server, "/cd"),
+         5},
     };
+    // A crash need not come every time: such cases are tried again.
+    std::vector<HostileCase> tries;
     for (const HostileCase& row : cases)
+        tries.insert(tries.end(), static_cast<std::size_t>(row.runs), row);
+    for (const HostileCase& row : tries)
     {
         SCOPED_TRACE(row.name);
         m_opened.clear();

@@ -169,6 +169,12 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
                               "d.onclick=()=>{history.pushState(1,'','start');history.pushState(2,'','q')};"
                               "onpopstate=()=>location='next'"));
     ServePage("/push-away/next", Page("push-away next", "", "onload=()=>history.back()"));
+    // The page asks for the print dialog itself: on a timer, or from a
+    // frame of an item's page with no click. The image tells that print()
+    // returned.
+    const std::string printThenTell = "print();new Image().src='printed'";
+    ServePage("/print-timer/page", Page("print-timer", "", "setTimeout(()=>{" + printThenTell + "},300)"));
+    ServePage("/print-frame/inner", "<script>" + printThenTell + "</script>");
     ServePage("/frame-load/page", Page("frame-load", ""));
     ServePage("/frame-load/inner", "<script>history.go(-1);new Image().src='backing'</script>");
 
@@ -250,6 +256,15 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
           {Step::kWaitAsked, "/frame-back/backing"},
           {Step::kWaitShown, "frame-back item page"}},
          {}},
+        {"print-timer",
+         {{Step::kNavigate, "/print-timer/page"},
+          {Step::kWaitShown, "print-timer page"},
+          {Step::kWaitAsked, "/print-timer/printed"}},
+         {}},
+        {"print-frame",
+         {{Step::kWrite, Page("print-frame", Frame("/print-frame/inner"))},
+          {Step::kWaitAsked, "/print-frame/printed"}},
+         {}},
         // A frame steps back while the item is still loading.
         {"frame-load",
          {{Step::kNavigate, "/frame-load/page"},
@@ -264,6 +279,7 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
     for (const HostileCase& hostile : cases)
     {
         SCOPED_TRACE(hostile.name);
+        const int dialogsBefore = m_dialogs.Seen();
         ServePage(std::string("/after/") + hostile.name, std::string("<p>after ") + hostile.name + "</p>");
         for (const Action& action : hostile.actions)
         {
@@ -277,6 +293,7 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
         for (const std::string& path : hostile.neverAsked)
             EXPECT_TRUE(m_server.requestsFor(path).empty()) << path;
         EXPECT_TRUE(m_windows.empty());
+        EXPECT_EQ(m_dialogs.Seen(), dialogsBefore) << "no dialog shows";
         m_handedOver.clear();
 
         // The user's own click still opens its page.

@@ -4,6 +4,7 @@
 // of its own, recording what it hands over and the windows it would open, a
 // loopback server, and the engine's login boxes and real clicks.
 #include "GuiTestSupport.h"
+#include "common/ToplevelWindows.h"
 #include "downloads/PaneDownloadSupport.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/WebBrowserFrame.h"
@@ -17,6 +18,7 @@
 #include <vector>
 #include <wx/frame.h>
 #include <wx/sizer.h>
+#include <wx/timer.h>
 #include <wx/webview.h>
 
 namespace hostiletest
@@ -50,6 +52,44 @@ inline int LoginBoxes(wxWebView& view)
         &count);
     return count.boxes;
 }
+
+// Counts the toolkit's dialogs that show in this process, and cancels each
+// at once: a dialog a page opens runs a loop of its own, which would hold
+// the test until the dialog closed.
+class DialogWatch : public wxTimer
+{
+public:
+    DialogWatch() { Start(50); }
+    int Seen() const { return m_seen; }
+
+private:
+    void Notify() override
+    {
+        using GetType = unsigned long (*)();
+        using IsA = int (*)(void* instance, unsigned long type);
+        using IsVisible = int (*)(void* widget);
+        using Respond = void (*)(void* dialog, int response);
+        static const auto dialogType =
+            reinterpret_cast<GetType>(::dlsym(RTLD_DEFAULT, "gtk_dialog_get_type"));
+        static const auto isA = reinterpret_cast<IsA>(::dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
+        static const auto isVisible =
+            reinterpret_cast<IsVisible>(::dlsym(RTLD_DEFAULT, "gtk_widget_get_visible"));
+        static const auto respond = reinterpret_cast<Respond>(::dlsym(RTLD_DEFAULT, "gtk_dialog_response"));
+        if (dialogType == nullptr || isA == nullptr || isVisible == nullptr || respond == nullptr)
+            return;
+        constexpr int kCancel = -6;
+        for (void* window : ui::ToplevelWindows())
+        {
+            if (isA(window, dialogType()) != 0 && isVisible(window) != 0)
+            {
+                ++m_seen;
+                respond(window, kCancel);
+            }
+        }
+    }
+
+    int m_seen = 0;
+};
 
 // A real click across the middle of the view, `y` down from its top.
 inline void ClickAcross(wxWebView& view, int y)
@@ -134,5 +174,6 @@ protected:
     CWebBrowserFrame* m_browser = nullptr;
     std::vector<std::string> m_handedOver;
     std::vector<std::string> m_windows;
+    DialogWatch m_dialogs;
 };
 } // namespace hostiletest

@@ -449,6 +449,10 @@ TEST_F(OpmlFrameTest, AnAddressIsSubscribedByWhatItTurnsOutToBe)
     EXPECT_EQ(m_prompt->Ids(), std::vector<int>{3009});
     EXPECT_EQ(site.server.requestsFor("/loop-a").size() + site.server.requestsFor("/loop-b").size(), 11u);
 
+    // A directory lists any address; subscribing refuses what is no feed address.
+    m_frame->SendMessage(WM_APP_SUBSCRIBEURL, 0, uString("gopher://127.0.0.1:9/1/feed"));
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3009, 3058}));
+
     // Outlines are said to be outlines, then offered for import.
     int rows = -1;
     guitest::WhenDialogShown<OPMLImport>(
@@ -458,7 +462,7 @@ TEST_F(OpmlFrameTest, AnAddressIsSubscribedByWhatItTurnsOutToBe)
             guitest::Press(dialog, wxID_CANCEL);
         });
     subscribe("/outlines.opml");
-    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3009, 3023}));
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3009, 3058, 3023}));
     EXPECT_EQ(rows, 5);
 
     // A web page: its feeds are offered, each once, with the feed's own title.

@@ -42,6 +42,33 @@ TEST_F(SubscriptionFrameTest, ASubscribedFeedShowsWithItsUnreadCountAndSurvivesA
     EXPECT_STREQ(tree->GetRecord(Find("Election", kWatch))->text.c_str(), "vote or ballot");
 }
 
+// A broken document without items is refused as one that cannot be read
+// and leaves nothing behind; a sound feed without items shows at once.
+TEST_F(SubscriptionFrameTest, AFeedWithoutItemsShowsAtOnceAndABrokenOneIsRefused)
+{
+    Site site("Quiet cast", {20, 120, 230, 255}, 0);
+    const std::string sound = feedsite::Rss("Quiet cast", site.server.url("/site"), {});
+    site.server.serveContent(
+        "/feed.xml",
+        "<rss version=\"2.0\"><channel><title>Broken feed<description>unclosed tag</channel></rss>",
+        "application/rss+xml");
+    Start();
+    SubscribeThroughDialog(site.Url(), 0);
+    EXPECT_EQ(m_messages->texts, std::vector<std::string>{"Failed to load/parse XML Document"});
+    EXPECT_EQ(Count("default.mdb", "channel", site.Url()), 0);
+    EXPECT_TRUE(Labels(Find("First", kList)).empty());
+
+    site.server.serveContent("/feed.xml", sound, "application/rss+xml");
+    SubscribeThroughDialog(site.Url(), 0);
+    EXPECT_EQ(m_messages->texts.size(), 1u) << "not taken for a feed the list holds";
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Quiet cast"});
+    EXPECT_EQ(tree->GetSelection(), tree->GetFirstChildItem(Find("First", kList)));
+    EXPECT_EQ(Count("default.mdb", "channel", site.Url()), 1);
+
+    Restart();
+    EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Quiet cast"});
+}
+
 TEST_F(SubscriptionFrameTest, RenamingAFeedKeepsItsCountAndRenamesItsChannel)
 {
     Site site("Loopback news", {230, 120, 20, 255}, 3);

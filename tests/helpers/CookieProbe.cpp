@@ -1,0 +1,85 @@
+// A second copy of the program's cookie store for the cookie tests: the
+// same cookie file, from another process.
+//   kestrova_cookie_probe JAR STEP...   runs the steps in order:
+//     nobody      goes on as user nobody (65534), who reads only what all may
+//     fetch:URL   one transfer with the jar; prints "fetched BODY"
+//     pause:FILE  the next write of the jar stops just before its rename,
+//                 prints "mid-save", and goes on once FILE exists
+//     wait:FILE   waits until FILE exists
+//     close       the close's last save; prints "closed"
+#include "foundation/uCurlTransfer.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <grp.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+
+std::string g_pauseUntil;
+
+void WaitFor(const std::string& file)
+{
+    struct stat info = {};
+    while (::stat(file.c_str(), &info) != 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+void Say(const std::string& line)
+{
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void PauseOnce(const std::string&)
+{
+    if (g_pauseUntil.empty())
+        return;
+    Say("mid-save");
+    WaitFor(g_pauseUntil);
+    g_pauseUntil.clear();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    const uFile jar(argv[1]);
+    uCurlTransfer::setCookieSaveHook(&PauseOnce);
+    for (int i = 2; i < argc; ++i)
+    {
+        const std::string step = argv[i];
+        const std::string argument = step.substr(step.find(':') + 1);
+        if (step == "nobody")
+        {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                return 3;
+        }
+        else if (step.rfind("fetch:", 0) == 0)
+        {
+            uCurlTransfer transfer(uString(argument.c_str()));
+            transfer.setCookieFile(jar);
+            uString body;
+            transfer.downloadToString(&body);
+            Say("fetched " + std::string(body.c_str()));
+        }
+        else if (step.rfind("pause:", 0) == 0)
+            g_pauseUntil = argument;
+        else if (step.rfind("wait:", 0) == 0)
+            WaitFor(argument);
+        else if (step == "close")
+        {
+            uCurlTransfer::saveDueCookies();
+            Say("closed");
+        }
+        else
+            return 2;
+    }
+    return 0;
+}
