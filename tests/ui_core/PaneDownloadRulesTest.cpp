@@ -1,11 +1,13 @@
 #include "mainwindow/PaneDownloadRules.h"
 
 #include "common/Messages.h"
+#include "mainwindow/UserActs.h"
 #include "support/TempDir.h"
 
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -93,27 +95,55 @@ TEST(PaneDownloadRulesTest, OnlyAPlainKnownLengthIsTheSizeACompleteDownloadMustH
     EXPECT_EQ(panedownload::ExpectedSize(static_cast<std::uint64_t>(-1), ""), 0u);
 }
 
+namespace
+{
+// The view decides a navigation to `address`; when `users`, that of the
+// link the user has just pressed in the page itself.
+void Decide(CUserActs& acts, const std::string& address, bool users, bool redirect)
+{
+    htmlctrl::Navigation navigation;
+    navigation.url = uString(address.c_str());
+    navigation.redirect = redirect;
+    if (users)
+    {
+        acts.OnViewPressed();
+        acts.OnPressReported({true, true, CUserActs::PressReport::Target::kLink, address});
+        navigation.kind = htmlctrl::NavigationKind::kLinkClicked;
+        navigation.userGesture = true;
+        navigation.mouseButton = 1;
+    }
+    acts.OnNavigation(navigation, false);
+}
+
+// The page's own load starts and asks for `address`.
+void Load(CUserActs& acts, const std::string& address)
+{
+    acts.OnPageLoadStarted();
+    acts.OnPageRequested(address);
+}
+} // namespace
+
 TEST(PaneDownloadRulesTest, OnlyTheUsersNavigationsAndTheirRedirectsAreTheUsers)
 {
-    panedownload::CUserStarts starts;
+    CUserActs starts;
     // A frame's load and a meta refresh: nobody asked.
-    starts.OnNavigation("http://h/frame.torrent", false, false);
-    starts.OnNavigation("http://h/refresh.zip", false, false);
+    Decide(starts, "http://h/frame.torrent", false, false);
+    Decide(starts, "http://h/refresh.zip", false, false);
     EXPECT_FALSE(starts.IsUserStarted("http://h/frame.torrent"));
     EXPECT_FALSE(starts.IsUserStarted("http://h/refresh.zip"));
     // A redirect of a navigation nobody asked for stays nobody's.
-    starts.OnNavigation("http://h/after-redirect.torrent", false, true);
+    Decide(starts, "http://h/after-redirect.torrent", false, true);
     EXPECT_FALSE(starts.IsUserStarted("http://h/after-redirect.torrent"));
 
     // A click, and the redirects of the page's load it started.
-    starts.OnNavigation("http://h/go#top", true, false);
-    starts.OnPageLoadStarted();
-    starts.OnNavigation("http://h/list.opml", false, true);
+    Decide(starts, "http://h/go#top", true, false);
+    Load(starts, "http://h/go#top");
+    Decide(starts, "http://h/list.opml", false, true);
     starts.OnPageRedirected("http://h/list.opml");
     EXPECT_TRUE(starts.IsUserStarted("http://h/go"));
     EXPECT_TRUE(starts.IsUserStarted("http://h/list.opml#part"));
     // The page then loading the same address by itself takes it away.
-    starts.OnNavigation("http://h/go", false, false);
+    Decide(starts, "http://h/go", false, false);
     EXPECT_FALSE(starts.IsUserStarted("http://h/go"));
     EXPECT_TRUE(starts.IsUserStarted("http://h/list.opml"));
 
@@ -125,38 +155,43 @@ TEST(PaneDownloadRulesTest, OnlyTheUsersNavigationsAndTheirRedirectsAreTheUsers)
 
 TEST(PaneDownloadRulesTest, ARedirectIsTheUsersOnlyThroughThePagesOwnLoadTheUserStarted)
 {
-    panedownload::CUserStarts starts;
+    CUserActs starts;
     // The page's script navigates, the user clicks in a frame (no load of
     // the page's), then the script's navigation is redirected.
-    starts.OnNavigation("http://h/slow", false, false);
-    starts.OnPageLoadStarted();
-    starts.OnNavigation("http://h/plain", true, false);
-    starts.OnNavigation("http://h/x.torrent", false, true);
+    Decide(starts, "http://h/slow", false, false);
+    Load(starts, "http://h/slow");
+    Decide(starts, "http://h/plain", true, false);
+    Decide(starts, "http://h/x.torrent", false, true);
     starts.OnPageRedirected("http://h/x.torrent");
     EXPECT_FALSE(starts.IsUserStarted("http://h/x.torrent"));
     EXPECT_TRUE(starts.UsersPageLoad().empty());
 
     // A navigation starts one load at most: a load after it (a page the
     // program writes) is not the user's.
-    starts.OnNavigation("http://h/go", true, false);
-    starts.OnPageLoadStarted();
+    Decide(starts, "http://h/go", true, false);
+    Load(starts, "http://h/go");
     EXPECT_EQ(starts.UsersPageLoad(), "http://h/go");
-    starts.OnPageLoadStarted();
+    Load(starts, "http://h/go");
     EXPECT_FALSE(starts.IsUserStarted("http://h/go"));
+    // A load of another address than the navigation decided is not its.
+    Decide(starts, "http://h/go", true, false);
+    Load(starts, "http://h/elsewhere");
+    EXPECT_FALSE(starts.IsUserStarted("http://h/elsewhere"));
+    EXPECT_TRUE(starts.UsersPageLoad().empty());
 
     // The user's load ends: its leave goes with it.
-    starts.OnNavigation("http://h/go", true, false);
-    starts.OnPageLoadStarted();
-    starts.OnPageLoadEnded();
+    Decide(starts, "http://h/go", true, false);
+    Load(starts, "http://h/go");
+    starts.OnPageCommitted("http://h/go");
     EXPECT_FALSE(starts.IsUserStarted("http://h/go"));
     EXPECT_TRUE(starts.UsersPageLoad().empty());
 }
 
 TEST(PaneDownloadRulesTest, ALoginIsTheUsersOnlyWhileNoOtherRequestCouldBeAskingIt)
 {
-    panedownload::CUserStarts starts;
-    starts.OnNavigation("http://h:8080/go", true, false);
-    starts.OnPageLoadStarted();
+    CUserActs starts;
+    Decide(starts, "http://h:8080/go", true, false);
+    Load(starts, "http://h:8080/go");
     starts.OnPageRedirected("http://h:8080/held#top");
     struct Case
     {
@@ -200,36 +235,36 @@ TEST(PaneDownloadRulesTest, ALoginIsTheUsersOnlyWhileNoOtherRequestCouldBeAsking
         EXPECT_EQ(starts.IsUsersLogin(c.host, c.port, c.proxy, c.mainRequest, c.others), c.users) << c.what;
 
     // Not the user's load: nobody's login.
-    starts.OnPageLoadEnded();
+    starts.OnPageCommitted("http://h:8080/held");
     EXPECT_FALSE(starts.IsUsersLogin("h", 8080, false, "http://h:8080/held", {}));
     EXPECT_FALSE(starts.IsUsersLogin("proxy", 3128, true, "http://h:8080/held", {}));
-    starts.OnNavigation("http://h:8080/script", false, false);
-    starts.OnPageLoadStarted();
+    Decide(starts, "http://h:8080/script", false, false);
+    Load(starts, "http://h:8080/script");
     EXPECT_FALSE(starts.IsUsersLogin("h", 8080, false, "http://h:8080/script", {}));
 }
 
 TEST(PaneDownloadRulesTest, AnAcceptedAnswerTakesOnlyTheDownloadOfItsOwnLoad)
 {
-    panedownload::CUserStarts starts;
+    CUserActs starts;
     auto accept = [&starts](const std::string& address)
     {
-        starts.OnNavigation(address, true, false);
-        starts.OnPageLoadStarted();
+        Decide(starts, address, true, false);
+        Load(starts, address);
         starts.Accept(address);
     };
     // The load ends as it becomes a download, which then starts; once.
     accept("http://h/y");
-    starts.OnPageLoadEnded(true);
+    starts.OnPageLoadFailed(true);
     EXPECT_TRUE(starts.TakeAccepted("http://h/y#part"));
     EXPECT_FALSE(starts.TakeAccepted("http://h/y"));
 
     // No download started: the load failed, a navigation was decided, another
     // download started first. None leaves the address accepted.
     accept("http://h/y");
-    starts.OnPageLoadEnded(false);
+    starts.OnPageLoadFailed(false);
     EXPECT_FALSE(starts.TakeAccepted("http://h/y"));
     accept("http://h/y");
-    starts.OnNavigation("http://h/y", false, false);
+    Decide(starts, "http://h/y", false, false);
     EXPECT_FALSE(starts.TakeAccepted("http://h/y"));
     accept("http://h/y");
     EXPECT_FALSE(starts.TakeAccepted("http://h/other"));
@@ -238,23 +273,177 @@ TEST(PaneDownloadRulesTest, AnAcceptedAnswerTakesOnlyTheDownloadOfItsOwnLoad)
 
 TEST(PaneDownloadRulesTest, ADownloadWithoutAnAnswerIsTheUsersOnlyFromTheWebPageItself)
 {
-    panedownload::CUserStarts starts;
+    CUserActs starts;
     const std::string page = "http://h/page";
-    starts.OnNavigation("http://h/x.torrent", true, false);
-    EXPECT_TRUE(starts.IsUnansweredUsers("http://h/x.torrent", page, page + "#top"));
-    // From a frame, from no known page, from a page the program wrote.
-    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", "http://h/framed", page));
-    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", "", page));
-    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", "kestrova://template/?page=1",
-                                          "kestrova://template/?page=1"));
+    starts.OnPageCommitted(page + "#top");
+    Decide(starts, "http://h/x.torrent", true, false);
+    EXPECT_TRUE(starts.IsUnansweredUsers("http://h/x.torrent"));
+    // From a page the program wrote.
+    starts.OnPageCommitted("kestrova://template/?page=1");
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent"));
+    starts.OnPageCommitted(page);
     // Another address, or a navigation decided after the user's.
-    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/y.torrent", page, page));
-    starts.OnNavigation("http://h/x.torrent", false, false);
-    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", page, page));
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/y.torrent"));
+    Decide(starts, "http://h/x.torrent", false, false);
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent"));
     // Used once.
-    starts.OnNavigation("http://h/x.torrent", true, false);
+    Decide(starts, "http://h/x.torrent", true, false);
     EXPECT_EQ(starts.UseUp("http://h/x.torrent"), std::vector<std::string>{"http://h/x.torrent"});
-    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent", page, page));
+    EXPECT_FALSE(starts.IsUnansweredUsers("http://h/x.torrent"));
+}
+
+TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFromThePageItself)
+{
+    using Target = CUserActs::PressReport::Target;
+    const std::string link = "http://h/x.torrent";
+    const CUserActs::PressReport onLink{true, true, Target::kLink, link + "#part"};
+    auto navigation = [](const std::string& address, htmlctrl::NavigationKind kind, unsigned button = 1)
+    {
+        htmlctrl::Navigation made;
+        made.url = uString(address.c_str());
+        made.kind = kind;
+        made.userGesture = true;
+        made.mouseButton = button;
+        return made;
+    };
+    const htmlctrl::Navigation click = navigation(link, htmlctrl::NavigationKind::kLinkClicked);
+    struct Case
+    {
+        const char* what;
+        std::function<void(CUserActs&)> before;
+        htmlctrl::Navigation navigation;
+        bool users;
+    };
+    const Case cases[] = {
+        {"the user's click on a link of the page",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+         },
+         click, true},
+        {"a form's button, its fields in the query",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported({true, true, Target::kForm, "http://h/get?old=1"});
+         },
+         navigation("http://h/get?q=talk", htmlctrl::NavigationKind::kFormSubmitted), true},
+        {"a press in another document's frame",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported({false, true, Target::kLink, link});
+         },
+         click, false},
+        {"a key's click on a link the page focused",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewKeyPressed();
+             acts.OnPressReported({true, false, Target::kLink, link});
+         },
+         click, false},
+        {"a press, then a key",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnViewKeyPressed();
+             acts.OnPressReported(onLink);
+         },
+         click, false},
+        {"a trusted click with no press before it", [&](CUserActs& acts) { acts.OnPressReported(onLink); },
+         click, false},
+        {"a second click of one press (a label's)",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported({true, true, Target::kNone, ""}), acts.OnPressReported(onLink);
+         },
+         click, false},
+        {"another link than the one pressed",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported({true, true, Target::kLink, "http://h/other"});
+         },
+         click, false},
+        {"a script's click inside the user's",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+         },
+         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 0), false},
+        {"a form sent where a link was pressed",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+         },
+         navigation(link, htmlctrl::NavigationKind::kFormSubmitted), false},
+        {"a navigation of the page's decided first",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+             acts.OnNavigation(navigation("http://h/frame", htmlctrl::NavigationKind::kOther, 0), false);
+         },
+         click, false},
+        {"a press used once",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported(onLink);
+             acts.OnNavigation(click, false);
+         },
+         click, false},
+    };
+    for (const Case& c : cases)
+    {
+        CUserActs acts;
+        acts.OnPageCommitted("http://h/page");
+        c.before(acts);
+        acts.OnNavigation(c.navigation, false);
+        EXPECT_EQ(acts.IsUnansweredUsers(c.navigation.url.c_str()), c.users) << c.what;
+    }
+}
+
+TEST(PaneDownloadRulesTest, TheScriptsReportIsReadWholeOrNotAtAll)
+{
+    using Target = CUserActs::PressReport::Target;
+    CUserActs::PressReport report;
+    ASSERT_TRUE(CUserActs::ReadReport("1\n1\nlink\nhttp://h/x?a=1#b", report));
+    EXPECT_TRUE(report.inPageItself && report.byMouse && report.target == Target::kLink);
+    EXPECT_EQ(report.address, "http://h/x?a=1#b");
+    ASSERT_TRUE(CUserActs::ReadReport("0\n0\nform\nhttp://h/get", report));
+    EXPECT_TRUE(!report.inPageItself && !report.byMouse && report.target == Target::kForm);
+    ASSERT_TRUE(CUserActs::ReadReport("1\n2\nnone\n", report));
+    EXPECT_TRUE(report.byMouse && report.target == Target::kNone && report.address.empty());
+    for (const char* refused : {"", "1", "1\n1", "yes\n1\nlink\nx", "1\n-1\nlink\nx", "1\n1\nimage\nx"})
+        EXPECT_FALSE(CUserActs::ReadReport(refused, report)) << refused;
+}
+
+TEST(PaneDownloadRulesTest, AWindowMayOpenOnlyWhileThePageItselfLoads)
+{
+    CUserActs acts;
+    EXPECT_FALSE(acts.MayOpenWindow());
+    acts.OnPageLoadStarted();
+    acts.OnPageRequested("http://h/page");
+    acts.OnPageCommitted("http://h/page");
+    EXPECT_TRUE(acts.MayOpenWindow());
+    acts.OnPageLoadFinished();
+    EXPECT_FALSE(acts.MayOpenWindow());
+    // A frame's navigation or a step inside the page starts no load of the
+    // page's own.
+    Decide(acts, "http://h/page#part", false, false);
+    Decide(acts, "http://h/frame", true, false);
+    EXPECT_FALSE(acts.MayOpenWindow());
+    acts.OnPageLoadStarted();
+    acts.OnPageLoadFailed(false);
+    EXPECT_FALSE(acts.MayOpenWindow());
+    // A print the page asks for is never the user's.
+    EXPECT_FALSE(CUserActs::IsUsersPrint(/*askedByPage=*/true));
+    EXPECT_TRUE(CUserActs::IsUsersPrint(/*askedByPage=*/false));
 }
 
 TEST(PaneDownloadRulesTest, FeedAndOutlineTypesAreKnownByTheirTypeAlone)

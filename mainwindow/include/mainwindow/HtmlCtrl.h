@@ -13,6 +13,8 @@
 #include <wx/event.h>
 #include <wx/string.h>
 
+class CUserActs;
+class CUserActWatch;
 class wxWebView;
 class wxWebViewEvent;
 class wxWindowDestroyEvent;
@@ -118,7 +120,8 @@ public:
 
     const std::list<CFeedLink>& GetFeedLinks() const { return m_feedLinks; }
     const wxString& GetPageTitle() const { return m_title; }
-    bool IsPopupAllowed() const { return m_popups.IsAllowed(); }
+    // A window the page asks for may open now (while the page itself loads).
+    bool IsPopupAllowed() const;
 
 private:
     void OnNavigating(wxWebViewEvent& event);
@@ -155,7 +158,6 @@ private:
     uString m_templateDir;
     const CHtmlCommand* m_commands = nullptr;
     std::list<CFeedLink> m_feedLinks;
-    htmlctrl::CPopupPermission m_popups;
     StatusHandler m_status;
     WindowOpener m_openWindow;
     AddressHandler m_address;
@@ -165,6 +167,10 @@ private:
     uString m_statusText;
     // The toolkit's handler of the view's hover notification; 0 when none.
     unsigned long m_statusSignal = 0;
+    // Whether what happens in the view is the user's own act: asked by every
+    // hand-off, fed by the watch.
+    std::shared_ptr<CUserActs> m_acts;
+    std::unique_ptr<CUserActWatch> m_actWatch;
     std::unique_ptr<CPaneDownloads> m_downloads;
     unsigned long m_policySignal = 0;
     unsigned long m_createSignal = 0;

@@ -13,20 +13,6 @@ namespace htmlctrl
 // case); `command` then receives the rest of the address.
 bool IsAppCommand(const uString& address, uString& command);
 
-// Pages may open windows only while a page is loading (a script of the
-// loading page); a click on a link with a new-window target after the load
-// is refused. Blocked at first.
-class CPopupPermission
-{
-public:
-    void OnLoadStarted() { m_blocked = false; }
-    void OnLoadEnded() { m_blocked = true; }
-    bool IsAllowed() const { return !m_blocked; }
-
-private:
-    bool m_blocked = true;
-};
-
 // What the pane shows, for the rule below.
 enum class PageShown
 {
@@ -52,8 +38,8 @@ struct Navigation
     NavigationKind kind = NavigationKind::kOther;
     bool userGesture = false;
     bool redirect = false;
-    // The button of the real press that started it; 0 when none did (a
-    // key, or a script's click even inside the user's own click).
+    // The engine's button of the click that started it: 0 for a script's
+    // click, even inside the user's own, but 1 for a key's activation too.
     unsigned mouseButton = 0;
     // The history entry the browser stands at as it asks (a step through
     // the history has moved there already); null when not known.
@@ -76,16 +62,6 @@ enum class NavigationVerdict
 // no step through the history is a frame's own. A browsed page navigates
 // as the web does.
 NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool commanded);
-
-// True when a navigation a page starts counts as the user's: a click on a
-// link or a form submitted by the user.
-bool IsUsersOwn(const Navigation& navigation);
-
-// True when the user's own press of a mouse button started a navigation of
-// the page: what may start a download or a hand-off. A page's handler that
-// clicks a hidden link or submits a form while the user clicks something
-// else (in the page or in a frame) has the user's gesture but no press.
-bool IsUsersClick(const Navigation& navigation);
 
 // True when the two addresses differ in their fragment only: a step
 // between them stays inside the page, and the browser decides nothing.

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 // Which downloads of the browser pane the program opens itself, and where
 // they are kept; no window needed.
@@ -80,75 +79,6 @@ bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::s
 /// The ending the browser engine gives the file it writes a download into
 /// until it is complete; it then takes the download's own name.
 constexpr const char* kEnginePartEnding = ".wkdownload";
-
-/// The addresses the user asked for. A page may start downloads by itself
-/// (frames, a meta refresh, scripts); only those the user started count: a
-/// click or a form of the user's, or an address the user gave the program,
-/// in the page itself, and the redirects of that same load. The browser
-/// tells each navigation as it decides it, in order, frames' included; the
-/// page's own load (never a frame's) is told apart as it starts, is
-/// redirected and ends.
-class CUserStarts
-{
-public:
-    /// `userStarted`: the user started this navigation. A redirect is
-    /// nobody's here: it is the user's only through the page's own load it
-    /// belongs to. Any other navigation to an address of the page's load
-    /// takes that address's leave away.
-    void OnNavigation(const std::string& address, bool userStarted, bool redirect);
-    /// The page itself starts a load, that of the navigation decided just
-    /// before it (the engine names no address yet): the user's when that
-    /// navigation was.
-    void OnPageLoadStarted();
-    /// The page's own load went on to `address`.
-    void OnPageRedirected(const std::string& address);
-    /// The page's own load committed, failed or was replaced;
-    /// `becameDownload` when it ended because its answer is downloaded.
-    void OnPageLoadEnded(bool becameDownload = false);
-    /// True when the page's own load under way is the user's and has
-    /// reached `address`. A fragment is no part of the address.
-    bool IsUserStarted(const std::string& address) const;
-    /// Where the page's own load under way that the user started has got
-    /// to; empty when there is none.
-    std::string UsersPageLoad() const;
-    /// True when a login asked of the view is the user's page load's own.
-    /// The engine names only the server that asks (`host`, `port`), not the
-    /// request, so it is the user's only when the page's own load under way
-    /// is the user's, is still asking for `mainRequest` (the page's own
-    /// request in flight; empty when none) where it has got to, at that
-    /// server, and no other request in flight (`otherRequests`: frames',
-    /// images', scripts', the old page's too) goes there. A proxy's
-    /// question (`forProxy`) is the user's while the user's load is under
-    /// way.
-    bool IsUsersLogin(const std::string& host, int port, bool forProxy, const std::string& mainRequest,
-                      const std::vector<std::string>& otherRequests) const;
-    /// True for a download that came with no answer to decide on: the
-    /// newest navigation decided was the user's own to `address`, not a
-    /// redirect, and was asked for by `referrer`, the page itself as shown
-    /// (`shownPage`), a page of the web rather than one the program wrote.
-    bool IsUnansweredUsers(const std::string& address, const std::string& referrer,
-                           const std::string& shownPage) const;
-    /// A download of `address` was let through: its navigation's leave is
-    /// used up. The addresses of that navigation (empty when none).
-    std::vector<std::string> UseUp(const std::string& address);
-    /// The answer of the page's load to `address` is let through as a
-    /// download, using the load's leave up: the next download to start is
-    /// taken when it is of that load, and only until then, or until any
-    /// navigation is decided, or that load ends other than by downloading.
-    void Accept(const std::string& address);
-    /// A download starts: true when it is the accepted load's. Ends the
-    /// acceptance either way.
-    bool TakeAccepted(const std::string& address);
-
-private:
-    // The newest navigation decided, until a load of the page takes it.
-    std::string m_newest;
-    bool m_newestIsUsers = false;
-    // The page's own load under way, when the user's.
-    std::vector<std::string> m_pageLoad;
-    // The addresses of the load whose answer is becoming a download.
-    std::vector<std::string> m_accepted;
-};
 
 /// True for the names MakeDownloadFile gives ("page-" and six letters or
 /// digits, then a message's ending), also with the engine's part ending.

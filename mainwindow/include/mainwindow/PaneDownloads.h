@@ -6,17 +6,19 @@
 #include <functional>
 #include <memory>
 
+class CUserActs;
 class wxWebView;
 
 // The downloads a browser view starts. Only a download the user started is
-// taken (panedownload::CUserStarts): the answer of a load of the page itself
-// (never a frame's) that a click or form of the user's or an address given
-// to the program started, through that load's own redirects; or a download
-// that comes without an answer, from the user's click in a web page itself.
-// Every other download (a frame's, a meta refresh's, a script's) is refused
-// before anything is written. So is every login the view is asked for but
-// one of the user's own load of the page. A feed or an outline that load
-// brings goes to the program even where the view could show it as text.
+// taken (CUserActs): the answer of a load of the page itself (never a
+// frame's) that the user's own press or an address given to the program
+// started, through that load's own redirects; or a download that comes
+// without an answer, from the user's own press on a link of a web page
+// itself. Every other download (a frame's, a meta refresh's, a script's, a
+// key's) is refused before anything is written. So is every login the view
+// is asked for but one of the user's own load of the page. A feed or an
+// outline that load brings goes to the program even where the view could
+// show it as text.
 // A taken download that is one of the program's own documents (by
 // panedownload::MessageFor) is fetched into the hooks' folder under a new
 // name and, once complete, handed to the hooks with the message that opens
@@ -48,18 +50,15 @@ public:
         std::function<void(const uString& address)> subscribe;
     };
 
-    // Made with the view, and destroyed before it.
-    explicit CPaneDownloads(wxWebView* view);
+    // Made with the view, and destroyed before it; `acts` tells which
+    // downloads and logins are the user's.
+    CPaneDownloads(wxWebView* view, std::shared_ptr<CUserActs> acts);
     // Downloads still running are no longer handed on; their files stay.
     ~CPaneDownloads();
     CPaneDownloads(const CPaneDownloads&) = delete;
     CPaneDownloads& operator=(const CPaneDownloads&) = delete;
 
     void SetHooks(Hooks hooks);
-    // The view is about to follow a navigation, in the order the browser
-    // decides them, frames' included; `userStarted` when the user asked for
-    // it.
-    void OnNavigation(const uString& address, bool userStarted, bool redirect);
 
     struct Shared;
 
@@ -70,6 +69,4 @@ private:
     unsigned long m_policySignal = 0;
     unsigned long m_loginSignal = 0;
     unsigned long m_requestSignal = 0;
-    unsigned long m_loadSignal = 0;
-    unsigned long m_failSignal = 0;
 };

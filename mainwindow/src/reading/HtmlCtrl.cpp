@@ -1,5 +1,6 @@
 #include "mainwindow/HtmlCtrl.h"
 
+#include "UserActWatch.h"
 #include "WebKitCalls.h"
 #include "common/DesktopShell.h"
 #include "common/Messages.h"
@@ -8,6 +9,7 @@
 #include "foundation/uHtmlParser.h"
 #include "mainwindow/ItemPage.h"
 #include "mainwindow/StartupRules.h"
+#include "mainwindow/UserActs.h"
 
 #ifdef __WXGTK__
 #include <gio/gio.h>
@@ -161,20 +163,14 @@ GtkWidget* OnCreateWindow(GObject*, GObject* action, gpointer control)
     return nullptr;
 }
 
-// Whether a print request from a page (window.print(), from the page or a
-// frame, on a timer or from a click's handler) is the user's own act: a
-// page's request never is. The program's own Print command prints through
-// the view and does not come this way.
-bool PagePrintIsTheUsersOwn()
-{
-    return false;
-}
-
-// "print": the page asks for the print dialog. Refused with no dialog
-// (handled, so that the engine's own handler does not run).
+// "print": the page asks for the print dialog (window.print(), from the
+// page or a frame, on a timer or from a click's handler). Refused with no
+// dialog (handled, so that the engine's own handler does not run). The
+// program's own Print command prints through the view and does not come
+// this way.
 gboolean OnPrintRequested(GObject*, GObject*, gpointer)
 {
-    return PagePrintIsTheUsersOwn() ? FALSE : TRUE;
+    return CUserActs::IsUsersPrint(/*askedByPage=*/true) ? FALSE : TRUE;
 }
 
 // "notify::uri": the view's address changed, also for a step inside the
@@ -224,7 +220,9 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     WatchNavigations();
     WatchNewWindows();
     WatchPrintRequests();
-    m_downloads = std::make_unique<CPaneDownloads>(m_view);
+    m_acts = std::make_shared<CUserActs>();
+    m_actWatch = std::make_unique<CUserActWatch>(m_view->GetNativeBackend(), m_acts);
+    m_downloads = std::make_unique<CPaneDownloads>(m_view, m_acts);
 }
 
 // The wx bindings end with this handler (wx tracks them); the toolkit's
@@ -302,6 +300,7 @@ void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
     {
         StopWatchingView();
         m_downloads.reset();
+        m_actWatch.reset();
         // Gone with its parent: nothing may reach it any more.
         m_view = nullptr;
     }
@@ -556,7 +555,6 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
         ui::GetShell().Open(uString(path.c_str()));
         return;
     }
-    m_popups.OnLoadStarted();
 }
 
 bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
@@ -568,16 +566,10 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
         return true;
     const bool commanded = m_command.IsCommanded(navigation);
     m_command.OnDecided(navigation);
-    if (m_downloads)
-        m_downloads->OnNavigation(navigation.url, commanded || htmlctrl::IsUsersClick(navigation),
-                                  navigation.redirect);
+    m_acts->OnNavigation(navigation, commanded);
     const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, commanded);
     if (verdict == htmlctrl::NavigationVerdict::kRefuse)
-    {
-        // No load starts: the window permission the view's notice gave goes.
-        m_popups.OnLoadEnded();
         return false;
-    }
     if (verdict == htmlctrl::NavigationVerdict::kLeave)
     {
         // The command's navigation is this one; later ones are the page's own.
@@ -638,9 +630,14 @@ void CHtmlCtrl::OnNewWindow(wxWebViewEvent& event)
     OnNewWindowAsked(ToUString(event.GetURL()));
 }
 
+bool CHtmlCtrl::IsPopupAllowed() const
+{
+    return m_acts->MayOpenWindow();
+}
+
 void CHtmlCtrl::OnNewWindowAsked(const uString& url)
 {
-    if (!m_popups.IsAllowed() || !htmlctrl::MayOpenOutside(url))
+    if (!IsPopupAllowed() || !htmlctrl::MayOpenOutside(url))
         return;
     if (m_openWindow)
         m_openWindow(ToWx(url));
@@ -650,7 +647,6 @@ void CHtmlCtrl::OnNewWindowAsked(const uString& url)
 
 void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 {
-    m_popups.OnLoadEnded();
     OnStartPageDone();
     // Our page is complete when the newest write's load ends; a replaced
     // write's load may end after the newer one was put.
@@ -670,7 +666,6 @@ void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 
 void CHtmlCtrl::OnError(wxWebViewEvent&)
 {
-    m_popups.OnLoadEnded();
     OnStartPageDone();
 }
 

@@ -3,6 +3,7 @@
 #include "common/Messages.h"
 #include "foundation/uUrl.h"
 #include "mainwindow/ItemPage.h"
+#include "mainwindow/UserActs.h"
 
 #include <cstring>
 #include <filesystem>
@@ -23,23 +24,12 @@ NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, boo
 {
     if (commanded || shown == PageShown::kBrowsed || navigation.redirect)
         return NavigationVerdict::kLeave;
-    if (IsUsersOwn(navigation))
+    if (CUserActs::IsUsersGesture(navigation))
         return NavigationVerdict::kLeave;
     // A frame's history step would take the whole page's.
     if (shown == PageShown::kWrittenLoading && navigation.kind != NavigationKind::kBackForward)
         return NavigationVerdict::kFrame;
     return NavigationVerdict::kRefuse;
-}
-
-bool IsUsersOwn(const Navigation& navigation)
-{
-    return navigation.userGesture && (navigation.kind == NavigationKind::kLinkClicked ||
-                                      navigation.kind == NavigationKind::kFormSubmitted);
-}
-
-bool IsUsersClick(const Navigation& navigation)
-{
-    return IsUsersOwn(navigation) && navigation.mouseButton != 0;
 }
 
 namespace

@@ -3,7 +3,6 @@
 #include "common/Messages.h"
 #include "foundation/uDirectory.h"
 #include "foundation/uUnicode.h"
-#include "foundation/uUrl.h"
 #include "mainwindow/StartupRules.h"
 
 #include <algorithm>
@@ -287,122 +286,6 @@ bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::s
         notePath.clear();
     }
     return written;
-}
-
-namespace
-{
-constexpr std::size_t kMaxRedirects = 30;
-
-std::string WithoutFragment(const std::string& address)
-{
-    return address.substr(0, address.find('#'));
-}
-
-bool IsWebAddress(const std::string& address)
-{
-    const std::string scheme = Lower(address.substr(0, address.find(':')));
-    return address.find("://") == scheme.size() && (scheme == "http" || scheme == "https");
-}
-} // namespace
-
-void CUserStarts::OnNavigation(const std::string& target, bool userStarted, bool redirect)
-{
-    const std::string address = WithoutFragment(target);
-    m_accepted.clear();
-    m_newest = redirect ? std::string() : address;
-    m_newestIsUsers = userStarted && !redirect;
-    if (!redirect && !userStarted)
-        m_pageLoad.erase(std::remove(m_pageLoad.begin(), m_pageLoad.end(), address), m_pageLoad.end());
-}
-
-void CUserStarts::OnPageLoadStarted()
-{
-    m_accepted.clear();
-    m_pageLoad.clear();
-    if (m_newestIsUsers && !m_newest.empty())
-        m_pageLoad.push_back(m_newest);
-    // Each navigation starts one load at most.
-    m_newest.clear();
-    m_newestIsUsers = false;
-}
-
-void CUserStarts::OnPageRedirected(const std::string& target)
-{
-    if (!m_pageLoad.empty() && m_pageLoad.size() < kMaxRedirects)
-        m_pageLoad.push_back(WithoutFragment(target));
-}
-
-void CUserStarts::OnPageLoadEnded(bool becameDownload)
-{
-    // The engine ends a load that became a download before that download
-    // starts.
-    if (!becameDownload)
-        m_accepted.clear();
-    m_pageLoad.clear();
-}
-
-void CUserStarts::Accept(const std::string& address)
-{
-    m_accepted = UseUp(address);
-}
-
-bool CUserStarts::TakeAccepted(const std::string& target)
-{
-    const bool taken =
-        std::find(m_accepted.begin(), m_accepted.end(), WithoutFragment(target)) != m_accepted.end();
-    m_accepted.clear();
-    return taken;
-}
-
-bool CUserStarts::IsUserStarted(const std::string& target) const
-{
-    return std::find(m_pageLoad.begin(), m_pageLoad.end(), WithoutFragment(target)) != m_pageLoad.end();
-}
-
-std::string CUserStarts::UsersPageLoad() const
-{
-    return m_pageLoad.empty() ? std::string() : m_pageLoad.back();
-}
-
-bool CUserStarts::IsUsersLogin(const std::string& host, int port, bool forProxy,
-                               const std::string& mainRequest,
-                               const std::vector<std::string>& otherRequests) const
-{
-    const std::string page = UsersPageLoad();
-    // A proxy's question is the user's own proxy's, never a page's text.
-    if (forProxy || page.empty())
-        return !page.empty();
-    const auto isAsked = [&](const std::string& address)
-    {
-        const uString url(address.c_str());
-        return ExtractHost(url).compareNoCase(host.c_str()) == 0 && ExtractPort(url) == port;
-    };
-    return WithoutFragment(mainRequest) == page && isAsked(page) &&
-           std::none_of(otherRequests.begin(), otherRequests.end(), isAsked);
-}
-
-bool CUserStarts::IsUnansweredUsers(const std::string& target, const std::string& referrer,
-                                    const std::string& shownPage) const
-{
-    // The referrer is the document the link is in: a frame's differs from
-    // the page's, as the engine never frames a page inside itself.
-    const std::string page = WithoutFragment(shownPage);
-    return m_newestIsUsers && m_newest == WithoutFragment(target) && IsWebAddress(page) &&
-           WithoutFragment(referrer) == page;
-}
-
-std::vector<std::string> CUserStarts::UseUp(const std::string& target)
-{
-    const std::string address = WithoutFragment(target);
-    std::vector<std::string> used;
-    if (IsUserStarted(address))
-        used.swap(m_pageLoad);
-    else if (m_newestIsUsers && m_newest == address)
-        used.push_back(address);
-    // Used once: no later download of these addresses is the user's.
-    if (std::find(used.begin(), used.end(), m_newest) != used.end())
-        m_newestIsUsers = false;
-    return used;
 }
 
 bool IsDownloadFileName(const std::string& name)

@@ -3,6 +3,7 @@
 #include "WebKitCalls.h"
 #include "common/Messages.h"
 #include "mainwindow/PaneDownloadRules.h"
+#include "mainwindow/UserActs.h"
 
 #include <algorithm>
 #include <string>
@@ -18,10 +19,9 @@
 
 struct CPaneDownloads::Shared
 {
-    void* view = nullptr;  // the browser engine's view whose downloads these are
-    std::string shownPage; // the page itself the view shows, once committed
+    void* view = nullptr; // the browser engine's view whose downloads these are
     Hooks hooks;
-    panedownload::CUserStarts starts;
+    std::shared_ptr<CUserActs> acts;
     // The view's requests in flight, each held until it ends: a login
     // question names no request, only its server.
     std::vector<void*> requests;
@@ -286,7 +286,7 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     // Where the engine cannot say whether the answer is the page's own, it
     // is taken for a frame's.
     const bool pageItself = Api().isMainResource != nullptr && Api().isMainResource(decision);
-    const bool users = pageItself && shared->HasHooks() && shared->starts.IsUserStarted(address);
+    const bool users = pageItself && shared->HasHooks() && shared->acts->IsUserStarted(address);
     if (!attachment && !(users && typeMessage != 0) && Api().canShow(decision))
         return FALSE;
     if (!users)
@@ -297,11 +297,11 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     // A feed needs no copy: the program subscribes its address.
     if (message == WM_APP_OPENRSSFILE && SubscribeFeed(*shared, address))
     {
-        shared->starts.UseUp(address);
+        shared->acts->UseUp(address);
         Api().ignore(decision);
         return TRUE;
     }
-    shared->starts.Accept(address);
+    shared->acts->Accept(address);
     Api().download(decision);
     return TRUE;
 }
@@ -318,7 +318,7 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
 gboolean OnAuthenticate(GObject*, GObject* request, gpointer data)
 {
     const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
-    const std::string address = shared->starts.UsersPageLoad();
+    const std::string address = shared->acts->UsersPageLoad();
     void* main = Api().mainResource(shared->view);
     std::string mainRequest;
     std::vector<std::string> others;
@@ -332,15 +332,15 @@ gboolean OnAuthenticate(GObject*, GObject* request, gpointer data)
     }
     const char* host = Api().loginHost(request);
     const bool users =
-        host != nullptr && shared->starts.IsUsersLogin(host, static_cast<int>(Api().loginPort(request)),
-                                                       Api().isForProxy(request), mainRequest, others);
+        host != nullptr && shared->acts->IsUsersLogin(host, static_cast<int>(Api().loginPort(request)),
+                                                      Api().isForProxy(request), mainRequest, others);
     if (users && Api().isForProxy(request))
         return FALSE;
     if (users && (panedownload::MessageFor(std::string(), std::string(), address) != WM_APP_OPENRSSFILE ||
                   !shared->HasHooks() || !SubscribeFeed(*shared, address)))
         return FALSE;
     if (users)
-        shared->starts.UseUp(address);
+        shared->acts->UseUp(address);
     Api().cancelLogin(request);
     return TRUE;
 }
@@ -367,11 +367,10 @@ void OnDownloadStarted(GObject*, GObject* download, gpointer data)
     bool taken = false;
     if (!address.empty() && shared->HasHooks())
     {
-        if (shared->starts.TakeAccepted(address))
+        if (shared->acts->TakeAccepted(address))
             taken = true;
-        else if (shared->starts.IsUnansweredUsers(address, HeaderOf(Api().requestHeaders(request), "Referer"),
-                                                  shared->shownPage))
-            taken = !shared->starts.UseUp(address).empty();
+        else if (shared->acts->IsUnansweredUsers(address))
+            taken = !shared->acts->UseUp(address).empty();
     }
     if (!taken)
     {
@@ -415,45 +414,13 @@ void OnRequestStarted(GObject*, GObject* resource, GObject*, gpointer data)
         [](gpointer weak, GClosure*) { delete static_cast<WeakShared*>(weak); }, GConnectFlags(0));
 }
 
-// The page's own load, told apart from its frames' by the view: where it
-// starts, where its redirects lead, and its end.
-void OnLoadChanged(GObject*, int event, gpointer data)
-{
-    enum
-    {
-        kStarted,
-        kRedirected,
-        kCommitted,
-    };
-    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
-    const char* loading = Api().viewUri(shared->view);
-    const std::string address = loading != nullptr ? loading : "";
-    if (event == kStarted)
-        shared->starts.OnPageLoadStarted();
-    else if (event == kRedirected)
-        shared->starts.OnPageRedirected(address);
-    else if (event == kCommitted)
-    {
-        shared->starts.OnPageLoadEnded();
-        shared->shownPage = address;
-    }
-}
-
-// A load whose answer became a download ends so too; its download may
-// start after. Any other end leaves no download to the load.
-gboolean OnLoadFailed(GObject*, int, gchar*, GError* error, gpointer data)
-{
-    constexpr int kBecameDownload = 102;
-    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
-    shared->starts.OnPageLoadEnded(error != nullptr && error->code == kBecameDownload &&
-                                   g_strcmp0(g_quark_to_string(error->domain), "WebKitPolicyError") == 0);
-    return FALSE;
-}
 } // namespace
 #endif
 
-CPaneDownloads::CPaneDownloads(wxWebView* view) : m_shared(std::make_shared<Shared>())
+CPaneDownloads::CPaneDownloads(wxWebView* view, std::shared_ptr<CUserActs> acts)
+    : m_shared(std::make_shared<Shared>())
 {
+    m_shared->acts = std::move(acts);
 #ifdef __WXGTK__
     m_shared->view = view != nullptr ? view->GetNativeBackend() : nullptr;
     if (m_shared->view == nullptr || Api().viewContext == nullptr)
@@ -471,11 +438,6 @@ CPaneDownloads::CPaneDownloads(wxWebView* view) : m_shared(std::make_shared<Shar
         m_requestSignal = g_signal_connect(m_shared->view, "resource-load-started",
                                            G_CALLBACK(OnRequestStarted), &m_shared);
     }
-    if (m_signal != 0)
-    {
-        m_loadSignal = g_signal_connect(m_shared->view, "load-changed", G_CALLBACK(OnLoadChanged), &m_shared);
-        m_failSignal = g_signal_connect(m_shared->view, "load-failed", G_CALLBACK(OnLoadFailed), &m_shared);
-    }
 #else
     (void)view;
 #endif
@@ -489,7 +451,7 @@ CPaneDownloads::~CPaneDownloads()
         g_signal_handler_disconnect(m_context, m_signal);
     if (m_policySignal != 0)
         g_signal_handler_disconnect(m_shared->view, m_policySignal);
-    for (unsigned long signal : {m_loginSignal, m_requestSignal, m_loadSignal, m_failSignal})
+    for (unsigned long signal : {m_loginSignal, m_requestSignal})
         if (signal != 0)
             g_signal_handler_disconnect(m_shared->view, signal);
 #endif
@@ -498,9 +460,4 @@ CPaneDownloads::~CPaneDownloads()
 void CPaneDownloads::SetHooks(Hooks hooks)
 {
     m_shared->hooks = std::move(hooks);
-}
-
-void CPaneDownloads::OnNavigation(const uString& address, bool userStarted, bool redirect)
-{
-    m_shared->starts.OnNavigation(address.c_str(), userStarted, redirect);
 }

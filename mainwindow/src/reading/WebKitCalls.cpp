@@ -33,6 +33,40 @@ const PolicyApi& Policy()
     return api;
 }
 
+const UserContentApi& UserContent()
+{
+    static const UserContentApi api = []
+    {
+        UserContentApi found;
+        Find(found.manager, "webkit_web_view_get_user_content_manager");
+        Find(found.newScript, "webkit_user_script_new_for_world");
+        Find(found.addScript, "webkit_user_content_manager_add_script");
+        Find(found.unrefScript, "webkit_user_script_unref");
+        Find(found.registerHandler, "webkit_user_content_manager_register_script_message_handler_in_world");
+        Find(found.unregisterHandler,
+             "webkit_user_content_manager_unregister_script_message_handler_in_world");
+        Find(found.resultValue, "webkit_javascript_result_get_js_value");
+        Find(found.valueToString, "jsc_value_to_string");
+        const bool all = found.manager && found.newScript && found.addScript && found.unrefScript &&
+                         found.registerHandler && found.unregisterHandler && found.resultValue &&
+                         found.valueToString;
+        return all ? found : UserContentApi();
+    }();
+    return api;
+}
+
+const LoadApi& Load()
+{
+    static const LoadApi api = []
+    {
+        LoadApi found;
+        Find(found.mainResource, "webkit_web_view_get_main_resource");
+        Find(found.resourceUri, "webkit_web_resource_get_uri");
+        return found.mainResource && found.resourceUri ? found : LoadApi();
+    }();
+    return api;
+}
+
 const HistoryApi& History()
 {
     static const HistoryApi api = []
@@ -77,9 +111,7 @@ const DownloadApi& Downloads()
         Find(found.ignore, "webkit_policy_decision_ignore");
         Find(found.canShow, "webkit_response_policy_decision_is_mime_type_supported");
         Find(found.responseHeaders, "webkit_uri_response_get_http_headers");
-        Find(found.requestHeaders, "webkit_uri_request_get_http_headers");
         Find(found.header, "soup_message_headers_get_one");
-        Find(found.viewUri, "webkit_web_view_get_uri");
         Find(found.isMainResource, "webkit_response_policy_decision_is_main_frame_main_resource");
         Find(found.loginHost, "webkit_authentication_request_get_host");
         Find(found.loginPort, "webkit_authentication_request_get_port");
@@ -92,8 +124,7 @@ const DownloadApi& Downloads()
             found.loginHost = nullptr;
         const bool all = found.viewContext && found.downloadView && found.downloadRequest &&
                          found.requestUri && found.setDestination && found.cancel && found.download &&
-                         found.ignore && found.canShow && found.responseHeaders && found.requestHeaders &&
-                         found.header && found.viewUri;
+                         found.ignore && found.canShow && found.responseHeaders && found.header;
         return all ? found : DownloadApi();
     }();
     return api;

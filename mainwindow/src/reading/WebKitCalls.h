@@ -15,8 +15,8 @@ struct PolicyApi
     int (*navigationType)(void* action) = nullptr;
     gboolean (*userGesture)(void* action) = nullptr;
     gboolean (*redirect)(void* action) = nullptr;
-    // The button of a real press that started it; 0 for a script's click, a
-    // key or no click at all.
+    // The button of the click that started it; 0 for a script's click or
+    // none at all, 1 for a key's activation as for a real press.
     unsigned (*mouseButton)(void* action) = nullptr;
     void* (*request)(void* action) = nullptr;
     const char* (*requestUri)(void* request) = nullptr;
@@ -37,10 +37,7 @@ struct DownloadApi
     void (*ignore)(void* decision) = nullptr;
     gboolean (*canShow)(void* decision) = nullptr;
     void* (*responseHeaders)(void* response) = nullptr;
-    void* (*requestHeaders)(void* request) = nullptr;
     const char* (*header)(void* headers, const char* name) = nullptr;
-    // The address the view shows or, while the page itself loads, loads.
-    const char* (*viewUri)(void* view) = nullptr;
     // Newer engines only, and not part of the group: without it every
     // response counts as the page's own.
     gboolean (*isMainResource)(void* decision) = nullptr;
@@ -86,8 +83,33 @@ struct AddressApi
     const char* (*requestUri)(void* request) = nullptr;
 };
 
+// A script of the program's own in every document of the view, in a script
+// world the pages cannot reach, and the handler it reports to there.
+struct UserContentApi
+{
+    void* (*manager)(void* view) = nullptr;
+    void* (*newScript)(const char* source, int frames, int time, const char* world, const char* const* allow,
+                       const char* const* block) = nullptr;
+    void (*addScript)(void* manager, void* script) = nullptr;
+    void (*unrefScript)(void* script) = nullptr;
+    gboolean (*registerHandler)(void* manager, const char* name, const char* world) = nullptr;
+    void (*unregisterHandler)(void* manager, const char* name, const char* world) = nullptr;
+    void* (*resultValue)(void* result) = nullptr;
+    char* (*valueToString)(void* value) = nullptr;
+};
+
+// The page's own request: the engine names the address of a load that starts
+// only with it.
+struct LoadApi
+{
+    void* (*mainResource)(void* view) = nullptr;
+    const char* (*resourceUri)(void* resource) = nullptr;
+};
+
 // Null members when any function of the group is missing.
 const PolicyApi& Policy();
+const UserContentApi& UserContent();
+const LoadApi& Load();
 const HistoryApi& History();
 const AddressApi& Address();
 const DownloadApi& Downloads();

@@ -1,8 +1,11 @@
 // Faults found in review of the window program, each kept from coming back.
 #include "GuiTestSupport.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
+#include <chrono>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -18,6 +21,14 @@ namespace
 TEST(ReviewRegressionTest, PagesOpenOnlyWebWindowsOutside)
 {
     testsupport::TempDir templates;
+    testsupport::LocalHttpServer server;
+    std::promise<void> release;
+    server.route("/page.html",
+                 [held = release.get_future().share()](const testsupport::HttpRequest&)
+                 {
+                     held.wait_for(std::chrono::seconds(30));
+                     return testsupport::TextResponse(200, "<p>page</p>", "text/html");
+                 });
     auto* frame = new wxFrame(nullptr, wxID_ANY, "pop-ups", wxPoint(20, 20), wxSize(320, 240));
     std::vector<std::string> opened;
     {
@@ -25,10 +36,10 @@ TEST(ReviewRegressionTest, PagesOpenOnlyWebWindowsOutside)
         html.SetWindowOpener([&](const wxString& url) { opened.push_back(url.utf8_string()); });
         wxWebView* view = html.GetWebView();
 
-        // A page of the web is loading: its windows are allowed now.
-        wxWebViewEvent loading(wxEVT_WEBVIEW_NAVIGATING, view->GetId(), "http://127.0.0.1:9/page.html", "");
-        view->ProcessWindowEvent(loading);
-        ASSERT_TRUE(html.IsPopupAllowed());
+        // A page of the web is loading, held by its server: its windows are
+        // allowed now.
+        html.Navigate(uString(server.url("/page.html").c_str()));
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return html.IsPopupAllowed(); }, 15000));
 
         for (const char* url :
              {"file:///etc/passwd", "FILE:///bin/sh", "smb://127.0.0.1/share", "javascript:1",
@@ -39,6 +50,7 @@ TEST(ReviewRegressionTest, PagesOpenOnlyWebWindowsOutside)
         }
     }
     guitest::DestroyWindow(frame);
+    release.set_value();
     EXPECT_EQ(opened,
               (std::vector<std::string>{"HTTPS://127.0.0.1/a", "http://127.0.0.1/b", "ftp://127.0.0.1/c"}));
 }

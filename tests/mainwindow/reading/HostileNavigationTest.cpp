@@ -17,6 +17,7 @@ enum class Step
     kNavigate,  // the program's Navigate of `text`, a path on the server
     kWrite,     // the program writes `text` as an item's page
     kClickTop,  // the user clicks the top band of the page
+    kClickNow,  // the same without waiting: a frame's later load keeps the view busy
     kBack,      // the user presses Back
     kWaitShown, // until the pane shows `text`
     kWaitUrl,   // until the pane's address ends with `text`
@@ -91,6 +92,10 @@ protected:
             break;
         case Step::kClickTop:
             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
+            ClickTop();
+            break;
+        case Step::kClickNow:
+            guitest::RunEventsFor(300);
             ClickTop();
             break;
         case Step::kBack:
@@ -172,6 +177,35 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
     ServePage("/print-frame/inner", "<script>" + printThenTell + "</script>");
     ServePage("/frame-load/page", Page("frame-load", ""));
     ServePage("/frame-load/inner", "<script>history.go(-1);new Image().src='backing'</script>");
+
+    // After the load the page navigates a frame of its own or steps to a
+    // part of itself; then the user clicks its element whose handler opens
+    // a window, or its link that opens one.
+    const std::string smallFrame =
+        "<iframe id=f src='inner' style='width:10px;height:8px;border:0'></iframe>";
+    const std::string clickedBand = "style='display:block;height:190px;background:#edc' "
+                                    "onclick=\"window.open('/x');new Image().src='clicked'\"";
+    const std::string newWindowLink = "<a href='/x' target=_blank style='display:block;height:190px' "
+                                      "onclick=\"new Image().src='clicked'\">a window</a>";
+    const std::string reframe = "onload=()=>setTimeout(()=>f.src='other',300)";
+    ServePage("/rearm-frame/page",
+              Page("rearm-frame", "<div " + clickedBand + ">CLICK</div>" + smallFrame, reframe));
+    ServePage("/rearm-hash/page",
+              Page("rearm-hash", "<div " + clickedBand + ">CLICK</div>",
+                   "onload=()=>setTimeout(()=>{location.hash='part';new Image().src='hashed'},300)"));
+    ServePage("/rearm-link/page", Page("rearm-link", newWindowLink + smallFrame, reframe));
+    for (const char* name : {"rearm-frame", "rearm-hash", "rearm-link"})
+        ServePage(std::string("/") + name + "/inner", "<p>a frame</p>");
+    for (const auto& [name, sign] : {std::pair<const char*, const char*>{"rearm-frame", "other"},
+                                     {"rearm-hash", "hashed"},
+                                     {"rearm-link", "other"}})
+        cases.push_back({name,
+                         {{Step::kNavigate, std::string("/") + name + "/page"},
+                          {Step::kWaitShown, std::string(name) + " page"},
+                          {Step::kWaitAsked, std::string("/") + name + "/" + sign},
+                          {Step::kClickNow},
+                          {Step::kWaitAsked, std::string("/") + name + "/clicked"}},
+                         {"/x"}});
 
     const std::vector<HostileCase> more = {
         {"open-frame",

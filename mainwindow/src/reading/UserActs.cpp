@@ -1,0 +1,224 @@
+#include "mainwindow/UserActs.h"
+
+#include "foundation/uUrl.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace
+{
+// The redirects of one load the user started that are followed.
+constexpr std::size_t kMaxRedirects = 30;
+
+std::string WithoutFragment(const std::string& address)
+{
+    return address.substr(0, address.find('#'));
+}
+
+// A form's navigation carries its fields as the query of its action.
+std::string WithoutQuery(const std::string& address)
+{
+    return address.substr(0, address.find_first_of("?#"));
+}
+
+bool IsWebAddress(const std::string& address)
+{
+    std::string scheme = address.substr(0, address.find(':'));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return address.find("://") == scheme.size() && (scheme == "http" || scheme == "https");
+}
+} // namespace
+
+bool CUserActs::ReadReport(const std::string& message, PressReport& report)
+{
+    std::istringstream lines(message);
+    std::string place;
+    std::string count;
+    std::string target;
+    if (!std::getline(lines, place) || !std::getline(lines, count) || !std::getline(lines, target) ||
+        (place != "0" && place != "1") || count.empty() ||
+        !std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    report = PressReport();
+    std::getline(lines, report.address);
+    if (target == "link")
+        report.target = PressReport::Target::kLink;
+    else if (target == "form")
+        report.target = PressReport::Target::kForm;
+    else if (target != "none")
+        return false;
+    report.inPageItself = place == "1";
+    report.byMouse = count != std::string(count.size(), '0');
+    return true;
+}
+
+void CUserActs::OnViewPressed()
+{
+    m_pressUnreported = true;
+    m_pressIsUsers = false;
+}
+
+void CUserActs::OnViewKeyPressed()
+{
+    m_pressUnreported = false;
+    m_pressIsUsers = false;
+}
+
+void CUserActs::OnPressReported(const PressReport& report)
+{
+    // A trusted click with no press of the user's before it is the engine's
+    // own (a key's activation, a label passing its click on).
+    m_pressIsUsers = m_pressUnreported && report.inPageItself && report.byMouse;
+    m_pressUnreported = false;
+    m_press = report;
+}
+
+bool CUserActs::IsUsersGesture(const htmlctrl::Navigation& navigation)
+{
+    return navigation.userGesture && (navigation.kind == htmlctrl::NavigationKind::kLinkClicked ||
+                                      navigation.kind == htmlctrl::NavigationKind::kFormSubmitted);
+}
+
+bool CUserActs::IsUsersPress(const htmlctrl::Navigation& navigation) const
+{
+    // The engine's button is 0 for a script's click, even one made inside
+    // the user's own.
+    if (!m_pressIsUsers || navigation.redirect || navigation.mouseButton == 0 || !IsUsersGesture(navigation))
+        return false;
+    const std::string address = navigation.url.c_str();
+    if (navigation.kind == htmlctrl::NavigationKind::kLinkClicked)
+        return m_press.target == PressReport::Target::kLink &&
+               WithoutFragment(address) == WithoutFragment(m_press.address);
+    return m_press.target == PressReport::Target::kForm &&
+           WithoutQuery(address) == WithoutQuery(m_press.address);
+}
+
+void CUserActs::OnNavigation(const htmlctrl::Navigation& navigation, bool commanded)
+{
+    const std::string address = WithoutFragment(navigation.url.c_str());
+    const bool users = commanded || IsUsersPress(navigation);
+    // The press's own navigation is the first the view decides after it; a
+    // redirect of another load may come between.
+    if (!navigation.redirect)
+        m_pressIsUsers = false;
+    m_accepted.clear();
+    m_newest = navigation.redirect ? std::string() : address;
+    // A redirect is the user's only through the page's own load it belongs to.
+    m_newestIsUsers = users && !navigation.redirect;
+    // Any other navigation to an address of the user's load takes that
+    // address's leave away.
+    if (!navigation.redirect && !users)
+        m_pageLoad.erase(std::remove(m_pageLoad.begin(), m_pageLoad.end(), address), m_pageLoad.end());
+}
+
+void CUserActs::OnPageLoadStarted()
+{
+    m_pageLoading = true;
+    m_accepted.clear();
+    m_pageLoad.clear();
+    m_requestAwaited = true;
+    m_startedFor = m_newestIsUsers ? m_newest : std::string();
+    // Each navigation starts one load at most.
+    m_newest.clear();
+    m_newestIsUsers = false;
+}
+
+void CUserActs::OnPageRequested(const std::string& address)
+{
+    if (!m_requestAwaited)
+        return;
+    m_requestAwaited = false;
+    // Only the decided navigation's own load inherits its credit.
+    if (!m_startedFor.empty() && m_startedFor == WithoutFragment(address))
+        m_pageLoad.push_back(m_startedFor);
+    m_startedFor.clear();
+}
+
+void CUserActs::OnPageRedirected(const std::string& address)
+{
+    if (!m_pageLoad.empty() && m_pageLoad.size() < kMaxRedirects)
+        m_pageLoad.push_back(WithoutFragment(address));
+}
+
+void CUserActs::OnPageCommitted(const std::string& address)
+{
+    m_accepted.clear();
+    m_pageLoad.clear();
+    m_requestAwaited = false;
+    m_shownPage = address;
+}
+
+void CUserActs::OnPageLoadFinished()
+{
+    m_pageLoading = false;
+}
+
+void CUserActs::OnPageLoadFailed(bool becameDownload)
+{
+    // The engine ends a load that became a download before that download
+    // starts.
+    if (!becameDownload)
+        m_accepted.clear();
+    m_pageLoad.clear();
+    m_requestAwaited = false;
+    m_pageLoading = false;
+}
+
+bool CUserActs::IsUserStarted(const std::string& address) const
+{
+    return std::find(m_pageLoad.begin(), m_pageLoad.end(), WithoutFragment(address)) != m_pageLoad.end();
+}
+
+std::string CUserActs::UsersPageLoad() const
+{
+    return m_pageLoad.empty() ? std::string() : m_pageLoad.back();
+}
+
+bool CUserActs::IsUsersLogin(const std::string& host, int port, bool forProxy, const std::string& mainRequest,
+                             const std::vector<std::string>& otherRequests) const
+{
+    const std::string page = UsersPageLoad();
+    // A proxy's question is the user's own proxy's, never a page's text.
+    if (forProxy || page.empty())
+        return !page.empty();
+    const auto isAsked = [&](const std::string& address)
+    {
+        const uString url(address.c_str());
+        return ExtractHost(url).compareNoCase(host.c_str()) == 0 && ExtractPort(url) == port;
+    };
+    return WithoutFragment(mainRequest) == page && isAsked(page) &&
+           std::none_of(otherRequests.begin(), otherRequests.end(), isAsked);
+}
+
+bool CUserActs::IsUnansweredUsers(const std::string& address) const
+{
+    return m_newestIsUsers && m_newest == WithoutFragment(address) && IsWebAddress(m_shownPage);
+}
+
+std::vector<std::string> CUserActs::UseUp(const std::string& target)
+{
+    const std::string address = WithoutFragment(target);
+    std::vector<std::string> used;
+    if (IsUserStarted(address))
+        used.swap(m_pageLoad);
+    else if (m_newestIsUsers && m_newest == address)
+        used.push_back(address);
+    // Used once: no later download of these addresses is the user's.
+    if (std::find(used.begin(), used.end(), m_newest) != used.end())
+        m_newestIsUsers = false;
+    return used;
+}
+
+void CUserActs::Accept(const std::string& address)
+{
+    m_accepted = UseUp(address);
+}
+
+bool CUserActs::TakeAccepted(const std::string& address)
+{
+    const bool taken =
+        std::find(m_accepted.begin(), m_accepted.end(), WithoutFragment(address)) != m_accepted.end();
+    m_accepted.clear();
+    return taken;
+}
