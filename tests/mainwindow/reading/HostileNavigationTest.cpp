@@ -5,8 +5,10 @@
 #include "reading/HostilePageFixture.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -207,6 +209,21 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
                           {Step::kWaitAsked, std::string("/") + name + "/clicked"}},
                          {"/x"}});
 
+    // The user's click on the page's element, whose handler starts a slow
+    // load of the page's own and opens a window while it is pending; the
+    // user's click in a frame of an item's page whose image never ends.
+    ServePage("/slow-leave/page",
+              Page("slow-leave", clickable,
+                   "d.onclick=()=>{location='slow';setTimeout(()=>window.open('/x'),400)}"));
+    auto slow = testsupport::TextResponse(204, "");
+    slow.holdInHead = [] { std::this_thread::sleep_for(std::chrono::seconds(2)); };
+    m_server.serve("/slow-leave/slow", slow);
+    ServePage("/frame-loading/inner", "<html><body style='margin:0'>" + clickable + "<script>" + openOnClick +
+                                          "</script></body></html>");
+    testsupport::HttpResponse endless;
+    endless.header("Content-Type", "image/png");
+    endless.stallAfterHeaders = true;
+    m_server.serve("/frame-loading/image", endless);
     const std::vector<HostileCase> more = {
         {"open-frame",
          {{Step::kWrite, Page("open-frame", Frame("/open-frame/inner"))},
@@ -265,6 +282,19 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
          {{Step::kWrite, Page("print-frame", Frame("/print-frame/inner"))},
           {Step::kWaitAsked, "/print-frame/printed"}},
          {}},
+        {"slow-leave",
+         {{Step::kNavigate, "/slow-leave/page"},
+          {Step::kWaitShown, "slow-leave page"},
+          {Step::kClickTop},
+          {Step::kWaitAsked, "/slow-leave/slow"}},
+         {"/x"}},
+        {"frame-loading",
+         {{Step::kWrite, Page("frame-loading", Frame("/frame-loading/inner") + "<img src='" +
+                                                   Url("/frame-loading/image") + "'>")},
+          {Step::kWaitAsked, "/frame-loading/image"},
+          {Step::kClickNow},
+          {Step::kWaitAsked, "/frame-loading/clicked"}},
+         {"/x"}},
         // A frame steps back while the item is still loading.
         {"frame-load",
          {{Step::kNavigate, "/frame-load/page"},
@@ -292,9 +322,10 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
         EXPECT_TRUE(m_handedOver.empty()) << m_handedOver.front();
         for (const std::string& path : hostile.neverAsked)
             EXPECT_TRUE(m_server.requestsFor(path).empty()) << path;
-        EXPECT_TRUE(m_windows.empty());
+        EXPECT_TRUE(m_windows.empty()) << m_windows.front();
         EXPECT_EQ(m_dialogs.Seen(), dialogsBefore) << "no dialog shows";
         m_handedOver.clear();
+        m_windows.clear();
 
         // The user's own click still opens its page.
         hostiletest::ClickAcross(View(), 275);

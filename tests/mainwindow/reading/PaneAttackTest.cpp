@@ -293,6 +293,30 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
              ASSERT_TRUE(Asked("/popups/opened"));
              *go = false;
          }},
+        // The user's click on a link to a part of the page; then a script's
+        // download of the page's own address, which answers a torrent now.
+        {"a script's download of the page's address after the user's step to a part of it",
+         [&]
+         {
+             asked->store(0);
+             Visit("/start", "<p>start</p>");
+             Show("/part", Page("<a href='/start#part' " + band + ">a part</a>",
+                                "onhashchange=()=>setTimeout(()=>{var a=document.createElement('a');"
+                                "a.href='/start';a.download='';document.body.append(a);a.click();"
+                                "fetch('/clicked')},300);history.replaceState(0,'','/start')"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+             ASSERT_TRUE(Asked("/start", 2));
+         }},
+        // The user's click on a label whose button, elsewhere, submits.
+        {"a label passing the user's click to a form's button",
+         [&]
+         {
+             Show("/label", Page("<label for=b " + band + ">CLICK</label><form action='/x.torrent'>"
+                                 "<button id=b onclick=\"fetch('/clicked',{keepalive:true})\">go</button></form>"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/clicked"));
+         }},
         // Zero-width and format characters in the server's name.
         {"a saved file's name with format characters",
          [&]
@@ -420,6 +444,21 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
                      m_handedOver.clear();
                  }});
     }
+
+    // The user's own click on a link the page keeps in a shadow tree.
+    for (const std::string mode : {"open", "closed"})
+        cases.push_back({"the user's own link in a shadow tree",
+                         [&, mode]
+                         {
+                             Show("/own/" + mode, Page("<div id=h></div>",
+                                                       "h.attachShadow({mode:'" + mode + "'}).innerHTML=\"<a "
+                                                       "href='/x.torrent' style='display:block;height:200px'>"
+                                                       "the link</a>\""));
+                             ClickTop();
+                             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 20000))
+                                 << mode;
+                             m_handedOver.clear();
+                         }});
 
     // A crash need not come every time: such cases are tried again.
     std::vector<AttackCase> tries;
