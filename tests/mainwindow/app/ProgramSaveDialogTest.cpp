@@ -301,7 +301,32 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
         keys.Char(WXK_RETURN);
         return guitest::RunEventsUntil([&] { return desktop.ShownWindows() == 3; }, 10000);
     };
+    // The user opens a page that shows the engine's own alert, prompt or
+    // login box; `sign` is asked as it shows.
+    auto visit = [&](const std::string& path, const std::string& sign)
+    {
+        const std::size_t before = m_server.requestsFor(sign).size();
+        keys.Char(WXK_F7);
+        keys.Text(m_server.url(path).c_str());
+        keys.Char(WXK_RETURN);
+        return guitest::RunEventsUntil([&] { return m_server.requestsFor(sign).size() > before; }, 20000) &&
+               (guitest::RunEventsFor(1500), true);
+    };
+    auto pageBox = [&](const std::string& call)
+    {
+        const std::string path = "/boxes/" + std::to_string(m_server.requestsFor("/boxes/shown").size());
+        m_server.serveContent(path, "<script>fetch('/boxes/shown').then(()=>" + call + ")</script>", "text/html");
+        return visit(path, "/boxes/shown");
+    };
+    m_server.serve("/boxes/login", testsupport::UnauthorizedResponse());
+    auto login = [&](TrayDesktop&) { return visit("/boxes/login", "/boxes/login"); };
     const Row rows[] = {
+        {"a page's alert", Stop::kSignal, [&](TrayDesktop&) { return pageBox("alert('a')"); }},
+        {"a page's prompt", Stop::kSignal, [&](TrayDesktop&) { return pageBox("prompt('b')"); }},
+        {"a page's alert", Stop::kTraysExit, [&](TrayDesktop&) { return pageBox("alert('a')"); }},
+        {"a page's prompt", Stop::kTraysExit, [&](TrayDesktop&) { return pageBox("prompt('b')"); }},
+        {"a login box", Stop::kSignal, login},
+        {"a login box", Stop::kTraysExit, login},
         {"print dialog", Stop::kSignal, print},
         {"replace box", Stop::kSignal, replace},
         {"name too long box", Stop::kSignal, tooLong},

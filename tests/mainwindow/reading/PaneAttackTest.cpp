@@ -253,6 +253,19 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
                  guitest::RunEventsUntil([&] { return View().GetCurrentTitle() == "opened"; }, 15000));
              guitest::RunEventsUntil([&] { return !m_windows.empty(); }, 3000);
          }},
+        // The same within the engine's time for a click's own windows.
+        {"a window the page opens at once while the user's next page loads",
+         [&]
+         {
+             Show("/window-soon", Page("<a href='/held' " + band + ">the user's link</a>",
+                                       "document.links[0].onclick=()=>setTimeout(()=>{window.open('/popups/x');"
+                                       "document.title='opened'},300)"));
+             ClickTop();
+             ASSERT_TRUE(Asked("/held"));
+             ASSERT_TRUE(
+                 guitest::RunEventsUntil([&] { return View().GetCurrentTitle() == "opened"; }, 15000));
+             guitest::RunEventsUntil([&] { return !m_windows.empty(); }, 3000);
+         }},
         {"a login behind the redirect of a script's navigation",
          [&]
          {
