@@ -389,6 +389,23 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnNavigation(navigation("http://h/frame", htmlctrl::NavigationKind::kOther, 0), false);
          },
          click, false},
+        {"a link the script cannot see, named by the engine's hit test at the press",
+         [&](CUserActs& acts)
+         {
+             acts.OnPointerOverLink(link);
+             acts.OnViewPressed();
+             acts.OnPointerOverLink("");
+             acts.OnPressReported({true, true, Target::kNone, ""});
+         },
+         click, true},
+        {"the hit test's link under a press in another document's frame",
+         [&](CUserActs& acts)
+         {
+             acts.OnPointerOverLink(link);
+             acts.OnViewPressed();
+             acts.OnPressReported({false, true, Target::kNone, ""});
+         },
+         click, false},
         {"a press used once",
          [&](CUserActs& acts)
          {
@@ -429,6 +446,8 @@ TEST(PaneDownloadRulesTest, AWindowMayOpenOnlyWhileThePageItselfLoads)
     EXPECT_FALSE(acts.MayOpenWindow());
     acts.OnPageLoadStarted();
     acts.OnPageRequested("http://h/page");
+    // Until the new page comes, the old one's scripts run on.
+    EXPECT_FALSE(acts.MayOpenWindow());
     acts.OnPageCommitted("http://h/page");
     EXPECT_TRUE(acts.MayOpenWindow());
     acts.OnPageLoadFinished();

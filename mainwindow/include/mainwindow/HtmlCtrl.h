@@ -152,9 +152,18 @@ private:
     // shown): it neither replaces the source nor runs a feed search.
     bool IsOwnOrBlank(const wxString& url) const;
     void SearchFeedLinks(const wxString& url);
+
+public:
+    // The bytes of the page at `url` came: its feed links are found.
+    void FindFeedLinks(const wxString& url, const uString& page);
+
+private:
     void Report(long value, const uString* text);
 
     wxWebView* m_view = nullptr;
+    // Gone with the pane: an answer of the engine that comes later finds
+    // it expired.
+    std::shared_ptr<char> m_alive = std::make_shared<char>();
     uString m_templateDir;
     const CHtmlCommand* m_commands = nullptr;
     std::list<CFeedLink> m_feedLinks;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include <wx/app.h>
+#include <wx/timer.h>
 #include <wx/weakref.h>
 
 class CInstanceChannel;
@@ -53,6 +54,10 @@ private:
     // A stop signal: the window's File > Exit, once the window stands.
     void Stop();
     void ExitMainFrame();
+    // The window is gone, everything saved: the program ends even when a
+    // loop of the toolkit's or the engine's own holds it.
+    void OnMainFrameDestroyed(wxWindowDestroyEvent& event);
+    void EndWithoutTheLoop();
     std::string ParseCommandLine() const;
     void PlaceMainWindow();
     void OnDropFiles(wxDropFilesEvent& event);
@@ -64,4 +69,5 @@ private:
     wxWeakRef<CMainFrame> m_mainFrame;
     std::unique_ptr<COpenDialogs> m_openDialogs;
     bool m_stopRequested = false;
+    wxTimer m_endTimer;
 };

@@ -22,7 +22,9 @@
 // view; the report of a script of the program's own, run in every document
 // in a script world of its own, on each click the engine marks as trusted
 // (where it landed, on which link or button, and whether a mouse button
-// made it); the engine's navigation decisions (kind, gesture, address); and
+// made it); the engine's hit test of the link under the pointer at the
+// press (for a link the script cannot see, in a closed shadow tree); the
+// engine's navigation decisions (kind, gesture, address); and
 // the page's own load, never a frame's (its start, redirects, commit and
 // end, with their addresses).
 //
@@ -34,8 +36,10 @@
 // the navigation the view decides next.
 //
 // A window a page asks for opens only while the page's own load runs, from
-// its start to its end: a frame's load, a step inside the page and anything
-// after the load never open one. A print a page asks for is never the
+// the moment its new document comes (commit) to the load's end: before
+// that, the old page's scripts still run, and a load the old page starts
+// must not open windows for it. A frame's load, a step inside the page and
+// anything after the load never open one. A print a page asks for is never the
 // user's; the user prints with the program's own command.
 //
 // User-interface thread only.
@@ -69,6 +73,8 @@ public:
     // A key was pressed on the view: a click that follows is the key's.
     void OnViewKeyPressed();
     void OnPressReported(const PressReport& report);
+    // The engine's hit test: the link under the pointer, empty when none.
+    void OnPointerOverLink(const std::string& link);
 
     // A gesture of the user's started a link's or a form's navigation: what
     // lets a written page go (loading a page hands nothing over), where a
@@ -135,6 +141,8 @@ private:
     // The last press reported, until the next navigation decided.
     bool m_pressIsUsers = false;
     PressReport m_press;
+    std::string m_linkUnderPointer;
+    std::string m_linkAtPress;
     // The newest navigation decided, until a load of the page takes it.
     std::string m_newest;
     bool m_newestIsUsers = false;

@@ -20,6 +20,8 @@
 
 #include <atomic>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <csignal>
 #include <filesystem>
 #include <wx/dialog.h>
@@ -100,6 +102,7 @@ bool CKestrovaApp::OnInit()
     frame->SetTitle(kTitle);
     frame->DragAcceptFiles(true);
     frame->Bind(wxEVT_DROP_FILES, &CKestrovaApp::OnDropFiles, this);
+    frame->Bind(wxEVT_DESTROY, &CKestrovaApp::OnMainFrameDestroyed, this);
 
     // Damaged settings files were set aside: say so once the window stands.
     for (const uString& message : CPreference::GetInstance()->TakeSetAsideMessages())
@@ -144,8 +147,32 @@ void CKestrovaApp::ExitMainFrame()
     }
 }
 
+void CKestrovaApp::OnMainFrameDestroyed(wxWindowDestroyEvent& event)
+{
+    event.Skip();
+    if (event.GetEventObject() != m_mainFrame.get())
+        return;
+    // The main loop ends as soon as it runs again. A loop nested in it that
+    // no stop can reach (a page's box drawn inside the view, a dialog the
+    // toolkit runs by itself) would hold the process with its window gone;
+    // once the window's close has saved everything, the program ends anyway.
+    constexpr int kLoopGraceMs = 1000;
+    m_endTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndWithoutTheLoop(); });
+    m_endTimer.StartOnce(kLoopGraceMs);
+}
+
+void CKestrovaApp::EndWithoutTheLoop()
+{
+    if (m_instanceChannel)
+        m_instanceChannel->Stop();
+    m_profile.reset();
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
 int CKestrovaApp::OnExit()
 {
+    m_endTimer.Stop();
     if (m_instanceChannel)
         m_instanceChannel->Stop();
     m_profile.reset();

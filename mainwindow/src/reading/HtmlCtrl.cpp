@@ -658,10 +658,7 @@ void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
         // Our own page: the indicator stays as the write set it.
         return;
     }
-    // Reading the source spins a nested event loop on WebKit: not inside
-    // the load notification.
-    wxString url = event.GetURL();
-    CallAfter([this, url] { SearchFeedLinks(url); });
+    SearchFeedLinks(event.GetURL());
 }
 
 void CHtmlCtrl::OnError(wxWebViewEvent&)
@@ -674,11 +671,54 @@ void CHtmlCtrl::OnTitleChanged(wxWebViewEvent& event)
     m_title = event.GetString();
 }
 
+#ifdef __WXGTK__
+namespace
+{
+// A read of the shown page's bytes for its feed links; the pane may go
+// before the engine answers.
+struct SourceRead
+{
+    std::weak_ptr<char> alive;
+    CHtmlCtrl* control;
+    wxString url;
+};
+
+void OnSourceRead(GObject* resource, GAsyncResult* result, gpointer data)
+{
+    std::unique_ptr<SourceRead> read(static_cast<SourceRead*>(data));
+    gsize length = 0;
+    guchar* bytes = webkitcalls::Source().getDataFinish(resource, result, &length, nullptr);
+    if (!read->alive.expired())
+    {
+        uString page;
+        if (bytes != nullptr)
+            page.assign(reinterpret_cast<const char*>(bytes), 0, static_cast<int>(length));
+        read->control->FindFeedLinks(read->url, page);
+    }
+    g_free(bytes);
+}
+} // namespace
+#endif
+
 void CHtmlCtrl::SearchFeedLinks(const wxString& url)
 {
     if (m_view == nullptr || m_hasSource)
         return;
-    uString page = ToUString(m_view->GetPageSource());
+#ifdef __WXGTK__
+    // Not through the toolkit's GetPageSource: it waits in a loop of its
+    // own, in which a stop could close the pane under it.
+    const webkitcalls::SourceApi& api = webkitcalls::Source();
+    void* resource = api.mainResource != nullptr ? api.mainResource(m_view->GetNativeBackend()) : nullptr;
+    if (resource != nullptr)
+        api.getData(resource, nullptr, OnSourceRead, new SourceRead{m_alive, this, url});
+#endif
+}
+
+void CHtmlCtrl::FindFeedLinks(const wxString& url, const uString& page)
+{
+    // A newer page or a written one took its place meanwhile.
+    if (m_view == nullptr || m_hasSource || m_view->GetCurrentURL() != url)
+        return;
     auto* handler = new CFeedLinkHandler(ToUString(url));
     uHtmlParser parser;
     parser.setHandler(handler); // the parser owns it

@@ -76,6 +76,17 @@ gboolean OnButtonPressed(GObject*, gpointer, gpointer watch)
     return FALSE;
 }
 
+// The engine's hit test names the link under the pointer wherever it sits,
+// also inside a closed shadow tree that the program's script cannot see
+// into.
+void OnPointerMoved(GObject*, GObject* hitTest, guint, gpointer watch)
+{
+    gchar* link = nullptr;
+    g_object_get(hitTest, "link-uri", &link, nullptr);
+    ActsOf(watch).OnPointerOverLink(link != nullptr ? link : "");
+    g_free(link);
+}
+
 gboolean OnKeyPressed(GObject*, gpointer, gpointer watch)
 {
     ActsOf(watch).OnViewKeyPressed();
@@ -143,6 +154,7 @@ CUserActWatch::CUserActWatch(void* view, std::shared_ptr<CUserActs> acts)
     auto* native = static_cast<GObject*>(m_view);
     m_pressSignal = g_signal_connect(native, "button-press-event", G_CALLBACK(OnButtonPressed), this);
     m_keySignal = g_signal_connect(native, "key-press-event", G_CALLBACK(OnKeyPressed), this);
+    m_pointerSignal = g_signal_connect(native, "mouse-target-changed", G_CALLBACK(OnPointerMoved), this);
     m_loadSignal = g_signal_connect(native, "load-changed", G_CALLBACK(OnLoadChanged), this);
     m_failSignal = g_signal_connect(native, "load-failed", G_CALLBACK(OnLoadFailed), this);
     if (webkitcalls::Load().mainResource != nullptr)
@@ -164,7 +176,7 @@ CUserActWatch::CUserActWatch(void* view, std::shared_ptr<CUserActs> acts)
 
 CUserActWatch::~CUserActWatch()
 {
-    for (unsigned long signal : {m_pressSignal, m_keySignal, m_loadSignal, m_failSignal, m_requestSignal})
+    for (unsigned long signal : {m_pressSignal, m_keySignal, m_pointerSignal, m_loadSignal, m_failSignal, m_requestSignal})
         if (signal != 0)
             g_signal_handler_disconnect(m_view, signal);
     if (m_reportSignal != 0)

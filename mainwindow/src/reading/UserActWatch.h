@@ -27,6 +27,7 @@ private:
     std::shared_ptr<CUserActs> m_acts;
     unsigned long m_pressSignal = 0;
     unsigned long m_keySignal = 0;
+    unsigned long m_pointerSignal = 0;
     unsigned long m_loadSignal = 0;
     unsigned long m_failSignal = 0;
     unsigned long m_requestSignal = 0;

@@ -55,6 +55,7 @@ bool CUserActs::ReadReport(const std::string& message, PressReport& report)
 
 void CUserActs::OnViewPressed()
 {
+    m_linkAtPress = m_linkUnderPointer;
     m_pressUnreported = true;
     m_pressIsUsers = false;
 }
@@ -72,6 +73,18 @@ void CUserActs::OnPressReported(const PressReport& report)
     m_pressIsUsers = m_pressUnreported && report.inPageItself && report.byMouse;
     m_pressUnreported = false;
     m_press = report;
+    // A link in a closed shadow tree is hidden from the script's path; the
+    // engine's own hit test at the press names it.
+    if (m_press.target == PressReport::Target::kNone && !m_linkAtPress.empty())
+    {
+        m_press.target = PressReport::Target::kLink;
+        m_press.address = m_linkAtPress;
+    }
+}
+
+void CUserActs::OnPointerOverLink(const std::string& link)
+{
+    m_linkUnderPointer = link;
 }
 
 bool CUserActs::IsUsersGesture(const htmlctrl::Navigation& navigation)
@@ -114,7 +127,9 @@ void CUserActs::OnNavigation(const htmlctrl::Navigation& navigation, bool comman
 
 void CUserActs::OnPageLoadStarted()
 {
-    m_pageLoading = true;
+    // Until the new document comes, the old page runs on: its scripts are
+    // not the loading page's.
+    m_pageLoading = false;
     m_accepted.clear();
     m_pageLoad.clear();
     m_requestAwaited = true;
@@ -147,6 +162,7 @@ void CUserActs::OnPageCommitted(const std::string& address)
     m_pageLoad.clear();
     m_requestAwaited = false;
     m_shownPage = address;
+    m_pageLoading = true;
 }
 
 void CUserActs::OnPageLoadFinished()

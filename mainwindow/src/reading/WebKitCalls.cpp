@@ -67,6 +67,19 @@ const LoadApi& Load()
     return api;
 }
 
+const SourceApi& Source()
+{
+    static const SourceApi api = []
+    {
+        SourceApi found;
+        Find(found.mainResource, "webkit_web_view_get_main_resource");
+        Find(found.getData, "webkit_web_resource_get_data");
+        Find(found.getDataFinish, "webkit_web_resource_get_data_finish");
+        return found.mainResource && found.getData && found.getDataFinish ? found : SourceApi();
+    }();
+    return api;
+}
+
 const HistoryApi& History()
 {
     static const HistoryApi api = []

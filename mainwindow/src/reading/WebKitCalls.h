@@ -106,8 +106,20 @@ struct LoadApi
     const char* (*resourceUri)(void* resource) = nullptr;
 };
 
+// The shown page's own bytes, read without a loop of its own: a page's box
+// (an alert) holds the engine's answer back, and the pane may be closed
+// meanwhile.
+struct SourceApi
+{
+    void* (*mainResource)(void* view) = nullptr;
+    void (*getData)(void* resource, GCancellable* cancellable, GAsyncReadyCallback callback,
+                    gpointer data) = nullptr;
+    guchar* (*getDataFinish)(void* resource, GAsyncResult* result, gsize* length, GError** error) = nullptr;
+};
+
 // Null members when any function of the group is missing.
 const PolicyApi& Policy();
+const SourceApi& Source();
 const UserContentApi& UserContent();
 const LoadApi& Load();
 const HistoryApi& History();
