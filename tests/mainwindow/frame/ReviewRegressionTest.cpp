@@ -26,8 +26,13 @@ TEST(ReviewRegressionTest, PagesOpenOnlyWebWindowsOutside)
     server.route("/page.html",
                  [held = release.get_future().share()](const testsupport::HttpRequest&)
                  {
-                     held.wait_for(std::chrono::seconds(30));
-                     return testsupport::TextResponse(200, "<p>page</p>", "text/html");
+                     // The page has come in part: it is loading, and its
+                     // own scripts run.
+                     const std::string first = "<p>page</p>" + std::string(4096, ' ');
+                     auto response = testsupport::TextResponse(200, first + "<p>rest</p>", "text/html");
+                     response.holdAfter = first.size();
+                     response.hold = [held] { held.wait_for(std::chrono::seconds(30)); };
+                     return response;
                  });
     auto* frame = new wxFrame(nullptr, wxID_ANY, "pop-ups", wxPoint(20, 20), wxSize(320, 240));
     std::vector<std::string> opened;
@@ -36,8 +41,8 @@ TEST(ReviewRegressionTest, PagesOpenOnlyWebWindowsOutside)
         html.SetWindowOpener([&](const wxString& url) { opened.push_back(url.utf8_string()); });
         wxWebView* view = html.GetWebView();
 
-        // A page of the web is loading, held by its server: its windows are
-        // allowed now.
+        // A page of the web is loading, the rest held by its server: its
+        // windows are allowed now.
         html.Navigate(uString(server.url("/page.html").c_str()));
         ASSERT_TRUE(guitest::RunEventsUntil([&] { return html.IsPopupAllowed(); }, 15000));
 
