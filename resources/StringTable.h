@@ -142,6 +142,15 @@ inline std::string_view CommandPrompt(int command)
     return text.substr(0, text.find('\n'));
 }
 
+/// The tip of a command: its text after the line break, the command's short
+/// name. Empty when the table has no tip for the command.
+inline std::string_view CommandTip(int command)
+{
+    std::string_view text = FindString(command);
+    const std::size_t lineBreak = text.find('\n');
+    return lineBreak == std::string_view::npos ? std::string_view() : text.substr(lineBreak + 1);
+}
+
 /// The same text as a string of the program's own, ready for a format.
 inline uString StringText(int id)
 {

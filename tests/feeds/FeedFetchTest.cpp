@@ -95,6 +95,28 @@ TEST_F(FeedFetchTest, EachDocumentIsParsedByItsRootOrRefused)
          0},
         {"unclosed tag after an item",
          "<rss><channel><title>c</title>" + std::string(kItem) + "<p>x</channel>", 200, 0, 1},
+        // An item the document ends inside holds only what arrived: it is
+        // left out, and the items closed before the break are kept.
+        {"cut in the link of its only item",
+         "<rss><channel><title>c</title><item><title>one</title><link>http://example.invalid/one-fu", 200,
+         kUnreadable, 0},
+        {"cut in a second item's link",
+         "<rss><channel><title>c</title>" + std::string(kItem) + "<item><title>two</title><link>http://exa",
+         200, 0, 1},
+        {"cut in a second item's description",
+         "<rss><channel><title>c</title>" + std::string(kItem) +
+             "<item><title>two</title><link>http://x.test/2</link><description>half of i",
+         200, 0, 1},
+        {"rdf cut in a second item",
+         "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><channel><title>c</title>"
+         "</channel>" +
+             std::string(kItem) + "<item><title>two</title><link>http://x.test/2</link><description>ha",
+         200, 0, 1},
+        {"atom cut in a second entry",
+         "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>c</title><entry><title>one</title>"
+         "<link href=\"http://x.test/1\"/></entry><entry><title>two</title><link href=\"http://x.test/2\"/>"
+         "<summary>ha",
+         200, 0, 1},
     };
     CFeedStore store;
     std::vector<std::string> errors;

@@ -380,6 +380,61 @@ TEST_F(UpdatePassTest, PartialDocumentsAreStoredButNeverPurge)
     EXPECT_EQ(ItemCount("user0.mdb", url), 1) << "only the item the feed still carries";
 }
 
+// A server that stops mid-answer: the item it stopped in is stored neither at
+// the subscription nor at a refresh, and comes whole, once, when the whole
+// document does. In every format, cut in a link or in a description.
+TEST_F(UpdatePassTest, AnItemCutShortIsStoredOnlyWhenItComesWhole)
+{
+    using Format =
+        std::string (*)(const std::string&, const std::string&, const std::vector<feedsite::Item>&);
+    const struct
+    {
+        const char* name;
+        Format format;
+        const char* cutBefore; // the document ends two characters before the last of these
+        const char* descriptions;
+    } cases[] = {
+        {"rss link", feedsite::Rss, "</link>", "<p>t 1</p>|<p>t 2</p>|<p>t 3</p>"},
+        {"rss description", feedsite::Rss, "</description>", "<p>t 1</p>|<p>t 2</p>|<p>t 3</p>"},
+        {"rdf link", feedsite::Rdf, "</link>", "t 1|t 2|t 3"},
+        {"atom summary", feedsite::Atom, "</summary>", "t 1|t 2|t 3"},
+    };
+    int n = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string path = "/cut/" + std::to_string(n++);
+        const std::string url = site.url(path);
+        auto serve = [&](int last, bool cut)
+        {
+            std::string body = c.format("T", url + "/site", Items(url, "t", 1, last));
+            if (cut)
+                body.resize(body.rfind(c.cutBefore) - 2);
+            site.feed(path, body);
+        };
+        serve(2, true);
+        Subscribe("user0.mdb", url);
+        EXPECT_EQ(ItemCount("user0.mdb", url), 1) << "subscribed";
+
+        serve(3, true);
+        MakeDue("user0.mdb");
+        auto host = MakeHost(2, /*parallel=*/true);
+        Refresh(*host, {"user0.mdb"});
+        EXPECT_EQ(ItemCount("user0.mdb", url), 2) << "refreshed";
+
+        serve(3, false);
+        MakeDue("user0.mdb");
+        Refresh(*host, {"user0.mdb"});
+        const std::string feed = "from item where feed = '" + url + "'";
+        EXPECT_EQ(Query("user0.mdb",
+                        "select group_concat(link, ' ') from (select link " + feed + " order by link)"),
+                  url + "/item/1 " + url + "/item/2 " + url + "/item/3");
+        EXPECT_EQ(Query("user0.mdb", "select group_concat(description, '|') from (select description " +
+                                         feed + " order by link)"),
+                  c.descriptions);
+    }
+}
+
 TEST_F(UpdatePassTest, RefreshAllStartsOneWorkerAtATime)
 {
     Subscribed("/held", 1, 1);

@@ -6,6 +6,7 @@
 #include "feeds/support/FeedSite.h"
 #include "feeds/support/FeedTestSupport.h"
 #include "foundation/uXml.h"
+#include "support/GermanInterface.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -74,7 +75,18 @@ TEST_F(FeedSubscriptionTest, ASubscriptionIsStoredOnceUnderItsAddress)
     EXPECT_EQ(Count(again, "select count(*) from channel where feed = %s", url), "1");
     EXPECT_EQ(Count(again, "select title from channel where feed = %s", url), "My title");
     EXPECT_TRUE(again.TestChannelAttributes(url, 1)) << "the flags are applied all the same";
-    EXPECT_EQ(m_messages().size(), 1u) << "the store says the feed is there already";
+    EXPECT_EQ(m_messages(), std::vector<std::string>{"The specified newsfeed URL is already in subcription "
+                                                     "collection. "})
+        << "the store says the feed is there already";
+
+    // In the interface language. The home of this test has a program folder
+    // of its own: the catalog is the build's.
+    testsupport::GermanInterface german(
+        std::filesystem::path(KESTROVA_LIST_TEMPLATE).parent_path().parent_path().c_str());
+    ASSERT_TRUE(german.loaded);
+    ASSERT_EQ(SubscribeFeed(again, kDefault, url, uString(), false, false),
+              SubscribeOutcome::kAlreadySubscribed);
+    EXPECT_EQ(m_messages().back(), "Dieser Newsfeed ist bereits abonniert. ");
 }
 
 TEST_F(FeedSubscriptionTest, AFailedFetchStoresNothingAndSaysWhy)

@@ -1,4 +1,5 @@
 #include "StringTable.h"
+#include "UnclosedItems.h"
 #include "feeds/DocumentTypes.h"
 #include "feeds/FeedAddress.h"
 #include "feeds/FeedStore.h"
@@ -219,8 +220,10 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     if (loaded)
     {
         documentPartial = document->isPartial();
+        if (documentPartial)
+            DropUnclosedItems(document->getDocumentElement(), document->getOpenAtBreak());
         parsed = ParseFeedDocument(new uXmlNode(document->getDocumentElement()));
-        // A broken document is read for the items it holds. Without one that
+        // A broken document is read for the items it closed. Without one that
         // could be stored (a title and a link), what is left is no feed: the
         // channel's fields may run into whatever followed an element the
         // document never closed.

@@ -25,8 +25,7 @@
 namespace
 {
 
-constexpr const char* kAlreadySubscribed =
-    "The specified newsfeed URL is already in subcription collection. ";
+constexpr int kAlreadySubscribedText = 3010;
 constexpr int kIconTimeoutSeconds = 30;
 constexpr int kPageNotSavedText = 3059;
 
@@ -293,7 +292,7 @@ void CFeedStore::SaveChannel(const uString& listName, bool showMessages, bool su
         if (alreadySubscribed)
         {
             if (showMessages)
-                CMessageBox::Display(kAlreadySubscribed);
+                CMessageBox::Display(resources::StringText(kAlreadySubscribedText));
             if (!channel.iconLink.isEmpty() && channel.iconFile.isEmpty())
                 SaveChannelImages();
         }

@@ -129,6 +129,10 @@ public:
     // The last load stopped at a fatal error: the document holds only what
     // was built before it (a truncated body, an undeclared entity).
     bool isPartial() const { return m_partial; }
+    // After a partial load: the innermost node the document had opened and
+    // not yet closed where it broke off. It and its ancestors hold only what
+    // came before the break. Null after a whole load.
+    xercesc::DOMNode* getOpenAtBreak() const { return m_openAtBreak; }
     // The last load was refused before parsing: the document is too large,
     // nests too deep or expands its entities too far (see uXmlLimits.h).
     xmllimits::Refusal getRefusal() const { return m_refusal; }
@@ -169,6 +173,7 @@ private:
     xercesc::DOMDocument* m_document = nullptr;
     uString m_errorText;
     bool m_partial = false;
+    xercesc::DOMNode* m_openAtBreak = nullptr;
     xmllimits::Refusal m_refusal = xmllimits::Refusal::kNone;
 };
 

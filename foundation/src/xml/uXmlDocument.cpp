@@ -87,6 +87,7 @@ void uXmlDocument::releaseDocument()
         m_document->release();
     m_document = nullptr;
     m_partial = false;
+    m_openAtBreak = nullptr;
 }
 
 DOMElement* uXmlDocument::getDocumentElement() const

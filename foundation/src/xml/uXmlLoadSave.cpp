@@ -34,6 +34,15 @@ public:
     }
 };
 
+// Keeps the parser's innermost open node readable after the parse: the DOM
+// does not say which of its elements the document closed.
+class BreakAwareParser : public XercesDOMParser
+{
+public:
+    using XercesDOMParser::XercesDOMParser;
+    DOMNode* openNode() const { return fCurrentParent; }
+};
+
 } // namespace
 
 void uXmlDocument::report(const std::string& text)
@@ -46,6 +55,7 @@ bool uXmlDocument::parse(const char* bytes, std::size_t length, const uString& s
                          bool createEntityReferenceNodes)
 {
     m_partial = false;
+    m_openAtBreak = nullptr;
     m_errorText.setEmpty();
     m_refusal = xmllimits::Check(bytes, length);
     if (m_refusal != xmllimits::Refusal::kNone)
@@ -58,7 +68,7 @@ bool uXmlDocument::parse(const char* bytes, std::size_t length, const uString& s
     SecurityManager security;
     security.setEntityExpansionLimit(kEntityExpansionLimit);
     uXmlErrorHandler errors;
-    XercesDOMParser parser(nullptr, XMLPlatformUtils::fgMemoryManager, nullptr);
+    BreakAwareParser parser(nullptr, XMLPlatformUtils::fgMemoryManager, nullptr);
     // No validation and no external DTD subset: with every DTD and schema
     // refused, validating only printed noise, and this library version leaks
     // memory on every load that validates against an external subset.
@@ -109,8 +119,11 @@ bool uXmlDocument::parse(const char* bytes, std::size_t length, const uString& s
     // entity text and everything outside the root element.
     if (!failed && parser.getDocument() && parser.getDocument()->getDocumentElement())
     {
-        m_document = parser.adoptDocument();
         m_partial = errors.sawFatalErrors();
+        DOMNode* open = parser.openNode();
+        if (m_partial && open != nullptr && open->getNodeType() != DOMNode::DOCUMENT_NODE)
+            m_openAtBreak = open;
+        m_document = parser.adoptDocument();
     }
     return !failed;
 }

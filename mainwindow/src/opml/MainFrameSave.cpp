@@ -3,6 +3,7 @@
 // address to subscribe to (from the feed directory or a page) and a source
 // view. Downloads run on a worker behind a progress dialog that can cancel
 // them, with a bounded time-out; a cancelled command changes nothing.
+#include "CommandIds.h"
 #include "StringTable.h"
 #include "common/FetchProgress.h"
 #include "common/UserPrompt.h"
@@ -190,7 +191,7 @@ void CMainFrame::SubscribeFeedsOfPage(const uString& url, const uString& text)
     // The probe and the candidates' texts come from the network: on the
     // worker, which fills the three lists and `accepted` only.
     ui::FetchEnd end = ui::RunFetch(
-        this, uString("Look for News Feed from Current Page"), url,
+        this, uString(std::string(resources::CommandTip(resources::cmd::kLookForFeeds)).c_str()), url,
         [&](const std::atomic<bool>& abort)
         {
             CFeedProbe probe(url);

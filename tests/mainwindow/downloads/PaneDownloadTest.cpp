@@ -15,6 +15,7 @@
 #include "mainwindow/FileChooser.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/WebBrowserFrame.h"
+#include "support/GermanInterface.h"
 #include "support/LocalHttpServer.h"
 
 #include <chrono>
@@ -491,11 +492,14 @@ TEST_F(PaneFeedLinkTest, AClickedFeedIsSubscribedByItsAddressAndRefreshesFromIt)
     ASSERT_TRUE(m_frame->GetRefreshHost()->WaitIdle(60000));
     EXPECT_EQ(Count("default.mdb", "item", Address()), 3);
 
-    // Clicked again: the list already holds it, as New Subscription says.
+    // Clicked again: the list already holds it, as New Subscription says, in
+    // the interface language.
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
     ServeFeed(3, /*attachment=*/true);
     ClickAndChooseFirstList();
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_messages->texts.empty(); }, 30000));
-    EXPECT_NE(m_messages->texts[0].find("already"), std::string::npos) << m_messages->texts[0];
+    EXPECT_EQ(m_messages->texts[0], "Dieser Newsfeed ist bereits abonniert. ");
     EXPECT_EQ(m_listDialogs, 2);
     EXPECT_EQ(Count("default.mdb", "channel", Address()), 1);
     EXPECT_EQ(Labels(Find("First", kList)).size(), 1u);
@@ -598,7 +602,7 @@ TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
     {
         const char* disposition; // empty: the name is the address's
         const char* addressName;
-        const char* offered; // the name the save dialog offers; null for a torrent
+        const char* offered;    // the name the save dialog offers; null for a torrent
         bool engineEnds = true; // the engine's network process ends on the name
     };
     const NamedAttachment cases[] = {

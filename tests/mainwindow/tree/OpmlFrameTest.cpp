@@ -11,6 +11,7 @@
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "support/ChildProcess.h"
+#include "support/GermanInterface.h"
 
 #include <algorithm>
 #include <unistd.h>
@@ -404,9 +405,20 @@ TEST_F(OpmlFrameTest, TheFeedDirectoryExpandsALoopbackDirectoryAndSubscribesToIt
                     guitest::Press(choice, wxID_OK);
                 });
             guitest::Press(dialog, CFeedBrowserDlg::kSubscribeButton);
+            // Once more: the list holds it, which is said in the interface language.
+            testsupport::GermanInterface german;
+            EXPECT_TRUE(german.loaded);
+            guitest::WhenDialogShown<OPMLSubscribe>(
+                [](OPMLSubscribe& choice)
+                {
+                    guitest::Choose(wxDynamicCast(choice.FindWindow(OPMLExport::kListChoice), wxChoice), 0);
+                    guitest::Press(choice, wxID_OK);
+                });
+            guitest::Press(dialog, CFeedBrowserDlg::kSubscribeButton);
             guitest::Press(dialog, wxID_OK);
         });
     Command(resources::cmd::kBrowseDirectory);
+    EXPECT_EQ(m_messages->texts, std::vector<std::string>{"Dieser Newsfeed ist bereits abonniert. "});
     EXPECT_EQ(folders, (std::vector<std::string>{"Loopback directory", "Technology"}));
     EXPECT_EQ(caption, "News Feeds Directory Service : Loopback directory");
     EXPECT_EQ(Labels(Find("First", kList)), std::vector<std::string>{"Loopback news (3)"});

@@ -1,5 +1,6 @@
 #include "SubscriptionFrameFixture.h"
 #include "downloads/DownloadManager.h"
+#include "support/GermanInterface.h"
 
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
@@ -32,6 +33,12 @@ TEST_F(SubscriptionFrameTest, ASubscribedFeedShowsWithItsUnreadCountAndSurvivesA
     EXPECT_EQ(Labels(Find("Second", kList)), std::vector<std::string>{"Loopback news (3)"});
     EXPECT_EQ(tree->GetSelection(), tree->GetFirstChildItem(Find("Second", kList)));
     EXPECT_EQ(m_messages->texts.size(), 1u) << "the store says the feed is there already";
+    {
+        testsupport::GermanInterface german;
+        ASSERT_TRUE(german.loaded);
+        SubscribeThroughDialog(site.Url(), 1);
+        EXPECT_EQ(m_messages->texts.back(), "Dieser Newsfeed ist bereits abonniert. ");
+    }
 
     Restart();
     second = Find("Second", kList);
