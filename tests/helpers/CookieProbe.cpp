@@ -2,7 +2,7 @@
 // same cookie file, from another process.
 //   kestrova_cookie_probe JAR STEP...   runs the steps in order:
 //     nobody      goes on as user nobody (65534), who reads only what all may
-//     fetch:URL   one transfer with the jar; prints "fetched BODY"
+//     fetch:URL   one transfer with the jar; prints "fetched BODY" once it is gone
 //     pause:FILE  the next write of the jar stops just before its rename,
 //                 prints "mid-save", and goes on once FILE exists
 //     wait:FILE   waits until FILE exists
@@ -63,10 +63,13 @@ int main(int argc, char** argv)
         }
         else if (step.rfind("fetch:", 0) == 0)
         {
-            uCurlTransfer transfer(uString(argument.c_str()));
-            transfer.setCookieFile(jar);
             uString body;
-            transfer.downloadToString(&body);
+            {
+                uCurlTransfer transfer(uString(argument.c_str()));
+                transfer.setCookieFile(jar);
+                transfer.downloadToString(&body);
+            }
+            // Once the transfer is gone, its save has been tried.
             Say("fetched " + std::string(body.c_str()));
         }
         else if (step.rfind("pause:", 0) == 0)
