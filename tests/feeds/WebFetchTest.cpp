@@ -147,7 +147,8 @@ TEST_F(WebFetchTest, AHostReachedThroughRedirectsNeverPushesOutTheSitesCookies)
                 return RedirectResponse("http://w.invalid/flood/" + feed);
             HttpResponse response = TextResponse(200, "<rss/>");
             for (int i = 0; i < 50; ++i)
-                response.header("Set-Cookie", "w" + feed + "_" + std::to_string(i) + "=v; Path=/; Max-Age=86400");
+                response.header("Set-Cookie",
+                                "w" + feed + "_" + std::to_string(i) + "=v; Path=/; Max-Age=86400");
             return response;
         });
 

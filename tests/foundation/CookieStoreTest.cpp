@@ -408,6 +408,14 @@ TEST_F(CookieStoreTest, AJarThatCannotBeReadIsNeverReplaced)
     EXPECT_EQ(JarNames().size(), 250u) << ReadFileBytes(jar);
 }
 
+// The next save of this process that writes waits at this gate before its swap.
+std::atomic<Gate*> g_heldSave{nullptr};
+void HoldTheSave(const std::string&)
+{
+    if (Gate* gate = g_heldSave.exchange(nullptr))
+        gate->wait();
+}
+
 // Two copies of the program on one folder, each holding a value of the token
 // the site rotates at every answer: whichever copy writes last, the file and
 // the copies end with the value the site sent last. Each row is a turn of
@@ -444,6 +452,48 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
     EXPECT_EQ(other->waitForExit(30000), 0) << other->log();
     EXPECT_NE(other->log().find("fetched " + newest + "\n"), std::string::npos) << other->log();
     EXPECT_TRUE(JarHolds("\ttoken\t" + newest + "\n")) << ReadFileBytes(jar);
+
+    // This copy's own save is held before its swap while an answer sets it a
+    // token, and the other copy then takes a newer one and writes it: the
+    // token this copy took meanwhile is the older, though listed after.
+    auto held = std::make_shared<Gate>();
+    auto answer = std::make_shared<Gate>();
+    server.route("/late",
+                 [answer, answers](const HttpRequest&)
+                 {
+                     answer->wait();
+                     return TextResponse(200, "late")
+                         .header("Set-Cookie",
+                                 "token=" + std::to_string(++*answers) + "; Path=/; Max-Age=86400");
+                 });
+    std::thread late([this] { EXPECT_EQ(Fetch("/late"), "late"); });
+    struct LetGo
+    {
+        Gate& held;
+        Gate& answer;
+        std::thread& late;
+        ~LetGo()
+        {
+            answer.release();
+            held.release();
+            if (late.joinable())
+                late.join();
+            uCurlTransfer::setCookieSaveHook(nullptr);
+        }
+    } letGo{*held, *answer, late};
+    ASSERT_TRUE(answer->waitUntilReached());
+    g_heldSave = held.get();
+    uCurlTransfer::setCookieSaveHook(&HoldTheSave);
+    EXPECT_EQ(Fetch("/rotate"), "rotated");
+    ASSERT_TRUE(held->waitUntilReached()) << "a save is held";
+    answer->release();
+    late.join();
+    EXPECT_EQ(Probe({rotate, "close"})->waitForExit(30000), 0);
+    const std::string newer = last();
+    held->release();
+    uCurlTransfer::saveDueCookies();
+    EXPECT_EQ(Fetch("/sent"), newer);
+    EXPECT_TRUE(JarHolds("\ttoken\t" + newer + "\n")) << ReadFileBytes(jar);
 
     // A third program holds the lock: each copy's change waits, and each
     // writes at its close without it.

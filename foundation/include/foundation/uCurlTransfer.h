@@ -209,7 +209,7 @@ private:
     uint64_t m_cookieTicket = 0;       // of the jar's attach
     void* m_headerSink = nullptr;
     bool m_headerSinkIsFile = false;
-    bool m_sawSetCookie = false; // in the response whose headers are arriving
+    std::vector<std::string> m_setCookieNames; // of the response whose headers are arriving
     uString m_errorText;
     const std::atomic<bool>* m_abortFlag = nullptr;
     int64_t m_maxBodyBytes = 0;

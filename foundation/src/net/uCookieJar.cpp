@@ -521,8 +521,19 @@ void uCookieJar::bound(Settings& cookies)
 
 uCookieJar::Cookies uCookieJar::list()
 {
+    // Taken before the listing: each answer counted here is in it.
+    std::map<std::string, std::int64_t> arrived;
+    {
+        std::lock_guard hold(m_arriving);
+        arrived.swap(m_arrived);
+    }
     Cookies cookies = keyed(held());
     const std::int64_t now = Now();
+    auto arrival = [&](const std::string& key)
+    {
+        const auto at = arrived.find(key.substr(key.find('\t', key.find('\t') + 1) + 1));
+        return at == arrived.end() ? now : at->second;
+    };
     for (auto at = m_setAt.begin(); at != m_setAt.end();)
     {
         if (cookies.count(at->first) != 0)
@@ -530,7 +541,7 @@ uCookieJar::Cookies uCookieJar::list()
             ++at;
             continue;
         }
-        m_goneAt[at->first] = now;
+        m_goneAt[at->first] = arrival(at->first);
         at = m_setAt.erase(at);
     }
     for (const auto& [key, line] : cookies)
@@ -538,7 +549,7 @@ uCookieJar::Cookies uCookieJar::list()
         Setting& at = m_setAt[key];
         if (at.line == line)
             continue;
-        at = {line, now};
+        at = {line, arrival(key)};
         m_goneAt.erase(key);
     }
     return cookies;
@@ -618,8 +629,14 @@ void uCookieJar::detach(std::uint64_t ticket, std::time_t now)
         uGatheredCookieSaves::add(this);
 }
 
-void uCookieJar::answered()
+void uCookieJar::answered(const std::vector<std::string>& names)
 {
+    {
+        std::lock_guard hold(m_arriving);
+        const std::int64_t now = Now();
+        for (const std::string& name : names)
+            m_arrived[name] = now;
+    }
     m_due = true;
     uGatheredCookieSaves::add(this);
 }

@@ -75,8 +75,9 @@ public:
     // one to stop leaves it to the jars' thread.
     std::uint64_t attach();
     void detach(std::uint64_t ticket, std::time_t now);
-    // An answer set cookies: they go to the file soon, from the jars' thread.
-    void answered();
+    // An answer set cookies of these names, now: they go to the file soon,
+    // from the jars' thread.
+    void answered(const std::vector<std::string>& names);
     // Takes in what another process wrote into the file since this jar last
     // read or wrote it (a transfer of the site is about to start).
     void refresh();
@@ -131,8 +132,8 @@ private:
     static void bound(Settings& cookies);
     // Every cookie of the lines (the store's listing).
     static Cookies keyed(const Lines& lines);
-    // The store's cookies now; each whose line changed is set now, and
-    // each gone is gone now.
+    // The store's cookies now; each whose line changed was set, and each
+    // gone went, when an answer last set its name, or else now.
     Cookies list();
     // When this jar's store set or lost the cookie; 0 when unknown.
     std::int64_t changedAt(const std::string& key) const;
@@ -186,5 +187,9 @@ private:
     // those that left it since the last write went. Under m_saving.
     Settings m_setAt;
     std::map<std::string, std::int64_t> m_goneAt;
+    // When answers set cookies of each name since the store was last listed:
+    // that, not the listing, is when the store took them.
+    std::mutex m_arriving;
+    std::map<std::string, std::int64_t> m_arrived;
     Stamp m_stamp; // of the file as this jar last read or wrote it
 };
