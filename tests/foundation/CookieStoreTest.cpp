@@ -538,6 +538,8 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         EXPECT_EQ(Fetch("/sent"), expected) << "this copy sends it";
         EXPECT_TRUE(JarHolds("\ttoken\t" + expected + "\n")) << ReadFileBytes(jar);
     }
+    // libcurl itself reads the file as written.
+    EXPECT_EQ(Probe({"libcurl:" + server.url("/sent")})->waitForOutput("fetched ", 30000), last());
 }
 
 } // namespace
