@@ -483,6 +483,9 @@ uCookieJar::Settings uCookieJar::parse(const Lines& lines, std::int64_t written)
             break;
         newestFirst = newestFirst || line.find(kLibcurlMark) != std::string::npos;
     }
+    // A file replaced between its look and its read is about as new as now.
+    if (written <= 0)
+        written = Now();
     Settings newest;
     std::int64_t stamped = -1;
     for (std::size_t i = 0; i < lines.size(); ++i)

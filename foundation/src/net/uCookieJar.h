@@ -46,7 +46,7 @@
 // file holds then, so what another process wrote meanwhile stays; and what
 // that process wrote comes into the store, then and before each transfer,
 // unless the store changed the same cookie itself later: of two values the
-// one set later wins, as the server sent it last. The file is replaced by
+// one set later wins: the site sent it last. The file is replaced by
 // rename, also while someone holds the old one open. A process's close writes
 // even without the lock; the holder therefore swaps its new file with the old
 // in one step, and when the old one is no longer the one it read (a write
