@@ -5,6 +5,7 @@
 #include "feeds/Preference.h"
 #include "feeds/support/ConfigHome.h"
 #include "feeds/support/FeedTestSupport.h"
+#include "foundation/uCurlTransfer.h"
 #include "support/LocalFtpServer.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
@@ -123,6 +124,48 @@ TEST_F(WebFetchTest, CookiesLiveInAPrivateFilePerSiteAndReachTheNextFetch)
     ASSERT_EQ(Fetch(quietSite.url("/"), false), "quiet");
     EXPECT_EQ(FileNames(cache).size(), 2u);
     EXPECT_EQ(otherSite.requests()[0].cookie("session"), "") << "cookies stay with their site";
+}
+
+// Site V's 100 feeds each answer 302 to another host, which sets 50 cookies
+// an answer: that host's cookies are bounded among themselves, and V's login
+// stays in V's file and goes with V's next request.
+TEST_F(WebFetchTest, AHostReachedThroughRedirectsNeverPushesOutTheSitesCookies)
+{
+    CPreference::ProxySection proxy;
+    proxy.strHostname = "127.0.0.1";
+    proxy.strPort = std::to_string(server.port()).c_str();
+    CPreference::GetInstance()->SetProxySection(proxy);
+    server.serve("http://v.invalid/login",
+                 TextResponse(200, "in").header("Set-Cookie", "login=yes; Path=/; Max-Age=86400"));
+    server.route("http://v.invalid/sent",
+                 [](const HttpRequest& request) { return TextResponse(200, request.cookie("login")); });
+    server.setDefaultHandler(
+        [](const HttpRequest& request)
+        {
+            const std::string feed = request.path.substr(request.path.rfind('/') + 1);
+            if (request.target.rfind("http://v.invalid/", 0) == 0)
+                return RedirectResponse("http://w.invalid/flood/" + feed);
+            HttpResponse response = TextResponse(200, "<rss/>");
+            for (int i = 0; i < 50; ++i)
+                response.header("Set-Cookie",
+                                "w" + feed + "_" + std::to_string(i) + "=v; Path=/; Max-Age=86400");
+            return response;
+        });
+
+    ASSERT_EQ(Fetch("http://v.invalid/login", false), "in");
+    for (int feed = 0; feed < 100; ++feed)
+        ASSERT_EQ(Fetch("http://v.invalid/feed/" + std::to_string(feed), false), "<rss/>");
+    EXPECT_EQ(Fetch("http://v.invalid/sent", false), "yes");
+
+    const std::string cache = config.data("cache");
+    ASSERT_EQ(FileNames(cache).size(), 1u) << "the cookies of the host reached are in V's file";
+    const std::string jar = ReadFileBytes(cache + "/" + FileNames(cache)[0]);
+    EXPECT_NE(jar.find("\tlogin\tyes\n"), std::string::npos);
+    std::size_t others = 0;
+    for (std::size_t at = 0; (at = jar.find("\nw.invalid\t", at)) != std::string::npos; ++at)
+        ++others;
+    EXPECT_EQ(others, uCurlTransfer::kMostCookiesPerDomain);
+    EXPECT_NE(jar.find("\tw99_49\tv\n"), std::string::npos) << "the host's newest stay";
 }
 
 // A link planted at a site's cookie file is neither read nor written

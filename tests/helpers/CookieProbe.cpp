@@ -2,7 +2,9 @@
 // same cookie file, from another process.
 //   kestrova_cookie_probe JAR STEP...   runs the steps in order:
 //     nobody      goes on as user nobody (65534), who reads only what all may
-//     fetch:URL   one transfer with the jar; prints "fetched BODY"
+//     fetch:URL   one transfer with the jar; prints "fetched BODY" once it is gone
+//     libcurl:URL one transfer of libcurl alone, reading the jar's file; prints
+//                 "fetched BODY", or "failed"
 //     pause:FILE  the next write of the jar stops just before its rename,
 //                 prints "mid-save", and goes on once FILE exists
 //     wait:FILE   waits until FILE exists
@@ -11,8 +13,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <string>
+#include <curl/curl.h>
 #include <grp.h>
+#include <string>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -33,6 +36,12 @@ void Say(const std::string& line)
 {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
+}
+
+std::size_t Append(char* data, std::size_t size, std::size_t count, void* text)
+{
+    static_cast<std::string*>(text)->append(data, size * count);
+    return size * count;
 }
 
 void PauseOnce(const std::string&)
@@ -63,11 +72,29 @@ int main(int argc, char** argv)
         }
         else if (step.rfind("fetch:", 0) == 0)
         {
-            uCurlTransfer transfer(uString(argument.c_str()));
-            transfer.setCookieFile(jar);
             uString body;
-            transfer.downloadToString(&body);
+            {
+                uCurlTransfer transfer(uString(argument.c_str()));
+                transfer.setCookieFile(jar);
+                transfer.downloadToString(&body);
+            }
+            // Once the transfer is gone, its save has been tried.
             Say("fetched " + std::string(body.c_str()));
+        }
+        else if (step.rfind("libcurl:", 0) == 0)
+        {
+            std::string body;
+            CURL* curl = curl_easy_init();
+            if (!curl)
+                return 4;
+            curl_easy_setopt(curl, CURLOPT_URL, argument.c_str());
+            curl_easy_setopt(curl, CURLOPT_PROXY, "");
+            curl_easy_setopt(curl, CURLOPT_COOKIEFILE, argv[1]);
+            curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Append);
+            curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+            const CURLcode result = curl_easy_perform(curl);
+            curl_easy_cleanup(curl);
+            Say(result == CURLE_OK ? "fetched " + body : "failed");
         }
         else if (step.rfind("pause:", 0) == 0)
             g_pauseUntil = argument;

@@ -56,8 +56,11 @@ public:
     // process held the cookie folder's lock: the program's close calls it. It waits a moment
     // for the lock, then writes without it.
     static void saveDueCookies();
-    // A site keeps at most this many cookies; the least recently set go first, as in browsers.
-    static constexpr std::size_t kMostCookiesPerSite = 300;
+    // Each cookie domain of a site's jar keeps at most this many cookies, the least recently set
+    // going first, as in browsers: a host that a redirect reaches never pushes out the site's own.
+    static constexpr std::size_t kMostCookiesPerDomain = 300;
+    // A site's jar keeps at most this many; beyond it the domain holding the most gives way first.
+    static constexpr std::size_t kMostCookiesPerSite = 3000;
     // Tests: called inside every cookie file write, with the new file flushed beside the old
     // one, just before it replaces it. Null removes it.
     static void setCookieSaveHook(void (*hook)(const std::string& cookieFile));
@@ -94,13 +97,14 @@ public:
     // the file when the process first uses it (only when it is a plain file, never through a
     // link; a file that cannot be read whole is read again later, and never replaced). The store
     // takes the cookies of each answer as they arrive; each save lets the least recently set go
-    // beyond kMostCookiesPerSite. The file is written from it soon after an answer set cookies,
-    // and at once when the last transfer of the site is destroyed; merged over what the file
-    // holds then. While another process holds the folder's lock the save is made at the next
-    // one, except at the close (saveDueCookies), which writes without it; a holder whose own
-    // write would replace such a write merges it instead of undoing it. Each write goes
-    // into a private temporary file beside it that is then renamed over it. An empty path turns
-    // the cookie engine on without a file.
+    // beyond kMostCookiesPerDomain and kMostCookiesPerSite. The file is written from it soon
+    // after an answer set cookies, and at once when the last transfer of the site is destroyed;
+    // merged over what the file holds then, where of a cookie that another process changed too
+    // the value set later wins. While another process holds the folder's lock the save is made
+    // at the next one, except at the close (saveDueCookies), which writes without it; a holder
+    // whose own write would replace such a write merges it instead of undoing it. Each write
+    // goes into a private temporary file beside it that is then renamed over it. An empty path
+    // turns the cookie engine on without a file.
     virtual bool setCookieFile(const uFile& file);
     virtual int getProtocol();
     virtual const char* getHeaders();
@@ -205,7 +209,7 @@ private:
     uint64_t m_cookieTicket = 0;       // of the jar's attach
     void* m_headerSink = nullptr;
     bool m_headerSinkIsFile = false;
-    bool m_sawSetCookie = false; // in the response whose headers are arriving
+    std::vector<std::string> m_setCookieNames; // of the response whose headers are arriving
     uString m_errorText;
     const std::atomic<bool>* m_abortFlag = nullptr;
     int64_t m_maxBodyBytes = 0;

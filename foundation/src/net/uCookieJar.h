@@ -31,10 +31,13 @@
 // body is still arriving.
 //
 // The file keeps libcurl's Netscape format and is written 0600, only once the
-// site has set a cookie, oldest first. A site keeps at most
-// uCurlTransfer::kMostCookiesPerSite cookies, as browsers do: the least
-// recently set go first, from the store and from the file; of a longer file
-// (an older version's, another tool's) only its last lines are read.
+// site has set a cookie, oldest first, each cookie's line after a comment
+// line (which libcurl skips) saying when it was set. Each cookie domain keeps
+// at most uCurlTransfer::kMostCookiesPerDomain cookies and the site at most
+// kMostCookiesPerSite (uCookieBound), in the store and in the file; a longer
+// file (an older version's, libcurl's, another tool's) is read whole and
+// bounded the same way. Its lines without a time were set in the file's
+// order by the time it was written: newest first in libcurl's, else oldest.
 // Writers take turns: one at a time inside the process,
 // and flock on the file's folder between processes. That lock is only tried:
 // a save that cannot take it at once (another process holds it) stays due and
@@ -42,7 +45,8 @@
 // writes what changed in the store since the last one, merged over what the
 // file holds then, so what another process wrote meanwhile stays; and what
 // that process wrote comes into the store, then and before each transfer,
-// unless the store changed the same cookie itself. The file is replaced by
+// unless the store changed the same cookie itself later: of two values the
+// one set later wins: the site sent it last. The file is replaced by
 // rename, also while someone holds the old one open. A process's close writes
 // even without the lock; the holder therefore swaps its new file with the old
 // in one step, and when the old one is no longer the one it read (a write
@@ -71,8 +75,9 @@ public:
     // one to stop leaves it to the jars' thread.
     std::uint64_t attach();
     void detach(std::uint64_t ticket, std::time_t now);
-    // An answer set cookies: they go to the file soon, from the jars' thread.
-    void answered();
+    // An answer set cookies of these names, now: they go to the file soon,
+    // from the jars' thread.
+    void answered(const std::vector<std::string>& names);
     // Takes in what another process wrote into the file since this jar last
     // read or wrote it (a transfer of the site is about to start).
     void refresh();
@@ -99,6 +104,12 @@ public:
 
 private:
     using Cookies = std::map<std::string, std::string>; // key (domain, path, name) -> line
+    struct Setting
+    {
+        std::string line;
+        std::int64_t setAt = 0; // ns since 1970
+    };
+    using Settings = std::map<std::string, Setting>; // key -> line and when it was set
     struct Stamp
     {
         dev_t device = 0;
@@ -115,24 +126,31 @@ private:
     Lines held() const;
     bool write(std::time_t now, bool withoutTurn);
 
-    // The cookies of a file's lines: its last lines, up to the bound.
-    static Cookies parse(const Lines& lines);
+    // The cookies of a file's lines (written then), within the bounds.
+    static Settings parse(const Lines& lines, std::int64_t written);
+    // Drops those beyond the bounds.
+    static void bound(Settings& cookies);
     // Every cookie of the lines (the store's listing).
     static Cookies keyed(const Lines& lines);
-    // The store's cookies now; each whose line changed is set now.
+    // The store's cookies now; each whose line changed was set, and each
+    // gone went, when an answer last set its name, or else now.
     Cookies list();
-    // Drops from the store, and from `cookies`, the least recently set of
-    // those beyond the bound.
+    // When this jar's store set or lost the cookie; 0 when unknown.
+    std::int64_t changedAt(const std::string& key) const;
+    // Drops from the store, and from `cookies`, those beyond the bounds.
     void trim(Cookies& cookies);
-    // Lines in the order they were set, oldest first.
-    std::vector<const std::string*> inOrder(const Cookies& cookies) const;
+    // Keys in the order they were set, oldest first.
+    static std::vector<const std::string*> oldestFirst(const Settings& cookies);
     // Takes the cookie out of the store.
     void forget(const std::string& line);
+    // What the file is to take of the store `current`: lines to set, keys to remove.
+    void changes(const Cookies& current, std::time_t now, Cookies& set, std::set<std::string>& removed) const;
     // The file with these cookies set and those keys removed, after taking
-    // in what another process wrote (into `current` too). False when the
-    // folder lock is taken, the file could not be read whole, or it could
-    // not be written.
-    bool merge(const Cookies& set, const std::set<std::string>& removed, Cookies& current, bool withoutTurn);
+    // in what another process wrote (into `current` too, and out of `set`
+    // and `removed` where it was set later). False when the folder lock is
+    // taken, the file could not be read whole, or it could not be written.
+    bool merge(std::time_t now, Cookies& current, Cookies& set, std::set<std::string>& removed,
+               bool withoutTurn);
     enum class Put
     {
         kDone,
@@ -142,12 +160,14 @@ private:
     // Puts the written temporary file in the file's place, unless the file
     // there is no longer the one read (its stamp `read`).
     Put replace(const std::string& temporary, const Stamp& read) const;
-    // The file's text for these cookies, oldest first, at most the bound.
-    std::string textOf(Cookies& cookies);
-    // Takes into the store what another process changed in the file since
-    // this jar last read or wrote it, where the store kept the value it had
-    // then; `record` follows.
-    void adopt(const Cookies& disk, const Cookies& store, Cookies& record);
+    // The file's text for these cookies within the bounds, oldest first.
+    static std::string textOf(Settings& cookies);
+    // Takes into the store `current` what another process changed in the
+    // file since this jar last read or wrote it, where the store kept the
+    // value it had then or changed it earlier; `record`, `set` and `removed`
+    // follow when given.
+    void adopt(const Settings& disk, Cookies& current, Cookies* record, Cookies* set,
+               std::set<std::string>* removed);
 
     static void lockData(CURL* handle, curl_lock_data data, curl_lock_access access, void* jar);
     static void unlockData(CURL* handle, curl_lock_data data, void* jar);
@@ -163,9 +183,13 @@ private:
     std::uint64_t m_attached = 0; // ever
     std::thread::id m_lastThread; // that attached
     Cookies m_written;            // the store as the file last held it
-    // When each cookie of the store took its line (a count, not a time),
-    // and that line; under m_saving.
-    std::map<std::string, std::pair<std::string, std::uint64_t>> m_setAt;
-    std::uint64_t m_clock = 0;
+    // When each cookie of the store took its line, and that line; and when
+    // those that left it since the last write went. Under m_saving.
+    Settings m_setAt;
+    std::map<std::string, std::int64_t> m_goneAt;
+    // When answers set cookies of each name since the store was last listed:
+    // that, not the listing, is when the store took them.
+    std::mutex m_arriving;
+    std::map<std::string, std::int64_t> m_arrived;
     Stamp m_stamp; // of the file as this jar last read or wrote it
 };

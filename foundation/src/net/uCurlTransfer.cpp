@@ -460,7 +460,7 @@ bool uCurlTransfer::installHeaderSink(void* sink, bool toFile)
     CURL* curl = Handle(m_handle);
     m_headerSink = sink;
     m_headerSinkIsFile = toFile;
-    m_sawSetCookie = false;
+    m_setCookieNames.clear();
     return record(curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &relayHeader)) &&
            record(curl_easy_setopt(curl, CURLOPT_HEADERDATA, this));
 }
@@ -474,15 +474,21 @@ std::size_t uCurlTransfer::relayHeader(char* data, std::size_t size, std::size_t
     {
         // The store took each Set-Cookie as libcurl parsed it; the blank line
         // ends the answer's headers, and the file is to follow the store.
-        const std::string_view line(data, size * count);
-        if (StartsWithNoCase(line, "set-cookie:"))
+        std::string_view line(data, size * count);
+        constexpr std::string_view kSetCookie = "set-cookie:";
+        if (StartsWithNoCase(line, kSetCookie))
         {
-            self->m_sawSetCookie = true;
+            line.remove_prefix(kSetCookie.size());
+            line = line.substr(0, line.find_first_of("=;\r\n"));
+            const std::size_t first = line.find_first_not_of(" \t");
+            const std::size_t last = line.find_last_not_of(" \t");
+            self->m_setCookieNames.emplace_back(
+                first == std::string_view::npos ? std::string_view() : line.substr(first, last - first + 1));
         }
-        else if ((line == "\r\n" || line == "\n") && self->m_sawSetCookie)
+        else if ((line == "\r\n" || line == "\n") && !self->m_setCookieNames.empty())
         {
-            self->m_sawSetCookie = false;
-            self->m_cookieJar->answered();
+            self->m_cookieJar->answered(self->m_setCookieNames);
+            self->m_setCookieNames.clear();
         }
     }
     return kept;

@@ -341,7 +341,8 @@ TEST_F(ProgramStopTest, AHostileSitesCookiesSlowNeitherTheRefreshNorTheStop)
         cookies += !line.empty() && line[0] != '#' ? 1 : 0;
         old += line.find("\told") != std::string::npos ? 1 : 0;
     }
-    EXPECT_EQ(cookies, static_cast<int>(uCurlTransfer::kMostCookiesPerSite)) << "of " << *answers << " answers";
+    EXPECT_EQ(cookies, static_cast<int>(uCurlTransfer::kMostCookiesPerDomain))
+        << "of " << *answers << " answers";
     EXPECT_EQ(old, 0);
 }
 
