@@ -1,3 +1,4 @@
+#include "foundation/uChildEnvironment.h"
 #include "foundation/uProcess.h"
 #include "foundation/uThread.h"
 #include "support/TempDir.h"
@@ -115,6 +116,35 @@ TEST(ProcessTest, ACommandRunsWithoutAShellAndIsReaped)
     ASSERT_GT(other, 0);
     ASSERT_TRUE(Reaped(other));
     EXPECT_TRUE(FileExists(dir.file("plain")));
+
+    // Waited for, its output and errors nowhere but its exit status kept.
+    EXPECT_EQ(RunCommandLineQuietly({uString("sh"), uString("-c"),
+                                     uString(("readlink /proc/$$/fd/1 /proc/$$/fd/2 | cat > '" +
+                                              dir.file("quiet") + "'; exit 3")
+                                                 .c_str())}),
+              3);
+    EXPECT_EQ(ReadFileBytes(dir.file("quiet")), "/dev/null\n/dev/null\n");
+    EXPECT_EQ(RunCommandLineQuietly({uString("kestrova-no-such-program")}), -1);
+}
+
+// The program's own library goes from a preload list, whatever separates
+// the entries; any other entry, even one that begins as it does, stays.
+TEST(ProcessTest, APreloadListLosesTheProgramsOwnLibraryAndNothingElse)
+{
+    const std::string own = "/opt/kestrova/own.so";
+    const std::pair<std::string, std::string> rows[] = {
+        {"", ""},
+        {own, ""},
+        {own + " " + own, ""},
+        {"a.so " + own, "a.so"},
+        {own + ":a.so", "a.so"},
+        {"a.so:" + own + " b.so", "a.so b.so"},
+        {" " + own + "::a.so ", " a.so "},
+        {"a.so " + own + ".bak /opt/kestrova/own b.so", "a.so " + own + ".bak /opt/kestrova/own b.so"},
+        {"  a.so  ", "  a.so  "},
+    };
+    for (const auto& [list, kept] : rows)
+        EXPECT_EQ(WithoutPreloadEntry(list, own), kept) << list;
 }
 
 TEST(ProcessTest, ACapturedChildsLinesAreReadBackInOrder)

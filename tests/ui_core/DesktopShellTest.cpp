@@ -1,11 +1,14 @@
 #include "common/DesktopShell.h"
 
 #include "foundation/uThread.h"
+#include "mainwindow/ToolkitEnvironment.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::ReadFileBytes;
 using testsupport::ScopedEnv;
@@ -48,6 +51,52 @@ TEST(DesktopShellTest, TheDesktopOpenerPassesTheTargetAsOneArgumentWithoutAShell
     // A text that xdg-open would read as an option is refused; nothing starts.
     EXPECT_FALSE(shell.Open(uString("--help")));
     EXPECT_FALSE(shell.Explore(uString("")));
+}
+
+// The program puts a library of its own into the environment at start, for
+// the browser engine's processes, which inherit it. A program it starts (the
+// desktop opener here; the player, the post-download command and the rest
+// start the same way) inherits the user's preloaded libraries as they were
+// and never the program's own.
+TEST(DesktopShellTest, AProgramItStartsKeepsTheUsersPreloadedLibrariesButNotTheProgramsOwn)
+{
+    TempDir dir;
+    const std::string record = dir.file("record");
+    dir.write("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"${LD_PRELOAD-unset}\" > \"" + record +
+                                  ".tmp\"\nmv \"" + record + ".tmp\" \"" + record + "\"\n");
+    ASSERT_EQ(::chmod(dir.file("bin/xdg-open").c_str(), 0755), 0);
+    ScopedEnv path("PATH", dir.file("bin") + ":" + std::string(getenv("PATH") ? getenv("PATH") : ""));
+    const std::string own = std::string(getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova-disposition.so";
+    ASSERT_TRUE(testsupport::FileExists(own));
+
+    struct Row
+    {
+        std::optional<std::string> users; // LD_PRELOAD as the program finds it
+        std::string engines;              // as the engine's processes get it
+        std::string started;              // as a program the program starts gets it
+    };
+    const Row rows[] = {
+        {std::nullopt, own, "unset"},
+        {"libm.so.6", "libm.so.6 " + own, "libm.so.6"},
+        {"libz.so.1:libm.so.6", "libz.so.1:libm.so.6 " + own, "libz.so.1:libm.so.6"},
+        // Started by a program of ours that had put it there.
+        {"libz.so.1 " + own + ":libm.so.6", "libz.so.1 " + own + ":libm.so.6", "libz.so.1:libm.so.6"},
+        {own, own, "unset"},
+    };
+    int serial = 0;
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.users.value_or("unset"));
+        ScopedEnv preload("LD_PRELOAD", row.users.value_or(""));
+        if (!row.users)
+            ::unsetenv("LD_PRELOAD");
+        ui::PrepareToolkitEnvironment();
+        EXPECT_STREQ(getenv("LD_PRELOAD"), row.engines.c_str());
+
+        ::unlink(record.c_str());
+        ASSERT_TRUE(CDesktopShell().Open(uString(dir.file("target" + std::to_string(++serial)).c_str())));
+        EXPECT_EQ(WaitForFile(record), row.started + "\n");
+    }
 }
 
 TEST(DesktopShellTest, AnInstalledOpenerReceivesTheRequestsUntilItIsRemoved)

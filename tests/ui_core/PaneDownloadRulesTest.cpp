@@ -1,9 +1,11 @@
 #include "mainwindow/PaneDownloadRules.h"
 
 #include "common/Messages.h"
+#include "foundation/uProcess.h"
 #include "mainwindow/UserActs.h"
 #include "support/TempDir.h"
 
+#include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 TEST(PaneDownloadRulesTest, TheTypeDecidesFirstThenTheSuggestedNameThenTheAddressPath)
@@ -540,12 +543,18 @@ TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFol
 namespace
 {
 void InTheTestProgram() {}
+
+std::string PreloadedLibrary()
+{
+    return std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova-disposition.so";
+}
 } // namespace
 
 // The name a server gives, as the engine reads it in the program's process:
 // through the program's own Content-Disposition routine, which every caller
 // of the network library's gets, with any folder part dropped in memory the
-// table owns.
+// table owns; and the same through the library of that routine that the
+// engine's processes preload.
 TEST(PaneDownloadRulesTest, AServersNameIsReadInEachSpellingAndLosesItsFolders)
 {
     // The network library the engine uses, loaded as the engine loads it.
@@ -567,6 +576,11 @@ TEST(PaneDownloadRulesTest, AServersNameIsReadInEachSpellingAndLosesItsFolders)
     Dl_info program{};
     ASSERT_NE(::dladdr(reinterpret_cast<void*>(&InTheTestProgram), &program), 0);
     EXPECT_EQ(found.dli_fbase, program.dli_fbase) << found.dli_fname;
+    void* library = ::dlopen(PreloadedLibrary().c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << ::dlerror();
+    const auto preloaded =
+        reinterpret_cast<Disposition>(::dlsym(library, "soup_message_headers_get_content_disposition"));
+    ASSERT_NE(preloaded, nullptr);
 
     struct Row
     {
@@ -587,15 +601,18 @@ TEST(PaneDownloadRulesTest, AServersNameIsReadInEachSpellingAndLosesItsFolders)
         // Only parameters, as some servers send it.
         {"filename=\"c/d.zip\"", nullptr, "d.zip"},
     };
+    // Three rounds in the program, three through the preloaded library.
     for (const Row& row : rows)
-        for (int round = 0; round < 3; ++round)
+        for (int round = 0; round < 6; ++round)
         {
             SCOPED_TRACE(row.value);
+            SCOPED_TRACE(round < 3 ? "in the program" : "preloaded");
+            const Disposition routine = round < 3 ? disposition : preloaded;
             void* headers = newHeaders(/*response=*/1);
             append(headers, "Content-Disposition", row.value);
             char* type = nullptr;
             GHashTable* params = nullptr;
-            ASSERT_TRUE(disposition(headers, &type, &params));
+            ASSERT_TRUE(routine(headers, &type, &params));
             EXPECT_STREQ(type, row.type);
             ASSERT_NE(params, nullptr);
             const auto* name = static_cast<const char*>(g_hash_table_lookup(params, "filename"));
@@ -621,6 +638,24 @@ TEST(PaneDownloadRulesTest, AServersNameIsReadInEachSpellingAndLosesItsFolders)
     EXPECT_STREQ(type, "attachment");
     g_free(type);
     freeHeaders(headers);
+}
+
+// Preloaded into a program that uses neither the network library nor glib,
+// the routine's library brings no other library with it.
+TEST(PaneDownloadRulesTest, ThePreloadedRoutinePullsNoLibraryIntoAProgram)
+{
+    int pid = 0;
+    const int pipe = RunProcessWithPipe(
+        ("env LD_PRELOAD=" + PreloadedLibrary() + " cat /proc/self/maps").c_str(), "r", &pid);
+    ASSERT_GE(pipe, 0);
+    std::string maps;
+    char line[4096];
+    while (ReadPipeLine(line, sizeof line, pipe) != nullptr)
+        maps += line;
+    ::close(pipe);
+    EXPECT_NE(maps.find(PreloadedLibrary()), std::string::npos);
+    for (const char* library : {"libglib", "libsoup", "libstdc++", "libgcc_s", "libm.so"})
+        EXPECT_EQ(maps.find(library), std::string::npos) << library;
 }
 
 TEST(PaneDownloadRulesTest, TheLeftoversOfEarlierRunsAreItsOwnFilesAndNoOthers)

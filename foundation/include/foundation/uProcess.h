@@ -22,6 +22,9 @@ std::vector<uString> SplitCommandLine(const char* commandLine);
 int RunCommandLine(const std::vector<uString>& arguments);
 // The same for a whole command line, split by SplitCommandLine.
 int RunCommandLine(const uString& commandLine);
+// Runs a program as RunCommandLine does, its output and errors discarded,
+// and waits for its end: its exit status, or -1 when it could not be started.
+int RunCommandLineQuietly(const std::vector<uString>& arguments);
 
 namespace childprocess
 {

@@ -12,8 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace childprocess
 {
 
@@ -101,7 +99,7 @@ void WatchInBackground(const ChildHandle& child)
 
 } // namespace
 
-ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int childOutput)
+ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int childOutput, int childError)
 {
     if (arguments.empty() || arguments[0].isEmpty())
         return nullptr;
@@ -118,6 +116,8 @@ ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int chi
         ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     if (childOutput >= 0)
         ::posix_spawn_file_actions_adddup2(&actions, childOutput, STDOUT_FILENO);
+    if (childError >= 0)
+        ::posix_spawn_file_actions_adddup2(&actions, childError, STDERR_FILENO);
     // Descriptors without O_CLOEXEC (from libraries) must not leak into the child.
     ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
 
@@ -135,8 +135,14 @@ ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int chi
     ::posix_spawnattr_setflags(&attributes,
                                POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
 
+    std::vector<std::string> environment = ChildEnvironment();
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
     pid_t pid = 0;
-    int result = ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    int result = ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     ::posix_spawnattr_destroy(&attributes);
     ::posix_spawn_file_actions_destroy(&actions);
     if (result != 0)

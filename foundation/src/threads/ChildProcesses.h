@@ -7,6 +7,7 @@
 #include "foundation/uString.h"
 
 #include <memory>
+#include <string>
 #include <sys/types.h>
 #include <vector>
 
@@ -17,10 +18,16 @@ struct ChildRecord;
 using ChildHandle = std::shared_ptr<ChildRecord>;
 
 // Starts the program arguments[0] (looked up on PATH) with no descriptor but
-// 0, 1 and 2, in a session of its own. Standard input is childInput, or
-// /dev/null when it is -1; standard output is childOutput, or ours when -1;
-// standard error is ours. Null when it could not be started.
-ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int childOutput);
+// 0, 1 and 2, in a session of its own, in ChildEnvironment(). Standard input
+// is childInput, or /dev/null when it is -1; standard output is childOutput,
+// and standard error childError, or ours when -1. Null when it could not be
+// started.
+ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int childOutput,
+                  int childError = -1);
+
+// This process's environment ("NAME=value" entries) without the program's
+// own preloaded libraries (see foundation/uChildEnvironment.h).
+std::vector<std::string> ChildEnvironment();
 
 // The command line split into words (SplitCommandLine), with a pipe of mode
 // "r" or "w", or none for a null mode; our end of the pipe goes to pipe (-1

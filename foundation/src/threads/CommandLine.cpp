@@ -1,7 +1,9 @@
 #include "foundation/uProcess.h"
 #include "threads/ChildProcesses.h"
 
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 
 std::vector<uString> SplitCommandLine(const char* commandLine)
 {
@@ -58,4 +60,17 @@ int RunCommandLine(const std::vector<uString>& arguments)
 int RunCommandLine(const uString& commandLine)
 {
     return RunCommandLine(SplitCommandLine(commandLine.c_str()));
+}
+
+int RunCommandLineQuietly(const std::vector<uString>& arguments)
+{
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere < 0)
+        return -1;
+    childprocess::ChildHandle child = childprocess::Spawn(arguments, -1, nowhere, nowhere);
+    ::close(nowhere);
+    int exitCode = -1;
+    if (!child || !childprocess::WaitForEnd(child, -1, &exitCode))
+        return -1;
+    return exitCode;
 }

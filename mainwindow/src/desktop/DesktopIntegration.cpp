@@ -1,19 +1,13 @@
 #include "mainwindow/DesktopIntegration.h"
 
 #include "foundation/uHtmlEntities.h"
+#include "foundation/uProcess.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace desktop
 {
@@ -485,23 +479,7 @@ void CDesktopIntegration::UpdateMimeDatabase() const
 {
     // No shell: the folder is one argument whatever it holds. The tool may
     // be missing; the package then takes effect at the desktop's next update.
-    const std::string folder = m_folders.dataHome + "/mime";
-    std::string program = "update-mime-database";
-    std::vector<char*> arguments = {program.data(), const_cast<char*>(folder.c_str()), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    if (posix_spawnp(&child, program.c_str(), &actions, nullptr, arguments.data(), environ) == 0)
-    {
-        int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR)
-        {
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    RunCommandLineQuietly({uString("update-mime-database"), uString((m_folders.dataHome + "/mime").c_str())});
 }
 
 int CDesktopIntegration::RegisterDocumentType()

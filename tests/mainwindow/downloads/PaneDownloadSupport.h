@@ -11,8 +11,11 @@
 #include "support/LocalHttpServer.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 #include <wx/timer.h>
 #include <wx/webview.h>
 
@@ -62,6 +65,35 @@ inline int PaneFiles()
          std::filesystem::directory_iterator(CPreference::GetInstance()->GetTempDir().getPath().c_str()))
         count += entry.path().filename().string().rfind("page-", 0) == 0 ? 1 : 0;
     return count;
+}
+
+// The browser engine's network process of this program (a child of ours),
+// while it lives; 0 when there is none.
+inline int EngineNetworkProcess()
+{
+    std::error_code error;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator("/proc", error))
+    {
+        const std::string id = entry.path().filename().string();
+        if (id.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream file(entry.path() / "stat");
+        std::string stat;
+        std::getline(file, stat);
+        // "id (name) state parent ...", the name cut to 15 bytes.
+        const std::size_t open = stat.find('(');
+        const std::size_t close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close + 2 >= stat.size())
+            continue;
+        std::istringstream rest(stat.substr(close + 2));
+        char state = 0;
+        int parent = 0;
+        rest >> state >> parent;
+        if (parent == ::getpid() && state != 'Z' &&
+            stat.compare(open + 1, close - open - 1, "WebKitNetworkPr") == 0)
+            return std::stoi(id);
+    }
+    return 0;
 }
 
 // Shows a page whose one link fills the pane, and clicks it.

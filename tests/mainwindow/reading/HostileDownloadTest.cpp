@@ -4,7 +4,8 @@
 // answers while the user clicks in a frame, a download the user accepted
 // once and a script starts again, a framed login and an image's login, and
 // scripts that start downloads whose names hold folders. Each is refused,
-// the program lives on, and a click the user makes afterwards still opens.
+// the program and the engine's network process live on, and a click the
+// user makes afterwards still opens.
 #include "LoopbackTracker.h"
 #include "SubscriptionFrameFixture.h"
 #include "TorrentFiles.h"
@@ -58,18 +59,19 @@ std::string FullLink(const std::string& path, const std::string& attributes = st
 }
 
 // A script that makes a download link to `path` and clicks it, `times`
-// times, with no click of the user's.
-std::string ScriptLink(const std::string& path, int times = 1)
+// times, after `delay` ms, with no click of the user's.
+std::string ScriptLink(const std::string& path, int times = 1, int delay = 300)
 {
     return "<script>setTimeout(function(){for(var i=0;i<" + std::to_string(times) +
            ";++i){var a=document.createElement('a');a.href='" + path +
-           "';a.download='';document.body.appendChild(a);a.click()}fetch('/clicked-all')},300)</script>";
+           "';a.download='';document.body.appendChild(a);a.click()}fetch('/clicked-all')}," +
+           std::to_string(delay) + ")</script>";
 }
 
 // A page of its own whose script does so.
-std::string ScriptClicks(const std::string& path)
+std::string ScriptClicks(const std::string& path, int delay = 300)
 {
-    return "<html><body>" + ScriptLink(path) + "</body></html>";
+    return "<html><body>" + ScriptLink(path, 1, delay) + "</body></html>";
 }
 
 // A redirect that waits until the test lets it answer.
@@ -206,6 +208,9 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
         site->serve("/cd", Attachment("application/x-bittorrent", "\"a/b.torrent\"", made.bytes));
         site->serveContent("/f/cd", ScriptClicks("/cd"), "text/html");
     }
+    m_server.serveContent("/f/cd-late", ScriptClicks("/cd", 2000), "text/html");
+    m_server.serve("/cd-outline", Attachment("text/x-opml", "\"a/b.opml\"",
+                                             "<?xml version=\"1.0\"?><opml version=\"1.0\"><body/></opml>"));
     m_server.serve("/cd-octets", Attachment("application/octet-stream", "\"a/b.torrent\"", made.bytes));
     m_server.serveContent("/dl/a%2Fb.torrent", made.bytes, "application/x-bittorrent");
     StartWithEngine();
@@ -306,9 +311,36 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
          {},
          scriptedDownloads(Frame("/f/cd"), m_server, "/cd"),
          5},
+        {"the same from a frame of the page's own site, 2 s after its load",
+         {},
+         scriptedDownloads(Frame("/f/cd-late"), m_server, "/cd"),
+         5},
         {"the same from a frame of another site",
          {},
          scriptedDownloads(Frame(m_otherSite.url("/f/cd")), m_otherSite, "/cd"),
+         5},
+        {"the user's own click on a download named with a folder",
+         {WM_APP_OPENOPMLFILE},
+         [this]
+         {
+             m_server.serveContent(
+                 "/p/own",
+                 Page(m_server, "<a download href='/cd-outline' style='display:block;width:100%;height:100%'>"
+                                "the download</a>"),
+                 "text/html");
+             Show("/p/own");
+             ASSERT_TRUE(Requested("/p/own"));
+             ASSERT_TRUE(Settled());
+             bool asked = false;
+             guitest::WhenDialogShownWithin<OPMLImport>(30000,
+                                                        [&](OPMLImport& dialog)
+                                                        {
+                                                            asked = true;
+                                                            guitest::Press(dialog, wxID_CANCEL);
+                                                        });
+             ClickTop();
+             ASSERT_TRUE(guitest::RunEventsUntil([&] { return asked; }, 30000)) << "the user's download";
+         },
          5},
         {"a script's download of an octet stream named with a folder",
          {},
@@ -331,6 +363,7 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
     {
         SCOPED_TRACE(row.name);
         m_opened.clear();
+        const int network = EngineNetworkProcess();
         row.attempt();
         if (HasFatalFailure())
             return;
@@ -353,5 +386,10 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
         EXPECT_EQ(m_tracker.announces(), 0u);
         EXPECT_EQ(m_panels.Shown(), 0);
         EXPECT_TRUE(guitest::RunEventsUntil([] { return PaneFiles() == 0; }, 5000));
+        // Once it runs, nothing a page does ends it.
+        if (network != 0)
+        {
+            EXPECT_EQ(EngineNetworkProcess(), network) << "the engine's network process";
+        }
     }
 }
