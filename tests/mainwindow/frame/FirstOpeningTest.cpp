@@ -37,7 +37,6 @@
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
-#include <wx/timer.h>
 
 namespace
 {
@@ -241,40 +240,7 @@ std::string Describe(const wxRect& rect)
     return text.str();
 }
 
-// The dialog the opener shows: a modal one, or a fetch's progress, which
-// keeps input from the window without a modal loop of its own.
-wxDialog* OpenedDialog()
-{
-    for (wxWindow* window : wxTopLevelWindows)
-    {
-        auto* dialog = dynamic_cast<wxDialog*>(window);
-        if (dialog != nullptr && dialog->IsShown() &&
-            (dialog->IsModal() || dynamic_cast<wxGenericProgressDialog*>(dialog) != nullptr))
-            return dialog;
-    }
-    return nullptr;
-}
-
-// Acts on the opened dialog once there is one (within maxMs), from a timer,
-// while the opener's loop runs; with none, never.
-void WhenOpenedWithin(int maxMs, const std::function<void(wxDialog&)>& act)
-{
-    auto* timer = new wxTimer();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
-    timer->Bind(wxEVT_TIMER,
-                [timer, act, deadline](wxTimerEvent&)
-                {
-                    wxDialog* opened = OpenedDialog();
-                    if (opened == nullptr && std::chrono::steady_clock::now() < deadline)
-                        return;
-                    timer->Stop();
-                    if (opened != nullptr)
-                        act(*opened);
-                    wxTheApp->CallAfter([timer] { delete timer; });
-                });
-    timer->Start(20);
-}
-
+// A fetch's progress ends with its Cancel.
 void Close(wxDialog& dialog)
 {
     if (dialog.IsModal())
@@ -334,7 +300,7 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
     EXPECT_EQ(uGetCatalog() != nullptr, german) << language;
 
     bool measured = false;
-    WhenOpenedWithin(
+    guitest::WhenDialogShownWithin<wxDialog>(
         20000,
         [&](wxDialog& dialog)
         {
