@@ -6,6 +6,7 @@
 #include <vector>
 #include <wx/app.h>
 #include <wx/dialog.h>
+#include <wx/progdlg.h>
 #include <wx/timer.h>
 
 namespace guitest
@@ -97,6 +98,8 @@ template <typename Dialog> void WhenDialogShown(std::function<void(Dialog&)> act
 
 /// As WhenDialogShown, for a dialog that another thread or a later step
 /// opens: looks every 20 ms, for at most maxMs, instead of counting turns.
+/// A fetch's progress dialog counts as open once shown: it keeps input from
+/// the window without a modal loop of its own.
 template <typename Dialog> void WhenDialogShownWithin(int maxMs, std::function<void(Dialog&)> act)
 {
     auto* timer = new wxTimer();
@@ -108,7 +111,8 @@ template <typename Dialog> void WhenDialogShownWithin(int maxMs, std::function<v
                     for (wxWindow* window : wxTopLevelWindows)
                     {
                         auto* dialog = dynamic_cast<Dialog*>(window);
-                        if (dialog != nullptr && dialog->IsModal())
+                        const bool progress = dynamic_cast<wxGenericProgressDialog*>(window) != nullptr;
+                        if (dialog != nullptr && (dialog->IsModal() || (progress && dialog->IsShown())))
                             shown = dialog;
                     }
                     if (shown == nullptr && std::chrono::steady_clock::now() < deadline)

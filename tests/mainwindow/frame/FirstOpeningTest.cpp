@@ -1,12 +1,14 @@
 // Every dialog and panel opens at its laid-out size, centred on the frame,
-// the first time a run opens it, under a window manager that draws frames:
-// each is opened by a fresh copy of this program (the toolkit learns the
-// frame's size only once per run), right after the main window is shown, and
-// measured on the X server itself.
+// with its whole title in the frame's bar and every label whole, the first
+// time a run opens it, in each language the program ships, under a window
+// manager that draws frames: each is opened by a fresh copy of this program
+// (the toolkit learns the frame's size only once per run), right after the
+// main window is shown, and measured on the X server itself.
 #include "CommandIds.h"
 #include "FrameFixture.h"
 #include "IgnoreXErrors.h"
 #include "ModalDriver.h"
+#include "common/FetchProgress.h"
 #include "common/MenuBuilder.h"
 #include "dialogs/FeedBrowserDlg.h"
 #include "dialogs/FeedSearchDlg.h"
@@ -14,22 +16,33 @@
 #include "dialogs/OpmlDialogs.h"
 #include "dialogs/SubscriptionDlgs.h"
 #include "dialogs/TorrentCtrl.h"
+#include "foundation/uTranslation.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <thread>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/progdlg.h>
+#include <wx/radiobut.h>
 #include <wx/sizer.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
 
 namespace
 {
 constexpr const char* kChildVariable = "KESTROVA_FIRST_OPENING";
+// The interface languages the program ships: its own and each catalog's.
+const std::vector<std::string> kLanguages = {"en_US", "de"};
 const std::vector<uString> kLists = {uString("Default List"), uString("Second List")};
 
 // A top-level window as the X server shows it: its contents and the frame
@@ -109,12 +122,28 @@ private:
         return values;
     }
 
+    // The title as the toolkit sets it whole, in UTF-8 (the older name
+    // property holds only what Latin-1 can).
+    std::string NameOf(Window window) const
+    {
+        Atom actualType = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::string name;
+        if (XGetWindowProperty(m_display, window, XInternAtom(m_display, "_NET_WM_NAME", False), 0, 1024,
+                               False, XInternAtom(m_display, "UTF8_STRING", False), &actualType, &format,
+                               &count, &after, &data) == Success &&
+            data != nullptr && format == 8)
+            name.assign(reinterpret_cast<const char*>(data), count);
+        if (data != nullptr)
+            XFree(data);
+        return name;
+    }
+
     Window FindTitled(Window window, const std::string& title) const
     {
-        char* name = nullptr;
-        bool match = XFetchName(m_display, window, &name) != 0 && name != nullptr && title == name;
-        if (name != nullptr)
-            XFree(name);
+        bool match = NameOf(window) == title;
         XWindowAttributes attributes{};
         if (match && XGetWindowAttributes(m_display, window, &attributes) &&
             attributes.map_state == IsViewable)
@@ -178,6 +207,19 @@ const std::map<std::string, Opener>& Openers()
         {"login", Built<CPromptUserPassDlg>(uString("Login"), uString("reader"))},
         {"forward-mail", Built<CForwardMailDlg>(uString())},
         {"search", Built<CFeedSearchDlg>(kLists)},
+        // A fetch's progress, under the longest caption the window gives one.
+        {"progress",
+         [](CMainFrame& frame)
+         {
+             ui::RunFetch(&frame, uString("Look for News Feed from Current Page"),
+                          uString("http://127.0.0.1:1/"),
+                          [](const std::atomic<bool>& abort)
+                          {
+                              while (!abort)
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                              return false;
+                          });
+         }},
         {"directory",
          [](CMainFrame& frame)
          {
@@ -198,6 +240,39 @@ std::string Describe(const wxRect& rect)
     return text.str();
 }
 
+// A fetch's progress ends with its Cancel.
+void Close(wxDialog& dialog)
+{
+    if (dialog.IsModal())
+        dialog.EndModal(wxID_CANCEL);
+    else
+        guitest::Press(dialog, wxID_CANCEL);
+}
+
+// The labels of the dialog that are shown smaller than their text needs.
+std::vector<std::string> CutLabels(wxWindow* parent)
+{
+    std::vector<std::string> cut;
+    for (wxWindow* child : parent->GetChildren())
+    {
+        if (child->IsTopLevel())
+            continue;
+        if (wxDynamicCast(child, wxStaticText) || wxDynamicCast(child, wxButton) ||
+            wxDynamicCast(child, wxCheckBox) || wxDynamicCast(child, wxRadioButton) ||
+            wxDynamicCast(child, wxStaticBox))
+        {
+            const wxSize best = child->GetBestSize();
+            const wxSize size = child->GetSize();
+            if (child->IsShownOnScreen() && (size.x < best.x || size.y < best.y))
+                cut.push_back(child->GetLabel().utf8_string() + " (" + std::to_string(size.x) + " of " +
+                              std::to_string(best.x) + ")");
+        }
+        std::vector<std::string> inner = CutLabels(child);
+        cut.insert(cut.end(), inner.begin(), inner.end());
+    }
+    return cut;
+}
+
 class FirstOpeningChild : public FrameFixture
 {
 };
@@ -210,6 +285,8 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
     const char* name = std::getenv(kChildVariable);
     if (name == nullptr || Openers().count(name) == 0)
         GTEST_SKIP() << "run by FirstOpening.EveryDialogOpensLaidOutAndCentred";
+    const std::string language = std::getenv("LANGUAGE") != nullptr ? std::getenv("LANGUAGE") : "";
+    const bool german = language == "de";
     XScreen screen;
     ASSERT_TRUE(screen.IsOpen());
 
@@ -220,6 +297,7 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
     frame->Centre();
     frame->Show();
     const std::string frameTitle = frame->GetTitle().utf8_string();
+    EXPECT_EQ(uGetCatalog() != nullptr, german) << language;
 
     bool measured = false;
     guitest::WhenDialogShownWithin<wxDialog>(
@@ -251,26 +329,42 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
             if (steady < 15)
             {
                 ADD_FAILURE() << title << " never settled on the screen";
-                dialog.EndModal(wxID_CANCEL);
+                Close(dialog);
                 return;
             }
-            if (std::string(name) == "export")
-                guitest::TakeScreenshot("export-dialog-first-opening");
+            if (std::string(name) == "export" || std::string(name) == "list-choice" ||
+                std::string(name) == "progress")
+                guitest::TakeScreenshot(std::string(name) + "-dialog-first-opening-" + language);
 
             EXPECT_EQ(shown.client.GetSize(), dialog.GetClientSize())
                 << title << ": the screen and the toolkit disagree on its size";
             EXPECT_GE(shown.client.width, least.x) << title << " is " << Describe(shown.client);
             EXPECT_GE(shown.client.height, least.y) << title << " is " << Describe(shown.client);
-            const wxPoint centre(shown.outer.x + shown.outer.width / 2,
-                                 shown.outer.y + shown.outer.height / 2);
-            const wxPoint frameCentre(owner.outer.x + owner.outer.width / 2,
-                                      owner.outer.y + owner.outer.height / 2);
-            EXPECT_LE(std::abs(centre.x - frameCentre.x), 1)
-                << title << " at " << Describe(shown.outer) << ", frame at " << Describe(owner.outer);
-            EXPECT_LE(std::abs(centre.y - frameCentre.y), 1)
-                << title << " at " << Describe(shown.outer) << ", frame at " << Describe(owner.outer);
+            // The toolkit's progress dialog places itself.
+            if (dynamic_cast<wxGenericProgressDialog*>(&dialog) == nullptr)
+            {
+                const wxPoint centre(shown.outer.x + shown.outer.width / 2,
+                                     shown.outer.y + shown.outer.height / 2);
+                const wxPoint frameCentre(owner.outer.x + owner.outer.width / 2,
+                                          owner.outer.y + owner.outer.height / 2);
+                EXPECT_LE(std::abs(centre.x - frameCentre.x), 1)
+                    << title << " at " << Describe(shown.outer) << ", frame at " << Describe(owner.outer);
+                EXPECT_LE(std::abs(centre.y - frameCentre.y), 1)
+                    << title << " at " << Describe(shown.outer) << ", frame at " << Describe(owner.outer);
+            }
+
+            // The bar shows the title in bold beside the window's icon and
+            // three buttons, each a square the bar's height, and pads them:
+            // a frame narrower than that ends in the middle of the title.
+            const wxFont bold = dialog.GetFont().Bold();
+            int titleWidth = 0;
+            dialog.GetTextExtent(dialog.GetTitle(), &titleWidth, nullptr, nullptr, nullptr, &bold);
+            const int bar = shown.client.y - shown.outer.y;
+            EXPECT_GE(shown.outer.width, titleWidth + 5 * bar)
+                << title << " (" << titleWidth << " wide) in a frame of " << Describe(shown.outer);
+            EXPECT_EQ(CutLabels(&dialog), std::vector<std::string>()) << title;
             measured = true;
-            dialog.EndModal(wxID_CANCEL);
+            Close(dialog);
         });
     Openers().at(name)(*frame);
     EXPECT_TRUE(measured) << name << " did not open";
@@ -294,17 +388,28 @@ TEST(FirstOpening, EveryDialogOpensLaidOutAndCentred)
             << manager->log();
     }
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    for (const auto& [name, opener] : Openers())
+    const bool catalogs =
+        std::filesystem::exists(std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/languages/de.mo");
+    for (const std::string& language : kLanguages)
     {
-        const std::string log = home.file(name + ".log");
-        testsupport::ChildProcess child({self, "--gtest_filter=FirstOpeningChild.OpensOneDialog"}, log,
-                                        {std::string(kChildVariable) + "=" + name});
-        EXPECT_EQ(child.waitForExit(120000), 0) << name << ":\n" << child.log();
-        std::istringstream lines(child.log());
-        for (std::string line; std::getline(lines, line);)
+        if (language != kLanguages.front() && !catalogs)
+            continue;
+        for (const auto& [name, opener] : Openers())
         {
-            EXPECT_EQ(line.find("Gtk-WARNING"), std::string::npos) << name << ": " << line;
-            EXPECT_EQ(line.find("Gtk-CRITICAL"), std::string::npos) << name << ": " << line;
+            const std::string row = name + " in " + language;
+            const std::string log = home.file(name + "-" + language + ".log");
+            testsupport::ChildProcess child(
+                {self, "--gtest_filter=FirstOpeningChild.OpensOneDialog"}, log,
+                {std::string(kChildVariable) + "=" + name, "LANGUAGE=" + language});
+            EXPECT_EQ(child.waitForExit(120000), 0) << row << ":\n" << child.log();
+            std::istringstream lines(child.log());
+            for (std::string line; std::getline(lines, line);)
+            {
+                EXPECT_EQ(line.find("Gtk-WARNING"), std::string::npos) << row << ": " << line;
+                EXPECT_EQ(line.find("Gtk-CRITICAL"), std::string::npos) << row << ": " << line;
+            }
         }
     }
+    if (!catalogs)
+        GTEST_SKIP() << "the build made no catalogs (msgfmt missing): only the program's own language tried";
 }

@@ -1,5 +1,7 @@
 #include "common/Dialog.h"
 
+#include "common/TitleWidth.h"
+
 #include <wx/sizer.h>
 #include <wx/textentry.h>
 
@@ -57,9 +59,10 @@ bool CDialog::Show(bool show)
 void CDialog::PlaceOnParent()
 {
     wxSize client = GetClientSize();
-    // Nothing of the layout is ever cut off.
+    // Nothing of the layout is ever cut off, nor the title.
     if (wxSizer* sizer = GetSizer())
         client.IncTo(sizer->ComputeFittingClientSize(this));
+    client.IncTo(wxSize(TitleFittingClientWidth(*this), client.y));
     SetClientSize(client);
     CentreOnParent();
     m_placedClient = GetClientSize();

@@ -1,5 +1,8 @@
 #include "common/FetchProgress.h"
 
+#include "common/TitleWidth.h"
+#include "foundation/uTranslation.h"
+
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -14,6 +17,32 @@ namespace
 {
 // Short enough that the dialog follows the pointer and Cancel is felt at once.
 constexpr unsigned long kPollMilliseconds = 20;
+
+// The toolkit's progress dialog, wide enough for its whole caption when it
+// shows, which it does as it is made: sized for the address alone it would
+// lose the middle of a long caption (a translated one, most often).
+class CaptionedProgress : public wxGenericProgressDialog
+{
+public:
+    CaptionedProgress(const uString& caption, const uString& text, wxWindow* parent, int style)
+    {
+        std::string_view translated = uTr(caption.c_str());
+        Create(wxString::FromUTF8(translated.data(), translated.size()), wxString::FromUTF8(text.c_str()),
+               100, parent, style);
+    }
+
+    bool Show(bool show = true) override
+    {
+        if (show && !IsShown())
+        {
+            wxSize client = GetClientSize();
+            client.IncTo(wxSize(TitleFittingClientWidth(*this), client.y));
+            SetClientSize(client);
+            CentreOnParent();
+        }
+        return wxGenericProgressDialog::Show(show);
+    }
+};
 
 struct PendingRequest
 {
@@ -67,9 +96,8 @@ FetchEnd RunFetch(wxWindow* parent, const uString& caption, const uString& text,
 
     std::atomic<bool> finished{false};
     bool succeeded = false;
-    wxProgressDialog progress(wxString::FromUTF8(caption.c_str()), wxString::FromUTF8(text.c_str()), 100,
-                              parent != nullptr ? parent : wxTheApp->GetTopWindow(),
-                              wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
+    CaptionedProgress progress(caption, text, parent != nullptr ? parent : wxTheApp->GetTopWindow(),
+                               wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
     // A program that is stopping refuses new questions: nothing is fetched.
     if (wxModalDialogHook::CallEnter(&progress) != wxID_NONE)
         return FetchEnd::kCancelled;

@@ -5,7 +5,8 @@
 namespace ui
 {
 /// The base of the program's dialogs and panels: each opens at the client
-/// size its layout gave it, centred on its parent, from its first opening.
+/// size its layout gave it, and wide enough for its whole title in the
+/// window manager's bar, centred on its parent, from its first opening.
 ///
 /// GTK learns the size of the window manager's frame only once a window of
 /// that kind has been mapped. Until then wx takes a size set as a whole as
