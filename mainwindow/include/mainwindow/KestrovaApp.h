@@ -60,7 +60,6 @@ private:
     void EndWithoutTheLoop();
     std::string ParseCommandLine() const;
     void PlaceMainWindow();
-    void OnDropFiles(wxDropFilesEvent& event);
 
     std::unique_ptr<uComInit> m_comInit;
     std::unique_ptr<uXmlPlatform> m_xmlPlatform;

@@ -11,6 +11,7 @@
 #include "foundation/uXml.h"
 #include "mainwindow/AppActivation.h"
 #include "mainwindow/DesktopIntegration.h"
+#include "mainwindow/DocumentDrop.h"
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/OpenDialogs.h"
@@ -100,8 +101,7 @@ bool CKestrovaApp::OnInit()
 
     PlaceMainWindow();
     frame->SetTitle(kTitle);
-    frame->DragAcceptFiles(true);
-    frame->Bind(wxEVT_DROP_FILES, &CKestrovaApp::OnDropFiles, this);
+    app::AcceptDroppedDocuments(*frame, [this](const std::string& path) { OpenDocumentFile(path); });
     frame->Bind(wxEVT_DESTROY, &CKestrovaApp::OnMainFrameDestroyed, this);
 
     // Damaged settings files were set aside: say so once the window stands.
@@ -262,10 +262,4 @@ void CKestrovaApp::PlaceMainWindow()
         frame->Iconize(true);
         frame->OnMinimised();
     }
-}
-
-void CKestrovaApp::OnDropFiles(wxDropFilesEvent& event)
-{
-    for (int i = 0; i < event.GetNumberOfFiles(); ++i)
-        OpenDocumentFile(event.GetFiles()[i].utf8_string());
 }

@@ -12,9 +12,14 @@
 #include "dialogs/TorrentCtrl.h"
 #include "dialogs/XListCtrl.h"
 #include "downloads/DownloadManager.h"
+#include "mainwindow/AppActivation.h"
+#include "mainwindow/DocumentDrop.h"
 #include "mainwindow/FileChooser.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/KestrovaView.h"
+#include "mainwindow/TreeViewEx.h"
 #include "mainwindow/WebBrowserFrame.h"
+#include "support/ChildProcess.h"
 #include "support/LocalHttpServer.h"
 
 #include <chrono>
@@ -667,4 +672,76 @@ TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
     EXPECT_EQ(testsupport::ReadFileBytes(chosen), std::string(50000, 'z'));
     EXPECT_EQ(std::string(chooser->requests.back().defaultName.c_str()), "x.zip");
     EXPECT_EQ(PaneFiles(), 0);
+}
+
+// A page's draggable block that carries a local file's address, as a drag
+// from the desktop does, dragged by the user onto the tree, the item list or
+// the status bar: nothing opens. The same kind of file dragged from another
+// program's window, the file manager's, opens as the desktop's file does.
+TEST_F(PaneDownloadTest, AFileAPageDragsOpensNothingWhereverItIsDropped)
+{
+    const std::string outline = "<?xml version=\"1.0\"?><opml version=\"1.0\"><body/></opml>";
+    std::ofstream(m_home.file("evil.torrent"), std::ios::binary)
+        << torrenttest::MakeSingleFileTorrent("talk.mp3", "a talk", m_tracker.announceUrl(), 16384).bytes;
+    std::ofstream(m_home.file("evil.opml")) << outline;
+    std::ofstream(m_home.file("evil.rss")) << "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel/></rss>";
+    ShowFrame();
+    ObserveOpenings();
+    app::AcceptDroppedDocuments(*m_frame,
+                                [this](const std::string& path) { app::RouteDocument(*m_frame, path); });
+    wxWebView& view = *m_frame->GetBrowser();
+    auto middleOf = [](wxWindow* window)
+    {
+        const wxRect rect = window->GetScreenRect();
+        return rect.GetPosition() + wxPoint(rect.width / 2, rect.height / 2);
+    };
+    struct Row
+    {
+        const char* file;
+        const char* place;
+        wxWindow* target;
+    };
+    const Row rows[] = {
+        {"evil.torrent", "the tree", m_frame->GetTreeView()},
+        {"evil.opml", "the tree", m_frame->GetTreeView()},
+        {"evil.opml", "the item list", m_frame->GetItemListView()},
+        {"evil.rss", "the tree", m_frame->GetTreeView()},
+        {"evil.rss", "the pane's tool bar", m_frame->GetBrowserFrame()->GetChildren().front()},
+    };
+    int serial = 0;
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(std::string(row.file) + " onto " + row.place);
+        const std::string address = "file://" + m_home.file(row.file);
+        const std::string path = "/drag/" + std::to_string(++serial);
+        m_server.serveContent(path,
+                              "<html><body style='margin:0'><div id=d draggable=true "
+                              "style='height:200px;background:#edc'>drag me</div><script>"
+                              "d.ondragstart=e=>{e.dataTransfer.setData('text/uri-list','" +
+                                  address +
+                                  "');fetch('/drag/started')};d.ondragend=()=>fetch('/drag/ended')"
+                                  "</script></body></html>",
+                              "text/html");
+        m_server.clearLog();
+        m_frame->GetBrowserFrame()->Navigate(uString(m_server.url(path).c_str()));
+        ASSERT_FALSE(guitest::WaitForPage(view, "drag me").empty());
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return !view.IsBusy(); }, 15000));
+        guitest::DragAndDrop(view.GetScreenPosition() + wxPoint(view.GetSize().x / 2, 100),
+                             middleOf(row.target),
+                             [&] { return !m_server.requestsFor("/drag/started").empty(); });
+        ASSERT_TRUE(WaitForRequests({"/drag/started", "/drag/ended"}));
+        guitest::RunEventsFor(300);
+        EXPECT_TRUE(m_opened.empty()) << m_opened.front().second;
+        m_opened.clear();
+    }
+
+    testsupport::ChildProcess source({KESTROVA_FILE_DRAG_SOURCE, m_home.file("evil.opml"), "1060", "60"},
+                                     m_home.file("drag-source.log"));
+    ASSERT_EQ(source.waitForOutput("drag source", 20000), " shown") << source.log();
+    guitest::DragAndDrop(wxPoint(1160, 160), middleOf(m_frame->GetTreeView()), [] { return true; });
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_opened.empty(); }, 10000)) << source.log();
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].first, WM_APP_OPENOPMLFILE);
+    EXPECT_EQ(m_opened[0].second, m_home.file("evil.opml"));
+    EXPECT_EQ(m_contents[0], outline);
 }
