@@ -29,8 +29,11 @@
 #include <future>
 #include <sys/stat.h>
 #include <vector>
+#include <wx/dialog.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
 #include <wx/webview.h>
 #include <zlib.h>
 
@@ -43,12 +46,23 @@ using testsupport::HttpResponse;
 class ScriptedChooser : public ui::CFileChooser
 {
 public:
-    uString Choose(wxWindow*, const ui::FileRequest& request) override
+    uString Choose(wxWindow* parent, const ui::FileRequest& request) override
     {
         requests.push_back(request);
+        if (overPointer)
+        {
+            // A dialog of its own shows under the pointer for a moment.
+            wxDialog dialog(parent, wxID_ANY, "Save", wxGetMousePosition() - wxPoint(150, 75),
+                            wxSize(300, 150));
+            wxTimer answered;
+            answered.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { dialog.EndModal(wxID_OK); });
+            answered.StartOnce(300);
+            dialog.ShowModal();
+        }
         return uString(answer.c_str());
     }
     std::string answer; // empty: Cancel
+    bool overPointer = false;
     std::vector<ui::FileRequest> requests;
 };
 
@@ -321,14 +335,29 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
     EXPECT_EQ(std::string(chooser->requests[0].defaultName.c_str()), "pack.zip");
     EXPECT_EQ(fs::path(chooser->requests[0].defaultDir.c_str()), fs::path(m_home.path()));
 
-    // Saved where the dialog says, and told in the status bar.
+    // Saved where the dialog says, and told in the status bar, where the
+    // text stays as the pointer goes on over the link and off the pane.
     const std::string chosen = m_home.file("kept/archive.zip");
     fs::create_directories(fs::path(chosen).parent_path());
     chooser->answer = chosen;
+    chooser->overPointer = true;
     ClickLinkTo("/get/pack");
-    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Saved " + chosen; }, 20000))
+    ASSERT_TRUE(
+        guitest::RunEventsUntil([&] { return testsupport::ReadFileBytes(chosen) == archive; }, 20000));
+    EXPECT_EQ(StatusText(), "Saved " + chosen);
+    wxWebView& view = *m_frame->GetBrowser();
+    const wxPoint offThePane = m_frame->GetTreeView()->GetScreenRect().GetPosition() + wxPoint(20, 20);
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(offThePane);
+    guitest::RunEventsFor(300);
+    EXPECT_EQ(StatusText(), "Saved " + chosen);
+    mouse.MouseMove(view.GetScreenPosition() + wxPoint(view.GetSize().x / 3, 60));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == m_server.url("/get/pack"); }))
         << StatusText();
-    EXPECT_EQ(testsupport::ReadFileBytes(chosen), archive);
+    mouse.MouseMove(offThePane);
+    guitest::RunEventsFor(300);
+    EXPECT_EQ(StatusText(), "Saved " + chosen);
+    chooser->overPointer = false;
     EXPECT_EQ(chooser->requests.size(), 2u);
     EXPECT_EQ(FilesNamed("pack.zip"), 0);
     EXPECT_TRUE(m_opened.empty());
