@@ -537,6 +537,51 @@ TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFol
     EXPECT_FALSE(panedownload::IsAttachment("inline; filename=x.torrent"));
 }
 
+// A download kept beside a file of the same name takes the name a file
+// manager gives a kept copy, the first one free, within the bytes a name
+// may have; the files there stay as they were.
+TEST(PaneDownloadRulesTest, ADownloadKeptBesideAFileTakesTheFirstFreeNumberedName)
+{
+    struct Row
+    {
+        std::string name;
+        unsigned number;
+        std::string numbered;
+    };
+    std::string cyrillic;
+    for (int i = 0; i < 125; ++i)
+        cyrillic += "\u043a"; // two bytes each
+    const Row rows[] = {
+        {"pack.zip", 1, "pack (1).zip"},
+        {"logs.tar.gz", 2, "logs (2).tar.gz"},
+        {"Logs.TAR.xz", 1, "Logs (1).TAR.xz"},
+        {"a.b.c", 1, "a.b (1).c"},
+        {".profile", 1, ".profile (1)"},
+        {"README", 12, "README (12)"},
+        {std::string(251, 'a') + ".pdf", 1, std::string(247, 'a') + " (1).pdf"},
+        {cyrillic + ".pdf", 1, cyrillic.substr(0, 246) + " (1).pdf"},
+        {"a." + std::string(250, 'b'), 1, "a." + std::string(249, 'b') + " (1)"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(panedownload::NumberedName(row.name, row.number), row.numbered) << row.name;
+
+    testsupport::TempDir folder;
+    for (const char* name : {"pack.zip", "pack (1).zip"})
+        std::ofstream(folder.file(name)) << "the user's " << name;
+    std::string saving;
+    ASSERT_TRUE(panedownload::MakeSaveFile(folder.file("pack.zip"), saving));
+    std::ofstream(saving) << "the download";
+    std::string savedAs;
+    ASSERT_TRUE(panedownload::MoveSaveFileBeside(saving, folder.file("pack.zip"), savedAs));
+    EXPECT_EQ(savedAs, folder.file("pack (2).zip"));
+    EXPECT_EQ(testsupport::ReadFileBytes(savedAs), "the download");
+    EXPECT_FALSE(std::filesystem::exists(saving));
+    for (const char* name : {"pack.zip", "pack (1).zip"})
+        EXPECT_EQ(testsupport::ReadFileBytes(folder.file(name)), std::string("the user's ") + name);
+    EXPECT_FALSE(panedownload::MoveSaveFileBeside(saving, folder.file("pack.zip"), savedAs)) << "gone";
+    EXPECT_TRUE(savedAs.empty());
+}
+
 namespace
 {
 void InTheTestProgram() {}

@@ -37,8 +37,21 @@ std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& conte
 bool HasUncheckedEnd(const std::string& contentEncoding, const std::string& transferEncoding);
 
 /// Moves a complete save's file (`from`, beside it) to the chosen name
-/// `to`, over a file there only when `replace`. False when nothing moved.
+/// `to`, over a file there only when `replace`. False when nothing moved,
+/// with errno EEXIST when a file there stayed.
 bool MoveSaveFile(const std::string& from, const std::string& to, bool replace);
+
+/// The name of a file kept beside one of the same name, as file managers
+/// name it: `name` (no folder) with " (number)" before its ending, the
+/// ending of a tar archive whole ("pack.zip" gives "pack (1).zip",
+/// "logs.tar.gz" "logs (1).tar.gz", ".profile" ".profile (1)"); the stem is
+/// cut at a character to keep the name within 255 bytes.
+std::string NumberedName(const std::string& name, unsigned number);
+
+/// Moves a complete save's file (`from`) beside `chosen`, where a file
+/// stays, under the first free NumberedName of its name in its folder; the
+/// path taken in `savedAs`. False when nothing moved.
+bool MoveSaveFileBeside(const std::string& from, const std::string& chosen, std::string& savedAs);
 
 /// Makes a new empty file in `folder` (which must exist) for a download
 /// opened with `message`: a name of our own with the message's ending, never

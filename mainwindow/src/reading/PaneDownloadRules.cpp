@@ -193,6 +193,53 @@ bool MoveSaveFile(const std::string& from, const std::string& to, bool replace)
     return ::link(from.c_str(), to.c_str()) == 0 && ::unlink(from.c_str()) == 0;
 }
 
+std::string NumberedName(const std::string& name, unsigned number)
+{
+    constexpr std::size_t kLongestName = 255;
+    std::size_t dot = name.rfind('.');
+    if (dot == 0 || dot == std::string::npos)
+        dot = name.size();
+    else if (dot >= 5 && Lower(name.substr(dot - 4, 4)) == ".tar")
+        dot -= 4;
+    const std::string mark = " (" + std::to_string(number) + ")";
+    // An ending that leaves the stem no room is no ending.
+    if (name.size() - dot + mark.size() > kLongestName / 2)
+        dot = name.size();
+    const std::string ending = name.substr(dot);
+    std::string stem = name.substr(0, dot);
+    if (stem.size() + mark.size() + ending.size() > kLongestName)
+    {
+        std::size_t cut = kLongestName - mark.size() - ending.size();
+        // Not inside a character: back to the start of the one cut.
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xc0) == 0x80)
+            --cut;
+        stem.resize(cut);
+    }
+    return stem + mark + ending;
+}
+
+bool MoveSaveFileBeside(const std::string& from, const std::string& chosen, std::string& savedAs)
+{
+    // Far more than any folder holds of one name.
+    constexpr unsigned kMostNumbers = 10000;
+    const std::size_t slash = chosen.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : chosen.substr(0, slash + 1);
+    const std::string name = chosen.substr(folder.size());
+    for (unsigned number = 1; number <= kMostNumbers; ++number)
+    {
+        const std::string path = folder + NumberedName(name, number);
+        if (MoveSaveFile(from, path, /*replace=*/false))
+        {
+            savedAs = path;
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    savedAs.clear();
+    return false;
+}
+
 bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::string& path)
 {
     path.clear();

@@ -12,6 +12,7 @@
 #include <wx/webview.h>
 
 #ifdef __WXGTK__
+#include <cerrno>
 #include <glib-object.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,12 +89,18 @@ bool SubscribeFeed(const CPaneDownloads::Shared& shared, const std::string& addr
     return true;
 }
 
-void Tell(const Download& record, bool saved)
+// `savedAs`: where a saved download went when not under the chosen name.
+void Tell(const Download& record, bool saved, const std::string& savedAs = std::string())
 {
     if (!record.saved)
         return;
-    if (std::shared_ptr<CPaneDownloads::Shared> shared = record.shared.lock(); shared && shared->hooks.saved)
-        shared->hooks.saved(saved, uString(record.chosen.c_str()));
+    std::shared_ptr<CPaneDownloads::Shared> shared = record.shared.lock();
+    if (!shared)
+        return;
+    if (!savedAs.empty() && shared->hooks.savedBeside)
+        shared->hooks.savedBeside(uString(record.chosen.c_str()), uString(savedAs.c_str()));
+    else if (shared->hooks.saved)
+        shared->hooks.saved(saved, uString((savedAs.empty() ? record.chosen : savedAs).c_str()));
 }
 
 // The engine's file goes when the download ends, ours (and its note) when
@@ -230,8 +237,8 @@ void OnFailed(GObject*, GError*, gpointer data)
 
 // Comes after a failure too. The engine also ends a download whose
 // connection broke early as if it were complete: the size tells. A saved
-// download takes the user's name only then, and only where no file is, when
-// no size can tell.
+// download takes the user's name only then; when no size can tell, it
+// replaces no file there but is kept beside it, under a free name.
 void OnFinished(GObject*, gpointer data)
 {
     auto* record = static_cast<Download*>(data);
@@ -240,9 +247,12 @@ void OnFinished(GObject*, gpointer data)
     struct stat info
     {
     };
+    std::string savedAs;
     if (::stat(record->path.c_str(), &info) != 0 ||
         (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize) ||
-        (record->saved && !panedownload::MoveSaveFile(record->path, record->chosen, !record->uncheckedEnd)))
+        (record->saved && !panedownload::MoveSaveFile(record->path, record->chosen, !record->uncheckedEnd) &&
+         !(record->uncheckedEnd && errno == EEXIST &&
+           panedownload::MoveSaveFileBeside(record->path, record->chosen, savedAs))))
     {
         Discard(*record);
         Tell(*record, false);
@@ -252,7 +262,7 @@ void OnFinished(GObject*, gpointer data)
     {
         record->path.clear(); // the user's file now
         RemoveOurFiles(*record);
-        Tell(*record, true);
+        Tell(*record, true, savedAs);
         return;
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)

@@ -4,6 +4,7 @@
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
 #include "PaneDownloadSupport.h"
+#include "ScriptedPrompt.h"
 #include "SubscriptionFrameFixture.h"
 #include "TorrentFiles.h"
 #include "common/Messages.h"
@@ -22,6 +23,7 @@
 #include "support/ChildProcess.h"
 #include "support/LocalHttpServer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -381,9 +383,12 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
 
 // Saved over a file the user has: the file is replaced only by a complete
 // download, and a broken one leaves it as it was, however the answer is
-// framed (a length, chunks) or coded. The download is written beside it
-// under a name of the program's, which goes in either case; the saved file
-// gets the user's usual mode.
+// framed (a length, chunks) or coded. An answer whose end cannot be checked
+// (chunked or coded: the engine ends a cut one as if it were whole) never
+// replaces the file, and is kept beside it under a free name, which a box
+// names with the file kept. The download is written beside the file under
+// a name of the program's, which goes in each case; the saved file gets
+// the user's usual mode.
 TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
 {
     // Before the engine's processes start, which write the file.
@@ -400,36 +405,47 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             response.breakAfter = response.body.size() / 2;
         return response;
     };
-    // The engine ends a cut coded or chunked answer as if it were whole:
-    // such an answer never replaces a file, and is saved where none is.
+    enum class Outcome
+    {
+        kFailed,
+        kSaved,  // under the chosen name
+        kBeside, // beside the file there, which stays
+    };
     struct Row
     {
         const char* name;
         HttpResponse response;
         bool overFile;
-        bool saved;
+        Outcome outcome;
+        bool whole;
     };
     const Row rows[] = {
-        {"a length, cut", answer(false, false, true), true, false},
-        {"gzip with a length, cut at half", answer(true, false, true), true, false},
-        {"chunks, cut", answer(false, true, true), true, false},
-        {"gzip in chunks, cut", answer(true, true, true), true, false},
-        {"a length, whole", answer(false, false, false), true, true},
-        {"gzip with a length, whole", answer(true, false, false), true, false},
-        {"gzip with a length, whole, where no file is", answer(true, false, false), false, true},
-        {"chunks, whole, where no file is", answer(false, true, false), false, true},
+        {"a length, cut", answer(false, false, true), true, Outcome::kFailed, false},
+        {"gzip with a length, cut at half", answer(true, false, true), true, Outcome::kBeside, false},
+        {"chunks, cut", answer(false, true, true), true, Outcome::kBeside, false},
+        {"gzip in chunks, cut", answer(true, true, true), true, Outcome::kBeside, false},
+        {"a length, whole", answer(false, false, false), true, Outcome::kSaved, true},
+        {"gzip with a length, whole", answer(true, false, false), true, Outcome::kBeside, true},
+        {"chunks, whole", answer(false, true, false), true, Outcome::kBeside, true},
+        {"gzip in chunks, whole", answer(true, true, false), true, Outcome::kBeside, true},
+        {"gzip with a length, whole, where no file is", answer(true, false, false), false, Outcome::kSaved,
+         true},
+        {"chunks, whole, where no file is", answer(false, true, false), false, Outcome::kSaved, true},
     };
-    const std::string chosen = m_home.file("kept/keep.zip");
-    fs::create_directories(fs::path(chosen).parent_path());
+    const fs::path folder = m_home.file("kept");
+    const std::string chosen = (folder / "keep.zip").string();
+    const std::string beside = (folder / "keep (1).zip").string();
     auto chooser = std::make_shared<ScriptedChooser>();
     chooser->answer = chosen;
     ui::CFileChooser::Install(chooser);
+    const std::shared_ptr<guitest::ScriptedPrompt> prompt = guitest::ScriptedPrompt::Install();
     ShowFrame();
     auto folderHolds = [&]
     {
         std::vector<std::string> names;
-        for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(chosen).parent_path()))
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder))
             names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     };
 
@@ -437,31 +453,50 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.name);
-        fs::remove(chosen);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
         if (row.overFile)
         {
             std::ofstream(chosen, std::ios::binary) << "the user's own archive";
             fs::permissions(chosen, fs::perms::owner_read | fs::perms::owner_write);
         }
+        prompt->shown.clear();
         const std::string path = "/get/" + std::to_string(++serial);
         m_server.serve(path, row.response);
         m_frame->GetStatusBar()->SetStatusText(wxString());
         ClickLinkTo(path);
-        const std::string told = (row.saved ? "Saved " : "Failed to save ") + chosen;
+        const std::string savedAs = row.outcome == Outcome::kBeside ? beside : chosen;
+        const std::string told = (row.outcome == Outcome::kFailed ? "Failed to save " : "Saved ") + savedAs;
         ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == told; }, 20000)) << StatusText();
-        if (row.overFile)
+        if (row.outcome == Outcome::kBeside)
         {
-            EXPECT_EQ(testsupport::ReadFileBytes(chosen), row.saved ? archive : "the user's own archive");
-            EXPECT_EQ(folderHolds(), std::vector<std::string>{"keep.zip"});
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return !prompt->shown.empty(); }));
+            EXPECT_EQ(prompt->shown[0].text, "The download was saved as " + beside + ". " + chosen +
+                                                 " was kept as it was: the end of this download cannot "
+                                                 "be checked.");
         }
         else
         {
-            EXPECT_EQ(testsupport::ReadFileBytes(chosen), archive);
+            guitest::RunEventsFor(100);
+            EXPECT_TRUE(prompt->shown.empty());
+        }
+        if (row.overFile)
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen),
+                      row.outcome == Outcome::kSaved ? archive : "the user's own archive");
+            const std::vector<std::string> names = row.outcome == Outcome::kBeside
+                                                       ? std::vector<std::string>{"keep (1).zip", "keep.zip"}
+                                                       : std::vector<std::string>{"keep.zip"};
+            EXPECT_EQ(folderHolds(), names);
+        }
+        if (row.whole)
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(savedAs), archive);
         }
         EXPECT_EQ(PaneFiles(), 0);
-        if (row.saved)
+        if (row.outcome != Outcome::kFailed)
         {
-            EXPECT_EQ(fs::status(chosen).permissions(), static_cast<fs::perms>(0644));
+            EXPECT_EQ(fs::status(savedAs).permissions(), static_cast<fs::perms>(0644));
         }
     }
     ::umask(userMask);
