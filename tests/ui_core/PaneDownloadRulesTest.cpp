@@ -725,7 +725,7 @@ TEST(PaneDownloadRulesTest, ASavesFileIsFoundAfterAKillByItsNoteAndOnlyItGoes)
     std::ofstream(saving + ".wkdownload") << "a part";
 
     std::string note;
-    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), saving, note));
+    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), saving, chosen.file("report.pdf"), 0, note));
     EXPECT_EQ(std::filesystem::path(note).parent_path(), std::filesystem::path(temp.path()));
     // Notes that name anything but a save's file take nothing with them.
     const std::vector<std::string> looksAlike = {chosen.file("report.pdf"),
@@ -735,9 +735,11 @@ TEST(PaneDownloadRulesTest, ASavesFileIsFoundAfterAKillByItsNoteAndOnlyItGoes)
     for (const std::string& named : looksAlike)
     {
         std::ofstream(named, std::ios::app) << "the user's";
-        ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), named, notes.emplace_back()));
+        ASSERT_TRUE(
+            panedownload::MakeSaveNote(temp.path(), named, chosen.file("x.pdf"), 0, notes.emplace_back()));
     }
-    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), ".kestrova-save-Ab12Cd", notes.emplace_back()));
+    ASSERT_TRUE(
+        panedownload::MakeSaveNote(temp.path(), ".kestrova-save-Ab12Cd", "x.pdf", 0, notes.emplace_back()));
     std::ofstream(temp.file("page-Ab12Cd.saved")) << saving;
 
     EXPECT_EQ(panedownload::RemoveLeftoverFiles(temp.path()), 2 + static_cast<int>(notes.size()));
@@ -749,4 +751,50 @@ TEST(PaneDownloadRulesTest, ASavesFileIsFoundAfterAKillByItsNoteAndOnlyItGoes)
         EXPECT_TRUE(std::filesystem::exists(path)) << path;
     EXPECT_EQ(testsupport::ReadFileBytes(chosen.file("report.pdf")), "the user's reportthe user's");
     EXPECT_TRUE(std::filesystem::exists(temp.file("page-Ab12Cd.saved")));
+
+    // A save the engine had written whole (its part gone) when the program
+    // ended before the engine's word of it came stays the user's: under the
+    // name chosen, or beside a file there now. One of another size than its
+    // answer's, or empty, goes; so does one noted by a version that noted
+    // no name.
+    struct Whole
+    {
+        const char* chosen;
+        std::string content;
+        std::uint64_t size; // 0: not known
+        const char* keptAs; // null: removed
+    };
+    const Whole rows[] = {
+        {"new.pdf", "the whole download", 0, "new.pdf"},
+        {"report.pdf", "the whole download", 18, "report (1).pdf"},
+        {"cut.pdf", "a cut download", 1000, nullptr},
+        {"empty.pdf", "", 0, nullptr},
+        {"", "a download noted alone", 0, nullptr},
+    };
+    std::vector<std::string> savings;
+    for (const Whole& row : rows)
+    {
+        ASSERT_TRUE(panedownload::MakeSaveFile(chosen.file("report.pdf"), savings.emplace_back()));
+        std::ofstream(savings.back()) << row.content;
+        if (*row.chosen != '\0')
+            ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), savings.back(), chosen.file(row.chosen),
+                                                   row.size, note));
+        else
+            std::ofstream(temp.file("page-Ol12Dv.save")) << savings.back();
+    }
+    EXPECT_EQ(panedownload::RemoveLeftoverFiles(temp.path()), 3 + 5);
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+    {
+        SCOPED_TRACE(rows[i].chosen);
+        EXPECT_FALSE(std::filesystem::exists(savings[i]));
+        if (rows[i].keptAs != nullptr)
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen.file(rows[i].keptAs)), rows[i].content);
+        }
+        else if (*rows[i].chosen != '\0')
+        {
+            EXPECT_FALSE(std::filesystem::exists(chosen.file(rows[i].chosen)));
+        }
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(chosen.file("report.pdf")), "the user's reportthe user's");
 }

@@ -65,6 +65,14 @@ public:
 
     void SetHooks(Hooks hooks);
 
+    // True while a download being saved has not ended, in any pane.
+    static bool SavesUnderWay();
+    // At the program's end, once the panes are gone: a save the engine has
+    // written whole takes its name, as at its end; every other save is
+    // given up and its file removed, so that nothing but a whole download
+    // is under the name the user chose.
+    static void EndSaves();
+
     struct Shared;
 
 private:

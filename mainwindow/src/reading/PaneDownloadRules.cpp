@@ -313,7 +313,8 @@ bool IsSaveFileName(const std::string& name)
     return IsUniqueName(name, kSavePrefix, "");
 }
 
-bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::string& notePath)
+bool MakeSaveNote(const std::string& folder, const std::string& savePath, const std::string& chosenPath,
+                  std::uint64_t expectedSize, std::string& notePath)
 {
     if (folder.empty())
     {
@@ -324,8 +325,12 @@ bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::s
                                   kNoteEnding, notePath);
     if (fd < 0)
         return false;
-    const bool written =
-        ::write(fd, savePath.data(), savePath.size()) == static_cast<ssize_t>(savePath.size());
+    // No path holds a NUL.
+    std::string text = savePath;
+    for (const std::string& field : {chosenPath, std::to_string(expectedSize)})
+        text += '\0' + field;
+    text += '\0';
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     ::close(fd);
     if (!written)
     {
@@ -349,17 +354,49 @@ bool IsDownloadFileName(const std::string& name)
 
 namespace
 {
-// What a note names, when it is a save's file of ours; else empty.
-std::string NotedSaveFile(const std::string& notePath)
+struct NotedSave
 {
-    constexpr std::size_t kLongestPath = 4096;
-    std::ifstream note(notePath, std::ios::binary);
-    std::string path(kLongestPath + 1, '\0');
-    note.read(&path[0], static_cast<std::streamsize>(path.size()));
-    path.resize(static_cast<std::size_t>(note.gcount()));
-    if (path.size() > kLongestPath || path.find('\0') != std::string::npos || path.empty() || path[0] != '/')
-        return std::string();
-    return IsSaveFileName(path.substr(path.rfind('/') + 1)) ? path : std::string();
+    std::string file;       // a save's file of ours; empty when the note names none
+    std::string chosen;     // beside it; empty when not known
+    std::uint64_t size = 0; // 0: not known
+};
+
+// What a note says, when it names a save's file of ours. A note of an
+// earlier version holds the file's path alone.
+NotedSave ReadNote(const std::string& notePath)
+{
+    constexpr std::size_t kLongestNote = 3 * 4096;
+    std::ifstream in(notePath, std::ios::binary);
+    std::string text(kLongestNote + 1, '\0');
+    in.read(&text[0], static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kLongestNote)
+        return {};
+    std::vector<std::string> fields;
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1)
+    {
+        end = text.find('\0', start);
+        if (end == std::string::npos)
+            end = text.size();
+        fields.push_back(text.substr(start, end - start));
+    }
+    NotedSave noted;
+    if (fields.empty() || fields[0].empty() || fields[0][0] != '/' ||
+        !IsSaveFileName(fields[0].substr(fields[0].rfind('/') + 1)))
+        return noted;
+    noted.file = fields[0];
+    // The chosen name is in the save's own folder, and is no file of ours.
+    const std::string folder = noted.file.substr(0, noted.file.rfind('/') + 1);
+    if (fields.size() == 3 && fields[1].size() > folder.size() &&
+        fields[1].compare(0, folder.size(), folder) == 0 &&
+        fields[1].find('/', folder.size()) == std::string::npos &&
+        !IsSaveFileName(fields[1].substr(folder.size())) && !fields[2].empty() &&
+        fields[2].find_first_not_of("0123456789") == std::string::npos)
+    {
+        noted.chosen = fields[1];
+        noted.size = std::strtoull(fields[2].c_str(), nullptr, 10);
+    }
+    return noted;
 }
 
 // A regular file (not a link, nor a folder) removed.
@@ -367,6 +404,20 @@ int RemoveRegularFile(const std::string& path)
 {
     struct stat info = {};
     return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(path.c_str()) == 0 ? 1 : 0;
+}
+
+// A noted save the engine had written whole, moved where the user chose it
+// to go, never over a file there now.
+bool KeepWholeSave(const NotedSave& noted, bool partLeft)
+{
+    struct stat info = {};
+    if (partLeft || noted.chosen.empty() || ::lstat(noted.file.c_str(), &info) != 0 ||
+        !S_ISREG(info.st_mode) || info.st_size == 0 ||
+        (noted.size != 0 && static_cast<std::uint64_t>(info.st_size) != noted.size))
+        return false;
+    std::string savedAs;
+    return MoveSaveFile(noted.file, noted.chosen, /*replace=*/false) ||
+           (errno == EEXIST && MoveSaveFileBeside(noted.file, noted.chosen, savedAs));
 }
 } // namespace
 
@@ -380,8 +431,16 @@ int RemoveLeftoverFiles(const std::string& folder)
         if (!IsUniqueName(entry.path().filename().string(), kDownloadPrefix, kNoteEnding) ||
             !entry.is_regular_file(error) || entry.is_symlink(error))
             continue;
-        if (const std::string saved = NotedSaveFile(note); !saved.empty())
-            removed += RemoveRegularFile(saved) + RemoveRegularFile(saved + kEnginePartEnding);
+        if (const NotedSave noted = ReadNote(note); !noted.file.empty())
+        {
+            // The engine moves its part onto our file once it has all of it.
+            const std::string part = noted.file + kEnginePartEnding;
+            struct stat info = {};
+            const bool partLeft = ::lstat(part.c_str(), &info) == 0;
+            removed += RemoveRegularFile(part);
+            if (!KeepWholeSave(noted, partLeft))
+                removed += RemoveRegularFile(noted.file);
+        }
         removed += RemoveRegularFile(note);
     }
     return removed + RemoveFilesNamed(folder.c_str(), IsDownloadFileName);

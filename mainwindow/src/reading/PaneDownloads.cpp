@@ -6,6 +6,7 @@
 #include "mainwindow/UserActs.h"
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 #include <wx/app.h>
@@ -61,7 +62,22 @@ struct Download
     bool saved = false; // saved where the user chose, not opened
     std::string chosen; // the user's choice, which `path` becomes once complete
     std::string note;   // tells a start after a kill where `path` is
+
+    ~Download();
 };
+
+// The saves whose download the engine has not yet ended: a stop lets them
+// end first, for a while.
+std::set<Download*>& SavesUnderWay()
+{
+    static std::set<Download*> saves;
+    return saves;
+}
+
+Download::~Download()
+{
+    SavesUnderWay().erase(this);
+}
 
 std::string StringProperty(GObject* object, const char* name)
 {
@@ -120,6 +136,7 @@ void RemoveOurFiles(Download& record)
 void Discard(Download& record)
 {
     record.failed = true;
+    SavesUnderWay().erase(&record);
     // A part of a document is no document; a file the save would have
     // replaced is left as it was.
     RemoveOurFiles(record);
@@ -167,7 +184,9 @@ void ChooseSaveFile(GObject* download, const std::string& suggestedName)
     record->chosen = chosen;
     record->path = path;
     // Without a note a kill leaves the file behind, nothing worse.
-    panedownload::MakeSaveNote(shared->hooks.folder().c_str(), path, record->note);
+    panedownload::MakeSaveNote(shared->hooks.folder().c_str(), path, chosen, record->expectedSize,
+                               record->note);
+    SavesUnderWay().insert(record);
     SetDestination(download, path);
 }
 
@@ -235,15 +254,13 @@ void OnFailed(GObject*, GError*, gpointer data)
     Tell(*record, false);
 }
 
-// Comes after a failure too. The engine also ends a download whose
-// connection broke early as if it were complete: the size tells. A saved
-// download takes the user's name only then; when no size can tell, it
-// replaces no file there but is kept beside it, under a free name.
-void OnFinished(GObject*, gpointer data)
+// The engine has all of a download. It also ends one whose connection
+// broke early as if it were complete: the size tells. A saved download
+// takes the user's name only then; when no size can tell, it replaces no
+// file there but is kept beside it, under a free name.
+void Finish(Download* record)
 {
-    auto* record = static_cast<Download*>(data);
-    if (record->failed || record->path.empty())
-        return;
+    SavesUnderWay().erase(record);
     struct stat info
     {
     };
@@ -267,6 +284,14 @@ void OnFinished(GObject*, gpointer data)
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
         shared->hooks.open(record->message, uString(record->path.c_str()));
+}
+
+// Comes after a failure too.
+void OnFinished(GObject*, gpointer data)
+{
+    auto* record = static_cast<Download*>(data);
+    if (!record->failed && !record->path.empty())
+        Finish(record);
 }
 
 // An answer the engine would download (an attachment) or could not show is
@@ -470,4 +495,41 @@ CPaneDownloads::~CPaneDownloads()
 void CPaneDownloads::SetHooks(Hooks hooks)
 {
     m_shared->hooks = std::move(hooks);
+}
+
+bool CPaneDownloads::SavesUnderWay()
+{
+#ifdef __WXGTK__
+    return !::SavesUnderWay().empty();
+#else
+    return false;
+#endif
+}
+
+void CPaneDownloads::EndSaves()
+{
+#ifdef __WXGTK__
+    const std::set<Download*> saves = ::SavesUnderWay();
+    for (Download* record : saves)
+    {
+        // Once its part is gone the engine can no longer finish it; where
+        // the engine had moved all of it onto our file already, its word
+        // of that is still to come.
+        const bool partRemoved =
+            ::unlink((record->path + panedownload::kEnginePartEnding).c_str()) == 0 || errno != ENOENT;
+        struct stat info
+        {
+        };
+        if (!partRemoved && ::stat(record->path.c_str(), &info) == 0 && info.st_size > 0)
+        {
+            Finish(record);
+            continue;
+        }
+        // The note stays: the next start removes what the engine may still
+        // leave.
+        ::unlink(record->path.c_str());
+        record->failed = true;
+        ::SavesUnderWay().erase(record);
+    }
+#endif
 }
