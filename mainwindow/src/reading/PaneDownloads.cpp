@@ -57,7 +57,7 @@ struct Download
     std::uint32_t message = 0;
     std::string path;               // where the engine writes it
     std::uint64_t expectedSize = 0; // 0: not known
-    bool uncheckedEnd = false;      // its end cannot be told: it replaces no file
+    bool uncheckedEnd = false;      // its end cannot be told: it replaces no file, it goes beside it
     bool failed = false;
     bool saved = false; // saved where the user chose, not opened
     std::string chosen; // the user's choice, which `path` becomes once complete
@@ -70,8 +70,9 @@ struct Download
 // end first, for a while.
 std::set<Download*>& SavesUnderWay()
 {
-    static std::set<Download*> saves;
-    return saves;
+    // Never destroyed: a download may end after the program's statics.
+    static auto* saves = new std::set<Download*>;
+    return *saves;
 }
 
 Download::~Download()
