@@ -105,6 +105,9 @@ inline constexpr StringEntry kStringTable[] = {
     // A download of the browser pane saved where the user chose, or not: the file.
     {3080, "Saved %s"},
     {3081, "Failed to save %s"},
+    // A download saved beside the file the user chose, which stays: where it went, then that file.
+    {3082,
+     "The download was saved as %s. %s was kept as it was: the end of this download cannot be checked."},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

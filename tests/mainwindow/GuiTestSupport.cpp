@@ -181,4 +181,27 @@ void ClickAt(const wxPoint& screen, bool doubleClick)
         mouse.MouseClick();
     RunEventsFor(50);
 }
+void DragAndDrop(const wxPoint& from, const wxPoint& to, const std::function<bool()>& started)
+{
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(from);
+    RunEventsFor(100);
+    mouse.MouseDown();
+    RunEventsFor(100);
+    constexpr int kSteps = 20;
+    for (int step = 1; step <= kSteps; ++step)
+    {
+        mouse.MouseMove(
+            wxPoint(from.x + (to.x - from.x) * step / kSteps, from.y + (to.y - from.y) * step / kSteps));
+        RunEventsFor(50);
+    }
+    RunEventsUntil(started, 10000);
+    for (const wxPoint& at : {to + wxPoint(4, 4), to})
+    {
+        mouse.MouseMove(at);
+        RunEventsFor(100);
+    }
+    mouse.MouseUp();
+    RunEventsFor(100);
+}
 } // namespace guitest

@@ -49,6 +49,12 @@ std::string WaitForPage(wxWebView& view, const std::string& text);
 /// passed so that it does not pair with an earlier click.
 void ClickAt(const wxPoint& screen, bool doubleClick = false);
 
+/// A real drag with the left button, from one screen point to another: it
+/// waits at the target until started() holds (the drag has begun, which may
+/// take its source a while), moves there once more for the target to see
+/// the drag, and drops.
+void DragAndDrop(const wxPoint& from, const wxPoint& to, const std::function<bool()>& started);
+
 // Picks an entry of a choice and tells its handler, as a user's pick does.
 void Choose(wxChoice* choice, int index);
 } // namespace guitest

@@ -540,6 +540,51 @@ TEST(PaneDownloadRulesTest, ASavedDownloadIsOfferedUnderTheServersNameWithoutFol
     EXPECT_FALSE(panedownload::IsAttachment("inline; filename=x.torrent"));
 }
 
+// A download kept beside a file of the same name takes the name a file
+// manager gives a kept copy, the first one free, within the bytes a name
+// may have; the files there stay as they were.
+TEST(PaneDownloadRulesTest, ADownloadKeptBesideAFileTakesTheFirstFreeNumberedName)
+{
+    struct Row
+    {
+        std::string name;
+        unsigned number;
+        std::string numbered;
+    };
+    std::string cyrillic;
+    for (int i = 0; i < 125; ++i)
+        cyrillic += "\u043a"; // two bytes each
+    const Row rows[] = {
+        {"pack.zip", 1, "pack (1).zip"},
+        {"logs.tar.gz", 2, "logs (2).tar.gz"},
+        {"Logs.TAR.xz", 1, "Logs (1).TAR.xz"},
+        {"a.b.c", 1, "a.b (1).c"},
+        {".profile", 1, ".profile (1)"},
+        {"README", 12, "README (12)"},
+        {std::string(251, 'a') + ".pdf", 1, std::string(247, 'a') + " (1).pdf"},
+        {cyrillic + ".pdf", 1, cyrillic.substr(0, 246) + " (1).pdf"},
+        {"a." + std::string(250, 'b'), 1, "a." + std::string(249, 'b') + " (1)"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(panedownload::NumberedName(row.name, row.number), row.numbered) << row.name;
+
+    testsupport::TempDir folder;
+    for (const char* name : {"pack.zip", "pack (1).zip"})
+        std::ofstream(folder.file(name)) << "the user's " << name;
+    std::string saving;
+    ASSERT_TRUE(panedownload::MakeSaveFile(folder.file("pack.zip"), saving));
+    std::ofstream(saving) << "the download";
+    std::string savedAs;
+    ASSERT_TRUE(panedownload::MoveSaveFileBeside(saving, folder.file("pack.zip"), savedAs));
+    EXPECT_EQ(savedAs, folder.file("pack (2).zip"));
+    EXPECT_EQ(testsupport::ReadFileBytes(savedAs), "the download");
+    EXPECT_FALSE(std::filesystem::exists(saving));
+    for (const char* name : {"pack.zip", "pack (1).zip"})
+        EXPECT_EQ(testsupport::ReadFileBytes(folder.file(name)), std::string("the user's ") + name);
+    EXPECT_FALSE(panedownload::MoveSaveFileBeside(saving, folder.file("pack.zip"), savedAs)) << "gone";
+    EXPECT_TRUE(savedAs.empty());
+}
+
 namespace
 {
 void InTheTestProgram() {}
@@ -715,7 +760,7 @@ TEST(PaneDownloadRulesTest, ASavesFileIsFoundAfterAKillByItsNoteAndOnlyItGoes)
     std::ofstream(saving + ".wkdownload") << "a part";
 
     std::string note;
-    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), saving, note));
+    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), saving, chosen.file("report.pdf"), 0, note));
     EXPECT_EQ(std::filesystem::path(note).parent_path(), std::filesystem::path(temp.path()));
     // Notes that name anything but a save's file take nothing with them.
     const std::vector<std::string> looksAlike = {chosen.file("report.pdf"),
@@ -725,9 +770,11 @@ TEST(PaneDownloadRulesTest, ASavesFileIsFoundAfterAKillByItsNoteAndOnlyItGoes)
     for (const std::string& named : looksAlike)
     {
         std::ofstream(named, std::ios::app) << "the user's";
-        ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), named, notes.emplace_back()));
+        ASSERT_TRUE(
+            panedownload::MakeSaveNote(temp.path(), named, chosen.file("x.pdf"), 0, notes.emplace_back()));
     }
-    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), ".kestrova-save-Ab12Cd", notes.emplace_back()));
+    ASSERT_TRUE(
+        panedownload::MakeSaveNote(temp.path(), ".kestrova-save-Ab12Cd", "x.pdf", 0, notes.emplace_back()));
     std::ofstream(temp.file("page-Ab12Cd.saved")) << saving;
 
     EXPECT_EQ(panedownload::RemoveLeftoverFiles(temp.path()), 2 + static_cast<int>(notes.size()));
@@ -739,4 +786,50 @@ TEST(PaneDownloadRulesTest, ASavesFileIsFoundAfterAKillByItsNoteAndOnlyItGoes)
         EXPECT_TRUE(std::filesystem::exists(path)) << path;
     EXPECT_EQ(testsupport::ReadFileBytes(chosen.file("report.pdf")), "the user's reportthe user's");
     EXPECT_TRUE(std::filesystem::exists(temp.file("page-Ab12Cd.saved")));
+
+    // A save the engine had written whole (its part gone) when the program
+    // ended before the engine's word of it came stays the user's: under the
+    // name chosen, or beside a file there now. One of another size than its
+    // answer's, or empty, goes; so does one noted by a version that noted
+    // no name.
+    struct Whole
+    {
+        const char* chosen;
+        std::string content;
+        std::uint64_t size; // 0: not known
+        const char* keptAs; // null: removed
+    };
+    const Whole rows[] = {
+        {"new.pdf", "the whole download", 0, "new.pdf"},
+        {"report.pdf", "the whole download", 18, "report (1).pdf"},
+        {"cut.pdf", "a cut download", 1000, nullptr},
+        {"empty.pdf", "", 0, nullptr},
+        {"", "a download noted alone", 0, nullptr},
+    };
+    std::vector<std::string> savings;
+    for (const Whole& row : rows)
+    {
+        ASSERT_TRUE(panedownload::MakeSaveFile(chosen.file("report.pdf"), savings.emplace_back()));
+        std::ofstream(savings.back()) << row.content;
+        if (*row.chosen != '\0')
+            ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), savings.back(), chosen.file(row.chosen),
+                                                   row.size, note));
+        else
+            std::ofstream(temp.file("page-Ol12Dv.save")) << savings.back();
+    }
+    EXPECT_EQ(panedownload::RemoveLeftoverFiles(temp.path()), 3 + 5);
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+    {
+        SCOPED_TRACE(rows[i].chosen);
+        EXPECT_FALSE(std::filesystem::exists(savings[i]));
+        if (rows[i].keptAs != nullptr)
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen.file(rows[i].keptAs)), rows[i].content);
+        }
+        else if (*rows[i].chosen != '\0')
+        {
+            EXPECT_FALSE(std::filesystem::exists(chosen.file(rows[i].chosen)));
+        }
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(chosen.file("report.pdf")), "the user's reportthe user's");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,10 +58,11 @@ private:
     // The window is gone, everything saved: the program ends even when a
     // loop of the toolkit's or the engine's own holds it.
     void OnMainFrameDestroyed(wxWindowDestroyEvent& event);
+    // Each step of the end: the pane's saves first, then the main loop.
+    void EndAfterSaves();
     void EndWithoutTheLoop();
     std::string ParseCommandLine() const;
     void PlaceMainWindow();
-    void OnDropFiles(wxDropFilesEvent& event);
 
     std::unique_ptr<uComInit> m_comInit;
     std::unique_ptr<uXmlPlatform> m_xmlPlatform;
@@ -70,4 +72,6 @@ private:
     std::unique_ptr<COpenDialogs> m_openDialogs;
     bool m_stopRequested = false;
     wxTimer m_endTimer;
+    std::chrono::steady_clock::time_point m_endStarted; // of the step under way
+    bool m_loopEnding = false;
 };

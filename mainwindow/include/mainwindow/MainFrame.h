@@ -545,6 +545,7 @@ private:
     ListCollector m_listCollector;
     wxTreeItemId m_currentChannelItem;
     uString m_statusMemory;                  // the last text WM_APP_SETSTATUS showed
+    wxString m_textUnderHover;               // the text a link's address covers
     std::optional<wxString> m_textUnderHelp; // set while a prompt shows; empty for the idle text
     wxString m_helpShown;                    // the prompt, to tell a text set since
 

@@ -37,8 +37,21 @@ std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& conte
 bool HasUncheckedEnd(const std::string& contentEncoding, const std::string& transferEncoding);
 
 /// Moves a complete save's file (`from`, beside it) to the chosen name
-/// `to`, over a file there only when `replace`. False when nothing moved.
+/// `to`, over a file there only when `replace`. False when nothing moved,
+/// with errno EEXIST when a file there stayed.
 bool MoveSaveFile(const std::string& from, const std::string& to, bool replace);
+
+/// The name of a file kept beside one of the same name, as file managers
+/// name it: `name` (no folder) with " (number)" before its ending, the
+/// ending of a tar archive whole ("pack.zip" gives "pack (1).zip",
+/// "logs.tar.gz" "logs (1).tar.gz", ".profile" ".profile (1)"); the stem is
+/// cut at a character to keep the name within 255 bytes.
+std::string NumberedName(const std::string& name, unsigned number);
+
+/// Moves a complete save's file (`from`) beside `chosen`, where a file
+/// stays, under the first free NumberedName of its name in its folder; the
+/// path taken in `savedAs`. False when nothing moved.
+bool MoveSaveFileBeside(const std::string& from, const std::string& chosen, std::string& savedAs);
 
 /// Makes a new empty file in `folder` (which must exist) for a download
 /// opened with `message`: a name of our own with the message's ending, never
@@ -71,10 +84,13 @@ bool MakeSaveFile(const std::string& chosenPath, std::string& path);
 bool IsSaveFileName(const std::string& name);
 
 /// Notes in `folder` (the program's temp folder) where a save's file of
-/// MakeSaveFile is, so that a start after a kill finds it wherever the user
-/// saved: a file "page-" and six letters or digits ".save" holding its path.
+/// MakeSaveFile is, the name the user chose for it and the size it must
+/// have once complete (0: not known), so that a start after a stop or a kill
+/// finds it wherever the user saved: a file "page-" and six letters or
+/// digits ".save" holding the two paths and the size, each ended by a NUL.
 /// False, with an empty path, when no note could be written.
-bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::string& notePath);
+bool MakeSaveNote(const std::string& folder, const std::string& savePath, const std::string& chosenPath,
+                  std::uint64_t expectedSize, std::string& notePath);
 
 /// The ending the browser engine gives the file it writes a download into
 /// until it is complete; it then takes the download's own name.
@@ -87,8 +103,11 @@ bool IsDownloadFileName(const std::string& name);
 /// Removes from `folder` the files of MakeDownloadFile, with the engine's
 /// parts of them, that an earlier run left (closed or killed before it was
 /// done with them); and for each note of MakeSaveNote there, the file of
-/// MakeSaveFile it names and the engine's part of it, then the note. Only
-/// files of exactly those names go. At start, while no other instance
+/// MakeSaveFile it names and the engine's part of it, then the note. A
+/// save's file the engine had written whole (its part gone, the file of the
+/// size noted, or of any size but 0 when none is) stays the user's: it takes
+/// the name noted, or a NumberedName beside it when a file is there now.
+/// Only files of exactly those names go. At start, while no other instance
 /// runs. Returns the count of files removed.
 int RemoveLeftoverFiles(const std::string& folder);
 } // namespace panedownload

@@ -27,8 +27,10 @@ class wxWebView;
 // feed the user followed that asks for a login). Any other download is
 // saved where the user chooses (none without `saveAs`): into a new file
 // beside the chosen one, which takes the chosen name only once complete, so
-// that a file there is never lost to a broken download. Without hooks no
-// download is taken.
+// that a file there is never lost to a broken download. A file there is
+// replaced only by a download known complete; one whose end cannot be
+// checked (a chunked or coded answer) is kept beside it under a free name.
+// Without hooks no download is taken.
 //
 // User-interface thread only.
 class CPaneDownloads
@@ -46,6 +48,9 @@ public:
         std::function<uString(const uString& name)> saveAs;
         // A saved download is complete (true) or failed (false).
         std::function<void(bool saved, const uString& path)> saved;
+        // A saved download is complete but the file the user chose stays:
+        // the download is under `savedAs` beside it.
+        std::function<void(const uString& kept, const uString& savedAs)> savedBeside;
         // A feed's address; the response itself is dropped.
         std::function<void(const uString& address)> subscribe;
     };
@@ -59,6 +64,14 @@ public:
     CPaneDownloads& operator=(const CPaneDownloads&) = delete;
 
     void SetHooks(Hooks hooks);
+
+    // True while a download being saved has not ended, in any pane.
+    static bool SavesUnderWay();
+    // At the program's end, once the panes are gone: a save the engine has
+    // written whole takes its name, as at its end; every other save is
+    // given up and its file removed, so that nothing but a whole download
+    // is under the name the user chose.
+    static void EndSaves();
 
     struct Shared;
 

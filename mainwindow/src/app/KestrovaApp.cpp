@@ -11,18 +11,20 @@
 #include "foundation/uXml.h"
 #include "mainwindow/AppActivation.h"
 #include "mainwindow/DesktopIntegration.h"
+#include "mainwindow/DocumentDrop.h"
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/OpenDialogs.h"
 #include "mainwindow/PaneDownloadRules.h"
+#include "mainwindow/PaneDownloads.h"
 #include "mainwindow/ProfileStore.h"
 #include "mainwindow/StartupRules.h"
 
 #include <atomic>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <filesystem>
 #include <wx/dialog.h>
 #include <wx/display.h>
@@ -66,6 +68,9 @@ bool CKestrovaApp::OnInit()
     // the event loop (its signal handler only writes to a wake-up pipe), also
     // from the loop of a question asked while the window is being built.
     m_openDialogs = std::make_unique<COpenDialogs>();
+    // The main loop ends once the window has gone and the pane's saves are
+    // done (OnMainFrameDestroyed), not with the window itself.
+    SetExitOnFrameDelete(false);
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         SetSignalHandler(signal, &CKestrovaApp::OnStopSignal);
 
@@ -100,8 +105,7 @@ bool CKestrovaApp::OnInit()
 
     PlaceMainWindow();
     frame->SetTitle(kTitle);
-    frame->DragAcceptFiles(true);
-    frame->Bind(wxEVT_DROP_FILES, &CKestrovaApp::OnDropFiles, this);
+    app::AcceptDroppedDocuments(*frame, [this](const std::string& path) { OpenDocumentFile(path); });
     frame->Bind(wxEVT_DESTROY, &CKestrovaApp::OnMainFrameDestroyed, this);
 
     // Damaged settings files were set aside: say so once the window stands.
@@ -152,13 +156,39 @@ void CKestrovaApp::OnMainFrameDestroyed(wxWindowDestroyEvent& event)
     event.Skip();
     if (event.GetEventObject() != m_mainFrame.get())
         return;
+    constexpr int kEndStepMs = 50;
+    m_endStarted = std::chrono::steady_clock::now();
+    m_endTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndAfterSaves(); });
+    m_endTimer.Start(kEndStepMs);
+    EndAfterSaves();
+}
+
+void CKestrovaApp::EndAfterSaves()
+{
+    // Within the stop's 3 s, after the window's close.
+    constexpr std::chrono::milliseconds kSaveGrace(1000);
+    constexpr std::chrono::milliseconds kLoopGrace(1000);
+    const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+    if (!m_loopEnding)
+    {
+        // A download being saved gets its name when the engine reports its
+        // end, which comes through the main loop: the loop runs on for it,
+        // for a while. What has not ended then leaves nothing under the
+        // name the user chose.
+        if (CPaneDownloads::SavesUnderWay() && now - m_endStarted < kSaveGrace)
+            return;
+        CPaneDownloads::EndSaves();
+        m_loopEnding = true;
+        m_endStarted = now;
+        ExitMainLoop();
+        return;
+    }
     // The main loop ends as soon as it runs again. A loop nested in it that
     // no stop can reach (a page's box drawn inside the view, a dialog the
     // toolkit runs by itself) would hold the process with its window gone;
     // once the window's close has saved everything, the program ends anyway.
-    constexpr int kLoopGraceMs = 1000;
-    m_endTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndWithoutTheLoop(); });
-    m_endTimer.StartOnce(kLoopGraceMs);
+    if (now - m_endStarted >= kLoopGrace)
+        EndWithoutTheLoop();
 }
 
 void CKestrovaApp::EndWithoutTheLoop()
@@ -262,10 +292,4 @@ void CKestrovaApp::PlaceMainWindow()
         frame->Iconize(true);
         frame->OnMinimised();
     }
-}
-
-void CKestrovaApp::OnDropFiles(wxDropFilesEvent& event)
-{
-    for (int i = 0; i < event.GetNumberOfFiles(); ++i)
-        OpenDocumentFile(event.GetFiles()[i].utf8_string());
 }

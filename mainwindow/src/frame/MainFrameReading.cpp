@@ -33,6 +33,7 @@ constexpr const char* kProductName = "Kestrova";
 // A download of the browser pane saved: "Saved %s" / "Failed to save %s".
 constexpr int kDownloadSavedString = 3080;
 constexpr int kDownloadNotSavedString = 3081;
+constexpr int kDownloadSavedBesideString = 3082;
 constexpr int kDatabaseMissingString = 3012;
 
 wxString ToWx(const uString& text)
@@ -113,6 +114,15 @@ void CMainFrame::CreateReadingPanes()
         text.format(resources::StringText(saved ? kDownloadSavedString : kDownloadNotSavedString).c_str(),
                     path.c_str());
         ShowStatusText(wxString::FromUTF8(text.c_str()));
+    };
+    // The user asked for the file there to be replaced: the box says why
+    // it was not, and where the download is. After the engine's signal.
+    downloads.savedBeside = [saved = downloads.saved, this](const uString& kept, const uString& savedAs)
+    {
+        saved(true, savedAs);
+        CallAfter(
+            [this, kept, savedAs]
+            { ui::ShowPrompt(this, kDownloadSavedBesideString, wxOK | wxICON_INFORMATION, savedAs, kept); });
     };
     m_browserFrame->GetHtmlCtrl()->SetDownloadHooks(std::move(downloads));
 

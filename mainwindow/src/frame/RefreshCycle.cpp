@@ -152,11 +152,19 @@ long CMainFrame::OnSetStatus(const CFrameMessage& message)
     if (message.text != nullptr)
     {
         // A text never touches the feed indicator, repeated or not.
-        if (*message.text != m_statusMemory)
-        {
-            m_statusMemory = *message.text;
-            ShowStatusText(wxString::FromUTF8(m_statusMemory.c_str()));
-        }
+        if (*message.text == m_statusMemory || m_statusBar == nullptr)
+            return 0;
+        // The address of the link under the pointer covers the text shown
+        // while it shows, and its end (an empty text) takes back only what
+        // it put there: a save's result or a refresh's progress shown
+        // meanwhile stays, or comes back from under the address. The idle
+        // text is no message: a link's end leaves the bar empty.
+        const wxString shown = m_statusBar->GetStatusText(0);
+        if (m_statusMemory.isEmpty() || shown != wxString::FromUTF8(m_statusMemory.c_str()))
+            m_textUnderHover = shown == IdleText() ? wxString() : shown;
+        m_statusMemory = *message.text;
+        ShowStatusText(m_statusMemory.isEmpty() ? m_textUnderHover
+                                                : wxString::FromUTF8(m_statusMemory.c_str()));
         return 0;
     }
     auto value = static_cast<std::intptr_t>(message.wParam);

@@ -193,6 +193,53 @@ bool MoveSaveFile(const std::string& from, const std::string& to, bool replace)
     return ::link(from.c_str(), to.c_str()) == 0 && ::unlink(from.c_str()) == 0;
 }
 
+std::string NumberedName(const std::string& name, unsigned number)
+{
+    constexpr std::size_t kLongestName = 255;
+    std::size_t dot = name.rfind('.');
+    if (dot == 0 || dot == std::string::npos)
+        dot = name.size();
+    else if (dot >= 5 && Lower(name.substr(dot - 4, 4)) == ".tar")
+        dot -= 4;
+    const std::string mark = " (" + std::to_string(number) + ")";
+    // An ending that leaves the stem no room is no ending.
+    if (name.size() - dot + mark.size() > kLongestName / 2)
+        dot = name.size();
+    const std::string ending = name.substr(dot);
+    std::string stem = name.substr(0, dot);
+    if (stem.size() + mark.size() + ending.size() > kLongestName)
+    {
+        std::size_t cut = kLongestName - mark.size() - ending.size();
+        // Not inside a character: back to the start of the one cut.
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xc0) == 0x80)
+            --cut;
+        stem.resize(cut);
+    }
+    return stem + mark + ending;
+}
+
+bool MoveSaveFileBeside(const std::string& from, const std::string& chosen, std::string& savedAs)
+{
+    // Far more than any folder holds of one name.
+    constexpr unsigned kMostNumbers = 10000;
+    const std::size_t slash = chosen.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : chosen.substr(0, slash + 1);
+    const std::string name = chosen.substr(folder.size());
+    for (unsigned number = 1; number <= kMostNumbers; ++number)
+    {
+        const std::string path = folder + NumberedName(name, number);
+        if (MoveSaveFile(from, path, /*replace=*/false))
+        {
+            savedAs = path;
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    savedAs.clear();
+    return false;
+}
+
 bool MakeDownloadFile(const std::string& folder, std::uint32_t message, std::string& path)
 {
     path.clear();
@@ -266,7 +313,8 @@ bool IsSaveFileName(const std::string& name)
     return IsUniqueName(name, kSavePrefix, "");
 }
 
-bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::string& notePath)
+bool MakeSaveNote(const std::string& folder, const std::string& savePath, const std::string& chosenPath,
+                  std::uint64_t expectedSize, std::string& notePath)
 {
     if (folder.empty())
     {
@@ -277,8 +325,12 @@ bool MakeSaveNote(const std::string& folder, const std::string& savePath, std::s
                                   kNoteEnding, notePath);
     if (fd < 0)
         return false;
-    const bool written =
-        ::write(fd, savePath.data(), savePath.size()) == static_cast<ssize_t>(savePath.size());
+    // No path holds a NUL.
+    std::string text = savePath;
+    for (const std::string& field : {chosenPath, std::to_string(expectedSize)})
+        text += '\0' + field;
+    text += '\0';
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     ::close(fd);
     if (!written)
     {
@@ -302,17 +354,49 @@ bool IsDownloadFileName(const std::string& name)
 
 namespace
 {
-// What a note names, when it is a save's file of ours; else empty.
-std::string NotedSaveFile(const std::string& notePath)
+struct NotedSave
 {
-    constexpr std::size_t kLongestPath = 4096;
-    std::ifstream note(notePath, std::ios::binary);
-    std::string path(kLongestPath + 1, '\0');
-    note.read(&path[0], static_cast<std::streamsize>(path.size()));
-    path.resize(static_cast<std::size_t>(note.gcount()));
-    if (path.size() > kLongestPath || path.find('\0') != std::string::npos || path.empty() || path[0] != '/')
-        return std::string();
-    return IsSaveFileName(path.substr(path.rfind('/') + 1)) ? path : std::string();
+    std::string file;       // a save's file of ours; empty when the note names none
+    std::string chosen;     // beside it; empty when not known
+    std::uint64_t size = 0; // 0: not known
+};
+
+// What a note says, when it names a save's file of ours. A note of an
+// earlier version holds the file's path alone.
+NotedSave ReadNote(const std::string& notePath)
+{
+    constexpr std::size_t kLongestNote = 3 * 4096;
+    std::ifstream in(notePath, std::ios::binary);
+    std::string text(kLongestNote + 1, '\0');
+    in.read(&text[0], static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kLongestNote)
+        return {};
+    std::vector<std::string> fields;
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1)
+    {
+        end = text.find('\0', start);
+        if (end == std::string::npos)
+            end = text.size();
+        fields.push_back(text.substr(start, end - start));
+    }
+    NotedSave noted;
+    if (fields.empty() || fields[0].empty() || fields[0][0] != '/' ||
+        !IsSaveFileName(fields[0].substr(fields[0].rfind('/') + 1)))
+        return noted;
+    noted.file = fields[0];
+    // The chosen name is in the save's own folder, and is no file of ours.
+    const std::string folder = noted.file.substr(0, noted.file.rfind('/') + 1);
+    if (fields.size() == 3 && fields[1].size() > folder.size() &&
+        fields[1].compare(0, folder.size(), folder) == 0 &&
+        fields[1].find('/', folder.size()) == std::string::npos &&
+        !IsSaveFileName(fields[1].substr(folder.size())) && !fields[2].empty() &&
+        fields[2].find_first_not_of("0123456789") == std::string::npos)
+    {
+        noted.chosen = fields[1];
+        noted.size = std::strtoull(fields[2].c_str(), nullptr, 10);
+    }
+    return noted;
 }
 
 // A regular file (not a link, nor a folder) removed.
@@ -320,6 +404,20 @@ int RemoveRegularFile(const std::string& path)
 {
     struct stat info = {};
     return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(path.c_str()) == 0 ? 1 : 0;
+}
+
+// A noted save the engine had written whole, moved where the user chose it
+// to go, never over a file there now.
+bool KeepWholeSave(const NotedSave& noted, bool partLeft)
+{
+    struct stat info = {};
+    if (partLeft || noted.chosen.empty() || ::lstat(noted.file.c_str(), &info) != 0 ||
+        !S_ISREG(info.st_mode) || info.st_size == 0 ||
+        (noted.size != 0 && static_cast<std::uint64_t>(info.st_size) != noted.size))
+        return false;
+    std::string savedAs;
+    return MoveSaveFile(noted.file, noted.chosen, /*replace=*/false) ||
+           (errno == EEXIST && MoveSaveFileBeside(noted.file, noted.chosen, savedAs));
 }
 } // namespace
 
@@ -333,8 +431,16 @@ int RemoveLeftoverFiles(const std::string& folder)
         if (!IsUniqueName(entry.path().filename().string(), kDownloadPrefix, kNoteEnding) ||
             !entry.is_regular_file(error) || entry.is_symlink(error))
             continue;
-        if (const std::string saved = NotedSaveFile(note); !saved.empty())
-            removed += RemoveRegularFile(saved) + RemoveRegularFile(saved + kEnginePartEnding);
+        if (const NotedSave noted = ReadNote(note); !noted.file.empty())
+        {
+            // The engine moves its part onto our file once it has all of it.
+            const std::string part = noted.file + kEnginePartEnding;
+            struct stat info = {};
+            const bool partLeft = ::lstat(part.c_str(), &info) == 0;
+            removed += RemoveRegularFile(part);
+            if (!KeepWholeSave(noted, partLeft))
+                removed += RemoveRegularFile(noted.file);
+        }
         removed += RemoveRegularFile(note);
     }
     return removed + RemoveFilesNamed(folder.c_str(), IsDownloadFileName);

@@ -6,12 +6,14 @@
 #include "mainwindow/UserActs.h"
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 #include <wx/app.h>
 #include <wx/webview.h>
 
 #ifdef __WXGTK__
+#include <cerrno>
 #include <glib-object.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -55,12 +57,28 @@ struct Download
     std::uint32_t message = 0;
     std::string path;               // where the engine writes it
     std::uint64_t expectedSize = 0; // 0: not known
-    bool uncheckedEnd = false;      // its end cannot be told: it replaces no file
+    bool uncheckedEnd = false;      // its end cannot be told: it replaces no file, it goes beside it
     bool failed = false;
     bool saved = false; // saved where the user chose, not opened
     std::string chosen; // the user's choice, which `path` becomes once complete
     std::string note;   // tells a start after a kill where `path` is
+
+    ~Download();
 };
+
+// The saves whose download the engine has not yet ended: a stop lets them
+// end first, for a while.
+std::set<Download*>& SavesUnderWay()
+{
+    // Never destroyed: a download may end after the program's statics.
+    static auto* saves = new std::set<Download*>;
+    return *saves;
+}
+
+Download::~Download()
+{
+    SavesUnderWay().erase(this);
+}
 
 std::string StringProperty(GObject* object, const char* name)
 {
@@ -88,12 +106,18 @@ bool SubscribeFeed(const CPaneDownloads::Shared& shared, const std::string& addr
     return true;
 }
 
-void Tell(const Download& record, bool saved)
+// `savedAs`: where a saved download went when not under the chosen name.
+void Tell(const Download& record, bool saved, const std::string& savedAs = std::string())
 {
     if (!record.saved)
         return;
-    if (std::shared_ptr<CPaneDownloads::Shared> shared = record.shared.lock(); shared && shared->hooks.saved)
-        shared->hooks.saved(saved, uString(record.chosen.c_str()));
+    std::shared_ptr<CPaneDownloads::Shared> shared = record.shared.lock();
+    if (!shared)
+        return;
+    if (!savedAs.empty() && shared->hooks.savedBeside)
+        shared->hooks.savedBeside(uString(record.chosen.c_str()), uString(savedAs.c_str()));
+    else if (shared->hooks.saved)
+        shared->hooks.saved(saved, uString((savedAs.empty() ? record.chosen : savedAs).c_str()));
 }
 
 // The engine's file goes when the download ends, ours (and its note) when
@@ -113,6 +137,7 @@ void RemoveOurFiles(Download& record)
 void Discard(Download& record)
 {
     record.failed = true;
+    SavesUnderWay().erase(&record);
     // A part of a document is no document; a file the save would have
     // replaced is left as it was.
     RemoveOurFiles(record);
@@ -160,7 +185,9 @@ void ChooseSaveFile(GObject* download, const std::string& suggestedName)
     record->chosen = chosen;
     record->path = path;
     // Without a note a kill leaves the file behind, nothing worse.
-    panedownload::MakeSaveNote(shared->hooks.folder().c_str(), path, record->note);
+    panedownload::MakeSaveNote(shared->hooks.folder().c_str(), path, chosen, record->expectedSize,
+                               record->note);
+    SavesUnderWay().insert(record);
     SetDestination(download, path);
 }
 
@@ -228,21 +255,22 @@ void OnFailed(GObject*, GError*, gpointer data)
     Tell(*record, false);
 }
 
-// Comes after a failure too. The engine also ends a download whose
-// connection broke early as if it were complete: the size tells. A saved
-// download takes the user's name only then, and only where no file is, when
-// no size can tell.
-void OnFinished(GObject*, gpointer data)
+// The engine has all of a download. It also ends one whose connection
+// broke early as if it were complete: the size tells. A saved download
+// takes the user's name only then; when no size can tell, it replaces no
+// file there but is kept beside it, under a free name.
+void Finish(Download* record)
 {
-    auto* record = static_cast<Download*>(data);
-    if (record->failed || record->path.empty())
-        return;
+    SavesUnderWay().erase(record);
     struct stat info
     {
     };
+    std::string savedAs;
     if (::stat(record->path.c_str(), &info) != 0 ||
         (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize) ||
-        (record->saved && !panedownload::MoveSaveFile(record->path, record->chosen, !record->uncheckedEnd)))
+        (record->saved && !panedownload::MoveSaveFile(record->path, record->chosen, !record->uncheckedEnd) &&
+         !(record->uncheckedEnd && errno == EEXIST &&
+           panedownload::MoveSaveFileBeside(record->path, record->chosen, savedAs))))
     {
         Discard(*record);
         Tell(*record, false);
@@ -252,11 +280,19 @@ void OnFinished(GObject*, gpointer data)
     {
         record->path.clear(); // the user's file now
         RemoveOurFiles(*record);
-        Tell(*record, true);
+        Tell(*record, true, savedAs);
         return;
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
         shared->hooks.open(record->message, uString(record->path.c_str()));
+}
+
+// Comes after a failure too.
+void OnFinished(GObject*, gpointer data)
+{
+    auto* record = static_cast<Download*>(data);
+    if (!record->failed && !record->path.empty())
+        Finish(record);
 }
 
 // An answer the engine would download (an attachment) or could not show is
@@ -460,4 +496,41 @@ CPaneDownloads::~CPaneDownloads()
 void CPaneDownloads::SetHooks(Hooks hooks)
 {
     m_shared->hooks = std::move(hooks);
+}
+
+bool CPaneDownloads::SavesUnderWay()
+{
+#ifdef __WXGTK__
+    return !::SavesUnderWay().empty();
+#else
+    return false;
+#endif
+}
+
+void CPaneDownloads::EndSaves()
+{
+#ifdef __WXGTK__
+    const std::set<Download*> saves = ::SavesUnderWay();
+    for (Download* record : saves)
+    {
+        // Once its part is gone the engine can no longer finish it; where
+        // the engine had moved all of it onto our file already, its word
+        // of that is still to come.
+        const bool partRemoved =
+            ::unlink((record->path + panedownload::kEnginePartEnding).c_str()) == 0 || errno != ENOENT;
+        struct stat info
+        {
+        };
+        if (!partRemoved && ::stat(record->path.c_str(), &info) == 0 && info.st_size > 0)
+        {
+            Finish(record);
+            continue;
+        }
+        // The note stays: the next start removes what the engine may still
+        // leave.
+        ::unlink(record->path.c_str());
+        record->failed = true;
+        ::SavesUnderWay().erase(record);
+    }
+#endif
 }

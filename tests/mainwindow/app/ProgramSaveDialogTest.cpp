@@ -9,10 +9,13 @@
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <wx/uiaction.h>
 
@@ -59,11 +62,11 @@ protected:
                    30000);
     }
 
-    bool OpenTheSaveDialog(TrayDesktop& desktop)
+    bool OpenTheSaveDialog(TrayDesktop& desktop, const std::string& path = "/get/pack")
     {
         wxUIActionSimulator keys;
         keys.Char(WXK_F7);
-        keys.Text(m_server.url("/get/pack").c_str());
+        keys.Text(m_server.url(path).c_str());
         keys.Char(WXK_RETURN);
         return guitest::RunEventsUntil(
             [&]
@@ -371,6 +374,78 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
         {
             EXPECT_EQ(testsupport::ReadFileBytes(usersFile), "the user's own");
         }
+        m_program.reset();
+    }
+}
+
+// A stop right after Save in the dialog. The download the engine ends as
+// the window goes (the server sends its rest then) takes its name before
+// the program ends, within the stop's 3 s; one whose rest never comes in
+// time leaves nothing under the name. Either way no file of the program's
+// is left beside it.
+TEST_F(ProgramSaveDialogTest, AStopRightAfterASaveLeavesTheWholeFileUnderItsNameOrNothing)
+{
+    const std::string body(1 << 20, 'm');
+    const std::string saved = m_home.file("big.zip");
+    auto ourFiles = [&]
+    {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_home.path()))
+            if (entry.path().filename().string().rfind(".kestrova-save-", 0) == 0)
+                names.push_back(entry.path().filename().string());
+        return names;
+    };
+    for (const bool restComes : {true, false})
+    {
+        SCOPED_TRACE(restComes ? "the rest comes as the window goes" : "the rest never comes");
+        // The answer's first half, then its rest once the row lets it go.
+        std::promise<void> gate;
+        auto halfSent = std::make_shared<std::atomic<bool>>(false);
+        testsupport::HttpResponse held;
+        held.header("Content-Type", "application/zip")
+            .header("Content-Disposition", "attachment; filename=big.zip");
+        held.body = body;
+        held.holdAfter = body.size() / 2;
+        held.hold = [released = gate.get_future().share(), halfSent]
+        {
+            *halfSent = true;
+            released.wait_for(std::chrono::seconds(30));
+        };
+        const std::string path = restComes ? "/get/big/whole" : "/get/big/held";
+        m_server.serve(path, held);
+        TrayDesktop desktop(m_home.path(), /*withTray=*/false);
+        if (!desktop.Missing().empty())
+            GTEST_SKIP() << desktop.Missing() << " is not installed";
+        ASSERT_TRUE(desktop.IsReady());
+        ASSERT_TRUE(StartUntilTheWindowHasFocus(desktop)) << m_program->log();
+        ASSERT_TRUE(OpenTheSaveDialog(desktop, path)) << m_program->log();
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return desktop.HasFocus(m_dialog); }, 10000));
+        wxUIActionSimulator().Char(WXK_RETURN); // in the name field: Save
+        // The engine writes the half sent into a part beside the file.
+        ASSERT_TRUE(guitest::RunEventsUntil(
+            [&]
+            {
+                const std::vector<std::string> files = ourFiles();
+                return *halfSent && std::any_of(files.begin(), files.end(),
+                                                [](const std::string& name)
+                                                { return fs::path(name).extension() == ".wkdownload"; });
+            },
+            30000))
+            << m_program->log();
+
+        m_program->signal(SIGTERM);
+        if (restComes)
+        {
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return desktop.FindWindow("Kestrova") == 0; }, 3000));
+            gate.set_value();
+        }
+        EXPECT_EQ(m_program->waitForExit(3000), 0) << "ends within 3 s, with success\n" << m_program->log();
+        if (!restComes)
+            gate.set_value();
+        EXPECT_EQ(fs::exists(saved), restComes);
+        EXPECT_TRUE(!restComes || testsupport::ReadFileBytes(saved) == body);
+        EXPECT_EQ(ourFiles(), std::vector<std::string>{});
+        fs::remove(saved);
         m_program.reset();
     }
 }

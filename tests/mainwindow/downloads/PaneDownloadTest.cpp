@@ -4,6 +4,7 @@
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
 #include "PaneDownloadSupport.h"
+#include "ScriptedPrompt.h"
 #include "SubscriptionFrameFixture.h"
 #include "TorrentFiles.h"
 #include "common/Messages.h"
@@ -12,9 +13,14 @@
 #include "dialogs/TorrentCtrl.h"
 #include "dialogs/XListCtrl.h"
 #include "downloads/DownloadManager.h"
+#include "mainwindow/AppActivation.h"
+#include "mainwindow/DocumentDrop.h"
 #include "mainwindow/FileChooser.h"
 #include "mainwindow/HtmlCtrl.h"
+#include "mainwindow/KestrovaView.h"
+#include "mainwindow/TreeViewEx.h"
 #include "mainwindow/WebBrowserFrame.h"
+#include "support/ChildProcess.h"
 #include "support/GermanInterface.h"
 #include "support/LocalHttpServer.h"
 
@@ -26,8 +32,11 @@
 #include <future>
 #include <sys/stat.h>
 #include <vector>
+#include <wx/dialog.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
 #include <wx/webview.h>
 #include <zlib.h>
 
@@ -40,12 +49,23 @@ using testsupport::HttpResponse;
 class ScriptedChooser : public ui::CFileChooser
 {
 public:
-    uString Choose(wxWindow*, const ui::FileRequest& request) override
+    uString Choose(wxWindow* parent, const ui::FileRequest& request) override
     {
         requests.push_back(request);
+        if (overPointer)
+        {
+            // A dialog of its own shows under the pointer for a moment.
+            wxDialog dialog(parent, wxID_ANY, "Save", wxGetMousePosition() - wxPoint(150, 75),
+                            wxSize(300, 150));
+            wxTimer answered;
+            answered.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { dialog.EndModal(wxID_OK); });
+            answered.StartOnce(300);
+            dialog.ShowModal();
+        }
         return uString(answer.c_str());
     }
     std::string answer; // empty: Cancel
+    bool overPointer = false;
     std::vector<ui::FileRequest> requests;
 };
 
@@ -346,14 +366,29 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
     EXPECT_EQ(std::string(chooser->requests[0].defaultName.c_str()), "pack.zip");
     EXPECT_EQ(fs::path(chooser->requests[0].defaultDir.c_str()), fs::path(m_home.path()));
 
-    // Saved where the dialog says, and told in the status bar.
+    // Saved where the dialog says, and told in the status bar, where the
+    // text stays as the pointer goes on over the link and off the pane.
     const std::string chosen = m_home.file("kept/archive.zip");
     fs::create_directories(fs::path(chosen).parent_path());
     chooser->answer = chosen;
+    chooser->overPointer = true;
     ClickLinkTo("/get/pack");
-    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Saved " + chosen; }, 20000))
+    ASSERT_TRUE(
+        guitest::RunEventsUntil([&] { return testsupport::ReadFileBytes(chosen) == archive; }, 20000));
+    EXPECT_EQ(StatusText(), "Saved " + chosen);
+    wxWebView& view = *m_frame->GetBrowser();
+    const wxPoint offThePane = m_frame->GetTreeView()->GetScreenRect().GetPosition() + wxPoint(20, 20);
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(offThePane);
+    guitest::RunEventsFor(300);
+    EXPECT_EQ(StatusText(), "Saved " + chosen);
+    mouse.MouseMove(view.GetScreenPosition() + wxPoint(view.GetSize().x / 3, 60));
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == m_server.url("/get/pack"); }))
         << StatusText();
-    EXPECT_EQ(testsupport::ReadFileBytes(chosen), archive);
+    mouse.MouseMove(offThePane);
+    guitest::RunEventsFor(300);
+    EXPECT_EQ(StatusText(), "Saved " + chosen);
+    chooser->overPointer = false;
     EXPECT_EQ(chooser->requests.size(), 2u);
     EXPECT_EQ(FilesNamed("pack.zip"), 0);
     EXPECT_TRUE(m_opened.empty());
@@ -377,9 +412,12 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
 
 // Saved over a file the user has: the file is replaced only by a complete
 // download, and a broken one leaves it as it was, however the answer is
-// framed (a length, chunks) or coded. The download is written beside it
-// under a name of the program's, which goes in either case; the saved file
-// gets the user's usual mode.
+// framed (a length, chunks) or coded. An answer whose end cannot be checked
+// (chunked or coded: the engine ends a cut one as if it were whole) never
+// replaces the file, and is kept beside it under a free name, which a box
+// names with the file kept. The download is written beside the file under
+// a name of the program's, which goes in each case; the saved file gets
+// the user's usual mode.
 TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
 {
     // Before the engine's processes start, which write the file.
@@ -396,36 +434,47 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             response.breakAfter = response.body.size() / 2;
         return response;
     };
-    // The engine ends a cut coded or chunked answer as if it were whole:
-    // such an answer never replaces a file, and is saved where none is.
+    enum class Outcome
+    {
+        kFailed,
+        kSaved,  // under the chosen name
+        kBeside, // beside the file there, which stays
+    };
     struct Row
     {
         const char* name;
         HttpResponse response;
         bool overFile;
-        bool saved;
+        Outcome outcome;
+        bool whole;
     };
     const Row rows[] = {
-        {"a length, cut", answer(false, false, true), true, false},
-        {"gzip with a length, cut at half", answer(true, false, true), true, false},
-        {"chunks, cut", answer(false, true, true), true, false},
-        {"gzip in chunks, cut", answer(true, true, true), true, false},
-        {"a length, whole", answer(false, false, false), true, true},
-        {"gzip with a length, whole", answer(true, false, false), true, false},
-        {"gzip with a length, whole, where no file is", answer(true, false, false), false, true},
-        {"chunks, whole, where no file is", answer(false, true, false), false, true},
+        {"a length, cut", answer(false, false, true), true, Outcome::kFailed, false},
+        {"gzip with a length, cut at half", answer(true, false, true), true, Outcome::kBeside, false},
+        {"chunks, cut", answer(false, true, true), true, Outcome::kBeside, false},
+        {"gzip in chunks, cut", answer(true, true, true), true, Outcome::kBeside, false},
+        {"a length, whole", answer(false, false, false), true, Outcome::kSaved, true},
+        {"gzip with a length, whole", answer(true, false, false), true, Outcome::kBeside, true},
+        {"chunks, whole", answer(false, true, false), true, Outcome::kBeside, true},
+        {"gzip in chunks, whole", answer(true, true, false), true, Outcome::kBeside, true},
+        {"gzip with a length, whole, where no file is", answer(true, false, false), false, Outcome::kSaved,
+         true},
+        {"chunks, whole, where no file is", answer(false, true, false), false, Outcome::kSaved, true},
     };
-    const std::string chosen = m_home.file("kept/keep.zip");
-    fs::create_directories(fs::path(chosen).parent_path());
+    const fs::path folder = m_home.file("kept");
+    const std::string chosen = (folder / "keep.zip").string();
+    const std::string beside = (folder / "keep (1).zip").string();
     auto chooser = std::make_shared<ScriptedChooser>();
     chooser->answer = chosen;
     ui::CFileChooser::Install(chooser);
+    const std::shared_ptr<guitest::ScriptedPrompt> prompt = guitest::ScriptedPrompt::Install();
     ShowFrame();
     auto folderHolds = [&]
     {
         std::vector<std::string> names;
-        for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(chosen).parent_path()))
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder))
             names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     };
 
@@ -433,31 +482,50 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.name);
-        fs::remove(chosen);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
         if (row.overFile)
         {
             std::ofstream(chosen, std::ios::binary) << "the user's own archive";
             fs::permissions(chosen, fs::perms::owner_read | fs::perms::owner_write);
         }
+        prompt->shown.clear();
         const std::string path = "/get/" + std::to_string(++serial);
         m_server.serve(path, row.response);
         m_frame->GetStatusBar()->SetStatusText(wxString());
         ClickLinkTo(path);
-        const std::string told = (row.saved ? "Saved " : "Failed to save ") + chosen;
+        const std::string savedAs = row.outcome == Outcome::kBeside ? beside : chosen;
+        const std::string told = (row.outcome == Outcome::kFailed ? "Failed to save " : "Saved ") + savedAs;
         ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == told; }, 20000)) << StatusText();
-        if (row.overFile)
+        if (row.outcome == Outcome::kBeside)
         {
-            EXPECT_EQ(testsupport::ReadFileBytes(chosen), row.saved ? archive : "the user's own archive");
-            EXPECT_EQ(folderHolds(), std::vector<std::string>{"keep.zip"});
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return !prompt->shown.empty(); }));
+            EXPECT_EQ(prompt->shown[0].text, "The download was saved as " + beside + ". " + chosen +
+                                                 " was kept as it was: the end of this download cannot "
+                                                 "be checked.");
         }
         else
         {
-            EXPECT_EQ(testsupport::ReadFileBytes(chosen), archive);
+            guitest::RunEventsFor(100);
+            EXPECT_TRUE(prompt->shown.empty());
+        }
+        if (row.overFile)
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen),
+                      row.outcome == Outcome::kSaved ? archive : "the user's own archive");
+            const std::vector<std::string> names = row.outcome == Outcome::kBeside
+                                                       ? std::vector<std::string>{"keep (1).zip", "keep.zip"}
+                                                       : std::vector<std::string>{"keep.zip"};
+            EXPECT_EQ(folderHolds(), names);
+        }
+        if (row.whole)
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(savedAs), archive);
         }
         EXPECT_EQ(PaneFiles(), 0);
-        if (row.saved)
+        if (row.outcome != Outcome::kFailed)
         {
-            EXPECT_EQ(fs::status(chosen).permissions(), static_cast<fs::perms>(0644));
+            EXPECT_EQ(fs::status(savedAs).permissions(), static_cast<fs::perms>(0644));
         }
     }
     ::umask(userMask);
@@ -695,4 +763,76 @@ TEST_F(PaneDownloadTest, AServersNameWithFoldersChoosesNoFolder)
     EXPECT_EQ(testsupport::ReadFileBytes(chosen), std::string(50000, 'z'));
     EXPECT_EQ(std::string(chooser->requests.back().defaultName.c_str()), "x.zip");
     EXPECT_EQ(PaneFiles(), 0);
+}
+
+// A page's draggable block that carries a local file's address, as a drag
+// from the desktop does, dragged by the user onto the tree, the item list or
+// the status bar: nothing opens. The same kind of file dragged from another
+// program's window, the file manager's, opens as the desktop's file does.
+TEST_F(PaneDownloadTest, AFileAPageDragsOpensNothingWhereverItIsDropped)
+{
+    const std::string outline = "<?xml version=\"1.0\"?><opml version=\"1.0\"><body/></opml>";
+    std::ofstream(m_home.file("evil.torrent"), std::ios::binary)
+        << torrenttest::MakeSingleFileTorrent("talk.mp3", "a talk", m_tracker.announceUrl(), 16384).bytes;
+    std::ofstream(m_home.file("evil.opml")) << outline;
+    std::ofstream(m_home.file("evil.rss")) << "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel/></rss>";
+    ShowFrame();
+    ObserveOpenings();
+    app::AcceptDroppedDocuments(*m_frame,
+                                [this](const std::string& path) { app::RouteDocument(*m_frame, path); });
+    wxWebView& view = *m_frame->GetBrowser();
+    auto middleOf = [](wxWindow* window)
+    {
+        const wxRect rect = window->GetScreenRect();
+        return rect.GetPosition() + wxPoint(rect.width / 2, rect.height / 2);
+    };
+    struct Row
+    {
+        const char* file;
+        const char* place;
+        wxWindow* target;
+    };
+    const Row rows[] = {
+        {"evil.torrent", "the tree", m_frame->GetTreeView()},
+        {"evil.opml", "the tree", m_frame->GetTreeView()},
+        {"evil.opml", "the item list", m_frame->GetItemListView()},
+        {"evil.rss", "the tree", m_frame->GetTreeView()},
+        {"evil.rss", "the pane's tool bar", m_frame->GetBrowserFrame()->GetChildren().front()},
+    };
+    int serial = 0;
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(std::string(row.file) + " onto " + row.place);
+        const std::string address = "file://" + m_home.file(row.file);
+        const std::string path = "/drag/" + std::to_string(++serial);
+        m_server.serveContent(path,
+                              "<html><body style='margin:0'><div id=d draggable=true "
+                              "style='height:200px;background:#edc'>drag me</div><script>"
+                              "d.ondragstart=e=>{e.dataTransfer.setData('text/uri-list','" +
+                                  address +
+                                  "');fetch('/drag/started')};d.ondragend=()=>fetch('/drag/ended')"
+                                  "</script></body></html>",
+                              "text/html");
+        m_server.clearLog();
+        m_frame->GetBrowserFrame()->Navigate(uString(m_server.url(path).c_str()));
+        ASSERT_FALSE(guitest::WaitForPage(view, "drag me").empty());
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return !view.IsBusy(); }, 15000));
+        guitest::DragAndDrop(view.GetScreenPosition() + wxPoint(view.GetSize().x / 2, 100),
+                             middleOf(row.target),
+                             [&] { return !m_server.requestsFor("/drag/started").empty(); });
+        ASSERT_TRUE(WaitForRequests({"/drag/started", "/drag/ended"}));
+        guitest::RunEventsFor(300);
+        EXPECT_TRUE(m_opened.empty()) << m_opened.front().second;
+        m_opened.clear();
+    }
+
+    testsupport::ChildProcess source({KESTROVA_FILE_DRAG_SOURCE, m_home.file("evil.opml"), "1060", "60"},
+                                     m_home.file("drag-source.log"));
+    ASSERT_EQ(source.waitForOutput("drag source", 20000), " shown") << source.log();
+    guitest::DragAndDrop(wxPoint(1160, 160), middleOf(m_frame->GetTreeView()), [] { return true; });
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_opened.empty(); }, 10000)) << source.log();
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].first, WM_APP_OPENOPMLFILE);
+    EXPECT_EQ(m_opened[0].second, m_home.file("evil.opml"));
+    EXPECT_EQ(m_contents[0], outline);
 }

@@ -214,6 +214,15 @@ TEST_F(FrameFixture, WorkerTextsReachTheStatusBarAndTheIndicatorFollowsItsOwnMes
     EXPECT_EQ(frame.GetStatusBarEx()->GetIndicator(), XStatusBar::kNoFeeds);
     frame.SendMessage(WM_APP_SETSTATUS, 0, uString("another page"));
     EXPECT_EQ(frame.GetStatusBarEx()->GetIndicator(), XStatusBar::kNoFeeds) << "texts leave the indicator";
+    // A link's address ends, or another covers it: a text shown meanwhile
+    // stays, and comes back from under the next address.
+    frame.SendMessage(WM_APP_STATUSTEXT, 0, uString("Saved /home/me/pack.zip"));
+    frame.SendMessage(WM_APP_SETSTATUS, 0, uString());
+    EXPECT_EQ(StatusText(frame), "Saved /home/me/pack.zip");
+    frame.SendMessage(WM_APP_SETSTATUS, 0, uString("http://127.0.0.1/other"));
+    EXPECT_EQ(StatusText(frame), "http://127.0.0.1/other");
+    frame.SendMessage(WM_APP_SETSTATUS, 0, uString());
+    EXPECT_EQ(StatusText(frame), "Saved /home/me/pack.zip");
     frame.SendMessage(WM_APP_SETSTATUS, 0);
     EXPECT_EQ(frame.GetStatusBarEx()->GetIndicator(), XStatusBar::kIndicatorIdle);
 }

@@ -60,9 +60,29 @@ uString FormatString(int stringId, const uString& argument)
     return result;
 }
 
+uString FormatString(int stringId, const uString& first, const uString& second)
+{
+    std::string text(resources::FindString(stringId));
+    std::size_t at = 0;
+    for (const uString* argument : {&first, &second})
+    {
+        at = text.find("%s", at);
+        if (at == std::string::npos)
+            break;
+        text.replace(at, 2, argument->c_str());
+        at += static_cast<std::size_t>(argument->getLength());
+    }
+    return uString(text.c_str());
+}
+
 int ShowPrompt(wxWindow* parent, int stringId, long style, const uString& argument)
 {
     return CurrentPrompt()->Show(parent, stringId, FormatString(stringId, argument), style);
+}
+
+int ShowPrompt(wxWindow* parent, int stringId, long style, const uString& first, const uString& second)
+{
+    return CurrentPrompt()->Show(parent, stringId, FormatString(stringId, first, second), style);
 }
 
 int ShowPromptDetail(wxWindow* parent, int stringId, long style, const uString& detail)

@@ -29,9 +29,16 @@ public:
 /// argument is never read as a format).
 uString FormatString(int stringId, const uString& argument = uString());
 
+/// The text of string stringId with its two "%s" replaced by the arguments
+/// in turn (neither is read as a format).
+uString FormatString(int stringId, const uString& first, const uString& second);
+
 /// Shows string stringId (its "%s" replaced by the argument) through the
 /// installed prompt; returns its answer.
 int ShowPrompt(wxWindow* parent, int stringId, long style, const uString& argument = uString());
+
+/// The same for a string with two "%s".
+int ShowPrompt(wxWindow* parent, int stringId, long style, const uString& first, const uString& second);
 
 /// Shows string stringId followed, after a blank line, by a detail that says
 /// more (why a file was refused); the prompt sees stringId.
