@@ -190,9 +190,6 @@ TEST(PaneDownloadRulesTest, ARedirectIsTheUsersOnlyThroughThePagesOwnLoadTheUser
     EXPECT_TRUE(starts.IsUserStarted("http://u:p@h/x2"));
     EXPECT_EQ(starts.UseOfAnswer("http://u:p@h/x2", true, true, true, false),
               CUserActs::AnswerUse::kDownload);
-    EXPECT_EQ(starts.UseOfAnswer("http://u:p@h/x2", false, true, true, false), CUserActs::AnswerUse::kRefuse)
-        << "a frame's answer";
-    EXPECT_FALSE(starts.IsUserStarted("http://h/x2%2F"));
 
     // The user's load ends: its leave goes with it.
     Decide(starts, "http://h/go", true, false);
@@ -433,15 +430,6 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnPressReported({true, true, Target::kNone, ""});
          },
          click, true, true},
-        {"another link than the one the engine saw pressed",
-         [&](CUserActs& acts)
-         {
-             acts.OnViewPressed();
-             acts.OnPointerOverLink("http://h/other");
-             acts.OnPressReported({true, true, Target::kNone, ""});
-             acts.OnPointerOverLink(link);
-         },
-         click, false, false},
         {"the link as the engine spells it",
          [&](CUserActs& acts)
          {
