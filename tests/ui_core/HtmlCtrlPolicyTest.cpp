@@ -270,3 +270,14 @@ TEST(HtmlCtrlPolicyTest, AddressesCompareAsAddressesNotAsText)
     for (const auto& [one, two] : apart)
         EXPECT_NE(htmlctrl::NormalAddress(one), htmlctrl::NormalAddress(two)) << one << " " << two;
 }
+
+// A load opens one window at most, so the window test shows one address
+// leave; which addresses may leave at all is told here.
+TEST(HtmlCtrlPolicyTest, OnlyWebAndFtpWindowsGoToTheDesktop)
+{
+    for (const char* address : {"HTTPS://127.0.0.1/a", "http://127.0.0.1/b", "ftp://127.0.0.1/c"})
+        EXPECT_TRUE(htmlctrl::MayOpenOutside(uString(address))) << address;
+    for (const char* address : {"file:///etc/passwd", "FILE:///bin/sh", "smb://127.0.0.1/share",
+                                "javascript:1", "ssh://127.0.0.1", "http://"})
+        EXPECT_FALSE(htmlctrl::MayOpenOutside(uString(address))) << address;
+}
