@@ -76,7 +76,9 @@ TEST(HtmlCtrlPolicyTest, AWrittenPageLeavesOnlyByTheUserOrTheProgram)
     click.userGesture = true;
     EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, refresh, false), NavigationVerdict::kRefuse);
     EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, refresh, true), NavigationVerdict::kLeave);
-    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, click, false), NavigationVerdict::kLeave);
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, click, true), NavigationVerdict::kLeave);
+    // A gesture the user's acts do not know as the user's own (a key's).
+    EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoaded, click, false), NavigationVerdict::kRefuse);
     // A frame of the page loads while the page does; the page is not left.
     EXPECT_EQ(htmlctrl::MayNavigate(PageShown::kWrittenLoading, refresh, false), NavigationVerdict::kFrame);
     // A frame's step through the history is the whole page's.
@@ -237,4 +239,45 @@ TEST(HtmlCtrlPolicyTest, EachWriteIsKnownByItsOwnAddress)
     EXPECT_TRUE(htmlctrl::CWrittenPages::IsWritten(channel));
     EXPECT_FALSE(htmlctrl::CWrittenPages::IsWritten(base));
     EXPECT_FALSE(htmlctrl::CWrittenPages::IsWritten(uString("http://127.0.0.1/?page=1")));
+}
+
+TEST(HtmlCtrlPolicyTest, AddressesCompareAsAddressesNotAsText)
+{
+    const std::pair<const char*, const char*> normal[] = {
+        {"http://127.0.0.1:8080/%78%32", "http://127.0.0.1:8080/x2"},
+        {"HTTP://Example.ORG/A%2fb%7E?Q=%e4#Part", "http://example.org/A%2Fb~?Q=%E4#Part"},
+        {"http://u:p@127.0.0.1:8080/x2", "http://127.0.0.1:8080/x2"},
+        {"http://h:80/a", "http://h/a"},
+        {"https://h:443", "https://h/"},
+        {"ftp://h:21/f", "ftp://h/f"},
+        {"http://h:0080/", "http://h/"},
+        {"http://h:8080?q", "http://h:8080/?q"},
+        {"http://[::1]:80/", "http://[::1]/"},
+        {"http://h/a b\xc3\xa4", "http://h/a%20b%C3%A4"},
+        {"http://h/100%", "http://h/100%"},
+        {"mailto:A%40b", "mailto:A%40b"},
+    };
+    for (const auto& [address, expected] : normal)
+        EXPECT_EQ(htmlctrl::NormalAddress(address), expected) << address;
+
+    // Other addresses stay apart: a reserved character's escape is not the
+    // character, nor is another port, scheme, or the case of a path.
+    const std::pair<const char*, const char*> apart[] = {
+        {"http://h/a%2Fb", "http://h/a/b"}, {"http://h/a%3Fb", "http://h/a?b"},
+        {"http://h:8080/", "http://h/"},    {"https://h/", "http://h/"},
+        {"http://h/A", "http://h/a"},       {"http://h/x#a", "http://h/x#b"},
+    };
+    for (const auto& [one, two] : apart)
+        EXPECT_NE(htmlctrl::NormalAddress(one), htmlctrl::NormalAddress(two)) << one << " " << two;
+}
+
+// A load opens one window at most, so the window test shows one address
+// leave; which addresses may leave at all is told here.
+TEST(HtmlCtrlPolicyTest, OnlyWebAndFtpWindowsGoToTheDesktop)
+{
+    for (const char* address : {"HTTPS://127.0.0.1/a", "http://127.0.0.1/b", "ftp://127.0.0.1/c"})
+        EXPECT_TRUE(htmlctrl::MayOpenOutside(uString(address))) << address;
+    for (const char* address : {"file:///etc/passwd", "FILE:///bin/sh", "smb://127.0.0.1/share",
+                                "javascript:1", "ssh://127.0.0.1", "http://"})
+        EXPECT_FALSE(htmlctrl::MayOpenOutside(uString(address))) << address;
 }

@@ -182,6 +182,18 @@ TEST(PaneDownloadRulesTest, ARedirectIsTheUsersOnlyThroughThePagesOwnLoadTheUser
     EXPECT_FALSE(starts.IsUserStarted("http://h/elsewhere"));
     EXPECT_TRUE(starts.UsersPageLoad().empty());
 
+    // The engine spells the answer of the user's load otherwise than the
+    // link: escaped letters decoded, a user name the redirect named.
+    Decide(starts, "http://h/%78%32", true, false);
+    Load(starts, "http://h/%78%32");
+    EXPECT_TRUE(starts.IsUserStarted("http://h/x2"));
+    Decide(starts, "http://h/to-user", true, false);
+    Load(starts, "http://h/to-user");
+    starts.OnPageRedirected("http://h/x2");
+    EXPECT_TRUE(starts.IsUserStarted("http://u:p@h/x2"));
+    EXPECT_EQ(starts.UseOfAnswer("http://u:p@h/x2", true, true, true, false),
+              CUserActs::AnswerUse::kDownload);
+
     // The user's load ends: its leave goes with it.
     Decide(starts, "http://h/go", true, false);
     Load(starts, "http://h/go");
@@ -315,7 +327,10 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
         const char* what;
         std::function<void(CUserActs&)> before;
         htmlctrl::Navigation navigation;
+        // The user's in the page itself; the user's own, which may leave a
+        // page the program wrote.
         bool users;
+        bool leaves;
     };
     const Case cases[] = {
         {"the user's click on a link of the page",
@@ -324,28 +339,28 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnViewPressed();
              acts.OnPressReported(onLink);
          },
-         click, true},
+         click, true, true},
         {"a form's button, its fields in the query",
          [&](CUserActs& acts)
          {
              acts.OnViewPressed();
              acts.OnPressReported({true, true, Target::kForm, "http://h/get?old=1"});
          },
-         navigation("http://h/get?q=talk", htmlctrl::NavigationKind::kFormSubmitted), true},
+         navigation("http://h/get?q=talk", htmlctrl::NavigationKind::kFormSubmitted), true, true},
         {"a press in another document's frame",
          [&](CUserActs& acts)
          {
              acts.OnViewPressed();
              acts.OnPressReported({false, true, Target::kLink, link});
          },
-         click, false},
+         click, false, true},
         {"a key's click on a link the page focused",
          [&](CUserActs& acts)
          {
              acts.OnViewKeyPressed();
              acts.OnPressReported({true, false, Target::kLink, link});
          },
-         click, false},
+         click, false, false},
         {"a press, then a key",
          [&](CUserActs& acts)
          {
@@ -353,37 +368,37 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnViewKeyPressed();
              acts.OnPressReported(onLink);
          },
-         click, false},
+         click, false, false},
         {"a trusted click with no press before it", [&](CUserActs& acts) { acts.OnPressReported(onLink); },
-         click, false},
+         click, false, false},
         {"a second click of one press (a label's)",
          [&](CUserActs& acts)
          {
              acts.OnViewPressed();
              acts.OnPressReported({true, true, Target::kNone, ""}), acts.OnPressReported(onLink);
          },
-         click, false},
+         click, false, false},
         {"another link than the one pressed",
          [&](CUserActs& acts)
          {
              acts.OnViewPressed();
              acts.OnPressReported({true, true, Target::kLink, "http://h/other"});
          },
-         click, false},
+         click, false, false},
         {"a script's click inside the user's",
          [&](CUserActs& acts)
          {
              acts.OnViewPressed();
              acts.OnPressReported(onLink);
          },
-         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 0), false},
+         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 0), false, false},
         {"a form sent where a link was pressed",
          [&](CUserActs& acts)
          {
              acts.OnViewPressed();
              acts.OnPressReported(onLink);
          },
-         navigation(link, htmlctrl::NavigationKind::kFormSubmitted), false},
+         navigation(link, htmlctrl::NavigationKind::kFormSubmitted), false, false},
         {"a navigation of the page's decided first",
          [&](CUserActs& acts)
          {
@@ -391,7 +406,7 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnPressReported(onLink);
              acts.OnNavigation(navigation("http://h/frame", htmlctrl::NavigationKind::kOther, 0), false);
          },
-         click, false},
+         click, false, false},
         {"a link the script cannot see, named by the engine's hit test at the press",
          [&](CUserActs& acts)
          {
@@ -400,7 +415,7 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnPointerOverLink("");
              acts.OnPressReported({true, true, Target::kNone, ""});
          },
-         click, true},
+         click, true, true},
         {"the hit test's link under a press in another document's frame",
          [&](CUserActs& acts)
          {
@@ -408,7 +423,23 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnViewPressed();
              acts.OnPressReported({false, true, Target::kNone, ""});
          },
-         click, false},
+         click, false, true},
+        {"a link the script cannot see, pressed before the engine has looked under the pointer",
+         [&](CUserActs& acts)
+         {
+             acts.OnPointerOverLink("");
+             acts.OnViewPressed();
+             acts.OnPointerOverLink(link);
+             acts.OnPressReported({true, true, Target::kNone, ""});
+         },
+         click, true, true},
+        {"the link as the engine spells it",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewPressed();
+             acts.OnPressReported({true, true, Target::kLink, "HTTP://h:80/%78.torrent"});
+         },
+         click, true, true},
         {"a press used once",
          [&](CUserActs& acts)
          {
@@ -416,14 +447,14 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnPressReported(onLink);
              acts.OnNavigation(click, false);
          },
-         click, false},
+         click, false, false},
     };
     for (const Case& c : cases)
     {
         CUserActs acts;
         acts.OnPageCommitted("http://h/page");
         c.before(acts);
-        acts.OnNavigation(c.navigation, false);
+        EXPECT_EQ(acts.OnNavigation(c.navigation, false), c.leaves) << c.what;
         EXPECT_EQ(acts.IsUnansweredUsers(c.navigation.url.c_str()), c.users) << c.what;
     }
 }
@@ -455,6 +486,36 @@ TEST(PaneDownloadRulesTest, AWindowMayOpenOnlyWhileThePageItselfLoads)
     EXPECT_TRUE(acts.MayOpenWindow());
     acts.OnPageLoadFinished();
     EXPECT_FALSE(acts.MayOpenWindow());
+
+    // The page's own document has come; its images, frames or streams never
+    // end: nothing opens any more in that load.
+    acts.OnPageLoadStarted();
+    acts.OnPageRequested("http://h/page");
+    acts.OnPageCommitted("http://h/page");
+    acts.OnPageRequestEnded();
+    EXPECT_FALSE(acts.MayOpenWindow());
+    EXPECT_FALSE(acts.TakeWindow());
+    // Come whole before it showed.
+    acts.OnPageLoadStarted();
+    acts.OnPageRequested("http://h/page");
+    acts.OnPageRequestEnded();
+    acts.OnPageCommitted("http://h/page");
+    EXPECT_FALSE(acts.TakeWindow());
+    // A load whose request the engine never named (a page the program wrote).
+    acts.OnPageLoadStarted();
+    acts.OnPageCommitted("kestrova://template/?page=1");
+    EXPECT_FALSE(acts.TakeWindow());
+    // A document that keeps coming opens one window in its load, not one a
+    // call; the next load one again.
+    for (int load = 0; load < 2; ++load)
+    {
+        acts.OnPageLoadStarted();
+        acts.OnPageRequested("http://h/stream");
+        acts.OnPageCommitted("http://h/stream");
+        EXPECT_TRUE(acts.TakeWindow());
+        EXPECT_FALSE(acts.MayOpenWindow());
+        EXPECT_FALSE(acts.TakeWindow());
+    }
     // A frame's navigation or a step inside the page starts no load of the
     // page's own.
     Decide(acts, "http://h/page#part", false, false);

@@ -39,10 +39,10 @@ struct CHtmlCommand
 // subclassed) made as a child of the given parent, and adds: pages written
 // from text (the only way the program shows pages of its own), the source of
 // the shown page, the feed links of each loaded page, the "app:" scheme whose
-// addresses never load, and the rule that pages open windows only while
-// loading. Reports go to the status handler: (-1, none) after a write,
-// (number of feed links, none) after a page has loaded, (0, text) when the
-// page's status text changed.
+// addresses never load, and the rule that a page opens a window only while
+// its own document is coming, one for each load (CUserActs). Reports go to the status handler: (-1, none)
+// after a write, (number of feed links, none) after a page has loaded, (0, text) when the page's status text
+// changed.
 //
 // A written page never navigates by itself: only the user's clicks and the
 // program's commands leave it. Only the downloads the user started are
@@ -109,8 +109,8 @@ public:
     // on: false refuses it.
     bool OnNavigationDecision(const htmlctrl::Navigation& navigation);
     // A page asks for a new window on `url` (a link's target or a script):
-    // it never opens in the pane; while a page loads, one of the web goes to
-    // the window opener.
+    // it never opens in the pane; while the page's own document is coming,
+    // the first of the web of that load goes to the window opener.
     void OnNewWindowAsked(const uString& url);
     // The view's address changed (a load started or committed, or a step
     // inside the page).
@@ -120,7 +120,8 @@ public:
 
     const std::list<CFeedLink>& GetFeedLinks() const { return m_feedLinks; }
     const wxString& GetPageTitle() const { return m_title; }
-    // A window the page asks for may open now (while the page itself loads).
+    // A window the page asks for may open now (while the page's own
+    // document is coming, and none opened yet in that load).
     bool IsPopupAllowed() const;
 
 private:

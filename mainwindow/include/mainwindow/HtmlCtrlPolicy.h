@@ -54,14 +54,23 @@ enum class NavigationVerdict
 };
 
 // Whether a navigation may go on. A page the program wrote from feed text
-// never navigates by itself: only a click of the user's on a link or a
-// form, a command of the program (`commanded`) or a redirect of a
-// navigation let through may leave it; a meta refresh may not. While it
-// loads, its frames load their own addresses (the browser does not tell a
-// frame's navigation from the page's; a refresh waits for the load), but
-// no step through the history is a frame's own. A browsed page navigates
-// as the web does.
-NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool commanded);
+// never navigates by itself: only the user's own navigation (`usersOwn`, as
+// CUserActs tells it: a command of the program, or the user's click on a
+// link or a form) or a redirect of a navigation let through may leave it; a
+// meta refresh may not. While it loads, its frames load their own addresses
+// (the browser does not tell a frame's navigation from the page's; a
+// refresh waits for the load), but no step through the history is a
+// frame's own. A browsed page navigates as the web does.
+NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool usersOwn);
+
+// `address` in the one spelling that every spelling of the same address
+// has, so that addresses compare as addresses, not as text: scheme and host
+// in lower case, escapes of letters, digits and "-._~" decoded and the hex of
+// the others in upper case, bytes an address cannot hold escaped, a default
+// or empty port dropped, "/" for an empty path after a host, and no user
+// name or password (they name no other page). The query and the fragment
+// stay.
+std::string NormalAddress(const std::string& address);
 
 // True when the two addresses differ in their fragment only: a step
 // between them stays inside the page, and the browser decides nothing.

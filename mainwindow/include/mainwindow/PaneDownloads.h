@@ -7,6 +7,7 @@
 #include <memory>
 
 class CUserActs;
+class CUserActWatch;
 class wxWebView;
 
 // The downloads a browser view starts. Only a download the user started is
@@ -55,9 +56,10 @@ public:
         std::function<void(const uString& address)> subscribe;
     };
 
-    // Made with the view, and destroyed before it; `acts` tells which
-    // downloads and logins are the user's.
-    CPaneDownloads(wxWebView* view, std::shared_ptr<CUserActs> acts);
+    // Made with the view, and destroyed before it and before `watch`;
+    // `acts` tells which downloads and logins are the user's, `watch` which
+    // requests are in flight.
+    CPaneDownloads(wxWebView* view, std::shared_ptr<CUserActs> acts, const CUserActWatch& watch);
     // Downloads still running are no longer handed on; their files stay.
     ~CPaneDownloads();
     CPaneDownloads(const CPaneDownloads&) = delete;
@@ -81,5 +83,4 @@ private:
     unsigned long m_signal = 0;
     unsigned long m_policySignal = 0;
     unsigned long m_loginSignal = 0;
-    unsigned long m_requestSignal = 0;
 };

@@ -7,7 +7,8 @@
 
 // Whether an act in the browser pane is the user's own, in the page itself.
 // Every hand-off of the pane asks here: a download, a torrent, a feed, an
-// outline, a login box, a new window, a print.
+// outline, a login box, a new window, a print; and so does the leaving of a
+// page the program wrote.
 //
 // What counts as the user's: a press of a mouse button on the view that
 // lands in the page itself (its top document, or a frame whose text the
@@ -22,11 +23,13 @@
 // view; the report of a script of the program's own, run in every document
 // in a script world of its own, on each click the engine marks as trusted
 // (where it landed, on which link or button, and whether a mouse button
-// made it); the engine's hit test of the link under the pointer at the
-// press (for a link the script cannot see, in a closed shadow tree); the
-// engine's navigation decisions (kind, gesture, address); and
-// the page's own load, never a frame's (its start, redirects, commit and
-// end, with their addresses).
+// made it); the engine's hit tests of the link under the pointer up to
+// that click (for a link the script cannot see, in a closed shadow tree: the
+// toolkit's press may come before the engine has looked under a pointer
+// that has just arrived, but the engine reports its hit tests and its click
+// in order); the engine's navigation decisions (kind, gesture, address);
+// and the page's own load, never a frame's (its start, its own request and
+// that request's end, redirects, commit and end, with their addresses).
 //
 // Why a page cannot forge it: the presses come from the display server, not
 // from the page; the engine marks a click trusted only when the user's input
@@ -35,12 +38,23 @@
 // press counts once: for the one report that follows it, and that report for
 // the navigation the view decides next.
 //
-// A window a page asks for opens only while the page's own load runs, from
-// the moment its new document comes (commit) to the load's end: before
-// that, the old page's scripts still run, and a load the old page starts
-// must not open windows for it. A frame's load, a step inside the page and
-// anything after the load never open one. A print a page asks for is never the
-// user's; the user prints with the program's own command.
+// Addresses are compared as addresses (htmlctrl::NormalAddress): the engine
+// spells one address differently at its decision, its request and its
+// answer (escaped letters decoded, a user name dropped).
+//
+// A page the program wrote is left only by the user's own navigation: a
+// command of the program, or the user's mouse press on a link or a form,
+// there or in one of its frames (a key is not; where it leads is judged
+// again when it answers).
+//
+// A window a page asks for opens only while the page's own document is
+// coming, from the moment it starts to come (commit) until the page's own
+// request has ended, whatever its images, frames or streams still do; and
+// only one for each load of the page. Before the commit the old page's
+// scripts still run, and a load the old page starts must not open windows
+// for it. A frame's load, a step inside the page and anything after the
+// document never open one. A print a page asks for is never the user's; the
+// user prints with the program's own command.
 //
 // User-interface thread only.
 class CUserActs
@@ -76,26 +90,32 @@ public:
     // The engine's hit test: the link under the pointer, empty when none.
     void OnPointerOverLink(const std::string& link);
 
-    // A gesture of the user's started a link's or a form's navigation: what
-    // lets a written page go (loading a page hands nothing over), where a
-    // key counts too.
-    static bool IsUsersGesture(const htmlctrl::Navigation& navigation);
     // The view decides `navigation` (in order, frames' included);
-    // `commanded` when it is a command of the program's.
-    void OnNavigation(const htmlctrl::Navigation& navigation, bool commanded);
-    // The page's own load: it starts, asks for its address (the user's
-    // load when the navigation decided just before it started was, to that
-    // address), goes on to another, commits (the page shown is then
-    // `address`), and ends. A load whose answer became a download fails so.
+    // `commanded` when it is a command of the program's. True when it is
+    // the user's own, which may leave a page the program wrote: the command,
+    // or what the user's mouse press on that link or form started, in the
+    // page itself or in one of its frames.
+    bool OnNavigation(const htmlctrl::Navigation& navigation, bool commanded);
+    // The page's own load: it starts, asks for its address with its own
+    // request (the user's load when the navigation decided just before it
+    // started was, to that address), goes on to another, commits (the page
+    // shown is then `address`), and ends. Its own request may end before or
+    // after the commit (the document has come), and before the load (its
+    // images, frames and streams may go on for ever). A load whose answer
+    // became a download fails so.
     void OnPageLoadStarted();
     void OnPageRequested(const std::string& address);
+    void OnPageRequestEnded();
     void OnPageRedirected(const std::string& address);
     void OnPageCommitted(const std::string& address);
     void OnPageLoadFinished();
     void OnPageLoadFailed(bool becameDownload);
 
     // A window the page asks for may open now.
-    bool MayOpenWindow() const { return m_pageLoading; }
+    bool MayOpenWindow() const { return m_windowAllowed; }
+    // A window the page asks for opens: true when it may, which it may no
+    // more in this load.
+    bool TakeWindow();
     // A print asked for by the page itself (`askedByPage`) is never the
     // user's.
     static bool IsUsersPrint(bool askedByPage) { return !askedByPage; }
@@ -103,6 +123,21 @@ public:
     // True when the page's own load under way is the user's and has reached
     // `address`. A fragment is no part of the address.
     bool IsUserStarted(const std::string& address) const;
+    // What becomes of an answer to `address` that the view has to decide
+    // on: one the view can show (`viewCanShow`) is shown, but for an
+    // attachment and for a document the program opens itself
+    // (`programsDocument`) that the user asked for; such an answer is
+    // downloaded when it is the user's: the answer of the page itself
+    // (`ofPageItself`, not a frame's) to the user's load. Every other one is
+    // refused.
+    enum class AnswerUse
+    {
+        kShow,
+        kDownload,
+        kRefuse,
+    };
+    AnswerUse UseOfAnswer(const std::string& address, bool ofPageItself, bool attachment,
+                          bool programsDocument, bool viewCanShow) const;
     // Where the page's own load under way that the user started has got to;
     // empty when there is none.
     std::string UsersPageLoad() const;
@@ -134,11 +169,15 @@ public:
     bool TakeAccepted(const std::string& address);
 
 private:
-    bool IsUsersPress(const htmlctrl::Navigation& navigation) const;
+    // True when `navigation` is what the user's reported press started;
+    // `inPageItself` asks that it be in the page itself.
+    bool IsUsersPress(const htmlctrl::Navigation& navigation, bool inPageItself) const;
 
     // A press on the view that no report has followed yet.
     bool m_pressUnreported = false;
-    // The last press reported, until the next navigation decided.
+    // The last press reported, until the next navigation decided: the
+    // user's mouse press, and whether in the page itself.
+    bool m_pressIsMouse = false;
     bool m_pressIsUsers = false;
     PressReport m_press;
     std::string m_linkUnderPointer;
@@ -156,5 +195,8 @@ private:
     std::vector<std::string> m_accepted;
     // The page the view shows, as committed.
     std::string m_shownPage;
-    bool m_pageLoading = false;
+    // The page's own request of the load under way has started and not
+    // ended: its document is still to come.
+    bool m_documentComing = false;
+    bool m_windowAllowed = false;
 };

@@ -222,7 +222,7 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     WatchPrintRequests();
     m_acts = std::make_shared<CUserActs>();
     m_actWatch = std::make_unique<CUserActWatch>(m_view->GetNativeBackend(), m_acts);
-    m_downloads = std::make_unique<CPaneDownloads>(m_view, m_acts);
+    m_downloads = std::make_unique<CPaneDownloads>(m_view, m_acts, *m_actWatch);
 }
 
 // The wx bindings end with this handler (wx tracks them); the toolkit's
@@ -566,8 +566,8 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
         return true;
     const bool commanded = m_command.IsCommanded(navigation);
     m_command.OnDecided(navigation);
-    m_acts->OnNavigation(navigation, commanded);
-    const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, commanded);
+    const bool usersOwn = m_acts->OnNavigation(navigation, commanded);
+    const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, usersOwn);
     if (verdict == htmlctrl::NavigationVerdict::kRefuse)
         return false;
     if (verdict == htmlctrl::NavigationVerdict::kLeave)
@@ -637,7 +637,8 @@ bool CHtmlCtrl::IsPopupAllowed() const
 
 void CHtmlCtrl::OnNewWindowAsked(const uString& url)
 {
-    if (!IsPopupAllowed() || !htmlctrl::MayOpenOutside(url))
+    // An address refused uses up nothing.
+    if (!htmlctrl::MayOpenOutside(url) || !m_acts->TakeWindow())
         return;
     if (m_openWindow)
         m_openWindow(ToWx(url));

@@ -3,8 +3,8 @@
 #include "common/Messages.h"
 #include "foundation/uUrl.h"
 #include "mainwindow/ItemPage.h"
-#include "mainwindow/UserActs.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -20,11 +20,9 @@ bool IsAppCommand(const uString& address, uString& command)
     return true;
 }
 
-NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool commanded)
+NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, bool usersOwn)
 {
-    if (commanded || shown == PageShown::kBrowsed || navigation.redirect)
-        return NavigationVerdict::kLeave;
-    if (CUserActs::IsUsersGesture(navigation))
+    if (usersOwn || shown == PageShown::kBrowsed || navigation.redirect)
         return NavigationVerdict::kLeave;
     // A frame's history step would take the whole page's.
     if (shown == PageShown::kWrittenLoading && navigation.kind != NavigationKind::kBackForward)
@@ -34,24 +32,93 @@ NavigationVerdict MayNavigate(PageShown shown, const Navigation& navigation, boo
 
 namespace
 {
-// An address as the browser reports it back: scheme and host in lower case,
-// "/" for an empty path, escapes decoded.
-std::string ComparableAddress(const uString& address)
+bool IsUnreserved(unsigned char c)
 {
-    std::string text = unescape(address).c_str();
-    const std::size_t scheme = text.find("://");
-    if (scheme == std::string::npos)
-        return text;
-    std::size_t end = text.find_first_of("/?#", scheme + 3);
-    if (end == std::string::npos)
-        end = text.size();
-    for (std::size_t i = 0; i < end; ++i)
-        text[i] = static_cast<char>(text[i] >= 'A' && text[i] <= 'Z' ? text[i] - 'A' + 'a' : text[i]);
-    if (end < text.size() && text[end] == '/')
-        return text;
-    return text.substr(0, end) + "/" + text.substr(end);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return text;
+}
+
+// Escapes in their one spelling; a "%" that starts no escape stays.
+std::string NormalEscapes(const std::string& text)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string normal;
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0)
+        {
+            c = static_cast<unsigned char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+            if (IsUnreserved(c))
+                normal += static_cast<char>(c);
+            else
+                normal.append({'%', kHex[c >> 4], kHex[c & 15]});
+        }
+        else if (c <= 0x20 || c >= 0x7f || std::strchr("\"<>\\^`{|}", c) != nullptr)
+            normal.append({'%', kHex[c >> 4], kHex[c & 15]});
+        else
+            normal += static_cast<char>(c);
+    }
+    return normal;
+}
+
+bool IsDefaultPort(const std::string& scheme, const std::string& port)
+{
+    return (port == "80" && (scheme == "http" || scheme == "ws")) ||
+           (port == "443" && (scheme == "https" || scheme == "wss")) || (port == "21" && scheme == "ftp");
 }
 } // namespace
+
+std::string NormalAddress(const std::string& address)
+{
+    const std::size_t colon = address.find(':');
+    if (colon == 0 || colon == std::string::npos ||
+        address.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.") <
+            colon)
+        return NormalEscapes(address);
+    const std::string scheme = Lower(address.substr(0, colon));
+    if (address.compare(colon + 1, 2, "//") != 0)
+        return scheme + ":" + NormalEscapes(address.substr(colon + 1));
+    const std::size_t start = colon + 3;
+    const std::size_t end = std::min(address.find_first_of("/?#", start), address.size());
+    std::string authority = address.substr(start, end - start);
+    authority.erase(0, authority.rfind('@') + 1);
+    // The port follows the last ":" outside an IPv6 literal's brackets.
+    const std::size_t portAt = authority.rfind(':');
+    std::string host = authority;
+    std::string port;
+    if (portAt != std::string::npos && authority.find(']', portAt) == std::string::npos)
+    {
+        host = authority.substr(0, portAt);
+        port = authority.substr(portAt + 1);
+        if (!port.empty() && port.find_first_not_of("0123456789") == std::string::npos)
+            port.erase(0, std::min(port.find_first_not_of('0'), port.size() - 1));
+    }
+    std::string normal = scheme + "://" + Lower(NormalEscapes(host));
+    if (!port.empty() && !IsDefaultPort(scheme, port))
+        normal += ":" + port;
+    std::string rest = NormalEscapes(address.substr(end));
+    if (rest.empty() || rest[0] != '/')
+        rest.insert(0, "/");
+    return normal + rest;
+}
 
 bool DiffersInFragmentOnly(const uString& first, const uString& second)
 {
@@ -90,7 +157,7 @@ bool CCommandedNavigation::IsCommanded(const Navigation& navigation) const
 
 bool CCommandedNavigation::MayHaveCommitted(const uString& address) const
 {
-    return m_pending && ComparableAddress(address) == ComparableAddress(m_address);
+    return m_pending && NormalAddress(address.c_str()) == NormalAddress(m_address.c_str());
 }
 
 void CCommandedNavigation::OnDecided(const Navigation& navigation)

@@ -1,5 +1,6 @@
 #include "mainwindow/PaneDownloads.h"
 
+#include "UserActWatch.h"
 #include "WebKitCalls.h"
 #include "common/Messages.h"
 #include "mainwindow/PaneDownloadRules.h"
@@ -24,21 +25,10 @@ struct CPaneDownloads::Shared
     void* view = nullptr; // the browser engine's view whose downloads these are
     Hooks hooks;
     std::shared_ptr<CUserActs> acts;
-    // The view's requests in flight, each held until it ends: a login
-    // question names no request, only its server.
-    std::vector<void*> requests;
+    const CUserActWatch* watch = nullptr; // outlives us
 
     bool HasHooks() const { return hooks.folder && hooks.open; }
-    ~Shared();
 };
-
-CPaneDownloads::Shared::~Shared()
-{
-#ifdef __WXGTK__
-    for (void* resource : requests)
-        g_object_unref(resource);
-#endif
-}
 
 #ifdef __WXGTK__
 namespace
@@ -97,10 +87,11 @@ std::uint32_t MessageFor(GObject* response, const char* name)
 }
 
 // A feed is subscribed by its address: a copy of the response would be the
-// same snapshot at every refresh. False when nobody takes feeds.
-bool SubscribeFeed(const CPaneDownloads::Shared& shared, const std::string& address)
+// same snapshot at every refresh. False for anything but a feed (`message`),
+// and when nobody takes feeds.
+bool SubscribeFeed(const CPaneDownloads::Shared& shared, std::uint32_t message, const std::string& address)
 {
-    if (!shared.hooks.subscribe || address.empty())
+    if (message != WM_APP_OPENRSSFILE || !shared.HasHooks() || !shared.hooks.subscribe || address.empty())
         return false;
     shared.hooks.subscribe(uString(address.c_str()));
     return true;
@@ -208,7 +199,7 @@ gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer d
         return TRUE;
     }
     const std::uint32_t message = MessageFor(response, suggestedName);
-    if (message == WM_APP_OPENRSSFILE && SubscribeFeed(*shared, StringProperty(response, "uri")))
+    if (SubscribeFeed(*shared, message, StringProperty(response, "uri")))
     {
         g_object_unref(response);
         Api().cancel(download);
@@ -320,18 +311,20 @@ gboolean OnDecidePolicy(GObject*, GObject* decision, int type, gpointer data)
     const std::string address = StringProperty(response, "uri");
     g_object_unref(response);
     // Where the engine cannot say whether the answer is the page's own, it
-    // is taken for a frame's.
-    const bool pageItself = Api().isMainResource != nullptr && Api().isMainResource(decision);
-    const bool users = pageItself && shared->HasHooks() && shared->acts->IsUserStarted(address);
-    if (!attachment && !(users && typeMessage != 0) && Api().canShow(decision))
+    // is taken for a frame's. Without hooks nothing is taken.
+    const bool pageItself =
+        shared->HasHooks() && Api().isMainResource != nullptr && Api().isMainResource(decision);
+    const CUserActs::AnswerUse use =
+        shared->acts->UseOfAnswer(address, pageItself, attachment, typeMessage != 0, Api().canShow(decision));
+    if (use == CUserActs::AnswerUse::kShow)
         return FALSE;
-    if (!users)
+    if (use == CUserActs::AnswerUse::kRefuse)
     {
         Api().ignore(decision);
         return TRUE;
     }
     // A feed needs no copy: the program subscribes its address.
-    if (message == WM_APP_OPENRSSFILE && SubscribeFeed(*shared, address))
+    if (SubscribeFeed(*shared, message, address))
     {
         shared->acts->UseUp(address);
         Api().ignore(decision);
@@ -355,25 +348,17 @@ gboolean OnAuthenticate(GObject*, GObject* request, gpointer data)
 {
     const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
     const std::string address = shared->acts->UsersPageLoad();
-    void* main = Api().mainResource(shared->view);
     std::string mainRequest;
     std::vector<std::string> others;
-    for (void* resource : shared->requests)
-    {
-        const char* uri = Api().resourceUri(resource);
-        if (resource == main)
-            mainRequest = uri != nullptr ? uri : "";
-        else if (uri != nullptr)
-            others.emplace_back(uri);
-    }
+    shared->watch->RequestsInFlight(mainRequest, others);
     const char* host = Api().loginHost(request);
     const bool users =
         host != nullptr && shared->acts->IsUsersLogin(host, static_cast<int>(Api().loginPort(request)),
                                                       Api().isForProxy(request), mainRequest, others);
     if (users && Api().isForProxy(request))
         return FALSE;
-    if (users && (panedownload::MessageFor(std::string(), std::string(), address) != WM_APP_OPENRSSFILE ||
-                  !shared->HasHooks() || !SubscribeFeed(*shared, address)))
+    if (users &&
+        !SubscribeFeed(*shared, panedownload::MessageFor(std::string(), std::string(), address), address))
         return FALSE;
     if (users)
         shared->acts->UseUp(address);
@@ -425,38 +410,14 @@ void OnDownloadStarted(GObject*, GObject* download, gpointer data)
     g_signal_connect(download, "finished", G_CALLBACK(OnFinished), record);
 }
 
-using WeakShared = std::weak_ptr<CPaneDownloads::Shared>;
-
-void OnRequestEnded(GObject* resource, gpointer data)
-{
-    std::shared_ptr<CPaneDownloads::Shared> shared = static_cast<WeakShared*>(data)->lock();
-    if (!shared)
-        return;
-    auto found = std::find(shared->requests.begin(), shared->requests.end(), resource);
-    if (found == shared->requests.end())
-        return;
-    shared->requests.erase(found);
-    g_object_unref(resource);
-}
-
-// Each request of the view, the page's own and its frames', images and
-// scripts', ends with "finished", after a failure too.
-void OnRequestStarted(GObject*, GObject* resource, GObject*, gpointer data)
-{
-    const auto& shared = *static_cast<std::shared_ptr<CPaneDownloads::Shared>*>(data);
-    shared->requests.push_back(g_object_ref(resource));
-    g_signal_connect_data(
-        resource, "finished", G_CALLBACK(OnRequestEnded), new WeakShared(shared),
-        [](gpointer weak, GClosure*) { delete static_cast<WeakShared*>(weak); }, GConnectFlags(0));
-}
-
 } // namespace
 #endif
 
-CPaneDownloads::CPaneDownloads(wxWebView* view, std::shared_ptr<CUserActs> acts)
+CPaneDownloads::CPaneDownloads(wxWebView* view, std::shared_ptr<CUserActs> acts, const CUserActWatch& watch)
     : m_shared(std::make_shared<Shared>())
 {
     m_shared->acts = std::move(acts);
+    m_shared->watch = &watch;
 #ifdef __WXGTK__
     m_shared->view = view != nullptr ? view->GetNativeBackend() : nullptr;
     if (m_shared->view == nullptr || Api().viewContext == nullptr)
@@ -468,12 +429,8 @@ CPaneDownloads::CPaneDownloads(wxWebView* view, std::shared_ptr<CUserActs> acts)
         m_policySignal =
             g_signal_connect(m_shared->view, "decide-policy", G_CALLBACK(OnDecidePolicy), &m_shared);
     if (m_signal != 0 && Api().loginHost != nullptr)
-    {
         m_loginSignal =
             g_signal_connect(m_shared->view, "authenticate", G_CALLBACK(OnAuthenticate), &m_shared);
-        m_requestSignal = g_signal_connect(m_shared->view, "resource-load-started",
-                                           G_CALLBACK(OnRequestStarted), &m_shared);
-    }
 #else
     (void)view;
 #endif
@@ -487,9 +444,8 @@ CPaneDownloads::~CPaneDownloads()
         g_signal_handler_disconnect(m_context, m_signal);
     if (m_policySignal != 0)
         g_signal_handler_disconnect(m_shared->view, m_policySignal);
-    for (unsigned long signal : {m_loginSignal, m_requestSignal})
-        if (signal != 0)
-            g_signal_handler_disconnect(m_shared->view, signal);
+    if (m_loginSignal != 0)
+        g_signal_handler_disconnect(m_shared->view, m_loginSignal);
 #endif
 }
 

@@ -3,6 +3,7 @@
 #include "WebKitCalls.h"
 #include "mainwindow/UserActs.h"
 
+#include <algorithm>
 #include <string>
 
 #ifdef __WXGTK__
@@ -117,7 +118,10 @@ void OnLoadChanged(GObject*, int event, gpointer watch)
     auto* self = static_cast<CUserActWatch*>(watch);
     const std::string address = self->ViewAddress();
     if (event == kStarted)
+    {
+        self->OnPageLoadStarted();
         self->Acts().OnPageLoadStarted();
+    }
     else if (event == kRedirected)
         self->Acts().OnPageRedirected(address);
     else if (event == kCommitted)
@@ -126,13 +130,18 @@ void OnLoadChanged(GObject*, int event, gpointer watch)
         self->Acts().OnPageLoadFinished();
 }
 
-void OnRequestStarted(GObject* view, GObject* resource, GObject*, gpointer watch)
+// Each request of the view, the page's own and its frames', images' and
+// scripts', ends with "finished", after a failure too.
+void OnResourceEnded(GObject* resource, gpointer watch)
 {
-    const webkitcalls::LoadApi& api = webkitcalls::Load();
-    if (api.mainResource(view) != resource)
-        return;
-    const char* uri = api.resourceUri(resource);
-    ActsOf(watch).OnPageRequested(uri != nullptr ? uri : "");
+    static_cast<CUserActWatch*>(watch)->OnRequestEnded(resource);
+}
+
+void OnResourceStarted(GObject* view, GObject* resource, GObject*, gpointer watch)
+{
+    g_signal_connect(resource, "finished", G_CALLBACK(OnResourceEnded), watch);
+    static_cast<CUserActWatch*>(watch)->OnRequestStarted(resource,
+                                                         webkitcalls::Load().mainResource(view) == resource);
 }
 
 // A load whose answer became a download ends so too; its download may
@@ -159,7 +168,7 @@ CUserActWatch::CUserActWatch(void* view, std::shared_ptr<CUserActs> acts)
     m_failSignal = g_signal_connect(native, "load-failed", G_CALLBACK(OnLoadFailed), this);
     if (webkitcalls::Load().mainResource != nullptr)
         m_requestSignal =
-            g_signal_connect(native, "resource-load-started", G_CALLBACK(OnRequestStarted), this);
+            g_signal_connect(native, "resource-load-started", G_CALLBACK(OnResourceStarted), this);
     const webkitcalls::UserContentApi& api = webkitcalls::UserContent();
     m_manager = api.manager != nullptr ? api.manager(m_view) : nullptr;
     // Without its script no click is reported, and none is the user's.
@@ -179,6 +188,11 @@ CUserActWatch::~CUserActWatch()
     for (unsigned long signal : {m_pressSignal, m_keySignal, m_pointerSignal, m_loadSignal, m_failSignal, m_requestSignal})
         if (signal != 0)
             g_signal_handler_disconnect(m_view, signal);
+    for (void* resource : m_requests)
+    {
+        g_signal_handlers_disconnect_by_data(resource, this);
+        g_object_unref(resource);
+    }
     if (m_reportSignal != 0)
     {
         g_signal_handler_disconnect(m_manager, m_reportSignal);
@@ -194,11 +208,67 @@ std::string CUserActWatch::ViewAddress() const
     g_free(uri);
     return address;
 }
+
+void CUserActWatch::OnPageLoadStarted()
+{
+    // The old page's request, if it has not ended yet, is not the new one's.
+    m_pageRequest = nullptr;
+}
+
+void CUserActWatch::OnRequestStarted(void* resource, bool pageItself)
+{
+    m_requests.push_back(g_object_ref(resource));
+    if (!pageItself)
+        return;
+    m_pageRequest = resource;
+    const char* uri = webkitcalls::Load().resourceUri(resource);
+    m_acts->OnPageRequested(uri != nullptr ? uri : "");
+}
+
+void CUserActWatch::OnRequestEnded(void* resource)
+{
+    auto found = std::find(m_requests.begin(), m_requests.end(), resource);
+    if (found == m_requests.end())
+        return;
+    m_requests.erase(found);
+    g_signal_handlers_disconnect_by_data(resource, this);
+    if (resource == m_pageRequest)
+    {
+        m_pageRequest = nullptr;
+        m_acts->OnPageRequestEnded();
+    }
+    g_object_unref(resource);
+}
+
+void CUserActWatch::RequestsInFlight(std::string& pageRequest, std::vector<std::string>& others) const
+{
+    pageRequest.clear();
+    others.clear();
+    if (m_requests.empty())
+        return;
+    void* page = webkitcalls::Load().mainResource(m_view);
+    for (void* resource : m_requests)
+    {
+        const char* uri = webkitcalls::Load().resourceUri(resource);
+        if (resource == page)
+            pageRequest = uri != nullptr ? uri : "";
+        else if (uri != nullptr)
+            others.emplace_back(uri);
+    }
+}
 #else
 CUserActWatch::CUserActWatch(void*, std::shared_ptr<CUserActs> acts) : m_acts(std::move(acts)) {}
 CUserActWatch::~CUserActWatch() = default;
 std::string CUserActWatch::ViewAddress() const
 {
     return std::string();
+}
+void CUserActWatch::OnPageLoadStarted() {}
+void CUserActWatch::OnRequestStarted(void*, bool) {}
+void CUserActWatch::OnRequestEnded(void*) {}
+void CUserActWatch::RequestsInFlight(std::string& pageRequest, std::vector<std::string>& others) const
+{
+    pageRequest.clear();
+    others.clear();
 }
 #endif

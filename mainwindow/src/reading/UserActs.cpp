@@ -15,10 +15,25 @@ std::string WithoutFragment(const std::string& address)
     return address.substr(0, address.find('#'));
 }
 
-// A form's navigation carries its fields as the query of its action.
-std::string WithoutQuery(const std::string& address)
+// Two addresses of one page: the same address, but for its fragment.
+bool SamePage(const std::string& first, const std::string& second)
 {
-    return address.substr(0, address.find_first_of("?#"));
+    return WithoutFragment(htmlctrl::NormalAddress(first)) ==
+           WithoutFragment(htmlctrl::NormalAddress(second));
+}
+
+// A form's navigation carries its fields as the query of its action.
+bool SameAction(const std::string& first, const std::string& second)
+{
+    const std::string one = htmlctrl::NormalAddress(first);
+    const std::string two = htmlctrl::NormalAddress(second);
+    return one.substr(0, one.find_first_of("?#")) == two.substr(0, two.find_first_of("?#"));
+}
+
+bool Holds(const std::vector<std::string>& addresses, const std::string& address)
+{
+    return std::any_of(addresses.begin(), addresses.end(),
+                       [&](const std::string& held) { return SamePage(held, address); });
 }
 
 bool IsWebAddress(const std::string& address)
@@ -57,12 +72,14 @@ void CUserActs::OnViewPressed()
 {
     m_linkAtPress = m_linkUnderPointer;
     m_pressUnreported = true;
+    m_pressIsMouse = false;
     m_pressIsUsers = false;
 }
 
 void CUserActs::OnViewKeyPressed()
 {
     m_pressUnreported = false;
+    m_pressIsMouse = false;
     m_pressIsUsers = false;
 }
 
@@ -70,7 +87,8 @@ void CUserActs::OnPressReported(const PressReport& report)
 {
     // A trusted click with no press of the user's before it is the engine's
     // own (a key's activation, a label passing its click on).
-    m_pressIsUsers = m_pressUnreported && report.inPageItself && report.byMouse;
+    m_pressIsMouse = m_pressUnreported && report.byMouse;
+    m_pressIsUsers = m_pressIsMouse && report.inPageItself;
     m_pressUnreported = false;
     m_press = report;
     // A link in a closed shadow tree is hidden from the script's path; the
@@ -85,36 +103,40 @@ void CUserActs::OnPressReported(const PressReport& report)
 void CUserActs::OnPointerOverLink(const std::string& link)
 {
     m_linkUnderPointer = link;
+    // The toolkit's press comes before the engine has looked under a pointer
+    // that has just arrived; the engine's report of it comes before its
+    // click. One of no link changes nothing: no click on a link follows a
+    // pointer that left it.
+    if (m_pressUnreported && !link.empty())
+        m_linkAtPress = link;
 }
 
-bool CUserActs::IsUsersGesture(const htmlctrl::Navigation& navigation)
-{
-    return navigation.userGesture && (navigation.kind == htmlctrl::NavigationKind::kLinkClicked ||
-                                      navigation.kind == htmlctrl::NavigationKind::kFormSubmitted);
-}
-
-bool CUserActs::IsUsersPress(const htmlctrl::Navigation& navigation) const
+bool CUserActs::IsUsersPress(const htmlctrl::Navigation& navigation, bool inPageItself) const
 {
     // The engine's button is 0 for a script's click, even one made inside
     // the user's own.
-    if (!m_pressIsUsers || navigation.redirect || navigation.mouseButton == 0 || !IsUsersGesture(navigation))
+    if (!(inPageItself ? m_pressIsUsers : m_pressIsMouse) || navigation.redirect || !navigation.userGesture ||
+        navigation.mouseButton == 0)
         return false;
     const std::string address = navigation.url.c_str();
     if (navigation.kind == htmlctrl::NavigationKind::kLinkClicked)
-        return m_press.target == PressReport::Target::kLink &&
-               WithoutFragment(address) == WithoutFragment(m_press.address);
-    return m_press.target == PressReport::Target::kForm &&
-           WithoutQuery(address) == WithoutQuery(m_press.address);
+        return m_press.target == PressReport::Target::kLink && SamePage(address, m_press.address);
+    return navigation.kind == htmlctrl::NavigationKind::kFormSubmitted &&
+           m_press.target == PressReport::Target::kForm && SameAction(address, m_press.address);
 }
 
-void CUserActs::OnNavigation(const htmlctrl::Navigation& navigation, bool commanded)
+bool CUserActs::OnNavigation(const htmlctrl::Navigation& navigation, bool commanded)
 {
     const std::string address = WithoutFragment(navigation.url.c_str());
-    const bool users = commanded || IsUsersPress(navigation);
+    const bool users = commanded || IsUsersPress(navigation, true);
+    const bool leaves = users || IsUsersPress(navigation, false);
     // The press's own navigation is the first the view decides after it; a
     // redirect of another load may come between.
     if (!navigation.redirect)
+    {
+        m_pressIsMouse = false;
         m_pressIsUsers = false;
+    }
     m_accepted.clear();
     m_newest = navigation.redirect ? std::string() : address;
     // A redirect is the user's only through the page's own load it belongs to.
@@ -122,14 +144,18 @@ void CUserActs::OnNavigation(const htmlctrl::Navigation& navigation, bool comman
     // Any other navigation to an address of the user's load takes that
     // address's leave away.
     if (!navigation.redirect && !users)
-        m_pageLoad.erase(std::remove(m_pageLoad.begin(), m_pageLoad.end(), address), m_pageLoad.end());
+        m_pageLoad.erase(std::remove_if(m_pageLoad.begin(), m_pageLoad.end(),
+                                        [&](const std::string& held) { return SamePage(held, address); }),
+                         m_pageLoad.end());
+    return leaves;
 }
 
 void CUserActs::OnPageLoadStarted()
 {
     // Until the new document comes, the old page runs on: its scripts are
     // not the loading page's.
-    m_pageLoading = false;
+    m_windowAllowed = false;
+    m_documentComing = false;
     m_accepted.clear();
     m_pageLoad.clear();
     m_requestAwaited = true;
@@ -141,13 +167,20 @@ void CUserActs::OnPageLoadStarted()
 
 void CUserActs::OnPageRequested(const std::string& address)
 {
+    m_documentComing = true;
     if (!m_requestAwaited)
         return;
     m_requestAwaited = false;
     // Only the decided navigation's own load inherits its credit.
-    if (!m_startedFor.empty() && m_startedFor == WithoutFragment(address))
+    if (!m_startedFor.empty() && SamePage(m_startedFor, address))
         m_pageLoad.push_back(m_startedFor);
     m_startedFor.clear();
+}
+
+void CUserActs::OnPageRequestEnded()
+{
+    m_documentComing = false;
+    m_windowAllowed = false;
 }
 
 void CUserActs::OnPageRedirected(const std::string& address)
@@ -162,12 +195,15 @@ void CUserActs::OnPageCommitted(const std::string& address)
     m_pageLoad.clear();
     m_requestAwaited = false;
     m_shownPage = address;
-    m_pageLoading = true;
+    // A load whose request the engine never named (a page the program
+    // wrote) or whose document came whole before it showed opens none.
+    m_windowAllowed = m_documentComing;
 }
 
 void CUserActs::OnPageLoadFinished()
 {
-    m_pageLoading = false;
+    m_documentComing = false;
+    m_windowAllowed = false;
 }
 
 void CUserActs::OnPageLoadFailed(bool becameDownload)
@@ -178,12 +214,29 @@ void CUserActs::OnPageLoadFailed(bool becameDownload)
         m_accepted.clear();
     m_pageLoad.clear();
     m_requestAwaited = false;
-    m_pageLoading = false;
+    m_documentComing = false;
+    m_windowAllowed = false;
+}
+
+bool CUserActs::TakeWindow()
+{
+    const bool allowed = m_windowAllowed;
+    m_windowAllowed = false;
+    return allowed;
 }
 
 bool CUserActs::IsUserStarted(const std::string& address) const
 {
-    return std::find(m_pageLoad.begin(), m_pageLoad.end(), WithoutFragment(address)) != m_pageLoad.end();
+    return Holds(m_pageLoad, address);
+}
+
+CUserActs::AnswerUse CUserActs::UseOfAnswer(const std::string& address, bool ofPageItself, bool attachment,
+                                            bool programsDocument, bool viewCanShow) const
+{
+    const bool users = ofPageItself && IsUserStarted(address);
+    if (viewCanShow && !attachment && !(users && programsDocument))
+        return AnswerUse::kShow;
+    return users ? AnswerUse::kDownload : AnswerUse::kRefuse;
 }
 
 std::string CUserActs::UsersPageLoad() const
@@ -203,13 +256,13 @@ bool CUserActs::IsUsersLogin(const std::string& host, int port, bool forProxy, c
         const uString url(address.c_str());
         return ExtractHost(url).compareNoCase(host.c_str()) == 0 && ExtractPort(url) == port;
     };
-    return WithoutFragment(mainRequest) == page && isAsked(page) &&
+    return SamePage(mainRequest, page) && isAsked(page) &&
            std::none_of(otherRequests.begin(), otherRequests.end(), isAsked);
 }
 
 bool CUserActs::IsUnansweredUsers(const std::string& address) const
 {
-    return m_newestIsUsers && m_newest == WithoutFragment(address) && IsWebAddress(m_shownPage);
+    return m_newestIsUsers && SamePage(m_newest, address) && IsWebAddress(m_shownPage);
 }
 
 std::vector<std::string> CUserActs::UseUp(const std::string& target)
@@ -218,10 +271,10 @@ std::vector<std::string> CUserActs::UseUp(const std::string& target)
     std::vector<std::string> used;
     if (IsUserStarted(address))
         used.swap(m_pageLoad);
-    else if (m_newestIsUsers && m_newest == address)
+    else if (m_newestIsUsers && SamePage(m_newest, address))
         used.push_back(address);
     // Used once: no later download of these addresses is the user's.
-    if (std::find(used.begin(), used.end(), m_newest) != used.end())
+    if (Holds(used, m_newest))
         m_newestIsUsers = false;
     return used;
 }
@@ -233,8 +286,7 @@ void CUserActs::Accept(const std::string& address)
 
 bool CUserActs::TakeAccepted(const std::string& address)
 {
-    const bool taken =
-        std::find(m_accepted.begin(), m_accepted.end(), WithoutFragment(address)) != m_accepted.end();
+    const bool taken = Holds(m_accepted, address);
     m_accepted.clear();
     return taken;
 }

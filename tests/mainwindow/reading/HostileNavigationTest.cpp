@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -42,11 +44,36 @@ struct HostileCase
     std::vector<Action> actions;
     // Asked of the server never: a window's page the pane must not load.
     std::vector<std::string> neverAsked;
+    // The windows the case may open: one for a load whose document keeps
+    // coming.
+    std::size_t windows = 0;
 };
 
 class HostileNavigationTest : public hostiletest::HostilePageTest
 {
 protected:
+    void TearDown() override
+    {
+        HostilePageTest::TearDown();
+        m_release.set_value();
+    }
+    // `body`, of which the server sends the first `sent` bytes, then
+    // nothing until the test ends.
+    testsupport::HttpResponse Hanging(const std::string& type, const std::string& body, std::size_t sent)
+    {
+        testsupport::HttpResponse hanging;
+        hanging.header("Content-Type", type);
+        hanging.body = body;
+        hanging.holdAfter = sent;
+        hanging.hold = [released = m_released] { released.wait_for(std::chrono::seconds(60)); };
+        return hanging;
+    }
+    // A page whose text comes whole, but whose document never ends. The
+    // engine looks at the first 512 bytes of an answer before it shows it.
+    testsupport::HttpResponse Streamed(const std::string& html)
+    {
+        return Hanging("text/html", html + std::string(4096, ' '), html.size() + 1024);
+    }
     // The page "<name> page": its hostile part fills the top band, the
     // user's own link the band below, to "/after/<the name's first word>".
     std::string Page(const std::string& name, const std::string& top, const std::string& script = "") const
@@ -82,6 +109,9 @@ protected:
                                              "d4:infod4:name1:xee");
                        });
     }
+    std::promise<void> m_release;
+    std::shared_future<void> m_released = m_release.get_future().share();
+
     void Run(const Action& action)
     {
         switch (action.step)
@@ -306,6 +336,46 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
     };
     cases.insert(cases.begin(), more.begin(), more.end());
 
+    // Pages whose load never ends, whose document click handler asks for ten
+    // windows: with an image that hangs after its first bytes, streamed for
+    // ever itself (its scripts run, its document keeps coming), the same
+    // with the handler in a frame, and an item's own text with a hanging
+    // image and a frame of another site. Once the page's own document has
+    // come nothing opens, whatever its image does; while it keeps coming,
+    // one window at most for its load, however often it asks.
+    const std::string openTen = "<script>document.onclick=()=>{for(let i=0;i<10;++i)window.open('/x');"
+                                "new Image().src='clicked'};new Image().src='ready'</script>";
+    m_server.serve("/hang", Hanging("image/png", "\x89PNG" + std::string(60, '\0'), 4));
+    const std::string hangingImage = "<img src='" + Url("/hang") + "' width=1 height=1>";
+    ServePage("/hang-image/page", Page("hang-image", hangingImage) + openTen);
+    m_server.serve("/stream-page/page", Streamed(Page("stream-page", "") + openTen));
+    m_server.serve("/stream-frame/page", Streamed(Page("stream-frame", Frame("/stream-frame/inner"))));
+    for (const char* inner : {"/stream-frame/inner", "/item-hang/inner"})
+        ServePage(inner, openTen);
+    const std::string otherSite = "http://localhost:" + Url("/").substr(Url("/").rfind(':') + 1);
+    const std::string item =
+        Page("item-hang", "<iframe src='" + otherSite +
+                              "item-hang/inner' style='width:100%;height:200px;border:0'>"
+                              "</iframe>" +
+                              hangingImage);
+    for (const auto& [name, show, windows] : std::vector<std::tuple<const char*, Action, std::size_t>>{
+             {"hang-image", {Step::kNavigate, "/hang-image/page"}, 0},
+             {"stream-page", {Step::kNavigate, "/stream-page/page"}, 1},
+             {"stream-frame", {Step::kNavigate, "/stream-frame/page"}, 1},
+             {"item-hang", {Step::kWrite, item}, 0}})
+    {
+        const std::string at = std::string("/") + name + "/";
+        cases.push_back({name,
+                         {show,
+                          {Step::kWaitAsked, at + "ready"},
+                          {Step::kClickNow},
+                          {Step::kWaitAsked, at + "clicked"},
+                          {Step::kClickNow},
+                          {Step::kWaitAsked, at + "clicked", 2}},
+                         {"/x"},
+                         windows});
+    }
+
     for (const HostileCase& hostile : cases)
     {
         SCOPED_TRACE(hostile.name);
@@ -322,7 +392,7 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
         EXPECT_TRUE(m_handedOver.empty()) << m_handedOver.front();
         for (const std::string& path : hostile.neverAsked)
             EXPECT_TRUE(m_server.requestsFor(path).empty()) << path;
-        EXPECT_TRUE(m_windows.empty()) << m_windows.front();
+        EXPECT_LE(m_windows.size(), hostile.windows) << m_windows.front();
         EXPECT_EQ(m_dialogs.Seen(), dialogsBefore) << "no dialog shows";
         m_handedOver.clear();
         m_windows.clear();

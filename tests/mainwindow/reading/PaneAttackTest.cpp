@@ -15,6 +15,7 @@
 #include <tuple>
 #include <utility>
 #include <vector>
+#include <wx/settings.h>
 #include <wx/uiaction.h>
 
 namespace
@@ -472,6 +473,45 @@ TEST_F(PaneAttackTest, AHostilePageStillCannotActAsTheUser)
                                  << mode;
                              m_handedOver.clear();
                          }});
+
+    // The user's own links to a torrent whose address the engine spells
+    // otherwise than the link: escaped letters, a redirect that names a
+    // user; and a link in a closed shadow tree pressed the moment the
+    // pointer comes onto it, before the engine has said what lies there.
+    for (const char* path : {"/x2", "/%78%32"})
+        m_server.serve(path, Attachment("application/x-bittorrent", "x2.torrent", "d4:infod4:name1:xee"));
+    m_server.serve("/to-user", testsupport::RedirectResponse("http://u:p@" + m_server.authority() + "/x2"));
+    const auto handsOverTorrent = [&]
+    {
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_handedOver.empty(); }, 20000));
+        EXPECT_NE(m_handedOver[0].find(".torrent"), std::string::npos) << m_handedOver[0];
+        m_handedOver.clear();
+    };
+    for (const auto& [name, link] : std::vector<std::pair<const char*, std::string>>{
+             {"the user's own link written with escaped letters", "/%78%32"},
+             {"the user's own link redirected to an address that names a user", "/to-user"}})
+        cases.push_back({name, [&, link, path = "/spelt/" + std::to_string(cases.size())]
+                         {
+                             Show(path, Page("<a href='" + link + "' " + band + ">the link</a>"));
+                             ClickTop();
+                             handsOverTorrent();
+                         }});
+    cases.push_back({"the user's own link in a closed shadow tree pressed as the pointer arrives",
+                     [&]
+                     {
+                         Show("/own/fast", Page("<div id=h></div>",
+                                                "h.attachShadow({mode:'closed'}).innerHTML=\"<a href='/x2' "
+                                                "style='display:block;height:200px'>the link</a>\""));
+                         wxUIActionSimulator mouse;
+                         const wxPoint away =
+                             View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, 400);
+                         mouse.MouseMove(away);
+                         guitest::RunEventsFor(wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC) + 300);
+                         mouse.MouseMove(away - wxPoint(0, 300));
+                         mouse.MouseClick();
+                         handsOverTorrent();
+                     },
+                     3});
 
     // A crash need not come every time: such cases are tried again.
     std::vector<AttackCase> tries;
