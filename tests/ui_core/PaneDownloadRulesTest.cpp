@@ -354,13 +354,32 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnPressReported({false, true, Target::kLink, link});
          },
          click, false, true},
-        {"a key's click on a link the page focused",
+        {"a key's click on the link in focus: it hands nothing over",
          [&](CUserActs& acts)
          {
              acts.OnViewKeyPressed();
              acts.OnPressReported({true, false, Target::kLink, link});
          },
-         click, false, false},
+         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 0), false, true},
+        {"a key's click on another link than the one that goes",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewKeyPressed();
+             acts.OnPressReported({true, false, Target::kLink, "http://h/other"});
+         },
+         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 0), false, false},
+        {"a key's click in another document's frame",
+         [&](CUserActs& acts)
+         {
+             acts.OnViewKeyPressed();
+             acts.OnPressReported({false, false, Target::kLink, link});
+         },
+         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 0), false, false},
+        {"a click of no press or key of the user's",
+         [&](CUserActs& acts) {
+             acts.OnPressReported({true, false, Target::kLink, link});
+         },
+         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 0), false, false},
         {"a press, then a key",
          [&](CUserActs& acts)
          {

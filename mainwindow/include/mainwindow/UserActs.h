@@ -43,9 +43,12 @@
 // answer (escaped letters decoded, a user name dropped).
 //
 // A page the program wrote is left only by the user's own navigation: a
-// command of the program, or the user's mouse press on a link or a form,
-// there or in one of its frames (a key is not; where it leads is judged
-// again when it answers).
+// command of the program, the user's mouse press on a link or a form, there
+// or in one of its frames, or the user's key activating the link or the
+// form's button in focus in the page itself (its scripts are off, so only
+// the user's keys move the focus there; a frame's scripts may move it in
+// the frame). Where it leads is judged again when it answers: a key
+// never hands anything over.
 //
 // A window a page asks for opens only while the page's own document is
 // coming, from the moment it starts to come (commit) until the page's own
@@ -91,10 +94,11 @@ public:
     void OnPointerOverLink(const std::string& link);
 
     // The view decides `navigation` (in order, frames' included);
-    // `commanded` when it is a command of the program's. True when it is
-    // the user's own, which may leave a page the program wrote: the command,
-    // or what the user's mouse press on that link or form started, in the
-    // page itself or in one of its frames.
+    // `commanded` when it is a command of the program's. True when it may
+    // leave a page the program wrote: the command, what the user's mouse
+    // press on that link or form started, in the page itself or in one of
+    // its frames, or what the user's key started on the link or button in
+    // focus.
     bool OnNavigation(const htmlctrl::Navigation& navigation, bool commanded);
     // The page's own load: it starts, asks for its address with its own
     // request (the user's load when the navigation decided just before it
@@ -172,13 +176,19 @@ private:
     // True when `navigation` is what the user's reported press started;
     // `inPageItself` asks that it be in the page itself.
     bool IsUsersPress(const htmlctrl::Navigation& navigation, bool inPageItself) const;
+    // True when `navigation` is the reported click's own link or form.
+    bool IsReportedTarget(const htmlctrl::Navigation& navigation) const;
 
     // A press on the view that no report has followed yet.
     bool m_pressUnreported = false;
+    // A key pressed on the view that no report has followed yet.
+    bool m_keyUnreported = false;
     // The last press reported, until the next navigation decided: the
     // user's mouse press, and whether in the page itself.
     bool m_pressIsMouse = false;
     bool m_pressIsUsers = false;
+    // The last click reported was a key's activation after the user's key.
+    bool m_pressIsKey = false;
     PressReport m_press;
     std::string m_linkUnderPointer;
     std::string m_linkAtPress;

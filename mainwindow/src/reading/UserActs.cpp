@@ -72,14 +72,18 @@ void CUserActs::OnViewPressed()
 {
     m_linkAtPress = m_linkUnderPointer;
     m_pressUnreported = true;
+    m_keyUnreported = false;
     m_pressIsMouse = false;
+    m_pressIsKey = false;
     m_pressIsUsers = false;
 }
 
 void CUserActs::OnViewKeyPressed()
 {
     m_pressUnreported = false;
+    m_keyUnreported = true;
     m_pressIsMouse = false;
+    m_pressIsKey = false;
     m_pressIsUsers = false;
 }
 
@@ -88,8 +92,11 @@ void CUserActs::OnPressReported(const PressReport& report)
     // A trusted click with no press of the user's before it is the engine's
     // own (a key's activation, a label passing its click on).
     m_pressIsMouse = m_pressUnreported && report.byMouse;
+    // Only in the page itself: a frame's scripts may move the focus in it.
+    m_pressIsKey = m_keyUnreported && !report.byMouse && report.inPageItself;
     m_pressIsUsers = m_pressIsMouse && report.inPageItself;
     m_pressUnreported = false;
+    m_keyUnreported = false;
     m_press = report;
     // A link in a closed shadow tree is hidden from the script's path; the
     // engine's own hit test at the press names it.
@@ -115,8 +122,14 @@ bool CUserActs::IsUsersPress(const htmlctrl::Navigation& navigation, bool inPage
 {
     // The engine's button is 0 for a script's click, even one made inside
     // the user's own.
-    if (!(inPageItself ? m_pressIsUsers : m_pressIsMouse) || navigation.redirect || !navigation.userGesture ||
-        navigation.mouseButton == 0)
+    if (!(inPageItself ? m_pressIsUsers : m_pressIsMouse) || navigation.mouseButton == 0)
+        return false;
+    return IsReportedTarget(navigation);
+}
+
+bool CUserActs::IsReportedTarget(const htmlctrl::Navigation& navigation) const
+{
+    if (navigation.redirect || !navigation.userGesture)
         return false;
     const std::string address = navigation.url.c_str();
     if (navigation.kind == htmlctrl::NavigationKind::kLinkClicked)
@@ -129,12 +142,16 @@ bool CUserActs::OnNavigation(const htmlctrl::Navigation& navigation, bool comman
 {
     const std::string address = WithoutFragment(navigation.url.c_str());
     const bool users = commanded || IsUsersPress(navigation, true);
-    const bool leaves = users || IsUsersPress(navigation, false);
+    // A key's activation of a link only leaves a page the program wrote:
+    // its scripts are off, so the focus is where the user's keys put it.
+    const bool leaves =
+        users || IsUsersPress(navigation, false) || (m_pressIsKey && IsReportedTarget(navigation));
     // The press's own navigation is the first the view decides after it; a
     // redirect of another load may come between.
     if (!navigation.redirect)
     {
         m_pressIsMouse = false;
+        m_pressIsKey = false;
         m_pressIsUsers = false;
     }
     m_accepted.clear();

@@ -218,6 +218,19 @@ TEST_F(WebBrowserFrameTest, AWrittenItemNeverLeavesByItselfButAClickStillDoes)
     guitest::ClickAt(View()->ClientToScreen(wxPoint(100, 60)));
     ASSERT_TRUE(WaitForText("the story"));
     EXPECT_EQ(std::string(m_browser->GetAddressText().c_str()), server.url("/story"));
+
+    // So does the user's Return on the link the user's Tab put the focus on.
+    const std::string keyed = "<html><body style='margin:0'><p style='height:100px'>keyed item</p><a href='" +
+                              server.url("/moved") + "'>read on</a></body></html>";
+    m_browser->GetHtmlCtrl()->WriteHtml(uString(keyed.c_str()));
+    ASSERT_TRUE(WaitForText("keyed item"));
+    guitest::ClickAt(View()->ClientToScreen(wxPoint(100, 50)));
+    guitest::RunEventsFor(300);
+    wxUIActionSimulator keys;
+    keys.Char(WXK_TAB);
+    guitest::RunEventsFor(300);
+    keys.Char(WXK_RETURN);
+    EXPECT_TRUE(WaitForText("the story")) << "the item was left";
 }
 
 TEST_F(WebBrowserFrameTest, ButtonsTipTheirNameAndTellWhatTheyDoInTheStatusBar)
