@@ -11,13 +11,14 @@
 namespace
 {
 
-// ".Example.com" and "example.com" count as one domain: the dot only says
-// that subdomains are sent the cookie too.
+// ".example.com" (sent to subdomains too) and "example.com" (to that host
+// only) are two domains: a host under example.com may set the first but never
+// the second, so it must not make the host's own give way.
 std::string DomainOf(const std::string& key)
 {
     std::string_view domain(key);
     domain = domain.substr(0, domain.find('\t'));
-    while (!domain.empty() && domain.front() == '.')
+    while (domain.size() > 1 && domain[0] == '.' && domain[1] == '.')
         domain.remove_prefix(1);
     std::string lower(domain);
     for (char& c : lower)
