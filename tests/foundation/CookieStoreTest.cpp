@@ -538,7 +538,9 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         const char* otherStep;
         bool otherFirst; // the other copy's answer comes before this one's
         bool otherWritesFirst;
-        bool otherSetsFirst = false; // the other copy takes a token of its own before its step
+        // The other copy takes a token of its own before its step, and makes a
+        // request after it (its store then no longer lists what it deleted).
+        bool otherSetsFirst = false;
     } rows[] = {
         {"the other copy's logout after this copy's token, written first", "/logout", false, true},
         // The file holds no token: the other copy's went before it was written.
@@ -559,7 +561,10 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         std::vector<std::string> steps = {"fetch:" + server.url(row.otherStep), "wait:" + dir.file(go),
                                           "close", sent};
         if (row.otherSetsFirst)
+        {
+            steps.insert(steps.begin() + 1, sent);
             steps.insert(steps.begin(), rotate);
+        }
         other = Probe(steps);
         ASSERT_NE(other->waitForOutput("fetched ", 30000), "") << other->log();
         if (row.otherFirst)

@@ -86,6 +86,14 @@ bool HasRunOut(const std::string& line, long long now)
     return expiry != 0 && expiry <= now;
 }
 
+// A site deletes a cookie by sending it expired; one that ran out only
+// later was not deleted.
+bool SentExpired(const std::string& line, std::int64_t setAt)
+{
+    const long long expiry = ExpiryOf(line);
+    return expiry != 0 && expiry <= setAt / kNanoseconds;
+}
+
 // Now, in ns since 1970; in the process never twice the same nor back, so
 // that the order in which the store took its cookies holds when the clock is
 // set back.
@@ -492,9 +500,9 @@ std::int64_t uCookieJar::changedAt(const std::string& key) const
 
 std::int64_t uCookieJar::deletedAt(const std::string& key, const Cookies& current) const
 {
-    // The site sent it expired, and libcurl lists it so.
-    if (current.count(key) != 0)
-        return changedAt(key);
+    // libcurl still lists it.
+    if (const auto held = current.find(key); held != current.end())
+        return SentExpired(held->second, changedAt(key)) ? changedAt(key) : -1;
     const auto gone = m_goneAt.find(key);
     return gone != m_goneAt.end() && gone->second.bySite ? gone->second.at : -1;
 }
@@ -624,7 +632,11 @@ uCookieJar::Cookies uCookieJar::list()
             ++at;
             continue;
         }
-        m_goneAt[at->first] = Gone{arrival(at->first), !HasRunOut(at->second.line, seconds)};
+        // libcurl lists a cookie sent expired until it next clears them out.
+        const Setting& last = at->second;
+        m_goneAt[at->first] = SentExpired(last.line, last.setAt)
+                                  ? Gone{last.setAt, true}
+                                  : Gone{arrival(at->first), !HasRunOut(last.line, seconds)};
         at = m_setAt.erase(at);
     }
     for (const auto& [key, line] : cookies)
