@@ -35,10 +35,10 @@
 // line (which libcurl skips) saying when it was set. A cookie the site
 // deleted leaves a comment line in its place saying when, so that a copy
 // holding an older value gives it up rather than write it back; these lines
-// go after 30 days, or sooner when the bounds need their room.
-// Each cookie domain keeps
-// at most uCurlTransfer::kMostCookiesPerDomain cookies and the site at most
-// kMostCookiesPerSite (uCookieBound), in the store and in the file; a longer
+// go after 30 days, or sooner when the bounds need their room. Each cookie
+// domain keeps at most uCurlTransfer::kMostCookiesPerDomain cookies and the
+// site at most kMostCookiesPerSite (uCookieBound), the cookies sent to the
+// site's own host giving way last, in the store and in the file; a longer
 // file (an older version's, libcurl's, another tool's) is read whole and
 // bounded the same way. Its lines without a time were set in the file's
 // order by the time it was written: newest first in libcurl's, else oldest.
