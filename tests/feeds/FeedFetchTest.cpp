@@ -117,6 +117,16 @@ TEST_F(FeedFetchTest, EachDocumentIsParsedByItsRootOrRefused)
          "<link href=\"http://x.test/1\"/></entry><entry><title>two</title><link href=\"http://x.test/2\"/>"
          "<summary>ha",
          200, 0, 1},
+        // A fault the later reads get past (an undeclared prefix, an HTML
+        // entity name) breaks off the first reads inside a whole item.
+        {"undeclared prefix in the first item, cut in the second",
+         "<rss><channel><title>c</title><item><title>one</title><link>http://x.test/1</link>"
+         "<itunes:duration>1</itunes:duration></item><item><title>two</title><link>http://x.te",
+         200, 0, 1},
+        {"html entity in the first item, cut in the second",
+         "<rss><channel><title>c</title><item><title>one&nbsp;x</title><link>http://x.test/1</link>"
+         "</item><item><title>two</title><link>http://x.te",
+         200, 0, 1},
     };
     CFeedStore store;
     std::vector<std::string> errors;

@@ -128,7 +128,8 @@ TEST_F(WebFetchTest, CookiesLiveInAPrivateFilePerSiteAndReachTheNextFetch)
 
 // Site V's 100 feeds each answer 302 to another host, which sets 50 cookies
 // an answer: that host's cookies are bounded among themselves, and V's login
-// stays in V's file and goes with V's next request.
+// stays in V's file and goes with V's next request. Each row is a host
+// reached and the cookie domain it sets.
 TEST_F(WebFetchTest, AHostReachedThroughRedirectsNeverPushesOutTheSitesCookies)
 {
     CPreference::ProxySection proxy;
@@ -139,33 +140,50 @@ TEST_F(WebFetchTest, AHostReachedThroughRedirectsNeverPushesOutTheSitesCookies)
                  TextResponse(200, "in").header("Set-Cookie", "login=yes; Path=/; Max-Age=86400"));
     server.route("http://v.invalid/sent",
                  [](const HttpRequest& request) { return TextResponse(200, request.cookie("login")); });
-    server.setDefaultHandler(
-        [](const HttpRequest& request)
-        {
-            const std::string feed = request.path.substr(request.path.rfind('/') + 1);
-            if (request.target.rfind("http://v.invalid/", 0) == 0)
-                return RedirectResponse("http://w.invalid/flood/" + feed);
-            HttpResponse response = TextResponse(200, "<rss/>");
-            for (int i = 0; i < 50; ++i)
-                response.header("Set-Cookie",
-                                "w" + feed + "_" + std::to_string(i) + "=v; Path=/; Max-Age=86400");
-            return response;
-        });
+    const struct
+    {
+        const char* host;
+        const char* domain; // the Domain attribute it sets, or none
+        const char* line;   // how the jar's lines of its cookies start
+    } rows[] = {
+        {"w.invalid", "", "w.invalid\t"},
+        // A host below V may set cookies for V's domain, never for V alone.
+        {"x.v.invalid", "v.invalid", ".v.invalid\t"},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.host);
+        const std::string host = row.host;
+        const std::string domain = *row.domain ? std::string("; Domain=") + row.domain : "";
+        server.setDefaultHandler(
+            [host, domain](const HttpRequest& request)
+            {
+                const std::string feed = request.path.substr(request.path.rfind('/') + 1);
+                if (request.target.rfind("http://v.invalid/", 0) == 0)
+                    return RedirectResponse("http://" + host + "/flood/" + feed);
+                HttpResponse response = TextResponse(200, "<rss/>");
+                for (int i = 0; i < 50; ++i)
+                    response.header("Set-Cookie", host.substr(0, 1) + feed + "_" + std::to_string(i) +
+                                                      "=v; Path=/; Max-Age=86400" + domain);
+                return response;
+            });
 
-    ASSERT_EQ(Fetch("http://v.invalid/login", false), "in");
-    for (int feed = 0; feed < 100; ++feed)
-        ASSERT_EQ(Fetch("http://v.invalid/feed/" + std::to_string(feed), false), "<rss/>");
-    EXPECT_EQ(Fetch("http://v.invalid/sent", false), "yes");
+        ASSERT_EQ(Fetch("http://v.invalid/login", false), "in");
+        for (int feed = 0; feed < 100; ++feed)
+            ASSERT_EQ(Fetch("http://v.invalid/feed/" + std::to_string(feed), false), "<rss/>");
+        EXPECT_EQ(Fetch("http://v.invalid/sent", false), "yes");
 
-    const std::string cache = config.data("cache");
-    ASSERT_EQ(FileNames(cache).size(), 1u) << "the cookies of the host reached are in V's file";
-    const std::string jar = ReadFileBytes(cache + "/" + FileNames(cache)[0]);
-    EXPECT_NE(jar.find("\tlogin\tyes\n"), std::string::npos);
-    std::size_t others = 0;
-    for (std::size_t at = 0; (at = jar.find("\nw.invalid\t", at)) != std::string::npos; ++at)
-        ++others;
-    EXPECT_EQ(others, uCurlTransfer::kMostCookiesPerDomain);
-    EXPECT_NE(jar.find("\tw99_49\tv\n"), std::string::npos) << "the host's newest stay";
+        const std::string cache = config.data("cache");
+        ASSERT_EQ(FileNames(cache).size(), 1u) << "the cookies of the host reached are in V's file";
+        const std::string jar = ReadFileBytes(cache + "/" + FileNames(cache)[0]);
+        EXPECT_NE(jar.find("\tlogin\tyes\n"), std::string::npos);
+        std::size_t others = 0;
+        for (std::size_t at = 0; (at = jar.find("\n" + std::string(row.line), at)) != std::string::npos; ++at)
+            ++others;
+        EXPECT_EQ(others, uCurlTransfer::kMostCookiesPerDomain);
+        EXPECT_NE(jar.find("\t" + host.substr(0, 1) + "99_49\tv\n"), std::string::npos)
+            << "the host's newest stay";
+    }
 }
 
 // A link planted at a site's cookie file is neither read nor written

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
@@ -355,6 +356,39 @@ TEST_F(CookieStoreTest, EachDomainKeepsItsMostRecentlySetCookiesUpToTheBound)
         EXPECT_TRUE(held == share || held == share + 1) << "host " << host << " holds " << held;
     }
     EXPECT_NE(Fetch("/sent").find("login=yes"), std::string::npos);
+
+    // As many domains of one cookie each as the site's bound holds, all set
+    // after the site's login: no domain holds more than the site's, and the
+    // login stays.
+    jar = dir.file("one-each.cookie");
+    std::string oneEach = "127.0.0.1\tFALSE\t/\tFALSE\t0\tlogin\tyes\n";
+    for (std::size_t host = 0; host < uCurlTransfer::kMostCookiesPerSite; ++host)
+        oneEach += "host" + std::to_string(host) + ".invalid\tFALSE\t/\tFALSE\t0\tc\tv\n";
+    dir.write("one-each.cookie", oneEach);
+    EXPECT_NE(Fetch("/sent").find("login=yes"), std::string::npos);
+
+    // The site's login beside as many records of deletions as the domain's
+    // bound holds, all made after it, and one from long ago: the records make
+    // room for new cookies before the login does, the newest stay, and the
+    // one from long ago goes.
+    jar = dir.file("deleted.cookie");
+    std::string deleted = "# set 1700000000.000000000\n127.0.0.1\tFALSE\t/\tFALSE\t0\tlogin\tyes\n"
+                          "# gone 1600000000.000000000 127.0.0.1\t/\tlong-ago\n";
+    const long long recent = static_cast<long long>(std::time(nullptr)) - 3600;
+    for (std::size_t i = 0; i < bound; ++i)
+        deleted += "# gone " + std::to_string(recent + static_cast<long long>(i)) +
+                   ".000000000 127.0.0.1\t/\td" + std::to_string(i) + "\n";
+    dir.write("deleted.cookie", deleted);
+    EXPECT_EQ(Fetch("/set/0"), "set");
+    EXPECT_NE(Fetch("/sent").find("login=yes"), std::string::npos);
+    EXPECT_EQ(JarNames("127.0.0.1").size(), 51u);
+    const std::string text = ReadFileBytes(jar);
+    std::size_t records = 0;
+    for (std::size_t at = text.find("# gone "); at != std::string::npos; at = text.find("# gone ", at + 1))
+        ++records;
+    EXPECT_EQ(records, bound - 51) << text;
+    EXPECT_TRUE(JarHolds("\td" + std::to_string(bound - 1) + "\n")) << text;
+    EXPECT_FALSE(JarHolds("\tlong-ago\n")) << text;
 }
 
 // Two copies of the program on one folder. The one holding the folder's lock
@@ -504,7 +538,14 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         const char* otherStep;
         bool otherFirst; // the other copy's answer comes before this one's
         bool otherWritesFirst;
+        // The other copy takes a token of its own before its step, and makes a
+        // request after it (its store then no longer lists what it deleted).
+        bool otherSetsFirst = false;
     } rows[] = {
+        {"the other copy's logout after this copy's token, written first", "/logout", false, true},
+        // The file holds no token: the other copy's went before it was written.
+        {"the other copy's own token and logout after this copy's token, written first", "/logout", false,
+         true, true},
         {"the other copy's newer token, written first", "/rotate", false, true},
         {"the other copy's newer token, this copy's older written after it", "/rotate", false, false},
         {"this copy's newer token after the other copy logged out", "/logout", true, false},
@@ -517,13 +558,22 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         {
             EXPECT_EQ(Fetch("/rotate"), "rotated");
         }
-        other = Probe({"fetch:" + server.url(row.otherStep), "wait:" + dir.file(go), "close", sent});
+        std::vector<std::string> steps = {"fetch:" + server.url(row.otherStep), "wait:" + dir.file(go),
+                                          "close", sent};
+        if (row.otherSetsFirst)
+        {
+            steps.insert(steps.begin() + 1, sent);
+            steps.insert(steps.begin(), rotate);
+        }
+        other = Probe(steps);
         ASSERT_NE(other->waitForOutput("fetched ", 30000), "") << other->log();
         if (row.otherFirst)
         {
             EXPECT_EQ(Fetch("/rotate"), "rotated");
         }
-        const std::string expected = last();
+        // The site's last word on the token may be that it is gone.
+        const bool loggedOut = std::string(row.otherStep) == "/logout" && !row.otherFirst;
+        const std::string expected = loggedOut ? "" : last();
         if (row.otherWritesFirst)
         {
             dir.write(go, "");
@@ -536,7 +586,15 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
             << "the other copy sends " << expected << "\n"
             << other->log();
         EXPECT_EQ(Fetch("/sent"), expected) << "this copy sends it";
-        EXPECT_TRUE(JarHolds("\ttoken\t" + expected + "\n")) << ReadFileBytes(jar);
+        EXPECT_TRUE(loggedOut ? !JarHolds("\ttoken\t") : JarHolds("\ttoken\t" + expected + "\n"))
+            << ReadFileBytes(jar);
+        if (loggedOut)
+        {
+            auto reader = Probe({"libcurl:" + server.url("/sent")});
+            EXPECT_EQ(reader->waitForExit(30000), 0);
+            EXPECT_NE(reader->log().find("fetched \n"), std::string::npos) << "libcurl sends none\n"
+                                                                           << reader->log();
+        }
     }
     // libcurl itself reads the file as written.
     EXPECT_EQ(Probe({"libcurl:" + server.url("/sent")})->waitForOutput("fetched ", 30000), last());

@@ -173,8 +173,11 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
     const char* path = file.getPath().c_str();
     // Namespaces and schema processing on, then schema off, then namespaces
     // off too; entity-reference nodes on in all three. Only a whole document
-    // ends the chain early: a damaged one gets its repairs first, and the
-    // first tree with a root is taken only when they fail too.
+    // ends the chain early: a damaged one gets its repairs first, and a tree
+    // with a root is taken only when they fail too: the last, since each
+    // attempt checks less and reads at least as far (an undeclared prefix
+    // breaks off only the first two). The repaired tree, when the repairs
+    // leave it broken, still reads past what they mended.
     const bool attempts[3][2] = {{true, true}, {true, false}, {false, false}};
     auto document = std::make_unique<uXmlDocument>();
     std::unique_ptr<uXmlDocument> partial;
@@ -198,10 +201,10 @@ bool CFeedStore::LoadFeedFile(const uFile& file, bool showMessages)
         whole = !document->isPartial();
         if (whole)
             break;
-        if (!partial)
-            partial = std::exchange(document, std::make_unique<uXmlDocument>());
+        partial = std::exchange(document, std::make_unique<uXmlDocument>());
     }
-    if (!whole && !document->loadRepaired(path) && partial)
+    if (!whole && !document->loadRepaired(path, /*keepPartial=*/true) && !document->getDocumentElement() &&
+        partial)
         document = std::move(partial);
     bool loaded = document->getDocumentElement() != nullptr;
     if (!loaded)

@@ -59,7 +59,8 @@ public:
     // Each cookie domain of a site's jar keeps at most this many cookies, the least recently set
     // going first, as in browsers: a host that a redirect reaches never pushes out the site's own.
     static constexpr std::size_t kMostCookiesPerDomain = 300;
-    // A site's jar keeps at most this many; beyond it the domain holding the most gives way first.
+    // A site's jar keeps at most this many; beyond it the domain holding the most gives way first,
+    // those whose cookies the site's own host is sent last.
     static constexpr std::size_t kMostCookiesPerSite = 3000;
     // Tests: called inside every cookie file write, with the new file flushed beside the old
     // one, just before it replaces it. Null removes it.
@@ -95,16 +96,17 @@ public:
     virtual void setCredentials(const uString& user, const uString& password);
     // The transfer works on the process's cookie store of this file's site, which is read from
     // the file when the process first uses it (only when it is a plain file, never through a
-    // link; a file that cannot be read whole is read again later, and never replaced). The store
-    // takes the cookies of each answer as they arrive; each save lets the least recently set go
-    // beyond kMostCookiesPerDomain and kMostCookiesPerSite. The file is written from it soon
-    // after an answer set cookies, and at once when the last transfer of the site is destroyed;
-    // merged over what the file holds then, where of a cookie that another process changed too
-    // the value set later wins. While another process holds the folder's lock the save is made
-    // at the next one, except at the close (saveDueCookies), which writes without it; a holder
-    // whose own write would replace such a write merges it instead of undoing it. Each write
-    // goes into a private temporary file beside it that is then renamed over it. An empty path
-    // turns the cookie engine on without a file.
+    // link; a file that cannot be read whole is read again later, and never replaced). The
+    // store takes the cookies of each answer as they arrive; each save lets the least recently
+    // set go beyond kMostCookiesPerDomain and kMostCookiesPerSite, the site being that of the
+    // first transfer to use the file. The file is written from it soon after an answer set
+    // cookies, and at once when the last transfer of the site is destroyed; merged over what
+    // the file holds then, where of a cookie that another process changed too the value set
+    // later wins, a deletion by the site included. While another process holds the folder's
+    // lock the save is made at the next one, except at the close (saveDueCookies), which
+    // writes without it; a holder whose own write would replace such a write merges it instead
+    // of undoing it. Each write goes into a private temporary file beside it that is then
+    // renamed over it. An empty path turns the cookie engine on without a file.
     virtual bool setCookieFile(const uFile& file);
     virtual int getProtocol();
     virtual const char* getHeaders();

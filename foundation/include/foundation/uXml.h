@@ -123,9 +123,10 @@ public:
     // with white space and byte-order marks before its first byte dropped and
     // HTML entity names it does not declare written as numeric references,
     // then parsed with namespaces and, when that still fails, without. True
-    // only for a whole document; otherwise no document. A file with nothing
-    // to repair is not parsed again.
-    bool loadRepaired(const char* path);
+    // only for a whole document; otherwise no document, or with
+    // `keepPartial` the repaired tree read without namespaces as far as it
+    // goes (marked partial). A file with nothing to repair is not parsed again.
+    bool loadRepaired(const char* path, bool keepPartial = false);
     // The last load stopped at a fatal error: the document holds only what
     // was built before it (a truncated body, an undeclared entity).
     bool isPartial() const { return m_partial; }

@@ -32,9 +32,13 @@
 //
 // The file keeps libcurl's Netscape format and is written 0600, only once the
 // site has set a cookie, oldest first, each cookie's line after a comment
-// line (which libcurl skips) saying when it was set. Each cookie domain keeps
-// at most uCurlTransfer::kMostCookiesPerDomain cookies and the site at most
-// kMostCookiesPerSite (uCookieBound), in the store and in the file; a longer
+// line (which libcurl skips) saying when it was set. A cookie the site
+// deleted leaves a comment line in its place saying when, so that a copy
+// holding an older value gives it up rather than write it back; these lines
+// go after 30 days, or sooner when the bounds need their room. Each cookie
+// domain keeps at most uCurlTransfer::kMostCookiesPerDomain cookies and the
+// site at most kMostCookiesPerSite (uCookieBound), the cookies sent to the
+// site's own host giving way last, in the store and in the file; a longer
 // file (an older version's, libcurl's, another tool's) is read whole and
 // bounded the same way. Its lines without a time were set in the file's
 // order by the time it was written: newest first in libcurl's, else oldest.
@@ -61,9 +65,11 @@ public:
     // Cookie lines as libcurl lists them (CURLINFO_COOKIELIST).
     using Lines = std::vector<std::string>;
 
-    // The jar of this file, made and read from the file on first use. Null
-    // when libcurl cannot make a store.
-    static uCookieJar* forFile(const std::string& path);
+    // The jar of this file, made and read from the file on first use by a
+    // transfer of the site whose host is `host`: the cookies sent to that
+    // host give way last when the jar is full. Null when libcurl cannot make
+    // a store.
+    static uCookieJar* forFile(const std::string& path, const std::string& host);
 
     const std::string& path() const { return m_path; }
     // The store that transfers of the site attach to (CURLOPT_SHARE).
@@ -106,8 +112,9 @@ private:
     using Cookies = std::map<std::string, std::string>; // key (domain, path, name) -> line
     struct Setting
     {
-        std::string line;
+        std::string line;       // empty: the site deleted the cookie at setAt
         std::int64_t setAt = 0; // ns since 1970
+        bool gone() const { return line.empty(); }
     };
     using Settings = std::map<std::string, Setting>; // key -> line and when it was set
     struct Stamp
@@ -120,16 +127,17 @@ private:
     };
     static Stamp stampOf(const std::string& path);
 
-    explicit uCookieJar(const std::string& path);
+    uCookieJar(const std::string& path, const std::string& host);
     bool open();
     void load();
     Lines held() const;
     bool write(std::time_t now, bool withoutTurn);
 
-    // The cookies of a file's lines (written then), within the bounds.
-    static Settings parse(const Lines& lines, std::int64_t written);
+    // The cookies of a file's lines (written then) and the deletions it
+    // records, within the bounds.
+    Settings parse(const Lines& lines, std::int64_t written) const;
     // Drops those beyond the bounds.
-    static void bound(Settings& cookies);
+    void bound(Settings& cookies) const;
     // Every cookie of the lines (the store's listing).
     static Cookies keyed(const Lines& lines);
     // The store's cookies now; each whose line changed was set, and each
@@ -137,6 +145,10 @@ private:
     Cookies list();
     // When this jar's store set or lost the cookie; 0 when unknown.
     std::int64_t changedAt(const std::string& key) const;
+    // When the site deleted the cookie, which `current` holds expired or
+    // the store lost since the last write; -1 when it did not (it ran out,
+    // or the bounds let it go).
+    std::int64_t deletedAt(const std::string& key, const Cookies& current) const;
     // Drops from the store, and from `cookies`, those beyond the bounds.
     void trim(Cookies& cookies);
     // Keys in the order they were set, oldest first.
@@ -161,7 +173,7 @@ private:
     // there is no longer the one read (its stamp `read`).
     Put replace(const std::string& temporary, const Stamp& read) const;
     // The file's text for these cookies within the bounds, oldest first.
-    static std::string textOf(Settings& cookies);
+    std::string textOf(Settings& cookies) const;
     // Takes into the store `current` what another process changed in the
     // file since this jar last read or wrote it, where the store kept the
     // value it had then or changed it earlier; `record`, `set` and `removed`
@@ -173,6 +185,7 @@ private:
     static void unlockData(CURL* handle, curl_lock_data data, void* jar);
 
     std::string m_path;
+    std::string m_host; // of the site
     CURLSH* m_share = nullptr;
     CURL* m_reader = nullptr; // attached to the store; used while m_saving is held
     std::array<std::mutex, CURL_LOCK_DATA_LAST> m_dataLocks;
@@ -186,7 +199,12 @@ private:
     // When each cookie of the store took its line, and that line; and when
     // those that left it since the last write went. Under m_saving.
     Settings m_setAt;
-    std::map<std::string, std::int64_t> m_goneAt;
+    struct Gone
+    {
+        std::int64_t at = 0;
+        bool bySite = false; // not run out, nor let go by the bounds
+    };
+    std::map<std::string, Gone> m_goneAt;
     // When answers set cookies of each name since the store was last listed:
     // that, not the listing, is when the store took them.
     std::mutex m_arriving;

@@ -2,6 +2,7 @@
 
 #include "foundation/ProductAddress.h"
 #include "foundation/uAscii.h"
+#include "foundation/uUrl.h"
 #include "uCookieJar.h"
 
 #include <csignal>
@@ -368,7 +369,10 @@ bool uCurlTransfer::setCookieFile(const uFile& file)
     if (m_cookieJar)
         m_cookieJar->detach(m_cookieTicket, std::time(nullptr));
     const uString path = file.getPath();
-    m_cookieJar = path.isEmpty() ? nullptr : uCookieJar::forFile(std::string(path.c_str()));
+    // The file is the site's of the address asked for.
+    m_cookieJar = path.isEmpty() ? nullptr
+                                 : uCookieJar::forFile(std::string(path.c_str()),
+                                                       std::string(ExtractHost(m_url).c_str()));
     if (m_cookieJar)
     {
         m_cookieJar->refresh();

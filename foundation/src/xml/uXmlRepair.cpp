@@ -122,7 +122,7 @@ bool RewriteHtmlEntities(std::string& text)
 
 } // namespace
 
-bool uXmlDocument::loadRepaired(const char* path)
+bool uXmlDocument::loadRepaired(const char* path, bool keepPartial)
 {
     releaseDocument();
     uFile file(path, uFile::kModeRead);
@@ -148,6 +148,7 @@ bool uXmlDocument::loadRepaired(const char* path)
         if (getDocumentElement() && !isPartial())
             return true;
     }
-    releaseDocument();
+    if (!keepPartial)
+        releaseDocument();
     return false;
 }
