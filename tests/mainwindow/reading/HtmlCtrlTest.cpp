@@ -89,7 +89,7 @@ TEST_F(HtmlCtrlTest, WrittenPagesReplaceEachOtherWithScriptsOff)
     EXPECT_EQ(m_html->GetPageTitle(), "Written") << "the page's script must not run";
     EXPECT_NE(ShownSource().find("script-src 'none'"), std::string::npos);
     uString source;
-    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_html, source));
     EXPECT_NE(std::string(source.c_str()).find("second page"), std::string::npos);
     EXPECT_EQ(std::string(source.c_str()).find("first page"), std::string::npos);
     // Each write reports -1; our own loads run no feed search.
@@ -112,7 +112,7 @@ TEST_F(HtmlCtrlTest, APageNobodyAskedForNeverReplacesAWrittenOne)
     guitest::RunEventsFor(1000);
     EXPECT_TRUE(WaitUntilShown("the item"));
     uString source;
-    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_html, source));
     EXPECT_NE(std::string(source.c_str()).find("the item"), std::string::npos);
 
     // Also while the written page is still loading.
@@ -138,7 +138,7 @@ TEST_F(HtmlCtrlTest, AppAddressesNeverLoad)
     EXPECT_EQ(m_html->commands, (std::vector<std::string>{"quit"}));
     EXPECT_NE(ShownSource().find("stays"), std::string::npos);
     uString source;
-    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_html, source));
     EXPECT_NE(std::string(source.c_str()).find("stays"), std::string::npos);
 }
 
@@ -162,7 +162,7 @@ TEST_F(HtmlCtrlTest, ALoadedPageReportsItsFeedsAndBecomesTheSource)
     EXPECT_EQ(std::string(m_html->GetFeedLinks().front().link.c_str()),
               "file://" + m_pages.path() + "/site/feed.xml");
     uString source;
-    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_html, source));
     EXPECT_NE(std::string(source.c_str()).find("browsed page"), std::string::npos)
         << "after browsing away the source is the shown page";
 }
@@ -294,7 +294,7 @@ TEST(HtmlCtrlNewPane, PagesWrittenWhileItStartsAreShownTheLastOnly)
         guitest::RunEventsFor(100);
         EXPECT_EQ(writtenLoads, 1) << "the page written over before it could load never loads";
         uString source;
-        ASSERT_TRUE(html->GetDocumentSource(source));
+        ASSERT_TRUE(guitest::DocumentSource(*html, source));
         EXPECT_STREQ(source.c_str(), "<p>item page</p>");
 
         html.reset();

@@ -488,7 +488,7 @@ TEST_F(OpmlFrameTest, AnAddressIsSubscribedByWhatItTurnsOutToBe)
     // View source: the document's text escaped into the pane; a missing one fails.
     EXPECT_EQ(m_frame->SendMessage(WM_APP_VIEWSOURCE, 0, site.Url("/hop")), 0);
     uString source;
-    ASSERT_TRUE(m_frame->GetBrowserFrame()->GetHtmlCtrl()->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_frame->GetBrowserFrame()->GetHtmlCtrl(), source));
     EXPECT_NE(std::string(source.c_str()).find("&lt;redirect&gt;"), std::string::npos) << source.c_str();
     EXPECT_EQ(m_frame->SendMessage(WM_APP_VIEWSOURCE, 0, site.Url("/missing")), -1);
     EXPECT_EQ(m_prompt->Ids().back(), 3009);
