@@ -1,6 +1,7 @@
 #include "mainwindow/HtmlCtrl.h"
 
 #include "GuiTestSupport.h"
+#include "ScriptBoxes.h"
 #include "mainwindow/HtmlCtrlPolicy.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
@@ -13,6 +14,7 @@
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/sizer.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/webview.h>
 
@@ -384,6 +386,70 @@ TEST_F(HtmlCtrlTest, BackAndHomeTakeEffectWhileAFrameReloadsItself)
                    ShownSource().find("the item") == std::string::npos;
         },
         10000));
+}
+
+// A page's box holds the engine's answers back until it closes. The pane
+// waits for none of them meanwhile: the page's source comes once the box has
+// gone, Cut, Copy and Paste answer at once, and a source asked for before
+// the view went never comes.
+TEST_F(HtmlCtrlTest, APagesBoxHoldsUpNothingOfThePane)
+{
+    guitest::ScriptBoxes boxes;
+    ASSERT_TRUE(boxes.connect && boxes.ref && boxes.close && boxes.unref);
+    boxes.Watch(*m_html->GetWebView());
+    auto showBox = [&](const std::string& box)
+    {
+        const std::string page = m_pages.write(box + ".html", "<html><body><p>boxed " + box +
+                                                                  "</p><script>setTimeout(function(){" + box +
+                                                                  "('x')},300)</script></body></html>");
+        m_html->Navigate(uString(("file://" + page).c_str()));
+        return guitest::RunEventsUntil([&] { return boxes.shown != nullptr; }, 15000);
+    };
+    for (const std::string box : {"alert", "confirm", "prompt"})
+    {
+        SCOPED_TRACE(box);
+        ASSERT_TRUE(showBox(box));
+        // Whatever waits for the engine would wait until the box closes: it
+        // closes after a while, as the user would close it, and says so.
+        bool closedByTheTest = false;
+        wxTimer closer;
+        closer.Bind(wxEVT_TIMER,
+                    [&](wxTimerEvent&)
+                    {
+                        closedByTheTest = true;
+                        boxes.Close();
+                    });
+        closer.StartOnce(5000);
+        bool answered = false;
+        std::string source;
+        m_html->GetDocumentSource(
+            [&](bool found, const uString& text)
+            {
+                answered = found;
+                source = text.c_str();
+            });
+        m_html->CanCut();
+        m_html->CanCopy();
+        m_html->CanPaste();
+        EXPECT_FALSE(closedByTheTest) << "the pane waited for the engine";
+        EXPECT_FALSE(answered) << "the page's bytes came while its box held them";
+        closer.Stop();
+        boxes.Close();
+        EXPECT_TRUE(guitest::RunEventsUntil([&] { return answered; }, 15000));
+        EXPECT_NE(source.find("boxed " + box), std::string::npos) << source;
+    }
+    // The engine's answers, once they come, are what the pane says.
+    m_html->GetWebView()->SelectAll();
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return m_html->CanCopy(); }, 10000));
+
+    ASSERT_TRUE(showBox("alert"));
+    bool answeredLate = false;
+    m_html->GetDocumentSource([&](bool, const uString&) { answeredLate = true; });
+    guitest::DestroyWindow(m_frame);
+    m_frame = nullptr;
+    guitest::RunEventsFor(1000);
+    EXPECT_FALSE(answeredLate) << "the view has gone";
+    m_html.reset();
 }
 
 // The pane outlives its view when the parent window goes first.
