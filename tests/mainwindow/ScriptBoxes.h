@@ -2,8 +2,10 @@
 
 // The engine's own boxes of a page (alert, confirm, prompt) as the view
 // shows them, held so that a test closes them as the user would. The
-// toolkit's calls are looked up in the loaded libraries.
+// toolkit's calls are looked up in the loaded libraries. The object outlives
+// the view it watches.
 #include <dlfcn.h>
+#include <wx/timer.h>
 #include <wx/webview.h>
 
 namespace guitest
@@ -20,6 +22,18 @@ struct ScriptBoxes
     Call unref = reinterpret_cast<Call>(dlsym(RTLD_DEFAULT, "webkit_script_dialog_unref"));
     void* shown = nullptr;
 
+    ScriptBoxes()
+    {
+        m_closer.Bind(wxEVT_TIMER,
+                      [this](wxTimerEvent&)
+                      {
+                          closedLate = true;
+                          Close();
+                      });
+    }
+    ScriptBoxes(const ScriptBoxes&) = delete;
+    ScriptBoxes& operator=(const ScriptBoxes&) = delete;
+
     // Watches the view until it goes.
     void Watch(wxWebView& view)
     {
@@ -35,11 +49,24 @@ struct ScriptBoxes
     }
     void Close()
     {
+        m_closer.Stop();
         if (shown == nullptr)
             return;
         close(shown);
         unref(shown);
         shown = nullptr;
     }
+    // Closes the shown box after `ms` unless Close comes first, as the user
+    // would close it: whatever waits for the engine meanwhile waits until
+    // then, and `closedLate` tells.
+    void CloseAfter(int ms)
+    {
+        closedLate = false;
+        m_closer.StartOnce(ms);
+    }
+    bool closedLate = false;
+
+private:
+    wxTimer m_closer;
 };
 } // namespace guitest

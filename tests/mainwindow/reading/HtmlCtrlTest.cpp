@@ -14,7 +14,6 @@
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/sizer.h>
-#include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/webview.h>
 
@@ -409,17 +408,7 @@ TEST_F(HtmlCtrlTest, APagesBoxHoldsUpNothingOfThePane)
     {
         SCOPED_TRACE(box);
         ASSERT_TRUE(showBox(box));
-        // Whatever waits for the engine would wait until the box closes: it
-        // closes after a while, as the user would close it, and says so.
-        bool closedByTheTest = false;
-        wxTimer closer;
-        closer.Bind(wxEVT_TIMER,
-                    [&](wxTimerEvent&)
-                    {
-                        closedByTheTest = true;
-                        boxes.Close();
-                    });
-        closer.StartOnce(5000);
+        boxes.CloseAfter(5000);
         bool answered = false;
         std::string source;
         m_html->GetDocumentSource(
@@ -431,9 +420,8 @@ TEST_F(HtmlCtrlTest, APagesBoxHoldsUpNothingOfThePane)
         m_html->CanCut();
         m_html->CanCopy();
         m_html->CanPaste();
-        EXPECT_FALSE(closedByTheTest) << "the pane waited for the engine";
+        EXPECT_FALSE(boxes.closedLate) << "the pane waited for the engine";
         EXPECT_FALSE(answered) << "the page's bytes came while its box held them";
-        closer.Stop();
         boxes.Close();
         EXPECT_TRUE(guitest::RunEventsUntil([&] { return answered; }, 15000));
         EXPECT_NE(source.find("boxed " + box), std::string::npos) << source;

@@ -18,7 +18,6 @@
 #include <wx/listctrl.h>
 #include <wx/progdlg.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 
 using namespace subscription;
 using namespace subscriptiontest;
@@ -519,24 +518,12 @@ TEST_F(OpmlFrameTest, CommandsOnABrowsedPageGoOnWhenItsBytesComeWhileTheWindowIs
         m_frame->GetBrowserFrame()->Navigate(uString(server.url("/boxed").c_str()));
         return guitest::RunEventsUntil([&] { return boxes.shown != nullptr; }, 15000);
     };
-    // Had the command waited for the bytes, it would until the box closed:
-    // the box closes after a while, as the user would close it, and says so.
-    bool closedByTheTest = false;
-    wxTimer closer;
-    closer.Bind(wxEVT_TIMER,
-                [&](wxTimerEvent&)
-                {
-                    closedByTheTest = true;
-                    boxes.Close();
-                });
-
     ASSERT_TRUE(showBox());
     chooser->answer = uString(m_home.file("page.htm").c_str());
-    closer.StartOnce(5000);
+    boxes.CloseAfter(5000);
     Command(resources::cmd::kSave);
-    EXPECT_FALSE(closedByTheTest) << "Save waited for the page";
+    EXPECT_FALSE(boxes.closedLate) << "Save waited for the page";
     EXPECT_TRUE(chooser->requests.empty()) << "asked before the page's bytes came";
-    closer.Stop();
     boxes.Close();
     ASSERT_TRUE(guitest::RunEventsUntil([&] { return !chooser->requests.empty(); }, 15000));
     EXPECT_EQ(testsupport::ReadFileBytes(m_home.file("page.htm")), page);
@@ -552,10 +539,9 @@ TEST_F(OpmlFrameTest, CommandsOnABrowsedPageGoOnWhenItsBytesComeWhileTheWindowIs
                     dialog.GetFeedList()->GetItemText(row, OPMLImport::kTitleColumn).utf8_string());
             guitest::Press(dialog, wxID_CANCEL);
         });
-    closer.StartOnce(5000);
+    boxes.CloseAfter(5000);
     Command(resources::cmd::kLookForFeeds);
-    EXPECT_FALSE(closedByTheTest) << "Look for News Feed waited for the page";
-    closer.Stop();
+    EXPECT_FALSE(boxes.closedLate) << "Look for News Feed waited for the page";
     boxes.Close();
     EXPECT_TRUE(guitest::RunEventsUntil([&] { return !offered.empty(); }, 20000));
     EXPECT_EQ(offered, std::vector<std::string>{"Boxed news"});
