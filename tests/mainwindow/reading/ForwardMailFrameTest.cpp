@@ -1,5 +1,6 @@
 // Forwarding the shown item by mail from the real main window, to SMTP
 // servers on 127.0.0.1 started by the test.
+#include "ScriptBoxes.h"
 #include "SubscriptionFrameFixture.h"
 #include "dialogs/MailDlgs.h"
 #include "dialogs/TreePropSheet.h"
@@ -186,4 +187,58 @@ TEST_F(ForwardMailFrame, ARefusedRecipientIsReportedAsAFailure)
     EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3057}));
     EXPECT_EQ(server.connections(), 1);
     EXPECT_TRUE(server.messages().empty());
+}
+
+// Send email on a browsed page goes on with the page's bytes, which the
+// page's box holds back, and holds the window up meanwhile: the mail carries
+// the page once the box has gone, and nothing goes on when the window began
+// to close before.
+TEST_F(ForwardMailFrame, ABrowsedPageIsSentOnceItsBoxHasGoneWhileTheWindowIsOpen)
+{
+    ScriptedSmtpServer server(ScriptedSmtpServer::Accepting());
+    ShowItem(server.address());
+    const std::string page =
+        "<html><body><p>boxed page</p><script>setTimeout(function(){alert('x')},300)</script></body></html>";
+    m_site.server.serveContent("/boxed", page, "text/html");
+    guitest::ScriptBoxes boxes;
+    boxes.Watch(*m_frame->GetBrowser());
+    auto showBox = [&]
+    {
+        m_frame->GetBrowserFrame()->Navigate(uString(m_site.server.url("/boxed").c_str()));
+        return guitest::RunEventsUntil([&] { return boxes.shown != nullptr; }, 15000);
+    };
+    int asked = 0;
+    auto answer = [&](int withinMs)
+    {
+        guitest::WhenDialogShownWithin<CForwardMailDlg>(withinMs,
+                                                        [&](CForwardMailDlg& dialog)
+                                                        {
+                                                            ++asked;
+                                                            Confirm(dialog, "ann@example.test");
+                                                        });
+    };
+
+    ASSERT_TRUE(showBox());
+    answer(20000);
+    boxes.CloseAfter(5000);
+    SendEmail();
+    EXPECT_FALSE(boxes.closedLate) << "Send email waited for the page";
+    EXPECT_EQ(asked, 0) << "asked before the page's bytes came";
+    boxes.Close();
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return server.messages().size() == 1u; }, 20000));
+    EXPECT_EQ(m_prompt->Ids(), (std::vector<int>{3056}));
+    std::vector<testsupport::MimePart> parts =
+        testsupport::ReadMimeParts(testsupport::ReadMimePart(server.messages()[0]));
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_NE(parts[1].decodedBody().find(page), std::string::npos) << parts[1].decodedBody();
+
+    ASSERT_TRUE(showBox());
+    answer(3000);
+    SendEmail();
+    m_frame->PrepareToClose();
+    boxes.Close();
+    guitest::RunEventsFor(3500);
+    EXPECT_EQ(asked, 1) << "the window began to close before the page's bytes came";
+    EXPECT_EQ(server.messages().size(), 1u);
+    CloseFrame(); // before the boxes' watch goes
 }
