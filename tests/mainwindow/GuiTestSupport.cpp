@@ -1,5 +1,7 @@
 #include "GuiTestSupport.h"
 
+#include "mainwindow/HtmlCtrl.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -145,6 +147,20 @@ std::vector<std::string> ChildLabels(const wxTreeCtrl& tree, const wxTreeItemId&
          child = tree.GetNextChild(parent, cookie))
         labels.push_back(tree.GetItemText(child).utf8_string());
     return labels;
+}
+
+bool DocumentSource(CHtmlCtrl& html, uString& text)
+{
+    bool answered = false;
+    bool found = false;
+    html.GetDocumentSource(
+        [&](bool given, const uString& source)
+        {
+            answered = true;
+            found = given;
+            text = source;
+        });
+    return RunEventsUntil([&] { return answered; }, 15000) && found;
 }
 
 std::string WaitForPage(wxWebView& view, const std::string& text)

@@ -7,6 +7,8 @@
 #include <wx/image.h>
 #include <wx/treebase.h>
 
+class CHtmlCtrl;
+class uString;
 class wxChoice;
 
 class wxTreeCtrl;
@@ -44,6 +46,10 @@ std::vector<std::string> ChildLabels(const wxTreeCtrl& tree, const wxTreeItemId&
 /// The source of the page the view shows, once it holds `text`; empty when it
 /// did not within 15 s.
 std::string WaitForPage(wxWebView& view, const std::string& text);
+
+/// The pane's document source once it has handed it over: false when it
+/// found none, or gave no answer within 15 s.
+bool DocumentSource(CHtmlCtrl& html, uString& text);
 
 /// A real (double-)click at a screen point, after the double-click time has
 /// passed so that it does not pair with an earlier click.

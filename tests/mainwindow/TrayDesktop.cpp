@@ -257,6 +257,18 @@ wxSize TrayDesktop::SizeOf(unsigned long window) const
                                                               : wxSize();
 }
 
+wxPoint TrayDesktop::OriginOf(unsigned long window) const
+{
+    Display* display = AsDisplay(m_display);
+    guitest::IgnoreXErrors quiet(display);
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    return XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child)
+               ? wxPoint(x, y)
+               : wxPoint();
+}
+
 int TrayDesktop::ShownWindows() const
 {
     Display* display = AsDisplay(m_display);

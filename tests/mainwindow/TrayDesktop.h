@@ -53,6 +53,8 @@ public:
     wxRect FramedRectOf(unsigned long window) const;
     // The size of the window itself, inside the frame.
     wxSize SizeOf(unsigned long window) const;
+    // The screen point of the window's own top-left corner, inside the frame.
+    wxPoint OriginOf(unsigned long window) const;
     // Managed windows on the screen: the program's window and the dialogs
     // and boxes over it.
     int ShownWindows() const;

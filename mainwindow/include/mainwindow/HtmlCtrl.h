@@ -13,6 +13,7 @@
 #include <wx/event.h>
 #include <wx/string.h>
 
+class CEditStates;
 class CUserActs;
 class CUserActWatch;
 class wxWebView;
@@ -56,6 +57,7 @@ public:
     using StatusHandler = std::function<void(long value, const uString* text)>;
     using WindowOpener = std::function<void(const wxString& url)>;
     using AddressHandler = std::function<void(const wxString& url)>;
+    using SourceHandler = std::function<void(bool found, const uString& text)>;
 
     CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir);
     ~CHtmlCtrl() override;
@@ -71,10 +73,18 @@ public:
     // htmlctrl::PageFileUrl). Empties the feed links, reports -1 and keeps
     // the text as the page source. 0 on success.
     int WriteHtml(const uString& html, const std::set<std::string>& pageFiles = {});
-    // The text last written while it is still shown, else the browser's
-    // source of the page it shows (empty for an empty page). False, with
-    // empty text, only when there is no browser to ask.
-    bool GetDocumentSource(uString& text);
+    // Hands `done` the text last written while it is still shown, at once;
+    // else the bytes of the page the browser shows (empty for an empty or
+    // unreadable page), read without waiting: `done` runs when they come,
+    // which a page's box (an alert) may hold back, and never once the pane
+    // or its view has gone. `found` is false, with empty text, only when
+    // there is no browser to ask.
+    void GetDocumentSource(SourceHandler done);
+    // Whether the shown page would take the editing command now, as the
+    // engine last said; never waits for the engine (CEditStates).
+    bool CanCut();
+    bool CanCopy();
+    bool CanPaste();
     // The program's own navigations: each may leave a written page, where
     // the page itself may not (htmlctrl::MayNavigate).
     void Navigate(const uString& url);
@@ -153,17 +163,17 @@ private:
     // shown): it neither replaces the source nor runs a feed search.
     bool IsOwnOrBlank(const wxString& url) const;
     void SearchFeedLinks(const wxString& url);
-
-public:
+    // Reads the bytes of the page the view shows and hands them to `done`
+    // while the pane lives; false, with nothing read, when the view shows
+    // no page to read.
+    bool ReadShownPage(std::function<void(const uString& page)> done);
     // The bytes of the page at `url` came: its feed links are found.
     void FindFeedLinks(const wxString& url, const uString& page);
-
-private:
     void Report(long value, const uString* text);
 
     wxWebView* m_view = nullptr;
-    // Gone with the pane: an answer of the engine that comes later finds
-    // it expired.
+    // Gone with the pane or its view: an answer of the engine that comes
+    // later finds it expired.
     std::shared_ptr<char> m_alive = std::make_shared<char>();
     uString m_templateDir;
     const CHtmlCommand* m_commands = nullptr;
@@ -182,6 +192,7 @@ private:
     std::shared_ptr<CUserActs> m_acts;
     std::unique_ptr<CUserActWatch> m_actWatch;
     std::unique_ptr<CPaneDownloads> m_downloads;
+    std::unique_ptr<CEditStates> m_editStates;
     unsigned long m_policySignal = 0;
     unsigned long m_createSignal = 0;
     unsigned long m_addressSignal = 0;

@@ -145,6 +145,9 @@ public:
     /// relabelling its workers asked for before the close is skipped, so that
     /// the close does not wait behind it.
     void PrepareToClose();
+    /// True while the window has not begun to close; for what goes on after
+    /// the browser pane answers, which a page's box may hold back past a stop.
+    std::function<bool()> StillOpen() const;
     bool IsHiddenInTray() const { return m_hiddenInTray; }
 
     /// The subscription lists of the tree, in tree order: database file names
@@ -235,6 +238,8 @@ public:
     void ExportListAsOpml(const uString& database, const uString& label);
     bool SaveBranchAsOpml(const wxTreeItemId& item, const uString& path);
     void OnFileSave();
+    /// Save once the browser pane has given the page's source.
+    void SaveShown(const uString& source);
     bool SaveItemsAsRss(const uString& path);
     void SubscribeFeedsOfPage(const uString& url, const uString& text);
     /// A feed address (a feed link clicked in the browser pane): the list
@@ -311,6 +316,9 @@ private:
         int command;
         void (CMainFrame::*handler)();
         bool (CMainFrame::*enabled)() const; // null: always enabled
+        // With the focus in the browser's page the engine decides at the
+        // command: `enabled` shows its last answer, which may lag behind.
+        bool pageDecides = false;
     };
     static const MessageEntry kMessageMap[];
     static const CommandEntry kCommandMap[];
@@ -447,6 +455,11 @@ private:
 
     // Commands of no one pane (commands/FrameCommands.cpp).
     bool IsFocusInBrowserFrame() const;
+    // In the browser frame, on its page rather than its address box.
+    bool IsFocusInPage() const;
+    // The focus is in the browser frame, and its target takes the command
+    // (the page's engine decides by itself).
+    bool MayEditInBrowserFrame(bool (CWebBrowserFrame::*can)() const) const;
     bool IsFocusInSearchBar() const;
     bool CanEditCut() const;
     bool CanEditCopy() const;
@@ -538,6 +551,9 @@ private:
     bool m_selectingQuietly = false; // the frame moves the tree selection itself
     bool m_firstRefresh = false;
     bool m_closeComing = false; // PrepareToClose was called
+    // Expires when the window begins to close: a command that goes on when
+    // the browser pane answers (StillOpen) asks it first.
+    std::shared_ptr<char> m_open = std::make_shared<char>();
     bool m_hiddenInTray = false;
     bool m_trayPending = false; // minimised with the icon shown: hidden once the area takes it
     wxRect m_normalRect;

@@ -75,8 +75,8 @@ public:
 
     // 2 when the focus is in the address box, else 1 (the browser).
     int GetFocusTarget() const;
-    // For the browser these ask WebKit, which answers through a nested event
-    // loop: call them when the Edit menu opens, not on every idle event.
+    // For the browser these give what the engine last said, and never wait
+    // for it (a page's box may hold its answer back).
     bool CanCut() const;
     bool CanCopy() const;
     bool CanPaste() const;
@@ -91,9 +91,15 @@ public:
     // "Send email": mails the shown page to an address the user types, with
     // the sender and server of the personal settings; `showPreferences`
     // opens the settings when no sender is set. The outcome is shown in a box.
-    void ForwardPage(CPreference& preference, const std::function<void()>& showPreferences);
+    // The page's text may come later (a page's box holds it back): the rest
+    // runs then, only while this frame lives and `mayGoOn` (when given)
+    // holds, for the window that owns the settings may be closing by then.
+    void ForwardPage(CPreference& preference, std::function<void()> showPreferences,
+                     std::function<bool()> mayGoOn = {});
 
 private:
+    void ForwardSource(const uString& source, CPreference& preference,
+                       const std::function<void()>& showPreferences);
     void CreateToolBar();
     void RecordAddress(const wxString& url);
     void OnCommand(wxCommandEvent& event);

@@ -93,10 +93,21 @@ bool CMainFrame::CanEditPaste() const
     return other != nullptr && other->CanPaste();
 }
 
+bool CMainFrame::IsFocusInPage() const
+{
+    return IsFocusInBrowserFrame() && m_browserFrame->GetFocusTarget() == 1;
+}
+
+bool CMainFrame::MayEditInBrowserFrame(bool (CWebBrowserFrame::*can)() const) const
+{
+    // The page: the engine does what it can of the command.
+    return IsFocusInPage() || (IsFocusInBrowserFrame() && (m_browserFrame->*can)());
+}
+
 // The focused control only: cutting in both would leave only the second cut on the clipboard.
 void CMainFrame::OnEditCut()
 {
-    if (IsFocusInBrowserFrame() && m_browserFrame->CanCut())
+    if (MayEditInBrowserFrame(&CWebBrowserFrame::CanCut))
         m_browserFrame->Cut();
     else if (m_searchToolBar != nullptr && m_searchToolBar->CanCut())
         m_searchToolBar->Cut();
@@ -107,7 +118,7 @@ void CMainFrame::OnEditCut()
 
 void CMainFrame::OnEditCopy()
 {
-    if (IsFocusInBrowserFrame() && m_browserFrame->CanCopy())
+    if (MayEditInBrowserFrame(&CWebBrowserFrame::CanCopy))
         m_browserFrame->Copy();
     else if (m_searchToolBar != nullptr && m_searchToolBar->CanCopy())
         m_searchToolBar->Copy();
@@ -118,7 +129,7 @@ void CMainFrame::OnEditCopy()
 
 void CMainFrame::OnEditPaste()
 {
-    if (IsFocusInBrowserFrame() && m_browserFrame->CanPaste())
+    if (MayEditInBrowserFrame(&CWebBrowserFrame::CanPaste))
         m_browserFrame->Paste();
     else if (m_searchToolBar != nullptr && m_searchToolBar->HasFocus())
         m_searchToolBar->Paste();

@@ -18,6 +18,8 @@
 
 void CMainFrame::OnCloseWindow(wxCloseEvent&)
 {
+    // Commands still waiting for the browser pane's answer end here.
+    m_open.reset();
     // The rectangle the window last had while shown normally: a window hidden
     // in the tray or minimised reports no useful one of its own.
     TrackNormalRect();

@@ -82,9 +82,9 @@ const CMainFrame::CommandEntry CMainFrame::kCommandMap[] = {
     {resources::cmd::kLookForFeeds, &CMainFrame::OnLookForFeeds, nullptr},
     {resources::cmd::kFindDialog, &CMainFrame::OnFind, nullptr},
     {resources::cmd::kFind, &CMainFrame::OnFindInBar, &CMainFrame::HasSearchText},
-    {resources::cmd::kCut, &CMainFrame::OnEditCut, &CMainFrame::CanEditCut},
-    {resources::cmd::kCopy, &CMainFrame::OnEditCopy, &CMainFrame::CanEditCopy},
-    {resources::cmd::kPaste, &CMainFrame::OnEditPaste, &CMainFrame::CanEditPaste},
+    {resources::cmd::kCut, &CMainFrame::OnEditCut, &CMainFrame::CanEditCut, /*pageDecides=*/true},
+    {resources::cmd::kCopy, &CMainFrame::OnEditCopy, &CMainFrame::CanEditCopy, /*pageDecides=*/true},
+    {resources::cmd::kPaste, &CMainFrame::OnEditPaste, &CMainFrame::CanEditPaste, /*pageDecides=*/true},
     {resources::cmd::kPrint, &CMainFrame::OnFilePrint, nullptr},
     {resources::cmd::kPrintDirect, &CMainFrame::OnFilePrint, nullptr},
     {resources::cmd::kFaq, &CMainFrame::OnHelpFaq, nullptr},
@@ -186,7 +186,7 @@ void CMainFrame::OnMenuCommand(wxCommandEvent& event)
         event.Skip();
         return;
     }
-    if (entry->enabled == nullptr || (this->*entry->enabled)())
+    if (entry->enabled == nullptr || (this->*entry->enabled)() || (entry->pageDecides && IsFocusInPage()))
         (this->*entry->handler)();
 }
 

@@ -68,7 +68,10 @@ void CMainFrame::CreateReadingPanes()
     m_itemListView->SetHooks(view);
     m_browserFrame->SetSendMailHandler(
         [this]
-        { m_browserFrame->ForwardPage(*m_preference, [this] { SendMessage(WM_APP_SHOWPREFERENCES); }); });
+        {
+            m_browserFrame->ForwardPage(
+                *m_preference, [this] { SendMessage(WM_APP_SHOWPREFERENCES); }, StillOpen());
+        });
 
     // The pane's reports reach the status bar as WM_APP_SETSTATUS does.
     m_browserFrame->GetHtmlCtrl()->SetStatusHandler(

@@ -193,8 +193,14 @@ long CMainFrame::OnUpdateDone(const CFrameMessage&)
 void CMainFrame::PrepareToClose()
 {
     m_closeComing = true;
+    m_open.reset();
     if (m_refreshHost)
         m_refreshHost->Stop();
+}
+
+std::function<bool()> CMainFrame::StillOpen() const
+{
+    return [open = std::weak_ptr<char>(m_open)] { return !open.expired(); };
 }
 
 long CMainFrame::OnSettingsChanged(const CFrameMessage&)

@@ -25,11 +25,24 @@ bool HasSender(const CPreference::PersonalSection& personal)
 }
 } // namespace
 
-void CWebBrowserFrame::ForwardPage(CPreference& preference, const std::function<void()>& showPreferences)
+void CWebBrowserFrame::ForwardPage(CPreference& preference, std::function<void()> showPreferences,
+                                   std::function<bool()> mayGoOn)
 {
-    uString source;
-    if (!m_view || !m_view->GetDocumentSource(source) || source.isEmpty())
+    if (!m_view)
         return;
+    // Answered only while the pane, and so this frame, lives.
+    m_view->GetDocumentSource(
+        [this, &preference, showPreferences = std::move(showPreferences),
+         mayGoOn = std::move(mayGoOn)](bool found, const uString& source)
+        {
+            if (found && !source.isEmpty() && (!mayGoOn || mayGoOn()))
+                ForwardSource(source, preference, showPreferences);
+        });
+}
+
+void CWebBrowserFrame::ForwardSource(const uString& source, CPreference& preference,
+                                     const std::function<void()>& showPreferences)
+{
     CPreference::PersonalSection personal = preference.GetPersonalSection();
     if (!HasSender(personal))
     {

@@ -99,10 +99,17 @@ void CMainFrame::OnFileSave()
 {
     if (m_treeView == nullptr || m_browserFrame == nullptr)
         return;
-    uString source;
     // A pane that cannot give its source leaves Save with nothing to do.
-    if (!m_browserFrame->GetHtmlCtrl()->GetDocumentSource(source))
-        return;
+    m_browserFrame->GetHtmlCtrl()->GetDocumentSource(
+        [this, open = StillOpen()](bool found, const uString& source)
+        {
+            if (found && open())
+                SaveShown(source);
+        });
+}
+
+void CMainFrame::SaveShown(const uString& source)
+{
     bool hasPage = !source.isEmpty();
     bool hasItems = m_itemListView != nullptr && m_itemListView->GetRowCount() > 0;
     wxTreeItemId selected = m_treeView->GetSelection();
@@ -384,9 +391,13 @@ void CMainFrame::OnLookForFeeds()
 {
     if (m_browserFrame == nullptr)
         return;
-    uString source;
-    if (m_browserFrame->GetHtmlCtrl()->GetDocumentSource(source))
-        SubscribeFeedsOfPage(m_browserFrame->GetAddressText(), source);
+    // The address of the page whose source is asked for.
+    m_browserFrame->GetHtmlCtrl()->GetDocumentSource(
+        [this, open = StillOpen(), url = m_browserFrame->GetAddressText()](bool found, const uString& source)
+        {
+            if (found && open())
+                SubscribeFeedsOfPage(url, source);
+        });
 }
 
 void CMainFrame::OnBrowseDirectory()

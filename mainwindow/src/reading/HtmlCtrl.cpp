@@ -1,5 +1,6 @@
 #include "mainwindow/HtmlCtrl.h"
 
+#include "EditStates.h"
 #include "UserActWatch.h"
 #include "WebKitCalls.h"
 #include "common/DesktopShell.h"
@@ -223,6 +224,7 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     m_acts = std::make_shared<CUserActs>();
     m_actWatch = std::make_unique<CUserActWatch>(m_view->GetNativeBackend(), m_acts);
     m_downloads = std::make_unique<CPaneDownloads>(m_view, m_acts, *m_actWatch);
+    m_editStates = std::make_unique<CEditStates>(m_view->GetNativeBackend());
 }
 
 // The wx bindings end with this handler (wx tracks them); the toolkit's
@@ -301,8 +303,11 @@ void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
         StopWatchingView();
         m_downloads.reset();
         m_actWatch.reset();
-        // Gone with its parent: nothing may reach it any more.
+        m_editStates.reset();
+        // Gone with its parent: nothing may reach it any more, and no answer
+        // about it goes on.
         m_view = nullptr;
+        m_alive = std::make_shared<char>();
     }
     event.Skip();
 }
@@ -396,20 +401,37 @@ void CHtmlCtrl::OnStartPageDone()
         PutWrittenPage();
 }
 
-bool CHtmlCtrl::GetDocumentSource(uString& text)
+void CHtmlCtrl::GetDocumentSource(SourceHandler done)
 {
-    text.setEmpty();
     if (m_hasSource)
     {
-        text = m_source;
-        return true;
+        done(true, m_source);
+        return;
     }
     if (m_view == nullptr)
-        return false;
+    {
+        done(false, uString());
+        return;
+    }
     // An empty page still has a source, if an empty one: Save then offers
     // what else there is.
-    text = ToUString(m_view->GetPageSource());
-    return true;
+    if (!ReadShownPage([done](const uString& page) { done(true, page); }))
+        done(true, uString());
+}
+
+bool CHtmlCtrl::CanCut()
+{
+    return m_editStates && m_editStates->Can(CEditStates::Command::kCut);
+}
+
+bool CHtmlCtrl::CanCopy()
+{
+    return m_editStates && m_editStates->Can(CEditStates::Command::kCopy);
+}
+
+bool CHtmlCtrl::CanPaste()
+{
+    return m_editStates && m_editStates->Can(CEditStates::Command::kPaste);
 }
 
 void CHtmlCtrl::Navigate(const uString& url)
@@ -675,13 +697,12 @@ void CHtmlCtrl::OnTitleChanged(wxWebViewEvent& event)
 #ifdef __WXGTK__
 namespace
 {
-// A read of the shown page's bytes for its feed links; the pane may go
-// before the engine answers.
+// A read of the shown page's bytes; the pane may go before the engine
+// answers.
 struct SourceRead
 {
     std::weak_ptr<char> alive;
-    CHtmlCtrl* control;
-    wxString url;
+    std::function<void(const uString& page)> done;
 };
 
 void OnSourceRead(GObject* resource, GAsyncResult* result, gpointer data)
@@ -694,25 +715,37 @@ void OnSourceRead(GObject* resource, GAsyncResult* result, gpointer data)
         uString page;
         if (bytes != nullptr)
             page.assign(reinterpret_cast<const char*>(bytes), 0, static_cast<int>(length));
-        read->control->FindFeedLinks(read->url, page);
+        read->done(page);
     }
     g_free(bytes);
 }
 } // namespace
 #endif
 
-void CHtmlCtrl::SearchFeedLinks(const wxString& url)
+bool CHtmlCtrl::ReadShownPage(std::function<void(const uString& page)> done)
 {
-    if (m_view == nullptr || m_hasSource)
-        return;
+    if (m_view == nullptr)
+        return false;
 #ifdef __WXGTK__
     // Not through the toolkit's GetPageSource: it waits in a loop of its
     // own, in which a stop could close the pane under it.
     const webkitcalls::SourceApi& api = webkitcalls::Source();
     void* resource = api.mainResource != nullptr ? api.mainResource(m_view->GetNativeBackend()) : nullptr;
-    if (resource != nullptr)
-        api.getData(resource, nullptr, OnSourceRead, new SourceRead{m_alive, this, url});
+    if (resource == nullptr)
+        return false;
+    api.getData(resource, nullptr, OnSourceRead, new SourceRead{m_alive, std::move(done)});
+    return true;
+#else
+    done(ToUString(m_view->GetPageSource()));
+    return true;
 #endif
+}
+
+void CHtmlCtrl::SearchFeedLinks(const wxString& url)
+{
+    if (m_view == nullptr || m_hasSource)
+        return;
+    ReadShownPage([this, url](const uString& page) { FindFeedLinks(url, page); });
 }
 
 void CHtmlCtrl::FindFeedLinks(const wxString& url, const uString& page)

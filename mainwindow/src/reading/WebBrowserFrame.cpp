@@ -266,21 +266,21 @@ bool CWebBrowserFrame::CanCut() const
 {
     if (GetFocusTarget() == 2)
         return m_address->CanCut();
-    return m_view && m_view->GetWebView()->CanCut();
+    return m_view && m_view->CanCut();
 }
 
 bool CWebBrowserFrame::CanCopy() const
 {
     if (GetFocusTarget() == 2)
         return m_address->CanCopy();
-    return m_view && m_view->GetWebView()->CanCopy();
+    return m_view && m_view->CanCopy();
 }
 
 bool CWebBrowserFrame::CanPaste() const
 {
     if (GetFocusTarget() == 2)
         return true;
-    return m_view && m_view->GetWebView()->CanPaste();
+    return m_view && m_view->CanPaste();
 }
 
 void CWebBrowserFrame::Cut()

@@ -80,6 +80,18 @@ const SourceApi& Source()
     return api;
 }
 
+const EditingApi& Editing()
+{
+    static const EditingApi api = []
+    {
+        EditingApi found;
+        Find(found.canExecute, "webkit_web_view_can_execute_editing_command");
+        Find(found.canExecuteFinish, "webkit_web_view_can_execute_editing_command_finish");
+        return found.canExecute && found.canExecuteFinish ? found : EditingApi();
+    }();
+    return api;
+}
+
 const HistoryApi& History()
 {
     static const HistoryApi api = []

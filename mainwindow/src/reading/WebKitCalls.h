@@ -117,9 +117,19 @@ struct SourceApi
     guchar* (*getDataFinish)(void* resource, GAsyncResult* result, gsize* length, GError** error) = nullptr;
 };
 
+// Whether the page would take an editing command (cut, copy, paste), asked
+// without a loop of its own: a page's box holds the engine's answer back.
+struct EditingApi
+{
+    void (*canExecute)(void* view, const char* command, GCancellable* cancellable,
+                       GAsyncReadyCallback callback, gpointer data) = nullptr;
+    gboolean (*canExecuteFinish)(void* view, GAsyncResult* result, GError** error) = nullptr;
+};
+
 // Null members when any function of the group is missing.
 const PolicyApi& Policy();
 const SourceApi& Source();
+const EditingApi& Editing();
 const UserContentApi& UserContent();
 const LoadApi& Load();
 const HistoryApi& History();

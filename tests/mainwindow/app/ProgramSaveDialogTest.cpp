@@ -6,17 +6,21 @@
 #include "GuiTestSupport.h"
 #include "RealProgram.h"
 #include "TrayDesktop.h"
+#include "mainwindow/WebBrowserFrame.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
+#include <map>
+#include <sstream>
 #include <wx/uiaction.h>
 
 namespace
@@ -127,6 +131,30 @@ protected:
         m_program->signal(SIGTERM);
         EXPECT_EQ(m_program->waitForExit(30000), 0) << m_program->log();
         EXPECT_FALSE(fs::exists(m_home.file("pack.zip")));
+    }
+
+    // Where the user clicks the tools (by command) in the program's window
+    // of a first start, from its top-left corner inside the frame, and the
+    // window's size under the key 0 (see the probe); empty when the probe
+    // failed.
+    std::map<int, wxPoint> ToolSpots()
+    {
+        const std::string home = m_home.file("probe");
+        fs::create_directories(home);
+        testsupport::ChildProcess probe({KESTROVA_TOOL_PROBE}, m_home.file("probe.log"), {"HOME=" + home});
+        std::map<int, wxPoint> spots;
+        if (probe.waitForExit(60000) != 0)
+            return spots;
+        std::istringstream lines(probe.log());
+        for (std::string line; std::getline(lines, line);)
+        {
+            int command = 0;
+            int x = 0;
+            int y = 0;
+            if (std::sscanf(line.c_str(), "%d %d %d", &command, &x, &y) == 3)
+                spots[command] = wxPoint(x, y);
+        }
+        return spots;
     }
 
     testsupport::TempHome m_home;
@@ -245,7 +273,10 @@ TEST_F(ProgramSaveDialogTest, TheTrayAndASecondStartBringBackTheWindowWithTheDia
 // the process's end, and the close saves the settings as File > Exit does.
 // The boxes: the engine's Print dialog (the program's own Print), the save
 // dialog's question whether to replace the user's file and its box for a
-// name too long, and a message box over the toolkit's modal dialog.
+// name too long, and a message box over the toolkit's modal dialog. A page's
+// own box holds back the engine's answers: a command that reads the page
+// (Save, Look for News Feed, Send email) given while it shows must not wait
+// for them, nor go on after the stop with the window gone.
 TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxShows)
 {
     enum class Stop
@@ -253,6 +284,7 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
         kSignal,
         kTraysExit,
         kSignalWhileTheTraysMenuShows,
+        kFileExit,
     };
     struct Row
     {
@@ -260,6 +292,7 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
         Stop stop;
         std::function<bool(TrayDesktop&)> open;
     };
+    std::map<int, wxPoint> spots; // measured on the first row's desktop
     const std::string usersFile = m_home.file("pack.zip");
     wxUIActionSimulator keys;
     auto print = [&](TrayDesktop& desktop)
@@ -323,6 +356,35 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
     };
     m_server.serve("/boxes/login", testsupport::UnauthorizedResponse());
     auto login = [&](TrayDesktop&) { return visit("/boxes/login", "/boxes/login"); };
+    // A page whose box shows a while after it loaded, and then a command the
+    // user gives: a tool (by command) or a key.
+    auto boxThenTool = [&](const std::string& call, int command)
+    {
+        return [&, call, command](TrayDesktop& desktop)
+        {
+            if (desktop.SizeOf(m_window) != wxSize(spots.at(0).x, spots.at(0).y) || spots.at(command).x < 0)
+                return false; // the tools are not where the test looks for them
+            if (!pageBox("setTimeout(function(){" + call + "},300)"))
+                return false;
+            guitest::ClickAt(desktop.OriginOf(m_window) + spots.at(command));
+            guitest::RunEventsFor(500);
+            return true;
+        };
+    };
+    auto boxThenKey = [&](const std::string& call, int key)
+    {
+        return [&, call, key](TrayDesktop&)
+        {
+            if (!pageBox("setTimeout(function(){" + call + "},300)"))
+                return false;
+            keys.Char(key, wxMOD_CONTROL);
+            guitest::RunEventsFor(500);
+            return true;
+        };
+    };
+    constexpr int kSave = 129;
+    constexpr int kLookForFeeds = 224;
+    constexpr int kSendMail = CWebBrowserFrame::kSendMail;
     const Row rows[] = {
         {"a page's alert", Stop::kSignal, [&](TrayDesktop&) { return pageBox("alert('a')"); }},
         {"a page's prompt", Stop::kSignal, [&](TrayDesktop&) { return pageBox("prompt('b')"); }},
@@ -337,20 +399,37 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
         {"print dialog", Stop::kTraysExit, print},
         {"replace box", Stop::kTraysExit, replace},
         {"replace box", Stop::kSignalWhileTheTraysMenuShows, replace},
+        {"a page's alert, then the Save tool", Stop::kSignal, boxThenTool("alert('x')", kSave)},
+        {"a page's confirm, then Ctrl+S", Stop::kFileExit, boxThenKey("confirm('x')", 'S')},
+        {"a page's prompt, then Look for News Feed", Stop::kSignal,
+         boxThenTool("prompt('x')", kLookForFeeds)},
+        {"a page's alert, then Look for News Feed", Stop::kFileExit,
+         boxThenTool("alert('x')", kLookForFeeds)},
+        {"a page's confirm, then Send email", Stop::kSignal, boxThenTool("confirm('x')", kSendMail)},
+        {"a page's prompt, then Send email", Stop::kFileExit, boxThenTool("prompt('x')", kSendMail)},
+        {"a page's alert, then Ctrl+S", Stop::kSignal, boxThenKey("alert('x')", 'S')},
+        {"a page's prompt, then the Save tool", Stop::kFileExit, boxThenTool("prompt('x')", kSave)},
+        {"a page's alert, then Print", Stop::kSignal,
+         [&](TrayDesktop& desktop)
+         { return pageBox("setTimeout(function(){alert('x')},300)") && print(desktop); }},
     };
     const std::string config = m_home.file("Documents/Kestrova/config.xml");
     for (const Row& row : rows)
     {
         SCOPED_TRACE(std::string(row.box) + ", stop " + std::to_string(static_cast<int>(row.stop)));
-        TrayDesktop desktop(m_home.path(), row.stop != Stop::kSignal);
+        const bool tray = row.stop == Stop::kTraysExit || row.stop == Stop::kSignalWhileTheTraysMenuShows;
+        TrayDesktop desktop(m_home.path(), tray);
         if (!desktop.Missing().empty())
             GTEST_SKIP() << desktop.Missing() << " is not installed";
         ASSERT_TRUE(desktop.IsReady());
+        if (spots.empty())
+            spots = ToolSpots();
+        ASSERT_EQ(spots.size(), 4u) << testsupport::ReadFileBytes(m_home.file("probe.log"));
         fs::remove(config);
         fs::remove(usersFile);
         ASSERT_TRUE(StartUntilTheWindowHasFocus(desktop)) << m_program->log();
         ASSERT_TRUE(row.open(desktop)) << m_program->log();
-        if (row.stop != Stop::kSignal)
+        if (tray)
         {
             // Only the window is watched into the tray: the engine's Print
             // dialog stays on the screen without it.
@@ -363,6 +442,13 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
         {
             keys.Char(WXK_UP); // the last entry: Exit
             keys.Char(WXK_RETURN);
+        }
+        else if (row.stop == Stop::kFileExit)
+        {
+            const int popups = desktop.PopupsShown();
+            keys.Char('F', wxMOD_ALT);
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return desktop.PopupsShown() > popups; }, 10000));
+            keys.Char('X'); // E&xit
         }
         else
         {

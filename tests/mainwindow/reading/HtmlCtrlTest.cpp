@@ -1,6 +1,7 @@
 #include "mainwindow/HtmlCtrl.h"
 
 #include "GuiTestSupport.h"
+#include "ScriptBoxes.h"
 #include "mainwindow/HtmlCtrlPolicy.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
@@ -13,6 +14,7 @@
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/sizer.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/webview.h>
 
@@ -89,7 +91,7 @@ TEST_F(HtmlCtrlTest, WrittenPagesReplaceEachOtherWithScriptsOff)
     EXPECT_EQ(m_html->GetPageTitle(), "Written") << "the page's script must not run";
     EXPECT_NE(ShownSource().find("script-src 'none'"), std::string::npos);
     uString source;
-    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_html, source));
     EXPECT_NE(std::string(source.c_str()).find("second page"), std::string::npos);
     EXPECT_EQ(std::string(source.c_str()).find("first page"), std::string::npos);
     // Each write reports -1; our own loads run no feed search.
@@ -112,7 +114,7 @@ TEST_F(HtmlCtrlTest, APageNobodyAskedForNeverReplacesAWrittenOne)
     guitest::RunEventsFor(1000);
     EXPECT_TRUE(WaitUntilShown("the item"));
     uString source;
-    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_html, source));
     EXPECT_NE(std::string(source.c_str()).find("the item"), std::string::npos);
 
     // Also while the written page is still loading.
@@ -138,7 +140,7 @@ TEST_F(HtmlCtrlTest, AppAddressesNeverLoad)
     EXPECT_EQ(m_html->commands, (std::vector<std::string>{"quit"}));
     EXPECT_NE(ShownSource().find("stays"), std::string::npos);
     uString source;
-    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_html, source));
     EXPECT_NE(std::string(source.c_str()).find("stays"), std::string::npos);
 }
 
@@ -162,7 +164,7 @@ TEST_F(HtmlCtrlTest, ALoadedPageReportsItsFeedsAndBecomesTheSource)
     EXPECT_EQ(std::string(m_html->GetFeedLinks().front().link.c_str()),
               "file://" + m_pages.path() + "/site/feed.xml");
     uString source;
-    ASSERT_TRUE(m_html->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_html, source));
     EXPECT_NE(std::string(source.c_str()).find("browsed page"), std::string::npos)
         << "after browsing away the source is the shown page";
 }
@@ -294,7 +296,7 @@ TEST(HtmlCtrlNewPane, PagesWrittenWhileItStartsAreShownTheLastOnly)
         guitest::RunEventsFor(100);
         EXPECT_EQ(writtenLoads, 1) << "the page written over before it could load never loads";
         uString source;
-        ASSERT_TRUE(html->GetDocumentSource(source));
+        ASSERT_TRUE(guitest::DocumentSource(*html, source));
         EXPECT_STREQ(source.c_str(), "<p>item page</p>");
 
         html.reset();
@@ -384,6 +386,70 @@ TEST_F(HtmlCtrlTest, BackAndHomeTakeEffectWhileAFrameReloadsItself)
                    ShownSource().find("the item") == std::string::npos;
         },
         10000));
+}
+
+// A page's box holds the engine's answers back until it closes. The pane
+// waits for none of them meanwhile: the page's source comes once the box has
+// gone, Cut, Copy and Paste answer at once, and a source asked for before
+// the view went never comes.
+TEST_F(HtmlCtrlTest, APagesBoxHoldsUpNothingOfThePane)
+{
+    guitest::ScriptBoxes boxes;
+    ASSERT_TRUE(boxes.connect && boxes.ref && boxes.close && boxes.unref);
+    boxes.Watch(*m_html->GetWebView());
+    auto showBox = [&](const std::string& box)
+    {
+        const std::string page = m_pages.write(box + ".html", "<html><body><p>boxed " + box +
+                                                                  "</p><script>setTimeout(function(){" + box +
+                                                                  "('x')},300)</script></body></html>");
+        m_html->Navigate(uString(("file://" + page).c_str()));
+        return guitest::RunEventsUntil([&] { return boxes.shown != nullptr; }, 15000);
+    };
+    for (const std::string box : {"alert", "confirm", "prompt"})
+    {
+        SCOPED_TRACE(box);
+        ASSERT_TRUE(showBox(box));
+        // Whatever waits for the engine would wait until the box closes: it
+        // closes after a while, as the user would close it, and says so.
+        bool closedByTheTest = false;
+        wxTimer closer;
+        closer.Bind(wxEVT_TIMER,
+                    [&](wxTimerEvent&)
+                    {
+                        closedByTheTest = true;
+                        boxes.Close();
+                    });
+        closer.StartOnce(5000);
+        bool answered = false;
+        std::string source;
+        m_html->GetDocumentSource(
+            [&](bool found, const uString& text)
+            {
+                answered = found;
+                source = text.c_str();
+            });
+        m_html->CanCut();
+        m_html->CanCopy();
+        m_html->CanPaste();
+        EXPECT_FALSE(closedByTheTest) << "the pane waited for the engine";
+        EXPECT_FALSE(answered) << "the page's bytes came while its box held them";
+        closer.Stop();
+        boxes.Close();
+        EXPECT_TRUE(guitest::RunEventsUntil([&] { return answered; }, 15000));
+        EXPECT_NE(source.find("boxed " + box), std::string::npos) << source;
+    }
+    // The engine's answers, once they come, are what the pane says.
+    m_html->GetWebView()->SelectAll();
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return m_html->CanCopy(); }, 10000));
+
+    ASSERT_TRUE(showBox("alert"));
+    bool answeredLate = false;
+    m_html->GetDocumentSource([&](bool, const uString&) { answeredLate = true; });
+    guitest::DestroyWindow(m_frame);
+    m_frame = nullptr;
+    guitest::RunEventsFor(1000);
+    EXPECT_FALSE(answeredLate) << "the view has gone";
+    m_html.reset();
 }
 
 // The pane outlives its view when the parent window goes first.

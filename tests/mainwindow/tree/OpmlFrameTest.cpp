@@ -1,4 +1,5 @@
 #include "CommandIds.h"
+#include "ScriptBoxes.h"
 #include "SubscriptionFrameFixture.h"
 #include "dialogs/FeedBrowserDlg.h"
 #include "dialogs/Opml.h"
@@ -18,6 +19,7 @@
 #include <wx/listctrl.h>
 #include <wx/progdlg.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 
 using namespace subscription;
 using namespace subscriptiontest;
@@ -500,10 +502,83 @@ TEST_F(OpmlFrameTest, AnAddressIsSubscribedByWhatItTurnsOutToBe)
     // View source: the document's text escaped into the pane; a missing one fails.
     EXPECT_EQ(m_frame->SendMessage(WM_APP_VIEWSOURCE, 0, site.Url("/hop")), 0);
     uString source;
-    ASSERT_TRUE(m_frame->GetBrowserFrame()->GetHtmlCtrl()->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_frame->GetBrowserFrame()->GetHtmlCtrl(), source));
     EXPECT_NE(std::string(source.c_str()).find("&lt;redirect&gt;"), std::string::npos) << source.c_str();
     EXPECT_EQ(m_frame->SendMessage(WM_APP_VIEWSOURCE, 0, site.Url("/missing")), -1);
     EXPECT_EQ(m_prompt->Ids().back(), 3009);
+}
+
+// Save and Look for News Feed of a browsed page go on with its bytes, which
+// the page's box holds back, and hold the window up meanwhile: they go on
+// once the box has gone, and not at all when the window began to close.
+TEST_F(OpmlFrameTest, CommandsOnABrowsedPageGoOnWhenItsBytesComeWhileTheWindowIsOpen)
+{
+    testsupport::LocalHttpServer server;
+    const std::string page =
+        "<html><head><link rel='alternate' type='application/rss+xml' title='Boxed news' "
+        "href='/feed.xml'></head><body><p>boxed page</p>"
+        "<script>setTimeout(function(){alert('x')},300)</script></body></html>";
+    server.serveContent("/boxed", page, "text/html");
+    server.serveContent(
+        "/feed.xml",
+        feedsite::Rss("Boxed news", server.url("/"), feedsite::Items(server.url("/"), "Boxed story", 1, 1)),
+        "application/rss+xml");
+    Start();
+    guitest::ScriptBoxes boxes;
+    boxes.Watch(*m_frame->GetBrowser());
+    auto showBox = [&]
+    {
+        m_frame->GetBrowserFrame()->Navigate(uString(server.url("/boxed").c_str()));
+        return guitest::RunEventsUntil([&] { return boxes.shown != nullptr; }, 15000);
+    };
+    // Had the command waited for the bytes, it would until the box closed:
+    // the box closes after a while, as the user would close it, and says so.
+    bool closedByTheTest = false;
+    wxTimer closer;
+    closer.Bind(wxEVT_TIMER,
+                [&](wxTimerEvent&)
+                {
+                    closedByTheTest = true;
+                    boxes.Close();
+                });
+
+    ASSERT_TRUE(showBox());
+    chooser->answer = uString(m_home.file("page.htm").c_str());
+    closer.StartOnce(5000);
+    Command(resources::cmd::kSave);
+    EXPECT_FALSE(closedByTheTest) << "Save waited for the page";
+    EXPECT_TRUE(chooser->requests.empty()) << "asked before the page's bytes came";
+    closer.Stop();
+    boxes.Close();
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return !chooser->requests.empty(); }, 15000));
+    EXPECT_EQ(testsupport::ReadFileBytes(m_home.file("page.htm")), page);
+
+    ASSERT_TRUE(showBox());
+    std::vector<std::string> offered;
+    guitest::WhenDialogShownWithin<OPMLImport>(
+        20000,
+        [&](OPMLImport& dialog)
+        {
+            for (int row = 0; row < dialog.GetFeedList()->GetItemCount(); ++row)
+                offered.push_back(
+                    dialog.GetFeedList()->GetItemText(row, OPMLImport::kTitleColumn).utf8_string());
+            guitest::Press(dialog, wxID_CANCEL);
+        });
+    closer.StartOnce(5000);
+    Command(resources::cmd::kLookForFeeds);
+    EXPECT_FALSE(closedByTheTest) << "Look for News Feed waited for the page";
+    closer.Stop();
+    boxes.Close();
+    EXPECT_TRUE(guitest::RunEventsUntil([&] { return !offered.empty(); }, 20000));
+    EXPECT_EQ(offered, std::vector<std::string>{"Boxed news"});
+
+    ASSERT_TRUE(showBox());
+    Command(resources::cmd::kSave);
+    m_frame->PrepareToClose();
+    boxes.Close();
+    guitest::RunEventsFor(1500);
+    EXPECT_EQ(chooser->requests.size(), 1u) << "the window began to close before the page's bytes came";
+    CloseFrame(); // before the boxes' watch goes
 }
 
 TEST_F(OpmlFrameTest, SaveWritesTheItemsAsRssAndALocalFeedFileIsSubscribed)

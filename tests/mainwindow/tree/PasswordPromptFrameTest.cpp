@@ -307,7 +307,7 @@ TEST_F(PasswordPromptFrameTest, EveryFetchBehindTheProgressDialogAsksKeepsTheLog
          [&](int)
          {
              uString source;
-             ASSERT_TRUE(m_frame->GetBrowserFrame()->GetHtmlCtrl()->GetDocumentSource(source));
+             ASSERT_TRUE(guitest::DocumentSource(*m_frame->GetBrowserFrame()->GetHtmlCtrl(), source));
              EXPECT_NE(std::string(source.c_str()).find("Source news"), std::string::npos) << source.c_str();
          }},
         {"outlines at an address", "/outlines.opml",

@@ -86,7 +86,7 @@ TEST_F(SlowFetchFrameTest, ViewingTheSourceOfASlowAddressCanBeCancelledAndThePan
         ExpectCancelledQuietly(user);
     }
     uString source;
-    ASSERT_TRUE(m_frame->GetBrowserFrame()->GetHtmlCtrl()->GetDocumentSource(source));
+    ASSERT_TRUE(guitest::DocumentSource(*m_frame->GetBrowserFrame()->GetHtmlCtrl(), source));
     EXPECT_STREQ(source.c_str(), "<p>shown before</p>");
     EXPECT_FALSE(TempFileLeft(SlowUrl("/page.xml")));
 }
