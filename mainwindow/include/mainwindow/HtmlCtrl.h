@@ -118,6 +118,11 @@ public:
     // The browser asks whether a navigation the view let through may go
     // on: false refuses it.
     bool OnNavigationDecision(const htmlctrl::Navigation& navigation);
+    // The view's own document (not a frame's) answers from `address`: false
+    // when it would replace a page the program wrote that nothing which may
+    // leave it is leaving for. The written page then goes back in, as the
+    // refused load may have cut its own short.
+    bool MayTakePageAnswer(const uString& address);
     // A page asks for a new window on `url` (a link's target or a script):
     // it never opens in the pane; while the page's own document is coming,
     // the first of the web of that load goes to the window opener.

@@ -16,8 +16,10 @@
 #include <gio/gio.h>
 #include <sys/stat.h>
 #endif
+#include <algorithm>
 #include <mutex>
 #include <string>
+#include <wx/app.h>
 #include <wx/utils.h>
 #include <wx/webview.h>
 #include <wx/window.h>
@@ -121,6 +123,31 @@ void RegisterPageScheme(wxWebView* view)
 #endif
 
 #ifdef __WXGTK__
+// An answer the view would show. The engine cannot say whether a navigation
+// it asks about is the page's own or a frame's, so while a written page
+// loads each is let through as a frame's; its answer tells. One for the
+// page itself that would replace the written page never commits, as a
+// frame's script sent it there: its own scripts would run in the pane.
+gboolean DecideAnswer(GObject* decision, CHtmlCtrl& control)
+{
+    const webkitcalls::DownloadApi& api = webkitcalls::Downloads();
+    if (api.isMainResource == nullptr || api.isMainResource(decision) == FALSE)
+        return FALSE;
+    GObject* response = nullptr;
+    g_object_get(decision, "response", &response, nullptr);
+    gchar* uri = nullptr;
+    if (response != nullptr)
+        g_object_get(response, "uri", &uri, nullptr);
+    const bool taken = control.MayTakePageAnswer(uString(uri != nullptr ? uri : ""));
+    g_free(uri);
+    if (response != nullptr)
+        g_object_unref(response);
+    if (taken)
+        return FALSE;
+    api.ignore(decision);
+    return TRUE;
+}
+
 // "decide-policy": runs after wx's own handler, which stops the signal for
 // what it refused (the "app:" addresses, folders). Navigations (decision
 // type 0) are judged here; new windows and answers go on as wx left them.
@@ -129,6 +156,9 @@ gboolean OnDecidePolicy(GObject* view, GObject* decision, int type, gpointer con
     const webkitcalls::PolicyApi& api = webkitcalls::Policy();
     if (api.action == nullptr)
         return FALSE;
+    constexpr int kResponseDecision = 2;
+    if (type == kResponseDecision)
+        return DecideAnswer(decision, *static_cast<CHtmlCtrl*>(control));
     if (type != 0)
         return FALSE;
     void* action = api.action(decision);
@@ -600,6 +630,27 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
         m_leaving = true;
     }
     return true;
+}
+
+bool CHtmlCtrl::MayTakePageAnswer(const uString& address)
+{
+    // As at the commit below, but before the page's scripts can run.
+    if (m_shown == htmlctrl::PageShown::kBrowsed || m_leaving || m_command.MayHaveCommitted(address) ||
+        htmlctrl::CWrittenPages::IsWritten(address) ||
+        uString(address.c_str(), 0, std::min(address.getLength(), 6)).compareNoCase("about:") == 0)
+        return true;
+    // Not from inside the engine's signal.
+    if (!m_writes.IsPending() && m_rewrites < kMaxRewrites && wxTheApp != nullptr)
+    {
+        ++m_rewrites;
+        wxTheApp->CallAfter(
+            [this, alive = std::weak_ptr<char>(m_alive)]
+            {
+                if (!alive.expired() && m_view != nullptr && m_shown != htmlctrl::PageShown::kBrowsed)
+                    PutWrittenPage();
+            });
+    }
+    return false;
 }
 
 void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)

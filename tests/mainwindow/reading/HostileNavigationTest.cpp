@@ -376,6 +376,24 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
                          windows});
     }
 
+    // An item still loading (its image hangs) with a frame of another site
+    // whose click handler sends the whole pane to a page of its choice: the
+    // user's click there leaves the item for nothing, and that page's
+    // scripts never run in the pane.
+    ServePage("/frame-top/inner", "<script>document.onclick=()=>{top.location='" + Url("/frame-top/away") +
+                                      "';new Image().src='clicked'};new Image().src='ready'</script>");
+    ServePage("/frame-top/away", "<p>away</p><script>new Image().src='ran'</script>");
+    cases.push_back({"frame-top",
+                     {{Step::kWrite, Page("frame-top", "<iframe src='" + otherSite +
+                                                           "frame-top/inner' style='width:100%;height:200px;"
+                                                           "border:0'></iframe>" +
+                                                           hangingImage)},
+                      {Step::kWaitAsked, "/frame-top/ready"},
+                      {Step::kClickNow},
+                      {Step::kWaitAsked, "/frame-top/clicked"},
+                      {Step::kWaitAsked, "/frame-top/away"}},
+                     {"/frame-top/ran"}});
+
     for (const HostileCase& hostile : cases)
     {
         SCOPED_TRACE(hostile.name);
