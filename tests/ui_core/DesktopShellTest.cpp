@@ -4,6 +4,7 @@
 #include "mainwindow/ToolkitEnvironment.h"
 #include "support/TempDir.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -96,6 +97,30 @@ TEST(DesktopShellTest, AProgramItStartsKeepsTheUsersPreloadedLibrariesButNotTheP
         ::unlink(record.c_str());
         ASSERT_TRUE(CDesktopShell().Open(uString(dir.file("target" + std::to_string(++serial)).c_str())));
         EXPECT_EQ(WaitForFile(record), row.started + "\n");
+    }
+
+    // A program folder whose path the list cannot hold (a blank, a colon):
+    // the library stands in it as a link in the user's runtime folder.
+    for (const char* folder : {"my programs", "a:b"})
+    {
+        SCOPED_TRACE(folder);
+        const std::string copy = dir.file(std::string(folder) + "/kestrova-disposition.so");
+        dir.write(std::string(folder) + "/kestrova-disposition.so", ReadFileBytes(own));
+        ASSERT_EQ(::mkdir(dir.file("runtime").c_str(), 0700) == 0 || errno == EEXIST, true);
+        ScopedEnv runtime("XDG_RUNTIME_DIR", dir.file("runtime"));
+        ScopedEnv programs("KESTROVA_PROGRAM_DIR", dir.file(folder));
+        ScopedEnv preload("LD_PRELOAD", "");
+        ::unsetenv("LD_PRELOAD");
+        ui::PrepareToolkitEnvironment();
+        const std::string link = dir.file("runtime/kestrova/kestrova-disposition.so");
+        EXPECT_STREQ(getenv("LD_PRELOAD"), link.c_str());
+        char target[4096] = {};
+        EXPECT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+        EXPECT_EQ(std::string(target), copy);
+
+        ::unlink(record.c_str());
+        ASSERT_TRUE(CDesktopShell().Open(uString(dir.file("target" + std::to_string(++serial)).c_str())));
+        EXPECT_EQ(WaitForFile(record), "unset\n");
     }
 }
 

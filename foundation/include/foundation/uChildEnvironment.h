@@ -10,9 +10,11 @@
 
 // Appends `library`, an absolute path, to LD_PRELOAD of this process's
 // environment after the user's own entries, unless it is there already.
-// Sets the environment: call before any thread starts. False, with nothing
-// changed, when no such file exists or when its path cannot stand in the
-// list, whose entries blanks and colons separate.
+// The list's entries are separated by blanks and colons: a path holding one
+// stands in it as a link in a folder of the user's own ($XDG_RUNTIME_DIR/
+// kestrova, else /tmp/kestrova-<uid>). Sets the environment: call before any
+// thread starts. False, with nothing changed, when no such file exists or no
+// such link can be made.
 bool PreloadOwnLibrary(const std::string& library);
 
 // An LD_PRELOAD list without any entry that is `library`: the other entries,

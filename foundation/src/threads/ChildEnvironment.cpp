@@ -2,7 +2,10 @@
 #include "threads/ChildProcesses.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -24,12 +27,48 @@ bool HasEntries(const std::string& list)
 {
     return list.find_first_not_of(kSeparators) != std::string::npos;
 }
+
+// The dynamic linker has no escape for a blank or a colon, so a library whose
+// path holds one is preloaded through a link in a folder of the user's own:
+// the session's runtime folder, else one in /tmp that only the user may
+// enter. Empty when no such link can be made.
+std::string PreloadablePath(const std::string& library)
+{
+    if (library.find_first_of(kSeparators) == std::string::npos)
+        return library;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string base = runtime != nullptr && runtime[0] == '/' ? runtime : "";
+    const std::string folder = !base.empty() && base.find_first_of(kSeparators) == std::string::npos
+                                   ? base + "/kestrova"
+                                   : "/tmp/kestrova-" + std::to_string(::getuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return std::string();
+    // Another user's folder, or one others may write to, could hand the
+    // engine a library of theirs.
+    struct stat status = {};
+    if (::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid() ||
+        (status.st_mode & 077) != 0)
+        return std::string();
+    const std::string link = folder + library.substr(library.rfind('/'));
+    const std::string made = link + "." + std::to_string(::getpid());
+    ::unlink(made.c_str());
+    if (::symlink(library.c_str(), made.c_str()) != 0)
+        return std::string();
+    if (::rename(made.c_str(), link.c_str()) != 0)
+    {
+        ::unlink(made.c_str());
+        return std::string();
+    }
+    return link;
+}
 } // namespace
 
-bool PreloadOwnLibrary(const std::string& library)
+bool PreloadOwnLibrary(const std::string& path)
 {
-    if (library.empty() || library[0] != '/' || library.find_first_of(kSeparators) != std::string::npos ||
-        ::access(library.c_str(), R_OK) != 0)
+    if (path.empty() || path[0] != '/' || ::access(path.c_str(), R_OK) != 0)
+        return false;
+    const std::string library = PreloadablePath(path);
+    if (library.empty())
         return false;
     const char* current = std::getenv(kPreload);
     const std::string list = current != nullptr ? current : "";
