@@ -316,6 +316,8 @@ TEST_F(CookieStoreTest, EachDomainKeepsItsMostRecentlySetCookiesUpToTheBound)
         dir.write(row.file, text);
 
         EXPECT_EQ(Fetch("/set/0"), "set");
+        // A save the answer started on the saving thread may still run.
+        uCurlTransfer::saveDueCookies();
         std::vector<std::string> names = JarNames("127.0.0.1");
         ASSERT_EQ(names.size(), bound) << "the newest of the old, then the new";
         EXPECT_EQ(names.front(), "old" + std::to_string(2000 - oldKept));
@@ -328,6 +330,7 @@ TEST_F(CookieStoreTest, EachDomainKeepsItsMostRecentlySetCookiesUpToTheBound)
 
         for (int n = 1; n * 50 <= static_cast<int>(bound); ++n)
             EXPECT_EQ(Fetch("/set/" + std::to_string(n)), "set");
+        uCurlTransfer::saveDueCookies();
         names = JarNames("127.0.0.1");
         ASSERT_EQ(names.size(), bound);
         for (const std::string& name : names)
@@ -347,6 +350,7 @@ TEST_F(CookieStoreTest, EachDomainKeepsItsMostRecentlySetCookiesUpToTheBound)
                     "\tv\n";
     dir.write("many.cookie", many);
     EXPECT_EQ(Fetch("/set/0"), "set");
+    uCurlTransfer::saveDueCookies();
     EXPECT_EQ(JarNames().size(), uCurlTransfer::kMostCookiesPerSite);
     EXPECT_EQ(JarNames("127.0.0.1").size(), 51u);
     const std::size_t share = (uCurlTransfer::kMostCookiesPerSite - 51) / hosts;
@@ -381,6 +385,7 @@ TEST_F(CookieStoreTest, EachDomainKeepsItsMostRecentlySetCookiesUpToTheBound)
     dir.write("deleted.cookie", deleted);
     EXPECT_EQ(Fetch("/set/0"), "set");
     EXPECT_NE(Fetch("/sent").find("login=yes"), std::string::npos);
+    uCurlTransfer::saveDueCookies();
     EXPECT_EQ(JarNames("127.0.0.1").size(), 51u);
     const std::string text = ReadFileBytes(jar);
     std::size_t records = 0;
