@@ -2,6 +2,8 @@
 
 #include "StringTable.h"
 
+#include <initializer_list>
+#include <string>
 #include <wx/msgdlg.h>
 
 namespace ui
@@ -52,19 +54,15 @@ void CUserPrompt::Install(std::shared_ptr<CUserPrompt> prompt)
     InstalledPrompt() = std::move(prompt);
 }
 
-uString FormatString(int stringId, const uString& argument)
+namespace
 {
-    std::string_view text = resources::FindString(stringId);
-    uString result(std::string(text).c_str());
-    result.replaceFirst("%s", argument.c_str());
-    return result;
-}
-
-uString FormatString(int stringId, const uString& first, const uString& second)
+// The string's "%s" replaced in turn by the arguments; what an argument
+// holds is never searched again.
+uString FormatWith(int stringId, std::initializer_list<const uString*> arguments)
 {
     std::string text(resources::FindString(stringId));
     std::size_t at = 0;
-    for (const uString* argument : {&first, &second})
+    for (const uString* argument : arguments)
     {
         at = text.find("%s", at);
         if (at == std::string::npos)
@@ -73,6 +71,17 @@ uString FormatString(int stringId, const uString& first, const uString& second)
         at += static_cast<std::size_t>(argument->getLength());
     }
     return uString(text.c_str());
+}
+} // namespace
+
+uString FormatString(int stringId, const uString& argument)
+{
+    return FormatWith(stringId, {&argument});
+}
+
+uString FormatString(int stringId, const uString& first, const uString& second)
+{
+    return FormatWith(stringId, {&first, &second});
 }
 
 int ShowPrompt(wxWindow* parent, int stringId, long style, const uString& argument)
