@@ -455,6 +455,23 @@ void HoldTheSave(const std::string&)
         gate->wait();
 }
 
+// The next time this process takes in the file, the answer held at `answer`
+// is let go and given a moment to come in (it may wait for the store).
+struct MidMerge
+{
+    Gate* answer;
+    std::future<std::string>* late;
+};
+std::atomic<MidMerge*> g_midMerge{nullptr};
+void LetTheAnswerIn(const std::string&)
+{
+    if (MidMerge* mid = g_midMerge.exchange(nullptr))
+    {
+        mid->answer->release();
+        mid->late->wait_for(std::chrono::seconds(1));
+    }
+}
+
 // Two copies of the program on one folder, each holding a value of the token
 // the site rotates at every answer: whichever copy writes last, the file and
 // the copies end with the value the site sent last. Each row is a turn of
@@ -603,6 +620,74 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
     }
     // libcurl itself reads the file as written.
     EXPECT_EQ(Probe({"libcurl:" + server.url("/sent")})->waitForOutput("fetched ", 30000), last());
+
+    // This copy's request is on its way, its answer to give it a newer token,
+    // while the other copy writes: a token of its own, taken in here before a
+    // transfer or in a save as the answer comes; or, its clock ahead since
+    // set back, a deletion or a token dated ahead. The answer's token stays,
+    // and no date ahead.
+    holder.release();
+    uCurlTransfer::setCookieMergeHook(&LetTheAnswerIn);
+    uCurlTransfer::setCookieSaveHook(&HoldTheSave);
+    const long long clock = static_cast<long long>(std::time(nullptr));
+    const struct
+    {
+        const char* name;
+        bool inSave;
+        long long ahead; // of the other copy's record; 0: the other copy runs
+        bool gone;
+    } takeIns[] = {{"before a transfer", false, 0, false}, {"in a save", true, 0, false},
+                   {"a deletion a minute ahead", false, 60, true}, {"a token a minute ahead", false, 60, false},
+                   {"a deletion a day ahead", false, 86400, true}, {"a token a day ahead", false, 86400, false}};
+    for (const auto& row : takeIns)
+    {
+        SCOPED_TRACE(row.name);
+        auto gate = std::make_shared<Gate>();
+        server.route("/late",
+                     [gate, answers](const HttpRequest&)
+                     {
+                         gate->wait();
+                         return TextResponse(200, "late")
+                             .header("Set-Cookie",
+                                     "token=" + std::to_string(++*answers) + "; Path=/; Max-Age=86400");
+                     });
+        auto late = std::async(std::launch::async, [this] { return Fetch("/late"); });
+        std::unique_ptr<Gate, void (*)(Gate*)> letGoLate(gate.get(), [](Gate* held) { held->release(); });
+        ASSERT_TRUE(gate->waitUntilReached());
+        const std::string at = std::to_string(clock + row.ahead) + ".000000000";
+        MidMerge mid{gate.get(), &late};
+        auto save = std::make_shared<Gate>();
+        std::unique_ptr<Gate, void (*)(Gate*)> letGoSave(save.get(), [](Gate* held) { held->release(); });
+        if (row.ahead != 0)
+        {
+            dir.write("site.cookie", row.gone ? "# gone " + at + " 127.0.0.1\t/\ttoken\n"
+                                              : "# set " + at + "\n127.0.0.1\tFALSE\t/\tFALSE\t0\ttoken\tahead\n");
+            gate->release();
+        }
+        else
+        {
+            // In a save: it finds the other copy's write at its swap, and takes it in.
+            g_heldSave = row.inSave ? save.get() : nullptr;
+            if (row.inSave)
+            {
+                EXPECT_EQ(Fetch("/rotate"), "rotated");
+            }
+            ASSERT_TRUE(!row.inSave || save->waitUntilReached());
+            EXPECT_EQ(Probe({rotate, "close"})->waitForExit(30000), 0);
+            g_midMerge = &mid;
+            save->release();
+            if (!row.inSave)
+                Fetch("/sent");
+        }
+        EXPECT_EQ(late.get(), "late");
+        uCurlTransfer::saveDueCookies();
+        g_midMerge = nullptr;
+        EXPECT_EQ(Fetch("/sent"), last()) << "this copy's newest";
+        uCurlTransfer::saveDueCookies();
+        EXPECT_TRUE(JarHolds("\ttoken\t" + last() + "\n")) << ReadFileBytes(jar);
+        EXPECT_EQ(row.ahead != 0 ? ReadFileBytes(jar).find(at) : std::string::npos, std::string::npos);
+    }
+    uCurlTransfer::setCookieMergeHook(nullptr);
 }
 
 } // namespace

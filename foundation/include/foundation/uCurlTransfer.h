@@ -65,6 +65,9 @@ public:
     // Tests: called inside every cookie file write, with the new file flushed beside the old
     // one, just before it replaces it. Null removes it.
     static void setCookieSaveHook(void (*hook)(const std::string& cookieFile));
+    // Tests: called whenever a jar takes in what its file holds, after it listed its store and
+    // before the file's values go in. Null removes it.
+    static void setCookieMergeHook(void (*hook)(const std::string& cookieFile));
 
     // Parts of the request URL.
     virtual uString getHost();

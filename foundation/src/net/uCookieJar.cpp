@@ -238,6 +238,7 @@ std::string ExpiredLine(const std::string& line)
 }
 
 std::atomic<uCookieJar::SaveHook> g_saveHook{nullptr};
+std::atomic<uCookieJar::SaveHook> g_mergeHook{nullptr};
 
 // Writers of the folder's files inside the process take turns here, so the
 // folder lock below is only ever refused because another process holds it.
@@ -373,6 +374,11 @@ void uCookieJar::setSaveHook(SaveHook hook)
     g_saveHook = hook;
 }
 
+void uCookieJar::setMergeHook(SaveHook hook)
+{
+    g_mergeHook = hook;
+}
+
 void uCookieJar::load()
 {
     const Stamp stamp = stampOf(m_path);
@@ -413,8 +419,13 @@ void uCookieJar::refresh()
     Lines lines;
     if (!ReadLines(m_path, lines))
         return;
+    const Settings disk = parse(lines, stamp.modified);
+    // As in a save: no answer's cookie comes between the listing and the file's values.
+    const auto still = holdStore();
     Cookies current = list();
-    adopt(parse(lines, stamp.modified), current, &m_written, nullptr, nullptr);
+    if (const SaveHook hook = g_mergeHook.load())
+        hook(m_path);
+    adopt(disk, current, &m_written, nullptr, nullptr);
     trim(current);
     m_stamp = stamp;
 }
@@ -524,6 +535,11 @@ void uCookieJar::unlockData(CURL*, curl_lock_data data, void* jar)
     static_cast<uCookieJar*>(jar)->m_dataLocks[static_cast<std::size_t>(data)].unlock();
 }
 
+std::unique_lock<std::recursive_mutex> uCookieJar::holdStore()
+{
+    return std::unique_lock(m_dataLocks[CURL_LOCK_DATA_COOKIE]);
+}
+
 uCookieJar::Lines uCookieJar::held() const
 {
     Lines lines;
@@ -548,7 +564,7 @@ uCookieJar::Cookies uCookieJar::keyed(const Lines& lines)
     return cookies;
 }
 
-uCookieJar::Settings uCookieJar::parse(const Lines& lines, std::int64_t written) const
+uCookieJar::Settings uCookieJar::parse(const Lines& lines, std::int64_t written)
 {
     // libcurl writes the newest first; this jar, and whoever appends, the oldest.
     bool newestFirst = false;
@@ -558,9 +574,9 @@ uCookieJar::Settings uCookieJar::parse(const Lines& lines, std::int64_t written)
             break;
         newestFirst = newestFirst || line.find(kLibcurlMark) != std::string::npos;
     }
-    // A file replaced between its look and its read is about as new as now.
-    if (written <= 0)
-        written = Now();
+    // A file replaced between its look and its read is about as new as now;
+    // one dated ahead was written at the latest now.
+    written = written <= 0 ? Now() : std::min(written, Now());
     Settings newest;
     std::int64_t stamped = -1;
     for (std::size_t i = 0; i < lines.size(); ++i)
@@ -568,8 +584,9 @@ uCookieJar::Settings uCookieJar::parse(const Lines& lines, std::int64_t written)
         std::string key = KeyOf(lines[i]);
         if (key.empty())
         {
-            if (const std::int64_t goneAt = GoneAtOf(lines[i], key); goneAt >= 0)
+            if (std::int64_t goneAt = GoneAtOf(lines[i], key); goneAt >= 0)
             {
+                goneAt = counted(key, goneAt, written);
                 const auto [at, added] = newest.try_emplace(std::move(key), Setting{std::string(), goneAt});
                 if (!added && goneAt >= at->second.setAt)
                     at->second = Setting{std::string(), goneAt};
@@ -580,7 +597,8 @@ uCookieJar::Settings uCookieJar::parse(const Lines& lines, std::int64_t written)
         // A line without its time was set as long before the file was
         // written as its place says.
         const std::size_t fromNewest = newestFirst ? i : lines.size() - 1 - i;
-        const std::int64_t setAt = stamped >= 0 ? stamped : written - static_cast<std::int64_t>(fromNewest);
+        const std::int64_t setAt =
+            stamped >= 0 ? counted(key, stamped, written) : written - static_cast<std::int64_t>(fromNewest);
         stamped = -1;
         const auto [at, added] = newest.try_emplace(std::move(key), Setting{lines[i], setAt});
         if (!added && setAt >= at->second.setAt)
@@ -597,6 +615,19 @@ uCookieJar::Settings uCookieJar::parse(const Lines& lines, std::int64_t written)
                   });
     bound(newest);
     return newest;
+}
+
+std::int64_t uCookieJar::counted(const std::string& key, std::int64_t stamped, std::int64_t latest)
+{
+    // The first read's count holds while the record stays: read again (also
+    // in a later version of the file), it must not move past what the site
+    // sent meanwhile.
+    if (const auto ahead = m_ahead.find(key); ahead != m_ahead.end() && ahead->second.first == stamped)
+        return ahead->second.second;
+    if (stamped <= Now())
+        return stamped;
+    m_ahead[key] = {stamped, latest};
+    return latest;
 }
 
 void uCookieJar::bound(Settings& cookies) const
@@ -753,8 +784,12 @@ bool uCookieJar::save(std::time_t now, bool withoutTurn)
 
 bool uCookieJar::write(std::time_t now, bool withoutTurn)
 {
-    Cookies current = list();
-    trim(current);
+    Cookies current;
+    {
+        const auto still = holdStore();
+        current = list();
+        trim(current);
+    }
     Cookies set;
     std::set<std::string> removed;
     changes(current, now, set, removed);
@@ -814,22 +849,26 @@ bool uCookieJar::merge(std::time_t now, Cookies& current, Cookies& set, std::set
     constexpr int kRounds = 10;
     for (int round = 0; round < kRounds; ++round)
     {
-        if (round > 0)
-        {
-            // What the store took while the write that raced was made.
-            current = list();
-            trim(current);
-            set.clear();
-            removed.clear();
-            changes(current, now, set, removed);
-        }
         const Stamp read = stampOf(m_path);
         Lines lines;
         if (!ReadLines(m_path, lines))
             return false;
         Settings cookies = parse(lines, read.modified);
-        adopt(cookies, current, nullptr, &set, &removed);
-        trim(current);
+        {
+            // Listed again with the store held still until the file's values
+            // are in: a cookie an answer set after the listing would count as
+            // unchanged, and the file's older value would go over it.
+            const auto still = holdStore();
+            current = list();
+            trim(current);
+            set.clear();
+            removed.clear();
+            changes(current, now, set, removed);
+            if (const SaveHook hook = g_mergeHook.load())
+                hook(m_path);
+            adopt(cookies, current, nullptr, &set, &removed);
+            trim(current);
+        }
         for (const std::string& key : removed)
         {
             const std::int64_t deleted = deletedAt(key, current);

@@ -50,7 +50,10 @@
 // file holds then, so what another process wrote meanwhile stays; and what
 // that process wrote comes into the store, then and before each transfer,
 // unless the store changed the same cookie itself later: of two values the
-// one set later wins: the site sent it last. The file is replaced by
+// one set later wins: the site sent it last (the store takes no answer's
+// cookie from its listing until the file's values are in); a time in the
+// file ahead of the clock counts as no later than the file's writing or the
+// first read of it. The file is replaced by
 // rename, also while someone holds the old one open. A process's close writes
 // even without the lock; the holder therefore swaps its new file with the old
 // in one step, and when the old one is no longer the one it read (a write
@@ -107,6 +110,9 @@ public:
     // beside the old one, just before the look at the file and the rename.
     using SaveHook = void (*)(const std::string& path);
     static void setSaveHook(SaveHook hook);
+    // Tests: runs whenever the jar takes in the file, after listing the store
+    // and before the file's values go into it.
+    static void setMergeHook(SaveHook hook);
 
 private:
     using Cookies = std::map<std::string, std::string>; // key (domain, path, name) -> line
@@ -134,8 +140,13 @@ private:
     bool write(std::time_t now, bool withoutTurn);
 
     // The cookies of a file's lines (written then) and the deletions it
-    // records, within the bounds.
-    Settings parse(const Lines& lines, std::int64_t written) const;
+    // records, within the bounds. A time ahead of the clock counts as the
+    // file's, or as now when that is ahead too, and stays so at every read:
+    // a clock set back since must not let a record outweigh what the site
+    // sends from then on.
+    Settings parse(const Lines& lines, std::int64_t written);
+    // When a record of the cookie stamped `stamped` was made, as this jar counts it.
+    std::int64_t counted(const std::string& key, std::int64_t stamped, std::int64_t latest);
     // Drops those beyond the bounds.
     void bound(Settings& cookies) const;
     // Every cookie of the lines (the store's listing).
@@ -183,12 +194,16 @@ private:
 
     static void lockData(CURL* handle, curl_lock_data data, curl_lock_access access, void* jar);
     static void unlockData(CURL* handle, curl_lock_data data, void* jar);
+    // No answer's cookie goes into the store while this is held.
+    std::unique_lock<std::recursive_mutex> holdStore();
 
     std::string m_path;
     std::string m_host; // of the site
     CURLSH* m_share = nullptr;
     CURL* m_reader = nullptr; // attached to the store; used while m_saving is held
-    std::array<std::mutex, CURL_LOCK_DATA_LAST> m_dataLocks;
+    // Recursive: the jar holds the store's lock over its listing and what it
+    // puts in, and libcurl takes it again inside each.
+    std::array<std::recursive_mutex, CURL_LOCK_DATA_LAST> m_dataLocks;
     std::mutex m_saving;
     std::atomic<bool> m_due{false};
     std::mutex m_using;
@@ -210,4 +225,7 @@ private:
     std::mutex m_arriving;
     std::map<std::string, std::int64_t> m_arrived;
     Stamp m_stamp; // of the file as this jar last read or wrote it
+    // The records read with a time ahead of the clock: that time, and when
+    // each counts as made. Under m_saving.
+    std::map<std::string, std::pair<std::int64_t, std::int64_t>> m_ahead;
 };

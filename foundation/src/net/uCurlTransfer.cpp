@@ -165,6 +165,11 @@ void uCurlTransfer::setCookieSaveHook(void (*hook)(const std::string& cookieFile
     uCookieJar::setSaveHook(hook);
 }
 
+void uCurlTransfer::setCookieMergeHook(void (*hook)(const std::string& cookieFile))
+{
+    uCookieJar::setMergeHook(hook);
+}
+
 bool uCurlTransfer::record(int code)
 {
     if (code == CURLE_FILESIZE_EXCEEDED)
