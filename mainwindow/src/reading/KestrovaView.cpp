@@ -1,5 +1,6 @@
 #include "mainwindow/KestrovaView.h"
 
+#include "common/ColumnWidth.h"
 #include "common/MenuBuilder.h"
 #include "mainwindow/ItemKind.h"
 
@@ -45,6 +46,13 @@ CKestrovaView::CKestrovaView(wxWindow* parent, wxWindowID id)
     Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, &CKestrovaView::OnItemRightClick, this);
     Bind(wxEVT_LIST_COL_CLICK, &CKestrovaView::OnColumnClick, this);
     Bind(wxEVT_MENU, &CKestrovaView::OnMenuCommand, this);
+    Bind(wxEVT_LIST_COL_END_DRAG,
+         [this](wxListEvent& event)
+         {
+             event.Skip();
+             if (event.GetColumn() == kPublishDate)
+                 m_dateWidthChosen = true;
+         });
 }
 
 CKestrovaView::~CKestrovaView() = default;
@@ -81,6 +89,22 @@ void CKestrovaView::DeleteRow(int row)
     m_rightClickedRow = -1;
     m_clickRow = -1;
     Refresh();
+}
+
+void CKestrovaView::FitDateColumn()
+{
+    if (m_dateWidthChosen)
+        return;
+    wxListItem header;
+    header.SetMask(wxLIST_MASK_TEXT);
+    GetColumn(kPublishDate, header);
+    std::vector<wxString> texts{header.GetText()};
+    for (const Row& row : m_rows)
+        texts.push_back(ToWx(row.text[kPublishDate]));
+    const int width = GetColumnWidth(kPublishDate);
+    const int fitted = ui::ColumnWidthFor(*this, width, texts);
+    if (fitted > width)
+        SetColumnWidth(kPublishDate, fitted);
 }
 
 const CKestrovaView::Row* CKestrovaView::GetRow(int row) const
