@@ -16,8 +16,10 @@
 #include "dialogs/OpmlDialogs.h"
 #include "dialogs/SubscriptionDlgs.h"
 #include "dialogs/TorrentCtrl.h"
+#include "dialogs/XListCtrl.h"
 #include "foundation/uTranslation.h"
 #include "support/ChildProcess.h"
+#include "support/ScriptedSmtpServer.h"
 #include "support/TempDir.h"
 
 #include <X11/Xatom.h>
@@ -32,6 +34,7 @@
 #include <thread>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/listctrl.h>
 #include <wx/progdlg.h>
 #include <wx/radiobut.h>
 #include <wx/sizer.h>
@@ -165,6 +168,13 @@ private:
     Display* m_display;
 };
 
+// The stalled server the send in progress talks to.
+std::string& MailServer()
+{
+    static std::string address;
+    return address;
+}
+
 // How each dialog or panel is opened: through the frame's command where the
 // empty test profile allows it, else built as the frame builds it.
 using Opener = std::function<void(CMainFrame& frame)>;
@@ -193,7 +203,7 @@ const std::map<std::string, Opener>& Openers()
         {"export", Built<OPMLExport>(kLists, uString())},
         {"list-choice", Built<OPMLSubscribe>(kLists)},
         {"import", Built<OPMLImport>(kLists, std::vector<uString>{uString("http://127.0.0.1:1/feed.xml")},
-                                     std::vector<uString>{uString("A feed")},
+                                     std::vector<uString>{uString("Ö-Verzeichnis der Feeds aus aller Welt")},
                                      std::vector<uString>{uString("About it")})},
         {"download-manager", Command(resources::cmd::kDownloadManager)},
         {"torrent-manager",
@@ -205,6 +215,17 @@ const std::map<std::string, Opener>& Openers()
         {"new-subscription", Built<CNewSubscriptionDlg>(kLists)},
         {"news-watch", [](CMainFrame& frame) { CNewsWatchDlg(&frame).ShowModal(); }},
         {"login", Built<CPromptUserPassDlg>(uString("Login"), uString("reader"))},
+        // A send to a server that never greets, while it says what it does.
+        {"sending-mail",
+         [](CMainFrame& frame)
+         {
+             testsupport::ScriptedSmtpServer stalled(testsupport::ScriptedSmtpServer::Stalled());
+             MailServer() = stalled.address();
+             CMimeMessage message;
+             message.SetSender("zoe@example.test");
+             message.AddRecipient("ann@example.test");
+             CMailSendDlg(&frame, message, stalled.address(), nullptr).ShowModal();
+         }},
         {"forward-mail", Built<CForwardMailDlg>(uString())},
         {"search", Built<CFeedSearchDlg>(kLists)},
         // A fetch's progress, under the longest caption the window gives one.
@@ -240,10 +261,17 @@ std::string Describe(const wxRect& rect)
     return text.str();
 }
 
-// A fetch's progress ends with its Cancel.
+// The widths the lists' columns are given in the program's own language, by
+// the list's id; -1 where the layout computes one from the list's width.
+const std::map<std::string, std::pair<int, std::vector<int>>> kOwnColumnWidths = {
+    {"import", {OPMLImport::kFeedList, {-1, 100, 300, 300, 300}}},
+    {"torrent-manager", {CTorrentCtrl::kDetailId, {160, -1}}},
+};
+
+// A fetch's progress and a send end with their Cancel.
 void Close(wxDialog& dialog)
 {
-    if (dialog.IsModal())
+    if (dialog.IsModal() && dynamic_cast<CMailSendDlg*>(&dialog) == nullptr)
         dialog.EndModal(wxID_CANCEL);
     else
         guitest::Press(dialog, wxID_CANCEL);
@@ -269,6 +297,51 @@ std::vector<std::string> CutLabels(wxWindow* parent)
         }
         std::vector<std::string> inner = CutLabels(child);
         cut.insert(cut.end(), inner.begin(), inner.end());
+    }
+    return cut;
+}
+
+// The list headers and cells shown narrower than their text, with the
+// margins a list draws around a text.
+std::vector<std::string> CutColumns(wxWindow* parent)
+{
+    constexpr int kTextMargins = 8;
+    std::vector<std::string> cut;
+    auto check = [&](const wxWindow& list, const wxString& text, int width)
+    {
+        const int needed = list.GetTextExtent(text).x + kTextMargins;
+        if (!text.empty() && width < needed)
+            cut.push_back(text.utf8_string() + " (" + std::to_string(width) + " of " +
+                          std::to_string(needed) + ")");
+    };
+    for (wxWindow* child : parent->GetChildren())
+    {
+        if (auto* list = wxDynamicCast(child, wxListCtrl); list != nullptr && list->InReportView())
+        {
+            for (int column = 0; column < list->GetColumnCount(); ++column)
+            {
+                wxListItem header;
+                header.SetMask(wxLIST_MASK_TEXT);
+                list->GetColumn(column, header);
+                check(*list, header.GetText(), list->GetColumnWidth(column));
+                for (long row = 0; row < list->GetItemCount(); ++row)
+                    check(*list, list->GetItemText(row, column), list->GetColumnWidth(column));
+            }
+        }
+        if (auto* list = dynamic_cast<CXListCtrl*>(child))
+        {
+            for (int column = 0; column < list->GetModel().GetColumns(); ++column)
+            {
+                const XListColumn* header = list->GetModel().GetColumn(column);
+                check(*list->GetHeader(), wxString::FromUTF8(std::string(uTr(header->title.c_str()))),
+                      header->width);
+            }
+        }
+        if (!child->IsTopLevel())
+        {
+            std::vector<std::string> inner = CutColumns(child);
+            cut.insert(cut.end(), inner.begin(), inner.end());
+        }
     }
     return cut;
 }
@@ -305,6 +378,16 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
         [&](wxDialog& dialog)
         {
             const std::string title = dialog.GetTitle().utf8_string();
+            if (auto* sending = dynamic_cast<CMailSendDlg*>(&dialog))
+            {
+                const std::string connecting =
+                    (german ? "Verbindung mit " + MailServer() + " wird hergestellt"
+                            : "Connecting to " + MailServer()) +
+                    " ...";
+                guitest::RunEventsUntil([&] { return sending->GetStatusText().utf8_string() == connecting; },
+                                        15000);
+                EXPECT_EQ(sending->GetStatusText().utf8_string(), connecting);
+            }
             // The laid-out size is the one the dialog's sizer needs, at least.
             const wxSize least = dialog.GetSizer() != nullptr
                                      ? dialog.GetSizer()->ComputeFittingClientSize(&dialog)
@@ -363,6 +446,21 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
             EXPECT_GE(shown.outer.width, titleWidth + 5 * bar)
                 << title << " (" << titleWidth << " wide) in a frame of " << Describe(shown.outer);
             EXPECT_EQ(CutLabels(&dialog), std::vector<std::string>()) << title;
+            // A translation longer than its column widens it; the program's
+            // own texts keep the widths the layout gives.
+            if (german)
+                EXPECT_EQ(CutColumns(&dialog), std::vector<std::string>()) << title;
+            else if (kOwnColumnWidths.count(name) != 0)
+            {
+                const auto& [id, widths] = kOwnColumnWidths.at(name);
+                auto* list = wxDynamicCast(dialog.FindWindow(id), wxListCtrl);
+                EXPECT_NE(list, nullptr) << title;
+                for (int column = 0; list != nullptr && column < static_cast<int>(widths.size()); ++column)
+                {
+                    if (widths[column] >= 0)
+                        EXPECT_EQ(list->GetColumnWidth(column), widths[column]) << title << " " << column;
+                }
+            }
             measured = true;
             Close(dialog);
         });
