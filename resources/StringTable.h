@@ -112,6 +112,8 @@ inline constexpr StringEntry kStringTable[] = {
     {3090, "Connecting to %s"},
     {3091, "The server %s asks for a login"},
     {3092, "Looking up the mail exchangers of %s"},
+    // A torrent's sizes in the BitTorrent manager's Summary.
+    {3093, "%llu bytes"},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

@@ -1,5 +1,6 @@
 #include "downloads/TorrentDetailPages.h"
 
+#include "StringTable.h"
 #include "foundation/uTranslation.h"
 
 #include <string>
@@ -8,6 +9,7 @@
 namespace
 {
 constexpr int kSummaryRows = 15;
+constexpr int kBytesText = 3093;
 constexpr const char* kSummaryLabels[kSummaryRows] = {"Torrent:",
                                                       "Save Location:",
                                                       "InfoHash:",
@@ -42,9 +44,10 @@ uString Rate(float bytesPerSecond)
     return Format("%.2f KB/s", static_cast<double>(bytesPerSecond) * 0.0009765625);
 }
 
+// A count of bytes in the interface language.
 uString Bytes(uint64_t count)
 {
-    return Format("%llu bytes", static_cast<unsigned long long>(count));
+    return Format(resources::StringText(kBytesText).c_str(), static_cast<unsigned long long>(count));
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "common/MenuBuilder.h"
 #include "mainwindow/ItemKind.h"
 
+#include <algorithm>
 #include <wx/imaglist.h>
 #include <wx/menu.h>
 
@@ -20,6 +21,9 @@ const ColumnSpec kColumns[CKestrovaView::kColumnCount] = {
     {"Category", 80},
     {"Publish Date", 100},
 };
+
+// What the title column keeps when the dates need more room.
+constexpr int kLeastTitleWidth = 240;
 
 wxString ToWx(const uString& text)
 {
@@ -103,8 +107,13 @@ void CKestrovaView::FitDateColumn()
         texts.push_back(ToWx(row.text[kPublishDate]));
     const int width = GetColumnWidth(kPublishDate);
     const int fitted = ui::ColumnWidthFor(*this, width, texts);
-    if (fitted > width)
-        SetColumnWidth(kPublishDate, fitted);
+    if (fitted <= width)
+        return;
+    SetColumnWidth(kPublishDate, fitted);
+    // The title gives up the room, so that the row stays as wide as the
+    // pane it was laid out for and the dates stay in view.
+    const int title = GetColumnWidth(kTitle);
+    SetColumnWidth(kTitle, std::max(kLeastTitleWidth, title - (fitted - width)));
 }
 
 const CKestrovaView::Row* CKestrovaView::GetRow(int row) const
