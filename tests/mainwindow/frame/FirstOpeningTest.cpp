@@ -169,11 +169,7 @@ private:
 };
 
 // The stalled server the send in progress talks to.
-std::string& MailServer()
-{
-    static std::string address;
-    return address;
-}
+std::string stalledMailServer;
 
 // How each dialog or panel is opened: through the frame's command where the
 // empty test profile allows it, else built as the frame builds it.
@@ -220,7 +216,7 @@ const std::map<std::string, Opener>& Openers()
          [](CMainFrame& frame)
          {
              testsupport::ScriptedSmtpServer stalled(testsupport::ScriptedSmtpServer::Stalled());
-             MailServer() = stalled.address();
+             stalledMailServer = stalled.address();
              CMimeMessage message;
              message.SetSender("zoe@example.test");
              message.AddRecipient("ann@example.test");
@@ -301,47 +297,39 @@ std::vector<std::string> CutLabels(wxWindow* parent)
     return cut;
 }
 
-// The list headers and cells shown narrower than their text, with the
-// margins a list draws around a text.
+// The list headers and cells shown narrower than their text and margins.
 std::vector<std::string> CutColumns(wxWindow* parent)
 {
-    constexpr int kTextMargins = 8;
     std::vector<std::string> cut;
     auto check = [&](const wxWindow& list, const wxString& text, int width)
     {
-        const int needed = list.GetTextExtent(text).x + kTextMargins;
-        if (!text.empty() && width < needed)
-            cut.push_back(text.utf8_string() + " (" + std::to_string(width) + " of " +
-                          std::to_string(needed) + ")");
+        if (!text.empty() && width < list.GetTextExtent(text).x + 8)
+            cut.push_back(text.utf8_string() + " in " + std::to_string(width));
     };
     for (wxWindow* child : parent->GetChildren())
     {
-        if (auto* list = wxDynamicCast(child, wxListCtrl); list != nullptr && list->InReportView())
+        auto* list = wxDynamicCast(child, wxListCtrl);
+        for (int column = 0; list != nullptr && list->InReportView() && column < list->GetColumnCount();
+             ++column)
         {
-            for (int column = 0; column < list->GetColumnCount(); ++column)
-            {
-                wxListItem header;
-                header.SetMask(wxLIST_MASK_TEXT);
-                list->GetColumn(column, header);
-                check(*list, header.GetText(), list->GetColumnWidth(column));
-                for (long row = 0; row < list->GetItemCount(); ++row)
-                    check(*list, list->GetItemText(row, column), list->GetColumnWidth(column));
-            }
+            wxListItem header;
+            header.SetMask(wxLIST_MASK_TEXT);
+            list->GetColumn(column, header);
+            for (long row = -1; row < list->GetItemCount(); ++row)
+                check(*list, row < 0 ? header.GetText() : list->GetItemText(row, column),
+                      list->GetColumnWidth(column));
         }
-        if (auto* list = dynamic_cast<CXListCtrl*>(child))
+        if (auto* xlist = dynamic_cast<CXListCtrl*>(child))
         {
-            for (int column = 0; column < list->GetModel().GetColumns(); ++column)
+            for (int column = 0; column < xlist->GetModel().GetColumns(); ++column)
             {
-                const XListColumn* header = list->GetModel().GetColumn(column);
-                check(*list->GetHeader(), wxString::FromUTF8(std::string(uTr(header->title.c_str()))),
+                const XListColumn* header = xlist->GetModel().GetColumn(column);
+                check(*xlist->GetHeader(), wxString::FromUTF8(std::string(uTr(header->title.c_str()))),
                       header->width);
             }
         }
-        if (!child->IsTopLevel())
-        {
-            std::vector<std::string> inner = CutColumns(child);
-            cut.insert(cut.end(), inner.begin(), inner.end());
-        }
+        std::vector<std::string> inner = child->IsTopLevel() ? std::vector<std::string>() : CutColumns(child);
+        cut.insert(cut.end(), inner.begin(), inner.end());
     }
     return cut;
 }
@@ -381,9 +369,8 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
             if (auto* sending = dynamic_cast<CMailSendDlg*>(&dialog))
             {
                 const std::string connecting =
-                    (german ? "Verbindung mit " + MailServer() + " wird hergestellt"
-                            : "Connecting to " + MailServer()) +
-                    " ...";
+                    german ? "Verbindung mit " + stalledMailServer + " wird hergestellt ..."
+                           : "Connecting to " + stalledMailServer + " ...";
                 guitest::RunEventsUntil([&] { return sending->GetStatusText().utf8_string() == connecting; },
                                         15000);
                 EXPECT_EQ(sending->GetStatusText().utf8_string(), connecting);
@@ -454,12 +441,10 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
             {
                 const auto& [id, widths] = kOwnColumnWidths.at(name);
                 auto* list = wxDynamicCast(dialog.FindWindow(id), wxListCtrl);
-                EXPECT_NE(list, nullptr) << title;
-                for (int column = 0; list != nullptr && column < static_cast<int>(widths.size()); ++column)
-                {
-                    if (widths[column] >= 0)
-                        EXPECT_EQ(list->GetColumnWidth(column), widths[column]) << title << " " << column;
-                }
+                for (int column = 0; column < static_cast<int>(widths.size()); ++column)
+                    EXPECT_TRUE(widths[column] < 0 ||
+                                (list != nullptr && list->GetColumnWidth(column) == widths[column]))
+                        << column;
             }
             measured = true;
             Close(dialog);
