@@ -108,6 +108,12 @@ inline constexpr StringEntry kStringTable[] = {
     // A download saved beside the file the user chose, which stays: where it went, then that file.
     {3082,
      "The download was saved as %s. %s was kept as it was: the end of this download cannot be checked."},
+    // What sending a mail is doing now: the host or the domain.
+    {3090, "Connecting to %s"},
+    {3091, "The server %s asks for a login"},
+    {3092, "Looking up the mail exchangers of %s"},
+    // A torrent's sizes in the BitTorrent manager's Summary.
+    {3093, "%llu bytes"},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

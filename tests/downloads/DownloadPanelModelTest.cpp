@@ -1,6 +1,7 @@
 #include "downloads/DownloadPanelModel.h"
 
 #include "TaskTestFixture.h"
+#include "support/GermanInterface.h"
 
 #include <filesystem>
 #include <fstream>
@@ -69,6 +70,13 @@ TEST_F(DownloadPanelModelTest, FillsOneRowPerEntryUnderFiveColumns)
     EXPECT_EQ(Text(0, 2), "News");
     EXPECT_EQ(Text(0, 3), "New");
     EXPECT_EQ(Text(0, 4), S(record.item));
+    {
+        testsupport::GermanInterface german(
+            std::filesystem::path(KESTROVA_LIST_TEMPLATE).parent_path().parent_path().c_str());
+        ASSERT_TRUE(german.loaded);
+        m_panel.FillList();
+        EXPECT_EQ(Text(0, 3), "Neu");
+    }
     EXPECT_EQ(S(m_list.GetItemData(0)->extra), S(record.id));
     // Names and addresses cut by their columns show whole in their tips.
     for (int column : {1, 2, 4})

@@ -51,6 +51,7 @@ private:
     void AddRow(const uString& title, const uString& description, const uString& link, const uString& page);
     void ReadFile(const uString& path);
     void CheckAll(bool check);
+    void OnInitDialog(wxInitDialogEvent& event);
     void OnOK(wxCommandEvent& event);
 
     wxListCtrl* m_feedList = nullptr;

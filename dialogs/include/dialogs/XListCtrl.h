@@ -65,6 +65,9 @@ public:
     void SetTrackSelect(bool on);
 
     int GetRowHeight() const { return m_rowHeight; }
+    /// In a translated interface, widens each column whose header's text is
+    /// longer than the width the columns were laid out with.
+    void FitColumnsToHeaders();
     /// The row and column at a point of the body window (its client
     /// coordinates); -1 where there is none.
     int HitTest(const wxPoint& bodyPoint, int* column = nullptr) const;

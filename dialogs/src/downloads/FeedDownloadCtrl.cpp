@@ -31,6 +31,7 @@ CFeedDownloadCtrl::CFeedDownloadCtrl(CDownloadManager* manager, wxWindow* parent
 
     m_list->SetTrackSelect(true);
     m_panel.InitColumns(m_list->GetClientSize().x);
+    m_list->FitColumnsToHeaders();
     {
         wxWindowUpdateLocker noUpdates(m_list);
         m_panel.FillList();

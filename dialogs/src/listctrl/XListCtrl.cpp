@@ -1,6 +1,7 @@
 #include "dialogs/XListCtrl.h"
 
 #include "ListRects.h"
+#include "common/ColumnWidth.h"
 #include "dialogs/MemoryDC.h"
 #include "downloads/XListText.h"
 #include "foundation/uTranslation.h"
@@ -219,6 +220,18 @@ void CXListCtrl::OnModelChanged(int row, int column)
         return;
     }
     UpdateSubItem(row, column);
+}
+
+void CXListCtrl::FitColumnsToHeaders()
+{
+    for (int column = 0; column < m_model.GetColumns(); ++column)
+    {
+        const XListColumn* header = m_model.GetColumn(column);
+        const wxString title = wxString::FromUTF8(std::string(uTr(header->title.c_str())));
+        const int width = ui::ColumnWidthFor(*m_header, header->width, {title});
+        if (width > header->width)
+            m_model.SetColumnWidth(column, width);
+    }
 }
 
 void CXListCtrl::UpdateLayout()

@@ -3,6 +3,7 @@
 #include "feeds/AuthList.h"
 #include "foundation/MxLookup.h"
 #include "foundation/SmtpConnection.h"
+#include "foundation/uTranslation.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -159,7 +160,9 @@ void CMailSendDlg::RequestCancel()
 {
     // The worker notices within a tenth of a second; the dialog ends when it has.
     m_cancel = true;
-    m_status->SetLabel("Cancelling ...");
+    // Set after the dialog's texts were translated: translated here.
+    std::string_view cancelling = uTr("Cancelling ...");
+    m_status->SetLabel(wxString::FromUTF8(cancelling.data(), cancelling.size()));
     m_cancelButton->Disable();
 }
 

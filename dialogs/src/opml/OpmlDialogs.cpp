@@ -1,5 +1,6 @@
 #include "dialogs/OpmlDialogs.h"
 
+#include "common/ColumnWidth.h"
 #include "common/UserPrompt.h"
 #include "foundation/uFile.h"
 #include "foundation/uTranslation.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/display.h>
 #include <wx/listctrl.h>
 #include <wx/renderer.h>
 #include <wx/sizer.h>
@@ -18,6 +20,10 @@ constexpr const char* kImportTitle = "Import RSS Feeds";
 // Where the list places a row's check box in its first column.
 constexpr int kCheckBoxMargin = 5;
 constexpr int kCheckBoxIndent = 4;
+// Room the list keeps beside its columns for its frame and its scroll bar,
+// and the room a list as wide as the screen leaves the dialog's frame.
+constexpr int kListFrame = 24;
+constexpr int kScreenMargin = 80;
 
 wxString ToWx(const uString& text)
 {
@@ -106,6 +112,7 @@ void OPMLImport::Build(const std::vector<uString>& listLabels)
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { CheckAll(false); }, kUnselectAll);
     Bind(wxEVT_BUTTON, &OPMLImport::OnOK, this, wxID_OK);
+    Bind(wxEVT_INIT_DIALOG, &OPMLImport::OnInitDialog, this);
 }
 
 void OPMLImport::AddRow(const uString& title, const uString& description, const uString& link,
@@ -139,6 +146,23 @@ void OPMLImport::ReadFile(const uString& path)
     for (const opml::Row& row : m_document.rows)
         AddRow(row.title, row.description, row.link, row.page);
     m_feedList->Thaw();
+}
+
+// Runs once the headers are in the interface language.
+void OPMLImport::OnInitDialog(wxInitDialogEvent& event)
+{
+    event.Skip();
+    std::vector<wxString> titles;
+    for (long row = 0; row < m_feedList->GetItemCount(); ++row)
+        titles.push_back(m_feedList->GetItemText(row, kTitleColumn));
+    m_feedList->SetColumnWidth(
+        kTitleColumn, ui::ColumnWidthFor(*m_feedList, m_feedList->GetColumnWidth(kTitleColumn), titles));
+    // Every column shows, its header whole, as far as the screen allows.
+    int columns = kListFrame;
+    for (int column = 0; column < m_feedList->GetColumnCount(); ++column)
+        columns += m_feedList->GetColumnWidth(column);
+    const int screen = wxDisplay(this).GetClientArea().width - kScreenMargin;
+    m_feedList->SetMinSize(wxSize(std::min(columns, screen), m_feedList->GetMinSize().y));
 }
 
 void OPMLImport::CheckAll(bool check)

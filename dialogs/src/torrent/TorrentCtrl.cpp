@@ -1,5 +1,6 @@
 #include "dialogs/TorrentCtrl.h"
 
+#include "common/ColumnWidth.h"
 #include "common/DesktopShell.h"
 #include "common/MenuBuilder.h"
 #include "dialogs/XListCtrl.h"
@@ -44,6 +45,13 @@ public:
     {
         if (row >= 0 && row < m_list.GetItemCount() && column >= 0 && column < m_list.GetColumnCount())
             m_list.SetItem(row, column, wxString::FromUTF8(text.c_str()));
+    }
+    int FittingWidth(int width, const std::vector<uString>& texts) const override
+    {
+        std::vector<wxString> shown;
+        for (const uString& text : texts)
+            shown.push_back(wxString::FromUTF8(text.c_str()));
+        return ui::ColumnWidthFor(m_list, width, shown);
     }
 
 private:
@@ -90,6 +98,7 @@ CTorrentCtrl::CTorrentCtrl(CDownloadManager* manager, wxWindow* parent)
     {
         wxWindowUpdateLocker noUpdates(m_list);
         m_panel.InitColumns(m_list->GetClientSize().x);
+        m_list->FitColumnsToHeaders();
     }
     m_detailTable = std::make_unique<DetailTable>(*m_detail);
     m_pages =

@@ -3,6 +3,8 @@
 #include "downloads/TorrentEngine.h"
 #include "foundation/uFile.h"
 
+#include <vector>
+
 // The plain list under the torrent list, as the detail pages use it.
 class ITextTable
 {
@@ -16,6 +18,9 @@ public:
     virtual void DeleteRow(int row) = 0;
     virtual uString GetCell(int row, int column) const = 0;
     virtual void SetCell(int row, int column, const uString& text) = 0;
+    // The width a column of `width` pixels needs to show each of the texts
+    // whole in the interface language (a translation may run longer).
+    virtual int FittingWidth(int width, const std::vector<uString>& /*texts*/) const { return width; }
 };
 
 // The Summary, Trackers, Files and Peers pages of one torrent on a single
@@ -59,6 +64,9 @@ private:
     void KeepRow(int row, const uString& text);
     void SetCell(int row, int column, const uString& text);
     void AddColumn(const char* title, int width, bool rightAligned = false);
+    // The width of a column that shows its header and `texts` whole; what
+    // it grew by is added to `grown`, which the page's last column gives up.
+    int FittedWidth(const char* title, int width, int& grown, std::vector<uString> texts = {}) const;
 
     ITextTable& m_table;
     CTorrentEngine* m_engine;

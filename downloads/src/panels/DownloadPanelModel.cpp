@@ -2,6 +2,7 @@
 
 #include "downloads/ListSorter.h"
 #include "feeds/LibraryFiles.h"
+#include "foundation/uTranslation.h"
 
 #include <algorithm>
 #include <memory>
@@ -26,6 +27,12 @@ bool IsRemovable(int status)
 {
     return IsOneOf(status, {CTransferItem::kNew, CTransferItem::kComplete, CTransferItem::kFailed,
                             CTransferItem::kStopped, CTransferItem::kCancelled, CTransferItem::kOutdated});
+}
+
+// The status as the progress column shows it, in the interface language.
+uString StatusText(int status)
+{
+    return uString(std::string(uTr(CTransferItem::GetStatusName(status))).c_str());
 }
 } // namespace
 
@@ -73,7 +80,7 @@ void CDownloadPanelModel::FillList()
             file = entry.filename;
         m_list.SetItemText(row, kFileColumn, file);
         m_list.SetItemText(row, kFeedColumn, entry.label);
-        m_list.SetItemText(row, kProgressColumn, CTransferItem::GetStatusName(entry.status));
+        m_list.SetItemText(row, kProgressColumn, StatusText(entry.status));
         m_list.SetItemText(row, kSourceColumn, entry.item);
         // Names and addresses are often wider than their columns: their
         // tips show them whole.
@@ -134,7 +141,7 @@ void CDownloadPanelModel::ShowStatus(int row, CTransferRowData& data, const CTra
     const int now = entry.status;
     const bool wasActive = IsActiveStatus(before);
     const bool isActive = IsActiveStatus(now);
-    auto showText = [&] { m_list.SetItemText(row, kProgressColumn, CTransferItem::GetStatusName(now)); };
+    auto showText = [&] { m_list.SetItemText(row, kProgressColumn, StatusText(now)); };
     if (before == CTransferItem::kNew)
     {
         if (isActive)

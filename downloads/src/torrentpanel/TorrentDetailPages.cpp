@@ -1,10 +1,15 @@
 #include "downloads/TorrentDetailPages.h"
 
+#include "StringTable.h"
+#include "foundation/uTranslation.h"
+
+#include <string>
 #include <vector>
 
 namespace
 {
 constexpr int kSummaryRows = 15;
+constexpr int kBytesText = 3093;
 constexpr const char* kSummaryLabels[kSummaryRows] = {"Torrent:",
                                                       "Save Location:",
                                                       "InfoHash:",
@@ -21,6 +26,12 @@ constexpr const char* kSummaryLabels[kSummaryRows] = {"Torrent:",
                                                       "Average Download Rate:",
                                                       "Average Upload Rate:"};
 
+// A label in the interface language.
+std::string Translated(const char* text)
+{
+    return std::string(uTr(text));
+}
+
 template <typename... Args> uString Format(const char* format, Args... args)
 {
     uString text;
@@ -33,9 +44,10 @@ uString Rate(float bytesPerSecond)
     return Format("%.2f KB/s", static_cast<double>(bytesPerSecond) * 0.0009765625);
 }
 
+// A count of bytes in the interface language.
 uString Bytes(uint64_t count)
 {
-    return Format("%llu bytes", static_cast<unsigned long long>(count));
+    return Format(resources::StringText(kBytesText).c_str(), static_cast<unsigned long long>(count));
 }
 } // namespace
 
@@ -70,32 +82,55 @@ void CTorrentDetailPages::AddColumn(const char* title, int width, bool rightAlig
     m_table.InsertColumn(m_columnCount++, title, width, rightAligned);
 }
 
+int CTorrentDetailPages::FittedWidth(const char* title, int width, int& grown,
+                                     std::vector<uString> texts) const
+{
+    texts.emplace_back(Translated(title).c_str());
+    const int fitted = m_table.FittingWidth(width, texts);
+    grown += fitted - width;
+    return fitted;
+}
+
 void CTorrentDetailPages::Layout(int page)
 {
     ClearDetailList();
     const int width = m_table.GetWidth();
+    int grown = 0;
     switch (page)
     {
     case kSummary:
-        AddColumn("Name", 160, true);
-        AddColumn("Value", width - 2 - 160);
+    {
+        std::vector<uString> labels;
+        for (const char* label : kSummaryLabels)
+            labels.emplace_back(Translated(label).c_str());
+        const int nameWidth = FittedWidth("Name", 160, grown, labels);
+        AddColumn("Name", nameWidth, true);
+        AddColumn("Value", width - 2 - 160 - grown);
         for (int row = 0; row < kSummaryRows; ++row)
-            m_table.InsertRow(row, kSummaryLabels[row]);
+            m_table.InsertRow(row, labels[static_cast<std::size_t>(row)]);
         break;
+    }
     case kTrackers:
-        AddColumn("Tracker URL", 480);
-        AddColumn("Tier", width - 2 - 480);
+    {
+        const int urlWidth = FittedWidth("Tracker URL", 480, grown);
+        AddColumn("Tracker URL", urlWidth);
+        AddColumn("Tier", width - 2 - 480 - grown);
         break;
+    }
     case kFiles:
-        AddColumn("File Name", width - 162);
-        AddColumn("Size", 80);
-        AddColumn("Progress", 80);
+    {
+        const int sizeWidth = FittedWidth("Size", 80, grown);
+        const int progressWidth = FittedWidth("Progress", 80, grown);
+        AddColumn("File Name", width - 162 - grown);
+        AddColumn("Size", sizeWidth);
+        AddColumn("Progress", progressWidth);
         break;
+    }
     case kPeers:
-        AddColumn("Address:Port", 120);
+        AddColumn("Address:Port", FittedWidth("Address:Port", 120, grown));
         for (const char* title : {"Rate Dn", "Rate Up", "Downloaded", "Uploaded"})
-            AddColumn(title, 60, true);
-        AddColumn("Status", width - 2 - 280);
+            AddColumn(title, FittedWidth(title, 60, grown), true);
+        AddColumn("Status", width - 2 - 280 - grown);
         break;
     default:
         break;

@@ -1,5 +1,6 @@
 #include "feeds/ForwardMail.h"
 
+#include "StringTable.h"
 #include "feeds/AuthList.h"
 #include "feeds/CredentialPrompt.h"
 #include "foundation/MimeMessage.h"
@@ -21,6 +22,10 @@ constexpr const char* kAttachmentName = "Kesrtova Feed Forward";
 constexpr const char* kAttachmentType = "text/html; charset=utf-8";
 // A server refusing the login given is asked about again, but not forever.
 constexpr int kLoginAttempts = 3;
+// What the send dialog says is being done: each names a host or a domain.
+constexpr int kConnectingText = 3090;
+constexpr int kLoginAskedText = 3091;
+constexpr int kLookingUpText = 3092;
 
 using Result = CMailTransport::Result;
 
@@ -29,10 +34,14 @@ bool Cancelled(const CDeliveryContext& context)
     return context.cancel != nullptr && context.cancel->load();
 }
 
-void Report(const CDeliveryContext& context, const std::string& text)
+// In the interface language, as the rest of the dialog that shows it.
+void Report(const CDeliveryContext& context, int id, const std::string& subject)
 {
-    if (context.progress)
-        context.progress(text);
+    if (!context.progress)
+        return;
+    uString text;
+    text.format(resources::StringText(id).c_str(), subject.c_str());
+    context.progress(text.c_str());
 }
 
 CDeliveryResult Final(Result result)
@@ -58,19 +67,19 @@ CDeliveryResult SendToServer(const Envelope& envelope, const std::string& server
         context.authList != nullptr && context.authList->GetCredentials(key.c_str(), user, password);
     if (stored)
         login = {user.c_str(), password.c_str()};
-    Report(context, "Connecting to " + server);
+    Report(context, kConnectingText, server);
     Result result =
         context.transport.Send(server, envelope.from, envelope.to, envelope.data, stored ? &login : nullptr);
     for (int attempt = 0; result == Result::LoginNeeded && attempt < kLoginAttempts && !Cancelled(context);
          ++attempt)
     {
-        Report(context, "The server " + server + " asks for a login");
+        Report(context, kLoginAskedText, server);
         uString initialUser(login.user.empty() ? envelope.from.c_str() : login.user.c_str());
         uString answerUser, answerPassword;
         if (!CCredentialPrompt::AskInstalled(uString(key.c_str()), initialUser, answerUser, answerPassword))
             return Cancelled(context) ? CDeliveryResult::Cancelled : CDeliveryResult::Failed;
         login = {answerUser.c_str(), answerPassword.c_str()};
-        Report(context, "Connecting to " + server);
+        Report(context, kConnectingText, server);
         result = context.transport.Send(server, envelope.from, envelope.to, envelope.data, &login);
         if (result == Result::Sent && context.authList != nullptr)
             context.authList->FindOrAdd(key.c_str(), login.user.c_str(), login.password.c_str());
@@ -86,7 +95,7 @@ Result SendToFirstHost(const Envelope& envelope, const std::vector<std::string>&
     {
         if (Cancelled(context))
             return Result::Cancelled;
-        Report(context, "Connecting to " + host);
+        Report(context, kConnectingText, host);
         Result result = context.transport.Send(host, envelope.from, envelope.to, envelope.data, nullptr);
         if (result != Result::NotConnected)
             return result;
@@ -160,7 +169,7 @@ CDeliveryResult DeliverMessage(const CMimeMessage& message, const std::string& s
     {
         if (Cancelled(context))
             return CDeliveryResult::Cancelled;
-        Report(context, "Looking up the mail exchangers of " + domain);
+        Report(context, kLookingUpText, domain);
         result = SendToFirstHost(envelope, context.resolver.GetMXHosts(domain), context);
         if (result != Result::NotConnected)
             break;

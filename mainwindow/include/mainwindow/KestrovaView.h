@@ -78,6 +78,9 @@ public:
     CTransferRowData* GetRowData(int row) const;
     uString GetRowText(int row, int column) const;
     void SetRowImage(int row, int image);
+    // In a translated interface, widens the date column to show its header
+    // and every row's date whole; a width the user dragged it to stays.
+    void FitDateColumn();
     // Selects and focuses the row alone and keeps it in view; no hook runs.
     void SelectRow(int row);
     // The first selected row, -1 when none.
@@ -126,4 +129,6 @@ private:
     bool m_clickOnIcon = false;
     // The button release that ends a double-click is no click of its own.
     bool m_swallowNextUp = false;
+    // The user dragged the date column's edge: its width is theirs.
+    bool m_dateWidthChosen = false;
 };

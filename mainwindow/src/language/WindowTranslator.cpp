@@ -1,5 +1,6 @@
 #include "mainwindow/WindowTranslator.h"
 
+#include "common/ColumnWidth.h"
 #include "foundation/uTranslation.h"
 
 #include <string>
@@ -109,6 +110,8 @@ void TranslateChildren(wxWindow* window)
             {
                 column.SetText(text);
                 list->SetColumn(i, column);
+                // A longer header than the column was made for stays whole.
+                list->SetColumnWidth(i, ColumnWidthFor(*list, list->GetColumnWidth(i), {text}));
             }
         }
     }

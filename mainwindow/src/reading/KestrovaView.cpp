@@ -1,8 +1,10 @@
 #include "mainwindow/KestrovaView.h"
 
+#include "common/ColumnWidth.h"
 #include "common/MenuBuilder.h"
 #include "mainwindow/ItemKind.h"
 
+#include <algorithm>
 #include <wx/imaglist.h>
 #include <wx/menu.h>
 
@@ -19,6 +21,9 @@ const ColumnSpec kColumns[CKestrovaView::kColumnCount] = {
     {"Category", 80},
     {"Publish Date", 100},
 };
+
+// What the title column keeps when the dates need more room.
+constexpr int kLeastTitleWidth = 240;
 
 wxString ToWx(const uString& text)
 {
@@ -45,6 +50,13 @@ CKestrovaView::CKestrovaView(wxWindow* parent, wxWindowID id)
     Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, &CKestrovaView::OnItemRightClick, this);
     Bind(wxEVT_LIST_COL_CLICK, &CKestrovaView::OnColumnClick, this);
     Bind(wxEVT_MENU, &CKestrovaView::OnMenuCommand, this);
+    Bind(wxEVT_LIST_COL_END_DRAG,
+         [this](wxListEvent& event)
+         {
+             event.Skip();
+             if (event.GetColumn() == kPublishDate)
+                 m_dateWidthChosen = true;
+         });
 }
 
 CKestrovaView::~CKestrovaView() = default;
@@ -81,6 +93,27 @@ void CKestrovaView::DeleteRow(int row)
     m_rightClickedRow = -1;
     m_clickRow = -1;
     Refresh();
+}
+
+void CKestrovaView::FitDateColumn()
+{
+    if (m_dateWidthChosen)
+        return;
+    wxListItem header;
+    header.SetMask(wxLIST_MASK_TEXT);
+    GetColumn(kPublishDate, header);
+    std::vector<wxString> texts{header.GetText()};
+    for (const Row& row : m_rows)
+        texts.push_back(ToWx(row.text[kPublishDate]));
+    const int width = GetColumnWidth(kPublishDate);
+    const int fitted = ui::ColumnWidthFor(*this, width, texts);
+    if (fitted <= width)
+        return;
+    SetColumnWidth(kPublishDate, fitted);
+    // The title gives up the room, so that the row stays as wide as the
+    // pane it was laid out for and the dates stay in view.
+    const int title = GetColumnWidth(kTitle);
+    SetColumnWidth(kTitle, std::max(kLeastTitleWidth, title - (fitted - width)));
 }
 
 const CKestrovaView::Row* CKestrovaView::GetRow(int row) const

@@ -16,8 +16,10 @@
 #include "dialogs/OpmlDialogs.h"
 #include "dialogs/SubscriptionDlgs.h"
 #include "dialogs/TorrentCtrl.h"
+#include "dialogs/XListCtrl.h"
 #include "foundation/uTranslation.h"
 #include "support/ChildProcess.h"
+#include "support/ScriptedSmtpServer.h"
 #include "support/TempDir.h"
 
 #include <X11/Xatom.h>
@@ -32,6 +34,7 @@
 #include <thread>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/listctrl.h>
 #include <wx/progdlg.h>
 #include <wx/radiobut.h>
 #include <wx/sizer.h>
@@ -165,6 +168,9 @@ private:
     Display* m_display;
 };
 
+// The stalled server the send in progress talks to.
+std::string stalledMailServer;
+
 // How each dialog or panel is opened: through the frame's command where the
 // empty test profile allows it, else built as the frame builds it.
 using Opener = std::function<void(CMainFrame& frame)>;
@@ -193,7 +199,7 @@ const std::map<std::string, Opener>& Openers()
         {"export", Built<OPMLExport>(kLists, uString())},
         {"list-choice", Built<OPMLSubscribe>(kLists)},
         {"import", Built<OPMLImport>(kLists, std::vector<uString>{uString("http://127.0.0.1:1/feed.xml")},
-                                     std::vector<uString>{uString("A feed")},
+                                     std::vector<uString>{uString("Ö-Verzeichnis der Feeds aus aller Welt")},
                                      std::vector<uString>{uString("About it")})},
         {"download-manager", Command(resources::cmd::kDownloadManager)},
         {"torrent-manager",
@@ -205,6 +211,17 @@ const std::map<std::string, Opener>& Openers()
         {"new-subscription", Built<CNewSubscriptionDlg>(kLists)},
         {"news-watch", [](CMainFrame& frame) { CNewsWatchDlg(&frame).ShowModal(); }},
         {"login", Built<CPromptUserPassDlg>(uString("Login"), uString("reader"))},
+        // A send to a server that never greets, while it says what it does.
+        {"sending-mail",
+         [](CMainFrame& frame)
+         {
+             testsupport::ScriptedSmtpServer stalled(testsupport::ScriptedSmtpServer::Stalled());
+             stalledMailServer = stalled.address();
+             CMimeMessage message;
+             message.SetSender("zoe@example.test");
+             message.AddRecipient("ann@example.test");
+             CMailSendDlg(&frame, message, stalled.address(), nullptr).ShowModal();
+         }},
         {"forward-mail", Built<CForwardMailDlg>(uString())},
         {"search", Built<CFeedSearchDlg>(kLists)},
         // A fetch's progress, under the longest caption the window gives one.
@@ -240,10 +257,17 @@ std::string Describe(const wxRect& rect)
     return text.str();
 }
 
-// A fetch's progress ends with its Cancel.
+// The widths the lists' columns are given in the program's own language, by
+// the list's id; -1 where the layout computes one from the list's width.
+const std::map<std::string, std::pair<int, std::vector<int>>> kOwnColumnWidths = {
+    {"import", {OPMLImport::kFeedList, {-1, 100, 300, 300, 300}}},
+    {"torrent-manager", {CTorrentCtrl::kDetailId, {160, -1}}},
+};
+
+// A fetch's progress and a send end with their Cancel.
 void Close(wxDialog& dialog)
 {
-    if (dialog.IsModal())
+    if (dialog.IsModal() && dynamic_cast<CMailSendDlg*>(&dialog) == nullptr)
         dialog.EndModal(wxID_CANCEL);
     else
         guitest::Press(dialog, wxID_CANCEL);
@@ -268,6 +292,43 @@ std::vector<std::string> CutLabels(wxWindow* parent)
                               std::to_string(best.x) + ")");
         }
         std::vector<std::string> inner = CutLabels(child);
+        cut.insert(cut.end(), inner.begin(), inner.end());
+    }
+    return cut;
+}
+
+// The list headers and cells shown narrower than their text and margins.
+std::vector<std::string> CutColumns(wxWindow* parent)
+{
+    std::vector<std::string> cut;
+    auto check = [&](const wxWindow& list, const wxString& text, int width)
+    {
+        if (!text.empty() && width < list.GetTextExtent(text).x + 8)
+            cut.push_back(text.utf8_string() + " in " + std::to_string(width));
+    };
+    for (wxWindow* child : parent->GetChildren())
+    {
+        auto* list = wxDynamicCast(child, wxListCtrl);
+        for (int column = 0; list != nullptr && list->InReportView() && column < list->GetColumnCount();
+             ++column)
+        {
+            wxListItem header;
+            header.SetMask(wxLIST_MASK_TEXT);
+            list->GetColumn(column, header);
+            for (long row = -1; row < list->GetItemCount(); ++row)
+                check(*list, row < 0 ? header.GetText() : list->GetItemText(row, column),
+                      list->GetColumnWidth(column));
+        }
+        if (auto* xlist = dynamic_cast<CXListCtrl*>(child))
+        {
+            for (int column = 0; column < xlist->GetModel().GetColumns(); ++column)
+            {
+                const XListColumn* header = xlist->GetModel().GetColumn(column);
+                check(*xlist->GetHeader(), wxString::FromUTF8(std::string(uTr(header->title.c_str()))),
+                      header->width);
+            }
+        }
+        std::vector<std::string> inner = child->IsTopLevel() ? std::vector<std::string>() : CutColumns(child);
         cut.insert(cut.end(), inner.begin(), inner.end());
     }
     return cut;
@@ -305,6 +366,15 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
         [&](wxDialog& dialog)
         {
             const std::string title = dialog.GetTitle().utf8_string();
+            if (auto* sending = dynamic_cast<CMailSendDlg*>(&dialog))
+            {
+                const std::string connecting =
+                    german ? "Verbindung mit " + stalledMailServer + " wird hergestellt ..."
+                           : "Connecting to " + stalledMailServer + " ...";
+                guitest::RunEventsUntil([&] { return sending->GetStatusText().utf8_string() == connecting; },
+                                        15000);
+                EXPECT_EQ(sending->GetStatusText().utf8_string(), connecting);
+            }
             // The laid-out size is the one the dialog's sizer needs, at least.
             const wxSize least = dialog.GetSizer() != nullptr
                                      ? dialog.GetSizer()->ComputeFittingClientSize(&dialog)
@@ -363,6 +433,19 @@ TEST_F(FirstOpeningChild, OpensOneDialog)
             EXPECT_GE(shown.outer.width, titleWidth + 5 * bar)
                 << title << " (" << titleWidth << " wide) in a frame of " << Describe(shown.outer);
             EXPECT_EQ(CutLabels(&dialog), std::vector<std::string>()) << title;
+            // A translation longer than its column widens it; the program's
+            // own texts keep the widths the layout gives.
+            if (german)
+                EXPECT_EQ(CutColumns(&dialog), std::vector<std::string>()) << title;
+            else if (kOwnColumnWidths.count(name) != 0)
+            {
+                const auto& [id, widths] = kOwnColumnWidths.at(name);
+                auto* list = wxDynamicCast(dialog.FindWindow(id), wxListCtrl);
+                for (int column = 0; column < static_cast<int>(widths.size()); ++column)
+                    EXPECT_TRUE(widths[column] < 0 ||
+                                (list != nullptr && list->GetColumnWidth(column) == widths[column]))
+                        << column;
+            }
             measured = true;
             Close(dialog);
         });

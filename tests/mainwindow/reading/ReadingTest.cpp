@@ -5,6 +5,7 @@
 #include "feeds/support/FeedTestSupport.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/ItemKind.h"
+#include "support/GermanInterface.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -101,6 +102,17 @@ TEST_F(Reading, SelectingAFeedFillsTheListNewestFirstAndWritesTheChannelPage)
     ASSERT_NE(bravo, nullptr);
     EXPECT_EQ(bravo->flag, itemkind::kAudio);
     EXPECT_EQ(Text(bravo->ds), "default.mdb");
+    // The dates show whole in a translated interface; in English the column keeps its width.
+    EXPECT_EQ(m_list->GetColumnWidth(CKestrovaView::kPublishDate), 100);
+    {
+        testsupport::GermanInterface german(
+            std::filesystem::path(KESTROVA_LIST_TEMPLATE).parent_path().parent_path().c_str());
+        ASSERT_TRUE(german.loaded);
+        SelectFeed();
+        for (const std::string& date : Column(CKestrovaView::kPublishDate))
+            EXPECT_GE(m_list->GetColumnWidth(CKestrovaView::kPublishDate), m_list->GetTextExtent(date).x + 8)
+                << date;
+    }
 
     std::string page = WaitForPage("logo.png");
     EXPECT_NE(page.find("<a alt=\"Loopback &quot;News&quot;\" href=\"" + m_server.url("/") + "\">"),
