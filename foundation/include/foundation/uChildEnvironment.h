@@ -12,10 +12,15 @@
 // environment after the user's own entries, unless it is there already.
 // The list's entries are separated by blanks and colons: a path holding one
 // stands in it as a link in a folder of the user's own ($XDG_RUNTIME_DIR/
-// kestrova, else /tmp/kestrova-<uid>). Sets the environment: call before any
-// thread starts. False, with nothing changed, when no such file exists or no
-// such link can be made.
+// kestrova, else kestrova-<uid> in the temporary folder; where that folder is
+// not the user's alone, one of an unguessable name made for this run). Sets
+// the environment: call before any thread starts. False, with nothing
+// changed, when no such file exists or it cannot be reached.
 bool PreloadOwnLibrary(const std::string& library);
+
+// Removes the folder made for this run, if any. Runs by itself when the
+// process exits normally; a program that ends otherwise calls it first.
+void RemovePreloadFolder();
 
 // An LD_PRELOAD list without any entry that is `library`: the other entries,
 // and the separators before each, as they were.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,27 +29,51 @@ bool HasEntries(const std::string& list)
     return list.find_first_not_of(kSeparators) != std::string::npos;
 }
 
-// The dynamic linker has no escape for a blank or a colon, so a library whose
-// path holds one is preloaded through a link in a folder of the user's own:
-// the session's runtime folder, else one in /tmp that only the user may
-// enter. Empty when no such link can be made.
-std::string PreloadablePath(const std::string& library)
+// A folder of the user's own that nobody else may enter or write to.
+bool IsPrivateFolder(const std::string& folder)
 {
-    if (library.find_first_of(kSeparators) == std::string::npos)
-        return library;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string base = runtime != nullptr && runtime[0] == '/' ? runtime : "";
-    const std::string folder = !base.empty() && base.find_first_of(kSeparators) == std::string::npos
-                                   ? base + "/kestrova"
-                                   : "/tmp/kestrova-" + std::to_string(::getuid());
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        return std::string();
-    // Another user's folder, or one others may write to, could hand the
-    // engine a library of theirs.
     struct stat status = {};
-    if (::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid() ||
-        (status.st_mode & 077) != 0)
-        return std::string();
+    return ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid() &&
+           (status.st_mode & 077) == 0;
+}
+
+// A folder in which nobody else can take away or swap what the user makes.
+bool IsSafeParent(const std::string& folder)
+{
+    struct stat status = {};
+    return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           (status.st_uid == 0 || status.st_uid == ::getuid()) &&
+           ((status.st_mode & 022) == 0 || (status.st_mode & S_ISVTX) != 0);
+}
+
+std::string TemporaryFolder()
+{
+    const char* temporary = std::getenv("TMPDIR");
+    return temporary != nullptr && temporary[0] == '/' &&
+                   std::string(temporary).find_first_of(kSeparators) == std::string::npos
+               ? temporary
+               : "/tmp";
+}
+
+// The link's folder made for this run when the usual one could not be used,
+// the link in it, and the process that made them.
+std::string g_madeFolder;
+std::string g_madeLink;
+pid_t g_folderMaker = 0;
+
+void RemoveMadeFolder()
+{
+    // Not from a copy of this process that ends without starting a program.
+    if (g_madeFolder.empty() || ::getpid() != g_folderMaker)
+        return;
+    ::unlink(g_madeLink.c_str());
+    ::rmdir(g_madeFolder.c_str());
+    g_madeFolder.clear();
+}
+
+// A link to `library` named as it is in `folder`; empty when it cannot be made.
+std::string LinkIn(const std::string& folder, const std::string& library)
+{
     const std::string link = folder + library.substr(library.rfind('/'));
     const std::string made = link + "." + std::to_string(::getpid());
     ::unlink(made.c_str());
@@ -61,7 +86,71 @@ std::string PreloadablePath(const std::string& library)
     }
     return link;
 }
+
+// The dynamic linker has no escape for a blank or a colon, so a library whose
+// path holds one is preloaded through a link in a folder of the user's own:
+// the session's runtime folder, else one in the temporary folder that only the
+// user may enter. Where that folder is not the user's own (anybody may make
+// it first) the link goes into a folder of a name nobody can guess, made for
+// this run; where none can be made, the library is reached through this
+// process's open file. Empty when none of these works.
+std::string PreloadablePath(const std::string& library)
+{
+    if (library.find_first_of(kSeparators) == std::string::npos)
+        return library;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string base = runtime != nullptr && runtime[0] == '/' ? runtime : "";
+    const std::string folder =
+        !base.empty() && base.find_first_of(kSeparators) == std::string::npos && IsPrivateFolder(base)
+            ? base + "/kestrova"
+            : TemporaryFolder() + "/kestrova-" + std::to_string(::getuid());
+    if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST)
+    {
+        // Another user's folder, or one others may write to, could hand the
+        // engine a library of theirs.
+        if (IsPrivateFolder(folder))
+        {
+            const std::string link = LinkIn(folder, library);
+            if (!link.empty())
+                return link;
+        }
+    }
+    if (g_madeFolder.empty() && IsSafeParent(TemporaryFolder()))
+    {
+        std::string name = TemporaryFolder() + "/kestrova-" + std::to_string(::getuid()) + "-XXXXXX";
+        if (::mkdtemp(name.data()) != nullptr)
+        {
+            if (g_folderMaker == 0)
+                std::atexit(RemoveMadeFolder);
+            g_madeFolder = name;
+            g_folderMaker = ::getpid();
+        }
+    }
+    if (!g_madeFolder.empty())
+    {
+        g_madeLink = LinkIn(g_madeFolder, library);
+        if (!g_madeLink.empty())
+            return g_madeLink;
+    }
+    // The engine's processes run as the user, so they may read this process's
+    // files; the descriptor stays open while the program runs.
+    const int file = ::open(library.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return std::string();
+    const std::string opened = "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(file);
+    if (::access(opened.c_str(), R_OK) != 0)
+    {
+        ::close(file);
+        return std::string();
+    }
+    return opened;
+}
 } // namespace
+
+void RemovePreloadFolder()
+{
+    RemoveMadeFolder();
+}
 
 bool PreloadOwnLibrary(const std::string& path)
 {

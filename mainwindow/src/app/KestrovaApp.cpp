@@ -7,6 +7,7 @@
 #include "downloads/MediaPlayer.h"
 #include "feeds/MessageBox.h"
 #include "feeds/Preference.h"
+#include "foundation/uChildEnvironment.h"
 #include "foundation/uThread.h"
 #include "foundation/uXml.h"
 #include "mainwindow/AppActivation.h"
@@ -196,6 +197,7 @@ void CKestrovaApp::EndWithoutTheLoop()
     if (m_instanceChannel)
         m_instanceChannel->Stop();
     m_profile.reset();
+    RemovePreloadFolder();
     std::fflush(nullptr);
     std::_Exit(0);
 }

@@ -72,10 +72,20 @@ TEST_F(ProgramStopTest, SigtermSavesTheSettingsLikeExit)
     std::ofstream(m_home.file("Documents/Kestrova/config.xml"))
         << "<?xml version=\"1.0\"?><Preference><general nRefreshRate=\"0\" "
            "nStartupMode=\"0\"/></Preference>\n";
+    // From a folder whose path holds a colon, and no link can be made in the
+    // runtime folder: the folder made for it goes with the stop.
+    fs::create_directory_symlink(std::getenv("KESTROVA_PROGRAM_DIR"), m_home.file("a:b"));
+    fs::create_directories(m_runtime + "/kestrova/kestrova-disposition.so");
+    fs::permissions(m_runtime + "/kestrova", fs::perms::owner_all);
+    fs::create_directories(m_home.file("tmp"));
+    testsupport::ScopedEnv programs("KESTROVA_PROGRAM_DIR", m_home.file("a:b"));
+    testsupport::ScopedEnv temporary("TMPDIR", m_home.file("tmp"));
     auto program = Start();
     ASSERT_TRUE(realprogram::WaitUntilListening(*program)) << program->log();
+    EXPECT_FALSE(fs::is_empty(m_home.file("tmp")));
     program->signal(SIGTERM);
     EXPECT_EQ(program->waitForExit(kStopBoundMs), 0) << "ends within 3 s, with success\n" << program->log();
+    EXPECT_TRUE(fs::is_empty(m_home.file("tmp")));
     EXPECT_NE(ReadConfig().find("nRefreshRate=\"5\""), std::string::npos) << ReadConfig();
     EXPECT_TRUE(fs::exists(m_home.file("Documents/Kestrova/auth.xml")));
     EXPECT_FALSE(fs::exists(CInstanceChannel::SocketPath(CKestrovaApp::kInstanceGuid)))
@@ -190,7 +200,8 @@ std::string SubscribeList(const std::string& data, const std::vector<std::string
            "<newsfeed name=\"Cookies\" url=\"cookies.mdb\" status=\"expand\"/></channel></Kestrova>\n";
     std::string sql = "BEGIN;";
     for (const std::string& feed : feeds)
-        sql += "INSERT INTO channel (feed, title, lastupdate) VALUES ('" + feed + "', '', '2000-01-01 00:00:00');";
+        sql += "INSERT INTO channel (feed, title, lastupdate) VALUES ('" + feed +
+               "', '', '2000-01-01 00:00:00');";
     const std::string list = data + "/subscription/cookies.mdb";
     fs::copy_file(KESTROVA_LIST_TEMPLATE, list);
     sqlite3* db = nullptr;
@@ -298,12 +309,13 @@ TEST_F(ProgramStopTest, AHostileSitesCookiesSlowNeitherTheRefreshNorTheStop)
                 hops > 0 ? testsupport::RedirectResponse("/hop/" + feed + "/" + std::to_string(hops - 1))
                          : testsupport::TextResponse(200,
                                                      "<rss version=\"2.0\"><channel><title>feed " + feed +
-                                                         "</title><item><title>one</title><link>http://x/" + feed +
-                                                         "</link></item></channel></rss>",
+                                                         "</title><item><title>one</title><link>http://x/" +
+                                                         feed + "</link></item></channel></rss>",
                                                      "application/rss+xml");
             const std::string answer = std::to_string((*answers)++);
             for (int i = 0; i < 50; ++i)
-                response.header("Set-Cookie", "a" + answer + "_" + std::to_string(i) + "=v; Path=/; Max-Age=86400");
+                response.header("Set-Cookie",
+                                "a" + answer + "_" + std::to_string(i) + "=v; Path=/; Max-Age=86400");
             return response;
         });
     std::vector<std::string> feeds;

@@ -18,11 +18,17 @@
 #include "downloads/TorrentEngine.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "reading/HostilePageFixture.h"
+#include "support/ChildProcess.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 #include <wx/timer.h>
 #include <wx/webview.h>
@@ -73,6 +79,9 @@ std::string ScriptClicks(const std::string& path, int delay = 300)
 {
     return "<html><body>" + ScriptLink(path, 1, delay) + "</body></html>";
 }
+
+// Names the one row a child run of this test tries.
+constexpr const char* kOnlyRow = "KESTROVA_HOSTILE_ROW";
 
 // A redirect that waits until the test lets it answer.
 struct Gate
@@ -246,7 +255,7 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
             ASSERT_TRUE(Requested(torrent));
         };
     };
-    const std::vector<HostileCase> cases = {
+    std::vector<HostileCase> cases = {
         {"a download link inside a written item's frame",
          {},
          [this]
@@ -355,6 +364,11 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
          scriptedDownloads(ScriptLink("/cd", 10), m_server, "/cd"),
          5},
     };
+    // Started by the test of the start's folders below: its row alone.
+    if (const char* only = std::getenv(kOnlyRow))
+        cases.erase(std::remove_if(cases.begin(), cases.end(),
+                                   [only](const HostileCase& row) { return std::string(row.name) != only; }),
+                    cases.end());
     // A crash need not come every time: such cases are tried again.
     std::vector<HostileCase> tries;
     for (const HostileCase& row : cases)
@@ -391,5 +405,57 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
         {
             EXPECT_EQ(EngineNetworkProcess(), network) << "the engine's network process";
         }
+    }
+}
+
+// The engine's processes start with the program's own file-name routine
+// whatever folders the start finds: the program's path holds a colon, and the
+// link's usual folder is a file, a link, open to others or another user's
+// (with no runtime folder, the temporary folder's), or, last, the temporary
+// folder is open to all. Each start is a process of its own, as the
+// program's; what it made for the link goes when it ends.
+TEST(HostileDownloadFolders, AFramesSlashNameEndsNothingWhateverFoldersTheStartFinds)
+{
+    namespace fs = std::filesystem;
+    testsupport::TempDir dir;
+    fs::create_directory_symlink(std::getenv("KESTROVA_PROGRAM_DIR"), dir.file("a:b"));
+    fs::create_directories(dir.file("tmp"));
+    fs::create_directories(dir.file("open"));
+    fs::permissions(dir.file("open"), fs::perms::all);
+    const std::string uid = std::to_string(::getuid());
+    const std::pair<std::string, std::string> rows[] = {
+        {"tmp/kestrova-" + uid, "others"}, {"run1/kestrova", "file"},   {"run2/kestrova", "link"},
+        {"run3/kestrova", "open"},         {"run4/kestrova", "others"}, {"run5/kestrova", "file"},
+    };
+    for (const auto& [spoilt, how] : rows)
+    {
+        SCOPED_TRACE(spoilt + " " + how);
+        const fs::path folder = dir.file(spoilt);
+        fs::create_directories(folder.parent_path());
+        fs::permissions(folder.parent_path(), fs::perms::owner_all);
+        if (how == "file")
+            dir.write(spoilt, "");
+        else if (how == "link")
+            fs::create_directory_symlink(dir.file("open"), folder);
+        else
+            ASSERT_EQ(::mkdir(folder.c_str(), how == "open" ? 0755 : 0700), 0);
+        if (how == "others" && ::chown(folder.c_str(), 4242, 4242) != 0)
+            continue; // only root can make another user's folder
+        testsupport::ScopedEnv runtime("XDG_RUNTIME_DIR", folder.parent_path());
+        if (spoilt.rfind("tmp", 0) == 0)
+            ::unsetenv("XDG_RUNTIME_DIR");
+        testsupport::ScopedEnv temporary("TMPDIR", dir.file(spoilt.rfind("run5", 0) == 0 ? "open" : "tmp"));
+        testsupport::ScopedEnv programs("KESTROVA_PROGRAM_DIR", dir.file("a:b"));
+        testsupport::ScopedEnv only(kOnlyRow, "the same from a frame of the page's own site");
+        testsupport::ScopedEnv preload("LD_PRELOAD", "");
+        ::unsetenv("LD_PRELOAD");
+        testsupport::ChildProcess child(
+            {fs::read_symlink("/proc/self/exe"), "--gtest_filter=HostileDownloadTest.*"},
+            dir.file("child.log"));
+        EXPECT_EQ(child.waitForExit(240000), 0) << child.log();
+        EXPECT_NE(child.log().find("[  PASSED  ] 1 test"), std::string::npos) << child.log();
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.path()))
+            EXPECT_NE(entry.path().filename().string().rfind("kestrova-" + uid + "-", 0), 0u)
+                << "left behind";
     }
 }
