@@ -108,6 +108,8 @@ inline constexpr StringEntry kStringTable[] = {
     // A download saved beside the file the user chose, which stays: where it went, then that file.
     {3082,
      "The download was saved as %s. %s was kept as it was: the end of this download cannot be checked."},
+    {3083, "The download was saved as %s. %s was kept as it was: another file took that name while the "
+           "download ran."},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

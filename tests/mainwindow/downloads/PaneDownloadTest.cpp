@@ -25,10 +25,13 @@
 #include "support/LocalHttpServer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <sys/stat.h>
 #include <vector>
@@ -62,10 +65,13 @@ public:
             answered.StartOnce(300);
             dialog.ShowModal();
         }
+        if (whileAsked)
+            whileAsked();
         return uString(answer.c_str());
     }
     std::string answer; // empty: Cancel
     bool overPointer = false;
+    std::function<void()> whileAsked;
     std::vector<ui::FileRequest> requests;
 };
 
@@ -417,7 +423,9 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
 // replaces the file, and is kept beside it under a free name, which a box
 // names with the file kept. The download is written beside the file under
 // a name of the program's, which goes in each case; the saved file gets
-// the user's usual mode.
+// the user's usual mode. A file that took the name while the download ran
+// (another save's) is never replaced, and a save the engine's network
+// process ends with fails, leaving no file.
 TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
 {
     // Before the engine's processes start, which write the file.
@@ -426,7 +434,7 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
     const std::string packed = Gzip(archive);
     auto answer = [&](bool coded, bool chunked, bool cut)
     {
-        HttpResponse response = Attachment("application/zip", "pack.zip", coded ? packed : archive);
+        HttpResponse response = Attachment("application/zip", "keep.zip", coded ? packed : archive);
         if (coded)
             response.header("Content-Encoding", "gzip");
         response.chunked = chunked;
@@ -440,6 +448,13 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         kSaved,  // under the chosen name
         kBeside, // beside the file there, which stays
     };
+    enum class During
+    {
+        kNothing,
+        kAnotherSave,       // of the same name, which ends first
+        kEngineEnds,        // its network process is killed
+        kEngineEndsInDialog // the same while the user chooses
+    };
     struct Row
     {
         const char* name;
@@ -447,6 +462,7 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         bool overFile;
         Outcome outcome;
         bool whole;
+        During during = During::kNothing;
     };
     const Row rows[] = {
         {"a length, cut", answer(false, false, true), true, Outcome::kFailed, false},
@@ -460,7 +476,12 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         {"gzip with a length, whole, where no file is", answer(true, false, false), false, Outcome::kSaved,
          true},
         {"chunks, whole, where no file is", answer(false, true, false), false, Outcome::kSaved, true},
+        {"a length, whole, while another save takes the name", answer(false, false, false), false,
+         Outcome::kBeside, true, During::kAnotherSave},
     };
+    // The user's download folder.
+    fs::create_directories(m_home.file(".config"));
+    std::ofstream(m_home.file(".config/user-dirs.dirs")) << "XDG_DOWNLOAD_DIR=\"$HOME/kept\"\n";
     const fs::path folder = m_home.file("kept");
     const std::string chosen = (folder / "keep.zip").string();
     const std::string beside = (folder / "keep (1).zip").string();
@@ -491,9 +512,47 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         }
         prompt->shown.clear();
         const std::string path = "/get/" + std::to_string(++serial);
-        m_server.serve(path, row.response);
+        std::promise<void> gate;
+        auto held = std::make_shared<std::atomic<bool>>(false);
+        HttpResponse response = row.response;
+        if (row.during != During::kNothing)
+        {
+            response.holdAfter = response.body.size() / 2;
+            response.hold = [released = gate.get_future().share(), held]
+            {
+                *held = true;
+                released.wait_for(std::chrono::seconds(30));
+            };
+        }
+        m_server.serve(path, response);
+        auto endEngine = []
+        {
+            const int network = EngineNetworkProcess();
+            ASSERT_NE(network, 0);
+            ::kill(network, SIGKILL);
+        };
+        if (row.during == During::kEngineEndsInDialog)
+            chooser->whileAsked = [&]
+            {
+                ASSERT_TRUE(guitest::RunEventsUntil([&] { return held->load(); }, 20000));
+                endEngine();
+            };
         m_frame->GetStatusBar()->SetStatusText(wxString());
         ClickLinkTo(path);
+        if (row.during == During::kAnotherSave || row.during == During::kEngineEnds)
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return held->load(); }, 20000));
+        if (row.during == During::kAnotherSave)
+        {
+            // Offered under the next free name, which the user overrides.
+            m_server.serve("/get/other", Attachment("application/zip", "keep.zip", "the other download"));
+            ClickLinkTo("/get/other");
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Saved " + chosen; }, 20000));
+            EXPECT_EQ(std::string(chooser->requests.back().defaultName.c_str()), "keep (1).zip");
+        }
+        if (row.during == During::kEngineEnds)
+            endEngine();
+        gate.set_value();
+        chooser->whileAsked = nullptr;
         const std::string savedAs = row.outcome == Outcome::kBeside ? beside : chosen;
         const std::string told = (row.outcome == Outcome::kFailed ? "Failed to save " : "Saved ") + savedAs;
         ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == told; }, 20000)) << StatusText();
@@ -501,8 +560,10 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         {
             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !prompt->shown.empty(); }));
             EXPECT_EQ(prompt->shown[0].text, "The download was saved as " + beside + ". " + chosen +
-                                                 " was kept as it was: the end of this download cannot "
-                                                 "be checked.");
+                                                 " was kept as it was: " +
+                                                 (row.during == During::kAnotherSave
+                                                      ? "another file took that name while the download ran."
+                                                      : "the end of this download cannot be checked."));
         }
         else
         {
@@ -513,11 +574,17 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         {
             EXPECT_EQ(testsupport::ReadFileBytes(chosen),
                       row.outcome == Outcome::kSaved ? archive : "the user's own archive");
-            const std::vector<std::string> names = row.outcome == Outcome::kBeside
-                                                       ? std::vector<std::string>{"keep (1).zip", "keep.zip"}
-                                                       : std::vector<std::string>{"keep.zip"};
-            EXPECT_EQ(folderHolds(), names);
         }
+        if (row.during == During::kAnotherSave)
+        {
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen), "the other download");
+        }
+        std::vector<std::string> names;
+        if (row.outcome == Outcome::kBeside)
+            names.push_back("keep (1).zip");
+        if (row.overFile || row.outcome != Outcome::kFailed)
+            names.push_back("keep.zip");
+        EXPECT_EQ(folderHolds(), names);
         if (row.whole)
         {
             EXPECT_EQ(testsupport::ReadFileBytes(savedAs), archive);
