@@ -32,7 +32,8 @@ class wxWebView;
 // replaced only by a download known complete, and only when it is the very
 // file the user agreed to replace; a download whose end cannot be checked (a
 // chunked or coded answer), or one whose name another file took meanwhile,
-// is kept beside it under a free name.
+// is kept beside it under a free name. A save the engine abandons (its
+// network process died) ends as failed and leaves no file.
 // Without hooks no download is taken.
 //
 // User-interface thread only.

@@ -135,9 +135,14 @@ void Discard(Download& record)
     RemoveOurFiles(record);
 }
 
+// The engine drops a download whose network process has died without
+// saying it failed: a save still under way ends as failed there.
 Download::~Download()
 {
-    SavesUnderWay().erase(this);
+    if (SavesUnderWay().count(this) == 0)
+        return;
+    Discard(*this);
+    Tell(*this, false);
 }
 
 void SetDestination(GObject* download, const std::string& path)
@@ -468,23 +473,14 @@ uString CPaneDownloads::FreeSaveName(const uString& folder, const uString& name)
 {
     std::string offered = name.c_str();
 #ifdef __WXGTK__
-    // The folder told by what it is, however its path is spelt.
-    auto folderOf = [](const std::string& path)
-    {
-        struct stat info
-        {
-        };
-        return ::stat(path.c_str(), &info) == 0
-                   ? panedownload::FileId{static_cast<std::uint64_t>(info.st_dev),
-                                          static_cast<std::uint64_t>(info.st_ino)}
-                   : panedownload::FileId();
-    };
+    // A folder told by what it is, however its path is spelt.
+    auto folderOf = [](const std::string& path) { return panedownload::FileUnder(path + "/."); };
     const panedownload::FileId there = folderOf(folder.c_str());
     std::set<std::string> taken;
     for (const Download* record : ::SavesUnderWay())
     {
         const std::size_t slash = record->chosen.rfind('/');
-        if (slash != std::string::npos && folderOf(record->chosen.substr(0, slash + 1)).IsSameAs(there))
+        if (slash != std::string::npos && folderOf(record->chosen.substr(0, slash)).IsSameAs(there))
             taken.insert(record->chosen.substr(slash + 1));
     }
     // A numbered name is offered only where no file has it yet.
