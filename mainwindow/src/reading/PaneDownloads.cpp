@@ -148,8 +148,11 @@ Download::~Download()
 void SetDestination(GObject* download, const std::string& path)
 {
     gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-    // Our file was made empty just now to reserve the name.
-    g_object_set(download, "allow-overwrite", TRUE, nullptr);
+    // Our file was made empty just now to reserve a name of ours; the
+    // engine makes it anew, over no file. Over one it would write a
+    // temporary file of its own first, which an end of its process leaves.
+    ::unlink(path.c_str());
+    g_object_set(download, "allow-overwrite", FALSE, nullptr);
     Api().setDestination(download, uri);
     g_free(uri);
 }

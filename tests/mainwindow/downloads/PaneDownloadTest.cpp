@@ -18,6 +18,7 @@
 #include "mainwindow/FileChooser.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/KestrovaView.h"
+#include "mainwindow/PaneDownloadRules.h"
 #include "mainwindow/TreeViewEx.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "support/ChildProcess.h"
@@ -32,6 +33,7 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <vector>
 #include <wx/dialog.h>
@@ -515,6 +517,8 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             std::ofstream(chosen, std::ios::binary) << "the user's own archive";
             fs::permissions(chosen, fs::perms::owner_read | fs::perms::owner_write);
         }
+        const int made = ::inotify_init1(IN_NONBLOCK); // the names made in the folder
+        ::inotify_add_watch(made, folder.c_str(), IN_CREATE | IN_MOVED_TO);
         prompt->shown.clear();
         const std::string path = "/get/" + std::to_string(++serial);
         std::promise<void> gate;
@@ -580,6 +584,19 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         if (row.overFile || row.outcome != Outcome::kFailed)
             names.push_back("keep.zip");
         EXPECT_EQ(folderHolds(), names);
+        // Nothing but the save's own files, which an end at any moment would
+        // leave there.
+        alignas(inotify_event) char events[16384];
+        for (ssize_t at = 0, size = ::read(made, events, sizeof events); at < size;
+             at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(events + at)->len)
+        {
+            const std::string name = reinterpret_cast<inotify_event*>(events + at)->name;
+            EXPECT_TRUE(
+                std::count(names.begin(), names.end(), name) != 0 ||
+                panedownload::IsSaveFileName(name.substr(0, name.rfind(panedownload::kEnginePartEnding))))
+                << name;
+        }
+        ::close(made);
         if (row.whole)
         {
             EXPECT_EQ(testsupport::ReadFileBytes(savedAs), archive);
