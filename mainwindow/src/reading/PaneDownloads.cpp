@@ -135,16 +135,6 @@ void Discard(Download& record)
     RemoveOurFiles(record);
 }
 
-// The engine drops a download whose network process has died without
-// saying it failed: a save still under way ends as failed there.
-Download::~Download()
-{
-    if (SavesUnderWay().count(this) == 0)
-        return;
-    Discard(*this);
-    Tell(*this, false);
-}
-
 void SetDestination(GObject* download, const std::string& path)
 {
     gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
@@ -294,6 +284,26 @@ void Finish(Download* record)
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
         shared->hooks.open(record->message, uString(record->path.c_str()));
+}
+
+// The engine drops a download whose network process has died without
+// saying it failed: a save still under way ends as failed there, unless
+// the engine had moved all of it onto our file before its word of that.
+Download::~Download()
+{
+    if (SavesUnderWay().count(this) == 0)
+        return;
+    struct stat info
+    {
+    };
+    if (::lstat((path + panedownload::kEnginePartEnding).c_str(), &info) != 0 && errno == ENOENT &&
+        ::stat(path.c_str(), &info) == 0 && info.st_size > 0)
+    {
+        Finish(this);
+        return;
+    }
+    Discard(*this);
+    Tell(*this, false);
 }
 
 // Comes after a failure too.
