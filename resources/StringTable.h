@@ -108,6 +108,8 @@ inline constexpr StringEntry kStringTable[] = {
     // A download saved beside the file the user chose, which stays: where it went, then that file.
     {3082,
      "The download was saved as %s. %s was kept as it was: the end of this download cannot be checked."},
+    {3083, "The download was saved as %s. %s was kept as it was: another file took that name while the "
+           "download ran."},
     // What sending a mail is doing now: the host or the domain.
     {3090, "Connecting to %s"},
     {3091, "The server %s asks for a login"},

@@ -663,6 +663,13 @@ TEST(PaneDownloadRulesTest, ADownloadKeptBesideAFileTakesTheFirstFreeNumberedNam
         EXPECT_EQ(testsupport::ReadFileBytes(folder.file(name)), std::string("the user's ") + name);
     EXPECT_FALSE(panedownload::MoveSaveFileBeside(saving, folder.file("pack.zip"), savedAs)) << "gone";
     EXPECT_TRUE(savedAs.empty());
+
+    // Never over a file that took the name after the user agreed to replace another.
+    const panedownload::FileId agreed = panedownload::FileUnder(folder.file("pack.zip"));
+    std::filesystem::rename(folder.file("pack (1).zip"), folder.file("pack.zip"));
+    std::ofstream(saving) << "the download";
+    EXPECT_FALSE(panedownload::MoveSaveFile(saving, folder.file("pack.zip"), agreed));
+    EXPECT_EQ(testsupport::ReadFileBytes(folder.file("pack.zip")), "the user's pack (1).zip");
 }
 
 namespace

@@ -36,10 +36,30 @@ std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& conte
 /// and no coding, has no end to check at all, and is saved as any other.
 bool HasUncheckedEnd(const std::string& contentEncoding, const std::string& transferEncoding);
 
+/// A file as it is under a name, told apart from any that takes the name
+/// later; all 0 for none.
+struct FileId
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    bool IsNone() const { return device == 0 && inode == 0; }
+    bool IsSameAs(const FileId& other) const
+    {
+        return !IsNone() && device == other.device && inode == other.inode;
+    }
+};
+
+/// The file under `path` now (a link itself, not what it leads to); none
+/// when there is none.
+FileId FileUnder(const std::string& path);
+
 /// Moves a complete save's file (`from`, beside it) to the chosen name
-/// `to`, over a file there only when `replace`. False when nothing moved,
-/// with errno EEXIST when a file there stayed.
-bool MoveSaveFile(const std::string& from, const std::string& to, bool replace);
+/// `to`, over a file there only when it is still `replaceable` (the one the
+/// user agreed to replace; none: over no file), never over one that took the
+/// name since. False when nothing moved, with errno EEXIST when a file there
+/// stayed.
+bool MoveSaveFile(const std::string& from, const std::string& to, const FileId& replaceable = FileId());
 
 /// The name of a file kept beside one of the same name, as file managers
 /// name it: `name` (no folder) with " (number)" before its ending, the

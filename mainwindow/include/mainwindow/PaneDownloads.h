@@ -29,8 +29,11 @@ class wxWebView;
 // saved where the user chooses (none without `saveAs`): into a new file
 // beside the chosen one, which takes the chosen name only once complete, so
 // that a file there is never lost to a broken download. A file there is
-// replaced only by a download known complete; one whose end cannot be
-// checked (a chunked or coded answer) is kept beside it under a free name.
+// replaced only by a download known complete, and only when it is the very
+// file the user agreed to replace; a download whose end cannot be checked (a
+// chunked or coded answer), or one whose name another file took meanwhile,
+// is kept beside it under a free name. A save the engine abandons (its
+// network process died) ends as failed and leaves no file.
 // Without hooks no download is taken.
 //
 // User-interface thread only.
@@ -50,8 +53,10 @@ public:
         // A saved download is complete (true) or failed (false).
         std::function<void(bool saved, const uString& path)> saved;
         // A saved download is complete but the file the user chose stays:
-        // the download is under `savedAs` beside it.
-        std::function<void(const uString& kept, const uString& savedAs)> savedBeside;
+        // the download is under `savedAs` beside it, because its end cannot
+        // be checked (`endUnchecked`) or because that file took the name
+        // after the user chose it.
+        std::function<void(const uString& kept, const uString& savedAs, bool endUnchecked)> savedBeside;
         // A feed's address; the response itself is dropped.
         std::function<void(const uString& address)> subscribe;
     };
@@ -67,6 +72,10 @@ public:
 
     void SetHooks(Hooks hooks);
 
+    // The name to offer for a save into `folder`: `name`, or the first
+    // numbered name beside it that no save under way will take and no file
+    // there has.
+    static uString FreeSaveName(const uString& folder, const uString& name);
     // True while a download being saved has not ended, in any pane.
     static bool SavesUnderWay();
     // At the program's end, once the panes are gone: a save the engine has

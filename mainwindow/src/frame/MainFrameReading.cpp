@@ -34,6 +34,7 @@ constexpr const char* kProductName = "Kestrova";
 constexpr int kDownloadSavedString = 3080;
 constexpr int kDownloadNotSavedString = 3081;
 constexpr int kDownloadSavedBesideString = 3082;
+constexpr int kDownloadSavedBesideLaterFileString = 3083;
 constexpr int kDatabaseMissingString = 3012;
 
 wxString ToWx(const uString& text)
@@ -109,6 +110,8 @@ void CMainFrame::CreateReadingPanes()
         // The user's download folder; the home folder when none is set.
         request.defaultDir =
             uString(wxStandardPaths::Get().GetUserDir(wxStandardPaths::Dir_Downloads).utf8_str());
+        // Not a name a save still under way will take there.
+        request.defaultName = CPaneDownloads::FreeSaveName(request.defaultDir, name);
         return ui::ChooseFile(this, request);
     };
     downloads.saved = [this](bool saved, const uString& path)
@@ -118,14 +121,15 @@ void CMainFrame::CreateReadingPanes()
                     path.c_str());
         ShowStatusText(wxString::FromUTF8(text.c_str()));
     };
-    // The user asked for the file there to be replaced: the box says why
-    // it was not, and where the download is. After the engine's signal.
-    downloads.savedBeside = [saved = downloads.saved, this](const uString& kept, const uString& savedAs)
+    // The file under the chosen name stays: the box says why, and where
+    // the download is. After the engine's signal.
+    downloads.savedBeside =
+        [saved = downloads.saved, this](const uString& kept, const uString& savedAs, bool endUnchecked)
     {
         saved(true, savedAs);
-        CallAfter(
-            [this, kept, savedAs]
-            { ui::ShowPrompt(this, kDownloadSavedBesideString, wxOK | wxICON_INFORMATION, savedAs, kept); });
+        const int text = endUnchecked ? kDownloadSavedBesideString : kDownloadSavedBesideLaterFileString;
+        CallAfter([this, kept, savedAs, text]
+                  { ui::ShowPrompt(this, text, wxOK | wxICON_INFORMATION, savedAs, kept); });
     };
     m_browserFrame->GetHtmlCtrl()->SetDownloadHooks(std::move(downloads));
 

@@ -181,10 +181,58 @@ bool HasUncheckedEnd(const std::string& contentEncoding, const std::string& tran
            Lower(transferEncoding).find("chunked") != std::string::npos;
 }
 
-bool MoveSaveFile(const std::string& from, const std::string& to, bool replace)
+FileId FileUnder(const std::string& path)
 {
-    if (replace)
+    struct stat info = {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return FileId();
+    return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+namespace
+{
+// Over `replaceable` alone. The two names swap at once, so a file that took
+// the name after the check is never replaced: it goes back at once.
+bool ReplaceSaveFile(const std::string& from, const std::string& to, const FileId& replaceable)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) != 0)
+    {
+        if (errno == ENOENT)
+            return MoveSaveFile(from, to); // the file was removed meanwhile
+        if (errno != EINVAL && errno != ENOSYS)
+            return false;
+        // A file system that cannot swap: the narrowest check there is.
+        const FileId there = FileUnder(to);
+        if (there.IsNone())
+            return MoveSaveFile(from, to);
+        if (!there.IsSameAs(replaceable))
+        {
+            errno = EEXIST;
+            return false;
+        }
         return ::rename(from.c_str(), to.c_str()) == 0;
+    }
+    if (FileUnder(from).IsSameAs(replaceable))
+    {
+        ::unlink(from.c_str());
+        return true;
+    }
+    // Another file: back under its name (over our copy, should that have
+    // gone meanwhile).
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) != 0)
+    {
+        ::rename(from.c_str(), to.c_str());
+        return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+} // namespace
+
+bool MoveSaveFile(const std::string& from, const std::string& to, const FileId& replaceable)
+{
+    if (!replaceable.IsNone())
+        return ReplaceSaveFile(from, to, replaceable);
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS)
@@ -228,7 +276,7 @@ bool MoveSaveFileBeside(const std::string& from, const std::string& chosen, std:
     for (unsigned number = 1; number <= kMostNumbers; ++number)
     {
         const std::string path = folder + NumberedName(name, number);
-        if (MoveSaveFile(from, path, /*replace=*/false))
+        if (MoveSaveFile(from, path))
         {
             savedAs = path;
             return true;
@@ -416,7 +464,7 @@ bool KeepWholeSave(const NotedSave& noted, bool partLeft)
         (noted.size != 0 && static_cast<std::uint64_t>(info.st_size) != noted.size))
         return false;
     std::string savedAs;
-    return MoveSaveFile(noted.file, noted.chosen, /*replace=*/false) ||
+    return MoveSaveFile(noted.file, noted.chosen) ||
            (errno == EEXIST && MoveSaveFileBeside(noted.file, noted.chosen, savedAs));
 }
 } // namespace

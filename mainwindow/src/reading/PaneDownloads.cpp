@@ -52,6 +52,8 @@ struct Download
     bool saved = false; // saved where the user chose, not opened
     std::string chosen; // the user's choice, which `path` becomes once complete
     std::string note;   // tells a start after a kill where `path` is
+    // The file under `chosen` when the user chose it.
+    panedownload::FileId replaceable;
 
     ~Download();
 };
@@ -63,11 +65,6 @@ std::set<Download*>& SavesUnderWay()
     // Never destroyed: a download may end after the program's statics.
     static auto* saves = new std::set<Download*>;
     return *saves;
-}
-
-Download::~Download()
-{
-    SavesUnderWay().erase(this);
 }
 
 std::string StringProperty(GObject* object, const char* name)
@@ -106,7 +103,11 @@ void Tell(const Download& record, bool saved, const std::string& savedAs = std::
     if (!shared)
         return;
     if (!savedAs.empty() && shared->hooks.savedBeside)
-        shared->hooks.savedBeside(uString(record.chosen.c_str()), uString(savedAs.c_str()));
+        // The file the user agreed to replace stays only when the end is
+        // not known; any other took the name after the choice.
+        shared->hooks.savedBeside(uString(record.chosen.c_str()), uString(savedAs.c_str()),
+                                  record.uncheckedEnd &&
+                                      panedownload::FileUnder(record.chosen).IsSameAs(record.replaceable));
     else if (shared->hooks.saved)
         shared->hooks.saved(saved, uString((savedAs.empty() ? record.chosen : savedAs).c_str()));
 }
@@ -137,8 +138,11 @@ void Discard(Download& record)
 void SetDestination(GObject* download, const std::string& path)
 {
     gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-    // Our file was made empty just now to reserve the name.
-    g_object_set(download, "allow-overwrite", TRUE, nullptr);
+    // Our file was made empty just now to reserve a name of ours; the
+    // engine makes it anew, over no file. Over one it would write a
+    // temporary file of its own first, which an end of its process leaves.
+    ::unlink(path.c_str());
+    g_object_set(download, "allow-overwrite", FALSE, nullptr);
     Api().setDestination(download, uri);
     g_free(uri);
 }
@@ -174,6 +178,8 @@ void ChooseSaveFile(GObject* download, const std::string& suggestedName)
     }
     record->saved = true;
     record->chosen = chosen;
+    // The file the user was asked about, if any: no other is replaced.
+    record->replaceable = panedownload::FileUnder(chosen);
     record->path = path;
     // Without a note a kill leaves the file behind, nothing worse.
     panedownload::MakeSaveNote(shared->hooks.folder().c_str(), path, chosen, record->expectedSize,
@@ -248,8 +254,9 @@ void OnFailed(GObject*, GError*, gpointer data)
 
 // The engine has all of a download. It also ends one whose connection
 // broke early as if it were complete: the size tells. A saved download
-// takes the user's name only then; when no size can tell, it replaces no
-// file there but is kept beside it, under a free name.
+// takes the user's name only then, over the file the user agreed to
+// replace alone; when no size can tell, or another file took the name
+// meanwhile (another save's, say), it is kept beside it, under a free name.
 void Finish(Download* record)
 {
     SavesUnderWay().erase(record);
@@ -257,11 +264,12 @@ void Finish(Download* record)
     {
     };
     std::string savedAs;
+    const panedownload::FileId replaceable =
+        record->uncheckedEnd ? panedownload::FileId() : record->replaceable;
     if (::stat(record->path.c_str(), &info) != 0 ||
         (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize) ||
-        (record->saved && !panedownload::MoveSaveFile(record->path, record->chosen, !record->uncheckedEnd) &&
-         !(record->uncheckedEnd && errno == EEXIST &&
-           panedownload::MoveSaveFileBeside(record->path, record->chosen, savedAs))))
+        (record->saved && !panedownload::MoveSaveFile(record->path, record->chosen, replaceable) &&
+         !(errno == EEXIST && panedownload::MoveSaveFileBeside(record->path, record->chosen, savedAs))))
     {
         Discard(*record);
         Tell(*record, false);
@@ -276,6 +284,26 @@ void Finish(Download* record)
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
         shared->hooks.open(record->message, uString(record->path.c_str()));
+}
+
+// The engine drops a download whose network process has died without
+// saying it failed: a save still under way ends as failed there, unless
+// the engine had moved all of it onto our file before its word of that.
+Download::~Download()
+{
+    if (SavesUnderWay().count(this) == 0)
+        return;
+    struct stat info
+    {
+    };
+    if (::lstat((path + panedownload::kEnginePartEnding).c_str(), &info) != 0 && errno == ENOENT &&
+        ::stat(path.c_str(), &info) == 0 && info.st_size > 0)
+    {
+        Finish(this);
+        return;
+    }
+    Discard(*this);
+    Tell(*this, false);
 }
 
 // Comes after a failure too.
@@ -401,8 +429,8 @@ void OnDownloadStarted(GObject*, GObject* download, gpointer data)
         g_signal_connect(download, "decide-destination", G_CALLBACK(RefuseDestination), nullptr);
         return;
     }
-    auto* record =
-        new Download{shared, 0, std::string(), 0, false, false, false, std::string(), std::string()};
+    auto* record = new Download();
+    record->shared = shared;
     g_object_set_data_full(download, kRecordKey, record,
                            [](gpointer record) { delete static_cast<Download*>(record); });
     g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), record);
@@ -452,6 +480,30 @@ CPaneDownloads::~CPaneDownloads()
 void CPaneDownloads::SetHooks(Hooks hooks)
 {
     m_shared->hooks = std::move(hooks);
+}
+
+uString CPaneDownloads::FreeSaveName(const uString& folder, const uString& name)
+{
+    std::string offered = name.c_str();
+#ifdef __WXGTK__
+    // A folder told by what it is, however its path is spelt.
+    auto folderOf = [](const std::string& path) { return panedownload::FileUnder(path + "/."); };
+    const panedownload::FileId there = folderOf(folder.c_str());
+    std::set<std::string> taken;
+    for (const Download* record : ::SavesUnderWay())
+    {
+        const std::size_t slash = record->chosen.rfind('/');
+        if (slash != std::string::npos && folderOf(record->chosen.substr(0, slash)).IsSameAs(there))
+            taken.insert(record->chosen.substr(slash + 1));
+    }
+    // A numbered name is offered only where no file has it yet.
+    const std::string path = std::string(folder.c_str()) + "/";
+    for (unsigned number = 1; taken.count(offered) != 0 ||
+                              (offered != name.c_str() && !panedownload::FileUnder(path + offered).IsNone());
+         ++number)
+        offered = panedownload::NumberedName(name.c_str(), number);
+#endif
+    return uString(offered.c_str());
 }
 
 bool CPaneDownloads::SavesUnderWay()

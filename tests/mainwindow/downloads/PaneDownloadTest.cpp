@@ -18,6 +18,7 @@
 #include "mainwindow/FileChooser.h"
 #include "mainwindow/HtmlCtrl.h"
 #include "mainwindow/KestrovaView.h"
+#include "mainwindow/PaneDownloadRules.h"
 #include "mainwindow/TreeViewEx.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "support/ChildProcess.h"
@@ -26,10 +27,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <vector>
 #include <wx/dialog.h>
@@ -62,10 +66,13 @@ public:
             answered.StartOnce(300);
             dialog.ShowModal();
         }
+        if (whileAsked)
+            whileAsked();
         return uString(answer.c_str());
     }
     std::string answer; // empty: Cancel
     bool overPointer = false;
+    std::function<void()> whileAsked;
     std::vector<ui::FileRequest> requests;
 };
 
@@ -417,7 +424,9 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
 // replaces the file, and is kept beside it under a free name, which a box
 // names with the file kept. The download is written beside the file under
 // a name of the program's, which goes in each case; the saved file gets
-// the user's usual mode.
+// the user's usual mode. A file that took the name while the download ran
+// (another save's) is never replaced, and a save the engine's network
+// process ends with fails, leaving no file.
 TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
 {
     // Before the engine's processes start, which write the file.
@@ -426,7 +435,7 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
     const std::string packed = Gzip(archive);
     auto answer = [&](bool coded, bool chunked, bool cut)
     {
-        HttpResponse response = Attachment("application/zip", "pack.zip", coded ? packed : archive);
+        HttpResponse response = Attachment("application/zip", "keep.zip", coded ? packed : archive);
         if (coded)
             response.header("Content-Encoding", "gzip");
         response.chunked = chunked;
@@ -440,6 +449,15 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         kSaved,  // under the chosen name
         kBeside, // beside the file there, which stays
     };
+    // While the answer waits halfway: another save of its name, which ends
+    // first; the engine's network process killed during the save or its dialog.
+    enum class During
+    {
+        kNothing,
+        kAnotherSave,
+        kEngineEnds,
+        kEngineEndsInDialog
+    };
     struct Row
     {
         const char* name;
@@ -447,6 +465,7 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         bool overFile;
         Outcome outcome;
         bool whole;
+        During during = During::kNothing;
     };
     const Row rows[] = {
         {"a length, cut", answer(false, false, true), true, Outcome::kFailed, false},
@@ -460,7 +479,16 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         {"gzip with a length, whole, where no file is", answer(true, false, false), false, Outcome::kSaved,
          true},
         {"chunks, whole, where no file is", answer(false, true, false), false, Outcome::kSaved, true},
+        {"a length, whole, while another save takes the name", answer(false, false, false), false,
+         Outcome::kBeside, true, During::kAnotherSave},
+        {"the engine ends during the save", answer(false, false, false), true, Outcome::kFailed, false,
+         During::kEngineEnds},
+        {"the engine ends during the dialog", answer(false, false, false), false, Outcome::kFailed, false,
+         During::kEngineEndsInDialog},
     };
+    // The user's download folder.
+    fs::create_directories(m_home.file(".config"));
+    std::ofstream(m_home.file(".config/user-dirs.dirs")) << "XDG_DOWNLOAD_DIR=\"$HOME/kept\"\n";
     const fs::path folder = m_home.file("kept");
     const std::string chosen = (folder / "keep.zip").string();
     const std::string beside = (folder / "keep (1).zip").string();
@@ -489,11 +517,45 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             std::ofstream(chosen, std::ios::binary) << "the user's own archive";
             fs::permissions(chosen, fs::perms::owner_read | fs::perms::owner_write);
         }
+        const int made = ::inotify_init1(IN_NONBLOCK); // the names made in the folder
+        ::inotify_add_watch(made, folder.c_str(), IN_CREATE | IN_MOVED_TO);
         prompt->shown.clear();
         const std::string path = "/get/" + std::to_string(++serial);
-        m_server.serve(path, row.response);
+        std::promise<void> gate;
+        HttpResponse response = row.response;
+        if (row.during != During::kNothing)
+        {
+            response.holdAfter = response.body.size() / 2;
+            response.hold = [released = gate.get_future().share()]
+            { released.wait_for(std::chrono::seconds(30)); };
+        }
+        m_server.serve(path, response);
+        auto endEngine = []
+        {
+            if (const int network = EngineNetworkProcess(); network != 0)
+                ::kill(network, SIGKILL);
+        };
+        if (row.during == During::kEngineEndsInDialog)
+            chooser->whileAsked = endEngine;
         m_frame->GetStatusBar()->SetStatusText(wxString());
         ClickLinkTo(path);
+        if (row.during == During::kAnotherSave || row.during == During::kEngineEnds)
+        {
+            ASSERT_TRUE(guitest::RunEventsUntil([] { return CPaneDownloads::SavesUnderWay(); }, 20000));
+        }
+        if (row.during == During::kAnotherSave)
+        {
+            // Offered under the next free name, which the user overrides.
+            m_server.serve("/get/other", Attachment("application/zip", "keep.zip", "the other download"));
+            ClickLinkTo("/get/other");
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == "Saved " + chosen; }, 20000));
+            EXPECT_EQ(std::string(chooser->requests.back().defaultName.c_str()), "keep (1).zip");
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen), "the other download");
+        }
+        if (row.during == During::kEngineEnds)
+            endEngine();
+        gate.set_value();
+        chooser->whileAsked = nullptr;
         const std::string savedAs = row.outcome == Outcome::kBeside ? beside : chosen;
         const std::string told = (row.outcome == Outcome::kFailed ? "Failed to save " : "Saved ") + savedAs;
         ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == told; }, 20000)) << StatusText();
@@ -501,8 +563,10 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         {
             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !prompt->shown.empty(); }));
             EXPECT_EQ(prompt->shown[0].text, "The download was saved as " + beside + ". " + chosen +
-                                                 " was kept as it was: the end of this download cannot "
-                                                 "be checked.");
+                                                 " was kept as it was: " +
+                                                 (row.during == During::kAnotherSave
+                                                      ? "another file took that name while the download ran."
+                                                      : "the end of this download cannot be checked."));
         }
         else
         {
@@ -513,11 +577,26 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         {
             EXPECT_EQ(testsupport::ReadFileBytes(chosen),
                       row.outcome == Outcome::kSaved ? archive : "the user's own archive");
-            const std::vector<std::string> names = row.outcome == Outcome::kBeside
-                                                       ? std::vector<std::string>{"keep (1).zip", "keep.zip"}
-                                                       : std::vector<std::string>{"keep.zip"};
-            EXPECT_EQ(folderHolds(), names);
         }
+        std::vector<std::string> names;
+        if (row.outcome == Outcome::kBeside)
+            names.push_back("keep (1).zip");
+        if (row.overFile || row.outcome != Outcome::kFailed)
+            names.push_back("keep.zip");
+        EXPECT_EQ(folderHolds(), names);
+        // Nothing but the save's own files, which an end at any moment would
+        // leave there.
+        alignas(inotify_event) char events[16384];
+        for (ssize_t at = 0, size = ::read(made, events, sizeof events); at < size;
+             at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(events + at)->len)
+        {
+            const std::string name = reinterpret_cast<inotify_event*>(events + at)->name;
+            EXPECT_TRUE(
+                std::count(names.begin(), names.end(), name) != 0 ||
+                panedownload::IsSaveFileName(name.substr(0, name.rfind(panedownload::kEnginePartEnding))))
+                << name;
+        }
+        ::close(made);
         if (row.whole)
         {
             EXPECT_EQ(testsupport::ReadFileBytes(savedAs), archive);
