@@ -108,6 +108,8 @@ inline constexpr StringEntry kStringTable[] = {
     // A download saved beside the file the user chose, which stays: where it went, then that file.
     {3082,
      "The download was saved as %s. %s was kept as it was: the end of this download cannot be checked."},
+    // The desktop's opener missing or without a program for it: the file, folder or playlist.
+    {3090, "%s could not be opened."},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},
