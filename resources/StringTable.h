@@ -116,6 +116,8 @@ inline constexpr StringEntry kStringTable[] = {
     {3092, "Looking up the mail exchangers of %s"},
     // A torrent's sizes in the BitTorrent manager's Summary.
     {3093, "%llu bytes"},
+    // The desktop's opener missing or without a program for it: the file, folder or playlist.
+    {3094, "%s could not be opened."},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

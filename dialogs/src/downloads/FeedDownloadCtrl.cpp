@@ -134,14 +134,14 @@ void CFeedDownloadCtrl::OnShowFileLocation(wxCommandEvent&)
     const uString path = m_panel.LocalFile(SelectedRow());
     uString folder;
     if (!path.isEmpty() && uFile(path.c_str()).getDirectory(folder))
-        ui::GetShell().Explore(folder);
+        ui::OpenOrSay(this, folder, /*explore=*/true);
 }
 
 void CFeedDownloadCtrl::OnLaunchFile(wxCommandEvent&)
 {
     const uString path = m_panel.LocalFile(SelectedRow());
     if (!path.isEmpty())
-        ui::GetShell().Open(path);
+        ui::OpenOrSay(this, path);
 }
 
 void CFeedDownloadCtrl::OnStartDownload(wxCommandEvent&)

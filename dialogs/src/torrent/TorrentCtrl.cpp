@@ -265,13 +265,13 @@ void CTorrentCtrl::OnMenuCommand(wxCommandEvent& event)
     if (id == ui::MenuCommandId(CTorrentPanelModel::kShowFileLocation))
     {
         if (!m_panel.DataPath(row).isEmpty())
-            ui::GetShell().Explore(m_panel.TorrentFolder().getPath());
+            ui::OpenOrSay(this, m_panel.TorrentFolder().getPath(), /*explore=*/true);
     }
     else if (id == ui::MenuCommandId(CTorrentPanelModel::kLaunchFile))
     {
         const uString data = m_panel.DataPath(row);
         if (!data.isEmpty())
-            ui::GetShell().Open(data);
+            ui::OpenOrSay(this, data);
     }
     else if (id == ui::MenuCommandId(CTorrentPanelModel::kStartDownload))
         m_panel.StartDownload(row);

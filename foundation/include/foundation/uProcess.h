@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,9 @@ std::vector<uString> SplitCommandLine(const char* commandLine);
 // Returns the process id, or 0 when it could not be started. Does not wait;
 // the child is reaped in the background.
 int RunCommandLine(const std::vector<uString>& arguments);
+// The same, and onEnd is called with the exit status (or 128 + the signal
+// that ended it) once the program has ended, on a thread of its own.
+int RunCommandLine(const std::vector<uString>& arguments, std::function<void(int exitCode)> onEnd);
 // The same for a whole command line, split by SplitCommandLine.
 int RunCommandLine(const uString& commandLine);
 // Runs a program as RunCommandLine does, its output and errors discarded,

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <pthread.h>
@@ -20,6 +21,7 @@ struct ChildRecord
     pid_t pid = 0;
     bool reaped = false;
     int exitCode = -1;
+    std::function<void(int)> onEnd;
 };
 
 namespace
@@ -78,8 +80,15 @@ void* ReaperEntry(void* parameter)
     {
     }
     ChildTable& table = Table();
-    std::lock_guard<std::mutex> guard(table.lock);
-    ReapIfEnded(table, *child);
+    int exitCode = -1;
+    {
+        std::lock_guard<std::mutex> guard(table.lock);
+        ReapIfEnded(table, *child);
+        exitCode = child->exitCode;
+    }
+    // Outside the lock: the owner may ask about other children from here.
+    if (child->onEnd)
+        child->onEnd(exitCode);
     return nullptr;
 }
 
@@ -99,7 +108,8 @@ void WatchInBackground(const ChildHandle& child)
 
 } // namespace
 
-ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int childOutput, int childError)
+ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int childOutput, int childError,
+                  std::function<void(int exitCode)> onEnd)
 {
     if (arguments.empty() || arguments[0].isEmpty())
         return nullptr;
@@ -150,6 +160,7 @@ ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int chi
 
     auto child = std::make_shared<ChildRecord>();
     child->pid = pid;
+    child->onEnd = std::move(onEnd);
     {
         ChildTable& table = Table();
         std::lock_guard<std::mutex> guard(table.lock);

@@ -6,6 +6,7 @@
 
 #include "foundation/uString.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -21,9 +22,10 @@ using ChildHandle = std::shared_ptr<ChildRecord>;
 // 0, 1 and 2, in a session of its own, in ChildEnvironment(). Standard input
 // is childInput, or /dev/null when it is -1; standard output is childOutput,
 // and standard error childError, or ours when -1. Null when it could not be
-// started.
-ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int childOutput,
-                  int childError = -1);
+// started. onEnd, when given, is called with the exit status (as WaitForEnd
+// gives it) on the child's reaper thread once the child has ended.
+ChildHandle Spawn(const std::vector<uString>& arguments, int childInput, int childOutput, int childError = -1,
+                  std::function<void(int exitCode)> onEnd = {});
 
 // This process's environment ("NAME=value" entries) without the program's
 // own preloaded libraries (see foundation/uChildEnvironment.h).

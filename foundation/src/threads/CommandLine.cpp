@@ -57,6 +57,12 @@ int RunCommandLine(const std::vector<uString>& arguments)
     return static_cast<int>(childprocess::ProcessId(childprocess::Spawn(arguments, -1, -1)));
 }
 
+int RunCommandLine(const std::vector<uString>& arguments, std::function<void(int exitCode)> onEnd)
+{
+    return static_cast<int>(
+        childprocess::ProcessId(childprocess::Spawn(arguments, -1, -1, -1, std::move(onEnd))));
+}
+
 int RunCommandLine(const uString& commandLine)
 {
     return RunCommandLine(SplitCommandLine(commandLine.c_str()));

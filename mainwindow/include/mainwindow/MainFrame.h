@@ -377,6 +377,8 @@ private:
     void TrackNormalRect();
     wxSize FrameExtents() const;
     wxRect RectInsideFrame() const;
+    // False (and the toolkit's idea of it) while the window is not on the screen.
+    bool RectOnScreen(wxRect& rect) const;
     void DetachImageList();
 
     // Messages and commands (MainFrameMessages.cpp).

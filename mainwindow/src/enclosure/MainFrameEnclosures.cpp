@@ -109,7 +109,7 @@ void CMainFrame::DownloadListItem(int row, bool now)
     {
         uString folder;
         if (uFile(path.c_str()).getDirectory(folder))
-            ui::GetShell().Open(folder);
+            ui::OpenOrSay(this, folder);
         return;
     }
     if (!now && IsStreamType(item.enclosureType))
@@ -282,7 +282,7 @@ void CMainFrame::OnPlayPodcasts()
     uFile playlist = m_preference->GetLibraryDir();
     playlist.append(CM3UPlayer::kPlaylistName);
     if (player->Save(playlist))
-        ui::GetShell().Open(playlist.getPath());
+        ui::OpenOrSay(this, playlist.getPath());
 }
 
 void CMainFrame::OnOpenUrl()
@@ -295,7 +295,7 @@ void CMainFrame::OnOpenUrl()
 void CMainFrame::ExploreFolder(const uFile& folder)
 {
     folder.ensurePath();
-    ui::GetShell().Explore(folder.getPath());
+    ui::OpenOrSay(this, folder.getPath(), /*explore=*/true);
 }
 
 void CMainFrame::OnExploreLibrary()

@@ -295,7 +295,11 @@ void CMainFrame::TrackNormalRect()
 {
     if (!IsShown() || IsIconized() || IsMaximized())
         return;
-    m_normalRect = RectInsideFrame();
+    // Shown to the toolkit is not yet on the screen: a window coming back
+    // from the tray has no place of its own until the window manager framed it.
+    wxRect rect;
+    if (RectOnScreen(rect))
+        m_normalRect = rect;
 }
 
 void CMainFrame::OnIconizeEvent(wxIconizeEvent& event)

@@ -18,6 +18,10 @@
 
 void CMainFrame::OnCloseWindow(wxCloseEvent&)
 {
+    // A label still being edited ends as when the focus leaves it: the name
+    // typed goes into the tree written below, not away with the window.
+    if (m_treeView != nullptr && m_treeView->GetEditControl() != nullptr)
+        m_treeView->EndEditLabel(m_treeView->GetFocusedItem(), /*discardChanges=*/false);
     // Commands still waiting for the browser pane's answer end here.
     m_open.reset();
     // The rectangle the window last had while shown normally: a window hidden

@@ -1,3 +1,4 @@
+#include "FrameOnScreen.h"
 #include "mainwindow/MainFrame.h"
 
 void CMainFrame::PlaceAt(const wxRect& rect)
@@ -10,11 +11,22 @@ void CMainFrame::PlaceAt(const wxRect& rect)
 
 wxRect CMainFrame::RectInsideFrame() const
 {
+    wxRect rect;
+    RectOnScreen(rect);
+    return rect;
+}
+
+bool CMainFrame::RectOnScreen(wxRect& rect) const
+{
     // The toolkit's size holds the window manager's frame once it has been
     // reported, which may come only after the window showed, or never: the
     // frame's size is left out, so that what is stored does not depend on
-    // when it came.
-    return wxRect(GetPosition(), GetSize() - FrameExtents());
+    // when it came. The frame's corner is taken where the screen has it, so
+    // that it does not depend on how the window was last shown either.
+    int x = 0, y = 0;
+    const bool onScreen = FrameCornerOnScreen(GetHandle(), x, y);
+    rect = wxRect(onScreen ? wxPoint(x, y) : GetPosition(), GetSize() - FrameExtents());
+    return onScreen;
 }
 
 wxSize CMainFrame::FrameExtents() const

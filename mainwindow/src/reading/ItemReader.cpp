@@ -209,7 +209,7 @@ void CItemReader::OpenListItem(int doubleClick)
         uString folder = LocalEnclosureFolder(item);
         if (!folder.isEmpty())
         {
-            ui::GetShell().Open(folder);
+            ui::OpenOrSay(&m_list, folder);
         }
     }
 

@@ -71,10 +71,12 @@ struct GermanSetting
         tree << "</Kestrova>\n";
     }
 
-    void StoreGivenRect() const
+    // Started shown, or (1, as a new user's setting is) into the tray.
+    void StoreGivenRect(int startupMode = 0) const
     {
         std::ofstream(config) << "<?xml version=\"1.0\"?><Preference><window left=\"60\" top=\"50\" "
-                                 "width=\"960\" height=\"700\"/><general nStartupMode=\"0\"/></Preference>\n";
+                                 "width=\"960\" height=\"700\"/><general nStartupMode=\""
+                              << startupMode << "\"/></Preference>\n";
     }
 };
 
@@ -197,25 +199,33 @@ TEST(ProgramWindow, InGermanRestartsAndATrayRoundTripKeepTheStoredSize)
         EXPECT_EQ(Describe(StoredRect(config)), Describe(setting.given));
     }
 
-    // The tray round trip on its own, from the given size.
-    setting.StoreGivenRect();
-    auto program = realprogram::StartKestrova(home.file("kestrova.log"), runtime);
-    unsigned long window = 0;
-    ASSERT_TRUE(shownNormally(window)) << program->log();
-    desktop.Minimise(window);
-    ASSERT_TRUE(guitest::RunEventsUntil(
-        [&]
+    // The tray round trip on its own, from the given size: minimised by the
+    // user, then started into the tray (as a new user's setting does).
+    for (int startupMode : {0, 1})
+    {
+        SCOPED_TRACE("nStartupMode " + std::to_string(startupMode));
+        setting.StoreGivenRect(startupMode);
+        auto program = realprogram::StartKestrova(home.file("kestrova.log"), runtime);
+        unsigned long window = 0;
+        if (startupMode == 0)
         {
-            return desktop.EmbeddedIcons().size() == 1 &&
-                   desktop.StateOf(window) == TrayDesktop::WindowState::kWithdrawn;
-        },
-        10000))
-        << "the window went into the tray";
-    testsupport::ChildProcess second({std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova"},
-                                     home.file("second.log"), {"XDG_RUNTIME_DIR=" + runtime});
-    EXPECT_EQ(second.waitForExit(10000), 0) << second.log();
-    ASSERT_TRUE(shownNormally(window)) << "the second start brought the window back";
-    program->signal(SIGTERM);
-    EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
-    EXPECT_EQ(Describe(StoredRect(config)), Describe(setting.given)) << "after the tray";
+            ASSERT_TRUE(shownNormally(window)) << program->log();
+            desktop.Minimise(window);
+        }
+        ASSERT_TRUE(guitest::RunEventsUntil(
+            [&]
+            {
+                return desktop.EmbeddedIcons().size() == 1 &&
+                       (window == 0 || desktop.StateOf(window) == TrayDesktop::WindowState::kWithdrawn);
+            },
+            30000))
+            << "the window went into the tray";
+        testsupport::ChildProcess second({std::string(std::getenv("KESTROVA_PROGRAM_DIR")) + "/kestrova"},
+                                         home.file("second.log"), {"XDG_RUNTIME_DIR=" + runtime});
+        EXPECT_EQ(second.waitForExit(10000), 0) << second.log();
+        ASSERT_TRUE(shownNormally(window)) << "the second start brought the window back";
+        program->signal(SIGTERM);
+        EXPECT_EQ(program->waitForExit(60000), 0) << program->log();
+        EXPECT_EQ(Describe(StoredRect(config)), Describe(setting.given)) << "after the tray";
+    }
 }

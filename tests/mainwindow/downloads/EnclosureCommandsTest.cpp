@@ -13,6 +13,7 @@
 #include "mainwindow/KestrovaView.h"
 #include "support/HttpMessage.h"
 
+#include <sys/stat.h>
 #include <wx/settings.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
@@ -23,7 +24,9 @@ using namespace subscriptiontest;
 namespace
 {
 constexpr int kPlayPodcasts = 32812;
+constexpr int kLibraryFolder = 160;
 constexpr int kMyMusic = 161;
+constexpr int kCannotOpen = 3094;
 
 std::string Episode()
 {
@@ -121,6 +124,19 @@ protected:
         return file.c_str();
     }
     CDownloadManager& Manager() { return *m_frame->GetDownloadManager(); }
+    // The command given with the desktop's own opener, found in the folder
+    // on PATH (a stand-in that fails, or none): the box that names the target.
+    std::string SaidAfter(int command, const std::string& pathFolder)
+    {
+        testsupport::ScopedEnv path("PATH", pathFolder);
+        ui::CScopedShell desktop(std::make_shared<CDesktopShell>());
+        m_prompt->shown.clear();
+        Command(command);
+        guitest::RunEventsUntil([&] { return !m_prompt->shown.empty(); }, 30000);
+        return m_prompt->shown.empty() || m_prompt->shown[0].stringId != kCannotOpen
+                   ? std::string()
+                   : m_prompt->shown[0].text;
+    }
 
     Site site{"Unused", {40, 160, 60, 255}, 1};
     std::shared_ptr<CRecordingShell> shell = std::make_shared<CRecordingShell>();
@@ -176,6 +192,12 @@ TEST_F(EnclosureCommands, DownloadNowFilesTheEpisodeAndPlayHandsThePlaylistToThe
     EXPECT_EQ(std::string(requests[0].target.c_str()), playlist);
     EXPECT_EQ(testsupport::ReadFileBytes(playlist), "#EXTM3U\r\n" + Music("episode.mp3") + "\r\n");
     EXPECT_TRUE(m_messages->texts.empty());
+
+    // The desktop has no program for the playlist: said so.
+    testsupport::TempDir bin;
+    bin.write("xdg-open", "#!/bin/sh\nexit 3\n");
+    ASSERT_EQ(::chmod(bin.file("xdg-open").c_str(), 0755), 0);
+    EXPECT_EQ(SaidAfter(kPlayPodcasts, bin.path()), playlist + " could not be opened.");
 }
 
 TEST_F(EnclosureCommands, DeleteThisItemHidesTheRowAndKeepsMediaAnotherItemStillNames)
@@ -263,4 +285,12 @@ TEST_F(EnclosureCommands, ArchiveKeepsTheItemAndTheLibraryFoldersOpenInTheFileMa
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].verb, CRecordingShell::Request::kExplore);
     EXPECT_EQ(std::string(requests[0].target.c_str()), music);
+
+    // An opener that fails, and none at all: the folder is named in a box.
+    testsupport::TempDir bin;
+    bin.write("fails/xdg-open", "#!/bin/sh\nexit 4\n");
+    ASSERT_EQ(::chmod(bin.file("fails/xdg-open").c_str(), 0755), 0);
+    EXPECT_EQ(SaidAfter(kMyMusic, bin.file("fails")), music + " could not be opened.");
+    const std::string library = CPreference::GetInstance()->GetLibraryDir().getPath().c_str();
+    EXPECT_EQ(SaidAfter(kLibraryFolder, bin.file("none")), library + " could not be opened.");
 }

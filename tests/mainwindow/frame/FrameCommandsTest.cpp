@@ -1,5 +1,6 @@
 // The frame's commands of no one pane and the mended behaviours of the
 // window, on the real main frame.
+#include "CommandIds.h"
 #include "SubscriptionFrameFixture.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/TransferItem.h"
@@ -8,6 +9,7 @@
 #include "mainwindow/XStatusBar.h"
 
 #include <filesystem>
+#include <functional>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
@@ -76,6 +78,37 @@ TEST_F(FrameCommandsTest, RenameListOnTheListsMenuEditsItsLabel)
     EXPECT_STREQ(tree->GetLabel(first).c_str(), "Birds");
     EXPECT_NE(m_frame->GetListCombo()->FindString("Birds"), wxNOT_FOUND)
         << "the search bar knows the new name";
+}
+
+// A quit while a label is being edited keeps the name typed, as a click
+// elsewhere would: Ctrl+Q, File > Exit (which a stop signal runs) and the
+// window's close.
+TEST_F(FrameCommandsTest, AQuitDuringARenameKeepsTheTypedNameInTheTreeFile)
+{
+    const std::function<void()> quits[] = {
+        [] { wxUIActionSimulator().Char('q', wxMOD_CONTROL); },
+        [&] { Command(resources::cmd::kExit); },
+        [&] { m_frame->Close(); },
+    };
+    std::string label = "First";
+    for (const std::function<void()>& quit : quits)
+    {
+        const std::string typed = "Birds " + std::to_string(&quit - quits);
+        SCOPED_TRACE(typed);
+        Start();
+        wxTreeItemId list = Find(label.c_str(), kList);
+        ASSERT_NE(tree->EditLabel(list), nullptr);
+        guitest::RunEventsUntil([&] { return wxWindow::FindFocus() == tree->GetEditControl(); });
+        tree->GetEditControl()->SelectAll();
+        wxUIActionSimulator().Text(typed.c_str());
+        guitest::RunEventsUntil([&] { return tree->GetEditControl()->GetValue() == typed; });
+        quit();
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return !m_frame; }, 120000)) << "the window closed";
+        EXPECT_NE(testsupport::ReadFileBytes(Data("config.xml")).find("name=\"" + typed + "\""),
+                  std::string::npos);
+        CPreference::Release();
+        label = typed;
+    }
 }
 
 TEST_F(FrameCommandsTest, TheStatusBarSaysReadyAgainWhenTheDownloadsHaveEnded)

@@ -3,6 +3,7 @@
 #include "FakeTrayHost.h"
 #include "FrameFixture.h"
 #include "TrayDesktop.h"
+#include "common/Messages.h"
 #include "feeds/RefreshHost.h"
 #include "mainwindow/TaskbarNotifier.h"
 #include "mainwindow/TrayIcon.h"
@@ -96,6 +97,45 @@ TEST_F(TrayMinimiseTest, MinimisingPutsTheWindowInTheTrayEveryTimeAndADoubleClic
         EXPECT_TRUE(guitest::RunEventsUntil([&] { return m_desktop->EmbeddedIcons().empty(); }))
             << "the icon leaves the tray";
     }
+}
+
+// Started into the tray (a new user's setting) and brought back, as a second
+// start does: whenever a stop comes on the way, the place stored is where
+// the frame is (the place kept at each move the toolkit reports is read at
+// the next one).
+TEST_F(TrayMinimiseTest, AWindowStartedIntoTheTrayKeepsItsPlaceWhenItComesBack)
+{
+    m_desktop = std::make_unique<TrayDesktop>(m_home.path());
+    if (!m_desktop->Missing().empty())
+        GTEST_SKIP() << m_desktop->Missing() << " is not installed";
+    ASSERT_TRUE(m_desktop->IsReady());
+    const wxRect given(128, 100, 900, 600);
+    CMainFrame* frame = MakeFrame();
+    frame->PlaceAt(given);
+    frame->Show();
+    frame->Iconize(true);
+    frame->OnMinimised();
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return frame->IsHiddenInTray(); }, 10000));
+
+    std::vector<wxPoint> places;
+    auto note = [&](wxEvent& event)
+    {
+        if (!frame->GetNormalRect().IsEmpty())
+            places.push_back(frame->GetNormalRect().GetPosition());
+        event.Skip();
+    };
+    frame->Bind(wxEVT_MOVE, note);
+    frame->Bind(wxEVT_SIZE, note);
+    frame->SendMessage(WM_APP_RESTOREWINDOW);
+    const unsigned long window = TrayDesktop::XWindowOf(frame);
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_desktop->IsOnScreen(window); }, 10000));
+    guitest::RunEventsFor(500);
+    for (const wxPoint& place : places)
+        EXPECT_EQ(place, given.GetPosition());
+    CloseFrame();
+    int left = 0, top = 0, width = 0, height = 0;
+    CPreference::GetInstance()->GetWindowRect(left, top, width, height);
+    EXPECT_EQ(wxRect(left, top, width, height), given);
 }
 
 // A tray that owns its place but never takes the icon (or has not yet): the

@@ -2,9 +2,12 @@
 
 #include "foundation/uString.h"
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
+
+class wxWindow;
 
 // Every hand-off to the desktop goes through one opener: files, folders,
 // playlists and web pages the user asks to see in another program. The
@@ -16,12 +19,17 @@
 class IShell
 {
 public:
+    // Called on the user-interface thread when the opener could not be
+    // started (before Open or Explore returns) or ended with a failure
+    // (later, once its status is known).
+    using Failure = std::function<void()>;
+
     virtual ~IShell() = default;
     // Opens a file, a playlist or an address with the desktop's default
     // handler (the "open" verb). False when nothing could be started.
-    virtual bool Open(const uString& target) = 0;
+    virtual bool Open(const uString& target, Failure failed = {}) = 0;
     // Shows a folder in the file manager (the "explore" verb).
-    virtual bool Explore(const uString& folder) = 0;
+    virtual bool Explore(const uString& folder, Failure failed = {}) = 0;
 };
 
 // The desktop's own opener: xdg-open, which picks the handler of the
@@ -29,11 +37,12 @@ public:
 class CDesktopShell : public IShell
 {
 public:
-    bool Open(const uString& target) override;
-    bool Explore(const uString& folder) override;
+    bool Open(const uString& target, Failure failed = {}) override;
+    bool Explore(const uString& folder, Failure failed = {}) override;
 };
 
-// Records each request and starts nothing; answers with SetResult's value.
+// Records each request and starts nothing; answers with SetResult's value
+// (false also calls the failure handler).
 class CRecordingShell : public IShell
 {
 public:
@@ -47,8 +56,8 @@ public:
         uString target;
     };
 
-    bool Open(const uString& target) override;
-    bool Explore(const uString& folder) override;
+    bool Open(const uString& target, Failure failed = {}) override;
+    bool Explore(const uString& folder, Failure failed = {}) override;
 
     std::vector<Request> GetRequests() const;
     void Clear();
@@ -66,6 +75,11 @@ namespace ui
 IShell& GetShell();
 // Installs an opener (null: the desktop's again); returns the one before.
 std::shared_ptr<IShell> SetShell(std::shared_ptr<IShell> shell);
+
+// What the user asked to see, handed to the opener in use (explore: shown
+// in the file manager); when it cannot be opened, a box over the owner's
+// window names it. False when nothing could be started.
+bool OpenOrSay(wxWindow* owner, const uString& target, bool explore = false);
 
 // Installs an opener for the life of the object (a test's), then puts the
 // previous one back.
