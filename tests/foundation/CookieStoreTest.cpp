@@ -7,10 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <sys/stat.h>
-
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <future>
@@ -19,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -624,8 +624,9 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
     // This copy's request is on its way, its answer to give it a newer token,
     // while the other copy writes: a token of its own, taken in here before a
     // transfer or in a save as the answer comes; or, its clock ahead since
-    // set back, a deletion or a token dated ahead. The answer's token stays,
-    // and no date ahead.
+    // set back, a deletion or a token dated ahead; or a deletion just before
+    // the answer sends the token the store holds, as it holds it. The
+    // answer's token stays, and the record's date goes.
     holder.release();
     uCurlTransfer::setCookieMergeHook(&LetTheAnswerIn);
     uCurlTransfer::setCookieSaveHook(&HoldTheSave);
@@ -636,29 +637,45 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         bool inSave;
         long long ahead; // of the other copy's record; 0: the other copy runs
         bool gone;
-    } takeIns[] = {{"before a transfer", false, 0, false}, {"in a save", true, 0, false},
-                   {"a deletion a minute ahead", false, 60, true}, {"a token a minute ahead", false, 60, false},
-                   {"a deletion a day ahead", false, 86400, true}, {"a token a day ahead", false, 86400, false}};
+        bool again = false; // the answer sends "kept", which the store holds
+    } takeIns[] = {{"before a transfer", false, 0, false},
+                   {"in a save", true, 0, false},
+                   {"a deletion a minute ahead", false, 60, true},
+                   {"a token a minute ahead", false, 60, false},
+                   {"a deletion a day ahead", false, 86400, true},
+                   {"a token a day ahead", false, 86400, false},
+                   {"a deletion before the same token again", false, 0, true, true}};
     for (const auto& row : takeIns)
     {
         SCOPED_TRACE(row.name);
         auto gate = std::make_shared<Gate>();
+        const std::string kept = "token=kept; Path=/";
         server.route("/late",
-                     [gate, answers](const HttpRequest&)
+                     [gate, answers, again = row.again, kept](const HttpRequest&)
                      {
                          gate->wait();
                          return TextResponse(200, "late")
-                             .header("Set-Cookie",
-                                     "token=" + std::to_string(++*answers) + "; Path=/; Max-Age=86400");
+                             .header("Set-Cookie", again ? kept
+                                                         : "token=" + std::to_string(++*answers) +
+                                                               "; Path=/; Max-Age=86400");
                      });
+        if (row.again)
+        {
+            server.serve("/keep", TextResponse(200, "kept").header("Set-Cookie", kept));
+            EXPECT_EQ(Fetch("/keep"), "kept");
+        }
         auto late = std::async(std::launch::async, [this] { return Fetch("/late"); });
         std::unique_ptr<Gate, void (*)(Gate*)> letGoLate(gate.get(), [](Gate* held) { held->release(); });
         ASSERT_TRUE(gate->waitUntilReached());
-        const std::string at = std::to_string(clock + row.ahead) + ".000000000";
+        const long long ns =
+            std::chrono::system_clock::now().time_since_epoch() / std::chrono::nanoseconds(1);
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "%lld.%09lld", ns / 1000000000, ns % 1000000000);
+        const std::string at = row.again ? stamp : std::to_string(clock + row.ahead) + ".000000000";
         MidMerge mid{gate.get(), &late};
         auto save = std::make_shared<Gate>();
         std::unique_ptr<Gate, void (*)(Gate*)> letGoSave(save.get(), [](Gate* held) { held->release(); });
-        if (row.ahead != 0)
+        if (row.ahead != 0 || row.again)
         {
             dir.write("site.cookie", row.gone ? "# gone " + at + " 127.0.0.1\t/\ttoken\n"
                                               : "# set " + at + "\n127.0.0.1\tFALSE\t/\tFALSE\t0\ttoken\tahead\n");
@@ -682,10 +699,12 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         EXPECT_EQ(late.get(), "late");
         uCurlTransfer::saveDueCookies();
         g_midMerge = nullptr;
-        EXPECT_EQ(Fetch("/sent"), last()) << "this copy's newest";
+        const std::string newest = row.again ? "kept" : last();
+        EXPECT_EQ(Fetch("/sent"), newest) << "this copy's newest";
         uCurlTransfer::saveDueCookies();
-        EXPECT_TRUE(JarHolds("\ttoken\t" + last() + "\n")) << ReadFileBytes(jar);
-        EXPECT_EQ(row.ahead != 0 ? ReadFileBytes(jar).find(at) : std::string::npos, std::string::npos);
+        EXPECT_TRUE(JarHolds("\ttoken\t" + newest + "\n")) << ReadFileBytes(jar);
+        EXPECT_EQ(row.ahead != 0 || row.again ? ReadFileBytes(jar).find(at) : std::string::npos,
+                  std::string::npos);
     }
     uCurlTransfer::setCookieMergeHook(nullptr);
 }

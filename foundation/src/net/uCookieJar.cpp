@@ -436,6 +436,8 @@ void uCookieJar::adopt(const Settings& disk, Cookies& current, Cookies* record, 
     // The store kept the cookie as this jar last saw it in the file.
     auto kept = [&](const std::string& key)
     {
+        if (m_resent.count(key) != 0)
+            return false;
         const auto seen = m_written.find(key);
         const auto now = current.find(key);
         return seen == m_written.end() ? now == current.end()
@@ -673,10 +675,23 @@ uCookieJar::Cookies uCookieJar::list()
     for (const auto& [key, line] : cookies)
     {
         Setting& at = m_setAt[key];
-        if (at.line == line)
+        if (at.line != line)
+        {
+            at = {line, arrival(key)};
+            m_goneAt.erase(key);
             continue;
-        at = {line, arrival(key)};
-        m_goneAt.erase(key);
+        }
+        // The site sent it again as it was: set later than any deletion
+        // another copy recorded since it was first.
+        const std::vector<std::string_view> fields = Fields(line);
+        const auto again = fields.size() > 6
+                               ? arrived.find(std::string(fields[5]).append("\t").append(fields[6]))
+                               : arrived.end();
+        if (again != arrived.end() && again->second > at.setAt)
+        {
+            at.setAt = again->second;
+            m_resent.insert(key);
+        }
     }
     return cookies;
 }
@@ -758,13 +773,16 @@ void uCookieJar::detach(std::uint64_t ticket, std::time_t now)
         uGatheredCookieSaves::add(this);
 }
 
-void uCookieJar::answered(const std::vector<std::string>& names)
+void uCookieJar::answered(const std::vector<std::string>& cookies)
 {
     {
         std::lock_guard hold(m_arriving);
         const std::int64_t now = Now();
-        for (const std::string& name : names)
-            m_arrived[name] = now;
+        for (const std::string& cookie : cookies)
+        {
+            m_arrived[cookie] = now;
+            m_arrived[cookie.substr(0, cookie.find('\t'))] = now;
+        }
     }
     m_due = true;
     uGatheredCookieSaves::add(this);
@@ -798,6 +816,7 @@ bool uCookieJar::write(std::time_t now, bool withoutTurn)
         return false;
     m_written = std::move(current);
     m_goneAt.clear();
+    m_resent.clear();
     return true;
 }
 
@@ -809,7 +828,7 @@ void uCookieJar::changes(const Cookies& current, std::time_t now, Cookies& set,
     for (const auto& [key, line] : current)
     {
         auto before = m_written.find(key);
-        if (!fileGone && before != m_written.end() && before->second == line)
+        if (!fileGone && before != m_written.end() && before->second == line && m_resent.count(key) == 0)
             continue;
         // A server deletes a cookie by sending it expired; libcurl may list it so.
         const long long expiry = ExpiryOf(line);

@@ -84,9 +84,9 @@ public:
     // one to stop leaves it to the jars' thread.
     std::uint64_t attach();
     void detach(std::uint64_t ticket, std::time_t now);
-    // An answer set cookies of these names, now: they go to the file soon,
-    // from the jars' thread.
-    void answered(const std::vector<std::string>& names);
+    // An answer set these cookies (each the name, a tab and the value),
+    // now: they go to the file soon, from the jars' thread.
+    void answered(const std::vector<std::string>& cookies);
     // Takes in what another process wrote into the file since this jar last
     // read or wrote it (a transfer of the site is about to start).
     void refresh();
@@ -220,10 +220,14 @@ private:
         bool bySite = false; // not run out, nor let go by the bounds
     };
     std::map<std::string, Gone> m_goneAt;
-    // When answers set cookies of each name since the store was last listed:
-    // that, not the listing, is when the store took them.
+    // When answers set cookies of each name, and of each name and value,
+    // since the store was last listed: that, not the listing, is when the
+    // store took them.
     std::mutex m_arriving;
     std::map<std::string, std::int64_t> m_arrived;
+    // Set again with the line they had since the last write: the file is to
+    // say so, over a deletion another copy recorded meanwhile. Under m_saving.
+    std::set<std::string> m_resent;
     Stamp m_stamp; // of the file as this jar last read or wrote it
     // The records read with a time ahead of the clock: that time, and when
     // each counts as made. Under m_saving.
