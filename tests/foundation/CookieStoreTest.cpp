@@ -626,7 +626,9 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
     // transfer or in a save as the answer comes; or, its clock ahead since
     // set back, a deletion or a token dated ahead; or a deletion just before
     // the answer sends the token the store holds, as it holds it. The
-    // answer's token stays, and the record's date goes.
+    // answer's token stays, and the record's date goes. Or the answer's token
+    // comes first and the rest of its headers only after the other copy
+    // wrote a newer one: that one stays.
     holder.release();
     uCurlTransfer::setCookieMergeHook(&LetTheAnswerIn);
     uCurlTransfer::setCookieSaveHook(&HoldTheSave);
@@ -638,26 +640,33 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         long long ahead; // of the other copy's record; 0: the other copy runs
         bool gone;
         bool again = false; // the answer sends "kept", which the store holds
+        bool older = false; // the answer's headers are held after its token
     } takeIns[] = {{"before a transfer", false, 0, false},
                    {"in a save", true, 0, false},
                    {"a deletion a minute ahead", false, 60, true},
                    {"a token a minute ahead", false, 60, false},
                    {"a deletion a day ahead", false, 86400, true},
                    {"a token a day ahead", false, 86400, false},
-                   {"a deletion before the same token again", false, 0, true, true}};
+                   {"a deletion before the same token again", false, 0, true, true},
+                   {"a newer token while the answer's headers are held", false, 0, false, false, true}};
     for (const auto& row : takeIns)
     {
         SCOPED_TRACE(row.name);
         auto gate = std::make_shared<Gate>();
         const std::string kept = "token=kept; Path=/";
         server.route("/late",
-                     [gate, answers, again = row.again, kept](const HttpRequest&)
+                     [gate, answers, again = row.again, older = row.older, kept](const HttpRequest&)
                      {
-                         gate->wait();
-                         return TextResponse(200, "late")
-                             .header("Set-Cookie", again ? kept
-                                                         : "token=" + std::to_string(++*answers) +
-                                                               "; Path=/; Max-Age=86400");
+                         if (!older)
+                             gate->wait();
+                         HttpResponse response =
+                             TextResponse(200, "late")
+                                 .header("Set-Cookie", again ? kept
+                                                             : "token=" + std::to_string(++*answers) +
+                                                                   "; Path=/; Max-Age=86400");
+                         if (older)
+                             response.holdInHead = [gate] { gate->wait(); };
+                         return response;
                      });
         if (row.again)
         {

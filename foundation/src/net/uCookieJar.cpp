@@ -773,17 +773,16 @@ void uCookieJar::detach(std::uint64_t ticket, std::time_t now)
         uGatheredCookieSaves::add(this);
 }
 
-void uCookieJar::answered(const std::vector<std::string>& cookies)
+void uCookieJar::arrived(const std::string& cookie)
 {
-    {
-        std::lock_guard hold(m_arriving);
-        const std::int64_t now = Now();
-        for (const std::string& cookie : cookies)
-        {
-            m_arrived[cookie] = now;
-            m_arrived[cookie.substr(0, cookie.find('\t'))] = now;
-        }
-    }
+    std::lock_guard hold(m_arriving);
+    const std::int64_t now = Now();
+    m_arrived[cookie] = now;
+    m_arrived[cookie.substr(0, cookie.find('\t'))] = now;
+}
+
+void uCookieJar::answered()
+{
     m_due = true;
     uGatheredCookieSaves::add(this);
 }

@@ -84,9 +84,11 @@ public:
     // one to stop leaves it to the jars' thread.
     std::uint64_t attach();
     void detach(std::uint64_t ticket, std::time_t now);
-    // An answer set these cookies (each the name, a tab and the value),
-    // now: they go to the file soon, from the jars' thread.
-    void answered(const std::vector<std::string>& cookies);
+    // An answer set this cookie (the name, a tab and the value), now.
+    void arrived(const std::string& cookie);
+    // An answer's headers, which set cookies, ended: they go to the file
+    // soon, from the jars' thread.
+    void answered();
     // Takes in what another process wrote into the file since this jar last
     // read or wrote it (a transfer of the site is about to start).
     void refresh();

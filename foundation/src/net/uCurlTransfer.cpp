@@ -470,7 +470,7 @@ bool uCurlTransfer::installHeaderSink(void* sink, bool toFile)
     CURL* curl = Handle(m_handle);
     m_headerSink = sink;
     m_headerSinkIsFile = toFile;
-    m_setCookies.clear();
+    m_setCookies = false;
     return record(curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &relayHeader)) &&
            record(curl_easy_setopt(curl, CURLOPT_HEADERDATA, this));
 }
@@ -498,15 +498,16 @@ std::size_t uCurlTransfer::relayHeader(char* data, std::size_t size, std::size_t
                            ? std::string_view()
                            : part.substr(first, part.find_last_not_of(" \t") - first + 1);
             };
-            self->m_setCookies.emplace_back(
-                std::string(trimmed(line.substr(0, equals)))
-                    .append("\t")
-                    .append(trimmed(line.substr(std::min(equals + 1, line.size())))));
+            // Now, not at the end of the headers, which a slow site may keep for long.
+            self->m_cookieJar->arrived(std::string(trimmed(line.substr(0, equals)))
+                                           .append("\t")
+                                           .append(trimmed(line.substr(std::min(equals + 1, line.size())))));
+            self->m_setCookies = true;
         }
-        else if ((line == "\r\n" || line == "\n") && !self->m_setCookies.empty())
+        else if ((line == "\r\n" || line == "\n") && self->m_setCookies)
         {
-            self->m_cookieJar->answered(self->m_setCookies);
-            self->m_setCookies.clear();
+            self->m_cookieJar->answered();
+            self->m_setCookies = false;
         }
     }
     return kept;
