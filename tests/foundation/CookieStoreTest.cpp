@@ -447,6 +447,30 @@ TEST_F(CookieStoreTest, AJarThatCannotBeReadIsNeverReplaced)
     EXPECT_EQ(JarNames().size(), 250u) << ReadFileBytes(jar);
 }
 
+// Lines no site could have set (a NUL byte, as a power cut leaves in a file
+// being written; a cookie longer than libcurl takes from a site) are no
+// cookies: the site's transfers still run, and the file keeps the others
+// where libcurl itself reads them.
+TEST_F(CookieStoreTest, LinesNoSiteCouldSetAreNoCookies)
+{
+    server.serve("/set", TextResponse(200, "set").header("Set-Cookie", "mine=1; Path=/"));
+    server.route("/sent",
+                 [](const HttpRequest& request) { return TextResponse(200, request.header("Cookie")); });
+    const std::string other = "other.invalid\tFALSE\t/\tFALSE\t0\tother\tv\n";
+    const std::string rows[] = {std::string("\0", 1) + "127.0.0.1\tFALSE\t/\tFALSE\t0\tnul\tv\n",
+                                "127.0.0.1\tFALSE\t/\tFALSE\t0\tlong\t" + std::string(100000, 'x') + "\n"};
+    for (const std::string& row : rows)
+    {
+        SCOPED_TRACE(&row - rows);
+        jar = dir.write(std::to_string(&row - rows) + ".cookie", row + other);
+        EXPECT_EQ(Fetch("/set"), "set");
+        uCurlTransfer::saveDueCookies();
+        EXPECT_EQ(Fetch("/sent"), "mine=1");
+        EXPECT_TRUE(JarHolds(other)) << ReadFileBytes(jar);
+        EXPECT_EQ(Probe({"libcurl:" + server.url("/sent")})->waitForOutput("fetched ", 30000), "mine=1");
+    }
+}
+
 // The next save of this process that writes waits at this gate before its swap.
 std::atomic<Gate*> g_heldSave{nullptr};
 void HoldTheSave(const std::string&)
