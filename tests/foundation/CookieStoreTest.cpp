@@ -471,6 +471,19 @@ TEST_F(CookieStoreTest, LinesNoSiteCouldSetAreNoCookies)
     }
 }
 
+// A jar others may read becomes the user's own once read, also when the
+// site sets nothing.
+TEST_F(CookieStoreTest, AJarOthersMayReadBecomesTheUsersOwn)
+{
+    server.serve("/none", TextResponse(200, "none"));
+    dir.write("site.cookie", "127.0.0.1\tFALSE\t/\tFALSE\t0\tlogin\tyes\n");
+    ASSERT_EQ(::chmod(jar.c_str(), 0644), 0);
+    EXPECT_EQ(Fetch("/none"), "none");
+    struct stat info = {};
+    ASSERT_EQ(::stat(jar.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
 // The next save of this process that writes waits at this gate before its swap.
 std::atomic<Gate*> g_heldSave{nullptr};
 void HoldTheSave(const std::string&)

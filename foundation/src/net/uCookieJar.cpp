@@ -197,6 +197,10 @@ bool ReadLines(const std::string& path, uCookieJar::Lines& lines)
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT || errno == ELOOP; // gone, or a link put there, since
+    // Cookies are passwords: a file others may read (an older version's, a
+    // copied one) becomes the user's own, also when it is never written.
+    if ((info.st_mode & 077) != 0)
+        (void)::fchmod(fd, info.st_mode & 0700);
     std::string text;
     text.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];

@@ -30,8 +30,9 @@
 // set are handed to that thread too, so they reach the file while a long
 // body is still arriving.
 //
-// The file keeps libcurl's Netscape format and is written 0600, only once the
-// site has set a cookie, oldest first, each cookie's line after a comment
+// The file keeps libcurl's Netscape format and is written 0600 (one read that
+// others may read is made so), only once the site has set a cookie, oldest
+// first, each cookie's line after a comment
 // line (which libcurl skips) saying when it was set. A cookie the site
 // deleted leaves a comment line in its place saying when, so that a copy
 // holding an older value gives it up rather than write it back; these lines
