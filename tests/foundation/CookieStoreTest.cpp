@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -663,9 +664,10 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
     // transfer or in a save as the answer comes; or, its clock ahead since
     // set back, a deletion or a token dated ahead; or a deletion just before
     // the answer sends the token the store holds, as it holds it. The
-    // answer's token stays, and the record's date goes. Or the answer's token
-    // comes first and the rest of its headers only after the other copy
-    // wrote a newer one: that one stays.
+    // answer's token stays, and the record's date goes; also when the
+    // record's moment has passed by the time a save can take it in. Or the
+    // answer's token comes first and the rest of its headers only after the
+    // other copy wrote a newer one: that one stays.
     holder.release();
     uCurlTransfer::setCookieMergeHook(&LetTheAnswerIn);
     uCurlTransfer::setCookieSaveHook(&HoldTheSave);
@@ -678,6 +680,7 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         bool gone;
         bool again = false; // the answer sends "kept", which the store holds
         bool older = false; // the answer's headers are held after its token
+        bool passed = false; // a third program holds the lock until the record's moment
     } takeIns[] = {{"before a transfer", false, 0, false},
                    {"in a save", true, 0, false},
                    {"a deletion a minute ahead", false, 60, true},
@@ -685,7 +688,8 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
                    {"a deletion a day ahead", false, 86400, true},
                    {"a token a day ahead", false, 86400, false},
                    {"a deletion before the same token again", false, 0, true, true},
-                   {"a newer token while the answer's headers are held", false, 0, false, false, true}};
+                   {"a newer token while the answer's headers are held", false, 0, false, false, true},
+                   {"a deletion a second ahead", false, 1, true, false, false, true}};
     for (const auto& row : takeIns)
     {
         SCOPED_TRACE(row.name);
@@ -713,11 +717,16 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         auto late = std::async(std::launch::async, [this] { return Fetch("/late"); });
         std::unique_ptr<Gate, void (*)(Gate*)> letGoLate(gate.get(), [](Gate* held) { held->release(); });
         ASSERT_TRUE(gate->waitUntilReached());
-        const long long ns =
-            std::chrono::system_clock::now().time_since_epoch() / std::chrono::nanoseconds(1);
+        auto ns = []
+        { return std::chrono::system_clock::now().time_since_epoch() / std::chrono::nanoseconds(1); };
+        const long long moment = ns() + (row.passed ? 1000000000 : 0);
         char stamp[32];
-        std::snprintf(stamp, sizeof stamp, "%lld.%09lld", ns / 1000000000, ns % 1000000000);
-        const std::string at = row.again ? stamp : std::to_string(clock + row.ahead) + ".000000000";
+        std::snprintf(stamp, sizeof stamp, "%lld.%09lld", moment / 1000000000, moment % 1000000000);
+        const std::string at =
+            row.again || row.passed ? stamp : std::to_string(clock + row.ahead) + ".000000000";
+        std::optional<FolderHolder> third;
+        if (row.passed)
+            third.emplace(dir.path());
         MidMerge mid{gate.get(), &late};
         auto save = std::make_shared<Gate>();
         std::unique_ptr<Gate, void (*)(Gate*)> letGoSave(save.get(), [](Gate* held) { held->release(); });
@@ -743,6 +752,9 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
                 Fetch("/sent");
         }
         EXPECT_EQ(late.get(), "late");
+        while (row.passed && ns() <= moment)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        third.reset();
         uCurlTransfer::saveDueCookies();
         g_midMerge = nullptr;
         const std::string newest = row.again ? "kept" : last();

@@ -636,7 +636,8 @@ std::int64_t uCookieJar::counted(const std::string& key, std::int64_t stamped, s
     // sent meanwhile.
     if (const auto ahead = m_ahead.find(key); ahead != m_ahead.end() && ahead->second.first == stamped)
         return ahead->second.second;
-    if (stamped <= Now())
+    // No record was made after the file that holds it was written.
+    if (stamped <= latest)
         return stamped;
     m_ahead[key] = {stamped, latest};
     return latest;

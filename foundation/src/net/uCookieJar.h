@@ -53,12 +53,12 @@
 // unless the store changed the same cookie itself later: of two values the
 // one set later wins: the site sent it last (the store takes no answer's
 // cookie from its listing until the file's values are in); a time in the
-// file ahead of the clock counts as no later than the file's writing or the
-// first read of it. The file is replaced by
-// rename, also while someone holds the old one open. A process's close writes
-// even without the lock; the holder therefore swaps its new file with the old
-// in one step, and when the old one is no longer the one it read (a write
-// came between), puts that back and merges it, rather than undo it.
+// file counts as no later than the file's writing or the first read of it.
+// The file is replaced by rename, also while someone holds the old one open.
+// A process's close writes even without the lock; the holder therefore swaps
+// its new file with the old in one step, and when the old one is no longer
+// the one it read (a write came between), puts that back and merges it,
+// rather than undo it.
 // A file that exists but could not be read whole is never replaced: its
 // site's cookies stay in memory and are written once it can be read.
 //
@@ -143,10 +143,10 @@ private:
     bool write(std::time_t now, bool withoutTurn);
 
     // The cookies of a file's lines (written then) and the deletions it
-    // records, within the bounds. A time ahead of the clock counts as the
-    // file's, or as now when that is ahead too, and stays so at every read:
-    // a clock set back since must not let a record outweigh what the site
-    // sends from then on.
+    // records, within the bounds. A time after the file's writing (by a clock
+    // ahead) counts as the file's, or as now when that is ahead too, and
+    // stays so at every read: the clock passing it since must not let a
+    // record outweigh what the site sent after the file was written.
     Settings parse(const Lines& lines, std::int64_t written);
     // When a record of the cookie stamped `stamped` was made, as this jar counts it.
     std::int64_t counted(const std::string& key, std::int64_t stamped, std::int64_t latest);
@@ -232,7 +232,7 @@ private:
     // say so, over a deletion another copy recorded meanwhile. Under m_saving.
     std::set<std::string> m_resent;
     Stamp m_stamp; // of the file as this jar last read or wrote it
-    // The records read with a time ahead of the clock: that time, and when
-    // each counts as made. Under m_saving.
+    // The records read with a time after their file's writing: that time,
+    // and when each counts as made. Under m_saving.
     std::map<std::string, std::pair<std::int64_t, std::int64_t>> m_ahead;
 };
