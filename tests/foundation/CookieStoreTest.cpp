@@ -450,16 +450,18 @@ TEST_F(CookieStoreTest, AJarThatCannotBeReadIsNeverReplaced)
 
 // Lines no site could have set (a NUL byte, as a power cut leaves in a file
 // being written; a cookie longer than libcurl takes from a site) are no
-// cookies: the site's transfers still run, and the file keeps the others
-// where libcurl itself reads them.
-TEST_F(CookieStoreTest, LinesNoSiteCouldSetAreNoCookies)
+// cookies, and one written otherwise than libcurl lists it (a dot before a
+// domain not tail-matched) is the cookie libcurl takes it for: the site's
+// value stands over it, and the file keeps the others where libcurl reads them.
+TEST_F(CookieStoreTest, OddLinesOfAFileNeverStandInTheSitesWay)
 {
     server.serve("/set", TextResponse(200, "set").header("Set-Cookie", "mine=1; Path=/"));
     server.route("/sent",
                  [](const HttpRequest& request) { return TextResponse(200, request.header("Cookie")); });
     const std::string other = "other.invalid\tFALSE\t/\tFALSE\t0\tother\tv\n";
     const std::string rows[] = {std::string("\0", 1) + "127.0.0.1\tFALSE\t/\tFALSE\t0\tnul\tv\n",
-                                "127.0.0.1\tFALSE\t/\tFALSE\t0\tlong\t" + std::string(100000, 'x') + "\n"};
+                                "127.0.0.1\tFALSE\t/\tFALSE\t0\tlong\t" + std::string(100000, 'x') + "\n",
+                                ".127.0.0.1\tFALSE\t/\tFALSE\t0\tmine\told\n"};
     for (const std::string& row : rows)
     {
         SCOPED_TRACE(&row - rows);

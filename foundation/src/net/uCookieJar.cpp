@@ -1,5 +1,6 @@
 #include "uCookieJar.h"
 
+#include "foundation/uAscii.h"
 #include "foundation/uCurlTransfer.h"
 #include "foundation/uFile.h"
 #include "uCookieBound.h"
@@ -10,9 +11,9 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <cstdio>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -61,6 +62,21 @@ std::vector<std::string_view> Fields(std::string_view line)
     }
 }
 
+// The domain of a cookie as libcurl tells cookies apart: in lower case, and
+// with a leading dot when the tail-match field says so, whatever the line's
+// own dot (libcurl drops it).
+std::string DomainKey(std::string_view domain, std::string_view tailMatch)
+{
+    if (!domain.empty() && domain.front() == '.')
+        domain.remove_prefix(1);
+    const bool dotted = tailMatch.size() == 4 && StartsWithNoCase(tailMatch, "TRUE") &&
+                        (domain.empty() || domain.front() != '.');
+    std::string key = dotted ? "." : "";
+    for (const char c : domain)
+        key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return key;
+}
+
 // A cookie is the same cookie when domain, path and name are; empty for a
 // line that is no cookie (a comment, a blank line, one no site could set, or
 // one holding a NUL byte, at which libcurl stops reading a file).
@@ -74,7 +90,7 @@ std::string KeyOf(std::string_view line)
     if (fields.size() < 6 || line.find('\0') != std::string_view::npos ||
         fields[5].size() + (fields.size() > 6 ? fields[6].size() : 0) > kLongestCookie)
         return std::string();
-    std::string key(fields[0]);
+    std::string key = DomainKey(fields[0], fields[1]);
     key.append("\t").append(fields[2]).append("\t").append(fields[5]);
     return key;
 }
@@ -173,7 +189,8 @@ std::int64_t GoneAtOf(std::string_view line, std::string& key)
     if (named.empty() || named.front() == '#' || std::count(named.begin(), named.end(), '\t') != 2 ||
         named.find('\0') != std::string_view::npos)
         return -1;
-    key = named;
+    const std::size_t tab = named.find('\t');
+    key = DomainKey(named.substr(0, tab), named.front() == '.' ? "TRUE" : "FALSE").append(named.substr(tab));
     return TimeOf(line.substr(0, space));
 }
 
