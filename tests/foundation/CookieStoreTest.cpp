@@ -472,6 +472,15 @@ TEST_F(CookieStoreTest, OddLinesOfAFileNeverStandInTheSitesWay)
         EXPECT_TRUE(JarHolds(other)) << ReadFileBytes(jar);
         EXPECT_EQ(Probe({"libcurl:" + server.url("/sent")})->waitForOutput("fetched ", 30000), "mine=1");
     }
+    // Written in another form (flags in lower case) while this copy holds the
+    // cookie: the file's value comes in as set when it was written, and
+    // another copy's value set after that stands over it.
+    jar = dir.write("form.cookie", "127.0.0.1\tFALSE\t/\tFALSE\t0\tmine\tone\n");
+    EXPECT_EQ(Fetch("/sent"), "mine=one");
+    dir.write("form.cookie", "127.0.0.1\tfalse\t/\tfalse\t0\tmine\tfile\n");
+    EXPECT_EQ(Fetch("/sent"), "mine=file");
+    EXPECT_EQ(Probe({"fetch:" + server.url("/set"), "close"})->waitForExit(30000), 0);
+    EXPECT_EQ(Fetch("/sent"), "mine=1") << ReadFileBytes(jar);
 }
 
 // A jar others may read becomes the user's own once read, also when the

@@ -479,6 +479,7 @@ void uCookieJar::adopt(const Settings& disk, Cookies& current, Cookies* record, 
     for (const auto& [key, line] : m_written)
         if (!holds(key) && kept(key))
             gone.push_back(key);
+    std::vector<std::string> taken;
     for (const auto& [key, cookie] : disk)
     {
         if (cookie.gone())
@@ -508,6 +509,7 @@ void uCookieJar::adopt(const Settings& disk, Cookies& current, Cookies* record, 
         if (!same)
         {
             curl_easy_setopt(m_reader, CURLOPT_COOKIELIST, cookie.line.c_str());
+            taken.push_back(key);
             current[key] = cookie.line;
             m_setAt[key] = cookie;
             m_goneAt.erase(key);
@@ -527,6 +529,28 @@ void uCookieJar::adopt(const Settings& disk, Cookies& current, Cookies* record, 
         current.erase(key);
         if (record)
             record->erase(key);
+    }
+    if (taken.empty())
+        return;
+    // As the store lists them: a line written otherwise (another tool's) must
+    // not look changed here at the next listing, as if the site set it then.
+    const Cookies listed = keyed(held());
+    for (const std::string& key : taken)
+    {
+        const auto line = listed.find(key);
+        if (line == listed.end())
+        {
+            // libcurl took none of it, nor holds another value.
+            current.erase(key);
+            m_setAt.erase(key);
+            if (record)
+                record->erase(key);
+            continue;
+        }
+        current[key] = line->second;
+        m_setAt[key].line = line->second;
+        if (record)
+            (*record)[key] = line->second;
     }
 }
 
