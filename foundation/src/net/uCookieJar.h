@@ -30,9 +30,8 @@
 // set are handed to that thread too, so they reach the file while a long
 // body is still arriving.
 //
-// The file keeps libcurl's Netscape format and is written 0600 (one read that
-// others may read is made so), only once the site has set a cookie, oldest
-// first, each cookie's line after a comment
+// The file keeps libcurl's Netscape format and is written 0600, only once the
+// site has set a cookie, oldest first, each cookie's line after a comment
 // line (which libcurl skips) saying when it was set. A cookie the site
 // deleted leaves a comment line in its place saying when, so that a copy
 // holding an older value gives it up rather than write it back; these lines
@@ -60,7 +59,8 @@
 // the one it read (a write came between), puts that back and merges it,
 // rather than undo it.
 // A file that exists but could not be read whole is never replaced: its
-// site's cookies stay in memory and are written once it can be read.
+// site's cookies stay in memory and are written once it can be read. One
+// that others may read is made the user's own (0600) when read.
 //
 // Jars are never destroyed: transfers still running at exit keep using theirs.
 class uCookieJar
