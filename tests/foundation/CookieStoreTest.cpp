@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/file.h>
 #include <thread>
@@ -447,6 +448,45 @@ TEST_F(CookieStoreTest, AJarThatCannotBeReadIsNeverReplaced)
     EXPECT_EQ(JarNames().size(), 250u) << ReadFileBytes(jar);
 }
 
+// Lines no site could have set (a NUL byte, as a power cut leaves in a file
+// being written; a cookie longer than libcurl takes from a site) are no
+// cookies, and one written otherwise than libcurl lists it (a dot before a
+// domain not tail-matched) is the cookie libcurl takes it for: the site's
+// value stands over it, and the file keeps the others where libcurl reads them.
+TEST_F(CookieStoreTest, OddLinesOfAFileNeverStandInTheSitesWay)
+{
+    server.serve("/set", TextResponse(200, "set").header("Set-Cookie", "mine=1; Path=/"));
+    server.route("/sent",
+                 [](const HttpRequest& request) { return TextResponse(200, request.header("Cookie")); });
+    const std::string other = "other.invalid\tFALSE\t/\tFALSE\t0\tother\tv\n";
+    const std::string rows[] = {std::string("\0", 1) + "127.0.0.1\tFALSE\t/\tFALSE\t0\tnul\tv\n",
+                                "127.0.0.1\tFALSE\t/\tFALSE\t0\tlong\t" + std::string(100000, 'x') + "\n",
+                                ".127.0.0.1\tFALSE\t/\tFALSE\t0\tmine\told\n"};
+    for (const std::string& row : rows)
+    {
+        SCOPED_TRACE(&row - rows);
+        jar = dir.write(std::to_string(&row - rows) + ".cookie", row + other);
+        EXPECT_EQ(Fetch("/set"), "set");
+        uCurlTransfer::saveDueCookies();
+        EXPECT_EQ(Fetch("/sent"), "mine=1");
+        EXPECT_TRUE(JarHolds(other)) << ReadFileBytes(jar);
+        EXPECT_EQ(Probe({"libcurl:" + server.url("/sent")})->waitForOutput("fetched ", 30000), "mine=1");
+    }
+    // Written in another form (flags in lower case) while this copy holds the
+    // cookie: the file's value comes in as set when it was written, and
+    // another copy's value set after that stands over it. A file others may
+    // read becomes the user's own once read, though nothing is written.
+    jar = dir.write("form.cookie", "127.0.0.1\tFALSE\t/\tFALSE\t0\tmine\tone\n");
+    ASSERT_EQ(::chmod(jar.c_str(), 0644), 0);
+    EXPECT_EQ(Fetch("/sent"), "mine=one");
+    struct stat info = {};
+    EXPECT_TRUE(::stat(jar.c_str(), &info) == 0 && (info.st_mode & 0777) == 0600) << std::oct << info.st_mode;
+    dir.write("form.cookie", "127.0.0.1\tfalse\t/\tfalse\t0\tmine\tfile\n");
+    EXPECT_EQ(Fetch("/sent"), "mine=file");
+    EXPECT_EQ(Probe({"fetch:" + server.url("/set"), "close"})->waitForExit(30000), 0);
+    EXPECT_EQ(Fetch("/sent"), "mine=1") << ReadFileBytes(jar);
+}
+
 // The next save of this process that writes waits at this gate before its swap.
 std::atomic<Gate*> g_heldSave{nullptr};
 void HoldTheSave(const std::string&)
@@ -624,8 +664,11 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
     // This copy's request is on its way, its answer to give it a newer token,
     // while the other copy writes: a token of its own, taken in here before a
     // transfer or in a save as the answer comes; or, its clock ahead since
-    // set back, a deletion or a token dated ahead. The answer's token stays,
-    // and no date ahead.
+    // set back, a deletion or a token dated ahead (its moment passed before a
+    // save can take it in); or a deletion before the answer sends the token
+    // as the store holds it. The answer's token stays, and the record's date
+    // goes. Or the answer's token comes before the other copy's newer one, the
+    // rest of its headers after: the newer stays.
     holder.release();
     uCurlTransfer::setCookieMergeHook(&LetTheAnswerIn);
     uCurlTransfer::setCookieSaveHook(&HoldTheSave);
@@ -636,29 +679,54 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         bool inSave;
         long long ahead; // of the other copy's record; 0: the other copy runs
         bool gone;
-    } takeIns[] = {{"before a transfer", false, 0, false}, {"in a save", true, 0, false},
-                   {"a deletion a minute ahead", false, 60, true}, {"a token a minute ahead", false, 60, false},
-                   {"a deletion a day ahead", false, 86400, true}, {"a token a day ahead", false, 86400, false}};
+        bool again = false; // the answer sends "kept", which the store holds
+        bool older = false; // the answer's headers are held after its token
+        bool passed = false; // a third program holds the lock until the record's moment
+    } takeIns[] = {{"before a transfer", false, 0, false},
+                   {"in a save", true, 0, false},
+                   {"a deletion a minute ahead", false, 60, true},
+                   {"a token a minute ahead", false, 60, false},
+                   {"a deletion a day ahead", false, 86400, true},
+                   {"a token a day ahead", false, 86400, false},
+                   {"a deletion before the same token again", false, 0, true, true},
+                   {"a newer token while the answer's headers are held", false, 0, false, false, true},
+                   {"a deletion seconds ahead", false, 2, true, false, false, true}};
     for (const auto& row : takeIns)
     {
         SCOPED_TRACE(row.name);
         auto gate = std::make_shared<Gate>();
+        const std::string kept = "token=kept; Path=/";
         server.route("/late",
-                     [gate, answers](const HttpRequest&)
+                     [gate, answers, again = row.again, older = row.older, kept](const HttpRequest&)
                      {
-                         gate->wait();
-                         return TextResponse(200, "late")
-                             .header("Set-Cookie",
-                                     "token=" + std::to_string(++*answers) + "; Path=/; Max-Age=86400");
+                         if (!older)
+                             gate->wait();
+                         HttpResponse response =
+                             TextResponse(200, "late")
+                                 .header("Set-Cookie", again ? kept
+                                                             : "token=" + std::to_string(++*answers) +
+                                                                   "; Path=/; Max-Age=86400");
+                         if (older)
+                             response.holdInHead = [gate] { gate->wait(); };
+                         return response;
                      });
+        if (row.again)
+        {
+            server.serve("/keep", TextResponse(200, "kept").header("Set-Cookie", kept));
+            EXPECT_EQ(Fetch("/keep"), "kept");
+        }
         auto late = std::async(std::launch::async, [this] { return Fetch("/late"); });
         std::unique_ptr<Gate, void (*)(Gate*)> letGoLate(gate.get(), [](Gate* held) { held->release(); });
         ASSERT_TRUE(gate->waitUntilReached());
-        const std::string at = std::to_string(clock + row.ahead) + ".000000000";
+        const long long moment = (row.again || row.passed ? std::time(nullptr) : clock) + row.ahead;
+        const std::string at = std::to_string(moment) + ".000000000";
+        std::optional<FolderHolder> third;
+        if (row.passed)
+            third.emplace(dir.path());
         MidMerge mid{gate.get(), &late};
         auto save = std::make_shared<Gate>();
         std::unique_ptr<Gate, void (*)(Gate*)> letGoSave(save.get(), [](Gate* held) { held->release(); });
-        if (row.ahead != 0)
+        if (row.ahead != 0 || row.again)
         {
             dir.write("site.cookie", row.gone ? "# gone " + at + " 127.0.0.1\t/\ttoken\n"
                                               : "# set " + at + "\n127.0.0.1\tFALSE\t/\tFALSE\t0\ttoken\tahead\n");
@@ -680,12 +748,17 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
                 Fetch("/sent");
         }
         EXPECT_EQ(late.get(), "late");
+        while (row.passed && std::time(nullptr) <= moment)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        third.reset();
         uCurlTransfer::saveDueCookies();
         g_midMerge = nullptr;
-        EXPECT_EQ(Fetch("/sent"), last()) << "this copy's newest";
+        const std::string newest = row.again ? "kept" : last();
+        EXPECT_EQ(Fetch("/sent"), newest) << "this copy's newest";
         uCurlTransfer::saveDueCookies();
-        EXPECT_TRUE(JarHolds("\ttoken\t" + last() + "\n")) << ReadFileBytes(jar);
-        EXPECT_EQ(row.ahead != 0 ? ReadFileBytes(jar).find(at) : std::string::npos, std::string::npos);
+        EXPECT_TRUE(JarHolds("\ttoken\t" + newest + "\n")) << ReadFileBytes(jar);
+        EXPECT_EQ(row.ahead != 0 || row.again ? ReadFileBytes(jar).find(at) : std::string::npos,
+                  std::string::npos);
     }
     uCurlTransfer::setCookieMergeHook(nullptr);
 }

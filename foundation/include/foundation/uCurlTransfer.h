@@ -214,7 +214,7 @@ private:
     uint64_t m_cookieTicket = 0;       // of the jar's attach
     void* m_headerSink = nullptr;
     bool m_headerSinkIsFile = false;
-    std::vector<std::string> m_setCookieNames; // of the response whose headers are arriving
+    bool m_setCookies = false; // the response whose headers are arriving set cookies
     uString m_errorText;
     const std::atomic<bool>* m_abortFlag = nullptr;
     int64_t m_maxBodyBytes = 0;

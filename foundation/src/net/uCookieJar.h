@@ -52,14 +52,15 @@
 // unless the store changed the same cookie itself later: of two values the
 // one set later wins: the site sent it last (the store takes no answer's
 // cookie from its listing until the file's values are in); a time in the
-// file ahead of the clock counts as no later than the file's writing or the
-// first read of it. The file is replaced by
-// rename, also while someone holds the old one open. A process's close writes
-// even without the lock; the holder therefore swaps its new file with the old
-// in one step, and when the old one is no longer the one it read (a write
-// came between), puts that back and merges it, rather than undo it.
+// file counts as no later than the file's writing or the first read of it.
+// The file is replaced by rename, also while someone holds the old one open.
+// A process's close writes even without the lock; the holder therefore swaps
+// its new file with the old in one step, and when the old one is no longer
+// the one it read (a write came between), puts that back and merges it,
+// rather than undo it.
 // A file that exists but could not be read whole is never replaced: its
-// site's cookies stay in memory and are written once it can be read.
+// site's cookies stay in memory and are written once it can be read. One
+// that others may read is made the user's own (0600) when read.
 //
 // Jars are never destroyed: transfers still running at exit keep using theirs.
 class uCookieJar
@@ -84,9 +85,11 @@ public:
     // one to stop leaves it to the jars' thread.
     std::uint64_t attach();
     void detach(std::uint64_t ticket, std::time_t now);
-    // An answer set cookies of these names, now: they go to the file soon,
-    // from the jars' thread.
-    void answered(const std::vector<std::string>& names);
+    // An answer set this cookie (the name, a tab and the value), now.
+    void arrived(const std::string& cookie);
+    // An answer's headers, which set cookies, ended: they go to the file
+    // soon, from the jars' thread.
+    void answered();
     // Takes in what another process wrote into the file since this jar last
     // read or wrote it (a transfer of the site is about to start).
     void refresh();
@@ -140,10 +143,10 @@ private:
     bool write(std::time_t now, bool withoutTurn);
 
     // The cookies of a file's lines (written then) and the deletions it
-    // records, within the bounds. A time ahead of the clock counts as the
-    // file's, or as now when that is ahead too, and stays so at every read:
-    // a clock set back since must not let a record outweigh what the site
-    // sends from then on.
+    // records, within the bounds. A time after the file's writing (by a clock
+    // ahead) counts as the file's, or as now when that is ahead too, and
+    // stays so at every read: the clock passing it since must not let a
+    // record outweigh what the site sent after the file was written.
     Settings parse(const Lines& lines, std::int64_t written);
     // When a record of the cookie stamped `stamped` was made, as this jar counts it.
     std::int64_t counted(const std::string& key, std::int64_t stamped, std::int64_t latest);
@@ -220,12 +223,16 @@ private:
         bool bySite = false; // not run out, nor let go by the bounds
     };
     std::map<std::string, Gone> m_goneAt;
-    // When answers set cookies of each name since the store was last listed:
-    // that, not the listing, is when the store took them.
+    // When answers set cookies of each name, and of each name and value,
+    // since the store was last listed: that, not the listing, is when the
+    // store took them.
     std::mutex m_arriving;
     std::map<std::string, std::int64_t> m_arrived;
+    // Set again with the line they had since the last write: the file is to
+    // say so, over a deletion another copy recorded meanwhile. Under m_saving.
+    std::set<std::string> m_resent;
     Stamp m_stamp; // of the file as this jar last read or wrote it
-    // The records read with a time ahead of the clock: that time, and when
-    // each counts as made. Under m_saving.
+    // The records read with a time after their file's writing: that time,
+    // and when each counts as made. Under m_saving.
     std::map<std::string, std::pair<std::int64_t, std::int64_t>> m_ahead;
 };

@@ -5,6 +5,7 @@
 #include "foundation/uUrl.h"
 #include "uCookieJar.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -469,7 +470,7 @@ bool uCurlTransfer::installHeaderSink(void* sink, bool toFile)
     CURL* curl = Handle(m_handle);
     m_headerSink = sink;
     m_headerSinkIsFile = toFile;
-    m_setCookieNames.clear();
+    m_setCookies = false;
     return record(curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &relayHeader)) &&
            record(curl_easy_setopt(curl, CURLOPT_HEADERDATA, this));
 }
@@ -488,16 +489,25 @@ std::size_t uCurlTransfer::relayHeader(char* data, std::size_t size, std::size_t
         if (StartsWithNoCase(line, kSetCookie))
         {
             line.remove_prefix(kSetCookie.size());
-            line = line.substr(0, line.find_first_of("=;\r\n"));
-            const std::size_t first = line.find_first_not_of(" \t");
-            const std::size_t last = line.find_last_not_of(" \t");
-            self->m_setCookieNames.emplace_back(
-                first == std::string_view::npos ? std::string_view() : line.substr(first, last - first + 1));
+            line = line.substr(0, line.find_first_of(";\r\n"));
+            const std::size_t equals = std::min(line.find('='), line.size());
+            auto trimmed = [](std::string_view part)
+            {
+                const std::size_t first = part.find_first_not_of(" \t");
+                return first == std::string_view::npos
+                           ? std::string_view()
+                           : part.substr(first, part.find_last_not_of(" \t") - first + 1);
+            };
+            // Now, not at the end of the headers, which a slow site may keep for long.
+            self->m_cookieJar->arrived(std::string(trimmed(line.substr(0, equals)))
+                                           .append("\t")
+                                           .append(trimmed(line.substr(std::min(equals + 1, line.size())))));
+            self->m_setCookies = true;
         }
-        else if ((line == "\r\n" || line == "\n") && !self->m_setCookieNames.empty())
+        else if ((line == "\r\n" || line == "\n") && self->m_setCookies)
         {
-            self->m_cookieJar->answered(self->m_setCookieNames);
-            self->m_setCookieNames.clear();
+            self->m_cookieJar->answered();
+            self->m_setCookies = false;
         }
     }
     return kept;
