@@ -301,7 +301,12 @@ TEST_F(TreeViewExTest, SelectionAndDeleteKeyReachTheFrame)
     EXPECT_TRUE(m_frame->sent.empty()) << "no selection news while deleting";
     EXPECT_FALSE(tree->GetRememberedItem().IsOk());
 
+    // The key goes to the window that has the keyboard, as a user's does:
+    // a window left by the test before may still hold it for a moment.
+    m_frame->Raise();
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return m_frame->IsActive(); }));
     tree->SetFocus();
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return wxWindow::FindFocus() == tree; }));
     tree->SelectItem(beta);
     guitest::RunEventsFor(50);
     wxUIActionSimulator keys;
