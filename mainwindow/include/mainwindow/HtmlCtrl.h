@@ -77,8 +77,9 @@ public:
     // else the bytes of the page the browser shows (empty for an empty or
     // unreadable page), read without waiting: `done` runs when they come,
     // which a page's box (an alert) may hold back, and never once the pane
-    // or its view has gone. `found` is false, with empty text, only when
-    // there is no browser to ask.
+    // or its view has gone, or the pane has come to show another page
+    // meanwhile (the bytes would be taken for that page's). `found` is
+    // false, with empty text, only when there is no browser to ask.
     void GetDocumentSource(SourceHandler done);
     // Whether the shown page would take the editing command now, as the
     // engine last said; never waits for the engine (CEditStates).
@@ -180,6 +181,9 @@ private:
     // Gone with the pane or its view: an answer of the engine that comes
     // later finds it expired.
     std::shared_ptr<char> m_alive = std::make_shared<char>();
+    // The page shown: replaced when another page takes its place, so that
+    // an answer about the one before finds it expired.
+    std::shared_ptr<char> m_page = std::make_shared<char>();
     uString m_templateDir;
     const CHtmlCommand* m_commands = nullptr;
     std::list<CFeedLink> m_feedLinks;

@@ -399,6 +399,7 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
     // From here until it has loaded, the written page is what the pane
     // should show; see OnNavigationDecision.
     m_shown = htmlctrl::PageShown::kWrittenLoading;
+    m_page = std::make_shared<char>();
     m_leaving = false;
     // The write is the later: a command not yet decided goes nowhere.
     m_command.Clear();
@@ -445,7 +446,12 @@ void CHtmlCtrl::GetDocumentSource(SourceHandler done)
     }
     // An empty page still has a source, if an empty one: Save then offers
     // what else there is.
-    if (!ReadShownPage([done](const uString& page) { done(true, page); }))
+    if (!ReadShownPage(
+            [done, page = std::weak_ptr<char>(m_page)](const uString& bytes)
+            {
+                if (!page.expired())
+                    done(true, bytes);
+            }))
         done(true, uString());
 }
 
@@ -679,6 +685,7 @@ void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
     if (m_command.MayHaveCommitted(committed))
         m_command.Clear();
     m_shown = htmlctrl::PageShown::kBrowsed;
+    m_page = std::make_shared<char>();
     if (m_address)
         m_address(event.GetURL());
     if (IsOwnOrBlank(event.GetURL()))
