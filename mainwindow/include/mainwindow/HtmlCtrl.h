@@ -73,12 +73,16 @@ public:
     // htmlctrl::PageFileUrl). Empties the feed links, reports -1 and keeps
     // the text as the page source. 0 on success.
     int WriteHtml(const uString& html, const std::set<std::string>& pageFiles = {});
+    // The address shown for the page written last (an item's link): shown
+    // again when Back returns to that page.
+    void SetPageAddress(const uString& address);
     // Hands `done` the text last written while it is still shown, at once;
     // else the bytes of the page the browser shows (empty for an empty or
     // unreadable page), read without waiting: `done` runs when they come,
     // which a page's box (an alert) may hold back, and never once the pane
-    // or its view has gone. `found` is false, with empty text, only when
-    // there is no browser to ask.
+    // or its view has gone, or the pane has come to show another page
+    // meanwhile (the bytes would be taken for that page's). `found` is
+    // false, with empty text, only when there is no browser to ask.
     void GetDocumentSource(SourceHandler done);
     // Whether the shown page would take the editing command now, as the
     // engine last said; never waits for the engine (CEditStates).
@@ -100,7 +104,8 @@ public:
     // Where an allowed new window goes; the default browser when not set.
     void SetWindowOpener(WindowOpener opener) { m_openWindow = std::move(opener); }
     // Told the address of each page the view comes to show other than the
-    // ones the program writes (those show what their writer sets).
+    // ones the program writes (those show what their writer sets, also when
+    // Back shows one again).
     void SetAddressHandler(AddressHandler handler) { m_address = std::move(handler); }
     // Never set by the program itself; kept for pages that offer commands.
     void SetCommandTable(const CHtmlCommand* table) { m_commands = table; }
@@ -150,13 +155,23 @@ private:
     void WatchNavigations();
     void WatchNewWindows();
     void WatchPrintRequests();
-    // A command of the program's is about to navigate.
-    void BeginCommand();
+    // A command of the program's is about to navigate (`step`: through
+    // the history).
+    void BeginCommand(bool step = false);
     // Back (or Forward): the command is tied to the entry it goes to.
     void ExpectHistoryStep(bool back);
     // Keeps `entry` (a history entry of the engine, or null) alive as the
     // expected one, and lets the one before go.
     void HoldEntry(void* entry);
+    // The same for another of the entries kept below.
+    static void Hold(void*& kept, void* entry);
+    // The history entry the view stands at; null when not known.
+    void* CurrentEntry() const;
+    // Back from the page the written one was left for: the written page
+    // again, in front of that page's entry.
+    bool BackToWrittenPage();
+    // Forward from there: that entry again.
+    bool ForwardFromWrittenPage();
     // Hands the last written page to the view.
     void PutWrittenPage();
     // The view's first load ended; a page written meanwhile goes in now.
@@ -180,6 +195,9 @@ private:
     // Gone with the pane or its view: an answer of the engine that comes
     // later finds it expired.
     std::shared_ptr<char> m_alive = std::make_shared<char>();
+    // The page shown: replaced when another page takes its place, so that
+    // an answer about the one before finds it expired.
+    std::shared_ptr<char> m_page = std::make_shared<char>();
     uString m_templateDir;
     const CHtmlCommand* m_commands = nullptr;
     std::list<CFeedLink> m_feedLinks;
@@ -209,6 +227,25 @@ private:
     htmlctrl::CWrittenPages m_writes;
     // A navigation that may replace the written page was let through.
     bool m_leaving = false;
+    // A written page as the program gave it. The engine keeps no history
+    // entry for a written page: the pane keeps the last one, and the one
+    // that was left for the page at `m_leftFor` (a new entry), so that Back
+    // from there shows it again.
+    struct WrittenCopy
+    {
+        uString html;
+        std::set<std::string> files;
+        uString address;
+    };
+    WrittenCopy m_lastWritten;
+    WrittenCopy m_leftWritten;
+    void* m_leftFor = nullptr;
+    // The entry in front of which the written page that Back brought again
+    // stands; null when the pane shows no such page.
+    void* m_backAt = nullptr;
+    // The navigation that is leaving the shown page steps through the
+    // history: it makes no entry of its own.
+    bool m_leavingByStep = false;
     // The last written page as the view got it, and how often the pane put
     // it back after the view replaced it by itself.
     wxString m_writtenPage;

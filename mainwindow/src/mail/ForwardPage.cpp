@@ -43,6 +43,10 @@ void CWebBrowserFrame::ForwardPage(CPreference& preference, std::function<void()
 void CWebBrowserFrame::ForwardSource(const uString& source, CPreference& preference,
                                      const std::function<void()>& showPreferences)
 {
+    // The page's title and address with its source, before any dialog: the
+    // page may change while one is open.
+    const std::string title = m_view->GetPageTitle().utf8_string();
+    const std::string address = GetAddressText().c_str();
     CPreference::PersonalSection personal = preference.GetPersonalSection();
     if (!HasSender(personal))
     {
@@ -68,8 +72,8 @@ void CWebBrowserFrame::ForwardSource(const uString& source, CPreference& prefere
     content.sender = personal.strEmailAdress.c_str();
     content.senderName = personal.strEmailName.c_str();
     content.recipient = recipient.c_str();
-    content.title = m_view->GetPageTitle().utf8_string();
-    content.address = GetAddressText().c_str();
+    content.title = title;
+    content.address = address;
     content.source = std::string(source.c_str(), static_cast<std::size_t>(source.getLength()));
     content.attachContent = dialog.GetAttachContent();
     CMimeMessage message;

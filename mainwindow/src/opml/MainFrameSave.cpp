@@ -191,6 +191,8 @@ long CMainFrame::OnOpenRssFile(const CFrameMessage& message)
 
 void CMainFrame::SubscribeFeedsOfPage(const uString& url, const uString& text)
 {
+    // The page's own feed links, before the pane may show another page.
+    const std::list<CFeedLink> headLinks = m_browserFrame->GetHtmlCtrl()->GetFeedLinks();
     std::vector<uString> links;
     std::vector<uString> titles;
     std::vector<uString> descriptions;
@@ -226,7 +228,6 @@ void CMainFrame::SubscribeFeedsOfPage(const uString& url, const uString& text)
         });
     if (end == ui::FetchEnd::kCancelled)
         return;
-    const std::list<CFeedLink>& headLinks = m_browserFrame->GetHtmlCtrl()->GetFeedLinks();
     if (!accepted && headLinks.empty())
     {
         ui::ShowPrompt(this, kNoFeedsInPage, wxOK | wxICON_INFORMATION);

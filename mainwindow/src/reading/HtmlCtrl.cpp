@@ -263,18 +263,37 @@ CHtmlCtrl::~CHtmlCtrl()
 {
     StopWatchingView();
     HoldEntry(nullptr);
+    Hold(m_leftFor, nullptr);
+    Hold(m_backAt, nullptr);
 }
 
 void CHtmlCtrl::HoldEntry(void* entry)
+{
+    Hold(m_expectedEntry, entry);
+}
+
+void CHtmlCtrl::Hold(void*& kept, void* entry)
 {
 #ifdef __WXGTK__
     // Held, so that no later entry is made at its address and passes for it.
     if (entry != nullptr)
         g_object_ref(entry);
-    if (m_expectedEntry != nullptr)
-        g_object_unref(m_expectedEntry);
+    if (kept != nullptr)
+        g_object_unref(kept);
 #endif
-    m_expectedEntry = entry;
+    kept = entry;
+}
+
+void* CHtmlCtrl::CurrentEntry() const
+{
+#ifdef __WXGTK__
+    const webkitcalls::HistoryApi& api = webkitcalls::History();
+    void* native = m_view != nullptr ? m_view->GetNativeBackend() : nullptr;
+    void* list = api.list != nullptr && native != nullptr ? api.list(native) : nullptr;
+    return list != nullptr ? api.currentItem(list) : nullptr;
+#else
+    return nullptr;
+#endif
 }
 
 void CHtmlCtrl::WatchStatusText()
@@ -399,11 +418,14 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
     // From here until it has loaded, the written page is what the pane
     // should show; see OnNavigationDecision.
     m_shown = htmlctrl::PageShown::kWrittenLoading;
+    m_page = std::make_shared<char>();
     m_leaving = false;
     // The write is the later: a command not yet decided goes nowhere.
     m_command.Clear();
     m_rewrites = 0;
     m_writtenPage = ToWx(itempage::WithPagePolicy(html));
+    m_lastWritten = WrittenCopy{html, pageFiles, uString()};
+    Hold(m_backAt, nullptr);
     // WebKit, given pages before it has loaded the view's start page, may
     // load that start page after them: the page waits for it.
     if (m_started)
@@ -414,6 +436,12 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
     m_source = html;
     m_hasSource = true;
     return 0;
+}
+
+void CHtmlCtrl::SetPageAddress(const uString& address)
+{
+    if (m_hasSource)
+        m_lastWritten.address = address;
 }
 
 void CHtmlCtrl::PutWrittenPage()
@@ -445,7 +473,12 @@ void CHtmlCtrl::GetDocumentSource(SourceHandler done)
     }
     // An empty page still has a source, if an empty one: Save then offers
     // what else there is.
-    if (!ReadShownPage([done](const uString& page) { done(true, page); }))
+    if (!ReadShownPage(
+            [done, page = std::weak_ptr<char>(m_page)](const uString& bytes)
+            {
+                if (!page.expired())
+                    done(true, bytes);
+            }))
         done(true, uString());
 }
 
@@ -511,16 +544,18 @@ uString CHtmlCtrl::EngineAddress(const uString& url)
     return url;
 }
 
-void CHtmlCtrl::BeginCommand()
+void CHtmlCtrl::BeginCommand(bool step)
 {
     // A page still waiting for the start page would come after the
     // command's: the command is the later one.
     m_writeWaiting = false;
+    // Its page may commit before the browser asks about it.
+    m_leavingByStep = step;
 }
 
 void CHtmlCtrl::GoBack()
 {
-    if (m_view == nullptr || !m_view->CanGoBack())
+    if (m_view == nullptr || BackToWrittenPage() || !m_view->CanGoBack())
         return;
     ExpectHistoryStep(true);
     m_view->GoBack();
@@ -528,15 +563,47 @@ void CHtmlCtrl::GoBack()
 
 void CHtmlCtrl::GoForward()
 {
-    if (m_view == nullptr || !m_view->CanGoForward())
+    if (m_view == nullptr || ForwardFromWrittenPage() || !m_view->CanGoForward())
         return;
     ExpectHistoryStep(false);
     m_view->GoForward();
 }
 
+bool CHtmlCtrl::BackToWrittenPage()
+{
+    void* current = CurrentEntry();
+    if (m_shown != htmlctrl::PageShown::kBrowsed || m_leftFor == nullptr || current != m_leftFor)
+        return false;
+    const WrittenCopy page = m_leftWritten;
+    WriteHtml(page.html, page.files);
+    m_lastWritten.address = page.address;
+    Hold(m_backAt, current);
+    if (m_address)
+        m_address(ToWx(page.address));
+    return true;
+}
+
+bool CHtmlCtrl::ForwardFromWrittenPage()
+{
+#ifdef __WXGTK__
+    const webkitcalls::HistoryApi& api = webkitcalls::History();
+    if (m_backAt == nullptr || m_shown == htmlctrl::PageShown::kBrowsed || api.goToItem == nullptr ||
+        CurrentEntry() != m_backAt)
+        return false;
+    BeginCommand(/*step=*/true);
+    HoldEntry(m_backAt);
+    m_command.ExpectEntry(htmlctrl::NavigationKind::kBackForward, uString(api.itemUri(m_backAt)),
+                          m_expectedEntry);
+    api.goToItem(m_view->GetNativeBackend(), m_backAt);
+    return true;
+#else
+    return false;
+#endif
+}
+
 void CHtmlCtrl::ExpectHistoryStep(bool back)
 {
-    BeginCommand();
+    BeginCommand(/*step=*/true);
     m_command.Clear();
 #ifdef __WXGTK__
     const webkitcalls::HistoryApi& api = webkitcalls::History();
@@ -561,7 +628,7 @@ void CHtmlCtrl::Reload()
 {
     if (m_view == nullptr)
         return;
-    BeginCommand();
+    BeginCommand(/*step=*/true);
     m_command.ExpectEntry(htmlctrl::NavigationKind::kReload, ToUString(m_view->GetCurrentURL()));
     m_view->Reload();
 }
@@ -628,6 +695,8 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
         if (commanded)
             m_command.Clear();
         m_leaving = true;
+        m_leavingByStep = navigation.kind == htmlctrl::NavigationKind::kBackForward ||
+                          navigation.kind == htmlctrl::NavigationKind::kReload;
     }
     return true;
 }
@@ -678,7 +747,14 @@ void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
     // leaves the command waiting for its own.
     if (m_command.MayHaveCommitted(committed))
         m_command.Clear();
+    // A written page left for a new entry: Back from that entry shows it.
+    if (m_shown != htmlctrl::PageShown::kBrowsed && !m_leavingByStep)
+    {
+        m_leftWritten = m_lastWritten;
+        Hold(m_leftFor, CurrentEntry());
+    }
     m_shown = htmlctrl::PageShown::kBrowsed;
+    m_page = std::make_shared<char>();
     if (m_address)
         m_address(event.GetURL());
     if (IsOwnOrBlank(event.GetURL()))

@@ -137,6 +137,8 @@ void CWebBrowserFrame::RecordAddress(const wxString& url)
 
 void CWebBrowserFrame::SetAddressText(const uString& text)
 {
+    if (m_view)
+        m_view->SetPageAddress(text);
     m_address->ChangeValue(ToWx(text));
     m_typed = false;
 }

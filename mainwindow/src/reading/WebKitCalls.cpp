@@ -102,8 +102,9 @@ const HistoryApi& History()
         Find(found.forwardItem, "webkit_back_forward_list_get_forward_item");
         Find(found.currentItem, "webkit_back_forward_list_get_current_item");
         Find(found.itemUri, "webkit_back_forward_list_item_get_uri");
-        const bool all =
-            found.list && found.backItem && found.forwardItem && found.currentItem && found.itemUri;
+        Find(found.goToItem, "webkit_web_view_go_to_back_forward_list_item");
+        const bool all = found.list && found.backItem && found.forwardItem && found.currentItem &&
+                         found.itemUri && found.goToItem;
         return all ? found : HistoryApi();
     }();
     return api;

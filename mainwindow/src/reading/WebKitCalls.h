@@ -74,6 +74,7 @@ struct HistoryApi
     void* (*forwardItem)(void* list) = nullptr;
     void* (*currentItem)(void* list) = nullptr;
     const char* (*itemUri)(void* item) = nullptr;
+    void (*goToItem)(void* view, void* item) = nullptr;
 };
 
 // An address as the engine reads it, through a request made for it.

@@ -158,6 +158,33 @@ TEST_F(WebBrowserFrameTest, BackAndForwardWalkTheVisitedPages)
     ASSERT_TRUE(WaitForUrl(two));
     guitest::RunEventsUntil([&] { return View()->GetCurrentTitle() == "two.html"; });
     EXPECT_TRUE(guitest::TakeScreenshot("browser-frame-forward").IsOk());
+
+    // Back from a page opened from an item's text shows the item again, with
+    // the address the item had; Forward goes to the page again.
+    LocalHttpServer server;
+    server.serveContent("/story", "<html><head><title>story</title></head><body>the story</body></html>",
+                        "text/html");
+    const std::string item = "http://127.0.0.1:9/items/8";
+    m_browser->GetHtmlCtrl()->WriteHtml(
+        uString(("<html><body style='margin:0'><a href='" + server.url("/story") +
+                 "' style='display:block;height:120px'>read on</a>"
+                 "<p>item text</p></body></html>")
+                    .c_str()));
+    m_browser->SetAddressText(uString(item.c_str()));
+    ASSERT_TRUE(WaitForText("item text"));
+    guitest::ClickAt(View()->ClientToScreen(wxPoint(100, 60)));
+    ASSERT_TRUE(WaitForText("the story"));
+    m_browser->GetEventHandler()->ProcessEvent(back);
+    EXPECT_TRUE(WaitForText("item text")) << View()->GetCurrentURL();
+    EXPECT_EQ(std::string(m_browser->GetAddressText().c_str()), item);
+    m_browser->GetEventHandler()->ProcessEvent(forward);
+    EXPECT_TRUE(WaitForText("the story"));
+    EXPECT_EQ(std::string(m_browser->GetAddressText().c_str()), server.url("/story"));
+    // Back twice: the item again, then the page shown before it.
+    m_browser->GetEventHandler()->ProcessEvent(back);
+    EXPECT_TRUE(WaitForText("item text"));
+    m_browser->GetEventHandler()->ProcessEvent(back);
+    EXPECT_TRUE(WaitForUrl(two));
 }
 
 TEST_F(WebBrowserFrameTest, FocusFollowsTheBarsAndHiddenBarsTakeNone)

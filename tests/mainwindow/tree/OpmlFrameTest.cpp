@@ -522,6 +522,7 @@ TEST_F(OpmlFrameTest, CommandsOnABrowsedPageGoOnWhenItsBytesComeWhileTheWindowIs
         "/feed.xml",
         feedsite::Rss("Boxed news", server.url("/"), feedsite::Items(server.url("/"), "Boxed story", 1, 1)),
         "application/rss+xml");
+    Site site("Item news", {90, 60, 200, 255}, 1);
     Start();
     guitest::ScriptBoxes boxes;
     boxes.Watch(*m_frame->GetBrowser());
@@ -557,6 +558,28 @@ TEST_F(OpmlFrameTest, CommandsOnABrowsedPageGoOnWhenItsBytesComeWhileTheWindowIs
     boxes.Close();
     EXPECT_TRUE(guitest::RunEventsUntil([&] { return !offered.empty(); }, 20000));
     EXPECT_EQ(offered, std::vector<std::string>{"Boxed news"});
+
+    // The user goes on to an item before the box goes: the page's bytes are
+    // no answer about the item, so nothing is offered, saved or said.
+    ASSERT_TRUE(m_frame->AddSubscription(Find("First", kList), site.Url(), uString(), false, false));
+    ASSERT_TRUE(showBox());
+    guitest::WhenDialogShownWithin<OPMLImport>(3000,
+                                               [&](OPMLImport& dialog)
+                                               {
+                                                   offered.emplace_back("again");
+                                                   guitest::Press(dialog, wxID_CANCEL);
+                                               });
+    Command(resources::cmd::kLookForFeeds);
+    Command(resources::cmd::kSave);
+    ClickRow(0);
+    ASSERT_TRUE(guitest::RunEventsUntil(
+        [&] { return wxString(m_frame->GetBrowserFrame()->GetAddressText().c_str()).EndsWith("/item/1"); },
+        15000));
+    boxes.Close();
+    guitest::RunEventsFor(3500);
+    EXPECT_EQ(offered.size(), 1u);
+    EXPECT_EQ(chooser->requests.size(), 1u);
+    EXPECT_TRUE(m_prompt->Ids().empty()) << m_prompt->Ids()[0];
 
     ASSERT_TRUE(showBox());
     Command(resources::cmd::kSave);
