@@ -108,6 +108,9 @@ inline constexpr StringEntry kStringTable[] = {
     // A download saved beside the file the user chose, which stays: where it went, then that file.
     {3082,
      "The download was saved as %s. %s was kept as it was: the end of this download cannot be checked."},
+    // The file dialogs: their title, and the question before a save replaces a file (its path).
+    {3090, "Select a file"},
+    {3091, "%s already exists.\nDo you want to replace it?"},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},
