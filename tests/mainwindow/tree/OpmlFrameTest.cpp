@@ -22,7 +22,6 @@
 #include <wx/modalhook.h>
 #include <wx/progdlg.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 
 using namespace subscription;
 using namespace subscriptiontest;
@@ -45,36 +44,33 @@ public:
     std::vector<ui::FileRequest> requests;
 };
 
-// Calls the step on the desktop's file dialog every 20 ms while it shows,
-// until it returns true: the toolkit takes a folder in turns of its loop.
-class FileDialogDriver : public wxModalDialogHook
+// Acts on the desktop's file dialog once its loop runs (the toolkit calls
+// the hooks of one dialog twice).
+class WhenFileDialogShown : public wxModalDialogHook
 {
 public:
-    explicit FileDialogDriver(std::function<bool(wxFileDialog&)> step)
+    explicit WhenFileDialogShown(std::function<void(wxFileDialog&)> act) : m_act(std::move(act))
     {
-        m_timer.Bind(wxEVT_TIMER,
-                     [this, step](wxTimerEvent&)
-                     {
-                         if (step(*m_dialog))
-                             m_timer.Stop();
-                     });
         Register();
     }
-    ~FileDialogDriver() override { Unregister(); }
+    ~WhenFileDialogShown() override { Unregister(); }
 
 protected:
     int Enter(wxDialog* dialog) override
     {
-        m_dialog = dynamic_cast<wxFileDialog*>(dialog);
-        if (m_dialog != nullptr)
-            m_timer.Start(20);
+        if (auto* files = dynamic_cast<wxFileDialog*>(dialog))
+            files->CallAfter(
+                [this, files]
+                {
+                    if (files->IsModal())
+                        m_act(*files);
+                });
         return wxID_NONE;
     }
-    void Exit(wxDialog*) override { m_timer.Stop(); }
+    void Exit(wxDialog*) override {}
 
 private:
-    wxFileDialog* m_dialog = nullptr;
-    wxTimer m_timer;
+    std::function<void(wxFileDialog&)> m_act;
 };
 
 class OpmlFrameTest : public SubscriptionFrameTest
@@ -671,32 +667,26 @@ TEST_F(OpmlFrameTest, ANameTypedWithoutItsExtensionIsAskedAboutBeforeItsFileIsRe
     std::string title; // as the desktop shows it
     static const auto windowTitle =
         reinterpret_cast<const char* (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_window_get_title"));
+    // The name typed with its folder, as the user may.
+    static const auto typeName = reinterpret_cast<void (*)(void*, const char*)>(
+        dlsym(RTLD_DEFAULT, "gtk_file_chooser_set_current_name"));
     // Types the name without its extension, with the filter of that extension,
     // in the home folder, and saves as the toolkit's Save does.
     auto save = [&](int command, const wxString& name)
     {
-        bool placed = false;
-        FileDialogDriver driver(
+        WhenFileDialogShown typeAndSave(
             [&](wxFileDialog& dialog)
             {
                 const wxArrayString parts = wxSplit(dialog.GetWildcard(), '|');
                 for (int i = 1; i < static_cast<int>(parts.size()); i += 2)
-                    if (parts[i].Contains("*." + name.AfterLast('.')) && dialog.GetFilterIndex() != i / 2)
+                    if (parts[i].Contains("*." + name.AfterLast('.')))
                         dialog.SetFilterIndex(i / 2);
-                const wxString typed = m_home.file(name.BeforeLast('.').utf8_string());
-                if (!placed)
-                    dialog.SetDirectory(m_home.path());
-                placed = true;
-                if (dialog.GetPath() != typed)
-                    dialog.SetFilename(typed.AfterLast('/'));
-                if (dialog.GetPath() != typed)
-                    return false;
+                typeName(dialog.GetHandle(), m_home.file(name.BeforeLast('.').utf8_string()).c_str());
                 title = windowTitle(dialog.GetHandle());
-                wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+                wxCommandEvent ok(wxEVT_BUTTON, wxID_OK); // as the toolkit's Save gives it
                 dialog.HandleWindowEvent(ok);
                 if (dialog.IsModal())
                     dialog.EndModal(wxID_CANCEL); // back in it after "No"
-                return true;
             });
         if (command == kExport)
             guitest::WhenDialogShown<OPMLExport>([](OPMLExport& dialog) { guitest::Press(dialog, wxID_OK); });
@@ -713,7 +703,7 @@ TEST_F(OpmlFrameTest, ANameTypedWithoutItsExtensionIsAskedAboutBeforeItsFileIsRe
         {
             const std::string path = Write(name.utf8_string(), "the user's own");
             m_prompt->Answer(answer);
-            ASSERT_TRUE(save(command, name)) << path;
+            ASSERT_TRUE(save(command, name)) << path << ": no question";
             EXPECT_EQ(m_prompt->shown[0].text, path + " already exists.\nDo you want to replace it?");
             EXPECT_NE(testsupport::ReadFileBytes(path).find(answer == wxYES ? written : "the user's own"),
                       std::string::npos)
