@@ -118,6 +118,9 @@ inline constexpr StringEntry kStringTable[] = {
     {3093, "%llu bytes"},
     // The desktop's opener missing or without a program for it: the file, folder or playlist.
     {3094, "%s could not be opened."},
+    // The file dialogs: their title, and the question before a save replaces a file (its path).
+    {3095, "Select a file"},
+    {3096, "%s already exists.\nDo you want to replace it?"},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

@@ -12,8 +12,11 @@ namespace ui
 /// What a file dialog asks for.
 struct FileRequest
 {
-    bool save = false; ///< a save dialog (with the overwrite question), else an open dialog of existing files
-    uString filter;    ///< wx form: "Label|*.a;*.b|Label|*.c"
+    /// A save dialog, else an open dialog of existing files. A save asks
+    /// before it gives a file that exists, extension added, and "No" goes
+    /// back to the dialog.
+    bool save = false;
+    uString filter;      ///< wx form: "Label|*.a;*.b|Label|*.c"
     uString defaultName; ///< file name offered first
     uString defaultDir;  ///< folder shown first; the toolkit's choice when empty
     /// Extensions (without the dot), one per filter entry: a name typed

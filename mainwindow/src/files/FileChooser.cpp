@@ -1,22 +1,65 @@
 #include "mainwindow/FileChooser.h"
 
+#include "StringTable.h"
+#include "common/UserPrompt.h"
+
+#include <filesystem>
+#include <system_error>
 #include <wx/filedlg.h>
 
 namespace ui
 {
 namespace
 {
+constexpr int kTitleString = 3095;
+constexpr int kReplaceString = 3096;
+
+// A link counts as the file it stands for, and a dangling one as taken too:
+// writing there would replace it.
+bool Taken(const uString& path)
+{
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(path.c_str(), error));
+}
+
 class DialogChooser : public CFileChooser
 {
 public:
     uString Choose(wxWindow* parent, const FileRequest& request) override
     {
-        long style = request.save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN | wxFD_FILE_MUST_EXIST;
-        wxFileDialog dialog(parent, wxFileSelectorPromptStr, wxString::FromUTF8(request.defaultDir.c_str()),
+        // No toolkit question: it would name the file as typed, before the
+        // filter's extension is added, and speak the desktop's language.
+        long style = request.save ? wxFD_SAVE : wxFD_OPEN | wxFD_FILE_MUST_EXIST;
+        wxFileDialog dialog(parent, wxString::FromUTF8(resources::StringText(kTitleString).c_str()),
+                            wxString::FromUTF8(request.defaultDir.c_str()),
                             wxString::FromUTF8(request.defaultName.c_str()),
                             wxString::FromUTF8(request.filter.c_str()), style);
+        uString chosen;
+        // The toolkit's Save comes here while the dialog still shows: a
+        // "No" leaves the user in it with the name typed.
+        dialog.Bind(
+            wxEVT_BUTTON,
+            [&](wxCommandEvent& event)
+            {
+                uString path = SavedPath(dialog, request);
+                if (request.save && Taken(path) &&
+                    ShowPrompt(&dialog, kReplaceString, wxYES_NO | wxNO_DEFAULT | wxICON_WARNING, path) !=
+                        wxYES)
+                    return;
+                chosen = path;
+                event.Skip();
+            },
+            wxID_OK);
         if (dialog.ShowModal() != wxID_OK)
             return uString();
+        return chosen;
+    }
+
+private:
+    // The path a save writes: the name typed, with the chosen filter's
+    // extension when it has none.
+    static uString SavedPath(const wxFileDialog& dialog, const FileRequest& request)
+    {
         uString path(dialog.GetPath().utf8_str().data());
         // Without filters the toolkit has no index to give.
         if (!request.save || request.filter.isEmpty())

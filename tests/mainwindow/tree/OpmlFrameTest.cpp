@@ -15,8 +15,11 @@
 #include "support/GermanInterface.h"
 
 #include <algorithm>
+#include <dlfcn.h>
 #include <unistd.h>
+#include <wx/filedlg.h>
 #include <wx/listctrl.h>
+#include <wx/modalhook.h>
 #include <wx/progdlg.h>
 #include <wx/textctrl.h>
 
@@ -39,6 +42,35 @@ public:
     }
     uString answer;
     std::vector<ui::FileRequest> requests;
+};
+
+// Acts on the desktop's file dialog once its loop runs (the toolkit calls
+// the hooks of one dialog twice).
+class WhenFileDialogShown : public wxModalDialogHook
+{
+public:
+    explicit WhenFileDialogShown(std::function<void(wxFileDialog&)> act) : m_act(std::move(act))
+    {
+        Register();
+    }
+    ~WhenFileDialogShown() override { Unregister(); }
+
+protected:
+    int Enter(wxDialog* dialog) override
+    {
+        if (auto* files = dynamic_cast<wxFileDialog*>(dialog))
+            files->CallAfter(
+                [this, files]
+                {
+                    if (files->IsModal())
+                        m_act(*files);
+                });
+        return wxID_NONE;
+    }
+    void Exit(wxDialog*) override {}
+
+private:
+    std::function<void(wxFileDialog&)> m_act;
 };
 
 class OpmlFrameTest : public SubscriptionFrameTest
@@ -640,6 +672,74 @@ TEST_F(OpmlFrameTest, SaveWritesTheItemsAsRssAndALocalFeedFileIsSubscribed)
     ASSERT_EQ(m_prompt->shown.size(), 1u);
     EXPECT_EQ(m_prompt->shown[0].text, "Failed to load/parse XML Document");
     EXPECT_EQ(Count("user0.mdb", "channel", uString(("file://" + gone).c_str())), 0);
+}
+
+// Save (each filter) and Export in the desktop's own dialog, a name typed
+// without its extension over a file of the user's: the question names the
+// file; "No" goes back to the dialog and leaves the file, "Yes" replaces it.
+TEST_F(OpmlFrameTest, ANameTypedWithoutItsExtensionIsAskedAboutBeforeItsFileIsReplaced)
+{
+    ui::CFileChooser::Install(nullptr);
+    Site site("Loopback news", {120, 230, 20, 255}, 3);
+    site.server.serveContent("/page", "<html><body>the page</body></html>", "text/html");
+    Start();
+    ASSERT_TRUE(m_frame->AddSubscription(Find("First", kList), site.Url(), uString(), false, false));
+    tree->SelectItem(Find("First", kList)); // a branch, with the feed's items listed
+    m_frame->GetBrowserFrame()->Navigate(site.Url("/page"));
+    ASSERT_FALSE(guitest::WaitForPage(*m_frame->GetBrowser(), "the page").empty());
+    std::string title; // as the desktop shows it
+    static const auto windowTitle =
+        reinterpret_cast<const char* (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_window_get_title"));
+    // The name typed with its folder, as the user may.
+    static const auto typeName = reinterpret_cast<void (*)(void*, const char*)>(
+        dlsym(RTLD_DEFAULT, "gtk_file_chooser_set_current_name"));
+    // Types the name without its extension, with the filter of that extension,
+    // in the home folder, and saves as the toolkit's Save does.
+    auto save = [&](int command, const wxString& name)
+    {
+        WhenFileDialogShown typeAndSave(
+            [&](wxFileDialog& dialog)
+            {
+                const wxArrayString parts = wxSplit(dialog.GetWildcard(), '|');
+                for (int i = 1; i < static_cast<int>(parts.size()); i += 2)
+                    if (parts[i].Contains("*." + name.AfterLast('.')))
+                        dialog.SetFilterIndex(i / 2);
+                typeName(dialog.GetHandle(), m_home.file(name.BeforeLast('.').utf8_string()).c_str());
+                title = windowTitle(dialog.GetHandle());
+                wxCommandEvent ok(wxEVT_BUTTON, wxID_OK); // as the toolkit's Save gives it
+                dialog.HandleWindowEvent(ok);
+                if (dialog.IsModal())
+                    dialog.EndModal(wxID_CANCEL); // back in it after "No"
+            });
+        if (command == kExport)
+            guitest::WhenDialogShown<OPMLExport>([](OPMLExport& dialog) { guitest::Press(dialog, wxID_OK); });
+        m_prompt->shown.clear();
+        Command(command);
+        return guitest::RunEventsUntil([&] { return !m_prompt->shown.empty(); }, 20000);
+    };
+    const std::tuple<int, wxString, const char*> rows[] = {{resources::cmd::kSave, "notizen.htm", "the page"},
+                                                           {resources::cmd::kSave, "items.rss", "<rss"},
+                                                           {resources::cmd::kSave, "tree.opml", "<opml"},
+                                                           {kExport, "export.opml", "<opml"}};
+    for (const auto& [command, name, written] : rows)
+        for (int answer : {wxNO, wxYES})
+        {
+            const std::string path = Write(name.utf8_string(), "the user's own");
+            m_prompt->Answer(answer);
+            ASSERT_TRUE(save(command, name)) << path << ": no question";
+            EXPECT_EQ(m_prompt->shown[0].text, path + " already exists.\nDo you want to replace it?");
+            EXPECT_NE(testsupport::ReadFileBytes(path).find(answer == wxYES ? written : "the user's own"),
+                      std::string::npos)
+                << path << " after " << (answer == wxYES ? "yes" : "no");
+        }
+    EXPECT_EQ(title, "Select a file");
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
+    m_prompt->Answer(wxNO);
+    ASSERT_TRUE(save(resources::cmd::kSave, "notizen.htm"));
+    EXPECT_EQ(title, "Datei auswählen");
+    EXPECT_EQ(m_prompt->shown[0].text,
+              m_home.file("notizen.htm") + " ist bereits vorhanden.\nMöchten Sie die Datei ersetzen?");
 }
 
 // A feed file opened from the shell stays a working feed: each refresh reads
