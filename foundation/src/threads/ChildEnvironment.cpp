@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,9 +76,17 @@ void RemoveMadeFolder()
 }
 
 // A link to `library` named as it is in `folder`; empty when it cannot be made.
+// One that leads to the library of a copy of the program in another folder
+// stays, for that copy's engine to start its processes with: ours goes
+// beside it, under a name of the folder ours is in.
 std::string LinkIn(const std::string& folder, const std::string& library)
 {
-    const std::string link = folder + library.substr(library.rfind('/'));
+    std::string link = folder + library.substr(library.rfind('/'));
+    char target[4096];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    if (length > 0 && library.compare(0, std::string::npos, target, static_cast<std::size_t>(length)) != 0 &&
+        ::access(link.c_str(), R_OK) == 0)
+        link += "." + std::to_string(std::hash<std::string>()(library));
     const std::string made = link + "." + std::to_string(::getpid());
     ::unlink(made.c_str());
     if (::symlink(library.c_str(), made.c_str()) != 0)
