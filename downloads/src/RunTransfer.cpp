@@ -246,9 +246,21 @@ void CDownloadManager::FilePlainDownload(CTransferItem& record, bool& changed, b
         else
         {
             target = library::DedupeTarget(target, newDigest);
-            if (target.isFile())
-                target.remove();
-            if (!library::MovePath(downloaded, target))
+            // A file of other content under that name too is another item's
+            // (a feed may name its enclosure so): it stays, and this one goes
+            // under the first free name beside it.
+            const bool same = target.isFile() && library::FileMd5(target) == newDigest;
+            if (!same && target.exists())
+            {
+                const uString free = library::FreeNameIn(folder, target.getFileName());
+                if (free.isEmpty())
+                    return;
+                target = folder;
+                target.append(free.c_str());
+            }
+            if (same)
+                uFile(downloaded).remove();
+            else if (!library::MovePath(downloaded, target))
                 return;
         }
     }

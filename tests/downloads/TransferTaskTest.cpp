@@ -129,6 +129,18 @@ TEST_F(TransferTaskTest, SameNameIsDeduplicatedByContent)
     EXPECT_EQ(ReadFileBytes(Data("library/My Music/News/" + names[0])), Pattern(4000, 'b'));
     EXPECT_EQ(StoredRow(records[1]), "My Music/News/show.mp3|4000|audio/mpeg");
     EXPECT_EQ(StoredRow(records[2]), "My Music/News/" + names[0] + "|4000|audio/mpeg");
+
+    // Another item's file of other content under that name stays.
+    m_server.serveContent("/c/" + names[0], Pattern(4000, 'c'));
+    const CTransferItem refiled[] = {Enclosure("/c/" + names[0], CTransferItem::kMediaAudio, "Other"),
+                                     Enclosure("/one/show.mp3?c", CTransferItem::kMediaAudio, "Other"),
+                                     Enclosure("/three/show.mp3?c", CTransferItem::kMediaAudio, "Other")};
+    for (const CTransferItem& record : refiled)
+        EXPECT_EQ(Run(record), CTransferItem::kComplete);
+    EXPECT_TRUE(ReadFileBytes(Data("library/My Music/Other/" + names[0])) == Pattern(4000, 'c'));
+    const std::string filed = StoredRow(refiled[2]);
+    EXPECT_TRUE(ReadFileBytes(Data("library/" + filed.substr(0, filed.find('|')))) == Pattern(4000, 'b'))
+        << filed;
 }
 
 TEST_F(TransferTaskTest, ChannelTitlesNeverLeaveTheLibrary)

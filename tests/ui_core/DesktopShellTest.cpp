@@ -5,11 +5,13 @@
 #include "support/TempDir.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using testsupport::ReadFileBytes;
 using testsupport::ScopedEnv;
@@ -100,7 +102,9 @@ TEST(DesktopShellTest, AProgramItStartsKeepsTheUsersPreloadedLibrariesButNotTheP
     }
 
     // A program folder whose path the list cannot hold (a blank, a colon):
-    // the library stands in it as a link in the user's runtime folder.
+    // the library stands in it as a link in the user's runtime folder, one
+    // for each such folder, which a start from another leaves as it was.
+    std::vector<std::pair<std::string, std::string>> links;
     for (const char* folder : {"my programs", "a:b"})
     {
         SCOPED_TRACE(folder);
@@ -112,16 +116,16 @@ TEST(DesktopShellTest, AProgramItStartsKeepsTheUsersPreloadedLibrariesButNotTheP
         ScopedEnv preload("LD_PRELOAD", "");
         ::unsetenv("LD_PRELOAD");
         ui::PrepareToolkitEnvironment();
-        const std::string link = dir.file("runtime/kestrova/kestrova-disposition.so");
-        EXPECT_STREQ(getenv("LD_PRELOAD"), link.c_str());
-        char target[4096] = {};
-        EXPECT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
-        EXPECT_EQ(std::string(target), copy);
+        const std::string link = getenv("LD_PRELOAD");
+        EXPECT_EQ(link.rfind(dir.file("runtime/kestrova/"), 0), 0u) << link;
+        links.emplace_back(link, copy);
 
         ::unlink(record.c_str());
         ASSERT_TRUE(CDesktopShell().Open(uString(dir.file("target" + std::to_string(++serial)).c_str())));
         EXPECT_EQ(WaitForFile(record), "unset\n");
     }
+    for (const auto& [link, copy] : links)
+        EXPECT_EQ(std::filesystem::read_symlink(link), copy) << link;
 }
 
 TEST(DesktopShellTest, AnInstalledOpenerReceivesTheRequestsUntilItIsRemoved)

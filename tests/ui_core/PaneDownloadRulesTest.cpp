@@ -670,6 +670,13 @@ TEST(PaneDownloadRulesTest, ADownloadKeptBesideAFileTakesTheFirstFreeNumberedNam
     std::ofstream(saving) << "the download";
     EXPECT_FALSE(panedownload::MoveSaveFile(saving, folder.file("pack.zip"), agreed));
     EXPECT_EQ(testsupport::ReadFileBytes(folder.file("pack.zip")), "the user's pack (1).zip");
+    // Nor over a folder, even the one under the name at the choice.
+    std::filesystem::create_directory(folder.file("kept"));
+    std::ofstream(folder.file("kept/inside")) << "the user's";
+    EXPECT_FALSE(panedownload::MoveSaveFile(saving, folder.file("kept"),
+                                            panedownload::FileUnder(folder.file("kept"))));
+    EXPECT_EQ(testsupport::ReadFileBytes(folder.file("kept/inside")), "the user's");
+    EXPECT_EQ(testsupport::ReadFileBytes(saving), "the download");
 }
 
 namespace

@@ -10,9 +10,10 @@
 
 // Appends `library`, an absolute path, to LD_PRELOAD of this process's
 // environment after the user's own entries, unless it is there already.
-// The list's entries are separated by blanks and colons: a path holding one
-// stands in it as a link in a folder of the user's own ($XDG_RUNTIME_DIR/
-// kestrova, else kestrova-<uid> in the temporary folder; where that folder is
+// The list's entries are separated by blanks and colons, and a "$" starts a
+// name the dynamic linker replaces: a path holding one of these stands in it
+// as a link in a folder of the user's own ($XDG_RUNTIME_DIR/kestrova, else
+// kestrova-<uid> in the temporary folder; where that folder is
 // not the user's alone, one of an unguessable name made for this run). Sets
 // the environment: call before any thread starts. False, with nothing
 // changed, when no such file exists or it cannot be reached.

@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 
 bool uSharedObject::load(const uFile& file)
 {
@@ -14,8 +16,19 @@ bool uSharedObject::load(const uFile& file)
     std::string path = file.getPath().c_str();
     if (path.find('/') == std::string::npos)
         path = "./" + path;
+    // The loader reads "$LIB", "$ORIGIN" and "$PLATFORM" in a path as names
+    // of its own; a folder may be called so. Its open file has no such name.
+    int opened = -1;
+    if (path.find('$') != std::string::npos)
+    {
+        opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (opened >= 0)
+            path = "/proc/self/fd/" + std::to_string(opened);
+    }
     ::dlerror();
     m_module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (opened >= 0)
+        ::close(opened);
     if (!m_module)
     {
         setSystemError();

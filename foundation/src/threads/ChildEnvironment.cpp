@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,9 @@ namespace
 constexpr const char* kPreload = "LD_PRELOAD";
 // What the dynamic linker splits the list at.
 constexpr const char* kSeparators = " :";
+// What it does not take as it stands in a path of the list: the separators,
+// and the "$" that starts a name it replaces ($LIB, $ORIGIN, $PLATFORM).
+constexpr const char* kUnspeakable = " :$";
 
 // Filled before any thread starts, read by every start of a child afterwards.
 std::vector<std::string>& OwnLibraries()
@@ -50,7 +54,7 @@ std::string TemporaryFolder()
 {
     const char* temporary = std::getenv("TMPDIR");
     return temporary != nullptr && temporary[0] == '/' &&
-                   std::string(temporary).find_first_of(kSeparators) == std::string::npos
+                   std::string(temporary).find_first_of(kUnspeakable) == std::string::npos
                ? temporary
                : "/tmp";
 }
@@ -72,9 +76,17 @@ void RemoveMadeFolder()
 }
 
 // A link to `library` named as it is in `folder`; empty when it cannot be made.
+// One that leads to the library of a copy of the program in another folder
+// stays, for that copy's engine to start its processes with: ours goes
+// beside it, under a name of the folder ours is in.
 std::string LinkIn(const std::string& folder, const std::string& library)
 {
-    const std::string link = folder + library.substr(library.rfind('/'));
+    std::string link = folder + library.substr(library.rfind('/'));
+    char target[4096];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    if (length > 0 && library.compare(0, std::string::npos, target, static_cast<std::size_t>(length)) != 0 &&
+        ::access(link.c_str(), R_OK) == 0)
+        link += "." + std::to_string(std::hash<std::string>()(library));
     const std::string made = link + "." + std::to_string(::getpid());
     ::unlink(made.c_str());
     if (::symlink(library.c_str(), made.c_str()) != 0)
@@ -87,8 +99,8 @@ std::string LinkIn(const std::string& folder, const std::string& library)
     return link;
 }
 
-// The dynamic linker has no escape for a blank or a colon, so a library whose
-// path holds one is preloaded through a link in a folder of the user's own:
+// The dynamic linker has no escape for a blank, a colon or a "$", so a
+// library whose path holds one is preloaded through a link in a folder of the user's own:
 // the session's runtime folder, else one in the temporary folder that only the
 // user may enter. Where that folder is not the user's own (anybody may make
 // it first) the link goes into a folder of a name nobody can guess, made for
@@ -96,12 +108,12 @@ std::string LinkIn(const std::string& folder, const std::string& library)
 // process's open file. Empty when none of these works.
 std::string PreloadablePath(const std::string& library)
 {
-    if (library.find_first_of(kSeparators) == std::string::npos)
+    if (library.find_first_of(kUnspeakable) == std::string::npos)
         return library;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     const std::string base = runtime != nullptr && runtime[0] == '/' ? runtime : "";
     const std::string folder =
-        !base.empty() && base.find_first_of(kSeparators) == std::string::npos && IsPrivateFolder(base)
+        !base.empty() && base.find_first_of(kUnspeakable) == std::string::npos && IsPrivateFolder(base)
             ? base + "/kestrova"
             : TemporaryFolder() + "/kestrova-" + std::to_string(::getuid());
     if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST)

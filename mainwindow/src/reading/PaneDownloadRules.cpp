@@ -212,11 +212,9 @@ bool ReplaceSaveFile(const std::string& from, const std::string& to, const FileI
         }
         return ::rename(from.c_str(), to.c_str()) == 0;
     }
-    if (FileUnder(from).IsSameAs(replaceable))
-    {
-        ::unlink(from.c_str());
+    // A folder cannot go as a file does: it stays under its name.
+    if (FileUnder(from).IsSameAs(replaceable) && ::unlink(from.c_str()) == 0)
         return true;
-    }
     // Another file: back under its name (over our copy, should that have
     // gone meanwhile).
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) != 0)

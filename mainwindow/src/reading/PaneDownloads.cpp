@@ -284,15 +284,21 @@ void Finish(Download* record)
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
         shared->hooks.open(record->message, uString(record->path.c_str()));
+    record->path.clear(); // the hook's now, or the next start's
 }
 
 // The engine drops a download whose network process has died without
 // saying it failed: a save still under way ends as failed there, unless
-// the engine had moved all of it onto our file before its word of that.
+// the engine had moved all of it onto our file before its word of that; a
+// document not yet handed on is no document, and its file goes.
 Download::~Download()
 {
     if (SavesUnderWay().count(this) == 0)
+    {
+        if (!failed && !path.empty())
+            Discard(*this);
         return;
+    }
     struct stat info
     {
     };

@@ -272,27 +272,35 @@ TEST_F(PaneDownloadTest, AnOutlineGoesToItsMessageWithTheWholeFileWhichGoesAfter
     EXPECT_TRUE(cancelled);
 }
 
-// A download cut short is no document: nothing is opened and its file goes.
+// A download cut short is no document: nothing is opened and its file goes,
+// whether its connection breaks or the engine's network process ends.
 TEST_F(PaneDownloadTest, ACutDownloadIsNeitherOpenedNorKept)
 {
-    std::promise<void> gate;
-    std::shared_future<void> released = gate.get_future().share();
-    HttpResponse cut = testsupport::TextResponse(200, std::string(4000, 'x'), "application/octet-stream");
-    cut.holdAfter = 1000; // past what the engine reads to sniff the type
-    cut.hold = [released] { released.wait_for(std::chrono::seconds(30)); };
-    cut.breakAfter = 2000;
-    m_server.serve("/list.opml", cut);
     ShowFrame();
     ObserveOpenings();
+    for (const bool engineEnds : {false, true})
+    {
+        SCOPED_TRACE(engineEnds ? "the engine ends" : "the connection breaks");
+        std::promise<void> gate;
+        std::shared_future<void> released = gate.get_future().share();
+        HttpResponse cut = testsupport::TextResponse(200, std::string(4000, 'x'), "application/octet-stream");
+        cut.holdAfter = 1000; // past what the engine reads to sniff the type
+        cut.hold = [released] { released.wait_for(std::chrono::seconds(30)); };
+        cut.breakAfter = 2000;
+        const std::string path = engineEnds ? "/ended/list.opml" : "/list.opml";
+        m_server.serve(path, cut);
 
-    ClickLinkTo("/list.opml");
-    // Its file is made once the answer starts...
-    ASSERT_TRUE(guitest::RunEventsUntil([&] { return FilesEndingIn(".opml") == 1; }, 20000));
-    gate.set_value();
-    // ...and removed when the connection breaks.
-    ASSERT_TRUE(guitest::RunEventsUntil([&] { return FilesEndingIn(".opml") == 0; }, 20000));
-    guitest::RunEventsFor(300);
-    EXPECT_TRUE(m_opened.empty());
+        ClickLinkTo(path);
+        // Its file is made once the answer starts...
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return FilesEndingIn(".opml") == 1; }, 20000));
+        if (const int network = EngineNetworkProcess(); engineEnds && network != 0)
+            ::kill(network, SIGKILL);
+        gate.set_value();
+        // ...and removed when the connection breaks.
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return PaneFiles() == 0; }, 20000));
+        guitest::RunEventsFor(300);
+        EXPECT_TRUE(m_opened.empty());
+    }
 }
 
 // Frames of an item, a meta refresh and a script start downloads of every

@@ -412,13 +412,15 @@ TEST_F(HostileDownloadTest, APageCannotPassItsDownloadsOrLoginsOffAsTheUsers)
 // whatever folders the start finds: the program's path holds a colon, and the
 // link's usual folder is a file, a link, open to others or another user's
 // (with no runtime folder, the temporary folder's), or, last, the temporary
-// folder is open to all. Each start is a process of its own, as the
+// folder is open to all; or the program's path holds a name the dynamic
+// linker would read as its own. Each start is a process of its own, as the
 // program's; what it made for the link goes when it ends.
 TEST(HostileDownloadFolders, AFramesSlashNameEndsNothingWhateverFoldersTheStartFinds)
 {
     namespace fs = std::filesystem;
     testsupport::TempDir dir;
-    fs::create_directory_symlink(std::getenv("KESTROVA_PROGRAM_DIR"), dir.file("a:b"));
+    for (const char* program : {"a:b", "a$LIB"})
+        fs::create_directory_symlink(std::getenv("KESTROVA_PROGRAM_DIR"), dir.file(program));
     fs::create_directories(dir.file("tmp"));
     fs::create_directories(dir.file("open"));
     fs::permissions(dir.file("open"), fs::perms::all);
@@ -426,9 +428,11 @@ TEST(HostileDownloadFolders, AFramesSlashNameEndsNothingWhateverFoldersTheStartF
     const std::pair<std::string, std::string> rows[] = {
         {"tmp/kestrova-" + uid, "others"}, {"run1/kestrova", "file"},   {"run2/kestrova", "link"},
         {"run3/kestrova", "open"},         {"run4/kestrova", "others"}, {"run5/kestrova", "file"},
+        {"run6/kestrova", "a$LIB"},
     };
     for (const auto& [spoilt, how] : rows)
     {
+        const std::string program = how.find('$') != std::string::npos ? how : "a:b";
         SCOPED_TRACE(spoilt + " " + how);
         const fs::path folder = dir.file(spoilt);
         fs::create_directories(folder.parent_path());
@@ -445,7 +449,7 @@ TEST(HostileDownloadFolders, AFramesSlashNameEndsNothingWhateverFoldersTheStartF
         if (spoilt.rfind("tmp", 0) == 0)
             ::unsetenv("XDG_RUNTIME_DIR");
         testsupport::ScopedEnv temporary("TMPDIR", dir.file(spoilt.rfind("run5", 0) == 0 ? "open" : "tmp"));
-        testsupport::ScopedEnv programs("KESTROVA_PROGRAM_DIR", dir.file("a:b"));
+        testsupport::ScopedEnv programs("KESTROVA_PROGRAM_DIR", dir.file(program));
         testsupport::ScopedEnv only(kOnlyRow, "the same from a frame of the page's own site");
         testsupport::ScopedEnv preload("LD_PRELOAD", "");
         ::unsetenv("LD_PRELOAD");
