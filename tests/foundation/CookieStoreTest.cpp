@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <sys/stat.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -20,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -679,8 +678,8 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         bool inSave;
         long long ahead; // of the other copy's record; 0: the other copy runs
         bool gone;
-        bool again = false; // the answer sends "kept", which the store holds
-        bool older = false; // the answer's headers are held after its token
+        bool again = false;  // the answer sends "kept", which the store holds
+        bool older = false;  // the answer's headers are held after its token
         bool passed = false; // a third program holds the lock until the record's moment
     } takeIns[] = {{"before a transfer", false, 0, false},
                    {"in a save", true, 0, false},
@@ -728,8 +727,9 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         std::unique_ptr<Gate, void (*)(Gate*)> letGoSave(save.get(), [](Gate* held) { held->release(); });
         if (row.ahead != 0 || row.again)
         {
-            dir.write("site.cookie", row.gone ? "# gone " + at + " 127.0.0.1\t/\ttoken\n"
-                                              : "# set " + at + "\n127.0.0.1\tFALSE\t/\tFALSE\t0\ttoken\tahead\n");
+            dir.write("site.cookie", row.gone
+                                         ? "# gone " + at + " 127.0.0.1\t/\ttoken\n"
+                                         : "# set " + at + "\n127.0.0.1\tFALSE\t/\tFALSE\t0\ttoken\tahead\n");
             gate->release();
         }
         else

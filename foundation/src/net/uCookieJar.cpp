@@ -11,9 +11,9 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <cstdio>
 #include <fcntl.h>
 #include <map>
 #include <memory>
