@@ -657,6 +657,8 @@ uCookieJar::Settings uCookieJar::parse(const Lines& lines, std::int64_t written)
         if (!added && setAt >= at->second.setAt)
             at->second = Setting{lines[i], setAt};
     }
+    // A record the file no longer holds needs no count kept.
+    std::erase_if(m_ahead, [&newest](const auto& ahead) { return newest.count(ahead.first) == 0; });
     // What ran out is none, also where it replaced an earlier line; and a
     // deletion long past no longer needs saying.
     const long long now = static_cast<long long>(std::time(nullptr));

@@ -54,7 +54,7 @@ std::vector<uString> SplitCommandLine(const char* commandLine)
 
 int RunCommandLine(const std::vector<uString>& arguments)
 {
-    return static_cast<int>(childprocess::ProcessId(childprocess::Spawn(arguments, -1, -1)));
+    return RunCommandLine(arguments, {});
 }
 
 int RunCommandLine(const std::vector<uString>& arguments, std::function<void(int exitCode)> onEnd)

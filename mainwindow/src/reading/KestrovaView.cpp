@@ -2,6 +2,7 @@
 
 #include "common/ColumnWidth.h"
 #include "common/MenuBuilder.h"
+#include "foundation/uTranslation.h"
 #include "mainwindow/ItemKind.h"
 
 #include <algorithm>
@@ -97,7 +98,9 @@ void CKestrovaView::DeleteRow(int row)
 
 void CKestrovaView::FitDateColumn()
 {
-    if (m_dateWidthChosen)
+    // In the program's own language the column keeps the width it was drawn
+    // with: no row need be measured.
+    if (m_dateWidthChosen || uGetCatalog() == nullptr)
         return;
     wxListItem header;
     header.SetMask(wxLIST_MASK_TEXT);
