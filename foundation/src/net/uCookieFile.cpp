@@ -308,11 +308,14 @@ void uCookieFile::look(const std::string& path)
         std::lock_guard hold(m_lock);
         if (m_looked == file)
             return;
-        m_looked = file;
     }
+    // Marked only once counted: a thread that finds the mark dates after the count.
     Lines lines;
     uCookieRecords records;
-    read(path, file[3], lines, records);
+    if (!read(path, file[3], lines, records))
+        return;
+    std::lock_guard hold(m_lock);
+    m_looked = file;
 }
 
 uCookieRecords uCookieFile::parse(const Lines& lines, std::int64_t written, std::uint64_t read)

@@ -24,22 +24,19 @@
 // Of two values of a cookie the one set later wins, each copy of the program
 // dating what it sets by its own clock. Clocks disagree, and file times lag
 // behind them (a coarse kernel clock, FAT's two seconds, a file server's
-// clock, a copy that kept an old time), so a file's time never ranks a dated
-// record. Instead a copy reads the file's times whenever it reads the file,
-// and also before it dates a value an answer set, and counts each time as
-// follows:
-// - a time not ahead of this copy's clock at that first read stands as it
-//   is: the clock had passed it, so whatever this copy dates from then on
-//   is later;
-// - a time ahead of the clock counts as that first read, and keeps that
-//   count while the record stays, also once the clock passes it. A value
-//   the site sent after that record was written is dated after it, so a
-//   clock ahead never keeps the site from setting the cookie; such a record
-//   never looks younger than it is; and it is written back at its count, so
-//   no time ahead of its reader's clock stays in the file.
-// So whatever a copy read is older than what it dates afterwards, as with a
-// logical clock; only values set while neither copy's had reached the file
-// the other read are ranked by the clocks themselves.
+// clock, a copy that kept an old time), so no file's time ranks a dated
+// record. A copy reads the file's times at every read of the file and also
+// before it dates what an answer set, and counts each time at its first read:
+// - not ahead of its clock, as it stands: the clock has passed it, so what
+//   the copy dates from then on is later;
+// - ahead of its clock, as that first read, for as long as the record stays
+//   (also once the clock passes it). So a clock ahead never keeps the site
+//   from setting the cookie, nor makes a record look young, and the record is
+//   written back at its count: no time ahead of its reader's clock stays in
+//   the file.
+// Like a logical clock, then: whatever a copy read counts as older than what
+// it dates afterwards. Only two values set while neither copy had seen the
+// other's are ranked by the clocks alone.
 struct uCookieRecord
 {
     std::string line;       // empty: the site deleted the cookie at setAt
