@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <ctime>
 #include <fcntl.h>
+#include <fstream>
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
@@ -486,6 +487,23 @@ TEST_F(CookieStoreTest, OddLinesOfAFileNeverStandInTheSitesWay)
     EXPECT_EQ(Fetch("/sent"), "mine=1") << ReadFileBytes(jar);
 }
 
+// The file's time set this far behind the time of the token it holds; or a
+// copy of it with that time put in its place.
+void LagBehindToken(const std::string& path, long long ms, bool copied)
+{
+    const std::string text = ReadFileBytes(path);
+    const std::size_t at = text.rfind("# set ", text.find("\ttoken\t"));
+    ASSERT_NE(at, std::string::npos) << text;
+    const long long stamp =
+        std::stoll(text.substr(at + 6)) * 1000 + std::stoll(text.substr(text.find('.', at) + 1, 3));
+    const std::string file = copied ? path + ".copy" : path;
+    if (copied)
+        std::ofstream(file) << text;
+    const timespec times[2] = {{0, UTIME_OMIT}, {(stamp - ms) / 1000, (stamp - ms) % 1000 * 1000000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    ASSERT_TRUE(!copied || ::rename(file.c_str(), path.c_str()) == 0);
+}
+
 // The next save of this process that writes waits at this gate before its swap.
 std::atomic<Gate*> g_heldSave{nullptr};
 void HoldTheSave(const std::string&)
@@ -550,45 +568,62 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
 
     // This copy's own save is held before its swap while an answer sets it a
     // token, and the other copy then takes a newer one and writes it: the
-    // token this copy took meanwhile is the older, though listed after.
-    auto held = std::make_shared<Gate>();
-    auto answer = std::make_shared<Gate>();
-    server.route("/late",
-                 [answer, answers](const HttpRequest&)
-                 {
-                     answer->wait();
-                     return TextResponse(200, "late")
-                         .header("Set-Cookie",
-                                 "token=" + std::to_string(++*answers) + "; Path=/; Max-Age=86400");
-                 });
-    std::thread late([this] { EXPECT_EQ(Fetch("/late"), "late"); });
-    struct LetGo
+    // token this copy took meanwhile is the older, though listed after; also
+    // when the file's time lags the newer token's (a coarse or distant clock),
+    // or the file is a copy that kept an older time.
+    const struct
     {
-        Gate& held;
-        Gate& answer;
-        std::thread& late;
-        ~LetGo()
+        const char* name;
+        long long lag; // ms
+        bool copied = false;
+    } lags[] = {{"as written", 0},
+                {"half a second behind", 500},
+                {"a day behind", 86400000},
+                {"copied", 86400000, true}};
+    for (const auto& lag : lags)
+    {
+        SCOPED_TRACE(lag.name);
+        auto held = std::make_shared<Gate>();
+        auto answer = std::make_shared<Gate>();
+        server.route("/late",
+                     [answer, answers](const HttpRequest&)
+                     {
+                         answer->wait();
+                         return TextResponse(200, "late")
+                             .header("Set-Cookie",
+                                     "token=" + std::to_string(++*answers) + "; Path=/; Max-Age=86400");
+                     });
+        std::thread late([this] { EXPECT_EQ(Fetch("/late"), "late"); });
+        struct LetGo
         {
-            answer.release();
-            held.release();
-            if (late.joinable())
-                late.join();
-            uCurlTransfer::setCookieSaveHook(nullptr);
-        }
-    } letGo{*held, *answer, late};
-    ASSERT_TRUE(answer->waitUntilReached());
-    g_heldSave = held.get();
-    uCurlTransfer::setCookieSaveHook(&HoldTheSave);
-    EXPECT_EQ(Fetch("/rotate"), "rotated");
-    ASSERT_TRUE(held->waitUntilReached()) << "a save is held";
-    answer->release();
-    late.join();
-    EXPECT_EQ(Probe({rotate, "close"})->waitForExit(30000), 0);
-    const std::string newer = last();
-    held->release();
-    uCurlTransfer::saveDueCookies();
-    EXPECT_EQ(Fetch("/sent"), newer);
-    EXPECT_TRUE(JarHolds("\ttoken\t" + newer + "\n")) << ReadFileBytes(jar);
+            Gate& held;
+            Gate& answer;
+            std::thread& late;
+            ~LetGo()
+            {
+                answer.release();
+                held.release();
+                if (late.joinable())
+                    late.join();
+                uCurlTransfer::setCookieSaveHook(nullptr);
+            }
+        } letGo{*held, *answer, late};
+        ASSERT_TRUE(answer->waitUntilReached());
+        g_heldSave = held.get();
+        uCurlTransfer::setCookieSaveHook(&HoldTheSave);
+        EXPECT_EQ(Fetch("/rotate"), "rotated");
+        ASSERT_TRUE(held->waitUntilReached()) << "a save is held";
+        answer->release();
+        late.join();
+        EXPECT_EQ(Probe({rotate, "close"})->waitForExit(30000), 0);
+        const std::string newer = last();
+        if (lag.lag != 0)
+            LagBehindToken(jar, lag.lag, lag.copied);
+        held->release();
+        uCurlTransfer::saveDueCookies();
+        EXPECT_EQ(Fetch("/sent"), newer);
+        EXPECT_TRUE(JarHolds("\ttoken\t" + newer + "\n")) << ReadFileBytes(jar);
+    }
 
     // A third program holds the lock: each copy's change waits, and each
     // writes at its close without it.
@@ -681,15 +716,18 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         bool again = false;  // the answer sends "kept", which the store holds
         bool older = false;  // the answer's headers are held after its token
         bool passed = false; // a third program holds the lock until the record's moment
-    } takeIns[] = {{"before a transfer", false, 0, false},
-                   {"in a save", true, 0, false},
-                   {"a deletion a minute ahead", false, 60, true},
-                   {"a token a minute ahead", false, 60, false},
-                   {"a deletion a day ahead", false, 86400, true},
-                   {"a token a day ahead", false, 86400, false},
-                   {"a deletion before the same token again", false, 0, true, true},
-                   {"a newer token while the answer's headers are held", false, 0, false, false, true},
-                   {"a deletion seconds ahead", false, 2, true, false, false, true}};
+        bool behind = false; // this copy's clock an hour behind the other's
+    } takeIns[] = {
+        {"before a transfer", false, 0, false},
+        {"in a save", true, 0, false},
+        {"a deletion a minute ahead", false, 60, true},
+        {"a token a minute ahead", false, 60, false},
+        {"a deletion a day ahead", false, 86400, true},
+        {"a token a day ahead", false, 86400, false},
+        {"a deletion before the same token again", false, 0, true, true},
+        {"a newer token while the answer's headers are held", false, 0, false, false, true},
+        {"a deletion seconds ahead", false, 2, true, false, false, true},
+        {"a token of a copy whose clock is an hour ahead", false, 0, false, false, false, false, true}};
     for (const auto& row : takeIns)
     {
         SCOPED_TRACE(row.name);
@@ -716,6 +754,7 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
         }
         auto late = std::async(std::launch::async, [this] { return Fetch("/late"); });
         std::unique_ptr<Gate, void (*)(Gate*)> letGoLate(gate.get(), [](Gate* held) { held->release(); });
+        std::shared_ptr<void> clockBack(nullptr, [](void*) { uCurlTransfer::setCookieClockOffset(0); });
         ASSERT_TRUE(gate->waitUntilReached());
         const long long moment = (row.again || row.passed ? std::time(nullptr) : clock) + row.ahead;
         const std::string at = std::to_string(moment) + ".000000000";
@@ -730,6 +769,12 @@ TEST_F(CookieStoreTest, TheValueTheSiteSentLastWinsWhicheverCopyWritesLast)
             dir.write("site.cookie", row.gone
                                          ? "# gone " + at + " 127.0.0.1\t/\ttoken\n"
                                          : "# set " + at + "\n127.0.0.1\tFALSE\t/\tFALSE\t0\ttoken\tahead\n");
+            gate->release();
+        }
+        else if (row.behind)
+        {
+            uCurlTransfer::setCookieClockOffset(-3600LL * 1000000000);
+            EXPECT_EQ(Probe({rotate, "close"})->waitForExit(30000), 0);
             gate->release();
         }
         else

@@ -68,6 +68,8 @@ public:
     // Tests: called whenever a jar takes in what its file holds, after it listed its store and
     // before the file's values go in. Null removes it.
     static void setCookieMergeHook(void (*hook)(const std::string& cookieFile));
+    // Tests: the clock that dates cookies runs this many nanoseconds from the system's.
+    static void setCookieClockOffset(long long nanoseconds);
 
     // Parts of the request URL.
     virtual uString getHost();

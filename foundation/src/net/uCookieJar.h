@@ -1,5 +1,7 @@
 #pragma once
 
+#include "uCookieFile.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -30,20 +32,17 @@
 // set are handed to that thread too, so they reach the file while a long
 // body is still arriving.
 //
-// The file keeps libcurl's Netscape format and is written 0600, only once the
-// site has set a cookie, oldest first, each cookie's line after a comment
-// line (which libcurl skips) saying when it was set. A cookie the site
-// deleted leaves a comment line in its place saying when, so that a copy
-// holding an older value gives it up rather than write it back; these lines
-// go after 30 days, or sooner when the bounds need their room. Each cookie
-// domain keeps at most uCurlTransfer::kMostCookiesPerDomain cookies and the
-// site at most kMostCookiesPerSite (uCookieBound), the cookies sent to the
-// site's own host giving way last, in the store and in the file; a longer
-// file (an older version's, libcurl's, another tool's) is read whole and
-// bounded the same way. Its lines without a time were set in the file's
-// order by the time it was written: newest first in libcurl's, else oldest.
-// Writers take turns: one at a time inside the process,
-// and flock on the file's folder between processes. That lock is only tried:
+// The file (its format and times: uCookieFile) is written 0600, only once
+// the site has set a cookie. A cookie the site deleted leaves a line in its
+// place saying when, so that a copy holding an older value gives it up rather
+// than write it back; these lines go after 30 days, or sooner when the bounds
+// need their room. Each cookie domain keeps at most
+// uCurlTransfer::kMostCookiesPerDomain cookies and the site at most
+// kMostCookiesPerSite (uCookieBound), the cookies sent to the site's own host
+// giving way last, in the store and in the file; a longer file (an older
+// version's, libcurl's, another tool's) is read whole and bounded the same
+// way. Writers take turns: one at a time inside the process, and flock on
+// the file's folder between processes. That lock is only tried:
 // a save that cannot take it at once (another process holds it) stays due and
 // is made at the next save of the site, so no stop ever waits on it. A save
 // writes what changed in the store since the last one, merged over what the
@@ -51,8 +50,8 @@
 // that process wrote comes into the store, then and before each transfer,
 // unless the store changed the same cookie itself later: of two values the
 // one set later wins: the site sent it last (the store takes no answer's
-// cookie from its listing until the file's values are in); a time in the
-// file counts as no later than the file's writing or the first read of it.
+// cookie from its listing until the file's values are in, and dates none
+// before it read the file's times).
 // The file is replaced by rename, also while someone holds the old one open.
 // A process's close writes even without the lock; the holder therefore swaps
 // its new file with the old in one step, and when the old one is no longer
@@ -116,16 +115,13 @@ public:
     // Tests: runs whenever the jar takes in the file, after listing the store
     // and before the file's values go into it.
     static void setMergeHook(SaveHook hook);
+    // Tests: the clock that dates cookies runs this far from the system's.
+    static void setClockOffset(std::int64_t ns);
 
 private:
     using Cookies = std::map<std::string, std::string>; // key (domain, path, name) -> line
-    struct Setting
-    {
-        std::string line;       // empty: the site deleted the cookie at setAt
-        std::int64_t setAt = 0; // ns since 1970
-        bool gone() const { return line.empty(); }
-    };
-    using Settings = std::map<std::string, Setting>; // key -> line and when it was set
+    using Setting = uCookieRecord;
+    using Settings = uCookieRecords; // key -> line and when it was set
     struct Stamp
     {
         dev_t device = 0;
@@ -142,14 +138,10 @@ private:
     Lines held() const;
     bool write(std::time_t now, bool withoutTurn);
 
-    // The cookies of a file's lines (written then) and the deletions it
-    // records, within the bounds. A time after the file's writing (by a clock
-    // ahead) counts as the file's, or as now when that is ahead too, and
-    // stays so at every read: the clock passing it since must not let a
-    // record outweigh what the site sent after the file was written.
-    Settings parse(const Lines& lines, std::int64_t written);
-    // When a record of the cookie stamped `stamped` was made, as this jar counts it.
-    std::int64_t counted(const std::string& key, std::int64_t stamped, std::int64_t latest);
+    // The file's lines and the cookies and deletions it records, within the
+    // bounds, as it stands when its stamp is `stamp`. False when it could not
+    // be read whole.
+    bool read(const Stamp& stamp, Lines& lines, Settings& cookies);
     // Drops those beyond the bounds.
     void bound(Settings& cookies) const;
     // Every cookie of the lines (the store's listing).
@@ -165,8 +157,6 @@ private:
     std::int64_t deletedAt(const std::string& key, const Cookies& current) const;
     // Drops from the store, and from `cookies`, those beyond the bounds.
     void trim(Cookies& cookies);
-    // Keys in the order they were set, oldest first.
-    static std::vector<const std::string*> oldestFirst(const Settings& cookies);
     // Takes the cookie out of the store.
     void forget(const std::string& line);
     // What the file is to take of the store `current`: lines to set, keys to remove.
@@ -231,8 +221,6 @@ private:
     // Set again with the line they had since the last write: the file is to
     // say so, over a deletion another copy recorded meanwhile. Under m_saving.
     std::set<std::string> m_resent;
-    Stamp m_stamp; // of the file as this jar last read or wrote it
-    // The records read with a time after their file's writing: that time,
-    // and when each counts as made. Under m_saving.
-    std::map<std::string, std::pair<std::int64_t, std::int64_t>> m_ahead;
+    Stamp m_stamp;      // of the file as this jar last read or wrote it
+    uCookieFile m_file; // its format, and how its times are counted
 };

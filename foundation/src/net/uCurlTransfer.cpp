@@ -171,6 +171,11 @@ void uCurlTransfer::setCookieMergeHook(void (*hook)(const std::string& cookieFil
     uCookieJar::setMergeHook(hook);
 }
 
+void uCurlTransfer::setCookieClockOffset(long long nanoseconds)
+{
+    uCookieJar::setClockOffset(nanoseconds);
+}
+
 bool uCurlTransfer::record(int code)
 {
     if (code == CURLE_FILESIZE_EXCEEDED)
