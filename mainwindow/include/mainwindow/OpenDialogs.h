@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <utility>
 #include <vector>
 #include <wx/modalhook.h>
 #include <wx/timer.h>
@@ -45,8 +44,15 @@ private:
     // looks again shortly; runs `whenEnded` once none is left.
     void EndInnermost();
 
-    // Each open dialog with the loop that ran when it opened, outermost first.
-    std::vector<std::pair<wxDialog*, wxEventLoopBase*>> m_open;
+    struct Open
+    {
+        wxDialog* dialog;
+        wxEventLoopBase* enclosing; // the loop that ran when it opened
+        bool ending;                // asked to end: a second stop asks no more
+    };
+
+    std::vector<Open> m_open; // outermost first
+
     bool m_refusing = false;
     std::function<void()> m_whenEnded;
     wxTimer m_retry;

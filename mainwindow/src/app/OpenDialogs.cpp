@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <dlfcn.h>
+#include <utility>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/progdlg.h>
@@ -54,7 +55,7 @@ void RespondCancel(void* dialog)
 // Ends the loops of the toolkit's windows on the screen that no wx dialog
 // of the list stands for: its dialogs are answered Cancel, and a pop-up
 // menu (wx waits in a loop until it closes) is closed as Escape closes it.
-void EndToolkitLoops(const std::vector<std::pair<wxDialog*, wxEventLoopBase*>>& known)
+template <typename Open> void EndToolkitLoops(const std::vector<Open>& known)
 {
     const Gtk& gtk = Toolkit();
     if (!gtk.Complete())
@@ -63,7 +64,7 @@ void EndToolkitLoops(const std::vector<std::pair<wxDialog*, wxEventLoopBase*>>& 
     {
         if (gtk.isVisible(window) == 0 ||
             std::any_of(known.begin(), known.end(),
-                        [window](const auto& open) { return open.first->GetHandle() == window; }))
+                        [window](const Open& open) { return open.dialog->GetHandle() == window; }))
             continue;
         if (gtk.isA(window, gtk.dialogType()) != 0)
             RespondCancel(window);
@@ -111,7 +112,12 @@ void COpenDialogs::EndInnermost()
         return;
     }
     constexpr int kRetryMs = 50;
-    auto [dialog, enclosing] = m_open.back();
+    Open& innermost = m_open.back();
+    if (innermost.ending)
+        return; // its Exit comes; a second stop asks no more
+    wxDialog* dialog = innermost.dialog;
+    // Marked first: what ends it may already run events.
+    innermost.ending = true;
     if (dynamic_cast<wxGenericProgressDialog*>(dialog) != nullptr)
     {
         dialog->Close(true); // as its Cancel: the fetch behind it ends
@@ -120,7 +126,7 @@ void COpenDialogs::EndInnermost()
     {
         RespondCancel(dialog->GetHandle()); // a toolkit box in a loop of its own
     }
-    else if (wxEventLoopBase::GetActive() != enclosing)
+    else if (wxEventLoopBase::GetActive() != innermost.enclosing)
     {
         // Its loop runs now. The toolkit exits only the running loop: an
         // outer dialog ended while an inner one runs would stay in its loop
@@ -130,6 +136,7 @@ void COpenDialogs::EndInnermost()
     else
     {
         // Its loop has not started yet (or a loop of the toolkit's runs over it).
+        innermost.ending = false;
         EndToolkitLoops(m_open);
         m_retry.StartOnce(kRetryMs);
     }
@@ -139,14 +146,14 @@ int COpenDialogs::Enter(wxDialog* dialog)
 {
     if (m_refusing)
         return wxID_CANCEL;
-    m_open.emplace_back(dialog, wxEventLoopBase::GetActive());
+    m_open.push_back(Open{dialog, wxEventLoopBase::GetActive(), false});
     return wxID_NONE;
 }
 
 void COpenDialogs::Exit(wxDialog* dialog)
 {
     m_open.erase(std::remove_if(m_open.begin(), m_open.end(),
-                                [dialog](const auto& open) { return open.first == dialog; }),
+                                [dialog](const Open& open) { return open.dialog == dialog; }),
                  m_open.end());
     // The loop of the one it was opened over runs again: that one ends next.
     if (m_refusing)
