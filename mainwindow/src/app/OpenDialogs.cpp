@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <dlfcn.h>
+#include <utility>
 #include <wx/dialog.h>
+#include <wx/evtloop.h>
 #include <wx/progdlg.h>
 
 namespace
@@ -53,7 +55,7 @@ void RespondCancel(void* dialog)
 // Ends the loops of the toolkit's windows on the screen that no wx dialog
 // of the list stands for: its dialogs are answered Cancel, and a pop-up
 // menu (wx waits in a loop until it closes) is closed as Escape closes it.
-void EndToolkitLoops(const std::vector<wxDialog*>& known)
+template <typename Open> void EndToolkitLoops(const std::vector<Open>& known)
 {
     const Gtk& gtk = Toolkit();
     if (!gtk.Complete())
@@ -62,7 +64,7 @@ void EndToolkitLoops(const std::vector<wxDialog*>& known)
     {
         if (gtk.isVisible(window) == 0 ||
             std::any_of(known.begin(), known.end(),
-                        [window](wxDialog* dialog) { return dialog->GetHandle() == window; }))
+                        [window](const Open& open) { return open.dialog->GetHandle() == window; }))
             continue;
         if (gtk.isA(window, gtk.dialogType()) != 0)
             RespondCancel(window);
@@ -76,10 +78,12 @@ COpenDialogs::COpenDialogs()
 {
     Register();
     g_current = this;
+    m_retry.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndInnermost(); });
 }
 
 COpenDialogs::~COpenDialogs()
 {
+    m_retry.Stop();
     Unregister();
     if (g_current == this)
         g_current = nullptr;
@@ -90,20 +94,51 @@ COpenDialogs* COpenDialogs::Current()
     return g_current;
 }
 
-void COpenDialogs::EndAll()
+void COpenDialogs::EndAll(std::function<void()> whenEnded)
 {
     m_refusing = true;
-    // Copies: ending a dialog takes it off the list.
-    const std::vector<wxDialog*> open = m_open;
-    EndToolkitLoops(open);
-    for (auto dialog = open.rbegin(); dialog != open.rend(); ++dialog)
+    if (whenEnded)
+        m_whenEnded = std::move(whenEnded);
+    EndToolkitLoops(m_open);
+    EndInnermost();
+}
+
+void COpenDialogs::EndInnermost()
+{
+    if (m_open.empty())
     {
-        if ((*dialog)->IsModal())
-            (*dialog)->EndModal(wxID_CANCEL);
-        else if (dynamic_cast<wxGenericProgressDialog*>(*dialog) != nullptr)
-            (*dialog)->Close(true); // as its Cancel: the fetch behind it ends
-        else
-            RespondCancel((*dialog)->GetHandle());
+        if (std::function<void()> whenEnded = std::exchange(m_whenEnded, nullptr))
+            whenEnded();
+        return;
+    }
+    constexpr int kRetryMs = 50;
+    Open& innermost = m_open.back();
+    if (innermost.ending)
+        return; // its Exit comes; a second stop asks no more
+    wxDialog* dialog = innermost.dialog;
+    // Marked first: what ends it may already run events.
+    innermost.ending = true;
+    if (dynamic_cast<wxGenericProgressDialog*>(dialog) != nullptr)
+    {
+        dialog->Close(true); // as its Cancel: the fetch behind it ends
+    }
+    else if (!dialog->IsModal())
+    {
+        RespondCancel(dialog->GetHandle()); // a toolkit box in a loop of its own
+    }
+    else if (wxEventLoopBase::GetActive() != innermost.enclosing)
+    {
+        // Its loop runs now. The toolkit exits only the running loop: an
+        // outer dialog ended while an inner one runs would stay in its loop
+        // for good, hidden, with its window gone from under it.
+        dialog->EndModal(wxID_CANCEL);
+    }
+    else
+    {
+        // Its loop has not started yet (or a loop of the toolkit's runs over it).
+        innermost.ending = false;
+        EndToolkitLoops(m_open);
+        m_retry.StartOnce(kRetryMs);
     }
 }
 
@@ -111,11 +146,16 @@ int COpenDialogs::Enter(wxDialog* dialog)
 {
     if (m_refusing)
         return wxID_CANCEL;
-    m_open.push_back(dialog);
+    m_open.push_back(Open{dialog, wxEventLoopBase::GetActive(), false});
     return wxID_NONE;
 }
 
 void COpenDialogs::Exit(wxDialog* dialog)
 {
-    m_open.erase(std::remove(m_open.begin(), m_open.end(), dialog), m_open.end());
+    m_open.erase(std::remove_if(m_open.begin(), m_open.end(),
+                                [dialog](const Open& open) { return open.dialog == dialog; }),
+                 m_open.end());
+    // The loop of the one it was opened over runs again: that one ends next.
+    if (m_refusing)
+        EndInnermost();
 }

@@ -7,6 +7,7 @@
 #include "mainwindow/ItemReader.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/MainFrame.h"
+#include "mainwindow/OpenDialogs.h"
 #include "mainwindow/SearchWorker.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/TreeViewEx.h"
@@ -18,6 +19,12 @@
 
 void CMainFrame::OnCloseWindow(wxCloseEvent&)
 {
+    // Never under a dialog's loop, whoever closes: the dialogs end first.
+    if (COpenDialogs* open = COpenDialogs::Current(); open != nullptr && open->AnyOpen())
+    {
+        OnAppExit();
+        return;
+    }
     // A label still being edited ends as when the focus leaves it: the name
     // typed goes into the tree written below, not away with the window.
     if (m_treeView != nullptr && m_treeView->GetEditControl() != nullptr)

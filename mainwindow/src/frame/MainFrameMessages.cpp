@@ -11,6 +11,7 @@
 #include "mainwindow/WindowMessage.h"
 
 #include <algorithm>
+#include <wx/weakref.h>
 
 // The message map: each private message the frame handles, by number. A
 // message without an entry is answered with 0.
@@ -219,21 +220,30 @@ void CMainFrame::OnAppAbout()
 }
 
 // File > Exit, the tray's Exit and a stop signal all end the program here.
-// The questions that wait end first, and none opens after: the close must
-// not destroy the window under a dialog's loop, and the process ends only
-// once every such loop has returned. The refresh stops posting now, and the
-// close is queued behind what it posted before, which is not worked through.
+// The questions that wait end first, the innermost first, and none opens
+// after: the close must not destroy the window under a dialog's loop (the
+// dialogs on a handler's stack would go with it, and the code after their
+// ShowModal would find the window gone), so it waits until every such loop
+// has returned. The refresh stops posting now, and the close is queued behind
+// what it posted before, which is not worked through.
 void CMainFrame::OnAppExit()
 {
+    wxWeakRef<CMainFrame> self(this);
+    auto close = [self]
+    {
+        if (self && !self->IsBeingDeleted())
+            self->CallAfter(
+                [self]
+                {
+                    if (self && !self->IsBeingDeleted())
+                        self->Close(true);
+                });
+    };
     if (COpenDialogs* open = COpenDialogs::Current())
-        open->EndAll();
+        open->EndAll(close);
+    else
+        close();
     PrepareToClose();
-    CallAfter(
-        [this]
-        {
-            if (!IsBeingDeleted())
-                Close(true);
-        });
 }
 
 void CMainFrame::OnTrayRestore()

@@ -20,6 +20,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <map>
+#include <sqlite3.h>
 #include <sstream>
 #include <wx/uiaction.h>
 
@@ -273,7 +274,9 @@ TEST_F(ProgramSaveDialogTest, TheTrayAndASecondStartBringBackTheWindowWithTheDia
 // the process's end, and the close saves the settings as File > Exit does.
 // The boxes: the engine's Print dialog (the program's own Print), the save
 // dialog's question whether to replace the user's file and its box for a
-// name too long, and a message box over the toolkit's modal dialog. A page's
+// name too long, a message box over the toolkit's modal dialog, and dialogs
+// open one over another (the transfer panels, Browse and what they open,
+// three deep at most): every loop ends before the window goes. A page's
 // own box holds back the engine's answers: a command that reads the page
 // (Save, Look for News Feed, Send email) given while it shows must not wait
 // for them, nor go on after the stop with the window gone.
@@ -351,7 +354,8 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
     auto pageBox = [&](const std::string& call)
     {
         const std::string path = "/boxes/" + std::to_string(m_server.requestsFor("/boxes/shown").size());
-        m_server.serveContent(path, "<script>fetch('/boxes/shown').then(()=>" + call + ")</script>", "text/html");
+        m_server.serveContent(path, "<script>fetch('/boxes/shown').then(()=>" + call + ")</script>",
+                              "text/html");
         return visit(path, "/boxes/shown");
     };
     m_server.serve("/boxes/login", testsupport::UnauthorizedResponse());
@@ -382,10 +386,93 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
             return true;
         };
     };
+    // Tools > Download Manager (the last entry but one) from the keyboard,
+    // then the buttons that open dialogs over it, by Tab: each dialog has
+    // the keyboard once it shows.
+    auto focused = [&](TrayDesktop& desktop, const char* title)
+    { return guitest::RunEventsUntil([&] { return desktop.HasFocus(desktop.FindWindow(title)); }, 10000); };
+    auto press = [&](std::initializer_list<int> pressed)
+    {
+        for (int key : pressed)
+            keys.Char(key);
+    };
+    auto downloads = [&](TrayDesktop& desktop)
+    {
+        const int popups = desktop.PopupsShown();
+        keys.Char('F', wxMOD_ALT);
+        if (!guitest::RunEventsUntil([&] { return desktop.PopupsShown() > popups; }, 10000))
+            return false;
+        press({WXK_LEFT, WXK_LEFT, WXK_UP, WXK_UP, WXK_RETURN});
+        return focused(desktop, "Kestrova Download Manager");
+    };
+    auto torrents = [&](TrayDesktop& desktop)
+    {
+        return downloads(desktop) &&
+               (press({WXK_TAB, WXK_SPACE}), focused(desktop, "Kestrova BitTorrent Manager"));
+    };
+    auto torrentFile = [&](TrayDesktop& desktop) {
+        return torrents(desktop) && (press({WXK_TAB, WXK_TAB, WXK_SPACE}), focused(desktop, "Select a file"));
+    };
+    // A finished download that the desktop's opener fails to open: Launch
+    // File in its row's menu says so in a box, from the panel's loop.
+    const std::string data = m_home.file("Documents/Kestrova/");
+    fs::create_directories(data + "library/My Music");
+    fs::create_directories(data + "subscription");
+    std::ofstream(data + "library/My Music/a.mp3") << "mp3";
+    std::ofstream(data + "subscription/download.xml")
+        << "<download><item label=\"News\" ds=\"default.mdb\" feed=\"http://x/\" item=\"http://x/1\" "
+           "link=\"http://x/a.mp3\" type=\"0\" file=\"1\" status=\"4\"/></download>";
+    fs::copy_file(KESTROVA_LIST_TEMPLATE, data + "subscription/default.mdb");
+    sqlite3* db = nullptr;
+    sqlite3_open((data + "subscription/default.mdb").c_str(), &db);
+    sqlite3_exec(db, "INSERT INTO enclosure VALUES ('http://x/1', 'http://x/a.mp3', 3, '', 'My Music/a.mp3')",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    std::ofstream(m_home.file("xdg-open")) << "#!/bin/sh\nexit 3\n";
+    fs::permissions(m_home.file("xdg-open"), fs::perms::owner_all);
+    const testsupport::ScopedEnv path("PATH", m_home.path() + ":" + std::getenv("PATH"));
+    // Tools > Browse, and the dialog that a feed of its directory opens: the
+    // list to subscribe it into.
+    m_server.serveContent("/feed.xml", "<rss version=\"2.0\"><channel><title>t</title></channel></rss>",
+                          "text/xml");
+    m_server.serveContent("/directory.opml",
+                          "<opml><head><title>Loopback</title></head><body><outline text=\"Folder\"><outline "
+                          "type=\"rss\" text=\"Feed\" xmlUrl=\"" +
+                              m_server.url("/feed.xml") + "\"/></outline></body></opml>",
+                          "text/x-opml");
+    std::ofstream(data + "subscription/directory.xml")
+        << "<KestDirectory><directory name=\"Kept\" url=\"" << m_server.url("/directory.opml")
+        << "\" status=\"expand\"/></KestDirectory>";
+    auto subscribe = [&](TrayDesktop& desktop)
+    {
+        keys.Char('B', wxMOD_CONTROL);
+        return focused(desktop, "Feeds Directory : Loopback") &&
+               (press({WXK_TAB, WXK_TAB, WXK_DOWN, WXK_DOWN, WXK_DOWN, WXK_DOWN, WXK_RETURN}),
+                focused(desktop, "Add Subscription to List"));
+    };
+    auto failedOpen = [&](TrayDesktop& desktop)
+    {
+        if (!downloads(desktop))
+            return false;
+        const int shown = desktop.ShownWindows();
+        wxUIActionSimulator mouse;
+        mouse.MouseMove(desktop.OriginOf(desktop.FindWindow("Kestrova Download Manager")) + wxSize(200, 45));
+        mouse.MouseClick(wxMOUSE_BTN_RIGHT);
+        press({WXK_DOWN, WXK_DOWN, WXK_RETURN});
+        return guitest::RunEventsUntil([&] { return desktop.ShownWindows() > shown; }, 10000);
+    };
     constexpr int kSave = 129;
     constexpr int kLookForFeeds = 224;
     constexpr int kSendMail = CWebBrowserFrame::kSendMail;
     const Row rows[] = {
+        {"BitTorrent Manager over Download Manager", Stop::kSignal, torrents},
+        {"BitTorrent Manager over Download Manager", Stop::kTraysExit, torrents},
+        {"Open Torrent's file dialog over BitTorrent Manager over Download Manager", Stop::kTraysExit,
+         torrentFile},
+        {"list chooser over Browse", Stop::kSignal, subscribe},
+        {"list chooser over Browse", Stop::kTraysExit, subscribe},
+        {"failed Launch File's box over Download Manager", Stop::kSignal, failedOpen},
+        {"failed Launch File's box over Download Manager", Stop::kTraysExit, failedOpen},
         {"a page's alert", Stop::kSignal, [&](TrayDesktop&) { return pageBox("alert('a')"); }},
         {"a page's prompt", Stop::kSignal, [&](TrayDesktop&) { return pageBox("prompt('b')"); }},
         {"a page's alert", Stop::kTraysExit, [&](TrayDesktop&) { return pageBox("alert('a')"); }},
