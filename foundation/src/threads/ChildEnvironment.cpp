@@ -78,7 +78,9 @@ void MakeFolder(const std::string& temporary)
     if (::mkdtemp(name.data()) == nullptr)
         return;
     const int folder = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folder < 0 || ::flock(folder, LOCK_EX | LOCK_NB) != 0)
+    // Waits out a start that looks at the folder before this one has locked
+    // it: that start leaves an empty folder as it is.
+    if (folder < 0 || ::flock(folder, LOCK_EX) != 0)
     {
         if (folder >= 0)
             ::close(folder);
