@@ -2,8 +2,11 @@
 #include "foundation/uProcess.h"
 #include "support/TempDir.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::ScopedEnv;
 using testsupport::TempDir;
@@ -76,4 +79,30 @@ TEST_F(NamedMutexTest, AMutexHeldByAnotherProcessIsFreeOnceThatProcessDies)
     uMutex again(m_name.c_str());
     EXPECT_EQ(again.getState(), uMutex::kStateHeld);
     EXPECT_EQ(again.lock(), uMutex::kErrorNone);
+}
+
+// With no runtime folder, the lock files go into the user's folder in the
+// temporary folder only where nobody else can rename that folder away and
+// put theirs in its place: not in one open to all without its sticky bit, nor
+// in another user's.
+TEST_F(NamedMutexTest, NoLockFileGoesWhereAnotherUserCouldSwapItsFolder)
+{
+    const std::string uid = std::to_string(::getuid());
+    for (const std::string how : {"open", "others"})
+    {
+        SCOPED_TRACE(how);
+        TempDir temporary;
+        ASSERT_EQ(::mkdir(temporary.file("kestrova-" + uid).c_str(), 0700), 0);
+        if (how == "open" ? ::chmod(temporary.path().c_str(), 0777) != 0
+                          : ::chown(temporary.path().c_str(), 4242, 4242) != 0)
+            continue; // only root can make another user's folder
+        testsupport::TempHome home;
+        ScopedEnv cache("XDG_CACHE_HOME", home.file(".cache"));
+        ScopedEnv temporaryEnv("TMPDIR", temporary.path());
+        ScopedEnv runtime("XDG_RUNTIME_DIR", "");
+        ::unsetenv("XDG_RUNTIME_DIR");
+        uMutex mine((m_name + how).c_str());
+        EXPECT_EQ(mine.getState(), uMutex::kStateHeld) << "the lock stands elsewhere";
+        EXPECT_TRUE(std::filesystem::is_empty(temporary.file("kestrova-" + uid)));
+    }
 }

@@ -126,6 +126,30 @@ TEST(DesktopShellTest, AProgramItStartsKeepsTheUsersPreloadedLibrariesButNotTheP
     }
     for (const auto& [link, copy] : links)
         EXPECT_EQ(std::filesystem::read_symlink(link), copy) << link;
+
+    // With no runtime folder, a temporary folder open to all without its
+    // sticky bit, or another user's: they could rename the user's folder in it
+    // away and put theirs with their own library in its place.
+    const std::string uid = std::to_string(::getuid());
+    for (const std::string how : {"open", "others"})
+    {
+        SCOPED_TRACE(how);
+        const std::string temporary = dir.file("tmp-" + how);
+        ASSERT_EQ(::mkdir(temporary.c_str(), 0755), 0);
+        ASSERT_EQ(::mkdir((temporary + "/kestrova-" + uid).c_str(), 0700), 0);
+        if (how == "open" ? ::chmod(temporary.c_str(), 0777) != 0
+                          : ::chown(temporary.c_str(), 4242, 4242) != 0)
+            continue; // only root can make another user's folder
+        ScopedEnv runtime("XDG_RUNTIME_DIR", "");
+        ::unsetenv("XDG_RUNTIME_DIR");
+        ScopedEnv temporaryEnv("TMPDIR", temporary);
+        ScopedEnv programs("KESTROVA_PROGRAM_DIR", dir.file("a:b"));
+        ScopedEnv preload("LD_PRELOAD", "");
+        ::unsetenv("LD_PRELOAD");
+        ui::PrepareToolkitEnvironment();
+        const std::string entry = getenv("LD_PRELOAD");
+        EXPECT_EQ(entry.rfind("/proc/", 0), 0u) << entry;
+    }
 }
 
 TEST(DesktopShellTest, AnInstalledOpenerReceivesTheRequestsUntilItIsRemoved)

@@ -14,7 +14,8 @@
 // name the dynamic linker replaces: a path holding one of these stands in it
 // as a link in a folder of the user's own ($XDG_RUNTIME_DIR/kestrova, else
 // kestrova-<uid> in the temporary folder; where that folder is
-// not the user's alone, one of an unguessable name made for this run). Sets
+// not the user's alone or others could swap it, one of an unguessable name
+// made for this run, which a later start removes when this run was killed). Sets
 // the environment: call before any thread starts. False, with nothing
 // changed, when no such file exists or it cannot be reached.
 bool PreloadOwnLibrary(const std::string& library);

@@ -1,14 +1,18 @@
 #include "foundation/uChildEnvironment.h"
+#include "foundation/uPrivateFolder.h"
 #include "threads/ChildProcesses.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -33,37 +37,25 @@ bool HasEntries(const std::string& list)
     return list.find_first_not_of(kSeparators) != std::string::npos;
 }
 
-// A folder of the user's own that nobody else may enter or write to.
-bool IsPrivateFolder(const std::string& folder)
+// The temporary folder, unless the list cannot hold its path.
+std::string LinkTemporaryFolder()
 {
-    struct stat status = {};
-    return ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid() &&
-           (status.st_mode & 077) == 0;
-}
-
-// A folder in which nobody else can take away or swap what the user makes.
-bool IsSafeParent(const std::string& folder)
-{
-    struct stat status = {};
-    return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
-           (status.st_uid == 0 || status.st_uid == ::getuid()) &&
-           ((status.st_mode & 022) == 0 || (status.st_mode & S_ISVTX) != 0);
-}
-
-std::string TemporaryFolder()
-{
-    const char* temporary = std::getenv("TMPDIR");
-    return temporary != nullptr && temporary[0] == '/' &&
-                   std::string(temporary).find_first_of(kUnspeakable) == std::string::npos
-               ? temporary
-               : "/tmp";
+    const std::string temporary = TemporaryFolder();
+    return temporary.find_first_of(kUnspeakable) == std::string::npos ? temporary : "/tmp";
 }
 
 // The link's folder made for this run when the usual one could not be used,
-// the link in it, and the process that made them.
+// the link in it, the folder held open (and locked) while the program runs,
+// and the process that made them.
 std::string g_madeFolder;
 std::string g_madeLink;
+int g_madeFolderFd = -1;
 pid_t g_folderMaker = 0;
+
+std::string MadeFolderPrefix()
+{
+    return "kestrova-" + std::to_string(::getuid()) + "-";
+}
 
 void RemoveMadeFolder()
 {
@@ -72,7 +64,121 @@ void RemoveMadeFolder()
         return;
     ::unlink(g_madeLink.c_str());
     ::rmdir(g_madeFolder.c_str());
+    ::close(g_madeFolderFd);
+    g_madeFolderFd = -1;
     g_madeFolder.clear();
+}
+
+// The folder made for this run holds a lock on itself for as long as the
+// program runs: the kernel lets go of it however the program ends, which is
+// how a later start knows the folder is left over.
+void MakeFolder(const std::string& temporary)
+{
+    std::string name = temporary + "/" + MadeFolderPrefix() + "XXXXXX";
+    if (::mkdtemp(name.data()) == nullptr)
+        return;
+    const int folder = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // Waits out a start that looks at the folder before this one has locked
+    // it: that start leaves an empty folder as it is.
+    if (folder < 0 || ::flock(folder, LOCK_EX) != 0)
+    {
+        if (folder >= 0)
+            ::close(folder);
+        ::rmdir(name.c_str());
+        return;
+    }
+    if (g_folderMaker == 0)
+        std::atexit(RemoveMadeFolder);
+    g_madeFolder = name;
+    g_madeFolderFd = folder;
+    g_folderMaker = ::getpid();
+}
+
+// A name LinkIn gives a link to the library: the library's own, perhaps
+// followed by numbers (the copy's, the maker's while it is being made).
+bool IsLinkName(const std::string& entry, const std::string& libraryName)
+{
+    if (entry.compare(0, libraryName.size(), libraryName) != 0)
+        return false;
+    const std::string rest = entry.substr(libraryName.size());
+    return rest.empty() || (rest[0] == '.' && rest.back() != '.' &&
+                            rest.find_first_not_of(".0123456789") == std::string::npos &&
+                            rest.find("..") == std::string::npos);
+}
+
+// The names in the open `folder` when it holds links to the library and
+// nothing else; empty otherwise.
+std::vector<std::string> OnlyLinks(int folder, const std::string& libraryName)
+{
+    std::vector<std::string> links;
+    const int listed = ::dup(folder);
+    DIR* entries = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (entries == nullptr)
+    {
+        if (listed >= 0)
+            ::close(listed);
+        return links;
+    }
+    while (const dirent* entry = ::readdir(entries))
+    {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat status = {};
+        if (!IsLinkName(name, libraryName) ||
+            ::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(status.st_mode))
+        {
+            links.clear();
+            break;
+        }
+        links.push_back(name);
+    }
+    ::closedir(entries);
+    return links;
+}
+
+// Removes the folders that runs of the program ended without removing (a
+// kill, a crash): the user's own, as MakeFolder makes them, unlocked, and
+// holding nothing but the link. Never through a link: everything by its
+// name in a folder held open.
+void RemoveLeftFolders(const std::string& temporary, const std::string& libraryName)
+{
+    if (!IsSwapProofFolder(temporary))
+        return;
+    const int parent = ::open(temporary.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* entries = parent >= 0 ? ::fdopendir(parent) : nullptr;
+    if (entries == nullptr)
+    {
+        if (parent >= 0)
+            ::close(parent);
+        return;
+    }
+    const std::string prefix = MadeFolderPrefix();
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(entries))
+    {
+        const std::string name = entry->d_name;
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
+            names.push_back(name);
+    }
+    for (const std::string& name : names)
+    {
+        const int folder = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder < 0)
+            continue;
+        struct stat status = {};
+        if (::fstat(folder, &status) == 0 && status.st_uid == ::getuid() &&
+            (status.st_mode & 07777) == 0700 && ::flock(folder, LOCK_EX | LOCK_NB) == 0)
+        {
+            const std::vector<std::string> links = OnlyLinks(folder, libraryName);
+            for (const std::string& link : links)
+                ::unlinkat(folder, link.c_str(), 0);
+            if (!links.empty())
+                ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+        }
+        ::close(folder);
+    }
+    ::closedir(entries);
 }
 
 // A link to `library` named as it is in `folder`; empty when it cannot be made.
@@ -100,44 +206,29 @@ std::string LinkIn(const std::string& folder, const std::string& library)
 }
 
 // The dynamic linker has no escape for a blank, a colon or a "$", so a
-// library whose path holds one is preloaded through a link in a folder of the user's own:
-// the session's runtime folder, else one in the temporary folder that only the
-// user may enter. Where that folder is not the user's own (anybody may make
-// it first) the link goes into a folder of a name nobody can guess, made for
-// this run; where none can be made, the library is reached through this
-// process's open file. Empty when none of these works.
+// library whose path holds one is preloaded through a link in a folder of the
+// user's own: the session's runtime folder, else one in the temporary folder
+// that only the user may enter. Where that folder cannot be had (anybody may
+// make it first, or swap it for theirs) the link goes into a folder of a name
+// nobody can guess, made for this run; where none can be made, the library
+// is reached through this process's open file. Empty when none of these works.
 std::string PreloadablePath(const std::string& library)
 {
     if (library.find_first_of(kUnspeakable) == std::string::npos)
         return library;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string base = runtime != nullptr && runtime[0] == '/' ? runtime : "";
+    const std::string runtime = UserRuntimeFolder();
     const std::string folder =
-        !base.empty() && base.find_first_of(kUnspeakable) == std::string::npos && IsPrivateFolder(base)
-            ? base + "/kestrova"
-            : TemporaryFolder() + "/kestrova-" + std::to_string(::getuid());
-    if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST)
+        !runtime.empty() && runtime.find_first_of(kUnspeakable) == std::string::npos
+            ? OwnFolderIn(runtime, "kestrova")
+            : OwnFolderIn(LinkTemporaryFolder(), "kestrova-" + std::to_string(::getuid()));
+    if (!folder.empty())
     {
-        // Another user's folder, or one others may write to, could hand the
-        // engine a library of theirs.
-        if (IsPrivateFolder(folder))
-        {
-            const std::string link = LinkIn(folder, library);
-            if (!link.empty())
-                return link;
-        }
+        const std::string link = LinkIn(folder, library);
+        if (!link.empty())
+            return link;
     }
-    if (g_madeFolder.empty() && IsSafeParent(TemporaryFolder()))
-    {
-        std::string name = TemporaryFolder() + "/kestrova-" + std::to_string(::getuid()) + "-XXXXXX";
-        if (::mkdtemp(name.data()) != nullptr)
-        {
-            if (g_folderMaker == 0)
-                std::atexit(RemoveMadeFolder);
-            g_madeFolder = name;
-            g_folderMaker = ::getpid();
-        }
-    }
+    if (g_madeFolder.empty() && IsSwapProofFolder(LinkTemporaryFolder()))
+        MakeFolder(LinkTemporaryFolder());
     if (!g_madeFolder.empty())
     {
         g_madeLink = LinkIn(g_madeFolder, library);
@@ -168,6 +259,7 @@ bool PreloadOwnLibrary(const std::string& path)
 {
     if (path.empty() || path[0] != '/' || ::access(path.c_str(), R_OK) != 0)
         return false;
+    RemoveLeftFolders(LinkTemporaryFolder(), path.substr(path.rfind('/') + 1));
     const std::string library = PreloadablePath(path);
     if (library.empty())
         return false;

@@ -1,5 +1,7 @@
 #include "threads/NamedLock.h"
 
+#include "foundation/uPrivateFolder.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -48,36 +50,19 @@ std::map<std::string, std::weak_ptr<NamedLock>>& Registry()
     return *registry;
 }
 
-// A folder only this user can enter: not a link, owned by us, closed to others.
-bool IsPrivateFolder(const std::string& path)
-{
-    struct stat info;
-    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
-           (info.st_mode & 077) == 0;
-}
-
-bool EnsurePrivateFolder(const std::string& path)
-{
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        return false;
-    return IsPrivateFolder(path);
-}
-
-// $XDG_RUNTIME_DIR/kestrova, or, without a usable runtime folder,
-// kestrova-<uid> in the temporary folder.
+// $XDG_RUNTIME_DIR/kestrova; without a usable runtime folder kestrova-<uid>
+// in the temporary folder; where nobody else could swap neither, "kestrova"
+// in the user's cache folder.
 std::string LockFolder()
 {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && runtime[0] == '/' && IsPrivateFolder(runtime))
+    if (const std::string runtime = UserRuntimeFolder(); !runtime.empty())
     {
-        std::string folder = std::string(runtime) + "/kestrova";
-        if (EnsurePrivateFolder(folder))
+        if (std::string folder = OwnFolderIn(runtime, "kestrova"); !folder.empty())
             return folder;
     }
-    const char* temporary = std::getenv("TMPDIR");
-    std::string base = temporary && temporary[0] == '/' ? temporary : "/tmp";
-    std::string folder = base + "/kestrova-" + std::to_string(::getuid());
-    return EnsurePrivateFolder(folder) ? folder : std::string();
+    if (std::string folder = PrivateTemporaryFolder(); !folder.empty())
+        return folder;
+    return UserCacheFolder();
 }
 
 // Any name becomes one file name: bytes other than letters, digits, "-" and

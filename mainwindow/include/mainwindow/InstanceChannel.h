@@ -46,9 +46,10 @@ public:
     void Stop();
     bool IsListening() const { return m_listenFd >= 0; }
 
-    // $XDG_RUNTIME_DIR when it is a folder of this user closed to others;
-    // otherwise "kestrova" in the user's cache folder ($XDG_CACHE_HOME or
-    // ~/.cache), created (or closed) 0700. Empty when neither can be had.
+    // $XDG_RUNTIME_DIR when it is a folder of this user closed to others
+    // that nobody else can swap; otherwise "kestrova" in the user's cache
+    // folder ($XDG_CACHE_HOME or ~/.cache), under the same rule. Empty when
+    // neither can be had.
     static std::string SocketFolder();
     // The socket of this GUID in SocketFolder(): "kestrova-" + a short digest
     // of the GUID + ".sock" (socket paths are short).

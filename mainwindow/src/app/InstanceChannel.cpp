@@ -1,5 +1,7 @@
 #include "mainwindow/InstanceChannel.h"
 
+#include "foundation/uPrivateFolder.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -28,18 +30,6 @@ bool SocketAddress(const std::string& path, sockaddr_un& address, socklen_t& len
     std::memcpy(address.sun_path, path.data(), path.size());
     length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
     return true;
-}
-
-// A folder of this user that nobody else may enter (made so when it is ours).
-bool IsPrivateFolder(const std::string& folder, bool tighten)
-{
-    struct stat info = {};
-    if (folder.empty() || ::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::geteuid())
-        return false;
-    if ((info.st_mode & 077) == 0)
-        return true;
-    return tighten && ::chmod(folder.c_str(), 0700) == 0;
 }
 
 bool WaitFor(int fd, short events, int timeoutMs)
@@ -96,20 +86,8 @@ CInstanceChannel::~CInstanceChannel()
 
 std::string CInstanceChannel::SocketFolder()
 {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime == '/' && IsPrivateFolder(runtime, false))
-        return runtime;
-    std::string cache;
-    if (const char* xdgCache = std::getenv("XDG_CACHE_HOME"); xdgCache && *xdgCache == '/')
-        cache = xdgCache;
-    else if (const char* home = std::getenv("HOME"); home && *home == '/')
-        cache = std::string(home) + "/.cache";
-    else
-        return {};
-    ::mkdir(cache.c_str(), 0700);
-    const std::string folder = cache + "/kestrova";
-    ::mkdir(folder.c_str(), 0700);
-    return IsPrivateFolder(folder, true) ? folder : std::string();
+    const std::string runtime = UserRuntimeFolder();
+    return !runtime.empty() ? runtime : UserCacheFolder();
 }
 
 std::string CInstanceChannel::SocketPath(const std::string& guid)

@@ -1,5 +1,7 @@
 #include "mainwindow/ProfileStore.h"
 
+#include "foundation/uPrivateFolder.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <wx/fileconf.h>
@@ -46,10 +48,14 @@ std::string CProfileStore::DefaultPath()
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     if (configHome != nullptr && configHome[0] == '/')
         folder = configHome;
-    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+    else if (const std::string home = UserHomeFolder(); !home.empty())
         folder = std::filesystem::path(home) / ".config";
     else
-        folder = std::filesystem::temp_directory_path();
+    {
+        // Never a folder of the temporary folder's that others could have made first.
+        const std::string own = PrivateTemporaryFolder();
+        folder = own.empty() ? "/" : own;
+    }
     return (folder / "kestrova" / "profile.ini").string();
 }
 

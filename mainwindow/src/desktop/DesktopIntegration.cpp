@@ -1,6 +1,7 @@
 #include "mainwindow/DesktopIntegration.h"
 
 #include "foundation/uHtmlEntities.h"
+#include "foundation/uPrivateFolder.h"
 #include "foundation/uProcess.h"
 
 #include <algorithm>
@@ -24,9 +25,11 @@ std::string FolderFromEnvironment(const char* variable, const char* fallbackUnde
     // Relative values are invalid and ignored, as the base-directory rules say.
     if (value != nullptr && value[0] == '/')
         return value;
-    const char* home = std::getenv("HOME");
-    std::string base = home != nullptr && home[0] != '\0' ? home : fs::temp_directory_path().string();
-    return (fs::path(base) / fallbackUnderHome).string();
+    // Never a folder of the temporary folder's that others could have made first.
+    std::string base = UserHomeFolder();
+    if (base.empty())
+        base = PrivateTemporaryFolder();
+    return (fs::path(base.empty() ? "/" : base) / fallbackUnderHome).string();
 }
 
 std::string Trim(std::string_view text)

@@ -140,4 +140,10 @@ TEST(InstanceChannel, StaleOrSilentSocketsAreTakenOverAndOnlyPrivateFoldersServe
     EXPECT_NE(CInstanceChannel::SocketFolder(), dir.path()) << "a folder others may enter is not used";
     std::filesystem::permissions(dir.path(), std::filesystem::perms(0700));
     EXPECT_EQ(CInstanceChannel::SocketFolder(), dir.path());
+    // Nor one that others may rename away and replace with their own.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0777));
+    std::filesystem::create_directory(dir.file("run"));
+    std::filesystem::permissions(dir.file("run"), std::filesystem::perms(0700));
+    testsupport::ScopedEnv inOpenFolder("XDG_RUNTIME_DIR", dir.file("run"));
+    EXPECT_NE(CInstanceChannel::SocketFolder(), dir.file("run"));
 }

@@ -11,6 +11,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -90,6 +91,57 @@ TEST_F(ProgramStopTest, SigtermSavesTheSettingsLikeExit)
     EXPECT_TRUE(fs::exists(m_home.file("Documents/Kestrova/auth.xml")));
     EXPECT_FALSE(fs::exists(CInstanceChannel::SocketPath(CKestrovaApp::kInstanceGuid)))
         << "the socket goes with the program";
+}
+
+// The link folders a start made in the temporary folder.
+std::vector<fs::path> MadeFolders(const std::string& temporary)
+{
+    std::vector<fs::path> made;
+    for (const fs::directory_entry& entry : fs::directory_iterator(temporary))
+        made.push_back(entry.path());
+    std::sort(made.begin(), made.end());
+    return made;
+}
+
+// A run ended by SIGKILL leaves the folder it made for the link: the next
+// start removes it. The folder of a copy that runs (as a second start finds
+// it), and one holding anything else, stay.
+TEST_F(ProgramStopTest, AStartRemovesTheLinkFolderOfAKilledRunOnly)
+{
+    fs::create_directory_symlink(std::getenv("KESTROVA_PROGRAM_DIR"), m_home.file("a:b"));
+    fs::create_directories(m_runtime + "/kestrova/kestrova-disposition.so");
+    fs::permissions(m_runtime + "/kestrova", fs::perms::owner_all);
+    const std::string kept = m_home.file("tmp/kestrova-" + std::to_string(::getuid()) + "-Kept00");
+    fs::create_directories(kept);
+    fs::permissions(kept, fs::perms::owner_all);
+    fs::create_symlink(m_home.file("a:b/kestrova-disposition.so"), kept + "/kestrova-disposition.so");
+    std::ofstream(kept + "/notes") << "the user's";
+    testsupport::ScopedEnv programs("KESTROVA_PROGRAM_DIR", m_home.file("a:b"));
+    testsupport::ScopedEnv temporary("TMPDIR", m_home.file("tmp"));
+
+    auto killed = Start();
+    ASSERT_TRUE(realprogram::WaitUntilListening(*killed)) << killed->log();
+    const std::vector<fs::path> left = MadeFolders(m_home.file("tmp"));
+    ASSERT_EQ(left.size(), 2u);
+    killed->signal(SIGKILL);
+    killed->waitForExit(10000);
+    EXPECT_EQ(MadeFolders(m_home.file("tmp")), left) << "a kill removes nothing";
+
+    auto program = Start();
+    ASSERT_TRUE(realprogram::WaitUntilListening(*program)) << program->log();
+    const std::vector<fs::path> running = MadeFolders(m_home.file("tmp"));
+    ASSERT_EQ(running.size(), 2u);
+    EXPECT_EQ(std::count(running.begin(), running.end(), fs::path(kept)), 1);
+    EXPECT_EQ(std::count(running.begin(), running.end(), left[0]) +
+                  std::count(running.begin(), running.end(), left[1]),
+              1)
+        << "the killed run's folder is gone";
+    auto second = Start();
+    EXPECT_EQ(second->waitForExit(60000), 0) << second->log();
+    EXPECT_EQ(MadeFolders(m_home.file("tmp")), running);
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(kStopBoundMs), 0) << program->log();
+    EXPECT_EQ(MadeFolders(m_home.file("tmp")), std::vector<fs::path>{kept});
 }
 
 // A stop while a prompt of the start waits for an answer: the prompt goes and
