@@ -180,6 +180,8 @@ void CFeedPropertiesDlg::Build()
             for (unsigned i = 0; i < std::size(kUnitStrings) && i < m_unitList->GetCount(); ++i)
                 m_unitList->SetString(i, ToWx(resources::FindPluralString(kUnitStrings[i], count)));
             m_unitList->SetSelection(chosen);
+            m_unitList->InvalidateBestSize(); // "Minuten" is longer than "Minute"
+            Layout();
         });
     intervalRow->Add(m_unitList, 0, wxALIGN_CENTER_VERTICAL);
     content->Add(intervalRow, 0, wxTOP, 12);
