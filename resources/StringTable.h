@@ -13,6 +13,9 @@ struct StringEntry
 {
     int id;
     std::string_view text;
+    // A text shown after a number has its plural here, for the catalog; the
+    // program's own language shows the text itself whatever the number.
+    std::string_view plural = {};
 };
 
 inline constexpr StringEntry kStringTable[] = {
@@ -32,8 +35,8 @@ inline constexpr StringEntry kStringTable[] = {
     {2137, "30 sec."},
     {2138, "5 sec."},
     {2139, "1 min."},
-    {2140, "minute"},
-    {2141, "hour"},
+    {2140, "minute", "minutes"},
+    {2141, "hour", "hours"},
     {2142, "days"},
     // Messages and captions.
     {3000, "News Feeds Directory Service"},
@@ -121,6 +124,23 @@ inline constexpr StringEntry kStringTable[] = {
     // The file dialogs: their title, and the question before a save replaces a file (its path).
     {3095, "Select a file"},
     {3096, "%s already exists.\nDo you want to replace it?"},
+    // The names of the save and open dialogs' filters, before their patterns.
+    {3097, "Current Webpage (*.htm; *.html)"},
+    {3098, "News/Podcast Feed (*.rss)"},
+    {3099, "Subscription Outlines (*.opml)"},
+    {3100, "Subscription Outline Files (*.opml; *.xml)"},
+    {3101, "All Files (*.*)"},
+    // The window title's word for a selected news watch.
+    {3102, "News Watch"},
+    // The first list of a new subscription tree.
+    {3103, "My Feeds"},
+    // The links of the item pages' shipped templates.
+    {3104, "Read the full story on the website"},
+    {3105, "Listen to this episode"},
+    {3106, "Watch this video"},
+    {3107, "Open the attachment"},
+    // The name of the torrent file dialog's filter.
+    {3108, "Open Torrent File (*.torrent)"},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},
@@ -146,6 +166,29 @@ inline std::string_view FindString(int id)
     {
         if (entry.id == id)
             return uTr(entry.text);
+    }
+    return {};
+}
+
+/// The form of a string id's text that goes with the number n; empty when
+/// the table has no such id.
+inline std::string_view FindPluralString(int id, unsigned long n)
+{
+    for (const StringEntry& entry : kStringTable)
+    {
+        if (entry.id == id)
+            return uTrPlural(entry.text, n);
+    }
+    return {};
+}
+
+/// The English text of a string id, whatever the interface language.
+inline std::string_view OriginalString(int id)
+{
+    for (const StringEntry& entry : kStringTable)
+    {
+        if (entry.id == id)
+            return entry.text;
     }
     return {};
 }

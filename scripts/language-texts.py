@@ -17,6 +17,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 LITERAL = r'"((?:[^"\\]|\\.)*)"'
 
 texts = {}
+plurals = {}
 
 
 def add(text, where):
@@ -31,7 +32,12 @@ for name in ["Menus.h", "TreeMenus.h", "ToolBars.h", "StringTable.h"]:
     source = re.sub(r'"\n\s*"', "", path.read_text())
     for number, line in enumerate(source.splitlines(), 1):
         if line.lstrip().startswith("{"):
-            for literal in re.findall(LITERAL, line):
+            literals = re.findall(LITERAL, line)
+            # A string entry with two texts: a text shown after a number, and its plural.
+            if name == "StringTable.h" and len(literals) == 2:
+                plurals.setdefault(literals[0], literals[1])
+                literals = literals[:1]
+            for literal in literals:
                 add(literal, f"resources/{name}:{number}")
 
 # Window code: the first literal of a control's construction or a text setter.
@@ -58,4 +64,8 @@ for folder in ["mainwindow/src", "dialogs/src", "downloads/src"]:
 out = sys.stdout
 out.write('msgid ""\nmsgstr ""\n"Content-Type: text/plain; charset=UTF-8\\n"\n"Content-Transfer-Encoding: 8bit\\n"\n\n')
 for text, where in texts.items():
-    out.write(f"#: {where}\nmsgid \"{text}\"\nmsgstr \"\"\n\n")
+    if text in plurals:
+        out.write(f"#: {where}\nmsgid \"{text}\"\nmsgid_plural \"{plurals[text]}\"\n"
+                  "msgstr[0] \"\"\nmsgstr[1] \"\"\n\n")
+    else:
+        out.write(f"#: {where}\nmsgid \"{text}\"\nmsgstr \"\"\n\n")

@@ -6,6 +6,8 @@
 #include "dialogs/SubscriptionLogic.h"
 #include "feeds/FeedAddress.h"
 
+#include <cstdlib>
+#include <iterator>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -165,8 +167,22 @@ void CFeedPropertiesDlg::Build()
     intervalRow->Add(m_intervalEdit, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
     m_unitList = new wxChoice(this, kIntervalUnitList);
     for (int id : kUnitStrings)
-        m_unitList->Append(ToWx(resources::FindString(id)));
+        m_unitList->Append(ToWx(resources::FindPluralString(id, static_cast<unsigned long>(shown.number))));
     m_unitList->SetSelection(shown.unit);
+    // The units take the form that goes with the number ("1 Minute", "5 Minuten").
+    m_intervalEdit->Bind(
+        wxEVT_TEXT,
+        [this](wxCommandEvent& event)
+        {
+            event.Skip();
+            unsigned long count = std::strtoul(m_intervalEdit->GetValue().utf8_str().data(), nullptr, 10);
+            const int chosen = m_unitList->GetSelection();
+            for (unsigned i = 0; i < std::size(kUnitStrings) && i < m_unitList->GetCount(); ++i)
+                m_unitList->SetString(i, ToWx(resources::FindPluralString(kUnitStrings[i], count)));
+            m_unitList->SetSelection(chosen);
+            m_unitList->InvalidateBestSize(); // "Minuten" is longer than "Minute"
+            Layout();
+        });
     intervalRow->Add(m_unitList, 0, wxALIGN_CENTER_VERTICAL);
     content->Add(intervalRow, 0, wxTOP, 12);
     content->Add(new wxStaticText(this, wxID_ANY, "(Enter 0 to use the default.)"), 0, wxTOP, 4);

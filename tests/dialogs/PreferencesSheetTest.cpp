@@ -15,6 +15,7 @@
 #include <map>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/combobox.h>
 #include <wx/frame.h>
 #include <wx/listctrl.h>
 #include <wx/radiobut.h>
@@ -244,6 +245,7 @@ TEST_F(PreferencesSheetTest, InGermanEveryPageFitsItsLongestTextsAndTheButtonsAr
     std::map<std::string, std::vector<std::string>> faults;
     wxString cancel;
     wxString apply;
+    std::vector<wxString> units;
     RunPreferences(0,
                    [&](CTreePropSheet& sheet)
                    {
@@ -259,12 +261,23 @@ TEST_F(PreferencesSheetTest, InGermanEveryPageFitsItsLongestTextsAndTheButtonsAr
                        }
                        // Last on General, the page that was cut off.
                        guitest::TakeScreenshot("issue36-german-general");
+                       // The unit takes the form that goes with the number typed.
+                       auto* number =
+                           wxDynamicCast(sheet.FindWindow(PrefFrameGeneral::kRefreshEdit), wxTextCtrl);
+                       auto* unit =
+                           wxDynamicCast(sheet.FindWindow(PrefFrameGeneral::kRefreshUnitCombo), wxComboBox);
+                       number->SetValue("5");
+                       units.push_back(unit->GetValue());
+                       number->SetValue("1");
+                       units.push_back(unit->GetValue());
+                       units.push_back(unit->GetString(1));
                    });
     for (const auto& [page, found] : faults)
     {
         for (const std::string& fault : found)
             ADD_FAILURE() << page << ": " << fault;
     }
+    EXPECT_EQ(units, (std::vector<wxString>{"Minuten", "Minute", "Stunde"}));
     EXPECT_EQ(cancel, "Ab&brechen");
     EXPECT_EQ(apply, wxString::FromUTF8("Ü&bernehmen"));
 }

@@ -5,6 +5,7 @@
 #include "ScriptedPrompt.h"
 #include "common/Clipboard.h"
 #include "dialogs/SubscriptionLogic.h"
+#include "support/GermanInterface.h"
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
@@ -114,6 +115,17 @@ TEST_F(SubscriptionDlgsTest, FeedPropertiesKeepTheFeedsAddressAndCheckTheEntered
     EXPECT_EQ(dialog.interval, 180);
     EXPECT_TRUE(dialog.autoArchive);
     EXPECT_TRUE(dialog.autoDownload);
+
+    // In German the units take the form that goes with the number.
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
+    CFeedPropertiesDlg properties(uString("http://127.0.0.1/feed.xml"), uString("Feed"), 0, false, false,
+                                  m_parent);
+    auto* units = wxDynamicCast(properties.FindWindow(CFeedPropertiesDlg::kIntervalUnitList), wxChoice);
+    EXPECT_EQ(units->GetStringSelection(), "Minuten");
+    Edit(properties, CFeedPropertiesDlg::kIntervalEdit)->SetValue("1"); // as typing does
+    EXPECT_EQ(units->GetStringSelection(), "Minute");
+    EXPECT_EQ(units->GetString(1), "Stunde");
 }
 
 // A feed file the user opened keeps its "file://" address through its

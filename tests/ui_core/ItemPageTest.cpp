@@ -1,5 +1,6 @@
 #include "mainwindow/ItemPage.h"
 
+#include "support/GermanInterface.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +156,27 @@ TEST(ItemPage, ShippedTemplatesUseEveryPlaceholder)
         EXPECT_EQ(page.find("://"), std::string::npos)
             << "no remote resources in " << itempage::TemplateName(kind);
     }
+    // In German the shipped links read in German; the words inside a text
+    // of the user's, and the feed's own, stay.
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
+    itempage::Fields fields = SampleFields();
+    fields.description = "<a>Watch this video</a>";
+    const std::pair<int, const char*> links[] = {{0, ">Den ganzen Artikel auf der Website lesen<"},
+                                                 {1, ">Diese Folge anhören<"},
+                                                 {2, ">Dieses Video ansehen<"},
+                                                 {3, ">Den Anhang öffnen<"}};
+    for (const auto& [kind, link] : links)
+    {
+        std::string page = itempage::RenderItem(dir, kind, fields).c_str();
+        EXPECT_NE(page.find(link), std::string::npos) << itempage::TemplateName(kind);
+        EXPECT_EQ(page.find(">Read the full story on the website<"), std::string::npos);
+        EXPECT_NE(page.find("<a>Watch this video</a>"), std::string::npos) << "the feed's own words";
+    }
+    TempDir edited;
+    edited.write("news.template", "<p>Read the full story on the website, or not.</p>");
+    EXPECT_STREQ(itempage::RenderItem(uString(edited.path().c_str()), 0, fields).c_str(),
+                 "<p>Read the full story on the website, or not.</p>");
 }
 
 TEST(ItemPage, RelativeReferencesOfTheTextResolveAgainstTheItem)

@@ -1,6 +1,7 @@
 #include "dialogs/PrefModels.h"
 #include "downloads/FakeTorrentEngine.h"
 #include "feeds/support/ConfigHome.h"
+#include "support/GermanInterface.h"
 
 #include <filesystem>
 #include <functional>
@@ -292,6 +293,29 @@ TEST_F(PreferencePagesTest, TheGeneralPageShowsHoursOnlyForWholeHours)
         prefs::GeneralForm form = prefs::ShowGeneral(section);
         EXPECT_EQ(std::string(form.refreshNumber.c_str()) + " " + form.refreshUnit.c_str(), shown);
         EXPECT_STREQ(form.timeout.c_str(), "5 sec.");
+    }
+}
+
+// German takes the unit's form that goes with the number, and a number
+// typed with its unit's form is stored in minutes.
+TEST(PreferenceUnitsTest, TheRefreshUnitFollowsTheNumberInGerman)
+{
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
+    const std::pair<int, const char*> rates[] = {
+        {5, "5 Minuten"}, {0, "0 Minuten"}, {1, "1 Minute"}, {180, "3 Stunden"}};
+    for (const auto& [rate, shown] : rates)
+    {
+        CPreference::GeneralSection section;
+        section.nRefreshRate = rate;
+        prefs::GeneralForm form = prefs::ShowGeneral(section);
+        EXPECT_EQ(std::string(form.refreshNumber.c_str()) + " " + form.refreshUnit.c_str(), shown);
+        prefs::GeneralForm edited = form;
+        edited.refreshNumber = uString("2");
+        edited.refreshUnit = prefs::RefreshUnitItems(edited.refreshNumber)[1];
+        prefs::Refusal refusal;
+        ASSERT_TRUE(prefs::ApplyGeneral(form, edited, section, refusal)) << shown;
+        EXPECT_EQ(section.nRefreshRate, 120) << shown;
     }
 }
 

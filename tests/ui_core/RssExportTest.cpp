@@ -3,6 +3,7 @@
 #include "feeds/FeedStore.h"
 #include "foundation/ProductAddress.h"
 #include "foundation/uFile.h"
+#include "support/GermanInterface.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +79,13 @@ TEST(RssExportTest, SaveOffersWhatIsShownAndWritesByExtension)
     ASSERT_EQ(items.extensions.size(), 1u);
     EXPECT_STREQ(items.extensions[0].c_str(), "rss");
     EXPECT_TRUE(rssexport::OfferedChoices(false, false, false).filter.isEmpty());
+    {
+        testsupport::GermanInterface german;
+        ASSERT_TRUE(german.loaded);
+        EXPECT_STREQ(rssexport::OfferedChoices(true, true, true).filter.c_str(),
+                     "Aktuelle Webseite (*.htm; *.html)|*.htm;*.html|Nachrichten-/Podcast-Feed (*.rss)|*.rss|"
+                     "Abonnement-Gliederungen (*.opml)|*.opml");
+    }
 
     EXPECT_EQ(rssexport::ActionForPath(uString("/t/a.RSS")), SaveAction::kRss);
     EXPECT_EQ(rssexport::ActionForPath(uString("/t/page.html")), SaveAction::kPage);
@@ -85,6 +93,27 @@ TEST(RssExportTest, SaveOffersWhatIsShownAndWritesByExtension)
     EXPECT_EQ(rssexport::ActionForPath(uString("/t/tree.Opml")), SaveAction::kOpml);
     EXPECT_EQ(rssexport::ActionForPath(uString("/t.d/none")), SaveAction::kNothing);
     EXPECT_EQ(rssexport::ActionForPath(uString("/t/x.txt")), SaveAction::kNothing);
+
+    // Save writes what its dialog showed: the extension when it names an
+    // output offered, else the filter left chosen (the first when unknown).
+    const struct
+    {
+        const char* path;
+        rssexport::SaveChoices offered;
+        int filter;
+        SaveAction action;
+    } saves[] = {
+        {"/t/plain.txt", all, 0, SaveAction::kPage},
+        {"/t/plain.txt", all, 2, SaveAction::kOpml},
+        {"/t/a.rss", all, 0, SaveAction::kRss},
+        {"/t/page.htm", items, 0, SaveAction::kRss},
+        {"/t/none", items, -1, SaveAction::kRss},
+        {"/t/a.opml", all, 7, SaveAction::kOpml},
+        {"/t/plain.txt", rssexport::SaveChoices(), 0, SaveAction::kNothing},
+    };
+    for (const auto& save : saves)
+        EXPECT_EQ(rssexport::ActionForSave(uString(save.path), save.offered, save.filter), save.action)
+            << save.path << " " << save.filter;
 
     EXPECT_STREQ(rssexport::EscapeAsSource(uString("<a href=\"x\">&amp;</a>")).c_str(),
                  "<pre>\n&lt;a href=\"x\"&gt;&amp;amp;&lt;/a&gt;\n</pre>");

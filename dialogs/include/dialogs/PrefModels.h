@@ -66,8 +66,9 @@ struct GeneralForm
 /// The five time-out items (strings 2138, 2136, 2137, 2139, 2129) and their seconds.
 std::vector<uString> TimeoutItems();
 inline constexpr int kTimeoutSeconds[] = {5, 15, 30, 60, 300};
-/// The two unit items (strings 2140, 2141).
-std::vector<uString> RefreshUnitItems();
+/// The two unit items (strings 2140, 2141) in the form that goes with the
+/// number typed before them.
+std::vector<uString> RefreshUnitItems(const uString& number);
 
 GeneralForm ShowGeneral(const CPreference::GeneralSection& section);
 bool ApplyGeneral(const GeneralForm& shown, const GeneralForm& edited, CPreference::GeneralSection& section,

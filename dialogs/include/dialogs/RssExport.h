@@ -42,6 +42,12 @@ SaveChoices OfferedChoices(bool hasPage, bool hasItems, bool branchSelected);
 /// ".rss" the items, ".opml" the branch; anything else nothing.
 SaveAction ActionForPath(const uString& path);
 
+/// What a save writes: what the chosen file's extension names when that is
+/// offered, else what the filter left chosen (index into the offer, the
+/// first one when unknown) shows, under the name as typed; kNothing only
+/// when nothing is offered.
+SaveAction ActionForSave(const uString& path, const SaveChoices& choices, int filterIndex);
+
 /// The text shown as it is in a page: "&", "<" and ">" escaped (in that
 /// order, so that a character reference is shown, not decoded) inside
 /// "<pre>".

@@ -1,5 +1,6 @@
 #include "dialogs/RssExport.h"
 
+#include "StringTable.h"
 #include "dialogs/Opml.h"
 #include "dialogs/SubscriptionLogic.h"
 #include "foundation/uXml.h"
@@ -13,6 +14,10 @@ namespace rssexport
 {
 namespace
 {
+constexpr int kPageFilterName = 3097;
+constexpr int kFeedFilterName = 3098;
+constexpr int kOutlineFilterName = 3099;
+
 void AppendText(uXmlDocument& xml, DOMElement* parent, const XMLCh* name, const uString& text)
 {
     if (text.isEmpty())
@@ -85,16 +90,20 @@ SaveChoices OfferedChoices(bool hasPage, bool hasItems, bool branchSelected)
 {
     SaveChoices choices;
     std::string filter;
-    auto offer = [&](bool offered, const char* entry, const char* extension)
+    // The name in the interface language, the patterns as they are.
+    auto offer = [&](bool offered, int name, const char* patterns, const char* extension)
     {
         if (!offered)
             return;
-        filter += filter.empty() ? entry : std::string("|") + entry;
+        if (!filter.empty())
+            filter += "|";
+        filter += resources::FindString(name);
+        filter += patterns;
         choices.extensions.emplace_back(extension);
     };
-    offer(hasPage, "Current Webpage (*.htm; *.html)|*.htm;*.html", "htm");
-    offer(hasItems, "News/Podcast Feed (*.rss)|*.rss", "rss");
-    offer(branchSelected, "Subscription Outlines (*.opml)|*.opml", "opml");
+    offer(hasPage, kPageFilterName, "|*.htm;*.html", "htm");
+    offer(hasItems, kFeedFilterName, "|*.rss", "rss");
+    offer(branchSelected, kOutlineFilterName, "|*.opml", "opml");
     choices.filter = filter.c_str();
     return choices;
 }
@@ -117,6 +126,20 @@ SaveAction ActionForPath(const uString& path)
     if (extension == "opml")
         return SaveAction::kOpml;
     return SaveAction::kNothing;
+}
+
+SaveAction ActionForSave(const uString& path, const SaveChoices& choices, int filterIndex)
+{
+    std::vector<SaveAction> offered;
+    for (const uString& extension : choices.extensions)
+        offered.push_back(ActionForPath(uString(("." + std::string(extension.c_str())).c_str())));
+    SaveAction byName = ActionForPath(path);
+    if (std::find(offered.begin(), offered.end(), byName) != offered.end())
+        return byName;
+    if (offered.empty())
+        return SaveAction::kNothing;
+    bool known = filterIndex >= 0 && static_cast<std::size_t>(filterIndex) < offered.size();
+    return offered[known ? static_cast<std::size_t>(filterIndex) : 0];
 }
 
 uString EscapeAsSource(const uString& text)

@@ -17,8 +17,21 @@ PrefFrameGeneral::PrefFrameGeneral(wxWindow* parent, const prefs::GeneralForm& f
     m_refresh = Edit(this, kRefreshEdit, form.refreshNumber, 0, true);
     m_refresh->SetMinSize(wxSize(60, -1));
     refresh->Add(m_refresh, 0, wxRIGHT, 6);
-    m_unit = Combo(this, kRefreshUnitCombo, prefs::RefreshUnitItems(), form.refreshUnit);
+    m_unit = Combo(this, kRefreshUnitCombo, prefs::RefreshUnitItems(form.refreshNumber), form.refreshUnit);
     refresh->Add(m_unit);
+    // The unit takes the form that goes with the number ("1 Minute", "5 Minuten").
+    m_refresh->Bind(wxEVT_TEXT,
+                    [this](wxCommandEvent& event)
+                    {
+                        event.Skip();
+                        const std::vector<uString> items =
+                            prefs::RefreshUnitItems(FromWx(m_refresh->GetValue()));
+                        const int chosen = m_unit->FindString(m_unit->GetValue(), true);
+                        for (unsigned i = 0; i < items.size() && i < m_unit->GetCount(); ++i)
+                            m_unit->SetString(i, ToWx(items[i]));
+                        if (chosen != wxNOT_FOUND && static_cast<size_t>(chosen) < items.size())
+                            m_unit->SetValue(ToWx(items[static_cast<size_t>(chosen)]));
+                    });
     outer->Add(refresh, 0, wxBOTTOM, 8);
 
     auto* timeout = new wxBoxSizer(wxHORIZONTAL);

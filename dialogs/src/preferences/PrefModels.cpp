@@ -98,9 +98,14 @@ std::vector<uString> TimeoutItems()
     return Texts({2138, 2136, 2137, 2139, 2129});
 }
 
-std::vector<uString> RefreshUnitItems()
+std::vector<uString> RefreshUnitItems(const uString& number)
 {
-    return Texts({2140, 2141});
+    // The leading digits, as the page reads them; 0 when there are none.
+    unsigned long count = std::strtoul(number.c_str(), nullptr, 10);
+    std::vector<uString> items;
+    for (int id : {2140, 2141})
+        items.emplace_back(std::string(resources::FindPluralString(id, count)).c_str());
+    return items;
 }
 
 std::vector<uString> IntervalItems()
@@ -115,7 +120,7 @@ GeneralForm ShowGeneral(const CPreference::GeneralSection& section)
     // as "1 hour" would be stored as 60 by an OK that changed nothing.
     bool hours = section.nRefreshRate > 60 && section.nRefreshRate % 60 == 0;
     form.refreshNumber = Number(hours ? section.nRefreshRate / 60 : section.nRefreshRate);
-    form.refreshUnit = RefreshUnitItems()[hours ? 1 : 0];
+    form.refreshUnit = RefreshUnitItems(form.refreshNumber)[hours ? 1 : 0];
     form.timeout = TimeoutItems()[0];
     for (size_t i = 0; i < std::size(kTimeoutSeconds); ++i)
     {
@@ -137,7 +142,7 @@ bool ApplyGeneral(const GeneralForm& shown, const GeneralForm& edited, CPreferen
     CPreference::GeneralSection result = section;
     if (edited.refreshNumber != shown.refreshNumber || edited.refreshUnit != shown.refreshUnit)
     {
-        int unit = ItemIndex(RefreshUnitItems(), edited.refreshUnit);
+        int unit = ItemIndex(RefreshUnitItems(edited.refreshNumber), edited.refreshUnit);
         int number = 0;
         int factor = unit == 1 ? 60 : 1;
         if (unit >= 0 && !ParseNumber(edited.refreshNumber, 1, kMaxRefreshMinutes / factor, number))

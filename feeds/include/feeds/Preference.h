@@ -163,6 +163,9 @@ public:
     uFile GetDataDir() const;
     uFile GetSubscriptionDir() const;
     uFile GetSubscriptionTreeFile() const;
+    // True when this start copied the tree file from the program's seed:
+    // its names are the seed's English ones, for the window to translate.
+    bool IsSubscriptionTreeSeeded() const;
     uFile GetDownloadLogFile() const;
 
     // Moves the library (the preferences sheet does this when it applies a
@@ -194,6 +197,7 @@ private:
     uFile m_dataDir;
     uFile m_tempDir;
     uFile m_subscriptionTreeFile;
+    bool m_subscriptionTreeSeeded = false;
     uFile m_subscriptionDir;
     uFile m_iconsDir;
     uFile m_defaultLibraryDir;

@@ -235,6 +235,7 @@ void CPreference::SeedSubscriptionFolder()
     if (m_programDir.isEmpty())
         return;
     const uFile seeds(m_programDir.c_str(), "subscription");
+    const bool hadTree = m_subscriptionTreeFile.exists();
     if (!m_subscriptionDir.exists() && IsDirectory(m_programDir.c_str()))
         CopyDirectory(seeds.getPath().c_str(), m_subscriptionDir.getPath().c_str());
     // Files the user deleted come back; files that exist are never replaced.
@@ -244,6 +245,7 @@ void CPreference::SeedSubscriptionFolder()
         if (!target.exists())
             CopyFile(below(seeds, name).getPath().c_str(), target.getPath().c_str(), uFile::kCopyUnlessNewer);
     }
+    m_subscriptionTreeSeeded = !hadTree && m_subscriptionTreeFile.exists();
 }
 
 void CPreference::EnsureMediaDirLocked(uFile& member, const char* name)
@@ -366,6 +368,12 @@ uFile CPreference::GetSubscriptionTreeFile() const
 {
     std::lock_guard hold(m_lock);
     return m_subscriptionTreeFile;
+}
+
+bool CPreference::IsSubscriptionTreeSeeded() const
+{
+    std::lock_guard hold(m_lock);
+    return m_subscriptionTreeSeeded;
 }
 
 uFile CPreference::GetDownloadLogFile() const

@@ -1,5 +1,8 @@
 #include "foundation/uTranslation.h"
 
+#include "PluralRule.h"
+
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <fstream>
@@ -73,7 +76,9 @@ std::atomic<const uMoCatalog*> g_current{nullptr};
 bool uMoCatalog::load(const std::string& path)
 {
     m_messages.clear();
+    m_plurals.clear();
     m_language.clear();
+    m_pluralForms.clear();
     std::ifstream stream(path, std::ios::binary);
     if (!stream)
         return false;
@@ -101,23 +106,38 @@ bool uMoCatalog::load(const std::string& path)
         return false;
 
     std::unordered_map<std::string, std::string> messages;
+    std::unordered_map<std::string, std::vector<std::string>> plurals;
     for (std::uint32_t i = 0; i < count; ++i)
     {
         std::string original, translation;
         if (!reader.String(originals, i, original) || !reader.String(translations, i, translation))
             return false;
-        // Plural forms: the singular is the key and the first form its text.
+        // Plural forms: the singular is the key and the first form its text;
+        // the forms, separated by NUL, are kept for texts with a number.
+        const bool plural = original.find('\0') != std::string::npos;
         original = original.substr(0, original.find('\0'));
+        if (plural && !translation.empty())
+        {
+            std::vector<std::string>& forms = plurals[original];
+            for (std::size_t at = 0; at <= translation.size();)
+            {
+                std::size_t end = std::min(translation.find('\0', at), translation.size());
+                forms.push_back(translation.substr(at, end - at));
+                at = end + 1;
+            }
+        }
         translation = translation.substr(0, translation.find('\0'));
         if (original.empty())
         {
             m_language = HeaderField(translation, "Language:");
+            m_pluralForms = HeaderField(translation, "Plural-Forms:");
             continue;
         }
         if (!translation.empty())
             messages.emplace(std::move(original), std::move(translation));
     }
     m_messages = std::move(messages);
+    m_plurals = std::move(plurals);
     return true;
 }
 
@@ -125,6 +145,20 @@ const std::string* uMoCatalog::find(std::string_view text) const
 {
     auto found = m_messages.find(std::string(text));
     return found == m_messages.end() ? nullptr : &found->second;
+}
+
+const std::string* uMoCatalog::findPlural(std::string_view text, unsigned long n) const
+{
+    auto found = m_plurals.find(std::string(text));
+    if (found == m_plurals.end())
+        return nullptr;
+    PluralRule rule;
+    rule.parse(m_pluralForms);
+    const unsigned long form = rule.formFor(n);
+    // An empty form is one the translator left out.
+    if (form >= found->second.size() || found->second[form].empty())
+        return nullptr;
+    return &found->second[form];
 }
 
 std::string uMoCatalog::readLanguage(const std::string& path)
@@ -153,4 +187,13 @@ std::string_view uTr(std::string_view text)
         return text;
     const std::string* translation = catalog->find(text);
     return translation != nullptr ? std::string_view(*translation) : text;
+}
+
+std::string_view uTrPlural(std::string_view text, unsigned long n)
+{
+    const uMoCatalog* catalog = g_current.load();
+    if (catalog == nullptr || text.empty())
+        return text;
+    const std::string* form = catalog->findPlural(text, n);
+    return form != nullptr ? std::string_view(*form) : uTr(text);
 }

@@ -2,7 +2,9 @@
 
 #include "foundation/uString.h"
 
+#include <initializer_list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class wxWindow;
@@ -33,12 +35,19 @@ public:
     virtual ~CFileChooser() = default;
     /// The chosen path, or empty when the user cancelled.
     virtual uString Choose(wxWindow* parent, const FileRequest& request) = 0;
+    /// The filter entry the last choice was made with; -1 when unknown.
+    virtual int ChosenFilter() const { return -1; }
     /// Replaces the chooser in use; null restores the file dialog.
     static void Install(std::shared_ptr<CFileChooser> chooser);
 };
 
-/// Runs the installed chooser.
-uString ChooseFile(wxWindow* parent, const FileRequest& request);
+/// Runs the installed chooser; the filter entry chosen goes into
+/// filterIndex when given (-1 when unknown).
+uString ChooseFile(wxWindow* parent, const FileRequest& request, int* filterIndex = nullptr);
+
+/// A filter of named entries (string id of the name in the interface
+/// language, then the patterns as they are), in the wx form.
+uString FilterOf(std::initializer_list<std::pair<int, const char*>> entries);
 
 /// The path with the extension added when its file name has none.
 uString WithExtension(const uString& path, const uString& extension);

@@ -80,6 +80,8 @@ uString EnclosureReference(const CItemRecord& item, int kind, const uFile& libra
 // cannot be read.
 bool ReadTemplate(const uString& templateDir, int kind, uString& text);
 
-// The whole item page: the kind's template filled, or the fallback page.
+// The whole item page: the kind's template filled, with the shipped links'
+// texts in the interface language (those the user wrote stay as written), or
+// the fallback page.
 uString RenderItem(const uString& templateDir, int kind, const Fields& fields);
 } // namespace itempage

@@ -32,6 +32,8 @@
 namespace
 {
 constexpr int kNoMediaString = 3029;
+constexpr int kTorrentFilesName = 3108;
+constexpr int kAllFilesName = 3101;
 
 // The full path of a recorded local file: under the configured library, else
 // under the start-up one; false when no file is at either (or the name
@@ -243,7 +245,7 @@ long CMainFrame::OnOpenTorrentFile(const CFrameMessage& message)
 uString CMainFrame::ChooseTorrentFile(wxWindow* parent)
 {
     ui::FileRequest request;
-    request.filter = "Open Torrent File (*.torrent)|*.torrent|All Files (*.*)|*.*";
+    request.filter = ui::FilterOf({{kTorrentFilesName, "*.torrent"}, {kAllFilesName, "*.*"}});
     return ui::ChooseFile(parent != nullptr ? parent : this, request);
 }
 

@@ -47,13 +47,17 @@ public:
                         wxYES)
                     return;
                 chosen = path;
+                // Without filters the toolkit has no index to give.
+                m_filter = request.filter.isEmpty() ? -1 : dialog.GetFilterIndex();
                 event.Skip();
             },
             wxID_OK);
+        m_filter = -1;
         if (dialog.ShowModal() != wxID_OK)
             return uString();
         return chosen;
     }
+    int ChosenFilter() const override { return m_filter; }
 
 private:
     // The path a save writes: the name typed, with the chosen filter's
@@ -69,6 +73,8 @@ private:
             path = WithExtension(path, request.extensions[static_cast<std::size_t>(index)]);
         return path;
     }
+
+    int m_filter = -1;
 };
 
 std::shared_ptr<CFileChooser>& Installed()
@@ -83,12 +89,29 @@ void CFileChooser::Install(std::shared_ptr<CFileChooser> chooser)
     Installed() = std::move(chooser);
 }
 
-uString ChooseFile(wxWindow* parent, const FileRequest& request)
+uString ChooseFile(wxWindow* parent, const FileRequest& request, int* filterIndex)
 {
     std::shared_ptr<CFileChooser> chooser = Installed();
     if (!chooser)
         chooser = std::make_shared<DialogChooser>();
-    return chooser->Choose(parent, request);
+    uString path = chooser->Choose(parent, request);
+    if (filterIndex != nullptr)
+        *filterIndex = path.isEmpty() ? -1 : chooser->ChosenFilter();
+    return path;
+}
+
+uString FilterOf(std::initializer_list<std::pair<int, const char*>> entries)
+{
+    std::string filter;
+    for (const auto& [name, patterns] : entries)
+    {
+        if (!filter.empty())
+            filter += "|";
+        filter += resources::FindString(name);
+        filter += "|";
+        filter += patterns;
+    }
+    return uString(filter.c_str());
 }
 
 uString WithExtension(const uString& path, const uString& extension)

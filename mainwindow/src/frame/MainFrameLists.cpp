@@ -4,6 +4,7 @@
 #include "feeds/FeedSearchCriteria.h"
 #include "feeds/FeedStore.h"
 #include "feeds/Preference.h"
+#include "foundation/uTranslation.h"
 #include "mainwindow/FeedLabel.h"
 #include "mainwindow/ListDatabaseFiles.h"
 #include "mainwindow/MainFrame.h"
@@ -155,7 +156,8 @@ uString CMainFrame::CreateList(const wxTreeItemId& target)
     uString name = CreateListDatabase(m_preference->GetSubscriptionDir().getPath(), templateFile.getPath());
     if (name.isEmpty())
         return name;
-    wxTreeItemId list = m_treeView->AppendNode(target, kList, uString(kNewListLabel), name);
+    wxTreeItemId list =
+        m_treeView->AppendNode(target, kList, uString(std::string(uTr(kNewListLabel)).c_str()), name);
     m_treeView->AppendPlaceholder(list);
     return name;
 }

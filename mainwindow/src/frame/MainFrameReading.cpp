@@ -36,6 +36,7 @@ constexpr int kDownloadNotSavedString = 3081;
 constexpr int kDownloadSavedBesideString = 3082;
 constexpr int kDownloadSavedBesideLaterFileString = 3083;
 constexpr int kDatabaseMissingString = 3012;
+constexpr int kNewsWatchTitle = 3102;
 
 wxString ToWx(const uString& text)
 {
@@ -253,7 +254,9 @@ void CMainFrame::UpdateFrameTitle(const wxTreeItemId& item)
     }
     else if (record != nullptr && record->value == kWatch && !record->text.isEmpty())
     {
-        title += " News Watch - ";
+        title += " ";
+        title += resources::StringText(kNewsWatchTitle);
+        title += " - ";
         title += StripUnreadCount(m_treeView->GetLabel(item));
         title += " - ";
         title += record->text;

@@ -4,6 +4,7 @@
 #include "dialogs/SubscriptionDlgs.h"
 #include "downloads/DownloadManager.h"
 #include "feeds/FeedStore.h"
+#include "foundation/uTranslation.h"
 #include "mainwindow/FeedLabel.h"
 #include "mainwindow/FeedSubscription.h"
 #include "mainwindow/ListDatabaseFiles.h"
@@ -149,15 +150,16 @@ long CMainFrame::OnFeedUpdated(const CFrameMessage& message)
 
 void CMainFrame::NewChannel()
 {
-    const char* const base = "New Channel";
-    uString name = NumberedName(base, 0);
+    // Named in the interface language when made; the name is the user's after that.
+    const std::string base(uTr("New Channel"));
+    uString name = NumberedName(base.c_str(), 0);
     wxTreeItemId start = m_treeView->GetFirstTopLevelItem();
     for (int n = 1; start.IsOk(); ++n)
     {
         wxTreeItemId found = FindTreeItem(name, start, kFindByLabel, kChannel);
         if (!found.IsOk())
             break;
-        name = NumberedName(base, n);
+        name = NumberedName(base.c_str(), n);
         start = found;
     }
     m_treeView->AppendNode(wxTreeItemId(), kChannel, name, uString());
@@ -170,10 +172,10 @@ void CMainFrame::NewFolder()
         target = m_treeView->GetFirstTopLevelItem();
     if (!target.IsOk())
         return;
-    const char* const base = "New Folder";
-    uString name = NumberedName(base, 0);
+    const std::string base(uTr("New Folder"));
+    uString name = NumberedName(base.c_str(), 0);
     for (int n = 1; FindTreeItem(name, target, kFindByLabel, kFolder).IsOk(); ++n)
-        name = NumberedName(base, n);
+        name = NumberedName(base.c_str(), n);
     m_treeView->AppendNode(target, kFolder, name, uString());
     m_treeView->Expand(target);
 }

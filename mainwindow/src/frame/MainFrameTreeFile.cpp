@@ -1,7 +1,9 @@
 // The subscription tree's file, read once while the window is built and
 // written after each change to the tree and when the window closes, and the
 // lists collected from the tree.
+#include "StringTable.h"
 #include "common/UserPrompt.h"
+#include "feeds/Preference.h"
 #include "foundation/uTranslation.h"
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/SubscriptionTreeFile.h"
@@ -15,6 +17,26 @@ namespace
 {
 constexpr int kTreeFileUnreadable = 3011;
 constexpr int kTreeFileNotWritten = 3026;
+
+constexpr int kFirstListName = 3103;
+
+// True when a list of the seed's was given its name in the interface language.
+bool NameSeededLists(std::vector<TreeNode>& nodes)
+{
+    const uString english(std::string(resources::OriginalString(kFirstListName)).c_str());
+    const uString translated = resources::StringText(kFirstListName);
+    bool named = false;
+    for (TreeNode& node : nodes)
+    {
+        if (node.kind == kList && node.label == english && translated != english)
+        {
+            node.label = translated;
+            named = true;
+        }
+        named = NameSeededLists(node.children) || named;
+    }
+    return named;
+}
 
 void CollectListsBelow(const CTreeViewEx& tree, const wxTreeItemId& parent, int mode,
                        std::vector<uString>& lists)
@@ -41,6 +63,9 @@ void CMainFrame::LoadTree()
             std::fprintf(stderr, "The unreadable subscription tree was kept as %s\n", setAside.c_str());
         ui::ShowPrompt(this, kTreeFileUnreadable, wxOK);
     }
+    // The seed's first list is named in the interface language when it is
+    // made; from then on the name is the user's, as stored.
+    const bool named = m_preference->IsSubscriptionTreeSeeded() && NameSeededLists(roots);
     for (const TreeNode& node : roots)
         ReadTreeNode(node, wxTreeItemId());
     m_subscriptionLists = CollectLists(kCollectDatabases);
@@ -48,6 +73,8 @@ void CMainFrame::LoadTree()
     // A change kept only in the window would be lost to a crash or a kill:
     // from now on each one is written at once.
     m_writtenTree = m_treeView->CollectNodes();
+    if (named)
+        WriteTree();
     m_treeView->SetChangeHandler([this] { ScheduleTreeWrite(); });
 }
 

@@ -32,8 +32,13 @@ namespace
 constexpr int kWriteFailed = 3026;
 constexpr int kAddressesSkipped = 3058;
 constexpr int kImportedText = 3072;
-const char* const kOutlineFilter =
-    "Subscription Outline Files (*.opml; *.xml)|*.opml;*.xml|All Files (*.*)|*.*";
+constexpr int kOutlineFilesName = 3100;
+constexpr int kAllFilesName = 3101;
+
+uString OutlineFilter()
+{
+    return ui::FilterOf({{kOutlineFilesName, "*.opml;*.xml"}, {kAllFilesName, "*.*"}});
+}
 
 // Stores the feeds on a worker while the window shows how far it got. Cancel
 // stops the worker, which then stores nothing. False when nothing was
@@ -75,7 +80,7 @@ bool RunImport(wxWindow* parent, const uString& database, const std::vector<feed
 void CMainFrame::OnFileImport()
 {
     ui::FileRequest request;
-    request.filter = kOutlineFilter;
+    request.filter = OutlineFilter();
     request.extensions = {uString("opml"), uString()};
     uString path = ui::ChooseFile(this, request);
     if (!path.isEmpty())
@@ -222,7 +227,7 @@ void CMainFrame::ExportListAsOpml(const uString& database, const uString& label)
 {
     ui::FileRequest request;
     request.save = true;
-    request.filter = kOutlineFilter;
+    request.filter = OutlineFilter();
     request.defaultName = label + ".opml";
     request.extensions = {uString("opml"), uString("opml")};
     uString path = ui::ChooseFile(this, request);

@@ -123,16 +123,17 @@ void CMainFrame::SaveShown(const uString& source)
     request.save = true;
     request.filter = choices.filter;
     request.extensions = choices.extensions;
-    uString path = ui::ChooseFile(this, request);
+    int filter = -1;
+    uString path = ui::ChooseFile(this, request, &filter);
     if (path.isEmpty())
         return;
     bool written = true;
-    switch (rssexport::ActionForPath(path))
+    // A name whose extension names nothing offered gets what the chosen
+    // filter showed, under the name the dialog asked about.
+    switch (rssexport::ActionForSave(path, choices, filter))
     {
     case rssexport::SaveAction::kPage:
-        // No page was offered: nothing is written, and nothing failed.
-        if (hasPage)
-            written = uFile(path.c_str()).replaceContents(source.c_str(), source.getLength());
+        written = uFile(path.c_str()).replaceContents(source.c_str(), source.getLength());
         break;
     case rssexport::SaveAction::kRss:
         written = SaveItemsAsRss(path);

@@ -1,5 +1,6 @@
 #include "mainwindow/ItemPage.h"
 
+#include "StringTable.h"
 #include "feeds/LibraryFiles.h"
 #include "foundation/uAscii.h"
 #include "foundation/uHtmlEntities.h"
@@ -12,6 +13,9 @@ namespace itempage
 {
 namespace
 {
+// The texts of the shipped templates' links.
+constexpr int kTemplateTexts[] = {3104, 3105, 3106, 3107};
+
 constexpr const char* kPageFormat =
     "<html><head><meta content=\"text/html;charset=utf-8\" "
     "http-equiv=\"Content-Type\"><title>%s</title></head><body>%s</body></html>";
@@ -251,11 +255,35 @@ bool ReadTemplate(const uString& templateDir, int kind, uString& text)
     return read;
 }
 
+namespace
+{
+// The shipped links' texts in the interface language.
+uString TranslateTemplate(const uString& templateText)
+{
+    std::string text = templateText.c_str();
+    for (int id : kTemplateTexts)
+    {
+        const std::string_view english = resources::OriginalString(id);
+        const std::string_view translated = resources::FindString(id);
+        if (translated == english)
+            continue;
+        // Only a whole element text: the same words inside a sentence of
+        // the user's stay.
+        const std::string from = ">" + std::string(english) + "<";
+        const std::string to =
+            std::string(">") + HtmlEscape(uString(std::string(translated).c_str())).c_str() + "<";
+        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+    }
+    return uString(text.c_str());
+}
+} // namespace
+
 uString RenderItem(const uString& templateDir, int kind, const Fields& fields)
 {
     uString templateText;
     if (!ReadTemplate(templateDir, kind, templateText))
         return FallbackPage(fields.title, fields.description);
-    return FillTemplate(templateText, fields);
+    return FillTemplate(TranslateTemplate(templateText), fields);
 }
 } // namespace itempage

@@ -6,6 +6,7 @@
 #include "mainwindow/ItemKind.h"
 #include "mainwindow/KestrovaView.h"
 #include "mainwindow/WebBrowserFrame.h"
+#include "support/GermanInterface.h"
 
 #include <wx/webview.h>
 
@@ -72,6 +73,21 @@ TEST_F(MainFrameReading, SelectingAFeedAndClickingAnItem)
     EXPECT_EQ(List()->GetRow(0)->image, itemkind::kImageAudio);
     EXPECT_EQ(frame.GetTitle(), wxString("Kestrova - Dated news - ") + url.c_str());
     EXPECT_EQ(frame.GetCurrentChannelItem(), feed);
+    {
+        testsupport::GermanInterface german;
+        ASSERT_TRUE(german.loaded);
+        tree->SelectItem(Find("Election", kWatch));
+        EXPECT_TRUE(guitest::RunEventsUntil(
+            [&]
+            {
+                return frame.GetTitle() ==
+                       wxString::FromUTF8("Kestrova Nachrichtenbeobachtung - Election - vote or ballot");
+            },
+            5000))
+            << frame.GetTitle();
+        tree->SelectItem(feed);
+        guitest::RunEventsFor(50);
+    }
 
     ClickRow(1);
     std::string page = WaitForPage("The Middle story");

@@ -636,13 +636,21 @@ TEST_F(OpmlFrameTest, SaveWritesTheItemsAsRssAndALocalFeedFileIsSubscribed)
     ASSERT_TRUE(store.LoadFeedFile(uFile(m_home.file("items.RSS").c_str()), false));
     EXPECT_EQ(store.items.size(), 3u);
 
-    // A ".htm" name when no page was offered writes nothing, and nothing failed.
+    // A ".htm" name when no page was offered gets what the dialog offered.
     ASSERT_EQ(std::string(chooser->requests[0].filter.c_str()).find("htm"), std::string::npos)
         << chooser->requests[0].filter.c_str();
     chooser->answer = uString(m_home.file("page.htm").c_str());
     Command(resources::cmd::kSave);
-    EXPECT_FALSE(std::filesystem::exists(m_home.file("page.htm")));
+    EXPECT_NE(testsupport::ReadFileBytes(m_home.file("page.htm")).find("<rss"), std::string::npos);
     EXPECT_TRUE(m_prompt->shown.empty()) << m_prompt->shown[0].text;
+    {
+        testsupport::GermanInterface german;
+        ASSERT_TRUE(german.loaded);
+        chooser->answer = uString();
+        Command(kImport);
+        EXPECT_STREQ(chooser->requests.back().filter.c_str(),
+                     "Abonnement-Gliederungsdateien (*.opml; *.xml)|*.opml;*.xml|Alle Dateien (*.*)|*.*");
+    }
 
     // A feed file named on the command line goes into the chosen list as a file:// feed.
     std::string local =
@@ -695,7 +703,7 @@ TEST_F(OpmlFrameTest, ANameTypedWithoutItsExtensionIsAskedAboutBeforeItsFileIsRe
         dlsym(RTLD_DEFAULT, "gtk_file_chooser_set_current_name"));
     // Types the name without its extension, with the filter of that extension,
     // in the home folder, and saves as the toolkit's Save does.
-    auto save = [&](int command, const wxString& name)
+    auto save = [&](int command, const wxString& name, const wxString& typed = wxString())
     {
         WhenFileDialogShown typeAndSave(
             [&](wxFileDialog& dialog)
@@ -704,7 +712,8 @@ TEST_F(OpmlFrameTest, ANameTypedWithoutItsExtensionIsAskedAboutBeforeItsFileIsRe
                 for (int i = 1; i < static_cast<int>(parts.size()); i += 2)
                     if (parts[i].Contains("*." + name.AfterLast('.')))
                         dialog.SetFilterIndex(i / 2);
-                typeName(dialog.GetHandle(), m_home.file(name.BeforeLast('.').utf8_string()).c_str());
+                const wxString typedName = typed.empty() ? name.BeforeLast('.') : typed;
+                typeName(dialog.GetHandle(), m_home.file(typedName.utf8_string()).c_str());
                 title = windowTitle(dialog.GetHandle());
                 wxCommandEvent ok(wxEVT_BUTTON, wxID_OK); // as the toolkit's Save gives it
                 dialog.HandleWindowEvent(ok);
@@ -733,6 +742,12 @@ TEST_F(OpmlFrameTest, ANameTypedWithoutItsExtensionIsAskedAboutBeforeItsFileIsRe
                 << path << " after " << (answer == wxYES ? "yes" : "no");
         }
     EXPECT_EQ(title, "Select a file");
+    // A name of another extension gets what the filter chosen shows, under that name.
+    const std::string plain = Write("plain.txt", "the user's own");
+    m_prompt->Answer(wxYES);
+    ASSERT_TRUE(save(resources::cmd::kSave, "x.htm", "plain.txt"));
+    EXPECT_EQ(m_prompt->shown[0].text, plain + " already exists.\nDo you want to replace it?");
+    EXPECT_NE(testsupport::ReadFileBytes(plain).find("the page"), std::string::npos);
     testsupport::GermanInterface german;
     ASSERT_TRUE(german.loaded);
     m_prompt->Answer(wxNO);

@@ -224,6 +224,27 @@ TEST_F(SubscriptionFrameTest, EachChangeToTheTreeIsInTheFileAtOnce)
     EXPECT_TRUE(has("<keyword name=\"Election\" value=\"vote or ballot\"/>"));
 }
 
+// A fresh profile's first list is named in the interface language, in the
+// window and in the file; a list of that English name the user has is not.
+TEST_F(SubscriptionFrameTest, AFreshGermanProfileNamesItsFirstListInGerman)
+{
+    const std::string file = m_home.file("Documents/Kestrova/subscription/config.xml");
+    std::filesystem::remove(file);
+    CPreference::Release(); // the next start finds no tree
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
+    Start();
+    EXPECT_TRUE(Find("Meine Feeds", kList).IsOk()) << testsupport::ReadFileBytes(file);
+    EXPECT_NE(testsupport::ReadFileBytes(file).find("name=\"Meine Feeds\""), std::string::npos);
+
+    CloseFrame();
+    std::string stored = kTree;
+    stored.replace(stored.find("\"First\""), 7, "\"My Feeds\"");
+    std::ofstream(file) << stored;
+    Restart();
+    EXPECT_TRUE(Find("My Feeds", kList).IsOk());
+}
+
 TEST_F(SubscriptionFrameTest, AWatchKeepsItsPlainTitleThroughARestartAndItsProperties)
 {
     Site site("Vote news", {230, 120, 20, 255}, 3);

@@ -1,6 +1,7 @@
 #include "SlowFetch.h"
 #include "SubscriptionFrameFixture.h"
 #include "feeds/FeedSearchCriteria.h"
+#include "support/GermanInterface.h"
 
 using namespace subscription;
 using namespace subscriptiontest;
@@ -108,6 +109,21 @@ TEST_F(SubscriptionFrameTest, NewChannelsAndFoldersAreNumberedPastTheTakenNames)
     m_frame->NewFolder();
     EXPECT_EQ(Labels(Find("News", kChannel)).back(), "New Folder 3")
         << "not a channel or folder: the first channel, whose branch has the others";
+
+    // Named in the interface language when made; the names made before stay.
+    testsupport::GermanInterface german;
+    ASSERT_TRUE(german.loaded);
+    m_frame->NewChannel();
+    m_frame->NewChannel();
+    tree->SetRememberedItem(Find("Podcasts", kFolder));
+    m_frame->NewFolder();
+    m_frame->SendMessage(WM_APP_NEWLIST, 0, ItemToParam(Find("Podcasts", kFolder)));
+    EXPECT_EQ(Labels(tree->GetRootItem()),
+              (std::vector<std::string>{"News", "Archive", "New Channel", "New Channel 1", "Neuer Kanal",
+                                        "Neuer Kanal 1"}));
+    EXPECT_EQ(Labels(Find("Podcasts", kFolder)),
+              (std::vector<std::string>{"Second", "Election", "New Folder", "New Folder 1", "New Folder 2",
+                                        "Neuer Ordner", "Neue Liste"}));
 }
 
 TEST_F(SubscriptionFrameTest, SearchingAListNamesWhatIsMissingOrNotFound)
