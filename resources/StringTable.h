@@ -121,6 +121,8 @@ inline constexpr StringEntry kStringTable[] = {
     // The file dialogs: their title, and the question before a save replaces a file (its path).
     {3095, "Select a file"},
     {3096, "%s already exists.\nDo you want to replace it?"},
+    // A download of the browser pane whose save the user cancelled: the name it was offered under.
+    {3097, "Download of %s cancelled"},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},
