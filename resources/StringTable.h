@@ -141,6 +141,8 @@ inline constexpr StringEntry kStringTable[] = {
     {3107, "Open the attachment"},
     // The name of the torrent file dialog's filter.
     {3108, "Open Torrent File (*.torrent)"},
+    // A download of the browser pane whose save the user cancelled: the name it was offered under.
+    {3109, "Download of %s cancelled"},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

@@ -3,6 +3,7 @@
 #include "dialogs/XHeaderCtrl.h"
 #include "downloads/XListModel.h"
 
+#include <functional>
 #include <vector>
 #include <wx/event.h>
 #include <wx/imaglist.h>
@@ -65,9 +66,12 @@ public:
     void SetTrackSelect(bool on);
 
     int GetRowHeight() const { return m_rowHeight; }
-    /// In a translated interface, widens each column whose header's text is
-    /// longer than the width the columns were laid out with.
-    void FitColumnsToHeaders();
+    /// Widens each column to show its header whole, in the interface
+    /// language, and each of `cellTexts` of it (the widest texts its cells
+    /// are known to show); a column never narrows.
+    void FitColumns(const std::function<std::vector<uString>(int column)>& cellTexts = {});
+    /// What all columns take side by side.
+    int GetColumnsWidth() const;
     /// The row and column at a point of the body window (its client
     /// coordinates); -1 where there is none.
     int HitTest(const wxPoint& bodyPoint, int* column = nullptr) const;

@@ -1,5 +1,6 @@
 #include "dialogs/FeedDownloadCtrl.h"
 
+#include "common/ColumnWidth.h"
 #include "common/DesktopShell.h"
 #include "common/MenuBuilder.h"
 #include "dialogs/XListCtrl.h"
@@ -31,7 +32,10 @@ CFeedDownloadCtrl::CFeedDownloadCtrl(CDownloadManager* manager, wxWindow* parent
 
     m_list->SetTrackSelect(true);
     m_panel.InitColumns(m_list->GetClientSize().x);
-    m_list->FitColumnsToHeaders();
+    m_list->FitColumns(&CDownloadPanelModel::KnownCellTexts);
+    // Its first size shows every column whole.
+    ui::WidenToShowColumns(*this, *m_list->GetBody(), m_list->GetColumnsWidth());
+    CentreOnParent();
     {
         wxWindowUpdateLocker noUpdates(m_list);
         m_panel.FillList();

@@ -222,24 +222,37 @@ void CXListCtrl::OnModelChanged(int row, int column)
     UpdateSubItem(row, column);
 }
 
-void CXListCtrl::FitColumnsToHeaders()
+void CXListCtrl::FitColumns(const std::function<std::vector<uString>(int column)>& cellTexts)
 {
+    const int spacing = m_header->GetSpacing();
     for (int column = 0; column < m_model.GetColumns(); ++column)
     {
         const XListColumn* header = m_model.GetColumn(column);
+        // The header's check box stands beside its caption.
+        const int image = header->headerState != kHeaderNoCheckbox ? m_headerImages.GetSize().x + spacing : 0;
         const wxString title = wxString::FromUTF8(std::string(uTr(header->title.c_str())));
-        const int width = ui::ColumnWidthFor(*m_header, header->width, {title});
+        int width = ui::ColumnWidthFor(*m_header, header->width, {title}, image);
+        std::vector<wxString> cells;
+        for (const uString& text : cellTexts ? cellTexts(column) : std::vector<uString>())
+            cells.push_back(Wide(text));
+        width = ui::ColumnWidthFor(*this, width, cells);
         if (width > header->width)
             m_model.SetColumnWidth(column, width);
     }
 }
 
-void CXListCtrl::UpdateLayout()
+int CXListCtrl::GetColumnsWidth() const
 {
-    m_layoutPending = false;
     int width = 0;
     for (int column = 0; column < m_model.GetColumns(); ++column)
         width += m_model.GetColumn(column)->width;
+    return width;
+}
+
+void CXListCtrl::UpdateLayout()
+{
+    m_layoutPending = false;
+    const int width = GetColumnsWidth();
     if (static_cast<int>(m_header->GetColumnCount()) != m_model.GetColumns())
         m_header->SyncColumns();
     else

@@ -155,8 +155,8 @@ void OPMLImport::OnInitDialog(wxInitDialogEvent& event)
     std::vector<wxString> titles;
     for (long row = 0; row < m_feedList->GetItemCount(); ++row)
         titles.push_back(m_feedList->GetItemText(row, kTitleColumn));
-    m_feedList->SetColumnWidth(
-        kTitleColumn, ui::ColumnWidthFor(*m_feedList, m_feedList->GetColumnWidth(kTitleColumn), titles));
+    for (int column = 0; column < m_feedList->GetColumnCount(); ++column)
+        ui::FitListColumn(*m_feedList, column, column == kTitleColumn ? titles : std::vector<wxString>());
     // Every column shows, its header whole, as far as the screen allows.
     int columns = kListFrame;
     for (int column = 0; column < m_feedList->GetColumnCount(); ++column)

@@ -98,8 +98,11 @@ CTorrentCtrl::CTorrentCtrl(CDownloadManager* manager, wxWindow* parent)
     {
         wxWindowUpdateLocker noUpdates(m_list);
         m_panel.InitColumns(m_list->GetClientSize().x);
-        m_list->FitColumnsToHeaders();
+        m_list->FitColumns(&CTorrentPanelModel::KnownCellTexts);
     }
+    // Its first size shows every column whole.
+    ui::WidenToShowColumns(*this, *m_list->GetBody(), m_list->GetColumnsWidth());
+    CentreOnParent();
     m_detailTable = std::make_unique<DetailTable>(*m_detail);
     m_pages =
         std::make_unique<CTorrentDetailPages>(*m_detailTable, m_panel.GetEngine(), m_panel.TorrentFolder());

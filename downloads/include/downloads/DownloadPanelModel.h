@@ -52,6 +52,9 @@ public:
     // within 0 to 100).
     int PercentOf(const CTransferItem& entry) const;
 
+    // The widest texts a column's cells are known to show (the statuses'
+    // names in the interface language); none for a column of names.
+    static std::vector<uString> KnownCellTexts(int column);
     // The menu commands greyed for a row whose last shown status is this.
     static std::vector<int> GreyedCommands(int status);
     // The row's queue entry, found by its id; false without data or entry.

@@ -48,6 +48,9 @@ public:
     void OnTimer();
     void RefreshList();
 
+    // The widest texts a column's cells are known to show: the states' names
+    // in the interface language, a whole percent, the longest times left.
+    static std::vector<uString> KnownCellTexts(int column);
     static int RowImage(int state);
     // The menu commands greyed for a row added in that state.
     static std::vector<int> GreyedCommands(int state);

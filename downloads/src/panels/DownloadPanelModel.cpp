@@ -64,6 +64,14 @@ void CDownloadPanelModel::InitColumns(int listWidth)
     m_list.SetHeaderCheckedState(kCheckColumn, kHeaderUnchecked);
 }
 
+std::vector<uString> CDownloadPanelModel::KnownCellTexts(int column)
+{
+    std::vector<uString> texts;
+    for (int status = 0; column == kProgressColumn && status < CTransferItem::kStatusCount; ++status)
+        texts.push_back(StatusText(status));
+    return texts;
+}
+
 void CDownloadPanelModel::FillList()
 {
     if (m_manager == nullptr)

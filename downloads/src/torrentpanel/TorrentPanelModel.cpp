@@ -88,6 +88,28 @@ void CTorrentPanelModel::InitColumns(int listWidth)
     FillTorrentList();
 }
 
+std::vector<uString> CTorrentPanelModel::KnownCellTexts(int column)
+{
+    switch (column)
+    {
+    case 2:
+        return {uString("100.00")};
+    case 5:
+        return {FormatTimeLeft(59.99f), FormatTimeLeft(3599.0f), FormatTimeLeft(86399.0f)};
+    case 7:
+        return {uString("INF"), uString("99.99")};
+    case 9:
+    {
+        std::vector<uString> names;
+        for (int state = 0; state < CTorrentStatus::kStateCount; ++state)
+            names.emplace_back(TorrentStateName(state));
+        return names;
+    }
+    default:
+        return {};
+    }
+}
+
 void CTorrentPanelModel::FillTorrentList()
 {
     std::vector<CTorrentStatus> torrents;

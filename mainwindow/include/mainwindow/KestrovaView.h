@@ -78,9 +78,10 @@ public:
     CTransferRowData* GetRowData(int row) const;
     uString GetRowText(int row, int column) const;
     void SetRowImage(int row, int image);
-    // In a translated interface, widens the date column to show its header
-    // and every row's date whole; a width the user dragged it to stays.
-    void FitDateColumn();
+    // Widens each column to show its header whole, the date column any full
+    // date, and all but the title every row's text; a width the user
+    // dragged stays.
+    void FitColumns();
     // Selects and focuses the row alone and keeps it in view; no hook runs.
     void SelectRow(int row);
     // The first selected row, -1 when none.
@@ -129,6 +130,6 @@ private:
     bool m_clickOnIcon = false;
     // The button release that ends a double-click is no click of its own.
     bool m_swallowNextUp = false;
-    // The user dragged the date column's edge: its width is theirs.
-    bool m_dateWidthChosen = false;
+    // The user dragged the column's edge: its width is theirs.
+    bool m_widthChosen[kColumnCount] = {false, false, false, false};
 };

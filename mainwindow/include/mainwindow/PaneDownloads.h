@@ -52,6 +52,8 @@ public:
         std::function<uString(const uString& name)> saveAs;
         // A saved download is complete (true) or failed (false).
         std::function<void(bool saved, const uString& path)> saved;
+        // The user cancelled the save of the download offered under `name`.
+        std::function<void(const uString& name)> cancelled;
         // A saved download is complete but the file the user chose stays:
         // the download is under `savedAs` beside it, because its end cannot
         // be checked (`endUnchecked`) or because that file took the name

@@ -35,6 +35,7 @@ constexpr int kDownloadSavedString = 3080;
 constexpr int kDownloadNotSavedString = 3081;
 constexpr int kDownloadSavedBesideString = 3082;
 constexpr int kDownloadSavedBesideLaterFileString = 3083;
+constexpr int kDownloadCancelledString = 3109;
 constexpr int kDatabaseMissingString = 3012;
 constexpr int kNewsWatchTitle = 3102;
 
@@ -120,6 +121,13 @@ void CMainFrame::CreateReadingPanes()
         uString text;
         text.format(resources::StringText(saved ? kDownloadSavedString : kDownloadNotSavedString).c_str(),
                     path.c_str());
+        ShowStatusText(wxString::FromUTF8(text.c_str()));
+    };
+    // What the bar said of an earlier download gives way to this one's end.
+    downloads.cancelled = [this](const uString& name)
+    {
+        uString text;
+        text.format(resources::StringText(kDownloadCancelledString).c_str(), name.c_str());
         ShowStatusText(wxString::FromUTF8(text.c_str()));
     };
     // The file under the chosen name stays: the box says why, and where

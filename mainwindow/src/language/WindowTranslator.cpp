@@ -111,7 +111,7 @@ void TranslateChildren(wxWindow* window)
                 column.SetText(text);
                 list->SetColumn(i, column);
                 // A longer header than the column was made for stays whole.
-                list->SetColumnWidth(i, ColumnWidthFor(*list, list->GetColumnWidth(i), {text}));
+                FitListColumn(*list, i);
             }
         }
     }

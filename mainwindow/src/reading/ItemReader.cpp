@@ -66,7 +66,7 @@ void CItemReader::FillItemList(CFeedStore& store)
                                                item.kept ? 1 : 0, static_cast<uint16_t>(kind));
         m_list.AppendRow(std::move(row));
     }
-    m_list.FitDateColumn();
+    m_list.FitColumns();
     // Another list starts at its top, where the newest item is, wherever
     // the last one was scrolled to.
     if (m_list.GetRowCount() > 0)

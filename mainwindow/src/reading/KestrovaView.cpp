@@ -2,7 +2,6 @@
 
 #include "common/ColumnWidth.h"
 #include "common/MenuBuilder.h"
-#include "foundation/uTranslation.h"
 #include "mainwindow/ItemKind.h"
 
 #include <algorithm>
@@ -23,12 +22,24 @@ const ColumnSpec kColumns[CKestrovaView::kColumnCount] = {
     {"Publish Date", 100},
 };
 
-// What the title column keeps when the dates need more room.
-constexpr int kLeastTitleWidth = 240;
-
 wxString ToWx(const uString& text)
 {
     return wxString::FromUTF8(text.c_str(), static_cast<size_t>(text.getLength()));
+}
+
+// A full date as the list shows it ("2025-09-28 23:59:59"), each digit the
+// font's widest: no date of that form is wider.
+wxString WidestDate(const wxWindow& list)
+{
+    wxChar widest = '0';
+    for (wxChar digit = '1'; digit <= '9'; ++digit)
+    {
+        if (list.GetTextExtent(wxString(digit)).x > list.GetTextExtent(wxString(widest)).x)
+            widest = digit;
+    }
+    wxString date("0000-00-00 00:00:00");
+    date.Replace("0", wxString(widest));
+    return date;
 }
 } // namespace
 
@@ -55,9 +66,10 @@ CKestrovaView::CKestrovaView(wxWindow* parent, wxWindowID id)
          [this](wxListEvent& event)
          {
              event.Skip();
-             if (event.GetColumn() == kPublishDate)
-                 m_dateWidthChosen = true;
+             if (event.GetColumn() >= 0 && event.GetColumn() < kColumnCount)
+                 m_widthChosen[event.GetColumn()] = true;
          });
+    FitColumns();
 }
 
 CKestrovaView::~CKestrovaView() = default;
@@ -96,27 +108,22 @@ void CKestrovaView::DeleteRow(int row)
     Refresh();
 }
 
-void CKestrovaView::FitDateColumn()
+void CKestrovaView::FitColumns()
 {
-    // In the program's own language the column keeps the width it was drawn
-    // with: no row need be measured.
-    if (m_dateWidthChosen || uGetCatalog() == nullptr)
-        return;
-    wxListItem header;
-    header.SetMask(wxLIST_MASK_TEXT);
-    GetColumn(kPublishDate, header);
-    std::vector<wxString> texts{header.GetText()};
-    for (const Row& row : m_rows)
-        texts.push_back(ToWx(row.text[kPublishDate]));
-    const int width = GetColumnWidth(kPublishDate);
-    const int fitted = ui::ColumnWidthFor(*this, width, texts);
-    if (fitted <= width)
-        return;
-    SetColumnWidth(kPublishDate, fitted);
-    // The title gives up the room, so that the row stays as wide as the
-    // pane it was laid out for and the dates stay in view.
-    const int title = GetColumnWidth(kTitle);
-    SetColumnWidth(kTitle, std::max(kLeastTitleWidth, title - (fitted - width)));
+    for (int column = 0; column < kColumnCount; ++column)
+    {
+        // A width the user dragged a column to is theirs.
+        if (m_widthChosen[column])
+            continue;
+        // The short columns show every row's text; a title longer than
+        // the layout's column is cut, as the pane's width is the titles'.
+        std::vector<wxString> cells;
+        if (column == kPublishDate)
+            cells.push_back(WidestDate(*this));
+        for (std::size_t row = 0; column != kTitle && row < m_rows.size(); ++row)
+            cells.push_back(ToWx(m_rows[row].text[column]));
+        ui::FitListColumn(*this, column, cells);
+    }
 }
 
 const CKestrovaView::Row* CKestrovaView::GetRow(int row) const

@@ -173,6 +173,8 @@ void ChooseSaveFile(GObject* download, const std::string& suggestedName)
     {
         if (!chosen.empty() && shared && shared->hooks.saved)
             shared->hooks.saved(false, uString(chosen.c_str()));
+        else if (chosen.empty() && saveAs && shared && shared->hooks.cancelled)
+            shared->hooks.cancelled(uString(suggestedName.c_str()));
         Api().cancel(download);
         return;
     }

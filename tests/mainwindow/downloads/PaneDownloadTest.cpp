@@ -408,6 +408,13 @@ TEST_F(PaneDownloadTest, AClickedDownloadIsSavedWhereTheUserSays)
     EXPECT_EQ(FilesNamed("pack.zip"), 0);
     EXPECT_TRUE(m_opened.empty());
 
+    // A later download cancelled: the bar tells that, not the earlier save.
+    chooser->answer.clear();
+    ClickLinkTo("/get/pack");
+    EXPECT_TRUE(
+        guitest::RunEventsUntil([&] { return StatusText() == "Download of pack.zip cancelled"; }, 20000))
+        << StatusText();
+
     // Cut short: the part is no file, and the status bar says so.
     HttpResponse cut = Attachment("application/zip", "broken.zip", archive);
     cut.breakAfter = 20000;

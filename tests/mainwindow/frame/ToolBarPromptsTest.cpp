@@ -287,3 +287,48 @@ TEST_F(ToolBarPromptsTest, ALinksAddressGoesWithThePointerAndAToolLeavesReadyAft
     EXPECT_EQ(sweep.afterLeaving.back(), "Ready");
     EXPECT_EQ(StatusText(), "Ready");
 }
+
+// A menu of the bar, opened by a click and walked with the keyboard, shows
+// the prompt of the entry it is on; once it closes the bar says again what
+// it said before.
+TEST_F(ToolBarPromptsTest, AMenuShowsItsEntrysPromptAndClosingItPutsBackTheTextBefore)
+{
+    ShowFrameIn(0x0409);
+    std::vector<std::string> whileOpen;
+    int closed = 0;
+    m_frame->Bind(wxEVT_MENU_HIGHLIGHT,
+                  [&](wxMenuEvent& event)
+                  {
+                      event.Skip();
+                      if (event.GetMenuId() != wxID_ANY)
+                          m_frame->CallAfter([&] { whileOpen.push_back(StatusText()); });
+                  });
+    m_frame->Bind(wxEVT_MENU_CLOSE,
+                  [&](wxMenuEvent& event)
+                  {
+                      event.Skip();
+                      ++closed;
+                  });
+    for (const std::string before : {"Updating Harbour News", "Ready"})
+    {
+        SendStatusText(before);
+        whileOpen.clear();
+        const int closedBefore = closed;
+        wxUIActionSimulator user;
+        const wxRect bar = m_frame->GetMenuBar()->GetScreenRect();
+        user.MouseMove(bar.GetPosition() + wxPoint(18, bar.height / 2)); // File
+        user.MouseClick();
+        guitest::RunEventsFor(300);
+        for (int key : {WXK_DOWN, WXK_DOWN, WXK_ESCAPE, WXK_ESCAPE}) // to Open URL..., and out
+        {
+            user.Char(key);
+            guitest::RunEventsFor(150);
+        }
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return closed > closedBefore; }, 5000)) << before;
+        guitest::RunEventsFor(300);
+        EXPECT_NE(std::find(whileOpen.begin(), whileOpen.end(), "Open a web address in the browser"),
+                  whileOpen.end())
+            << before;
+        EXPECT_EQ(StatusText(), before);
+    }
+}

@@ -102,17 +102,40 @@ TEST_F(Reading, SelectingAFeedFillsTheListNewestFirstAndWritesTheChannelPage)
     ASSERT_NE(bravo, nullptr);
     EXPECT_EQ(bravo->flag, itemkind::kAudio);
     EXPECT_EQ(Text(bravo->ds), "default.mdb");
-    // The dates show whole in a translated interface; in English the column keeps its width.
-    EXPECT_EQ(m_list->GetColumnWidth(CKestrovaView::kPublishDate), 100);
+    // Headers, dates, authors and categories show whole in English and German,
+    // no column narrower than the layout gives it; a dragged width stays.
+    auto cellsWhole = [this]
+    {
+        EXPECT_GE(m_list->GetColumnWidth(CKestrovaView::kPublishDate), 100);
+        for (int column = 0; column < CKestrovaView::kColumnCount; ++column)
+        {
+            wxListItem header;
+            header.SetMask(wxLIST_MASK_TEXT);
+            m_list->GetColumn(column, header);
+            std::vector<std::string> texts =
+                column == CKestrovaView::kTitle ? std::vector<std::string>() : Column(column);
+            texts.push_back(header.GetText().utf8_string());
+            for (const std::string& text : texts)
+                EXPECT_GE(m_list->GetColumnWidth(column),
+                          m_list->GetTextExtent(wxString::FromUTF8(text)).x + 8)
+                    << text;
+        }
+    };
+    cellsWhole();
+    guitest::TakeScreenshot("item-list-english");
     {
         testsupport::GermanInterface german(
             std::filesystem::path(KESTROVA_LIST_TEMPLATE).parent_path().parent_path().c_str());
         ASSERT_TRUE(german.loaded);
         SelectFeed();
-        for (const std::string& date : Column(CKestrovaView::kPublishDate))
-            EXPECT_GE(m_list->GetColumnWidth(CKestrovaView::kPublishDate), m_list->GetTextExtent(date).x + 8)
-                << date;
+        cellsWhole();
     }
+    m_list->SetColumnWidth(CKestrovaView::kPublishDate, 60);
+    wxListEvent dragged(wxEVT_LIST_COL_END_DRAG, m_list->GetId());
+    dragged.m_col = CKestrovaView::kPublishDate;
+    m_list->GetEventHandler()->ProcessEvent(dragged);
+    SelectFeed();
+    EXPECT_EQ(m_list->GetColumnWidth(CKestrovaView::kPublishDate), 60);
 
     std::string page = WaitForPage("logo.png");
     EXPECT_NE(page.find("<a alt=\"Loopback &quot;News&quot;\" href=\"" + m_server.url("/") + "\">"),

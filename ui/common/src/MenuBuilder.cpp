@@ -2,6 +2,7 @@
 
 #include "Accelerators.h"
 #include "Menus.h"
+#include "StringTable.h"
 #include "foundation/uTranslation.h"
 
 #include <algorithm>
@@ -71,7 +72,9 @@ size_t AppendMenuItems(wxMenu& menu, std::span<const resources::MenuItem> items,
         switch (item.kind)
         {
         case MenuItemKind::Command:
-            menu.Append(MenuCommandId(item.id), MenuLabel(item, accelerators), wxString(),
+            // The status bar shows the command's prompt while the entry is highlighted.
+            menu.Append(MenuCommandId(item.id), MenuLabel(item, accelerators),
+                        FromUtf8(resources::CommandPrompt(item.id)),
                         IsCheckCommand(item.id) ? wxITEM_CHECK : wxITEM_NORMAL);
             break;
         case MenuItemKind::Separator:

@@ -4,13 +4,23 @@
 #include <wx/string.h>
 
 class wxWindow;
+class wxListCtrl;
 
 namespace ui
 {
-/// The width of a list column that is `width` pixels wide in the program's
-/// own language: `width` itself there, as the layout was drawn; in a
-/// translated interface at least what each of `texts` (its header, and the
-/// cells that must show whole) takes in the list's font with the padding the
-/// list draws around a text, for translations run longer. UI thread only.
-int ColumnWidthFor(const wxWindow& list, int width, const std::vector<wxString>& texts);
+/// The width a list column shows whole in, in any interface language: at
+/// least `width` (what the layout gives it, or what it has grown to), and
+/// at least what each of `texts` (its header, and the widest texts its cells
+/// are known to show) takes in `font`'s font with the padding a list draws
+/// around a text, plus `extra` (an image beside the text). It only widens.
+/// UI thread only.
+int ColumnWidthFor(const wxWindow& font, int width, const std::vector<wxString>& texts, int extra = 0);
+
+/// Widens a report list's column to its header and `cells` by
+/// ColumnWidthFor; it never narrows it.
+void FitListColumn(wxListCtrl& list, int column, const std::vector<wxString>& cells = {});
+
+/// Widens `window` (a dialog at its laid-out size) so that `list`'s client
+/// area is at least `columnsWidth` wide, as far as the screen allows.
+void WidenToShowColumns(wxWindow& window, const wxWindow& list, int columnsWidth);
 } // namespace ui
