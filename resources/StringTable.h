@@ -121,6 +121,9 @@ inline constexpr StringEntry kStringTable[] = {
     // The file dialogs: their title, and the question before a save replaces a file (its path).
     {3095, "Select a file"},
     {3096, "%s already exists.\nDo you want to replace it?"},
+    // A torrent not added: the name its data would take in the torrent folder, which another torrent holds.
+    {3097, "The torrent was not added: another torrent keeps its data under the same name, %s, in the "
+           "torrent folder."},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},
