@@ -143,6 +143,9 @@ inline constexpr StringEntry kStringTable[] = {
     {3108, "Open Torrent File (*.torrent)"},
     // A download of the browser pane whose save the user cancelled: the name it was offered under.
     {3109, "Download of %s cancelled"},
+    // A torrent not added: the name its data would take in the torrent folder, which another torrent holds.
+    {3110, "The torrent was not added: another torrent keeps its data under the same name, %s, in the "
+           "torrent folder."},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

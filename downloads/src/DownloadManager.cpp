@@ -320,8 +320,14 @@ bool CDownloadManager::CancelItem(const CTransferItem& record)
         uString dataName;
         if (m_engine->GetDataName(record.localfile, dataName))
         {
+            uString key;
+            m_engine->ReadTorrentName(record.localfile, key);
             result = m_engine->RemoveTorrentByFile(record.localfile);
-            torrent::DeleteTorrentData(m_environment.GetSettings().torrentDir, dataName);
+            // A torrent the engine ran held its data name alone; otherwise data
+            // of that name another torrent holds is not this one's.
+            const uFile folder = m_environment.GetSettings().torrentDir;
+            if (result || !torrent::IsDataHeldByOther(*m_engine, folder, key, dataName))
+                torrent::DeleteTorrentData(folder, dataName);
         }
     }
     if (!taskRuns)

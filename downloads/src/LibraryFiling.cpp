@@ -117,29 +117,52 @@ uString FileMd5(const uFile& file)
     return hex;
 }
 
-uString FreeNameIn(const uFile& folder, const uString& name)
+namespace
 {
-    const int dot = name.reverseFindChar('.');
-    const bool hasExtension = dot > 0;
-    const uString stem = hasExtension ? uString(name.c_str(), 0, dot) : name;
-    const uString extension = hasExtension ? uString(name.c_str(), dot, name.getLength() - dot) : uString();
-    for (int n = 1; n < 1000; ++n)
+
+// The first of name, "stem (2).ext" ... "stem (999).ext" that `takes` accepts;
+// empty when it accepts none.
+template <typename Takes> uString FirstNameIn(const uFile& folder, const uString& name, Takes takes)
+{
+    const std::string whole(name.c_str());
+    for (unsigned n = 1; n < 1000; ++n)
     {
-        uString candidate(name);
-        if (n > 1)
-        {
-            uString number;
-            number.format(" (%d)", n);
-            candidate = stem + number + extension;
-        }
+        // The library's first copy beside a file is number 2.
+        const uString candidate = n == 1 ? name : uString(NumberedName(whole, n).c_str());
         uFile path(folder);
         path.append(candidate.c_str());
-        struct stat info;
-        // lstat: a dangling link still occupies the name.
-        if (::lstat(path.getPath().c_str(), &info) != 0 && errno == ENOENT)
+        if (takes(path))
             return candidate;
     }
     return uString();
+}
+
+bool IsFree(const uFile& path)
+{
+    struct stat info;
+    // lstat: a dangling link still occupies the name.
+    return ::lstat(path.getPath().c_str(), &info) != 0 && errno == ENOENT;
+}
+
+} // namespace
+
+uString FreeNameIn(const uFile& folder, const uString& name)
+{
+    return FirstNameIn(folder, name, IsFree);
+}
+
+uString NameForContent(const uFile& folder, const uString& name, const uFile& content, const uString& md5Hex,
+                       bool& same)
+{
+    same = false;
+    const int64_t size = content.getSize();
+    return FirstNameIn(folder, name,
+                       [&](const uFile& path)
+                       {
+                           // The size first: only a file that can match is read whole.
+                           same = path.isFile() && path.getSize() == size && FileMd5(path) == md5Hex;
+                           return same || IsFree(path);
+                       });
 }
 
 uFile DedupeTarget(const uFile& target, const uString& md5Hex)

@@ -25,8 +25,15 @@ uString FileMd5(const uFile& file);
 uFile DedupeTarget(const uFile& target, const uString& md5Hex);
 
 // The name itself when nothing exists under it in the folder, otherwise the
-// first free "stem (n).ext" (n from 2); empty when none is free.
+// first free NumberedName of it (numbers from 2); empty when none is free.
 uString FreeNameIn(const uFile& folder, const uString& name);
+
+// Where a file of that content (`content`, its MD5 as hex) goes in the folder:
+// the first of the names FreeNameIn tries that holds a regular file of the
+// same content (same = true: it stands for the download) or nothing at all;
+// empty when none does.
+uString NameForContent(const uFile& folder, const uString& name, const uFile& content, const uString& md5Hex,
+                       bool& same);
 
 // Deletes a record's download that never reached the library: its file and,
 // for a plain download, the record's own folder under the temp folder.

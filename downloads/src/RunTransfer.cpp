@@ -248,16 +248,15 @@ void CDownloadManager::FilePlainDownload(CTransferItem& record, bool& changed, b
             target = library::DedupeTarget(target, newDigest);
             // A file of other content under that name too is another item's
             // (a feed may name its enclosure so): it stays, and this one goes
-            // under the first free name beside it.
-            const bool same = target.isFile() && library::FileMd5(target) == newDigest;
-            if (!same && target.exists())
-            {
-                const uString free = library::FreeNameIn(folder, target.getFileName());
-                if (free.isEmpty())
-                    return;
-                target = folder;
-                target.append(free.c_str());
-            }
+            // under the first free name beside it, unless a copy of it was
+            // filed under one of those names before.
+            bool same = false;
+            const uString name =
+                library::NameForContent(folder, target.getFileName(), downloaded, newDigest, same);
+            if (name.isEmpty())
+                return;
+            target = folder;
+            target.append(name.c_str());
             if (same)
                 uFile(downloaded).remove();
             else if (!library::MovePath(downloaded, target))

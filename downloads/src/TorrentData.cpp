@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,30 @@ bool DeleteTorrentData(const uFile& torrentFolder, const uString& dataName)
     else
         ::unlink(path); // symbolic links and other special entries
     return ::lstat(path, &entry) != 0 && errno == ENOENT;
+}
+
+bool IsDataHeldByOther(CTorrentEngine& engine, const uFile& torrentFolder, const uString& key,
+                       const uString& dataName)
+{
+    std::vector<CTorrentStatus> running;
+    if (engine.ListTorrents(running))
+    {
+        for (const CTorrentStatus& status : running)
+            if (status.displayName == dataName && status.name != key)
+                return true;
+    }
+    std::error_code error;
+    for (std::filesystem::directory_iterator entries(torrentFolder.getPath().c_str(), error);
+         !error && entries != std::filesystem::directory_iterator(); entries.increment(error))
+    {
+        const uFile file(entries->path().c_str());
+        uString name;
+        uString otherData;
+        if (entries->path().extension() == ".torrent" && engine.ReadTorrentName(file, name) && name != key &&
+            engine.GetDataName(file, otherData) && otherData == dataName)
+            return true;
+    }
+    return false;
 }
 
 } // namespace torrent

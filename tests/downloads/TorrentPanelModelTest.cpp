@@ -311,6 +311,16 @@ TEST_F(TorrentPanelModelTest, CommandsGoThroughTheQueueWhileItWorksOnTheTorrent)
     EXPECT_FALSE(fs::exists(m_folder + "/loose"));
     EXPECT_FALSE(fs::exists(m_folder + "/bb22.torrent"));
     EXPECT_EQ(m_list.GetItemCount(), 1);
+
+    // A row whose torrent left the engine leaves data of its name that another holds.
+    m_engine->torrents.clear();
+    Add("cc33", "shared.mp3", "cc33.torrent");
+    Add("dd44", "shared.mp3", "dd44.torrent");
+    std::ofstream(m_folder + "/shared.mp3") << "z";
+    panel.RefreshList();
+    m_engine->torrents.erase(m_engine->torrents.begin());
+    EXPECT_TRUE(panel.DeleteFromList(0));
+    EXPECT_TRUE(fs::exists(m_folder + "/shared.mp3"));
 }
 
 TEST_F(TorrentPanelModelTest, DeleteRefusesANameOutsideTheTorrentFolder)

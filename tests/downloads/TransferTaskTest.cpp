@@ -141,6 +141,15 @@ TEST_F(TransferTaskTest, SameNameIsDeduplicatedByContent)
     const std::string filed = StoredRow(refiled[2]);
     EXPECT_TRUE(ReadFileBytes(Data("library/" + filed.substr(0, filed.find('|')))) == Pattern(4000, 'b'))
         << filed;
+    // Downloaded again, that content is filed once: the numbered copy stands for it.
+    for (const char* again : {"?d", "?e"})
+    {
+        const CTransferItem record =
+            Enclosure(std::string("/three/show.mp3") + again, CTransferItem::kMediaAudio, "Other");
+        EXPECT_EQ(Run(record), CTransferItem::kComplete);
+        EXPECT_EQ(StoredRow(record), filed);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Data("library/My Music/Other")), {}), 3);
 }
 
 TEST_F(TransferTaskTest, ChannelTitlesNeverLeaveTheLibrary)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "downloads/TorrentEngine.h"
 #include "foundation/uFile.h"
 #include "foundation/uString.h"
 
@@ -13,5 +14,12 @@ namespace torrent
 // outside it. A symbolic link is removed itself, never what it points to.
 // True when nothing of that name is left.
 bool DeleteTorrentData(const uFile& torrentFolder, const uString& dataName);
+
+// Whether a torrent other than the one named `key` holds dataName in the
+// torrent folder: one the engine runs, or one whose .torrent file lies in the
+// folder (it comes back to its data from there). The engine adds no torrent
+// whose data name another holds, and no command deletes data held so.
+bool IsDataHeldByOther(CTorrentEngine& engine, const uFile& torrentFolder, const uString& key,
+                       const uString& dataName);
 
 } // namespace torrent

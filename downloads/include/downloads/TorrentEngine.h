@@ -117,8 +117,9 @@ public:
     // True when the file is a valid .torrent file and the engine holds its torrent.
     virtual bool TestTorrentFile(uFile torrentFile) = 0;
     // Starts the torrent, its data in the torrent folder; false when the file
-    // is no valid .torrent file, no torrent folder is set, or the torrent is
-    // held already (see WasDuplicate).
+    // is no valid .torrent file, no torrent folder is set, the torrent is
+    // held already (see WasDuplicate), or another torrent holds its data name
+    // (see torrent::IsDataHeldByOther).
     virtual bool AddTorrent(uFile torrentFile) = 0;
     // Removals keep the data, and return once the engine has let go of it.
     virtual bool RemoveTorrent(uString name) = 0;

@@ -293,12 +293,16 @@ bool CTorrentPanelModel::DeleteFromList(int row)
             done = m_manager->CancelItem(record);
         else
         {
-            m_engine->RemoveTorrent(data->item);
+            const bool ran = m_engine->RemoveTorrent(data->item);
             uFile path;
             if (FindTorrentFile(data->item, path))
                 path.remove();
+            // A torrent the engine ran held its data name alone; one gone from
+            // the engine leaves data of that name another torrent holds alone.
             // Only a direct child of the torrent folder: a bad name deletes nothing.
-            done = torrent::DeleteTorrentData(TorrentFolder(), data->label);
+            const uFile folder = TorrentFolder();
+            done = (!ran && torrent::IsDataHeldByOther(*m_engine, folder, data->item, data->label)) ||
+                   torrent::DeleteTorrentData(folder, data->label);
         }
     }
     m_list.DeleteItem(row);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <list>
+#include <string>
 
 // A file-system path and, optionally, an open file on it.
 //
@@ -194,3 +195,9 @@ constexpr int kMaxFeedNameBytes = 200;
 // kept. A name within the limit comes back as MakeValidFileName makes it, so
 // names stored before the cut still match.
 uString SafeFileName(const uString& text);
+// The name of a copy kept beside a file of the same name, as file managers
+// name it: `name` (no folder) with " (number)" before its ending, the ending of
+// a tar archive whole ("pack.zip" gives "pack (2).zip", "logs.tar.gz"
+// "logs (2).tar.gz", ".profile" ".profile (2)"); the stem is cut at a character
+// to keep the name within 255 bytes. Each caller picks its first number.
+std::string NumberedName(const std::string& name, unsigned number);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -178,4 +179,29 @@ uString SafeFileName(const uString& text)
         --cut;
     name = ValidFileName((name.substr(0, cut) + extension).c_str());
     return uString(name.c_str());
+}
+
+std::string NumberedName(const std::string& name, unsigned number)
+{
+    constexpr std::size_t kLongestName = 255;
+    std::size_t dot = name.rfind('.');
+    if (dot == 0 || dot == std::string::npos)
+        dot = name.size();
+    else if (dot >= 5 && ::strncasecmp(name.c_str() + dot - 4, ".tar", 4) == 0)
+        dot -= 4;
+    const std::string mark = " (" + std::to_string(number) + ")";
+    // An ending that leaves the stem no room is no ending.
+    if (name.size() - dot + mark.size() > kLongestName / 2)
+        dot = name.size();
+    const std::string ending = name.substr(dot);
+    std::string stem = name.substr(0, dot);
+    if (stem.size() + mark.size() + ending.size() > kLongestName)
+    {
+        std::size_t cut = kLongestName - mark.size() - ending.size();
+        // Not inside a character: back to the start of the one cut.
+        while (cut > 0 && IsUtf8Continuation(stem[cut]))
+            --cut;
+        stem.resize(cut);
+    }
+    return stem + mark + ending;
 }

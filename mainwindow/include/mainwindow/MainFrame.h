@@ -288,8 +288,10 @@ public:
     // Enclosures and the media library (MainFrameEnclosures.cpp).
     /// Hands a .torrent file to the BitTorrent engine and keeps a copy in the
     /// torrent folder under the torrent's key; false without an engine or
-    /// when the engine refuses the file (whatever the copy gives).
-    bool AddTorrentFile(const uString& path);
+    /// when the engine refuses the file (whatever the copy gives). Refused
+    /// because another torrent holds its data name, it says so over `parent`
+    /// (none: the frame).
+    bool AddTorrentFile(const uString& path, wxWindow* parent = nullptr);
     /// Fetches the address into the temp folder under the MD5 of the address
     /// (time-out in seconds, 0: none); the fetch's result.
     bool DownloadToTemp(const uString& address, uFile& file, int timeout);

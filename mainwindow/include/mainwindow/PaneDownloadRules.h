@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/uFile.h"
+
 #include <cstdint>
 #include <string>
 
@@ -61,12 +63,9 @@ FileId FileUnder(const std::string& path);
 /// stayed.
 bool MoveSaveFile(const std::string& from, const std::string& to, const FileId& replaceable = FileId());
 
-/// The name of a file kept beside one of the same name, as file managers
-/// name it: `name` (no folder) with " (number)" before its ending, the
-/// ending of a tar archive whole ("pack.zip" gives "pack (1).zip",
-/// "logs.tar.gz" "logs (1).tar.gz", ".profile" ".profile (1)"); the stem is
-/// cut at a character to keep the name within 255 bytes.
-std::string NumberedName(const std::string& name, unsigned number);
+/// A save kept beside a file of the same name takes the numbered name a
+/// file manager gives a kept copy (numbers from 1).
+using ::NumberedName;
 
 /// Moves a complete save's file (`from`) beside `chosen`, where a file
 /// stays, under the first free NumberedName of its name in its folder; the

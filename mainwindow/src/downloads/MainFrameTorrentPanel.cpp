@@ -29,5 +29,5 @@ void CMainFrame::AddTorrentInteractive(wxWindow* panel)
         return;
     const uString path = ChooseTorrentFile(panel);
     if (!path.isEmpty())
-        AddTorrentFile(path);
+        AddTorrentFile(path, panel);
 }

@@ -12,6 +12,7 @@
 #include "dialogs/SubscriptionDlgs.h"
 #include "downloads/DownloadManager.h"
 #include "downloads/MediaPlayer.h"
+#include "downloads/TorrentData.h"
 #include "downloads/TorrentEngine.h"
 #include "feeds/FeedStore.h"
 #include "feeds/LibraryFiles.h"
@@ -34,6 +35,7 @@ namespace
 constexpr int kNoMediaString = 3029;
 constexpr int kTorrentFilesName = 3108;
 constexpr int kAllFilesName = 3101;
+constexpr int kDataNameHeldString = 3110;
 
 // The full path of a recorded local file: under the configured library, else
 // under the start-up one; false when no file is at either (or the name
@@ -211,14 +213,27 @@ void CMainFrame::DeleteListItem(const CTransferRowData& row)
     store.MarkItemDeleted(row.item, error, nullptr);
 }
 
-bool CMainFrame::AddTorrentFile(const uString& path)
+bool CMainFrame::AddTorrentFile(const uString& path, wxWindow* parent)
 {
     CTorrentEngine* engine = m_downloadManager ? m_downloadManager->GetEngine() : nullptr;
     if (engine == nullptr)
         return false;
     const uFile source(path.c_str());
+    if (!source.isFile())
+        return false;
+    if (!engine->AddTorrent(source))
+    {
+        uString key;
+        uString dataName;
+        if (!engine->WasDuplicate() && engine->ReadTorrentName(source, key) &&
+            engine->GetDataName(source, dataName) &&
+            torrent::IsDataHeldByOther(*engine, m_preference->GetTorrentDir(), key, dataName))
+            ui::ShowPrompt(parent != nullptr ? parent : this, kDataNameHeldString, wxOK | wxICON_WARNING,
+                           dataName);
+        return false;
+    }
     CTorrentStatus status;
-    if (!source.isFile() || !engine->AddTorrent(source) || !engine->GetStatusByFile(source, status))
+    if (!engine->GetStatusByFile(source, status))
         return false;
     // The engine's key names the copy; a key that is no plain file name is
     // not used as one.
@@ -253,7 +268,7 @@ long CMainFrame::OnAddTorrent(const CFrameMessage& message)
 {
     auto* panel = reinterpret_cast<wxWindow*>(message.lParam);
     const uString path = ChooseTorrentFile(panel);
-    if (!path.isEmpty() && AddTorrentFile(path) && panel != nullptr)
+    if (!path.isEmpty() && AddTorrentFile(path, panel) && panel != nullptr)
         ui::SendWindowMessage(panel->GetEventHandler(), WM_APP_ADDTORRENT, 0, 0);
     return 0;
 }

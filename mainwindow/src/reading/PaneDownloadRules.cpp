@@ -239,31 +239,6 @@ bool MoveSaveFile(const std::string& from, const std::string& to, const FileId& 
     return ::link(from.c_str(), to.c_str()) == 0 && ::unlink(from.c_str()) == 0;
 }
 
-std::string NumberedName(const std::string& name, unsigned number)
-{
-    constexpr std::size_t kLongestName = 255;
-    std::size_t dot = name.rfind('.');
-    if (dot == 0 || dot == std::string::npos)
-        dot = name.size();
-    else if (dot >= 5 && Lower(name.substr(dot - 4, 4)) == ".tar")
-        dot -= 4;
-    const std::string mark = " (" + std::to_string(number) + ")";
-    // An ending that leaves the stem no room is no ending.
-    if (name.size() - dot + mark.size() > kLongestName / 2)
-        dot = name.size();
-    const std::string ending = name.substr(dot);
-    std::string stem = name.substr(0, dot);
-    if (stem.size() + mark.size() + ending.size() > kLongestName)
-    {
-        std::size_t cut = kLongestName - mark.size() - ending.size();
-        // Not inside a character: back to the start of the one cut.
-        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xc0) == 0x80)
-            --cut;
-        stem.resize(cut);
-    }
-    return stem + mark + ending;
-}
-
 bool MoveSaveFileBeside(const std::string& from, const std::string& chosen, std::string& savedAs)
 {
     // Far more than any folder holds of one name.

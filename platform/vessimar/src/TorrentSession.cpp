@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/announce_entry.hpp>
 #include <libtorrent/error_code.hpp>
@@ -228,6 +229,15 @@ bool TorrentSession::AddTorrent(const std::string& path)
     if (!info || folder.empty())
         return false;
 
+    // The check and the add are one step: two torrents of one name arriving
+    // at once must not both pass.
+    std::lock_guard<std::mutex> lock(m_addMutex);
+    lt::sha1_hash hash;
+    ParseTorrentKey(TorrentKey(*info), hash);
+    // The same torrent again is left to libtorrent, which calls it a duplicate.
+    if (!m_session.find_torrent(hash).is_valid() && IsDataNameHeld(*info, folder))
+        return false;
+
     lt::add_torrent_params params;
     params.ti = std::make_shared<lt::torrent_info>(*info);
     params.save_path = folder;
@@ -241,6 +251,32 @@ bool TorrentSession::AddTorrent(const std::string& path)
         return false;
     }
     return true;
+}
+
+bool TorrentSession::IsDataNameHeld(const lt::torrent_info& info, const std::string& folder)
+{
+    const std::string key = TorrentKey(info);
+    const std::string& name = info.name();
+    const auto others =
+        m_session.get_torrent_status([&](const lt::torrent_status& status)
+                                     { return status.name == name && TorrentKey(status.info_hashes) != key; },
+                                     lt::torrent_handle::query_name);
+    if (!others.empty())
+        return true;
+    // A torrent not running now comes back from its .torrent file in the
+    // folder (the panel's, the queue's) to the data it left there.
+    std::error_code error;
+    for (std::filesystem::directory_iterator entries(folder, error);
+         !error && entries != std::filesystem::directory_iterator(); entries.increment(error))
+    {
+        const std::filesystem::path& path = entries->path();
+        if (path.extension() != ".torrent" || !entries->is_regular_file(error))
+            continue;
+        auto other = m_files.Load(path.string());
+        if (other && other->name() == name && TorrentKey(*other) != key)
+            return true;
+    }
+    return false;
 }
 
 bool TorrentSession::Remove(const lt::torrent_handle& handle)

@@ -58,12 +58,18 @@ public:
 private:
     libtorrent::torrent_handle FindByName(const std::string& name) const;
     libtorrent::torrent_handle FindByFile(const std::string& path);
+    // Whether a torrent of another info-hash holds the data name `info` would
+    // write under in the folder: one in the session, or one whose .torrent
+    // file lies in the folder. Data no torrent holds is taken over: the
+    // engine checks it against the torrent's pieces.
+    bool IsDataNameHeld(const libtorrent::torrent_info& info, const std::string& folder);
     bool Remove(const libtorrent::torrent_handle& handle);
     static bool Pause(const libtorrent::torrent_handle& handle);
     void Apply(const libtorrent::settings_pack& pack);
     std::string TorrentFolder() const;
 
     TorrentFileCache m_files;
+    std::mutex m_addMutex;
     mutable std::mutex m_folderMutex;
     std::string m_folder;
     libtorrent::session m_session;

@@ -3,6 +3,7 @@
 #include "EngineFrameFixture.h"
 #include "LoopbackTracker.h"
 #include "ModalDriver.h"
+#include "ScriptedPrompt.h"
 #include "TorrentFiles.h"
 #include "common/DesktopShell.h"
 #include "common/MenuBuilder.h"
@@ -201,6 +202,15 @@ TEST_F(TorrentPanelTest, ListsAndDrivesATorrentDownloadingFromASeed)
     EXPECT_EQ(std::string(opened[0].target.c_str()), folder + "/episode.mp3");
     EXPECT_EQ(opened[1].verb, CRecordingShell::Request::kExplore);
     EXPECT_EQ(std::string(opened[1].target.c_str()), folder);
+
+    // Another torrent whose data takes that name is not added; the user is told the name.
+    const auto prompt = guitest::ScriptedPrompt::Install();
+    const torrenttest::MadeTorrent rival =
+        torrenttest::MakeSingleFileTorrent("episode.mp3", "rival", m_tracker.announceUrl(), kPieceLength);
+    std::ofstream(m_dir.file("rival.torrent"), std::ios::binary) << rival.bytes;
+    EXPECT_FALSE(m_frame->AddTorrentFile(m_dir.file("rival.torrent").c_str()));
+    ASSERT_EQ(prompt->Ids(), std::vector<int>{3110});
+    EXPECT_NE(prompt->shown[0].text.find("episode.mp3"), std::string::npos);
 
     panel.Command(237);
     Tick();
