@@ -33,7 +33,8 @@ class wxWebView;
 // file the user agreed to replace; a download whose end cannot be checked (a
 // chunked or coded answer), or one whose name another file took meanwhile,
 // is kept beside it under a free name. A save the engine abandons (its
-// network process died) ends as failed and leaves no file.
+// network process died) ends as failed and leaves no file; a download the
+// engine has let go is never called again, whatever the user answers.
 // Without hooks no download is taken.
 //
 // User-interface thread only.

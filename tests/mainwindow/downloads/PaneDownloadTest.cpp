@@ -458,13 +458,15 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         kBeside, // beside the file there, which stays
     };
     // While the answer waits halfway: another save of its name, which ends
-    // first; the engine's network process killed during the save or its dialog.
+    // first; the engine's network process killed during the save or its
+    // dialog, which is then answered with Save or Cancel.
     enum class During
     {
         kNothing,
         kAnotherSave,
         kEngineEnds,
-        kEngineEndsInDialog
+        kEngineEndsInDialog,
+        kEngineEndsInDialogThenCancel,
     };
     struct Row
     {
@@ -493,6 +495,10 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
          During::kEngineEnds},
         {"the engine ends during the dialog", answer(false, false, false), false, Outcome::kFailed, false,
          During::kEngineEndsInDialog},
+        {"the engine ends during the dialog, over a file", answer(false, false, false), true,
+         Outcome::kFailed, false, During::kEngineEndsInDialog},
+        {"the engine ends during the dialog, then Cancel", answer(false, false, false), true,
+         Outcome::kFailed, false, During::kEngineEndsInDialogThenCancel},
     };
     // The user's download folder.
     fs::create_directories(m_home.file(".config"));
@@ -543,10 +549,25 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             if (const int network = EngineNetworkProcess(); network != 0)
                 ::kill(network, SIGKILL);
         };
-        if (row.during == During::kEngineEndsInDialog)
-            chooser->whileAsked = endEngine;
+        const bool inDialog =
+            row.during == During::kEngineEndsInDialog || row.during == During::kEngineEndsInDialogThenCancel;
+        if (inDialog)
+            chooser->whileAsked = [&]
+            {
+                endEngine();
+                // The dialog's loop runs on while the engine lets its downloads go.
+                guitest::RunEventsUntil([] { return EngineNetworkProcess() == 0; }, 10000);
+                guitest::RunEventsFor(1000);
+            };
+        chooser->answer = row.during == During::kEngineEndsInDialogThenCancel ? "" : chosen;
+        const std::size_t asked = chooser->requests.size();
         m_frame->GetStatusBar()->SetStatusText(wxString());
         ClickLinkTo(path);
+        if (inDialog)
+        {
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return chooser->requests.size() > asked; }, 20000));
+            guitest::RunEventsFor(300);
+        }
         if (row.during == During::kAnotherSave || row.during == During::kEngineEnds)
         {
             ASSERT_TRUE(guitest::RunEventsUntil([] { return CPaneDownloads::SavesUnderWay(); }, 20000));
@@ -566,7 +587,14 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         chooser->whileAsked = nullptr;
         const std::string savedAs = row.outcome == Outcome::kBeside ? beside : chosen;
         const std::string told = (row.outcome == Outcome::kFailed ? "Failed to save " : "Saved ") + savedAs;
-        ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == told; }, 20000)) << StatusText();
+        if (row.during == During::kEngineEndsInDialogThenCancel)
+        {
+            EXPECT_NE(StatusText(), told) << "cancelled: nothing to tell";
+        }
+        else
+        {
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == told; }, 20000)) << StatusText();
+        }
         if (row.outcome == Outcome::kBeside)
         {
             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !prompt->shown.empty(); }));
