@@ -670,6 +670,11 @@ TEST(PaneDownloadRulesTest, ADownloadKeptBesideAFileTakesTheFirstFreeNumberedNam
     std::ofstream(saving) << "the download";
     EXPECT_FALSE(panedownload::MoveSaveFile(saving, folder.file("pack.zip"), agreed));
     EXPECT_EQ(testsupport::ReadFileBytes(folder.file("pack.zip")), "the user's pack (1).zip");
+    // Also one made under the inode number the agreed one left.
+    const panedownload::FileId agreedAgain = panedownload::FileUnder(folder.file("pack.zip"));
+    testsupport::MakeAnewUnderItsInode(folder.file("pack.zip"), "made anew");
+    EXPECT_FALSE(panedownload::MoveSaveFile(saving, folder.file("pack.zip"), agreedAgain));
+    EXPECT_EQ(testsupport::ReadFileBytes(folder.file("pack.zip")), "made anew");
     // Nor over a folder, even the one under the name at the choice.
     std::filesystem::create_directory(folder.file("kept"));
     std::ofstream(folder.file("kept/inside")) << "the user's";

@@ -37,16 +37,23 @@ std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& conte
 bool HasUncheckedEnd(const std::string& contentEncoding, const std::string& transferEncoding);
 
 /// A file as it is under a name, told apart from any that takes the name
-/// later; all 0 for none.
+/// later, also one that gets the inode number a removed file left: by when
+/// it was made where the file system tells, else by when it last changed
+/// (so that a change makes it another file: in doubt, none is replaced); all
+/// 0 for none.
 struct FileId
 {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::int64_t born = 0;    // nanoseconds; 0: not told
+    std::int64_t changed = 0; // nanoseconds
 
     bool IsNone() const { return device == 0 && inode == 0; }
     bool IsSameAs(const FileId& other) const
     {
-        return !IsNone() && device == other.device && inode == other.inode;
+        if (IsNone() || device != other.device || inode != other.inode)
+            return false;
+        return born != 0 && other.born != 0 ? born == other.born : changed == other.changed;
     }
 };
 

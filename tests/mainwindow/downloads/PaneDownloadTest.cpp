@@ -458,12 +458,14 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         kBeside, // beside the file there, which stays
     };
     // While the answer waits halfway: another save of its name, which ends
-    // first; the engine's network process killed during the save or its
+    // first; the file there removed and made anew, under the inode number
+    // it left; the engine's network process killed during the save or its
     // dialog, which is then answered with Save or Cancel.
     enum class During
     {
         kNothing,
         kAnotherSave,
+        kFileMadeAnew,
         kEngineEnds,
         kEngineEndsInDialog,
         kEngineEndsInDialogThenCancel,
@@ -491,6 +493,8 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         {"chunks, whole, where no file is", answer(false, true, false), false, Outcome::kSaved, true},
         {"a length, whole, while another save takes the name", answer(false, false, false), false,
          Outcome::kBeside, true, During::kAnotherSave},
+        {"a length, whole, while the file there is made anew", answer(false, false, false), true,
+         Outcome::kBeside, true, During::kFileMadeAnew},
         {"the engine ends during the save", answer(false, false, false), true, Outcome::kFailed, false,
          During::kEngineEnds},
         {"the engine ends during the dialog", answer(false, false, false), false, Outcome::kFailed, false,
@@ -568,10 +572,13 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             ASSERT_TRUE(guitest::RunEventsUntil([&] { return chooser->requests.size() > asked; }, 20000));
             guitest::RunEventsFor(300);
         }
-        if (row.during == During::kAnotherSave || row.during == During::kEngineEnds)
+        if (row.during == During::kAnotherSave || row.during == During::kEngineEnds ||
+            row.during == During::kFileMadeAnew)
         {
             ASSERT_TRUE(guitest::RunEventsUntil([] { return CPaneDownloads::SavesUnderWay(); }, 20000));
         }
+        if (row.during == During::kFileMadeAnew)
+            testsupport::MakeAnewUnderItsInode(chosen, "made anew");
         if (row.during == During::kAnotherSave)
         {
             // Offered under the next free name, which the user overrides.
@@ -598,11 +605,11 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         if (row.outcome == Outcome::kBeside)
         {
             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !prompt->shown.empty(); }));
-            EXPECT_EQ(prompt->shown[0].text, "The download was saved as " + beside + ". " + chosen +
-                                                 " was kept as it was: " +
-                                                 (row.during == During::kAnotherSave
-                                                      ? "another file took that name while the download ran."
-                                                      : "the end of this download cannot be checked."));
+            EXPECT_EQ(prompt->shown[0].text,
+                      "The download was saved as " + beside + ". " + chosen + " was kept as it was: " +
+                          (row.during == During::kAnotherSave || row.during == During::kFileMadeAnew
+                               ? "another file took that name while the download ran."
+                               : "the end of this download cannot be checked."));
         }
         else
         {
@@ -611,8 +618,10 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         }
         if (row.overFile)
         {
-            EXPECT_EQ(testsupport::ReadFileBytes(chosen),
-                      row.outcome == Outcome::kSaved ? archive : "the user's own archive");
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen), row.outcome == Outcome::kSaved ? archive
+                                                          : row.during == During::kFileMadeAnew
+                                                              ? "made anew"
+                                                              : "the user's own archive");
         }
         std::vector<std::string> names;
         if (row.outcome == Outcome::kBeside)
