@@ -121,6 +121,9 @@ inline constexpr StringEntry kStringTable[] = {
     // The file dialogs: their title, and the question before a save replaces a file (its path).
     {3095, "Select a file"},
     {3096, "%s already exists.\nDo you want to replace it?"},
+    // A whole download of the browser pane its file system would not move to the name chosen: where it is,
+    // that name.
+    {3097, "The download was saved as %s: the file system there would not give it the name %s."},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

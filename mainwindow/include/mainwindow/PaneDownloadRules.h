@@ -64,8 +64,9 @@ FileId FileUnder(const std::string& path);
 /// Moves a complete save's file (`from`, beside it) to the chosen name
 /// `to`, over a file there only when it is still `replaceable` (the one the
 /// user agreed to replace; none: over no file), never over one that took the
-/// name since. False when nothing moved, with errno EEXIST when a file there
-/// stayed.
+/// name since; on a file system without renameat2's flags or hard links, by
+/// an empty file that claims the name first. False when nothing moved, with
+/// errno EEXIST when a file there stayed.
 bool MoveSaveFile(const std::string& from, const std::string& to, const FileId& replaceable = FileId());
 
 /// The name of a file kept beside one of the same name, as file managers
@@ -133,8 +134,8 @@ bool IsDownloadFileName(const std::string& name);
 /// MakeSaveFile it names and the engine's part of it, then the note. A
 /// save's file the engine had written whole (its part gone, the file of the
 /// size noted, or of any size but 0 when none is) stays the user's: it takes
-/// the name noted, or a NumberedName beside it when a file is there now.
-/// Only files of exactly those names go. At start, while no other instance
-/// runs. Returns the count of files removed.
+/// the name noted, or a NumberedName beside it when a file is there now, or
+/// keeps its own where the file system refuses those moves. Only files of exactly those names go. At start,
+/// while no other instance runs. Returns the count of files removed.
 int RemoveLeftoverFiles(const std::string& folder);
 } // namespace panedownload

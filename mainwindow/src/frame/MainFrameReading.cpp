@@ -35,6 +35,7 @@ constexpr int kDownloadSavedString = 3080;
 constexpr int kDownloadNotSavedString = 3081;
 constexpr int kDownloadSavedBesideString = 3082;
 constexpr int kDownloadSavedBesideLaterFileString = 3083;
+constexpr int kDownloadNotMovedString = 3097;
 constexpr int kDatabaseMissingString = 3012;
 
 wxString ToWx(const uString& text)
@@ -123,11 +124,14 @@ void CMainFrame::CreateReadingPanes()
     };
     // The file under the chosen name stays: the box says why, and where
     // the download is. After the engine's signal.
-    downloads.savedBeside =
-        [saved = downloads.saved, this](const uString& kept, const uString& savedAs, bool endUnchecked)
+    downloads.savedBeside = [saved = downloads.saved, this](const uString& kept, const uString& savedAs,
+                                                            CPaneDownloads::Hooks::Beside why)
     {
         saved(true, savedAs);
-        const int text = endUnchecked ? kDownloadSavedBesideString : kDownloadSavedBesideLaterFileString;
+        using Beside = CPaneDownloads::Hooks::Beside;
+        const int text = why == Beside::kEndUnchecked ? kDownloadSavedBesideString
+                         : why == Beside::kLaterFile  ? kDownloadSavedBesideLaterFileString
+                                                      : kDownloadNotMovedString;
         CallAfter([this, kept, savedAs, text]
                   { ui::ShowPrompt(this, text, wxOK | wxICON_INFORMATION, savedAs, kept); });
     };

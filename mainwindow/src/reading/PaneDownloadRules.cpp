@@ -247,7 +247,30 @@ bool MoveSaveFile(const std::string& from, const std::string& to, const FileId& 
     if (errno != EINVAL && errno != ENOSYS)
         return false;
     // A file system that cannot refuse to replace: a link can.
-    return ::link(from.c_str(), to.c_str()) == 0 && ::unlink(from.c_str()) == 0;
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return ::unlink(from.c_str()) == 0;
+    if (errno == EEXIST)
+        return false;
+    // Nor links: an empty file of ours claims the name, and the save goes
+    // over that alone.
+    const int claim = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (claim < 0)
+        return false;
+    struct stat claimed = {};
+    const FileId there = ::fstat(claim, &claimed) == 0 ? FileUnder(to) : FileId();
+    ::close(claim);
+    if (there.inode != claimed.st_ino)
+    {
+        errno = EEXIST; // another file took the name from our claim
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    const int error = errno;
+    if (FileUnder(to).IsSameAs(there))
+        ::unlink(to.c_str());
+    errno = error;
+    return false;
 }
 
 std::string NumberedName(const std::string& name, unsigned number)
@@ -464,7 +487,8 @@ int RemoveRegularFile(const std::string& path)
 }
 
 // A noted save the engine had written whole, moved where the user chose it
-// to go, never over a file there now.
+// to go, never over a file there now; where the file system refuses that,
+// it stays whole under its own name.
 bool KeepWholeSave(const NotedSave& noted, bool partLeft)
 {
     struct stat info = {};
@@ -473,8 +497,9 @@ bool KeepWholeSave(const NotedSave& noted, bool partLeft)
         (noted.size != 0 && static_cast<std::uint64_t>(info.st_size) != noted.size))
         return false;
     std::string savedAs;
-    return MoveSaveFile(noted.file, noted.chosen) ||
-           (errno == EEXIST && MoveSaveFileBeside(noted.file, noted.chosen, savedAs));
+    if (!MoveSaveFile(noted.file, noted.chosen) && errno == EEXIST)
+        MoveSaveFileBeside(noted.file, noted.chosen, savedAs);
+    return true;
 }
 } // namespace
 

@@ -144,12 +144,16 @@ void Tell(const Download& record, bool saved, const std::string& savedAs = std::
     std::shared_ptr<CPaneDownloads::Shared> shared = record.shared.lock();
     if (!shared)
         return;
+    using Beside = CPaneDownloads::Hooks::Beside;
     if (!savedAs.empty() && shared->hooks.savedBeside)
         // The file the user agreed to replace stays only when the end is
         // not known; any other took the name after the choice.
         shared->hooks.savedBeside(uString(record.chosen.c_str()), uString(savedAs.c_str()),
-                                  record.uncheckedEnd &&
-                                      panedownload::FileUnder(record.chosen).IsSameAs(record.replaceable));
+                                  savedAs == record.path ? Beside::kMoveRefused
+                                  : record.uncheckedEnd &&
+                                          panedownload::FileUnder(record.chosen).IsSameAs(record.replaceable)
+                                      ? Beside::kEndUnchecked
+                                      : Beside::kLaterFile);
     else if (shared->hooks.saved)
         shared->hooks.saved(saved, uString((savedAs.empty() ? record.chosen : savedAs).c_str()));
 }
@@ -340,9 +344,7 @@ void Finish(Download* record)
     const panedownload::FileId replaceable =
         record->uncheckedEnd ? panedownload::FileId() : record->replaceable;
     if (::stat(record->path.c_str(), &info) != 0 ||
-        (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize) ||
-        (record->saved && !panedownload::MoveSaveFile(record->path, record->chosen, replaceable) &&
-         !(errno == EEXIST && panedownload::MoveSaveFileBeside(record->path, record->chosen, savedAs))))
+        (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize))
     {
         Discard(*record);
         Tell(*record, false);
@@ -350,9 +352,13 @@ void Finish(Download* record)
     }
     if (record->saved)
     {
+        // A whole download the file system will not move stays where it is.
+        if (!panedownload::MoveSaveFile(record->path, record->chosen, replaceable) &&
+            !(errno == EEXIST && panedownload::MoveSaveFileBeside(record->path, record->chosen, savedAs)))
+            savedAs = record->path;
+        Tell(*record, true, savedAs);
         record->path.clear(); // the user's file now
         RemoveOurFiles(*record);
-        Tell(*record, true, savedAs);
         return;
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
