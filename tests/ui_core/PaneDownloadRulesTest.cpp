@@ -3,6 +3,7 @@
 #include "common/Messages.h"
 #include "foundation/uProcess.h"
 #include "mainwindow/UserActs.h"
+#include "support/RefusingFileSystem.h"
 #include "support/TempDir.h"
 
 #include <cstdlib>
@@ -931,4 +932,14 @@ TEST(PaneDownloadRulesTest, ASavesFileIsFoundAfterAKillByItsNoteAndOnlyItGoes)
         }
     }
     EXPECT_EQ(testsupport::ReadFileBytes(chosen.file("report.pdf")), "the user's reportthe user's");
+
+    // Where the file system moves nothing, a whole one stays under its own name.
+    ASSERT_TRUE(panedownload::MakeSaveFile(chosen.file("stuck.pdf"), saving));
+    std::ofstream(saving) << "the whole download";
+    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), saving, chosen.file("stuck.pdf"), 0, note));
+    {
+        testsupport::RefusingFileSystem refusing(chosen.path(), /*refuseRenames=*/true);
+        EXPECT_EQ(panedownload::RemoveLeftoverFiles(temp.path()), 1) << "the note alone";
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(saving), "the whole download");
 }
