@@ -135,7 +135,8 @@ bool IsDownloadFileName(const std::string& name);
 /// save's file the engine had written whole (its part gone, the file of the
 /// size noted, or of any size but 0 when none is) stays the user's: it takes
 /// the name noted, or a NumberedName beside it when a file is there now, or
-/// keeps its own where the file system refuses those moves. Only files of exactly those names go. At start,
-/// while no other instance runs. Returns the count of files removed.
+/// keeps its own where the file system refuses those moves. Only files of
+/// exactly those names go. At start, while no other instance runs. Returns
+/// the count of files removed.
 int RemoveLeftoverFiles(const std::string& folder);
 } // namespace panedownload

@@ -146,8 +146,9 @@ void Tell(const Download& record, bool saved, const std::string& savedAs = std::
         return;
     using Beside = CPaneDownloads::Hooks::Beside;
     if (!savedAs.empty() && shared->hooks.savedBeside)
-        // The file the user agreed to replace stays only when the end is
-        // not known; any other took the name after the choice.
+        // Still under our name: the file system would not move it. Beside
+        // the file the user agreed to replace only when the end is not
+        // known; any other took the name after the choice.
         shared->hooks.savedBeside(uString(record.chosen.c_str()), uString(savedAs.c_str()),
                                   savedAs == record.path ? Beside::kMoveRefused
                                   : record.uncheckedEnd &&
