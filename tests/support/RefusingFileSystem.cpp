@@ -4,23 +4,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <mutex>
 #include <unistd.h>
 
 namespace
 {
 std::atomic<bool> g_on{false}; // made before any call: read by one while other statics are made
-std::mutex g_lock;
 std::string g_folder;
 bool g_refuseRenames = false;
 
 bool Refused(const char* path, bool rename = false)
 {
-    if (!g_on)
-        return false;
-    std::lock_guard<std::mutex> hold(g_lock);
-    return path != nullptr && std::string(path).rfind(g_folder, 0) == 0 && (!rename || g_refuseRenames);
+    return g_on && path != nullptr && std::string(path).rfind(g_folder, 0) == 0 &&
+           (!rename || g_refuseRenames);
 }
 
 template <typename F> F Real(const char* name)
@@ -32,13 +27,13 @@ template <typename F> F Real(const char* name)
 extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
                          unsigned int flags) noexcept
 {
-    if (flags != 0 && Refused(from))
+    static const auto real = Real<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
+    if (Refused(from, flags == 0))
     {
-        errno = EINVAL;
+        errno = flags != 0 ? EINVAL : EPERM;
         return -1;
     }
-    static const auto real = Real<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
-    return Refused(from, true) ? (errno = EPERM, -1) : real(fromFolder, from, toFolder, to, flags);
+    return real(fromFolder, from, toFolder, to, flags);
 }
 
 extern "C" int rename(const char* from, const char* to) noexcept
@@ -53,18 +48,13 @@ extern "C" int link(const char* from, const char* to) noexcept
     return Refused(from) ? (errno = EPERM, -1) : real(from, to);
 }
 
-extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) noexcept
-{
-    static const auto real = Real<int (*)(int, const char*, int, const char*, int)>("linkat");
-    return Refused(from) ? (errno = EPERM, -1) : real(fromFolder, from, toFolder, to, flags);
-}
-
 namespace testsupport
 {
 
+// Set and cleared on the test's own thread, while no call of the file
+// system's runs.
 RefusingFileSystem::RefusingFileSystem(const std::string& folder, bool refuseRenames)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
     g_folder = folder + "/";
     g_refuseRenames = refuseRenames;
     g_on = true;

@@ -259,7 +259,7 @@ bool MoveSaveFile(const std::string& from, const std::string& to, const FileId& 
     struct stat claimed = {};
     const FileId there = ::fstat(claim, &claimed) == 0 ? FileUnder(to) : FileId();
     ::close(claim);
-    if (there.inode != claimed.st_ino)
+    if (there.IsNone() || there.inode != claimed.st_ino)
     {
         errno = EEXIST; // another file took the name from our claim
         return false;
