@@ -146,6 +146,9 @@ inline constexpr StringEntry kStringTable[] = {
     // A torrent not added: the name its data would take in the torrent folder, which another torrent holds.
     {3110, "The torrent was not added: another torrent keeps its data under the same name, %s, in the "
            "torrent folder."},
+    // A whole download of the browser pane its file system would not move to the name chosen: where it is,
+    // that name.
+    {3111, "The download was saved as %s: the file system there would not give it the name %s."},
     {32770, "Subscribe to a new news feed\nNew Subscription"},
     {32776, "Check the subscribed feeds for new items now\nRefresh Now"},
     {32785, "Open a web address in the browser\nOpen URL"},

@@ -30,6 +30,7 @@ public:
     int waitForExit(int timeoutMs);
     void stop();             // idempotent
     void signal(int number); // sends the signal while the child runs
+    pid_t pid() const { return m_pid; }
     std::string log() const;
     // Waits up to timeoutMs for a whole line of the child's output that starts with `prefix`; the
     // rest of that line, or empty when the child ended or the time ran out without it.

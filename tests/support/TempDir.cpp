@@ -1,13 +1,18 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
+#include <vector>
 
-namespace testsupport {
+namespace testsupport
+{
 
 TempDir::TempDir()
 {
@@ -73,11 +78,44 @@ ScopedEnv::~ScopedEnv()
 }
 
 TempHome::TempHome()
-    : m_home("HOME", m_dir.path()),
-      m_config("XDG_CONFIG_HOME", m_dir.path() + "/.config"),
+    : m_home("HOME", m_dir.path()), m_config("XDG_CONFIG_HOME", m_dir.path() + "/.config"),
       m_data("XDG_DATA_HOME", m_dir.path() + "/.local/share"),
       m_documents("XDG_DOCUMENTS_DIR", m_dir.path() + "/Documents")
 {
+}
+
+bool MakeAnewUnderItsInode(const std::string& path, const std::string& bytes)
+{
+    struct stat old = {};
+    if (::lstat(path.c_str(), &old) != 0 || ::unlink(path.c_str()) != 0)
+        return false;
+    // Unnamed files hold the lower free numbers until a new file gets the
+    // old one, then takes the name.
+    constexpr int kMostTries = 200;
+    std::vector<int> lower;
+    bool made = false;
+    for (int i = 0; i < kMostTries && !made; ++i)
+    {
+        const int fd = ::open(path.substr(0, path.rfind('/')).c_str(), O_TMPFILE | O_RDWR, 0644);
+        if (fd < 0)
+            break;
+        struct stat now = {};
+        ::fstat(fd, &now);
+        if (now.st_ino != old.st_ino)
+        {
+            lower.push_back(fd);
+            continue;
+        }
+        made = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+               ::linkat(AT_FDCWD, ("/proc/self/fd/" + std::to_string(fd)).c_str(), AT_FDCWD, path.c_str(),
+                        AT_SYMLINK_FOLLOW) == 0;
+        ::close(fd);
+    }
+    for (int fd : lower)
+        ::close(fd);
+    if (!made)
+        std::ofstream(path, std::ios::binary) << bytes;
+    return made;
 }
 
 } // namespace testsupport

@@ -2,7 +2,8 @@
 
 #include <string>
 
-namespace testsupport {
+namespace testsupport
+{
 
 // A fresh directory under $TMPDIR (or /tmp), removed with everything in it
 // when the object goes out of scope.
@@ -27,6 +28,10 @@ private:
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
+// Removes the file at `path` and makes a new one there holding `bytes`,
+// under the inode number the removed one left where the file system gives
+// it out again (ext4 does); false when the number could not be had back.
+bool MakeAnewUnderItsInode(const std::string& path, const std::string& bytes);
 
 // Sets an environment variable for the lifetime of the object and restores
 // the previous value (or its absence) afterwards.

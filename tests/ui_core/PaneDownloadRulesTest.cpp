@@ -3,6 +3,7 @@
 #include "common/Messages.h"
 #include "foundation/uProcess.h"
 #include "mainwindow/UserActs.h"
+#include "support/RefusingFileSystem.h"
 #include "support/TempDir.h"
 
 #include <cstdlib>
@@ -670,6 +671,11 @@ TEST(PaneDownloadRulesTest, ADownloadKeptBesideAFileTakesTheFirstFreeNumberedNam
     std::ofstream(saving) << "the download";
     EXPECT_FALSE(panedownload::MoveSaveFile(saving, folder.file("pack.zip"), agreed));
     EXPECT_EQ(testsupport::ReadFileBytes(folder.file("pack.zip")), "the user's pack (1).zip");
+    // Also one made under the inode number the agreed one left.
+    const panedownload::FileId agreedAgain = panedownload::FileUnder(folder.file("pack.zip"));
+    testsupport::MakeAnewUnderItsInode(folder.file("pack.zip"), "made anew");
+    EXPECT_FALSE(panedownload::MoveSaveFile(saving, folder.file("pack.zip"), agreedAgain));
+    EXPECT_EQ(testsupport::ReadFileBytes(folder.file("pack.zip")), "made anew");
     // Nor over a folder, even the one under the name at the choice.
     std::filesystem::create_directory(folder.file("kept"));
     std::ofstream(folder.file("kept/inside")) << "the user's";
@@ -926,4 +932,14 @@ TEST(PaneDownloadRulesTest, ASavesFileIsFoundAfterAKillByItsNoteAndOnlyItGoes)
         }
     }
     EXPECT_EQ(testsupport::ReadFileBytes(chosen.file("report.pdf")), "the user's reportthe user's");
+
+    // Where the file system moves nothing, a whole one stays under its own name.
+    ASSERT_TRUE(panedownload::MakeSaveFile(chosen.file("stuck.pdf"), saving));
+    std::ofstream(saving) << "the whole download";
+    ASSERT_TRUE(panedownload::MakeSaveNote(temp.path(), saving, chosen.file("stuck.pdf"), 0, note));
+    {
+        testsupport::RefusingFileSystem refusing(chosen.path(), /*refuseRenames=*/true);
+        EXPECT_EQ(panedownload::RemoveLeftoverFiles(temp.path()), 1) << "the note alone";
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(saving), "the whole download");
 }

@@ -39,16 +39,23 @@ std::uint64_t ExpectedSize(std::uint64_t contentLength, const std::string& conte
 bool HasUncheckedEnd(const std::string& contentEncoding, const std::string& transferEncoding);
 
 /// A file as it is under a name, told apart from any that takes the name
-/// later; all 0 for none.
+/// later, also one that gets the inode number a removed file left: by when
+/// it was made where the file system tells, else by when it last changed
+/// (so that a change makes it another file: in doubt, none is replaced); all
+/// 0 for none.
 struct FileId
 {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::int64_t born = 0;    // nanoseconds; 0: not told
+    std::int64_t changed = 0; // nanoseconds
 
     bool IsNone() const { return device == 0 && inode == 0; }
     bool IsSameAs(const FileId& other) const
     {
-        return !IsNone() && device == other.device && inode == other.inode;
+        if (IsNone() || device != other.device || inode != other.inode)
+            return false;
+        return born != 0 && other.born != 0 ? born == other.born : changed == other.changed;
     }
 };
 
@@ -59,8 +66,9 @@ FileId FileUnder(const std::string& path);
 /// Moves a complete save's file (`from`, beside it) to the chosen name
 /// `to`, over a file there only when it is still `replaceable` (the one the
 /// user agreed to replace; none: over no file), never over one that took the
-/// name since. False when nothing moved, with errno EEXIST when a file there
-/// stayed.
+/// name since; on a file system without renameat2's flags or hard links, by
+/// an empty file that claims the name first. False when nothing moved, with
+/// errno EEXIST when a file there stayed.
 bool MoveSaveFile(const std::string& from, const std::string& to, const FileId& replaceable = FileId());
 
 /// A save kept beside a file of the same name takes the numbered name a
@@ -125,8 +133,9 @@ bool IsDownloadFileName(const std::string& name);
 /// MakeSaveFile it names and the engine's part of it, then the note. A
 /// save's file the engine had written whole (its part gone, the file of the
 /// size noted, or of any size but 0 when none is) stays the user's: it takes
-/// the name noted, or a NumberedName beside it when a file is there now.
-/// Only files of exactly those names go. At start, while no other instance
-/// runs. Returns the count of files removed.
+/// the name noted, or a NumberedName beside it when a file is there now, or
+/// keeps its own where the file system refuses those moves. Only files of
+/// exactly those names go. At start, while no other instance runs. Returns
+/// the count of files removed.
 int RemoveLeftoverFiles(const std::string& folder);
 } // namespace panedownload

@@ -32,8 +32,10 @@ class wxWebView;
 // replaced only by a download known complete, and only when it is the very
 // file the user agreed to replace; a download whose end cannot be checked (a
 // chunked or coded answer), or one whose name another file took meanwhile,
-// is kept beside it under a free name. A save the engine abandons (its
-// network process died) ends as failed and leaves no file.
+// is kept beside it under a free name; a whole one the file system will
+// not move there stays under its own. A save the engine abandons (its
+// network process died) ends as failed and leaves no file; a download the
+// engine has let go is never called again, whatever the user answers.
 // Without hooks no download is taken.
 //
 // User-interface thread only.
@@ -54,11 +56,18 @@ public:
         std::function<void(bool saved, const uString& path)> saved;
         // The user cancelled the save of the download offered under `name`.
         std::function<void(const uString& name)> cancelled;
-        // A saved download is complete but the file the user chose stays:
-        // the download is under `savedAs` beside it, because its end cannot
-        // be checked (`endUnchecked`) or because that file took the name
-        // after the user chose it.
-        std::function<void(const uString& kept, const uString& savedAs, bool endUnchecked)> savedBeside;
+        // A saved download is complete but not under the name the user
+        // chose: it is under `savedAs` beside it, because its end cannot be
+        // checked, because another file took the name after the user chose
+        // it (the file under `chosen` stays either way), or because the
+        // file system refused to move it there.
+        enum class Beside
+        {
+            kEndUnchecked,
+            kLaterFile,
+            kMoveRefused,
+        };
+        std::function<void(const uString& chosen, const uString& savedAs, Beside why)> savedBeside;
         // A feed's address; the response itself is dropped.
         std::function<void(const uString& address)> subscribe;
     };

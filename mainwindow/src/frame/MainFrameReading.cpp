@@ -36,6 +36,7 @@ constexpr int kDownloadNotSavedString = 3081;
 constexpr int kDownloadSavedBesideString = 3082;
 constexpr int kDownloadSavedBesideLaterFileString = 3083;
 constexpr int kDownloadCancelledString = 3109;
+constexpr int kDownloadNotMovedString = 3111;
 constexpr int kDatabaseMissingString = 3012;
 constexpr int kNewsWatchTitle = 3102;
 
@@ -132,11 +133,14 @@ void CMainFrame::CreateReadingPanes()
     };
     // The file under the chosen name stays: the box says why, and where
     // the download is. After the engine's signal.
-    downloads.savedBeside =
-        [saved = downloads.saved, this](const uString& kept, const uString& savedAs, bool endUnchecked)
+    downloads.savedBeside = [saved = downloads.saved, this](const uString& kept, const uString& savedAs,
+                                                            CPaneDownloads::Hooks::Beside why)
     {
         saved(true, savedAs);
-        const int text = endUnchecked ? kDownloadSavedBesideString : kDownloadSavedBesideLaterFileString;
+        using Beside = CPaneDownloads::Hooks::Beside;
+        const int text = why == Beside::kEndUnchecked ? kDownloadSavedBesideString
+                         : why == Beside::kLaterFile  ? kDownloadSavedBesideLaterFileString
+                                                      : kDownloadNotMovedString;
         CallAfter([this, kept, savedAs, text]
                   { ui::ShowPrompt(this, text, wxOK | wxICON_INFORMATION, savedAs, kept); });
     };

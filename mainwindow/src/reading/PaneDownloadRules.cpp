@@ -183,37 +183,48 @@ bool HasUncheckedEnd(const std::string& contentEncoding, const std::string& tran
 
 FileId FileUnder(const std::string& path)
 {
-    struct stat info = {};
-    if (::lstat(path.c_str(), &info) != 0)
+    auto nanoseconds = [](const statx_timestamp& time)
+    { return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec; };
+    struct statx info = {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
         return FileId();
-    return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    FileId id{(std::uint64_t{info.stx_dev_major} << 32) | info.stx_dev_minor, info.stx_ino, 0,
+              nanoseconds(info.stx_ctime)};
+    if ((info.stx_mask & STATX_BTIME) != 0)
+        id.born = nanoseconds(info.stx_btime);
+    return id;
 }
 
 namespace
 {
 // Over `replaceable` alone. The two names swap at once, so a file that took
-// the name after the check is never replaced: it goes back at once.
+// the name after the check is never replaced: it goes back at once. The
+// check comes first, too: without a birth time only it can tell the file by
+// its change time, which the swap changes.
 bool ReplaceSaveFile(const std::string& from, const std::string& to, const FileId& replaceable)
 {
+    const FileId there = FileUnder(to);
+    if (there.IsNone())
+        return MoveSaveFile(from, to); // the file was removed meanwhile
+    if (!there.IsSameAs(replaceable))
+    {
+        errno = EEXIST;
+        return false;
+    }
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) != 0)
     {
         if (errno == ENOENT)
             return MoveSaveFile(from, to); // the file was removed meanwhile
         if (errno != EINVAL && errno != ENOSYS)
             return false;
-        // A file system that cannot swap: the narrowest check there is.
-        const FileId there = FileUnder(to);
-        if (there.IsNone())
-            return MoveSaveFile(from, to);
-        if (!there.IsSameAs(replaceable))
-        {
-            errno = EEXIST;
-            return false;
-        }
+        // A file system that cannot swap: the check just made is the
+        // narrowest there is.
         return ::rename(from.c_str(), to.c_str()) == 0;
     }
     // A folder cannot go as a file does: it stays under its name.
-    if (FileUnder(from).IsSameAs(replaceable) && ::unlink(from.c_str()) == 0)
+    const FileId swapped = FileUnder(from);
+    if (swapped.device == there.device && swapped.inode == there.inode && swapped.born == there.born &&
+        ::unlink(from.c_str()) == 0)
         return true;
     // Another file: back under its name (over our copy, should that have
     // gone meanwhile).
@@ -236,7 +247,30 @@ bool MoveSaveFile(const std::string& from, const std::string& to, const FileId& 
     if (errno != EINVAL && errno != ENOSYS)
         return false;
     // A file system that cannot refuse to replace: a link can.
-    return ::link(from.c_str(), to.c_str()) == 0 && ::unlink(from.c_str()) == 0;
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return ::unlink(from.c_str()) == 0;
+    if (errno == EEXIST)
+        return false;
+    // Nor links: an empty file of ours claims the name, and the save goes
+    // over that alone.
+    const int claim = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (claim < 0)
+        return false;
+    struct stat claimed = {};
+    const FileId there = ::fstat(claim, &claimed) == 0 ? FileUnder(to) : FileId();
+    ::close(claim);
+    if (there.IsNone() || there.inode != claimed.st_ino)
+    {
+        errno = EEXIST; // another file took the name from our claim
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    const int error = errno;
+    if (FileUnder(to).IsSameAs(there))
+        ::unlink(to.c_str());
+    errno = error;
+    return false;
 }
 
 bool MoveSaveFileBeside(const std::string& from, const std::string& chosen, std::string& savedAs)
@@ -428,7 +462,8 @@ int RemoveRegularFile(const std::string& path)
 }
 
 // A noted save the engine had written whole, moved where the user chose it
-// to go, never over a file there now.
+// to go, never over a file there now; where the file system refuses that,
+// it stays whole under its own name.
 bool KeepWholeSave(const NotedSave& noted, bool partLeft)
 {
     struct stat info = {};
@@ -437,8 +472,9 @@ bool KeepWholeSave(const NotedSave& noted, bool partLeft)
         (noted.size != 0 && static_cast<std::uint64_t>(info.st_size) != noted.size))
         return false;
     std::string savedAs;
-    return MoveSaveFile(noted.file, noted.chosen) ||
-           (errno == EEXIST && MoveSaveFileBeside(noted.file, noted.chosen, savedAs));
+    if (!MoveSaveFile(noted.file, noted.chosen) && errno == EEXIST)
+        MoveSaveFileBeside(noted.file, noted.chosen, savedAs);
+    return true;
 }
 } // namespace
 

@@ -15,8 +15,13 @@
 
 #ifdef __WXGTK__
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <glib-object.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -49,14 +54,51 @@ struct Download
     std::uint64_t expectedSize = 0; // 0: not known
     bool uncheckedEnd = false;      // its end cannot be told: it replaces no file, it goes beside it
     bool failed = false;
+    bool ended = false; // the engine has said its last word of it
     bool saved = false; // saved where the user chose, not opened
     std::string chosen; // the user's choice, which `path` becomes once complete
     std::string note;   // tells a start after a kill where `path` is
     // The file under `chosen` when the user chose it.
     panedownload::FileId replaceable;
+    // The engine's network processes while it still held the download.
+    std::vector<int> networkProcesses;
 
     ~Download();
 };
+
+// The engine's network processes now (children of ours), each as a
+// descriptor of that very process.
+std::vector<int> NetworkProcesses()
+{
+    std::vector<int> found;
+    std::error_code error;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator("/proc", error))
+    {
+        std::string stat;
+        std::getline(std::ifstream(entry.path() / "stat"), stat);
+        // "id (name) state parent ...", the name cut to 15 bytes.
+        const std::size_t close = stat.rfind(')');
+        if (close == std::string::npos || stat.find(" (WebKitNetworkPr) ") == std::string::npos ||
+            std::atol(stat.c_str() + std::min(close + 4, stat.size())) != ::getpid())
+            continue;
+        if (const int process = static_cast<int>(::syscall(SYS_pidfd_open, std::atoi(stat.c_str()), 0));
+            process >= 0)
+            found.push_back(process);
+    }
+    return found;
+}
+
+// The engine lets its downloads go, unsaid, when its network process ends;
+// one that took its place has none of them.
+bool AnyEnded(const std::vector<int>& processes)
+{
+    return std::any_of(processes.begin(), processes.end(),
+                       [](int process)
+                       {
+                           pollfd ended{process, POLLIN, 0};
+                           return ::poll(&ended, 1, 0) != 0;
+                       });
+}
 
 // The saves whose download the engine has not yet ended: a stop lets them
 // end first, for a while.
@@ -102,12 +144,17 @@ void Tell(const Download& record, bool saved, const std::string& savedAs = std::
     std::shared_ptr<CPaneDownloads::Shared> shared = record.shared.lock();
     if (!shared)
         return;
+    using Beside = CPaneDownloads::Hooks::Beside;
     if (!savedAs.empty() && shared->hooks.savedBeside)
-        // The file the user agreed to replace stays only when the end is
-        // not known; any other took the name after the choice.
+        // Still under our name: the file system would not move it. Beside
+        // the file the user agreed to replace only when the end is not
+        // known; any other took the name after the choice.
         shared->hooks.savedBeside(uString(record.chosen.c_str()), uString(savedAs.c_str()),
-                                  record.uncheckedEnd &&
-                                      panedownload::FileUnder(record.chosen).IsSameAs(record.replaceable));
+                                  savedAs == record.path ? Beside::kMoveRefused
+                                  : record.uncheckedEnd &&
+                                          panedownload::FileUnder(record.chosen).IsSameAs(record.replaceable)
+                                      ? Beside::kEndUnchecked
+                                      : Beside::kLaterFile);
     else if (shared->hooks.saved)
         shared->hooks.saved(saved, uString((savedAs.empty() ? record.chosen : savedAs).c_str()));
 }
@@ -153,29 +200,55 @@ std::string HeaderOf(void* headers, const char* name)
     return value != nullptr ? value : "";
 }
 
+// A download the engine still holds and that has not ended, with a
+// reference for the caller; null once the engine has let it go (its network
+// process died, or it failed or finished): such a download is never touched
+// again. The pane holds none of its downloads beyond the engine's signals but
+// through a weak reference checked here.
+GObject* HeldDownload(GWeakRef& weak)
+{
+    auto* download = static_cast<GObject*>(g_weak_ref_get(&weak));
+    const auto* record =
+        download != nullptr ? static_cast<Download*>(g_object_get_data(download, kRecordKey)) : nullptr;
+    if (record != nullptr && !record->failed && !record->ended && !AnyEnded(record->networkProcesses))
+        return download;
+    if (download != nullptr)
+        g_object_unref(download);
+    return nullptr;
+}
+
 // Where the user wants a download the program does not open. Run after the
 // engine's signal has returned: the dialog's loop may close the window, and
-// with it the view. The download waits for its destination meanwhile.
-void ChooseSaveFile(GObject* download, const std::string& suggestedName)
+// with it the view, and the engine may let the download go meanwhile. The
+// download waits for its destination.
+void ChooseSaveFile(GWeakRef& weak, const std::weak_ptr<CPaneDownloads::Shared>& pane,
+                    const std::string& suggestedName)
 {
-    auto* record = static_cast<Download*>(g_object_get_data(download, kRecordKey));
     std::function<uString(const uString&)> saveAs;
-    if (record != nullptr && !record->failed)
+    if (GObject* download = HeldDownload(weak))
     {
-        if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock())
+        if (std::shared_ptr<CPaneDownloads::Shared> shared = pane.lock())
             saveAs = shared->hooks.saveAs;
+        g_object_unref(download);
     }
     const std::string chosen = saveAs ? saveAs(uString(suggestedName.c_str())).c_str() : std::string();
     // The pane may have gone while the user chose, or the download broken.
-    std::shared_ptr<CPaneDownloads::Shared> shared = record != nullptr ? record->shared.lock() : nullptr;
+    std::shared_ptr<CPaneDownloads::Shared> shared = pane.lock();
+    GObject* download = HeldDownload(weak);
+    auto* record =
+        download != nullptr ? static_cast<Download*>(g_object_get_data(download, kRecordKey)) : nullptr;
     std::string path;
-    if (chosen.empty() || !shared || record->failed || !panedownload::MakeSaveFile(chosen, path))
+    if (chosen.empty() || !shared || record == nullptr || !panedownload::MakeSaveFile(chosen, path))
     {
         if (!chosen.empty() && shared && shared->hooks.saved)
             shared->hooks.saved(false, uString(chosen.c_str()));
         else if (chosen.empty() && saveAs && shared && shared->hooks.cancelled)
             shared->hooks.cancelled(uString(suggestedName.c_str()));
-        Api().cancel(download);
+        if (download != nullptr)
+        {
+            Api().cancel(download);
+            g_object_unref(download);
+        }
         return;
     }
     record->saved = true;
@@ -188,6 +261,7 @@ void ChooseSaveFile(GObject* download, const std::string& suggestedName)
                                record->note);
     SavesUnderWay().insert(record);
     SetDestination(download, path);
+    g_object_unref(download);
 }
 
 // The response has arrived: a feed goes by its address, another document
@@ -229,13 +303,17 @@ gboolean OnDecideDestination(GObject* download, gchar* suggestedName, gpointer d
             Api().cancel(download);
             return TRUE;
         }
-        g_object_ref(download);
-        wxTheApp->CallAfter(
-            [download, name = panedownload::SaveName(suggestedName != nullptr ? suggestedName : "")]
-            {
-                ChooseSaveFile(download, name);
-                g_object_unref(download);
-            });
+        std::shared_ptr<GWeakRef> weak(new GWeakRef,
+                                       [](GWeakRef* weak)
+                                       {
+                                           g_weak_ref_clear(weak);
+                                           delete weak;
+                                       });
+        g_weak_ref_init(weak.get(), download);
+        record->networkProcesses = NetworkProcesses();
+        wxTheApp->CallAfter([weak, pane = record->shared,
+                             name = panedownload::SaveName(suggestedName != nullptr ? suggestedName : "")]
+                            { ChooseSaveFile(*weak, pane, name); });
         return TRUE;
     }
     if (!panedownload::MakeDownloadFile(shared->hooks.folder().c_str(), message, record->path))
@@ -269,9 +347,7 @@ void Finish(Download* record)
     const panedownload::FileId replaceable =
         record->uncheckedEnd ? panedownload::FileId() : record->replaceable;
     if (::stat(record->path.c_str(), &info) != 0 ||
-        (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize) ||
-        (record->saved && !panedownload::MoveSaveFile(record->path, record->chosen, replaceable) &&
-         !(errno == EEXIST && panedownload::MoveSaveFileBeside(record->path, record->chosen, savedAs))))
+        (record->expectedSize != 0 && static_cast<std::uint64_t>(info.st_size) != record->expectedSize))
     {
         Discard(*record);
         Tell(*record, false);
@@ -279,9 +355,13 @@ void Finish(Download* record)
     }
     if (record->saved)
     {
+        // A whole download the file system will not move stays where it is.
+        if (!panedownload::MoveSaveFile(record->path, record->chosen, replaceable) &&
+            !(errno == EEXIST && panedownload::MoveSaveFileBeside(record->path, record->chosen, savedAs)))
+            savedAs = record->path;
+        Tell(*record, true, savedAs);
         record->path.clear(); // the user's file now
         RemoveOurFiles(*record);
-        Tell(*record, true, savedAs);
         return;
     }
     if (std::shared_ptr<CPaneDownloads::Shared> shared = record->shared.lock(); shared && shared->hooks.open)
@@ -295,6 +375,8 @@ void Finish(Download* record)
 // document not yet handed on is no document, and its file goes.
 Download::~Download()
 {
+    for (int process : networkProcesses)
+        ::close(process);
     if (SavesUnderWay().count(this) == 0)
     {
         if (!failed && !path.empty())
@@ -318,6 +400,7 @@ Download::~Download()
 void OnFinished(GObject*, gpointer data)
 {
     auto* record = static_cast<Download*>(data);
+    record->ended = true;
     if (!record->failed && !record->path.empty())
         Finish(record);
 }

@@ -6,6 +6,7 @@
 #include "GuiTestSupport.h"
 #include "RealProgram.h"
 #include "TrayDesktop.h"
+#include "downloads/PaneDownloadSupport.h"
 #include "mainwindow/WebBrowserFrame.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
@@ -168,17 +169,33 @@ protected:
 };
 } // namespace
 
+// Also when the engine's network process ended while the dialog waited: the
+// download the engine let go is not touched.
 TEST_F(ProgramSaveDialogTest, ASigtermWhileTheSaveDialogWaitsEndsTheProgram)
 {
     TrayDesktop desktop(m_home.path(), /*withTray=*/false);
     if (!desktop.Missing().empty())
         GTEST_SKIP() << desktop.Missing() << " is not installed";
     ASSERT_TRUE(desktop.IsReady());
-    ASSERT_TRUE(StartUntilTheSaveDialogShows(desktop)) << m_program->log();
-
-    m_program->signal(SIGTERM);
-    EXPECT_EQ(m_program->waitForExit(30000), 0) << "ends by itself, with success\n" << m_program->log();
-    EXPECT_FALSE(fs::exists(m_home.file("pack.zip")));
+    for (const bool engineEnds : {false, true})
+    {
+        SCOPED_TRACE(engineEnds ? "the engine's network process ended" : "the engine runs");
+        ASSERT_TRUE(StartUntilTheSaveDialogShows(desktop)) << m_program->log();
+        if (engineEnds)
+        {
+            const int network = EngineNetworkProcess(m_program->pid());
+            ASSERT_NE(network, 0);
+            ::kill(network, SIGKILL);
+            // Gone once the program has seen it end.
+            ASSERT_TRUE(
+                guitest::RunEventsUntil([&] { return EngineNetworkProcess(m_program->pid()) == 0; }, 10000));
+            guitest::RunEventsFor(1000);
+        }
+        m_program->signal(SIGTERM);
+        EXPECT_EQ(m_program->waitForExit(30000), 0) << "ends by itself, with success\n" << m_program->log();
+        EXPECT_FALSE(fs::exists(m_home.file("pack.zip")));
+        m_program.reset();
+    }
 }
 
 TEST_F(ProgramSaveDialogTest, SaveInTheDialogSavesTheDownloadAtOnce)

@@ -68,8 +68,8 @@ inline int PaneFiles()
 }
 
 // The browser engine's network process of this program (a child of ours),
-// while it lives; 0 when there is none.
-inline int EngineNetworkProcess()
+// or of the program `parent`, while it lives; 0 when there is none.
+inline int EngineNetworkProcess(int parent = ::getpid())
 {
     std::error_code error;
     for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator("/proc", error))
@@ -87,9 +87,9 @@ inline int EngineNetworkProcess()
             continue;
         std::istringstream rest(stat.substr(close + 2));
         char state = 0;
-        int parent = 0;
-        rest >> state >> parent;
-        if (parent == ::getpid() && state != 'Z' &&
+        int itsParent = 0;
+        rest >> state >> itsParent;
+        if (itsParent == parent && state != 'Z' &&
             stat.compare(open + 1, close - open - 1, "WebKitNetworkPr") == 0)
             return std::stoi(id);
     }

@@ -24,15 +24,18 @@
 #include "support/ChildProcess.h"
 #include "support/GermanInterface.h"
 #include "support/LocalHttpServer.h"
+#include "support/RefusingFileSystem.h"
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
+#include <optional>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <vector>
@@ -463,15 +466,27 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         kFailed,
         kSaved,  // under the chosen name
         kBeside, // beside the file there, which stays
+        kKept,   // under the name of the program's it was written under
+    };
+    // The folder's file system, as this process finds it.
+    enum class Refuses
+    {
+        kNothing,
+        kFlagsAndLinks, // renameat2's flags and hard links
+        kMoves,         // those and plain renames
     };
     // While the answer waits halfway: another save of its name, which ends
-    // first; the engine's network process killed during the save or its dialog.
+    // first; the file there removed and made anew, under the inode number
+    // it left; the engine's network process killed during the save or its
+    // dialog, which is then answered with Save or Cancel.
     enum class During
     {
         kNothing,
         kAnotherSave,
+        kFileMadeAnew,
         kEngineEnds,
-        kEngineEndsInDialog
+        kEngineEndsInDialog,
+        kEngineEndsInDialogThenCancel,
     };
     struct Row
     {
@@ -481,6 +496,7 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         Outcome outcome;
         bool whole;
         During during = During::kNothing;
+        Refuses refuses = Refuses::kNothing;
     };
     const Row rows[] = {
         {"a length, cut", answer(false, false, true), true, Outcome::kFailed, false},
@@ -496,10 +512,24 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
         {"chunks, whole, where no file is", answer(false, true, false), false, Outcome::kSaved, true},
         {"a length, whole, while another save takes the name", answer(false, false, false), false,
          Outcome::kBeside, true, During::kAnotherSave},
+        {"a length, whole, while the file there is made anew", answer(false, false, false), true,
+         Outcome::kBeside, true, During::kFileMadeAnew},
         {"the engine ends during the save", answer(false, false, false), true, Outcome::kFailed, false,
          During::kEngineEnds},
         {"the engine ends during the dialog", answer(false, false, false), false, Outcome::kFailed, false,
          During::kEngineEndsInDialog},
+        {"the engine ends during the dialog, over a file", answer(false, false, false), true,
+         Outcome::kFailed, false, During::kEngineEndsInDialog},
+        {"the engine ends during the dialog, then Cancel", answer(false, false, false), true,
+         Outcome::kFailed, false, During::kEngineEndsInDialogThenCancel},
+        {"no flags nor links", answer(false, false, false), false, Outcome::kSaved, true, During::kNothing,
+         Refuses::kFlagsAndLinks},
+        {"no flags nor links, another save takes the name", answer(false, false, false), false,
+         Outcome::kBeside, true, During::kAnotherSave, Refuses::kFlagsAndLinks},
+        {"no flags nor links, a file fills the name", answer(false, false, false), false, Outcome::kBeside,
+         true, During::kFileMadeAnew, Refuses::kFlagsAndLinks},
+        {"no moves at all", answer(false, false, false), false, Outcome::kKept, true, During::kNothing,
+         Refuses::kMoves},
     };
     // The user's download folder.
     fs::create_directories(m_home.file(".config"));
@@ -532,6 +562,9 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             std::ofstream(chosen, std::ios::binary) << "the user's own archive";
             fs::permissions(chosen, fs::perms::owner_read | fs::perms::owner_write);
         }
+        std::optional<testsupport::RefusingFileSystem> refusing;
+        if (row.refuses != Refuses::kNothing)
+            refusing.emplace(folder.string(), row.refuses == Refuses::kMoves);
         const int made = ::inotify_init1(IN_NONBLOCK); // the names made in the folder
         ::inotify_add_watch(made, folder.c_str(), IN_CREATE | IN_MOVED_TO);
         prompt->shown.clear();
@@ -550,14 +583,32 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             if (const int network = EngineNetworkProcess(); network != 0)
                 ::kill(network, SIGKILL);
         };
-        if (row.during == During::kEngineEndsInDialog)
-            chooser->whileAsked = endEngine;
+        const bool inDialog =
+            row.during == During::kEngineEndsInDialog || row.during == During::kEngineEndsInDialogThenCancel;
+        if (inDialog)
+            chooser->whileAsked = [&]
+            {
+                endEngine();
+                // The dialog's loop runs on while the engine lets its downloads go.
+                guitest::RunEventsUntil([] { return EngineNetworkProcess() == 0; }, 10000);
+                guitest::RunEventsFor(1000);
+            };
+        chooser->answer = row.during == During::kEngineEndsInDialogThenCancel ? "" : chosen;
+        const std::size_t asked = chooser->requests.size();
         m_frame->GetStatusBar()->SetStatusText(wxString());
         ClickLinkTo(path);
-        if (row.during == During::kAnotherSave || row.during == During::kEngineEnds)
+        if (inDialog)
+        {
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return chooser->requests.size() > asked; }, 20000));
+            guitest::RunEventsFor(300);
+        }
+        if (row.during == During::kAnotherSave || row.during == During::kEngineEnds ||
+            row.during == During::kFileMadeAnew)
         {
             ASSERT_TRUE(guitest::RunEventsUntil([] { return CPaneDownloads::SavesUnderWay(); }, 20000));
         }
+        if (row.during == During::kFileMadeAnew && !testsupport::MakeAnewUnderItsInode(chosen, "made anew"))
+            std::ofstream(chosen) << "made anew";
         if (row.during == During::kAnotherSave)
         {
             // Offered under the next free name, which the user overrides.
@@ -571,36 +622,58 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             endEngine();
         gate.set_value();
         chooser->whileAsked = nullptr;
-        const std::string savedAs = row.outcome == Outcome::kBeside ? beside : chosen;
+        std::string savedAs = row.outcome == Outcome::kBeside ? beside : chosen;
         const std::string told = (row.outcome == Outcome::kFailed ? "Failed to save " : "Saved ") + savedAs;
-        ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == told; }, 20000)) << StatusText();
-        if (row.outcome == Outcome::kBeside)
+        if (row.during == During::kEngineEndsInDialogThenCancel)
+        {
+            EXPECT_NE(StatusText(), told) << "cancelled: nothing to tell";
+        }
+        else if (row.outcome == Outcome::kKept)
+        {
+            const std::string hidden = "Saved " + (folder / ".kestrova-save-").string();
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText().rfind(hidden, 0) == 0; }, 20000))
+                << StatusText();
+            savedAs = StatusText().substr(std::strlen("Saved "));
+        }
+        else
+        {
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return StatusText() == told; }, 20000)) << StatusText();
+        }
+        std::string box = "The download was saved as " + beside + ". " + chosen + " was kept as it was: " +
+                          (row.during == During::kAnotherSave || row.during == During::kFileMadeAnew
+                               ? "another file took that name while the download ran."
+                               : "the end of this download cannot be checked.");
+        if (row.outcome == Outcome::kKept)
+            box = "The download was saved as " + savedAs +
+                  ": the file system there would not give it the name " + chosen + ".";
+        if (row.outcome == Outcome::kBeside || row.outcome == Outcome::kKept)
         {
             ASSERT_TRUE(guitest::RunEventsUntil([&] { return !prompt->shown.empty(); }));
-            EXPECT_EQ(prompt->shown[0].text, "The download was saved as " + beside + ". " + chosen +
-                                                 " was kept as it was: " +
-                                                 (row.during == During::kAnotherSave
-                                                      ? "another file took that name while the download ran."
-                                                      : "the end of this download cannot be checked."));
+            EXPECT_EQ(prompt->shown[0].text, box);
         }
         else
         {
             guitest::RunEventsFor(100);
             EXPECT_TRUE(prompt->shown.empty());
         }
-        if (row.overFile)
+        if (row.overFile || row.during == During::kFileMadeAnew)
         {
-            EXPECT_EQ(testsupport::ReadFileBytes(chosen),
-                      row.outcome == Outcome::kSaved ? archive : "the user's own archive");
+            EXPECT_EQ(testsupport::ReadFileBytes(chosen), row.outcome == Outcome::kSaved ? archive
+                                                          : row.during == During::kFileMadeAnew
+                                                              ? "made anew"
+                                                              : "the user's own archive");
         }
         std::vector<std::string> names;
         if (row.outcome == Outcome::kBeside)
             names.push_back("keep (1).zip");
-        if (row.overFile || row.outcome != Outcome::kFailed)
+        if (row.outcome == Outcome::kKept)
+            names.push_back(fs::path(savedAs).filename().string());
+        else if (row.overFile || row.outcome != Outcome::kFailed)
             names.push_back("keep.zip");
         EXPECT_EQ(folderHolds(), names);
         // Nothing but the save's own files, which an end at any moment would
-        // leave there.
+        // leave there, and the empty file that claims the chosen name where
+        // links are refused.
         alignas(inotify_event) char events[16384];
         for (ssize_t at = 0, size = ::read(made, events, sizeof events); at < size;
              at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(events + at)->len)
@@ -608,6 +681,7 @@ TEST_F(PaneDownloadTest, ASaveOverAFileReplacesItOnlyWhenComplete)
             const std::string name = reinterpret_cast<inotify_event*>(events + at)->name;
             EXPECT_TRUE(
                 std::count(names.begin(), names.end(), name) != 0 ||
+                (row.refuses != Refuses::kNothing && name == "keep.zip") ||
                 panedownload::IsSaveFileName(name.substr(0, name.rfind(panedownload::kEnginePartEnding))))
                 << name;
         }
