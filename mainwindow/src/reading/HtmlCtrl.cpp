@@ -9,7 +9,6 @@
 #include "feeds/FeedDiscovery.h"
 #include "feeds/Preference.h"
 #include "foundation/uHtmlParser.h"
-#include "mainwindow/ItemPage.h"
 #include "mainwindow/StartupRules.h"
 #include "mainwindow/UserActs.h"
 
