@@ -186,6 +186,13 @@ TEST_F(Reading, BackWalksTheItemsAndTheirPagesAndTheSelectionFollows)
         EXPECT_EQ(m_list->GetSelectedRow(), row) << text;
     }
     EXPECT_EQ(Text(m_browser->GetAddressText()), m_server.url("/alpha"));
+    wxCommandEvent forward(wxEVT_TOOL, CWebBrowserFrame::kForward);
+    for (const auto& [text, row] : {std::pair("Alpha on the web", 2), std::pair("Zebra", 0)})
+    {
+        m_browser->GetEventHandler()->ProcessEvent(forward);
+        EXPECT_FALSE(WaitForPage(text).empty()) << text;
+        EXPECT_EQ(m_list->GetSelectedRow(), row) << text;
+    }
 }
 
 TEST_F(Reading, ArrowKeysMoveOnceAndEnterDiffersFromDoubleClick)
