@@ -58,6 +58,7 @@ public:
     using WindowOpener = std::function<void(const wxString& url)>;
     using AddressHandler = std::function<void(const wxString& url)>;
     using SourceHandler = std::function<void(bool found, const uString& text)>;
+    using ShownAgainHandler = std::function<void(const uString& address)>;
 
     CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir);
     ~CHtmlCtrl() override;
@@ -71,10 +72,12 @@ public:
     // against the template folder, and no local file reachable but those of
     // the template folder and `pageFiles` (full paths the page names through
     // htmlctrl::PageFileUrl). Empties the feed links, reports -1 and keeps
-    // the text as the page source. 0 on success.
+    // the text as the page source. The page is an entry of the view's
+    // history of its own: Back and Forward show it again, as it was written,
+    // with the address set for it. 0 on success.
     int WriteHtml(const uString& html, const std::set<std::string>& pageFiles = {});
     // The address shown for the page written last (an item's link): shown
-    // again when Back returns to that page.
+    // again when Back or Forward returns to that page.
     void SetPageAddress(const uString& address);
     // Hands `done` the text last written while it is still shown, at once;
     // else the bytes of the page the browser shows (empty for an empty or
@@ -107,6 +110,9 @@ public:
     // ones the program writes (those show what their writer sets, also when
     // Back shows one again).
     void SetAddressHandler(AddressHandler handler) { m_address = std::move(handler); }
+    // Told the address set for a written page (an item's link) each time
+    // the view comes to show that page again, or a page opened from it.
+    void SetShownAgainHandler(ShownAgainHandler handler) { m_shownAgain = std::move(handler); }
     // Never set by the program itself; kept for pages that offer commands.
     void SetCommandTable(const CHtmlCommand* table) { m_commands = table; }
     // Where the program's own documents that a page offers for download
@@ -135,8 +141,9 @@ public:
     // The view's address changed (a load started or committed, or a step
     // inside the page).
     void OnAddressChanged(const uString& address);
-    // The view's history changed; it stands at entry `current` now.
-    void OnHistoryChanged(const void* current);
+    // The view's history changed; it stands at entry `current` now, and
+    // `added` is the entry made, if any.
+    void OnHistoryChanged(const void* current, void* added = nullptr);
 
     const std::list<CFeedLink>& GetFeedLinks() const { return m_feedLinks; }
     const wxString& GetPageTitle() const { return m_title; }
@@ -155,23 +162,22 @@ private:
     void WatchNavigations();
     void WatchNewWindows();
     void WatchPrintRequests();
-    // A command of the program's is about to navigate (`step`: through
-    // the history).
-    void BeginCommand(bool step = false);
+    // A command of the program's is about to navigate.
+    void BeginCommand();
     // Back (or Forward): the command is tied to the entry it goes to.
     void ExpectHistoryStep(bool back);
     // Keeps `entry` (a history entry of the engine, or null) alive as the
     // expected one, and lets the one before go.
     void HoldEntry(void* entry);
-    // The same for another of the entries kept below.
-    static void Hold(void*& kept, void* entry);
-    // The history entry the view stands at; null when not known.
-    void* CurrentEntry() const;
-    // Back from the page the written one was left for: the written page
-    // again, in front of that page's entry.
-    bool BackToWrittenPage();
-    // Forward from there: that entry again.
-    bool ForwardFromWrittenPage();
+    // A step through the history to the written page at `address` was let
+    // through; once it commits, the pane shows that page again.
+    void ReturnToWrittenPage(const uString& address);
+    void ShowWrittenPageAgain();
+    // A page committed: the handler above hears which item its entry
+    // belongs to, if any.
+    void TellItemOfEntry();
+    // Lets the written pages go that the view's history no longer holds.
+    void DropUnreachablePages(const void* current);
     // Hands the last written page to the view.
     void PutWrittenPage();
     // The view's first load ended; a page written meanwhile goes in now.
@@ -227,28 +233,19 @@ private:
     htmlctrl::CWrittenPages m_writes;
     // A navigation that may replace the written page was let through.
     bool m_leaving = false;
-    // A written page as the program gave it. The engine keeps no history
-    // entry for a written page: the pane keeps the last one, and the one
-    // that was left for the page at `m_leftFor` (a new entry), so that Back
-    // from there shows it again.
-    struct WrittenCopy
-    {
-        uString html;
-        std::set<std::string> files;
-        uString address;
-    };
-    WrittenCopy m_lastWritten;
-    WrittenCopy m_leftWritten;
-    void* m_leftFor = nullptr;
-    // The entry in front of which the written page that Back brought again
-    // stands; null when the pane shows no such page.
-    void* m_backAt = nullptr;
-    // The navigation that is leaving the shown page steps through the
-    // history: it makes no entry of its own.
-    bool m_leavingByStep = false;
-    // The last written page as the view got it, and how often the pane put
-    // it back after the view replaced it by itself.
-    wxString m_writtenPage;
+    // The written page shown last, as the program gave it, and the address
+    // it loads at (empty before the first is put).
+    htmlctrl::WrittenPage m_lastWritten;
+    uString m_shownWrite;
+    // The written page a step through the history goes to; empty when none.
+    uString m_returningTo;
+    // The addresses of the pages this pane keeps served.
+    std::set<std::string> m_keptPages;
+    // The item the pane shows, or the one whose page it went on from.
+    uString m_itemAddress;
+    ShownAgainHandler m_shownAgain;
+    // How often the pane put the written page back after the view replaced
+    // it by itself.
     int m_rewrites = 0;
     // The view has loaded its start page; until then a write waits.
     bool m_started = false;

@@ -120,8 +120,19 @@ private:
     uString m_shown;
 };
 
+// A page the program wrote, as it gave it.
+struct WrittenPage
+{
+    uString html;
+    // The local files (full paths) it may reach.
+    std::set<std::string> files;
+    // The address shown for it (an item's link).
+    uString address;
+};
+
 // The pages the pane wrote into the view. Each write loads an address of
-// its own under the base address, so that the browser's question about a
+// its own under the base address, numbered across the process (the
+// program's scheme serves each by it), so that the browser's question about a
 // load, and its report that a load ended, tell which write they concern:
 // a write replaced before it loaded may be asked about and end after the
 // newer one was put, or never be asked about at all.

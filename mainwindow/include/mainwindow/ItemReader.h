@@ -5,6 +5,7 @@
 #include "foundation/uString.h"
 
 #include <functional>
+#include <memory>
 #include <wx/longlong.h>
 
 class CDownloadQueue;
@@ -62,6 +63,8 @@ public:
     bool IsItemArchived(const uString& link, const uString& channelTitle) const;
 
 private:
+    // Back or Forward showed the item of `link` again: its row is selected.
+    void SelectItemOfLink(const uString& link);
     int RowImage(int kind, bool kept, bool read, const uString& database, const uString& link);
     uString LocalEnclosureFolder(const CItemRecord& item) const;
 
@@ -72,4 +75,5 @@ private:
     // The last toggle: a double-click must not undo its own first click.
     int m_lastToggleRow = -1;
     wxLongLong m_lastToggleTime = 0;
+    std::shared_ptr<char> m_alive = std::make_shared<char>();
 };

@@ -1,6 +1,7 @@
 #include "mainwindow/HtmlCtrl.h"
 
 #include "EditStates.h"
+#include "PageScheme.h"
 #include "UserActWatch.h"
 #include "WebKitCalls.h"
 #include "common/DesktopShell.h"
@@ -8,16 +9,13 @@
 #include "feeds/FeedDiscovery.h"
 #include "feeds/Preference.h"
 #include "foundation/uHtmlParser.h"
-#include "mainwindow/ItemPage.h"
 #include "mainwindow/StartupRules.h"
 #include "mainwindow/UserActs.h"
 
 #ifdef __WXGTK__
 #include <gio/gio.h>
-#include <sys/stat.h>
 #endif
 #include <algorithm>
-#include <mutex>
 #include <string>
 #include <wx/app.h>
 #include <wx/utils.h>
@@ -38,89 +36,6 @@ wxString ToWx(const uString& text)
 {
     return wxString::FromUTF8(text.c_str(), static_cast<size_t>(text.getLength()));
 }
-
-// What the program's scheme may serve: the template folder and the local
-// files of the page shown last. Process-wide, as WebKit hands every request
-// of the scheme to the handler registered last; the program has one pane.
-struct PageFiles
-{
-    std::mutex mutex;
-    uString templateDir;
-    std::set<std::string> files;
-};
-
-PageFiles& ServedFiles()
-{
-    static PageFiles files;
-    return files;
-}
-
-bool ResolveServed(const wxString& url, std::string& path)
-{
-    PageFiles& served = ServedFiles();
-    std::lock_guard<std::mutex> lock(served.mutex);
-    return htmlctrl::ResolvePageAddress(ToUString(url), served.templateDir, served.files, path);
-}
-
-const char* MimeTypeOf(const std::string& path)
-{
-    static const std::pair<const char*, const char*> kTypes[] = {
-        {".html", "text/html"}, {".htm", "text/html"},   {".css", "text/css"},    {".png", "image/png"},
-        {".gif", "image/gif"},  {".jpg", "image/jpeg"},  {".jpeg", "image/jpeg"}, {".svg", "image/svg+xml"},
-        {".mp3", "audio/mpeg"}, {".m4a", "audio/mp4"},   {".ogg", "audio/ogg"},   {".mp4", "video/mp4"},
-        {".m4v", "video/mp4"},  {".webm", "video/webm"}, {".txt", "text/plain"},
-    };
-    const std::size_t dot = path.rfind('.');
-    std::string extension = dot == std::string::npos ? std::string() : path.substr(dot);
-    for (char& c : extension)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    for (const auto& [suffix, type] : kTypes)
-    {
-        if (extension == suffix)
-            return type;
-    }
-    return "application/octet-stream";
-}
-
-#ifdef __WXGTK__
-// WebKit's request for an address of the scheme (window thread).
-void OnSchemeRequest(void* request, void*)
-{
-    const webkitcalls::SchemeApi& api = webkitcalls::Scheme();
-    std::string path;
-    struct stat info
-    {
-    };
-    const char* uri = api.requestUri(request);
-    if (uri != nullptr && ResolveServed(wxString::FromUTF8(uri), path) && ::stat(path.c_str(), &info) == 0 &&
-        S_ISREG(info.st_mode))
-    {
-        GFile* file = g_file_new_for_path(path.c_str());
-        GFileInputStream* stream = g_file_read(file, nullptr, nullptr);
-        g_object_unref(file);
-        if (stream != nullptr)
-        {
-            api.finish(request, G_INPUT_STREAM(stream), static_cast<gint64>(info.st_size), MimeTypeOf(path));
-            g_object_unref(stream);
-            return;
-        }
-    }
-    GError* error = g_error_new_literal(g_quark_from_static_string("kestrova-page"), 404, "not served");
-    api.finishError(request, error);
-    g_error_free(error);
-}
-
-void RegisterPageScheme(wxWebView* view)
-{
-    static bool registered = false;
-    const webkitcalls::SchemeApi& api = webkitcalls::Scheme();
-    if (registered || api.registerScheme == nullptr || view->GetNativeBackend() == nullptr)
-        return;
-    api.registerScheme(api.viewContext(view->GetNativeBackend()), htmlctrl::kPageScheme, OnSchemeRequest,
-                       nullptr, nullptr);
-    registered = true;
-}
-#endif
 
 #ifdef __WXGTK__
 // An answer the view would show. The engine cannot say whether a navigation
@@ -216,10 +131,13 @@ void OnAddressNotified(GObject* view, GParamSpec*, gpointer control)
 
 // "changed" of the view's history: an entry added, or the view moved to
 // another entry, also one inside the page, which nobody decides about.
-void OnHistoryNotified(GObject* list, gpointer, gpointer, gpointer control)
+void OnHistoryNotified(GObject* list, gpointer added, gpointer, gpointer control)
 {
-    static_cast<CHtmlCtrl*>(control)->OnHistoryChanged(webkitcalls::History().currentItem(list));
+    static_cast<CHtmlCtrl*>(control)->OnHistoryChanged(webkitcalls::History().currentItem(list), added);
 }
+
+// The link of the item an entry of the history was reached from.
+constexpr const char* kItemOfEntry = "kestrova-item";
 
 // WebKitGTK has no status text of its own: what the page would show there
 // (the address of the link under the mouse) comes with its hover
@@ -237,9 +155,7 @@ void OnMouseTargetChanged(GObject*, GObject* hitTest, guint, gpointer control)
 CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir) : m_templateDir(templateDir)
 {
     m_view = wxWebView::New(parent, id, "about:blank");
-#ifdef __WXGTK__
-    RegisterPageScheme(m_view);
-#endif
+    pagescheme::Register(m_view);
     m_view->Bind(wxEVT_WEBVIEW_NAVIGATING, &CHtmlCtrl::OnNavigating, this);
     m_view->Bind(wxEVT_WEBVIEW_NAVIGATED, &CHtmlCtrl::OnNavigated, this);
     m_view->Bind(wxEVT_WEBVIEW_NEWWINDOW, &CHtmlCtrl::OnNewWindow, this);
@@ -263,37 +179,20 @@ CHtmlCtrl::~CHtmlCtrl()
 {
     StopWatchingView();
     HoldEntry(nullptr);
-    Hold(m_leftFor, nullptr);
-    Hold(m_backAt, nullptr);
+    for (const std::string& address : m_keptPages)
+        pagescheme::Drop(uString(address.c_str()));
 }
 
 void CHtmlCtrl::HoldEntry(void* entry)
-{
-    Hold(m_expectedEntry, entry);
-}
-
-void CHtmlCtrl::Hold(void*& kept, void* entry)
 {
 #ifdef __WXGTK__
     // Held, so that no later entry is made at its address and passes for it.
     if (entry != nullptr)
         g_object_ref(entry);
-    if (kept != nullptr)
-        g_object_unref(kept);
+    if (m_expectedEntry != nullptr)
+        g_object_unref(m_expectedEntry);
 #endif
-    kept = entry;
-}
-
-void* CHtmlCtrl::CurrentEntry() const
-{
-#ifdef __WXGTK__
-    const webkitcalls::HistoryApi& api = webkitcalls::History();
-    void* native = m_view != nullptr ? m_view->GetNativeBackend() : nullptr;
-    void* list = api.list != nullptr && native != nullptr ? api.list(native) : nullptr;
-    return list != nullptr ? api.currentItem(list) : nullptr;
-#else
-    return nullptr;
-#endif
+    m_expectedEntry = entry;
 }
 
 void CHtmlCtrl::WatchStatusText()
@@ -409,12 +308,7 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
     m_feedLinks.clear();
     if (m_view == nullptr)
         return -1;
-    {
-        PageFiles& served = ServedFiles();
-        std::lock_guard<std::mutex> lock(served.mutex);
-        served.templateDir = m_templateDir;
-        served.files = pageFiles;
-    }
+    pagescheme::ServeFiles(m_templateDir, pageFiles);
     // From here until it has loaded, the written page is what the pane
     // should show; see OnNavigationDecision.
     m_shown = htmlctrl::PageShown::kWrittenLoading;
@@ -423,9 +317,9 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
     // The write is the later: a command not yet decided goes nowhere.
     m_command.Clear();
     m_rewrites = 0;
-    m_writtenPage = ToWx(itempage::WithPagePolicy(html));
-    m_lastWritten = WrittenCopy{html, pageFiles, uString()};
-    Hold(m_backAt, nullptr);
+    m_lastWritten = pagescheme::WrittenPage{html, pageFiles, uString()};
+    m_shownWrite.setEmpty();
+    m_itemAddress.setEmpty();
     // WebKit, given pages before it has loaded the view's start page, may
     // load that start page after them: the page waits for it.
     if (m_started)
@@ -440,14 +334,23 @@ int CHtmlCtrl::WriteHtml(const uString& html, const std::set<std::string>& pageF
 
 void CHtmlCtrl::SetPageAddress(const uString& address)
 {
-    if (m_hasSource)
-        m_lastWritten.address = address;
+    if (!m_hasSource)
+        return;
+    m_lastWritten.address = address;
+    m_itemAddress = address;
+    if (!m_shownWrite.isEmpty())
+        pagescheme::SetAddress(m_shownWrite, address);
 }
 
 void CHtmlCtrl::PutWrittenPage()
 {
     m_writeWaiting = false;
-    m_view->SetPage(m_writtenPage, ToWx(m_writes.OnPut()));
+    // A document of its own address: an entry of the engine's history,
+    // which Back and Forward come back to.
+    m_shownWrite = m_writes.OnPut();
+    pagescheme::Keep(m_shownWrite, m_lastWritten);
+    m_keptPages.insert(m_shownWrite.c_str());
+    m_view->LoadURL(ToWx(m_shownWrite));
 }
 
 void CHtmlCtrl::OnStartPageDone()
@@ -544,18 +447,16 @@ uString CHtmlCtrl::EngineAddress(const uString& url)
     return url;
 }
 
-void CHtmlCtrl::BeginCommand(bool step)
+void CHtmlCtrl::BeginCommand()
 {
     // A page still waiting for the start page would come after the
     // command's: the command is the later one.
     m_writeWaiting = false;
-    // Its page may commit before the browser asks about it.
-    m_leavingByStep = step;
 }
 
 void CHtmlCtrl::GoBack()
 {
-    if (m_view == nullptr || BackToWrittenPage() || !m_view->CanGoBack())
+    if (m_view == nullptr || !m_view->CanGoBack())
         return;
     ExpectHistoryStep(true);
     m_view->GoBack();
@@ -563,47 +464,15 @@ void CHtmlCtrl::GoBack()
 
 void CHtmlCtrl::GoForward()
 {
-    if (m_view == nullptr || ForwardFromWrittenPage() || !m_view->CanGoForward())
+    if (m_view == nullptr || !m_view->CanGoForward())
         return;
     ExpectHistoryStep(false);
     m_view->GoForward();
 }
 
-bool CHtmlCtrl::BackToWrittenPage()
-{
-    void* current = CurrentEntry();
-    if (m_shown != htmlctrl::PageShown::kBrowsed || m_leftFor == nullptr || current != m_leftFor)
-        return false;
-    const WrittenCopy page = m_leftWritten;
-    WriteHtml(page.html, page.files);
-    m_lastWritten.address = page.address;
-    Hold(m_backAt, current);
-    if (m_address)
-        m_address(ToWx(page.address));
-    return true;
-}
-
-bool CHtmlCtrl::ForwardFromWrittenPage()
-{
-#ifdef __WXGTK__
-    const webkitcalls::HistoryApi& api = webkitcalls::History();
-    if (m_backAt == nullptr || m_shown == htmlctrl::PageShown::kBrowsed || api.goToItem == nullptr ||
-        CurrentEntry() != m_backAt)
-        return false;
-    BeginCommand(/*step=*/true);
-    HoldEntry(m_backAt);
-    m_command.ExpectEntry(htmlctrl::NavigationKind::kBackForward, uString(api.itemUri(m_backAt)),
-                          m_expectedEntry);
-    api.goToItem(m_view->GetNativeBackend(), m_backAt);
-    return true;
-#else
-    return false;
-#endif
-}
-
 void CHtmlCtrl::ExpectHistoryStep(bool back)
 {
-    BeginCommand(/*step=*/true);
+    BeginCommand();
     m_command.Clear();
 #ifdef __WXGTK__
     const webkitcalls::HistoryApi& api = webkitcalls::History();
@@ -628,7 +497,7 @@ void CHtmlCtrl::Reload()
 {
     if (m_view == nullptr)
         return;
-    BeginCommand(/*step=*/true);
+    BeginCommand();
     m_command.ExpectEntry(htmlctrl::NavigationKind::kReload, ToUString(m_view->GetCurrentURL()));
     m_view->Reload();
 }
@@ -638,9 +507,103 @@ void CHtmlCtrl::OnAddressChanged(const uString& address)
     m_command.OnAddressChanged(address);
 }
 
-void CHtmlCtrl::OnHistoryChanged(const void* current)
+void CHtmlCtrl::OnHistoryChanged(const void* current, void* added)
 {
     m_command.OnEntryChanged(current);
+#ifdef __WXGTK__
+    // A page opened from an item belongs to it: Back to the page selects it.
+    if (added != nullptr && !m_itemAddress.isEmpty())
+        g_object_set_data_full(static_cast<GObject*>(added), kItemOfEntry, g_strdup(m_itemAddress.c_str()),
+                               g_free);
+#else
+    (void)added;
+#endif
+    DropUnreachablePages(current);
+}
+
+void CHtmlCtrl::TellItemOfEntry()
+{
+#ifdef __WXGTK__
+    const webkitcalls::HistoryApi& api = webkitcalls::History();
+    void* list = api.list != nullptr && m_view != nullptr ? api.list(m_view->GetNativeBackend()) : nullptr;
+    void* entry = list != nullptr ? api.currentItem(list) : nullptr;
+    const char* item = entry != nullptr
+                           ? static_cast<const char*>(g_object_get_data(G_OBJECT(entry), kItemOfEntry))
+                           : nullptr;
+    if (item == nullptr)
+        return;
+    m_itemAddress = uString(item);
+    if (m_shownAgain)
+        m_shownAgain(m_itemAddress);
+#endif
+}
+
+void CHtmlCtrl::ReturnToWrittenPage(const uString& address)
+{
+    pagescheme::WrittenPage page;
+    if (!pagescheme::Find(address, page))
+        return;
+    // Its parts come before the pane hears that it committed.
+    pagescheme::ServeFiles(m_templateDir, page.files);
+    m_returningTo = address;
+}
+
+void CHtmlCtrl::ShowWrittenPageAgain()
+{
+    pagescheme::WrittenPage page;
+    const uString address = m_returningTo;
+    m_returningTo.setEmpty();
+    if (!pagescheme::Find(address, page))
+        return;
+    // As when it was written, but with no new entry.
+    m_feedLinks.clear();
+    m_shown = htmlctrl::PageShown::kWrittenLoading;
+    m_shownWrite = address;
+    m_page = std::make_shared<char>();
+    m_leaving = false;
+    m_rewrites = 0;
+    m_lastWritten = page;
+    m_itemAddress = page.address;
+    m_source = page.html;
+    m_hasSource = true;
+    Report(-1, nullptr);
+    if (m_address)
+        m_address(ToWx(page.address));
+    if (m_shownAgain)
+        m_shownAgain(page.address);
+}
+
+void CHtmlCtrl::DropUnreachablePages(const void* current)
+{
+#ifdef __WXGTK__
+    const webkitcalls::HistoryApi& api = webkitcalls::History();
+    void* native = m_view != nullptr ? m_view->GetNativeBackend() : nullptr;
+    void* list = api.list != nullptr && native != nullptr ? api.list(native) : nullptr;
+    if (list == nullptr || m_keptPages.empty())
+        return;
+    // What the history holds, and the write still on its way to it.
+    std::set<std::string> reachable{m_shownWrite.c_str(), m_returningTo.c_str()};
+    if (current != nullptr)
+        reachable.insert(api.itemUri(const_cast<void*>(current)));
+    for (GList* entries : {api.backList(list), api.forwardList(list)})
+    {
+        for (GList* entry = entries; entry != nullptr; entry = entry->next)
+            reachable.insert(api.itemUri(entry->data));
+        g_list_free(entries);
+    }
+    for (auto kept = m_keptPages.begin(); kept != m_keptPages.end();)
+    {
+        if (reachable.count(*kept) != 0)
+        {
+            ++kept;
+            continue;
+        }
+        pagescheme::Drop(uString(kept->c_str()));
+        kept = m_keptPages.erase(kept);
+    }
+#else
+    (void)current;
+#endif
 }
 
 void CHtmlCtrl::OnAppCmd(const uString& name)
@@ -667,7 +630,7 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     // A folder the page names (the one that holds an enclosure) is shown by
     // the desktop; the pane cannot list it.
     std::string path;
-    if (ResolveServed(event.GetURL(), path) && uFile(path.c_str()).isDirectory())
+    if (pagescheme::Resolve(ToUString(event.GetURL()), path) && uFile(path.c_str()).isDirectory())
     {
         m_command.Clear();
         event.Veto();
@@ -683,6 +646,12 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
     // write's; a later one is the page loading itself again.
     if (m_writes.OnAsked(navigation.url))
         return true;
+    // A written page is come back to through the history only: no page or
+    // frame is sent to one.
+    const bool written = htmlctrl::CWrittenPages::IsWritten(navigation.url);
+    if (written && navigation.kind != htmlctrl::NavigationKind::kBackForward &&
+        navigation.kind != htmlctrl::NavigationKind::kReload)
+        return false;
     const bool commanded = m_command.IsCommanded(navigation);
     m_command.OnDecided(navigation);
     const bool usersOwn = m_acts->OnNavigation(navigation, commanded);
@@ -695,8 +664,8 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
         if (commanded)
             m_command.Clear();
         m_leaving = true;
-        m_leavingByStep = navigation.kind == htmlctrl::NavigationKind::kBackForward ||
-                          navigation.kind == htmlctrl::NavigationKind::kReload;
+        if (written)
+            ReturnToWrittenPage(navigation.url);
     }
     return true;
 }
@@ -724,11 +693,15 @@ bool CHtmlCtrl::MayTakePageAnswer(const uString& address)
 
 void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
 {
-    if (htmlctrl::CWrittenPages::IsWritten(ToUString(event.GetURL())))
-        return;
     // A command's page may commit before WebKit asks about it (a page of
     // another site, loaded in a process of its own).
     const uString committed = ToUString(event.GetURL());
+    if (htmlctrl::CWrittenPages::IsWritten(committed))
+    {
+        if (!m_returningTo.isEmpty() && committed == m_returningTo)
+            ShowWrittenPageAgain();
+        return;
+    }
     if (m_shown != htmlctrl::PageShown::kBrowsed && !m_leaving && !m_command.MayHaveCommitted(committed))
     {
         // Nobody asked for this page. WebKit does load its start page late,
@@ -747,16 +720,11 @@ void CHtmlCtrl::OnNavigated(wxWebViewEvent& event)
     // leaves the command waiting for its own.
     if (m_command.MayHaveCommitted(committed))
         m_command.Clear();
-    // A written page left for a new entry: Back from that entry shows it.
-    if (m_shown != htmlctrl::PageShown::kBrowsed && !m_leavingByStep)
-    {
-        m_leftWritten = m_lastWritten;
-        Hold(m_leftFor, CurrentEntry());
-    }
     m_shown = htmlctrl::PageShown::kBrowsed;
     m_page = std::make_shared<char>();
     if (m_address)
         m_address(event.GetURL());
+    TellItemOfEntry();
     if (IsOwnOrBlank(event.GetURL()))
         return;
     // The user went elsewhere: the written page is no longer what is shown.
@@ -798,9 +766,9 @@ void CHtmlCtrl::OnNewWindowAsked(const uString& url)
 void CHtmlCtrl::OnLoaded(wxWebViewEvent& event)
 {
     OnStartPageDone();
-    // Our page is complete when the newest write's load ends; a replaced
+    // Our page is complete when the shown write's load ends; a replaced
     // write's load may end after the newer one was put.
-    if (m_writes.IsNewest(ToUString(event.GetURL())) && m_shown == htmlctrl::PageShown::kWrittenLoading &&
+    if (ToUString(event.GetURL()) == m_shownWrite && m_shown == htmlctrl::PageShown::kWrittenLoading &&
         !m_writes.IsPending())
         m_shown = htmlctrl::PageShown::kWrittenLoaded;
     if (IsOwnOrBlank(event.GetURL()))

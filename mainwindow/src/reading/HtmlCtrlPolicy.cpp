@@ -213,7 +213,8 @@ unsigned WriteNumber(const uString& address)
 
 uString CWrittenPages::OnPut()
 {
-    ++m_newest;
+    static unsigned last = 0;
+    m_newest = ++last;
     return uString((WrittenPrefix() + std::to_string(m_newest)).c_str());
 }
 

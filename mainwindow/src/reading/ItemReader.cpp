@@ -35,7 +35,30 @@ bool TorrentReady(const uString& enclosureLink, const std::function<bool(const u
 }
 } // namespace
 
-CItemReader::CItemReader(CKestrovaView& list, CWebBrowserFrame& browser) : m_list(list), m_browser(browser) {}
+CItemReader::CItemReader(CKestrovaView& list, CWebBrowserFrame& browser) : m_list(list), m_browser(browser)
+{
+    // The pane may outlive the reader.
+    m_browser.GetHtmlCtrl()->SetShownAgainHandler(
+        [this, alive = std::weak_ptr<char>(m_alive)](const uString& address)
+        {
+            if (!alive.expired())
+                SelectItemOfLink(address);
+        });
+}
+
+void CItemReader::SelectItemOfLink(const uString& link)
+{
+    // Only the item's row: nothing is rendered or marked again.
+    for (int row = 0; row < m_list.GetRowCount(); ++row)
+    {
+        const CTransferRowData* data = m_list.GetRowData(row);
+        if (data != nullptr && !link.isEmpty() && data->item == link)
+        {
+            m_list.SelectRow(row);
+            return;
+        }
+    }
+}
 
 void CItemReader::FreeListRows()
 {

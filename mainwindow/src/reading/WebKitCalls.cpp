@@ -102,9 +102,10 @@ const HistoryApi& History()
         Find(found.forwardItem, "webkit_back_forward_list_get_forward_item");
         Find(found.currentItem, "webkit_back_forward_list_get_current_item");
         Find(found.itemUri, "webkit_back_forward_list_item_get_uri");
-        Find(found.goToItem, "webkit_web_view_go_to_back_forward_list_item");
+        Find(found.backList, "webkit_back_forward_list_get_back_list");
+        Find(found.forwardList, "webkit_back_forward_list_get_forward_list");
         const bool all = found.list && found.backItem && found.forwardItem && found.currentItem &&
-                         found.itemUri && found.goToItem;
+                         found.itemUri && found.backList && found.forwardList;
         return all ? found : HistoryApi();
     }();
     return api;

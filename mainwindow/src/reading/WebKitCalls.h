@@ -74,7 +74,9 @@ struct HistoryApi
     void* (*forwardItem)(void* list) = nullptr;
     void* (*currentItem)(void* list) = nullptr;
     const char* (*itemUri)(void* item) = nullptr;
-    void (*goToItem)(void* view, void* item) = nullptr;
+    // The entries before and after the current one (a list to free).
+    GList* (*backList)(void* list) = nullptr;
+    GList* (*forwardList)(void* list) = nullptr;
 };
 
 // An address as the engine reads it, through a request made for it.

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <tuple>
 #include <wx/menu.h>
 #include <wx/mstream.h>
 #include <wx/timer.h>
@@ -186,6 +187,35 @@ TEST_F(Reading, ClickingAnItemRendersItMarksItReadAndRefreshesTheCount)
     guitest::RunEventsUntil([&] { return m_browser->GetHtmlCtrl()->GetPageTitle() == "Bravo episode"; });
     guitest::RunEventsFor(500);
     EXPECT_TRUE(guitest::TakeScreenshot("reading-item-with-enclosure").IsOk());
+}
+
+// Back walks every item and page seen, and the list's selection follows.
+TEST_F(Reading, BackWalksTheItemsAndTheirPagesAndTheSelectionFollows)
+{
+    for (const auto& [row, item, web] :
+         {std::tuple(2, "Alpha story", "Alpha on the web"), std::tuple(0, "Zebra", "Charlie on the web")})
+    {
+        Click(row);
+        ASSERT_FALSE(WaitForPage(item).empty());
+        guitest::ClickAt(m_browser->GetHtmlCtrl()->GetWebView()->ClientToScreen(wxPoint(30, 22)));
+        ASSERT_FALSE(WaitForPage(web).empty()) << "the item's title links its page";
+    }
+    wxCommandEvent back(wxEVT_TOOL, CWebBrowserFrame::kBack);
+    for (const auto& [text, row] :
+         {std::pair("Zebra", 0), std::pair("Alpha on the web", 2), std::pair("<b>bold</b> words", 2)})
+    {
+        m_browser->GetEventHandler()->ProcessEvent(back);
+        EXPECT_FALSE(WaitForPage(text).empty()) << text;
+        EXPECT_EQ(m_list->GetSelectedRow(), row) << text;
+    }
+    EXPECT_EQ(Text(m_browser->GetAddressText()), m_server.url("/alpha"));
+    wxCommandEvent forward(wxEVT_TOOL, CWebBrowserFrame::kForward);
+    for (const auto& [text, row] : {std::pair("Alpha on the web", 2), std::pair("Zebra", 0)})
+    {
+        m_browser->GetEventHandler()->ProcessEvent(forward);
+        EXPECT_FALSE(WaitForPage(text).empty()) << text;
+        EXPECT_EQ(m_list->GetSelectedRow(), row) << text;
+    }
 }
 
 TEST_F(Reading, ArrowKeysMoveOnceAndEnterDiffersFromDoubleClick)

@@ -185,6 +185,19 @@ TEST_F(WebBrowserFrameTest, BackAndForwardWalkTheVisitedPages)
     EXPECT_TRUE(WaitForText("item text"));
     m_browser->GetEventHandler()->ProcessEvent(back);
     EXPECT_TRUE(WaitForUrl(two));
+
+    // Back after an anchor link in an item's own text stays in the item.
+    m_browser->GetHtmlCtrl()->WriteHtml(
+        uString("<html><body style='margin:0'><a href='#end' style='display:block;height:120px'>end</a>"
+                "<p style='height:3000px'>anchored item</p><p id='end'>the end</p></body></html>"));
+    ASSERT_TRUE(WaitForText("anchored item"));
+    guitest::ClickAt(View()->ClientToScreen(wxPoint(100, 60)));
+    guitest::RunEventsUntil([&] { return View()->GetCurrentURL().EndsWith("#end"); }, 15000);
+    m_browser->GetEventHandler()->ProcessEvent(back);
+    guitest::RunEventsUntil([&] { return !View()->GetCurrentURL().EndsWith("#end"); });
+    EXPECT_TRUE(htmlctrl::CWrittenPages::IsWritten(uString(View()->GetCurrentURL().utf8_str().data())))
+        << View()->GetCurrentURL();
+    EXPECT_TRUE(WaitForText("anchored item"));
 }
 
 TEST_F(WebBrowserFrameTest, FocusFollowsTheBarsAndHiddenBarsTakeNone)
