@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <signal.h>
 #include <wx/dialog.h>
 #include <wx/display.h>
 
@@ -37,7 +38,23 @@ constexpr const char* kTitle = "Kestrova";
 const wxSize kDefaultSize(1024, 700);
 
 std::atomic<bool> g_handedOver{false};
+constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+volatile std::sig_atomic_t g_earlyStop = 0;
+
+extern "C" void NoteEarlyStop(int)
+{
+    g_earlyStop = 1;
+}
 } // namespace
+
+void CKestrovaApp::HoldStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = NoteEarlyStop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kStopSignals)
+        sigaction(signal, &action, nullptr);
+}
 
 CKestrovaApp::CKestrovaApp()
     : m_comInit(std::make_unique<uComInit>()), m_xmlPlatform(std::make_unique<uXmlPlatform>())
@@ -72,8 +89,12 @@ bool CKestrovaApp::OnInit()
     // The main loop ends once the window has gone and the pane's saves are
     // done (OnMainFrameDestroyed), not with the window itself.
     SetExitOnFrameDelete(false);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (int signal : kStopSignals)
         SetSignalHandler(signal, &CKestrovaApp::OnStopSignal);
+    // One that came before: no question of the start waits, and the window
+    // closes once it stands.
+    if (g_earlyStop != 0)
+        Stop();
 
     if (!CheckSingleInstance(kInstanceGuid))
         return false;

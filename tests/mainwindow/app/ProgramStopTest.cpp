@@ -184,6 +184,21 @@ TEST_F(ProgramStopTest, SigtermDuringAStartPromptEndsTheProgram)
     }
 }
 
+// A stop as soon as the program runs (its link to its library stands), long
+// before the toolkit is up: it still ends as File > Exit does.
+TEST_F(ProgramStopTest, SigtermAsTheProgramStartsEndsItLikeExit)
+{
+    fs::create_directory_symlink(std::getenv("KESTROVA_PROGRAM_DIR"), m_home.file("a:b"));
+    testsupport::ScopedEnv programs("KESTROVA_PROGRAM_DIR", m_home.file("a:b"));
+    auto program = Start();
+    const std::string link = m_runtime + "/kestrova/kestrova-disposition.so";
+    for (int i = 0; i < 30000 && program->running() && !fs::is_symlink(link); ++i)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(30000), 0) << program->log();
+    EXPECT_NE(ReadConfig().find("<Preference"), std::string::npos) << "the settings are saved";
+}
+
 // The count a query of a list database gives; -1 when the file cannot be read.
 int CountIn(const std::string& database, const char* query)
 {
