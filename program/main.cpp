@@ -35,6 +35,7 @@ int main(int argc, char** argv)
             return 0;
         }
     }
+    CKestrovaApp::HoldStopSignals();
     wxSetAssertHandler(LogAssertion);
     ui::PrepareToolkitEnvironment();
     int result = wxEntry(argc, argv);

@@ -84,21 +84,27 @@ TEST_F(NamedMutexTest, AMutexHeldByAnotherProcessIsFreeOnceThatProcessDies)
 // With no runtime folder, the lock files go into the user's folder in the
 // temporary folder only where nobody else can rename that folder away and
 // put theirs in its place: not in one open to all without its sticky bit, nor
-// in another user's.
+// in another user's, nor through another user's link in a shared folder.
 TEST_F(NamedMutexTest, NoLockFileGoesWhereAnotherUserCouldSwapItsFolder)
 {
     const std::string uid = std::to_string(::getuid());
-    for (const std::string how : {"open", "others"})
+    for (const std::string how : {"open", "others", "linked"})
     {
         SCOPED_TRACE(how);
         TempDir temporary;
+        TempDir shared;
         ASSERT_EQ(::mkdir(temporary.file("kestrova-" + uid).c_str(), 0700), 0);
-        if (how == "open" ? ::chmod(temporary.path().c_str(), 0777) != 0
-                          : ::chown(temporary.path().c_str(), 4242, 4242) != 0)
+        std::string named = how == "linked" ? shared.file("tmp") : temporary.path();
+        if (how == "linked" && (::chmod(shared.path().c_str(), 01777) != 0 ||
+                                ::symlink(temporary.path().c_str(), named.c_str()) != 0))
+            FAIL();
+        if (how == "open"     ? ::chmod(named.c_str(), 0777) != 0
+            : how == "others" ? ::chown(named.c_str(), 4242, 4242) != 0
+                              : ::lchown(named.c_str(), 4242, 4242) != 0)
             continue; // only root can make another user's folder
         testsupport::TempHome home;
         ScopedEnv cache("XDG_CACHE_HOME", home.file(".cache"));
-        ScopedEnv temporaryEnv("TMPDIR", temporary.path());
+        ScopedEnv temporaryEnv("TMPDIR", named);
         ScopedEnv runtime("XDG_RUNTIME_DIR", "");
         ::unsetenv("XDG_RUNTIME_DIR");
         uMutex mine((m_name + how).c_str());

@@ -2,8 +2,10 @@
 #include "ado/ConnectionString.h"
 #include "support/TempDir.h"
 
+#include <atomic>
 #include <chrono>
 #include <clocale>
+#include <limits>
 #include <sqlite3.h>
 #include <thread>
 
@@ -339,6 +341,25 @@ TEST(ConnectionTest, AWriterWaitsForTheLockWithinItsBusyTimeout)
     EXPECT_TRUE(waiter.execute("insert into t values('third')")) << waiter.lastError().description;
     close.join();
     EXPECT_EQ(scalar(waiter, "select group_concat(x) from t"), "first,second,third");
+
+    // Once the program is stopping, a writer already waiting gives up soon,
+    // while the holder still holds the lock (it lets go in the end: a guard).
+    ASSERT_TRUE(holder.open(connectionString(path)));
+    ASSERT_TRUE(holder.execute("BEGIN IMMEDIATE"));
+    std::atomic<bool> returned{false};
+    std::thread stop(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ado::Connection::LimitBusyWaits(200);
+            for (int i = 0; i < 1000 && !returned; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            holder.execute("ROLLBACK");
+        });
+    EXPECT_FALSE(waiter.execute("insert into t values('at the stop')"));
+    returned = true;
+    stop.join();
+    ado::Connection::LimitBusyWaits(std::numeric_limits<int>::max());
 }
 
 TEST(ConnectionTest, SchemaLookUps)

@@ -115,6 +115,10 @@ int CMailSendDlg::ShowModal()
     m_timer.Start(50);
     int result = wxDialog::ShowModal();
     m_timer.Stop();
+    // Ended from outside before the send did (a stop of the program ends
+    // every dialog): the send ends too, rather than holding the program
+    // until the server gives up.
+    m_cancel = true;
     if (m_worker.joinable())
         m_worker.join();
     return result;

@@ -5,6 +5,8 @@
 #include "foundation/uFile.h"
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 
 namespace feeds
 {
@@ -13,6 +15,24 @@ namespace
 constexpr std::size_t kBatch = 200;
 // Older than any time-to-live: the first refresh after the import fetches it.
 const char* const kLongAgo = "2000-01-01 00:00:00";
+
+// A refresh may write the list for a while: waited for as any statement
+// waits, but in short steps, so that a cancel (or the program's stop) is
+// not held up by the wait.
+bool BeginWhenFree(uActiveXDataObjectExt& data, const std::function<bool()>& stopped)
+{
+    constexpr int kStepMs = 100;
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(ado::kDefaultBusyTimeoutMs);
+    data.setBusyTimeout(kStepMs);
+    bool begun = false;
+    while (!(begun = data.execute("BEGIN IMMEDIATE")) && data.isBusy() && !stopped() &&
+           std::chrono::steady_clock::now() < until)
+    {
+    }
+    data.setBusyTimeout(ado::kDefaultBusyTimeoutMs);
+    return begun;
+}
 } // namespace
 
 bool AddFeedsUnfetched(CFeedStore& store, const uString& database, const std::vector<ImportedFeed>& feeds,
@@ -26,7 +46,7 @@ bool AddFeedsUnfetched(CFeedStore& store, const uString& database, const std::ve
     uActiveXDataObjectExt& data = store.dataObject;
     // One transaction for the whole import: a cancel or a failed commit
     // leaves the list as it was, never with part of the file in it.
-    if (!data.execute("BEGIN IMMEDIATE"))
+    if (!BeginWhenFree(data, stopped))
         return false;
     ImportCounts made;
     uString sql;

@@ -99,6 +99,10 @@ public:
     bool isDuplicateKey() const;
     // SQLite's extended result code of the last engine failure, 0 when none.
     int getEngineCode() const;
+    // The last failure was the wait for a list another connection writes
+    // running out; how long a statement waits for that (30 s unless set).
+    bool isBusy() const;
+    void setBusyTimeout(int milliseconds);
 
     static uString quote(const char* text);
     static uString formatEngineError(const ado::Error& error);

@@ -8,9 +8,9 @@
 // their place. Every such folder is found through these functions.
 
 // True when nobody but the user and root can rename or replace `folder` or
-// any folder above it (nor what a link on the way leads to): each is a folder
-// of root's or the user's that nobody else may write to, or whose sticky bit
-// keeps others from renaming what is not theirs.
+// any folder above it (nor a link on the way, nor what it leads to): each is
+// a folder of root's or the user's that nobody else may write to, or whose
+// sticky bit keeps others from renaming what is not theirs.
 bool IsSwapProofFolder(const std::string& folder);
 
 // `name` in `parent`, made 0700 when missing: its path when it is a folder

@@ -113,6 +113,16 @@ int uActiveXDataObject::getEngineCode() const
     return m_lastEngineError.engineCode;
 }
 
+bool uActiveXDataObject::isBusy() const
+{
+    return m_lastEngineError.isBusy();
+}
+
+void uActiveXDataObject::setBusyTimeout(int milliseconds)
+{
+    m_connection.setBusyTimeout(milliseconds);
+}
+
 uString uActiveXDataObject::formatEngineError(const ado::Error& error)
 {
     return uString(ado::formatError(error).c_str());

@@ -46,8 +46,11 @@ bool IsSwapProof(const std::string& folder, int depth)
             return false;
         if (S_ISLNK(status.st_mode))
         {
+            // Another user's link in a shared folder is theirs to replace,
+            // whatever it leads to now.
             char target[PATH_MAX];
-            if (::realpath(prefix.c_str(), target) == nullptr || !IsSwapProof(target, depth + 1))
+            if ((status.st_uid != 0 && status.st_uid != ::getuid()) ||
+                ::realpath(prefix.c_str(), target) == nullptr || !IsSwapProof(target, depth + 1))
                 return false;
         }
         else if (!KeepsItsEntries(status))

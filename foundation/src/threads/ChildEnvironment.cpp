@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -106,6 +107,18 @@ bool IsLinkName(const std::string& entry, const std::string& libraryName)
                             rest.find("..") == std::string::npos);
 }
 
+// True when the link `name` in the open `folder` leads to a file of the
+// library's name: one LinkIn made, not a link of the user's to another library.
+bool LeadsToLibrary(int folder, const std::string& name, const std::string& libraryName)
+{
+    char target[PATH_MAX];
+    const ssize_t length = ::readlinkat(folder, name.c_str(), target, sizeof target);
+    const std::string ending = "/" + libraryName;
+    return length > static_cast<ssize_t>(ending.size()) && length < static_cast<ssize_t>(sizeof target) &&
+           std::string(target, static_cast<std::size_t>(length))
+                   .compare(length - ending.size(), ending.size(), ending) == 0;
+}
+
 // The names in the open `folder` when it holds links to the library and
 // nothing else; empty otherwise.
 std::vector<std::string> OnlyLinks(int folder, const std::string& libraryName)
@@ -126,7 +139,8 @@ std::vector<std::string> OnlyLinks(int folder, const std::string& libraryName)
             continue;
         struct stat status = {};
         if (!IsLinkName(name, libraryName) ||
-            ::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(status.st_mode))
+            ::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(status.st_mode) ||
+            !LeadsToLibrary(folder, name, libraryName))
         {
             links.clear();
             break;

@@ -45,6 +45,10 @@ public:
 
     /// True once this process handed its file to a running instance.
     static bool HandedOver();
+    /// Keeps a stop signal that comes before the toolkit is up (its handlers
+    /// are set once it is) from ending the program unsaved: the start goes on
+    /// and then ends as File > Exit does. First thing in main.
+    static void HoldStopSignals();
 
     CMainFrame* GetMainFrame() const { return m_mainFrame.get(); }
     CProfileStore* GetProfile() const { return m_profile.get(); }

@@ -88,6 +88,9 @@ public:
         std::uint32_t closeWaitMs = 60000;
     };
 
+    /// The longest a statement waits for a list someone else holds once the
+    /// program is stopping.
+    static constexpr int kStopLockWaitMs = 1000;
     static constexpr int kRefreshTimer = 1;
     static constexpr int kSchedulerTimer = 2;
     /// The images of bitmap 131 come first in the image list; site icons follow.

@@ -1,6 +1,7 @@
 #include "mainwindow/KestrovaApp.h"
 
 #include "CommandIds.h"
+#include "ado/Connection.h"
 #include "common/MenuBuilder.h"
 #include "common/MenuToolTips.h"
 #include "downloads/DownloadManager.h"
@@ -27,6 +28,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
+#include <signal.h>
 #include <wx/dialog.h>
 #include <wx/display.h>
 
@@ -37,7 +40,42 @@ constexpr const char* kTitle = "Kestrova";
 const wxSize kDefaultSize(1024, 700);
 
 std::atomic<bool> g_handedOver{false};
+constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+volatile std::sig_atomic_t g_earlyStop = 0;
+
+extern "C" void NoteEarlyStop(int)
+{
+    g_earlyStop = 1;
+}
+
+// The toolkit's handlers of the stop signals, which run after ours.
+struct sigaction g_toolkitStop[std::size(kStopSignals)];
+
+// A stop ends waits for a list that another program holds at once, also one
+// the window's thread is in: the toolkit's handler only wakes the loop, which
+// would see the stop only once the wait is over.
+extern "C" void ShortenWaitsAndStop(int signal)
+{
+    ado::Connection::LimitBusyWaits(CMainFrame::kStopLockWaitMs);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+    {
+        if (kStopSignals[i] != signal)
+            continue;
+        if ((g_toolkitStop[i].sa_flags & SA_SIGINFO) == 0 && g_toolkitStop[i].sa_handler != SIG_DFL &&
+            g_toolkitStop[i].sa_handler != SIG_IGN)
+            g_toolkitStop[i].sa_handler(signal);
+    }
+}
 } // namespace
+
+void CKestrovaApp::HoldStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = NoteEarlyStop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kStopSignals)
+        sigaction(signal, &action, nullptr);
+}
 
 CKestrovaApp::CKestrovaApp()
     : m_comInit(std::make_unique<uComInit>()), m_xmlPlatform(std::make_unique<uXmlPlatform>())
@@ -72,8 +110,19 @@ bool CKestrovaApp::OnInit()
     // The main loop ends once the window has gone and the pane's saves are
     // done (OnMainFrameDestroyed), not with the window itself.
     SetExitOnFrameDelete(false);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        SetSignalHandler(signal, &CKestrovaApp::OnStopSignal);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+    {
+        SetSignalHandler(kStopSignals[i], &CKestrovaApp::OnStopSignal);
+        struct sigaction ours = {};
+        ours.sa_handler = ShortenWaitsAndStop;
+        sigemptyset(&ours.sa_mask);
+        ours.sa_flags = SA_RESTART;
+        sigaction(kStopSignals[i], &ours, &g_toolkitStop[i]);
+    }
+    // One that came before: no question of the start waits, and the window
+    // closes once it stands.
+    if (g_earlyStop != 0)
+        Stop();
 
     if (!CheckSingleInstance(kInstanceGuid))
         return false;

@@ -2,6 +2,7 @@
 #include "CommandIds.h"
 #include "Menus.h"
 #include "ToolBars.h"
+#include "ado/Connection.h"
 #include "common/MenuBuilder.h"
 #include "common/ToplevelWindows.h"
 #include "mainwindow/AboutDlg.h"
@@ -228,6 +229,10 @@ void CMainFrame::OnAppAbout()
 // what it posted before, which is not worked through.
 void CMainFrame::OnAppExit()
 {
+    // A list another program (or a task of ours) holds keeps nothing waiting
+    // for long from now on: a fetch or an import that waits for it ends, and
+    // the program within its bound.
+    ado::Connection::LimitBusyWaits(kStopLockWaitMs);
     wxWeakRef<CMainFrame> self(this);
     auto close = [self]
     {

@@ -22,6 +22,7 @@
 #include <map>
 #include <set>
 #include <thread>
+#include <wx/modalhook.h>
 #include <wx/progdlg.h>
 #include <wx/utils.h>
 
@@ -50,6 +51,22 @@ bool RunImport(wxWindow* parent, const uString& database, const std::vector<feed
     std::atomic<bool> stop{false};
     std::atomic<bool> finished{false};
     bool stored = false;
+    wxProgressDialog progress("Import", "Adding the feeds to the subscription list...",
+                              static_cast<int>(std::max<std::size_t>(feeds.size(), 1)), parent,
+                              wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
+    // Among the dialogs a stop of the program ends: one that is stopping
+    // refuses it, and nothing is stored.
+    if (wxModalDialogHook::CallEnter(&progress) != wxID_NONE)
+    {
+        cancelled = true;
+        return false;
+    }
+    progress.Bind(wxEVT_CLOSE_WINDOW,
+                  [&stop](wxCloseEvent& event)
+                  {
+                      stop = true;
+                      event.Skip();
+                  });
     std::thread worker(
         [&]
         {
@@ -58,20 +75,16 @@ bool RunImport(wxWindow* parent, const uString& database, const std::vector<feed
                 store, database, feeds, counts, [&](std::size_t count) { done = count; }, &stop);
             finished = true;
         });
+    // The dialog keeps the window painting also after a cancel, while the
+    // worker undoes what it stored.
+    while (!finished)
     {
-        wxProgressDialog progress("Import", "Adding the feeds to the subscription list...",
-                                  static_cast<int>(std::max<std::size_t>(feeds.size(), 1)), parent,
-                                  wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
-        // The dialog keeps the window painting also after a cancel, while
-        // the worker waits for the list (a refresh may hold it) to undo.
-        while (!finished)
-        {
-            if (!progress.Update(static_cast<int>(std::min(done.load(), feeds.size()))))
-                stop = true;
-            wxMilliSleep(20);
-        }
+        if (!progress.Update(static_cast<int>(std::min(done.load(), feeds.size()))))
+            stop = true;
+        wxMilliSleep(20);
     }
     worker.join();
+    wxModalDialogHook::CallExit(&progress);
     cancelled = stop;
     return stored;
 }

@@ -8,7 +8,10 @@
 #include "ado/ConnectionString.h"
 #include "ado/JetSql.h"
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <limits>
 #include <sqlite3.h>
 
 namespace ado
@@ -16,6 +19,10 @@ namespace ado
 
 namespace
 {
+// The longest any statement waits for a lock, whatever its own timeout. Set
+// from a signal handler too: a lock-free atomic, constant-initialized.
+std::atomic<int> g_busyWaitLimit{std::numeric_limits<int>::max()};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // Finalizes a statement on every path out of a scope.
 struct StatementGuard
@@ -256,14 +263,19 @@ void Connection::setBusyTimeout(int milliseconds)
     m_busyTimeoutMs = milliseconds;
 }
 
+void Connection::LimitBusyWaits(int milliseconds)
+{
+    g_busyWaitLimit = milliseconds;
+}
+
 int Connection::waitWhileBusy(void* connection, int attempt)
 {
     auto* self = static_cast<Connection*>(connection);
     const auto now = std::chrono::steady_clock::now();
     if (attempt == 0)
         self->m_busySince = now;
-    if (self->m_busyTimeoutMs <= 0 ||
-        now - self->m_busySince >= std::chrono::milliseconds(self->m_busyTimeoutMs))
+    const int timeoutMs = std::min(self->m_busyTimeoutMs, g_busyWaitLimit.load());
+    if (timeoutMs <= 0 || now - self->m_busySince >= std::chrono::milliseconds(timeoutMs))
         return 0;
     detail::WriteTurns& turns = detail::WriteTurns::instance();
     // A transaction that ended since the statement began may be the one that

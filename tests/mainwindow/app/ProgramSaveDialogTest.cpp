@@ -467,6 +467,25 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
                (press({WXK_TAB, WXK_TAB, WXK_DOWN, WXK_DOWN, WXK_DOWN, WXK_DOWN, WXK_RETURN}),
                 focused(desktop, "Add Subscription to List"));
     };
+    // A new subscription that the window's thread stores into a list
+    // another program holds: it waits for the list when the stop comes.
+    sqlite3* holder = nullptr;
+    auto heldList = [&](TrayDesktop& desktop)
+    {
+        const std::size_t fetched = m_server.requestsFor("/feed.xml").size();
+        if (sqlite3_open((data + "subscription/default.mdb").c_str(), &holder) != SQLITE_OK ||
+            sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+        keys.Char('N', wxMOD_CONTROL);
+        if (!focused(desktop, "News Feed Web Service"))
+            return false;
+        keys.Char('A', wxMOD_CONTROL);
+        keys.Text(m_server.url("/feed.xml").c_str());
+        keys.Char(WXK_RETURN);
+        return guitest::RunEventsUntil([&] { return m_server.requestsFor("/feed.xml").size() > fetched; },
+                                       10000) &&
+               (guitest::RunEventsFor(1500), true);
+    };
     auto failedOpen = [&](TrayDesktop& desktop)
     {
         if (!downloads(desktop))
@@ -482,6 +501,7 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
     constexpr int kLookForFeeds = 224;
     constexpr int kSendMail = CWebBrowserFrame::kSendMail;
     const Row rows[] = {
+        {"a new subscription waiting for its list", Stop::kSignal, heldList},
         {"BitTorrent Manager over Download Manager", Stop::kSignal, torrents},
         {"BitTorrent Manager over Download Manager", Stop::kTraysExit, torrents},
         {"Open Torrent's file dialog over BitTorrent Manager over Download Manager", Stop::kTraysExit,
@@ -565,6 +585,8 @@ TEST_F(ProgramSaveDialogTest, AStopEndsTheProgramWithinThreeSecondsWhateverBoxSh
             EXPECT_EQ(testsupport::ReadFileBytes(usersFile), "the user's own");
         }
         m_program.reset();
+        sqlite3_close(holder); // lets the list go
+        holder = nullptr;
     }
 }
 

@@ -116,13 +116,19 @@ TEST_F(ProgramStopTest, AStartRemovesTheLinkFolderOfAKilledRunOnly)
     fs::permissions(kept, fs::perms::owner_all);
     fs::create_symlink(m_home.file("a:b/kestrova-disposition.so"), kept + "/kestrova-disposition.so");
     std::ofstream(kept + "/notes") << "the user's";
+    // Nothing but a link named as the program's, which leads to another library.
+    const std::string other = m_home.file("tmp/kestrova-" + std::to_string(::getuid()) + "-Other0");
+    fs::create_directories(other);
+    fs::permissions(other, fs::perms::owner_all);
+    std::ofstream(m_home.file("libm.so.6")) << "";
+    fs::create_symlink(m_home.file("libm.so.6"), other + "/kestrova-disposition.so");
     testsupport::ScopedEnv programs("KESTROVA_PROGRAM_DIR", m_home.file("a:b"));
     testsupport::ScopedEnv temporary("TMPDIR", m_home.file("tmp"));
 
     auto killed = Start();
     ASSERT_TRUE(realprogram::WaitUntilListening(*killed)) << killed->log();
     const std::vector<fs::path> left = MadeFolders(m_home.file("tmp"));
-    ASSERT_EQ(left.size(), 2u);
+    ASSERT_EQ(left.size(), 3u);
     killed->signal(SIGKILL);
     killed->waitForExit(10000);
     EXPECT_EQ(MadeFolders(m_home.file("tmp")), left) << "a kill removes nothing";
@@ -130,18 +136,20 @@ TEST_F(ProgramStopTest, AStartRemovesTheLinkFolderOfAKilledRunOnly)
     auto program = Start();
     ASSERT_TRUE(realprogram::WaitUntilListening(*program)) << program->log();
     const std::vector<fs::path> running = MadeFolders(m_home.file("tmp"));
-    ASSERT_EQ(running.size(), 2u);
+    ASSERT_EQ(running.size(), 3u);
     EXPECT_EQ(std::count(running.begin(), running.end(), fs::path(kept)), 1);
-    EXPECT_EQ(std::count(running.begin(), running.end(), left[0]) +
-                  std::count(running.begin(), running.end(), left[1]),
-              1)
+    EXPECT_EQ(std::count(running.begin(), running.end(), fs::path(other)), 1);
+    EXPECT_EQ(std::count_if(left.begin(), left.end(),
+                            [&](const fs::path& folder)
+                            { return std::count(running.begin(), running.end(), folder) != 0; }),
+              2)
         << "the killed run's folder is gone";
     auto second = Start();
     EXPECT_EQ(second->waitForExit(60000), 0) << second->log();
     EXPECT_EQ(MadeFolders(m_home.file("tmp")), running);
     program->signal(SIGTERM);
     EXPECT_EQ(program->waitForExit(kStopBoundMs), 0) << program->log();
-    EXPECT_EQ(MadeFolders(m_home.file("tmp")), std::vector<fs::path>{kept});
+    EXPECT_EQ(MadeFolders(m_home.file("tmp")), (std::vector<fs::path>{kept, other}));
 }
 
 // A stop while a prompt of the start waits for an answer: the prompt goes and
@@ -174,6 +182,21 @@ TEST_F(ProgramStopTest, SigtermDuringAStartPromptEndsTheProgram)
         program.reset();
         fs::remove_all(m_home.file("Documents/Kestrova"));
     }
+}
+
+// A stop as soon as the program runs (its link to its library stands), long
+// before the toolkit is up: it still ends as File > Exit does.
+TEST_F(ProgramStopTest, SigtermAsTheProgramStartsEndsItLikeExit)
+{
+    fs::create_directory_symlink(std::getenv("KESTROVA_PROGRAM_DIR"), m_home.file("a:b"));
+    testsupport::ScopedEnv programs("KESTROVA_PROGRAM_DIR", m_home.file("a:b"));
+    auto program = Start();
+    const std::string link = m_runtime + "/kestrova/kestrova-disposition.so";
+    for (int i = 0; i < 30000 && program->running() && !fs::is_symlink(link); ++i)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(30000), 0) << program->log();
+    EXPECT_NE(ReadConfig().find("<Preference"), std::string::npos) << "the settings are saved";
 }
 
 // The count a query of a list database gives; -1 when the file cannot be read.

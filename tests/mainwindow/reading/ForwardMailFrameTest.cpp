@@ -98,41 +98,48 @@ TEST_F(ForwardMailFrame, TheShownItemIsSentToTheConfiguredServer)
     EXPECT_EQ(std::string(m_frame->GetBrowserFrame()->LastRecipient().c_str()), "ann@example.test");
 }
 
+// By its Cancel, and ended from outside as a stop of the program ends it.
 TEST_F(ForwardMailFrame, CancelStopsASendToAStalledServer)
 {
     ScriptedSmtpServer stalled(ScriptedSmtpServer::Stalled());
     ShowItem(stalled.address());
-    std::string shownWhileWaiting;
-    int turnsWhileWaiting = 0;
-    guitest::WhenDialogShown<CForwardMailDlg>(
-        [&](CForwardMailDlg& dialog)
-        {
-            Confirm(dialog, "ann@example.test");
-            // The send dialog comes up once the forward dialog has closed.
-            guitest::WhenDialogShownWithin<CMailSendDlg>(
-                15000,
-                [&](CMailSendDlg& sending)
-                {
-                    // The window keeps turning while the server says nothing.
-                    guitest::RunEventsUntil(
-                        [&]
-                        {
-                            ++turnsWhileWaiting;
-                            return stalled.connections() > 0 &&
-                                   sending.GetStatusText().StartsWith("Connecting");
-                        },
-                        15000);
-                    shownWhileWaiting = sending.GetStatusText().utf8_string();
-                    guitest::TakeScreenshot("issue28-sending-mail");
-                    guitest::Press(sending, wxID_CANCEL);
-                });
-        });
-    SendEmail();
+    for (bool fromOutside : {false, true})
+    {
+        SCOPED_TRACE(fromOutside ? "ended from outside" : "Cancel");
+        std::string shownWhileWaiting;
+        int turnsWhileWaiting = 0;
+        guitest::WhenDialogShown<CForwardMailDlg>(
+            [&](CForwardMailDlg& dialog)
+            {
+                Confirm(dialog, "ann@example.test");
+                // The send dialog comes up once the forward dialog has closed.
+                guitest::WhenDialogShownWithin<CMailSendDlg>(
+                    15000,
+                    [&](CMailSendDlg& sending)
+                    {
+                        // The window keeps turning while the server says nothing.
+                        guitest::RunEventsUntil(
+                            [&]
+                            {
+                                ++turnsWhileWaiting;
+                                return stalled.connections() > 0 &&
+                                       sending.GetStatusText().StartsWith("Connecting");
+                            },
+                            15000);
+                        shownWhileWaiting = sending.GetStatusText().utf8_string();
+                        if (fromOutside)
+                            sending.EndModal(wxID_CANCEL);
+                        else
+                            guitest::Press(sending, wxID_CANCEL);
+                    });
+            });
+        SendEmail();
 
-    EXPECT_EQ(shownWhileWaiting, "Connecting to " + stalled.address() + " ...");
-    EXPECT_GT(turnsWhileWaiting, 1);
-    EXPECT_TRUE(m_prompt->Ids().empty()) << "a cancelled send reports neither success nor failure";
-    EXPECT_TRUE(stalled.messages().empty());
+        EXPECT_EQ(shownWhileWaiting, "Connecting to " + stalled.address() + " ...");
+        EXPECT_GT(turnsWhileWaiting, 1);
+        EXPECT_TRUE(m_prompt->Ids().empty()) << "a cancelled send reports neither success nor failure";
+        EXPECT_TRUE(stalled.messages().empty());
+    }
 }
 
 TEST_F(ForwardMailFrame, AnInvalidRecipientIsRefusedAndNotRemembered)

@@ -69,6 +69,10 @@ public:
     bool tableDefinition(std::string_view table, std::string& storedName, std::string& sql);
 
     void setBusyTimeout(int milliseconds);
+    // From now on no statement of any connection waits longer than this for
+    // a lock, whatever its timeout (a stopping program ends within its
+    // bound); the largest int lifts the limit. Safe in a signal handler.
+    static void LimitBusyWaits(int milliseconds);
     // Prepared statements kept for reuse (the cache is bounded).
     std::size_t cachedStatementCount() const { return m_statements.size(); }
 
