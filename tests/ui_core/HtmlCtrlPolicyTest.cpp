@@ -220,6 +220,13 @@ TEST(HtmlCtrlPolicyTest, EachWriteIsKnownByItsOwnAddress)
     EXPECT_FALSE(writes.OnAsked(item)) << "the page reloading itself is not a write";
     EXPECT_FALSE(writes.OnAsked(channel));
 
+    // A frame that names the number after the last write's is not the next
+    // write's question: the step cannot be foreseen.
+    const std::string prefix = std::string(base.c_str()) + "?page=";
+    const std::string after = prefix + std::to_string(std::stoull(item.c_str() + prefix.size()) + 1);
+    EXPECT_TRUE(htmlctrl::CWrittenPages::IsWritten(writes.OnPut()));
+    EXPECT_FALSE(writes.OnAsked(uString(after.c_str())));
+
     // Three writes, only the last asked about: the guard comes back on.
     writes.OnPut();
     writes.OnPut();
@@ -228,7 +235,6 @@ TEST(HtmlCtrlPolicyTest, EachWriteIsKnownByItsOwnAddress)
     EXPECT_FALSE(writes.IsPending());
 
     // Addresses a page may name are never taken for a write still to come.
-    const std::string prefix = std::string(base.c_str()) + "?page=";
     for (const std::string& other : {prefix + "99", prefix + "0", prefix + "06", prefix + "6x", prefix,
                                      std::string(base.c_str()) + "style.css?page=6"})
     {

@@ -136,6 +136,9 @@ struct WrittenPage
 // load, and its report that a load ended, tell which write they concern:
 // a write replaced before it loaded may be asked about and end after the
 // newer one was put, or never be asked about at all.
+// The numbers grow by an unforeseeable step: the browser cannot tell a
+// frame's question from the page's, and a page that named the next write's
+// address ahead would take that write into its frame.
 class CWrittenPages
 {
 public:
@@ -153,8 +156,10 @@ public:
     static bool IsWritten(const uString& address);
 
 private:
-    unsigned m_newest = 0;
-    unsigned m_asked = 0;
+    std::uint64_t m_newest = 0;
+    std::uint64_t m_asked = 0;
+    // Writes put that no question concerned or passed, in order.
+    std::set<std::uint64_t> m_unasked;
 };
 
 // True for the addresses a window that a page asks for may be handed to

@@ -627,16 +627,6 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
         OnAppCmd(command);
         return;
     }
-    // A folder the page names (the one that holds an enclosure) is shown by
-    // the desktop; the pane cannot list it.
-    std::string path;
-    if (pagescheme::Resolve(ToUString(event.GetURL()), path) && uFile(path.c_str()).isDirectory())
-    {
-        m_command.Clear();
-        event.Veto();
-        ui::GetShell().Open(uString(path.c_str()));
-        return;
-    }
 }
 
 bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
@@ -655,6 +645,19 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
     const bool commanded = m_command.IsCommanded(navigation);
     m_command.OnDecided(navigation);
     const bool usersOwn = m_acts->OnNavigation(navigation, commanded);
+    // A folder the page names (the one that holds an enclosure) is shown by
+    // the desktop, the pane cannot list it; only when the user asked: a
+    // page, frame or refresh would start the file manager by itself.
+    if (std::string folder;
+        pagescheme::Resolve(navigation.url, folder) && uFile(folder.c_str()).isDirectory())
+    {
+        if (usersOwn && !navigation.redirect)
+        {
+            m_command.Clear();
+            ui::GetShell().Open(uString(folder.c_str()));
+        }
+        return false;
+    }
     const htmlctrl::NavigationVerdict verdict = htmlctrl::MayNavigate(m_shown, navigation, usersOwn);
     if (verdict == htmlctrl::NavigationVerdict::kRefuse)
         return false;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -193,19 +194,19 @@ std::string WrittenPrefix()
 }
 
 // The number of the write whose address `address` is; 0 for any other.
-unsigned WriteNumber(const uString& address)
+std::uint64_t WriteNumber(const uString& address)
 {
     const std::string prefix = WrittenPrefix();
     const std::string text(address.c_str(), static_cast<std::size_t>(address.getLength()));
-    if (text.size() <= prefix.size() || text.size() > prefix.size() + 9 ||
+    if (text.size() <= prefix.size() || text.size() > prefix.size() + 19 ||
         text.compare(0, prefix.size(), prefix) != 0 || text[prefix.size()] == '0')
         return 0;
-    unsigned number = 0;
+    std::uint64_t number = 0;
     for (std::size_t i = prefix.size(); i < text.size(); ++i)
     {
         if (text[i] < '0' || text[i] > '9')
             return 0;
-        number = number * 10 + static_cast<unsigned>(text[i] - '0');
+        number = number * 10 + static_cast<std::uint64_t>(text[i] - '0');
     }
     return number;
 }
@@ -213,17 +214,22 @@ unsigned WriteNumber(const uString& address)
 
 uString CWrittenPages::OnPut()
 {
-    static unsigned last = 0;
-    m_newest = ++last;
+    // Below 10^18 for a process's writes, each step below 2^32.
+    static std::mt19937_64 steps{std::random_device{}()};
+    static std::uint64_t last = steps() >> 8;
+    last += 1 + (steps() >> 32);
+    m_newest = last;
+    m_unasked.insert(m_newest);
     return uString((WrittenPrefix() + std::to_string(m_newest)).c_str());
 }
 
 bool CWrittenPages::OnAsked(const uString& address)
 {
-    const unsigned number = WriteNumber(address);
-    if (number <= m_asked || number > m_newest)
+    const auto unasked = m_unasked.find(WriteNumber(address));
+    if (unasked == m_unasked.end())
         return false;
-    m_asked = number;
+    m_asked = *unasked;
+    m_unasked.erase(m_unasked.begin(), std::next(unasked));
     return true;
 }
 

@@ -2,6 +2,7 @@
 // a click, step through the history by script, take a written page away.
 // Each is refused with the real engine and real clicks, and a click the user
 // makes afterwards still opens its page.
+#include "common/DesktopShell.h"
 #include "reading/HostilePageFixture.h"
 
 #include <atomic>
@@ -47,6 +48,8 @@ struct HostileCase
     // The windows the case may open: one for a load whose document keeps
     // coming.
     std::size_t windows = 0;
+    // The folders the case opens in the file manager.
+    std::size_t folders = 0;
 };
 
 class HostileNavigationTest : public hostiletest::HostilePageTest
@@ -394,6 +397,30 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
                       {Step::kWaitAsked, "/frame-top/away"}},
                      {"/frame-top/ran"}});
 
+    // An item's frame and refresh, and a page's script, to a folder the
+    // pane may show: only the user's click on its link opens it.
+    m_templates.write("show/episode.mp3", "x");
+    const std::string folder = "kestrova://template/show/";
+    ServePage("/folder-open/page",
+              Page("folder-open", "", "location='" + folder + "';new Image().src='sent'"));
+    cases.push_back(
+        {"folder-open",
+         {{Step::kWrite, Page("folder-open item", "<iframe src='" + folder + "'></iframe><img src='" +
+                                                      Url("/folder-open/shown") + "'>") +
+                             "<meta http-equiv=refresh content='0;url=" + folder + "'>"},
+          {Step::kWaitAsked, "/folder-open/shown"},
+          {Step::kNavigate, "/folder-open/page"},
+          {Step::kWaitAsked, "/folder-open/sent"},
+          {Step::kWrite, Page("folder-open link",
+                              "<a href='" + folder + "' style='display:block;height:190px'>folder</a>")},
+          {Step::kWaitShown, "folder-open link page"},
+          {Step::kClickTop}},
+         {},
+         0,
+         1});
+
+    auto shell = std::make_shared<CRecordingShell>();
+    ui::CScopedShell installed{shell};
     for (const HostileCase& hostile : cases)
     {
         SCOPED_TRACE(hostile.name);
@@ -412,6 +439,8 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
             EXPECT_TRUE(m_server.requestsFor(path).empty()) << path;
         EXPECT_LE(m_windows.size(), hostile.windows) << m_windows.front();
         EXPECT_EQ(m_dialogs.Seen(), dialogsBefore) << "no dialog shows";
+        EXPECT_EQ(shell->GetRequests().size(), hostile.folders);
+        shell->Clear();
         m_handedOver.clear();
         m_windows.clear();
 
