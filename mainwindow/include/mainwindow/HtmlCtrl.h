@@ -190,9 +190,9 @@ private:
     bool IsOwnOrBlank(const wxString& url) const;
     void SearchFeedLinks(const wxString& url);
     // Reads the bytes of the page the view shows and hands them to `done`
-    // while the pane lives; false, with nothing read, when the view shows
-    // no page to read.
-    bool ReadShownPage(std::function<void(const uString& page)> done);
+    // while the pane lives (`read` false when the engine lost them); false,
+    // with nothing read, when the view shows no page to read.
+    bool ReadShownPage(std::function<void(bool read, const uString& page)> done);
     // The bytes of the page at `url` came: its feed links are found.
     void FindFeedLinks(const wxString& url, const uString& page);
     void Report(long value, const uString* text);

@@ -377,10 +377,10 @@ void CHtmlCtrl::GetDocumentSource(SourceHandler done)
     // An empty page still has a source, if an empty one: Save then offers
     // what else there is.
     if (!ReadShownPage(
-            [done, page = std::weak_ptr<char>(m_page)](const uString& bytes)
+            [done, page = std::weak_ptr<char>(m_page)](bool read, const uString& bytes)
             {
                 if (!page.expired())
-                    done(true, bytes);
+                    done(read, bytes);
             }))
         done(true, uString());
 }
@@ -800,7 +800,7 @@ namespace
 struct SourceRead
 {
     std::weak_ptr<char> alive;
-    std::function<void(const uString& page)> done;
+    std::function<void(bool read, const uString& page)> done;
 };
 
 void OnSourceRead(GObject* resource, GAsyncResult* result, gpointer data)
@@ -810,17 +810,19 @@ void OnSourceRead(GObject* resource, GAsyncResult* result, gpointer data)
     guchar* bytes = webkitcalls::Source().getDataFinish(resource, result, &length, nullptr);
     if (!read->alive.expired())
     {
+        // No bytes: the engine lost them (its page's process ended), which
+        // is no empty page.
         uString page;
         if (bytes != nullptr)
             page.assign(reinterpret_cast<const char*>(bytes), 0, static_cast<int>(length));
-        read->done(page);
+        read->done(bytes != nullptr, page);
     }
     g_free(bytes);
 }
 } // namespace
 #endif
 
-bool CHtmlCtrl::ReadShownPage(std::function<void(const uString& page)> done)
+bool CHtmlCtrl::ReadShownPage(std::function<void(bool read, const uString& page)> done)
 {
     if (m_view == nullptr)
         return false;
@@ -834,7 +836,7 @@ bool CHtmlCtrl::ReadShownPage(std::function<void(const uString& page)> done)
     api.getData(resource, nullptr, OnSourceRead, new SourceRead{m_alive, std::move(done)});
     return true;
 #else
-    done(ToUString(m_view->GetPageSource()));
+    done(true, ToUString(m_view->GetPageSource()));
     return true;
 #endif
 }
@@ -843,7 +845,12 @@ void CHtmlCtrl::SearchFeedLinks(const wxString& url)
 {
     if (m_view == nullptr || m_hasSource)
         return;
-    ReadShownPage([this, url](const uString& page) { FindFeedLinks(url, page); });
+    ReadShownPage(
+        [this, url](bool read, const uString& page)
+        {
+            if (read)
+                FindFeedLinks(url, page);
+        });
 }
 
 void CHtmlCtrl::FindFeedLinks(const wxString& url, const uString& page)

@@ -68,8 +68,9 @@ inline int PaneFiles()
 }
 
 // The browser engine's network process of this program (a child of ours),
-// or of the program `parent`, while it lives; 0 when there is none.
-inline int EngineNetworkProcess(int parent = ::getpid())
+// or of the program `parent`, while it lives; 0 when there is none. `name`:
+// another of its processes, as /proc cuts its name.
+inline int EngineNetworkProcess(int parent = ::getpid(), const char* name = "WebKitNetworkPr")
 {
     std::error_code error;
     for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator("/proc", error))
@@ -89,8 +90,7 @@ inline int EngineNetworkProcess(int parent = ::getpid())
         char state = 0;
         int itsParent = 0;
         rest >> state >> itsParent;
-        if (itsParent == parent && state != 'Z' &&
-            stat.compare(open + 1, close - open - 1, "WebKitNetworkPr") == 0)
+        if (itsParent == parent && state != 'Z' && stat.compare(open + 1, close - open - 1, name) == 0)
             return std::stoi(id);
     }
     return 0;

@@ -2,11 +2,13 @@
 
 #include "GuiTestSupport.h"
 #include "ScriptBoxes.h"
+#include "downloads/PaneDownloadSupport.h"
 #include "mainwindow/HtmlCtrlPolicy.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
 #include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -438,6 +440,28 @@ TEST_F(HtmlCtrlTest, APagesBoxHoldsUpNothingOfThePane)
     guitest::RunEventsFor(1000);
     EXPECT_FALSE(answeredLate) << "the view has gone";
     m_html.reset();
+}
+
+// A source the engine could not give (its page's process ended while it was
+// read) is no source, not an empty page's.
+TEST_F(HtmlCtrlTest, ASourceTheEngineLostIsNoSource)
+{
+    m_html->Navigate(uString(("file://" + m_pages.write("shown.html", "<p>shown page</p>")).c_str()));
+    ASSERT_TRUE(WaitUntilShown("shown page"));
+    const int web = EngineNetworkProcess(::getpid(), "WebKitWebProces");
+    ASSERT_NE(web, 0);
+    ::kill(web, SIGSTOP); // it cannot answer before it ends
+    bool answered = false;
+    bool found = true;
+    m_html->GetDocumentSource(
+        [&](bool given, const uString&)
+        {
+            answered = true;
+            found = given;
+        });
+    ::kill(web, SIGKILL);
+    ASSERT_TRUE(guitest::RunEventsUntil([&] { return answered; }, 15000));
+    EXPECT_FALSE(found);
 }
 
 // The pane outlives its view when the parent window goes first.
