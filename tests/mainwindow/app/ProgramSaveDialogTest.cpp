@@ -177,9 +177,13 @@ TEST_F(ProgramSaveDialogTest, ASigtermWhileTheSaveDialogWaitsEndsTheProgram)
     if (!desktop.Missing().empty())
         GTEST_SKIP() << desktop.Missing() << " is not installed";
     ASSERT_TRUE(desktop.IsReady());
-    for (const bool engineEnds : {false, true})
+    // Then the dialog answered with Save or Escape first.
+    const std::vector<std::pair<bool, long>> rows = {
+        {false, 0}, {true, 0}, {true, WXK_RETURN}, {true, WXK_ESCAPE}};
+    for (const auto& [engineEnds, answer] : rows)
     {
         SCOPED_TRACE(engineEnds ? "the engine's network process ended" : "the engine runs");
+        SCOPED_TRACE(answer);
         ASSERT_TRUE(StartUntilTheSaveDialogShows(desktop)) << m_program->log();
         if (engineEnds)
         {
@@ -191,9 +195,20 @@ TEST_F(ProgramSaveDialogTest, ASigtermWhileTheSaveDialogWaitsEndsTheProgram)
                 guitest::RunEventsUntil([&] { return EngineNetworkProcess(m_program->pid()) == 0; }, 10000));
             guitest::RunEventsFor(1000);
         }
+        if (answer != 0)
+        {
+            ASSERT_TRUE(guitest::RunEventsUntil(
+                [&] { return desktop.HasFocus(desktop.FindWindow("Select a file")); }, 10000));
+            wxUIActionSimulator().Char(static_cast<int>(answer));
+            EXPECT_TRUE(
+                guitest::RunEventsUntil([&] { return desktop.FindWindow("Select a file") == 0; }, 10000));
+            guitest::RunEventsFor(1000);
+        }
         m_program->signal(SIGTERM);
         EXPECT_EQ(m_program->waitForExit(30000), 0) << "ends by itself, with success\n" << m_program->log();
         EXPECT_FALSE(fs::exists(m_home.file("pack.zip")));
+        // Nothing gone is touched (the engine itself warns of the download it let go).
+        EXPECT_EQ(m_program->log().find("assertion"), std::string::npos) << m_program->log();
         m_program.reset();
     }
 }
