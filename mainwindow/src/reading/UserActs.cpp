@@ -105,6 +105,8 @@ void CUserActs::OnPressReported(const PressReport& report)
         m_press.target = PressReport::Target::kLink;
         m_press.address = m_linkAtPress;
     }
+    if (m_onReport)
+        m_onReport();
 }
 
 void CUserActs::OnPointerOverLink(const std::string& link)

@@ -191,13 +191,19 @@ TEST_F(WebBrowserFrameTest, BackAndForwardWalkTheVisitedPages)
         uString("<html><body style='margin:0'><a href='#end' style='display:block;height:120px'>end</a>"
                 "<p style='height:3000px'>anchored item</p><p id='end'>the end</p></body></html>"));
     ASSERT_TRUE(WaitForText("anchored item"));
-    guitest::ClickAt(View()->ClientToScreen(wxPoint(100, 60)));
-    guitest::RunEventsUntil([&] { return View()->GetCurrentURL().EndsWith("#end"); }, 15000);
-    m_browser->GetEventHandler()->ProcessEvent(back);
-    guitest::RunEventsUntil([&] { return !View()->GetCurrentURL().EndsWith("#end"); });
-    EXPECT_TRUE(htmlctrl::CWrittenPages::IsWritten(uString(View()->GetCurrentURL().utf8_str().data())))
-        << View()->GetCurrentURL();
-    EXPECT_TRUE(WaitForText("anchored item"));
+    // The engine asks about a step inside the page before the click's
+    // report has come, now and then: a few clicks meet that.
+    for (int click = 0; click < 3; ++click)
+    {
+        guitest::ClickAt(View()->ClientToScreen(wxPoint(100, 60)));
+        ASSERT_TRUE(guitest::RunEventsUntil([&] { return View()->GetCurrentURL().EndsWith("#end"); }, 5000))
+            << "click " << click;
+        m_browser->GetEventHandler()->ProcessEvent(back);
+        guitest::RunEventsUntil([&] { return !View()->GetCurrentURL().EndsWith("#end"); });
+        EXPECT_TRUE(htmlctrl::CWrittenPages::IsWritten(uString(View()->GetCurrentURL().utf8_str().data())))
+            << View()->GetCurrentURL();
+        EXPECT_TRUE(WaitForText("anchored item"));
+    }
 }
 
 TEST_F(WebBrowserFrameTest, FocusFollowsTheBarsAndHiddenBarsTakeNone)
