@@ -211,7 +211,9 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
     ServePage("/print-timer/page", Page("print-timer", "", "setTimeout(()=>{" + printThenTell + "},300)"));
     ServePage("/print-frame/inner", "<script>" + printThenTell + "</script>");
     ServePage("/frame-load/page", Page("frame-load", ""));
-    ServePage("/frame-load/inner", "<script>history.go(-1);new Image().src='backing'</script>");
+    // The image waits: a step the engine refuses may stop the loads under way.
+    ServePage("/frame-load/inner",
+              "<script>history.go(-1);setTimeout(()=>{new Image().src='backing'},500)</script>");
 
     // After the load the page navigates a frame of its own or steps to a
     // part of itself; then the user clicks its element whose handler opens
