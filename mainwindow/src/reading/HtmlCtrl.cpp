@@ -181,6 +181,9 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
 // signal does not. The view itself belongs to the parent window.
 CHtmlCtrl::~CHtmlCtrl()
 {
+    // The acts may outlive the pane in a callback still on its way.
+    if (m_acts)
+        m_acts->SetReportHandler(nullptr);
     StopWatchingView();
     HoldEntry(nullptr);
     for (const std::string& address : m_keptPages)
