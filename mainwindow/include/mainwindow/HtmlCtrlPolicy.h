@@ -150,8 +150,6 @@ public:
     bool OnAsked(const uString& address);
     // True while the browser has not asked about the newest write.
     bool IsPending() const { return m_asked != m_newest; }
-    // True for the address of the newest write.
-    bool IsNewest(const uString& address) const;
     // True for the address of any written page.
     static bool IsWritten(const uString& address);
 

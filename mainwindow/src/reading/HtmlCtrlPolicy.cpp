@@ -233,11 +233,6 @@ bool CWrittenPages::OnAsked(const uString& address)
     return true;
 }
 
-bool CWrittenPages::IsNewest(const uString& address) const
-{
-    return m_newest != 0 && WriteNumber(address) == m_newest;
-}
-
 bool CWrittenPages::IsWritten(const uString& address)
 {
     return WriteNumber(address) != 0;
