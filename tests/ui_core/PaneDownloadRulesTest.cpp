@@ -460,6 +460,26 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
              acts.OnPressReported({true, true, Target::kLink, "HTTP://h:80/%78.torrent"});
          },
          click, true, true},
+        // A step inside the page is asked about before its click's report
+        // may have come, and must be answered then.
+        {"a step asked before its report, to the link under the press; the report then counts not",
+         [&](CUserActs& acts)
+         {
+             acts.OnPointerOverLink(link);
+             acts.OnViewPressed();
+             acts.TakePressBeforeReport(click);
+             EXPECT_TRUE(acts.OnNavigation(click, false));
+             acts.OnPressReported(onLink);
+         },
+         click, false, false},
+        {"a step asked before any report, of the middle button",
+         [&](CUserActs& acts)
+         {
+             acts.OnPointerOverLink(link);
+             acts.OnViewPressed();
+             acts.TakePressBeforeReport(navigation(link, htmlctrl::NavigationKind::kLinkClicked, 2));
+         },
+         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 2), false, false},
         {"a press used once",
          [&](CUserActs& acts)
          {

@@ -153,7 +153,9 @@ public:
     bool IsPopupAllowed() const;
     // The engine asks about `navigation` (its `decision`, held meanwhile)
     // with the marks of a click whose report has not come: true when it is
-    // answered later, once the report comes or soon without it.
+    // answered later, once the report comes or soon without it. A step
+    // inside a page is never held: the engine takes it unless it is answered
+    // at once.
     bool HoldForReport(void* decision, const htmlctrl::Navigation& navigation);
 
 private:
@@ -230,8 +232,8 @@ private:
     std::unique_ptr<CPaneDownloads> m_downloads;
     std::unique_ptr<CEditStates> m_editStates;
     unsigned long m_policySignal = 0;
-    // A step inside the page is asked about at once, ahead of the report of
-    // the click that made it, which the engine sent first.
+    // A navigation with a click's marks asked about ahead of the report of
+    // that click.
     void* m_heldDecision = nullptr;
     htmlctrl::Navigation m_heldNavigation;
     wxTimer m_reportWait{this};

@@ -95,6 +95,11 @@ public:
     // report: a navigation with a click's marks decided now may be that
     // click's.
     bool AwaitsReport() const { return m_pressUnreported || m_keyUnreported; }
+    // A step inside a page, which the engine asks about ahead of the report
+    // of the click that made it and cannot wait for: the link the engine
+    // found under the pointer at the press stands for the report, for a
+    // click of the first button. The report then finds its press taken.
+    void TakePressBeforeReport(const htmlctrl::Navigation& navigation);
     // Called after each report is taken.
     void SetReportHandler(std::function<void()> handler) { m_onReport = std::move(handler); }
     // The engine's hit test: the link under the pointer, empty when none.

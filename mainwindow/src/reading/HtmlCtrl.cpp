@@ -171,7 +171,8 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     WatchPrintRequests();
     m_acts = std::make_shared<CUserActs>();
     m_acts->SetReportHandler([this] { AnswerHeldDecision(); });
-    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { AnswerHeldDecision(); }, m_reportWait.GetId());
+    Bind(
+        wxEVT_TIMER, [this](wxTimerEvent&) { AnswerHeldDecision(); }, m_reportWait.GetId());
     m_actWatch = std::make_unique<CUserActWatch>(m_view->GetNativeBackend(), m_acts);
     m_downloads = std::make_unique<CPaneDownloads>(m_view, m_acts, *m_actWatch);
     m_editStates = std::make_unique<CEditStates>(m_view->GetNativeBackend());
@@ -653,6 +654,14 @@ bool CHtmlCtrl::HoldForReport(void* decision, const htmlctrl::Navigation& naviga
     if (!m_acts || !m_acts->AwaitsReport() || !navigation.userGesture || navigation.redirect ||
         navigation.mouseButton == 0)
         return false;
+    // A step inside a page (an address with a mark) is asked about while
+    // the page waits, ahead of the click's report; unanswered, the engine
+    // takes it whatever the answer later says.
+    if (std::string(navigation.url.c_str()).find('#') != std::string::npos)
+    {
+        m_acts->TakePressBeforeReport(navigation);
+        return false;
+    }
 #ifdef __WXGTK__
     g_object_ref(decision);
     m_heldDecision = decision;

@@ -109,6 +109,22 @@ void CUserActs::OnPressReported(const PressReport& report)
         m_onReport();
 }
 
+void CUserActs::TakePressBeforeReport(const htmlctrl::Navigation& navigation)
+{
+    // Only the first button's press is reported as a click, and a script's
+    // click is of none.
+    if (!m_pressUnreported || m_linkAtPress.empty() || navigation.mouseButton != 1 ||
+        navigation.kind != htmlctrl::NavigationKind::kLinkClicked ||
+        htmlctrl::NormalAddress(navigation.url.c_str()) != htmlctrl::NormalAddress(m_linkAtPress))
+        return;
+    m_pressUnreported = false;
+    m_pressIsMouse = true;
+    // The link may be in a frame: the press counts as one there.
+    m_pressIsUsers = false;
+    m_pressIsKey = false;
+    m_press = PressReport{false, true, PressReport::Target::kLink, m_linkAtPress};
+}
+
 void CUserActs::OnPointerOverLink(const std::string& link)
 {
     m_linkUnderPointer = link;

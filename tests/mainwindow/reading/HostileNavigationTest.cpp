@@ -14,6 +14,7 @@
 #include <tuple>
 #include <utility>
 #include <vector>
+#include <wx/uiaction.h>
 
 namespace
 {
@@ -27,6 +28,8 @@ enum class Step
     kWaitShown, // until the pane shows `text`
     kWaitUrl,   // until the pane's address ends with `text`
     kWaitAsked, // until the server was asked `count` times for path `text`
+    kMiddle,    // the user clicks the top band with the middle button, which clicks nothing
+    kNotUrl,    // the pane's address does not end with `text`
 };
 
 struct Action
@@ -143,6 +146,20 @@ protected:
             ASSERT_TRUE(
                 guitest::RunEventsUntil([&] { return View().GetCurrentURL().EndsWith(action.text); }, 15000))
                 << action.text << " at " << View().GetCurrentURL();
+            break;
+        case Step::kMiddle:
+        {
+            ASSERT_TRUE(guitest::RunEventsUntil([&] { return !View().IsBusy(); }, 15000));
+            wxUIActionSimulator mouse;
+            mouse.MouseMove(View().GetScreenPosition() + wxPoint(View().GetSize().x / 2, 100));
+            guitest::RunEventsFor(50);
+            mouse.MouseClick(wxMOUSE_BTN_MIDDLE);
+            // A step the engine took would have shown by then.
+            guitest::RunEventsFor(1000);
+            break;
+        }
+        case Step::kNotUrl:
+            EXPECT_FALSE(View().GetCurrentURL().EndsWith(action.text)) << View().GetCurrentURL();
             break;
         case Step::kWaitAsked:
             ASSERT_TRUE(Asked(action.text, std::size_t(action.count)))
@@ -330,6 +347,17 @@ TEST_F(HostileNavigationTest, APageNeverActsForTheUser)
           {Step::kClickNow},
           {Step::kWaitAsked, "/frame-loading/clicked"}},
          {"/x"}},
+        // The middle button on a link to a part of an item's page, which the
+        // engine asks about before the press's report would come; then the
+        // first button.
+        {"middle-part",
+         {{Step::kWrite, Page("middle-part", Fragment())},
+          {Step::kWaitShown, "middle-part page"},
+          {Step::kMiddle},
+          {Step::kNotUrl, "#part"},
+          {Step::kClickNow},
+          {Step::kWaitUrl, "#part"}},
+         {}},
         // A frame steps back while the item is still loading.
         {"frame-load",
          {{Step::kNavigate, "/frame-load/page"},
