@@ -323,6 +323,7 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
         return made;
     };
     const htmlctrl::Navigation click = navigation(link, htmlctrl::NavigationKind::kLinkClicked);
+    const htmlctrl::Navigation step = navigation(link + "#part", htmlctrl::NavigationKind::kLinkClicked);
     struct Case
     {
         const char* what;
@@ -465,21 +466,24 @@ TEST(PaneDownloadRulesTest, APressIsTheUsersOnlyWhenSeenOnTheViewAndReportedFrom
         {"a step asked before its report, to the link under the press; the report then counts not",
          [&](CUserActs& acts)
          {
-             acts.OnPointerOverLink(link);
+             acts.OnPointerOverLink(link + "#part");
              acts.OnViewPressed();
-             acts.TakePressBeforeReport(click);
-             EXPECT_TRUE(acts.OnNavigation(click, false));
+             acts.TakePressBeforeReport(step);
+             EXPECT_TRUE(acts.OnNavigation(step, false));
              acts.OnPressReported(onLink);
          },
-         click, false, false},
-        {"a step asked before any report, of the middle button",
+         step, false, false},
+        {"a step asked before any report, of the middle button; or to another page",
          [&](CUserActs& acts)
          {
-             acts.OnPointerOverLink(link);
+             acts.OnPointerOverLink(link + "#part");
              acts.OnViewPressed();
-             acts.TakePressBeforeReport(navigation(link, htmlctrl::NavigationKind::kLinkClicked, 2));
+             acts.TakePressBeforeReport(
+                 navigation(link + "#part", htmlctrl::NavigationKind::kLinkClicked, 2));
+             acts.OnPointerOverLink(link);
+             acts.TakePressBeforeReport(click);
          },
-         navigation(link, htmlctrl::NavigationKind::kLinkClicked, 2), false, false},
+         click, false, false},
         {"a press used once",
          [&](CUserActs& acts)
          {

@@ -12,7 +12,6 @@
 #include <string>
 #include <wx/event.h>
 #include <wx/string.h>
-#include <wx/timer.h>
 
 class CEditStates;
 class CUserActs;
@@ -151,12 +150,6 @@ public:
     // A window the page asks for may open now (while the page's own
     // document is coming, and none opened yet in that load).
     bool IsPopupAllowed() const;
-    // The engine asks about `navigation` (its `decision`, held meanwhile)
-    // with the marks of a click whose report has not come: true when it is
-    // answered later, once the report comes or soon without it. A step
-    // inside a page is never held: the engine takes it unless it is answered
-    // at once.
-    bool HoldForReport(void* decision, const htmlctrl::Navigation& navigation);
 
 private:
     void OnNavigating(wxWebViewEvent& event);
@@ -203,8 +196,6 @@ private:
     // The bytes of the page at `url` came: its feed links are found.
     void FindFeedLinks(const wxString& url, const uString& page);
     void Report(long value, const uString* text);
-    // Answers the navigation held for its click's report, if any.
-    void AnswerHeldDecision();
 
     wxWebView* m_view = nullptr;
     // Gone with the pane or its view: an answer of the engine that comes
@@ -232,11 +223,6 @@ private:
     std::unique_ptr<CPaneDownloads> m_downloads;
     std::unique_ptr<CEditStates> m_editStates;
     unsigned long m_policySignal = 0;
-    // A navigation with a click's marks asked about ahead of the report of
-    // that click.
-    void* m_heldDecision = nullptr;
-    htmlctrl::Navigation m_heldNavigation;
-    wxTimer m_reportWait{this};
     unsigned long m_createSignal = 0;
     unsigned long m_addressSignal = 0;
     unsigned long m_historySignal = 0;

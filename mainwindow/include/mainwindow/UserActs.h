@@ -2,7 +2,6 @@
 
 #include "mainwindow/HtmlCtrlPolicy.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -91,17 +90,11 @@ public:
     // A key was pressed on the view: a click that follows is the key's.
     void OnViewKeyPressed();
     void OnPressReported(const PressReport& report);
-    // A press or key of the user's on the view has come but not its
-    // report: a navigation with a click's marks decided now may be that
-    // click's.
-    bool AwaitsReport() const { return m_pressUnreported || m_keyUnreported; }
     // A step inside a page, which the engine asks about ahead of the report
     // of the click that made it and cannot wait for: the link the engine
     // found under the pointer at the press stands for the report, for a
     // click of the first button. The report then finds its press taken.
     void TakePressBeforeReport(const htmlctrl::Navigation& navigation);
-    // Called after each report is taken.
-    void SetReportHandler(std::function<void()> handler) { m_onReport = std::move(handler); }
     // The engine's hit test: the link under the pointer, empty when none.
     void OnPointerOverLink(const std::string& link);
 
@@ -191,7 +184,6 @@ private:
     // True when `navigation` is the reported click's own link or form.
     bool IsReportedTarget(const htmlctrl::Navigation& navigation) const;
 
-    std::function<void()> m_onReport;
     // A press on the view that no report has followed yet.
     bool m_pressUnreported = false;
     // A key pressed on the view that no report has followed yet.

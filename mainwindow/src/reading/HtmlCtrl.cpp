@@ -91,8 +91,6 @@ gboolean OnDecidePolicy(GObject* view, GObject* decision, int type, gpointer con
     const webkitcalls::HistoryApi& history = webkitcalls::History();
     if (void* list = history.list != nullptr ? history.list(view) : nullptr; list != nullptr)
         navigation.entry = history.currentItem(list);
-    if (static_cast<CHtmlCtrl*>(control)->HoldForReport(decision, navigation))
-        return TRUE;
     if (static_cast<CHtmlCtrl*>(control)->OnNavigationDecision(navigation))
         return FALSE;
     api.ignore(decision);
@@ -170,9 +168,6 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
     WatchNewWindows();
     WatchPrintRequests();
     m_acts = std::make_shared<CUserActs>();
-    m_acts->SetReportHandler([this] { AnswerHeldDecision(); });
-    Bind(
-        wxEVT_TIMER, [this](wxTimerEvent&) { AnswerHeldDecision(); }, m_reportWait.GetId());
     m_actWatch = std::make_unique<CUserActWatch>(m_view->GetNativeBackend(), m_acts);
     m_downloads = std::make_unique<CPaneDownloads>(m_view, m_acts, *m_actWatch);
     m_editStates = std::make_unique<CEditStates>(m_view->GetNativeBackend());
@@ -182,9 +177,6 @@ CHtmlCtrl::CHtmlCtrl(wxWindow* parent, wxWindowID id, const uString& templateDir
 // signal does not. The view itself belongs to the parent window.
 CHtmlCtrl::~CHtmlCtrl()
 {
-    // The acts may outlive the pane in a callback still on its way.
-    if (m_acts)
-        m_acts->SetReportHandler(nullptr);
     StopWatchingView();
     HoldEntry(nullptr);
     for (const std::string& address : m_keptPages)
@@ -270,16 +262,6 @@ void CHtmlCtrl::OnViewDestroyed(wxWindowDestroyEvent& event)
 
 void CHtmlCtrl::StopWatchingView()
 {
-    // The engine waits for an answer; the view going, it is a refusal.
-    if (m_heldDecision != nullptr)
-    {
-#ifdef __WXGTK__
-        webkitcalls::Policy().ignore(m_heldDecision);
-        g_object_unref(m_heldDecision);
-#endif
-        m_heldDecision = nullptr;
-    }
-    m_reportWait.Stop();
 #ifdef __WXGTK__
     if (m_view != nullptr)
     {
@@ -647,52 +629,6 @@ void CHtmlCtrl::OnNavigating(wxWebViewEvent& event)
     }
 }
 
-bool CHtmlCtrl::HoldForReport(void* decision, const htmlctrl::Navigation& navigation)
-{
-    // One held already is answered first, with what is known by now.
-    AnswerHeldDecision();
-    if (!m_acts || !m_acts->AwaitsReport() || !navigation.userGesture || navigation.redirect ||
-        navigation.mouseButton == 0)
-        return false;
-    // A step inside a page (an address with a mark) is asked about while
-    // the page waits, ahead of the click's report; unanswered, the engine
-    // takes it whatever the answer later says.
-    if (std::string(navigation.url.c_str()).find('#') != std::string::npos)
-    {
-        m_acts->TakePressBeforeReport(navigation);
-        return false;
-    }
-#ifdef __WXGTK__
-    g_object_ref(decision);
-    m_heldDecision = decision;
-    m_heldNavigation = navigation;
-    // The report was sent before the question: it is normally taken on the
-    // next turn of the loop.
-    m_reportWait.StartOnce(500);
-    return true;
-#else
-    (void)decision;
-    return false;
-#endif
-}
-
-void CHtmlCtrl::AnswerHeldDecision()
-{
-    if (m_heldDecision == nullptr)
-        return;
-    m_reportWait.Stop();
-    void* decision = m_heldDecision;
-    m_heldDecision = nullptr;
-#ifdef __WXGTK__
-    const webkitcalls::PolicyApi& api = webkitcalls::Policy();
-    if (OnNavigationDecision(m_heldNavigation))
-        api.use(decision);
-    else
-        api.ignore(decision);
-    g_object_unref(decision);
-#endif
-}
-
 bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
 {
     // Our own write loads an address of its own under the base address,
@@ -708,6 +644,7 @@ bool CHtmlCtrl::OnNavigationDecision(const htmlctrl::Navigation& navigation)
         return false;
     const bool commanded = m_command.IsCommanded(navigation);
     m_command.OnDecided(navigation);
+    m_acts->TakePressBeforeReport(navigation);
     const bool usersOwn = m_acts->OnNavigation(navigation, commanded);
     // A folder the page names (the one that holds an enclosure) is shown by
     // the desktop, the pane cannot list it; only when the user asked: a

@@ -105,17 +105,19 @@ void CUserActs::OnPressReported(const PressReport& report)
         m_press.target = PressReport::Target::kLink;
         m_press.address = m_linkAtPress;
     }
-    if (m_onReport)
-        m_onReport();
 }
 
 void CUserActs::TakePressBeforeReport(const htmlctrl::Navigation& navigation)
 {
+    // A step to another page is asked about after the report, in turn.
+    const std::string address = navigation.url.c_str();
+    if (address.find('#') == std::string::npos || navigation.redirect || !navigation.userGesture)
+        return;
     // Only the first button's press is reported as a click, and a script's
     // click is of none.
     if (!m_pressUnreported || m_linkAtPress.empty() || navigation.mouseButton != 1 ||
         navigation.kind != htmlctrl::NavigationKind::kLinkClicked ||
-        htmlctrl::NormalAddress(navigation.url.c_str()) != htmlctrl::NormalAddress(m_linkAtPress))
+        htmlctrl::NormalAddress(address) != htmlctrl::NormalAddress(m_linkAtPress))
         return;
     m_pressUnreported = false;
     m_pressIsMouse = true;

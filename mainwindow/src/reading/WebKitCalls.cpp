@@ -26,9 +26,8 @@ const PolicyApi& Policy()
         Find(found.request, "webkit_navigation_action_get_request");
         Find(found.requestUri, "webkit_uri_request_get_uri");
         Find(found.ignore, "webkit_policy_decision_ignore");
-        Find(found.use, "webkit_policy_decision_use");
         const bool all = found.action && found.navigationType && found.userGesture && found.redirect &&
-                         found.mouseButton && found.request && found.requestUri && found.ignore && found.use;
+                         found.mouseButton && found.request && found.requestUri && found.ignore;
         return all ? found : PolicyApi();
     }();
     return api;

@@ -21,7 +21,6 @@ struct PolicyApi
     void* (*request)(void* action) = nullptr;
     const char* (*requestUri)(void* request) = nullptr;
     void (*ignore)(void* decision) = nullptr;
-    void (*use)(void* decision) = nullptr;
 };
 
 // wx has no download event: the pane decides which downloads it takes, and
